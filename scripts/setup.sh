@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Vistrel needs.
+# Idempotent and non-interactive; run as root or with sudo available.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config ccache
+    qt6-base-dev qt6-image-formats-plugins libgl-dev
+    zlib1g-dev liblzma-dev
+    libgtest-dev libgmock-dev
+    fp-utils            # chmcmd, compiles the help file
+    xdg-utils           # xdg-open, used by the help command
+    clang libclang-rt-dev   # libFuzzer and sanitizer runtimes
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
