@@ -9,6 +9,7 @@ packages=(
     zlib1g-dev liblzma-dev
     libgtest-dev libgmock-dev
     fp-utils            # chmcmd, compiles the help file
+    fonts-dejavu-core   # outlines of the start-up movie's title
     xdg-utils           # xdg-open, used by the help command
     clang libclang-rt-dev   # libFuzzer and sanitizer runtimes
 )
