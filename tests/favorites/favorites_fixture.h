@@ -1,0 +1,96 @@
+#pragma once
+// Fixture for the favorites manager tests: shared state with a loaded message set, a main window
+// stand-in whose SaveSettings writes a real settings file, real folders in a temporary folder,
+// and recorders for message boxes and the folder dialog.
+
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "favorites/favorites_dialog.h"
+#include "settings/profile/main_window_host.h"
+#include "settings/profile/shared_state.h"
+#include "widgets/message_box.h"
+
+namespace vistrel::test {
+
+// The main window as the dialog sees it. SaveSettings writes the [Favorites] section of the
+// settings file atomically and throws "Unable to write to <path>" when the write is refused.
+class FakeHost : public MainWindowHost {
+public:
+    FakeHost(SharedState& state, QString settingsPath);
+
+    QRect windowBounds() const override { return m_bounds; }
+    void setWindowBounds(const QRect& bounds) override { m_bounds = bounds; }
+    int panelWidth() const override { return 170; }
+    void setPanelWidth(int) override {}
+    int splitterPosition() const override { return 200; }
+    void setSplitterPosition(int) override {}
+    QSize screenSize() const override { return {1280, 1024}; }
+    QString listFolderPath() const override { return folder; }
+    void setHintsEnabled(bool) override {}
+    void setMenuImagesEnabled(bool) override {}
+    void rebuildFavoritesMenu() override { ++menuRebuilds; }
+    void saveSettings() override;
+    void loadLanguage(const QString&) override {}
+
+    QString folder;
+    QString settingsPath;
+    int saveCalls = 0;
+    int menuRebuilds = 0;
+
+private:
+    SharedState& m_state;
+    QRect m_bounds;
+};
+
+struct ShownMessage {
+    MessageKind kind;
+    QString text;
+    QMessageBox::StandardButtons buttons;
+};
+
+class FavoritesDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A new folder inside the temporary folder; its path.
+    QString makeFolder(const QString& name) const;
+    // Puts entries named "<prefix>i" with real folders into the list.
+    void fillList(int count, const QString& prefix = QStringLiteral("Fav"));
+    // Opens the dialog as the main window does (without a nested event loop).
+    TForm2& open();
+    void clickRow(int row);
+    // The [Favorites] section of the written settings file as name/address pairs.
+    QList<Favorite> savedFavorites() const;
+
+    QPushButton* button(const char* name) const;
+    QLineEdit* field(const char* name) const;
+    QTableWidget* grid() const;
+    QStringList gridTexts() const;
+    bool entryButtonsEnabled() const; // any of Edit, Remove, Up, Down
+
+    QTemporaryDir m_dir;
+    SharedState m_state;
+    std::unique_ptr<FakeHost> m_host;
+    std::unique_ptr<QWidget> m_mainWindow;
+    std::unique_ptr<TForm2> m_form;
+    std::vector<ShownMessage> m_messages;
+    std::optional<QString> m_chosenFolder;
+    int m_folderDialogs = 0;
+};
+
+// The message texts of a loaded pack, distinct enough to tell apart.
+QStringList testMessages();
+
+} // namespace vistrel::test
