@@ -1,0 +1,71 @@
+// Pixel work behind applyFilters: blurs, offsets and the individual filters
+// (internal to the renderer).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include <QImage>
+#include <QPoint>
+
+#include "player/render/filter_types.h"
+
+namespace vistrel::player::filter_detail {
+
+// Limits that keep a damaged or hostile file from asking for unbounded work.
+inline constexpr double kMaxBlur = 255;          // per axis, in pixels at scale 1
+inline constexpr int kMaxPasses = 15;
+inline constexpr double kMaxOffsetPixels = 8192; // shadow distance after scaling
+inline constexpr int kMaxConvolutionSide = 15;
+
+// Half-width of one box-blur pass, in device pixels.
+int blurRadius(double amount, double scale);
+int clampPasses(int passes);
+// Shadow/bevel displacement in device pixels for an angle in radians.
+QPoint filterOffset(double angle, double distance, double scaleX, double scaleY);
+
+// Box-blurs `channels` (1 or 4) interleaved 8-bit values per pixel with zeros outside the image:
+// `passes` times, horizontally with half-width rx and vertically with ry (0: that axis unblurred).
+void boxBlur(std::uint8_t* data, int width, int height, int channels, int rx, int ry, int passes);
+
+// One 8-bit value per pixel, read with zero outside the plane.
+struct AlphaPlane {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> values;
+    std::uint8_t at(int x, int y) const
+    {
+        return (x < 0 || y < 0 || x >= width || y >= height) ? 0 : values[std::size_t(y) * width + x];
+    }
+};
+AlphaPlane alphaOf(const QImage& image);
+
+// Where a shadow-type effect is drawn relative to the object.
+enum class EffectPlacement { Outer, Inner, Full };
+
+struct EffectOptions {
+    EffectPlacement placement = EffectPlacement::Outer;
+    bool knockout = false;
+    bool hideObject = false;
+};
+
+// Colour of a glow/shadow at each strength-scaled coverage 0..255, premultiplied.
+using GlowRamp = std::array<QRgb, 256>;
+// Colour of a bevel at each signed level -255..255 (index level + 255), premultiplied.
+using BevelRamp = std::array<QRgb, 511>;
+
+GlowRamp solidGlowRamp(QRgb straightColor);
+GlowRamp gradientGlowRamp(const std::vector<GradientStop>& stops);
+BevelRamp solidBevelRamp(QRgb highlight, QRgb shadow);
+BevelRamp gradientBevelRamp(const std::vector<GradientStop>& stops);
+
+// `layer` must be Format_ARGB32_Premultiplied.
+void applyGlowEffect(QImage& layer, const GlowRamp& ramp, QPoint offset, int rx, int ry, int passes,
+                     double strength, const EffectOptions& options);
+void applyBevelEffect(QImage& layer, const BevelRamp& ramp, QPoint offset, int rx, int ry, int passes,
+                      double strength, const EffectOptions& options);
+void applyBlur(QImage& layer, const BlurFilter& filter, double scaleX, double scaleY);
+void applyColorMatrix(QImage& layer, const ColorMatrixFilter& filter);
+void applyConvolution(QImage& layer, const ConvolutionFilter& filter);
+
+} // namespace vistrel::player::filter_detail
