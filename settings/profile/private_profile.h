@@ -35,13 +35,17 @@ public:
 
     // UTF-8 string; missing gives defaultValue.
     QString readString(QByteArrayView section, QByteArrayView key, const QString& defaultValue = {}) const;
-    // Decimal, or hexadecimal after "0x"/"0X"; missing or not a number gives defaultValue.
+    // Decimal, or hexadecimal after "0x"/"0X"; missing or not a number gives defaultValue. The
+    // whole value must be the number: "12abc" gives defaultValue, not 12.
     int readInt(QByteArrayView section, QByteArrayView key, int defaultValue) const;
     // An integer; any value other than 0 is true; missing or not a number gives defaultValue.
     bool readBool(QByteArrayView section, QByteArrayView key, bool defaultValue) const;
 
     // Each of these rewrites the file with one change, creating file and section when missing and
     // keeping every other section, key and comment line. Throws ProfileWriteError when refused.
+    // A value that reading would change (blanks at its ends, matching quotes around it) is stored
+    // in double quotes, and line breaks in it become blanks, so what is read back is what was
+    // written and a value can never add lines of its own.
     void writeString(QByteArrayView section, QByteArrayView key, const QString& value);
     void writeRaw(QByteArrayView section, QByteArrayView key, QByteArrayView value);
     void eraseSection(QByteArrayView section);
@@ -59,6 +63,7 @@ public:
     private:
         PrivateProfile& m_profile;
         QByteArray m_text; // the file as it will be written
+        bool m_unreadable = false; // the file exists but could not be read: never overwrite it
     };
 
 private:

@@ -1,0 +1,248 @@
+#include "movie/swf_file_info.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <vector>
+
+#include <lzma.h>
+#include <zlib.h>
+
+namespace vistrel {
+namespace {
+
+// The 25 bytes after the first 8 always hold the largest rectangle, the rate and the count.
+constexpr std::size_t kWindowSize = 25;
+constexpr std::size_t kFixedHeaderSize = 8;
+constexpr std::uintmax_t kSmallestMovie = 23;
+// Compressed input is handed to the decoder in pieces of at most this size.
+constexpr std::size_t kInputPiece = 64 * 1024;
+// "ZWS": after the 8 header bytes come the compressed length (4) and the LZMA properties (5).
+constexpr std::size_t kLzmaPropertiesOffset = 4;
+constexpr std::size_t kLzmaPropertiesSize = 5;
+// Only 25 bytes are decoded, so a small dictionary serves whatever size the properties ask for
+// and keeps a hostile header from asking for gigabytes.
+constexpr std::uint32_t kLzmaDictionaryCap = 1u << 20;
+
+using Window = std::array<std::uint8_t, kWindowSize>;
+
+struct FileCloser {
+    void operator()(std::FILE *file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+[[noreturn]] void throwOpenError(const std::string &fileName, const std::string &reason) {
+    throw SwfReadError("Cannot open file \"" + fileName + "\": " + reason);
+}
+
+[[noreturn]] void throwReadError(const std::string &fileName) {
+    throw SwfReadError("Cannot read file \"" + fileName + "\"");
+}
+
+[[noreturn]] void throwDecompressionError() {
+    throw SwfReadError("Error");
+}
+
+void readExactly(std::FILE *file, void *buffer, std::size_t size, const std::string &fileName) {
+    if (size > 0 && std::fread(buffer, 1, size, file) != size)
+        throwReadError(fileName);
+}
+
+// Inflates a zlib stream into the window until the window is full, the stream ends or the
+// input is used up; a body cut short leaves the rest of the window zero.
+void inflateInto(const std::vector<std::uint8_t> &body, Window &window) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
+        throwDecompressionError();
+    struct InflateEnd {
+        z_stream *stream;
+        ~InflateEnd() { inflateEnd(stream); }
+    } guard{&stream};
+
+    std::size_t consumed = 0;
+    stream.next_out = window.data();
+    stream.avail_out = static_cast<uInt>(window.size());
+    while (stream.avail_out > 0) {
+        if (stream.avail_in == 0) {
+            if (consumed == body.size())
+                break;
+            const std::size_t piece = std::min(kInputPiece, body.size() - consumed);
+            // zlib takes a non-const pointer but never writes through next_in.
+            stream.next_in = const_cast<Bytef *>(body.data() + consumed);
+            stream.avail_in = static_cast<uInt>(piece);
+            consumed += piece;
+        }
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        if (result == Z_STREAM_END)
+            break;
+        if (result == Z_BUF_ERROR && stream.avail_in == 0 && consumed == body.size())
+            break;
+        if (result != Z_OK)
+            throwDecompressionError();
+    }
+}
+
+// Decodes the raw LZMA stream of a "ZWS" body (properties first) into the window, with the
+// same stopping rules as inflateInto.
+void decodeLzmaInto(const std::vector<std::uint8_t> &body, Window &window) {
+    const std::size_t streamStart = kLzmaPropertiesOffset + kLzmaPropertiesSize;
+    if (body.size() < streamStart)
+        throwDecompressionError();
+
+    lzma_filter filters[2]{};
+    filters[0].id = LZMA_FILTER_LZMA1;
+    filters[1].id = LZMA_VLI_UNKNOWN;
+    if (lzma_properties_decode(&filters[0], nullptr, body.data() + kLzmaPropertiesOffset,
+                               kLzmaPropertiesSize) != LZMA_OK)
+        throwDecompressionError();
+    // liblzma allocated the options with malloc, as no allocator was given.
+    const std::unique_ptr<void, decltype(&std::free)> options(filters[0].options, &std::free);
+    auto *lzmaOptions = static_cast<lzma_options_lzma *>(filters[0].options);
+    lzmaOptions->dict_size = std::clamp(lzmaOptions->dict_size, LZMA_DICT_SIZE_MIN, kLzmaDictionaryCap);
+
+    lzma_stream stream = LZMA_STREAM_INIT;
+    if (lzma_raw_decoder(&stream, filters) != LZMA_OK)
+        throwDecompressionError();
+    struct LzmaEnd {
+        lzma_stream *stream;
+        ~LzmaEnd() { lzma_end(stream); }
+    } guard{&stream};
+
+    std::size_t consumed = streamStart;
+    stream.next_out = window.data();
+    stream.avail_out = window.size();
+    while (stream.avail_out > 0) {
+        if (stream.avail_in == 0 && consumed < body.size()) {
+            const std::size_t piece = std::min(kInputPiece, body.size() - consumed);
+            stream.next_in = body.data() + consumed;
+            stream.avail_in = piece;
+            consumed += piece;
+        }
+        const bool lastPiece = consumed == body.size();
+        const std::size_t inBefore = stream.avail_in;
+        const std::size_t outBefore = stream.avail_out;
+        const lzma_ret result = lzma_code(&stream, lastPiece ? LZMA_FINISH : LZMA_RUN);
+        if (result == LZMA_STREAM_END)
+            break;
+        // Input used up before the window is full: a body cut short, keep what arrived.
+        if (result == LZMA_BUF_ERROR && lastPiece && stream.avail_in == 0)
+            break;
+        if (result != LZMA_OK)
+            throwDecompressionError();
+        if (lastPiece && stream.avail_in == inBefore && stream.avail_out == outBefore)
+            break;
+    }
+}
+
+std::int32_t signExtend(std::uint32_t value, std::uint32_t bits) {
+    if (bits == 0)
+        return 0;
+    const std::int64_t wide = value;
+    const bool negative = ((value >> (bits - 1)) & 1u) != 0;
+    return static_cast<std::int32_t>(negative ? wide - (std::int64_t{1} << bits) : wide);
+}
+
+void decodeWindow(const Window &window, SwfHeaderInfo &header) {
+    const std::uint32_t nBits = ReadBits(window.data(), 0, 5);
+    header.XMin = signExtend(ReadBits(window.data(), 5, nBits), nBits);
+    header.XMax = signExtend(ReadBits(window.data(), 5 + nBits, nBits), nBits);
+    header.YMin = signExtend(ReadBits(window.data(), 5 + 2 * nBits, nBits), nBits);
+    header.YMax = signExtend(ReadBits(window.data(), 5 + 3 * nBits, nBits), nBits);
+    // 31-bit fields keep the differences within 32 bits; 64 bits make that obvious.
+    header.Width = static_cast<std::int32_t>((std::int64_t{header.XMax} - header.XMin) / 20);
+    header.Height = static_cast<std::int32_t>((std::int64_t{header.YMax} - header.YMin) / 20);
+    const std::size_t p = (5 + 4 * nBits + 7) / 8;
+    header.FrameRateFraction = window[p];
+    header.FrameRate = window[p + 1];
+    header.FrameCount = window[p + 2] + 256u * window[p + 3];
+}
+
+bool signatureIs(const SwfHeaderInfo &header, const char *signature) {
+    return std::memcmp(header.Signature, signature, 3) == 0;
+}
+
+} // namespace
+
+std::uint32_t ReadBits(const std::uint8_t *Data, std::uint32_t BitPos, std::uint32_t Count) {
+    Count = std::min<std::uint32_t>(Count, 32);
+    std::uint64_t value = 0;
+    for (std::uint32_t i = 0; i < Count; ++i) {
+        const std::uint64_t bit = BitPos + i;
+        const std::uint8_t byte = Data[bit / 8];
+        value = (value << 1) | ((byte >> (7 - bit % 8)) & 1u);
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+bool isCompressedMovie(const SwfHeaderInfo &Header) {
+    return (signatureIs(Header, "CWS") && Header.Version >= 6) ||
+           (signatureIs(Header, "ZWS") && Header.Version >= 13);
+}
+
+bool ReadSwfHeader(const std::string &FileName, SwfHeaderInfo &Header) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(FileName, error);
+    if (status.type() == fs::file_type::not_found || FileName.empty())
+        return false;
+    if (error)
+        throwOpenError(FileName, error.message());
+    // Folders would "open" and then fail to read; pipes and devices could block forever.
+    if (status.type() != fs::file_type::regular)
+        throwOpenError(FileName, "not a regular file");
+
+    errno = 0;
+    const FileHandle file(std::fopen(FileName.c_str(), "rb"));
+    if (!file)
+        throwOpenError(FileName, errno != 0 ? std::strerror(errno) : "unknown error");
+    if (std::fseek(file.get(), 0, SEEK_END) != 0)
+        throwReadError(FileName);
+    const long size = std::ftell(file.get());
+    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
+        throwReadError(FileName);
+    if (static_cast<std::uintmax_t>(size) < kSmallestMovie)
+        return false;
+
+    std::array<std::uint8_t, kFixedHeaderSize> fixed{};
+    readExactly(file.get(), fixed.data(), fixed.size(), FileName);
+    std::memcpy(Header.Signature, fixed.data(), 3);
+    Header.Version = fixed[3];
+    Header.FileLength = fixed[4] | (std::uint32_t{fixed[5]} << 8) | (std::uint32_t{fixed[6]} << 16) |
+                        (std::uint32_t{fixed[7]} << 24);
+
+    // A window that the file or the inflated body fills only in part stays zero behind it.
+    Window window{};
+    bool isMovie = false;
+    if (isCompressedMovie(Header)) {
+        std::vector<std::uint8_t> body;
+        try {
+            body.resize(static_cast<std::size_t>(size) - kFixedHeaderSize);
+        } catch (const std::bad_alloc &) {
+            throw SwfReadError("Not enough memory to read \"" + FileName + "\"");
+        }
+        readExactly(file.get(), body.data(), body.size(), FileName);
+        if (signatureIs(Header, "CWS"))
+            inflateInto(body, window);
+        else
+            decodeLzmaInto(body, window);
+        isMovie = true;
+    } else {
+        const std::size_t available =
+            std::min<std::size_t>(window.size(), static_cast<std::size_t>(size) - kFixedHeaderSize);
+        readExactly(file.get(), window.data(), available, FileName);
+        isMovie = signatureIs(Header, "FWS");
+    }
+
+    if (isMovie)
+        decodeWindow(window, Header);
+    return isMovie;
+}
+
+} // namespace vistrel
