@@ -1,0 +1,42 @@
+// Program entry: the start-up sequence in its binding order.
+
+#include <exception>
+#include <memory>
+
+#include "app/main_form.h"
+#include "app/vistrel_application.h"
+#include "favorites/favorites_dialog.h"
+#include "lang/set_lng.h"
+#include "settings/config_dialog.h"
+#include "widgets/balloon_hints.h"
+
+int main(int argc, char* argv[])
+{
+    using namespace vistrel;
+
+    VistrelApplication app(argc, argv);
+    // The application title: taskbar text and caption of plain and error boxes.
+    QApplication::setApplicationName(QStringLiteral("Vistrel"));
+    BalloonHints balloons(&app);
+
+    SharedState state;
+    auto form1 = std::make_unique<TForm1>(state);
+    auto* form2 = new TForm2(state, *form1, form1.get());
+    auto* form3 = new TForm3(state, *form1, form1.get());
+    form1->setDialogs(form2, form3);
+    InitLanguage(state, form1->languageWindows());
+
+    form1->show();
+    const int result = app.exec();
+
+    // The dialogs go first; the main window's destruction saves the settings of the run.
+    delete form3;
+    delete form2;
+    try {
+        form1->FormDestroy();
+    } catch (const std::exception& error) {
+        showError(nullptr, QString::fromUtf8(error.what()));
+    }
+    form1.reset();
+    return result;
+}

@@ -1,0 +1,321 @@
+#include "app/main_form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "app/action_button.h"
+#include "favorites/favorites_dialog.h"
+#include "lang/set_lng.h"
+#include "movie/flash_player.h"
+#include "settings/config_dialog.h"
+#include "settings/profile/builtin_texts.h"
+#include "settings/settings_file.h"
+#include "widgets/balloon_hints.h"
+#include "widgets/glyph_status_pane.h"
+#include "widgets/hot_spot_splitter.h"
+#include "widgets/image_lists.h"
+#include "widgets/shell_combo.h"
+#include "widgets/shell_list.h"
+#include "widgets/shell_model.h"
+#include "widgets/shell_tree.h"
+#include "widgets/shell_views.h"
+#include "widgets/size_panel.h"
+#include "widgets/status_bar.h"
+
+namespace vistrel {
+
+TForm1::TForm1(SharedState& state, QWidget* parent) : QMainWindow(parent), m_state(state)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Vistrel 1.0"));
+    setWindowIcon(applicationIcon());
+    m_images = imageList1();
+    // Designed bounds; the settings replace them.
+    setGeometry(286, 210, 740, 600);
+
+    createActions();
+    createMenus();
+    createLayout();
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::setDialogs(TForm2* favorites, TForm3* config)
+{
+    m_form2 = favorites;
+    m_form3 = config;
+}
+
+void TForm1::createLayout()
+{
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    outer->addLayout(row, 1);
+
+    // Left: the browsing pane in the resizable side panel.
+    SizePanel1 = new SizePanel(central);
+    SizePanel1->setObjectName(QStringLiteral("SizePanel1"));
+    auto* left = new QWidget;
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->setSpacing(0);
+    auto* rightPane = new QWidget(central);
+    rightPane->setObjectName(QStringLiteral("Panel1"));
+    auto* rightLayout = new QVBoxLayout(rightPane);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(0);
+    createToolbars(leftLayout, rightLayout);
+
+    auto* model = createShellModel(this);
+    ShellTree1 = new ShellTree(model);
+    ShellTree1->setObjectName(QStringLiteral("ShellTree1"));
+    ShellList1 = new ShellList(model);
+    ShellList1->setObjectName(QStringLiteral("ShellList1"));
+    ShellCombo1 = new ShellCombo(model);
+    ShellCombo1->setObjectName(QStringLiteral("ShellCombo1"));
+    ShellCombo1->setFixedHeight(23);
+    linkShellViews(ShellTree1, ShellList1, ShellCombo1);
+    leftLayout->addWidget(ShellCombo1);
+
+    auto* panel2 = new QWidget;
+    panel2->setObjectName(QStringLiteral("Panel2"));
+    auto* panel2Layout = new QVBoxLayout(panel2);
+    panel2Layout->setContentsMargins(0, 0, 0, 0);
+    Splitter1 = new HotSpotSplitter(panel2);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setUpperPane(ShellTree1);
+    Splitter1->setLowerPane(ShellList1);
+    panel2Layout->addWidget(Splitter1);
+    leftLayout->addWidget(panel2, 1);
+    SizePanel1->setContentWidget(left);
+    SizePanel1->setPanelWidth(195);
+    Splitter1->setPosition(197);
+    row->addWidget(SizePanel1);
+
+    // Right: the player pane.
+    Flash1 = new ShockwaveFlash(rightPane);
+    Flash1->setObjectName(QStringLiteral("Flash1"));
+    rightLayout->addWidget(Flash1, 1);
+    row->addWidget(rightPane, 1);
+
+    StatusBar1 = new StatusBar(central);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    static const struct {
+        const char* name;
+        int width;
+        const char* hintKey;
+    } panes[] = {{"StatusVer", 48, "id24"},   {"StatusCompress", 56, "id25"}, {"StatusSize", 100, "id26"},
+                 {"StatusFps", 56, "id27"},   {"StatusCount", 100, "id28"},   {"StatusFilesize", 100, "id29"}};
+    const QList<QIcon> glyphs = imageList2();
+    for (int i = 0; i < 6; ++i) {
+        auto* pane = new GlyphStatusPane(panes[i].width, StatusBar1);
+        pane->setGlyph(glyphs.value(i));
+        StatusBar1->addPane(pane);
+        pane->setObjectName(QString::fromLatin1(panes[i].name));
+        pane->setToolTip(builtinText("Viewer", panes[i].hintKey));
+        m_panes.append(pane);
+        m_controls.insert(pane->objectName(), pane);
+    }
+    outer->addWidget(StatusBar1);
+    setCentralWidget(central);
+
+    for (QWidget* w : {static_cast<QWidget*>(SizePanel1), static_cast<QWidget*>(Splitter1),
+                       static_cast<QWidget*>(ShellTree1), static_cast<QWidget*>(ShellList1),
+                       static_cast<QWidget*>(ShellCombo1), static_cast<QWidget*>(Flash1),
+                       static_cast<QWidget*>(StatusBar1), rightPane, panel2})
+        m_controls.insert(w->objectName(), w);
+
+    connect(SizePanel1, &SizePanel::constrainedResize, this, &TForm1::SizePanel1ConstrainedResize);
+    connect(ShellTree1, &ShellTree::folderChanged, this, &TForm1::ShellTree1Change);
+    connect(ShellList1, &ShellList::itemSelected, this, &TForm1::ShellList1SelectItem);
+    connect(ShellCombo1, &ShellCombo::folderChosen, this, [this](const QString&) { ShellCombo1Click(); });
+}
+
+void TForm1::FormCreate()
+{
+    m_state.BaseDir = QDir::currentPath();
+    m_state.StartMovie = m_state.BaseDir + QStringLiteral("/swfinfo.dat");
+    m_state.FavoriteList.clear();
+    m_state.MaxFavorites = 20;
+    LoadSettings(m_state, *this);
+    RebuildFavoritesMenu();
+
+    m_state.FolderHistory.clear();
+    m_state.MaxHistory = 10;
+    m_state.RecordFolderChange = false;
+    ShellList1->setFolder(m_state.CurrentDir);
+    AddToHistory(ShellList1->folder());
+
+    m_state.CurrentMovie = m_state.StartMovie;
+    LoadMovie();
+    m_state.ZoomLevel = 100;
+    UpdateZoomChecks();
+}
+
+void TForm1::FormDestroy()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    SaveSettings(m_state, *this);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    ShowPlayer(); // FormResize
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+}
+
+void TForm1::SizePanel1ConstrainedResize(int& minWidth, int& minHeight, int& maxWidth, int& maxHeight)
+{
+    Q_UNUSED(minWidth);
+    Q_UNUSED(minHeight);
+    Q_UNUSED(maxWidth);
+    Q_UNUSED(maxHeight);
+    ShowPlayer();
+}
+
+void TForm1::ShowPlayer()
+{
+    if (Flash1)
+        Flash1->doVerbShow();
+}
+
+// --- MainWindowHost -------------------------------------------------------------------------
+
+QRect TForm1::windowBounds() const
+{
+    return QRect(pos(), size());
+}
+
+void TForm1::setWindowBounds(const QRect& bounds)
+{
+    move(bounds.topLeft());
+    resize(bounds.size());
+}
+
+int TForm1::panelWidth() const
+{
+    return SizePanel1->panelWidth();
+}
+
+void TForm1::setPanelWidth(int width)
+{
+    SizePanel1->setPanelWidth(width);
+}
+
+int TForm1::splitterPosition() const
+{
+    return Splitter1->position();
+}
+
+void TForm1::setSplitterPosition(int position)
+{
+    Splitter1->setPosition(position);
+}
+
+QSize TForm1::screenSize() const
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().size() : QSize(1024, 768);
+}
+
+QString TForm1::listFolderPath() const
+{
+    return ShellList1->folder();
+}
+
+void TForm1::setHintsEnabled(bool on)
+{
+    BalloonHints::setHintsEnabled(this, on);
+}
+
+void TForm1::rebuildFavoritesMenu()
+{
+    RebuildFavoritesMenu();
+}
+
+void TForm1::saveSettings()
+{
+    SaveSettings(m_state, *this);
+}
+
+void TForm1::loadLanguage(const QString& fileName)
+{
+    LoadLanguage(m_state, languageWindows(), fileName);
+}
+
+LanguageWindows TForm1::languageWindows()
+{
+    LanguageWindows windows{};
+    windows.viewer = this;
+    windows.favorites = m_form2.data();
+    windows.config = m_form3.data();
+    windows.languageBox = m_form3 ? m_form3->languageBox() : nullptr;
+    windows.parent = this;
+    return windows;
+}
+
+// --- LanguageTarget: section Viewer ---------------------------------------------------------
+
+void TForm1::applyText(const QString& key, const QString& text)
+{
+    static const QHash<QString, QString> menus = {{"id01", "M_File"},  {"id02", "M_View"},
+                                                  {"id03", "M_Service"}, {"id04", "M_Help"},
+                                                  {"id05", "M_Scale"}, {"id06", "M_Quality"}};
+    static const QHash<QString, QString> captions = {
+        {"id07", "Quit"},     {"id08", "Manager"},     {"id09", "Config"},   {"id10", "ZoomIn"},
+        {"id11", "ZoomOut"},  {"id12", "ShowAll"},     {"id13", "ForwardStep"}, {"id14", "BackStep"},
+        {"id15", "Rewind"},   {"id16", "Play"},        {"id17", "Stop"},     {"id18", "Help"},
+        {"id19", "HomePage"}, {"id20", "About"}};
+    static const QHash<QString, QString> hints = {{"id21", "UpToParent"}, {"id22", "Back"}, {"id23", "Forward"}};
+    static const QStringList paneKeys = {"id24", "id25", "id26", "id27", "id28", "id29"};
+
+    if (menus.contains(key)) {
+        m_menus.value(menus.value(key))->setTitle(text);
+    } else if (captions.contains(key)) {
+        m_actions.value(captions.value(key))->setText(text);
+    } else if (hints.contains(key)) {
+        setActionHint(hints.value(key), text);
+    } else if (paneKeys.contains(key)) {
+        m_panes.value(paneKeys.indexOf(key))->setToolTip(text);
+    } else if (key == QLatin1String("id30")) {
+        B_Favor->setHint(text);
+    }
+}
+
+void TForm1::applyDerivedTexts()
+{
+    B_Scale->setHint(m_menus.value(QStringLiteral("M_Scale"))->title());
+    B_Quality->setHint(m_menus.value(QStringLiteral("M_Quality"))->title());
+    B_About->setHint(m_menus.value(QStringLiteral("M_Help"))->title());
+    for (const char* name : {"ForwardStep", "BackStep", "Rewind", "Play", "Stop", "Help", "Config"}) {
+        const QString actionName = QString::fromLatin1(name);
+        setActionHint(actionName, m_actions.value(actionName)->text());
+    }
+}
+
+GlyphStatusPane* TForm1::statusPane(int index) const
+{
+    return m_panes.value(index);
+}
+
+} // namespace vistrel

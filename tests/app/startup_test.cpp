@@ -1,0 +1,128 @@
+// Start-up of the main window in a program folder, its layout, and the end of a run.
+
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/vistrel_application.h"
+#include "movie/flash_player.h"
+#include "tests/app/app_fixture.h"
+#include "widgets/glyph_status_pane.h"
+#include "widgets/shell_combo.h"
+#include "widgets/shell_list.h"
+#include "widgets/shell_model.h"
+#include "widgets/shell_tree.h"
+#include "widgets/shell_views.h"
+
+namespace vistrel::test {
+namespace {
+
+TEST_F(MainFormTest, FirstStartWithoutSettingsUsesTheDefaults)
+{
+    TForm1& form = start();
+    EXPECT_EQ(form.windowBounds(), QRect(0, 0, 740, 600));
+    EXPECT_EQ(form.panelWidth(), 170);
+    EXPECT_EQ(form.splitterPosition(), 200);
+    EXPECT_TRUE(m_state.ShowHints);
+    EXPECT_TRUE(m_state.ShowMenuIcons);
+    EXPECT_EQ(m_state.CurrentDir, m_base);
+    EXPECT_EQ(form.shellList()->folder(), m_base);
+    EXPECT_EQ(form.menu(QStringLiteral("MenuFavor"))->actions().size(), 2);
+    EXPECT_EQ(m_state.BaseDir, m_base);
+    EXPECT_EQ(m_state.StartMovie, m_base + QStringLiteral("/swfinfo.dat"));
+    EXPECT_EQ(m_state.CurrentMovie, m_state.StartMovie);
+}
+
+TEST_F(MainFormTest, StartUpLeavesOneHistoryEntryAndTheDesignedMarks)
+{
+    TForm1& form = start();
+    EXPECT_EQ(m_state.FolderHistory, QStringList{m_base});
+    EXPECT_EQ(m_state.HistoryIndex, 0);
+    EXPECT_FALSE(form.control(QStringLiteral("B_Back"))->isEnabled());
+    EXPECT_FALSE(form.control(QStringLiteral("B_Forward"))->isEnabled());
+    EXPECT_TRUE(form.isActionChecked(QStringLiteral("High")));
+    EXPECT_TRUE(form.isActionChecked(QStringLiteral("ShowAll")));
+    EXPECT_FALSE(form.isActionChecked(QStringLiteral("HundredPer")));
+    EXPECT_FALSE(form.action(QStringLiteral("ZoomOut"))->isEnabled());
+    EXPECT_EQ(m_state.ZoomLevel, 100);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(form.statusPane(i)->caption().isEmpty());
+}
+
+TEST_F(MainFormTest, LayoutHoldsTheControlsInTheirDesignedOrderAndSizes)
+{
+    TForm1& form = start();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QStringList panes = {"StatusVer", "StatusCompress", "StatusSize", "StatusFps", "StatusCount", "StatusFilesize"};
+    const int widths[] = {48, 56, 100, 56, 100, 100};
+    int left = -1;
+    for (int i = 0; i < panes.size(); ++i) {
+        GlyphStatusPane* pane = form.statusPane(i);
+        ASSERT_NE(pane, nullptr);
+        EXPECT_EQ(pane->objectName(), panes.at(i));
+        EXPECT_EQ(pane->width(), widths[i]);
+        EXPECT_EQ(pane->height(), 23);
+        EXPECT_GT(pane->x(), left);
+        left = pane->x();
+    }
+    EXPECT_EQ(form.control(QStringLiteral("Toolbar1"))->height(), 29);
+    EXPECT_EQ(form.control(QStringLiteral("Toolbar2"))->height(), 29);
+    EXPECT_EQ(form.control(QStringLiteral("StatusBar1"))->height(), 25);
+    EXPECT_EQ(form.control(QStringLiteral("B_Favor"))->width(), 35);
+    EXPECT_EQ(form.control(QStringLiteral("B_Scale"))->width(), 39);
+    EXPECT_EQ(form.control(QStringLiteral("B_Quality"))->width(), 39);
+    EXPECT_EQ(form.control(QStringLiteral("B_About"))->width(), 35);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Vistrel 1.0"));
+    EXPECT_EQ(form.control(QStringLiteral("StatusVer"))->toolTip(), QStringLiteral("Версия"));
+    EXPECT_EQ(form.control(QStringLiteral("B_Favor"))->toolTip(), QStringLiteral("Закладки"));
+}
+
+TEST_F(MainFormTest, SavedGeometryIsRestoredAndCorrected)
+{
+    writeSettings("[Position]\nX=-20\nY=30\nW=399\nH=300\nP1=9\nP2=250\n");
+    TForm1& form = start();
+    EXPECT_EQ(form.windowBounds(), QRect(0, 30, 740, 300));
+    EXPECT_EQ(form.panelWidth(), 170);
+    EXPECT_EQ(form.splitterPosition(), 250);
+}
+
+TEST_F(MainFormTest, EndOfRunWritesTheWholeSettingsFile)
+{
+    TForm1& form = start();
+    form.FormDestroy();
+    const QByteArray text = readSettings();
+    for (const char* key : {"RS=1", "RC=1", "RD=1", "SH=1", "SI=1", "LF=", "X=0", "Y=0", "W=740", "H=600",
+                            "P1=170", "P2=200"})
+        EXPECT_TRUE(text.contains(key)) << key << " missing in\n" << text.constData();
+    EXPECT_TRUE(text.contains(QStringLiteral("SD=%1").arg(m_base).toUtf8()));
+}
+
+TEST_F(MainFormTest, ResizingTheWindowOrThePanelShowsThePlayerAgain)
+{
+    TForm1& form = start();
+    form.show();
+    const QSize before = form.flash()->size();
+    form.resize(900, 700);
+    QTest::qWaitFor([&] { return form.flash()->size() != before; });
+    EXPECT_NE(form.flash()->size(), before);
+    const int flashWidth = form.flash()->width();
+    form.setPanelWidth(300);
+    QTest::qWaitFor([&] { return form.flash()->width() != flashWidth; });
+    EXPECT_LT(form.flash()->width(), flashWidth);
+}
+
+TEST(ErrorBox, AppendsAFullStopOnlyAfterCharactersThatSortAfterIt)
+{
+    EXPECT_EQ(errorBoxText(QStringLiteral("Unable to write to /x/vistrel.ini")),
+              QStringLiteral("Unable to write to /x/vistrel.ini."));
+    EXPECT_EQ(errorBoxText(QStringLiteral("Done.")), QStringLiteral("Done."));
+    EXPECT_EQ(errorBoxText(QStringLiteral("Why?")), QStringLiteral("Why?."));
+    EXPECT_EQ(errorBoxText(QStringLiteral("a-")), QStringLiteral("a-"));
+    EXPECT_EQ(errorBoxText(QStringLiteral("a!")), QStringLiteral("a!"));
+    EXPECT_EQ(errorBoxText(QString()), QString());
+}
+
+} // namespace
+} // namespace vistrel::test
