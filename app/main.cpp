@@ -1,5 +1,9 @@
 // Program entry: the start-up sequence in its binding order.
 
+#include <QDateTime>
+#include <QTimer>
+
+#include <cstdio>
 #include <exception>
 #include <memory>
 
@@ -7,6 +11,7 @@
 #include "app/vistrel_application.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
+#include "movie/flash_player.h"
 #include "settings/config_dialog.h"
 #include "widgets/balloon_hints.h"
 
@@ -25,6 +30,19 @@ int main(int argc, char* argv[])
     auto* form3 = new TForm3(state, *form1, form1.get());
     form1->setDialogs(form2, form3);
     InitLanguage(state, form1->languageWindows());
+
+    // For the start-up benchmark: VISTREL_STARTUP_PROBE holds the launch time (ns since the epoch);
+    // the time to the first painted frame of the start-up movie is printed and the run ends.
+    const QByteArray probe = qgetenv("VISTREL_STARTUP_PROBE");
+    if (!probe.isEmpty()) {
+        const qint64 launchedNs = probe.toLongLong();
+        QObject::connect(form1->flash(), &ShockwaveFlash::frameRendered, &app, [launchedNs] {
+            const qint64 nowNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
+            std::printf("first-frame-ms %.1f\n", double(nowNs - launchedNs) / 1e6);
+            std::fflush(stdout);
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        });
+    }
 
     form1->show();
     const int result = app.exec();

@@ -275,6 +275,10 @@ FileText readFile(const QString &path) {
         return result;
     result.data = file.readAll();
     result.readable = file.error() == QFileDevice::NoError;
+    // A file saved by an editor as UTF-8 may start with a byte-order mark; it is no part of the
+    // first line, which would otherwise hide the first section.
+    if (result.data.startsWith("\xEF\xBB\xBF"))
+        result.data.remove(0, 3);
     return result;
 }
 
