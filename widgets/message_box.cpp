@@ -35,9 +35,11 @@ QMessageBox::StandardButton showMessage(QWidget* parent, MessageKind kind, const
     // Texts compose their line breaks with CR, as the language packs expect.
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box(icon, QApplication::applicationDisplayName(), shown, buttons, parent);
-    if (QApplication::applicationDisplayName().isEmpty())
-        box.setWindowTitle(QStringLiteral("Vistrel"));
+    // Every box carries the application title as its caption.
+    QString title = QApplication::applicationName();
+    if (title.isEmpty())
+        title = QStringLiteral("Vistrel");
+    QMessageBox box(icon, title, shown, buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
