@@ -1,0 +1,214 @@
+// Setting the list's folder by path: one notification from the tree, what the views show.
+
+#include <QDir>
+#include <QFileSystemModel>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "shell_test_support.h"
+#include "widgets/shell_combo.h"
+#include "widgets/shell_list.h"
+#include "widgets/shell_model.h"
+#include "widgets/shell_tree.h"
+
+namespace vistrel::test {
+namespace {
+
+TEST_F(ShellViewsTest, EachFolderChangeRaisesExactlyOneNotificationBeforeSetFolderReturns)
+{
+    QSignalSpy spy(m_tree, &ShellTree::folderChanged);
+    // What a receiver sees while handling the notification.
+    QStringList listAtNotice;
+    QStringList comboAtNotice;
+    QObject::connect(m_tree, &ShellTree::folderChanged, m_tree, [&](const QString&) {
+        listAtNotice.append(m_list->folder());
+        comboAtNotice.append(m_combo->folder());
+    });
+
+    const QStringList targets{path("alpha"), path("alpha/inner"), path(), path("beta"), "/"};
+    for (const QString& target : targets) {
+        const qsizetype before = spy.count();
+        m_list->setFolder(target);
+        ASSERT_EQ(spy.count(), before + 1) << target.toStdString();
+        EXPECT_EQ(spy.last().at(0).toString(), target);
+        EXPECT_EQ(m_tree->folder(), target);
+        EXPECT_EQ(m_list->folder(), target);
+        EXPECT_EQ(m_combo->folder(), target);
+    }
+    EXPECT_EQ(listAtNotice, targets);
+    EXPECT_EQ(comboAtNotice, targets);
+}
+
+TEST_F(ShellViewsTest, FirstSetFolderNotifiesEvenForTheRoot)
+{
+    QSignalSpy spy(m_tree, &ShellTree::folderChanged);
+    EXPECT_TRUE(m_tree->folder().isEmpty());
+    m_list->setFolder("/");
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toString(), "/");
+}
+
+// Different spellings of the folder that is already selected.
+class ReselectTest : public ShellViewsTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ReselectTest, ReselectingTheCurrentFolderRaisesNothing)
+{
+    m_list->setFolder(path("alpha"));
+    QSignalSpy spy(m_tree, &ShellTree::folderChanged);
+    QSignalSpy selections(m_list, &ShellList::itemSelected);
+    m_list->setFolder(path(GetParam()));
+    EXPECT_EQ(spy.count(), 0);
+    EXPECT_EQ(m_list->folder(), path("alpha"));
+    EXPECT_EQ(selections.count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Spellings, ReselectTest,
+                         ::testing::Values("alpha", "alpha/", "alpha/.", "alpha//", "beta/../alpha", "./alpha"));
+
+// Paths that name no folder.
+class UnresolvableTest : public ShellViewsTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(UnresolvableTest, ShowsTheRootWithOneNotificationThenNoneOnceThere)
+{
+    const QString param = GetParam();
+    const QString target = param.startsWith('@') ? path(param.mid(1)) : param;
+    m_list->setFolder(path("beta"));
+    QSignalSpy spy(m_tree, &ShellTree::folderChanged);
+
+    m_list->setFolder(target);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toString(), "/");
+    EXPECT_EQ(m_tree->folder(), "/");
+    EXPECT_EQ(m_list->folder(), "/");
+    EXPECT_EQ(m_combo->folder(), "/");
+
+    m_list->setFolder(target);
+    EXPECT_EQ(spy.count(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, UnresolvableTest,
+                         ::testing::Values("", "   ", "@missing", "@alpha/missing/deeper", "@movie.swf",
+                                           "@notes.txt", "/no/such/folder/anywhere"));
+
+TEST_F(ShellViewsTest, ListShowsFoldersAndSwfFilesInAnyCaseIncludingHiddenOnes)
+{
+    m_list->setFolder(path());
+    EXPECT_TRUE(waitForListNames(kRootFolders + kRootSwfFiles)) << listNames().join(", ").toStdString();
+    // Folders come first once the model has sorted what it read.
+    const auto foldersFirst = [this] {
+        const QStringList names = listNames();
+        for (int i = 0; i < kRootFolders.size(); ++i) {
+            if (!kRootFolders.contains(names.value(i)))
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(foldersFirst, 10000)) << listNames().join(", ").toStdString();
+}
+
+TEST_F(ShellViewsTest, TreeHoldsFoldersOnlyHiddenOnesIncluded)
+{
+    m_list->setFolder(path());
+    EXPECT_TRUE(waitForTreeChildNames(path(), kRootFolders)) << treeChildNames(path()).join(", ").toStdString();
+    m_list->setFolder(path("alpha")); // the tree reads a folder when it opens it
+    EXPECT_TRUE(waitForTreeChildNames(path("alpha"), {"inner"}));
+}
+
+TEST_F(ShellViewsTest, TreeTopNodeIsTheFileSystemRoot)
+{
+    const QAbstractItemModel* model = m_tree->model();
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->index(0, 0).data(QFileSystemModel::FilePathRole).toString(), "/");
+}
+
+TEST_F(ShellViewsTest, ViewsFollowChangesOnDisk)
+{
+    m_list->setFolder(path());
+    ASSERT_TRUE(waitForListNames(kRootFolders + kRootSwfFiles));
+
+    writeFile(path("later.txt"));
+    writeFile(path("later.SWF"));
+    ASSERT_TRUE(QDir(path()).mkdir("gamma"));
+    EXPECT_TRUE(waitForListNames(kRootFolders + kRootSwfFiles + QStringList{"later.SWF", "gamma"}))
+        << listNames().join(", ").toStdString();
+
+    ASSERT_TRUE(QFile::remove(path("movie.swf")));
+    QStringList expected = kRootFolders + kRootSwfFiles + QStringList{"later.SWF", "gamma"};
+    expected.removeAll("movie.swf");
+    EXPECT_TRUE(waitForListNames(expected)) << listNames().join(", ").toStdString();
+}
+
+TEST_F(ShellViewsTest, SelectedNodeExpandsAndTheNodeLeftCollapses)
+{
+    m_list->setFolder(path("alpha"));
+    const QPersistentModelIndex alpha = m_tree->currentIndex();
+    ASSERT_TRUE(alpha.isValid());
+    EXPECT_TRUE(m_tree->isExpanded(alpha));
+    EXPECT_TRUE(m_tree->isExpanded(alpha.parent())); // the path down to it is open
+
+    m_list->setFolder(path("alpha/inner"));
+    EXPECT_TRUE(m_tree->isExpanded(alpha)) << "an ancestor of the new node stays open";
+
+    m_list->setFolder(path("beta"));
+    EXPECT_TRUE(m_tree->isExpanded(m_tree->currentIndex()));
+    EXPECT_TRUE(m_tree->selectionModel()->isSelected(m_tree->currentIndex()));
+}
+
+TEST_F(ShellViewsTest, LeavingASiblingCollapsesIt)
+{
+    m_list->setFolder(path("alpha"));
+    const QPersistentModelIndex alpha = m_tree->currentIndex();
+    m_list->setFolder(path("beta"));
+    EXPECT_FALSE(m_tree->isExpanded(alpha));
+}
+
+TEST_F(ShellViewsTest, ComboDropDownHoldsTheFolderAndItsAncestors)
+{
+    m_list->setFolder(path("alpha/inner"));
+    QStringList expected;
+    for (QString step = path("alpha/inner");; step = QFileInfo(step).path()) {
+        expected.prepend(step);
+        if (step == "/")
+            break;
+    }
+    EXPECT_EQ(m_combo->folderChain(), expected);
+    EXPECT_EQ(m_combo->currentIndex(), m_combo->count() - 1);
+}
+
+// resolveFolderPath on its own: how a requested path becomes the folder shown.
+struct ResolveCase {
+    const char* name;
+    const char* input; // "@" stands for the temporary folder
+    const char* expected;
+};
+
+class ResolveFolderPathTest : public ::testing::TestWithParam<ResolveCase> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(QDir(m_dir.path()).mkpath("a/b"));
+        QFile file(m_dir.path() + "/f.swf");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QString expand(QString text) const { return text.replace("@", m_dir.path()); }
+    QTemporaryDir m_dir;
+};
+
+TEST_P(ResolveFolderPathTest, Resolves)
+{
+    EXPECT_EQ(resolveFolderPath(expand(GetParam().input)), expand(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ResolveFolderPathTest,
+    ::testing::Values(ResolveCase{"Empty", "", "/"}, ResolveCase{"Root", "/", "/"},
+                      ResolveCase{"RootTwice", "//", "/"}, ResolveCase{"Plain", "@/a", "@/a"},
+                      ResolveCase{"TrailingSlash", "@/a/b/", "@/a/b"}, ResolveCase{"DotDot", "@/a/b/..", "@/a"},
+                      ResolveCase{"DoubleSlash", "@//a//b", "@/a/b"}, ResolveCase{"File", "@/f.swf", "/"},
+                      ResolveCase{"Missing", "@/zzz", "/"}, ResolveCase{"AboveRoot", "/../..", "/"},
+                      ResolveCase{"AboveRootThenDown", "/..@/a", "@/a"}),
+    [](const ::testing::TestParamInfo<ResolveCase>& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace vistrel::test

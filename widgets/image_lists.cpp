@@ -1,0 +1,100 @@
+#include "widgets/image_lists.h"
+
+#include <algorithm>
+
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+
+#include "widgets/image_drawing.h"
+
+namespace vistrel {
+namespace {
+
+QImage render(images::Drawing drawing, int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    if (drawing) {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(size / qreal(kImageListIconSize), size / qreal(kImageListIconSize));
+        drawing(painter);
+    }
+    return image;
+}
+
+// The disabled look: colours drained to a light grey and the picture half faded.
+QImage greyed(const QImage& source)
+{
+    QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = line[x];
+            const int grey = 110 + qGray(pixel) * 100 / 255;
+            const int alpha = qAlpha(pixel);
+            // Faint edge pixels stay faintly there, so the outline keeps its shape.
+            line[x] = qRgba(grey, grey, grey, alpha == 0 ? 0 : std::max(1, alpha * 3 / 5));
+        }
+    }
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+constexpr int kSizes[] = {kImageListIconSize, kImageListIconSize * 2};
+
+QIcon iconOf(images::Drawing drawing)
+{
+    QIcon icon;
+    for (const int size : kSizes) {
+        const QImage image = render(drawing, size);
+        icon.addPixmap(QPixmap::fromImage(image), QIcon::Normal);
+        icon.addPixmap(QPixmap::fromImage(greyed(image)), QIcon::Disabled);
+    }
+    return icon;
+}
+
+QIcon greyIconOf(images::Drawing drawing)
+{
+    QIcon icon;
+    for (const int size : kSizes) {
+        const QPixmap grey = QPixmap::fromImage(greyed(render(drawing, size)));
+        icon.addPixmap(grey, QIcon::Normal);
+        icon.addPixmap(grey, QIcon::Disabled);
+    }
+    return icon;
+}
+
+} // namespace
+
+QList<QIcon> imageList1()
+{
+    QList<QIcon> list;
+    list.reserve(kImageList1Count);
+    for (int index = 0; index < kImageList1Count; ++index) {
+        if (index % 2 == 0)
+            list.append(iconOf(images::toolbarDrawing(index)));
+        else
+            list.append(greyIconOf(images::toolbarDrawing(index - 1)));
+    }
+    return list;
+}
+
+QList<QIcon> imageList2()
+{
+    QList<QIcon> list;
+    list.reserve(kImageList2Count);
+    for (int index = 0; index < kImageList2Count; ++index)
+        list.append(iconOf(images::statusDrawing(index)));
+    return list;
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(render(images::drawApplication, size)));
+    return icon;
+}
+
+} // namespace vistrel

@@ -1,0 +1,56 @@
+#pragma once
+// The program's own pictures, drawn in code: the toolbar/menu image list (37 images of 16 x 16),
+// the status-pane image list (6 images of 16 x 16) and the window icon. Call with a
+// QGuiApplication running.
+
+#include <QIcon>
+#include <QList>
+
+namespace vistrel {
+
+inline constexpr int kImageList1Count = 37;
+inline constexpr int kImageList2Count = 6;
+inline constexpr int kImageListIconSize = 16;
+
+// Indexes into imageList1(); each odd index holds the disabled (grey) form of the even index
+// before it, which the even image also carries as its QIcon::Disabled pixmap.
+enum ImageIndex1 : int {
+    kImageAbout = 0,
+    kImageHelpMenu = 2,
+    kImageHomePage = 4,
+    kImageFavorites = 6,
+    kImageConfig = 8,
+    kImageQuit = 10,
+    kImageManager = 12,
+    kImageUp = 14,
+    kImageUpDisabled = 15,
+    kImageHelp = 16,
+    kImageBack = 18,
+    kImageBackDisabled = 19,
+    kImageForward = 20,
+    kImageForwardDisabled = 21,
+    kImageFolder = 22,
+    kImageRewind = 24,
+    kImageBackStep = 26,
+    kImagePlay = 28,
+    kImageStop = 30,
+    kImageForwardStep = 32,
+    kImageScale = 34,
+    kImageQuality = 36,
+};
+
+// Status panes, in pane order: version, compression, frame size, frame rate, frame count, file size.
+enum ImageIndex2 : int {
+    kGlyphVersion = 0,
+    kGlyphCompression = 1,
+    kGlyphFrameSize = 2,
+    kGlyphFrameRate = 3,
+    kGlyphFrameCount = 4,
+    kGlyphFileSize = 5,
+};
+
+QList<QIcon> imageList1();
+QList<QIcon> imageList2();
+QIcon applicationIcon();
+
+} // namespace vistrel

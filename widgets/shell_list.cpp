@@ -1,0 +1,101 @@
+#include "widgets/shell_list.h"
+
+#include <QFileSystemModel>
+
+#include "widgets/shell_model.h"
+#include "widgets/shell_tree.h"
+
+namespace vistrel {
+
+ShellList::ShellList(QFileSystemModel* model, QWidget* parent)
+    : QListView(parent), m_model(model)
+{
+    setModel(model);
+    setViewMode(QListView::ListMode);
+    setFlow(QListView::TopToBottom);
+    setWrapping(false);
+    setResizeMode(QListView::Adjust);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setViewportMargins(kMargin, kMargin, kMargin, kMargin);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly); // files can be dragged out, nothing is moved in
+
+    connect(this, &QAbstractItemView::activated, this, &ShellList::openItem);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &ShellList::reportSelection);
+}
+
+void ShellList::setFolder(const QString& path)
+{
+    const QString resolved = resolveFolderPath(path);
+    if (!m_tree) {
+        showFolder(resolved);
+        return;
+    }
+    m_tree->selectFolder(resolved);
+    // The tree normally brought the list along; make sure the two agree whatever happened.
+    if (!m_tree->folder().isEmpty() && m_tree->folder() != m_folder)
+        showFolder(m_tree->folder());
+}
+
+void ShellList::showFolder(const QString& path)
+{
+    if (path == m_folder)
+        return;
+    QModelIndex index = m_model->index(path);
+    QString shown = path;
+    if (!index.isValid()) {
+        shown = QStringLiteral("/");
+        index = m_model->index(shown);
+    }
+    // Items of the old folder stop being selected before they leave the view.
+    selectionModel()->clear();
+    m_folder = shown;
+    setRootIndex(index);
+    if (m_model->canFetchMore(index))
+        m_model->fetchMore(index); // the model reads the folder in the background
+}
+
+void ShellList::focusInEvent(QFocusEvent* event)
+{
+    // Without this, gaining the focus makes the first item current without selecting it, and
+    // the first arrow key would skip it.
+    if (!currentIndex().isValid()) {
+        QAbstractScrollArea::focusInEvent(event);
+        viewport()->update();
+        return;
+    }
+    QListView::focusInEvent(event);
+}
+
+void ShellList::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end)
+{
+    // A selected file deleted on disk leaves nothing selected; the view would otherwise select
+    // a neighbour, which would count as the user choosing it.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.parent() == parent && current.row() >= start && current.row() <= end)
+        selectionModel()->clear();
+    QListView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+void ShellList::openItem(const QModelIndex& index)
+{
+    if (index.isValid() && m_model->isDir(index))
+        setFolder(m_model->filePath(index));
+}
+
+void ShellList::reportSelection(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    const int column = modelColumn();
+    for (const QModelIndex& index : deselected.indexes()) {
+        if (index.column() == column)
+            emit itemSelected(m_model->filePath(index), false);
+    }
+    for (const QModelIndex& index : selected.indexes()) {
+        if (index.column() == column)
+            emit itemSelected(m_model->filePath(index), true);
+    }
+}
+
+} // namespace vistrel

@@ -1,0 +1,57 @@
+#pragma once
+// The file list of the browsing pane: the subfolders and "*.swf" files (any letter case) of one
+// folder, hidden ones included, as a plain list. Double-click or Enter on a subfolder opens it.
+// Setting the folder by path is how the program moves all linked views.
+
+#include <QItemSelection>
+#include <QListView>
+#include <QPointer>
+#include <QString>
+
+class QFileSystemModel;
+
+namespace vistrel {
+
+class ShellCombo;
+class ShellTree;
+
+class ShellList : public QListView {
+    Q_OBJECT
+public:
+    static constexpr int kMargin = 2;
+
+    // The model is shared with the tree and the combo (see createShellModel) and not owned.
+    explicit ShellList(QFileSystemModel* model, QWidget* parent = nullptr);
+
+    QFileSystemModel* shellModel() const { return m_model; }
+
+    // Shows the folder at `path`; a path that names no folder shows the root "/". A linked tree
+    // moves its selection there and raises its change notification before this returns (once,
+    // and not at all when the folder is already selected).
+    void setFolder(const QString& path);
+    // The folder shown; empty until one is set.
+    QString folder() const { return m_folder; }
+
+signals:
+    // Every change of the list's selection, by mouse or keyboard, with the item's full path.
+    void itemSelected(const QString& path, bool selected);
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
+
+private:
+    friend class ShellTree;
+    friend void linkShellViews(ShellTree* tree, ShellList* list, ShellCombo* combo);
+
+    // Shows a resolved folder without moving the tree (the tree calls this when it moves).
+    void showFolder(const QString& path);
+    void openItem(const QModelIndex& index);
+    void reportSelection(const QItemSelection& selected, const QItemSelection& deselected);
+
+    QFileSystemModel* m_model;
+    QPointer<ShellTree> m_tree;
+    QString m_folder;
+};
+
+} // namespace vistrel

@@ -1,0 +1,39 @@
+#include "widgets/shell_model.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+
+namespace vistrel {
+
+QFileSystemModel* createShellModel(QObject* parent)
+{
+    auto* model = new QFileSystemModel(parent);
+    // AllDirs keeps folders out of the name filter; leaving out QDir::CaseSensitive makes the
+    // pattern match "movie.SWF" as well.
+    model->setFilter(QDir::AllDirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    model->setNameFilters({QString::fromLatin1(kShellFilePattern)});
+    model->setNameFilterDisables(false); // hide what does not match instead of greying it
+    model->setReadOnly(true);
+    model->setRootPath(QStringLiteral("/"));
+    return model;
+}
+
+QString resolveFolderPath(const QString& path)
+{
+    const QString root = QStringLiteral("/");
+    if (path.trimmed().isEmpty() || path.contains(QChar(0)))
+        return root;
+    QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    // Steps above the root stay at the root ("/../a" is "/a"); cleanPath keeps them.
+    while (absolute.startsWith(QLatin1String("/..")) && (absolute.size() == 3 || absolute.at(3) == QLatin1Char('/')))
+        absolute = absolute.mid(3);
+    if (absolute.isEmpty())
+        absolute = root;
+    const QFileInfo info(absolute);
+    if (!info.exists() || !info.isDir())
+        return root;
+    return absolute;
+}
+
+} // namespace vistrel

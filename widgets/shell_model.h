@@ -1,0 +1,23 @@
+#pragma once
+// The one file-system model behind the folder tree, the file list and the path combo, and the
+// rule by which the shell views turn a requested path into the folder they show.
+
+#include <QString>
+
+class QFileSystemModel;
+class QObject;
+
+namespace vistrel {
+
+inline constexpr const char* kShellFilePattern = "*.swf";
+
+// The whole file system from "/", hidden items included: every folder, and the files whose
+// names match "*.swf" whatever the letter case. It follows changes on disk by itself.
+QFileSystemModel* createShellModel(QObject* parent = nullptr);
+
+// The folder a view shows for `path`: absolute (relative paths count from the current folder),
+// without "." and ".." steps or a trailing "/" (except the root "/"). The root "/" when the path
+// is empty or names nothing that is a folder.
+QString resolveFolderPath(const QString& path);
+
+} // namespace vistrel
