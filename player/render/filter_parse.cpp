@@ -117,8 +117,10 @@ GlowFilter readGlow(Reader& r)
 BevelFilter readBevel(Reader& r)
 {
     BevelFilter f;
-    f.shadowColor = r.rgba();
+    // Real files store the highlight first, although the format's field list names the shadow
+    // first: movies made with a 45 degree angle light their top left edge with the first colour.
     f.highlightColor = r.rgba();
+    f.shadowColor = r.rgba();
     f.blurX = r.fixed16();
     f.blurY = r.fixed16();
     f.angle = r.fixed16();

@@ -1,0 +1,40 @@
+// The definitions a movie's dictionary holds, by kind, as the engine keeps them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+#include <QPainterPath>
+
+#include "player/swf/tag.h"
+#include "player/timeline.h"
+
+namespace vistrel::player {
+
+struct SpriteCharacter {
+    Timeline timeline;
+};
+
+struct BitmapCharacter {
+    swf::DefineBitmap data;
+};
+
+struct FontCharacter {
+    swf::DefineFont font;
+    std::unordered_map<std::uint16_t, std::size_t> glyphForCode;
+    double emSize() const { return font.version >= 3 ? 20480.0 : 1024.0; }
+};
+
+// A button shows its up state; it plays as a one-frame timeline of those records.
+struct ButtonCharacter {
+    swf::DefineButton button;
+    Timeline upState;
+};
+
+using Character = std::variant<swf::DefineShape, swf::DefineMorphShape, SpriteCharacter, BitmapCharacter,
+                               FontCharacter, swf::DefineText, swf::DefineEditText, ButtonCharacter>;
+
+}  // namespace vistrel::player

@@ -1,0 +1,233 @@
+#include "player/edit_text.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QFont>
+#include <QFontMetricsF>
+
+#include "player/movie.h"
+#include "player/text/html_text.h"
+
+namespace vistrel::player {
+
+namespace {
+
+constexpr double kGutter = 40;   // fields keep 2 pixels between their border and the text
+
+// One word (with its trailing blanks) in one format, measured.
+struct Piece {
+    QString text;
+    const TextFormat* format = nullptr;
+    const FontCharacter* font = nullptr;   // embedded outlines, or null for a device font
+    double width = 0, ascent = 0, descent = 0;
+    bool endsWithSpace = false;
+};
+
+QFont deviceFont(const TextFormat& f, double sizeTwips) {
+    QFont font;
+    const QString name = f.font;
+    if (name == QLatin1String("_serif") || name.contains(QLatin1String("Times"), Qt::CaseInsensitive))
+        font.setFamilies({QStringLiteral("Nimbus Roman"), QStringLiteral("DejaVu Serif")});
+    else if (name == QLatin1String("_typewriter") || name.contains(QLatin1String("Courier"), Qt::CaseInsensitive))
+        font.setFamilies({QStringLiteral("Nimbus Mono PS"), QStringLiteral("DejaVu Sans Mono")});
+    else if (name == QLatin1String("_sans") || name.isEmpty())
+        font.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
+    else
+        font.setFamilies({name, QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(sizeTwips))));
+    font.setBold(f.bold);
+    font.setItalic(f.italic);
+    if (f.letterSpacing != 0) font.setLetterSpacing(QFont::AbsoluteSpacing, f.letterSpacing * 20);
+    return font;
+}
+
+double embeddedAdvance(const Movie& movie, const FontCharacter& font, QChar ch, double sizeTwips) {
+    auto it = font.glyphForCode.find(ch.unicode());
+    if (it == font.glyphForCode.end()) return sizeTwips / 3;   // a missing glyph still takes room
+    const double scale = sizeTwips / font.emSize();
+    if (it->second < font.font.advances.size()) return font.font.advances[it->second] * scale;
+    return movie.glyphPath(font, it->second).boundingRect().right() * scale;
+}
+
+void measure(const Movie& movie, Piece& p) {
+    const double size = p.format->size * 20;
+    if (p.font) {
+        for (QChar ch : p.text) p.width += embeddedAdvance(movie, *p.font, ch, size) + p.format->letterSpacing * 20;
+        const double scale = size / p.font->emSize();
+        p.ascent = p.font->font.hasLayout ? p.font->font.ascent * scale : size * 0.9;
+        p.descent = p.font->font.hasLayout ? p.font->font.descent * scale : size * 0.22;
+    } else {
+        const QFontMetricsF fm(deviceFont(*p.format, size));
+        p.width = fm.horizontalAdvance(p.text);
+        p.ascent = fm.ascent();
+        p.descent = fm.descent();
+    }
+}
+
+void emitPiece(const Movie& movie, const Piece& p, double x, double baseline, ShapePaths& out) {
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    const double size = p.format->size * 20;
+    if (p.font) {
+        const double scale = size / p.font->emSize();
+        for (QChar ch : p.text) {
+            auto it = p.font->glyphForCode.find(ch.unicode());
+            if (it != p.font->glyphForCode.end()) {
+                QTransform t;
+                t.translate(x, baseline);
+                t.scale(scale, scale);
+                path.addPath(t.map(movie.glyphPath(*p.font, it->second)));
+            }
+            x += embeddedAdvance(movie, *p.font, ch, size) + p.format->letterSpacing * 20;
+        }
+    } else {
+        path.addText(QPointF(x, baseline), deviceFont(*p.format, size), p.text);
+    }
+    if (path.isEmpty()) return;
+    DrawItem item;
+    item.path = path;
+    const QRgb c = p.format->color;
+    item.paint.color = swf::Rgba{static_cast<std::uint8_t>(qRed(c)), static_cast<std::uint8_t>(qGreen(c)),
+                                 static_cast<std::uint8_t>(qBlue(c)), 255};
+    out.bounds |= path.boundingRect();
+    out.items.push_back(std::move(item));
+}
+
+std::vector<TextParagraph> plainParagraphs(const QString& text, const TextFormat& format, TextAlign align) {
+    std::vector<TextParagraph> out;
+    QString normalized = text;
+    normalized.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    normalized.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    for (const QString& line : normalized.split(QLatin1Char('\n'))) {
+        TextParagraph p;
+        p.align = align;
+        if (!line.isEmpty()) p.runs.push_back({line, format});
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+// Splits runs into words, each keeping the blanks that follow it.
+std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, const FontCharacter* fieldFont,
+                               bool useOutlines) {
+    std::vector<Piece> pieces;
+    for (const TextRun& run : para.runs) {
+        const FontCharacter* font = nullptr;
+        if (useOutlines) {
+            font = movie.fontByName(run.format.font, run.format.bold, run.format.italic);
+            if (!font) font = fieldFont;
+        }
+        qsizetype i = 0;
+        while (i < run.text.size()) {
+            qsizetype j = i;
+            while (j < run.text.size() && !run.text[j].isSpace()) ++j;
+            while (j < run.text.size() && run.text[j].isSpace()) ++j;
+            Piece p;
+            p.text = run.text.mid(i, j - i);
+            p.format = &run.format;
+            p.font = font;
+            p.endsWithSpace = p.text.back().isSpace();
+            measure(movie, p);
+            pieces.push_back(std::move(p));
+            i = j;
+        }
+    }
+    return pieces;
+}
+
+}  // namespace
+
+ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
+    ShapePaths out;
+    const QRectF bounds(field.bounds.xMin, field.bounds.yMin, static_cast<double>(field.bounds.xMax) - field.bounds.xMin,
+                        static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
+    if (field.border) {
+        // A one-pixel frame whose lines lie on the pixels at the bounds' edges (the right and
+        // bottom ones just past them), drawn as a filled ring so it stays sharp.
+        const QRectF outer = bounds.adjusted(0, 0, 20, 20);
+        const QRectF inner = bounds.adjusted(20, 20, 0, 0);
+        DrawItem back;
+        back.path.addRect(inner);
+        back.paint.color = swf::Rgba{255, 255, 255, 255};
+        out.items.push_back(back);
+        DrawItem frame;
+        frame.path.setFillRule(Qt::OddEvenFill);
+        frame.path.addRect(outer);
+        frame.path.addRect(inner);
+        frame.paint.color = swf::Rgba{0, 0, 0, 255};
+        out.items.push_back(frame);
+    }
+    out.bounds = bounds;
+    const FontCharacter* fieldFont = nullptr;
+    if (field.fontId) {
+        const Character* c = movie.character(*field.fontId);
+        fieldFont = c ? std::get_if<FontCharacter>(c) : nullptr;
+    }
+    const bool useOutlines = field.useOutlines && fieldFont && !fieldFont->font.glyphs.empty();
+    TextFormat defaults;
+    defaults.font = fieldFont ? movie.decodeString(fieldFont->font.name) : movie.decodeString(field.fontClass);
+    if (defaults.font.isEmpty()) defaults.font = QStringLiteral("_sans");
+    defaults.size = field.fontHeight / 20.0;
+    if (fieldFont && !field.html) {   // HTML text states its own styles
+        defaults.bold = fieldFont->font.bold;
+        defaults.italic = fieldFont->font.italic;
+    }
+    if (field.color) defaults.color = qRgb(field.color->r, field.color->g, field.color->b);
+    static const TextAlign kAligns[] = {TextAlign::Left, TextAlign::Right, TextAlign::Center, TextAlign::Justify};
+    const TextAlign align = kAligns[std::min<int>(field.align, 3)];
+    QString text = movie.decodeString(field.initialText);
+    if (field.password) text.fill(QLatin1Char('*'));
+    const std::vector<TextParagraph> paragraphs =
+        field.html ? parseHtmlText(text, defaults, align) : plainParagraphs(text, defaults, align);
+
+    double y = bounds.top() + kGutter;
+    for (const TextParagraph& para : paragraphs) {
+        std::vector<Piece> pieces = splitPieces(movie, para, fieldFont, useOutlines);
+        const double left = bounds.left() + kGutter + field.leftMargin + para.leftMargin * 20;
+        const double right = bounds.right() - kGutter - field.rightMargin - para.rightMargin * 20;
+        const double leading = field.leading + para.leading * 20;
+        std::size_t i = 0;
+        bool firstLine = true;
+        do {
+            // Take pieces while they fit; a line always takes at least one piece, so it advances.
+            const double indent = firstLine ? field.indent + para.indent * 20 : 0;
+            const double avail = right - left - indent;
+            std::size_t j = i;
+            double width = 0, ascent = defaults.size * 20 * 0.9, descent = defaults.size * 20 * 0.22;
+            if (i < pieces.size()) ascent = descent = 0;
+            while (j < pieces.size()) {
+                const Piece& p = pieces[j];
+                if (j > i && field.wordWrap && width + p.width > avail + 0.5) break;
+                width += p.width;
+                ascent = std::max(ascent, p.ascent);
+                descent = std::max(descent, p.descent);
+                ++j;
+            }
+            double trailing = 0;
+            if (j > i && pieces[j - 1].endsWithSpace) {
+                Piece last = pieces[j - 1];
+                const QString trimmed = last.text.trimmed();
+                last.text = trimmed;
+                last.width = 0;
+                measure(movie, last);
+                trailing = pieces[j - 1].width - last.width;
+            }
+            const double lineWidth = width - trailing;
+            double x = left + indent;
+            if (para.align == TextAlign::Right) x = right - lineWidth;
+            else if (para.align == TextAlign::Center) x = left + indent + (avail - lineWidth) / 2;
+            const double baseline = y + ascent;
+            for (std::size_t k = i; k < j; ++k) {
+                emitPiece(movie, pieces[k], x, baseline, out);
+                x += pieces[k].width;
+            }
+            y = baseline + descent + leading;
+            i = j;
+            firstLine = false;
+        } while (i < pieces.size());
+    }
+    return out;
+}
+
+}  // namespace vistrel::player

@@ -1,0 +1,281 @@
+#include "player/movie.h"
+
+#include <algorithm>
+
+#include <QFile>
+
+#include "player/bitmap/bitmap_decode.h"
+#include "player/edit_text.h"
+#include "player/morph.h"
+#include "player/static_text.h"
+#include "player/swf/errors.h"
+
+namespace vistrel::player {
+
+namespace {
+
+template <class... Ts>
+struct Overloaded : Ts... {
+    using Ts::operator()...;
+};
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
+
+constexpr std::uint32_t kShapeKind = 1, kTextKind = 2, kEditTextKind = 3, kBitmapKind = 4;
+
+const ShapePaths& emptyPaths() {
+    static const ShapePaths empty;
+    return empty;
+}
+
+}  // namespace
+
+std::shared_ptr<Movie> Movie::fromBytes(std::span<const std::uint8_t> data) {
+    std::shared_ptr<Movie> movie(new Movie());
+    movie->load(data);
+    return movie;
+}
+
+std::shared_ptr<Movie> Movie::fromFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::shared_ptr<Movie> movie(new Movie());
+        movie->m_diagnostics.push_back({0, 0, "cannot open the file"});
+        return movie;
+    }
+    if (file.size() > kMaxMovieFileSize) {
+        std::shared_ptr<Movie> movie(new Movie());
+        movie->m_diagnostics.push_back({0, 0, "the file is too large"});
+        return movie;
+    }
+    const QByteArray bytes = file.readAll();
+    return fromBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+}
+
+void Movie::load(std::span<const std::uint8_t> data) {
+    swf::ParsedMovie parsed;
+    try {
+        parsed = swf::parseMovie(data);
+    } catch (const swf::TruncatedData&) {
+        m_diagnostics.push_back({0, 0, "the movie header is incomplete"});
+        return;
+    } catch (const swf::FormatError& e) {
+        m_diagnostics.push_back({0, 0, e.what()});
+        return;
+    }
+    m_valid = true;
+    m_header = parsed.header;
+    m_diagnostics = std::move(parsed.diagnostics);
+    m_root = buildTimeline(parsed.tags, true);
+}
+
+void Movie::define(std::uint16_t id, Character c) {
+    // The first definition of an id wins, as in the reference behaviour; later ones are ignored.
+    m_dictionary.emplace(id, std::move(c));
+}
+
+Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root) {
+    Timeline timeline;
+    Frame current;
+    for (const swf::TagRecord& rec : tags) {
+        bool end = false;
+        std::visit(Overloaded{
+                       [&](const swf::PlaceObject& p) { current.commands.emplace_back(p); },
+                       [&](const swf::RemoveObject& r) { current.commands.emplace_back(r); },
+                       [&](const swf::ShowFrame&) {
+                           timeline.frames.push_back(std::move(current));
+                           current = Frame{};
+                       },
+                       [&](const swf::FrameLabel& l) { current.label = l.name; },
+                       [&](const swf::SetBackgroundColor& b) {
+                           if (root && !m_backgroundSet) {
+                               m_background = b.color;
+                               m_background.a = 255;
+                               m_backgroundSet = true;
+                           }
+                       },
+                       [&](const swf::DefineShape& s) { define(s.id, s); },
+                       [&](const swf::DefineMorphShape& s) { define(s.id, s); },
+                       [&](const swf::DefineBitmap& b) { define(b.id, BitmapCharacter{b}); },
+                       [&](const swf::JpegTables& t) {
+                           if (m_jpegTables.empty()) m_jpegTables = t.data;
+                       },
+                       [&](const swf::DefineSprite& s) {
+                           if (!root) return;   // sprites inside sprites are not valid definitions
+                           SpriteCharacter sprite{buildTimeline(s.tags, false)};
+                           define(s.id, std::move(sprite));
+                       },
+                       [&](const swf::DefineFont& f) {
+                           FontCharacter font{f, {}};
+                           for (std::size_t i = 0; i < f.codes.size(); ++i) font.glyphForCode.emplace(f.codes[i], i);
+                           define(f.id, std::move(font));
+                       },
+                       [&](const swf::DefineFontInfo& info) {
+                           auto it = m_dictionary.find(info.fontId);
+                           if (it == m_dictionary.end()) return;
+                           if (auto* font = std::get_if<FontCharacter>(&it->second)) {
+                               font->font.name = info.name;
+                               font->font.bold = info.bold;
+                               font->font.italic = info.italic;
+                               font->font.codes = info.codes;
+                               font->glyphForCode.clear();
+                               for (std::size_t i = 0; i < info.codes.size(); ++i) font->glyphForCode.emplace(info.codes[i], i);
+                           }
+                       },
+                       [&](const swf::DefineText& t) { define(t.id, t); },
+                       [&](const swf::DefineEditText& t) { define(t.id, t); },
+                       [&](const swf::DefineButton& b) {
+                           ButtonCharacter button{b, {}};
+                           Frame up;
+                           for (const swf::ButtonRecord& r : b.records) {
+                               if (!r.up) continue;
+                               swf::PlaceObject p;
+                               p.version = 3;
+                               p.depth = r.depth;
+                               p.character = r.character;
+                               p.matrix = r.matrix;
+                               p.colorTransform = r.colorTransform;
+                               if (!r.filterList.empty()) p.filterList = r.filterList;
+                               if (r.blendMode > 1) p.blendMode = r.blendMode;
+                               up.commands.emplace_back(std::move(p));
+                           }
+                           button.upState.frames.push_back(std::move(up));
+                           define(b.id, std::move(button));
+                       },
+                       [&](const swf::EndTag&) { end = true; },
+                       [&](const auto&) {},
+                   },
+                   rec.tag);
+        if (end) break;
+    }
+    // A timeline whose placements are never shown by a ShowFrame still shows them once.
+    if (timeline.frames.empty() && !current.commands.empty()) timeline.frames.push_back(std::move(current));
+    return timeline;
+}
+
+QRectF Movie::stageRect() const {
+    const swf::Rect& r = m_header.frameSize;
+    const double w = static_cast<double>(r.xMax) - r.xMin, h = static_cast<double>(r.yMax) - r.yMin;
+    // Bigger than 8192 pixels or empty: not a stage anyone made on purpose.
+    if (w <= 0 || h <= 0 || w > 8192 * 20 || h > 8192 * 20) return QRectF(0, 0, 550 * 20, 400 * 20);
+    return QRectF(r.xMin, r.yMin, w, h);
+}
+
+double Movie::playbackRate() const {
+    const double rate = m_header.frameRate;
+    if (rate <= 0.01) return 12.0;
+    return std::min(rate, 120.0);
+}
+
+const Character* Movie::character(std::uint16_t id) const {
+    auto it = m_dictionary.find(id);
+    return it == m_dictionary.end() ? nullptr : &it->second;
+}
+
+const FontCharacter* Movie::fontByName(const QString& name, bool bold, bool italic) const {
+    const FontCharacter* best = nullptr;
+    for (const auto& [id, c] : m_dictionary) {
+        const auto* font = std::get_if<FontCharacter>(&c);
+        if (!font || font->font.glyphs.empty()) continue;
+        if (decodeString(font->font.name).compare(name, Qt::CaseInsensitive) != 0) continue;
+        if (font->font.bold == bold && font->font.italic == italic) return font;
+        if (!best) best = font;
+    }
+    return best;
+}
+
+QString Movie::decodeString(const std::string& s) const {
+    if (m_header.version >= 6) return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QImage Movie::bitmap(std::uint16_t id) const {
+    auto cached = m_bitmaps.find(id);
+    if (cached != m_bitmaps.end()) return cached->second;
+    QImage image;
+    if (const auto* c = character(id)) {
+        if (const auto* b = std::get_if<BitmapCharacter>(c))
+            image = decodeBitmapTag(b->data.tagCode, b->data.body, m_jpegTables);
+    }
+    m_bitmaps.emplace(id, image);   // a failed decode is remembered too, so it is tried once
+    return image;
+}
+
+const ShapePaths& Movie::shapePaths(std::uint16_t id) const {
+    const std::uint32_t key = (kShapeKind << 16) | id;
+    auto it = m_shapeCache.find(key);
+    if (it != m_shapeCache.end()) return it->second;
+    const auto* c = character(id);
+    const auto* shape = c ? std::get_if<swf::DefineShape>(c) : nullptr;
+    if (!shape) return emptyPaths();
+    ShapePaths paths = buildShapePaths(shape->shape.fills, shape->shape.lines, shape->shape.records, shape->nonZeroWinding,
+                                       [this](std::uint16_t b) { return bitmap(b); });
+    return m_shapeCache.emplace(key, std::move(paths)).first->second;
+}
+
+const ShapePaths& Movie::morphPaths(std::uint16_t id, std::uint16_t ratio) const {
+    const std::uint64_t key = (std::uint64_t{id} << 16) | ratio;
+    auto it = m_morphCache.find(key);
+    if (it != m_morphCache.end()) return it->second;
+    const auto* c = character(id);
+    const auto* morph = c ? std::get_if<swf::DefineMorphShape>(c) : nullptr;
+    if (!morph) return emptyPaths();
+    // Long morph animations visit many ratios; keep the cache from growing without bound.
+    if (m_morphCache.size() > 2048) m_morphCache.clear();
+    const swf::Shape shape = interpolateMorph(*morph, ratio / 65535.0);
+    ShapePaths paths = buildShapePaths(shape.fills, shape.lines, shape.records, false,
+                                       [this](std::uint16_t b) { return bitmap(b); });
+    return m_morphCache.emplace(key, std::move(paths)).first->second;
+}
+
+const ShapePaths& Movie::textPaths(std::uint16_t id) const {
+    const std::uint32_t key = (kTextKind << 16) | id;
+    auto it = m_shapeCache.find(key);
+    if (it != m_shapeCache.end()) return it->second;
+    const auto* c = character(id);
+    const auto* text = c ? std::get_if<swf::DefineText>(c) : nullptr;
+    if (!text) return emptyPaths();
+    return m_shapeCache.emplace(key, buildStaticText(*this, *text)).first->second;
+}
+
+const ShapePaths& Movie::editTextPaths(std::uint16_t id) const {
+    const std::uint32_t key = (kEditTextKind << 16) | id;
+    auto it = m_shapeCache.find(key);
+    if (it != m_shapeCache.end()) return it->second;
+    const auto* c = character(id);
+    const auto* text = c ? std::get_if<swf::DefineEditText>(c) : nullptr;
+    if (!text) return emptyPaths();
+    return m_shapeCache.emplace(key, buildEditText(*this, *text)).first->second;
+}
+
+const ShapePaths& Movie::bitmapPaths(std::uint16_t id) const {
+    const std::uint32_t key = (kBitmapKind << 16) | id;
+    auto it = m_shapeCache.find(key);
+    if (it != m_shapeCache.end()) return it->second;
+    const QImage image = bitmap(id);
+    ShapePaths paths;
+    if (!image.isNull()) {
+        // A bitmap on its own is a rectangle of its pixels, 20 twips each.
+        DrawItem item;
+        item.path.addRect(QRectF(0, 0, image.width() * 20.0, image.height() * 20.0));
+        item.paint.type = swf::FillType::ClippedBitmap;
+        item.paint.image = image;
+        item.paint.repeat = false;
+        item.paint.smooth = false;
+        item.paint.matrix = QTransform::fromScale(20, 20);
+        paths.bounds = item.path.boundingRect();
+        paths.items.push_back(std::move(item));
+    }
+    return m_shapeCache.emplace(key, std::move(paths)).first->second;
+}
+
+const QPainterPath& Movie::glyphPath(const FontCharacter& font, std::size_t index) const {
+    static const QPainterPath empty;
+    if (index >= font.font.glyphs.size()) return empty;
+    const std::uint64_t key = (std::uint64_t{font.font.id} << 32) | index;
+    auto it = m_glyphs.find(key);
+    if (it != m_glyphs.end()) return it->second;
+    return m_glyphs.emplace(key, buildGlyphPath(font.font.glyphs[index])).first->second;
+}
+
+}  // namespace vistrel::player

@@ -1,0 +1,76 @@
+// A loaded movie: header facts, the dictionary of definitions, the root timeline, and the
+// geometry and bitmaps derived from definitions (built once, on first use).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <unordered_map>
+#include <vector>
+
+#include <QImage>
+#include <QRectF>
+#include <QString>
+
+#include "player/characters.h"
+#include "player/render/shape_paths.h"
+#include "player/swf/parser.h"
+#include "player/timeline.h"
+
+namespace vistrel::player {
+
+// Files larger than this are not read at all.
+inline constexpr std::int64_t kMaxMovieFileSize = 256ll * 1024 * 1024;
+
+class Movie {
+public:
+    // Never throws: data that is not a movie gives an empty, invalid movie with a diagnostic.
+    static std::shared_ptr<Movie> fromBytes(std::span<const std::uint8_t> data);
+    static std::shared_ptr<Movie> fromFile(const QString& path);
+
+    bool isValid() const { return m_valid; }
+    const swf::MovieHeader& header() const { return m_header; }
+    const swf::Diagnostics& diagnostics() const { return m_diagnostics; }
+    swf::Rgba background() const { return m_background; }
+    const Timeline& rootTimeline() const { return m_root; }
+    // The stage in twips; an empty or absurd frame rectangle gives a small default stage.
+    QRectF stageRect() const;
+    // Frames per second to play at; a zero or absurd rate gives a sensible default.
+    double playbackRate() const;
+
+    const Character* character(std::uint16_t id) const;
+    // An embedded font with outlines by name (and style, preferred but not required).
+    const FontCharacter* fontByName(const QString& name, bool bold, bool italic) const;
+    QString decodeString(const std::string& s) const;   // UTF-8 from version 6, Latin-1 before
+
+    // Derived data, cached. The references stay valid as long as the movie lives.
+    const ShapePaths& shapePaths(std::uint16_t id) const;
+    const ShapePaths& morphPaths(std::uint16_t id, std::uint16_t ratio) const;
+    const ShapePaths& textPaths(std::uint16_t id) const;
+    const ShapePaths& editTextPaths(std::uint16_t id) const;
+    const ShapePaths& bitmapPaths(std::uint16_t id) const;   // a bitmap placed on its own
+    QImage bitmap(std::uint16_t id) const;                    // null when it does not decode
+    const QPainterPath& glyphPath(const FontCharacter& font, std::size_t index) const;
+
+private:
+    Movie() = default;
+    void load(std::span<const std::uint8_t> data);
+    Timeline buildTimeline(const std::vector<swf::TagRecord>& tags, bool root);
+    void define(std::uint16_t id, Character c);
+
+    bool m_valid = false;
+    swf::MovieHeader m_header;
+    swf::Diagnostics m_diagnostics;
+    swf::Rgba m_background{255, 255, 255, 255};
+    bool m_backgroundSet = false;
+    Timeline m_root;
+    std::vector<std::uint8_t> m_jpegTables;
+    std::unordered_map<std::uint16_t, Character> m_dictionary;
+
+    mutable std::unordered_map<std::uint32_t, ShapePaths> m_shapeCache;   // key: kind << 16 | id
+    mutable std::unordered_map<std::uint64_t, ShapePaths> m_morphCache;
+    mutable std::unordered_map<std::uint16_t, QImage> m_bitmaps;
+    mutable std::unordered_map<std::uint64_t, QPainterPath> m_glyphs;     // key: font id << 32 | index
+};
+
+}  // namespace vistrel::player

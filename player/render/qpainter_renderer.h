@@ -1,0 +1,67 @@
+// Draws frames into a QImage with QPainter: fills, strokes, gradients, bitmaps, masks as clip
+// paths, and offscreen layers for filters and blend modes.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <vector>
+
+#include <QImage>
+#include <QPainterPath>
+
+#include "player/render/renderer.h"
+
+class QPainter;
+class QBrush;
+
+namespace vistrel::player {
+
+struct Paint;
+struct DrawItem;
+
+class QPainterRenderer : public Renderer {
+public:
+    // Draws into `target` (kept by reference; it must outlive each frame). The image should be
+    // Format_ARGB32_Premultiplied.
+    explicit QPainterRenderer(QImage& target);
+    ~QPainterRenderer() override;
+
+    void beginFrame(swf::Rgba background, const QTransform& stageToDevice, RenderQuality quality) override;
+    void drawShape(const ShapePaths& shape, const QTransform& m, const swf::ColorTransform& cx) override;
+    void beginMask() override;
+    void useMask() override;
+    void endMask() override;
+    void beginLayer() override;
+    void endLayer(const std::vector<Filter>& filters, BlendMode mode) override;
+    void endFrame() override;
+
+private:
+    struct Layer {
+        std::unique_ptr<QImage> image;   // stays put while its painter works on it
+        std::unique_ptr<QPainter> painter;
+        QRectF drawn;                    // device area drawn so far
+    };
+    QPainter& painter();
+    void prepare(QPainter& p) const;
+    void fillItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
+    void strokeItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
+    QBrush makeBrush(const Paint& paint, const swf::ColorTransform& cx);
+    QImage transformedImage(const QImage& image, const swf::ColorTransform& cx);
+    bool smoothBitmaps(const Paint& paint) const;
+
+    QImage& m_target;
+    std::vector<Layer> m_layers;              // [0] paints the target itself
+    QTransform m_stage;
+    RenderQuality m_quality = RenderQuality::High;
+    std::vector<QPainterPath> m_building;     // masks being collected, in device pixels
+    std::vector<bool> m_maskApplied;          // per open mask: whether it changed the clip
+    struct CachedImage {
+        qint64 key;
+        swf::ColorTransform cx;
+        QImage image;
+    };
+    std::list<CachedImage> m_imageCache;      // colour-transformed bitmaps, most recent first
+};
+
+}  // namespace vistrel::player

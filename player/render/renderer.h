@@ -1,0 +1,34 @@
+// What the display list needs of a drawing backend. The walk over the display list calls these in
+// painting order; masks and layers nest.
+#pragma once
+
+#include <vector>
+
+#include <QTransform>
+
+#include "player/render/blend.h"
+#include "player/render/filter_types.h"
+#include "player/swf/records.h"
+
+namespace vistrel::player {
+
+struct ShapePaths;
+
+enum class RenderQuality { Low, Medium, High, Best };
+
+class Renderer {
+public:
+    virtual ~Renderer() = default;
+    // `stageToDevice` maps twips to device pixels.
+    virtual void beginFrame(swf::Rgba background, const QTransform& stageToDevice, RenderQuality quality) = 0;
+    // `m` maps the shape's twips to stage twips.
+    virtual void drawShape(const ShapePaths& shape, const QTransform& m, const swf::ColorTransform& cx) = 0;
+    virtual void beginMask() = 0;   // following draws build the mask
+    virtual void useMask() = 0;     // following draws are clipped by it
+    virtual void endMask() = 0;     // back to the clip in force before beginMask
+    virtual void beginLayer() = 0;  // following draws go to an offscreen layer
+    virtual void endLayer(const std::vector<Filter>& filters, BlendMode mode) = 0;
+    virtual void endFrame() = 0;
+};
+
+}  // namespace vistrel::player

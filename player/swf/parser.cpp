@@ -1,0 +1,177 @@
+#include "player/swf/parser.h"
+
+#include "player/swf/byte_reader.h"
+#include "player/swf/errors.h"
+
+namespace vistrel::swf {
+
+namespace {
+
+DefineSprite readDefineSprite(ByteReader& r, int swfVersion, Diagnostics& diagnostics, int nesting) {
+    DefineSprite s;
+    s.id = r.u16();
+    s.frameCount = r.u16();
+    if (nesting + 1 > kMaxSpriteNesting) {
+        diagnostics.push_back({tagcode::kDefineSprite, r.position(), "sprites nested too deeply; contents skipped"});
+        r.rest();
+        return s;
+    }
+    s.tags = parseTags(r, swfVersion, diagnostics, nesting + 1);
+    return s;
+}
+
+DefineButton readDefineButton(ByteReader& r, int version) {
+    DefineButton b;
+    b.id = r.u16();
+    b.version = version;
+    if (version == 2) {
+        r.u8();    // track as menu
+        r.u16();   // offset of the actions
+    }
+    while (!r.atEnd()) {
+        const std::uint8_t flags = r.u8();
+        if (flags == 0) break;
+        ButtonRecord rec;
+        rec.hitTest = flags & 0x08;
+        rec.down = flags & 0x04;
+        rec.over = flags & 0x02;
+        rec.up = flags & 0x01;
+        rec.character = r.u16();
+        rec.depth = r.u16();
+        rec.matrix = readMatrix(r);
+        if (version == 2) {
+            rec.colorTransform = readColorTransform(r, true);
+            if (flags & 0x10) {
+                const std::size_t n = measureFilterList(ByteReader(r.whole().subspan(r.position())));
+                auto bytes = r.bytes(n);
+                rec.filterList.assign(bytes.begin(), bytes.end());
+            }
+            if (flags & 0x20) rec.blendMode = r.u8();
+        }
+        b.records.push_back(std::move(rec));
+    }
+    r.rest();   // actions are not interpreted
+    return b;
+}
+
+DefineBitmap readBitmap(std::uint16_t code, ByteReader& r) {
+    DefineBitmap b;
+    b.tagCode = code;
+    b.id = r.u16();
+    const auto rest = r.rest();
+    b.body.assign(rest.begin(), rest.end());
+    return b;
+}
+
+}  // namespace
+
+Tag parseTagBody(std::uint16_t code, ByteReader& r, int swfVersion, Diagnostics& diagnostics, int nesting) {
+    using namespace tagcode;
+    switch (code) {
+    case kEnd: return EndTag{};
+    case kShowFrame: return ShowFrame{};
+    case kDefineShape: return readDefineShape(r, 1);
+    case kDefineShape2: return readDefineShape(r, 2);
+    case kDefineShape3: return readDefineShape(r, 3);
+    case kDefineShape4: return readDefineShape(r, 4);
+    case kDefineMorphShape: return readDefineMorphShape(r, 1);
+    case kDefineMorphShape2: return readDefineMorphShape(r, 2);
+    case kPlaceObject: return readPlaceObject(r, 1, swfVersion);
+    case kPlaceObject2: return readPlaceObject(r, 2, swfVersion);
+    case kPlaceObject3: return readPlaceObject(r, 3, swfVersion);
+    case kRemoveObject: return readRemoveObject(r, 1);
+    case kRemoveObject2: return readRemoveObject(r, 2);
+    case kFrameLabel: return FrameLabel{r.string()};
+    case kSetBackgroundColor: return SetBackgroundColor{readRgb(r)};
+    case kDefineBits:
+    case kDefineBitsJpeg2:
+    case kDefineBitsJpeg3:
+    case kDefineBitsJpeg4:
+    case kDefineBitsLossless:
+    case kDefineBitsLossless2: return readBitmap(code, r);
+    case kJpegTables: {
+        const auto rest = r.rest();
+        return JpegTables{std::vector<std::uint8_t>(rest.begin(), rest.end())};
+    }
+    case kDefineSprite: return readDefineSprite(r, swfVersion, diagnostics, nesting);
+    case kDefineFont: return readDefineFont(r, 1);
+    case kDefineFont2: return readDefineFont(r, 2);
+    case kDefineFont3: return readDefineFont(r, 3);
+    case kDefineFontInfo: return readDefineFontInfo(r, 1);
+    case kDefineFontInfo2: return readDefineFontInfo(r, 2);
+    case kDefineText: return readDefineText(r, 1);
+    case kDefineText2: return readDefineText(r, 2);
+    case kDefineEditText: return readDefineEditText(r);
+    case kDefineScalingGrid: {
+        DefineScalingGrid g;
+        g.id = r.u16();
+        g.splitter = readRect(r);
+        return g;
+    }
+    case kDefineButton: return readDefineButton(r, 1);
+    case kDefineButton2: return readDefineButton(r, 2);
+    default: {
+        const std::size_t n = r.remaining();
+        r.rest();
+        return UnknownTag{code, n};
+    }
+    }
+}
+
+std::vector<TagRecord> parseTags(ByteReader& stream, int swfVersion, Diagnostics& diagnostics, int nesting) {
+    std::vector<TagRecord> tags;
+    while (!stream.atEnd()) {
+        const std::size_t offset = stream.position();
+        if (stream.remaining() < 2) {
+            diagnostics.push_back({0, offset, "incomplete tag header at the end of the data"});
+            break;
+        }
+        const std::uint16_t head = stream.u16();
+        const std::uint16_t code = static_cast<std::uint16_t>(head >> 6);
+        std::size_t length = head & 0x3f;
+        if (length == 0x3f) {
+            if (stream.remaining() < 4) {
+                diagnostics.push_back({code, offset, "incomplete tag header at the end of the data"});
+                break;
+            }
+            length = stream.u32();
+        }
+        if (length > stream.remaining()) {
+            // Every tag after this one would be read from the wrong place: the movie ends here.
+            diagnostics.push_back({code, offset, "tag runs past the end of the data"});
+            break;
+        }
+        ByteReader body = stream.sub(length);
+        TagRecord rec{code, offset, UnknownTag{code, length}};
+        try {
+            rec.tag = parseTagBody(code, body, swfVersion, diagnostics, nesting);
+        } catch (const TruncatedData&) {
+            diagnostics.push_back({code, offset, "tag is shorter than its fields"});
+            rec.tag = UnknownTag{code, length};
+        } catch (const FormatError& e) {
+            diagnostics.push_back({code, offset, e.what()});
+            rec.tag = UnknownTag{code, length};
+        }
+        const bool end = code == tagcode::kEnd;
+        tags.push_back(std::move(rec));
+        if (end) break;
+    }
+    return tags;
+}
+
+ParsedMovie parseMovie(std::span<const std::uint8_t> file) {
+    ParsedMovie movie;
+    DecompressedMovie d = decompressMovie(file);
+    movie.header.version = d.version;
+    movie.header.compression = d.compression;
+    movie.header.declaredLength = d.declaredLength;
+    if (d.truncated) movie.diagnostics.push_back({0, d.body.size(), "the movie data ends early"});
+    ByteReader r(d.body);
+    movie.header.frameSize = readRect(r);
+    movie.header.frameRate = r.u16() / 256.0;
+    movie.header.frameCount = r.u16();
+    movie.tags = parseTags(r, d.version, movie.diagnostics);
+    return movie;
+}
+
+}  // namespace vistrel::swf

@@ -1,0 +1,54 @@
+// The render command: stage-sized images after N frames, and its exit codes.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "tests/support/swf_writer.h"
+#include "tools/render_command.h"
+
+namespace sw = vistrel::testing;
+
+namespace {
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const sw::Bytes& bytes) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    return path;
+}
+
+}  // namespace
+
+TEST(RenderCommand, RendersTheStageAfterNFrames) {
+    QTemporaryDir dir;
+    sw::MovieSpec spec;
+    spec.widthTwips = 1210;   // 60.5 px rounds to 61
+    spec.heightTwips = 800;
+    spec.compression = sw::Compression::Zlib;
+    const QString movie = writeFile(dir, "m.swf", sw::movie(spec, {sw::setBackgroundColor(0x00ff00), sw::showFrame(),
+                                                                    sw::rectangleShape(1, 0, 0, 1210, 800, 0xff0000ff),
+                                                                    sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()}));
+    const QString out1 = dir.filePath("1.png"), out2 = dir.filePath("2.png");
+    ASSERT_EQ(vistrel::tools::renderCommand({movie, out1}), 0);
+    ASSERT_EQ(vistrel::tools::renderCommand({QStringLiteral("--frames"), QStringLiteral("2"), QStringLiteral("--quality"), QStringLiteral("low"), movie, out2}), 0);
+    const QImage a(out1), b(out2);
+    EXPECT_EQ(a.size(), QSize(61, 40));
+    EXPECT_EQ(a.pixel(30, 20), qRgb(0, 255, 0));
+    EXPECT_EQ(b.pixel(30, 20), qRgb(255, 0, 0));
+}
+
+TEST(RenderCommand, ExitCodes) {
+    QTemporaryDir dir;
+    const QString junk = writeFile(dir, "junk.swf", sw::Bytes(64, 'x'));
+    const QString out = dir.filePath("o.png");
+    EXPECT_EQ(vistrel::tools::renderCommand({dir.filePath("missing.swf"), out}), 2);
+    EXPECT_EQ(vistrel::tools::renderCommand({junk, out}), 1);
+    EXPECT_EQ(vistrel::tools::renderCommand({junk}), 1);
+    EXPECT_EQ(vistrel::tools::renderCommand({QStringLiteral("--frames"), QStringLiteral("0"), junk, out}), 1);
+    EXPECT_EQ(vistrel::tools::renderCommand({QStringLiteral("--quality"), QStringLiteral("ultra"), junk, out}), 1);
+    const QString good = writeFile(dir, "g.swf", sw::movie({}, {sw::showFrame()}));
+    EXPECT_EQ(vistrel::tools::renderCommand({good, dir.filePath("no/such/folder/o.png")}), 2);
+}

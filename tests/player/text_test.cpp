@@ -1,0 +1,83 @@
+// Static text with embedded glyphs, edit text with embedded and device fonts.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "player/movie.h"
+#include "player/player.h"
+#include "player/render/qpainter_renderer.h"
+#include "player/stage_view.h"
+#include "tests/support/swf_writer.h"
+
+namespace sw = vistrel::testing;
+namespace vp = vistrel::player;
+
+namespace {
+
+QImage render(std::vector<sw::Bytes> tags) {
+    sw::MovieSpec spec;
+    spec.widthTwips = 4000;
+    spec.heightTwips = 2000;
+    spec.version = 10;
+    tags.insert(tags.begin(), sw::setBackgroundColor(0xffffff));
+    auto movie = vp::Movie::fromBytes(sw::movie(spec, tags));
+    vp::Player player(movie);
+    QImage image(200, 100, QImage::Format_ARGB32_Premultiplied);
+    vp::QPainterRenderer renderer(image);
+    player.render(renderer, vp::stageToDevice(movie->stageRect(), QSizeF(200, 100), vp::ScaleMode::ShowAll, 1), vp::RenderQuality::High);
+    return image;
+}
+
+// A font whose one glyph 'A' is a full-height box, half an em wide.
+sw::Bytes boxFont(std::uint16_t id) {
+    sw::ShapeBuilder glyph;
+    glyph.style(std::nullopt, 1, std::nullopt).rect(0, -20480, 10240, 20480);
+    return sw::defineFont3(id, "Box", {{glyph, 'A', 20480}});
+}
+
+// Count of pixels darker than mid grey inside a rectangle.
+int darkPixels(const QImage& img, QRect area) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) n += qGray(img.pixel(x, y)) < 128 ? 1 : 0;
+    return n;
+}
+
+sw::Bytes editText(std::uint16_t id, std::uint16_t fontId, bool outlines, std::uint8_t align, const std::string& text, bool html = false) {
+    sw::ByteWriter w;
+    w.u16(id).rect(0, 4000, 0, 2000);
+    w.u8(0x80 | 0x20 | 0x04 | 0x01).u8(static_cast<std::uint8_t>(0x20 | (html ? 0x02 : 0) | (outlines ? 0x01 : 0)));
+    w.u16(fontId).u16(400).rgba(0x000000ff);
+    w.u8(align).u16(0).u16(0).u16(0).s16(0);
+    w.string("").string(text);
+    return sw::tag(37, w.data());
+}
+
+}  // namespace
+
+TEST(StaticText, GlyphsAreDrawnAtTheirPositionsAndHeight) {
+    // 'A' boxes at x = 20 twips and 1020 twips, baseline y = 1000, height 400 twips (20 px).
+    const QImage img = render({boxFont(1), sw::defineText(2, 2, 0, 4000, 0, 2000, 1, 0x000000ff, 400, 20, 1000, {{0, 1000}, {0, 1000}}),
+                               sw::placeObject2({.depth = 1, .characterId = 2}), sw::showFrame()});
+    EXPECT_LT(qGray(img.pixel(3, 45)), 64);     // inside the first box
+    EXPECT_LT(qGray(img.pixel(53, 45)), 64);    // inside the second
+    EXPECT_GT(qGray(img.pixel(30, 45)), 192);   // the gap between them
+    EXPECT_GT(qGray(img.pixel(3, 60)), 192);    // below the baseline
+}
+
+TEST(EditText, EmbeddedFontFollowsAlignment) {
+    const QImage left = render({boxFont(1), editText(2, 1, true, 0, "A"), sw::placeObject2({.depth = 1, .characterId = 2}), sw::showFrame()});
+    const QImage right = render({boxFont(1), editText(2, 1, true, 1, "A"), sw::placeObject2({.depth = 1, .characterId = 2}), sw::showFrame()});
+    EXPECT_GT(darkPixels(left, QRect(0, 0, 30, 40)), 20);
+    EXPECT_EQ(darkPixels(left, QRect(170, 0, 30, 40)), 0);
+    EXPECT_GT(darkPixels(right, QRect(170, 0, 30, 40)), 20);
+    EXPECT_EQ(darkPixels(right, QRect(0, 0, 30, 40)), 0);
+}
+
+TEST(EditText, DeviceFontTextAndHtmlLineBreaks) {
+    const QImage one = render({editText(2, 1, false, 0, "Hello"), sw::placeObject2({.depth = 1, .characterId = 2}), sw::showFrame()});
+    EXPECT_GT(darkPixels(one, QRect(0, 0, 100, 30)), 10);
+    EXPECT_EQ(darkPixels(one, QRect(0, 40, 200, 60)), 0);
+    const QImage two = render({editText(2, 1, false, 0, "Hello<br>World", true), sw::placeObject2({.depth = 1, .characterId = 2}), sw::showFrame()});
+    EXPECT_GT(darkPixels(two, QRect(0, 25, 100, 25)), 10);   // the second line
+}
