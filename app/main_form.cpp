@@ -1,7 +1,6 @@
 #include "app/main_form.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -177,11 +176,6 @@ void TForm1::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     ShowPlayer(); // FormResize
-}
-
-void TForm1::closeEvent(QCloseEvent* event)
-{
-    QMainWindow::closeEvent(event);
 }
 
 void TForm1::SizePanel1ConstrainedResize(int& minWidth, int& minHeight, int& maxWidth, int& maxHeight)

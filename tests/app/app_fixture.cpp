@@ -6,25 +6,9 @@
 #include "tests/support/swf_writer.h"
 
 namespace vistrel::test {
-namespace {
-
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "app_test";
-    static char* argv[] = {name, nullptr};
-    auto* app = new QApplication(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vistrel"));
-    Q_UNUSED(app);
-}
-
-} // namespace
-
 MainFormTest::MainFormTest()
 {
-    ensureApplication();
+    QApplication::setApplicationName(QStringLiteral("Vistrel"));
     m_base = QDir(m_dir.path()).canonicalPath();
     m_oldCurrent = QDir::currentPath();
     QDir::setCurrent(m_base);

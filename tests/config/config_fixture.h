@@ -15,16 +15,6 @@
 
 namespace vistrel::test {
 
-inline void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "config_dialog_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 // The main window as the dialog sees it: geometry to snapshot, a folder, and counters for the
 // two calls that have effects outside the dialog.
 class FakeHost : public MainWindowHost {
@@ -67,7 +57,6 @@ class ConfigFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ensureApplication();
         // The settings as loaded from a file with every option on.
         m_state.RememberSize = true;
         m_state.RememberPosition = true;

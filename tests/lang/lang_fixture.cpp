@@ -11,16 +11,6 @@
 
 namespace vistrel::test {
 
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "lang_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 QByteArray cp1251(const QString& text)
 {
     QStringEncoder encoder("windows-1251");
@@ -57,7 +47,6 @@ QStringList fullPackLines(const QString& prefix)
 
 void LangFixture::SetUp()
 {
-    ensureApplication();
     ASSERT_TRUE(m_dir.isValid());
     m_state.BaseDir = m_dir.path();
     m_box = std::make_unique<QComboBox>();

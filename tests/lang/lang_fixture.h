@@ -13,9 +13,6 @@
 
 namespace vistrel::test {
 
-// Makes sure a QApplication exists for the widgets under test.
-void ensureApplication();
-
 // Records every text a pack writes, and the order of the calls.
 class RecordingTarget : public LanguageTarget {
 public:

@@ -18,23 +18,6 @@ using vistrel::ShockwaveFlash;
 
 namespace {
 
-class WidgetEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "movie_player_tests";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QApplication> m_app;
-};
-
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WidgetEnvironment);
-
 // A 100x100 pixel movie, green background, frames 1-3 showing a red square at x = 0, 20, 40 px.
 sw::Bytes threeFrameMovie(double rate = 60) {
     sw::MovieSpec spec;

@@ -1,4 +1,5 @@
-// One QApplication for the whole widget test run, created before the first test.
+// One QApplication for a whole widget test run, created before the first test and offscreen
+// unless the caller chose a platform. Linked into a test by vistrel_add_test(... QT).
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@ public:
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
-        static char name[] = "vistrel_widgets_tests";
+        static char name[] = "vistrel_tests";
         static char* argv[] = {name, nullptr};
         m_app = new QApplication(argc, argv);
     }
@@ -28,6 +29,6 @@ private:
     QApplication* m_app = nullptr;
 };
 
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 } // namespace
