@@ -105,11 +105,10 @@ TEST_F(MainFormTest, ResizingTheWindowOrThePanelShowsThePlayerAgain)
     form.show();
     const QSize before = form.flash()->size();
     form.resize(900, 700);
-    QTest::qWaitFor([&] { return form.flash()->size() != before; });
-    EXPECT_NE(form.flash()->size(), before);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.flash()->size() != before; }));
     const int flashWidth = form.flash()->width();
     form.setPanelWidth(300);
-    QTest::qWaitFor([&] { return form.flash()->width() != flashWidth; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.flash()->width() != flashWidth; }));
     EXPECT_LT(form.flash()->width(), flashWidth);
 }
 
