@@ -30,18 +30,32 @@ inline QRgb over(QRgb top, QRgb bottom)
                  std::min(255, qAlpha(top) + mul255(qAlpha(bottom), inv)));
 }
 
+// `masked` (a top pixel already multiplied by the bottom's alpha, whose own alpha was `topAlpha`)
+// painted onto `bottom`: the result covers exactly what `bottom` covered.
+inline QRgb atop(QRgb masked, int topAlpha, QRgb bottom)
+{
+    const int inv = 255 - topAlpha;
+    return qRgba(std::min(255, qRed(masked) + mul255(qRed(bottom), inv)),
+                 std::min(255, qGreen(masked) + mul255(qGreen(bottom), inv)),
+                 std::min(255, qBlue(masked) + mul255(qBlue(bottom), inv)),
+                 std::min(255, qAlpha(masked) + mul255(qAlpha(bottom), inv)));
+}
+
 // Puts the effect pixel `e` together with the object pixel `s` as the options ask.
 inline QRgb compose(QRgb s, QRgb e, const EffectOptions& options)
 {
     const int sa = qAlpha(s);
     switch (options.placement) {
     case EffectPlacement::Outer:
+        // The effect lies under the object, unmasked: where the object is partly transparent the
+        // effect shows through it. Knockout keeps only what lies outside the object.
         if (options.knockout)
             return scalePremultiplied(e, 255 - sa);
         return options.hideObject ? e : over(s, e);
     case EffectPlacement::Inner: {
+        // Clipped to the object and painted onto it: the object's own coverage stays as it was.
         const QRgb masked = scalePremultiplied(e, sa);
-        return (options.knockout || options.hideObject) ? masked : over(masked, s);
+        return (options.knockout || options.hideObject) ? masked : atop(masked, qAlpha(e), s);
     }
     case EffectPlacement::Full:
         return (options.knockout || options.hideObject) ? e : over(e, s);
@@ -79,10 +93,10 @@ std::vector<std::uint8_t> strengthTable(double strength)
     return table;
 }
 
-AlphaPlane blurredAlpha(const QImage& layer, int rx, int ry, int passes)
+AlphaPlane blurredAlpha(const QImage& layer, double blurX, double blurY, int passes)
 {
     AlphaPlane plane = alphaOf(layer);
-    boxBlur(plane.values.data(), plane.width, plane.height, 1, rx, ry, passes);
+    boxBlur(plane.values.data(), plane.width, plane.height, 1, blurX, blurY, passes);
     return plane;
 }
 
@@ -130,10 +144,10 @@ BevelRamp gradientBevelRamp(const std::vector<GradientStop>& stops)
     return ramp;
 }
 
-void applyGlowEffect(QImage& layer, const GlowRamp& ramp, QPoint offset, int rx, int ry, int passes,
+void applyGlowEffect(QImage& layer, const GlowRamp& ramp, QPoint offset, double blurX, double blurY, int passes,
                      double strength, const EffectOptions& options)
 {
-    const AlphaPlane blurred = blurredAlpha(layer, rx, ry, passes);
+    const AlphaPlane blurred = blurredAlpha(layer, blurX, blurY, passes);
     const std::vector<std::uint8_t> boost = strengthTable(strength);
     const bool inner = options.placement == EffectPlacement::Inner;
     for (int y = 0; y < layer.height(); ++y) {
@@ -148,10 +162,10 @@ void applyGlowEffect(QImage& layer, const GlowRamp& ramp, QPoint offset, int rx,
     }
 }
 
-void applyBevelEffect(QImage& layer, const BevelRamp& ramp, QPoint offset, int rx, int ry, int passes,
+void applyBevelEffect(QImage& layer, const BevelRamp& ramp, QPoint offset, double blurX, double blurY, int passes,
                       double strength, const EffectOptions& options)
 {
-    const AlphaPlane blurred = blurredAlpha(layer, rx, ry, passes);
+    const AlphaPlane blurred = blurredAlpha(layer, blurX, blurY, passes);
     const double s = std::isfinite(strength) ? std::max(0.0, strength) : 0.0;
     for (int y = 0; y < layer.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(layer.scanLine(y));
@@ -160,15 +174,7 @@ void applyBevelEffect(QImage& layer, const BevelRamp& ramp, QPoint offset, int r
             const int lit = blurred.at(x + offset.x(), y + offset.y());
             const int shaded = blurred.at(x - offset.x(), y - offset.y());
             const int level = int(std::clamp(std::round((lit - shaded) * s), -255.0, 255.0));
-            const QRgb s0 = line[x];
-            const QRgb effect = ramp[std::size_t(level + 255)];
-            if (options.placement == EffectPlacement::Outer) {
-                // Outside only: the face of the object stays as it is.
-                const QRgb masked = scalePremultiplied(effect, 255 - qAlpha(s0));
-                line[x] = (options.knockout || options.hideObject) ? masked : over(s0, masked);
-            } else {
-                line[x] = compose(s0, effect, options);
-            }
+            line[x] = compose(line[x], ramp[std::size_t(level + 255)], options);
         }
     }
 }

@@ -19,15 +19,18 @@ inline constexpr int kMaxPasses = 15;
 inline constexpr double kMaxOffsetPixels = 8192; // shadow distance after scaling
 inline constexpr int kMaxConvolutionSide = 15;
 
-// Half-width of one box-blur pass, in device pixels.
-int blurRadius(double amount, double scale);
+// Width of one box-blur pass in device pixels for a blur amount stored in the file; the box is
+// centred on each pixel and counts the pixels it covers in part by the part covered.
+double blurWidth(double amount, double scale);
+// How many pixels one pass of a box that wide reaches on each side (0: no blur at all).
+int blurReach(double width);
 int clampPasses(int passes);
 // Shadow/bevel displacement in device pixels for an angle in radians.
 QPoint filterOffset(double angle, double distance, double scaleX, double scaleY);
 
 // Box-blurs `channels` (1 or 4) interleaved 8-bit values per pixel with zeros outside the image:
-// `passes` times, horizontally with half-width rx and vertically with ry (0: that axis unblurred).
-void boxBlur(std::uint8_t* data, int width, int height, int channels, int rx, int ry, int passes);
+// `passes` times, horizontally with a box widthX pixels wide and vertically widthY wide.
+void boxBlur(std::uint8_t* data, int width, int height, int channels, double widthX, double widthY, int passes);
 
 // One 8-bit value per pixel, read with zero outside the plane.
 struct AlphaPlane {
@@ -60,9 +63,9 @@ BevelRamp solidBevelRamp(QRgb highlight, QRgb shadow);
 BevelRamp gradientBevelRamp(const std::vector<GradientStop>& stops);
 
 // `layer` must be Format_ARGB32_Premultiplied.
-void applyGlowEffect(QImage& layer, const GlowRamp& ramp, QPoint offset, int rx, int ry, int passes,
+void applyGlowEffect(QImage& layer, const GlowRamp& ramp, QPoint offset, double blurX, double blurY, int passes,
                      double strength, const EffectOptions& options);
-void applyBevelEffect(QImage& layer, const BevelRamp& ramp, QPoint offset, int rx, int ry, int passes,
+void applyBevelEffect(QImage& layer, const BevelRamp& ramp, QPoint offset, double blurX, double blurY, int passes,
                       double strength, const EffectOptions& options);
 void applyBlur(QImage& layer, const BlurFilter& filter, double scaleX, double scaleY);
 void applyColorMatrix(QImage& layer, const ColorMatrixFilter& filter);

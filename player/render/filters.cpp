@@ -27,8 +27,8 @@ QMarginsF effectGrowth(double blurX, double blurY, int passes, QPoint offset, bo
                        double scaleX, double scaleY)
 {
     const int p = clampPasses(passes);
-    const double gx = double(blurRadius(blurX, scaleX)) * p;
-    const double gy = double(blurRadius(blurY, scaleY)) * p;
+    const double gx = double(blurReach(blurWidth(blurX, scaleX))) * p;
+    const double gy = double(blurReach(blurWidth(blurY, scaleY))) * p;
     const double dx = offset.x();
     const double dy = offset.y();
     if (bothSides) {
@@ -85,19 +85,19 @@ struct ApplyVisitor {
     void operator()(const DropShadowFilter& f) const
     {
         applyGlowEffect(layer, solidGlowRamp(f.color), filterOffset(f.angle, f.distance, sx, sy),
-                        blurRadius(f.blurX, sx), blurRadius(f.blurY, sy), clampPasses(f.passes), f.strength,
+                        blurWidth(f.blurX, sx), blurWidth(f.blurY, sy), clampPasses(f.passes), f.strength,
                         effectOptions(f.inner, false, f.knockout, f.compositeSource));
     }
     void operator()(const BlurFilter& f) const { applyBlur(layer, f, sx, sy); }
     void operator()(const GlowFilter& f) const
     {
-        applyGlowEffect(layer, solidGlowRamp(f.color), {}, blurRadius(f.blurX, sx), blurRadius(f.blurY, sy),
+        applyGlowEffect(layer, solidGlowRamp(f.color), {}, blurWidth(f.blurX, sx), blurWidth(f.blurY, sy),
                         clampPasses(f.passes), f.strength, effectOptions(f.inner, false, f.knockout, f.compositeSource));
     }
     void operator()(const BevelFilter& f) const
     {
         applyBevelEffect(layer, solidBevelRamp(f.highlightColor, f.shadowColor),
-                         filterOffset(f.angle, f.distance, sx, sy), blurRadius(f.blurX, sx), blurRadius(f.blurY, sy),
+                         filterOffset(f.angle, f.distance, sx, sy), blurWidth(f.blurX, sx), blurWidth(f.blurY, sy),
                          clampPasses(f.passes), f.strength,
                          effectOptions(f.inner, f.onTop, f.knockout, f.compositeSource));
     }
@@ -106,7 +106,7 @@ struct ApplyVisitor {
         if (f.stops.empty())
             return;
         applyGlowEffect(layer, gradientGlowRamp(f.stops), filterOffset(f.angle, f.distance, sx, sy),
-                        blurRadius(f.blurX, sx), blurRadius(f.blurY, sy), clampPasses(f.passes), f.strength,
+                        blurWidth(f.blurX, sx), blurWidth(f.blurY, sy), clampPasses(f.passes), f.strength,
                         effectOptions(f.inner, f.onTop, f.knockout, f.compositeSource));
     }
     void operator()(const GradientBevelFilter& f) const
@@ -114,7 +114,7 @@ struct ApplyVisitor {
         if (f.stops.empty())
             return;
         applyBevelEffect(layer, gradientBevelRamp(f.stops), filterOffset(f.angle, f.distance, sx, sy),
-                         blurRadius(f.blurX, sx), blurRadius(f.blurY, sy), clampPasses(f.passes), f.strength,
+                         blurWidth(f.blurX, sx), blurWidth(f.blurY, sy), clampPasses(f.passes), f.strength,
                          effectOptions(f.inner, f.onTop, f.knockout, f.compositeSource));
     }
     void operator()(const ConvolutionFilter& f) const { applyConvolution(layer, f); }

@@ -38,7 +38,7 @@ TEST(BlurFilterApply, SpreadsOnePixelOverTheBox)
 {
     QImage image = canvas(21, 21);
     image.setPixel(10, 10, 0xffffffff);
-    applyFilters(image, {BlurFilter{4, 4, 1}}, 1, 1); // half-width 2: a 5x5 box
+    applyFilters(image, {BlurFilter{5, 5, 1}}, 1, 1); // a box 5 pixels wide on each axis
     for (int y = 0; y < 21; ++y)
         for (int x = 0; x < 21; ++x) {
             const bool inBox = std::abs(x - 10) <= 2 && std::abs(y - 10) <= 2;
@@ -46,6 +46,38 @@ TEST(BlurFilterApply, SpreadsOnePixelOverTheBox)
         }
     EXPECT_TRUE(test::validPremultiplied(image));
 }
+
+// A vertical line one pixel wide, blurred horizontally: the row profile around it.
+struct LineProfileCase {
+    const char* name;
+    double blur;
+    std::vector<int> profile; // alpha at x = 10 - n .. 10 + n
+};
+
+class BlurLineProfile : public testing::TestWithParam<LineProfileCase> {};
+
+TEST_P(BlurLineProfile, BoxCoversEdgePixelsInPart)
+{
+    const LineProfileCase& c = GetParam();
+    QImage image = canvas(21, 5);
+    QPainter(&image).fillRect(10, 0, 1, 5, Qt::white);
+    applyFilters(image, {BlurFilter{c.blur, 0, 1}}, 1, 1);
+    const int n = int(c.profile.size()) / 2;
+    for (int x = 0; x < 21; ++x) {
+        const int expected = std::abs(x - 10) <= n ? c.profile[std::size_t(x - 10 + n)] : 0;
+        EXPECT_NEAR(qAlpha(rawPixel(image, x, 2)), expected, 1) << "x = " << x;
+    }
+    // The box is centred: what the line loses is spread evenly to both sides.
+    EXPECT_EQ(qAlpha(rawPixel(image, 10 - n, 2)), qAlpha(rawPixel(image, 10 + n, 2)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, BlurLineProfile,
+    testing::Values(LineProfileCase{"NoWiderThanAPixel", 1, {255}},
+                    LineProfileCase{"Two", 2, {64, 128, 64}},
+                    LineProfileCase{"Three", 3, {85, 85, 85}},
+                    LineProfileCase{"Four", 4, {32, 64, 64, 64, 32}},
+                    LineProfileCase{"FractionalWidth", 4.5, {43, 57, 57, 57, 43}}),
+    [](const testing::TestParamInfo<LineProfileCase>& info) { return std::string(info.param.name); });
 
 TEST(BlurFilterApply, MorePassesAndScaleReachFurther)
 {
@@ -97,6 +129,9 @@ TEST(FilterMarginsTest, FollowBlurDistanceAndPlacement)
     bevel.angle = 0;
     bevel.distance = 3;
     EXPECT_EQ(filterMargins({bevel}, 1, 1), QMarginsF(4, 1, 4, 1));
+    // A box covers its outermost pixels in part: 4.5 wide reaches 2 pixels, 1 wide none.
+    EXPECT_EQ(filterMargins({BlurFilter{4.5, 1, 1}}, 1, 1), QMarginsF(2, 0, 2, 0));
+    EXPECT_EQ(filterMargins({BlurFilter{2, 0.5, 3}}, 1, 1), QMarginsF(3, 0, 3, 0));
     // Chained filters add up.
     EXPECT_EQ(filterMargins({BlurFilter{4, 4, 1}, BlurFilter{4, 4, 1}, ColorMatrixFilter{}}, 1, 1),
               QMarginsF(4, 4, 4, 4));
@@ -304,6 +339,83 @@ TEST(BevelApply, HighlightsTheLitEdgeAndShadesTheOther)
     EXPECT_LT(qRed(bottomRight), 50);  // towards black
     EXPECT_EQ(rawPixel(image, 20, 20), qRgb(255, 0, 0));
     EXPECT_EQ(rawPixel(image, 12, 12), 0u); // inner bevel leaves the outside alone
+}
+
+// A 40x40 layer with a half-transparent red 10x10 square at (15,15)..(24,24).
+QImage translucentSquareLayer()
+{
+    QImage image = canvas(40, 40);
+    QPainter(&image).fillRect(15, 15, 10, 10, QColor(255, 0, 0, 128));
+    return image;
+}
+
+TEST(BevelApply, OuterBevelShowsThroughATranslucentObject)
+{
+    BevelFilter f;
+    f.highlightColor = qRgb(255, 255, 255);
+    f.shadowColor = qRgb(0, 0, 0);
+    f.blurX = f.blurY = 0;
+    f.angle = 0.785398;
+    f.distance = 2;
+    f.strength = 2;
+    f.inner = false;
+    QImage image = translucentSquareLayer();
+    applyFilters(image, {f}, 1, 1);
+    // The bevel lies whole under the object; the object's own half coverage is on top of it.
+    const QRgb lit = rawPixel(image, 15, 15);
+    EXPECT_GE(qAlpha(lit), 254);
+    EXPECT_GE(qGreen(lit), 120);
+    EXPECT_EQ(rawPixel(image, 12, 12), 0u); // beyond the bevel's reach
+    EXPECT_GE(qAlpha(rawPixel(image, 25, 25)), 250); // the shadow just outside on the far side
+    EXPECT_TRUE(test::validPremultiplied(image));
+
+    f.knockout = true;
+    QImage knocked = translucentSquareLayer();
+    applyFilters(knocked, {f}, 1, 1);
+    // Knockout keeps only what lies outside the object's coverage.
+    EXPECT_LE(qAlpha(rawPixel(knocked, 15, 15)), 128);
+    EXPECT_EQ(qRed(rawPixel(knocked, 20, 20)), 0);
+}
+
+TEST(BevelApply, FullBevelLiesOnTopInsideAndOut)
+{
+    BevelFilter f;
+    f.highlightColor = qRgb(255, 255, 255);
+    f.shadowColor = qRgb(0, 0, 0);
+    f.blurX = f.blurY = 0;
+    f.angle = 0.785398;
+    f.distance = 2;
+    f.inner = false;
+    f.onTop = true;
+    QImage image = squareLayer();
+    applyFilters(image, {f}, 1, 1);
+    EXPECT_EQ(rawPixel(image, 15, 15), qRgb(255, 255, 255)); // over the object's lit edge
+    EXPECT_EQ(rawPixel(image, 14, 14), qRgb(255, 255, 255)); // and just outside it
+    EXPECT_EQ(rawPixel(image, 20, 20), qRgb(255, 0, 0));     // the flat face shows the object
+
+    f.knockout = true;
+    QImage knocked = squareLayer();
+    applyFilters(knocked, {f}, 1, 1);
+    EXPECT_EQ(rawPixel(knocked, 15, 15), qRgb(255, 255, 255));
+    EXPECT_EQ(rawPixel(knocked, 20, 20), 0u); // the object itself is gone
+}
+
+TEST(GlowApply, InnerGlowKeepsTheObjectCoverage)
+{
+    GlowFilter f;
+    f.color = qRgb(0, 255, 0);
+    f.blurX = f.blurY = 4;
+    f.strength = 1;
+    f.inner = true;
+    QImage image = translucentSquareLayer();
+    applyFilters(image, {f}, 1, 1);
+    for (int x : {15, 16, 20}) {
+        const QRgb p = rawPixel(image, x, 20);
+        EXPECT_NEAR(qAlpha(p), 128, 1) << x; // painted onto the object, not over it
+    }
+    EXPECT_GT(qGreen(rawPixel(image, 15, 20)), qGreen(rawPixel(image, 20, 20)));
+    EXPECT_EQ(rawPixel(image, 13, 20), 0u);
+    EXPECT_TRUE(test::validPremultiplied(image));
 }
 
 TEST(GradientBevelApply, RampStartIsTheHighlight)

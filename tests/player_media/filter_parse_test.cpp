@@ -20,7 +20,7 @@ Bytes allFilters()
     w.u8(1).fixed16(2).fixed16(8.25).u8(2 << 3);
     // Glow.
     w.u8(2).rgba(qRgba(255, 0, 0, 255)).fixed16(10).fixed16(12).fixed8(2).u8(0x40 | 0x20 | 31);
-    // Bevel: shadow colour first, then highlight; on-top bit and four bits of passes.
+    // Bevel: highlight colour first, then shadow; on-top bit and four bits of passes.
     w.u8(3).rgba(qRgba(0, 0, 0, 200)).rgba(qRgba(255, 255, 255, 100)).fixed16(3).fixed16(4).fixed16(1).fixed16(2)
         .fixed8(0.5).u8(0x20 | 0x10 | 15);
     // Gradient glow: count, colours, ratios, then the bevel-style fields.
@@ -77,8 +77,8 @@ TEST(FilterList, ReadsEveryKindWithItsFields)
     EXPECT_EQ(glow.passes, 31);
 
     const auto& bevel = std::get<BevelFilter>(filters[3]);
-    EXPECT_EQ(bevel.shadowColor, qRgba(0, 0, 0, 200));
-    EXPECT_EQ(bevel.highlightColor, qRgba(255, 255, 255, 100));
+    EXPECT_EQ(bevel.highlightColor, qRgba(0, 0, 0, 200));
+    EXPECT_EQ(bevel.shadowColor, qRgba(255, 255, 255, 100));
     EXPECT_DOUBLE_EQ(bevel.angle, 1);
     EXPECT_DOUBLE_EQ(bevel.distance, 2);
     EXPECT_DOUBLE_EQ(bevel.strength, 0.5);
