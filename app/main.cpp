@@ -25,11 +25,20 @@ int main(int argc, char* argv[])
     BalloonHints balloons(&app);
 
     SharedState state;
-    auto form1 = std::make_unique<TForm1>(state);
-    auto* form2 = new TForm2(state, *form1, form1.get());
-    auto* form3 = new TForm3(state, *form1, form1.get());
-    form1->setDialogs(form2, form3);
-    InitLanguage(state, form1->languageWindows());
+    std::unique_ptr<TForm1> form1;
+    TForm2* form2 = nullptr;
+    TForm3* form3 = nullptr;
+    try {
+        form1 = std::make_unique<TForm1>(state);
+        form2 = new TForm2(state, *form1, form1.get());
+        form3 = new TForm3(state, *form1, form1.get());
+        form1->setDialogs(form2, form3);
+        InitLanguage(state, form1->languageWindows());
+    } catch (const std::exception& error) {
+        // Without its windows the program cannot run; start-up ends with the error shown.
+        showError(nullptr, QString::fromUtf8(error.what()));
+        return 1;
+    }
 
     // For the start-up benchmark: VISTREL_STARTUP_PROBE holds the launch time (ns since the epoch);
     // the time to the first painted frame of the start-up movie is printed and the run ends.

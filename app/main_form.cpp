@@ -112,6 +112,8 @@ void TForm1::createLayout()
 
     StatusBar1 = new StatusBar(central);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    // The panes may run off the right edge; they must not keep a narrow saved window from its size.
+    StatusBar1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     static const struct {
         const char* name;
         int width;

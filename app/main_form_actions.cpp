@@ -241,11 +241,11 @@ void TForm1::createToolbars(QBoxLayout* leftPane, QBoxLayout* playerPane)
     B_Favor = dropDownButton(toolbar1, "B_Favor", 6, "MenuFavor", 35, builtinText("Viewer", "id30"));
     spacer(toolbar1, "RzSpacer1");
     // Config is reached by the menu and Alt+C; its button on this toolbar stays hidden.
-    QAction* hidden = toolbar1->addWidget(new ActionButton(m_actions.value(QStringLiteral("Config")),
-                                                           m_actions.value(QStringLiteral("Config"))->icon(),
-                                                           toolbar1));
-    hidden->setVisible(false);
-    hidden->setObjectName(QStringLiteral("RzToolButton1"));
+    auto* configButton = new ActionButton(m_actions.value(QStringLiteral("Config")),
+                                          m_actions.value(QStringLiteral("Config"))->icon(), toolbar1);
+    configButton->setObjectName(QStringLiteral("RzToolButton1"));
+    m_controls.insert(configButton->objectName(), configButton);
+    toolbar1->addWidget(configButton)->setVisible(false);
     B_Back->setEnabled(false);
     B_Forward->setEnabled(false);
 

@@ -30,7 +30,13 @@ QString errorBoxText(const QString& message)
 
 void showError(QWidget* parent, const QString& message)
 {
+    // An error from a repeating source (a timer, a repaint) must not stack box upon box.
+    static bool showing = false;
+    if (showing)
+        return;
+    showing = true;
     showMessage(parent, MessageKind::Error, errorBoxText(message));
+    showing = false;
 }
 
 } // namespace vistrel

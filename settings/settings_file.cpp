@@ -126,6 +126,8 @@ void LoadSettings(SharedState &state, MainWindowHost &host) {
 
     if (state.CurrentDir.isEmpty() || !QDir::setCurrent(state.CurrentDir))
         state.CurrentDir = state.BaseDir;
+    else
+        state.CurrentDir = QDir::currentPath(); // a relative start folder must not resolve twice
 
     if (!state.ShowHints)
         host.setHintsEnabled(false);

@@ -88,6 +88,26 @@ TEST_F(MainFormTest, SavedGeometryIsRestoredAndCorrected)
     EXPECT_EQ(form.splitterPosition(), 250);
 }
 
+TEST_F(MainFormTest, ANarrowSavedWindowKeepsItsSizeWhenShown)
+{
+    writeSettings("[Position]\nX=10\nY=10\nW=400\nH=300\n");
+    TForm1& form = start();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_EQ(form.windowBounds().size(), QSize(400, 300));
+    EXPECT_NE(form.control(QStringLiteral("RzToolButton1")), nullptr);
+    EXPECT_FALSE(form.control(QStringLiteral("RzToolButton1"))->isVisible());
+}
+
+TEST_F(MainFormTest, ARelativeStartFolderOpensBelowTheProgramFolder)
+{
+    const QString folder = makeFolder(QStringLiteral("A/B"));
+    writeSettings("[Config]\nRD=0\nSD=A/B\n");
+    TForm1& form = start();
+    EXPECT_EQ(m_state.CurrentDir, folder);
+    EXPECT_EQ(form.listFolderPath(), folder);
+}
+
 TEST_F(MainFormTest, EndOfRunWritesTheWholeSettingsFile)
 {
     TForm1& form = start();
