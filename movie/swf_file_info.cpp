@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <new>
 #include <system_error>
 #include <vector>
 
@@ -55,9 +54,34 @@ void readExactly(std::FILE *file, void *buffer, std::size_t size, const std::str
         throwReadError(fileName);
 }
 
+// The compressed body, read from the file piece by piece: only as much as the decoder needs to
+// fill the window is ever read, so memory use does not grow with the size of the file.
+class BodyReader {
+public:
+    BodyReader(std::FILE *file, std::uint64_t size, const std::string &fileName)
+        : m_file(file), m_left(size), m_fileName(fileName),
+          m_buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kInputPiece, size))) {}
+
+    bool atEnd() const { return m_left == 0; }
+    // Reads the next piece of at most kInputPiece bytes into the buffer and returns its size.
+    std::size_t next() {
+        const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(kInputPiece, m_left));
+        readExactly(m_file, m_buffer.data(), piece, m_fileName);
+        m_left -= piece;
+        return piece;
+    }
+    const std::uint8_t *data() const { return m_buffer.data(); }
+
+private:
+    std::FILE *m_file;
+    std::uint64_t m_left;
+    const std::string &m_fileName;
+    std::vector<std::uint8_t> m_buffer;
+};
+
 // Inflates a zlib stream into the window until the window is full, the stream ends or the
 // input is used up; a body cut short leaves the rest of the window zero.
-void inflateInto(const std::vector<std::uint8_t> &body, Window &window) {
+void inflateInto(BodyReader &body, Window &window) {
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK)
         throwDecompressionError();
@@ -66,23 +90,21 @@ void inflateInto(const std::vector<std::uint8_t> &body, Window &window) {
         ~InflateEnd() { inflateEnd(stream); }
     } guard{&stream};
 
-    std::size_t consumed = 0;
     stream.next_out = window.data();
     stream.avail_out = static_cast<uInt>(window.size());
     while (stream.avail_out > 0) {
         if (stream.avail_in == 0) {
-            if (consumed == body.size())
+            if (body.atEnd())
                 break;
-            const std::size_t piece = std::min(kInputPiece, body.size() - consumed);
+            const std::size_t piece = body.next();
             // zlib takes a non-const pointer but never writes through next_in.
-            stream.next_in = const_cast<Bytef *>(body.data() + consumed);
+            stream.next_in = const_cast<Bytef *>(body.data());
             stream.avail_in = static_cast<uInt>(piece);
-            consumed += piece;
         }
         const int result = inflate(&stream, Z_NO_FLUSH);
         if (result == Z_STREAM_END)
             break;
-        if (result == Z_BUF_ERROR && stream.avail_in == 0 && consumed == body.size())
+        if (result == Z_BUF_ERROR && stream.avail_in == 0 && body.atEnd())
             break;
         if (result != Z_OK)
             throwDecompressionError();
@@ -91,9 +113,11 @@ void inflateInto(const std::vector<std::uint8_t> &body, Window &window) {
 
 // Decodes the raw LZMA stream of a "ZWS" body (properties first) into the window, with the
 // same stopping rules as inflateInto.
-void decodeLzmaInto(const std::vector<std::uint8_t> &body, Window &window) {
+void decodeLzmaInto(BodyReader &body, Window &window) {
     const std::size_t streamStart = kLzmaPropertiesOffset + kLzmaPropertiesSize;
-    if (body.size() < streamStart)
+    // The first piece holds the properties unless the whole body is shorter than they are.
+    const std::size_t first = body.next();
+    if (first < streamStart)
         throwDecompressionError();
 
     lzma_filter filters[2]{};
@@ -115,17 +139,16 @@ void decodeLzmaInto(const std::vector<std::uint8_t> &body, Window &window) {
         ~LzmaEnd() { lzma_end(stream); }
     } guard{&stream};
 
-    std::size_t consumed = streamStart;
+    stream.next_in = body.data() + streamStart;
+    stream.avail_in = first - streamStart;
     stream.next_out = window.data();
     stream.avail_out = window.size();
     while (stream.avail_out > 0) {
-        if (stream.avail_in == 0 && consumed < body.size()) {
-            const std::size_t piece = std::min(kInputPiece, body.size() - consumed);
-            stream.next_in = body.data() + consumed;
-            stream.avail_in = piece;
-            consumed += piece;
+        if (stream.avail_in == 0 && !body.atEnd()) {
+            stream.avail_in = body.next();
+            stream.next_in = body.data();
         }
-        const bool lastPiece = consumed == body.size();
+        const bool lastPiece = body.atEnd();
         const std::size_t inBefore = stream.avail_in;
         const std::size_t outBefore = stream.avail_out;
         const lzma_ret result = lzma_code(&stream, lastPiece ? LZMA_FINISH : LZMA_RUN);
@@ -221,13 +244,7 @@ bool ReadSwfHeader(const std::string &FileName, SwfHeaderInfo &Header) {
     Window window{};
     bool isMovie = false;
     if (isCompressedMovie(Header)) {
-        std::vector<std::uint8_t> body;
-        try {
-            body.resize(static_cast<std::size_t>(size) - kFixedHeaderSize);
-        } catch (const std::bad_alloc &) {
-            throw SwfReadError("Not enough memory to read \"" + FileName + "\"");
-        }
-        readExactly(file.get(), body.data(), body.size(), FileName);
+        BodyReader body(file.get(), static_cast<std::uint64_t>(size) - kFixedHeaderSize, FileName);
         if (signatureIs(Header, "CWS"))
             inflateInto(body, window);
         else

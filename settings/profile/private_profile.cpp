@@ -1,10 +1,13 @@
 #include "settings/profile/private_profile.h"
 
+#include <limits>
+#include <optional>
+
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <limits>
-#include <optional>
 
 namespace vistrel {
 namespace {
@@ -284,9 +287,15 @@ FileText readFile(const QString &path) {
 
 void writeAtomically(const QString &path, const QByteArray &text) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a short write (a full disk, a file size limit) shows in write()'s result:
+    // commit() ignores a failed flush of the device's buffer and would put a cut file in place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw ProfileWriteError(path);
-    if (file.write(text) != text.size() || !file.commit())
+    if (file.write(text) != text.size())
+        throw ProfileWriteError(path);
+    // Some file systems report a full disk only when the data reaches it; commit() ignores that
+    // too. Leaving scope without commit() removes the temporary file.
+    if (::fsync(file.handle()) != 0 || !file.commit())
         throw ProfileWriteError(path);
 }
 
