@@ -67,6 +67,7 @@ static void applyProperties(DisplayObject& object, const swf::PlaceObject& p) {
     if (p.clipDepth) object.clipDepth = *p.clipDepth;
     if (p.blendMode) object.blendMode = blendModeFromByte(*p.blendMode);
     if (p.visible) object.visible = *p.visible;
+    if (p.cacheAsBitmap) object.cacheAsBitmap = *p.cacheAsBitmap;
     if (p.filterList) {
         try {
             std::size_t consumed = 0;

@@ -41,6 +41,7 @@ struct DisplayObject {
     BlendMode blendMode = BlendMode::Normal;
     std::vector<Filter> filters;
     bool visible = true;
+    bool cacheAsBitmap = false;   // drawn as its own bitmap, on whole pixels
     std::unique_ptr<SpriteInstance> sprite;   // sprites and buttons play their own timeline
 
 private:

@@ -20,6 +20,7 @@ struct Piece {
     QString text;
     const TextFormat* format = nullptr;
     const FontCharacter* font = nullptr;   // embedded outlines, or null for a device font
+    QChar next;                            // the character after the piece in the same run, for kerning
     double width = 0, ascent = 0, descent = 0;
     bool endsWithSpace = false;
 };
@@ -38,22 +39,51 @@ QFont deviceFont(const TextFormat& f, double sizeTwips) {
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(sizeTwips))));
     font.setBold(f.bold);
     font.setItalic(f.italic);
+    font.setKerning(f.kerning);
     if (f.letterSpacing != 0) font.setLetterSpacing(QFont::AbsoluteSpacing, f.letterSpacing * 20);
     return font;
 }
 
-double embeddedAdvance(const Movie& movie, const FontCharacter& font, QChar ch, double sizeTwips) {
+// The font's kerning adjustment between two characters, in font units.
+double kerningBetween(const FontCharacter& font, QChar left, QChar right) {
+    if (left.isNull() || right.isNull() || font.font.kerning.empty()) return 0;
+    for (const swf::KerningPair& k : font.font.kerning)
+        if (k.left == left.unicode() && k.right == right.unicode()) return k.adjustment;
+    return 0;
+}
+
+// How far the pen moves after `ch`, in whole twips: fields place their glyphs on the twip grid,
+// dropping the fraction of every advance.
+double embeddedAdvance(const Movie& movie, const FontCharacter& font, QChar ch, QChar next, double sizeTwips,
+                       bool kerning) {
     auto it = font.glyphForCode.find(ch.unicode());
-    if (it == font.glyphForCode.end()) return sizeTwips / 3;   // a missing glyph still takes room
+    if (it == font.glyphForCode.end()) return std::floor(sizeTwips / 3);   // a missing glyph still takes room
     const double scale = sizeTwips / font.emSize();
-    if (it->second < font.font.advances.size()) return font.font.advances[it->second] * scale;
-    return movie.glyphPath(font, it->second).boundingRect().right() * scale;
+    double advance = 0;
+    if (it->second < font.font.advances.size()) advance = font.font.advances[it->second];
+    else advance = movie.glyphPath(font, it->second).boundingRect().right();
+    if (kerning) advance += kerningBetween(font, ch, next);
+    return std::floor(advance * scale);
+}
+
+// The pen movement after each character of the piece, letter spacing included.
+std::vector<double> advances(const Movie& movie, const Piece& p) {
+    std::vector<double> out;
+    out.reserve(static_cast<std::size_t>(p.text.size()));
+    const double size = p.format->size * 20;
+    for (qsizetype i = 0; i < p.text.size(); ++i) {
+        const QChar next = i + 1 < p.text.size() ? p.text[i + 1] : p.next;
+        out.push_back(embeddedAdvance(movie, *p.font, p.text[i], next, size, p.format->kerning) +
+                      p.format->letterSpacing * 20);
+    }
+    return out;
 }
 
 void measure(const Movie& movie, Piece& p) {
     const double size = p.format->size * 20;
+    p.width = 0;
     if (p.font) {
-        for (QChar ch : p.text) p.width += embeddedAdvance(movie, *p.font, ch, size) + p.format->letterSpacing * 20;
+        for (double a : advances(movie, p)) p.width += a;
         const double scale = size / p.font->emSize();
         p.ascent = p.font->font.hasLayout ? p.font->font.ascent * scale : size * 0.9;
         p.descent = p.font->font.hasLayout ? p.font->font.descent * scale : size * 0.22;
@@ -71,15 +101,16 @@ void emitPiece(const Movie& movie, const Piece& p, double x, double baseline, Sh
     const double size = p.format->size * 20;
     if (p.font) {
         const double scale = size / p.font->emSize();
-        for (QChar ch : p.text) {
-            auto it = p.font->glyphForCode.find(ch.unicode());
+        const std::vector<double> steps = advances(movie, p);
+        for (qsizetype i = 0; i < p.text.size(); ++i) {
+            auto it = p.font->glyphForCode.find(p.text[i].unicode());
             if (it != p.font->glyphForCode.end()) {
                 QTransform t;
                 t.translate(x, baseline);
                 t.scale(scale, scale);
                 path.addPath(t.map(movie.glyphPath(*p.font, it->second)));
             }
-            x += embeddedAdvance(movie, *p.font, ch, size) + p.format->letterSpacing * 20;
+            x += steps[static_cast<std::size_t>(i)];
         }
     } else {
         path.addText(QPointF(x, baseline), deviceFont(*p.format, size), p.text);
@@ -128,6 +159,7 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
             p.format = &run.format;
             p.font = font;
             p.endsWithSpace = p.text.back().isSpace();
+            if (j < run.text.size()) p.next = run.text[j];
             measure(movie, p);
             pieces.push_back(std::move(p));
             i = j;
@@ -158,7 +190,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
         frame.paint.color = swf::Rgba{0, 0, 0, 255};
         out.items.push_back(frame);
     }
-    out.bounds = bounds;
+    // The frame's right and bottom lines lie just outside the bounds.
+    out.bounds = field.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
     const FontCharacter* fieldFont = nullptr;
     if (field.fontId) {
         const Character* c = movie.character(*field.fontId);
@@ -181,6 +214,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
     const std::vector<TextParagraph> paragraphs =
         field.html ? parseHtmlText(text, defaults, align) : plainParagraphs(text, defaults, align);
 
+    const std::size_t textStart = out.items.size();
     double y = bounds.top() + kGutter;
     for (const TextParagraph& para : paragraphs) {
         std::vector<Piece> pieces = splitPieces(movie, para, fieldFont, useOutlines);
@@ -217,16 +251,31 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
             double x = left + indent;
             if (para.align == TextAlign::Right) x = right - lineWidth;
             else if (para.align == TextAlign::Center) x = left + indent + (avail - lineWidth) / 2;
+            // Justified lines, all but a paragraph's last, share the spare room among their gaps.
+            double gap = 0;
+            if (para.align == TextAlign::Justify && j < pieces.size() && j - i > 1 && avail > lineWidth)
+                gap = (avail - lineWidth) / static_cast<double>(j - i - 1);
             const double baseline = y + ascent;
             for (std::size_t k = i; k < j; ++k) {
                 emitPiece(movie, pieces[k], x, baseline, out);
-                x += pieces[k].width;
+                x += pieces[k].width + gap;
             }
             y = baseline + descent + leading;
             i = j;
             firstLine = false;
         } while (i < pieces.size());
     }
+    // A field shows only what lies inside its bounds; text that runs past them is cut off,
+    // unless the field grows to fit its text.
+    for (std::size_t k = field.autoSize ? out.items.size() : textStart; k < out.items.size(); ++k) {
+        QPainterPath& path = out.items[k].path;
+        if (bounds.contains(path.boundingRect())) continue;
+        QPainterPath box;
+        box.addRect(bounds);
+        path = path.intersected(box);
+    }
+    const QRectF shown = field.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
+    out.bounds = field.autoSize ? out.bounds | shown : shown;
     return out;
 }
 

@@ -142,6 +142,11 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                            button.upState.frames.push_back(std::move(up));
                            define(b.id, std::move(button));
                        },
+                       [&](const swf::DefineScalingGrid& g) {
+                           const swf::Rect& r = g.splitter;
+                           m_scalingGrids.emplace(g.id, QRectF(r.xMin, r.yMin, static_cast<double>(r.xMax) - r.xMin,
+                                                               static_cast<double>(r.yMax) - r.yMin));
+                       },
                        [&](const swf::EndTag&) { end = true; },
                        [&](const auto&) {},
                    },
@@ -170,6 +175,12 @@ double Movie::playbackRate() const {
 const Character* Movie::character(std::uint16_t id) const {
     auto it = m_dictionary.find(id);
     return it == m_dictionary.end() ? nullptr : &it->second;
+}
+
+std::optional<QRectF> Movie::scalingGrid(std::uint16_t id) const {
+    auto it = m_scalingGrids.find(id);
+    if (it == m_scalingGrids.end()) return std::nullopt;
+    return it->second;
 }
 
 const FontCharacter* Movie::fontByName(const QString& name, bool bold, bool italic) const {

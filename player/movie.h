@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -39,6 +40,8 @@ public:
     double playbackRate() const;
 
     const Character* character(std::uint16_t id) const;
+    // The nine-slice grid of a sprite or button, in its own twips, when the movie gives one.
+    std::optional<QRectF> scalingGrid(std::uint16_t id) const;
     // An embedded font with outlines by name (and style, preferred but not required).
     const FontCharacter* fontByName(const QString& name, bool bold, bool italic) const;
     QString decodeString(const std::string& s) const;   // UTF-8 from version 6, Latin-1 before
@@ -66,6 +69,7 @@ private:
     Timeline m_root;
     std::vector<std::uint8_t> m_jpegTables;
     std::unordered_map<std::uint16_t, Character> m_dictionary;
+    std::unordered_map<std::uint16_t, QRectF> m_scalingGrids;
 
     mutable std::unordered_map<std::uint32_t, ShapePaths> m_shapeCache;   // key: kind << 16 | id
     mutable std::unordered_map<std::uint64_t, ShapePaths> m_morphCache;

@@ -1,9 +1,12 @@
 #include "player/player.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "player/bounds.h"
 #include "player/movie.h"
 #include "player/render/shape_paths.h"
+#include "player/scaling_grid.h"
 
 namespace vistrel::player {
 
@@ -43,10 +46,28 @@ void Player::render(Renderer& renderer, const QTransform& stageToDevice, RenderQ
 
 namespace {
 
+// Matrices keep their translation in whole twips, as the file stores it, also after nesting.
+QTransform concatenate(const QTransform& inner, const QTransform& outer) {
+    const QTransform t = inner * outer;
+    return QTransform(t.m11(), t.m12(), t.m21(), t.m22(), std::round(t.dx()), std::round(t.dy()));
+}
+
+void renderChildren(const Movie& movie, const SpriteInstance& sprite, Renderer& renderer, const QTransform& m,
+                    const swf::ColorTransform& cx, const ScalingGrid* grid);
+
+// The nine-slice grid a sprite placed with `matrix` draws its shapes with, if any.
+std::optional<ScalingGrid> gridFor(const Movie& movie, const DisplayObject& object) {
+    const std::optional<QRectF> rect = movie.scalingGrid(object.characterId);
+    // Slicing follows the sprite's own axes: a rotated or skewed placement scales as usual.
+    if (!rect || object.matrix.b != 0 || object.matrix.c != 0) return std::nullopt;
+    return ScalingGrid::make(*rect, objectBounds(movie, object), std::abs(object.matrix.a), std::abs(object.matrix.d));
+}
+
 void drawObject(const Movie& movie, const DisplayObject& object, Renderer& renderer, const QTransform& m,
                 const swf::ColorTransform& cx) {
     if (object.sprite) {
-        renderDisplayList(movie, *object.sprite, renderer, m, cx);
+        const std::optional<ScalingGrid> grid = gridFor(movie, object);
+        renderChildren(movie, *object.sprite, renderer, m, cx, grid ? &*grid : nullptr);
         return;
     }
     const Character* c = movie.character(object.characterId);
@@ -62,13 +83,20 @@ void drawObject(const Movie& movie, const DisplayObject& object, Renderer& rende
 
 void renderDisplayList(const Movie& movie, const SpriteInstance& sprite, Renderer& renderer, const QTransform& m,
                        const swf::ColorTransform& cx) {
+    renderChildren(movie, sprite, renderer, m, cx, nullptr);
+}
+
+namespace {
+
+void renderChildren(const Movie& movie, const SpriteInstance& sprite, Renderer& renderer, const QTransform& m,
+                    const swf::ColorTransform& cx, const ScalingGrid* grid) {
     std::vector<int> masks;   // clip depths of the masks in force, innermost last
     for (const auto& [depth, object] : sprite.children()) {
         while (!masks.empty() && depth > masks.back()) {
             renderer.endMask();
             masks.pop_back();
         }
-        const QTransform objectMatrix = toQTransform(object->matrix) * m;
+        const QTransform objectMatrix = concatenate(toQTransform(object->matrix), m);
         const swf::ColorTransform objectCx = object->colorTransform.then(cx);
         if (object->clipDepth && *object->clipDepth > 0) {
             // A mask is never drawn itself; its shape clips the depths up to its clip depth.
@@ -79,9 +107,17 @@ void renderDisplayList(const Movie& movie, const SpriteInstance& sprite, Rendere
             continue;
         }
         if (!object->visible) continue;
-        const bool layer = !object->filters.empty() || object->blendMode != BlendMode::Normal;
-        if (layer) renderer.beginLayer();
-        drawObject(movie, *object, renderer, objectMatrix, objectCx);
+        // Filtered and cached objects are bitmaps of their own, placed on whole pixels.
+        const bool bitmap = !object->filters.empty() || object->cacheAsBitmap;
+        const bool layer = bitmap || object->blendMode != BlendMode::Normal;
+        if (layer) renderer.beginLayer(objectMatrix, objectBounds(movie, *object), bitmap);
+        const Character* c = grid ? movie.character(object->characterId) : nullptr;
+        if (c && std::holds_alternative<swf::DefineShape>(*c)) {
+            // Shapes of a sliced sprite are moved into its space and drawn with its own matrix.
+            renderer.drawShape(grid->apply(movie.shapePaths(object->characterId), toQTransform(object->matrix)), m, objectCx);
+        } else {
+            drawObject(movie, *object, renderer, objectMatrix, objectCx);
+        }
         if (layer) renderer.endLayer(object->filters, object->blendMode);
     }
     while (!masks.empty()) {
@@ -89,5 +125,7 @@ void renderDisplayList(const Movie& movie, const SpriteInstance& sprite, Rendere
         masks.pop_back();
     }
 }
+
+}  // namespace
 
 }  // namespace vistrel::player

@@ -84,7 +84,11 @@ int renderCommand(const QStringList& args) {
                                                   std::max(1, static_cast<int>(std::lround(stage.height() / 20))));
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     player::QPainterRenderer renderer(image);
-    const QTransform view = player::stageToDevice(stage, QSizeF(size), player::ScaleMode::ShowAll, 1.0);
+    // At the stage's own size the stage maps one to one, its top-left corner on the image's: a
+    // fit into the rounded image size would scale by a hair and move every edge.
+    const QTransform view = viewSize.isValid()
+                                ? player::stageToDevice(stage, QSizeF(size), player::ScaleMode::ShowAll, 1.0)
+                                : QTransform::fromScale(1 / 20.0, 1 / 20.0).translate(-stage.left(), -stage.top());
     std::vector<double> times;
     do {
         const auto start = std::chrono::steady_clock::now();

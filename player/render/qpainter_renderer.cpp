@@ -6,35 +6,23 @@
 #include <QPainter>
 #include <QPainterPathStroker>
 
+#include "player/render/bitmap_fill.h"
 #include "player/render/filters.h"
+#include "player/render/gradient_fill.h"
+#include "player/render/gradient_table.h"
 #include "player/render/shape_paths.h"
 
 namespace vistrel::player {
 
 namespace {
 
-constexpr double kGradientHalf = 16384.0;   // gradients are defined on a square of 32768 twips
 constexpr std::size_t kImageCacheSize = 64;
+constexpr double kAliasNudge = 0.75 / 64;
+constexpr std::size_t kSpareLayers = 4;
+// Filters of objects blown up beyond this many pixels per unit are drawn at this scale.
+constexpr double kMaxFilterScale = 64;
 
 QColor toQColor(swf::Rgba c) { return QColor(c.r, c.g, c.b, c.a); }
-
-double srgbToLinear(double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); }
-double linearToSrgb(double v) { return v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055; }
-
-QColor mixLinear(const QColor& a, const QColor& b, double t) {
-    auto channel = [t](int x, int y) {
-        const double v = linearToSrgb(srgbToLinear(x / 255.0) * (1 - t) + srgbToLinear(y / 255.0) * t);
-        return std::clamp(static_cast<int>(std::lround(v * 255)), 0, 255);
-    };
-    return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()),
-                  static_cast<int>(std::lround(a.alpha() * (1 - t) + b.alpha() * t)));
-}
-
-QColor mixColors(const QColor& a, const QColor& b, double t) {
-    auto channel = [t](int x, int y) { return static_cast<int>(std::lround(x + (y - x) * t)); };
-    return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()),
-                  channel(a.alpha(), b.alpha()));
-}
 
 Qt::PenCapStyle toCap(swf::CapStyle c) {
     switch (c) {
@@ -83,8 +71,12 @@ void QPainterRenderer::beginFrame(swf::Rgba background, const QTransform& stageT
     m_layers.clear();
     m_building.clear();
     m_maskApplied.clear();
-    m_stage = stageToDevice;
+    m_stage = m_stageExact = stageToDevice;
     m_quality = quality;
+    // Without anti-aliasing a pixel belongs to a shape when its centre does, a centre on an edge
+    // going to the shape below or right of it. The rasteriser rounds points to 1/64 pixel and
+    // gives such centres the other way, so everything moves up-left by less than that step.
+    if (quality == RenderQuality::Low) m_stage *= QTransform::fromTranslate(-kAliasNudge, -kAliasNudge);
     background.a = 255;
     m_target.fill(toQColor(background));
     Layer base;
@@ -124,7 +116,7 @@ QImage QPainterRenderer::transformedImage(const QImage& image, const swf::ColorT
     return out;
 }
 
-QBrush QPainterRenderer::makeBrush(const Paint& paint, const swf::ColorTransform& cx) {
+QBrush QPainterRenderer::makeBrush(const Paint& paint, const swf::ColorTransform& cx, const QTransform& device) {
     if (paint.type == swf::FillType::Solid) return QBrush(toQColor(cx.apply(paint.color)));
     if (paint.image.isNull() && static_cast<std::uint8_t>(paint.type) >= 0x40) return QBrush(Qt::NoBrush);
     if (static_cast<std::uint8_t>(paint.type) >= 0x40) {
@@ -135,32 +127,13 @@ QBrush QPainterRenderer::makeBrush(const Paint& paint, const swf::ColorTransform
     const auto& records = paint.gradient.records;
     if (records.empty()) return QBrush(Qt::NoBrush);
     if (records.size() == 1) return QBrush(toQColor(cx.apply(records[0].color)));
-    // The colour at each of 256 positions comes from the first record whose ratio reaches it,
-    // blended with the record before; past the last ratio the last record's colour holds. This
-    // also settles records with equal or decreasing ratios the way movies expect.
+    // Each of the 256 table entries covers its own slice of the gradient, without blending into
+    // the next.
+    const GradientTable table = buildGradientTable(paint.gradient, cx);
     QGradientStops stops;
     stops.reserve(512);
-    const bool linearLight = paint.gradient.interpolation == 1;
-    std::vector<QColor> colors;
-    std::vector<int> ratios;
-    for (const swf::GradientRecord& r : records) {
-        colors.push_back(toQColor(cx.apply(r.color)));
-        // Each record gets a ratio above the one before it (up to 255): repeated ratios step
-        // through their colours one position apart.
-        ratios.push_back(ratios.empty() ? r.ratio : std::max<int>(r.ratio, std::min(255, ratios.back() + 1)));
-    }
     for (int pos = 0; pos < 256; ++pos) {
-        std::size_t i = 0;
-        while (i < ratios.size() && ratios[i] < pos) ++i;
-        QColor color;
-        if (i >= ratios.size()) color = colors.back();
-        else if (i == 0) color = colors.front();
-        else {
-            const double t = double(pos - ratios[i - 1]) / double(ratios[i] - ratios[i - 1]);
-            color = linearLight ? mixLinear(colors[i - 1], colors[i], t) : mixColors(colors[i - 1], colors[i], t);
-        }
-        // Each of the 256 entries covers its own slice of the gradient, without blending into
-        // the next, as the reference renderer's colour table does.
+        const QColor color = QColor::fromRgba(table[static_cast<std::size_t>(pos)]);
         stops.append({pos / 256.0, color});
         stops.append({(pos + 1) / 256.0 - 1e-6, color});
     }
@@ -177,7 +150,11 @@ QBrush QPainterRenderer::makeBrush(const Paint& paint, const swf::ColorTransform
                        : paint.gradient.spread == 2 ? QGradient::RepeatSpread
                                                     : QGradient::PadSpread);
     QBrush brush(gradient);
-    brush.setTransform(paint.matrix);
+    // Gradients are sampled at each pixel's top-left corner rather than its centre: moving the
+    // gradient half a device pixel right and down gives the same colours.
+    QTransform shift = paint.matrix;
+    if (device.isInvertible()) shift = paint.matrix * device * QTransform::fromTranslate(0.5, 0.5) * device.inverted();
+    brush.setTransform(shift);
     return brush;
 }
 
@@ -188,7 +165,14 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
     if (static_cast<std::uint8_t>(paint.type) >= 0x40) {
         if (paint.image.isNull()) return;
         p.setRenderHint(QPainter::SmoothPixmapTransform, smoothBitmaps(paint));
-        if (!paint.repeat) {
+        if (!paint.repeat && !bitmapCovers(paint.image, paint.matrix, item.path.boundingRect())) {
+            // A clipped bitmap smaller than its shape: its edge pixels carry on to the outline.
+            const QImage image = transformedImage(paint.image, cx);
+            const bool smooth = smoothBitmaps(paint);
+            fillDeviceImage(p, item, device, [&](const QRect& area, QImage& out) {
+                renderClampedBitmap(image, paint.matrix * device, area, smooth, out);
+            });
+        } else if (!paint.repeat) {
             // Clipped bitmap: the picture once, cut to the shape.
             p.save();
             p.setClipPath(item.path, Qt::IntersectClip);
@@ -196,34 +180,69 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
             p.drawImage(QPointF(0, 0), transformedImage(paint.image, cx));
             p.restore();
         } else {
-            p.fillPath(item.path, makeBrush(paint, cx));
+            p.fillPath(item.path, makeBrush(paint, cx, device));
         }
         p.setRenderHint(QPainter::SmoothPixmapTransform, m_quality == RenderQuality::Best);
         return;
     }
-    p.fillPath(item.path, makeBrush(paint, cx));
+    if (paint.gradient.records.size() > 1 && (paint.type == swf::FillType::LinearGradient || paint.type == swf::FillType::RadialGradient ||
+                                             paint.type == swf::FillType::FocalGradient)) {
+        fillGradient(p, item, device, cx);
+        return;
+    }
+    p.fillPath(item.path, makeBrush(paint, cx, device));
+}
+
+void QPainterRenderer::fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx) {
+    const GradientTable table = buildGradientTable(item.paint.gradient, cx);
+    fillDeviceImage(p, item, device, [&](const QRect& area, QImage& out) {
+        renderGradient(item.paint.gradient, item.paint.type, table, item.paint.matrix * device, area, out);
+    });
+}
+
+void QPainterRenderer::fillDeviceImage(QPainter& p, const DrawItem& item, const QTransform& device,
+                                       const std::function<void(const QRect&, QImage&)>& paint) {
+    // Drawn in device pixels with an image of exactly the covered area, so no resampling moves
+    // what the image holds.
+    const QPainterPath outline = device.map(item.path);
+    p.save();
+    p.setTransform(QTransform());
+    QRect area = outline.boundingRect().toAlignedRect();
+    if (p.device()) area = area.intersected(QRect(0, 0, p.device()->width(), p.device()->height()));
+    if (p.hasClipping()) area = area.intersected(p.clipBoundingRect().toAlignedRect());
+    if (!area.isEmpty()) {
+        // One scratch buffer serves every such fill: fresh memory for each would cost far more
+        // than computing the pixels.
+        if (m_scratch.width() < area.width() || m_scratch.height() < area.height())
+            m_scratch = QImage(area.size().expandedTo(m_scratch.size()), QImage::Format_ARGB32_Premultiplied);
+        QImage view(m_scratch.bits(), area.width(), area.height(), m_scratch.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
+        paint(area, view);
+        QBrush brush(view);
+        brush.setTransform(QTransform::fromTranslate(area.left(), area.top()));
+        p.fillPath(outline, brush);
+    }
+    p.restore();
 }
 
 void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx) {
     const StrokeStyle& s = item.strokeStyle;
-    QPen pen(makeBrush(item.paint, cx), s.width);
+    QPen pen(makeBrush(item.paint, cx, device), s.width);
     pen.setCapStyle(toCap(s.startCap));
     pen.setJoinStyle(toJoin(s.join));
     pen.setMiterLimit(s.miterLimit);
-    const double scaled = s.width * scaleOf(device);
-    const double stageOnly = s.width * scaleOf(m_stage);
-    if (s.noHScale || s.noVScale) {
-        // A line that keeps its width in one direction still follows the scale of the other.
-        const double scaleX = std::hypot(device.m11(), device.m12()), scaleY = std::hypot(device.m21(), device.m22());
-        double width = stageOnly;
-        if (!s.noHScale) width = s.width * scaleX;
-        else if (!s.noVScale) width = s.width * scaleY;
-        pen.setCosmetic(true);
-        pen.setWidthF(std::max(1.0, width));
-    } else if (scaled < 1.0) {
+    // A line keeps one width all along, even under a stretched or sheared transform: the
+    // smaller of the two axis scales, or only the one its flags let it follow.
+    const double scaleX = std::hypot(device.m11(), device.m12()), scaleY = std::hypot(device.m21(), device.m22());
+    double width = s.width * std::min(scaleX, scaleY);
+    if (s.noHScale && s.noVScale) width = s.width * scaleOf(m_stage);
+    else if (s.noHScale) width = s.width * scaleY;
+    else if (s.noVScale) width = s.width * scaleX;
+    const bool uniform = std::abs(scaleX - scaleY) < 1e-6 * std::max(scaleX, scaleY) &&
+                         std::abs(device.m11() * device.m21() + device.m12() * device.m22()) < 1e-9 * scaleX * scaleY;
+    if (!uniform || s.noHScale || s.noVScale || width < 1.0) {
         // Lines never get thinner than one pixel, whatever the scale.
         pen.setCosmetic(true);
-        pen.setWidthF(1.0);
+        pen.setWidthF(std::max(1.0, width));
     }
     p.setTransform(device);
     p.setBrush(Qt::NoBrush);
@@ -233,7 +252,8 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
 
 void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, const swf::ColorTransform& cx) {
     if (m_layers.empty()) return;
-    const QTransform device = m * m_stage;
+    const QPointF offset = m_layers.back().offset;
+    const QTransform device = m * m_stage * QTransform::fromTranslate(offset.x(), offset.y());
     if (!m_building.empty()) {
         QPainterPath& mask = m_building.back();
         for (const DrawItem& item : shape.items) {
@@ -257,7 +277,8 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
         return;
     }
     if (!device.isInvertible()) return;
-    m_layers.back().drawn |= device.mapRect(shape.bounds);
+    // Anti-aliased edges may touch the pixel next to the exact bounds.
+    m_layers.back().drawn |= device.mapRect(shape.bounds).adjusted(-1, -1, 1, 1);
     QPainter& p = painter();
     for (const DrawItem& item : shape.items) {
         if (item.stroke) strokeItem(p, item, device, cx);
@@ -290,10 +311,28 @@ void QPainterRenderer::endMask() {
     if (applied && !m_layers.empty()) painter().restore();
 }
 
-void QPainterRenderer::beginLayer() {
+void QPainterRenderer::beginLayer(const QTransform& m, const QRectF& bounds, bool filtered) {
     if (!m_building.empty() || m_layers.empty()) return;
     Layer layer;
-    layer.image = std::make_unique<QImage>(m_target.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.offset = m_layers.back().offset;
+    const QTransform device = m * m_stage * QTransform::fromTranslate(layer.offset.x(), layer.offset.y());
+    // Filter sizes follow the object's own scale on the device, not only the stage's.
+    layer.filterScaleX = std::hypot(device.m11(), device.m12()) * 20;
+    layer.filterScaleY = std::hypot(device.m21(), device.m22()) * 20;
+    if (filtered && !bounds.isEmpty() && device.isInvertible()) {
+        // A filtered object is drawn as its own bitmap whose corner sits on a whole pixel, so its
+        // contents move by the rounding of that corner.
+        const QPointF corner = (m * m_stageExact).mapRect(bounds).topLeft() + layer.offset;
+        layer.offset += QPointF(std::round(corner.x()) - corner.x(), std::round(corner.y()) - corner.y());
+    }
+    // Layer images are kept for reuse: clearing one costs less than fresh memory.
+    while (!m_spareLayers.empty() && m_spareLayers.back()->size() != m_target.size()) m_spareLayers.pop_back();
+    if (!m_spareLayers.empty()) {
+        layer.image = std::move(m_spareLayers.back());
+        m_spareLayers.pop_back();
+    } else {
+        layer.image = std::make_unique<QImage>(m_target.size(), QImage::Format_ARGB32_Premultiplied);
+    }
     layer.image->fill(Qt::transparent);
     layer.painter = std::make_unique<QPainter>(layer.image.get());
     prepare(*layer.painter);
@@ -305,28 +344,39 @@ void QPainterRenderer::endLayer(const std::vector<Filter>& filters, BlendMode mo
     Layer layer = std::move(m_layers.back());
     m_layers.pop_back();
     layer.painter->end();
-    const double scale = scaleOf(m_stage) * 20;
-    if (!filters.empty()) applyFilters(*layer.image, filters, scale, scale);
+    auto release = [&] {
+        if (m_spareLayers.size() < kSpareLayers) m_spareLayers.push_back(std::move(layer.image));
+    };
     // Alpha and erase change the layer of an ancestor; with none to act on they leave no trace.
-    if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && m_layers.size() == 1) return;
+    if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && m_layers.size() == 1) {
+        release();
+        return;
+    }
     // Only the area the object drew (grown by its filters) takes part, so modes that act on the
-    // parent leave it alone elsewhere, and small objects blend quickly.
+    // parent leave it alone elsewhere, and small objects filter and blend quickly.
+    const double sx = std::clamp(layer.filterScaleX, 0.0, kMaxFilterScale), sy = std::clamp(layer.filterScaleY, 0.0, kMaxFilterScale);
     QRectF area = layer.drawn;
-    if (!filters.empty()) area = area.marginsAdded(filterMargins(filters, scale, scale));
+    if (!filters.empty()) area = area.marginsAdded(filterMargins(filters, sx, sy));
     const QRect box = area.toAlignedRect().intersected(layer.image->rect());
-    if (box.isEmpty()) return;
+    if (box.isEmpty()) {
+        release();
+        return;
+    }
+    QImage content = layer.image->copy(box);
+    release();
+    if (!filters.empty()) applyFilters(content, filters, sx, sy);
     m_layers.back().drawn |= QRectF(box);
     QPainter& p = painter();
     p.save();
     p.setTransform(QTransform());
     if (mode == BlendMode::Normal || mode == BlendMode::Layer) {
-        p.drawImage(box.topLeft(), *layer.image, box);
+        p.drawImage(box.topLeft(), content);
     } else {
         // The parent is still being painted: blend into a copy of the area, then put it back
         // through the painter so the clip in force still applies.
         const QImage& parent = m_layers.size() == 1 ? m_target : *m_layers.back().image;
         QImage mixed = parent.copy(box);
-        blendLayer(mixed, layer.image->copy(box), QPoint(0, 0), mode);
+        blendLayer(mixed, content, QPoint(0, 0), mode);
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(box.topLeft(), mixed);
     }

@@ -16,7 +16,7 @@ public:
     void beginMask() override { m_lines << QStringLiteral("beginMask"); }
     void useMask() override { m_lines << QStringLiteral("useMask"); }
     void endMask() override { m_lines << QStringLiteral("endMask"); }
-    void beginLayer() override { m_lines << QStringLiteral("beginLayer"); }
+    void beginLayer(const QTransform&, const QRectF&, bool) override { m_lines << QStringLiteral("beginLayer"); }
     void endLayer(const std::vector<Filter>& filters, BlendMode mode) override;
     void endFrame() override { m_lines << QStringLiteral("endFrame"); }
 

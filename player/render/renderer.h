@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include <QRectF>
 #include <QTransform>
 
 #include "player/render/blend.h"
@@ -26,7 +27,10 @@ public:
     virtual void beginMask() = 0;   // following draws build the mask
     virtual void useMask() = 0;     // following draws are clipped by it
     virtual void endMask() = 0;     // back to the clip in force before beginMask
-    virtual void beginLayer() = 0;  // following draws go to an offscreen layer
+    // Following draws go to an offscreen layer. `m` maps the layer's object to stage twips and
+    // `bounds` is what it covers in its own twips (empty when unknown). A layer with filters is
+    // drawn as the object's own bitmap, placed on whole device pixels.
+    virtual void beginLayer(const QTransform& m, const QRectF& bounds, bool filtered) = 0;
     virtual void endLayer(const std::vector<Filter>& filters, BlendMode mode) = 0;
     virtual void endFrame() = 0;
 };

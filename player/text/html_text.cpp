@@ -15,7 +15,7 @@ bool sameFormat(const TextFormat& a, const TextFormat& b)
 {
     return a.font == b.font && a.size == b.size && a.color == b.color && a.bold == b.bold &&
            a.italic == b.italic && a.underline == b.underline && a.url == b.url &&
-           a.letterSpacing == b.letterSpacing;
+           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning;
 }
 
 std::optional<double> number(const QString& text)
@@ -235,6 +235,8 @@ private:
         }
         if (auto v = number(t.attribute(u"letterspacing")))
             format.letterSpacing = *v;
+        if (auto v = number(t.attribute(u"kerning")))
+            format.kerning = *v != 0;
     }
 
     std::vector<Open> m_stack;

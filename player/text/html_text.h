@@ -18,6 +18,7 @@ struct TextFormat {
     bool bold = false, italic = false, underline = false;
     QString url;
     double letterSpacing = 0;
+    bool kerning = false;   // apply the font's kerning pairs
 };
 
 struct TextRun {

@@ -52,3 +52,21 @@ TEST(RenderCommand, ExitCodes) {
     const QString good = writeFile(dir, "g.swf", sw::movie({}, {sw::showFrame()}));
     EXPECT_EQ(vistrel::tools::renderCommand({good, dir.filePath("no/such/folder/o.png")}), 2);
 }
+
+// At the stage's own size one twip stays a twentieth of a pixel from the stage's corner, even when
+// the stage is a fraction of a pixel wider than the image.
+TEST(RenderCommand, StageSizeIsOneToOne) {
+    QTemporaryDir dir;
+    sw::MovieSpec spec;
+    spec.widthTwips = 1210;   // 60.5 px
+    spec.heightTwips = 800;
+    const QString movie = writeFile(dir, "m.swf", sw::movie(spec, {sw::setBackgroundColor(0x00ff00), sw::rectangleShape(1, 10, 0, 200, 800, 0xff0000ff),
+                                                                    sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()}));
+    const QString out = dir.filePath("o.png");
+    ASSERT_EQ(vistrel::tools::renderCommand({QStringLiteral("--quality"), QStringLiteral("low"), movie, out}), 0);
+    const QImage img(out);
+    // The square covers 0.5 .. 10.5 px: columns 0 to 9.
+    EXPECT_EQ(img.pixel(0, 20), qRgb(255, 0, 0));
+    EXPECT_EQ(img.pixel(9, 20), qRgb(255, 0, 0));
+    EXPECT_EQ(img.pixel(10, 20), qRgb(0, 255, 0));
+}

@@ -1,0 +1,52 @@
+#include "player/bounds.h"
+
+#include <algorithm>
+
+#include "player/display_list.h"
+#include "player/movie.h"
+#include "player/render/shape_paths.h"
+
+namespace vistrel::player {
+
+namespace {
+
+QRectF toRect(const swf::Rect& r) {
+    return QRectF(r.xMin, r.yMin, static_cast<double>(r.xMax) - r.xMin, static_cast<double>(r.yMax) - r.yMin).normalized();
+}
+
+QRectF lerpRect(const QRectF& a, const QRectF& b, double t) {
+    auto lerp = [t](double x, double y) { return x + (y - x) * t; };
+    return QRectF(QPointF(lerp(a.left(), b.left()), lerp(a.top(), b.top())),
+                  QPointF(lerp(a.right(), b.right()), lerp(a.bottom(), b.bottom())));
+}
+
+QRectF spriteBounds(const Movie& movie, const SpriteInstance& sprite, int depth);
+
+QRectF boundsOf(const Movie& movie, const DisplayObject& object, int depth) {
+    if (object.sprite) return depth < ObjectBudget::kMaxNesting ? spriteBounds(movie, *object.sprite, depth + 1) : QRectF();
+    const Character* c = movie.character(object.characterId);
+    if (!c) return {};
+    if (const auto* s = std::get_if<swf::DefineShape>(c)) return toRect(s->bounds);
+    if (const auto* m = std::get_if<swf::DefineMorphShape>(c))
+        return lerpRect(toRect(m->startBounds), toRect(m->endBounds), object.ratio / 65535.0);
+    if (const auto* t = std::get_if<swf::DefineText>(c)) return toRect(t->bounds);
+    if (const auto* e = std::get_if<swf::DefineEditText>(c)) return toRect(e->bounds);
+    if (std::holds_alternative<BitmapCharacter>(*c)) return movie.bitmapPaths(object.characterId).bounds;
+    return {};
+}
+
+QRectF spriteBounds(const Movie& movie, const SpriteInstance& sprite, int depth) {
+    QRectF out;
+    for (const auto& [d, child] : sprite.children()) {
+        if (child->clipDepth && *child->clipDepth > 0) continue;   // masks are never drawn
+        const QRectF inner = boundsOf(movie, *child, depth);
+        if (!inner.isEmpty()) out |= toQTransform(child->matrix).mapRect(inner);
+    }
+    return out;
+}
+
+}  // namespace
+
+QRectF objectBounds(const Movie& movie, const DisplayObject& object) { return boundsOf(movie, object, 0); }
+
+}  // namespace vistrel::player

@@ -1,0 +1,15 @@
+// The rectangle a placed object covers in its own twips, as its definitions declare it.
+#pragma once
+
+#include <QRectF>
+
+namespace vistrel::player {
+
+class Movie;
+struct DisplayObject;
+
+// Shapes, morphs, texts and bitmaps give their declared bounds; sprites and buttons the union of
+// what they show now. An object with nothing to show gives an empty rectangle.
+QRectF objectBounds(const Movie& movie, const DisplayObject& object);
+
+}  // namespace vistrel::player

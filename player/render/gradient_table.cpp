@@ -1,0 +1,82 @@
+#include "player/render/gradient_table.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace vistrel::player {
+
+namespace {
+
+// sRGB <-> linear light through tables: 256 values in, 4096 steps back out.
+struct LinearLight {
+    std::array<double, 256> toLinear{};
+    std::array<std::uint8_t, 4097> toSrgb{};
+    LinearLight() {
+        for (int i = 0; i < 256; ++i) {
+            const double v = i / 255.0;
+            toLinear[i] = v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        }
+        for (int i = 0; i <= 4096; ++i) {
+            const double v = i / 4096.0;
+            const double s = v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+            toSrgb[i] = static_cast<std::uint8_t>(std::clamp(std::lround(s * 255), 0l, 255l));
+        }
+    }
+};
+
+const LinearLight& linearLight() {
+    static const LinearLight table;
+    return table;
+}
+
+int mix(int a, int b, double t) { return static_cast<int>(std::lround(a + (b - a) * t)); }
+
+int mixLinear(int a, int b, double t) {
+    const LinearLight& l = linearLight();
+    const double v = l.toLinear[a] + (l.toLinear[b] - l.toLinear[a]) * t;
+    return l.toSrgb[static_cast<std::size_t>(std::clamp(std::lround(v * 4096), 0l, 4096l))];
+}
+
+QRgb blend(swf::Rgba a, swf::Rgba b, double t, bool linear) {
+    auto channel = [&](int x, int y) { return linear ? mixLinear(x, y, t) : mix(x, y, t); };
+    return qRgba(channel(a.r, b.r), channel(a.g, b.g), channel(a.b, b.b), mix(a.a, b.a, t));
+}
+
+QRgb plain(swf::Rgba c) { return qRgba(c.r, c.g, c.b, c.a); }
+
+}  // namespace
+
+GradientTable buildGradientTable(const swf::Gradient& gradient, const swf::ColorTransform& cx) {
+    GradientTable table;
+    const auto& records = gradient.records;
+    if (records.empty()) {
+        table.fill(0);
+        return table;
+    }
+    std::vector<swf::Rgba> colors;
+    colors.reserve(records.size());
+    for (const swf::GradientRecord& r : records) colors.push_back(cx.apply(r.color));
+    const bool linear = gradient.interpolation == 1;
+    // The table fills from the start: the first colour up to and including its ratio, then each
+    // record the entries after where the previous one stopped up to its own ratio, blending from
+    // the previous record. A record whose ratio repeats or goes back still takes one entry, in the
+    // previous colour, so runs of equal ratios show as one-entry stripes and the table never runs
+    // backwards.
+    int next = std::min<int>(records.front().ratio + 1, 256);
+    for (int e = 0; e < next; ++e) table[static_cast<std::size_t>(e)] = plain(colors.front());
+    for (std::size_t i = 1; i < records.size() && next < 256; ++i) {
+        const int from = records[i - 1].ratio, to = records[i].ratio;
+        const int end = std::min(256, std::max(to + 1, next + 1));
+        for (int e = next; e < end; ++e) {
+            QRgb color = plain(colors[i - 1]);
+            if (to > from) color = blend(colors[i - 1], colors[i], std::min(1.0, double(e - from) / (to - from)), linear);
+            table[static_cast<std::size_t>(e)] = color;
+        }
+        next = end;
+    }
+    for (int e = next; e < 256; ++e) table[static_cast<std::size_t>(e)] = plain(colors.back());
+    return table;
+}
+
+}  // namespace vistrel::player

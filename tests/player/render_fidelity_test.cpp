@@ -1,0 +1,243 @@
+// Where exactly things land: aliased edges, whole-twip nesting, filtered objects on whole pixels,
+// filter sizes at the object's scale, line widths under stretched transforms, clipped bitmaps
+// that carry their edges on, nine-slice scaling, edit-text frames and advances.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <QImage>
+
+#include "player/movie.h"
+#include "player/player.h"
+#include "player/render/qpainter_renderer.h"
+#include "player/render/recording_renderer.h"
+#include "tests/support/swf_writer.h"
+
+namespace sw = vistrel::testing;
+namespace vp = vistrel::player;
+
+namespace {
+
+constexpr std::uint32_t kRed = 0xff0000ff;
+constexpr QRgb kWhite = 0xffffffff, kRedPixel = 0xffff0000;
+
+std::shared_ptr<vp::Movie> load(std::vector<sw::Bytes> tags, int widthPx = 100, int heightPx = 100) {
+    sw::MovieSpec spec;
+    spec.widthTwips = widthPx * 20;
+    spec.heightTwips = heightPx * 20;
+    tags.insert(tags.begin(), sw::setBackgroundColor(0xffffff));
+    return vp::Movie::fromBytes(sw::movie(spec, tags));
+}
+
+// Draws the first frame one to one (20 twips a pixel) at the given quality.
+QImage render(std::vector<sw::Bytes> tags, vp::RenderQuality quality = vp::RenderQuality::Low, int widthPx = 100,
+              int heightPx = 100) {
+    auto movie = load(std::move(tags), widthPx, heightPx);
+    vp::Player player(movie);
+    QImage image(widthPx, heightPx, QImage::Format_ARGB32_Premultiplied);
+    vp::QPainterRenderer renderer(image);
+    player.render(renderer, QTransform::fromScale(0.05, 0.05), quality);
+    return image;
+}
+
+// Columns (or rows) of `line` where the image is not white.
+std::vector<int> inkAlongRow(const QImage& img, int y) {
+    std::vector<int> out;
+    for (int x = 0; x < img.width(); ++x)
+        if (img.pixel(x, y) != kWhite) out.push_back(x);
+    return out;
+}
+std::vector<int> inkAlongColumn(const QImage& img, int x) {
+    std::vector<int> out;
+    for (int y = 0; y < img.height(); ++y)
+        if (img.pixel(x, y) != kWhite) out.push_back(y);
+    return out;
+}
+
+// A colour matrix filter that changes nothing: it only makes the object a filtered bitmap.
+sw::Bytes identityFilter() {
+    sw::ByteWriter w;
+    w.u8(1).u8(6);
+    const float m[20] = {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+    for (float v : m) w.f32(v);
+    return w.take();
+}
+
+sw::Bytes blurFilter(double amount) {
+    sw::ByteWriter w;
+    w.u8(1).u8(1).fixed16(amount).fixed16(amount).u8(1 << 3);
+    return w.take();
+}
+
+}  // namespace
+
+// Without anti-aliasing a pixel is inside when its centre is; a centre exactly on an edge goes
+// to the shape below or right of that edge.
+TEST(RenderFidelity, AliasedEdgesThroughPixelCentres) {
+    const QImage img = render({sw::rectangleShape(1, 210, 210, 200, 200, kRed), sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()});
+    EXPECT_EQ(inkAlongRow(img, 15), (std::vector<int>{10, 11, 12, 13, 14, 15, 16, 17, 18, 19}));
+    EXPECT_EQ(inkAlongColumn(img, 15), (std::vector<int>{10, 11, 12, 13, 14, 15, 16, 17, 18, 19}));
+}
+
+TEST(RenderFidelity, NestedTranslationsStayOnWholeTwips) {
+    auto movie = load({sw::rectangleShape(1, 0, 0, 100, 100, kRed),
+                       sw::defineSprite(2, 1, {sw::placeObject2({.depth = 1, .characterId = 1, .matrix = sw::MatrixSpec::translate(1001, 0)}), sw::showFrame()}),
+                       sw::placeObject2({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec{.scaleX = 0.5, .scaleY = 0.5}}), sw::showFrame()});
+    vp::Player player(movie);
+    vp::RecordingRenderer recorder;
+    player.render(recorder, QTransform(), vp::RenderQuality::High);
+    ASSERT_GE(recorder.lines().size(), 2);
+    EXPECT_TRUE(recorder.lines()[1].startsWith("shape 1 at 501,0")) << recorder.lines()[1].toStdString();
+}
+
+// A filtered object is drawn as a bitmap whose corner sits on a whole pixel: a shape 20.5 px wide
+// placed at x = 10.4 px covers columns 10..30 on its own, but 10..29 once moved to x = 10.
+TEST(RenderFidelity, FilteredObjectsSitOnWholePixels) {
+    const std::vector<sw::Bytes> common{sw::rectangleShape(1, 0, 0, 410, 200, kRed),
+                                        sw::defineSprite(2, 1, {sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()})};
+    auto plain = common;
+    plain.push_back(sw::placeObject3({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec::translate(208, 200)}));
+    plain.push_back(sw::showFrame());
+    auto filtered = common;
+    filtered.push_back(sw::placeObject3({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec::translate(208, 200), .filterList = identityFilter()}));
+    filtered.push_back(sw::showFrame());
+    const std::vector<int> plainInk = inkAlongRow(render(plain), 15), filteredInk = inkAlongRow(render(filtered), 15);
+    ASSERT_FALSE(plainInk.empty());
+    ASSERT_FALSE(filteredInk.empty());
+    EXPECT_EQ(plainInk.front(), 10);
+    EXPECT_EQ(plainInk.back(), 30);
+    EXPECT_EQ(filteredInk.front(), 10);
+    EXPECT_EQ(filteredInk.back(), 29);
+}
+
+// A blur on an object scaled three times reaches three times as far.
+TEST(RenderFidelity, FilterSizesFollowTheObjectsScale) {
+    auto scene = [](double scale) {
+        return render({sw::rectangleShape(1, 0, 0, 200, 200, kRed),
+                       sw::defineSprite(2, 1, {sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()}),
+                       sw::placeObject3({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec{.scaleX = scale, .scaleY = scale, .translateX = 1000, .translateY = 1000},
+                                         .filterList = blurFilter(4)}),
+                       sw::showFrame()});
+    };
+    const QImage small = scene(1), large = scene(3);
+    // The square's right edge: x = 60 px at scale 1, 80 px at scale 3; look 4 px beyond it.
+    EXPECT_EQ(small.pixel(64, 55), kWhite);
+    EXPECT_NE(large.pixel(84, 65), kWhite);
+}
+
+// A line keeps one width along its whole length when its shape is stretched: a 2 px line in a
+// shape stretched four times across is no wider on its vertical sides than on its horizontal ones.
+TEST(RenderFidelity, LinesKeepOneWidthUnderStretching) {
+    sw::ShapeBuilder s;
+    s.line({.width = 40, .rgba = 0x000000ff}).style(std::nullopt, std::nullopt, 1).rect(0, 0, 400, 1000);
+    const QImage img = render({s.build(4, 1, -20, 420, -20, 1020), sw::placeObject2({.depth = 1, .characterId = 1, .matrix = sw::MatrixSpec{.scaleX = 4, .scaleY = 1, .translateX = 200, .translateY = 200}}),
+                               sw::showFrame()},
+                              vp::RenderQuality::Low);
+    const std::vector<int> across = inkAlongRow(img, 40), down = inkAlongColumn(img, 50);
+    ASSERT_GE(across.size(), 2u);
+    ASSERT_GE(down.size(), 2u);
+    // Horizontal crossing: the two vertical sides; vertical crossing: the two horizontal sides.
+    EXPECT_EQ(across.size(), down.size());
+    EXPECT_LE(across.size(), 6u);
+}
+
+// A clipped bitmap fill smaller than its shape carries its edge pixels on to the outline.
+TEST(RenderFidelity, ClippedBitmapEdgesReachTheOutline) {
+    const std::vector<std::uint32_t> pixels{0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffff00};   // red green / blue yellow
+    sw::FillSpec b;
+    b.type = 0x43;   // clipped, not smoothed
+    b.bitmapId = 5;
+    b.matrix.scaleX = b.matrix.scaleY = 400;   // 20 px per bitmap pixel: the picture covers 40x40 px
+    sw::ShapeBuilder s;
+    s.fill(b).style(std::nullopt, 1, std::nullopt).rect(0, 0, 2000, 2000);
+    for (auto quality : {vp::RenderQuality::Low, vp::RenderQuality::High}) {
+        const QImage img = render({sw::bitsLossless2(5, 2, 2, pixels), s.build(3, 1, 0, 2000, 0, 2000), sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()}, quality);
+        EXPECT_EQ(img.pixel(10, 10), 0xffff0000);
+        EXPECT_EQ(img.pixel(90, 10), 0xff00ff00);   // right of the picture: its right column
+        EXPECT_EQ(img.pixel(10, 90), 0xff0000ff);   // below: its bottom row
+        EXPECT_EQ(img.pixel(90, 90), 0xffffff00);   // beyond the corner: the corner pixel
+    }
+}
+
+// A sprite with a scaling grid stretched four times across keeps its 10 px side bands 10 px wide.
+TEST(RenderFidelity, ScalingGridKeepsCornersAtTheirSize) {
+    sw::ShapeBuilder s;   // a 40x20 px frame: red sides 10 px wide around a white middle
+    s.fill(sw::FillSpec::solid(kRed)).style(std::nullopt, 1, std::nullopt).rect(0, 0, 800, 400).rect(200, 0, 400, 400);
+    sw::ByteWriter grid;
+    grid.u16(2).rect(200, 600, 0, 400);
+    const std::vector<sw::Bytes> tags{s.build(3, 1, 0, 800, 0, 400),
+                                      sw::defineSprite(2, 1, {sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()}),
+                                      sw::tag(78, grid.data()),
+                                      sw::placeObject2({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec{.scaleX = 4, .scaleY = 1, .translateX = 200, .translateY = 200}}),
+                                      sw::showFrame()};
+    const QImage img = render(tags, vp::RenderQuality::Low, 200, 50);
+    // The sprite spans 10..170 px: sides 10..19 and 160..169, white between.
+    EXPECT_EQ(inkAlongRow(img, 20), (std::vector<int>{10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 160, 161, 162, 163, 164, 165, 166, 167, 168, 169}));
+}
+
+// An edit-text field drawn through a filter keeps the right and bottom lines of its frame,
+// which lie just outside its bounds.
+TEST(RenderFidelity, FieldFrameSurvivesAFilter) {
+    sw::ByteWriter w;
+    w.u16(2).rect(0, 200, 0, 200);
+    w.u8(0x00).u8(0x08);   // no text; border
+    w.string("");          // variable name
+    const QImage img = render({sw::tag(37, w.data()), sw::placeObject3({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec::translate(200, 200), .filterList = identityFilter()}),
+                               sw::showFrame()});
+    EXPECT_EQ(img.pixel(10, 15), 0xff000000);   // left line
+    EXPECT_EQ(img.pixel(20, 15), 0xff000000);   // right line, just past the bounds
+    EXPECT_EQ(img.pixel(15, 20), 0xff000000);   // bottom line
+    EXPECT_EQ(img.pixel(15, 15), kWhite);
+}
+
+namespace {
+
+// A font whose glyph 'A' is a box as wide as its advance of 1000 units (19.53 twips at 20 px),
+// with an optional kerning pair "AA".
+sw::Bytes narrowFont(std::uint16_t id, std::optional<std::int16_t> kerning) {
+    sw::ShapeBuilder glyph;
+    glyph.style(std::nullopt, 1, std::nullopt).rect(0, -16000, 1000, 16000);
+    sw::Bytes font = sw::defineFont3(id, "Narrow", {{glyph, 'A', 1000}});
+    // Rewrite the kerning table at the end of the tag body (a long tag: 6 header bytes).
+    sw::Bytes body(font.begin() + 6, font.end() - 2);
+    sw::ByteWriter k;
+    k.u16(kerning ? 1 : 0);
+    if (kerning) k.u16('A').u16('A').s16(*kerning);
+    body.insert(body.end(), k.data().begin(), k.data().end());
+    return sw::tag(75, body, true);
+}
+
+// An edit-text field 200 px wide with outlines of font 1 at 20 px, showing `text` as HTML.
+sw::Bytes field(const std::string& text) {
+    sw::ByteWriter w;
+    w.u16(2).rect(0, 4000, 0, 1000);
+    w.u8(0x80 | 0x08 | 0x01).u8(0x02 | 0x01);   // text, read-only, font; HTML, outlines
+    w.u16(1).u16(400);
+    w.string("").string(text);
+    return sw::tag(37, w.data());
+}
+
+int lastInkColumn(const QImage& img, int y) {
+    const std::vector<int> ink = inkAlongRow(img, y);
+    return ink.empty() ? -1 : ink.back();
+}
+
+}  // namespace
+
+// Glyphs of a field advance by whole twips: 100 advances of 19.53 twips end at 95 px, not 97.7.
+TEST(RenderFidelity, FieldAdvancesDropTheirFractions) {
+    const QImage img = render({narrowFont(1, std::nullopt), field(std::string(100, 'A')), sw::placeObject2({.depth = 1, .characterId = 2}), sw::showFrame()},
+                              vp::RenderQuality::Low, 200, 50);
+    // The gutter puts the first glyph at 2 px.
+    EXPECT_EQ(lastInkColumn(img, 15), 96);
+}
+
+TEST(RenderFidelity, FieldKerningOnlyWhenAsked) {
+    const std::string text(10, 'A');
+    const QImage plain = render({narrowFont(1, -500), field(text), sw::placeObject2({.depth = 1, .characterId = 2}), sw::showFrame()},
+                                vp::RenderQuality::Low, 200, 50);
+    const QImage kerned = render({narrowFont(1, -500), field("<font kerning=\"1\">" + text + "</font>"), sw::placeObject2({.depth = 1, .characterId = 2}), sw::showFrame()},
+                                 vp::RenderQuality::Low, 200, 50);
+    // Nine pairs closer by 10 whole twips each (19 down to 9): 4.5 px.
+    EXPECT_NEAR(lastInkColumn(plain, 15) - lastInkColumn(kerned, 15), 4.5, 0.5);
+}
