@@ -46,14 +46,20 @@ void inflateLzma(std::span<const std::uint8_t> in, DecompressedMovie& out, std::
     filters[1].id = LZMA_VLI_UNKNOWN;
     if (lzma_properties_decode(&filters[0], nullptr, in.data() + 4, 5) != LZMA_OK)
         throw FormatError("bad LZMA properties");
+    // Streams usually carry no end marker, so the declared length says where to stop.
+    const std::size_t expected = out.declaredLength >= 8 ? std::min<std::size_t>(out.declaredLength - 8, limit) : limit;
+    // The dictionary never needs to be larger than the output; a hostile property byte must not
+    // make the decoder reserve gigabytes for a movie of a few bytes.
+    auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
+    const std::size_t dictionaryCap = std::max<std::size_t>(expected, LZMA_DICT_SIZE_MIN);
+    if (options->dict_size > dictionaryCap)
+        options->dict_size = static_cast<std::uint32_t>(dictionaryCap);
     lzma_stream strm = LZMA_STREAM_INIT;
     const lzma_ret init = lzma_raw_decoder(&strm, filters);
     std::free(filters[0].options);
     if (init != LZMA_OK) throw FormatError("cannot start LZMA");
     strm.next_in = in.data() + 9;
     strm.avail_in = in.size() - 9;
-    // Streams usually carry no end marker, so the declared length says where to stop.
-    const std::size_t expected = out.declaredLength >= 8 ? std::min<std::size_t>(out.declaredLength - 8, limit) : limit;
     out.body.reserve(std::min<std::size_t>(expected, 16u * 1024u * 1024u));
     lzma_ret ret = LZMA_OK;
     while (ret == LZMA_OK && out.body.size() < expected) {

@@ -33,11 +33,10 @@ long peakVirtualKb() {
 } // namespace
 
 // Found by fuzz_movie (fuzz/crashes/movie/lzma_huge_dictionary.swf, 39 bytes): the five LZMA
-// property bytes of a "ZWS" movie name the dictionary size, and the engine hands it to the
-// decoder unchecked, so a few bytes make it allocate up to 4 GiB (player/swf/decompress.cpp,
-// inflateLzma, at lzma_raw_decoder). The dictionary never needs to exceed what is decoded.
-// Enable once the engine caps the dictionary.
-TEST(FuzzRegression, DISABLED_LzmaDictionarySizeDoesNotSizeTheAllocation) {
+// property bytes of a "ZWS" movie name the dictionary size, and the engine handed it to the
+// decoder unchecked, so a few bytes made it allocate up to 4 GiB. The dictionary never needs to
+// exceed what is decoded.
+TEST(FuzzRegression, LzmaDictionarySizeDoesNotSizeTheAllocation) {
     sw::Bytes bytes = sw::movie({.version = 13, .compression = sw::Compression::Lzma},
                                 {sw::rectangleShape(1, 0, 0, 1000, 1000, 0xff0000ff),
                                  sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()});
