@@ -132,9 +132,11 @@ TEST(Decompress, RejectsWhatIsNotAMovie) {
 
 TEST(Decompress, InflatedSizeIsCapped) {
     // A long run of zeros compresses to almost nothing; the cap keeps the output small.
-    sw::Bytes body(4 * 1024 * 1024, 0);
-    sw::Bytes fws{'F', 'W', 'S', 10, 0, 0, 0, 0};
-    fws.insert(fws.end(), body.begin(), body.end());
+    sw::Bytes fws(8 + 4 * 1024 * 1024, 0);
+    fws[0] = 'F';
+    fws[1] = 'W';
+    fws[2] = 'S';
+    fws[3] = 10;
     for (auto c : {sw::Compression::Zlib, sw::Compression::Lzma}) {
         const auto packed = sw::compressBody(fws, c);
         const auto out = swf::decompressMovie(packed, 64 * 1024);
