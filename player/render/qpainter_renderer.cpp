@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <QPainter>
 #include <QPainterPathStroker>
@@ -362,8 +363,9 @@ void QPainterRenderer::endLayer(const std::vector<Filter>& filters, BlendMode mo
         release();
         return;
     }
-    QImage content = layer.image->copy(box);
-    release();
+    // The layer's own pixels are used in place: copies of large areas cost more than the work.
+    QImage content(layer.image->bits() + static_cast<qsizetype>(box.y()) * layer.image->bytesPerLine() + box.x() * 4,
+                   box.width(), box.height(), layer.image->bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
     if (!filters.empty()) applyFilters(content, filters, sx, sy);
     m_layers.back().drawn |= QRectF(box);
     QPainter& p = painter();
@@ -375,12 +377,21 @@ void QPainterRenderer::endLayer(const std::vector<Filter>& filters, BlendMode mo
         // The parent is still being painted: blend into a copy of the area, then put it back
         // through the painter so the clip in force still applies.
         const QImage& parent = m_layers.size() == 1 ? m_target : *m_layers.back().image;
-        QImage mixed = parent.copy(box);
+        if (m_mixScratch.width() < box.width() || m_mixScratch.height() < box.height())
+            m_mixScratch = QImage(box.size().expandedTo(m_mixScratch.size()), QImage::Format_ARGB32_Premultiplied);
+        QImage mixed(m_mixScratch.bits(), box.width(), box.height(), m_mixScratch.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
+        if (parent.format() == QImage::Format_ARGB32_Premultiplied) {
+            for (int row = 0; row < box.height(); ++row)
+                std::memcpy(mixed.scanLine(row), parent.constScanLine(box.y() + row) + box.x() * 4, static_cast<std::size_t>(box.width()) * 4);
+        } else {
+            mixed = parent.copy(box).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        }
         blendLayer(mixed, content, QPoint(0, 0), mode);
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(box.topLeft(), mixed);
     }
     p.restore();
+    release();
 }
 
 }  // namespace vistrel::player

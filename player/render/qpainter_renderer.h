@@ -71,6 +71,7 @@ private:
     std::list<CachedImage> m_imageCache;      // colour-transformed bitmaps, most recent first
     std::vector<std::unique_ptr<QImage>> m_spareLayers;   // layer images ready for reuse
     QImage m_scratch;                         // device-pixel fills are computed here
+    QImage m_mixScratch;                      // blend modes mix the parent's pixels here
 };
 
 }  // namespace vistrel::player
