@@ -113,7 +113,7 @@ std::string toCp1251(const std::string& utf8) {
     return out;
 }
 
-// An ASCII text as UTF-16 with its byte-order mark: a pack saved in the wrong encoding.
+// An ASCII text as UTF-16 with its byte-order mark: a pack saved by a "Unicode" editor.
 std::string toUtf16(const std::string& ascii) {
     std::string out = "\xff\xfe";
     for (const char c : ascii) {

@@ -1,4 +1,5 @@
-// Decoding of pack values: packs are Windows-1251 unless they open with a UTF-8 byte-order mark.
+// Decoding of pack values: packs are Windows-1251 unless they open with a UTF-8 or UTF-16
+// byte-order mark.
 
 #include "lang/set_lng.h"
 
@@ -23,12 +24,13 @@ QString dropControlCharacters(QString text)
 
 } // namespace
 
-bool isUtf8Pack(const QString& path)
+bool isUnicodePack(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    return file.read(3) == QByteArrayView(kUtf8Bom, 3);
+    const QByteArray start = file.read(3);
+    return start == QByteArrayView(kUtf8Bom, 3) || start.startsWith("\xFF\xFE") || start.startsWith("\xFE\xFF");
 }
 
 QString decodePackValue(QByteArrayView raw, bool utf8)

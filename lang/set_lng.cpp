@@ -27,7 +27,7 @@ public:
         const QFileInfo info(path);
         if (info.isFile() && info.size() <= kMaxPackBytes) {
             m_profile.emplace(path);
-            m_utf8 = isUtf8Pack(path);
+            m_utf8 = isUnicodePack(path);
         }
     }
 

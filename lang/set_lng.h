@@ -45,8 +45,9 @@ void addSortedLanguageName(QComboBox* box, const QString& name);
 // Shows the item with exactly this text, or nothing when the box has no such item.
 void showLanguageName(QComboBox* box, const QString& name);
 
-// True when the file starts with a UTF-8 byte-order mark.
-bool isUtf8Pack(const QString& path);
+// True when the file starts with a UTF-8 or UTF-16 byte-order mark; the profile reader gives
+// the values of both as UTF-8.
+bool isUnicodePack(const QString& path);
 // A raw pack value as text: Windows-1251, or UTF-8 for a pack with a byte-order mark. Control
 // characters that damaged packs may hold are dropped, so labels never receive them.
 QString decodePackValue(QByteArrayView raw, bool utf8);

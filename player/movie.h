@@ -22,6 +22,10 @@ namespace vistrel::player {
 
 // Files larger than this are not read at all.
 inline constexpr std::int64_t kMaxMovieFileSize = 256ll * 1024 * 1024;
+// Pixels all of one movie's decoded bitmaps may hold together (512 MiB at 4 bytes a pixel).
+// A small file can declare many huge, highly compressible bitmaps; past this, further bitmaps
+// are left undrawn and the rest of the movie still plays.
+inline constexpr std::int64_t kMaxMovieBitmapPixels = 128ll * 1024 * 1024;
 
 class Movie {
 public:
@@ -74,6 +78,7 @@ private:
     mutable std::unordered_map<std::uint32_t, ShapePaths> m_shapeCache;   // key: kind << 16 | id
     mutable std::unordered_map<std::uint64_t, ShapePaths> m_morphCache;
     mutable std::unordered_map<std::uint16_t, QImage> m_bitmaps;
+    mutable std::int64_t m_bitmapPixels = 0;   // held by m_bitmaps, against kMaxMovieBitmapPixels
     mutable std::unordered_map<std::uint64_t, QPainterPath> m_glyphs;     // key: font id << 32 | index
 };
 

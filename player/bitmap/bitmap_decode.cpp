@@ -38,7 +38,7 @@ Container sniff(Bytes data)
 
 // Decodes with Qt's readers after checking the declared size, so a damaged header cannot
 // request an enormous allocation. Only the three formats movies may carry are tried.
-QImage readImage(Bytes data, const char* format)
+QImage readImage(Bytes data, const char* format, std::int64_t maxPixels)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
                                                      qsizetype(data.size()));
@@ -50,38 +50,38 @@ QImage readImage(Bytes data, const char* format)
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false);
     // Qt's default ceiling is below the largest bitmap a movie may hold.
-    reader.setAllocationLimit(int((kMaxBitmapPixels * 4) >> 20) + 1);
+    reader.setAllocationLimit(int((maxPixels * 4) >> 20) + 1);
     const QSize size = reader.size();
-    if (size.isValid() && (size.isEmpty() || std::int64_t(size.width()) * size.height() > kMaxBitmapPixels))
+    if (size.isValid() && (size.isEmpty() || std::int64_t(size.width()) * size.height() > maxPixels))
         return {};
     QImage image = reader.read();
     if (image.isNull() || image.width() <= 0 || image.height() <= 0 ||
-        std::int64_t(image.width()) * image.height() > kMaxBitmapPixels)
+        std::int64_t(image.width()) * image.height() > maxPixels)
         return {};
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-QImage decodeJpeg(Bytes data)
+QImage decodeJpeg(Bytes data, std::int64_t maxPixels)
 {
     const std::vector<std::uint8_t> repaired = normalizeJpeg(data);
     if (!repaired.empty()) {
-        QImage image = readImage(repaired, "JPEG");
+        QImage image = readImage(repaired, "JPEG", maxPixels);
         if (!image.isNull())
             return image;
     }
-    return readImage(data, "JPEG"); // the repair found no structure: let the reader try as is
+    return readImage(data, "JPEG", maxPixels); // the repair found no structure: let the reader try as is
 }
 
 // JPEG, PNG or GIF89a data, told apart by their signatures.
-QImage decodeEmbedded(Bytes data, Container* kind = nullptr)
+QImage decodeEmbedded(Bytes data, std::int64_t maxPixels, Container* kind = nullptr)
 {
     const Container container = sniff(data);
     if (kind)
         *kind = container;
     switch (container) {
-    case Container::Jpeg: return decodeJpeg(data);
-    case Container::Png: return readImage(data, "PNG");
-    case Container::Gif: return readImage(data, "GIF");
+    case Container::Jpeg: return decodeJpeg(data, maxPixels);
+    case Container::Png: return readImage(data, "PNG", maxPixels);
+    case Container::Gif: return readImage(data, "GIF", maxPixels);
     case Container::Unknown: break;
     }
     return {};
@@ -94,7 +94,7 @@ std::uint32_t readU32(Bytes data)
 }
 
 // JPEG data followed by a zlib-compressed alpha plane, one byte per pixel.
-QImage decodeJpegWithAlpha(Bytes body, std::size_t prefix)
+QImage decodeJpegWithAlpha(Bytes body, std::size_t prefix, std::int64_t maxPixels)
 {
     if (body.size() < prefix)
         return {};
@@ -106,7 +106,7 @@ QImage decodeJpegWithAlpha(Bytes body, std::size_t prefix)
     const Bytes alphaData = rest.subspan(imageSize);
 
     Container kind = Container::Unknown;
-    QImage image = decodeEmbedded(imageData, &kind);
+    QImage image = decodeEmbedded(imageData, maxPixels, &kind);
     if (image.isNull() || kind != Container::Jpeg || alphaData.empty())
         return image; // the alpha plane belongs to JPEG data only
 
@@ -129,32 +129,35 @@ QImage decodeJpegWithAlpha(Bytes body, std::size_t prefix)
 } // namespace
 
 QImage decodeBitmapTag(int tagCode, std::span<const std::uint8_t> body,
-                       std::span<const std::uint8_t> jpegTables)
+                       std::span<const std::uint8_t> jpegTables, std::int64_t maxPixels)
 {
+    maxPixels = std::min(maxPixels, kMaxBitmapPixels);
+    if (maxPixels <= 0)
+        return {};
     try {
         switch (tagCode) {
         case kTagDefineBits: {
             if (jpegTables.empty())
-                return decodeJpeg(body);
+                return decodeJpeg(body, maxPixels);
             const std::vector<std::uint8_t> merged = mergeJpegTables(jpegTables, body);
             if (!merged.empty()) {
-                QImage image = readImage(merged, "JPEG");
+                QImage image = readImage(merged, "JPEG", maxPixels);
                 if (!image.isNull())
                     return image;
             }
-            return decodeJpeg(body); // some movies carry complete streams here anyway
+            return decodeJpeg(body, maxPixels); // some movies carry complete streams here anyway
         }
         case kTagDefineBitsJpeg2:
-            return decodeEmbedded(body);
+            return decodeEmbedded(body, maxPixels);
         case kTagDefineBitsJpeg3:
-            return decodeJpegWithAlpha(body, 4);
+            return decodeJpegWithAlpha(body, 4, maxPixels);
         case kTagDefineBitsJpeg4:
             // The deblocking strength after the offset is a smoothing hint; it is not applied.
-            return decodeJpegWithAlpha(body, 6);
+            return decodeJpegWithAlpha(body, 6, maxPixels);
         case kTagDefineBitsLossless:
-            return bitmap_detail::decodeLossless(body, false);
+            return bitmap_detail::decodeLossless(body, false, maxPixels);
         case kTagDefineBitsLossless2:
-            return bitmap_detail::decodeLossless(body, true);
+            return bitmap_detail::decodeLossless(body, true, maxPixels);
         default:
             return {};
         }

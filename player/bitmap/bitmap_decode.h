@@ -23,8 +23,9 @@ inline constexpr std::int64_t kMaxBitmapPixels = std::int64_t(64) * 1024 * 1024;
 
 // `body` is the tag body after the 2-byte character id; `jpegTables` the body of the movie's
 // JPEGTables tag (empty when the movie has none). Returns a Format_ARGB32_Premultiplied image,
-// or a null image when the data does not decode. Never throws for bad data.
+// or a null image when the data does not decode or would exceed `maxPixels` (itself held to
+// kMaxBitmapPixels). Never throws for bad data.
 QImage decodeBitmapTag(int tagCode, std::span<const std::uint8_t> body,
-                       std::span<const std::uint8_t> jpegTables);
+                       std::span<const std::uint8_t> jpegTables, std::int64_t maxPixels = kMaxBitmapPixels);
 
 } // namespace vistrel::player

@@ -27,14 +27,14 @@ std::size_t paddedRow(std::size_t bytes)
 
 } // namespace
 
-QImage decodeLossless(std::span<const std::uint8_t> body, bool withAlpha)
+QImage decodeLossless(std::span<const std::uint8_t> body, bool withAlpha, std::int64_t maxPixels)
 {
     if (body.size() < 5)
         return {};
     const int format = body[0];
     const int width = body[1] | (body[2] << 8);
     const int height = body[3] | (body[4] << 8);
-    if (width == 0 || height == 0 || std::int64_t(width) * height > kMaxBitmapPixels)
+    if (width == 0 || height == 0 || std::int64_t(width) * height > maxPixels)
         return {};
     std::size_t offset = 5;
 

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace vistrel {
 namespace {
@@ -280,8 +281,14 @@ FileText readFile(const QString &path) {
     result.readable = file.error() == QFileDevice::NoError;
     // A file saved by an editor as UTF-8 may start with a byte-order mark; it is no part of the
     // first line, which would otherwise hide the first section.
-    if (result.data.startsWith("\xEF\xBB\xBF"))
+    if (result.data.startsWith("\xEF\xBB\xBF")) {
         result.data.remove(0, 3);
+    } else if (result.data.startsWith("\xFF\xFE") || result.data.startsWith("\xFE\xFF")) {
+        // A file saved as UTF-16 ("Unicode" in Windows editors), which the system's own profile
+        // functions read too: it is read as the same text in UTF-8.
+        QStringDecoder decoder(result.data.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        result.data = QString(decoder.decode(QByteArrayView(result.data).sliced(2))).toUtf8();
+    }
     return result;
 }
 

@@ -5,7 +5,7 @@
 // to 2047 bytes. There is no cache: every read opens the file, every write rewrites it.
 //
 // Values are bytes: the settings file is UTF-8, language packs are Windows-1251, and the caller
-// decodes. Every rewrite is atomic (temporary file, then rename), so an interrupted write leaves
+// decodes. A file that opens with a UTF-16 byte-order mark is read as its text in UTF-8. Every rewrite is atomic (temporary file, then rename), so an interrupted write leaves
 // the old file or the new one, never a mix.
 
 #include <QByteArray>

@@ -76,11 +76,13 @@ TEST(PackDecodingTest, ByteOrderMarkIsDetectedFromTheFileStart)
         file.write(content);
         return file.fileName();
     };
-    EXPECT_TRUE(isUtf8Pack(write("bom.lng", bytes("\xEF\xBB\xBF[Info]"))));
-    EXPECT_FALSE(isUtf8Pack(write("plain.lng", bytes("[Info]\xEF\xBB\xBF"))));
-    EXPECT_FALSE(isUtf8Pack(write("short.lng", bytes("\xEF\xBB"))));
-    EXPECT_FALSE(isUtf8Pack(write("empty.lng", QByteArray())));
-    EXPECT_FALSE(isUtf8Pack(dir.filePath("missing.lng")));
+    EXPECT_TRUE(isUnicodePack(write("bom.lng", bytes("\xEF\xBB\xBF[Info]"))));
+    EXPECT_TRUE(isUnicodePack(write("utf16le.lng", bytes("\xFF\xFE[\x00"))));
+    EXPECT_TRUE(isUnicodePack(write("utf16be.lng", bytes("\xFE\xFF\x00["))));
+    EXPECT_FALSE(isUnicodePack(write("plain.lng", bytes("[Info]\xEF\xBB\xBF"))));
+    EXPECT_FALSE(isUnicodePack(write("short.lng", bytes("\xEF\xBB"))));
+    EXPECT_FALSE(isUnicodePack(write("empty.lng", QByteArray())));
+    EXPECT_FALSE(isUnicodePack(dir.filePath("missing.lng")));
 }
 
 } // namespace

@@ -48,7 +48,7 @@ protected:
 TEST_P(ShippedPackTest, HoldsEveryKeyWithAText)
 {
     const PrivateProfile pack(path());
-    const bool utf8 = isUtf8Pack(path());
+    const bool utf8 = isUnicodePack(path());
     EXPECT_FALSE(readPackText(pack, utf8, "Info", "Language").isEmpty());
     for (const LanguageText& text : interfaceTexts()) {
         SCOPED_TRACE(std::string(text.section) + "/" + text.key);
@@ -69,7 +69,7 @@ TEST_P(ShippedPackTest, HoldsEveryKeyWithAText)
 TEST_P(ShippedPackTest, GroupCaptionsKeepTheirFramingBlanks)
 {
     const PrivateProfile pack(path());
-    const bool utf8 = isUtf8Pack(path());
+    const bool utf8 = isUnicodePack(path());
     for (const char* key : {"id02", "id03"}) {
         const QString caption = readPackText(pack, utf8, "Config", key);
         EXPECT_TRUE(caption.startsWith(' ') && caption.endsWith(' ')) << key << ": '" << caption.toStdString() << "'";
@@ -81,7 +81,7 @@ TEST_P(ShippedPackTest, IsEncodedAsItsMarkSays)
     QFile file(path());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray content = file.readAll();
-    const bool marked = isUtf8Pack(path());
+    const bool marked = isUnicodePack(path());
     const QByteArray text = marked ? content.mid(3) : content;
     const bool validUtf8 = QString::fromUtf8(text).toUtf8() == text;
     if (marked) {
@@ -101,7 +101,7 @@ TEST(ShippedPacksTest, DisplayNamesAreDistinct)
     QSet<QString> seen;
     for (const QString& name : shippedPacks()) {
         const QString path = kPackDir + "/" + name;
-        const QString display = readPackText(PrivateProfile(path), isUtf8Pack(path), "Info", "Language").toLower();
+        const QString display = readPackText(PrivateProfile(path), isUnicodePack(path), "Info", "Language").toLower();
         EXPECT_FALSE(seen.contains(display)) << display.toStdString();
         seen.insert(display);
     }

@@ -1,3 +1,5 @@
+#include <string_view>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -22,6 +24,17 @@ protected:
 
     QTemporaryDir m_dir;
 };
+
+// The text in UTF-16 after its byte-order mark.
+QByteArray utf16(std::u16string_view text, bool bigEndian) {
+    QByteArray out = bigEndian ? QByteArray("\xfe\xff") : QByteArray("\xff\xfe");
+    for (const char16_t c : text) {
+        const char high = char(c >> 8), low = char(c & 0xff);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    }
+    return out;
+}
 
 const char kWithNuls[] = "[a]\nk=x\0y\n\0\0\nj=2\n";
 
@@ -68,8 +81,14 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"UnclosedSectionIsNoSection", "[a]\n[b\nk=1\n", "a", "k", "1"},
         ReadCase{"Utf8Value", "[a]\nk=Папка\n", "a", "k", "Папка"},
         ReadCase{"NulBytes", QByteArray(kWithNuls, sizeof kWithNuls - 1), "a", "j", "2"},
-        ReadCase{"BinaryGarbage", QByteArray("\xff\xfe\x01[\x80\x81]\n\x1b=\x7f\n[a]\nk=ok\n"), "a", "k",
-                 "ok"}),
+        ReadCase{"BinaryGarbage", QByteArray("\x80\xfe\x01[\x80\x81]\n\x1b=\x7f\n[a]\nk=ok\n"), "a", "k",
+                 "ok"},
+        // A file saved as UTF-16 with its mark reads as the same text would in UTF-8.
+        ReadCase{"Utf16LittleEndian", utf16(u"[a]\r\nk=Папка\r\n", false), "a", "k", "Папка"},
+        ReadCase{"Utf16BigEndian", utf16(u"[A]\nK = x\n", true), "a", "k", "x"},
+        ReadCase{"Utf16LastCharacterCut", utf16(u"[a]\nk=ab", false).chopped(1), "a", "k", "a"},
+        ReadCase{"Utf16MarkOnly", QByteArray("\xff\xfe"), "a", "k", "<default>"},
+        ReadCase{"Utf16MarkInsideTheFileIsNoMark", "[a]\nk=\xff\xfe" "1\n", "a", "k", "\xff\xfe" "1"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ProfileReadTest, MissingFileGivesDefaults) {

@@ -1,3 +1,5 @@
+#include <string_view>
+
 #include <unistd.h>
 
 #include <QDir>
@@ -117,6 +119,18 @@ TEST_F(ProfileWriteTest, HugeLinesSurviveARewrite) {
     QByteArray expected = original;
     expected.replace("RS=1", "RS=0");
     EXPECT_EQ(text(), expected);
+}
+
+TEST_F(ProfileWriteTest, Utf16FileIsRewrittenAsUtf8KeepingEveryKey) {
+    QByteArray utf16("\xff\xfe");
+    for (const char16_t c : std::u16string_view(u"[Favorites]\r\nn0=Фильмы\r\n[Config]\r\nRS=1\r\n")) {
+        utf16 += char(c & 0xff);
+        utf16 += char(c >> 8);
+    }
+    setText(utf16);
+    PrivateProfile profile(path());
+    profile.writeRaw("Config", "RS", "0");
+    EXPECT_EQ(text(), QString::fromUtf16(u"[Favorites]\r\nn0=Фильмы\r\n[Config]\r\nRS=0\r\n").toUtf8());
 }
 
 TEST_F(ProfileWriteTest, BatchWritesNothingBeforeCommit) {

@@ -36,11 +36,12 @@ template <std::size_t N> QByteArray bytes(const char (&text)[N]) {
     return QByteArray(text, N - 1);
 }
 
-QByteArray utf16WithMark(const QString& text) {
-    QByteArray out("\xff\xfe", 2);
+QByteArray utf16WithMark(const QString& text, bool bigEndian = false) {
+    QByteArray out = bigEndian ? QByteArray("\xfe\xff", 2) : QByteArray("\xff\xfe", 2);
     for (const QChar c : text) {
-        out += static_cast<char>(c.unicode() & 0xff);
-        out += static_cast<char>(c.unicode() >> 8);
+        const char high = static_cast<char>(c.unicode() >> 8), low = static_cast<char>(c.unicode() & 0xff);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
     }
     return out;
 }
@@ -73,7 +74,12 @@ std::vector<DamagedPack> damagedPacks() {
     return {
         {"Utf8WithoutMark", bytes("[Info]\nLanguage=Deutsch\n[Viewer]\nid01=Datei\nid02=Ordner \xc3\xb6" "ffnen\n"),
          QStringLiteral("Datei")},
-        {"Utf16WithMark", utf16WithMark(QStringLiteral("[Info]\r\nLanguage=Deutsch\r\n[Viewer]\r\nid01=Datei\r\n")), {}},
+        {"Utf16WithMark", utf16WithMark(QStringLiteral("[Info]\r\nLanguage=Deutsch\r\n[Viewer]\r\nid01=Datei\r\n")),
+         QStringLiteral("Datei")},
+        {"Utf16BigEndianWithMark", utf16WithMark(QStringLiteral("[Viewer]\nid01=\u0424\u0430\u0439\u043b\n"), true),
+         QStringLiteral("\u0424\u0430\u0439\u043b")},
+        {"Utf16CutInTheMiddleOfACharacter", utf16WithMark(QStringLiteral("[Viewer]\nid01=Datei")).chopped(1),
+         QStringLiteral("Date")},
         {"BinaryData", pseudoRandomBytes(64 * 1024), {}},
         {"BinaryDataAroundSoundKeys",
          pseudoRandomBytes(3000) + "\n[Viewer]\nid01=Sound\n" + pseudoRandomBytes(3000), QStringLiteral("Sound")},

@@ -12,6 +12,7 @@
 
 #include <zlib.h>
 
+#include "player/bitmap/bitmap_decode.h"
 #include "player/movie.h"
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
@@ -158,6 +159,43 @@ TEST(HostileMovie, GiantBitmapIsRefusedAndTheRestIsDrawn) {
                                      sw::showFrame()});
     EXPECT_TRUE(vp::Movie::fromBytes(bytes)->bitmap(1).isNull());
     EXPECT_GE(shapesDrawn(playAndDraw(bytes)), 1);
+}
+
+// Colour-mapped DefineBitsLossless whose data holds the palette and a single row: the decoder
+// still gives the whole declared size (missing rows stay transparent), so a few kilobytes of
+// file stand for width * height pixels of memory.
+sw::Bytes oneRowBitmap(std::uint16_t id, std::uint16_t width, std::uint16_t height) {
+    sw::Bytes data(3 + width, 0);
+    data[0] = 0xff;   // one palette entry, red
+    sw::ByteWriter w;
+    w.u16(id).u8(3).u16(width).u16(height).u8(0).bytes(zlibOf(data));
+    return sw::tag(20, w.data(), true);
+}
+
+TEST(HostileMovie, BitmapsPastTheMovieBudgetAreLeftUndecoded) {
+    // Each bitmap is as large as one may be; together they ask for more than a movie is granted.
+    constexpr std::uint16_t kSide = 8192;
+    static_assert(std::int64_t(kSide) * kSide == vp::kMaxBitmapPixels);
+    constexpr int kFitting = int(vp::kMaxMovieBitmapPixels / vp::kMaxBitmapPixels);
+    std::vector<sw::Bytes> tags;
+    for (int i = 1; i <= kFitting + 2; ++i)
+        tags.push_back(oneRowBitmap(std::uint16_t(i), kSide, kSide));
+    tags.push_back(sw::rectangleShape(100, 0, 0, 500, 500, kGreen));
+    tags.push_back(place(1, 100));
+    tags.push_back(sw::showFrame());
+    const auto movie = vp::Movie::fromBytes(movieOf(tags));
+    ASSERT_TRUE(movie->isValid());
+    for (int i = 1; i <= kFitting; ++i) {
+        const QImage image = movie->bitmap(std::uint16_t(i));
+        ASSERT_EQ(image.size(), QSize(kSide, kSide)) << "bitmap " << i;
+        EXPECT_EQ(image.pixel(0, 0), qRgb(255, 0, 0));
+        EXPECT_EQ(qAlpha(image.pixel(0, 1)), 0);   // a row the data does not hold
+    }
+    EXPECT_TRUE(movie->bitmap(std::uint16_t(kFitting + 1)).isNull());
+    EXPECT_TRUE(movie->bitmap(std::uint16_t(kFitting + 2)).isNull());
+    // The rest of the movie is untouched by the refusal, and a refused bitmap stays refused.
+    EXPECT_TRUE(movie->bitmap(std::uint16_t(kFitting + 1)).isNull());
+    EXPECT_FALSE(movie->shapePaths(100).items.empty());
 }
 
 TEST(HostileMovie, BitmapWhoseDataIsFarTooShortDecodesToNothing) {

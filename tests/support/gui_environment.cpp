@@ -1,4 +1,5 @@
-// Text layout needs a running QGuiApplication; one is made for the whole test program.
+// One QGuiApplication for a whole engine test run (text layout and fonts need it), offscreen
+// unless the caller chose a platform. Linked into a test by vistrel_add_test(... GUI).
 #include <memory>
 
 #include <QGuiApplication>
@@ -12,7 +13,7 @@ public:
     void SetUp() override {
         if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
-        static char name[] = "player_engine_tests";
+        static char name[] = "vistrel_engine_tests";
         static char* argv[] = {name, nullptr};
         m_app = std::make_unique<QGuiApplication>(argc, argv);
     }
@@ -22,6 +23,6 @@ private:
     std::unique_ptr<QGuiApplication> m_app;
 };
 
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+[[maybe_unused]] const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
 }  // namespace
