@@ -72,6 +72,7 @@ void QPainterRenderer::beginFrame(swf::Rgba background, const QTransform& stageT
     m_layers.clear();
     m_building.clear();
     m_maskApplied.clear();
+    m_masksApplied = 0;
     m_stage = m_stageExact = stageToDevice;
     m_quality = quality;
     // Without anti-aliasing a pixel belongs to a shape when its centre does, a centre on an edge
@@ -293,8 +294,10 @@ void QPainterRenderer::useMask() {
     if (m_building.empty()) return;
     QPainterPath mask = m_building.back();
     m_building.pop_back();
-    if (!m_building.empty() || m_layers.empty()) {
-        // A mask inside a mask's own contents: the outer mask's outline is what counts.
+    // A mask inside a mask's own contents: the outer mask's outline is what counts. Masks past
+    // the nesting limit are left out: each one in force holds a saved painter state and a clip
+    // region, and thousands of them stacked take gigabytes and seconds a frame.
+    if (!m_building.empty() || m_layers.empty() || m_masksApplied >= kMaxMaskNesting) {
         m_maskApplied.push_back(false);
         return;
     }
@@ -303,13 +306,16 @@ void QPainterRenderer::useMask() {
     p.setTransform(QTransform());
     p.setClipPath(mask, Qt::IntersectClip);
     m_maskApplied.push_back(true);
+    ++m_masksApplied;
 }
 
 void QPainterRenderer::endMask() {
     if (m_maskApplied.empty()) return;
     const bool applied = m_maskApplied.back();
     m_maskApplied.pop_back();
-    if (applied && !m_layers.empty()) painter().restore();
+    if (!applied) return;
+    --m_masksApplied;
+    if (!m_layers.empty()) painter().restore();
 }
 
 void QPainterRenderer::beginLayer(const QTransform& m, const QRectF& bounds, bool filtered) {

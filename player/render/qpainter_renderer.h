@@ -21,6 +21,9 @@ namespace vistrel::player {
 struct Paint;
 struct DrawItem;
 
+// Masks that may clip at once; deeper ones are left out (no real movie comes near).
+inline constexpr int kMaxMaskNesting = 64;
+
 class QPainterRenderer : public Renderer {
 public:
     // Draws into `target` (kept by reference; it must outlive each frame). The image should be
@@ -63,6 +66,7 @@ private:
     RenderQuality m_quality = RenderQuality::High;
     std::vector<QPainterPath> m_building;     // masks being collected, in device pixels
     std::vector<bool> m_maskApplied;          // per open mask: whether it changed the clip
+    int m_masksApplied = 0;                   // entries of m_maskApplied that are true
     struct CachedImage {
         qint64 key;
         swf::ColorTransform cx;

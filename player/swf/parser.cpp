@@ -7,16 +7,16 @@ namespace vistrel::swf {
 
 namespace {
 
-DefineSprite readDefineSprite(ByteReader& r, int swfVersion, Diagnostics& diagnostics, int nesting) {
+DefineSprite readDefineSprite(ByteReader& r, int swfVersion, Diagnostics& diagnostics, int nesting, ParseBudget* budget) {
     DefineSprite s;
     s.id = r.u16();
     s.frameCount = r.u16();
     if (nesting + 1 > kMaxSpriteNesting) {
-        diagnostics.push_back({tagcode::kDefineSprite, r.position(), "sprites nested too deeply; contents skipped"});
+        addDiagnostic(diagnostics, {tagcode::kDefineSprite, r.position(), "sprites nested too deeply; contents skipped"});
         r.rest();
         return s;
     }
-    s.tags = parseTags(r, swfVersion, diagnostics, nesting + 1);
+    s.tags = parseTags(r, swfVersion, diagnostics, nesting + 1, budget);
     return s;
 }
 
@@ -65,7 +65,15 @@ DefineBitmap readBitmap(std::uint16_t code, ByteReader& r) {
 
 }  // namespace
 
-Tag parseTagBody(std::uint16_t code, ByteReader& r, int swfVersion, Diagnostics& diagnostics, int nesting) {
+void addDiagnostic(Diagnostics& diagnostics, Diagnostic diagnostic) {
+    if (diagnostics.size() < kMaxDiagnostics)
+        diagnostics.push_back(std::move(diagnostic));
+    else if (diagnostics.size() == kMaxDiagnostics)
+        diagnostics.push_back({diagnostic.tagCode, diagnostic.offset, "further problems are not listed"});
+}
+
+Tag parseTagBody(std::uint16_t code, ByteReader& r, int swfVersion, Diagnostics& diagnostics, int nesting,
+                 ParseBudget* budget) {
     using namespace tagcode;
     switch (code) {
     case kEnd: return EndTag{};
@@ -93,7 +101,10 @@ Tag parseTagBody(std::uint16_t code, ByteReader& r, int swfVersion, Diagnostics&
         const auto rest = r.rest();
         return JpegTables{std::vector<std::uint8_t>(rest.begin(), rest.end())};
     }
-    case kDefineSprite: return readDefineSprite(r, swfVersion, diagnostics, nesting);
+    case kDefineSprite: {
+        ParseBudget own;
+        return readDefineSprite(r, swfVersion, diagnostics, nesting, budget ? budget : &own);
+    }
     case kDefineFont: return readDefineFont(r, 1);
     case kDefineFont2: return readDefineFont(r, 2);
     case kDefineFont3: return readDefineFont(r, 3);
@@ -118,40 +129,54 @@ Tag parseTagBody(std::uint16_t code, ByteReader& r, int swfVersion, Diagnostics&
     }
 }
 
-std::vector<TagRecord> parseTags(ByteReader& stream, int swfVersion, Diagnostics& diagnostics, int nesting) {
+std::vector<TagRecord> parseTags(ByteReader& stream, int swfVersion, Diagnostics& diagnostics, int nesting,
+                                 ParseBudget* budget) {
+    ParseBudget own;
+    if (!budget) budget = &own;
     std::vector<TagRecord> tags;
+    int frames = 0;
     while (!stream.atEnd()) {
         const std::size_t offset = stream.position();
+        if (budget->tagsLeft == 0) {
+            addDiagnostic(diagnostics, {0, offset, "more tags than a movie may hold; the rest is ignored"});
+            break;
+        }
         if (stream.remaining() < 2) {
-            diagnostics.push_back({0, offset, "incomplete tag header at the end of the data"});
+            addDiagnostic(diagnostics, {0, offset, "incomplete tag header at the end of the data"});
             break;
         }
         const std::uint16_t head = stream.u16();
         const std::uint16_t code = static_cast<std::uint16_t>(head >> 6);
+        if (frames == kMaxFrames && code != tagcode::kEnd) {
+            addDiagnostic(diagnostics, {code, offset, "more frames than a timeline can number; the rest is ignored"});
+            break;
+        }
         std::size_t length = head & 0x3f;
         if (length == 0x3f) {
             if (stream.remaining() < 4) {
-                diagnostics.push_back({code, offset, "incomplete tag header at the end of the data"});
+                addDiagnostic(diagnostics, {code, offset, "incomplete tag header at the end of the data"});
                 break;
             }
             length = stream.u32();
         }
         if (length > stream.remaining()) {
             // Every tag after this one would be read from the wrong place: the movie ends here.
-            diagnostics.push_back({code, offset, "tag runs past the end of the data"});
+            addDiagnostic(diagnostics, {code, offset, "tag runs past the end of the data"});
             break;
         }
         ByteReader body = stream.sub(length);
+        --budget->tagsLeft;
         TagRecord rec{code, offset, UnknownTag{code, length}};
         try {
-            rec.tag = parseTagBody(code, body, swfVersion, diagnostics, nesting);
+            rec.tag = parseTagBody(code, body, swfVersion, diagnostics, nesting, budget);
         } catch (const TruncatedData&) {
-            diagnostics.push_back({code, offset, "tag is shorter than its fields"});
+            addDiagnostic(diagnostics, {code, offset, "tag is shorter than its fields"});
             rec.tag = UnknownTag{code, length};
         } catch (const FormatError& e) {
-            diagnostics.push_back({code, offset, e.what()});
+            addDiagnostic(diagnostics, {code, offset, e.what()});
             rec.tag = UnknownTag{code, length};
         }
+        if (code == tagcode::kShowFrame) ++frames;
         const bool end = code == tagcode::kEnd;
         tags.push_back(std::move(rec));
         if (end) break;
@@ -165,7 +190,7 @@ ParsedMovie parseMovie(std::span<const std::uint8_t> file) {
     movie.header.version = d.version;
     movie.header.compression = d.compression;
     movie.header.declaredLength = d.declaredLength;
-    if (d.truncated) movie.diagnostics.push_back({0, d.body.size(), "the movie data ends early"});
+    if (d.truncated) addDiagnostic(movie.diagnostics, {0, d.body.size(), "the movie data ends early"});
     ByteReader r(d.body);
     movie.header.frameSize = readRect(r);
     movie.header.frameRate = r.u16() / 256.0;

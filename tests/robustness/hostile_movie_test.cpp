@@ -17,6 +17,8 @@
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
 #include "player/render/recording_renderer.h"
+#include "player/swf/byte_reader.h"
+#include "player/swf/parser.h"
 #include "player/stage_view.h"
 #include "tests/support/swf_writer.h"
 
@@ -82,26 +84,6 @@ sw::Bytes bitmapFilledSquare(std::uint16_t id, std::uint16_t bitmapId) {
 void setDeclaredLength(sw::Bytes& file, std::uint32_t length) {
     for (int i = 0; i < 4; ++i)
         file[4 + i] = static_cast<std::uint8_t>(length >> (8 * i));
-}
-
-// A movie with one tag of each family the engine draws: the base of the cut and flip sweeps.
-sw::Bytes richMovie() {
-    sw::ShapeBuilder glyph;
-    glyph.style(std::nullopt, 1, std::nullopt).rect(0, -16000, 14000, 16000); // font units: 20480 to the em
-    sw::FillSpec gradient{.type = 0x12, .matrix = {.scaleX = 0.05, .scaleY = 0.05}, .stops = {{0, kRed}, {255, kGreen}}};
-    sw::ShapeBuilder styled;
-    styled.fill(gradient).line({.width = 40}).style(std::nullopt, 1, 1).rect(0, 0, 1500, 1500).curveTo(1800, 700, 0, 0);
-    std::vector<std::uint32_t> pixels(16, 0xff336699u);
-    return movieOf({sw::setBackgroundColor(0x102030), styled.build(3, 1, 0, 2000, 0, 2000),
-                    sw::morphRectangles(2, 0, 0, 500, 500, kRed, 200, 200, 900, 900, kGreen),
-                    sw::bitsLossless2(3, 4, 4, pixels), bitmapFilledSquare(4, 3),
-                    sw::defineFont3(5, "Boxes", {{glyph, 'A', 700}}),
-                    sw::defineText(6, 2, 0, 2000, -800, 200, 5, kRed, 400, 100, 600, {{0, 700}, {0, 700}}),
-                    sw::defineSprite(7, 2, {place(1, 1), sw::showFrame(), sw::removeObject2(1), sw::showFrame()}),
-                    sw::placeObject2({.depth = 1, .characterId = 1, .clipDepth = 3}), place(2, 7),
-                    sw::placeObject2({.depth = 3, .characterId = 2, .ratio = 30000}), place(4, 4), place(5, 6),
-                    sw::showFrame(), sw::removeObject2(5), sw::showFrame()},
-                   2);
 }
 
 }  // namespace
@@ -233,7 +215,7 @@ TEST(HostileMovie, TagLongerThanTheFileEndsTheMovieThere) {
 }
 
 TEST(HostileMovie, EveryCutOfARichMovieLoadsAndDraws) {
-    const sw::Bytes whole = richMovie();
+    const sw::Bytes whole = sw::everyFamilyMovie();
     for (std::size_t length = 0; length <= whole.size(); ++length) {
         SCOPED_TRACE("cut at " + std::to_string(length));
         playAndDraw(sw::Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)), 2);
@@ -242,7 +224,7 @@ TEST(HostileMovie, EveryCutOfARichMovieLoadsAndDraws) {
 }
 
 TEST(HostileMovie, EveryBitFlipOfARichMovieLoadsAndDraws) {
-    const sw::Bytes whole = richMovie();
+    const sw::Bytes whole = sw::everyFamilyMovie();
     for (std::size_t byte = 0; byte < whole.size(); ++byte) {
         for (int bit : {0, 3, 7}) {
             SCOPED_TRACE("bit " + std::to_string(bit) + " of byte " + std::to_string(byte));
@@ -255,7 +237,7 @@ TEST(HostileMovie, EveryBitFlipOfARichMovieLoadsAndDraws) {
 
 TEST(HostileMovie, FullByteValuesInEveryFieldLoadAndDraw) {
     // Each byte in turn set to 0xff and to 0x00: maximal and zero counts, lengths and bit widths.
-    const sw::Bytes whole = richMovie();
+    const sw::Bytes whole = sw::everyFamilyMovie();
     for (std::size_t byte = 8; byte < whole.size(); ++byte) {
         for (std::uint8_t value : {0x00, 0xff}) {
             SCOPED_TRACE("byte " + std::to_string(byte) + " set to " + std::to_string(value));
@@ -264,6 +246,84 @@ TEST(HostileMovie, FullByteValuesInEveryFieldLoadAndDraw) {
             playAndDraw(changed, 2);
         }
     }
+}
+
+bool mentions(const vistrel::swf::Diagnostics& diagnostics, const std::string& words) {
+    return std::any_of(diagnostics.begin(), diagnostics.end(),
+                       [&](const auto& d) { return d.text.find(words) != std::string::npos; });
+}
+
+TEST(HostileMovie, FramesPastWhatCanBeNumberedAreCut) {
+    std::vector<sw::Bytes> tags{sw::rectangleShape(1, 0, 0, 100, 100, kRed), place(1, 1)};
+    tags.insert(tags.end(), 70000, sw::showFrame());
+    const auto cut = vp::Movie::fromBytes(movieOf(tags, 65535));
+    EXPECT_EQ(vp::Player(cut).frameCount(), vistrel::swf::kMaxFrames);
+    EXPECT_TRUE(mentions(cut->diagnostics(), "more frames"));
+
+    // A movie of exactly the most frames that can be numbered, End tag and all, is whole.
+    tags.resize(2 + vistrel::swf::kMaxFrames);
+    const auto whole = vp::Movie::fromBytes(movieOf(tags, 65535));
+    EXPECT_EQ(vp::Player(whole).frameCount(), vistrel::swf::kMaxFrames);
+    EXPECT_TRUE(whole->diagnostics().empty());
+}
+
+TEST(HostileMovie, TagFloodStopsAtTheMovieBudget) {
+    // Two-byte tags of a code nobody defines: a compressed file of a few kilobytes that would
+    // otherwise unfold into millions of records.
+    std::vector<sw::Bytes> tags{sw::rectangleShape(1, 0, 0, 100, 100, kGreen), place(1, 1), sw::showFrame()};
+    tags.insert(tags.end(), vistrel::swf::kMaxTags + 1000, sw::tag(1000, {}));
+    const auto movie = vp::Movie::fromBytes(sw::movie({.compression = sw::Compression::Zlib}, tags));
+    ASSERT_TRUE(movie->isValid());
+    EXPECT_TRUE(mentions(movie->diagnostics(), "more tags"));
+    EXPECT_GE(shapesDrawn(playAndDraw(sw::movie({.compression = sw::Compression::Zlib}, tags))), 1);
+}
+
+TEST(HostileMovie, TagBudgetCountsTheTagsInsideSprites) {
+    std::vector<sw::Bytes> inner(80, sw::showFrame());
+    sw::Bytes stream = sw::defineSprite(2, 80, inner);
+    for (int i = 0; i < 50; ++i) {
+        const sw::Bytes frame = sw::showFrame();
+        stream.insert(stream.end(), frame.begin(), frame.end());
+    }
+    vistrel::swf::ByteReader reader(stream);
+    vistrel::swf::Diagnostics diagnostics;
+    vistrel::swf::ParseBudget budget{.tagsLeft = 100};
+    const auto records = vistrel::swf::parseTags(reader, 10, diagnostics, 0, &budget);
+    const auto& sprite = std::get<vistrel::swf::DefineSprite>(records.front().tag);
+    EXPECT_EQ(sprite.tags.size(), 81u);   // its End tag included
+    EXPECT_EQ(records.size() + sprite.tags.size(), 100u);
+    EXPECT_EQ(budget.tagsLeft, 0u);
+    EXPECT_TRUE(mentions(diagnostics, "more tags"));
+}
+
+TEST(HostileMovie, ProblemsPastTheLimitAreCountedOnce) {
+    // Thousands of placement tags too short for their own fields.
+    std::vector<sw::Bytes> tags(5000, sw::tag(26, {0x02}));
+    const auto movie = vp::Movie::fromBytes(movieOf(tags));
+    ASSERT_EQ(movie->diagnostics().size(), vistrel::swf::kMaxDiagnostics + 1);
+    EXPECT_EQ(movie->diagnostics().back().text, "further problems are not listed");
+}
+
+TEST(HostileMovie, MasksPastTheNestingLimitAreLeftOut) {
+    // Hundreds of masks over one square: the outer ones cover the stage, the ones past the limit
+    // only a corner. Had they all been applied, nothing would show in the middle.
+    constexpr int kMasks = vp::kMaxMaskNesting + 200;
+    constexpr std::uint16_t kContentDepth = kMasks + 1;
+    std::vector<sw::Bytes> tags{sw::rectangleShape(1, 0, 0, 4000, 2000, kGreen),
+                                sw::rectangleShape(2, 0, 0, 20, 20, kRed), sw::setBackgroundColor(0xffffff)};
+    for (int depth = 1; depth <= kMasks; ++depth)
+        tags.push_back(sw::placeObject2({.depth = std::uint16_t(depth),
+                                         .characterId = std::uint16_t(depth <= vp::kMaxMaskNesting ? 1 : 2),
+                                         .clipDepth = kContentDepth}));
+    tags.push_back(place(kContentDepth, 1));
+    tags.push_back(sw::showFrame());
+    const auto movie = vp::Movie::fromBytes(movieOf(tags));
+    vp::Player player(movie);
+    QImage image(40, 20, QImage::Format_ARGB32_Premultiplied);
+    vp::QPainterRenderer painter(image);
+    player.render(painter, vp::stageToDevice(movie->stageRect(), QSizeF(40, 20), vp::ScaleMode::ShowAll, 1.0),
+                  vp::RenderQuality::Best);
+    EXPECT_EQ(image.pixel(20, 10), qRgb(0, 255, 0));
 }
 
 TEST(HostileMovie, FrameCountFarBeyondTheFramesThereSteppingEnds) {

@@ -260,4 +260,49 @@ Bytes defineText(std::uint16_t id, int version, std::int32_t xMin, std::int32_t 
     return tag(version >= 2 ? 33 : 11, w.data(), true);
 }
 
+Bytes everyFamilyMovie(Compression compression) {
+    constexpr std::uint32_t kRed = 0xff0000ff, kGreen = 0x00ff00ff;
+    const auto place = [](std::uint16_t depth, std::uint16_t id, std::optional<std::uint16_t> clipDepth = std::nullopt,
+                          std::optional<std::uint16_t> ratio = std::nullopt) {
+        PlaceSpec p;
+        p.depth = depth;
+        p.characterId = id;
+        p.clipDepth = clipDepth;
+        p.ratio = ratio;
+        return placeObject2(p);
+    };
+    MatrixSpec small, large;
+    small.scaleX = small.scaleY = 0.05;
+    large.scaleX = large.scaleY = 20;
+    ShapeBuilder glyph;
+    glyph.style(std::nullopt, 1, std::nullopt).rect(0, -16000, 14000, 16000);   // font units: 20480 to the em
+    FillSpec gradient;
+    gradient.type = 0x12;
+    gradient.matrix = small;
+    gradient.stops = {{0, kRed}, {255, kGreen}};
+    LineSpec outline;
+    outline.width = 40;
+    ShapeBuilder styled;
+    styled.fill(gradient).line(outline).style(std::nullopt, 1, 1).rect(0, 0, 1500, 1500).curveTo(1800, 700, 0, 0);
+    FillSpec bitmapFill;
+    bitmapFill.type = 0x41;
+    bitmapFill.matrix = large;
+    bitmapFill.bitmapId = 3;
+    ShapeBuilder bitmapSquare;
+    bitmapSquare.fill(bitmapFill).style(std::nullopt, 1, std::nullopt).rect(0, 0, 1000, 1000);
+    const std::vector<std::uint32_t> pixels(16, 0xff336699u);
+    MovieSpec spec;
+    spec.version = compression == Compression::Lzma ? 13 : 10;   // LZMA movies exist from version 13
+    spec.frameCount = 2;
+    spec.compression = compression;
+    return movie(spec, {setBackgroundColor(0x102030), styled.build(3, 1, 0, 2000, 0, 2000),
+                        morphRectangles(2, 0, 0, 500, 500, kRed, 200, 200, 900, 900, kGreen),
+                        bitsLossless2(3, 4, 4, pixels), bitmapSquare.build(3, 4, 0, 1000, 0, 1000),
+                        defineFont3(5, "Boxes", {{glyph, 'A', 700}}),
+                        defineText(6, 2, 0, 2000, -800, 200, 5, kRed, 400, 100, 600, {{0, 700}, {0, 700}}),
+                        defineSprite(7, 2, {place(1, 1), showFrame(), removeObject2(1), showFrame()}), place(1, 1, 3),
+                        place(2, 7), place(3, 2, std::nullopt, 30000), place(4, 4), place(5, 6), showFrame(),
+                        removeObject2(5), showFrame()});
+}
+
 }  // namespace vistrel::testing

@@ -193,4 +193,8 @@ Bytes defineText(std::uint16_t id, int version, std::int32_t xMin, std::int32_t 
                  std::int32_t yMax, std::uint16_t fontId, std::uint32_t rgba, std::uint16_t height,
                  std::int32_t x, std::int32_t y, const std::vector<TextGlyph>& glyphs);
 
+// Two frames with one definition of each family the engine draws (gradient and stroked shape,
+// morph, bitmap and bitmap fill, font and text, sprite, mask): the base of cut and flip sweeps.
+Bytes everyFamilyMovie(Compression compression = Compression::None);
+
 }  // namespace vistrel::testing
