@@ -12,6 +12,7 @@ packages=(
     fonts-dejavu-core   # outlines of the start-up movie's title
     xdg-utils           # xdg-open, used by the help command
     clang libclang-rt-dev   # libFuzzer and sanitizer runtimes
+    time                # peak memory in the measuring scripts
 )
 
 missing=()
