@@ -71,7 +71,20 @@ ShellTree::ShellTree(QFileSystemModel* model, QWidget* parent)
     });
     connect(this, &QTreeView::expanded, m_widthTimer, qOverload<>(&QTimer::start));
     connect(this, &QTreeView::collapsed, m_widthTimer, qOverload<>(&QTimer::start));
-    connect(m_proxy, &QAbstractItemModel::rowsInserted, m_widthTimer, qOverload<>(&QTimer::start));
+    // The model fills folders in batches and sorts them later, some after it reported them
+    // loaded: a selected folder that was in view stays in view when rows move above it.
+    const auto noteWhetherInView = [this] {
+        m_keepInView = currentIndex().isValid() && viewport()->rect().intersects(visualRect(currentIndex()));
+    };
+    const auto keepInView = [this] {
+        if (m_keepInView)
+            m_revealPending = true;
+        m_widthTimer->start();
+    };
+    connect(m_proxy, &QAbstractItemModel::rowsAboutToBeInserted, this, noteWhetherInView);
+    connect(m_proxy, &QAbstractItemModel::rowsInserted, this, keepInView);
+    connect(m_proxy, &QAbstractItemModel::layoutAboutToBeChanged, this, noteWhetherInView);
+    connect(m_proxy, &QAbstractItemModel::layoutChanged, this, keepInView);
     connect(m_proxy, &QAbstractItemModel::rowsRemoved, m_widthTimer, qOverload<>(&QTimer::start));
     setIndentation(kIndent);
     setFrameShape(QFrame::NoFrame);
@@ -104,6 +117,17 @@ void ShellTree::selectFolder(const QString& path)
     if (!index.isValid() || index == currentIndex())
         return;
     setCurrentIndex(index); // currentChanged below reports the change
+}
+
+void ShellTree::showEvent(QShowEvent* event)
+{
+    QTreeView::showEvent(event);
+    // A folder selected before the window was shown was scrolled to in a view without its final
+    // size; show it again once the layout has settled.
+    if (currentIndex().isValid()) {
+        m_revealPending = true;
+        m_widthTimer->start();
+    }
 }
 
 void ShellTree::focusInEvent(QFocusEvent* event)

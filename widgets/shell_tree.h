@@ -37,6 +37,7 @@ signals:
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void focusInEvent(QFocusEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
 
 private:
@@ -58,6 +59,7 @@ private:
     QPersistentModelIndex m_removalFallback;
     bool m_removing = false;
     bool m_revealPending = false;
+    bool m_keepInView = false;   // the selected folder was in view before the model changed
     QTimer* m_widthTimer;
 };
 

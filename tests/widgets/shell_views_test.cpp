@@ -3,13 +3,17 @@
 #include <QDir>
 #include <QFileSystemModel>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
 
 #include "shell_test_support.h"
 #include "widgets/shell_combo.h"
 #include "widgets/shell_list.h"
 #include "widgets/shell_model.h"
 #include "widgets/shell_tree.h"
+#include "widgets/shell_views.h"
 
 namespace vistrel::test {
 namespace {
@@ -209,6 +213,42 @@ INSTANTIATE_TEST_SUITE_P(
                       ResolveCase{"Missing", "@/zzz", "/"}, ResolveCase{"AboveRoot", "/../..", "/"},
                       ResolveCase{"AboveRootThenDown", "/..@/a", "@/a"}),
     [](const ::testing::TestParamInfo<ResolveCase>& info) { return std::string(info.param.name); });
+
+TEST(ShellTreeStartTest, FolderChosenBeforeTheWindowShowsIsInViewOnceTheTreeSettles)
+{
+    // Many folders sort before the chosen one; they load and sort after it was selected, as
+    // they do when the viewer starts in a remembered folder.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QDir top(dir.path());
+    for (int i = 0; i < 80; ++i)
+        ASSERT_TRUE(top.mkdir(QStringLiteral("a%1").arg(i, 2, 10, QLatin1Char('0'))));
+    ASSERT_TRUE(top.mkdir(QStringLiteral("zz")));
+
+    QWidget window;
+    QFileSystemModel* model = createShellModel(&window);
+    auto* tree = new ShellTree(model);
+    auto* list = new ShellList(model);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(tree);
+    layout->addWidget(list);
+    linkShellViews(tree, list, new ShellCombo(model, &window));
+    window.resize(300, 400);
+    list->setFolder(top.filePath(QStringLiteral("zz")));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    const auto settled = [&] {
+        const QModelIndex parent = tree->currentIndex().parent();
+        return tree->model()->rowCount(parent) == 81;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(settled, 10000));
+    QTest::qWait(300); // the model's delayed sort and the view's own layout
+    EXPECT_EQ(tree->folder(), top.filePath(QStringLiteral("zz")));
+    const QRect row = tree->visualRect(tree->currentIndex());
+    EXPECT_GE(row.top(), 0) << "the chosen folder is scrolled out of view";
+    EXPECT_LE(row.bottom(), tree->viewport()->height()) << "the chosen folder is scrolled out of view";
+}
 
 } // namespace
 } // namespace vistrel::test
