@@ -386,7 +386,12 @@ void PrivateProfile::Batch::commit() {
     // A file we could not read would lose its other sections if it were rewritten.
     if (m_unreadable)
         throw ProfileWriteError(m_profile.path());
-    writeAtomically(m_profile.path(), m_text);
+    // Text opening with the bytes of a UTF-16 mark (left there by a UTF-8 mark that reading took
+    // away) would be read back as UTF-16 and lose every key: the UTF-8 mark goes back in front.
+    if (m_text.startsWith("\xFF\xFE") || m_text.startsWith("\xFE\xFF"))
+        writeAtomically(m_profile.path(), "\xEF\xBB\xBF" + m_text);
+    else
+        writeAtomically(m_profile.path(), m_text);
 }
 
 } // namespace vistrel

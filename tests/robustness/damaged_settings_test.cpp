@@ -197,3 +197,21 @@ TEST_F(SettingsOnDamagedGroundTest, ReadOnlyFolderKeepsTheOldFile) {
     QFile::setPermissions(m_folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(settingsText(), "[Favorites]\nn0=A\na0=/a\n");
 }
+
+// Found by fuzz_profile (fuzz/crashes/profile/utf16_mark_behind_utf8_mark.bin, 9 bytes): a file
+// of a UTF-8 mark followed by the bytes of a UTF-16 mark. Reading skips the UTF-8 mark; the
+// rewrite left it out, so the next read took the file for UTF-16 and the value just written was
+// gone.
+TEST_F(SettingsOnDamagedGroundTest, RewriteNeverTurnsTheFileIntoUtf16) {
+    for (const char* utf16Mark : {"\xff\xfe", "\xfe\xff"}) {
+        writeSettings(QByteArray("\xef\xbb\xbf") + utf16Mark + "\n[Config]\nRS=1\n");
+        vistrel::PrivateProfile profile(m_state.settingsPath());
+        vistrel::PrivateProfile::Batch batch(profile);
+        batch.writeRaw("Messages", "RS", "");
+        batch.writeRaw("Messages", "extra", "1");
+        batch.commit();
+        EXPECT_EQ(profile.readRaw("Messages", "RS", "missing"), "");
+        EXPECT_EQ(profile.readRaw("Messages", "extra"), "1");
+        EXPECT_EQ(profile.readRaw("Config", "RS"), "1");
+    }
+}
