@@ -206,7 +206,8 @@ QImage Movie::bitmap(std::uint16_t id) const {
     QImage image;
     if (const auto* c = character(id)) {
         if (const auto* b = std::get_if<BitmapCharacter>(c))
-            image = decodeBitmapTag(b->data.tagCode, b->data.body, m_jpegTables, kMaxMovieBitmapPixels - m_bitmapPixels);
+            image = decodeBitmapTag(b->data.tagCode, b->data.body, m_jpegTables,
+                                    kMaxMovieBitmapPixels - m_bitmapPixels);
     }
     m_bitmapPixels += std::int64_t(image.width()) * image.height();
     m_bitmaps.emplace(id, image);   // a failed decode is remembered too, so it is tried once

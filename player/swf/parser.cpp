@@ -7,7 +7,8 @@ namespace vistrel::swf {
 
 namespace {
 
-DefineSprite readDefineSprite(ByteReader& r, int swfVersion, Diagnostics& diagnostics, int nesting, ParseBudget* budget) {
+DefineSprite readDefineSprite(ByteReader& r, int swfVersion, Diagnostics& diagnostics, int nesting,
+                              ParseBudget* budget) {
     DefineSprite s;
     s.id = r.u16();
     s.frameCount = r.u16();
@@ -101,10 +102,7 @@ Tag parseTagBody(std::uint16_t code, ByteReader& r, int swfVersion, Diagnostics&
         const auto rest = r.rest();
         return JpegTables{std::vector<std::uint8_t>(rest.begin(), rest.end())};
     }
-    case kDefineSprite: {
-        ParseBudget own;
-        return readDefineSprite(r, swfVersion, diagnostics, nesting, budget ? budget : &own);
-    }
+    case kDefineSprite: return readDefineSprite(r, swfVersion, diagnostics, nesting, budget);
     case kDefineFont: return readDefineFont(r, 1);
     case kDefineFont2: return readDefineFont(r, 2);
     case kDefineFont3: return readDefineFont(r, 3);

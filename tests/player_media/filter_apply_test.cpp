@@ -322,7 +322,8 @@ TEST(GradientGlowApply, TakesColoursFromTheRamp)
     EXPECT_TRUE(test::validPremultiplied(image));
 }
 
-TEST(BevelApply, HighlightsTheLitEdgeAndShadesTheOther)
+// A white-lit, black-shaded bevel lit from the top left, 2 pixels wide and not blurred.
+BevelFilter sharpWhiteOverBlackBevel()
 {
     BevelFilter f;
     f.highlightColor = qRgb(255, 255, 255);
@@ -330,6 +331,12 @@ TEST(BevelApply, HighlightsTheLitEdgeAndShadesTheOther)
     f.blurX = f.blurY = 0;
     f.angle = 0.785398;
     f.distance = 2;
+    return f;
+}
+
+TEST(BevelApply, HighlightsTheLitEdgeAndShadesTheOther)
+{
+    BevelFilter f = sharpWhiteOverBlackBevel();
     f.inner = true;
     QImage image = squareLayer();
     applyFilters(image, {f}, 1, 1);
@@ -351,12 +358,7 @@ QImage translucentSquareLayer()
 
 TEST(BevelApply, OuterBevelShowsThroughATranslucentObject)
 {
-    BevelFilter f;
-    f.highlightColor = qRgb(255, 255, 255);
-    f.shadowColor = qRgb(0, 0, 0);
-    f.blurX = f.blurY = 0;
-    f.angle = 0.785398;
-    f.distance = 2;
+    BevelFilter f = sharpWhiteOverBlackBevel();
     f.strength = 2;
     f.inner = false;
     QImage image = translucentSquareLayer();
@@ -379,12 +381,7 @@ TEST(BevelApply, OuterBevelShowsThroughATranslucentObject)
 
 TEST(BevelApply, FullBevelLiesOnTopInsideAndOut)
 {
-    BevelFilter f;
-    f.highlightColor = qRgb(255, 255, 255);
-    f.shadowColor = qRgb(0, 0, 0);
-    f.blurX = f.blurY = 0;
-    f.angle = 0.785398;
-    f.distance = 2;
+    BevelFilter f = sharpWhiteOverBlackBevel();
     f.inner = false;
     f.onTop = true;
     QImage image = squareLayer();
