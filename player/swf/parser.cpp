@@ -25,9 +25,12 @@ DefineButton readDefineButton(ByteReader& r, int version) {
     DefineButton b;
     b.id = r.u16();
     b.version = version;
+    std::size_t actionsAt = 0;   // 0: no condition actions
     if (version == 2) {
-        r.u8();    // track as menu
-        r.u16();   // offset of the actions
+        b.trackAsMenu = (r.u8() & 0x01) != 0;
+        const std::size_t field = r.position();
+        const std::uint16_t offset = r.u16();   // counted from the start of this field
+        if (offset != 0) actionsAt = field + offset;
     }
     while (!r.atEnd()) {
         const std::uint8_t flags = r.u8();
@@ -51,7 +54,18 @@ DefineButton readDefineButton(ByteReader& r, int version) {
         }
         b.records.push_back(std::move(rec));
     }
-    r.rest();   // actions are not interpreted
+    if (version == 1) {
+        // One action block for the whole button, run when it is clicked.
+        if (!r.atEnd()) b.actions.push_back({buttoncond::kOverDownToOverUp, makeActionBytes(r.rest())});
+        return b;
+    }
+    if (actionsAt == 0) {
+        r.rest();
+        return b;
+    }
+    if (actionsAt < r.position()) throw FormatError("button actions start inside its character records");
+    r.skip(actionsAt - r.position());
+    b.actions = readButtonCondActions(r);
     return b;
 }
 
@@ -119,6 +133,13 @@ Tag parseTagBody(std::uint16_t code, ByteReader& r, int swfVersion, Diagnostics&
     }
     case kDefineButton: return readDefineButton(r, 1);
     case kDefineButton2: return readDefineButton(r, 2);
+    case kDefineButtonCxform: return readDefineButtonCxform(r);
+    case kDefineButtonSound: return readDefineButtonSound(r);
+    case kDoAction: return readDoAction(r);
+    case kDoInitAction: return readDoInitAction(r);
+    case kExportAssets: return readExportAssets(r);
+    case kImportAssets: return readImportAssets(r, 1);
+    case kImportAssets2: return readImportAssets(r, 2);
     default: {
         const std::size_t n = r.remaining();
         r.rest();

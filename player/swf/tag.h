@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "player/swf/records.h"
+#include "player/swf/tags_action.h"
 #include "player/swf/tags_bitmap.h"
 #include "player/swf/tags_display.h"
 #include "player/swf/tags_shape.h"
@@ -24,7 +25,7 @@ struct DefineSprite {
     std::vector<TagRecord> tags;
 };
 
-// One character of a button state: what is shown for the up state is all the timeline needs.
+// One character of a button: the states it shows in, and how it is placed.
 struct ButtonRecord {
     bool up = false, over = false, down = false, hitTest = false;
     std::uint16_t character = 0;
@@ -38,10 +39,13 @@ struct DefineButton {
     std::uint16_t id = 0;
     int version = 1;
     std::vector<ButtonRecord> records;
+    // Version 1's single action block is kept as an OverDownToOverUp (release) condition.
+    std::vector<ButtonAction> actions;
+    bool trackAsMenu = false;
 };
 
 struct EndTag {};
-// Kept for what the timeline does not interpret (scripts, sounds, metadata, unknown codes).
+// Kept for what the engine does not interpret (sounds, metadata, unknown codes).
 struct UnknownTag {
     std::uint16_t code = 0;
     std::size_t length = 0;
@@ -49,7 +53,8 @@ struct UnknownTag {
 
 using Tag = std::variant<UnknownTag, EndTag, ShowFrame, PlaceObject, RemoveObject, FrameLabel, SetBackgroundColor,
                          DefineShape, DefineMorphShape, DefineBitmap, JpegTables, DefineSprite, DefineFont,
-                         DefineFontInfo, DefineText, DefineEditText, DefineScalingGrid, DefineButton>;
+                         DefineFontInfo, DefineText, DefineEditText, DefineScalingGrid, DefineButton, DoAction,
+                         DoInitAction, DefineButtonCxform, DefineButtonSound, ExportAssets, ImportAssets>;
 
 struct TagRecord {
     std::uint16_t code = 0;
@@ -69,13 +74,14 @@ namespace tagcode {
 inline constexpr std::uint16_t kEnd = 0, kShowFrame = 1, kDefineShape = 2, kPlaceObject = 4, kRemoveObject = 5,
                                kDefineBits = 6, kDefineButton = 7, kJpegTables = 8, kSetBackgroundColor = 9,
                                kDefineFont = 10, kDefineText = 11, kDoAction = 12, kDefineFontInfo = 13,
-                               kDefineBitsLossless = 20, kDefineBitsJpeg2 = 21, kDefineShape2 = 22,
-                               kPlaceObject2 = 26, kRemoveObject2 = 28, kDefineShape3 = 32, kDefineText2 = 33,
-                               kDefineButton2 = 34, kDefineBitsJpeg3 = 35, kDefineBitsLossless2 = 36,
-                               kDefineEditText = 37, kDefineSprite = 39, kFrameLabel = 43, kDefineMorphShape = 46,
-                               kDefineFont2 = 48, kDoInitAction = 59, kDefineFontInfo2 = 62, kPlaceObject3 = 70,
-                               kDefineFont3 = 75, kDefineScalingGrid = 78, kDefineShape4 = 83,
-                               kDefineMorphShape2 = 84, kDefineBitsJpeg4 = 90;
+                               kDefineButtonSound = 17, kDefineBitsLossless = 20, kDefineBitsJpeg2 = 21,
+                               kDefineShape2 = 22, kDefineButtonCxform = 23, kPlaceObject2 = 26,
+                               kRemoveObject2 = 28, kDefineShape3 = 32, kDefineText2 = 33, kDefineButton2 = 34,
+                               kDefineBitsJpeg3 = 35, kDefineBitsLossless2 = 36, kDefineEditText = 37,
+                               kDefineSprite = 39, kFrameLabel = 43, kDefineMorphShape = 46, kDefineFont2 = 48,
+                               kExportAssets = 56, kImportAssets = 57, kDoInitAction = 59, kDefineFontInfo2 = 62,
+                               kPlaceObject3 = 70, kImportAssets2 = 71, kDefineFont3 = 75, kDefineScalingGrid = 78,
+                               kDefineShape4 = 83, kDefineMorphShape2 = 84, kDefineBitsJpeg4 = 90;
 }
 
 }  // namespace vistrel::swf

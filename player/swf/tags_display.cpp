@@ -63,8 +63,9 @@ PlaceObject readPlaceObject(ByteReader& r, int version, int swfVersion) {
         if (flags2 & 0x02) p.blendMode = r.u8();
         if ((flags2 & 0x04) && !r.atEnd()) p.cacheAsBitmap = r.u8() != 0;
         if ((flags2 & 0x20) && !r.atEnd()) p.visible = r.u8() != 0;
+        if ((flags2 & 0x40) && !r.atEnd()) readRgba(r);   // opaque background: not drawn, but in the way
     }
-    (void)swfVersion;   // clip actions follow; the timeline does not need them
+    if (flags & 0x80) p.clipActions = readClipActions(r, swfVersion);
     return p;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "player/swf/records.h"
+#include "player/swf/tags_action.h"
 
 namespace vistrel::swf {
 
@@ -27,6 +28,7 @@ struct PlaceObject {
     std::optional<std::uint8_t> blendMode;
     std::optional<bool> cacheAsBitmap;
     std::optional<bool> visible;
+    std::vector<ClipAction> clipActions;          // event handlers of a placed sprite
 };
 
 struct RemoveObject {

@@ -288,8 +288,34 @@ static void writePlaceBody(ByteWriter& w, const PlaceSpec& p) {
     if (p.clipDepth) w.u16(*p.clipDepth);
 }
 
+static void writeClipEvents(ByteWriter& w, std::uint32_t events, int swfVersion) {
+    if (swfVersion >= 6) {
+        w.u32(events);
+        return;
+    }
+    if (events > 0xffff) throw std::invalid_argument("clip events beyond 16 bits in a movie before version 6");
+    w.u16(static_cast<std::uint16_t>(events));
+}
+
+static void writeClipActions(ByteWriter& w, const std::vector<ClipActionSpec>& actions, int swfVersion) {
+    constexpr std::uint32_t keyPress = 1u << 17;
+    std::uint32_t all = 0;
+    for (const ClipActionSpec& a : actions) all |= a.events;
+    w.u16(0);
+    writeClipEvents(w, all, swfVersion);
+    for (const ClipActionSpec& a : actions) {
+        writeClipEvents(w, a.events, swfVersion);
+        const bool key = (a.events & keyPress) != 0;
+        w.u32(static_cast<std::uint32_t>(a.bytes.size() + (key ? 1 : 0)));
+        if (key) w.u8(a.keyCode);
+        w.bytes(a.bytes);
+    }
+    writeClipEvents(w, 0, swfVersion);
+}
+
 static std::uint8_t placeFlags(const PlaceSpec& p) {
     std::uint8_t f = 0;
+    if (!p.clipActions.empty()) f |= 0x80;
     if (p.clipDepth) f |= 0x40;
     if (p.name) f |= 0x20;
     if (p.ratio) f |= 0x10;
@@ -300,14 +326,15 @@ static std::uint8_t placeFlags(const PlaceSpec& p) {
     return f;
 }
 
-Bytes placeObject2(const PlaceSpec& p) {
+Bytes placeObject2(const PlaceSpec& p, int swfVersion) {
     ByteWriter w;
     w.u8(placeFlags(p)).u16(p.depth);
     writePlaceBody(w, p);
+    if (!p.clipActions.empty()) writeClipActions(w, p.clipActions, swfVersion);
     return tag(26, w.data());
 }
 
-Bytes placeObject3(const PlaceSpec& p) {
+Bytes placeObject3(const PlaceSpec& p, int swfVersion) {
     ByteWriter w;
     std::uint8_t flags2 = 0;
     if (p.cacheAsBitmap) flags2 |= 0x04;
@@ -318,6 +345,7 @@ Bytes placeObject3(const PlaceSpec& p) {
     if (p.filterList) w.bytes(*p.filterList);
     if (p.blendMode) w.u8(*p.blendMode);
     if (p.cacheAsBitmap) w.u8(*p.cacheAsBitmap);
+    if (!p.clipActions.empty()) writeClipActions(w, p.clipActions, swfVersion);
     return tag(70, w.data());
 }
 

@@ -99,6 +99,14 @@ Bytes placeObject(std::uint16_t characterId, std::uint16_t depth, const MatrixSp
                   const std::optional<CxformSpec>& cx = std::nullopt);
 Bytes defineSprite(std::uint16_t id, std::uint16_t frameCount, const std::vector<Bytes>& tags);
 
+// One clip event handler of a placed sprite: events in the 32-bit layout (written in 16 bits for
+// movies before version 6), the key code when the events hold a key press, the action bytes.
+struct ClipActionSpec {
+    std::uint32_t events = 0;
+    std::uint8_t keyCode = 0;
+    Bytes bytes;
+};
+
 struct PlaceSpec {
     std::uint16_t depth = 1;
     bool move = false;
@@ -112,9 +120,11 @@ struct PlaceSpec {
     std::optional<std::uint8_t> blendMode;
     std::optional<Bytes> filterList;          // raw FILTERLIST bytes (count first)
     std::optional<std::uint8_t> cacheAsBitmap;
+    std::vector<ClipActionSpec> clipActions;  // written when not empty
 };
-Bytes placeObject2(const PlaceSpec& p);
-Bytes placeObject3(const PlaceSpec& p);
+// swfVersion decides the width of the clip event fields.
+Bytes placeObject2(const PlaceSpec& p, int swfVersion = 10);
+Bytes placeObject3(const PlaceSpec& p, int swfVersion = 10);
 
 // Fill style record (shapes 1-4); the gradient and bitmap forms carry their matrix.
 struct GradientStop { std::uint8_t ratio; std::uint32_t rgba; };
