@@ -1,0 +1,181 @@
+// String: the constructor, fromCharCode and the methods, counting UTF-16 units as the reference does.
+#include <algorithm>
+#include <vector>
+
+#include "player/avm1/builtins_internal.h"
+#include "player/avm1/convert.h"
+
+namespace vistrel::avm1::builtins {
+
+namespace {
+
+// The string a method works on: a primitive, a String object's own, or anything else converted.
+QString thisString(Vm& vm, const Value& self) {
+    if (self.isString()) return self.asString();
+    if (Object* o = self.object(); o && o->objectClass() == ObjectClass::String && o->primitive().isString())
+        return o->primitive().asString();
+    return vm.toString(self);
+}
+
+int intArg(Vm& vm, const Value& v) { return toInt32(vm.toNumber(v)); }
+
+// A position that counts from the end when negative, clamped to [0, length].
+qsizetype wrapIndex(qint64 i, qsizetype length) {
+    if (i < 0) return static_cast<qsizetype>(std::max<qint64>(length + i, 0));
+    return static_cast<qsizetype>(std::min<qint64>(i, length));
+}
+
+qsizetype clampIndex(qint64 i, qsizetype length) {
+    return static_cast<qsizetype>(std::clamp<qint64>(i, 0, length));
+}
+
+Value makeStringObject(Vm& vm, const QString& s) {
+    Object* o = vm.heap().make<Object>(ObjectClass::String);
+    o->setProto(vm.protos().string);
+    o->setPrimitive(Value(s));
+    o->define(QStringLiteral("length"), Value(static_cast<double>(s.size())), kConstant);
+    return Value(o);
+}
+
+Value stringSplit(Vm& vm, const Value& self, std::span<const Value> args) {
+    const QString s = thisString(vm, self);
+    std::size_t limit = ArrayObject::kMaxArrayLength;
+    if (!arg(args, 1).isUndefined()) limit = static_cast<std::size_t>(std::max(intArg(vm, args[1]), 0));
+    std::vector<Value> parts;
+    if (limit == 0) return Value(vm.makeArray());
+    const Value& separatorValue = arg(args, 0);
+    QString separator;
+    if (separatorValue.isUndefined()) {
+        // Movies before version 6 split on commas when given no separator; later ones keep the whole string.
+        if (vm.swfVersion() >= 6) return Value(vm.makeArray({Value(s)}));
+        separator = QStringLiteral(",");
+    } else {
+        separator = vm.toString(separatorValue);
+    }
+    if (separator.isEmpty()) {
+        // Version 5 keeps the string whole; later versions give one element per unit.
+        if (vm.swfVersion() < 6) return Value(vm.makeArray({Value(s)}));
+        for (qsizetype i = 0; i < s.size() && parts.size() < limit; ++i) parts.emplace_back(QString(s[i]));
+        return Value(vm.makeArray(std::move(parts)));
+    }
+    qsizetype from = 0;
+    while (parts.size() < limit) {
+        vm.tick();
+        const qsizetype at = s.indexOf(separator, from);
+        if (at < 0) {
+            parts.emplace_back(s.mid(from));
+            break;
+        }
+        parts.emplace_back(s.mid(from, at - from));
+        from = at + separator.size();
+    }
+    return Value(vm.makeArray(std::move(parts)));
+}
+
+}  // namespace
+
+void installString(Vm& vm) {
+    Object* proto = vm.makeObject();
+    vm.protos().string = proto;
+    Object* ctor = defineClass(
+        vm, QStringLiteral("String"), proto,
+        [](Vm& vm, const Value&, std::span<const Value> args) -> Value {
+            return Value(args.empty() ? QString() : vm.toString(args[0]));
+        },
+        [](Vm& vm, const Value&, std::span<const Value> args) -> Value {
+            return makeStringObject(vm, args.empty() ? QString() : vm.toString(args[0]));
+        });
+
+    method(vm, ctor, QStringLiteral("fromCharCode"), [](Vm& vm, const Value&, std::span<const Value> args) -> Value {
+        QString out;
+        out.reserve(static_cast<qsizetype>(args.size()));
+        for (const Value& v : args) out += QChar(static_cast<char16_t>(toUint32(vm.toNumber(v)) & 0xffff));
+        return Value(out);
+    });
+
+    auto self = [](Vm&, const Value& self, std::span<const Value>) -> Value {
+        if (self.isString()) return self;
+        if (Object* o = self.object(); o && o->objectClass() == ObjectClass::String) return o->primitive();
+        return {};
+    };
+    method(vm, proto, QStringLiteral("toString"), self);
+    method(vm, proto, QStringLiteral("valueOf"), self);
+
+    method(vm, proto, QStringLiteral("charAt"), [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
+        const QString s = thisString(vm, self);
+        const qint64 i = intArg(vm, arg(args, 0));
+        if (i < 0 || i >= s.size()) return Value(QString());
+        return Value(QString(s[static_cast<qsizetype>(i)]));
+    });
+    method(vm, proto, QStringLiteral("charCodeAt"),
+           [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
+               const QString s = thisString(vm, self);
+               const qint64 i = intArg(vm, arg(args, 0));
+               if (i < 0) return Value(std::nan(""));
+               // Past the end, version 5 movies read a terminating zero.
+               if (i >= s.size()) return vm.swfVersion() < 6 ? Value(0) : Value(std::nan(""));
+               return Value(static_cast<int>(s[static_cast<qsizetype>(i)].unicode()));
+           });
+    method(vm, proto, QStringLiteral("concat"), [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
+        QString s = thisString(vm, self);
+        for (const Value& v : args) s += vm.toString(v);
+        return Value(s);
+    });
+    method(vm, proto, QStringLiteral("indexOf"), [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
+        if (args.empty()) return {};
+        const QString s = thisString(vm, self);
+        const QString needle = vm.toString(args[0]);
+        const qint64 start = std::max(intArg(vm, arg(args, 1)), 0);
+        if (start > s.size()) return Value(-1);
+        return Value(static_cast<double>(s.indexOf(needle, static_cast<qsizetype>(start))));
+    });
+    method(vm, proto, QStringLiteral("lastIndexOf"),
+           [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
+               if (args.empty()) return {};
+               const QString s = thisString(vm, self);
+               const QString needle = vm.toString(args[0]);
+               qint64 start = s.size();
+               if (!arg(args, 1).isUndefined()) start = intArg(vm, args[1]);
+               if (start < 0) return Value(-1);
+               start = std::min<qint64>(start, s.size());
+               // Search by hand: a start at the very end must still find an empty string there.
+               for (qint64 i = std::min<qint64>(start, s.size() - needle.size()); i >= 0; --i)
+                   if (QStringView(s).mid(static_cast<qsizetype>(i), needle.size()) == needle)
+                       return Value(static_cast<double>(i));
+               return Value(-1);
+           });
+    method(vm, proto, QStringLiteral("slice"), [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
+        if (args.empty()) return {};
+        const QString s = thisString(vm, self);
+        const qsizetype start = wrapIndex(intArg(vm, args[0]), s.size());
+        const qsizetype end = arg(args, 1).isUndefined() ? s.size() : wrapIndex(intArg(vm, args[1]), s.size());
+        return Value(start < end ? s.mid(start, end - start) : QString());
+    });
+    method(vm, proto, QStringLiteral("substr"), [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
+        if (args.empty()) return {};
+        const QString s = thisString(vm, self);
+        const qsizetype start = wrapIndex(intArg(vm, args[0]), s.size());
+        const qint64 length = arg(args, 1).isUndefined() ? s.size() : intArg(vm, args[1]);
+        // A negative length counts back from the end, like the start does.
+        const qsizetype end = wrapIndex(static_cast<qint64>(start) + length, s.size());
+        return Value(start < end ? s.mid(start, end - start) : QString());
+    });
+    method(vm, proto, QStringLiteral("substring"),
+           [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
+               if (args.empty()) return {};
+               const QString s = thisString(vm, self);
+               qsizetype start = clampIndex(intArg(vm, args[0]), s.size());
+               qsizetype end = arg(args, 1).isUndefined() ? s.size() : clampIndex(intArg(vm, args[1]), s.size());
+               if (start > end) std::swap(start, end);
+               return Value(s.mid(start, end - start));
+           });
+    method(vm, proto, QStringLiteral("split"), stringSplit);
+    method(vm, proto, QStringLiteral("toLowerCase"), [](Vm& vm, const Value& self, std::span<const Value>) -> Value {
+        return Value(thisString(vm, self).toLower());
+    });
+    method(vm, proto, QStringLiteral("toUpperCase"), [](Vm& vm, const Value& self, std::span<const Value>) -> Value {
+        return Value(thisString(vm, self).toUpper());
+    });
+}
+
+}  // namespace vistrel::avm1::builtins

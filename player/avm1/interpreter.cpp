@@ -1,0 +1,1545 @@
+// The action loop. Actions are decoded straight from the code bytes every time they run (no decoded
+// action lists), and one operand stack per thread holds the values and registers of every running
+// frame, so a call allocates nothing but its activation object when it needs one.
+#include "player/avm1/interpreter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+#include "player/avm1/convert.h"
+
+namespace vistrel::avm1 {
+
+namespace {
+
+// Operand stack and registers of all frames running on this thread; each frame owns a tail of it.
+thread_local std::vector<Value> t_stack;
+
+constexpr std::uint16_t kPreloadThis = 0x0001, kSuppressThis = 0x0002, kPreloadArguments = 0x0004,
+                        kSuppressArguments = 0x0008, kPreloadSuper = 0x0010, kSuppressSuper = 0x0020,
+                        kPreloadRoot = 0x0040, kPreloadParent = 0x0080, kPreloadGlobal = 0x0100;
+
+// Longest `with` nesting the reference accepts; deeper blocks are skipped.
+constexpr std::size_t kMaxWithDepth = 64;
+
+// Reads the body of one action record; every read is checked against the body's end.
+class Reader {
+public:
+    Reader(const std::uint8_t* data, std::size_t size) : m_p(data), m_end(data + size) {}
+    bool ok() const { return m_ok; }
+    bool atEnd() const { return m_p >= m_end; }
+    std::uint8_t u8() {
+        if (m_end - m_p < 1) return fail();
+        return *m_p++;
+    }
+    std::uint16_t u16() {
+        if (m_end - m_p < 2) return fail();
+        const std::uint16_t v = static_cast<std::uint16_t>(m_p[0] | (m_p[1] << 8));
+        m_p += 2;
+        return v;
+    }
+    std::uint32_t u32() {
+        if (m_end - m_p < 4) return fail();
+        const std::uint32_t v = static_cast<std::uint32_t>(m_p[0]) | (static_cast<std::uint32_t>(m_p[1]) << 8) |
+                                (static_cast<std::uint32_t>(m_p[2]) << 16) |
+                                (static_cast<std::uint32_t>(m_p[3]) << 24);
+        m_p += 4;
+        return v;
+    }
+    // A zero-terminated string: UTF-8 from version 6, the 8-bit encoding before.
+    QString str(int version) {
+        const void* nul = std::memchr(m_p, 0, static_cast<std::size_t>(m_end - m_p));
+        if (!nul) {
+            fail();
+            return {};
+        }
+        const auto* z = static_cast<const std::uint8_t*>(nul);
+        const auto n = static_cast<qsizetype>(z - m_p);
+        QString s = version >= 6 ? QString::fromUtf8(reinterpret_cast<const char*>(m_p), n)
+                                 : QString::fromLatin1(reinterpret_cast<const char*>(m_p), n);
+        m_p = z + 1;
+        return s;
+    }
+
+private:
+    std::uint8_t fail() {
+        m_ok = false;
+        m_p = m_end;
+        return 0;
+    }
+    const std::uint8_t* m_p;
+    const std::uint8_t* m_end;
+    bool m_ok = true;
+};
+
+// Stop: the end action or damaged code; the whole list or function ends, without a return value.
+enum class Flow { Normal, Return, JumpOut, Stop };
+struct Outcome {
+    Flow flow = Flow::Normal;
+    std::size_t target = 0;   // JumpOut: where the enclosing block goes on
+};
+constexpr Outcome kStop{Flow::Stop, 0};
+
+struct Frame {
+    Frame(Vm& vm, const std::vector<std::uint8_t>& bytes, std::size_t begin, std::size_t end,
+          std::span<Object* const> captured, Object* base, Value self)
+        : vm(vm), version(vm.swfVersion()), bytes(bytes), codeBegin(begin), codeEnd(end), captured(captured),
+          baseClip(base), origTarget(base), target(base), thisValue(std::move(self)) {}
+    Vm& vm;
+    int version;
+    const std::vector<std::uint8_t>& bytes;
+    ActionCode code;                        // owns `bytes`; functions defined here share it
+    std::size_t codeBegin, codeEnd;         // the whole list or function body
+    std::span<Object* const> captured;      // scope at definition (or [global, clip]), outermost first
+    Object* activation = nullptr;           // locals of a function, made when first needed
+    std::vector<Object*> withs;             // `with` objects, innermost last
+    Object* baseClip;                       // the timeline the code belongs to
+    Object* origTarget;                     // the target before any SetTarget
+    Object* target;
+    Value thisValue;
+    std::size_t regBase = 0;
+    std::size_t regCount = 0;
+    std::size_t stackBase = 0;
+    std::shared_ptr<const std::vector<QString>> constants;
+    bool isFunction = false;
+    Object* callee = nullptr;
+    std::span<const Value> args;
+    ArrayObject* arguments = nullptr;
+    bool thisVisible = true, argumentsVisible = true, superVisible = true;
+    bool superReady = false;
+    Object* superObject = nullptr;
+    Value superConstructor;
+    Value returnValue;
+    Frame* caller = nullptr;
+};
+
+thread_local Frame* t_currentFrame = nullptr;
+
+bool sameName(const Frame& f, const QString& a, QLatin1StringView b) {
+    return a.compare(b, f.version < 7 ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+}
+
+// ---- stack ----
+
+void push(Value v) { t_stack.push_back(std::move(v)); }
+
+Value pop(const Frame& f) {
+    if (t_stack.size() <= f.stackBase) return {};
+    Value v = std::move(t_stack.back());
+    t_stack.pop_back();
+    return v;
+}
+
+std::size_t available(const Frame& f) { return t_stack.size() - f.stackBase; }
+
+// A count popped for InitArray, CallFunction and the like: never more than the values present, so a
+// hostile count cannot make the machine build huge lists of undefined.
+std::size_t popCount(Frame& f) {
+    const double n = f.vm.toNumber(pop(f));
+    if (!(n > 0)) return 0;
+    return static_cast<std::size_t>(std::min(n, static_cast<double>(available(f))));
+}
+
+// Pops `n` arguments; the first popped is the first argument.
+std::vector<Value> popArgs(Frame& f, std::size_t n) {
+    std::vector<Value> args;
+    args.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) args.push_back(pop(f));
+    return args;
+}
+
+// ---- scope and variables ----
+
+Object* ensureActivation(Frame& f) {
+    if (!f.activation) f.activation = f.vm.heap().make<Object>();
+    return f.activation;
+}
+
+// Looks `name` up on one scope object: computed members (a clip's properties and children), then the
+// prototype chain.
+bool lookupIn(Frame& f, Object* o, const QString& name, Value& out) {
+    if (!o) return false;
+    if (o->getSpecial(f.vm, name, out)) return true;
+    Property* p = f.vm.findProperty(o, name);
+    if (!p) return false;
+    out = p->isAccessor() ? f.vm.getMember(Value(o), name) : p->value;
+    return true;
+}
+
+// The scope chain entry at `i` (0 outermost) with SetTarget applied: the timeline of the list follows
+// the target.
+Object* capturedAt(const Frame& f, std::size_t i) {
+    Object* o = f.captured[i];
+    if (o == f.origTarget && f.target != f.origTarget) return f.target;
+    return o;
+}
+
+bool isClip(const Object* o) {
+    return o && o->display() && o->objectClass() != ObjectClass::Object;
+}
+
+// Calls f(object) for each scope object, innermost first, until f returns true.
+template <class F> bool forEachScope(Frame& f, F&& fn) {
+    for (std::size_t i = f.withs.size(); i-- > 0;)
+        if (fn(f.withs[i])) return true;
+    if (f.activation && fn(f.activation)) return true;
+    for (std::size_t i = f.captured.size(); i-- > 0;)
+        if (Object* o = capturedAt(f, i); o && fn(o)) return true;
+    return false;
+}
+
+Value rootOf(Frame& f) {
+    DisplayHost* host = f.vm.host();
+    Object* from = f.target ? f.target : f.baseClip;
+    if (!host || !from) return {};
+    return Value(host->resolveTarget(from, QStringLiteral("_root")));
+}
+
+std::optional<int> levelNumber(const Frame& f, const QString& name) {
+    if (name.size() < 7 || !sameName(f, name.left(6), QLatin1StringView("_level"))) return std::nullopt;
+    bool ok = false;
+    const int n = name.mid(6).toInt(&ok);
+    if (!ok || n < 0) return std::nullopt;
+    return n;
+}
+
+// The super object of a method: its prototype is the prototype above the one holding the running
+// function, and calling it runs that class's constructor with the same `this`.
+void prepareSuper(Frame& f) {
+    if (f.superReady) return;
+    f.superReady = true;
+    Object* self = f.thisValue.object();
+    if (!self || !f.callee) return;
+    Object* home = nullptr;
+    const Value ownPrototype = f.callee->findOwn(QStringLiteral("prototype"))
+                                   ? f.callee->findOwn(QStringLiteral("prototype"))->value
+                                   : Value();
+    int depth = 0;
+    for (Object* p = self->proto(); p && depth < 256; p = p->proto(), ++depth) {
+        if (p == ownPrototype.object()) {
+            home = p;
+            break;
+        }
+    }
+    depth = 0;
+    for (Object* p = self->proto(); !home && p && depth < 256; p = p->proto(), ++depth) {
+        p->forEachOwn([&](const QString&, const Property& prop) {
+            if (!home && prop.value.object() == f.callee) home = p;
+        });
+    }
+    if (!home) home = self->proto();
+    if (!home) return;
+    Object* super = f.vm.heap().make<Object>();
+    super->setProto(home->proto());
+    f.superObject = super;
+    if (const Property* c = home->findOwn(QStringLiteral("__constructor__")))
+        f.superConstructor = c->value;
+    else if (home->proto())
+        f.superConstructor = f.vm.getMember(Value(home->proto()), QStringLiteral("constructor"));
+}
+
+// Names every scope answers before the chain is searched.
+bool lookupSpecial(Frame& f, const QString& name, Value& out) {
+    if (name.isEmpty() || (name[0] != u'_' && name[0] != u't' && name[0] != u'T' && name[0] != u's' &&
+                           name[0] != u'S'))
+        return false;
+    if (sameName(f, name, QLatin1StringView("this"))) {
+        if (!f.thisVisible) return false;
+        out = f.thisValue;
+        return true;
+    }
+    if (sameName(f, name, QLatin1StringView("super"))) {
+        if (!f.isFunction || !f.superVisible) return false;
+        prepareSuper(f);
+        out = Value(f.superObject);
+        if (!f.superObject) out = Value();
+        return true;
+    }
+    if (sameName(f, name, QLatin1StringView("_global"))) {
+        if (f.version < 6) return false;
+        out = Value(f.vm.global());
+        return true;
+    }
+    if (sameName(f, name, QLatin1StringView("_root"))) {
+        out = rootOf(f);
+        return true;
+    }
+    if (const auto n = levelNumber(f, name)) {
+        DisplayHost* host = f.vm.host();
+        out = host ? Value(host->level(*n)) : Value();
+        if (out.isNull()) out = Value();
+        return true;
+    }
+    return false;
+}
+
+bool findVariable(Frame& f, const QString& name, Value& out, Object** where = nullptr) {
+    if (lookupSpecial(f, name, out)) return true;
+    Object* found = nullptr;
+    const bool ok = forEachScope(f, [&](Object* o) {
+        if (lookupIn(f, o, name, out)) {
+            found = o;
+            return true;
+        }
+        return false;
+    });
+    if (where) *where = found;
+    if (ok) return true;
+    if (sameName(f, name, QLatin1StringView("_parent")) && f.target) {
+        // A function whose timeline is not a clip still reaches its clip's parent.
+        if (DisplayHost* host = f.vm.host()) {
+            out = Value(host->resolveTarget(f.target, QStringLiteral("_parent")));
+            if (out.isNull()) out = Value();
+            return true;
+        }
+    }
+    return false;
+}
+
+// Resolves a target path ("/a/b", "../c", "a.b.c", "_root.x", "_level1/a") to what it names; the first
+// name is searched as a variable, the others as members.
+Value resolvePath(Frame& f, const QString& path) {
+    if (path.isEmpty()) return Value(f.target);
+    Value cur;
+    bool started = false;
+    qsizetype i = 0;
+    const qsizetype n = path.size();
+    if (path[0] == u'/') {
+        cur = rootOf(f);
+        started = true;
+        i = 1;
+    }
+    while (i < n) {
+        QString seg;
+        bool parent = false;
+        if (path[i] == u'.' && i + 1 < n && path[i + 1] == u'.') {
+            parent = true;
+            i += 2;
+        } else {
+            qsizetype j = i;
+            while (j < n && path[j] != u'/' && path[j] != u'.') ++j;
+            seg = path.mid(i, j - i);
+            i = j;
+        }
+        if (i < n && (path[i] == u'/' || path[i] == u'.')) ++i;
+        if (!parent && seg.isEmpty()) continue;
+        if (parent) {
+            const Value from = started ? cur : Value(f.target);
+            DisplayHost* host = f.vm.host();
+            if (host && isClip(from.object())) {
+                cur = Value(host->resolveTarget(from.asObject(), QStringLiteral("_parent")));
+            } else {
+                cur = f.vm.getMember(from, QStringLiteral("_parent"));
+            }
+        } else if (!started) {
+            if (!findVariable(f, seg, cur)) cur = Value();
+        } else {
+            if (sameName(f, seg, QLatin1StringView("_root")) || levelNumber(f, seg)) {
+                if (!lookupSpecial(f, seg, cur)) cur = Value();
+            } else {
+                cur = f.vm.getMember(cur, seg);
+            }
+        }
+        started = true;
+        if (!cur.isObject()) return {};
+    }
+    return started ? cur : Value(f.target);
+}
+
+// Splits "path:name" or "path.name" (and "a/b" for setting); false when the name has no path.
+bool splitPath(const QString& name, QString& path, QString& var, bool slashToo) {
+    qsizetype at = name.lastIndexOf(u':');
+    if (at < 0) {
+        at = name.lastIndexOf(u'.');
+        if (slashToo) at = std::max(at, name.lastIndexOf(u'/'));
+        // ".." is a parent step, never a member separator.
+        if (at > 0 && name[at - 1] == u'.') return false;
+    }
+    if (at < 0) return false;
+    path = name.left(at);
+    var = name.mid(at + 1);
+    return true;
+}
+
+bool hasPathChars(const QString& name) {
+    for (QChar c : name)
+        if (c == u':' || c == u'/' || c == u'.') return true;
+    return false;
+}
+
+Value getVariable(Frame& f, const QString& name, Object** where = nullptr) {
+    if (where) *where = nullptr;
+    Value out;
+    if (hasPathChars(name)) {
+        QString path, var;
+        if (splitPath(name, path, var, false)) {
+            const Value obj = resolvePath(f, path);
+            if (obj.isObject()) return f.vm.getMember(obj, var);
+            // Not a path after all ("a.b" stored under its whole name).
+            if (findVariable(f, name, out, where)) return out;
+            return {};
+        }
+        if (name.contains(u'/')) return resolvePath(f, name);
+    }
+    if (findVariable(f, name, out, where)) return out;
+    return {};
+}
+
+// The timeline an unknown name is created on: the current target, or the function's activation when
+// the function has no live timeline.
+Object* timelineFor(Frame& f) {
+    if (f.target) return f.target;
+    if (f.isFunction) return ensureActivation(f);
+    return f.vm.global();
+}
+
+void setVariable(Frame& f, const QString& name, const Value& value) {
+    if (hasPathChars(name)) {
+        QString path, var;
+        if (splitPath(name, path, var, true)) {
+            const Value obj = resolvePath(f, path);
+            if (obj.isObject()) f.vm.setMember(obj, var, value);
+            return;
+        }
+    }
+    Object* global = f.vm.global();
+    Object* found = nullptr;
+    forEachScope(f, [&](Object* o) {
+        if (o == global) return false;
+        if (f.vm.hasProperty(o, name)) {
+            found = o;
+            return true;
+        }
+        return false;
+    });
+    f.vm.setMember(Value(found ? found : timelineFor(f)), name, value);
+}
+
+void defineLocal(Frame& f, const QString& name, const Value& value) {
+    if (f.isFunction) {
+        // Inside a function a declared name is always local, even one that looks like a path.
+        ensureActivation(f)->setOwn(name, value);
+        return;
+    }
+    if (hasPathChars(name) || !f.target) {
+        setVariable(f, name, value);
+        return;
+    }
+    f.vm.setMember(Value(f.target), name, value);
+}
+
+// A clip named by a value: the clip itself or a path from the current target.
+Object* clipOf(Frame& f, const Value& v) {
+    if (Object* o = v.object(); isClip(o)) return o;
+    const QString path = f.vm.toString(v);
+    if (path.isEmpty()) return f.target;
+    DisplayHost* host = f.vm.host();
+    if (!host || !f.target) return nullptr;
+    if (Object* o = host->resolveTarget(f.target, path)) return o;
+    const Value r = resolvePath(f, path);
+    return isClip(r.object()) ? r.asObject() : nullptr;
+}
+
+// ---- functions ----
+
+Object* makeScriptFunction(Frame& f, std::shared_ptr<ScriptFunction> sf) {
+    Vm& vm = f.vm;
+    Object* fn = vm.heap().make<Object>(ObjectClass::Function);
+    fn->setProto(vm.protos().function);
+    fn->setScript(std::move(sf));
+    Object* prototype = vm.makeObject();
+    prototype->define(QStringLiteral("constructor"), Value(fn), propflag::kDontEnum);
+    fn->define(QStringLiteral("prototype"), Value(prototype), propflag::kDontEnum);
+    return fn;
+}
+
+std::vector<Object*> currentScope(Frame& f) {
+    std::vector<Object*> scope;
+    scope.reserve(f.captured.size() + 1 + f.withs.size());
+    for (std::size_t i = 0; i < f.captured.size(); ++i)
+        if (Object* o = capturedAt(f, i)) scope.push_back(o);
+    if (f.activation) scope.push_back(f.activation);
+    for (Object* o : f.withs) scope.push_back(o);
+    return scope;
+}
+
+// ---- arithmetic helpers ----
+
+bool isNan(double d) { return std::isnan(d); }
+
+// The relational comparison: true/false, or undefined when a NaN makes the answer unknown.
+Value lessThan(Vm& vm, const Value& a, const Value& b) {
+    const Value pa = vm.toPrimitive(a);
+    const Value pb = vm.toPrimitive(b);
+    if (pa.isString() && pb.isString()) return Value(pa.asString() < pb.asString());
+    const double x = vm.toNumber(pa);
+    const double y = vm.toNumber(pb);
+    if (isNan(x) || isNan(y)) return {};
+    return Value(x < y);
+}
+
+Value boolResult(const Frame& f, bool b) {
+    if (f.version < 5) return Value(b ? 1.0 : 0.0);
+    return Value(b);
+}
+
+double toInteger(double d) {
+    if (isNan(d)) return 0;
+    if (std::isinf(d)) return d;
+    return std::trunc(d);
+}
+
+QString charFromCode(int version, double code, bool multibyte) {
+    const double c = toInteger(code);
+    if (!(c > 0) || c > 0x10ffff) return {};
+    const auto u = static_cast<char32_t>(c);
+    if (!multibyte && version < 6) return QString(QChar(static_cast<char16_t>(u & 0xff)));
+    if (u > 0xffff) return QString::fromUcs4(&u, 1);
+    return QString(QChar(static_cast<char16_t>(u)));
+}
+
+// Substring with 1-based index as the string actions count; out-of-range parts are cut.
+QString extract(const QString& s, double index, double count) {
+    qsizetype start = 0;
+    const double i = toInteger(index);
+    if (i > 1) start = i > static_cast<double>(s.size()) ? s.size() : static_cast<qsizetype>(i) - 1;
+    const double c = toInteger(count);
+    if (c < 0) return s.mid(start);
+    const qsizetype n = c > static_cast<double>(s.size()) ? s.size() : static_cast<qsizetype>(c);
+    return s.mid(start, n);
+}
+
+// ---- enumeration ----
+
+bool hiddenFrom(std::uint16_t flags, int version) {
+    if (flags & propflag::kDontEnum) return true;
+    if ((flags & propflag::kVersion6) && version < 6) return true;
+    if ((flags & propflag::kVersion7) && version < 7) return true;
+    if ((flags & propflag::kVersion8) && version < 8) return true;
+    if ((flags & propflag::kVersion9) && version < 9) return true;
+    if ((flags & propflag::kVersion10) && version < 10) return true;
+    return false;
+}
+
+// Pushes the end marker and then the enumerable names of `o` and its prototypes; the loop pops them,
+// so the last pushed comes out first.
+void enumerate(Frame& f, const Value& v) {
+    push(Value::null());
+    Object* o = v.object();
+    if (!o) return;
+    std::vector<Object*> chain;
+    for (Object* p = o; p && chain.size() < 256; p = p->proto()) {
+        if (std::find(chain.begin(), chain.end(), p) != chain.end()) break;
+        chain.push_back(p);
+    }
+    Heap& heap = f.vm.heap();
+    std::vector<QString> seenKeys;
+    std::vector<QString> names;
+    auto seen = [&](const QString& name) {
+        const QString k = heap.key(name);
+        if (std::find(seenKeys.begin(), seenKeys.end(), k) != seenKeys.end()) return true;
+        seenKeys.push_back(k);
+        return false;
+    };
+    for (Object* p : chain) {
+        std::vector<QString> own;
+        p->specialNames(own);
+        p->forEachOwn([&](const QString& name, const Property& prop) {
+            // A hidden own property also hides the same name further up the chain.
+            if (hiddenFrom(prop.flags, f.version)) {
+                seen(name);
+                return;
+            }
+            own.push_back(name);
+        });
+        for (const QString& name : own)
+            if (!seen(name)) names.push_back(name);
+    }
+    for (auto it = names.rbegin(); it != names.rend(); ++it) push(Value(*it));
+}
+
+// ---- the loop ----
+
+class Interpreter {
+public:
+    explicit Interpreter(Frame& f) : f(f), vm(f.vm), bytes(f.bytes) {}
+    Outcome run(std::size_t begin, std::size_t end);
+
+private:
+    // A block nested in [begin, end) ran and ended with `o`: true with `pc` set when the enclosing
+    // block goes on, false with `out` set when it must stop too.
+    bool resume(const Outcome& o, std::size_t begin, std::size_t end, std::size_t& pc, Outcome& out) const;
+    Outcome jumpTo(std::size_t target, std::size_t begin, std::size_t end, std::size_t& pc) const;
+    bool skipActions(std::size_t& pc, std::size_t end, int count) const;
+    std::optional<Outcome> tryBlock(Reader& r, std::size_t next, std::size_t begin, std::size_t end,
+                                    std::size_t& pc);
+    Object* defineFunction(Reader& r, std::size_t next, std::size_t end, bool v2, std::size_t& pc);
+    void callMethod();
+    void gotoFrame2(const Value& frame, bool play, int bias);
+    bool pushValues(Reader& r);
+
+    Frame& f;
+    Vm& vm;
+    const std::vector<std::uint8_t>& bytes;
+};
+
+Outcome Interpreter::jumpTo(std::size_t target, std::size_t begin, std::size_t end, std::size_t& pc) const {
+    if (target >= begin && target <= end) {
+        pc = target;
+        return {Flow::Normal, 0};
+    }
+    // A jump out of a try or with body into the code around it (break, continue) goes on there.
+    if (target >= f.codeBegin && target <= f.codeEnd && (begin != f.codeBegin || end != f.codeEnd))
+        return {Flow::JumpOut, target};
+    // Anywhere else is damaged code: the block ends.
+    return {Flow::Stop, 0};
+}
+
+bool Interpreter::resume(const Outcome& o, std::size_t begin, std::size_t end, std::size_t& pc,
+                         Outcome& out) const {
+    if (o.flow == Flow::Normal) return true;
+    if (o.flow != Flow::JumpOut) {
+        out = o;
+        return false;
+    }
+    const Outcome j = jumpTo(o.target, begin, end, pc);
+    if (j.flow == Flow::Normal) return true;
+    out = j;
+    return false;
+}
+
+bool Interpreter::skipActions(std::size_t& pc, std::size_t end, int count) const {
+    for (int i = 0; i < count; ++i) {
+        if (pc >= end) return false;
+        const std::uint8_t code = bytes[pc];
+        if (code >= 0x80) {
+            if (end - pc < 3) return false;
+            const std::size_t len = bytes[pc + 1] | (bytes[pc + 2] << 8);
+            if (end - pc - 3 < len) return false;
+            pc += 3 + len;
+        } else {
+            ++pc;
+        }
+    }
+    return true;
+}
+
+bool Interpreter::pushValues(Reader& r) {
+    while (!r.atEnd()) {
+        const std::uint8_t type = r.u8();
+        switch (type) {
+        case 0: push(Value(r.str(f.version))); break;
+        case 1: {
+            const std::uint32_t bits = r.u32();
+            float fl;
+            std::memcpy(&fl, &bits, 4);
+            push(Value(static_cast<double>(fl)));
+            break;
+        }
+        case 2: push(Value::null()); break;
+        case 3: push(Value()); break;
+        case 4: {
+            const std::uint8_t reg = r.u8();
+            if (!r.ok()) return false;
+            if (reg >= f.regCount) return false;
+            push(t_stack[f.regBase + reg]);
+            break;
+        }
+        case 5: push(Value(r.u8() != 0)); break;
+        case 6: {
+            // The high word comes first, each word little-endian.
+            const std::uint64_t hi = r.u32();
+            const std::uint64_t lo = r.u32();
+            const std::uint64_t bits = (hi << 32) | lo;
+            double d;
+            std::memcpy(&d, &bits, 8);
+            push(Value(d));
+            break;
+        }
+        case 7: push(Value(static_cast<double>(static_cast<std::int32_t>(r.u32())))); break;
+        case 8:
+        case 9: {
+            const std::size_t index = type == 8 ? r.u8() : r.u16();
+            if (!r.ok()) return false;
+            if (!f.constants || index >= f.constants->size()) return false;
+            push(Value((*f.constants)[index]));
+            break;
+        }
+        default: return false;
+        }
+        if (!r.ok()) return false;
+    }
+    return true;
+}
+
+Object* Interpreter::defineFunction(Reader& r, std::size_t next, std::size_t end, bool v2, std::size_t& pc) {
+    auto sf = std::make_shared<ScriptFunction>();
+    sf->name = r.str(f.version);
+    const std::uint16_t paramCount = r.u16();
+    if (v2) {
+        sf->isFunction2 = true;
+        sf->registerCount = r.u8();
+        sf->flags = r.u16();
+        for (std::uint16_t i = 0; i < paramCount && r.ok(); ++i) {
+            sf->paramRegisters.push_back(r.u8());
+            sf->params.push_back(r.str(f.version));
+        }
+    } else {
+        sf->registerCount = 4;
+        for (std::uint16_t i = 0; i < paramCount && r.ok(); ++i) sf->params.push_back(r.str(f.version));
+    }
+    const std::uint16_t codeSize = r.u16();
+    if (!r.ok() || end - next < codeSize) return nullptr;
+    pc = next + codeSize;
+    // The function shares the list's bytes; only its body range is recorded.
+    sf->code = f.code;
+    sf->start = next;
+    sf->length = codeSize;
+    sf->constants = f.constants;
+    sf->swfVersion = f.version;
+    sf->baseClip = f.baseClip;
+    if (f.isFunction) ensureActivation(f);   // closures see the locals of the function around them
+    sf->scope = currentScope(f);
+    return makeScriptFunction(f, std::move(sf));
+}
+
+void Interpreter::callMethod() {
+    const Value nameValue = pop(f);
+    const Value object = pop(f);
+    const std::vector<Value> args = popArgs(f, popCount(f));
+    const bool isSuper = f.superObject && object.object() == f.superObject;
+    const Value thisValue = isSuper ? f.thisValue : object;
+    Value fn;
+    if (nameValue.isUndefined() || (nameValue.isString() && nameValue.asString().isEmpty())) {
+        fn = isSuper ? f.superConstructor : object;
+        if (!isSuper) {
+            // Calling the object itself: `this` is the object the call was made from.
+            push(vm.call(fn, Value(), args));
+            return;
+        }
+    } else {
+        fn = vm.getMember(object, vm.toString(nameValue));
+    }
+    push(vm.call(fn, thisValue, args));
+}
+
+void Interpreter::gotoFrame2(const Value& frame, bool play, int bias) {
+    DisplayHost* host = vm.host();
+    if (!host) return;
+    Object* clip = f.target;
+    if (frame.isString()) {
+        QString s = frame.asString();
+        const qsizetype colon = s.lastIndexOf(u':');
+        if (colon >= 0) {
+            clip = clipOf(f, Value(s.left(colon)));
+            s = s.mid(colon + 1);
+        }
+        if (!clip) return;
+        bool ok = false;
+        const double n = s.toDouble(&ok);
+        if (ok) {
+            host->gotoFrame(clip, static_cast<int>(toInteger(n)) - 1 + bias, play);
+        } else {
+            host->gotoLabel(clip, s, play);
+        }
+        return;
+    }
+    if (!clip) return;
+    const double n = vm.toNumber(frame);
+    if (isNan(n)) return;
+    host->gotoFrame(clip, static_cast<int>(std::clamp(toInteger(n), -1e9, 1e9)) - 1 + bias, play);
+}
+
+std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::size_t begin, std::size_t end,
+                                             std::size_t& pc) {
+    const std::uint8_t flags = r.u8();
+    const std::size_t trySize = r.u16(), catchSize = r.u16(), finallySize = r.u16();
+    const bool hasCatch = flags & 1, hasFinally = flags & 2, catchInRegister = flags & 4;
+    QString catchName;
+    std::uint8_t catchRegister = 0;
+    if (catchInRegister)
+        catchRegister = r.u8();
+    else
+        catchName = r.str(f.version);
+    if (!r.ok() || end - next < trySize + catchSize + finallySize) return Outcome{Flow::Stop, 0};
+    const std::size_t tryBegin = next, catchBegin = tryBegin + trySize, finallyBegin = catchBegin + catchSize;
+    const std::size_t after = finallyBegin + finallySize;
+    const std::size_t stackDepth = t_stack.size();
+    const std::size_t withDepth = f.withs.size();
+    Object* const savedTarget = f.target;
+
+    Outcome result;
+    std::optional<ScriptException> pending;
+    try {
+        result = run(tryBegin, catchBegin);
+    } catch (const ScriptException& e) {
+        t_stack.resize(std::max(stackDepth, f.stackBase));
+        f.withs.resize(withDepth);
+        f.target = savedTarget;
+        if (hasCatch) {
+            if (catchInRegister) {
+                if (catchRegister < f.regCount) t_stack[f.regBase + catchRegister] = e.value;
+            } else {
+                defineLocal(f, catchName, e.value);
+            }
+            try {
+                result = run(catchBegin, finallyBegin);
+            } catch (const ScriptException& e2) {
+                pending = e2;
+                result = {};
+                t_stack.resize(std::max(stackDepth, f.stackBase));
+                f.withs.resize(withDepth);
+            }
+        } else {
+            pending = e;
+            result = {};
+        }
+    }
+    if (hasFinally) {
+        const Outcome fin = run(finallyBegin, after);
+        if (fin.flow != Flow::Normal) {
+            // A return or jump in the finally block wins over what the try block was doing.
+            result = fin;
+            pending.reset();
+        }
+    }
+    if (pending) throw *pending;
+    pc = after;
+    Outcome out;
+    if (!resume(result, begin, end, pc, out)) return out;
+    return std::nullopt;
+}
+
+Outcome Interpreter::run(std::size_t begin, std::size_t end) {
+    std::size_t pc = begin;
+    DisplayHost* host = vm.host();
+    while (pc < end) {
+        vm.tick();
+        const std::uint8_t code = bytes[pc];
+        if (code == 0) return kStop;
+        std::size_t data = pc + 1;
+        std::size_t len = 0;
+        if (code >= 0x80) {
+            if (end - pc < 3) return kStop;
+            len = bytes[pc + 1] | (bytes[pc + 2] << 8);
+            data = pc + 3;
+            if (end - data < len) return kStop;
+        }
+        const std::size_t next = data + len;
+        Reader r(bytes.data() + data, len);
+        pc = next;
+
+        switch (code) {
+        // ---- timeline (SWF 3) ----
+        case 0x04:
+            if (host && f.target) host->nextFrame(f.target);
+            break;
+        case 0x05:
+            if (host && f.target) host->prevFrame(f.target);
+            break;
+        case 0x06:
+            if (host && f.target) host->play(f.target);
+            break;
+        case 0x07:
+            if (host && f.target) host->stop(f.target);
+            break;
+        case 0x08:
+            if (host) host->toggleQuality();
+            break;
+        case 0x09:
+            if (host) host->stopSounds();
+            break;
+        case 0x81: {
+            const std::uint16_t frame = r.u16();
+            if (!r.ok()) return kStop;
+            if (host && f.target) host->gotoFrame(f.target, frame, false);
+            break;
+        }
+        case 0x83: {
+            const QString url = r.str(f.version);
+            const QString target = r.str(f.version);
+            if (!r.ok()) return kStop;
+            if (host) host->getUrl(f.target ? f.target : f.baseClip, url, target, 0, false, false);
+            break;
+        }
+        case 0x8a: {
+            const std::uint16_t frame = r.u16();
+            const std::uint8_t skip = r.u8();
+            if (!r.ok()) return kStop;
+            const bool loaded = !host || !f.target || frame < host->framesLoaded(f.target);
+            if (!loaded && !skipActions(pc, end, skip)) return kStop;
+            break;
+        }
+        case 0x8d: {
+            const std::uint8_t skip = r.u8();
+            if (!r.ok()) return kStop;
+            const Value frame = pop(f);
+            bool loaded = true;
+            if (host && f.target) {
+                int index = -1;
+                Object* clip = f.target;
+                if (frame.isString()) {
+                    QString s = frame.asString();
+                    const qsizetype colon = s.lastIndexOf(u':');
+                    if (colon >= 0) {
+                        clip = clipOf(f, Value(s.left(colon)));
+                        s = s.mid(colon + 1);
+                    }
+                    bool ok = false;
+                    const double n = s.toDouble(&ok);
+                    if (clip) index = ok ? static_cast<int>(toInteger(n)) - 1 : host->frameOfLabel(clip, s);
+                } else {
+                    const double n = vm.toNumber(frame);
+                    if (!isNan(n)) index = static_cast<int>(std::clamp(toInteger(n), -1e9, 1e9)) - 1;
+                }
+                if (clip) loaded = index < host->framesLoaded(clip);
+            }
+            if (!loaded && !skipActions(pc, end, skip)) return kStop;
+            break;
+        }
+        case 0x8b: {
+            const QString target = r.str(f.version);
+            if (!r.ok()) return kStop;
+            if (target.isEmpty()) {
+                f.target = f.origTarget;
+            } else {
+                Object* t = nullptr;
+                if (host && f.origTarget) t = host->resolveTarget(f.origTarget, target);
+                f.target = t ? t : f.origTarget;
+            }
+            break;
+        }
+        case 0x8c: {
+            const QString label = r.str(f.version);
+            if (!r.ok()) return kStop;
+            if (host && f.target) host->gotoLabel(f.target, label, false);
+            break;
+        }
+
+        // ---- SWF 4 arithmetic and logic ----
+        case 0x0a:
+        case 0x0b:
+        case 0x0c:
+        case 0x0d: {
+            const double a = vm.toNumber(pop(f));
+            const double b = vm.toNumber(pop(f));
+            if (code == 0x0a) push(Value(b + a));
+            else if (code == 0x0b) push(Value(b - a));
+            else if (code == 0x0c) push(Value(b * a));
+            else if (a == 0 && f.version < 5) push(Value(QStringLiteral("#ERROR#")));
+            else push(Value(b / a));
+            break;
+        }
+        case 0x0e: {
+            const double a = vm.toNumber(pop(f));
+            const double b = vm.toNumber(pop(f));
+            push(boolResult(f, a == b));
+            break;
+        }
+        case 0x0f: {
+            const double a = vm.toNumber(pop(f));
+            const double b = vm.toNumber(pop(f));
+            push(boolResult(f, b < a));
+            break;
+        }
+        case 0x10:
+        case 0x11: {
+            const bool a = vm.toBoolean(pop(f));
+            const bool b = vm.toBoolean(pop(f));
+            push(boolResult(f, code == 0x10 ? (a && b) : (a || b)));
+            break;
+        }
+        case 0x12: push(boolResult(f, !vm.toBoolean(pop(f)))); break;
+        case 0x13: {
+            const QString a = vm.toString(pop(f));
+            const QString b = vm.toString(pop(f));
+            push(boolResult(f, a == b));
+            break;
+        }
+        case 0x14:
+        case 0x31: push(Value(static_cast<double>(vm.toString(pop(f)).size()))); break;
+        case 0x15:
+        case 0x35: {
+            const double count = vm.toNumber(pop(f));
+            const double index = vm.toNumber(pop(f));
+            push(Value(extract(vm.toString(pop(f)), index, count)));
+            break;
+        }
+        case 0x17: pop(f); break;
+        case 0x18: push(Value(toInteger(vm.toNumber(pop(f))))); break;
+        case 0x21: {
+            const QString a = vm.toString(pop(f));
+            const QString b = vm.toString(pop(f));
+            push(Value(b + a));
+            break;
+        }
+        case 0x29:
+        case 0x68: {
+            const QString a = vm.toString(pop(f));
+            const QString b = vm.toString(pop(f));
+            push(boolResult(f, code == 0x29 ? b < a : b > a));
+            break;
+        }
+        case 0x32:
+        case 0x36: {
+            const QString s = vm.toString(pop(f));
+            double c = 0;
+            if (!s.isEmpty()) {
+                if (code == 0x36 && s[0].isHighSurrogate() && s.size() > 1 && s[1].isLowSurrogate())
+                    c = QChar::surrogateToUcs4(s[0], s[1]);
+                else
+                    c = s[0].unicode();
+            }
+            push(Value(c));
+            break;
+        }
+        case 0x33:
+        case 0x37: push(Value(charFromCode(f.version, vm.toNumber(pop(f)), code == 0x37))); break;
+        case 0x30: {
+            const double max = toInteger(vm.toNumber(pop(f)));
+            const std::uint32_t rnd = vm.random();
+            push(Value(max >= 1 && max < 4294967296.0 ? static_cast<double>(rnd % static_cast<std::uint32_t>(max))
+                                                      : 0.0));
+            break;
+        }
+        case 0x34: push(Value(host ? std::floor(host->timerMs()) : 0.0)); break;
+
+        // ---- push, registers, constants ----
+        case 0x96:
+            if (!pushValues(r)) return kStop;
+            break;
+        case 0x87: {
+            const std::uint8_t reg = r.u8();
+            if (!r.ok() || reg >= f.regCount) return kStop;
+            t_stack[f.regBase + reg] = available(f) ? t_stack.back() : Value();
+            break;
+        }
+        case 0x88: {
+            const std::uint16_t count = r.u16();
+            auto pool = std::make_shared<std::vector<QString>>();
+            pool->reserve(std::min<std::size_t>(count, len));
+            for (std::uint16_t i = 0; i < count && r.ok(); ++i) pool->push_back(r.str(f.version));
+            if (!r.ok()) return kStop;
+            f.constants = std::move(pool);
+            break;
+        }
+        case 0x4c: {
+            Value top = available(f) ? t_stack.back() : Value();
+            push(std::move(top));
+            break;
+        }
+        case 0x4d: {
+            Value a = pop(f);
+            Value b = pop(f);
+            push(std::move(a));
+            push(std::move(b));
+            break;
+        }
+
+        // ---- control flow ----
+        case 0x99:
+        case 0x9d: {
+            const auto offset = static_cast<std::int16_t>(r.u16());
+            if (!r.ok()) return kStop;
+            if (code == 0x9d && !vm.toBoolean(pop(f))) break;
+            const auto target = static_cast<std::int64_t>(next) + offset;
+            if (target < 0) return kStop;
+            const Outcome o = jumpTo(static_cast<std::size_t>(target), begin, end, pc);
+            if (o.flow != Flow::Normal) return o;
+            break;
+        }
+        case 0x9e: {
+            const Value frame = pop(f);
+            if (!host) break;
+            Object* clip = f.target;
+            int index = -1;
+            if (frame.isString()) {
+                QString s = frame.asString();
+                const qsizetype colon = s.lastIndexOf(u':');
+                if (colon >= 0) {
+                    clip = clipOf(f, Value(s.left(colon)));
+                    s = s.mid(colon + 1);
+                }
+                bool ok = false;
+                const double n = s.toDouble(&ok);
+                if (clip) index = ok ? static_cast<int>(toInteger(n)) - 1 : host->frameOfLabel(clip, s);
+            } else {
+                const double n = vm.toNumber(frame);
+                if (!isNan(n)) index = static_cast<int>(std::clamp(toInteger(n), -1e9, 1e9)) - 1;
+            }
+            if (clip && index >= 0) host->callFrame(clip, index);
+            break;
+        }
+        case 0x3e:
+            f.returnValue = pop(f);
+            return {Flow::Return, 0};
+        case 0x2a: throw ScriptException{pop(f)};
+        case 0x8f: {
+            if (const auto o = tryBlock(r, next, begin, end, pc)) return *o;
+            break;
+        }
+        case 0x94: {
+            const std::uint16_t size = r.u16();
+            if (!r.ok() || end - next < size) return kStop;
+            const Value v = pop(f);
+            const std::size_t after = next + size;
+            Object* o = vm.toObject(v);
+            if (!o || f.withs.size() >= kMaxWithDepth) {
+                pc = after;
+                break;
+            }
+            f.withs.push_back(o);
+            const std::size_t depth = f.withs.size();
+            Outcome result;
+            try {
+                result = run(next, after);
+            } catch (...) {
+                f.withs.resize(depth - 1);
+                throw;
+            }
+            f.withs.resize(depth - 1);
+            pc = after;
+            Outcome out;
+            if (!resume(result, begin, end, pc, out)) return out;
+            break;
+        }
+
+        // ---- variables ----
+        case 0x1c: {
+            const Value name = pop(f);
+            push(getVariable(f, vm.toString(name)));
+            break;
+        }
+        case 0x1d: {
+            const Value value = pop(f);
+            const QString name = vm.toString(pop(f));
+            setVariable(f, name, value);
+            break;
+        }
+        case 0x3c: {
+            const Value value = pop(f);
+            defineLocal(f, vm.toString(pop(f)), value);
+            break;
+        }
+        case 0x41: {
+            const QString name = vm.toString(pop(f));
+            if (f.isFunction) {
+                Object* a = ensureActivation(f);
+                if (!a->hasOwn(name)) a->setOwn(name, Value());
+            } else if (f.target && !vm.hasProperty(f.target, name)) {
+                vm.setMember(Value(f.target), name, Value());
+            }
+            break;
+        }
+        case 0x3a: {
+            const QString name = vm.toString(pop(f));
+            const Value object = pop(f);
+            push(Value(vm.deleteMember(object, name)));
+            break;
+        }
+        case 0x3b: {
+            const QString name = vm.toString(pop(f));
+            bool deleted = false;
+            forEachScope(f, [&](Object* o) {
+                if (!o->findOwn(name)) return false;
+                deleted = vm.deleteMember(Value(o), name);
+                return true;
+            });
+            push(Value(deleted));
+            break;
+        }
+        case 0x4e: {
+            const Value name = pop(f);
+            const Value object = pop(f);
+            push(vm.getMember(object, vm.toString(name)));
+            break;
+        }
+        case 0x4f: {
+            const Value value = pop(f);
+            const Value name = pop(f);
+            const Value object = pop(f);
+            vm.setMember(object, vm.toString(name), value);
+            break;
+        }
+        case 0x46: {
+            const QString name = vm.toString(pop(f));
+            enumerate(f, getVariable(f, name));
+            break;
+        }
+        case 0x55: enumerate(f, pop(f)); break;
+
+        // ---- objects and calls ----
+        case 0x9b:
+        case 0x8e: {
+            Object* fn = defineFunction(r, next, end, code == 0x8e, pc);
+            if (!fn) return kStop;
+            const QString& name = fn->script()->name;
+            if (name.isEmpty())
+                push(Value(fn));
+            else
+                defineLocal(f, name, Value(fn));
+            break;
+        }
+        case 0x3d: {
+            const QString name = vm.toString(pop(f));
+            const std::vector<Value> args = popArgs(f, popCount(f));
+            Object* where = nullptr;
+            const Value fn = getVariable(f, name, &where);
+            // A function found on a scope object runs with that object as `this`.
+            Value thisValue;
+            if (where && where != vm.global()) thisValue = Value(where);
+            push(vm.call(fn, thisValue, args));
+            break;
+        }
+        case 0x52: callMethod(); break;
+        case 0x40: {
+            const QString name = vm.toString(pop(f));
+            const std::vector<Value> args = popArgs(f, popCount(f));
+            push(vm.construct(getVariable(f, name), args));
+            break;
+        }
+        case 0x53: {
+            const Value name = pop(f);
+            const Value object = pop(f);
+            const std::vector<Value> args = popArgs(f, popCount(f));
+            const bool self = name.isUndefined() || (name.isString() && name.asString().isEmpty());
+            push(vm.construct(self ? object : vm.getMember(object, vm.toString(name)), args));
+            break;
+        }
+        case 0x42: {
+            const std::size_t n = popCount(f);
+            std::vector<Value> elements;
+            elements.reserve(n);
+            for (std::size_t i = 0; i < n; ++i) elements.push_back(pop(f));
+            push(Value(vm.makeArray(std::move(elements))));
+            break;
+        }
+        case 0x43: {
+            const double count = vm.toNumber(pop(f));
+            std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e9)) : 0;
+            n = std::min(n, available(f) / 2);
+            Object* o = vm.makeObject();
+            for (std::size_t i = 0; i < n; ++i) {
+                const Value value = pop(f);
+                const QString name = vm.toString(pop(f));
+                vm.setMember(Value(o), name, value);
+            }
+            push(Value(o));
+            break;
+        }
+        case 0x44: push(Value(vm.typeOf(pop(f)))); break;
+        case 0x45: {
+            const Value v = pop(f);
+            Object* o = v.object();
+            if (isClip(o) && host)
+                push(Value(host->targetPath(o)));
+            else
+                push(Value());
+            break;
+        }
+        case 0x54: {
+            const Value ctor = pop(f);
+            const Value object = pop(f);
+            push(Value(vm.instanceOf(object, ctor.object())));
+            break;
+        }
+        case 0x2b: {
+            const Value object = pop(f);
+            const Value ctor = pop(f);
+            push(vm.instanceOf(object, ctor.object()) ? object : Value::null());
+            break;
+        }
+        case 0x2c: {
+            const Value ctor = pop(f);
+            const std::size_t n = popCount(f);
+            std::vector<Object*> interfaces;
+            for (std::size_t i = 0; i < n; ++i)
+                if (Object* o = pop(f).object()) interfaces.push_back(o);
+            if (Object* proto = vm.getMember(ctor, QStringLiteral("prototype")).object())
+                proto->interfaces() = std::move(interfaces);
+            break;
+        }
+        case 0x69: {
+            const Value superclass = pop(f);
+            const Value subclass = pop(f);
+            Object* sup = superclass.object();
+            if (!sup || !subclass.isObject()) break;
+            Object* proto = vm.heap().make<Object>();
+            proto->setProto(vm.getMember(superclass, QStringLiteral("prototype")).object());
+            proto->define(QStringLiteral("__constructor__"), superclass, propflag::kDontEnum);
+            vm.setMember(subclass, QStringLiteral("prototype"), Value(proto));
+            break;
+        }
+
+        // ---- SWF 5 operators ----
+        case 0x47: {
+            const Value a = vm.toPrimitive(pop(f));
+            const Value b = vm.toPrimitive(pop(f));
+            if (a.isString() || b.isString())
+                push(Value(vm.toString(b) + vm.toString(a)));
+            else
+                push(Value(vm.toNumber(b) + vm.toNumber(a)));
+            break;
+        }
+        case 0x48: {
+            const Value a = pop(f);
+            const Value b = pop(f);
+            push(lessThan(vm, b, a));
+            break;
+        }
+        case 0x67: {
+            const Value a = pop(f);
+            const Value b = pop(f);
+            push(lessThan(vm, a, b));
+            break;
+        }
+        case 0x49: {
+            const Value a = pop(f);
+            const Value b = pop(f);
+            push(Value(vm.looseEquals(b, a)));
+            break;
+        }
+        case 0x66: {
+            const Value a = pop(f);
+            const Value b = pop(f);
+            push(Value(b.strictEquals(a)));
+            break;
+        }
+        case 0x3f: {
+            const double a = vm.toNumber(pop(f));
+            const double b = vm.toNumber(pop(f));
+            push(Value(std::fmod(b, a)));
+            break;
+        }
+        case 0x4a: push(Value(vm.toNumber(pop(f)))); break;
+        case 0x4b: push(Value(vm.toString(pop(f)))); break;
+        case 0x50: push(Value(vm.toNumber(pop(f)) + 1)); break;
+        case 0x51: push(Value(vm.toNumber(pop(f)) - 1)); break;
+        case 0x60:
+        case 0x61:
+        case 0x62:
+        case 0x63:
+        case 0x64:
+        case 0x65: {
+            const std::int32_t a = toInt32(vm.toNumber(pop(f)));
+            const std::int32_t b = toInt32(vm.toNumber(pop(f)));
+            const auto ub = static_cast<std::uint32_t>(b);
+            const unsigned shift = static_cast<std::uint32_t>(a) & 31;
+            double result = 0;
+            switch (code) {
+            case 0x60: result = b & a; break;
+            case 0x61: result = b | a; break;
+            case 0x62: result = b ^ a; break;
+            case 0x63: result = static_cast<std::int32_t>(ub << shift); break;
+            case 0x64: result = b >> shift; break;
+            default: result = static_cast<double>(ub >> shift); break;
+            }
+            push(Value(result));
+            break;
+        }
+
+        // ---- display ----
+        case 0x20: {
+            const Value v = pop(f);
+            Object* t = nullptr;
+            if (isClip(v.object())) {
+                t = v.asObject();
+            } else {
+                const QString path = vm.toString(v);
+                if (path.isEmpty()) t = f.origTarget;
+                else if (host && f.origTarget) t = host->resolveTarget(f.origTarget, path);
+            }
+            f.target = t ? t : f.origTarget;
+            break;
+        }
+        case 0x22: {
+            const int index = static_cast<int>(toInteger(vm.toNumber(pop(f))));
+            const Value target = pop(f);
+            Object* clip = clipOf(f, target);
+            if (host && clip && index >= 0 && index <= 21)
+                push(host->getProperty(clip, index));
+            else
+                push(Value());
+            break;
+        }
+        case 0x23: {
+            const Value value = pop(f);
+            const int index = static_cast<int>(toInteger(vm.toNumber(pop(f))));
+            const Value target = pop(f);
+            Object* clip = clipOf(f, target);
+            if (host && clip && index >= 0 && index <= 21) host->setProperty(clip, index, value);
+            break;
+        }
+        case 0x24: {
+            const double depth = vm.toNumber(pop(f));
+            const QString name = vm.toString(pop(f));
+            Object* source = clipOf(f, pop(f));
+            if (host && source && !isNan(depth))
+                host->duplicateClip(source, name, static_cast<int>(std::clamp(toInteger(depth), -1e9, 1e9)));
+            break;
+        }
+        case 0x25: {
+            Object* clip = clipOf(f, pop(f));
+            if (host && clip) host->removeClip(clip);
+            break;
+        }
+        case 0x27: {
+            Object* clip = clipOf(f, pop(f));
+            const bool lockCenter = vm.toBoolean(pop(f));
+            std::optional<QRectF> bounds;
+            if (vm.toBoolean(pop(f))) {
+                const double y2 = vm.toNumber(pop(f));
+                const double x2 = vm.toNumber(pop(f));
+                const double y1 = vm.toNumber(pop(f));
+                const double x1 = vm.toNumber(pop(f));
+                bounds = QRectF(QPointF(x1, y1), QPointF(x2, y2));
+            }
+            if (host && clip) host->startDrag(clip, lockCenter, bounds);
+            break;
+        }
+        case 0x28:
+            if (host) host->stopDrag();
+            break;
+        case 0x26: {
+            const Value v = pop(f);
+            if (host) host->trace(v.isUndefined() ? QStringLiteral("undefined") : vm.toString(v));
+            break;
+        }
+        case 0x9a: {
+            const std::uint8_t flags = r.u8();
+            if (!r.ok()) return kStop;
+            const QString target = vm.toString(pop(f));
+            const QString url = vm.toString(pop(f));
+            if (host)
+                host->getUrl(f.target ? f.target : f.baseClip, url, target, flags & 3, (flags & 0x40) != 0,
+                             (flags & 0x80) != 0);
+            break;
+        }
+        case 0x9f: {
+            const std::uint8_t flags = r.u8();
+            int bias = 0;
+            if (flags & 2) bias = r.u16();
+            if (!r.ok()) return kStop;
+            gotoFrame2(pop(f), flags & 1, bias);
+            break;
+        }
+        default:
+            // Unknown actions are skipped by their length.
+            break;
+        }
+    }
+    return {};
+}
+
+// Keeps the shared stack and the frame chain right however the frame is left.
+struct FrameGuard {
+    Frame& frame;
+    Frame* previous;
+    std::size_t base;
+    explicit FrameGuard(Frame& f) : frame(f), previous(t_currentFrame), base(t_stack.size()) {
+        frame.caller = previous;
+        t_currentFrame = &f;
+    }
+    ~FrameGuard() {
+        t_stack.resize(base);
+        t_currentFrame = previous;
+    }
+};
+
+}  // namespace
+
+void interpretActionList(Vm& vm, const ActionCode& code, Object* clip) {
+    if (!code) return;
+    const ActionCode keep = code;
+    Object* const scope[] = {vm.global(), clip};
+    Frame f(vm, *keep, 0, keep->size(), std::span<Object* const>(scope, clip ? 2 : 1), clip, Value(clip));
+    FrameGuard guard(f);
+    f.code = keep;
+    f.regBase = t_stack.size();
+    f.regCount = 4;
+    t_stack.resize(f.regBase + f.regCount);
+    f.stackBase = t_stack.size();
+    Interpreter(f).run(0, keep->size());
+}
+
+Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::span<const Value> args) {
+    if (!callee || !callee->script()) return {};
+    const std::shared_ptr<ScriptFunction> sf = callee->script();
+    if (!sf->code) return {};
+    const std::vector<std::uint8_t>& bytes = *sf->code;
+    const std::size_t begin = std::min(sf->start, bytes.size());
+    const std::size_t end = begin + std::min(sf->length, bytes.size() - begin);
+    Object* base = sf->baseClip;
+    Value self = thisValue;
+    // A plain call has no object; the function then sees its own timeline as `this`.
+    if (self.isNullish() && base) self = Value(base);
+
+    Frame f(vm, bytes, begin, end, std::span<Object* const>(sf->scope), base, self);
+    FrameGuard guard(f);
+    f.isFunction = true;
+    f.code = sf->code;
+    f.callee = callee;
+    f.args = args;
+    f.constants = sf->constants;
+    f.regBase = t_stack.size();
+    f.regCount = sf->isFunction2 ? sf->registerCount : 4;
+    t_stack.resize(f.regBase + f.regCount);
+    f.stackBase = t_stack.size();
+
+    auto makeArguments = [&]() {
+        ArrayObject* a = vm.makeArray(std::vector<Value>(args.begin(), args.end()));
+        a->define(QStringLiteral("callee"), Value(callee), propflag::kDontEnum);
+        Object* caller = nullptr;
+        if (f.caller && &f.caller->vm == &vm) caller = f.caller->callee;
+        a->define(QStringLiteral("caller"), caller ? Value(caller) : Value::null(), propflag::kDontEnum);
+        return a;
+    };
+
+    if (sf->isFunction2) {
+        const std::uint16_t flags = sf->flags;
+        f.thisVisible = !(flags & kSuppressThis);
+        f.argumentsVisible = !(flags & (kSuppressArguments | kPreloadArguments));
+        f.superVisible = !(flags & kSuppressSuper);
+        std::size_t reg = 1;
+        auto preload = [&](const Value& v) {
+            if (reg < f.regCount) t_stack[f.regBase + reg] = v;
+            ++reg;
+        };
+        if (flags & kPreloadThis) preload(self);
+        if (flags & kPreloadArguments) preload(Value(makeArguments()));
+        if (flags & kPreloadSuper) {
+            prepareSuper(f);
+            preload(f.superObject ? Value(f.superObject) : Value());
+        }
+        if (flags & kPreloadRoot) preload(rootOf(f));
+        if (flags & kPreloadParent) {
+            Value parent;
+            if (vm.host() && base) parent = Value(vm.host()->resolveTarget(base, QStringLiteral("_parent")));
+            preload(parent.isNull() ? Value() : parent);
+        }
+        if (flags & kPreloadGlobal) preload(Value(vm.global()));
+        if (f.argumentsVisible) ensureActivation(f)->setOwn(QStringLiteral("arguments"), Value(makeArguments()));
+        for (std::size_t i = 0; i < sf->params.size(); ++i) {
+            const Value arg = i < args.size() ? args[i] : Value();
+            const std::uint8_t r = i < sf->paramRegisters.size() ? sf->paramRegisters[i] : 0;
+            if (r != 0) {
+                if (r < f.regCount) t_stack[f.regBase + r] = arg;
+            } else {
+                ensureActivation(f)->setOwn(sf->params[i], arg);
+            }
+        }
+    } else {
+        Object* a = ensureActivation(f);
+        a->setOwn(QStringLiteral("arguments"), Value(makeArguments()));
+        for (std::size_t i = 0; i < sf->params.size(); ++i)
+            a->setOwn(sf->params[i], i < args.size() ? args[i] : Value());
+    }
+
+    const Outcome o = Interpreter(f).run(begin, end);
+    if (o.flow == Flow::Return) return f.returnValue;
+    return {};
+}
+
+}  // namespace vistrel::avm1

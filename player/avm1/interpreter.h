@@ -1,0 +1,19 @@
+// The action loop: decodes and runs AVM1 bytecode. The Vm calls it for action lists and for functions
+// written in ActionScript; nothing else needs it directly.
+#pragma once
+
+#include <span>
+
+#include "player/avm1/vm.h"
+
+namespace vistrel::avm1 {
+
+// Runs a top-level action list: scope chain [global, clip], `this` and target = clip, constant pool empty.
+// Throws ScriptException for an uncaught `throw` and ScriptAbort when a limit is reached.
+void interpretActionList(Vm& vm, const ActionCode& code, Object* clip);
+
+// Runs the body of a script function: `callee` is the function object (its ScriptFunction is
+// callee->script()), `thisValue` what `this` is inside. `superObject` is for DefineFunction2's super.
+Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::span<const Value> args);
+
+}  // namespace vistrel::avm1

@@ -1,0 +1,248 @@
+#include "player/avm1/object.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "player/avm1/vm.h"
+
+namespace vistrel::avm1 {
+
+bool Value::strictEquals(const Value& other) const {
+    if (type() != other.type()) return false;
+    switch (type()) {
+    case Type::Undefined:
+    case Type::Null: return true;
+    case Type::Boolean: return asBool() == other.asBool();
+    case Type::Number: return asNumber() == other.asNumber();
+    case Type::String: return asString() == other.asString();
+    case Type::Object: return asObject() == other.asObject();
+    }
+    return false;
+}
+
+Object::~Object() = default;
+
+int Object::indexOf(const QString& name) const {
+    if (m_index.empty()) return -1;
+    const auto it = m_index.find(m_heap ? m_heap->key(name) : name);
+    return it == m_index.end() ? -1 : it->second;
+}
+
+Property* Object::findOwn(const QString& name) {
+    const int i = indexOf(name);
+    return i < 0 ? nullptr : &m_slots[static_cast<std::size_t>(i)].property;
+}
+
+const Property* Object::findOwn(const QString& name) const {
+    const int i = indexOf(name);
+    return i < 0 ? nullptr : &m_slots[static_cast<std::size_t>(i)].property;
+}
+
+void Object::setOwn(const QString& name, const Value& value, std::uint16_t flagsIfNew) {
+    if (Property* p = findOwn(name)) {
+        p->value = value;
+        return;
+    }
+    define(name, value, flagsIfNew);
+}
+
+void Object::define(const QString& name, const Value& value, std::uint16_t flags) {
+    const int i = indexOf(name);
+    Property p;
+    p.value = value;
+    p.flags = flags;
+    if (i >= 0) {
+        m_slots[static_cast<std::size_t>(i)].property = p;
+        return;
+    }
+    m_index.emplace(m_heap ? m_heap->key(name) : name, static_cast<int>(m_slots.size()));
+    m_slots.push_back(Slot{name, p, false});
+}
+
+void Object::defineAccessor(const QString& name, Object* getter, Object* setter, std::uint16_t flags) {
+    define(name, Value(), flags);
+    Property* p = findOwn(name);
+    p->getter = getter;
+    p->setter = setter;
+}
+
+bool Object::removeOwn(const QString& name) {
+    const int i = indexOf(name);
+    if (i < 0) return false;
+    Slot& slot = m_slots[static_cast<std::size_t>(i)];
+    if (slot.property.flags & propflag::kDontDelete) return false;
+    m_index.erase(m_heap ? m_heap->key(name) : name);
+    slot.removed = true;
+    slot.property = Property{};
+    // Compact once removed slots outnumber live ones, so an object used as a queue stays small.
+    if (++m_removedCount > 16 && m_removedCount * 2 > static_cast<int>(m_slots.size())) rebuildIndex();
+    return true;
+}
+
+void Object::rebuildIndex() {
+    std::erase_if(m_slots, [](const Slot& s) { return s.removed; });
+    m_removedCount = 0;
+    m_index.clear();
+    for (std::size_t i = 0; i < m_slots.size(); ++i)
+        m_index.emplace(m_heap ? m_heap->key(m_slots[i].name) : m_slots[i].name, static_cast<int>(i));
+}
+
+std::vector<QString> Object::ownNames() const {
+    std::vector<QString> names;
+    names.reserve(m_slots.size());
+    for (const Slot& s : m_slots)
+        if (!s.removed) names.push_back(s.name);
+    return names;
+}
+
+bool Object::getSpecial(Vm&, const QString&, Value&) { return false; }
+bool Object::setSpecial(Vm&, const QString&, const Value&) { return false; }
+void Object::specialNames(std::vector<QString>&) const {}
+void Object::markChildren(Heap&) {}
+
+Object::Watch* Object::findWatch(const QString& name) {
+    if (!m_watches) return nullptr;
+    const QString key = m_heap ? m_heap->key(name) : name;
+    for (auto& [n, w] : *m_watches)
+        if (n == key) return &w;
+    return nullptr;
+}
+
+void Object::setWatch(const QString& name, Object* callback, const Value& userData) {
+    if (Watch* w = findWatch(name)) {
+        *w = Watch{callback, userData};
+        return;
+    }
+    if (!m_watches) m_watches = std::make_unique<std::vector<std::pair<QString, Watch>>>();
+    m_watches->emplace_back(m_heap ? m_heap->key(name) : name, Watch{callback, userData});
+}
+
+bool Object::removeWatch(const QString& name) {
+    if (!m_watches) return false;
+    const QString key = m_heap ? m_heap->key(name) : name;
+    return std::erase_if(*m_watches, [&](const auto& e) { return e.first == key; }) > 0;
+}
+
+std::optional<std::size_t> arrayIndex(const QString& name) {
+    if (name.isEmpty() || name.size() > 10) return std::nullopt;
+    if (name.size() > 1 && name[0] == u'0') return std::nullopt;
+    std::size_t n = 0;
+    for (QChar c : name) {
+        if (c < u'0' || c > u'9') return std::nullopt;
+        n = n * 10 + static_cast<std::size_t>(c.unicode() - u'0');
+    }
+    return n;
+}
+
+void ArrayObject::setLength(std::size_t length) {
+    if (length > kMaxArrayLength) throw ScriptAbort{QStringLiteral("An array grew past %1 elements.").arg(kMaxArrayLength)};
+    m_elements.resize(length);
+}
+
+bool ArrayObject::getSpecial(Vm&, const QString& name, Value& out) {
+    if (name == u"length") {
+        out = Value(static_cast<double>(m_elements.size()));
+        return true;
+    }
+    if (const auto i = arrayIndex(name)) {
+        if (*i < m_elements.size()) {
+            out = m_elements[*i];
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ArrayObject::setSpecial(Vm& vm, const QString& name, const Value& value) {
+    if (name == u"length") {
+        const double n = vm.toNumber(value);
+        // A length that is not a whole non-negative number leaves the array as it is.
+        if (std::isfinite(n) && n >= 0) setLength(static_cast<std::size_t>(n));
+        return true;
+    }
+    if (const auto i = arrayIndex(name)) {
+        if (*i >= m_elements.size()) setLength(*i + 1);
+        m_elements[*i] = value;
+        return true;
+    }
+    return false;
+}
+
+void ArrayObject::specialNames(std::vector<QString>& names) const {
+    for (std::size_t i = 0; i < m_elements.size(); ++i) names.push_back(QString::number(i));
+}
+
+void ArrayObject::markChildren(Heap& heap) {
+    for (const Value& v : m_elements) heap.mark(v);
+}
+
+Heap::~Heap() {
+    // Objects may point at each other in any order; none touches another while being destroyed.
+    m_objects.clear();
+}
+
+void Heap::mark(Object* o) {
+    if (!o || o->m_marked) return;
+    o->m_marked = true;
+    m_grey.push_back(o);
+    // Drain iteratively: deep object graphs (long linked lists) must not overflow the C++ stack.
+    if (!m_draining) drain();
+}
+
+void Heap::drain() {
+    m_draining = true;
+    while (!m_grey.empty()) {
+        Object* o = m_grey.back();
+        m_grey.pop_back();
+        auto markObject = [this](Object* x) {
+            if (x && !x->m_marked) {
+                x->m_marked = true;
+                m_grey.push_back(x);
+            }
+        };
+        auto markValue = [&](const Value& v) {
+            if (v.isObject()) markObject(v.asObject());
+        };
+        markObject(o->m_proto);
+        for (const Object::Slot& s : o->m_slots) {
+            markValue(s.property.value);
+            markObject(s.property.getter);
+            markObject(s.property.setter);
+        }
+        markValue(o->m_primitive);
+        if (o->m_script) {
+            for (Object* s : o->m_script->scope) markObject(s);
+            markObject(o->m_script->baseClip);
+        }
+        if (o->m_watches)
+            for (const auto& [n, w] : *o->m_watches) {
+                markObject(w.callback);
+                markValue(w.userData);
+            }
+        for (Object* i : o->m_interfaces) markObject(i);
+        // Subclasses mark through mark(), which only pushes onto the grey list while draining.
+        o->markChildren(*this);
+    }
+    m_draining = false;
+}
+
+std::size_t Heap::sweep() {
+    const std::size_t before = m_objects.size();
+    std::vector<std::unique_ptr<Object>> survivors;
+    survivors.reserve(before);
+    std::vector<std::unique_ptr<Object>> dead;
+    for (auto& o : m_objects) {
+        if (o->m_marked) {
+            o->m_marked = false;
+            survivors.push_back(std::move(o));
+        } else {
+            dead.push_back(std::move(o));
+        }
+    }
+    m_objects = std::move(survivors);
+    m_allocatedSinceCollect = 0;
+    dead.clear();
+    return before - m_objects.size();
+}
+
+}  // namespace vistrel::avm1

@@ -1,0 +1,237 @@
+// Objects of the ActionScript machine: ordered properties (with getters, setters and flags), a prototype,
+// and what built-in kinds carry (a function's code, an array's elements, a wrapper's primitive, a clip's
+// display object). Every object lives in the machine's heap and is collected when nothing reaches it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <QHash>
+#include <QString>
+
+#include "player/avm1/value.h"
+
+namespace vistrel::player {
+struct DisplayObject;
+}
+
+namespace vistrel::avm1 {
+
+class Vm;
+class Heap;
+
+// Property attributes as ASSetPropFlags sets them.
+namespace propflag {
+inline constexpr std::uint16_t kDontEnum = 1, kDontDelete = 2, kReadOnly = 4;
+// Hidden from movies of versions before 6, 7, 8, 9 and 10 (built-ins added by later players).
+inline constexpr std::uint16_t kVersion6 = 1 << 7, kVersion7 = 1 << 10, kVersion8 = 1 << 12, kVersion9 = 1 << 13,
+                               kVersion10 = 1 << 14;
+}  // namespace propflag
+
+struct Property {
+    Value value;
+    Object* getter = nullptr;   // addProperty: both set, or a getter alone (then read-only)
+    Object* setter = nullptr;
+    std::uint16_t flags = 0;
+    bool isAccessor() const { return getter != nullptr; }
+};
+
+// What kind of built-in an object is; scripts see it through instanceof and the class methods.
+enum class ObjectClass : std::uint8_t {
+    Object, Function, Array, String, Number, Boolean, Date, Error, Arguments, MovieClip, TextField, Button,
+    Sound, Color, TextFormat, Xml, XmlNode, LoadVars, SharedObject, Other
+};
+
+// A native method: `thisValue` is the object it was called on (undefined for a plain call).
+using NativeFunction = std::function<Value(Vm& vm, const Value& thisValue, std::span<const Value> args)>;
+
+// A function written in ActionScript: its code, its parameters and the scope it closes over.
+struct ScriptFunction {
+    QString name;
+    std::shared_ptr<const std::vector<std::uint8_t>> code;   // the whole block it was defined in
+    std::size_t start = 0;          // its body: [start, start + length) within `code`
+    std::size_t length = 0;
+    std::vector<QString> params;
+    std::vector<std::uint8_t> paramRegisters;   // DefineFunction2: register per parameter (0 = by name)
+    std::uint8_t registerCount = 4;
+    std::uint16_t flags = 0;        // DefineFunction2 preload / suppress flags
+    bool isFunction2 = false;
+    std::vector<Object*> scope;     // the scope chain at definition, outermost first
+    std::shared_ptr<const std::vector<QString>> constants;   // the constant pool in force at definition
+    int swfVersion = 10;
+    Object* baseClip = nullptr;     // the timeline the code belongs to
+};
+
+class Object {
+public:
+    explicit Object(ObjectClass cls = ObjectClass::Object) : m_class(cls) {}
+    virtual ~Object();
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+
+    ObjectClass objectClass() const { return m_class; }
+    void setObjectClass(ObjectClass cls) { m_class = cls; }
+    Object* proto() const { return m_proto; }
+    void setProto(Object* proto) { m_proto = proto; }
+
+    // Own properties, in the order they were added. Names compare without case for movies before
+    // version 7 (the heap decides).
+    Property* findOwn(const QString& name);
+    const Property* findOwn(const QString& name) const;
+    // Adds or replaces the value of an own property, keeping its flags when it exists.
+    void setOwn(const QString& name, const Value& value, std::uint16_t flagsIfNew = 0);
+    // Adds a property with flags (a built-in method or constant); replaces what was there.
+    void define(const QString& name, const Value& value, std::uint16_t flags = 0);
+    void defineAccessor(const QString& name, Object* getter, Object* setter, std::uint16_t flags = 0);
+    bool removeOwn(const QString& name);    // false when it does not exist or may not be deleted
+    bool hasOwn(const QString& name) const { return findOwn(name) != nullptr; }
+    // Names of the own properties, oldest first (flags not filtered).
+    std::vector<QString> ownNames() const;
+    template <class F> void forEachOwn(F&& f) const {
+        for (const Slot& s : m_slots)
+            if (!s.removed) f(s.name, s.property);
+    }
+
+    // Special members computed rather than stored (an array's length and elements, a clip's _x, a text
+    // field's text). Looked up before the stored properties; return false to fall through.
+    virtual bool getSpecial(Vm& vm, const QString& name, Value& out);
+    virtual bool setSpecial(Vm& vm, const QString& name, const Value& value);
+    // Special names an enumeration also lists (array indices), appended to `names`.
+    virtual void specialNames(std::vector<QString>& names) const;
+    // Marks what this object reaches beyond its properties and prototype.
+    virtual void markChildren(Heap& heap);
+
+    // Callable objects.
+    bool isCallable() const { return m_native || m_script; }
+    const NativeFunction& native() const { return m_native; }
+    const std::shared_ptr<ScriptFunction>& script() const { return m_script; }
+    void setNative(NativeFunction f) { m_native = std::move(f); }
+    void setScript(std::shared_ptr<ScriptFunction> f) { m_script = std::move(f); }
+    // A native constructor run by `new` instead of the function itself (built-in classes whose call
+    // and construction differ, like String("a") and new String("a")).
+    const NativeFunction& nativeConstructor() const { return m_nativeConstructor; }
+    void setNativeConstructor(NativeFunction f) { m_nativeConstructor = std::move(f); }
+
+    // Wrappers (String, Number, Boolean, Date) keep their primitive here.
+    const Value& primitive() const { return m_primitive; }
+    void setPrimitive(const Value& v) { m_primitive = v; }
+
+    // Watchpoints set by Object.watch: callback and its extra argument per property name.
+    struct Watch {
+        Object* callback = nullptr;
+        Value userData;
+    };
+    Watch* findWatch(const QString& name);
+    void setWatch(const QString& name, Object* callback, const Value& userData);
+    bool removeWatch(const QString& name);
+
+    // Interfaces a class declared with `implements` (on the prototype object).
+    std::vector<Object*>& interfaces() { return m_interfaces; }
+
+    // The display object of a clip, text field or button, or null (also once it has been removed).
+    player::DisplayObject* display() const { return m_display; }
+    void setDisplay(player::DisplayObject* d) { m_display = d; }
+
+    // Heap bookkeeping.
+    bool marked() const { return m_marked; }
+
+private:
+    friend class Heap;
+    struct Slot {
+        QString name;
+        Property property;
+        bool removed = false;
+    };
+    int indexOf(const QString& name) const;
+    void rebuildIndex();
+
+    ObjectClass m_class;
+    Object* m_proto = nullptr;
+    std::vector<Slot> m_slots;
+    std::unordered_map<QString, int> m_index;   // key: the name, folded when names ignore case
+    int m_removedCount = 0;
+    NativeFunction m_native;
+    NativeFunction m_nativeConstructor;
+    std::shared_ptr<ScriptFunction> m_script;
+    Value m_primitive;
+    std::unique_ptr<std::vector<std::pair<QString, Watch>>> m_watches;
+    std::vector<Object*> m_interfaces;
+    player::DisplayObject* m_display = nullptr;
+    Heap* m_heap = nullptr;
+    bool m_marked = false;
+};
+
+// An array keeps its elements densely; indices and `length` are special members.
+class ArrayObject : public Object {
+public:
+    ArrayObject() : Object(ObjectClass::Array) {}
+    std::vector<Value>& elements() { return m_elements; }
+    const std::vector<Value>& elements() const { return m_elements; }
+    // Sets length, cutting or padding with undefined (bounded by kMaxArrayLength).
+    void setLength(std::size_t length);
+
+    bool getSpecial(Vm& vm, const QString& name, Value& out) override;
+    bool setSpecial(Vm& vm, const QString& name, const Value& value) override;
+    void specialNames(std::vector<QString>& names) const override;
+    void markChildren(Heap& heap) override;
+
+    // Longest array a script may build; past it the machine stops the script.
+    static constexpr std::size_t kMaxArrayLength = 1u << 24;
+
+private:
+    std::vector<Value> m_elements;
+};
+
+// A number when `name` is a canonical array index ("0", "17", not "01" or "-1").
+std::optional<std::size_t> arrayIndex(const QString& name);
+
+// Owns every object; a mark-and-sweep collection runs only between scripts, from the roots the machine
+// names, so objects that only C++ code holds during a script are never collected under it.
+class Heap {
+public:
+    Heap() = default;
+    ~Heap();
+    Heap(const Heap&) = delete;
+    Heap& operator=(const Heap&) = delete;
+
+    // Property names compare without case (movies before version 7).
+    bool ignoresCase() const { return m_ignoreCase; }
+    void setIgnoresCase(bool on) { m_ignoreCase = on; }
+    QString key(const QString& name) const { return m_ignoreCase ? name.toLower() : name; }
+
+    template <class T = Object, class... Args> T* make(Args&&... args) {
+        auto owned = std::make_unique<T>(std::forward<Args>(args)...);
+        T* raw = owned.get();
+        raw->m_heap = this;
+        m_objects.push_back(std::move(owned));
+        ++m_allocatedSinceCollect;
+        return raw;
+    }
+
+    // Marking, for Object::markChildren and the machine's roots.
+    void mark(Object* o);
+    void mark(const Value& v) {
+        if (v.isObject()) mark(v.asObject());
+    }
+    // Sweeps everything not marked since the last sweep, then clears the marks. Returns objects freed.
+    std::size_t sweep();
+
+    std::size_t size() const { return m_objects.size(); }
+    std::size_t allocatedSinceCollect() const { return m_allocatedSinceCollect; }
+
+private:
+    void drain();
+    std::vector<std::unique_ptr<Object>> m_objects;
+    std::vector<Object*> m_grey;
+    std::size_t m_allocatedSinceCollect = 0;
+    bool m_ignoreCase = false;
+    bool m_draining = false;
+};
+
+}  // namespace vistrel::avm1

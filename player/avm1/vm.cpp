@@ -1,0 +1,442 @@
+#include "player/avm1/vm.h"
+
+#include <cmath>
+
+#include "player/avm1/convert.h"
+#include "player/avm1/interpreter.h"
+
+namespace vistrel::avm1 {
+
+namespace {
+
+// Prototype chains are walked at most this deep, so a cycle made through __proto__ ends.
+constexpr int kMaxProtoDepth = 256;
+
+// Starts the clock and counts nesting for the outermost script; catches what escapes it.
+class RunScope {
+public:
+    explicit RunScope(Vm& vm) : m_vm(vm), m_outermost(vm.runDepth() == 0) {
+        if (m_outermost) vm.startClock();
+        ++vm.runDepth();
+    }
+    ~RunScope() { --m_vm.runDepth(); }
+    bool outermost() const { return m_outermost; }
+
+private:
+    Vm& m_vm;
+    bool m_outermost;
+};
+
+bool hiddenFor(std::uint16_t flags, int version) {
+    if ((flags & propflag::kVersion6) && version < 6) return true;
+    if ((flags & propflag::kVersion7) && version < 7) return true;
+    if ((flags & propflag::kVersion8) && version < 8) return true;
+    if ((flags & propflag::kVersion9) && version < 9) return true;
+    if ((flags & propflag::kVersion10) && version < 10) return true;
+    return false;
+}
+
+}  // namespace
+
+Vm::Vm(int swfVersion, DisplayHost* host) : m_swfVersion(swfVersion), m_host(host) {
+    m_heap.setIgnoresCase(swfVersion < 7);
+    m_protos.object = m_heap.make<Object>();
+    m_protos.function = m_heap.make<Object>(ObjectClass::Function);
+    m_protos.function->setProto(m_protos.object);
+    m_global = m_heap.make<Object>();
+    m_global->setProto(m_protos.object);
+    m_clock.start();
+    installCoreBuiltins(*this);
+}
+
+Vm::~Vm() = default;
+
+void Vm::startClock() {
+    m_clock.start();
+    m_callDepth = 0;
+}
+
+void Vm::checkLimits() {
+    if (m_runDepth > 0 && m_clock.elapsed() > m_timeLimitMs)
+        throw ScriptAbort{QStringLiteral("A script in this movie ran longer than %1 seconds and was stopped.")
+                              .arg(m_timeLimitMs / 1000)};
+    if (m_heap.size() > kMaxObjects)
+        throw ScriptAbort{QStringLiteral("A script in this movie used too much memory and was stopped.")};
+}
+
+void Vm::reportAbort(const QString& reason) {
+    for (const QString& r : m_aborts)
+        if (r == reason) return;
+    m_aborts.push_back(reason);
+}
+
+std::uint32_t Vm::random() {
+    // xorshift32: small, fast and the same sequence on every machine.
+    std::uint32_t x = m_random;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    m_random = x;
+    return x;
+}
+
+void Vm::collectGarbage(const std::function<void(Heap&)>& markRoots) {
+    if (running()) return;
+    m_heap.mark(m_global);
+    for (Object* p : {m_protos.object, m_protos.function, m_protos.array, m_protos.string, m_protos.number,
+                      m_protos.boolean, m_protos.date, m_protos.error, m_protos.movieClip, m_protos.textField,
+                      m_protos.button})
+        m_heap.mark(p);
+    for (Object* o : m_extraRoots) m_heap.mark(o);
+    if (markRoots) markRoots(m_heap);
+    m_heap.sweep();
+}
+
+// ---- running code ----
+
+void Vm::runActions(const ActionCode& code, Object* clip) {
+    if (!code) return;
+    RunScope scope(*this);
+    try {
+        interpretActionList(*this, code, clip);
+    } catch (const ScriptException&) {
+        // An uncaught throw ends this list only.
+    } catch (const ScriptAbort& abort) {
+        if (!scope.outermost()) throw;
+        reportAbort(abort.reason);
+    }
+}
+
+Value Vm::call(const Value& function, const Value& thisValue, std::span<const Value> args) {
+    Object* f = function.object();
+    if (!f || !f->isCallable()) return {};
+    RunScope scope(*this);
+    auto invoke = [&]() -> Value {
+        if (++m_callDepth > kMaxCallDepth) {
+            m_callDepth = 0;
+            throw ScriptAbort{QStringLiteral("256 levels of recursion were exceeded in one action list.")};
+        }
+        struct DepthGuard {
+            int& d;
+            ~DepthGuard() {
+                if (d > 0) --d;
+            }
+        } guard{m_callDepth};
+        if (f->native()) return f->native()(*this, thisValue, args);
+        return interpretFunction(*this, f, thisValue, args);
+    };
+    if (!scope.outermost()) return invoke();
+    try {
+        return invoke();
+    } catch (const ScriptException&) {
+    } catch (const ScriptAbort& abort) {
+        reportAbort(abort.reason);
+    }
+    return {};
+}
+
+Value Vm::callMethod(const Value& object, const QString& name, std::span<const Value> args) {
+    const Value method = getMember(object, name);
+    if (!method.isObject() || !method.asObject()->isCallable()) return {};
+    return call(method, object, args);
+}
+
+Value Vm::construct(const Value& constructor, std::span<const Value> args) {
+    Object* ctor = constructor.object();
+    if (!ctor) return {};
+    if (ctor->nativeConstructor()) {
+        RunScope scope(*this);
+        return ctor->nativeConstructor()(*this, Value(), args);
+    }
+    Object* object = makeObject();
+    const Value prototype = getMember(Value(ctor), QStringLiteral("prototype"));
+    object->setProto(prototype.object());
+    object->define(QStringLiteral("__constructor__"), Value(ctor), propflag::kDontEnum);
+    if (m_swfVersion < 7) object->define(QStringLiteral("constructor"), Value(ctor), propflag::kDontEnum);
+    if (ctor->isCallable()) call(Value(ctor), Value(object), args);
+    return Value(object);
+}
+
+// ---- member access ----
+
+Property* Vm::findProperty(Object* object, const QString& name, Object** owner) {
+    int depth = 0;
+    for (Object* o = object; o && depth < kMaxProtoDepth; o = o->proto(), ++depth) {
+        Property* p = o->findOwn(name);
+        if (p && !hiddenFor(p->flags, m_swfVersion)) {
+            if (owner) *owner = o;
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+bool Vm::hasProperty(Object* object, const QString& name) {
+    if (!object) return false;
+    Value ignored;
+    if (object->getSpecial(*this, name, ignored)) return true;
+    return findProperty(object, name) != nullptr;
+}
+
+Value Vm::getMember(const Value& objectValue, const QString& name) {
+    Object* object = objectValue.object();
+    if (!object) {
+        if (objectValue.isNullish()) return {};
+        if (objectValue.isString() && name == u"length") return Value(static_cast<double>(objectValue.asString().size()));
+        object = toObject(objectValue);
+        if (!object) return {};
+    }
+    Value special;
+    if (object->getSpecial(*this, name, special)) return special;
+    if (name == u"__proto__") return object->proto() ? Value(object->proto()) : Value();
+    if (const Property* p = findProperty(object, name)) {
+        if (p->getter) return call(Value(p->getter), objectValue, {});
+        return p->value;
+    }
+    // __resolve answers for names nothing else has.
+    if (name != u"__resolve") {
+        if (const Property* resolver = findProperty(object, QStringLiteral("__resolve"))) {
+            if (resolver->value.isObject() && resolver->value.asObject()->isCallable()) {
+                const Value arg(name);
+                return call(resolver->value, objectValue, std::span<const Value>(&arg, 1));
+            }
+        }
+    }
+    return {};
+}
+
+void Vm::setMember(const Value& objectValue, const QString& name, const Value& value) {
+    Object* object = objectValue.object();
+    if (!object) return;
+    if (name == u"__proto__") {
+        object->setProto(value.object());
+        return;
+    }
+    Value newValue = value;
+    if (Object::Watch* w = object->findWatch(name)) {
+        const Value watch = Value(w->callback);
+        const Value oldValue = getMember(objectValue, name);
+        const Value args[] = {Value(name), oldValue, newValue, w->userData};
+        newValue = call(watch, objectValue, args);
+    }
+    if (object->setSpecial(*this, name, newValue)) return;
+    Object* owner = nullptr;
+    Property* p = findProperty(object, name, &owner);
+    if (p && p->isAccessor()) {
+        if (p->setter) {
+            const Value arg = newValue;
+            call(Value(p->setter), objectValue, std::span<const Value>(&arg, 1));
+        }
+        return;
+    }
+    if (p && owner == object) {
+        if (!(p->flags & propflag::kReadOnly)) p->value = newValue;
+        return;
+    }
+    object->define(name, newValue);
+}
+
+bool Vm::deleteMember(const Value& objectValue, const QString& name) {
+    Object* object = objectValue.object();
+    if (!object) return false;
+    return object->removeOwn(name);
+}
+
+// ---- conversions ----
+
+Value Vm::toPrimitive(const Value& v, bool preferString) {
+    Object* o = v.object();
+    if (!o) return v;
+    if (o->display() && o->objectClass() != ObjectClass::Object) {
+        // Clips, text fields and buttons turn into their path.
+        if (m_host) return Value(m_host->targetPath(o));
+    }
+    const bool dateString = o->objectClass() == ObjectClass::Date;
+    const QString first = (preferString || dateString) ? QStringLiteral("toString") : QStringLiteral("valueOf");
+    const QString second = (preferString || dateString) ? QStringLiteral("valueOf") : QStringLiteral("toString");
+    for (const QString& name : {first, second}) {
+        const Value method = getMember(v, name);
+        if (method.isObject() && method.asObject()->isCallable()) {
+            const Value result = call(method, v, {});
+            if (result.isPrimitive()) return result;
+        }
+    }
+    // Nothing gave a primitive: the reference prints the object's kind.
+    return Value(o->isCallable() ? QStringLiteral("[type Function]") : QStringLiteral("[type Object]"));
+}
+
+double Vm::toNumber(const Value& v) {
+    switch (v.type()) {
+    case Value::Type::Undefined:
+    case Value::Type::Null: return m_swfVersion >= 7 ? std::nan("") : 0.0;
+    case Value::Type::Boolean: return v.asBool() ? 1.0 : 0.0;
+    case Value::Type::Number: return v.asNumber();
+    case Value::Type::String: return stringToNumber(v.asString(), m_swfVersion);
+    case Value::Type::Object: {
+        const Value p = toPrimitive(v);
+        if (p.isObject()) return std::nan("");
+        return toNumber(p);
+    }
+    }
+    return std::nan("");
+}
+
+QString Vm::toString(const Value& v) {
+    switch (v.type()) {
+    case Value::Type::Undefined: return m_swfVersion >= 7 ? QStringLiteral("undefined") : QString();
+    case Value::Type::Null: return QStringLiteral("null");
+    case Value::Type::Boolean: return v.asBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case Value::Type::Number: return numberToString(v.asNumber());
+    case Value::Type::String: return v.asString();
+    case Value::Type::Object: {
+        const Value p = toPrimitive(v, true);
+        if (p.isObject()) return QStringLiteral("[type Object]");
+        return toString(p);
+    }
+    }
+    return {};
+}
+
+bool Vm::toBoolean(const Value& v) const {
+    switch (v.type()) {
+    case Value::Type::Undefined:
+    case Value::Type::Null: return false;
+    case Value::Type::Boolean: return v.asBool();
+    case Value::Type::Number: return !std::isnan(v.asNumber()) && v.asNumber() != 0;
+    case Value::Type::String: {
+        if (m_swfVersion >= 7) return !v.asString().isEmpty();
+        const double n = stringToNumber(v.asString(), m_swfVersion);
+        return !std::isnan(n) && n != 0;
+    }
+    case Value::Type::Object: return true;
+    }
+    return false;
+}
+
+Object* Vm::toObject(const Value& v) {
+    switch (v.type()) {
+    case Value::Type::Undefined:
+    case Value::Type::Null: return nullptr;
+    case Value::Type::Object: return v.asObject();
+    case Value::Type::Boolean: {
+        Object* o = m_heap.make<Object>(ObjectClass::Boolean);
+        o->setProto(m_protos.boolean ? m_protos.boolean : m_protos.object);
+        o->setPrimitive(v);
+        return o;
+    }
+    case Value::Type::Number: {
+        Object* o = m_heap.make<Object>(ObjectClass::Number);
+        o->setProto(m_protos.number ? m_protos.number : m_protos.object);
+        o->setPrimitive(v);
+        return o;
+    }
+    case Value::Type::String: {
+        Object* o = m_heap.make<Object>(ObjectClass::String);
+        o->setProto(m_protos.string ? m_protos.string : m_protos.object);
+        o->setPrimitive(v);
+        o->define(QStringLiteral("length"), Value(static_cast<double>(v.asString().size())),
+                  propflag::kDontEnum | propflag::kDontDelete | propflag::kReadOnly);
+        return o;
+    }
+    }
+    return nullptr;
+}
+
+QString Vm::typeOf(const Value& v) const {
+    switch (v.type()) {
+    case Value::Type::Undefined: return QStringLiteral("undefined");
+    case Value::Type::Null: return QStringLiteral("null");
+    case Value::Type::Boolean: return QStringLiteral("boolean");
+    case Value::Type::Number: return QStringLiteral("number");
+    case Value::Type::String: return QStringLiteral("string");
+    case Value::Type::Object: {
+        const Object* o = v.asObject();
+        if (o->objectClass() == ObjectClass::MovieClip) return QStringLiteral("movieclip");
+        if (o->isCallable()) return QStringLiteral("function");
+        return QStringLiteral("object");
+    }
+    }
+    return QStringLiteral("undefined");
+}
+
+bool Vm::instanceOf(const Value& v, Object* constructor) {
+    Object* o = v.object();
+    if (!o || !constructor) return false;
+    const Value prototype = getMember(Value(constructor), QStringLiteral("prototype"));
+    Object* target = prototype.object();
+    int depth = 0;
+    for (Object* p = o->proto(); p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
+        if (p == target) return true;
+        for (Object* i : p->interfaces()) {
+            if (i == constructor) return true;
+            // An interface may extend another: its prototype chain counts too.
+            Object* ip = getMember(Value(i), QStringLiteral("prototype")).object();
+            for (int d = 0; ip && d < kMaxProtoDepth; ip = ip->proto(), ++d)
+                if (ip == target) return true;
+        }
+    }
+    return false;
+}
+
+bool Vm::looseEquals(const Value& a, const Value& b) {
+    using T = Value::Type;
+    if (a.type() == b.type()) {
+        if (a.isNumber()) return a.asNumber() == b.asNumber();
+        return a.strictEquals(b);
+    }
+    if (a.isNullish() && b.isNullish()) return true;
+    if (a.isNullish() || b.isNullish()) return false;
+    if (a.type() == T::Number && b.type() == T::String) return a.asNumber() == toNumber(b);
+    if (a.type() == T::String && b.type() == T::Number) return toNumber(a) == b.asNumber();
+    if (a.isBoolean()) return looseEquals(Value(a.asBool() ? 1.0 : 0.0), b);
+    if (b.isBoolean()) return looseEquals(a, Value(b.asBool() ? 1.0 : 0.0));
+    if (a.isObject() && !b.isObject()) {
+        const Value p = toPrimitive(a);
+        return p.isObject() ? false : looseEquals(p, b);
+    }
+    if (b.isObject() && !a.isObject()) {
+        const Value p = toPrimitive(b);
+        return p.isObject() ? false : looseEquals(a, p);
+    }
+    return false;
+}
+
+// ---- making objects ----
+
+Object* Vm::makeObject() {
+    Object* o = m_heap.make<Object>();
+    o->setProto(m_protos.object);
+    return o;
+}
+
+ArrayObject* Vm::makeArray(std::vector<Value> elements) {
+    ArrayObject* a = m_heap.make<ArrayObject>();
+    a->setProto(m_protos.array ? m_protos.array : m_protos.object);
+    a->elements() = std::move(elements);
+    return a;
+}
+
+Object* Vm::makeFunction(const QString& name, NativeFunction f, int length) {
+    Object* o = m_heap.make<Object>(ObjectClass::Function);
+    o->setProto(m_protos.function);
+    o->setNative(std::move(f));
+    Q_UNUSED(name);
+    Q_UNUSED(length);
+    return o;
+}
+
+Object* Vm::makeClass(const QString& name, NativeFunction constructor, Object* prototype) {
+    Object* ctor = makeFunction(name, std::move(constructor));
+    if (!prototype) prototype = makeObject();
+    ctor->define(QStringLiteral("prototype"), Value(prototype), propflag::kDontEnum | propflag::kDontDelete);
+    prototype->define(QStringLiteral("constructor"), Value(ctor), propflag::kDontEnum | propflag::kDontDelete);
+    return ctor;
+}
+
+Object* Vm::defineMethod(Object* target, const QString& name, NativeFunction f, std::uint16_t flags) {
+    Object* fn = makeFunction(name, std::move(f));
+    target->define(name, Value(fn), flags | propflag::kDontEnum);
+    return fn;
+}
+
+}  // namespace vistrel::avm1

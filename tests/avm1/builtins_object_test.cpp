@@ -1,0 +1,134 @@
+// Object, Function and global built-ins: own-property queries, addProperty, watch, registerClass,
+// ASSetPropFlags (with the version-hiding bits), call/apply, escape/unescape and the names each version sees.
+#include <gtest/gtest.h>
+
+#include "player/avm1/builtins.h"
+#include "tests/avm1/builtins_support.h"
+
+using namespace vistrel::avm1;
+using vistrel::avm1::testing::Machine;
+
+TEST(BuiltinsObject, OwnPropertiesAndPrototypes) {
+    Machine m(7);
+    const Value o = m.construct("Object");
+    m.vm.setMember(o, "x", Value(1));
+    EXPECT_TRUE(m.call(o, "hasOwnProperty", {Value("x")}).asBool());
+    EXPECT_FALSE(m.call(o, "hasOwnProperty", {Value("toString")}).asBool());
+    EXPECT_TRUE(m.call(o, "isPropertyEnumerable", {Value("x")}).asBool());
+    EXPECT_FALSE(m.call(m.path("Object.prototype"), "isPropertyEnumerable", {Value("toString")}).asBool());
+    EXPECT_TRUE(m.call(m.path("Object.prototype"), "isPrototypeOf", {o}).asBool());
+    EXPECT_FALSE(m.call(o, "isPrototypeOf", {o}).asBool());
+    EXPECT_EQ(m.str(o), "[object Object]");
+    EXPECT_EQ(m.str(m.call(o, "toLocaleString")), "[object Object]");
+    EXPECT_EQ(m.str(m.global("Object")), "[type Function]");
+    // Object(v) boxes a primitive.
+    EXPECT_EQ(m.vm.typeOf(m.callGlobal("Object", {Value("s")})), "object");
+    EXPECT_EQ(m.str(m.callGlobal("Object", {Value("s")})), "s");
+    const Value arr = m.array({Value(1)});
+    EXPECT_TRUE(m.call(arr, "hasOwnProperty", {Value("0")}).asBool());
+    EXPECT_FALSE(m.call(arr, "isPropertyEnumerable", {Value("length")}).asBool());
+}
+
+TEST(BuiltinsObject, AddPropertyAndWatch) {
+    Machine m(7);
+    const Value o = m.construct("Object");
+    double stored = 0;
+    const Value getter(m.vm.makeFunction("get", [&stored](Vm&, const Value&, std::span<const Value>) { return Value(stored * 2); }));
+    const Value setter(m.vm.makeFunction("set", [&stored](Vm& vm, const Value&, std::span<const Value> a) {
+        stored = vm.toNumber(a[0]);
+        return Value();
+    }));
+    EXPECT_TRUE(m.call(o, "addProperty", {Value("p"), getter, setter}).asBool());
+    m.vm.setMember(o, "p", Value(21));
+    EXPECT_EQ(m.num(m.vm.getMember(o, "p")), 42);
+    EXPECT_FALSE(m.call(o, "addProperty", {Value(""), getter, setter}).asBool());
+    EXPECT_FALSE(m.call(o, "addProperty", {Value("q"), getter, Value(3)}).asBool());
+    EXPECT_TRUE(m.call(o, "addProperty", {Value("r"), getter, Value::null()}).asBool());
+
+    const Value watcher(m.vm.makeFunction("w", [](Vm& vm, const Value&, std::span<const Value> a) {
+        return Value(vm.toString(a[2]) + QStringLiteral("!") + vm.toString(a[3]));
+    }));
+    EXPECT_TRUE(m.call(o, "watch", {Value("w"), watcher, Value("data")}).asBool());
+    m.vm.setMember(o, "w", Value("new"));
+    EXPECT_EQ(m.str(m.vm.getMember(o, "w")), "new!data");
+    EXPECT_TRUE(m.call(o, "unwatch", {Value("w")}).asBool());
+    EXPECT_FALSE(m.call(o, "unwatch", {Value("w")}).asBool());
+    EXPECT_FALSE(m.call(o, "watch", {Value("w"), Value(1)}).asBool());
+}
+
+TEST(BuiltinsObject, RegisterClassFeedsAttachMovie) {
+    Machine m(6);
+    const Value ctor(m.vm.makeFunction("C", [](Vm&, const Value&, std::span<const Value>) { return Value(); }));
+    EXPECT_EQ(registeredClass(m.vm, "clipSymbol"), nullptr);
+    EXPECT_TRUE(m.call(m.global("Object"), "registerClass", {Value("clipSymbol"), ctor}).asBool());
+    EXPECT_EQ(registeredClass(m.vm, "clipSymbol"), ctor.asObject());
+    m.vm.collectGarbage({});
+    EXPECT_EQ(registeredClass(m.vm, "clipSymbol"), ctor.asObject());
+    EXPECT_TRUE(m.call(m.global("Object"), "registerClass", {Value("clipSymbol"), Value::null()}).asBool());
+    EXPECT_EQ(registeredClass(m.vm, "clipSymbol"), nullptr);
+    EXPECT_FALSE(m.call(m.global("Object"), "registerClass", {Value("x")}).asBool());
+}
+
+TEST(BuiltinsObject, NamesEachVersionSees) {
+    Machine m5(5), m6(6);
+    for (const char* name : {"Object.prototype.addProperty", "Object.prototype.hasOwnProperty", "Object.prototype.watch",
+                             "Function.prototype.call", "Function.prototype.apply", "Function"}) {
+        EXPECT_TRUE(m5.path(name).isUndefined()) << name;
+        EXPECT_EQ(m6.vm.typeOf(m6.path(name)), "function") << name;
+    }
+    for (const char* name : {"Object.registerClass", "Array.prototype.sortOn", "Error", "Date.prototype.getUTCYear"})
+        EXPECT_EQ(m5.vm.typeOf(m5.path(name)), "function") << name;
+    EXPECT_EQ(m5.num(m5.path("Array.NUMERIC")), 16);
+}
+
+TEST(BuiltinsGlobal, AsSetPropFlagsHidesProtectsAndGatesByVersion) {
+    Machine m(6);
+    const Value o = m.construct("Object");
+    for (const char* n : {"a", "b", "c", "d"}) m.vm.setMember(o, n, Value(1));
+    const Value flags = m.global("ASSetPropFlags");
+    m.vm.call(flags, Value(), std::vector<Value>{o, Value("a,b"), Value(1)});   // hidden
+    EXPECT_FALSE(m.call(o, "isPropertyEnumerable", {Value("a")}).asBool());
+    EXPECT_FALSE(m.call(o, "isPropertyEnumerable", {Value("b")}).asBool());
+    EXPECT_TRUE(m.call(o, "isPropertyEnumerable", {Value("c")}).asBool());
+    m.vm.call(flags, Value(), std::vector<Value>{o, m.array({Value("c")}), Value(2)});   // undeletable
+    EXPECT_FALSE(m.vm.deleteMember(o, "c"));
+    m.vm.call(flags, Value(), std::vector<Value>{o, Value("c"), Value(0), Value(2)});   // cleared again
+    EXPECT_TRUE(m.vm.deleteMember(o, "c"));
+    m.vm.call(flags, Value(), std::vector<Value>{o, Value("d"), Value(4)});   // read-only
+    m.vm.setMember(o, "d", Value(5));
+    EXPECT_EQ(m.num(m.vm.getMember(o, "d")), 1);
+    // 0x400: only version 7 and later movies see it.
+    m.vm.call(flags, Value(), std::vector<Value>{o, Value::null(), Value(0x400)});
+    EXPECT_TRUE(m.vm.getMember(o, "a").isUndefined());
+    EXPECT_FALSE(m.call(o, "hasOwnProperty", {Value("d")}).asBool());
+    m.vm.call(flags, Value(), std::vector<Value>{o, Value::null(), Value(0), Value(0x400)});
+    EXPECT_EQ(m.num(m.vm.getMember(o, "a")), 1);
+}
+
+TEST(BuiltinsFunction, CallAndApply) {
+    Machine m(7);
+    const Value f(m.vm.makeFunction("f", [](Vm& vm, const Value& self, std::span<const Value> a) {
+        QString s = vm.toString(self);
+        for (const Value& v : a) s += QStringLiteral(",") + vm.toString(v);
+        return Value(s);
+    }));
+    EXPECT_EQ(m.str(m.call(f, "call", {Value("t"), Value(1), Value(2)})), "t,1,2");
+    EXPECT_EQ(m.str(m.call(f, "apply", {Value("t"), m.array({Value(3), Value(4)})})), "t,3,4");
+    EXPECT_EQ(m.str(m.call(f, "apply", {Value("t")})), "t");
+    EXPECT_EQ(m.str(m.call(f, "call")), "undefined");
+}
+
+TEST(BuiltinsGlobal, EscapeAndUnescape) {
+    Machine m(7);
+    EXPECT_EQ(m.str(m.callGlobal("escape", {Value("aZ9 @*_+-./")})), "aZ9%20%40%2A%5F%2B%2D%2E%2F");
+    EXPECT_EQ(m.str(m.callGlobal("escape", {Value(QString::fromUtf8("\xC4\x80"))})), "%C4%80");
+    EXPECT_EQ(m.str(m.callGlobal("escape", {Value(QString::fromUtf8("ab\0cd", 5))})), "ab");
+    EXPECT_TRUE(m.callGlobal("escape").isUndefined());
+    EXPECT_EQ(m.callGlobal("unescape", {Value("%e3%81%82+x")}).asString(), QString::fromUtf8("\xE3\x81\x82 x"));
+    EXPECT_EQ(m.str(m.callGlobal("unescape", {Value("a%zzb%4zc%u0041%")})), "azbc0041");
+    EXPECT_EQ(m.num(m.callGlobal("parseInt", {Value("ff"), Value(16)})), 255);
+    EXPECT_EQ(m.num(m.callGlobal("parseFloat", {Value("2.5e1x")})), 25);
+    EXPECT_TRUE(m.callGlobal("isNaN", {Value("x")}).asBool());
+    EXPECT_FALSE(m.callGlobal("isFinite", {m.global("Infinity")}).asBool());
+    EXPECT_TRUE(m.callGlobal("isNaN", {m.global("NaN")}).asBool());
+}

@@ -1,0 +1,85 @@
+// String built-ins: positions (negative, wrapped to 32 bits), missing arguments, split's version rules.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/avm1/builtins_support.h"
+
+using namespace vistrel::avm1;
+using vistrel::avm1::testing::Machine;
+
+TEST(BuiltinsString, SubstrCountsNegativeLengthsFromTheEnd) {
+    Machine m(7);
+    const Value s("hello world");
+    EXPECT_EQ(m.str(m.call(s, "substr", {Value(0), Value(-1)})), "hello worl");
+    EXPECT_EQ(m.str(m.call(s, "substr", {Value(3), Value(-4)})), "lo worl");
+    EXPECT_EQ(m.str(m.call(s, "substr", {Value(3), Value(-3)})), "");
+    EXPECT_EQ(m.str(m.call(s, "substr", {Value(-5)})), "world");
+    EXPECT_EQ(m.str(m.call(s, "substr", {Value(4294967296.0), Value(-4294967294.0)})), "he");
+    EXPECT_TRUE(m.call(s, "substr").isUndefined());
+}
+
+TEST(BuiltinsString, SliceSubstringAndCharacters) {
+    Machine m(7);
+    const Value s("Hello1234");
+    EXPECT_EQ(m.str(m.call(s, "slice", {Value(-3), Value(-1)})), "23");
+    EXPECT_EQ(m.str(m.call(s, "slice", {Value(3), Value(1)})), "");
+    EXPECT_EQ(m.str(m.call(s, "substring", {Value(6), Value(3)})), "lo1");
+    EXPECT_EQ(m.str(m.call(s, "substring", {Value(-5)})), "Hello1234");
+    EXPECT_TRUE(m.call(s, "slice").isUndefined());
+    EXPECT_TRUE(m.call(s, "substring").isUndefined());
+    EXPECT_EQ(m.str(m.call(s, "charAt", {Value(4294967297.0)})), "e");
+    EXPECT_EQ(m.str(m.call(s, "charAt", {Value(-1)})), "");
+    EXPECT_EQ(m.num(m.call(s, "charCodeAt", {Value(1)})), 'e');
+    EXPECT_TRUE(std::isnan(m.num(m.call(s, "charCodeAt", {Value(20)}))));
+    Machine m5(5);
+    EXPECT_EQ(m5.num(m5.call(s, "charCodeAt", {Value(20)})), 0);
+    EXPECT_EQ(m.str(m.callGlobal("String", {Value(12)})), "12");
+    EXPECT_EQ(m.str(m.call(m.global("String"), "fromCharCode", {Value(80), Value(-65455)})), "PQ");
+    EXPECT_EQ(m.str(m.call(Value("aB"), "concat", {Value(1), Value::null()})), "aB1null");
+    EXPECT_EQ(m.str(m.call(Value("aB"), "toUpperCase")), "AB");
+    const Value boxed = m.construct("String", {Value("xyz")});
+    EXPECT_EQ(m.num(m.vm.getMember(boxed, "length")), 3);
+    EXPECT_EQ(m.str(m.call(boxed, "charAt", {Value(2)})), "z");
+}
+
+TEST(BuiltinsString, IndexOfAndLastIndexOf) {
+    Machine m(7);
+    const Value s("aaatestFOOtestaaanull");
+    EXPECT_EQ(m.num(m.call(s, "indexOf", {Value("test"), Value(4)})), 10);
+    EXPECT_EQ(m.num(m.call(s, "indexOf", {Value("test"), Value(-1)})), 3);
+    EXPECT_EQ(m.num(m.call(s, "indexOf", {Value(""), Value(5)})), 5);
+    EXPECT_EQ(m.num(m.call(s, "indexOf", {Value(""), Value(100)})), -1);
+    EXPECT_EQ(m.num(m.call(s, "indexOf", {Value::null()})), 17);
+    EXPECT_TRUE(m.call(s, "indexOf").isUndefined());
+    EXPECT_EQ(m.num(m.call(s, "lastIndexOf", {Value("a"), Value(13)})), 2);
+    EXPECT_EQ(m.num(m.call(s, "lastIndexOf", {Value("test"), Value(100)})), 10);
+    EXPECT_EQ(m.num(m.call(s, "lastIndexOf", {Value("test"), Value(-1)})), -1);
+    EXPECT_EQ(m.num(m.call(s, "lastIndexOf", {Value("")})), 21);
+    EXPECT_EQ(m.num(m.call(s, "lastIndexOf", {Value(""), Value(3)})), 3);
+}
+
+TEST(BuiltinsString, SplitFollowsTheVersionRules) {
+    const Value s("a,b,,c");
+    for (int version : {5, 6, 7}) {
+        Machine m(version);
+        const auto length = [&](std::initializer_list<Value> args) {
+            return m.num(m.vm.getMember(m.call(s, "split", args), "length"));
+        };
+        EXPECT_EQ(length({Value(",")}), 4);
+        EXPECT_EQ(length({Value(","), Value(2)}), 2);
+        EXPECT_EQ(length({Value(","), Value(0)}), 0);
+        EXPECT_EQ(length({Value(","), Value(-3)}), 0);
+        EXPECT_EQ(length({Value(","), Value::null()}), 0);
+        EXPECT_EQ(length({Value(","), Value()}), 4);
+        // No separator: version 5 splits on commas, later versions keep the string whole.
+        EXPECT_EQ(length({}), version < 6 ? 4 : 1);
+        EXPECT_EQ(length({Value()}), version < 6 ? 4 : 1);
+        // An empty separator: whole in version 5, one element per unit later.
+        EXPECT_EQ(length({Value("")}), version < 6 ? 1 : 6);
+        EXPECT_EQ(length({Value(""), Value(2)}), version < 6 ? 1 : 2);
+        EXPECT_EQ(m.join(m.call(Value("xabyabz"), "split", {Value("ab")})), "x|y|z");
+        EXPECT_EQ(m.num(m.vm.getMember(m.call(Value(""), "split", {Value(",")}), "length")), 1);
+        EXPECT_EQ(m.num(m.vm.getMember(m.call(Value(""), "split", {Value("")}), "length")), version < 6 ? 1 : 0);
+    }
+}
