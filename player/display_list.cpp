@@ -1,15 +1,43 @@
 #include "player/display_list.h"
 
+#include <algorithm>
+
+#include "player/avm1/object.h"
 #include "player/movie.h"
 #include "player/render/filters.h"
+#include "player/stage.h"
 #include "player/timeline.h"
 
 namespace vistrel::player {
 
-SpriteInstance::SpriteInstance(const Movie& movie, const Timeline& timeline, std::uint16_t characterId,
-                               ObjectBudget& budget, const SpriteInstance* parent)
-    : m_movie(movie), m_timeline(timeline), m_characterId(characterId), m_budget(budget), m_parent(parent) {
-    runFrame(0);
+namespace {
+
+// A clip made by createEmptyMovieClip plays this: one empty frame.
+const Timeline& emptyTimeline() {
+    static const Timeline empty;
+    return empty;
+}
+
+bool sameName(const QString& a, const QString& b, bool ignoreCase) {
+    return a.compare(b, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+}
+
+}  // namespace
+
+DisplayObject::~DisplayObject() {
+    if (script) script->setDisplay(nullptr);
+    if (maskedBy) maskedBy->masking = nullptr;
+    if (masking) masking->maskedBy = nullptr;
+    --m_budget->live;
+}
+
+SpriteInstance::SpriteInstance(Stage& stage, const Timeline& timeline, std::uint16_t characterId,
+                               DisplayObject* owner, SpriteInstance* parent)
+    : m_stage(stage), m_timeline(timeline), m_characterId(characterId), m_owner(owner), m_parent(parent) {}
+
+SpriteInstance::~SpriteInstance() {
+    // Children go first, while their parent is still whole.
+    m_children.clear();
 }
 
 int SpriteInstance::frameCount() const { return m_timeline.frameCount(); }
@@ -20,50 +48,135 @@ int SpriteInstance::nesting() const {
     return n;
 }
 
-void SpriteInstance::reset() {
-    m_children.clear();
+void SpriteInstance::start() {
+    if (m_started) return;
+    m_started = true;
     m_frame = 0;
-    runFrame(0);
+    runFrame(0, true);
 }
 
 bool SpriteInstance::advance() {
-    bool changed = false;
-    for (auto& [depth, child] : m_children)
-        if (child->sprite && child->sprite->advance()) changed = true;
-    const int count = frameCount();
-    if (count <= 1) return changed;
-    if (m_frame + 1 < count) {
-        ++m_frame;
-        runFrame(m_frame);
+    if (!m_started) {
+        start();
         return true;
     }
-    // Looping: the first frame is built again, but objects that are still the same character at
-    // the same depth keep their running state, as a jump back on a timeline does.
-    auto previous = std::move(m_children);
-    m_children.clear();
-    m_frame = 0;
-    runFrame(0);
-    for (auto& [depth, child] : m_children) {
-        auto old = previous.find(depth);
-        if (old != previous.end() && old->second->characterId == child->characterId && old->second->sprite && child->sprite)
-            child->sprite = std::move(old->second->sprite);
+    if (!m_playing) return false;
+    const int count = frameCount();
+    if (count <= 1) return false;
+    if (m_frame + 1 < count) {
+        ++m_frame;
+        runFrame(m_frame, true);
+    } else {
+        gotoFrame(0, true);
     }
     return true;
 }
 
-void SpriteInstance::runFrame(int index) {
+void SpriteInstance::runFrame(int index, bool runScripts) {
     if (index < 0 || index >= static_cast<int>(m_timeline.frames.size())) return;
-    for (const FrameCommand& command : m_timeline.frames[static_cast<std::size_t>(index)].commands) {
-        if (const auto* p = std::get_if<swf::PlaceObject>(&command)) place(*p);
-        else m_children.erase(std::get<swf::RemoveObject>(command).depth);
+    const Frame& frame = m_timeline.frames[static_cast<std::size_t>(index)];
+    if (runScripts)
+        for (std::uint16_t sprite : frame.initActions) m_stage.queueInitActions(sprite);
+    for (const FrameCommand& command : frame.commands) {
+        if (const auto* p = std::get_if<swf::PlaceObject>(&command)) {
+            place(*p, index);
+        } else if (const auto* r = std::get_if<swf::RemoveObject>(&command)) {
+            auto it = m_children.find(r->depth);
+            if (it != m_children.end() && !it->second->placedByScript) removeChild(r->depth);
+        } else if (runScripts && m_owner) {
+            m_stage.queueActions(*m_owner, std::get<swf::DoAction>(command).actions);
+        }
     }
 }
 
-static void applyProperties(DisplayObject& object, const swf::PlaceObject& p) {
-    if (p.matrix) object.matrix = *p.matrix;
-    if (p.colorTransform) object.colorTransform = *p.colorTransform;
+void SpriteInstance::gotoFrame(int frame, bool runScripts) {
+    if (!m_started) start();
+    frame = std::clamp(frame, 0, frameCount() - 1);
+    if (frame == m_frame) return;
+    if (frame > m_frame) {
+        // Forward: the frames in between place and remove, only the target's scripts run.
+        while (m_frame < frame) {
+            ++m_frame;
+            runFrame(m_frame, runScripts && m_frame == frame);
+        }
+        m_stage.touch();
+        return;
+    }
+    // Backward: work out what the timeline holds at the target frame, keep what matches, remove the
+    // rest, place what is missing. Objects made by scripts are not the timeline's and stay.
+    struct Wanted {
+        swf::PlaceObject place;
+        int frame = 0;
+    };
+    std::map<int, Wanted> wanted;
+    for (int f = 0; f <= frame && f < static_cast<int>(m_timeline.frames.size()); ++f) {
+        for (const FrameCommand& command : m_timeline.frames[static_cast<std::size_t>(f)].commands) {
+            if (const auto* p = std::get_if<swf::PlaceObject>(&command)) {
+                auto it = wanted.find(p->depth);
+                if (p->move && it != wanted.end()) {
+                    swf::PlaceObject& w = it->second.place;
+                    if (p->character) w.character = p->character;
+                    if (p->matrix) w.matrix = p->matrix;
+                    if (p->colorTransform) w.colorTransform = p->colorTransform;
+                    if (p->ratio) w.ratio = p->ratio;
+                    if (p->name) w.name = p->name;
+                    if (p->clipDepth) w.clipDepth = p->clipDepth;
+                    if (p->blendMode) w.blendMode = p->blendMode;
+                    if (p->visible) w.visible = p->visible;
+                    if (p->cacheAsBitmap) w.cacheAsBitmap = p->cacheAsBitmap;
+                    if (p->filterList) w.filterList = p->filterList;
+                } else if (!p->move && p->character) {
+                    Wanted w{*p, f};
+                    w.place.move = false;
+                    wanted[p->depth] = std::move(w);
+                }
+            } else if (const auto* r = std::get_if<swf::RemoveObject>(&command)) {
+                wanted.erase(r->depth);
+            }
+        }
+    }
+    std::vector<int> gone;
+    for (const auto& [depth, child] : m_children) {
+        if (child->placedByScript) continue;
+        auto it = wanted.find(depth);
+        if (it == wanted.end() || !it->second.place.character || *it->second.place.character != child->characterId ||
+            it->second.frame != child->placedFrame)
+            gone.push_back(depth);
+    }
+    for (int depth : gone) removeChild(depth);
+    m_frame = frame;
+    for (const auto& [depth, w] : wanted) {
+        auto it = m_children.find(depth);
+        if (it == m_children.end()) {
+            place(w.place, w.frame);
+        } else if (!it->second->placedByScript) {
+            // What the target frame does not say is the placement's default, not what a later
+            // frame left behind.
+            swf::PlaceObject whole = w.place;
+            if (!whole.matrix) whole.matrix = swf::Matrix{};
+            if (!whole.colorTransform) whole.colorTransform = swf::ColorTransform{};
+            if (!whole.ratio) whole.ratio = 0;
+            applyPlacement(*it->second, whole);
+        }
+    }
+    if (runScripts && frame < static_cast<int>(m_timeline.frames.size())) {
+        const Frame& target = m_timeline.frames[static_cast<std::size_t>(frame)];
+        for (std::uint16_t sprite : target.initActions) m_stage.queueInitActions(sprite);
+        if (m_owner)
+            for (const FrameCommand& command : target.commands)
+                if (const auto* a = std::get_if<swf::DoAction>(&command)) m_stage.queueActions(*m_owner, a->actions);
+    }
+    m_stage.touch();
+}
+
+void SpriteInstance::applyPlacement(DisplayObject& object, const swf::PlaceObject& p) {
+    // What a script set stays: the timeline no longer moves or tints the object.
+    if (!object.transformedByScript) {
+        if (p.matrix) object.matrix = *p.matrix;
+        if (p.colorTransform) object.colorTransform = *p.colorTransform;
+    }
     if (p.ratio) object.ratio = *p.ratio;
-    if (p.name) object.name = *p.name;
+    if (p.name) object.name = m_stage.movie().decodeString(*p.name);
     if (p.clipDepth) object.clipDepth = *p.clipDepth;
     if (p.blendMode) object.blendMode = blendModeFromByte(*p.blendMode);
     if (p.visible) object.visible = *p.visible;
@@ -78,31 +191,61 @@ static void applyProperties(DisplayObject& object, const swf::PlaceObject& p) {
     }
 }
 
-void SpriteInstance::place(const swf::PlaceObject& p) {
+std::unique_ptr<DisplayObject> SpriteInstance::makeObject(int depth) {
+    if (m_stage.budget().live >= ObjectBudget::kMaxObjects) return nullptr;
+    auto object = std::make_unique<DisplayObject>(m_stage.budget());
+    object->depth = depth;
+    object->parent = this;
+    return object;
+}
+
+void SpriteInstance::place(const swf::PlaceObject& p, int frame) {
     auto existing = m_children.find(p.depth);
-    if (p.move && existing != m_children.end()) {
+    if (p.move) {
+        if (existing == m_children.end() || existing->second->placedByScript) return;
         DisplayObject& object = *existing->second;
         if (p.character && *p.character != object.characterId) {
             // The character is replaced; the placement's other properties carry over.
             object.characterId = *p.character;
             object.sprite.reset();
-            attachSprite(object);
+            object.text.reset();
+            attachCharacter(object);
+            if (object.sprite) object.sprite->start();
         }
-        applyProperties(object, p);
+        applyPlacement(object, p);
+        m_stage.touch();
         return;
     }
     if (!p.character) return;
-    if (m_budget.live >= ObjectBudget::kMaxObjects) return;
-    auto object = std::make_unique<DisplayObject>(m_budget);
+    if (existing != m_children.end()) {
+        // A new placement on an occupied depth replaces what was there.
+        removeChild(p.depth);
+    }
+    auto object = makeObject(p.depth);
+    if (!object) return;
     object->characterId = *p.character;
-    applyProperties(*object, p);
-    attachSprite(*object);
+    object->placedFrame = frame;
+    object->clipActions = p.clipActions;
+    applyPlacement(*object, p);
+    attachCharacter(*object);
+    DisplayObject& placed = *object;
     m_children[p.depth] = std::move(object);
+    m_stage.objectPlaced(placed);
+    if (placed.sprite) placed.sprite->start();
+    m_stage.touch();
 }
 
-void SpriteInstance::attachSprite(DisplayObject& object) {
-    const Character* c = m_movie.character(object.characterId);
+void SpriteInstance::attachCharacter(DisplayObject& object) {
+    const Movie& movie = m_stage.movie();
+    const Character* c = movie.character(object.characterId);
     if (!c) return;
+    if (const auto* t = std::get_if<swf::DefineEditText>(c)) {
+        object.text = std::make_unique<EditTextState>();
+        object.text->text = movie.decodeString(t->initialText);
+        object.text->html = t->html;
+        object.text->variable = movie.decodeString(t->variableName);
+        return;
+    }
     const Timeline* timeline = nullptr;
     if (const auto* s = std::get_if<SpriteCharacter>(c)) timeline = &s->timeline;
     else if (const auto* b = std::get_if<ButtonCharacter>(c)) timeline = &b->upState;
@@ -111,7 +254,77 @@ void SpriteInstance::attachSprite(DisplayObject& object) {
     for (const SpriteInstance* p = this; p; p = p->m_parent)
         if (p->m_characterId == object.characterId) return;
     if (nesting() >= ObjectBudget::kMaxNesting) return;
-    object.sprite = std::make_unique<SpriteInstance>(m_movie, *timeline, object.characterId, m_budget, this);
+    object.sprite = std::make_unique<SpriteInstance>(m_stage, *timeline, object.characterId, &object, this);
 }
+
+DisplayObject* SpriteInstance::childAt(int depth) const {
+    auto it = m_children.find(depth);
+    return it == m_children.end() ? nullptr : it->second.get();
+}
+
+DisplayObject* SpriteInstance::childByName(const QString& name) const {
+    const bool ignoreCase = m_stage.movie().header().version < 7;
+    for (const auto& [depth, child] : m_children)
+        if (!child->name.isEmpty() && sameName(child->name, name, ignoreCase)) return child.get();
+    return nullptr;
+}
+
+DisplayObject* SpriteInstance::addChild(int depth, std::uint16_t characterId, const QString& name) {
+    if (nesting() >= ObjectBudget::kMaxNesting) return nullptr;
+    if (m_children.count(depth)) removeChild(depth);
+    auto object = makeObject(depth);
+    if (!object) return nullptr;
+    object->characterId = characterId;
+    object->name = name;
+    object->placedByScript = true;
+    if (characterId == 0) {
+        object->sprite = std::make_unique<SpriteInstance>(m_stage, emptyTimeline(), 0, object.get(), this);
+    } else {
+        attachCharacter(*object);
+    }
+    DisplayObject& placed = *object;
+    m_children[depth] = std::move(object);
+    m_stage.objectPlaced(placed);
+    if (placed.sprite) placed.sprite->start();
+    m_stage.touch();
+    return &placed;
+}
+
+void SpriteInstance::removeChild(int depth) {
+    auto it = m_children.find(depth);
+    if (it == m_children.end()) return;
+    m_stage.objectRemoving(*it->second);
+    // Unload handlers may have moved or removed it already.
+    it = m_children.find(depth);
+    if (it == m_children.end()) return;
+    std::unique_ptr<DisplayObject> gone = std::move(it->second);
+    m_children.erase(it);
+    gone.reset();
+    m_stage.touch();
+}
+
+bool SpriteInstance::swapDepths(int depth, int otherDepth) {
+    if (depth == otherDepth) return false;
+    auto a = m_children.find(depth);
+    if (a == m_children.end()) return false;
+    std::unique_ptr<DisplayObject> first = std::move(a->second);
+    m_children.erase(a);
+    auto b = m_children.find(otherDepth);
+    if (b != m_children.end()) {
+        std::unique_ptr<DisplayObject> second = std::move(b->second);
+        m_children.erase(b);
+        second->depth = depth;
+        // A swapped object no longer belongs to the timeline's bookkeeping of its old depth.
+        second->placedByScript = true;
+        m_children[depth] = std::move(second);
+    }
+    first->depth = otherDepth;
+    first->placedByScript = true;
+    m_children[otherDepth] = std::move(first);
+    m_stage.touch();
+    return true;
+}
+
+int SpriteInstance::highestDepth() const { return m_children.empty() ? -1 : m_children.rbegin()->first; }
 
 }  // namespace vistrel::player

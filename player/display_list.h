@@ -1,4 +1,7 @@
-// The live display list: placed objects by depth, and sprite instances playing their timelines.
+// The live display list: placed objects by depth, and sprite instances playing their timelines. Objects
+// have stable addresses while they live, so scripts can hold them; a goto rebuilds a timeline's children
+// to the target frame the way the reference player does (objects on both sides keep their identity and
+// what scripts set on them, objects created by scripts stay).
 #pragma once
 
 #include <cstdint>
@@ -8,14 +11,23 @@
 #include <string>
 #include <vector>
 
+#include <QString>
+
 #include "player/render/blend.h"
 #include "player/render/filter_types.h"
+#include "player/render/shape_paths.h"
 #include "player/swf/records.h"
+#include "player/swf/tags_action.h"
 #include "player/swf/tags_display.h"
+
+namespace vistrel::avm1 {
+class Object;
+}
 
 namespace vistrel::player {
 
 class Movie;
+class Stage;
 struct Timeline;
 class SpriteInstance;
 
@@ -26,9 +38,32 @@ struct ObjectBudget {
     int live = 0;
 };
 
+// Scripts number depths from here: the timeline's depth 1 is -16383 to a script.
+inline constexpr int kScriptDepthOffset = 16384;
+
+// The text of an edit-text field as it stands now (scripts and variables change it per instance).
+struct EditTextState {
+    QString text;           // plain text, or the markup when html is set
+    bool html = false;
+    QString variable;       // the bound variable's path, empty when none
+    std::optional<ShapePaths> paths;   // laid out on first draw after a change
+};
+
+// Outlines a script drew into a clip with the drawing methods, below the clip's children.
+struct Drawing {
+    ShapePaths paths;
+    // The open path and styles in force, as the drawing methods left them.
+    QPainterPath fillPath;
+    QPainterPath linePath;
+    bool filling = false;
+    DrawItem fillPaint;
+    std::optional<DrawItem> linePaint;
+    QPointF pen;
+};
+
 struct DisplayObject {
     explicit DisplayObject(ObjectBudget& budget) : m_budget(&budget) { ++m_budget->live; }
-    ~DisplayObject() { --m_budget->live; }
+    ~DisplayObject();
     DisplayObject(const DisplayObject&) = delete;
     DisplayObject& operator=(const DisplayObject&) = delete;
 
@@ -37,12 +72,30 @@ struct DisplayObject {
     swf::ColorTransform colorTransform;
     std::uint16_t ratio = 0;
     std::optional<std::uint16_t> clipDepth;
-    std::string name;
+    QString name;
     BlendMode blendMode = BlendMode::Normal;
     std::vector<Filter> filters;
     bool visible = true;
     bool cacheAsBitmap = false;   // drawn as its own bitmap, on whole pixels
     std::unique_ptr<SpriteInstance> sprite;   // sprites and buttons play their own timeline
+
+    // Where it sits, and what scripts know of it.
+    int depth = 0;                            // in the parent's list (timeline numbering)
+    SpriteInstance* parent = nullptr;
+    avm1::Object* script = nullptr;           // its script object, for sprites, buttons and edit texts
+    bool placedByScript = false;              // attachMovie, duplicateMovieClip, createEmptyMovieClip
+    bool transformedByScript = false;         // a script moved it: the timeline no longer does
+    int placedFrame = 0;                      // the parent's frame that placed it (0-based)
+    std::vector<swf::ClipAction> clipActions; // onClipEvent handlers
+    std::unique_ptr<EditTextState> text;      // edit texts only
+    std::unique_ptr<Drawing> drawing;         // drawing methods' output
+    // Scale and rotation as scripts last set them, kept apart from the matrix so that a script reading
+    // them back gets what it wrote (the matrix loses the sign of a scale).
+    double scriptXScale = 0, scriptYScale = 0, scriptRotation = 0;
+    bool scriptGeometry = false;
+    std::optional<QRectF> maskRect;           // setMask target bounds (unused when maskedBy is set)
+    DisplayObject* maskedBy = nullptr;        // setMask: the object that clips this one
+    DisplayObject* masking = nullptr;         // setMask: the object this one clips
 
 private:
     ObjectBudget* m_budget;
@@ -50,31 +103,63 @@ private:
 
 class SpriteInstance {
 public:
-    // `characterId` is 0 for the root. The instance shows its first frame at once.
-    SpriteInstance(const Movie& movie, const Timeline& timeline, std::uint16_t characterId, ObjectBudget& budget,
-                   const SpriteInstance* parent);
+    // `characterId` is 0 for the root; `owner` the display object that shows it (null for the root).
+    // Nothing of the timeline has run yet: the stage runs the first frame when it places the sprite.
+    SpriteInstance(Stage& stage, const Timeline& timeline, std::uint16_t characterId, DisplayObject* owner,
+                   SpriteInstance* parent);
+    ~SpriteInstance();
 
-    // One tick: children that were already there advance, then this timeline moves on one
-    // frame, looping to the first after the last. Returns whether anything may look different.
-    bool advance();
-    // Back to the state right after creation (frame 1 shown).
-    void reset();
+    Stage& stage() const { return m_stage; }
+    const Timeline& timeline() const { return m_timeline; }
+    std::uint16_t characterId() const { return m_characterId; }
+    DisplayObject* owner() const { return m_owner; }
+    SpriteInstance* parent() const { return m_parent; }
+
     int currentFrame() const { return m_frame; }   // 0-based
     int frameCount() const;
-    const std::map<int, std::unique_ptr<DisplayObject>>& children() const { return m_children; }
+    bool playing() const { return m_playing; }
+    void setPlaying(bool on) { m_playing = on; }
+    bool started() const { return m_started; }
+    // The tick in which the stage placed it: it moves on from the next tick.
+    std::uint64_t startTick() const { return m_startTick; }
+    void setStartTick(std::uint64_t tick) { m_startTick = tick; }
 
-private:
-    void runFrame(int index);
-    void place(const swf::PlaceObject& p);
-    void attachSprite(DisplayObject& object);
+    // The first frame: its placements, its scripts queued.
+    void start();
+    // One tick of this timeline (children are ticked by the stage): moves on one frame when playing,
+    // looping to the first after the last. Returns whether anything may look different.
+    bool advance();
+    // Jumps to a frame (0-based, clamped), rebuilding the children as the reference does; the target
+    // frame's scripts are queued when `runScripts` is set.
+    void gotoFrame(int frame, bool runScripts = true);
+
+    const std::map<int, std::unique_ptr<DisplayObject>>& children() const { return m_children; }
+    DisplayObject* childAt(int depth) const;
+    DisplayObject* childByName(const QString& name) const;   // first in depth order; case per version
+    // Script-made children.
+    DisplayObject* addChild(int depth, std::uint16_t characterId, const QString& name);
+    void removeChild(int depth);
+    bool swapDepths(int depth, int otherDepth);
+    int highestDepth() const;   // -1 when empty
+
     int nesting() const;
 
-    const Movie& m_movie;
+private:
+    void runFrame(int index, bool runScripts);
+    void place(const swf::PlaceObject& p, int frame);
+    void applyPlacement(DisplayObject& object, const swf::PlaceObject& p);
+    void attachCharacter(DisplayObject& object);
+    std::unique_ptr<DisplayObject> makeObject(int depth);
+
+    Stage& m_stage;
     const Timeline& m_timeline;
     std::uint16_t m_characterId;
-    ObjectBudget& m_budget;
-    const SpriteInstance* m_parent;
+    DisplayObject* m_owner;
+    SpriteInstance* m_parent;
     int m_frame = 0;
+    bool m_playing = true;
+    bool m_started = false;
+    std::uint64_t m_startTick = 0;
     std::map<int, std::unique_ptr<DisplayObject>> m_children;
 };
 

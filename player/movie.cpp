@@ -65,6 +65,9 @@ void Movie::load(std::span<const std::uint8_t> data) {
     }
     m_valid = true;
     m_header = parsed.header;
+    for (const swf::TagRecord& rec : parsed.tags)
+        if (const auto* unknown = std::get_if<swf::UnknownTag>(&rec.tag); unknown && (unknown->code == 72 || unknown->code == 82))
+            m_actionScript3 = true;   // DoABC: the movie's scripts are ActionScript 3
     m_diagnostics = std::move(parsed.diagnostics);
     m_root = buildTimeline(parsed.tags, true);
 }
@@ -86,7 +89,20 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                            timeline.frames.push_back(std::move(current));
                            current = Frame{};
                        },
-                       [&](const swf::FrameLabel& l) { current.label = l.name; },
+                       [&](const swf::FrameLabel& l) {
+                           if (current.label.empty()) current.label = l.name;
+                       },
+                       [&](const swf::DoAction& a) {
+                           if (a.actions) current.commands.emplace_back(a);
+                       },
+                       [&](const swf::DoInitAction& a) {
+                           // Each sprite's init script runs once, the first time its frame is reached.
+                           if (a.actions && m_initActions.emplace(a.spriteId, a.actions).second)
+                               current.initActions.push_back(a.spriteId);
+                       },
+                       [&](const swf::ExportAssets& e) {
+                           for (const auto& [id, name] : e.assets) m_exports.emplace_back(decodeString(name), id);
+                       },
                        [&](const swf::SetBackgroundColor& b) {
                            if (root && !m_backgroundSet) {
                                m_background = b.color;
@@ -154,7 +170,8 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
         if (end) break;
     }
     // A timeline whose placements are never shown by a ShowFrame still shows them once.
-    if (timeline.frames.empty() && !current.commands.empty()) timeline.frames.push_back(std::move(current));
+    if (timeline.frames.empty() && (!current.commands.empty() || !current.initActions.empty()))
+        timeline.frames.push_back(std::move(current));
     return timeline;
 }
 
@@ -170,6 +187,24 @@ double Movie::playbackRate() const {
     const double rate = m_header.frameRate;
     if (rate <= 0.01) return 12.0;
     return std::min(rate, 120.0);
+}
+
+swf::ActionBytes Movie::initActions(std::uint16_t spriteId) const {
+    auto it = m_initActions.find(spriteId);
+    return it == m_initActions.end() ? nullptr : it->second;
+}
+
+std::uint16_t Movie::exportedCharacter(const QString& name) const {
+    // Names compare without case, as symbol linkage names do in the reference player.
+    for (const auto& [exported, id] : m_exports)
+        if (exported.compare(name, Qt::CaseInsensitive) == 0) return id;
+    return 0;
+}
+
+QString Movie::exportName(std::uint16_t id) const {
+    for (const auto& [exported, character] : m_exports)
+        if (character == id) return exported;
+    return {};
 }
 
 const Character* Movie::character(std::uint16_t id) const {

@@ -44,6 +44,12 @@ public:
     double playbackRate() const;
 
     const Character* character(std::uint16_t id) const;
+    bool usesActionScript3() const { return m_actionScript3; }
+    // A sprite's init script (DoInitAction), null when it has none.
+    swf::ActionBytes initActions(std::uint16_t spriteId) const;
+    // The character exported under `name` (ExportAssets), 0 when none is.
+    std::uint16_t exportedCharacter(const QString& name) const;
+    QString exportName(std::uint16_t id) const;   // empty when the character is not exported
     // The nine-slice grid of a sprite or button, in its own twips, when the movie gives one.
     std::optional<QRectF> scalingGrid(std::uint16_t id) const;
     // An embedded font with outlines by name (and style, preferred but not required).
@@ -74,6 +80,9 @@ private:
     std::vector<std::uint8_t> m_jpegTables;
     std::unordered_map<std::uint16_t, Character> m_dictionary;
     std::unordered_map<std::uint16_t, QRectF> m_scalingGrids;
+    std::unordered_map<std::uint16_t, swf::ActionBytes> m_initActions;
+    std::vector<std::pair<QString, std::uint16_t>> m_exports;
+    bool m_actionScript3 = false;
 
     mutable std::unordered_map<std::uint32_t, ShapePaths> m_shapeCache;   // key: kind << 16 | id
     mutable std::unordered_map<std::uint64_t, ShapePaths> m_morphCache;

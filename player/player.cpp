@@ -7,40 +7,34 @@
 #include "player/movie.h"
 #include "player/render/shape_paths.h"
 #include "player/scaling_grid.h"
+#include "player/stage.h"
 
 namespace vistrel::player {
 
-Player::Player(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) { restart(); }
-
-Player::~Player() {
-    m_root.reset();   // children go before the budget they count against
+Player::Player(std::shared_ptr<const Movie> movie, std::function<void(const QString&)> trace)
+    : m_movie(movie), m_stage(std::make_unique<Stage>(std::move(movie))) {
+    m_stage->setTraceSink(std::move(trace));
+    m_stage->start();
 }
 
-void Player::restart() {
-    m_root.reset();
-    m_root = std::make_unique<SpriteInstance>(*m_movie, m_movie->rootTimeline(), 0, m_budget, nullptr);
-    ++m_changes;
-}
+Player::~Player() = default;
 
-int Player::frameCount() const { return m_root->frameCount(); }
+int Player::frameCount() const { return m_stage->root().frameCount(); }
 
-int Player::currentFrame() const { return m_root->currentFrame() + 1; }
+int Player::currentFrame() const { return m_stage->root().currentFrame() + 1; }
 
-void Player::nextFrame() {
-    if (m_root->advance()) ++m_changes;
-}
+void Player::nextFrame() { m_stage->tick(); }
 
-void Player::gotoFrame(int frame) {
-    frame = std::clamp(frame, 1, frameCount());
-    if (frame < currentFrame()) restart();
-    while (currentFrame() < frame) m_root->advance();
-    ++m_changes;
-}
+void Player::gotoFrame(int frame) { m_stage->gotoRootFrame(std::clamp(frame, 1, frameCount()) - 1); }
+
+std::uint64_t Player::changeCount() const { return m_stage->changeCount(); }
+
+std::vector<QString> Player::takeScriptMessages() { return m_stage->takeScriptMessages(); }
 
 void Player::render(Renderer& renderer, const QTransform& stageToDevice, RenderQuality quality,
                     std::optional<swf::Rgba> background) const {
     renderer.beginFrame(background.value_or(m_movie->background()), stageToDevice, quality);
-    renderDisplayList(*m_movie, *m_root, renderer, QTransform(), swf::ColorTransform{});
+    renderDisplayList(*m_movie, m_stage->root(), renderer, QTransform(), swf::ColorTransform{});
     renderer.endFrame();
 }
 

@@ -1,11 +1,12 @@
-// Plays a movie: the root timeline with its display list, frame stepping, and drawing a frame
-// through a Renderer. Stepping back rebuilds the display list from the first frame, so any frame
-// looks exactly as playing forward to it from the start.
+// Plays a movie: its stage (display list, scripts, clock), frame stepping, and drawing a frame through
+// a Renderer. Stepping back rebuilds the display list to the target frame as a goto in the movie does.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <QTransform>
 
@@ -15,10 +16,12 @@
 namespace vistrel::player {
 
 class Movie;
+class Stage;
 
 class Player {
 public:
-    explicit Player(std::shared_ptr<const Movie> movie);
+    // The first frame runs at once; `trace` receives what its scripts trace.
+    explicit Player(std::shared_ptr<const Movie> movie, std::function<void(const QString&)> trace = {});
     ~Player();
 
     const Movie& movie() const { return *m_movie; }
@@ -28,7 +31,10 @@ public:
     void gotoFrame(int frame);                // 1-based, clamped to the movie
     void rewind() { gotoFrame(1); }
     // Changes whenever what a frame shows may have changed.
-    std::uint64_t changeCount() const { return m_changes; }
+    std::uint64_t changeCount() const;
+    // Messages about scripts stopped by a limit, each once; empty when there is nothing new.
+    std::vector<QString> takeScriptMessages();
+    Stage& stage() { return *m_stage; }
 
     // Draws the current frame; `stageToDevice` maps stage twips to device pixels.
     // `background` replaces the movie's own background colour when given.
@@ -36,12 +42,8 @@ public:
                 std::optional<swf::Rgba> background = std::nullopt) const;
 
 private:
-    void restart();
-
     std::shared_ptr<const Movie> m_movie;
-    ObjectBudget m_budget;
-    std::unique_ptr<SpriteInstance> m_root;
-    std::uint64_t m_changes = 0;
+    std::unique_ptr<Stage> m_stage;
 };
 
 // Draws one sprite's display list (masks, layers, nested sprites) with the given transforms.

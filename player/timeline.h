@@ -1,18 +1,22 @@
-// A timeline as the display list replays it: per frame, the placements and removals in file order.
+// A timeline as the display list replays it: per frame, the placements, removals and scripts in file
+// order, the sprites whose init scripts the frame carries, and its label.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "player/swf/tags_action.h"
 #include "player/swf/tags_display.h"
 
 namespace vistrel::player {
 
-using FrameCommand = std::variant<swf::PlaceObject, swf::RemoveObject>;
+using FrameCommand = std::variant<swf::PlaceObject, swf::RemoveObject, swf::DoAction>;
 
 struct Frame {
     std::vector<FrameCommand> commands;
+    std::vector<std::uint16_t> initActions;   // sprite ids whose DoInitAction this frame carries
     std::string label;
 };
 
@@ -21,6 +25,8 @@ struct Timeline {
     int frameCount() const { return frames.empty() ? 1 : static_cast<int>(frames.size()); }
     // 0-based index of the frame with this label, or -1.
     int findLabel(const std::string& label) const;
+    // The same, comparing without case (scripts name labels that way).
+    int findLabelIgnoringCase(const std::string& label) const;
 };
 
 }  // namespace vistrel::player

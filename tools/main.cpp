@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "tools/info_command.h"
+#include "tools/trace_command.h"
 
 #if __has_include("tools/render_command.h")
 #include "tools/render_command.h"
@@ -22,7 +23,9 @@ const char *const kUsage =
     "  vistrel-tool info FILE\n"
     "      print the header facts of an SWF movie and its status-pane texts\n"
     "  vistrel-tool render [--frames N] [--quality low|medium|high|best] FILE OUT.png\n"
-    "      render the stage after N frames into a PNG image\n";
+    "      render the stage after N frames into a PNG image\n"
+    "  vistrel-tool trace [--frames N] [--input EVENTS.json] FILE\n"
+    "      play N frames headless and print every trace() line\n";
 
 int usage() {
     std::cerr << kUsage;
@@ -46,6 +49,15 @@ int runRender(int argc, char **argv) {
 #endif
 }
 
+int runTrace(int argc, char **argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    QGuiApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.remove(0, 2);
+    return vistrel::tools::traceCommand(args);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -59,5 +71,7 @@ int main(int argc, char **argv) {
     }
     if (command == "render")
         return runRender(argc, argv);
+    if (command == "trace")
+        return runTrace(argc, argv);
     return usage();
 }

@@ -129,17 +129,19 @@ TEST(DisplayList, FiltersAndBlendModesDrawThroughALayer) {
 
 class SteppingTest : public ::testing::TestWithParam<int> {};
 
-// Going to a frame directly, by stepping back to it, or after rewinding, draws exactly what
-// playing forward to it from the start draws.
+// Going to a frame directly, by stepping back to it, or after rewinding, rebuilds the root's display
+// list to what playing forward to it from the start shows (the sprites here hold still, so their own
+// frames do not matter; see the next test for those).
 TEST_P(SteppingTest, BackAndRewindMatchPlayingForward) {
     std::vector<sw::Bytes> tags{sw::rectangleShape(1, 0, 0, 10, 10, 0xff0000ff), sw::rectangleShape(2, 0, 0, 10, 10, 0x00ff00ff),
-                                sw::defineSprite(10, 2, {sw::placeObject2({.depth = 1, .characterId = 2}), sw::showFrame(),
-                                                         sw::placeObject2({.depth = 1, .move = true, .matrix = sw::MatrixSpec::translate(50, 50)}),
+                                sw::defineSprite(10, 1, {sw::placeObject2({.depth = 1, .characterId = 2,
+                                                                           .matrix = sw::MatrixSpec::translate(50, 50)}),
                                                          sw::showFrame()})};
     for (int f = 0; f < 6; ++f) {
         tags.push_back(sw::placeObject2({.depth = static_cast<std::uint16_t>(f % 3 + 1), .characterId = static_cast<std::uint16_t>(f % 2 ? 1 : 10),
                                          .matrix = sw::MatrixSpec::translate(f * 100, f * 10)}));
         if (f == 4) tags.push_back(sw::removeObject2(2));
+        if (f == 5) tags.push_back(sw::placeObject2({.depth = 1, .move = true, .matrix = sw::MatrixSpec::translate(7, 7)}));
         tags.push_back(sw::showFrame());
     }
     auto movie = load(tags, 6);
@@ -159,6 +161,32 @@ TEST_P(SteppingTest, BackAndRewindMatchPlayingForward) {
     EXPECT_EQ(drawCalls(stepped), expected[0]);
     stepped.gotoFrame(target);
     EXPECT_EQ(drawCalls(stepped), expected[static_cast<std::size_t>(target - 1)]);
+}
+
+// Going back keeps a sprite that is on both frames as it is, playing on from its own frame, as the
+// reference player does; one that was not there at the target frame is placed afresh.
+TEST(DisplayList, GoingBackKeepsSpritesOnBothSides) {
+    auto movie = load({sw::rectangleShape(1, 0, 0, 10, 10, 0xff0000ff),
+                       sw::defineSprite(10, 3, {sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame(),
+                                                sw::placeObject2({.depth = 1, .move = true, .matrix = sw::MatrixSpec::translate(100, 0)}), sw::showFrame(),
+                                                sw::placeObject2({.depth = 1, .move = true, .matrix = sw::MatrixSpec::translate(200, 0)}), sw::showFrame()}),
+                       sw::placeObject2({.depth = 1, .characterId = 10}), sw::showFrame(),
+                       sw::placeObject2({.depth = 2, .characterId = 10, .matrix = sw::MatrixSpec::translate(0, 500)}), sw::showFrame(),
+                       sw::showFrame()},
+                      3);
+    vp::Player player(movie);
+    player.nextFrame();
+    player.nextFrame();
+    ASSERT_EQ(player.currentFrame(), 3);
+    EXPECT_EQ(drawCalls(player)[1], "shape 1 at 200,0 #ff0000ff");
+    EXPECT_EQ(drawCalls(player)[2], "shape 1 at 100,500 #ff0000ff");
+    player.gotoFrame(1);
+    const auto calls = drawCalls(player);
+    ASSERT_EQ(calls.size(), 3);   // the sprite of frame 2 is gone
+    EXPECT_EQ(calls[1], "shape 1 at 200,0 #ff0000ff");   // the same instance, where it was
+    player.nextFrame();
+    EXPECT_EQ(drawCalls(player)[1], "shape 1 at 0,0 #ff0000ff");      // it plays on: loops to its frame 1
+    EXPECT_EQ(drawCalls(player)[2], "shape 1 at 0,500 #ff0000ff");    // placed afresh at its first frame
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, SteppingTest, ::testing::Range(1, 7));

@@ -1,0 +1,261 @@
+#include "player/script/clip_object.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "player/bounds.h"
+#include "player/display_list.h"
+#include "player/movie.h"
+#include "player/render/shape_paths.h"
+#include "player/stage.h"
+
+namespace vistrel::player {
+
+namespace {
+
+constexpr const char16_t* kPropertyNames[kClipPropertyCount] = {
+    u"_x", u"_y", u"_xscale", u"_yscale", u"_currentframe", u"_totalframes", u"_alpha", u"_visible",
+    u"_width", u"_height", u"_rotation", u"_target", u"_framesloaded", u"_name", u"_droptarget", u"_url",
+    u"_highquality", u"_focusrect", u"_soundbuftime", u"_quality", u"_xmouse", u"_ymouse"};
+
+double degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
+double radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
+
+// Scale and rotation as a script sees them: taken from the matrix unless a script set them.
+struct Geometry {
+    double xScale, yScale, rotation;   // percent, percent, degrees
+};
+
+Geometry geometryOf(const DisplayObject& o) {
+    if (o.scriptGeometry) return {o.scriptXScale, o.scriptYScale, o.scriptRotation};
+    const swf::Matrix& m = o.matrix;
+    const double xScale = std::hypot(m.a, m.b) * 100.0;
+    const double yScale = std::hypot(m.c, m.d) * 100.0;
+    // A mirrored matrix reads as a negative vertical scale, as the reference reports it.
+    const double det = m.a * m.d - m.b * m.c;
+    const double rotation = degrees(std::atan2(m.b, m.a));
+    return {xScale, det < 0 ? -yScale : yScale, rotation};
+}
+
+void setGeometry(DisplayObject& o, Geometry g) {
+    // Skew is kept: the y axis keeps its angle to the x axis.
+    const swf::Matrix& m = o.matrix;
+    const double skew = std::atan2(m.d, m.c) - std::atan2(m.b, m.a);
+    const double r = radians(g.rotation);
+    const double sx = g.xScale / 100.0, sy = std::abs(g.yScale) / 100.0;
+    o.matrix.a = sx * std::cos(r);
+    o.matrix.b = sx * std::sin(r);
+    const double yAngle = r + (std::isfinite(skew) && skew != 0 ? skew : std::numbers::pi / 2);
+    const double ySign = g.yScale < 0 ? -1.0 : 1.0;
+    o.matrix.c = ySign * sy * std::cos(yAngle);
+    o.matrix.d = ySign * sy * std::sin(yAngle);
+    o.scriptXScale = g.xScale;
+    o.scriptYScale = g.yScale;
+    o.scriptRotation = g.rotation;
+    o.scriptGeometry = true;
+}
+
+double normalizedRotation(double deg) {
+    deg = std::fmod(deg, 360.0);
+    if (deg > 180.0) deg -= 360.0;
+    else if (deg < -180.0) deg += 360.0;
+    return deg;
+}
+
+QRectF parentBounds(Stage& stage, const DisplayObject& o) {
+    const QRectF inner = objectBounds(stage.movie(), o);
+    if (inner.isEmpty() && inner.width() == 0 && inner.height() == 0) return {};
+    return toQTransform(o.matrix).mapRect(inner);
+}
+
+}  // namespace
+
+std::optional<ClipProperty> clipPropertyByName(const QString& name) {
+    if (name.size() < 2 || name[0] != u'_') return std::nullopt;
+    for (int i = 0; i < kClipPropertyCount; ++i)
+        if (name.compare(QStringView(kPropertyNames[i]), Qt::CaseInsensitive) == 0) return static_cast<ClipProperty>(i);
+    return std::nullopt;
+}
+
+QString dotPath(const DisplayObject& object) {
+    if (!object.parent) return QStringLiteral("_level0");
+    const DisplayObject* owner = object.parent->owner();
+    return (owner ? dotPath(*owner) : QStringLiteral("_level0")) + u'.' + object.name;
+}
+
+QString slashPath(const DisplayObject& object) {
+    if (!object.parent) return QStringLiteral("/");
+    const DisplayObject* owner = object.parent->owner();
+    const QString above = owner ? slashPath(*owner) : QStringLiteral("/");
+    return (above == u"/" ? QString() : above) + u'/' + object.name;
+}
+
+QTransform worldTransform(const DisplayObject& object) {
+    QTransform t = toQTransform(object.matrix);
+    int guard = 0;
+    for (const SpriteInstance* p = object.parent; p && p->owner() && guard < 64; p = p->owner()->parent, ++guard)
+        t = t * toQTransform(p->owner()->matrix);
+    return t;
+}
+
+avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty property) {
+    using avm1::Value;
+    switch (property) {
+    case ClipProperty::X: return Value(o.matrix.tx / 20.0);
+    case ClipProperty::Y: return Value(o.matrix.ty / 20.0);
+    case ClipProperty::XScale: return Value(geometryOf(o).xScale);
+    case ClipProperty::YScale: return Value(geometryOf(o).yScale);
+    case ClipProperty::CurrentFrame: return Value(o.sprite ? o.sprite->currentFrame() + 1 : 1);
+    case ClipProperty::TotalFrames:
+    case ClipProperty::FramesLoaded: return Value(o.sprite ? o.sprite->frameCount() : 1);
+    case ClipProperty::Alpha: return Value(o.colorTransform.aMult / 256.0 * 100.0);
+    case ClipProperty::Visible: return Value(o.visible);
+    case ClipProperty::Width: return Value(std::round(parentBounds(stage, o).width()) / 20.0);
+    case ClipProperty::Height: return Value(std::round(parentBounds(stage, o).height()) / 20.0);
+    case ClipProperty::Rotation: return Value(geometryOf(o).rotation);
+    case ClipProperty::Target: return Value(slashPath(o));
+    case ClipProperty::Name: return Value(o.name);
+    case ClipProperty::DropTarget: return Value(QString());
+    case ClipProperty::Url: return Value(QString());
+    case ClipProperty::HighQuality: return Value(1);
+    case ClipProperty::FocusRect: return Value(true);
+    case ClipProperty::SoundBufTime: return Value(5);
+    case ClipProperty::Quality: return Value(QStringLiteral("HIGH"));
+    case ClipProperty::XMouse:
+    case ClipProperty::YMouse: return Value(0);
+    }
+    return {};
+}
+
+void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, const avm1::Value& value) {
+    avm1::Vm* vm = stage.vm();
+    if (!vm) return;
+    auto number = [&]() { return vm->toNumber(value); };
+    switch (property) {
+    case ClipProperty::X:
+    case ClipProperty::Y: {
+        const double v = number();
+        if (!std::isfinite(v)) return;
+        (property == ClipProperty::X ? o.matrix.tx : o.matrix.ty) = std::round(v * 20.0);
+        o.transformedByScript = true;
+        break;
+    }
+    case ClipProperty::XScale:
+    case ClipProperty::YScale:
+    case ClipProperty::Rotation: {
+        const double v = number();
+        if (!std::isfinite(v)) return;
+        Geometry g = geometryOf(o);
+        if (property == ClipProperty::XScale) g.xScale = v;
+        else if (property == ClipProperty::YScale) g.yScale = v;
+        else g.rotation = normalizedRotation(v);
+        setGeometry(o, g);
+        o.transformedByScript = true;
+        break;
+    }
+    case ClipProperty::Alpha: {
+        const double v = number();
+        if (!std::isfinite(v)) return;
+        o.colorTransform.aMult = static_cast<std::int16_t>(std::clamp(v * 2.56, -32768.0, 32767.0));
+        o.transformedByScript = true;
+        break;
+    }
+    case ClipProperty::Visible: {
+        // Numbers and numeric strings count by their value; other values by their truth.
+        if (value.isString()) {
+            const double v = number();
+            o.visible = std::isnan(v) ? vm->toBoolean(value) : v != 0;
+        } else {
+            o.visible = vm->toBoolean(value);
+        }
+        break;
+    }
+    case ClipProperty::Width:
+    case ClipProperty::Height: {
+        const double v = number();
+        if (!std::isfinite(v) || v < 0) return;
+        const QRectF inner = objectBounds(stage.movie(), o);
+        const double size = property == ClipProperty::Width ? inner.width() : inner.height();
+        if (size <= 0) return;
+        Geometry g = geometryOf(o);
+        const double scale = v * 20.0 / size * 100.0;
+        if (property == ClipProperty::Width) g.xScale = scale;
+        else g.yScale = g.yScale < 0 ? -scale : scale;
+        // Rotated objects: the reference scales along the object's own axes as well.
+        setGeometry(o, g);
+        o.transformedByScript = true;
+        break;
+    }
+    case ClipProperty::Name: o.name = vm->toString(value); break;
+    case ClipProperty::CurrentFrame:
+    case ClipProperty::TotalFrames:
+    case ClipProperty::Target:
+    case ClipProperty::FramesLoaded:
+    case ClipProperty::DropTarget:
+    case ClipProperty::Url:
+    case ClipProperty::XMouse:
+    case ClipProperty::YMouse: return;   // read-only
+    case ClipProperty::HighQuality:
+    case ClipProperty::FocusRect:
+    case ClipProperty::SoundBufTime:
+    case ClipProperty::Quality: return;   // the viewer's own settings rule these
+    }
+    stage.touch();
+}
+
+bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out) {
+    DisplayObject* o = display();
+    if (!o || name.isEmpty()) return false;
+    if (name[0] == u'_') {
+        if (const auto p = clipPropertyByName(name)) {
+            out = getClipProperty(m_stage, *o, *p);
+            return true;
+        }
+        if (name.compare(u"_parent", Qt::CaseInsensitive) == 0) {
+            DisplayObject* owner = o->parent ? o->parent->owner() : nullptr;
+            out = owner ? avm1::Value(m_stage.scriptObject(*owner)) : avm1::Value();
+            return true;
+        }
+        if (name.compare(u"_root", Qt::CaseInsensitive) == 0) {
+            out = avm1::Value(m_stage.scriptObject(m_stage.rootObject()));
+            return true;
+        }
+        if (name.compare(u"_global", Qt::CaseInsensitive) == 0 && vm.swfVersion() >= 6) {
+            out = avm1::Value(vm.global());
+            return true;
+        }
+    }
+    // Stored properties win over children of the same name.
+    if (findOwn(name)) return false;
+    if (o->sprite) {
+        if (DisplayObject* child = o->sprite->childByName(name)) {
+            if (avm1::Object* script = m_stage.scriptObject(*child)) {
+                out = avm1::Value(script);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool ClipObject::setSpecial(avm1::Vm&, const QString& name, const avm1::Value& value) {
+    DisplayObject* o = display();
+    if (!o || name.isEmpty() || name[0] != u'_') return false;
+    if (const auto p = clipPropertyByName(name)) {
+        setClipProperty(m_stage, *o, *p, value);
+        return true;
+    }
+    return false;
+}
+
+DisplayObject* displayOf(const avm1::Value& v) {
+    avm1::Object* o = v.object();
+    return o ? o->display() : nullptr;
+}
+
+SpriteInstance* spriteOf(const avm1::Value& v) {
+    DisplayObject* d = displayOf(v);
+    return d ? d->sprite.get() : nullptr;
+}
+
+}  // namespace vistrel::player

@@ -1,0 +1,54 @@
+// The script side of a display object: a MovieClip, TextField or Button object whose display
+// properties (_x, _alpha, _currentframe...) read and write the display object, and whose children are
+// found by instance name.
+#pragma once
+
+#include <optional>
+
+#include <QString>
+#include <QTransform>
+
+#include "player/avm1/object.h"
+#include "player/avm1/vm.h"
+
+namespace vistrel::player {
+
+struct DisplayObject;
+class SpriteInstance;
+class Stage;
+
+// Display properties in the order GetProperty / SetProperty number them.
+enum class ClipProperty : int {
+    X = 0, Y, XScale, YScale, CurrentFrame, TotalFrames, Alpha, Visible, Width, Height, Rotation, Target,
+    FramesLoaded, Name, DropTarget, Url, HighQuality, FocusRect, SoundBufTime, Quality, XMouse, YMouse
+};
+inline constexpr int kClipPropertyCount = 22;
+// The property a name like "_x" or "_XSCALE" means (names of display properties ignore case).
+std::optional<ClipProperty> clipPropertyByName(const QString& name);
+
+avm1::Value getClipProperty(Stage& stage, DisplayObject& object, ClipProperty property);
+void setClipProperty(Stage& stage, DisplayObject& object, ClipProperty property, const avm1::Value& value);
+
+class ClipObject : public avm1::Object {
+public:
+    ClipObject(Stage& stage, avm1::ObjectClass cls) : avm1::Object(cls), m_stage(stage) {}
+
+    bool getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out) override;
+    bool setSpecial(avm1::Vm& vm, const QString& name, const avm1::Value& value) override;
+
+private:
+    Stage& m_stage;
+};
+
+// The clip a script object stands for, or null (not a clip, or removed).
+DisplayObject* displayOf(const avm1::Value& v);
+SpriteInstance* spriteOf(const avm1::Value& v);
+
+// Paths: "_level0.a.b" (as String(clip) gives it) and "/a/b" (as _target gives it).
+QString dotPath(const DisplayObject& object);
+QString slashPath(const DisplayObject& object);
+
+// The world transform of a display object's parent space, and of the object itself, in twips.
+QTransform worldTransform(const DisplayObject& object);
+
+}  // namespace vistrel::player

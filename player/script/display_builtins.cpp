@@ -1,0 +1,281 @@
+#include "player/script/display_builtins.h"
+
+#include <cmath>
+
+#include "player/avm1/vm.h"
+#include "player/bounds.h"
+#include "player/display_list.h"
+#include "player/movie.h"
+#include "player/render/shape_paths.h"
+#include "player/script/clip_object.h"
+#include "player/script/script_host.h"
+#include "player/stage.h"
+
+namespace vistrel::player {
+
+using avm1::Value;
+using Args = std::span<const Value>;
+
+namespace {
+
+Value arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value(); }
+
+ScriptHost& hostOf(avm1::Vm& vm) { return static_cast<ScriptHost&>(*vm.host()); }
+
+// Timeline methods: play, stop, gotoAndPlay...
+void installTimelineMethods(Stage& stage, avm1::Object* proto) {
+    avm1::Vm& vm = *stage.vm();
+    vm.defineMethod(proto, QStringLiteral("play"), [](avm1::Vm& vm, const Value& self, Args) {
+        vm.host()->play(self.object());
+        return Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("stop"), [](avm1::Vm& vm, const Value& self, Args) {
+        vm.host()->stop(self.object());
+        return Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("nextFrame"), [](avm1::Vm& vm, const Value& self, Args) {
+        vm.host()->nextFrame(self.object());
+        return Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("prevFrame"), [](avm1::Vm& vm, const Value& self, Args) {
+        vm.host()->prevFrame(self.object());
+        return Value();
+    });
+    auto gotoMethod = [](bool play) {
+        return [play](avm1::Vm& vm, const Value& self, Args args) {
+            SpriteInstance* sprite = spriteOf(self);
+            if (!sprite) return Value();
+            const int frame = hostOf(vm).frameFromValue(*sprite, arg(args, 0));
+            if (frame < 0) return Value();
+            vm.host()->gotoFrame(self.object(), frame, play);
+            return Value();
+        };
+    };
+    vm.defineMethod(proto, QStringLiteral("gotoAndPlay"), gotoMethod(true));
+    vm.defineMethod(proto, QStringLiteral("gotoAndStop"), gotoMethod(false));
+}
+
+// Making and removing clips: attachMovie, createEmptyMovieClip, duplicateMovieClip, removeMovieClip...
+void installChildMethods(Stage& stage, avm1::Object* proto) {
+    avm1::Vm& vm = *stage.vm();
+    Stage* s = &stage;
+    vm.defineMethod(proto, QStringLiteral("attachMovie"), [s](avm1::Vm& vm, const Value& self, Args args) {
+        SpriteInstance* sprite = spriteOf(self);
+        if (!sprite || args.size() < 3) return Value();
+        const std::uint16_t id = s->movie().exportedCharacter(vm.toString(args[0]));
+        if (!id) return Value();
+        const double depth = vm.toNumber(args[2]);
+        if (!std::isfinite(depth)) return Value();
+        DisplayObject* child = sprite->addChild(static_cast<int>(depth) + kScriptDepthOffset, id, vm.toString(args[1]));
+        if (!child) return Value();
+        avm1::Object* script = s->scriptObject(*child);
+        // An init object's properties are copied onto the new clip.
+        if (avm1::Object* init = arg(args, 3).object(); init && script)
+            init->forEachOwn([&](const QString& name, const avm1::Property& p) { vm.setMember(Value(script), name, p.value); });
+        return Value(script);
+    });
+    vm.defineMethod(proto, QStringLiteral("createEmptyMovieClip"), [s](avm1::Vm& vm, const Value& self, Args args) {
+        SpriteInstance* sprite = spriteOf(self);
+        if (!sprite || args.size() < 2) return Value();
+        const double depth = vm.toNumber(args[1]);
+        if (!std::isfinite(depth)) return Value();
+        DisplayObject* child = sprite->addChild(static_cast<int>(depth) + kScriptDepthOffset, 0, vm.toString(args[0]));
+        return child ? Value(s->scriptObject(*child)) : Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("duplicateMovieClip"), [s](avm1::Vm& vm, const Value& self, Args args) {
+        DisplayObject* o = displayOf(self);
+        if (!o || args.size() < 2) return Value();
+        const double depth = vm.toNumber(args[1]);
+        if (!std::isfinite(depth)) return Value();
+        DisplayObject* copy = hostOf(vm).duplicate(*o, vm.toString(args[0]), static_cast<int>(depth));
+        if (!copy) return Value();
+        avm1::Object* script = s->scriptObject(*copy);
+        if (avm1::Object* init = arg(args, 2).object(); init && script)
+            init->forEachOwn([&](const QString& name, const avm1::Property& p) { vm.setMember(Value(script), name, p.value); });
+        return Value(script);
+    });
+    vm.defineMethod(proto, QStringLiteral("removeMovieClip"), [](avm1::Vm& vm, const Value& self, Args) {
+        if (DisplayObject* o = displayOf(self)) hostOf(vm).remove(*o);
+        return Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("getDepth"), [](avm1::Vm&, const Value& self, Args) {
+        DisplayObject* o = displayOf(self);
+        return o ? Value(o->depth - kScriptDepthOffset) : Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("getNextHighestDepth"), [](avm1::Vm&, const Value& self, Args) {
+        SpriteInstance* sprite = spriteOf(self);
+        if (!sprite) return Value();
+        return Value(std::max(0, sprite->highestDepth() + 1 - kScriptDepthOffset));
+    });
+    vm.defineMethod(proto, QStringLiteral("getInstanceAtDepth"), [s](avm1::Vm& vm, const Value& self, Args args) {
+        SpriteInstance* sprite = spriteOf(self);
+        if (!sprite || args.empty()) return Value();
+        const double depth = vm.toNumber(args[0]);
+        if (!std::isfinite(depth)) return Value();
+        DisplayObject* child = sprite->childAt(static_cast<int>(depth) + kScriptDepthOffset);
+        if (!child) return Value();
+        avm1::Object* script = s->scriptObject(*child);
+        return script ? Value(script) : Value(s->scriptObject(*sprite->owner()));
+    });
+    vm.defineMethod(proto, QStringLiteral("swapDepths"), [](avm1::Vm& vm, const Value& self, Args args) {
+        DisplayObject* o = displayOf(self);
+        if (!o || !o->parent || args.empty()) return Value();
+        int target;
+        if (DisplayObject* other = displayOf(args[0])) {
+            if (other->parent != o->parent) return Value();
+            target = other->depth;
+        } else {
+            const double depth = vm.toNumber(args[0]);
+            if (!std::isfinite(depth)) return Value();
+            target = static_cast<int>(depth) + kScriptDepthOffset;
+        }
+        o->parent->swapDepths(o->depth, target);
+        return Value();
+    });
+}
+
+// Geometry: getBounds, localToGlobal, hitTest...
+void installGeometryMethods(Stage& stage, avm1::Object* proto) {
+    avm1::Vm& vm = *stage.vm();
+    Stage* s = &stage;
+    auto boundsMethod = [s](avm1::Vm& vm, const Value& self, Args args) {
+        DisplayObject* o = displayOf(self);
+        if (!o) return Value();
+        QRectF r = objectBounds(s->movie(), *o);
+        QTransform toTarget;
+        DisplayObject* target = args.empty() ? o : displayOf(args[0]);
+        if (target && target != o) toTarget = worldTransform(*o) * worldTransform(*target).inverted();
+        if (!target) return Value();
+        avm1::Object* out = vm.makeObject();
+        if (r.isNull()) {
+            // The reference reports an empty clip with the largest possible rectangle, inverted.
+            out->setOwn(QStringLiteral("xMin"), Value(6710886.35));
+            out->setOwn(QStringLiteral("xMax"), Value(6710886.35));
+            out->setOwn(QStringLiteral("yMin"), Value(6710886.35));
+            out->setOwn(QStringLiteral("yMax"), Value(6710886.35));
+            return Value(out);
+        }
+        r = toTarget.mapRect(r);
+        out->setOwn(QStringLiteral("xMin"), Value(r.left() / 20.0));
+        out->setOwn(QStringLiteral("xMax"), Value(r.right() / 20.0));
+        out->setOwn(QStringLiteral("yMin"), Value(r.top() / 20.0));
+        out->setOwn(QStringLiteral("yMax"), Value(r.bottom() / 20.0));
+        return Value(out);
+    };
+    vm.defineMethod(proto, QStringLiteral("getBounds"), boundsMethod);
+    vm.defineMethod(proto, QStringLiteral("getRect"), boundsMethod);
+    auto pointMethod = [](bool toGlobal) {
+        return [toGlobal](avm1::Vm& vm, const Value& self, Args args) {
+            DisplayObject* o = displayOf(self);
+            avm1::Object* point = arg(args, 0).object();
+            if (!o || !point) return Value();
+            const double x = vm.toNumber(vm.getMember(Value(point), QStringLiteral("x")));
+            const double y = vm.toNumber(vm.getMember(Value(point), QStringLiteral("y")));
+            QTransform t = worldTransform(*o);
+            if (!toGlobal) t = t.inverted();
+            const QPointF p = t.map(QPointF(x * 20.0, y * 20.0));
+            vm.setMember(Value(point), QStringLiteral("x"), Value(p.x() / 20.0));
+            vm.setMember(Value(point), QStringLiteral("y"), Value(p.y() / 20.0));
+            return Value();
+        };
+    };
+    vm.defineMethod(proto, QStringLiteral("localToGlobal"), pointMethod(true));
+    vm.defineMethod(proto, QStringLiteral("globalToLocal"), pointMethod(false));
+    vm.defineMethod(proto, QStringLiteral("hitTest"), [s](avm1::Vm& vm, const Value& self, Args args) {
+        DisplayObject* o = displayOf(self);
+        if (!o) return Value(false);
+        const QRectF mine = worldTransform(*o).mapRect(objectBounds(s->movie(), *o));
+        if (args.size() >= 2) {
+            const double x = vm.toNumber(args[0]) * 20.0, y = vm.toNumber(args[1]) * 20.0;
+            return Value(mine.contains(QPointF(x, y)));
+        }
+        DisplayObject* other = displayOf(arg(args, 0));
+        if (!other) return Value(false);
+        const QRectF theirs = worldTransform(*other).mapRect(objectBounds(s->movie(), *other));
+        return Value(mine.intersects(theirs));
+    });
+    vm.defineMethod(proto, QStringLiteral("getBytesLoaded"), [s](avm1::Vm&, const Value&, Args) {
+        return Value(static_cast<double>(s->movie().header().declaredLength));
+    });
+    vm.defineMethod(proto, QStringLiteral("getBytesTotal"), [s](avm1::Vm&, const Value&, Args) {
+        return Value(static_cast<double>(s->movie().header().declaredLength));
+    });
+    vm.defineMethod(proto, QStringLiteral("getSWFVersion"), [s](avm1::Vm&, const Value&, Args) {
+        return Value(s->movie().header().version);
+    });
+    vm.defineMethod(proto, QStringLiteral("startDrag"), [](avm1::Vm& vm, const Value& self, Args args) {
+        vm.host()->startDrag(self.object(), vm.toBoolean(arg(args, 0)), std::nullopt);
+        return Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("stopDrag"), [](avm1::Vm& vm, const Value&, Args) {
+        vm.host()->stopDrag();
+        return Value();
+    });
+}
+
+// setInterval, setTimeout and their clearing functions.
+void installTimers(Stage& stage) {
+    avm1::Vm& vm = *stage.vm();
+    Stage* s = &stage;
+    auto add = [s](bool repeat) {
+        return [s, repeat](avm1::Vm& vm, const Value&, Args args) {
+            if (args.empty()) return Value();
+            Stage::Timer t;
+            std::size_t next;
+            if (args[0].isObject() && args[0].asObject()->isCallable()) {
+                t.function = args[0];
+                next = 1;
+            } else {
+                // setInterval(object, "method", interval, ...)
+                if (args.size() < 3 || !args[0].isObject()) return Value();
+                t.thisObject = args[0];
+                t.method = vm.toString(args[1]);
+                next = 2;
+            }
+            if (next >= args.size()) return Value();
+            const double interval = vm.toNumber(args[next]);
+            t.intervalMs = std::isfinite(interval) ? std::max(interval, 0.0) : 0.0;
+            t.args.assign(args.begin() + static_cast<std::ptrdiff_t>(next + 1), args.end());
+            t.repeat = repeat;
+            return Value(s->addTimer(std::move(t)));
+        };
+    };
+    auto clear = [s](avm1::Vm& vm, const Value&, Args args) {
+        if (!args.empty()) s->removeTimer(static_cast<int>(vm.toNumber(args[0])));
+        return Value();
+    };
+    avm1::Object* global = vm.global();
+    vm.defineMethod(global, QStringLiteral("setInterval"), add(true));
+    vm.defineMethod(global, QStringLiteral("setTimeout"), add(false), avm1::propflag::kVersion8);
+    vm.defineMethod(global, QStringLiteral("clearInterval"), clear);
+    vm.defineMethod(global, QStringLiteral("clearTimeout"), clear, avm1::propflag::kVersion8);
+}
+
+}  // namespace
+
+void installDisplayBuiltins(Stage& stage) {
+    avm1::Vm& vm = *stage.vm();
+    avm1::Object* global = vm.global();
+
+    avm1::Object* clipProto = vm.makeObject();
+    avm1::Object* movieClip = vm.makeClass(QStringLiteral("MovieClip"), [](avm1::Vm&, const Value&, Args) { return Value(); }, clipProto);
+    vm.protos().movieClip = clipProto;
+    global->define(QStringLiteral("MovieClip"), Value(movieClip), avm1::propflag::kDontEnum);
+    installTimelineMethods(stage, clipProto);
+    installChildMethods(stage, clipProto);
+    installGeometryMethods(stage, clipProto);
+
+    avm1::Object* buttonProto = vm.makeObject();
+    avm1::Object* button = vm.makeClass(QStringLiteral("Button"), [](avm1::Vm&, const Value&, Args) { return Value(); }, buttonProto);
+    vm.protos().button = buttonProto;
+    global->define(QStringLiteral("Button"), Value(button), avm1::propflag::kDontEnum);
+
+    avm1::Object* textProto = vm.makeObject();
+    avm1::Object* textField = vm.makeClass(QStringLiteral("TextField"), [](avm1::Vm&, const Value&, Args) { return Value(); }, textProto);
+    vm.protos().textField = textProto;
+    global->define(QStringLiteral("TextField"), Value(textField), avm1::propflag::kDontEnum);
+
+    installTimers(stage);
+}
+
+}  // namespace vistrel::player

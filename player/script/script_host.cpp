@@ -1,0 +1,231 @@
+#include "player/script/script_host.h"
+
+#include <cmath>
+
+#include "player/display_list.h"
+#include "player/movie.h"
+#include "player/script/clip_object.h"
+#include "player/stage.h"
+#include "player/timeline.h"
+
+namespace vistrel::player {
+
+namespace {
+
+std::string encodeLabel(const Stage& stage, const QString& label) {
+    const QByteArray bytes = stage.movie().header().version >= 6 ? label.toUtf8() : label.toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+}  // namespace
+
+void ScriptHost::gotoFrame(avm1::Object* clip, int frame, bool play) {
+    SpriteInstance* sprite = spriteOf(avm1::Value(clip));
+    if (!sprite) return;
+    sprite->gotoFrame(frame, true);
+    sprite->setPlaying(play);
+}
+
+bool ScriptHost::gotoLabel(avm1::Object* clip, const QString& label, bool play) {
+    SpriteInstance* sprite = spriteOf(avm1::Value(clip));
+    if (!sprite) return false;
+    const int frame = sprite->timeline().findLabelIgnoringCase(encodeLabel(m_stage, label));
+    if (frame < 0) return false;
+    sprite->gotoFrame(frame, true);
+    sprite->setPlaying(play);
+    return true;
+}
+
+void ScriptHost::play(avm1::Object* clip) {
+    if (SpriteInstance* sprite = spriteOf(avm1::Value(clip))) sprite->setPlaying(true);
+}
+
+void ScriptHost::stop(avm1::Object* clip) {
+    if (SpriteInstance* sprite = spriteOf(avm1::Value(clip))) sprite->setPlaying(false);
+}
+
+void ScriptHost::nextFrame(avm1::Object* clip) {
+    SpriteInstance* sprite = spriteOf(avm1::Value(clip));
+    if (!sprite) return;
+    if (sprite->currentFrame() + 1 < sprite->frameCount()) sprite->gotoFrame(sprite->currentFrame() + 1, true);
+    sprite->setPlaying(false);
+}
+
+void ScriptHost::prevFrame(avm1::Object* clip) {
+    SpriteInstance* sprite = spriteOf(avm1::Value(clip));
+    if (!sprite) return;
+    if (sprite->currentFrame() > 0) sprite->gotoFrame(sprite->currentFrame() - 1, true);
+    sprite->setPlaying(false);
+}
+
+int ScriptHost::currentFrame(avm1::Object* clip) {
+    SpriteInstance* sprite = spriteOf(avm1::Value(clip));
+    return sprite ? sprite->currentFrame() : 0;
+}
+
+int ScriptHost::framesLoaded(avm1::Object* clip) { return totalFrames(clip); }
+
+int ScriptHost::totalFrames(avm1::Object* clip) {
+    SpriteInstance* sprite = spriteOf(avm1::Value(clip));
+    return sprite ? sprite->frameCount() : 0;
+}
+
+int ScriptHost::frameOfLabel(avm1::Object* clip, const QString& label) {
+    SpriteInstance* sprite = spriteOf(avm1::Value(clip));
+    return sprite ? sprite->timeline().findLabelIgnoringCase(encodeLabel(m_stage, label)) : -1;
+}
+
+int ScriptHost::frameFromValue(SpriteInstance& sprite, const avm1::Value& frame) {
+    avm1::Vm& vm = *m_stage.vm();
+    if (frame.isString()) {
+        const QString text = frame.asString();
+        bool numeric = false;
+        const double n = text.trimmed().toDouble(&numeric);
+        if (numeric) return static_cast<int>(std::floor(n)) - 1;
+        return sprite.timeline().findLabelIgnoringCase(encodeLabel(m_stage, text));
+    }
+    const double n = vm.toNumber(frame);
+    if (!std::isfinite(n)) return -1;
+    return static_cast<int>(std::clamp(std::floor(n), -1.0, 1e6)) - 1;
+}
+
+avm1::Value ScriptHost::getProperty(avm1::Object* clip, int index) {
+    DisplayObject* o = displayOf(avm1::Value(clip));
+    if (!o || index < 0 || index >= kClipPropertyCount) return {};
+    return getClipProperty(m_stage, *o, static_cast<ClipProperty>(index));
+}
+
+void ScriptHost::setProperty(avm1::Object* clip, int index, const avm1::Value& value) {
+    DisplayObject* o = displayOf(avm1::Value(clip));
+    if (!o || index < 0 || index >= kClipPropertyCount) return;
+    setClipProperty(m_stage, *o, static_cast<ClipProperty>(index), value);
+}
+
+DisplayObject* ScriptHost::duplicate(DisplayObject& source, const QString& name, int depth) {
+    SpriteInstance* parent = source.parent;
+    if (!parent || !source.sprite) return nullptr;
+    const int internal = depth + kScriptDepthOffset;
+    // The source itself may sit at that depth: it is replaced, as the reference does.
+    const swf::Matrix matrix = source.matrix;
+    const swf::ColorTransform cx = source.colorTransform;
+    const std::vector<swf::ClipAction> actions = source.clipActions;
+    const std::uint16_t character = source.characterId;
+    const bool visible = source.visible;
+    auto copyOf = [&](DisplayObject& copy) {
+        copy.matrix = matrix;
+        copy.colorTransform = cx;
+        copy.visible = visible;
+        copy.clipActions = actions;
+    };
+    DisplayObject* copy = nullptr;
+    if (character == 0 || !m_stage.movie().character(character)) {
+        copy = parent->addChild(internal, 0, name);
+    } else {
+        copy = parent->addChild(internal, character, name);
+    }
+    if (!copy) return nullptr;
+    copyOf(*copy);
+    if (source.drawing) copy->drawing = std::make_unique<Drawing>(*source.drawing);
+    // Its clip events were queued by addChild before the actions were copied: queue them now.
+    if (!actions.empty()) {
+        for (const swf::ClipAction& a : actions)
+            if (a.events & (swf::clipevent::kInitialize | swf::clipevent::kConstruct))
+                m_stage.queueActions(*copy, a.actions);
+        m_stage.queueClipEvent(*copy, swf::clipevent::kLoad);
+    }
+    return copy;
+}
+
+void ScriptHost::duplicateClip(avm1::Object* clip, const QString& name, int depth) {
+    if (DisplayObject* o = displayOf(avm1::Value(clip))) duplicate(*o, name, depth);
+}
+
+bool ScriptHost::remove(DisplayObject& object) {
+    if (!object.parent) return false;
+    // Only what sits in the scripts' range of depths can be removed by a script.
+    const int scriptDepth = object.depth - kScriptDepthOffset;
+    if (scriptDepth < 0 || scriptDepth >= 2130690045) return false;
+    object.parent->removeChild(object.depth);
+    return true;
+}
+
+void ScriptHost::removeClip(avm1::Object* clip) {
+    if (DisplayObject* o = displayOf(avm1::Value(clip))) remove(*o);
+}
+
+void ScriptHost::startDrag(avm1::Object* clip, bool, std::optional<QRectF>) { m_dragged = clip; }
+
+void ScriptHost::stopDrag() { m_dragged = nullptr; }
+
+avm1::Object* ScriptHost::level(int n) {
+    if (n == 0) return m_stage.scriptObject(m_stage.rootObject());
+    return nullptr;
+}
+
+avm1::Object* ScriptHost::resolveTarget(avm1::Object* base, const QString& path) {
+    DisplayObject* current = displayOf(avm1::Value(base));
+    if (path.isEmpty()) return base;
+    avm1::Vm& vm = *m_stage.vm();
+    const bool ignoreCase = vm.swfVersion() < 7;
+    auto eq = [&](QStringView a, QStringView b) {
+        return a.compare(b, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+    };
+    QStringView rest(path);
+    if (rest.startsWith(u'/')) {
+        current = &m_stage.rootObject();
+        rest = rest.mid(1);
+    }
+    // Segments split on '/' or '.', with ".." meaning the parent in slash paths.
+    while (!rest.isEmpty()) {
+        qsizetype cut = 0;
+        if (rest.startsWith(u"..")) {
+            cut = 2;
+        } else {
+            while (cut < rest.size() && rest[cut] != u'/' && rest[cut] != u'.') ++cut;
+        }
+        const QStringView segment = rest.first(cut);
+        rest = rest.mid(cut);
+        if (!rest.isEmpty() && (rest[0] == u'/' || rest[0] == u'.')) rest = rest.mid(1);
+        if (segment.isEmpty()) continue;
+        if (segment == u".." || eq(segment, u"_parent")) {
+            if (!current || !current->parent) return nullptr;
+            current = current->parent->owner();
+            continue;
+        }
+        if (eq(segment, u"_root") || eq(segment, u"_level0")) {
+            current = &m_stage.rootObject();
+            continue;
+        }
+        if (segment.startsWith(u"_level", Qt::CaseInsensitive)) {
+            return nullptr;   // no other levels are loaded
+        }
+        if (eq(segment, u"this")) continue;
+        if (!current || !current->sprite) return nullptr;
+        DisplayObject* child = current->sprite->childByName(segment.toString());
+        if (!child) return nullptr;
+        current = child;
+    }
+    return current ? m_stage.scriptObject(*current) : nullptr;
+}
+
+QString ScriptHost::targetPath(avm1::Object* clip) {
+    DisplayObject* o = displayOf(avm1::Value(clip));
+    return o ? dotPath(*o) : QString();
+}
+
+void ScriptHost::getUrl(avm1::Object*, const QString&, const QString&, int, bool, bool) {
+    // Loading movies and variables, and opening addresses, come with their own rules; nothing yet.
+}
+
+void ScriptHost::callFrame(avm1::Object* clip, int frame) {
+    SpriteInstance* sprite = spriteOf(avm1::Value(clip));
+    if (!sprite || frame < 0 || frame >= static_cast<int>(sprite->timeline().frames.size())) return;
+    for (const FrameCommand& command : sprite->timeline().frames[static_cast<std::size_t>(frame)].commands)
+        if (const auto* a = std::get_if<swf::DoAction>(&command)) m_stage.vm()->runActions(a->actions, clip);
+}
+
+void ScriptHost::trace(const QString& line) { m_stage.trace(line); }
+
+double ScriptHost::timerMs() { return m_stage.timerMs(); }
+
+}  // namespace vistrel::player

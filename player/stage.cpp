@@ -1,0 +1,283 @@
+#include "player/stage.h"
+
+#include <QElapsedTimer>
+
+#include "player/avm1/builtins.h"
+#include "player/avm1/vm.h"
+#include "player/movie.h"
+#include "player/script/clip_object.h"
+#include "player/script/display_builtins.h"
+#include "player/script/script_host.h"
+#include "player/timeline.h"
+
+namespace vistrel::player {
+
+namespace {
+
+// Queued scripts one tick may run; a frame script that keeps queueing itself stops here.
+constexpr std::size_t kMaxQueuedPerTick = 200000;
+// Collect garbage every this many ticks, or sooner after heavy allocation.
+constexpr std::uint64_t kCollectEveryTicks = 30;
+constexpr std::size_t kCollectAfterAllocations = 200000;
+
+// Events and the methods that answer them, in the clip-event bit order.
+const char16_t* eventMethod(std::uint32_t event) {
+    switch (event) {
+    case swf::clipevent::kLoad: return u"onLoad";
+    case swf::clipevent::kEnterFrame: return u"onEnterFrame";
+    case swf::clipevent::kUnload: return u"onUnload";
+    case swf::clipevent::kData: return u"onData";
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
+    m_root = std::make_unique<DisplayObject>(m_budget);
+    m_root->sprite = std::make_unique<SpriteInstance>(*this, m_movie->rootTimeline(), 0, m_root.get(), nullptr);
+    if (m_movie->isValid() && !m_movie->usesActionScript3()) {
+        m_host = std::make_unique<ScriptHost>(*this);
+        m_vm = std::make_unique<avm1::Vm>(m_movie->header().version, m_host.get());
+        installDisplayBuiltins(*this);
+    }
+}
+
+Stage::~Stage() {
+    // The display list goes first: its objects detach from their script objects, which the heap owns.
+    m_root.reset();
+}
+
+double Stage::framePeriodMs() const { return 1000.0 / m_movie->playbackRate(); }
+
+void Stage::start() {
+    if (root().started()) return;
+    objectPlaced(*m_root);
+    root().start();
+    runQueue();
+    ++m_changes;
+}
+
+void Stage::tick() {
+    if (!root().started()) {
+        start();
+        return;
+    }
+    m_timerMs += framePeriodMs();
+    ++m_ticks;
+    advanceAll(root());
+    runQueue();
+    runTimers();
+    collectGarbage();
+}
+
+void Stage::advanceAll(SpriteInstance& sprite) {
+    DisplayObject* owner = sprite.owner();
+    // Clips placed during this tick got their first frame already; they wait for the next one.
+    if (owner && scriptsEnabled()) queueClipEvent(*owner, swf::clipevent::kEnterFrame);
+    if (sprite.advance()) ++m_changes;
+    std::vector<SpriteInstance*> children;
+    for (const auto& [depth, child] : sprite.children())
+        if (child->sprite && child->sprite->started() && child->sprite->startTick() <= m_ticks)
+            children.push_back(child->sprite.get());
+    for (SpriteInstance* child : children) advanceAll(*child);
+}
+
+void Stage::gotoRootFrame(int frame) {
+    root().gotoFrame(frame, true);
+    runQueue();
+    ++m_changes;
+}
+
+avm1::Object* Stage::scriptObject(DisplayObject& object) {
+    if (object.script) return object.script;
+    if (!m_vm) return nullptr;
+    avm1::ObjectClass cls;
+    avm1::Object* proto = nullptr;
+    const Character* c = object.characterId ? m_movie->character(object.characterId) : nullptr;
+    if (!c || std::holds_alternative<SpriteCharacter>(*c)) {
+        if (!object.sprite) return nullptr;
+        cls = avm1::ObjectClass::MovieClip;
+        proto = m_vm->protos().movieClip;
+    } else if (std::holds_alternative<ButtonCharacter>(*c)) {
+        cls = avm1::ObjectClass::Button;
+        proto = m_vm->protos().button;
+    } else if (std::holds_alternative<swf::DefineEditText>(*c)) {
+        cls = avm1::ObjectClass::TextField;
+        proto = m_vm->protos().textField;
+    } else {
+        return nullptr;   // shapes, texts and bitmaps are not reachable from scripts
+    }
+    auto* script = m_vm->heap().make<ClipObject>(*this, cls);
+    script->setProto(proto ? proto : m_vm->protos().object);
+    script->setDisplay(&object);
+    object.script = script;
+    return script;
+}
+
+void Stage::objectPlaced(DisplayObject& object) {
+    if (!m_vm) return;
+    avm1::Object* script = scriptObject(object);
+    if (!script) return;
+    if (object.sprite) object.sprite->setStartTick(m_ticks + 1);
+    // A symbol registered with Object.registerClass becomes an instance of that class.
+    if (object.characterId) {
+        if (avm1::Object* ctor = registeredClassFor(object.characterId)) {
+            const avm1::Value prototype = m_vm->getMember(avm1::Value(ctor), QStringLiteral("prototype"));
+            script->setProto(prototype.object());
+            m_queue.push_back(QueuedScript{script, nullptr, QString(), avm1::Value(ctor), false});
+        }
+    }
+    // Initialize/construct handlers run before the clip's first frame; load after it.
+    for (const swf::ClipAction& action : object.clipActions)
+        if (action.events & (swf::clipevent::kInitialize | swf::clipevent::kConstruct))
+            m_queue.push_back(QueuedScript{script, action.actions, QString(), avm1::Value(), false});
+    queueClipEvent(object, swf::clipevent::kLoad);
+}
+
+void Stage::objectRemoving(DisplayObject& object) {
+    if (!m_vm || !object.script) return;
+    bool any = false;
+    for (const swf::ClipAction& action : object.clipActions) any = any || (action.events & swf::clipevent::kUnload);
+    if (any || m_vm->hasProperty(object.script, QStringLiteral("onUnload")))
+        queueClipEvent(object, swf::clipevent::kUnload, true);
+}
+
+void Stage::queueClipEvent(DisplayObject& object, std::uint32_t event, bool evenIfRemoved) {
+    avm1::Object* script = object.script;
+    if (!script) return;
+    for (const swf::ClipAction& action : object.clipActions)
+        if (action.events & event)
+            m_queue.push_back(QueuedScript{script, action.actions, QString(), avm1::Value(), evenIfRemoved});
+    if (const char16_t* method = eventMethod(event))
+        m_queue.push_back(QueuedScript{script, nullptr, QString::fromUtf16(method), avm1::Value(), evenIfRemoved});
+}
+
+void Stage::queueActions(DisplayObject& clip, const swf::ActionBytes& code) {
+    if (!m_vm || !code) return;
+    avm1::Object* script = scriptObject(clip);
+    if (!script) return;
+    m_queue.push_back(QueuedScript{script, code, QString(), avm1::Value(), false});
+}
+
+void Stage::queueInitActions(std::uint16_t spriteId) {
+    if (!m_vm || !m_initDone.insert(spriteId).second) return;
+    const swf::ActionBytes code = m_movie->initActions(spriteId);
+    if (!code) return;
+    m_initQueue.push_back(QueuedScript{scriptObject(*m_root), code, QString(), avm1::Value(), true});
+}
+
+void Stage::runQueue() {
+    if (!m_vm) {
+        m_queue.clear();
+        m_initQueue.clear();
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    std::size_t ran = 0;
+    while (!m_queue.empty() || !m_initQueue.empty()) {
+        std::deque<QueuedScript>& from = m_initQueue.empty() ? m_queue : m_initQueue;
+        QueuedScript item = std::move(from.front());
+        from.pop_front();
+        if (++ran > kMaxQueuedPerTick || clock.elapsed() > m_vm->timeLimitMs()) {
+            m_vm->reportAbort(QStringLiteral("A script in this movie kept running without end and was stopped."));
+            m_queue.clear();
+            m_initQueue.clear();
+            break;
+        }
+        if (!item.clip || (!item.evenIfRemoved && !item.clip->display())) continue;
+        if (item.code) {
+            m_vm->runActions(item.code, item.clip);
+        } else if (!item.method.isEmpty()) {
+            const avm1::Value method = m_vm->getMember(avm1::Value(item.clip), item.method);
+            if (method.isObject() && method.asObject()->isCallable()) m_vm->call(method, avm1::Value(item.clip), {});
+        } else if (item.function.isObject()) {
+            m_vm->call(item.function, avm1::Value(item.clip), {});
+        }
+        ++m_changes;
+    }
+}
+
+int Stage::addTimer(Timer timer) {
+    timer.id = m_nextTimerId++;
+    timer.nextMs = m_timerMs + timer.intervalMs;
+    m_timers.push_back(std::move(timer));
+    return m_timers.back().id;
+}
+
+bool Stage::removeTimer(int id) {
+    return std::erase_if(m_timers, [id](const Timer& t) { return t.id == id; }) > 0;
+}
+
+void Stage::runTimers() {
+    if (!m_vm || m_timers.empty()) return;
+    // Timers due by now fire once each this tick, in the order they were made.
+    std::vector<int> due;
+    for (const Timer& t : m_timers)
+        if (t.nextMs <= m_timerMs) due.push_back(t.id);
+    for (int id : due) {
+        auto it = std::find_if(m_timers.begin(), m_timers.end(), [id](const Timer& t) { return t.id == id; });
+        if (it == m_timers.end()) continue;
+        Timer fire = *it;
+        if (fire.repeat) {
+            it->nextMs = std::max(it->nextMs + std::max(it->intervalMs, 1.0), m_timerMs);
+            if (it->nextMs <= m_timerMs) it->nextMs = m_timerMs + std::max(it->intervalMs, 1.0);
+        } else {
+            m_timers.erase(it);
+        }
+        if (fire.method.isEmpty()) {
+            m_vm->call(fire.function, fire.thisObject, fire.args);
+        } else {
+            m_vm->callMethod(fire.thisObject, fire.method, fire.args);
+        }
+        runQueue();
+        ++m_changes;
+    }
+}
+
+void Stage::collectGarbage() {
+    if (!m_vm) return;
+    if (m_ticks % kCollectEveryTicks != 0 && m_vm->heap().allocatedSinceCollect() < kCollectAfterAllocations) return;
+    m_vm->collectGarbage([this](avm1::Heap& heap) {
+        std::vector<const SpriteInstance*> pending{&root()};
+        heap.mark(m_root->script);
+        while (!pending.empty()) {
+            const SpriteInstance* s = pending.back();
+            pending.pop_back();
+            for (const auto& [depth, child] : s->children()) {
+                heap.mark(child->script);
+                if (child->sprite) pending.push_back(child->sprite.get());
+            }
+        }
+        for (const QueuedScript& q : m_queue) {
+            heap.mark(q.clip);
+            heap.mark(q.function);
+        }
+        for (const Timer& t : m_timers) {
+            heap.mark(t.function);
+            heap.mark(t.thisObject);
+            for (const avm1::Value& v : t.args) heap.mark(v);
+        }
+        markHostRoots(heap);
+    });
+}
+
+void Stage::markHostRoots(avm1::Heap& heap) {
+    if (m_host) heap.mark(m_host->dragged());
+}
+
+avm1::Object* Stage::registeredClassFor(std::uint16_t characterId) {
+    const QString name = m_movie->exportName(characterId);
+    return name.isEmpty() ? nullptr : avm1::registeredClass(*m_vm, name);
+}
+
+std::vector<QString> Stage::takeScriptMessages() {
+    std::vector<QString> out;
+    if (!m_vm) return out;
+    const auto& all = m_vm->aborts();
+    for (; m_messagesTaken < all.size(); ++m_messagesTaken) out.push_back(all[m_messagesTaken]);
+    return out;
+}
+
+}  // namespace vistrel::player
