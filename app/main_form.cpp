@@ -20,6 +20,7 @@
 #include "widgets/glyph_status_pane.h"
 #include "widgets/hot_spot_splitter.h"
 #include "widgets/image_lists.h"
+#include "widgets/message_box.h"
 #include "widgets/shell_combo.h"
 #include "widgets/shell_list.h"
 #include "widgets/shell_model.h"
@@ -107,6 +108,8 @@ void TForm1::createLayout()
     // Right: the player pane.
     Flash1 = new ShockwaveFlash(rightPane);
     Flash1->setObjectName(QStringLiteral("Flash1"));
+    connect(Flash1, &ShockwaveFlash::scriptStopped, this,
+            [this](const QString& message) { showMessage(this, MessageKind::Warning, message); });
     rightLayout->addWidget(Flash1, 1);
     row->addWidget(rightPane, 1);
 

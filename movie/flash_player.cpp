@@ -78,6 +78,8 @@ void ShockwaveFlash::putMovie(const QString& path) {
     m_playing = true;
     m_timer.start();
     update();
+    // The first frame ran already; its report waits until the caller has finished loading.
+    QTimer::singleShot(0, this, &ShockwaveFlash::reportScriptMessages);
     emit frameChanged(currentFrame());
 }
 
@@ -164,10 +166,16 @@ void ShockwaveFlash::tick() {
     m_player->nextFrame();
     if (m_player->changeCount() != before) update();
     if (m_player->currentFrame() != frame) emit frameChanged(m_player->currentFrame());
+    reportScriptMessages();
+}
+
+void ShockwaveFlash::reportScriptMessages() {
+    for (const QString& message : m_player->takeScriptMessages()) emit scriptStopped(message);
 }
 
 void ShockwaveFlash::frameMoved() {
     update();
+    reportScriptMessages();
     emit frameChanged(m_player->currentFrame());
 }
 

@@ -56,6 +56,8 @@ public:
 signals:
     void frameChanged(int frame);
     void frameRendered();
+    // A script of the movie was stopped by a limit (endless loop, runaway memory); each reason once.
+    void scriptStopped(const QString& message);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -65,6 +67,7 @@ private:
     void tick();
     void setQualityName(const QString& name);
     void frameMoved();
+    void reportScriptMessages();
 
     std::shared_ptr<const player::Movie> m_movie;
     std::unique_ptr<player::Player> m_player;

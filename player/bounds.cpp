@@ -4,6 +4,7 @@
 
 #include "player/display_list.h"
 #include "player/movie.h"
+#include "player/script/text_field.h"
 #include "player/render/shape_paths.h"
 
 namespace vistrel::player {
@@ -23,7 +24,15 @@ QRectF lerpRect(const QRectF& a, const QRectF& b, double t) {
 QRectF spriteBounds(const Movie& movie, const SpriteInstance& sprite, int depth);
 
 QRectF boundsOf(const Movie& movie, const DisplayObject& object, int depth) {
-    if (object.sprite) return depth < ObjectBudget::kMaxNesting ? spriteBounds(movie, *object.sprite, depth + 1) : QRectF();
+    // A text field resized or made by a script has bounds of its own.
+    if (object.text)
+        if (const auto r = editTextInstanceBounds(object)) return *r;
+    if (object.sprite) {
+        if (depth >= ObjectBudget::kMaxNesting) return {};
+        QRectF r = spriteBounds(movie, *object.sprite, depth + 1);
+        if (object.drawing) r |= object.drawing->paths().bounds;
+        return r;
+    }
     const Character* c = movie.character(object.characterId);
     if (!c) return {};
     if (const auto* s = std::get_if<swf::DefineShape>(c)) return toRect(s->bounds);
@@ -40,7 +49,7 @@ QRectF spriteBounds(const Movie& movie, const SpriteInstance& sprite, int depth)
     for (const auto& [d, child] : sprite.children()) {
         if (child->clipDepth && *child->clipDepth > 0) continue;   // masks are never drawn
         const QRectF inner = boundsOf(movie, *child, depth);
-        if (!inner.isEmpty()) out |= toQTransform(child->matrix).mapRect(inner);
+        if (!inner.isNull()) out |= toQTransform(child->matrix).mapRect(inner);
     }
     return out;
 }

@@ -33,11 +33,14 @@ DisplayObject::~DisplayObject() {
 
 SpriteInstance::SpriteInstance(Stage& stage, const Timeline& timeline, std::uint16_t characterId,
                                DisplayObject* owner, SpriteInstance* parent)
-    : m_stage(stage), m_timeline(timeline), m_characterId(characterId), m_owner(owner), m_parent(parent) {}
+    : m_stage(stage), m_timeline(timeline), m_characterId(characterId), m_owner(owner), m_parent(parent) {
+    m_serial = m_stage.registerSprite(*this);
+}
 
 SpriteInstance::~SpriteInstance() {
     // Children go first, while their parent is still whole.
     m_children.clear();
+    m_stage.unregisterSprite(m_serial);
 }
 
 int SpriteInstance::frameCount() const { return m_timeline.frameCount(); }

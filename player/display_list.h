@@ -49,16 +49,36 @@ struct EditTextState {
     std::optional<ShapePaths> paths;   // laid out on first draw after a change
 };
 
-// Outlines a script drew into a clip with the drawing methods, below the clip's children.
+// Outlines a script drew into a clip with the drawing methods, below the clip's children. Each fill
+// opens a layer: its fill below the lines drawn while it lasted, above earlier layers (as a shape's
+// style groups stack). Coordinates are twips.
 struct Drawing {
-    ShapePaths paths;
-    // The open path and styles in force, as the drawing methods left them.
-    QPainterPath fillPath;
-    QPainterPath linePath;
+    struct Line {
+        StrokeStyle style;
+        Paint paint;
+        QPainterPath path;
+        int styleSerial = 0;   // which lineStyle call made it
+    };
+    struct Layer {
+        std::optional<Paint> fill;
+        QPainterPath fillPath;   // contours, closed on drawing
+        std::vector<Line> lines;
+    };
+    std::vector<Layer> layers;
+    std::optional<Line> lineStyle;   // the line style in force (its path unused)
+    int styleSerial = 0;
     bool filling = false;
-    DrawItem fillPaint;
-    std::optional<DrawItem> linePaint;
+    QPointF fillStart;               // where the fill's open contour began
     QPointF pen;
+    std::size_t elements = 0;        // path elements so far, capped
+
+    // What the layers show, as a shape: built again after a change.
+    const ShapePaths& paths() const;
+    void changed() { m_built = false; }
+
+private:
+    mutable ShapePaths m_paths;
+    mutable bool m_built = false;
 };
 
 struct DisplayObject {
@@ -143,6 +163,8 @@ public:
     int highestDepth() const;   // -1 when empty
 
     int nesting() const;
+    // Order of creation: the stage runs newer timelines first, as the reference's execution list does.
+    std::uint64_t serial() const { return m_serial; }
 
 private:
     void runFrame(int index, bool runScripts);
@@ -160,6 +182,7 @@ private:
     bool m_playing = true;
     bool m_started = false;
     std::uint64_t m_startTick = 0;
+    std::uint64_t m_serial = 0;
     std::map<int, std::unique_ptr<DisplayObject>> m_children;
 };
 

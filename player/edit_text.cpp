@@ -170,35 +170,26 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
 
 }  // namespace
 
-ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
-    ShapePaths out;
-    const QRectF bounds(field.bounds.xMin, field.bounds.yMin, static_cast<double>(field.bounds.xMax) - field.bounds.xMin,
-                        static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
-    if (field.border) {
-        // A one-pixel frame whose lines lie on the pixels at the bounds' edges (the right and
-        // bottom ones just past them), drawn as a filled ring so it stays sharp.
-        const QRectF outer = bounds.adjusted(0, 0, 20, 20);
-        const QRectF inner = bounds.adjusted(20, 20, 0, 0);
-        DrawItem back;
-        back.path.addRect(inner);
-        back.paint.color = swf::Rgba{255, 255, 255, 255};
-        out.items.push_back(back);
-        DrawItem frame;
-        frame.path.setFillRule(Qt::OddEvenFill);
-        frame.path.addRect(outer);
-        frame.path.addRect(inner);
-        frame.paint.color = swf::Rgba{0, 0, 0, 255};
-        out.items.push_back(frame);
-    }
-    // The frame's right and bottom lines lie just outside the bounds.
-    out.bounds = field.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
+EditTextProps editTextProps(const Movie& movie, const swf::DefineEditText& field) {
+    EditTextProps props;
+    props.bounds = QRectF(field.bounds.xMin, field.bounds.yMin,
+                          static_cast<double>(field.bounds.xMax) - field.bounds.xMin,
+                          static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
+    props.text = movie.decodeString(field.initialText);
+    props.html = field.html;
+    // A definition's border flag gives both the frame and the white box behind the text.
+    props.border = props.background = field.border;
+    props.wordWrap = field.wordWrap;
+    props.multiline = field.multiline;
+    props.password = field.password;
+    props.autoSize = field.autoSize ? AutoSize::Left : AutoSize::None;
     const FontCharacter* fieldFont = nullptr;
     if (field.fontId) {
         const Character* c = movie.character(*field.fontId);
         fieldFont = c ? std::get_if<FontCharacter>(c) : nullptr;
     }
-    const bool useOutlines = field.useOutlines && fieldFont && !fieldFont->font.glyphs.empty();
-    TextFormat defaults;
+    props.useOutlines = field.useOutlines;
+    TextFormat& defaults = props.format;
     defaults.font = fieldFont ? movie.decodeString(fieldFont->font.name) : movie.decodeString(field.fontClass);
     if (defaults.font.isEmpty()) defaults.font = QStringLiteral("_sans");
     defaults.size = field.fontHeight / 20.0;
@@ -208,31 +199,80 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
     }
     if (field.color) defaults.color = qRgb(field.color->r, field.color->g, field.color->b);
     static const TextAlign kAligns[] = {TextAlign::Left, TextAlign::Right, TextAlign::Center, TextAlign::Justify};
-    const TextAlign align = kAligns[std::min<int>(field.align, 3)];
-    QString text = movie.decodeString(field.initialText);
-    if (field.password) text.fill(QLatin1Char('*'));
+    props.align = kAligns[std::min<int>(field.align, 3)];
+    props.leftMargin = field.leftMargin;
+    props.rightMargin = field.rightMargin;
+    props.indent = field.indent;
+    props.leading = field.leading;
+    return props;
+}
+
+ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
+    return buildEditText(movie, field, editTextProps(movie, field));
+}
+
+ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, const EditTextProps& props,
+                         EditTextMetrics* metrics) {
+    ShapePaths out;
+    const QRectF bounds = props.bounds;
+    if (props.background || props.border) {
+        // A one-pixel frame whose lines lie on the pixels at the bounds' edges (the right and
+        // bottom ones just past them), drawn as a filled ring so it stays sharp.
+        const QRectF outer = bounds.adjusted(0, 0, 20, 20);
+        const QRectF inner = bounds.adjusted(20, 20, 0, 0);
+        auto rgba = [](QRgb c) {
+            return swf::Rgba{static_cast<std::uint8_t>(qRed(c)), static_cast<std::uint8_t>(qGreen(c)),
+                             static_cast<std::uint8_t>(qBlue(c)), 255};
+        };
+        if (props.background) {
+            DrawItem back;
+            back.path.addRect(props.border ? inner : bounds);
+            back.paint.color = rgba(props.backgroundColor);
+            out.items.push_back(back);
+        }
+        if (props.border) {
+            DrawItem frame;
+            frame.path.setFillRule(Qt::OddEvenFill);
+            frame.path.addRect(outer);
+            frame.path.addRect(inner);
+            frame.paint.color = rgba(props.borderColor);
+            out.items.push_back(frame);
+        }
+    }
+    // The frame's right and bottom lines lie just outside the bounds.
+    out.bounds = props.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
+    const FontCharacter* fieldFont = nullptr;
+    if (field.fontId) {
+        const Character* c = movie.character(*field.fontId);
+        fieldFont = c ? std::get_if<FontCharacter>(c) : nullptr;
+    }
+    const bool useOutlines = props.useOutlines && fieldFont && !fieldFont->font.glyphs.empty();
+    const TextFormat& defaults = props.format;
+    const TextAlign align = props.align;
+    QString text = props.text;
+    if (props.password) text.fill(QLatin1Char('*'));
     const std::vector<TextParagraph> paragraphs =
-        field.html ? parseHtmlText(text, defaults, align) : plainParagraphs(text, defaults, align);
+        props.html ? parseHtmlText(text, defaults, align) : plainParagraphs(text, defaults, align);
 
     const std::size_t textStart = out.items.size();
     double y = bounds.top() + kGutter;
     for (const TextParagraph& para : paragraphs) {
         std::vector<Piece> pieces = splitPieces(movie, para, fieldFont, useOutlines);
-        const double left = bounds.left() + kGutter + field.leftMargin + para.leftMargin * 20;
-        const double right = bounds.right() - kGutter - field.rightMargin - para.rightMargin * 20;
-        const double leading = field.leading + para.leading * 20;
+        const double left = bounds.left() + kGutter + props.leftMargin + para.leftMargin * 20;
+        const double right = bounds.right() - kGutter - props.rightMargin - para.rightMargin * 20;
+        const double leading = props.leading + para.leading * 20;
         std::size_t i = 0;
         bool firstLine = true;
         do {
             // Take pieces while they fit; a line always takes at least one piece, so it advances.
-            const double indent = firstLine ? field.indent + para.indent * 20 : 0;
+            const double indent = firstLine ? props.indent + para.indent * 20 : 0;
             const double avail = right - left - indent;
             std::size_t j = i;
             double width = 0, ascent = defaults.size * 20 * 0.9, descent = defaults.size * 20 * 0.22;
             if (i < pieces.size()) ascent = descent = 0;
             while (j < pieces.size()) {
                 const Piece& p = pieces[j];
-                if (j > i && field.wordWrap && width + p.width > avail + 0.5) break;
+                if (j > i && props.wordWrap && width + p.width > avail + 0.5) break;
                 width += p.width;
                 ascent = std::max(ascent, p.ascent);
                 descent = std::max(descent, p.descent);
@@ -260,6 +300,10 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
                 emitPiece(movie, pieces[k], x, baseline, out);
                 x += pieces[k].width + gap;
             }
+            if (metrics) {
+                metrics->textWidth = std::max(metrics->textWidth, lineWidth + indent);
+                metrics->lineBottoms.push_back(baseline + descent - (bounds.top() + kGutter));
+            }
             y = baseline + descent + leading;
             i = j;
             firstLine = false;
@@ -267,15 +311,19 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
     }
     // A field shows only what lies inside its bounds; text that runs past them is cut off,
     // unless the field grows to fit its text.
-    for (std::size_t k = field.autoSize ? out.items.size() : textStart; k < out.items.size(); ++k) {
+    for (std::size_t k = props.autoSize != AutoSize::None ? out.items.size() : textStart; k < out.items.size(); ++k) {
         QPainterPath& path = out.items[k].path;
         if (bounds.contains(path.boundingRect())) continue;
         QPainterPath box;
         box.addRect(bounds);
         path = path.intersected(box);
     }
-    const QRectF shown = field.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
-    out.bounds = field.autoSize ? out.bounds | shown : shown;
+    if (metrics) {
+        metrics->lineCount = static_cast<int>(metrics->lineBottoms.size());
+        metrics->textHeight = metrics->lineBottoms.empty() ? 0 : metrics->lineBottoms.back();
+    }
+    const QRectF shown = props.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
+    out.bounds = props.autoSize != AutoSize::None ? out.bounds | shown : shown;
     return out;
 }
 

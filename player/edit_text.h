@@ -2,13 +2,49 @@
 // device fonts through the system's fonts, plain or HTML text, wrapped and aligned in the field.
 #pragma once
 
+#include <QRectF>
+#include <QRgb>
+#include <QString>
+
 #include "player/render/shape_paths.h"
 #include "player/swf/tags_text.h"
+#include "player/text/html_text.h"
 
 namespace vistrel::player {
 
 class Movie;
 
+// How a field grows to fit its text.
+enum class AutoSize { None, Left, Center, Right };
+
+// What one field instance shows: the definition's settings, as scripts may have changed them.
+struct EditTextProps {
+    QRectF bounds;             // twips, in the field's own space
+    QString text;              // plain text, or the markup when html is set
+    bool html = false;
+    bool border = false, background = false;
+    QRgb borderColor = qRgb(0, 0, 0), backgroundColor = qRgb(255, 255, 255);
+    bool wordWrap = false, multiline = false, password = false, condenseWhite = false;
+    bool useOutlines = false;  // embedded glyphs rather than a device font
+    AutoSize autoSize = AutoSize::None;
+    TextFormat format;         // the field's default character format
+    TextAlign align = TextAlign::Left;
+    double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;   // twips
+};
+
+// Measures of a laid-out field, in twips.
+struct EditTextMetrics {
+    double textWidth = 0, textHeight = 0;
+    int lineCount = 0;
+    std::vector<double> lineBottoms;   // each line's bottom below the text's top
+};
+
+// The settings a field starts with, as its definition gives them.
+EditTextProps editTextProps(const Movie& movie, const swf::DefineEditText& field);
+
 ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field);
+// One instance's field: `field` still gives the font; everything else comes from `props`.
+ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, const EditTextProps& props,
+                         EditTextMetrics* metrics = nullptr);
 
 }  // namespace vistrel::player

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 
+#include <map>
+
 #include <QFile>
+#include <QFileInfo>
 
 #include "player/bitmap/bitmap_decode.h"
 #include "player/edit_text.h"
+#include "player/import_assets.h"
 #include "player/morph.h"
 #include "player/static_text.h"
 #include "player/swf/errors.h"
@@ -32,27 +36,52 @@ const ShapePaths& emptyPaths() {
 
 std::shared_ptr<Movie> Movie::fromBytes(std::span<const std::uint8_t> data) {
     std::shared_ptr<Movie> movie(new Movie());
-    movie->load(data);
+    movie->load(data, nullptr);
     return movie;
 }
 
 std::shared_ptr<Movie> Movie::fromFile(const QString& path) {
+    // Imports are read from the movie's own folder and below, wherever the movie was opened from.
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty()) return loadFile(path, nullptr);
+    ImportContext context;
+    context.rootFolder = context.folder = QFileInfo(canonical).absolutePath();
+    context.chain.push_back(canonical);
+    context.budget = std::make_shared<int>(kMaxImportedFiles);
+    return loadFile(path, &context);
+}
+
+std::shared_ptr<Movie> Movie::loadFile(const QString& path, const ImportContext* imports) {
+    std::shared_ptr<Movie> movie(new Movie());
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        std::shared_ptr<Movie> movie(new Movie());
         movie->m_diagnostics.push_back({0, 0, "cannot open the file"});
         return movie;
     }
     if (file.size() > kMaxMovieFileSize) {
-        std::shared_ptr<Movie> movie(new Movie());
         movie->m_diagnostics.push_back({0, 0, "the file is too large"});
         return movie;
     }
     const QByteArray bytes = file.readAll();
-    return fromBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+    movie->load(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())),
+                imports);
+    return movie;
 }
 
-void Movie::load(std::span<const std::uint8_t> data) {
+// Import state of one movie while it loads: the ids still free and, per imported file, the copier that
+// keeps that file's characters mapped across all the ImportAssets tags naming it.
+struct ImportLoad {
+    struct Source {
+        std::unique_ptr<ImportCopier> copier;
+        bool failed = false;
+    };
+    ImportLoad(const ImportContext& c, std::unordered_set<std::uint16_t> used) : context(c), ids(std::move(used)) {}
+    const ImportContext& context;
+    IdAllocator ids;
+    std::map<QString, Source> sources;   // by canonical path
+};
+
+void Movie::load(std::span<const std::uint8_t> data, const ImportContext* imports) {
     swf::ParsedMovie parsed;
     try {
         parsed = swf::parseMovie(data);
@@ -65,11 +94,76 @@ void Movie::load(std::span<const std::uint8_t> data) {
     }
     m_valid = true;
     m_header = parsed.header;
-    for (const swf::TagRecord& rec : parsed.tags)
+    bool importsSomething = false;
+    for (const swf::TagRecord& rec : parsed.tags) {
         if (const auto* unknown = std::get_if<swf::UnknownTag>(&rec.tag); unknown && (unknown->code == 72 || unknown->code == 82))
             m_actionScript3 = true;   // DoABC: the movie's scripts are ActionScript 3
+        if (std::holds_alternative<swf::ImportAssets>(rec.tag)) importsSomething = true;
+    }
     m_diagnostics = std::move(parsed.diagnostics);
-    m_root = buildTimeline(parsed.tags, true);
+    std::optional<ImportLoad> importLoad;
+    if (imports && importsSomething) importLoad.emplace(*imports, usedCharacterIds(parsed.tags));
+    m_root = buildTimeline(parsed.tags, true, importLoad ? &*importLoad : nullptr);
+}
+
+void Movie::importAssets(const swf::ImportAssets& tag, std::size_t offset, Frame& frame, ImportLoad& imports) {
+    const ImportContext& context = imports.context;
+    auto note = [&](const char* text) { swf::addDiagnostic(m_diagnostics, {swf::tagcode::kImportAssets, offset, text}); };
+    if (context.depth >= kMaxImportDepth) {
+        note("imports nested this deeply are not read");
+        return;
+    }
+    const QString path = resolveImportPath(context.rootFolder, context.folder, decodeString(tag.url));
+    if (path.isEmpty()) {
+        note("the imported file is missing or not a file inside the movie's folder");
+        return;
+    }
+    if (std::find(context.chain.begin(), context.chain.end(), path) != context.chain.end()) {
+        note("the imported file imports this movie in turn and is not read again");
+        return;
+    }
+    ImportLoad::Source& source = imports.sources[path];
+    if (source.failed) return;
+    if (!source.copier) {
+        if (*context.budget <= 0) {
+            note("too many imported files; the rest are not read");
+            source.failed = true;
+            return;
+        }
+        --*context.budget;
+        ImportContext child{context.rootFolder, QFileInfo(path).absolutePath(), context.depth + 1, context.chain,
+                            context.budget};
+        child.chain.push_back(path);
+        std::shared_ptr<Movie> movie = loadFile(path, &child);
+        // Script kinds do not mix: an ActionScript 3 library has nothing a movie of the other kind can run.
+        if (!movie->isValid() || movie->usesActionScript3() != m_actionScript3) {
+            note("the imported file is not a movie this one can use");
+            source.failed = true;
+            return;
+        }
+        // Movies of other versions are taken as they are: their texts and scripts run by this movie's
+        // version rules.
+        source.copier = std::make_unique<ImportCopier>(std::move(movie), imports.ids);
+    }
+    ImportCopier& copier = *source.copier;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> wanted;
+    for (const auto& [id, name] : tag.assets) {
+        const QString symbol = decodeString(name);
+        const std::uint16_t sourceId = copier.source().exportedCharacter(symbol);
+        if (!copier.source().character(sourceId)) continue;   // not exported there: stays undefined here
+        wanted.emplace_back(sourceId, id);
+        m_importedExports.emplace_back(symbol, id);
+    }
+    copier.importAs(wanted);
+    for (auto& named : copier.importExports()) m_importedExports.push_back(std::move(named));
+    for (CopiedCharacter& c : copier.takeCopied()) {
+        if (m_dictionary.count(c.id)) continue;   // the movie's own earlier definition of the id wins
+        if (c.scalingGrid) m_scalingGrids.emplace(c.id, *c.scalingGrid);
+        if (!c.jpegTables.empty()) m_importedJpegTables.emplace(c.id, std::move(c.jpegTables));
+        // An imported sprite's init script runs with the frame that imports it, before that frame's scripts.
+        if (c.initActions && m_initActions.emplace(c.id, c.initActions).second) frame.initActions.push_back(c.id);
+        define(c.id, std::move(c.character));
+    }
 }
 
 void Movie::define(std::uint16_t id, Character c) {
@@ -77,7 +171,7 @@ void Movie::define(std::uint16_t id, Character c) {
     m_dictionary.emplace(id, std::move(c));
 }
 
-Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root) {
+Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root, ImportLoad* imports) {
     Timeline timeline;
     Frame current;
     for (const swf::TagRecord& rec : tags) {
@@ -102,6 +196,9 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                        },
                        [&](const swf::ExportAssets& e) {
                            for (const auto& [id, name] : e.assets) m_exports.emplace_back(decodeString(name), id);
+                       },
+                       [&](const swf::ImportAssets& i) {
+                           if (root && imports) importAssets(i, rec.offset, current, *imports);
                        },
                        [&](const swf::SetBackgroundColor& b) {
                            if (root && !m_backgroundSet) {
@@ -196,15 +293,28 @@ swf::ActionBytes Movie::initActions(std::uint16_t spriteId) const {
 
 std::uint16_t Movie::exportedCharacter(const QString& name) const {
     // Names compare without case, as symbol linkage names do in the reference player.
-    for (const auto& [exported, id] : m_exports)
-        if (exported.compare(name, Qt::CaseInsensitive) == 0) return id;
+    for (const auto* list : {&m_exports, &m_importedExports})
+        for (const auto& [exported, id] : *list)
+            if (exported.compare(name, Qt::CaseInsensitive) == 0) return id;
     return 0;
 }
 
 QString Movie::exportName(std::uint16_t id) const {
-    for (const auto& [exported, character] : m_exports)
-        if (character == id) return exported;
+    for (const auto* list : {&m_exports, &m_importedExports})
+        for (const auto& [exported, character] : *list)
+            if (character == id) return exported;
     return {};
+}
+
+std::vector<std::pair<QString, std::uint16_t>> Movie::exportedNames() const {
+    std::vector<std::pair<QString, std::uint16_t>> names = m_exports;
+    names.insert(names.end(), m_importedExports.begin(), m_importedExports.end());
+    return names;
+}
+
+const std::vector<std::uint8_t>& Movie::jpegTablesFor(std::uint16_t id) const {
+    auto it = m_importedJpegTables.find(id);
+    return it == m_importedJpegTables.end() ? m_jpegTables : it->second;
 }
 
 const Character* Movie::character(std::uint16_t id) const {
@@ -241,7 +351,7 @@ QImage Movie::bitmap(std::uint16_t id) const {
     QImage image;
     if (const auto* c = character(id)) {
         if (const auto* b = std::get_if<BitmapCharacter>(c))
-            image = decodeBitmapTag(b->data.tagCode, b->data.body, m_jpegTables,
+            image = decodeBitmapTag(b->data.tagCode, b->data.body, jpegTablesFor(id),
                                     kMaxMovieBitmapPixels - m_bitmapPixels);
     }
     m_bitmapPixels += std::int64_t(image.width()) * image.height();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <QImage>
@@ -20,6 +21,9 @@
 
 namespace vistrel::player {
 
+struct ImportContext;
+struct ImportLoad;
+
 // Files larger than this are not read at all.
 inline constexpr std::int64_t kMaxMovieFileSize = 256ll * 1024 * 1024;
 // Pixels all of one movie's decoded bitmaps may hold together (512 MiB at 4 bytes a pixel).
@@ -30,6 +34,8 @@ inline constexpr std::int64_t kMaxMovieBitmapPixels = 128ll * 1024 * 1024;
 class Movie {
 public:
     // Never throws: data that is not a movie gives an empty, invalid movie with a diagnostic.
+    // Symbols the movie imports (ImportAssets) are read only by fromFile, from files in the movie's folder
+    // tree; from bytes alone they stay undefined.
     static std::shared_ptr<Movie> fromBytes(std::span<const std::uint8_t> data);
     static std::shared_ptr<Movie> fromFile(const QString& path);
 
@@ -50,6 +56,10 @@ public:
     // The character exported under `name` (ExportAssets), 0 when none is.
     std::uint16_t exportedCharacter(const QString& name) const;
     QString exportName(std::uint16_t id) const;   // empty when the character is not exported
+    // Every name exportedCharacter answers: the movie's own exports, then the names of imported symbols.
+    std::vector<std::pair<QString, std::uint16_t>> exportedNames() const;
+    // The JPEG tables a DefineBits bitmap decodes with (an imported one keeps its own movie's).
+    const std::vector<std::uint8_t>& jpegTablesFor(std::uint16_t id) const;
     // The nine-slice grid of a sprite or button, in its own twips, when the movie gives one.
     std::optional<QRectF> scalingGrid(std::uint16_t id) const;
     // An embedded font with outlines by name (and style, preferred but not required).
@@ -67,9 +77,11 @@ public:
 
 private:
     Movie() = default;
-    void load(std::span<const std::uint8_t> data);
-    Timeline buildTimeline(const std::vector<swf::TagRecord>& tags, bool root);
+    static std::shared_ptr<Movie> loadFile(const QString& path, const ImportContext* imports);
+    void load(std::span<const std::uint8_t> data, const ImportContext* imports);
+    Timeline buildTimeline(const std::vector<swf::TagRecord>& tags, bool root, ImportLoad* imports = nullptr);
     void define(std::uint16_t id, Character c);
+    void importAssets(const swf::ImportAssets& tag, std::size_t offset, Frame& frame, ImportLoad& imports);
 
     bool m_valid = false;
     swf::MovieHeader m_header;
@@ -82,6 +94,9 @@ private:
     std::unordered_map<std::uint16_t, QRectF> m_scalingGrids;
     std::unordered_map<std::uint16_t, swf::ActionBytes> m_initActions;
     std::vector<std::pair<QString, std::uint16_t>> m_exports;
+    // Names of imported symbols and the exports of the movies they came from, after the movie's own.
+    std::vector<std::pair<QString, std::uint16_t>> m_importedExports;
+    std::unordered_map<std::uint16_t, std::vector<std::uint8_t>> m_importedJpegTables;
     bool m_actionScript3 = false;
 
     mutable std::unordered_map<std::uint32_t, ShapePaths> m_shapeCache;   // key: kind << 16 | id

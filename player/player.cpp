@@ -7,6 +7,8 @@
 #include "player/movie.h"
 #include "player/render/shape_paths.h"
 #include "player/scaling_grid.h"
+#include "player/script/text_field.h"
+#include "player/script/drawing.h"
 #include "player/stage.h"
 
 namespace vistrel::player {
@@ -64,6 +66,12 @@ void drawObject(const Movie& movie, const DisplayObject& object, Renderer& rende
         renderChildren(movie, *object.sprite, renderer, m, cx, grid ? &*grid : nullptr);
         return;
     }
+    if (object.text) {
+        // A field a script changed (or made) draws its own layout; others share the definition's.
+        if (const ShapePaths* own = editTextInstancePaths(object)) renderer.drawShape(*own, m, cx);
+        else if (object.characterId) renderer.drawShape(movie.editTextPaths(object.characterId), m, cx);
+        return;
+    }
     const Character* c = movie.character(object.characterId);
     if (!c) return;
     if (std::holds_alternative<swf::DefineShape>(*c)) renderer.drawShape(movie.shapePaths(object.characterId), m, cx);
@@ -82,8 +90,38 @@ void renderDisplayList(const Movie& movie, const SpriteInstance& sprite, Rendere
 
 namespace {
 
+// Masks set by scripts draw their own subtree, which may hold what they mask: this many at once, no more.
+constexpr int kMaxScriptMaskNesting = 3;
+thread_local int scriptMaskNesting = 0;
+
+// Draws a setMask mask: only fills shape it, as in the reference; lines are left out.
+class FillsOnly : public Renderer {
+public:
+    explicit FillsOnly(Renderer& target) : m_target(target) {}
+    void beginFrame(swf::Rgba, const QTransform&, RenderQuality) override {}
+    void drawShape(const ShapePaths& shape, const QTransform& m, const swf::ColorTransform& cx) override {
+        ShapePaths fills;
+        fills.bounds = shape.bounds;
+        for (const DrawItem& item : shape.items)
+            if (!item.stroke) fills.items.push_back(item);
+        if (!fills.items.empty()) m_target.drawShape(fills, m, cx);
+    }
+    void beginMask() override { m_target.beginMask(); }
+    void useMask() override { m_target.useMask(); }
+    void endMask() override { m_target.endMask(); }
+    void beginLayer(const QTransform&, const QRectF&, bool) override {}
+    void endLayer(const std::vector<Filter>&, BlendMode) override {}
+    void endFrame() override {}
+
+private:
+    Renderer& m_target;
+};
+
 void renderChildren(const Movie& movie, const SpriteInstance& sprite, Renderer& renderer, const QTransform& m,
                     const swf::ColorTransform& cx, const ScalingGrid* grid) {
+    // What scripts drew lies below the children.
+    if (const DisplayObject* owner = sprite.owner(); owner && owner->drawing)
+        renderer.drawShape(owner->drawing->paths(), m, cx);
     std::vector<int> masks;   // clip depths of the masks in force, innermost last
     for (const auto& [depth, object] : sprite.children()) {
         while (!masks.empty() && depth > masks.back()) {
@@ -101,6 +139,17 @@ void renderChildren(const Movie& movie, const SpriteInstance& sprite, Renderer& 
             continue;
         }
         if (!object->visible) continue;
+        // A clip masking another through setMask is drawn only as that mask.
+        if (object->masking) continue;
+        // A clip masked through setMask is clipped by its mask drawn where the mask stands.
+        const DisplayObject* scriptMask = scriptMaskNesting < kMaxScriptMaskNesting ? object->maskedBy : nullptr;
+        if (scriptMask) {
+            ++scriptMaskNesting;
+            renderer.beginMask();
+            FillsOnly fills(renderer);
+            drawObject(movie, *scriptMask, fills, stageTransform(*scriptMask), swf::ColorTransform{});
+            renderer.useMask();
+        }
         // Filtered and cached objects are bitmaps of their own, placed on whole pixels.
         const bool bitmap = !object->filters.empty() || object->cacheAsBitmap;
         const bool layer = bitmap || object->blendMode != BlendMode::Normal;
@@ -113,6 +162,10 @@ void renderChildren(const Movie& movie, const SpriteInstance& sprite, Renderer& 
             drawObject(movie, *object, renderer, objectMatrix, objectCx);
         }
         if (layer) renderer.endLayer(object->filters, object->blendMode);
+        if (scriptMask) {
+            renderer.endMask();
+            --scriptMaskNesting;
+        }
     }
     while (!masks.empty()) {
         renderer.endMask();

@@ -8,6 +8,7 @@
 #include "player/script/clip_object.h"
 #include "player/script/display_builtins.h"
 #include "player/script/script_host.h"
+#include "player/script/text_field.h"
 #include "player/timeline.h"
 
 namespace vistrel::player {
@@ -65,22 +66,28 @@ void Stage::tick() {
     }
     m_timerMs += framePeriodMs();
     ++m_ticks;
-    advanceAll(root());
+    advanceAll();
     runQueue();
+    syncTextVariables(*this);
     runTimers();
     collectGarbage();
 }
 
-void Stage::advanceAll(SpriteInstance& sprite) {
-    DisplayObject* owner = sprite.owner();
-    // Clips placed during this tick got their first frame already; they wait for the next one.
-    if (owner && scriptsEnabled()) queueClipEvent(*owner, swf::clipevent::kEnterFrame);
-    if (sprite.advance()) ++m_changes;
-    std::vector<SpriteInstance*> children;
-    for (const auto& [depth, child] : sprite.children())
-        if (child->sprite && child->sprite->started() && child->sprite->startTick() <= m_ticks)
-            children.push_back(child->sprite.get());
-    for (SpriteInstance* child : children) advanceAll(*child);
+void Stage::advanceAll() {
+    // Newest first; each timeline gets its enter-frame event, then moves on. Timelines made during
+    // this tick wait for the next one.
+    std::vector<std::uint64_t> order;
+    order.reserve(m_sprites.size());
+    for (auto it = m_sprites.rbegin(); it != m_sprites.rend(); ++it) order.push_back(it->first);
+    for (std::uint64_t serial : order) {
+        auto it = m_sprites.find(serial);
+        if (it == m_sprites.end()) continue;
+        SpriteInstance& sprite = *it->second;
+        if (!sprite.started() || sprite.startTick() > m_ticks) continue;
+        if (DisplayObject* owner = sprite.owner(); owner && scriptsEnabled())
+            queueClipEvent(*owner, swf::clipevent::kEnterFrame);
+        if (sprite.advance()) ++m_changes;
+    }
 }
 
 void Stage::gotoRootFrame(int frame) {
@@ -108,7 +115,7 @@ avm1::Object* Stage::scriptObject(DisplayObject& object) {
     } else {
         return nullptr;   // shapes, texts and bitmaps are not reachable from scripts
     }
-    auto* script = m_vm->heap().make<ClipObject>(*this, cls);
+    avm1::Object* script = cls == avm1::ObjectClass::TextField ? makeTextFieldObject(*this, object) : m_vm->heap().make<ClipObject>(*this, cls);
     script->setProto(proto ? proto : m_vm->protos().object);
     script->setDisplay(&object);
     object.script = script;
@@ -120,23 +127,32 @@ void Stage::objectPlaced(DisplayObject& object) {
     avm1::Object* script = scriptObject(object);
     if (!script) return;
     if (object.sprite) object.sprite->setStartTick(m_ticks + 1);
+    // Initialize handlers run before anything else queued, construct handlers and the constructor of a
+    // registered class next, then in turn the load handlers and the clip's first frame.
+    for (const swf::ClipAction& action : object.clipActions)
+        if (action.events & swf::clipevent::kInitialize)
+            m_initQueue.push_back(QueuedScript{script, action.actions, QString(), avm1::Value(), false});
+    for (const swf::ClipAction& action : object.clipActions)
+        if (action.events & swf::clipevent::kConstruct)
+            m_constructQueue.push_back(QueuedScript{script, action.actions, QString(), avm1::Value(), false});
     // A symbol registered with Object.registerClass becomes an instance of that class.
     if (object.characterId) {
         if (avm1::Object* ctor = registeredClassFor(object.characterId)) {
             const avm1::Value prototype = m_vm->getMember(avm1::Value(ctor), QStringLiteral("prototype"));
             script->setProto(prototype.object());
-            m_queue.push_back(QueuedScript{script, nullptr, QString(), avm1::Value(ctor), false});
+            m_constructQueue.push_back(QueuedScript{script, nullptr, QString(), avm1::Value(ctor), false});
         }
     }
-    // Initialize/construct handlers run before the clip's first frame; load after it.
-    for (const swf::ClipAction& action : object.clipActions)
-        if (action.events & (swf::clipevent::kInitialize | swf::clipevent::kConstruct))
-            m_queue.push_back(QueuedScript{script, action.actions, QString(), avm1::Value(), false});
     queueClipEvent(object, swf::clipevent::kLoad);
 }
 
 void Stage::objectRemoving(DisplayObject& object) {
-    if (!m_vm || !object.script) return;
+    if (!m_vm) return;
+    // Children unload before their parent.
+    if (object.sprite)
+        for (const auto& [depth, child] : object.sprite->children()) objectRemoving(*child);
+    if (!object.script) return;
+    static_cast<ClipObject*>(object.script)->setLastPath(dotPath(object));
     bool any = false;
     for (const swf::ClipAction& action : object.clipActions) any = any || (action.events & swf::clipevent::kUnload);
     if (any || m_vm->hasProperty(object.script, QStringLiteral("onUnload")))
@@ -171,19 +187,21 @@ void Stage::runQueue() {
     if (!m_vm) {
         m_queue.clear();
         m_initQueue.clear();
+        m_constructQueue.clear();
         return;
     }
     QElapsedTimer clock;
     clock.start();
     std::size_t ran = 0;
-    while (!m_queue.empty() || !m_initQueue.empty()) {
-        std::deque<QueuedScript>& from = m_initQueue.empty() ? m_queue : m_initQueue;
+    while (!m_queue.empty() || !m_initQueue.empty() || !m_constructQueue.empty()) {
+        std::deque<QueuedScript>& from = !m_initQueue.empty() ? m_initQueue : !m_constructQueue.empty() ? m_constructQueue : m_queue;
         QueuedScript item = std::move(from.front());
         from.pop_front();
         if (++ran > kMaxQueuedPerTick || clock.elapsed() > m_vm->timeLimitMs()) {
             m_vm->reportAbort(QStringLiteral("A script in this movie kept running without end and was stopped."));
             m_queue.clear();
             m_initQueue.clear();
+            m_constructQueue.clear();
             break;
         }
         if (!item.clip || (!item.evenIfRemoved && !item.clip->display())) continue;
@@ -250,10 +268,11 @@ void Stage::collectGarbage() {
                 if (child->sprite) pending.push_back(child->sprite.get());
             }
         }
-        for (const QueuedScript& q : m_queue) {
-            heap.mark(q.clip);
-            heap.mark(q.function);
-        }
+        for (const auto* queue : {&m_initQueue, &m_constructQueue, &m_queue})
+            for (const QueuedScript& q : *queue) {
+                heap.mark(q.clip);
+                heap.mark(q.function);
+            }
         for (const Timer& t : m_timers) {
             heap.mark(t.function);
             heap.mark(t.thisObject);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <unordered_set>
 #include <vector>
@@ -61,6 +62,12 @@ public:
     void queueInitActions(std::uint16_t spriteId);
     // Runs queued scripts until the queue is empty (scripts may queue more).
     void runQueue();
+    // The execution list: every live sprite by creation serial.
+    std::uint64_t registerSprite(SpriteInstance& sprite) {
+        m_sprites.emplace(++m_lastSerial, &sprite);
+        return m_lastSerial;
+    }
+    void unregisterSprite(std::uint64_t serial) { m_sprites.erase(serial); }
     // Queues the handlers of a clip event: onClipEvent actions first, then the method (onLoad...).
     void queueClipEvent(DisplayObject& clip, std::uint32_t event, bool evenIfRemoved = false);
 
@@ -103,7 +110,7 @@ private:
         avm1::Value function;
         bool evenIfRemoved = false;     // unload handlers run after the clip has gone
     };
-    void advanceAll(SpriteInstance& sprite);
+    void advanceAll();
     avm1::Object* registeredClassFor(std::uint16_t characterId);
     void markHostRoots(avm1::Heap& heap);
     void runTimers();
@@ -114,8 +121,11 @@ private:
     std::unique_ptr<avm1::Vm> m_vm;
     std::unique_ptr<ScriptHost> m_host;
     std::unique_ptr<DisplayObject> m_root;
+    std::map<std::uint64_t, SpriteInstance*> m_sprites;
+    std::uint64_t m_lastSerial = 0;
     std::deque<QueuedScript> m_queue;
-    std::deque<QueuedScript> m_initQueue;   // init scripts run before anything else queued
+    std::deque<QueuedScript> m_initQueue;        // init scripts and initialize events: first
+    std::deque<QueuedScript> m_constructQueue;   // construct events and class constructors: next
     std::unordered_set<std::uint16_t> m_initDone;
     std::function<void(const QString&)> m_traceSink;
     double m_timerMs = 0;

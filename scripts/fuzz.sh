@@ -3,7 +3,7 @@
 # executions per second, coverage and the crashes found.
 #
 # Usage: scripts/fuzz.sh TARGET SECONDS
-#   TARGET: swf_header | movie | profile | lang_pack
+#   TARGET: swf_header | movie | profile | lang_pack | avm1
 # Environment: VISTREL_FUZZ_BUILD_DIR (default build-fuzz), FUZZ_JOBS (parallel workers, default 1).
 # The growing corpus is kept in BUILD_DIR/corpus/TARGET beside the committed seeds of
 # fuzz/seeds/TARGET; crashing inputs land in BUILD_DIR/artifacts/TARGET/.
@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -ne 2 ]; then
-    echo "usage: scripts/fuzz.sh TARGET SECONDS   (TARGET: swf_header, movie, profile, lang_pack)" >&2
+    echo "usage: scripts/fuzz.sh TARGET SECONDS   (TARGET: swf_header, movie, profile, lang_pack, avm1)" >&2
     exit 2
 fi
 target="${1#fuzz_}"
@@ -21,6 +21,7 @@ case "$target" in
     movie) max_len=16384 ;;
     profile) max_len=8192 ;;
     lang_pack) max_len=8192 ;;
+    avm1) max_len=4096 ;;
     *) echo "unknown target: $1" >&2; exit 2 ;;
 esac
 [[ "$seconds" =~ ^[0-9]+$ ]] || { echo "SECONDS must be a whole number" >&2; exit 2; }

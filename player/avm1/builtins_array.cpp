@@ -276,6 +276,13 @@ void installArray(Vm& vm) {
 
     method(vm, proto, QStringLiteral("push"), [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
         if (!self.isObject()) return {};
+        // A real array grows in place: building one with push stays linear.
+        if (auto* array = dynamic_cast<ArrayObject*>(self.asObject())) {
+            const std::size_t length = array->elements().size() + args.size();
+            if (length > ArrayObject::kMaxArrayLength) array->setLength(length);   // stops the script
+            array->elements().insert(array->elements().end(), args.begin(), args.end());
+            return Value(static_cast<double>(length));
+        }
         std::vector<Value> e = elementsOf(vm, self);
         e.insert(e.end(), args.begin(), args.end());
         const double length = static_cast<double>(e.size());
@@ -292,6 +299,12 @@ void installArray(Vm& vm) {
     });
     method(vm, proto, QStringLiteral("pop"), [](Vm& vm, const Value& self, std::span<const Value>) -> Value {
         if (!self.isObject()) return {};
+        if (auto* array = dynamic_cast<ArrayObject*>(self.asObject())) {
+            if (array->elements().empty()) return {};
+            Value last = array->elements().back();
+            array->elements().pop_back();
+            return last;
+        }
         std::vector<Value> e = elementsOf(vm, self);
         if (e.empty()) return {};
         Value last = e.back();

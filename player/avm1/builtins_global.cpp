@@ -21,6 +21,8 @@ int hexDigit(char16_t c) {
     return -1;
 }
 
+}  // namespace
+
 // Every unit but letters and digits becomes %XX of its UTF-8 bytes; the string ends at a zero unit.
 QString escapeString(const QString& s) {
     static const char digits[] = "0123456789ABCDEF";
@@ -71,6 +73,8 @@ QString unescapeString(const QString& s, bool utf8) {
     return utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
 }
 
+namespace {
+
 // ASSetPropFlags(object, names, set, clear): names is null for every own property, a comma-separated
 // string or an array of names; each named property's flags become (flags & ~clear) | set.
 Value setPropFlags(Vm& vm, const Value&, std::span<const Value> args) {
@@ -114,13 +118,14 @@ void installGlobals(Vm& vm) {
         return Value(std::isfinite(vm.toNumber(arg(args, 0))));
     });
     method(vm, global, QStringLiteral("parseInt"), [](Vm& vm, const Value&, std::span<const Value> args) -> Value {
-        if (args.empty()) return Value(std::nan(""));
+        // No argument gives undefined; a radix given as undefined counts as given (and is no radix at all).
+        if (args.empty()) return {};
         std::optional<int> radix;
-        if (!arg(args, 1).isUndefined()) radix = toInt32(vm.toNumber(args[1]));
+        if (args.size() > 1) radix = toInt32(vm.toNumber(args[1]));
         return Value(parseIntValue(vm.toString(args[0]), radix));
     });
     method(vm, global, QStringLiteral("parseFloat"), [](Vm& vm, const Value&, std::span<const Value> args) -> Value {
-        if (args.empty()) return Value(std::nan(""));
+        if (args.empty()) return {};
         return Value(parseFloatValue(vm.toString(args[0])));
     });
     method(vm, global, QStringLiteral("ASSetPropFlags"), setPropFlags);

@@ -36,6 +36,10 @@ inline double toInteger(double n) {
 // Elements of an array, or of an object read as one through length and indices (bounded).
 std::vector<Value> arrayLikeElements(Vm& vm, const Value& v);
 
+// escape() and unescape() as the global functions do them (LoadVars and XML share them).
+QString escapeString(const QString& s);
+QString unescapeString(const QString& s, bool utf8);
+
 void installObject(Vm& vm);
 void installFunction(Vm& vm);
 void installArray(Vm& vm);

@@ -1,5 +1,6 @@
 // Math: the constants and functions. The reference converts the first two arguments of every function (so
 // valueOf runs on both even for one-argument functions) and min and max compare only two values.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -78,7 +79,9 @@ void installMath(Vm& vm) {
         if (std::isnan(n.a) || std::isnan(n.b)) return Value(std::nan(""));
         return Value(n.b > n.a ? n.b : n.a);
     });
-    method(vm, math, QStringLiteral("random"), [](Vm& vm, const Value&, std::span<const Value>) {
+    method(vm, math, QStringLiteral("random"), [](Vm& vm, const Value&, std::span<const Value> args) {
+        // The reference converts the first two arguments (their valueOf runs) and then ignores them.
+        for (std::size_t i = 0; i < std::min<std::size_t>(args.size(), 2); ++i) vm.toNumber(args[i]);
         return Value(static_cast<double>(vm.random()) / 4294967296.0);
     });
 }

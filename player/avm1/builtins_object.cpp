@@ -29,20 +29,16 @@ ClassRegistry* registry(Vm& vm, bool create) {
     return r;
 }
 
-bool hiddenForVersion(std::uint16_t flags, int version) {
-    return ((flags & propflag::kVersion6) && version < 6) || ((flags & propflag::kVersion7) && version < 7) ||
-           ((flags & propflag::kVersion8) && version < 8) || ((flags & propflag::kVersion9) && version < 9) ||
-           ((flags & propflag::kVersion10) && version < 10);
-}
-
 // The own property as this movie sees it (array elements and length count as own).
 enum class Own { None, Hidden, Enumerable };
-Own ownProperty(Vm& vm, Object* o, const QString& name) {
+Own ownProperty(Object* o, const QString& name) {
     if (auto* array = dynamic_cast<ArrayObject*>(o)) {
         if (name == u"length") return Own::Hidden;
         if (const auto i = arrayIndex(name); i && *i < array->elements().size()) return Own::Enumerable;
     }
-    if (const Property* p = o->findOwn(name); p && !hiddenForVersion(p->flags, vm.swfVersion()))
+    // A property hidden from this movie's version still counts as its own (the reference's
+    // hasOwnProperty sees it although reading it gives undefined).
+    if (const Property* p = o->findOwn(name))
         return (p->flags & propflag::kDontEnum) ? Own::Hidden : Own::Enumerable;
     if (name == u"__proto__" && o->proto()) return Own::Hidden;
     return Own::None;
@@ -104,7 +100,7 @@ void installObject(Vm& vm) {
         [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
             Object* o = self.object();
             if (!o || args.empty()) return Value(false);
-            return Value(ownProperty(vm, o, vm.toString(args[0])) != Own::None);
+            return Value(ownProperty(o, vm.toString(args[0])) != Own::None);
         },
         v6);
     method(
@@ -112,7 +108,7 @@ void installObject(Vm& vm) {
         [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
             Object* o = self.object();
             if (!o || args.empty()) return Value(false);
-            return Value(ownProperty(vm, o, vm.toString(args[0])) == Own::Enumerable);
+            return Value(ownProperty(o, vm.toString(args[0])) == Own::Enumerable);
         },
         v6);
     method(

@@ -89,7 +89,12 @@ void installString(Vm& vm) {
     method(vm, ctor, QStringLiteral("fromCharCode"), [](Vm& vm, const Value&, std::span<const Value> args) -> Value {
         QString out;
         out.reserve(static_cast<qsizetype>(args.size()));
-        for (const Value& v : args) out += QChar(static_cast<char16_t>(toUint32(vm.toNumber(v)) & 0xffff));
+        // Strings end at a zero unit in the reference, so a zero code ends the result.
+        for (const Value& v : args) {
+            const auto unit = static_cast<char16_t>(toUint32(vm.toNumber(v)) & 0xffff);
+            if (unit == 0) break;
+            out += QChar(unit);
+        }
         return Value(out);
     });
 

@@ -473,6 +473,10 @@ bool isNan(double d) { return std::isnan(d); }
 Value lessThan(Vm& vm, const Value& a, const Value& b) {
     const Value pa = vm.toPrimitive(a);
     const Value pb = vm.toPrimitive(b);
+    // An object that stays an object (its valueOf is itself) is never less nor greater; a clip
+    // compares as NaN.
+    const bool objectA = pa.isObject() && !isClip(pa.asObject()), objectB = pb.isObject() && !isClip(pb.asObject());
+    if (objectA || objectB) return Value(false);
     if (pa.isString() && pb.isString()) return Value(pa.asString() < pb.asString());
     const double x = vm.toNumber(pa);
     const double y = vm.toNumber(pb);
@@ -509,6 +513,12 @@ QString extract(const QString& s, double index, double count) {
     if (c < 0) return s.mid(start);
     const qsizetype n = c > static_cast<double>(s.size()) ? s.size() : static_cast<qsizetype>(c);
     return s.mid(start, n);
+}
+
+// A frame named by an object is named by its string form (a number or a "clip:label" path).
+Value frameValue(Vm& vm, const Value& v) {
+    if (v.isObject()) return Value(vm.toString(v));
+    return v;
 }
 
 // ---- enumeration ----
@@ -554,8 +564,9 @@ void enumerate(Frame& f, const Value& v) {
             }
             own.push_back(name);
         });
-        for (const QString& name : own)
-            if (!seen(name)) names.push_back(name);
+        // Each object lists its newest names first, as the reference does.
+        for (auto it = own.rbegin(); it != own.rend(); ++it)
+            if (!seen(*it)) names.push_back(*it);
     }
     for (auto it = names.rbegin(); it != names.rend(); ++it) push(Value(*it));
 }
@@ -875,7 +886,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x8d: {
             const std::uint8_t skip = r.u8();
             if (!r.ok()) return kStop;
-            const Value frame = pop(f);
+            const Value frame = frameValue(vm, pop(f));
             bool loaded = true;
             if (host && f.target) {
                 int index = -1;
@@ -923,8 +934,17 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x0b:
         case 0x0c:
         case 0x0d: {
-            const double a = vm.toNumber(pop(f));
-            const double b = vm.toNumber(pop(f));
+            // The reference converts the left operand first for + and *, the right one first for - and /.
+            const Value av = pop(f);
+            const Value bv = pop(f);
+            double a = 0, b = 0;
+            if (code == 0x0a || code == 0x0c) {
+                b = vm.toNumber(bv);
+                a = vm.toNumber(av);
+            } else {
+                a = vm.toNumber(av);
+                b = vm.toNumber(bv);
+            }
             if (code == 0x0a) push(Value(b + a));
             else if (code == 0x0b) push(Value(b - a));
             else if (code == 0x0c) push(Value(b * a));
@@ -939,8 +959,9 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             break;
         }
         case 0x0f: {
-            const double a = vm.toNumber(pop(f));
+            const Value av = pop(f);
             const double b = vm.toNumber(pop(f));
+            const double a = vm.toNumber(av);
             push(boolResult(f, b < a));
             break;
         }
@@ -1051,7 +1072,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             break;
         }
         case 0x9e: {
-            const Value frame = pop(f);
+            const Value frame = frameValue(vm, pop(f));
             if (!host) break;
             Object* clip = f.target;
             int index = -1;
@@ -1221,11 +1242,14 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e9)) : 0;
             n = std::min(n, available(f) / 2);
             Object* o = vm.makeObject();
+            // Pairs come off the stack last first; they are defined in the order they were written.
+            std::vector<std::pair<QString, Value>> pairs;
+            pairs.reserve(n);
             for (std::size_t i = 0; i < n; ++i) {
                 const Value value = pop(f);
-                const QString name = vm.toString(pop(f));
-                vm.setMember(Value(o), name, value);
+                pairs.emplace_back(vm.toString(pop(f)), value);
             }
+            for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) vm.setMember(Value(o), it->first, it->second);
             push(Value(o));
             break;
         }
@@ -1242,7 +1266,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x54: {
             const Value ctor = pop(f);
             const Value object = pop(f);
-            push(Value(vm.instanceOf(object, ctor.object())));
+            push(boolResult(f, vm.instanceOf(object, ctor.object())));
             break;
         }
         case 0x2b: {
@@ -1286,25 +1310,29 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x48: {
             const Value a = pop(f);
             const Value b = pop(f);
-            push(lessThan(vm, b, a));
+            const Value r = lessThan(vm, b, a);
+            push(r.isBoolean() ? boolResult(f, r.asBool()) : r);
             break;
         }
         case 0x67: {
             const Value a = pop(f);
             const Value b = pop(f);
-            push(lessThan(vm, a, b));
+            const Value r = lessThan(vm, a, b);
+            push(r.isBoolean() ? boolResult(f, r.asBool()) : r);
             break;
         }
         case 0x49: {
             const Value a = pop(f);
             const Value b = pop(f);
-            push(Value(vm.looseEquals(b, a)));
+            push(boolResult(f, vm.looseEquals(b, a)));
             break;
         }
         case 0x66: {
             const Value a = pop(f);
             const Value b = pop(f);
-            push(Value(b.strictEquals(a)));
+            // NaN is equal to itself here, as in the reference.
+            const bool nans = a.isNumber() && b.isNumber() && isNan(a.asNumber()) && isNan(b.asNumber());
+            push(boolResult(f, nans || b.strictEquals(a)));
             break;
         }
         case 0x3f: {
@@ -1422,7 +1450,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             int bias = 0;
             if (flags & 2) bias = r.u16();
             if (!r.ok()) return kStop;
-            gotoFrame2(pop(f), flags & 1, bias);
+            gotoFrame2(frameValue(vm, pop(f)), flags & 1, bias);
             break;
         }
         default:
@@ -1453,8 +1481,11 @@ struct FrameGuard {
 void interpretActionList(Vm& vm, const ActionCode& code, Object* clip) {
     if (!code) return;
     const ActionCode keep = code;
+    // Version 4 movies have no global object: NaN and Infinity are plain undefined names there.
     Object* const scope[] = {vm.global(), clip};
-    Frame f(vm, *keep, 0, keep->size(), std::span<Object* const>(scope, clip ? 2 : 1), clip, Value(clip));
+    std::span<Object* const> chain(scope, clip ? 2 : 1);
+    if (vm.swfVersion() < 5 && clip) chain = chain.subspan(1);
+    Frame f(vm, *keep, 0, keep->size(), chain, clip, Value(clip));
     FrameGuard guard(f);
     f.code = keep;
     f.regBase = t_stack.size();
@@ -1478,6 +1509,8 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
 
     Frame f(vm, bytes, begin, end, std::span<Object* const>(sf->scope), base, self);
     FrameGuard guard(f);
+    // Functions came with version 5: their body follows its rules even in an older movie.
+    f.version = std::max(f.version, 5);
     f.isFunction = true;
     f.code = sf->code;
     f.callee = callee;

@@ -215,7 +215,9 @@ void Vm::setMember(const Value& objectValue, const QString& name, const Value& v
     Value newValue = value;
     if (Object::Watch* w = object->findWatch(name)) {
         const Value watch = Value(w->callback);
-        const Value oldValue = getMember(objectValue, name);
+        // The watcher sees the stored value only: computed members and getters read as undefined.
+        const Property* stored = findProperty(object, name);
+        const Value oldValue = stored && !stored->isAccessor() ? stored->value : Value();
         const Value args[] = {Value(name), oldValue, newValue, w->userData};
         newValue = call(watch, objectValue, args);
     }
@@ -244,25 +246,21 @@ bool Vm::deleteMember(const Value& objectValue, const QString& name) {
 
 // ---- conversions ----
 
+// The reference asks one method only: valueOf for numbers (toString for dates), and a method that is
+// missing gives undefined rather than trying the other one. A method that answers with the object
+// itself (Object.prototype.valueOf) leaves the object as it is, so `{} + 1` is NaN while `{} + "a"`
+// uses toString; only another object falls back to the string conversion. Clips stay objects too.
 Value Vm::toPrimitive(const Value& v, bool preferString) {
     Object* o = v.object();
     if (!o) return v;
-    if (o->display() && o->objectClass() != ObjectClass::Object) {
-        // Clips, text fields and buttons turn into their path.
-        if (m_host) return Value(m_host->targetPath(o));
-    }
+    if (preferString) return Value(toString(v));
+    if (o->display() && o->objectClass() != ObjectClass::Object) return v;
     const bool dateString = o->objectClass() == ObjectClass::Date;
-    const QString first = (preferString || dateString) ? QStringLiteral("toString") : QStringLiteral("valueOf");
-    const QString second = (preferString || dateString) ? QStringLiteral("valueOf") : QStringLiteral("toString");
-    for (const QString& name : {first, second}) {
-        const Value method = getMember(v, name);
-        if (method.isObject() && method.asObject()->isCallable()) {
-            const Value result = call(method, v, {});
-            if (result.isPrimitive()) return result;
-        }
-    }
-    // Nothing gave a primitive: the reference prints the object's kind.
-    return Value(o->isCallable() ? QStringLiteral("[type Function]") : QStringLiteral("[type Object]"));
+    const Value method = getMember(v, dateString ? QStringLiteral("toString") : QStringLiteral("valueOf"));
+    if (!method.isObject() || !method.asObject()->isCallable()) return {};
+    const Value result = call(method, v, {});
+    if (result.isPrimitive() || result.asObject() == o) return result;
+    return Value(toString(v));
 }
 
 double Vm::toNumber(const Value& v) {
@@ -274,7 +272,13 @@ double Vm::toNumber(const Value& v) {
     case Value::Type::String: return stringToNumber(v.asString(), m_swfVersion);
     case Value::Type::Object: {
         const Value p = toPrimitive(v);
-        if (p.isObject()) return std::nan("");
+        // An object that stays one is NaN, except in version 4 rules, where it counts as 0 as any
+        // non-numeric value does.
+        if (p.isObject()) {
+            Object* o = p.asObject();
+            const bool clip = o->display() && o->objectClass() != ObjectClass::Object;
+            return m_swfVersion < 5 && !clip ? 0.0 : std::nan("");
+        }
         return toNumber(p);
     }
     }
@@ -289,9 +293,16 @@ QString Vm::toString(const Value& v) {
     case Value::Type::Number: return numberToString(v.asNumber());
     case Value::Type::String: return v.asString();
     case Value::Type::Object: {
-        const Value p = toPrimitive(v, true);
-        if (p.isObject()) return QStringLiteral("[type Object]");
-        return toString(p);
+        Object* o = v.asObject();
+        // Clips, text fields and buttons turn into their path.
+        if (o->display() && o->objectClass() != ObjectClass::Object && m_host) return m_host->targetPath(o);
+        // Only a string from toString counts; anything else prints as the object's kind.
+        const Value method = getMember(v, QStringLiteral("toString"));
+        if (method.isObject() && method.asObject()->isCallable()) {
+            const Value result = call(method, v, {});
+            if (result.isString()) return result.asString();
+        }
+        return o->isCallable() ? QStringLiteral("[type Function]") : QStringLiteral("[type Object]");
     }
     }
     return {};
@@ -381,15 +392,12 @@ bool Vm::instanceOf(const Value& v, Object* constructor) {
 bool Vm::looseEquals(const Value& a, const Value& b) {
     using T = Value::Type;
     if (a.type() == b.type()) {
-        if (a.isNumber()) return a.asNumber() == b.asNumber();
+        // The reference finds NaN equal to NaN.
+        if (a.isNumber()) return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
         return a.strictEquals(b);
     }
-    if (a.isNullish() && b.isNullish()) return true;
-    if (a.isNullish() || b.isNullish()) return false;
-    if (a.type() == T::Number && b.type() == T::String) return a.asNumber() == toNumber(b);
-    if (a.type() == T::String && b.type() == T::Number) return toNumber(a) == b.asNumber();
-    if (a.isBoolean()) return looseEquals(Value(a.asBool() ? 1.0 : 0.0), b);
-    if (b.isBoolean()) return looseEquals(a, Value(b.asBool() ? 1.0 : 0.0));
+    // An object meets a primitive (undefined and null too) as its primitive value: an object without
+    // valueOf equals undefined.
     if (a.isObject() && !b.isObject()) {
         const Value p = toPrimitive(a);
         return p.isObject() ? false : looseEquals(p, b);
@@ -398,6 +406,13 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
         const Value p = toPrimitive(b);
         return p.isObject() ? false : looseEquals(a, p);
     }
+    if (a.isNullish() && b.isNullish()) return true;
+    if (a.isNullish() || b.isNullish()) return false;
+    // A NaN parsed from a string equals nothing.
+    if (a.type() == T::Number && b.type() == T::String) return a.asNumber() == toNumber(b);
+    if (a.type() == T::String && b.type() == T::Number) return toNumber(a) == b.asNumber();
+    if (a.isBoolean()) return looseEquals(Value(a.asBool() ? 1.0 : 0.0), b);
+    if (b.isBoolean()) return looseEquals(a, Value(b.asBool() ? 1.0 : 0.0));
     return false;
 }
 

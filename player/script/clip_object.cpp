@@ -77,6 +77,10 @@ std::optional<ClipProperty> clipPropertyByName(const QString& name) {
     return std::nullopt;
 }
 
+QString clipPropertyName(ClipProperty property) {
+    return QString::fromUtf16(kPropertyNames[static_cast<int>(property)]);
+}
+
 QString dotPath(const DisplayObject& object) {
     if (!object.parent) return QStringLiteral("_level0");
     const DisplayObject* owner = object.parent->owner();
@@ -136,7 +140,7 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
     case ClipProperty::Y: {
         const double v = number();
         if (!std::isfinite(v)) return;
-        (property == ClipProperty::X ? o.matrix.tx : o.matrix.ty) = std::round(v * 20.0);
+        (property == ClipProperty::X ? o.matrix.tx : o.matrix.ty) = std::trunc(v * 20.0);   // whole twips, cut as the reference does
         o.transformedByScript = true;
         break;
     }

@@ -25,6 +25,7 @@ enum class ClipProperty : int {
 inline constexpr int kClipPropertyCount = 22;
 // The property a name like "_x" or "_XSCALE" means (names of display properties ignore case).
 std::optional<ClipProperty> clipPropertyByName(const QString& name);
+QString clipPropertyName(ClipProperty property);
 
 avm1::Value getClipProperty(Stage& stage, DisplayObject& object, ClipProperty property);
 void setClipProperty(Stage& stage, DisplayObject& object, ClipProperty property, const avm1::Value& value);
@@ -36,8 +37,13 @@ public:
     bool getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out) override;
     bool setSpecial(avm1::Vm& vm, const QString& name, const avm1::Value& value) override;
 
+    // The path it had when it left the display list: a removed clip still prints as its path.
+    const QString& lastPath() const { return m_lastPath; }
+    void setLastPath(const QString& path) { m_lastPath = path; }
+
 private:
     Stage& m_stage;
+    QString m_lastPath;
 };
 
 // The clip a script object stands for, or null (not a clip, or removed).

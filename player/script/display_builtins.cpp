@@ -8,7 +8,10 @@
 #include "player/movie.h"
 #include "player/render/shape_paths.h"
 #include "player/script/clip_object.h"
+#include "player/script/drawing.h"
 #include "player/script/script_host.h"
+#include "player/script/stage_objects.h"
+#include "player/script/text_field.h"
 #include "player/stage.h"
 
 namespace vistrel::player {
@@ -43,11 +46,22 @@ void installTimelineMethods(Stage& stage, avm1::Object* proto) {
     });
     auto gotoMethod = [](bool play) {
         return [play](avm1::Vm& vm, const Value& self, Args args) {
-            SpriteInstance* sprite = spriteOf(self);
+            avm1::Object* target = self.object();
+            Value frameValue = arg(args, 0);
+            // "path:frame" names a frame of another timeline.
+            if (frameValue.isString()) {
+                const QString text = frameValue.asString();
+                const qsizetype colon = text.lastIndexOf(u':');
+                if (colon >= 0) {
+                    target = vm.host()->resolveTarget(target, text.left(colon));
+                    frameValue = Value(text.mid(colon + 1));
+                }
+            }
+            SpriteInstance* sprite = spriteOf(Value(target));
             if (!sprite) return Value();
-            const int frame = hostOf(vm).frameFromValue(*sprite, arg(args, 0));
+            const int frame = hostOf(vm).frameFromValue(*sprite, frameValue);
             if (frame < 0) return Value();
-            vm.host()->gotoFrame(self.object(), frame, play);
+            vm.host()->gotoFrame(target, frame, play);
             return Value();
         };
     };
@@ -187,6 +201,7 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         const QRectF mine = worldTransform(*o).mapRect(objectBounds(s->movie(), *o));
         if (args.size() >= 2) {
             const double x = vm.toNumber(args[0]) * 20.0, y = vm.toNumber(args[1]) * 20.0;
+            if (args.size() >= 3 && vm.toBoolean(args[2])) return Value(hitTestShape(s->movie(), *o, QPointF(x, y)));
             return Value(mine.contains(QPointF(x, y)));
         }
         DisplayObject* other = displayOf(arg(args, 0));
@@ -264,6 +279,7 @@ void installDisplayBuiltins(Stage& stage) {
     installTimelineMethods(stage, clipProto);
     installChildMethods(stage, clipProto);
     installGeometryMethods(stage, clipProto);
+    installDrawingMethods(stage, clipProto);
 
     avm1::Object* buttonProto = vm.makeObject();
     avm1::Object* button = vm.makeClass(QStringLiteral("Button"), [](avm1::Vm&, const Value&, Args) { return Value(); }, buttonProto);
@@ -274,8 +290,10 @@ void installDisplayBuiltins(Stage& stage) {
     avm1::Object* textField = vm.makeClass(QStringLiteral("TextField"), [](avm1::Vm&, const Value&, Args) { return Value(); }, textProto);
     vm.protos().textField = textProto;
     global->define(QStringLiteral("TextField"), Value(textField), avm1::propflag::kDontEnum);
+    installTextFieldBuiltins(stage);
 
     installTimers(stage);
+    installStageObjects(stage);
 }
 
 }  // namespace vistrel::player

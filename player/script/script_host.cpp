@@ -92,12 +92,18 @@ int ScriptHost::frameFromValue(SpriteInstance& sprite, const avm1::Value& frame)
 avm1::Value ScriptHost::getProperty(avm1::Object* clip, int index) {
     DisplayObject* o = displayOf(avm1::Value(clip));
     if (!o || index < 0 || index >= kClipPropertyCount) return {};
+    // Text fields answer for their own size: they go through their object.
+    if (o->text) {
+        avm1::Value out;
+        if (clip->getSpecial(*m_stage.vm(), clipPropertyName(static_cast<ClipProperty>(index)), out)) return out;
+    }
     return getClipProperty(m_stage, *o, static_cast<ClipProperty>(index));
 }
 
 void ScriptHost::setProperty(avm1::Object* clip, int index, const avm1::Value& value) {
     DisplayObject* o = displayOf(avm1::Value(clip));
     if (!o || index < 0 || index >= kClipPropertyCount) return;
+    if (o->text && clip->setSpecial(*m_stage.vm(), clipPropertyName(static_cast<ClipProperty>(index)), value)) return;
     setClipProperty(m_stage, *o, static_cast<ClipProperty>(index), value);
 }
 
@@ -210,7 +216,9 @@ avm1::Object* ScriptHost::resolveTarget(avm1::Object* base, const QString& path)
 
 QString ScriptHost::targetPath(avm1::Object* clip) {
     DisplayObject* o = displayOf(avm1::Value(clip));
-    return o ? dotPath(*o) : QString();
+    if (o) return dotPath(*o);
+    const auto* removed = dynamic_cast<const ClipObject*>(clip);
+    return removed ? removed->lastPath() : QString();
 }
 
 void ScriptHost::getUrl(avm1::Object*, const QString&, const QString&, int, bool, bool) {

@@ -36,6 +36,8 @@ TEST(BuiltinsString, SliceSubstringAndCharacters) {
     EXPECT_EQ(m5.num(m5.call(s, "charCodeAt", {Value(20)})), 0);
     EXPECT_EQ(m.str(m.callGlobal("String", {Value(12)})), "12");
     EXPECT_EQ(m.str(m.call(m.global("String"), "fromCharCode", {Value(80), Value(-65455)})), "PQ");
+    // A zero code ends the string, as a converted "BAD" does.
+    EXPECT_EQ(m.str(m.call(m.global("String"), "fromCharCode", {Value(80), Value("BAD"), Value(81)})), "P");
     EXPECT_EQ(m.str(m.call(Value("aB"), "concat", {Value(1), Value::null()})), "aB1null");
     EXPECT_EQ(m.str(m.call(Value("aB"), "toUpperCase")), "AB");
     const Value boxed = m.construct("String", {Value("xyz")});

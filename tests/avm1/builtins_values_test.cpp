@@ -29,6 +29,16 @@ TEST(BuiltinsNumber, CastsWrappersAndRadix) {
     EXPECT_TRUE(m.callGlobal("Boolean", {Value("x")}).asBool());
 }
 
+TEST(BuiltinsGlobal, ParseWithoutArgumentsGivesUndefined) {
+    Machine m(8);
+    EXPECT_TRUE(m.callGlobal("parseInt").isUndefined());
+    EXPECT_TRUE(m.callGlobal("parseFloat").isUndefined());
+    EXPECT_EQ(m.num(m.callGlobal("parseInt", {Value("100")})), 100);
+    // A radix passed as undefined is a radix of 0, which parses nothing.
+    EXPECT_TRUE(std::isnan(m.num(m.callGlobal("parseInt", {Value("100"), Value()}))));
+    EXPECT_EQ(m.num(m.callGlobal("parseInt", {Value("ff"), Value(16)})), 255);
+}
+
 TEST(BuiltinsMath, ArgumentRulesOfTheReference) {
     Machine m(7);
     const Value math = m.global("Math");
@@ -51,6 +61,9 @@ TEST(BuiltinsMath, ArgumentRulesOfTheReference) {
         return Value(4);
     });
     EXPECT_EQ(m.num(m.call(math, "sqrt", {Value(counted), Value(counted), Value(counted)})), 2);
+    EXPECT_EQ(conversions, 2);
+    conversions = 0;
+    m.call(math, "random", {Value(counted), Value(counted), Value(counted)});   // random too
     EXPECT_EQ(conversions, 2);
     for (int i = 0; i < 100; ++i) {
         const double r = m.num(m.call(math, "random"));

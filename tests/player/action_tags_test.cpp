@@ -130,7 +130,7 @@ TEST(ActionWriter, RecordsWithBodiesCarryTheirLengthAndFields) {
                                 op::kWaitForFrame2, 1, 0, 4,
                                 op::kSetTarget, 2, 0, 's', 0,
                                 op::kGotoLabel, 2, 0, 'l', 0,
-                                op::kGetUrl2, 1, 0, 0x82,
+                                op::kGetUrl2, 1, 0, 0x42,
                                 op::kGotoFrame2, 3, 0, 0x03, 3, 0,
                                 op::kGotoFrame2, 1, 0, 0x00,
                                 op::kEnd};

@@ -112,8 +112,9 @@ ActionWriter& ActionWriter::gotoLabel(const std::string& label) {
 }
 
 ActionWriter& ActionWriter::getUrl2(std::uint8_t sendVarsMethod, bool loadTarget, bool loadVariables) {
-    const auto flags = static_cast<std::uint8_t>(((sendVarsMethod & 3) << 6) | (loadTarget ? 2 : 0) |
-                                                 (loadVariables ? 1 : 0));
+    // As movies store it: the method in the low two bits, load target 0x40, load variables 0x80.
+    const auto flags = static_cast<std::uint8_t>((sendVarsMethod & 3) | (loadTarget ? 0x40 : 0) |
+                                                 (loadVariables ? 0x80 : 0));
     return action(op::kGetUrl2, {flags});
 }
 

@@ -1,0 +1,818 @@
+#include "player/script/text_field.h"
+
+#include <cmath>
+#include <map>
+
+#include "player/avm1/convert.h"
+#include "player/avm1/vm.h"
+#include "player/display_list.h"
+#include "player/movie.h"
+#include "player/render/shape_paths.h"
+#include "player/script/script_host.h"
+#include "player/stage.h"
+
+namespace vistrel::player {
+
+using avm1::Value;
+using Args = std::span<const Value>;
+
+namespace {
+
+constexpr double kGutters = 80;   // two pixels each side between a field's edge and its text, in twips
+// Sizes a script may give a field, in pixels: larger ones are cut to this.
+constexpr double kMaxFieldPixels = 107374182;
+
+Value arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value(); }
+
+TextFieldObject* fieldOf(const Value& v) {
+    auto* tf = dynamic_cast<TextFieldObject*>(v.object());
+    return tf && tf->display() ? tf : nullptr;
+}
+
+// Paragraph ends as scripts see them: one "\r" each.
+QString normalizedNewlines(QString s) {
+    s.replace(QLatin1String("\r\n"), QLatin1String("\r"));
+    s.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    return s;
+}
+
+QString escapeHtml(const QString& s) {
+    QString out;
+    out.reserve(s.size());
+    for (QChar c : s) {
+        if (c == u'&') out += QLatin1String("&amp;");
+        else if (c == u'<') out += QLatin1String("&lt;");
+        else if (c == u'>') out += QLatin1String("&gt;");
+        else if (c == u'"') out += QLatin1String("&quot;");
+        else out += c;
+    }
+    return out;
+}
+
+QString plainOf(const std::vector<TextParagraph>& paragraphs) {
+    QString out;
+    for (std::size_t i = 0; i < paragraphs.size(); ++i) {
+        if (i) out += u'\r';
+        for (const TextRun& run : paragraphs[i].runs) out += run.text;
+    }
+    return out;
+}
+
+QString alignName(TextAlign a) {
+    switch (a) {
+    case TextAlign::Right: return QStringLiteral("right");
+    case TextAlign::Center: return QStringLiteral("center");
+    case TextAlign::Justify: return QStringLiteral("justify");
+    case TextAlign::Left: break;
+    }
+    return QStringLiteral("left");
+}
+
+QString numberText(double v) { return avm1::numberToString(v); }
+
+QString colorText(QRgb c) {
+    return QStringLiteral("#%1").arg(c & 0xffffff, 6, 16, QLatin1Char('0')).toUpper();
+}
+
+// The markup the reference writes back for a field: a P per paragraph (the empty one after a final
+// paragraph end left out), the first run's font in full, later runs naming only what differs.
+QString toHtml(const std::vector<TextParagraph>& paragraphs) {
+    QString out;
+    // A field with no text at all has no markup either.
+    if (plainOf(paragraphs).remove(u'\r').isEmpty()) return out;
+    std::size_t count = paragraphs.size();
+    if (count > 1 && paragraphs.back().runs.empty()) --count;
+    for (std::size_t i = 0; i < count; ++i) {
+        const TextParagraph& p = paragraphs[i];
+        out += QStringLiteral("<P ALIGN=\"%1\">").arg(alignName(p.align).toUpper());
+        if (p.runs.empty()) {
+            out += QLatin1String("</P>");
+            continue;
+        }
+        const TextFormat& base = p.runs.front().format;
+        out += QStringLiteral("<FONT FACE=\"%1\" SIZE=\"%2\" COLOR=\"%3\" LETTERSPACING=\"%4\" KERNING=\"%5\">")
+                   .arg(escapeHtml(base.font), numberText(base.size), colorText(base.color),
+                        numberText(base.letterSpacing), base.kerning ? QStringLiteral("1") : QStringLiteral("0"));
+        for (const TextRun& run : p.runs) {
+            const TextFormat& f = run.format;
+            QString open, close;
+            QString attrs;
+            if (f.font != base.font) attrs += QStringLiteral(" FACE=\"%1\"").arg(escapeHtml(f.font));
+            if (f.size != base.size) attrs += QStringLiteral(" SIZE=\"%1\"").arg(numberText(f.size));
+            if ((f.color & 0xffffff) != (base.color & 0xffffff)) attrs += QStringLiteral(" COLOR=\"%1\"").arg(colorText(f.color));
+            if (f.letterSpacing != base.letterSpacing)
+                attrs += QStringLiteral(" LETTERSPACING=\"%1\"").arg(numberText(f.letterSpacing));
+            if (f.kerning != base.kerning) attrs += QStringLiteral(" KERNING=\"%1\"").arg(f.kerning ? 1 : 0);
+            if (!f.url.isEmpty()) {
+                open += QStringLiteral("<A HREF=\"%1\" TARGET=\"\">").arg(escapeHtml(f.url));
+                close.prepend(QLatin1String("</A>"));
+            }
+            if (!attrs.isEmpty()) {
+                open += QLatin1String("<FONT") + attrs + u'>';
+                close.prepend(QLatin1String("</FONT>"));
+            }
+            if (f.bold) {
+                open += QLatin1String("<B>");
+                close.prepend(QLatin1String("</B>"));
+            }
+            if (f.italic) {
+                open += QLatin1String("<I>");
+                close.prepend(QLatin1String("</I>"));
+            }
+            if (f.underline) {
+                open += QLatin1String("<U>");
+                close.prepend(QLatin1String("</U>"));
+            }
+            out += open + escapeHtml(run.text) + close;
+        }
+        out += QLatin1String("</FONT></P>");
+    }
+    return out;
+}
+
+// condenseWhite: in the text between tags, each run of blanks and line ends becomes one space, and text
+// that is only blanks goes.
+QString condensedWhite(const QString& html) {
+    QString out;
+    out.reserve(html.size());
+    qsizetype i = 0;
+    while (i < html.size()) {
+        if (html[i] == u'<') {
+            const qsizetype close = html.indexOf(u'>', i);
+            const qsizetype end = close < 0 ? html.size() : close + 1;
+            out += QStringView(html).mid(i, end - i);
+            i = end;
+            continue;
+        }
+        qsizetype end = html.indexOf(u'<', i);
+        if (end < 0) end = html.size();
+        QString segment;
+        bool blank = false, any = false;
+        for (qsizetype k = i; k < end; ++k) {
+            if (html[k].isSpace()) {
+                blank = true;
+                continue;
+            }
+            if (blank) segment += u' ';
+            blank = false;
+            any = true;
+            segment += html[k];
+        }
+        if (any) {
+            if (blank) segment += u' ';
+            out += segment;
+        }
+        i = end;
+    }
+    return out;
+}
+
+// Whole pixels as the reference keeps them for a field's position and size: cut toward zero.
+double wholePixels(avm1::Vm& vm, const Value& v) {
+    const double d = avm1::toInt32(vm.toNumber(v));
+    return std::clamp(d, -kMaxFieldPixels, kMaxFieldPixels);
+}
+
+// A TextFormat object: an instance of the TextFormat class when the movie has one.
+Value makeFormatObject(avm1::Vm& vm, const TextFormat& f, const EditTextProps& p) {
+    avm1::Object* o = nullptr;
+    const Value ctor = vm.getMember(Value(vm.global()), QStringLiteral("TextFormat"));
+    if (ctor.isObject() && ctor.asObject()->isCallable()) o = vm.construct(ctor, {}).object();
+    if (!o) o = vm.makeObject();
+    const Value self(o);
+    vm.setMember(self, QStringLiteral("align"), Value(alignName(p.align)));
+    vm.setMember(self, QStringLiteral("blockIndent"), Value(0));
+    vm.setMember(self, QStringLiteral("bold"), Value(f.bold));
+    vm.setMember(self, QStringLiteral("bullet"), Value(false));
+    vm.setMember(self, QStringLiteral("color"), Value(static_cast<double>(f.color & 0xffffff)));
+    vm.setMember(self, QStringLiteral("font"), Value(f.font));
+    vm.setMember(self, QStringLiteral("indent"), Value(p.indent / 20.0));
+    vm.setMember(self, QStringLiteral("italic"), Value(f.italic));
+    vm.setMember(self, QStringLiteral("kerning"), Value(f.kerning));
+    vm.setMember(self, QStringLiteral("leading"), Value(p.leading / 20.0));
+    vm.setMember(self, QStringLiteral("leftMargin"), Value(p.leftMargin / 20.0));
+    vm.setMember(self, QStringLiteral("letterSpacing"), Value(f.letterSpacing));
+    vm.setMember(self, QStringLiteral("rightMargin"), Value(p.rightMargin / 20.0));
+    vm.setMember(self, QStringLiteral("size"), Value(f.size));
+    vm.setMember(self, QStringLiteral("tabStops"), Value(vm.makeArray()));
+    vm.setMember(self, QStringLiteral("target"), Value(QString()));
+    vm.setMember(self, QStringLiteral("underline"), Value(f.underline));
+    vm.setMember(self, QStringLiteral("url"), Value(f.url));
+    return self;
+}
+
+// Copies the fields a TextFormat object sets (null and undefined ones are left alone).
+void applyFormatObject(avm1::Vm& vm, const Value& format, TextFormat& f, EditTextProps* p) {
+    if (!format.isObject()) return;
+    auto field = [&](const char* name, auto&& use) {
+        const Value v = vm.getMember(format, QString::fromLatin1(name));
+        if (!v.isNullish()) use(v);
+    };
+    field("font", [&](const Value& v) { f.font = vm.toString(v); });
+    field("size", [&](const Value& v) {
+        const double d = vm.toNumber(v);
+        if (std::isfinite(d)) f.size = std::clamp(std::trunc(d), 0.0, 127.0);
+    });
+    field("color", [&](const Value& v) {
+        const double d = vm.toNumber(v);
+        if (std::isfinite(d)) f.color = 0xff000000u | (static_cast<std::uint32_t>(avm1::toInt32(d)) & 0xffffffu);
+    });
+    field("bold", [&](const Value& v) { f.bold = vm.toBoolean(v); });
+    field("italic", [&](const Value& v) { f.italic = vm.toBoolean(v); });
+    field("underline", [&](const Value& v) { f.underline = vm.toBoolean(v); });
+    field("url", [&](const Value& v) { f.url = vm.toString(v); });
+    field("kerning", [&](const Value& v) { f.kerning = vm.toBoolean(v); });
+    field("letterSpacing", [&](const Value& v) {
+        const double d = vm.toNumber(v);
+        if (std::isfinite(d)) f.letterSpacing = d;
+    });
+    if (!p) return;
+    field("align", [&](const Value& v) {
+        const QString a = vm.toString(v).toLower();
+        if (a == u"left") p->align = TextAlign::Left;
+        else if (a == u"right") p->align = TextAlign::Right;
+        else if (a == u"center") p->align = TextAlign::Center;
+        else if (a == u"justify") p->align = TextAlign::Justify;
+    });
+    auto twips = [&](const char* name, double& out, bool nonNegative) {
+        field(name, [&](const Value& v) {
+            const double d = vm.toNumber(v);
+            if (std::isfinite(d)) out = std::clamp(std::trunc(d), nonNegative ? 0.0 : -720.0, 720.0) * 20.0;
+        });
+    };
+    twips("leftMargin", p->leftMargin, true);
+    twips("rightMargin", p->rightMargin, true);
+    twips("indent", p->indent, false);
+    twips("leading", p->leading, false);
+}
+
+QString autoSizeName(AutoSize a) {
+    switch (a) {
+    case AutoSize::Left: return QStringLiteral("left");
+    case AutoSize::Center: return QStringLiteral("center");
+    case AutoSize::Right: return QStringLiteral("right");
+    case AutoSize::None: break;
+    }
+    return QStringLiteral("none");
+}
+
+}  // namespace
+
+// ---- the field object ----
+
+TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf::DefineEditText* definition)
+    : ClipObject(stage, avm1::ObjectClass::TextField), m_stage(stage) {
+    setDisplay(&object);
+    if (definition) {
+        m_definition = *definition;
+        m_props = editTextProps(stage.movie(), *definition);
+        selectable = !definition->noSelect;
+        input = !definition->readOnly;
+        if (definition->maxLength) maxChars = *definition->maxLength;
+    } else {
+        // Fields made by scripts start empty, in the reference's default format, and draw themselves.
+        m_props.format.font = QStringLiteral("Times New Roman");
+        m_props.format.size = 12;
+        m_props.format.color = qRgb(0, 0, 0);
+        m_own = true;
+    }
+    newFormat = m_props.format;
+}
+
+QString TextFieldObject::text() const {
+    const DisplayObject* o = display();
+    if (!o || !o->text) return {};
+    if (o->text->html) return plainOf(parseHtmlText(o->text->text, m_props.format, m_props.align));
+    return normalizedNewlines(o->text->text);
+}
+
+QString TextFieldObject::htmlText() const {
+    const DisplayObject* o = display();
+    if (!o || !o->text) return {};
+    if (!o->text->html) return text();
+    return toHtml(parseHtmlText(o->text->text, m_props.format, m_props.align));
+}
+
+void TextFieldObject::setText(const QString& value, bool fromVariable) {
+    DisplayObject* o = display();
+    if (!o || !o->text) return;
+    EditTextState& s = *o->text;
+    const QString stored = s.html ? escapeHtml(value) : value;
+    if (stored != s.text) {
+        s.text = stored;
+        // New text takes the format set for new text.
+        m_props.format = newFormat;
+        changed();
+    }
+    if (fromVariable) return;
+    QString name;
+    if (avm1::Object* target = variableTarget(name); target && !name.isEmpty())
+        m_stage.vm()->setMember(Value(target), name, Value(s.html ? htmlText() : text()));
+}
+
+void TextFieldObject::setHtmlText(const QString& value) {
+    DisplayObject* o = display();
+    if (!o || !o->text) return;
+    EditTextState& s = *o->text;
+    const QString html = m_props.condenseWhite ? condensedWhite(value) : value;
+    if (html != s.text) {
+        s.text = html;
+        changed();
+    }
+}
+
+void TextFieldObject::setHtml(bool on) {
+    DisplayObject* o = display();
+    if (!o || !o->text || o->text->html == on) return;
+    const QString plain = text();
+    o->text->html = on;
+    o->text->text = on ? escapeHtml(plain) : plain;
+    changed();
+}
+
+void TextFieldObject::changed() {
+    m_own = true;
+    m_metrics.reset();
+    if (DisplayObject* o = display(); o && o->text) o->text->paths.reset();
+    m_stage.touch();
+}
+
+const EditTextMetrics& TextFieldObject::metrics() {
+    DisplayObject* o = display();
+    EditTextState* s = o ? o->text.get() : nullptr;
+    if (m_metrics && s && m_own && !s->paths) m_metrics.reset();
+    if (m_metrics) return *m_metrics;
+    m_props.text = s ? s->text : QString();
+    m_props.html = s && s->html;
+    const Movie& movie = m_stage.movie();
+    EditTextMetrics m;
+    ShapePaths paths = buildEditText(movie, m_definition, m_props, &m);
+    if (m_props.autoSize != AutoSize::None) {
+        // The field grows or shrinks to its text, keeping still the side autoSize names.
+        const QRectF b = m_props.bounds;
+        const double width = m_props.wordWrap
+                                 ? b.width()
+                                 : std::ceil(m.textWidth) + kGutters + m_props.leftMargin + m_props.rightMargin;
+        const double height = std::ceil(m.textHeight) + kGutters;
+        if (width != b.width() || height != b.height()) {
+            double dx = 0;
+            if (m_props.autoSize == AutoSize::Center) dx = std::round((b.width() - width) / 2);
+            else if (m_props.autoSize == AutoSize::Right) dx = b.width() - width;
+            m_props.bounds = QRectF(b.left(), b.top(), width, height);
+            if (o && dx != 0) o->matrix.tx += dx;
+            m = {};
+            paths = buildEditText(movie, m_definition, m_props, &m);
+            m_own = true;
+        }
+    }
+    if (s) s->paths = std::move(paths);
+    m_metrics = m;
+    return *m_metrics;
+}
+
+const ShapePaths* TextFieldObject::ownPaths() {
+    if (!m_own) return nullptr;
+    metrics();
+    DisplayObject* o = display();
+    return o && o->text && o->text->paths ? &*o->text->paths : nullptr;
+}
+
+QRectF TextFieldObject::bounds() {
+    if (m_props.autoSize != AutoSize::None) metrics();
+    return m_props.bounds;
+}
+
+avm1::Object* TextFieldObject::variableTarget(QString& name) {
+    DisplayObject* o = display();
+    avm1::Vm* vm = m_stage.vm();
+    if (!o || !o->text || o->text->variable.isEmpty() || !vm || !o->parent || !o->parent->owner()) return nullptr;
+    const QString& path = o->text->variable;
+    avm1::Object* base = m_stage.scriptObject(*o->parent->owner());
+    if (!base) return nullptr;
+    qsizetype cut = path.lastIndexOf(u':');
+    if (cut < 0) cut = path.lastIndexOf(u'.');
+    if (cut < 0) {
+        name = path;
+        return base;
+    }
+    name = path.mid(cut + 1);
+    return vm->host() ? vm->host()->resolveTarget(base, path.left(cut)) : nullptr;
+}
+
+void TextFieldObject::syncFromVariable(bool initial) {
+    QString name;
+    avm1::Object* target = variableTarget(name);
+    avm1::Vm* vm = m_stage.vm();
+    if (!target || name.isEmpty() || !vm) return;
+    DisplayObject* o = display();
+    const bool html = o && o->text && o->text->html;
+    if (!vm->hasProperty(target, name)) {
+        // A new binding to a missing variable starts over from the definition's text, and gives it to
+        // the variable.
+        if (initial) {
+            if (m_definition.id) {
+                const QString initialText = m_stage.movie().decodeString(m_definition.initialText);
+                if (html) setHtmlText(initialText);
+                else setText(initialText, true);
+            }
+            const QString start = html ? htmlText() : text();
+            if (!start.isEmpty()) vm->setMember(Value(target), name, Value(start));
+        }
+        return;
+    }
+    const QString value = vm->toString(vm->getMember(Value(target), name));
+    if (html) setHtmlText(value);
+    else if (value != text()) setText(value, true);
+}
+
+bool TextFieldObject::getSpecial(avm1::Vm& vm, const QString& name, Value& out) {
+    DisplayObject* o = display();
+    if (o && name.size() > 1 && name[0] == u'_') {
+        const auto p = clipPropertyByName(name);
+        if (p == ClipProperty::Width || p == ClipProperty::Height) {
+            // Each corner lands on a whole twip before the extent is taken, as the reference measures.
+            const QTransform t = toQTransform(o->matrix);
+            const QRectF b = bounds();
+            double lo = HUGE_VAL, hi = -HUGE_VAL;
+            for (const QPointF& corner : {b.topLeft(), b.topRight(), b.bottomLeft(), b.bottomRight()}) {
+                const QPointF q = t.map(corner);
+                const double v = std::round(p == ClipProperty::Width ? q.x() : q.y());
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+            out = Value((hi - lo) / 20.0);
+            return true;
+        }
+    }
+    return ClipObject::getSpecial(vm, name, out);
+}
+
+bool TextFieldObject::setSpecial(avm1::Vm& vm, const QString& name, const Value& value) {
+    DisplayObject* o = display();
+    if (o && name.size() > 1 && name[0] == u'_') {
+        const auto p = clipPropertyByName(name);
+        if (p == ClipProperty::Width || p == ClipProperty::Height) {
+            // A field's size is its bounds: the scale stays as it is.
+            const double v = vm.toNumber(value);
+            if (!std::isfinite(v) || v < 0) return true;
+            const bool width = p == ClipProperty::Width;
+            const double scale = width ? std::hypot(o->matrix.a, o->matrix.b) : std::hypot(o->matrix.c, o->matrix.d);
+            if (scale <= 0) return true;
+            const double twips = std::round(std::min(v, kMaxFieldPixels) * 20.0 / scale);
+            QRectF b = bounds();
+            if (width) b.setWidth(twips);
+            else b.setHeight(twips);
+            m_props.bounds = b;
+            changed();
+            return true;
+        }
+    }
+    return ClipObject::setSpecial(vm, name, value);
+}
+
+void TextFieldObject::markChildren(avm1::Heap& heap) {
+    ClipObject::markChildren(heap);
+    heap.mark(restrict);
+    for (const auto& [name, value] : stored) heap.mark(value);
+}
+
+avm1::Object* makeTextFieldObject(Stage& stage, DisplayObject& object) {
+    avm1::Vm& vm = *stage.vm();
+    const Character* c = object.characterId ? stage.movie().character(object.characterId) : nullptr;
+    const auto* definition = c ? std::get_if<swf::DefineEditText>(c) : nullptr;
+    auto* field = vm.heap().make<TextFieldObject>(stage, object, definition);
+    field->setProto(vm.protos().textField ? vm.protos().textField : vm.protos().object);
+    object.script = field;
+    field->syncFromVariable(true);
+    return field;
+}
+
+const ShapePaths* editTextInstancePaths(const DisplayObject& object) {
+    auto* field = dynamic_cast<TextFieldObject*>(object.script);
+    return field ? field->ownPaths() : nullptr;
+}
+
+std::optional<QRectF> editTextInstanceBounds(const DisplayObject& object) {
+    auto* field = dynamic_cast<TextFieldObject*>(object.script);
+    if (!field) return std::nullopt;
+    return field->bounds();
+}
+
+namespace {
+
+void syncFields(SpriteInstance& sprite, int depth) {
+    if (depth > ObjectBudget::kMaxNesting) return;
+    // Syncing may run getters that change the list: collect first.
+    std::vector<DisplayObject*> fields, sprites;
+    for (const auto& [d, child] : sprite.children()) {
+        if (child->text && !child->text->variable.isEmpty()) fields.push_back(child.get());
+        if (child->sprite) sprites.push_back(child.get());
+    }
+    for (DisplayObject* f : fields)
+        if (auto* tf = dynamic_cast<TextFieldObject*>(f->script)) tf->syncFromVariable(false);
+    for (DisplayObject* s : sprites)
+        if (s->sprite) syncFields(*s->sprite, depth + 1);
+}
+
+// Turns a child that addChild made as an empty clip into an empty text field.
+TextFieldObject* makeScriptField(Stage& stage, DisplayObject& object) {
+    avm1::Vm& vm = *stage.vm();
+    if (object.script) object.script->setDisplay(nullptr);
+    object.script = nullptr;
+    object.sprite.reset();
+    object.text = std::make_unique<EditTextState>();
+    auto* field = vm.heap().make<TextFieldObject>(stage, object, nullptr);
+    field->setProto(vm.protos().textField ? vm.protos().textField : vm.protos().object);
+    object.script = field;
+    return field;
+}
+
+using Getter = Value (*)(avm1::Vm&, TextFieldObject&);
+using Setter = void (*)(avm1::Vm&, TextFieldObject&, const Value&);
+
+void property(avm1::Vm& vm, avm1::Object* proto, const char* name, Getter get, Setter set) {
+    avm1::Object* getter = vm.makeFunction(QString::fromLatin1(name), [get](avm1::Vm& vm, const Value& self, Args) {
+        TextFieldObject* tf = fieldOf(self);
+        return tf ? get(vm, *tf) : Value();
+    });
+    avm1::Object* setter = nullptr;
+    if (set) {
+        setter = vm.makeFunction(QString::fromLatin1(name), [set](avm1::Vm& vm, const Value& self, Args args) {
+            if (TextFieldObject* tf = fieldOf(self)) set(vm, *tf, arg(args, 0));
+            return Value();
+        });
+    }
+    proto->defineAccessor(QString::fromLatin1(name), getter, setter);
+}
+
+// A flag of the field's layout.
+template <bool EditTextProps::*Flag> void flagProperty(avm1::Vm& vm, avm1::Object* proto, const char* name) {
+    property(
+        vm, proto, name, [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.props().*Flag); },
+        [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+            const bool on = vm.toBoolean(v);
+            if (tf.props().*Flag == on) return;
+            tf.props().*Flag = on;
+            tf.changed();
+        });
+}
+
+QRgb colorOf(avm1::Vm& vm, const Value& v) {
+    const double d = vm.toNumber(v);
+    const std::uint32_t rgb = std::isfinite(d) ? static_cast<std::uint32_t>(avm1::toInt32(d)) & 0xffffffu : 0;
+    return 0xff000000u | rgb;
+}
+
+// Settings this viewer keeps only so that scripts read back what they wrote.
+void storedProperty(avm1::Vm& vm, avm1::Object* proto, const char* name, const Value& initial) {
+    const QString key = QString::fromLatin1(name);
+    avm1::Object* getter = vm.makeFunction(key, [key, initial](avm1::Vm&, const Value& self, Args) {
+        TextFieldObject* tf = fieldOf(self);
+        if (!tf) return Value();
+        auto it = tf->stored.find(key);
+        return it == tf->stored.end() ? initial : it->second;
+    });
+    avm1::Object* setter = vm.makeFunction(key, [key](avm1::Vm&, const Value& self, Args args) {
+        if (TextFieldObject* tf = fieldOf(self)) tf->stored[key] = arg(args, 0);
+        return Value();
+    });
+    proto->defineAccessor(key, getter, setter);
+}
+
+void installProperties(avm1::Vm& vm, avm1::Object* proto) {
+    // In the order the reference enumerates them.
+    storedProperty(vm, proto, "styleSheet", Value());
+    storedProperty(vm, proto, "mouseWheelEnabled", Value(true));
+    property(vm, proto, "condenseWhite", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.props().condenseWhite); },
+             [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.props().condenseWhite = vm.toBoolean(v); });
+    property(vm, proto, "restrict", [](avm1::Vm&, TextFieldObject& tf) { return tf.restrict; },
+             [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+                 tf.restrict = v.isNullish() ? Value::null() : Value(vm.toString(v));
+             });
+    property(vm, proto, "textHeight", [](avm1::Vm&, TextFieldObject& tf) {
+        return Value(std::round(tf.metrics().textHeight / 20.0));
+    }, nullptr);
+    property(vm, proto, "textWidth", [](avm1::Vm&, TextFieldObject& tf) {
+        return Value(std::round(tf.metrics().textWidth / 20.0));
+    }, nullptr);
+    property(vm, proto, "bottomScroll", [](avm1::Vm&, TextFieldObject& tf) {
+        const EditTextMetrics& m = tf.metrics();
+        const double visible = tf.bounds().height() - kGutters;
+        const int first = std::clamp(tf.scroll, 1, std::max(1, m.lineCount));
+        const double top = first > 1 ? m.lineBottoms[static_cast<std::size_t>(first - 2)] : 0;
+        int last = first;
+        for (int i = first; i < m.lineCount; ++i)
+            if (m.lineBottoms[static_cast<std::size_t>(i)] - top <= visible) last = i + 1;
+        return Value(last);
+    }, nullptr);
+    property(vm, proto, "length", [](avm1::Vm&, TextFieldObject& tf) { return Value(static_cast<double>(tf.text().size())); },
+             nullptr);
+    property(vm, proto, "selectable", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.selectable); },
+             [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.selectable = vm.toBoolean(v); });
+    flagProperty<&EditTextProps::multiline>(vm, proto, "multiline");
+    flagProperty<&EditTextProps::password>(vm, proto, "password");
+    flagProperty<&EditTextProps::wordWrap>(vm, proto, "wordWrap");
+    flagProperty<&EditTextProps::background>(vm, proto, "background");
+    flagProperty<&EditTextProps::border>(vm, proto, "border");
+    property(vm, proto, "html", [](avm1::Vm&, TextFieldObject& tf) {
+        const DisplayObject* o = tf.display();
+        return Value(o && o->text && o->text->html);
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.setHtml(vm.toBoolean(v)); });
+    flagProperty<&EditTextProps::useOutlines>(vm, proto, "embedFonts");
+    property(vm, proto, "maxChars", [](avm1::Vm&, TextFieldObject& tf) {
+        return tf.maxChars ? Value(*tf.maxChars) : Value::null();
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+        const double d = vm.toNumber(v);
+        if (v.isNullish() || !std::isfinite(d) || d <= 0) tf.maxChars.reset();
+        else tf.maxChars = static_cast<int>(std::min(d, 2147483647.0));
+    });
+    property(vm, proto, "maxhscroll", [](avm1::Vm&, TextFieldObject& tf) {
+        const double spare = tf.metrics().textWidth - (tf.bounds().width() - kGutters);
+        return Value(spare > 0 ? std::round(spare / 20.0) : 0.0);
+    }, nullptr);
+    property(vm, proto, "hscroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.hscroll); },
+             [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+                 const double d = vm.toNumber(v);
+                 const double spare = tf.metrics().textWidth - (tf.bounds().width() - kGutters);
+                 const double most = spare > 0 ? std::round(spare / 20.0) : 0.0;
+                 if (std::isfinite(d)) tf.hscroll = static_cast<int>(std::clamp(std::trunc(d), 0.0, most));
+             });
+    property(vm, proto, "variable", [](avm1::Vm&, TextFieldObject& tf) {
+        const DisplayObject* o = tf.display();
+        return o && o->text && !o->text->variable.isEmpty() ? Value(o->text->variable) : Value::null();
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+        DisplayObject* o = tf.display();
+        if (!o || !o->text) return;
+        o->text->variable = v.isNullish() ? QString() : vm.toString(v);
+        tf.syncFromVariable(true);
+    });
+    property(vm, proto, "htmlText", [](avm1::Vm&, TextFieldObject& tf) {
+        tf.syncFromVariable(false);
+        return Value(tf.htmlText());
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+        const DisplayObject* o = tf.display();
+        if (o && o->text && o->text->html) tf.setHtmlText(vm.toString(v));
+        else tf.setText(vm.toString(v));
+    });
+    property(vm, proto, "type", [](avm1::Vm&, TextFieldObject& tf) {
+        return Value(tf.input ? QStringLiteral("input") : QStringLiteral("dynamic"));
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+        const QString t = vm.toString(v).toLower();
+        if (t == u"input") tf.input = true;
+        else if (t == u"dynamic") tf.input = false;
+    });
+    property(vm, proto, "text", [](avm1::Vm&, TextFieldObject& tf) {
+        tf.syncFromVariable(false);
+        return Value(tf.text());
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.setText(vm.toString(v)); });
+    property(vm, proto, "autoSize", [](avm1::Vm&, TextFieldObject& tf) { return Value(autoSizeName(tf.props().autoSize)); },
+             [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+                 AutoSize a = AutoSize::None;
+                 if (v.isBoolean()) {
+                     a = v.asBool() ? AutoSize::Left : AutoSize::None;
+                 } else {
+                     const QString s = vm.toString(v).toLower();
+                     if (s == u"left") a = AutoSize::Left;
+                     else if (s == u"center") a = AutoSize::Center;
+                     else if (s == u"right") a = AutoSize::Right;
+                 }
+                 if (a == tf.props().autoSize) return;
+                 tf.props().autoSize = a;
+                 tf.changed();
+             });
+    storedProperty(vm, proto, "tabIndex", Value());
+    property(vm, proto, "textColor", [](avm1::Vm&, TextFieldObject& tf) {
+        return Value(static_cast<double>(tf.props().format.color & 0xffffff));
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+        tf.props().format.color = colorOf(vm, v);
+        tf.newFormat.color = tf.props().format.color;
+        tf.changed();
+    });
+    property(vm, proto, "backgroundColor", [](avm1::Vm&, TextFieldObject& tf) {
+        return Value(static_cast<double>(tf.props().backgroundColor & 0xffffff));
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+        tf.props().backgroundColor = colorOf(vm, v);
+        tf.changed();
+    });
+    property(vm, proto, "borderColor", [](avm1::Vm&, TextFieldObject& tf) {
+        return Value(static_cast<double>(tf.props().borderColor & 0xffffff));
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+        tf.props().borderColor = colorOf(vm, v);
+        tf.changed();
+    });
+    property(vm, proto, "maxscroll", [](avm1::Vm&, TextFieldObject& tf) {
+        const EditTextMetrics& m = tf.metrics();
+        const double visible = tf.bounds().height() - kGutters;
+        // The first line from which the rest fits.
+        int first = 1;
+        const double total = m.lineBottoms.empty() ? 0 : m.lineBottoms.back();
+        while (first < m.lineCount && total - m.lineBottoms[static_cast<std::size_t>(first - 1)] + 0.5 > 0 &&
+               total - (first > 1 ? m.lineBottoms[static_cast<std::size_t>(first - 2)] : 0) > visible)
+            ++first;
+        return Value(first);
+    }, nullptr);
+    property(vm, proto, "scroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.scroll); },
+             [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+                 const double d = vm.toNumber(v);
+                 if (!std::isfinite(d)) return;
+                 const int lines = std::max(1, tf.metrics().lineCount);
+                 tf.scroll = static_cast<int>(std::clamp(std::trunc(d), 1.0, static_cast<double>(lines)));
+             });
+    property(vm, proto, "filters", [](avm1::Vm& vm, TextFieldObject&) { return Value(vm.makeArray()); },
+             [](avm1::Vm&, TextFieldObject&, const Value&) {});
+    storedProperty(vm, proto, "sharpness", Value(0));
+    storedProperty(vm, proto, "thickness", Value(0));
+    storedProperty(vm, proto, "antiAliasType", Value(QStringLiteral("normal")));
+    storedProperty(vm, proto, "gridFitType", Value(QStringLiteral("pixel")));
+}
+
+void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
+    vm.defineMethod(proto, QStringLiteral("getTextFormat"), [](avm1::Vm& vm, const Value& self, Args) {
+        TextFieldObject* tf = fieldOf(self);
+        return tf ? makeFormatObject(vm, tf->props().format, tf->props()) : Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("getNewTextFormat"), [](avm1::Vm& vm, const Value& self, Args) {
+        TextFieldObject* tf = fieldOf(self);
+        return tf ? makeFormatObject(vm, tf->newFormat, tf->props()) : Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("setTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
+        TextFieldObject* tf = fieldOf(self);
+        if (!tf || args.empty()) return Value();
+        // The format is the last argument; a range before it limits it (the whole field here: the
+        // field keeps one format).
+        const Value format = args.back();
+        if (tf->text().isEmpty()) return Value();
+        applyFormatObject(vm, format, tf->props().format, &tf->props());
+        tf->changed();
+        return Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("setNewTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
+        TextFieldObject* tf = fieldOf(self);
+        if (tf) applyFormatObject(vm, arg(args, 0), tf->newFormat, nullptr);
+        return Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("replaceText"), [](avm1::Vm& vm, const Value& self, Args args) {
+        TextFieldObject* tf = fieldOf(self);
+        if (!tf || args.size() < 3) return Value();
+        const QString text = tf->text();
+        const double b = vm.toNumber(args[0]), e = vm.toNumber(args[1]);
+        if (!std::isfinite(b) || !std::isfinite(e) || b < 0 || e < b) return Value();
+        const qsizetype begin = static_cast<qsizetype>(std::min<double>(b, static_cast<double>(text.size())));
+        const qsizetype end = static_cast<qsizetype>(std::min<double>(e, static_cast<double>(text.size())));
+        tf->setText(text.left(begin) + vm.toString(args[2]) + text.mid(end));
+        return Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("replaceSel"), [](avm1::Vm& vm, const Value& self, Args args) {
+        TextFieldObject* tf = fieldOf(self);
+        // Without focus the caret stands at the start.
+        if (tf && !args.empty()) tf->setText(vm.toString(args[0]) + tf->text());
+        return Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("removeTextField"), [](avm1::Vm& vm, const Value& self, Args) {
+        if (TextFieldObject* tf = fieldOf(self)) static_cast<ScriptHost&>(*vm.host()).remove(*tf->display());
+        return Value();
+    });
+    vm.defineMethod(proto, QStringLiteral("getDepth"), [](avm1::Vm&, const Value& self, Args) {
+        TextFieldObject* tf = fieldOf(self);
+        return tf ? Value(tf->display()->depth - kScriptDepthOffset) : Value();
+    });
+
+    Stage* s = &stage;
+    if (avm1::Object* clipProto = vm.protos().movieClip) {
+        vm.defineMethod(clipProto, QStringLiteral("createTextField"), [s](avm1::Vm& vm, const Value& self, Args args) {
+            SpriteInstance* sprite = spriteOf(self);
+            if (!sprite || args.size() < 6) return Value();
+            const double depth = vm.toNumber(args[1]);
+            if (!std::isfinite(depth)) return Value();
+            const double x = wholePixels(vm, args[2]), y = wholePixels(vm, args[3]);
+            // A negative size reaches left of or above the position.
+            const double w = wholePixels(vm, args[4]), h = wholePixels(vm, args[5]);
+            DisplayObject* child = sprite->addChild(static_cast<int>(std::clamp(depth, -16384.0, 2130690044.0)) +
+                                                        kScriptDepthOffset, 0, vm.toString(args[0]));
+            if (!child) return Value();
+            TextFieldObject* field = makeScriptField(*s, *child);
+            child->matrix.tx = x * 20;
+            child->matrix.ty = y * 20;
+            field->props().bounds = QRectF(0, 0, w * 20, h * 20).normalized();
+            field->changed();
+            return Value(field);
+        });
+    }
+}
+
+}  // namespace
+
+void syncTextVariables(Stage& stage) {
+    if (!stage.vm()) return;
+    syncFields(stage.root(), 0);
+}
+
+void installTextFieldBuiltins(Stage& stage) {
+    avm1::Vm& vm = *stage.vm();
+    avm1::Object* proto = vm.protos().textField;
+    if (!proto) return;
+    installProperties(vm, proto);
+    installMethods(stage, vm, proto);
+}
+
+}  // namespace vistrel::player

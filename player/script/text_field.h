@@ -1,0 +1,87 @@
+// The script side of edit-text fields: TextField objects whose properties (text, htmlText, autoSize,
+// scroll...) read and change the field instance, TextField and MovieClip.createTextField methods, and
+// the binding of fields to the variables they name.
+#pragma once
+
+#include <map>
+#include <optional>
+
+#include "player/edit_text.h"
+#include "player/script/clip_object.h"
+
+namespace vistrel::player {
+
+struct DisplayObject;
+class Movie;
+class Stage;
+
+class TextFieldObject : public ClipObject {
+public:
+    // `definition` is null for fields made by createTextField.
+    TextFieldObject(Stage& stage, DisplayObject& object, const swf::DefineEditText* definition);
+
+    bool getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out) override;
+    bool setSpecial(avm1::Vm& vm, const QString& name, const avm1::Value& value) override;
+    void markChildren(avm1::Heap& heap) override;
+
+    Stage& stage() const { return m_stage; }
+    EditTextProps& props() { return m_props; }
+    const swf::DefineEditText& definition() const { return m_definition; }
+
+    // The text as scripts see it ("\r" between paragraphs), and the markup.
+    QString text() const;
+    QString htmlText() const;
+    // Replaces the text; `fromVariable` when the bound variable gave it (it is not written back).
+    void setText(const QString& text, bool fromVariable = false);
+    void setHtmlText(const QString& html);
+    void setHtml(bool on);
+
+    // Something that changes the layout: laid out again on next use, drawn from the instance from now on.
+    void changed();
+    // Laid out as it stands (autoSize applied), paths cached in the display object's text state.
+    const EditTextMetrics& metrics();
+    // What to draw, or null while the field still shows its definition unchanged.
+    const ShapePaths* ownPaths();
+    // The bounds in the field's own space, in twips.
+    QRectF bounds();
+
+    // Variable binding: the clip and name the variable path leads to (null when it does not resolve).
+    avm1::Object* variableTarget(QString& name);
+    // Pulls the variable's value into the field; `initial` on placement, when a missing variable takes
+    // the field's text.
+    void syncFromVariable(bool initial);
+
+    // Field settings scripts read back as they set them.
+    TextFormat newFormat;
+    bool newFormatSet = false;
+    bool selectable = true, input = false;
+    std::optional<int> maxChars;
+    avm1::Value restrict = avm1::Value::null();
+    int scroll = 1, hscroll = 0;
+    std::map<QString, avm1::Value> stored;   // settings kept only to be read back
+
+private:
+    Stage& m_stage;
+    swf::DefineEditText m_definition;
+    EditTextProps m_props;
+    bool m_own = false;                        // drawn from the instance rather than the definition
+    std::optional<EditTextMetrics> m_metrics;
+};
+
+// The object made for an edit text as it joins the display list (its variable bound).
+avm1::Object* makeTextFieldObject(Stage& stage, DisplayObject& object);
+
+// What to draw for an edit-text instance, or null when the definition's shared outlines still apply.
+const ShapePaths* editTextInstancePaths(const DisplayObject& object);
+
+// The bounds of an edit-text instance in its own space (twips) as scripts and autoSize left them, or
+// nothing when the definition's bounds still hold.
+std::optional<QRectF> editTextInstanceBounds(const DisplayObject& object);
+
+// Fields show the current values of their variables: called once per tick after the scripts have run.
+void syncTextVariables(Stage& stage);
+
+// The TextField methods and properties, and MovieClip.createTextField.
+void installTextFieldBuiltins(Stage& stage);
+
+}  // namespace vistrel::player

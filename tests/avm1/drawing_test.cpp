@@ -1,0 +1,400 @@
+// The MovieClip drawing methods, setMask and shape hit tests: movies that draw with scripts, played
+// and rendered, checked by their pixels, traces and draw calls.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include <QImage>
+#include <QStringList>
+
+#include "player/movie.h"
+#include "player/player.h"
+#include "player/render/qpainter_renderer.h"
+#include "player/render/recording_renderer.h"
+#include "player/stage_view.h"
+#include "tests/support/action_writer.h"
+#include "tests/support/swf_writer.h"
+
+namespace sw = vistrel::testing;
+namespace vp = vistrel::player;
+namespace op = vistrel::testing::op;
+using sw::Push;
+
+namespace {
+
+constexpr QRgb kBlue = 0xff0000ff, kRed = 0xffff0000, kGreen = 0xff00ff00, kBlack = 0xff000000;
+
+Push num(double v) { return Push::dbl(v); }
+Push str(const std::string& s) { return Push::str(s); }
+
+// A frame script written as calls on clips named by paths ("_root", "_root.mc").
+class Script {
+public:
+    // target.method(args...), its result dropped.
+    Script& call(const std::string& target, const std::string& method, const std::vector<Push>& args) {
+        invoke(target, method, args);
+        m_a.op(op::kPop);
+        return *this;
+    }
+    // trace(target.method(args...)).
+    Script& traceCall(const std::string& target, const std::string& method, const std::vector<Push>& args) {
+        invoke(target, method, args);
+        m_a.op(op::kTrace);
+        return *this;
+    }
+    // trace(target.method(args...)[member]).
+    Script& traceCallMember(const std::string& target, const std::string& method, const std::vector<Push>& args,
+                            const std::string& member) {
+        invoke(target, method, args);
+        m_a.push(str(member)).op(op::kGetMember).op(op::kTrace);
+        return *this;
+    }
+    Script& traceMember(const std::string& target, const std::string& member) {
+        m_a.push(str(target)).op(op::kGetVariable).push(str(member)).op(op::kGetMember).op(op::kTrace);
+        return *this;
+    }
+    Script& set(const std::string& target, const std::string& member, const Push& value) {
+        m_a.push(str(target)).op(op::kGetVariable).push(str(member)).push(value).op(op::kSetMember);
+        return *this;
+    }
+    Script& clip(const std::string& name, int depth) {
+        return call("_root", "createEmptyMovieClip", {str(name), num(depth)});
+    }
+    // Pushes an array of numbers; the value stays on the stack for the next call's arguments.
+    static std::vector<Push> array(const std::vector<double>& values) {
+        std::vector<Push> out;
+        for (auto it = values.rbegin(); it != values.rend(); ++it) out.push_back(num(*it));
+        out.push_back(num(static_cast<double>(values.size())));
+        return out;
+    }
+    // target.method(args) where some arguments are arrays or objects built by `build` (pushed last
+    // argument first, as calls want them).
+    Script& callBuilt(const std::string& target, const std::string& method, int argCount,
+                      const std::function<void(sw::ActionWriter&)>& pushArgsReversed) {
+        pushArgsReversed(m_a);
+        m_a.push(num(argCount));
+        pushTarget(target);
+        m_a.push(str(method)).op(op::kCallMethod).op(op::kPop);
+        return *this;
+    }
+    sw::Bytes bytes() const { return m_a.end(); }
+
+private:
+    // A dotted path: the first name as a variable, the rest as members.
+    void pushTarget(const std::string& path) {
+        std::size_t start = 0, dot = path.find('.');
+        m_a.push(str(path.substr(0, dot))).op(op::kGetVariable);
+        while (dot != std::string::npos) {
+            start = dot + 1;
+            dot = path.find('.', start);
+            m_a.push(str(path.substr(start, dot == std::string::npos ? std::string::npos : dot - start))).op(op::kGetMember);
+        }
+    }
+    void invoke(const std::string& target, const std::string& method, const std::vector<Push>& args) {
+        for (auto it = args.rbegin(); it != args.rend(); ++it) m_a.push(*it);
+        m_a.push(num(static_cast<double>(args.size())));
+        pushTarget(target);
+        m_a.push(str(method)).op(op::kCallMethod);
+    }
+    sw::ActionWriter m_a;
+};
+
+// A 100x100 pixel stage on blue that runs `script` in its first frame.
+std::shared_ptr<const vp::Movie> movieOf(const Script& script) {
+    sw::MovieSpec spec;
+    spec.widthTwips = 2000;
+    spec.heightTwips = 2000;
+    return vp::Movie::fromBytes(sw::movie(spec, {sw::setBackgroundColor(0x0000ff), sw::doAction(script.bytes()), sw::showFrame()}));
+}
+
+struct Played {
+    QImage image;
+    QStringList trace;
+};
+
+Played play(const Script& script) {
+    auto movie = movieOf(script);
+    Played out;
+    vp::Player player(movie, [&out](const QString& line) { out.trace << line; });
+    out.image = QImage(100, 100, QImage::Format_ARGB32_Premultiplied);
+    vp::QPainterRenderer renderer(out.image);
+    player.render(renderer, vp::stageToDevice(movie->stageRect(), QSizeF(100, 100), vp::ScaleMode::ShowAll, 1),
+                  vp::RenderQuality::Low);
+    return out;
+}
+
+bool near(QRgb a, QRgb b, int tolerance = 8) {
+    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+#define EXPECT_PIXEL(image, x, y, rgb) \
+    EXPECT_TRUE(near((image).pixel(x, y), rgb)) << "at " << (x) << "," << (y) << ": " << std::hex << (image).pixel(x, y)
+
+Script& square(Script& s, const std::string& clip, double x0, double y0, double x1, double y1) {
+    s.call(clip, "moveTo", {num(x0), num(y0)});
+    s.call(clip, "lineTo", {num(x1), num(y0)});
+    s.call(clip, "lineTo", {num(x1), num(y1)});
+    s.call(clip, "lineTo", {num(x0), num(y1)});
+    return s.call(clip, "lineTo", {num(x0), num(y0)});
+}
+
+}  // namespace
+
+TEST(Drawing, FillsCloseThemselvesAndANewFillEndsTheLast) {
+    Script s;
+    s.clip("mc", 1);
+    s.call("mc", "beginFill", {num(0xff0000)});
+    // Three sides only: the fill closes back to where it began.
+    s.call("mc", "moveTo", {num(0), num(0)});
+    s.call("mc", "lineTo", {num(50), num(0)});
+    s.call("mc", "lineTo", {num(50), num(50)});
+    s.call("mc", "lineTo", {num(0), num(50)});
+    s.call("mc", "beginFill", {num(0x00ff00), num(100)});
+    s.call("mc", "moveTo", {num(50), num(50)});
+    s.call("mc", "lineTo", {num(100), num(50)});
+    s.call("mc", "lineTo", {num(100), num(100)});
+    s.call("mc", "lineTo", {num(50), num(100)});
+    s.call("mc", "endFill", {});
+    // Without a fill or line style, edges only move the pen.
+    s.call("mc", "lineTo", {num(0), num(100)});
+    const Played p = play(s);
+    EXPECT_PIXEL(p.image, 25, 25, kRed);
+    EXPECT_PIXEL(p.image, 75, 75, kGreen);
+    EXPECT_PIXEL(p.image, 75, 25, kBlue);
+    EXPECT_PIXEL(p.image, 25, 75, kBlue);
+}
+
+TEST(Drawing, AnOpenFillShowsClosedWithItsClosingEdgeStroked) {
+    Script s;
+    s.clip("mc", 1);
+    s.call("mc", "beginFill", {num(0xff0000)});
+    s.call("mc", "lineStyle", {num(6), num(0x00ff00)});
+    s.call("mc", "moveTo", {num(10), num(10)});
+    s.call("mc", "lineTo", {num(90), num(10)});
+    s.call("mc", "lineTo", {num(90), num(90)});
+    const Played p = play(s);
+    EXPECT_PIXEL(p.image, 70, 30, kRed);     // inside the triangle
+    EXPECT_PIXEL(p.image, 50, 50, kGreen);   // on the closing diagonal
+    EXPECT_PIXEL(p.image, 50, 10, kGreen);   // on the first edge
+    EXPECT_PIXEL(p.image, 25, 75, kBlue);
+}
+
+TEST(Drawing, LaterFillsCoverEarlierLinesAndLinesCoverTheirFill) {
+    Script s;
+    s.clip("mc", 1);
+    s.call("mc", "lineStyle", {num(10), num(0x000000)});
+    s.call("mc", "beginFill", {num(0xff0000)});
+    square(s, "mc", 10, 10, 60, 60);
+    s.call("mc", "lineStyle", {});   // no line for the second fill
+    s.call("mc", "beginFill", {num(0x00ff00)});
+    square(s, "mc", 40, 40, 90, 90);
+    s.call("mc", "endFill", {});
+    const Played p = play(s);
+    EXPECT_PIXEL(p.image, 25, 25, kRed);
+    EXPECT_PIXEL(p.image, 10, 30, kBlack);   // the first square's line over its own fill
+    EXPECT_PIXEL(p.image, 50, 60, kGreen);   // ... under the later fill
+    EXPECT_PIXEL(p.image, 75, 75, kGreen);
+}
+
+TEST(Drawing, LineStyleOptionsAndClearRemovesEverything) {
+    Script s;
+    s.clip("a", 1);
+    // Square caps reach past the ends; no caps stop at them.
+    s.call("a", "lineStyle", {num(10), num(0x00ff00), num(100), Push::boolean(false), str("normal"), str("square")});
+    s.call("a", "moveTo", {num(20), num(20)});
+    s.call("a", "lineTo", {num(80), num(20)});
+    s.call("a", "lineStyle", {num(10), num(0xff0000), num(100), Push::boolean(false), str("normal"), str("none")});
+    s.call("a", "moveTo", {num(20), num(60)});
+    s.call("a", "lineTo", {num(80), num(60)});
+    s.clip("b", 2);
+    s.call("b", "lineStyle", {num(10), num(0x000000)});
+    s.call("b", "beginFill", {num(0x000000)});
+    square(s, "b", 0, 80, 100, 100);
+    s.call("b", "clear", {});
+    // The line style went with clear: this edge draws nothing.
+    s.call("b", "lineTo", {num(100), num(100)});
+    s.traceMember("b", "_width");
+    const Played p = play(s);
+    EXPECT_PIXEL(p.image, 17, 20, kGreen);
+    EXPECT_PIXEL(p.image, 17, 60, kBlue);
+    EXPECT_PIXEL(p.image, 50, 60, kRed);
+    EXPECT_PIXEL(p.image, 50, 90, kBlue);
+    EXPECT_EQ(p.trace, QStringList{QStringLiteral("0")});
+}
+
+TEST(Drawing, BoundsTakeInFillsAndHalfTheLineWidth) {
+    Script s;
+    s.clip("mc", 1);
+    s.call("mc", "lineStyle", {num(10)});
+    s.call("mc", "beginFill", {num(0xff0000)});
+    square(s, "mc", 10, 20, 50, 40);
+    s.call("mc", "endFill", {});
+    s.traceMember("mc", "_width").traceMember("mc", "_height");
+    s.traceCallMember("mc", "getBounds", {}, "xMin").traceCallMember("mc", "getBounds", {}, "yMax");
+    const Played p = play(s);
+    EXPECT_EQ(p.trace, (QStringList{"50", "30", "5", "45"}));
+}
+
+TEST(Drawing, GradientFillsAndTheArgumentsTheyRefuse) {
+    Script s;
+    s.clip("ok", 1);
+    auto gradient = [&s](const std::string& clip, const std::string& type, std::vector<double> ratios) {
+        s.callBuilt(clip, "beginGradientFill", 5, [&](sw::ActionWriter& a) {
+            a.push({str("matrixType"), str("box"), str("x"), num(0), str("y"), num(0), str("w"), num(100), str("h"),
+                    num(50), str("r"), num(0), num(6)});
+            a.op(op::kInitObject);
+            a.push(Script::array(ratios)).op(op::kInitArray);
+            a.push(Script::array({100, 100})).op(op::kInitArray);
+            a.push(Script::array({0xff0000, 0x0000ff})).op(op::kInitArray);
+            a.push(str(type));
+        });
+    };
+    gradient("ok", "linear", {0, 255});
+    square(s, "ok", 0, 0, 100, 50);
+    s.call("ok", "endFill", {});
+    // Refused: an unknown type, a ratio out of range, array lengths that differ. Each ends the
+    // fill before it, so nothing shows.
+    s.clip("bad", 2);
+    s.call("bad", "beginFill", {num(0x00ff00)});
+    gradient("bad", "LINEAR", {0, 255});
+    square(s, "bad", 0, 50, 30, 100);
+    gradient("bad", "linear", {0, 256});
+    square(s, "bad", 30, 50, 60, 100);
+    gradient("bad", "linear", {0});
+    square(s, "bad", 60, 50, 100, 100);
+    s.call("bad", "endFill", {});
+    const Played p = play(s);
+    const QRgb left = p.image.pixel(3, 25), right = p.image.pixel(96, 25), middle = p.image.pixel(50, 25);
+    EXPECT_GT(qRed(left), 220);
+    EXPECT_LT(qBlue(left), 40);
+    EXPECT_GT(qBlue(right), 220);
+    EXPECT_LT(qRed(right), 40);
+    EXPECT_GT(qRed(middle), 90);
+    EXPECT_GT(qBlue(middle), 90);
+    for (int x : {15, 45, 80}) EXPECT_PIXEL(p.image, x, 75, kBlue);
+}
+
+TEST(Drawing, LineGradientStyleKeepsTheLineWhenRefused) {
+    Script s;
+    s.clip("mc", 1);
+    s.call("mc", "lineStyle", {num(20), num(0x00ff00)});
+    s.callBuilt("mc", "lineGradientStyle", 5, [](sw::ActionWriter& a) {
+        a.push({str("a"), num(100), str("b"), num(0), str("d"), num(0), str("e"), num(100), str("g"), num(50), str("h"),
+                num(50), num(6)});
+        a.op(op::kInitObject);
+        a.push(Script::array({0, 255})).op(op::kInitArray);
+        a.push(Script::array({100, 100})).op(op::kInitArray);
+        a.push(Script::array({0xff0000, 0xff0000})).op(op::kInitArray);
+        a.push(str("radial"));
+    });
+    s.call("mc", "moveTo", {num(10), num(30)});
+    s.call("mc", "lineTo", {num(90), num(30)});
+    // Too few arguments: ignored, the gradient stays.
+    s.call("mc", "lineGradientStyle", {str("linear")});
+    s.call("mc", "moveTo", {num(10), num(70)});
+    s.call("mc", "lineTo", {num(90), num(70)});
+    const Played p = play(s);
+    EXPECT_PIXEL(p.image, 50, 30, kRed);
+    EXPECT_PIXEL(p.image, 50, 70, kRed);
+    EXPECT_PIXEL(p.image, 50, 50, kBlue);
+}
+
+TEST(Drawing, DrawingLiesBelowTheClipsChildren) {
+    Script s;
+    s.clip("mc", 1);
+    s.call("mc", "createEmptyMovieClip", {str("child"), num(1)});
+    s.call("_root.mc.child", "beginFill", {num(0x00ff00)});
+    square(s, "_root.mc.child", 0, 0, 50, 100);
+    s.call("mc", "beginFill", {num(0xff0000)});
+    square(s, "mc", 0, 0, 100, 100);
+    const Played p = play(s);
+    EXPECT_PIXEL(p.image, 25, 50, kGreen);
+    EXPECT_PIXEL(p.image, 75, 50, kRed);
+
+    auto movie = movieOf(s);
+    vp::Player player(movie);
+    vp::RecordingRenderer recording;
+    player.render(recording, QTransform(), vp::RenderQuality::Low);
+    ASSERT_EQ(recording.lines().size(), 4);
+    // The parent's drawing first, then the child.
+    EXPECT_TRUE(recording.lines()[1].endsWith(QStringLiteral("#ff0000ff"))) << recording.lines()[1].toStdString();
+    EXPECT_TRUE(recording.lines()[2].endsWith(QStringLiteral("#00ff00ff"))) << recording.lines()[2].toStdString();
+}
+
+TEST(Drawing, ShapeHitTestsFollowOutlinesNotBounds) {
+    Script s;
+    s.clip("donut", 1);
+    s.call("donut", "beginFill", {num(0xff0000)});
+    square(s, "donut", 10, 10, 90, 90);
+    square(s, "donut", 30, 30, 70, 70);   // a second contour: even-odd makes it a hole
+    s.call("donut", "endFill", {});
+    s.set("donut", "_x", num(5));
+    s.traceCall("donut", "hitTest", {num(55), num(50), Push::boolean(true)});
+    s.traceCall("donut", "hitTest", {num(55), num(50), Push::boolean(false)});
+    s.traceCall("donut", "hitTest", {num(20), num(50), Push::boolean(true)});
+    s.traceCall("donut", "hitTest", {num(10), num(50), Push::boolean(true)});   // left of the moved clip
+    s.clip("line", 2);
+    s.call("line", "lineStyle", {num(4)});
+    s.call("line", "moveTo", {num(0), num(0)});
+    s.call("line", "lineTo", {num(100), num(100)});
+    s.traceCall("line", "hitTest", {num(50), num(51), Push::boolean(true)});
+    s.traceCall("line", "hitTest", {num(80), num(20), Push::boolean(true)});
+    s.traceCall("line", "hitTest", {str("x"), num(20), Push::boolean(true)});
+    const Played p = play(s);
+    EXPECT_EQ(p.trace, (QStringList{"false", "true", "true", "false", "true", "false", "false"}));
+}
+
+TEST(Drawing, SetMaskClipsTheClipAndHidesTheMask) {
+    Script s;
+    s.clip("content", 1);
+    s.call("content", "beginFill", {num(0xff0000)});
+    square(s, "content", 0, 0, 100, 100);
+    s.clip("holder", 2);
+    s.call("holder", "beginFill", {num(0x00ff00)});
+    square(s, "holder", 0, 0, 50, 50);
+    // Paths read as the reference reads them: a variable in a target, a clip path.
+    s.traceCall("content", "setMask", {str("_level0:holder")});
+    s.traceCall("content", "setMask", {str("holder")});
+    s.traceCall("content", "setMask", {str("nothingThere")});
+    s.traceCall("content", "setMask", {});
+    s.traceCall("content", "hitTest", {num(75), num(75), Push::boolean(true)});
+    s.traceCall("content", "hitTest", {num(25), num(25), Push::boolean(true)});
+    const Played masked = play(s);
+    EXPECT_EQ(masked.trace, (QStringList{"true", "true", "false", "undefined", "false", "true"}));
+    EXPECT_PIXEL(masked.image, 25, 25, kRed);     // the content, where the mask is
+    EXPECT_PIXEL(masked.image, 75, 75, kBlue);    // masked away
+    EXPECT_PIXEL(masked.image, 75, 25, kBlue);
+
+    s.traceCall("content", "setMask", {Push::null()});
+    const Played unmasked = play(s);
+    EXPECT_EQ(unmasked.trace.last(), QStringLiteral("true"));
+    EXPECT_PIXEL(unmasked.image, 75, 75, kRed);
+    EXPECT_PIXEL(unmasked.image, 25, 25, kGreen);   // no longer a mask: drawn in its place
+}
+
+TEST(Drawing, HostileArgumentsNeitherCrashNorPoisonTheDrawing) {
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    Script s;
+    s.clip("mc", 1);
+    s.call("mc", "lineStyle", {num(inf), num(nan), num(-inf), num(nan), num(nan), num(nan), num(nan), num(-1e300)});
+    s.call("mc", "beginFill", {num(nan), num(1e300)});
+    s.call("mc", "moveTo", {num(nan), num(inf)});
+    s.call("mc", "lineTo", {num(1e300), num(-1e300)});
+    s.call("mc", "curveTo", {num(1)});
+    s.call("mc", "lineTo", {num(1)});
+    s.call("mc", "beginGradientFill", {str("radial"), num(1), num(2), num(3), num(4), num(5), num(6), num(inf)});
+    s.call("mc", "lineGradientStyle", {});
+    s.call("mc", "setMask", {str("mc")});   // itself: refused
+    s.call("mc", "endFill", {});
+    s.call("mc", "clear", {});
+    s.call("mc", "beginFill", {num(0xff0000)});
+    square(s, "mc", 0, 0, 10, 10);
+    s.call("mc", "endFill", {});
+    s.traceMember("mc", "_width");
+    const Played p = play(s);
+    EXPECT_EQ(p.trace, QStringList{QStringLiteral("10")});
+    EXPECT_PIXEL(p.image, 5, 5, kRed);
+}

@@ -1,0 +1,373 @@
+// The stage's global objects (AsBroadcaster, Stage, System, Key, Color, Sound, SharedObject, flash.geom,
+// flash.filters, TextFormat, XML, LoadVars) as a playing movie's scripts see them.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "player/avm1/vm.h"
+#include "player/display_list.h"
+#include "player/movie.h"
+#include "player/player.h"
+#include "player/stage.h"
+#include "tests/support/action_writer.h"
+#include "tests/support/swf_writer.h"
+
+namespace sw = vistrel::testing;
+namespace vp = vistrel::player;
+using vistrel::avm1::Value;
+
+namespace {
+
+// A movie playing `actions` in its first frame, with what it traces collected; scripts can also be driven
+// from C++ through its machine.
+class Movie {
+public:
+    explicit Movie(int version = 10, const sw::Bytes& actions = sw::ActionWriter().end()) {
+        sw::MovieSpec spec;
+        spec.version = version;
+        spec.widthTwips = 320 * 20;
+        spec.heightTwips = 240 * 20;
+        auto movie = vp::Movie::fromBytes(sw::movie(spec, {sw::doAction(actions), sw::showFrame()}));
+        player = std::make_unique<vp::Player>(movie, [this](const QString& line) { lines.push_back(line.toStdString()); });
+    }
+
+    vistrel::avm1::Vm& vm() { return *player->stage().vm(); }
+    Value root() { return Value(player->stage().scriptObject(player->stage().rootObject())); }
+    // A dotted path from the global object: "flash.geom.Point".
+    Value path(const char* dotted) {
+        Value v(vm().global());
+        for (const QString& part : QString::fromUtf8(dotted).split(QLatin1Char('.'))) v = vm().getMember(v, part);
+        return v;
+    }
+    Value call(const Value& object, const char* method, std::initializer_list<Value> args = {}) {
+        const std::vector<Value> list(args);
+        return vm().callMethod(object, QString::fromUtf8(method), list);
+    }
+    Value make(const char* ctor, std::initializer_list<Value> args = {}) {
+        const std::vector<Value> list(args);
+        return vm().construct(path(ctor), list);
+    }
+    Value get(const Value& o, const char* name) { return vm().getMember(o, QString::fromUtf8(name)); }
+    void set(const Value& o, const char* name, const Value& v) { vm().setMember(o, QString::fromUtf8(name), v); }
+    std::string str(const Value& v) { return vm().toString(v).toStdString(); }
+    double num(const Value& v) { return vm().toNumber(v); }
+
+    std::unique_ptr<vp::Player> player;
+    std::vector<std::string> lines;
+};
+
+// A native function from C++ that records its calls, to stand in for a script's listener method.
+Value recorder(Movie& m, std::vector<std::string>& log, const std::string& tag) {
+    return Value(m.vm().makeFunction(QStringLiteral("f"), [&log, tag](vistrel::avm1::Vm& vm, const Value&, std::span<const Value> args) {
+        std::string line = tag;
+        for (const Value& a : args) line += " " + vm.toString(a).toStdString();
+        log.push_back(line);
+        return Value();
+    }));
+}
+
+}  // namespace
+
+TEST(StageObjects, ScriptsSeeTheGlobalsWithTheirTypes) {
+    using namespace sw;
+    ActionWriter a;
+    for (const char* name : {"AsBroadcaster", "Stage", "Key", "XML", "Color"})
+        a.push(Push::str(name)).op(op::kGetVariable).op(op::kTypeOf).op(op::kTrace);
+    a.push(Push::str("Key")).op(op::kGetVariable).push(Push::str("SPACE")).op(op::kGetMember).op(op::kTrace);
+    a.push(Push::str("Stage")).op(op::kGetVariable).push(Push::str("width")).op(op::kGetMember).op(op::kTrace);
+    Movie m(10, a.end());
+    EXPECT_EQ(m.lines, (std::vector<std::string>{"function", "object", "object", "function", "function", "32", "320"}));
+
+    // flash.geom exists from version 8 on only.
+    Movie v7(7);
+    EXPECT_TRUE(v7.path("flash").isUndefined());
+    Movie v8(8);
+    EXPECT_EQ(v8.vm().typeOf(v8.path("flash.geom.Point")).toStdString(), "function");
+}
+
+TEST(StageObjects, BroadcasterAddsRemovesAndBroadcastsOnce) {
+    Movie m;
+    std::vector<std::string> log;
+    Value b(m.vm().makeObject());
+    m.call(m.path("AsBroadcaster"), "initialize", {b});
+    EXPECT_TRUE(m.get(b, "addListener").strictEquals(m.path("AsBroadcaster.addListener")));
+    EXPECT_EQ(m.num(m.get(m.get(b, "_listeners"), "length")), 0);
+
+    Value one(m.vm().makeObject()), two(m.vm().makeObject());
+    m.set(one, "onPing", recorder(m, log, "one"));
+    m.set(two, "onPing", recorder(m, log, "two"));
+    EXPECT_TRUE(m.vm().toBoolean(m.call(b, "addListener", {one})));
+    m.call(b, "addListener", {one});   // the same listener twice is kept once
+    m.call(b, "addListener", {two});
+    EXPECT_EQ(m.num(m.get(m.get(b, "_listeners"), "length")), 2);
+    EXPECT_TRUE(m.vm().toBoolean(m.call(b, "broadcastMessage", {Value("onPing"), Value(7)})));
+    EXPECT_EQ(log, (std::vector<std::string>{"one 7", "two 7"}));
+
+    EXPECT_TRUE(m.vm().toBoolean(m.call(b, "removeListener", {two})));
+    EXPECT_FALSE(m.vm().toBoolean(m.call(b, "removeListener", {two})));
+    log.clear();
+    m.call(b, "broadcastMessage", {Value("onPing")});
+    EXPECT_EQ(log, (std::vector<std::string>{"one"}));
+    // Nothing to say: no message name.
+    EXPECT_TRUE(m.call(b, "broadcastMessage").isUndefined());
+
+    // Key and Stage are broadcasters too.
+    EXPECT_TRUE(m.vm().toBoolean(m.call(m.path("Key"), "addListener", {one})));
+    EXPECT_EQ(m.num(m.call(m.path("Key"), "getCode")), 0);
+    EXPECT_FALSE(m.vm().toBoolean(m.call(m.path("Key"), "isDown", {Value(32)})));
+}
+
+TEST(StageObjects, StageAndSystemReportTheEnvironment) {
+    Movie m;
+    Value stage = m.path("Stage");
+    EXPECT_EQ(m.num(m.get(stage, "width")), 320);
+    EXPECT_EQ(m.num(m.get(stage, "height")), 240);
+    m.set(stage, "width", Value(5));   // read-only
+    EXPECT_EQ(m.num(m.get(stage, "width")), 320);
+    EXPECT_EQ(m.str(m.get(stage, "scaleMode")), "showAll");
+    m.set(stage, "scaleMode", Value("NOSCALE"));
+    EXPECT_EQ(m.str(m.get(stage, "scaleMode")), "noScale");
+    m.set(stage, "scaleMode", Value("bogus"));
+    EXPECT_EQ(m.str(m.get(stage, "scaleMode")), "noScale");
+    m.set(stage, "align", Value("br"));
+    EXPECT_EQ(m.str(m.get(stage, "align")), "RB");
+
+    EXPECT_EQ(m.num(m.path("System.capabilities.screenResolutionX")), 1536);
+    EXPECT_EQ(m.str(m.path("System.security.sandboxType")), "localWithNetwork");
+    EXPECT_EQ(m.num(m.call(m.path("Mouse"), "hide")), 1);
+    EXPECT_EQ(m.num(m.call(m.path("Mouse"), "hide")), 0);
+    EXPECT_EQ(m.num(m.call(m.path("Mouse"), "show")), 0);
+}
+
+TEST(StageObjects, ColorChangesTheClipsColourTransform) {
+    Movie m;
+    Value clip = m.call(m.root(), "createEmptyMovieClip", {Value("mc"), Value(1)});
+    ASSERT_TRUE(clip.isObject());
+    vp::DisplayObject* o = m.player->stage().root().childByName(QStringLiteral("mc"));
+    ASSERT_NE(o, nullptr);
+
+    Value byRef = m.make("Color", {clip});
+    m.call(byRef, "setRGB", {Value(0x336699)});
+    EXPECT_EQ(o->colorTransform.rMult, 0);
+    EXPECT_EQ(o->colorTransform.rAdd, 0x33);
+    EXPECT_EQ(o->colorTransform.bAdd, 0x99);
+    EXPECT_EQ(o->colorTransform.aMult, 256);
+    // A path names the same clip.
+    Value byPath = m.make("Color", {Value("mc")});
+    EXPECT_EQ(m.num(m.call(byPath, "getRGB")), 0x336699);
+
+    Value t(m.vm().makeObject());
+    m.set(t, "ra", Value(50));
+    m.set(t, "ab", Value(-20));
+    m.call(byRef, "setTransform", {t});
+    EXPECT_EQ(o->colorTransform.rMult, 128);
+    EXPECT_EQ(o->colorTransform.aAdd, -20);
+    EXPECT_EQ(o->colorTransform.gAdd, 0x66);   // fields not given stay
+    Value back = m.call(byRef, "getTransform");
+    EXPECT_EQ(m.num(m.get(back, "ra")), 50);
+    EXPECT_EQ(m.num(m.get(back, "ga")), 0);
+    EXPECT_EQ(m.num(m.get(back, "ab")), -20);
+
+    // A colour without a clip does nothing and answers nothing.
+    Value none = m.make("Color", {Value("nowhere")});
+    m.call(none, "setRGB", {Value(0)});
+    EXPECT_TRUE(m.call(none, "getRGB").isUndefined());
+}
+
+TEST(StageObjects, SoundKeepsItsSettingsWhileItsClipLives) {
+    Movie m;
+    Value global = m.make("Sound");
+    EXPECT_EQ(m.num(m.call(global, "getVolume")), 100);
+    EXPECT_EQ(m.num(m.call(global, "getPan")), 0);
+    m.call(global, "setPan", {Value(-25)});
+    Value t = m.call(global, "getTransform");
+    EXPECT_EQ(m.num(m.get(t, "ll")), 100);
+    EXPECT_EQ(m.num(m.get(t, "rr")), 75);
+    EXPECT_TRUE(m.call(global, "getDuration").isUndefined());
+
+    Value missing = m.make("Sound", {Value("mc")});
+    EXPECT_TRUE(m.call(missing, "getVolume").isUndefined());
+    Value clip = m.call(m.root(), "createEmptyMovieClip", {Value("mc"), Value(1)});
+    EXPECT_EQ(m.num(m.call(missing, "getVolume")), 100);
+    m.call(missing, "setVolume", {Value(40)});
+    EXPECT_EQ(m.num(m.call(missing, "getVolume")), 40);
+    // Any other object names its clip by its string form.
+    Value named(m.vm().makeObject());
+    m.set(named, "toString", Value(m.vm().makeFunction(QStringLiteral("toString"),
+        [](vistrel::avm1::Vm&, const Value&, std::span<const Value>) { return Value("mc"); })));
+    Value byName = m.make("Sound", {named});
+    EXPECT_EQ(m.num(m.call(byName, "getVolume")), 100);
+    m.call(clip, "removeMovieClip");
+    EXPECT_TRUE(m.call(missing, "getVolume").isUndefined());
+    EXPECT_TRUE(m.call(byName, "getVolume").isUndefined());
+}
+
+TEST(StageObjects, SharedObjectIsTheSameObjectPerName) {
+    Movie m;
+    Value a = m.call(m.path("SharedObject"), "getLocal", {Value("prefs")});
+    ASSERT_TRUE(a.isObject());
+    m.set(m.get(a, "data"), "score", Value(12));
+    EXPECT_TRUE(m.vm().toBoolean(m.call(a, "flush")));
+    Value again = m.call(m.path("SharedObject"), "getLocal", {Value("prefs")});
+    EXPECT_TRUE(again.strictEquals(a));
+    EXPECT_EQ(m.num(m.get(m.get(again, "data"), "score")), 12);
+    EXPECT_TRUE(m.call(m.path("SharedObject"), "getLocal", {Value("bad name")}).isNull());
+}
+
+TEST(StageObjects, GeometryClassesComputeAndPrint) {
+    Movie m(8);
+    Value p = m.make("flash.geom.Point", {Value(3), Value(4)});
+    EXPECT_EQ(m.num(m.get(p, "length")), 5);
+    EXPECT_EQ(m.str(m.call(m.call(p, "add", {m.make("flash.geom.Point", {Value(1), Value(1)})}), "toString")), "(x=4, y=5)");
+    EXPECT_EQ(m.str(m.make("flash.geom.Point")), "(x=0, y=0)");
+
+    Value r = m.make("flash.geom.Rectangle", {Value(0), Value(0), Value(10), Value(10)});
+    Value other = m.make("flash.geom.Rectangle", {Value(5), Value(5), Value(10), Value(10)});
+    EXPECT_EQ(m.str(m.call(r, "intersection", {other})), "(x=5, y=5, w=5, h=5)");
+    EXPECT_EQ(m.str(m.call(r, "union", {other})), "(x=0, y=0, w=15, h=15)");
+    EXPECT_TRUE(m.vm().toBoolean(m.call(r, "contains", {Value(9), Value(9)})));
+    EXPECT_FALSE(m.vm().toBoolean(m.call(r, "contains", {Value(10), Value(9)})));
+    m.set(r, "right", Value(20));
+    EXPECT_EQ(m.num(m.get(r, "width")), 20);
+
+    Value mx = m.make("flash.geom.Matrix");
+    m.call(mx, "scale", {Value(2), Value(3)});
+    m.call(mx, "translate", {Value(10), Value(0)});
+    EXPECT_EQ(m.str(m.call(mx, "transformPoint", {m.make("flash.geom.Point", {Value(1), Value(1)})})), "(x=12, y=3)");
+    m.call(mx, "invert");
+    EXPECT_EQ(m.str(m.call(mx, "transformPoint", {m.make("flash.geom.Point", {Value(12), Value(3)})})), "(x=1, y=1)");
+
+    Value ct = m.make("flash.geom.ColorTransform");
+    EXPECT_EQ(m.str(ct), "(redMultiplier=1, greenMultiplier=1, blueMultiplier=1, alphaMultiplier=1, redOffset=0, "
+                         "greenOffset=0, blueOffset=0, alphaOffset=0)");
+    m.set(ct, "rgb", Value(0xff1900));
+    EXPECT_EQ(m.num(m.get(ct, "rgb")), 0xff1900);
+    EXPECT_EQ(m.num(m.get(ct, "redMultiplier")), 0);
+    m.call(ct, "concat", {Value("not a transform")});
+    EXPECT_EQ(m.num(m.get(ct, "redOffset")), 255);
+}
+
+TEST(StageObjects, FiltersHaveDefaultsAndCloneDeeply) {
+    Movie m(8);
+    Value blur = m.make("flash.filters.BlurFilter");
+    EXPECT_EQ(m.num(m.get(blur, "blurX")), 4);
+    EXPECT_EQ(m.num(m.get(blur, "quality")), 1);
+    Value glow = m.make("flash.filters.GlowFilter", {Value(0x123456), Value(0.5)});
+    EXPECT_EQ(m.num(m.get(glow, "color")), 0x123456);
+    EXPECT_EQ(m.num(m.get(glow, "blurX")), 6);
+    EXPECT_EQ(m.num(m.get(glow, "strength")), 2);
+    EXPECT_TRUE(m.vm().instanceOf(glow, m.path("flash.filters.BitmapFilter.prototype.constructor").object()));
+
+    Value cm = m.make("flash.filters.ColorMatrixFilter");
+    EXPECT_EQ(m.str(m.get(cm, "matrix")), "1,0,0,0,0,0,1,0,0,0,0,0,1,0,0,0,0,0,1,0");
+    Value copy = m.call(cm, "clone");
+    m.set(m.get(copy, "matrix"), "0", Value(9));
+    EXPECT_EQ(m.num(m.get(m.get(cm, "matrix"), "0")), 1);   // the clone has its own array
+    EXPECT_TRUE(m.get(copy, "__proto__").strictEquals(m.get(cm, "__proto__")));
+}
+
+TEST(StageObjects, TextFormatConvertsWhatIsSet) {
+    Movie m(8);
+    Value tf = m.make("TextFormat", {Value("Arial"), Value(-10.9)});
+    EXPECT_EQ(m.str(m.get(tf, "font")), "Arial");
+    EXPECT_EQ(m.num(m.get(tf, "size")), -10);   // the constructor cuts the fraction
+    EXPECT_TRUE(m.get(tf, "bold").isNull());
+    m.set(tf, "size", Value(2.5));
+    EXPECT_EQ(m.num(m.get(tf, "size")), 2);     // setters round halves to even
+    m.set(tf, "leftMargin", Value(-3));
+    EXPECT_EQ(m.num(m.get(tf, "leftMargin")), 0);
+    m.set(tf, "align", Value("CENTER"));
+    EXPECT_EQ(m.str(m.get(tf, "align")), "center");
+    m.set(tf, "align", Value("middle"));
+    EXPECT_EQ(m.str(m.get(tf, "align")), "center");
+    EXPECT_EQ(m.str(m.get(tf, "display")), "block");
+    m.set(tf, "display", Value("Inline"));
+    EXPECT_EQ(m.str(m.get(tf, "display")), "block");
+}
+
+TEST(StageObjects, XmlParsesWalksAndRebuilds) {
+    Movie m(7);
+    Value xml = m.make("XML", {Value("<?xml version=\"1.0\"?><a x=\"1\">hi &amp; bye<b/><!-- gone --></a><c/>")});
+    EXPECT_EQ(m.num(m.get(xml, "status")), 0);
+    EXPECT_EQ(m.str(m.get(xml, "xmlDecl")), "<?xml version=\"1.0\"?>");
+    Value a = m.get(xml, "firstChild");
+    EXPECT_EQ(m.str(m.get(a, "nodeName")), "a");
+    EXPECT_EQ(m.str(m.get(m.get(a, "attributes"), "x")), "1");
+    EXPECT_EQ(m.num(m.get(m.get(a, "childNodes"), "length")), 2);
+    Value text = m.get(a, "firstChild");
+    EXPECT_EQ(m.num(m.get(text, "nodeType")), 3);
+    EXPECT_EQ(m.str(m.get(text, "nodeValue")), "hi & bye");
+    EXPECT_TRUE(m.get(text, "nodeName").isNull());
+    EXPECT_EQ(m.str(m.get(m.get(text, "nextSibling"), "nodeName")), "b");
+    EXPECT_EQ(m.str(xml), "<?xml version=\"1.0\"?><a x=\"1\">hi &amp; bye<b /></a><c />");
+
+    // Moving a node takes it out of where it was; a node cannot go inside its own subtree.
+    m.call(xml, "appendChild", {m.get(a, "lastChild")});
+    EXPECT_EQ(m.str(m.call(m.get(xml, "firstChild"), "toString")), "<a x=\"1\">hi &amp; bye</a>");
+    m.call(m.get(a, "firstChild"), "appendChild", {a});
+    EXPECT_EQ(m.num(m.get(m.get(xml, "childNodes"), "length")), 3);
+
+    Value made = m.call(xml, "createElement", {Value("d")});
+    m.call(made, "appendChild", {m.call(xml, "createTextNode", {Value("<x>")})});
+    m.call(xml, "insertBefore", {made, m.get(xml, "firstChild")});
+    EXPECT_EQ(m.str(m.call(m.get(xml, "firstChild"), "toString")), "<d>&lt;x&gt;</d>");
+    Value deep = m.call(made, "cloneNode", {Value(true)});
+    m.call(made, "removeNode");
+    EXPECT_EQ(m.str(deep), "<d>&lt;x&gt;</d>");
+    EXPECT_TRUE(m.get(made, "parentNode").isNull());
+
+    // Errors are reported through status, and what was read stays.
+    Value bad = m.make("XML", {Value("<a><b></a>")});
+    EXPECT_EQ(m.num(m.get(bad, "status")), -9);
+    Value white = m.make("XML");
+    m.set(white, "ignoreWhite", Value(true));
+    m.call(white, "parseXML", {Value("<a>  <b/>\n</a>")});
+    EXPECT_EQ(m.str(white), "<a><b /></a>");
+}
+
+TEST(StageObjects, XmlNodesTakeTheCurrentNodePrototype) {
+    Movie m(7);
+    Value custom(m.vm().makeObject());
+    custom.asObject()->setProto(m.path("XMLNode.prototype").object());
+    m.set(custom, "marker", Value(42));
+    m.set(m.path("XMLNode"), "prototype", custom);
+    Value xml = m.make("XML", {Value("<a/>")});
+    EXPECT_EQ(m.num(m.get(m.get(xml, "firstChild"), "marker")), 42);
+}
+
+TEST(StageObjects, LoadVarsEncodesAndDecodes) {
+    Movie m(7);
+    Value lv = m.make("LoadVars");
+    m.call(lv, "decode", {Value("a=1%202&b+c=x+y")});
+    EXPECT_EQ(m.str(m.get(lv, "a")), "1 2");
+    EXPECT_EQ(m.str(m.get(lv, "b c")), "x y");
+    Value one = m.make("LoadVars");
+    m.set(one, "k!", Value("v w"));
+    EXPECT_EQ(m.str(m.call(one, "toString")), "k%21=v%20w");
+    EXPECT_FALSE(m.vm().toBoolean(m.call(one, "load", {Value("x.txt")})));
+}
+
+TEST(StageObjects, HostileArgumentsDoNotBreakAnything) {
+    Movie m(8);
+    // Deep nesting, unterminated pieces and junk: a status, no crash.
+    std::string deep;
+    for (int i = 0; i < 5000; ++i) deep += "<a>";
+    Value x = m.make("XML", {Value(QString::fromStdString(deep))});
+    EXPECT_NE(m.num(m.get(x, "status")), 0);
+    for (const char* junk : {"<", "<a", "<a b=", "<a b='", "<!--", "<![CDATA[", "<?xml", "</a>", "<a/></b>"})
+        EXPECT_NE(m.num(m.get(m.make("XML", {Value(junk)}), "status")), 0) << junk;
+    EXPECT_EQ(m.str(m.get(m.get(m.make("XML", {Value("<a>&#xFFFFFFFF;&#0;&bogus;</a>")}), "firstChild"), "firstChild")),
+              "&amp;#xFFFFFFFF;&amp;#0;&amp;bogus;");
+    // Methods called on the wrong kind of object answer nothing.
+    Value plain(m.vm().makeObject());
+    for (const char* method : {"appendChild", "removeNode", "cloneNode", "toString"}) {
+        const std::vector<Value> args{plain};
+        m.vm().call(m.path("XMLNode.prototype").asObject()->findOwn(QString::fromLatin1(method))->value, plain, args);
+    }
+    m.vm().call(m.path("Color.prototype.setRGB"), plain, std::vector<Value>{Value(1)});
+    m.vm().call(m.path("Sound.prototype.setVolume"), plain, std::vector<Value>{Value(1)});
+    m.make("flash.geom.Matrix", {Value(1e308), Value(1e308), Value(0), Value(0), Value(0), Value(0)});
+    SUCCEED();
+}
