@@ -11,8 +11,9 @@
 #include <system_error>
 #include <vector>
 
-#include <lzma.h>
-#include <zlib.h>
+#include <span>
+
+#include "player/swf/decompress.h"
 
 namespace vistrel {
 namespace {
@@ -23,12 +24,6 @@ constexpr std::size_t kFixedHeaderSize = 8;
 constexpr std::uintmax_t kSmallestMovie = 23;
 // Compressed input is handed to the decoder in pieces of at most this size.
 constexpr std::size_t kInputPiece = 64 * 1024;
-// "ZWS": after the 8 header bytes come the compressed length (4) and the LZMA properties (5).
-constexpr std::size_t kLzmaPropertiesOffset = 4;
-constexpr std::size_t kLzmaPropertiesSize = 5;
-// Only 25 bytes are decoded, so a small dictionary serves whatever size the properties ask for
-// and keeps a hostile header from asking for gigabytes.
-constexpr std::uint32_t kLzmaDictionaryCap = 1u << 20;
 
 using Window = std::array<std::uint8_t, kWindowSize>;
 
@@ -79,89 +74,47 @@ private:
     std::vector<std::uint8_t> m_buffer;
 };
 
-// Inflates a zlib stream into the window until the window is full, the stream ends or the
-// input is used up; a body cut short leaves the rest of the window zero.
-void inflateInto(BodyReader &body, Window &window) {
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK)
-        throwDecompressionError();
-    struct InflateEnd {
-        z_stream *stream;
-        ~InflateEnd() { inflateEnd(stream); }
-    } guard{&stream};
-
-    stream.next_out = window.data();
-    stream.avail_out = static_cast<uInt>(window.size());
-    while (stream.avail_out > 0) {
-        if (stream.avail_in == 0) {
-            if (body.atEnd())
-                break;
+// Decodes the body into the window until the window is full, the stream ends or the input is
+// used up; a body cut short leaves the rest of the window zero. `input` is what of the body has
+// been read already and not yet decoded.
+void decodeInto(swf::StreamDecoder &decoder, BodyReader &body, std::span<const std::uint8_t> input, Window &window) {
+    using Status = swf::StreamDecoder::Status;
+    std::span<std::uint8_t> room(window);
+    while (!room.empty()) {
+        if (input.empty() && !body.atEnd()) {
             const std::size_t piece = body.next();
-            // zlib takes a non-const pointer but never writes through next_in.
-            stream.next_in = const_cast<Bytef *>(body.data());
-            stream.avail_in = static_cast<uInt>(piece);
+            input = std::span<const std::uint8_t>(body.data(), piece);
         }
-        const int result = inflate(&stream, Z_NO_FLUSH);
-        if (result == Z_STREAM_END)
-            break;
-        if (result == Z_BUF_ERROR && stream.avail_in == 0 && body.atEnd())
-            break;
-        if (result != Z_OK)
+        const std::size_t roomBefore = room.size(), inputBefore = input.size();
+        const Status status = decoder.decode(input, room, body.atEnd());
+        if (status == Status::Damaged)
             throwDecompressionError();
+        if (status != Status::Running)
+            return;
+        if (body.atEnd() && input.size() == inputBefore && room.size() == roomBefore)
+            return;
     }
 }
 
-// Decodes the raw LZMA stream of a "ZWS" body (properties first) into the window, with the
-// same stopping rules as inflateInto.
+void inflateInto(BodyReader &body, Window &window) {
+    const std::unique_ptr<swf::StreamDecoder> decoder = swf::StreamDecoder::zlib();
+    if (!decoder)
+        throwDecompressionError();
+    decodeInto(*decoder, body, {}, window);
+}
+
+// The raw LZMA stream of a "ZWS" body, properties first.
 void decodeLzmaInto(BodyReader &body, Window &window) {
-    const std::size_t streamStart = kLzmaPropertiesOffset + kLzmaPropertiesSize;
     // The first piece holds the properties unless the whole body is shorter than they are.
     const std::size_t first = body.next();
-    if (first < streamStart)
+    if (first < swf::kLzmaStreamOffset)
         throwDecompressionError();
-
-    lzma_filter filters[2]{};
-    filters[0].id = LZMA_FILTER_LZMA1;
-    filters[1].id = LZMA_VLI_UNKNOWN;
-    if (lzma_properties_decode(&filters[0], nullptr, body.data() + kLzmaPropertiesOffset,
-                               kLzmaPropertiesSize) != LZMA_OK)
+    const std::span<const std::uint8_t> piece(body.data(), first);
+    const std::unique_ptr<swf::StreamDecoder> decoder = swf::StreamDecoder::lzma(
+        piece.subspan(swf::kLzmaPropertiesOffset, swf::kLzmaPropertiesSize), window.size());
+    if (!decoder)
         throwDecompressionError();
-    // liblzma allocated the options with malloc, as no allocator was given.
-    const std::unique_ptr<void, decltype(&std::free)> options(filters[0].options, &std::free);
-    auto *lzmaOptions = static_cast<lzma_options_lzma *>(filters[0].options);
-    lzmaOptions->dict_size = std::clamp(lzmaOptions->dict_size, LZMA_DICT_SIZE_MIN, kLzmaDictionaryCap);
-
-    lzma_stream stream = LZMA_STREAM_INIT;
-    if (lzma_raw_decoder(&stream, filters) != LZMA_OK)
-        throwDecompressionError();
-    struct LzmaEnd {
-        lzma_stream *stream;
-        ~LzmaEnd() { lzma_end(stream); }
-    } guard{&stream};
-
-    stream.next_in = body.data() + streamStart;
-    stream.avail_in = first - streamStart;
-    stream.next_out = window.data();
-    stream.avail_out = window.size();
-    while (stream.avail_out > 0) {
-        if (stream.avail_in == 0 && !body.atEnd()) {
-            stream.avail_in = body.next();
-            stream.next_in = body.data();
-        }
-        const bool lastPiece = body.atEnd();
-        const std::size_t inBefore = stream.avail_in;
-        const std::size_t outBefore = stream.avail_out;
-        const lzma_ret result = lzma_code(&stream, lastPiece ? LZMA_FINISH : LZMA_RUN);
-        if (result == LZMA_STREAM_END)
-            break;
-        // Input used up before the window is full: a body cut short, keep what arrived.
-        if (result == LZMA_BUF_ERROR && lastPiece && stream.avail_in == 0)
-            break;
-        if (result != LZMA_OK)
-            throwDecompressionError();
-        if (lastPiece && stream.avail_in == inBefore && stream.avail_out == outBefore)
-            break;
-    }
+    decodeInto(*decoder, body, piece.subspan(swf::kLzmaStreamOffset), window);
 }
 
 std::int32_t signExtend(std::uint32_t value, std::uint32_t bits) {

@@ -8,11 +8,14 @@
 
 #include "player/bitmap/bitmap_decode.h"
 #include "player/render/filters.h"
+#include "player/swf/tag.h"
 #include "player/text/html_text.h"
 #include "tests/player_media/media_test_support.h"
 
 namespace vistrel::player {
 namespace {
+
+namespace tagcode = swf::tagcode;
 
 using test::ByteWriter;
 using test::Bytes;
@@ -47,11 +50,11 @@ TEST(MediaRobustness, DamagedBitmapsDecodeOrGiveNull)
     const Bytes jpeg = sampleJpeg();
     const Bytes lossless = ByteWriter().u8(3).u16(5).u16(3).u8(3).bytes(test::zlibCompress(Bytes(12 + 8 * 3, 7))).data();
     const Bytes jpeg3 = ByteWriter().u32(std::uint32_t(jpeg.size())).bytes(jpeg).bytes(test::zlibCompress(Bytes(24 * 16, 99))).data();
-    const std::pair<int, const Bytes*> samples[] = {{kTagDefineBitsJpeg2, &jpeg},
-                                                    {kTagDefineBits, &jpeg},
-                                                    {kTagDefineBitsLossless, &lossless},
-                                                    {kTagDefineBitsLossless2, &lossless},
-                                                    {kTagDefineBitsJpeg3, &jpeg3}};
+    const std::pair<int, const Bytes*> samples[] = {{tagcode::kDefineBitsJpeg2, &jpeg},
+                                                    {tagcode::kDefineBits, &jpeg},
+                                                    {tagcode::kDefineBitsLossless, &lossless},
+                                                    {tagcode::kDefineBitsLossless2, &lossless},
+                                                    {tagcode::kDefineBitsJpeg3, &jpeg3}};
     for (const auto& [tag, valid] : samples) {
         for (int i = 0; i < 150; ++i) {
             const QImage image = decodeBitmapTag(tag, damaged(*valid, random), jpeg);
