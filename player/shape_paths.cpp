@@ -1,4 +1,4 @@
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 
 #include <cmath>
 #include <unordered_map>
