@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <cstdint>
 
-#include "settings/profile/language_target.h"
+#include "core/language_target.h"
 
 class QAction;
 class QFrame;

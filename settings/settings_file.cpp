@@ -7,9 +7,9 @@
 #include <QRect>
 #include <QSize>
 
-#include "settings/profile/main_window_host.h"
+#include "core/main_window_host.h"
+#include "core/shared_state.h"
 #include "settings/profile/private_profile.h"
-#include "settings/profile/shared_state.h"
 
 namespace vistrel {
 namespace {

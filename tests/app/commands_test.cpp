@@ -8,9 +8,9 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "movie/flash_player.h"
 #include "tests/app/app_fixture.h"
 #include "widgets/glyph_status_pane.h"
+#include "widgets/player/flash_player.h"
 #include "widgets/shell_list.h"
 
 namespace vistrel::test {

@@ -6,9 +6,9 @@
 #include <QToolButton>
 
 #include "app/vistrel_application.h"
-#include "movie/flash_player.h"
 #include "tests/app/app_fixture.h"
 #include "widgets/glyph_status_pane.h"
+#include "widgets/player/flash_player.h"
 #include "widgets/shell_combo.h"
 #include "widgets/shell_list.h"
 #include "widgets/shell_model.h"

@@ -9,9 +9,9 @@
 #include <memory>
 #include <stdexcept>
 
+#include "core/main_window_host.h"
+#include "core/shared_state.h"
 #include "settings/config_dialog.h"
-#include "settings/profile/main_window_host.h"
-#include "settings/profile/shared_state.h"
 
 namespace vistrel::test {
 

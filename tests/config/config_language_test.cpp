@@ -29,7 +29,8 @@ protected:
         writeFile("vistrel.ini", "[Config]\nLF=ru.lng\n");
 
         createDialog();
-        m_windows = LanguageWindows{nullptr, nullptr, m_dialog.get(), m_dialog->languageBox(), m_dialog.get()};
+        m_windows = LanguageWindows{nullptr, nullptr, m_dialog.get(), m_dialog->languageBox(),
+                                    [this](const QString& notice) { m_messages << notice; }};
         m_host.onLoad = [this](const QString& fileName) { LoadLanguage(m_state, m_windows, fileName); };
         setMessageHandler([this](MessageKind, const QString& text, QMessageBox::StandardButtons) {
             m_messages << text;

@@ -16,9 +16,9 @@
 #include <optional>
 #include <vector>
 
+#include "core/main_window_host.h"
+#include "core/shared_state.h"
 #include "favorites/favorites_dialog.h"
-#include "settings/profile/main_window_host.h"
-#include "settings/profile/shared_state.h"
 #include "widgets/message_box.h"
 
 namespace vistrel::test {

@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "settings/profile/builtin_texts.h"
+#include "core/builtin_texts.h"
 #include "tests/favorites/favorites_fixture.h"
 
 namespace vistrel::test {

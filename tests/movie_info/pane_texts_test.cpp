@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "movie/status_texts.h"
+#include "swf_info/status_texts.h"
 
 namespace vistrel {
 namespace {

@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "movie/swf_file_info.h"
 #include "movie_bytes.h"
+#include "swf_info/swf_file_info.h"
 
 namespace vistrel {
 namespace {

@@ -17,8 +17,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "core/shared_state.h"
 #include "settings/profile/private_profile.h"
-#include "settings/profile/shared_state.h"
 #include "settings/settings_file.h"
 #include "tests/robustness/stand_in_window.h"
 

@@ -13,7 +13,7 @@
 
 #include <QTemporaryDir>
 
-#include "movie/swf_file_info.h"
+#include "swf_info/swf_file_info.h"
 #include "tests/support/swf_writer.h"
 
 namespace sw = vistrel::testing;

@@ -5,7 +5,7 @@
 #include <QSize>
 #include <QString>
 
-#include "settings/profile/main_window_host.h"
+#include "core/main_window_host.h"
 
 namespace vistrel::testing {
 

@@ -5,9 +5,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "core/shared_state.h"
 #include "fake_host.h"
 #include "settings/profile/private_profile.h"
-#include "settings/profile/shared_state.h"
 #include "settings/settings_file.h"
 
 namespace vistrel {

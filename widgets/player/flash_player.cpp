@@ -1,4 +1,4 @@
-#include "movie/flash_player.h"
+#include "widgets/player/flash_player.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "movie/swf_file_info.h"
+#include "swf_info/swf_file_info.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "movie/status_texts.h"
+#include "swf_info/status_texts.h"
 
 #include <cstdio>
 

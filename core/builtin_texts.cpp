@@ -1,4 +1,4 @@
-#include "settings/profile/builtin_texts.h"
+#include "core/builtin_texts.h"
 
 #include <array>
 #include <cstring>

@@ -1,11 +1,11 @@
-#include "settings/profile/messages.h"
+#include "core/messages.h"
 
 #include <array>
 
 namespace vistrel {
 namespace {
 
-const std::array<const char*, 6> kBuiltinMain = {
+const std::array<const char*, static_cast<std::size_t>(MainMessage::Count)> kBuiltinMain = {
     "Нет",                         // not compressed
     "Да",                          // compressed
     "Папка закладки не найдена:",  // a favorite's folder is gone...
@@ -14,7 +14,7 @@ const std::array<const char*, 6> kBuiltinMain = {
     "удалена из списка.",          // ...was removed
 };
 
-const std::array<const char*, 9> kBuiltinFavorites = {
+const std::array<const char*, static_cast<std::size_t>(FavoritesMessage::Count)> kBuiltinFavorites = {
     "Список закладок заполнен",
     "закладок",
     "Укажите папку закладки.",
@@ -39,14 +39,14 @@ QString pick(const QStringList& loaded, const std::array<const char*, N>& builti
 
 } // namespace
 
-QString mainMessage(const SharedState& state, int index)
+QString mainMessage(const SharedState& state, MainMessage message)
 {
-    return pick(state.MainMessages, kBuiltinMain, index);
+    return pick(state.MainMessages, kBuiltinMain, static_cast<int>(message));
 }
 
-QString favoritesMessage(const SharedState& state, int index)
+QString favoritesMessage(const SharedState& state, FavoritesMessage message)
 {
-    return pick(state.FavoritesMessages, kBuiltinFavorites, index);
+    return pick(state.FavoritesMessages, kBuiltinFavorites, static_cast<int>(message));
 }
 
 } // namespace vistrel

@@ -71,4 +71,7 @@ struct SharedState {
     QString languageFolder() const { return BaseDir + QStringLiteral("/Language/"); }
 };
 
+// The pack file for a display name: letter case ignored, first listed wins; empty when none.
+QString languageFileFor(const SharedState& state, const QString& displayName);
+
 } // namespace vistrel
