@@ -8,9 +8,9 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "widgets/player/flash_player.h"
 #include "tests/app/app_fixture.h"
 #include "widgets/glyph_status_pane.h"
-#include "widgets/player/flash_player.h"
 #include "widgets/shell_list.h"
 
 namespace vistrel::test {
@@ -165,7 +165,9 @@ TEST_F(MainFormTest, PlaybackCommandsStepAndRewindTheMovie)
     EXPECT_EQ(form.flash()->currentFrame(), 1);
 }
 
-// Every command is reachable from its menu items, its toolbar button and its shortcut.
+// Every command is reachable from its menu items, its toolbar button and its shortcut. The table
+// is the documented key map and menu design (the help pages list the same keys), not a copy of
+// the action table: a change to either must be deliberate.
 TEST_F(MainFormTest, EveryActionSitsInItsMenusAndButtonsWithItsShortcut)
 {
     TForm1& form = start();

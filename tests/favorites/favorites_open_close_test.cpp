@@ -15,8 +15,8 @@ TEST_F(FavoritesDialogTest, OpeningFillsBothFieldsWithTheCurrentFolder)
 {
     fillList(2);
     open();
-    EXPECT_EQ(field("EditName")->text(), m_host->folder);
-    EXPECT_EQ(field("EditAddress")->text(), m_host->folder);
+    EXPECT_EQ(field("EditName")->text(), m_host.folder);
+    EXPECT_EQ(field("EditAddress")->text(), m_host.folder);
     EXPECT_EQ(m_form->focusWidget(), field("EditName"));
     EXPECT_EQ(gridTexts(), (QStringList{"  Fav0", "  Fav1"}));
     EXPECT_FALSE(m_form->favoritesChanged());
@@ -36,7 +36,7 @@ TEST_F(FavoritesDialogTest, OpeningClearsTheSelectionLeftFromBefore)
 
     // Meanwhile the main window dropped an entry whose folder had gone.
     m_state.FavoriteList.removeLast();
-    m_host->folder = makeFolder(QStringLiteral("Elsewhere"));
+    m_host.folder = makeFolder(QStringLiteral("Elsewhere"));
     open();
 
     EXPECT_EQ(m_form->selectedFavorite(), 0);
@@ -48,7 +48,7 @@ TEST_F(FavoritesDialogTest, OpeningClearsTheSelectionLeftFromBefore)
     EXPECT_TRUE(button("B_Insert")->isHidden());
     EXPECT_TRUE(button("B_Cancel")->isHidden());
     EXPECT_TRUE(grid()->isEnabled());
-    EXPECT_EQ(field("EditAddress")->text(), m_host->folder);
+    EXPECT_EQ(field("EditAddress")->text(), m_host.folder);
     EXPECT_EQ(gridTexts(), (QStringList{"  Fav0", "  Fav1"}));
 }
 
@@ -58,8 +58,8 @@ TEST_F(FavoritesDialogTest, CloseWithoutChangesWritesNothing)
     open();
     button("B_Close")->click();
     EXPECT_TRUE(m_form->isHidden());
-    EXPECT_EQ(m_host->saveCalls, 0);
-    EXPECT_FALSE(QFile::exists(m_host->settingsPath));
+    EXPECT_EQ(m_host.saveCalls, 0);
+    EXPECT_FALSE(QFile::exists(m_settingsPath));
 }
 
 TEST_F(FavoritesDialogTest, CloseAfterChangesSavesTheList)
@@ -75,15 +75,15 @@ TEST_F(FavoritesDialogTest, CloseAfterChangesSavesTheList)
 
     button("B_Close")->click();
     EXPECT_TRUE(m_form->isHidden());
-    EXPECT_EQ(m_host->saveCalls, 1);
-    EXPECT_EQ(m_host->menuRebuilds, 1);
+    EXPECT_EQ(m_host.saveCalls, 1);
+    EXPECT_EQ(m_host.menuRebuilds, 1);
     EXPECT_EQ(savedFavorites(), m_state.FavoriteList);
     EXPECT_EQ(m_state.FavoriteList.size(), 2);
 }
 
 TEST_F(FavoritesDialogTest, RefusedSaveKeepsTheDialogOpenWithTheChangeSet)
 {
-    m_host->settingsPath = m_dir.filePath(QStringLiteral("missing/vistrel.ini"));
+    m_settingsPath = m_dir.filePath(QStringLiteral("missing/vistrel.ini"));
     open();
     button("B_Add")->click();
     ASSERT_TRUE(m_form->favoritesChanged());
@@ -94,7 +94,7 @@ TEST_F(FavoritesDialogTest, RefusedSaveKeepsTheDialogOpenWithTheChangeSet)
     EXPECT_TRUE(m_form->favoritesChanged());
 
     // Escape and the window manager's close show the error themselves.
-    const QString shown = QStringLiteral("Unable to write to ") + m_host->settingsPath + QLatin1Char('.');
+    const QString shown = QStringLiteral("Unable to write to ") + m_settingsPath + QLatin1Char('.');
     QTest::keyClick(m_form.get(), Qt::Key_Escape);
     EXPECT_FALSE(m_form->close());
     ASSERT_EQ(m_messages.size(), 2u);
@@ -104,10 +104,10 @@ TEST_F(FavoritesDialogTest, RefusedSaveKeepsTheDialogOpenWithTheChangeSet)
     }
     EXPECT_TRUE(m_form->isVisible());
     EXPECT_TRUE(m_form->favoritesChanged());
-    EXPECT_EQ(m_host->saveCalls, 3);
+    EXPECT_EQ(m_host.saveCalls, 3);
 
     // Once the file can be written, Close goes through.
-    m_host->settingsPath = m_state.settingsPath();
+    m_settingsPath = m_state.settingsPath();
     button("B_Close")->click();
     EXPECT_TRUE(m_form->isHidden());
     EXPECT_EQ(savedFavorites(), m_state.FavoriteList);
@@ -121,38 +121,39 @@ TEST_F(FavoritesDialogTest, EscapeAndWindowCloseCommitLikeClose)
     button("B_Up")->click();
     QTest::keyClick(m_form.get(), Qt::Key_Escape);
     EXPECT_TRUE(m_form->isHidden());
-    EXPECT_EQ(m_host->saveCalls, 1);
+    EXPECT_EQ(m_host.saveCalls, 1);
     EXPECT_EQ(savedFavorites(), m_state.FavoriteList);
 
     open();
     clickRow(1);
     button("B_Up")->click();
     EXPECT_TRUE(m_form->close());
-    EXPECT_EQ(m_host->saveCalls, 2);
+    EXPECT_EQ(m_host.saveCalls, 2);
     EXPECT_EQ(savedFavorites(), m_state.FavoriteList);
 
     // Without changes neither way saves.
     open();
     EXPECT_TRUE(m_form->close());
-    EXPECT_EQ(m_host->saveCalls, 2);
+    EXPECT_EQ(m_host.saveCalls, 2);
 }
 
 TEST_F(FavoritesDialogTest, ModalOpeningRunsUntilClose)
 {
-    m_host->folder = makeFolder(QStringLiteral("Modal"));
+    m_host.folder = makeFolder(QStringLiteral("Modal"));
     QTimer::singleShot(0, m_form.get(), [this] {
-        EXPECT_EQ(field("EditName")->text(), m_host->folder);
+        EXPECT_EQ(field("EditName")->text(), m_host.folder);
         button("B_Add")->click();
         button("B_Close")->click();
     });
     m_form->exec();
     EXPECT_TRUE(m_form->isHidden());
-    EXPECT_EQ(m_host->saveCalls, 1);
-    EXPECT_EQ(savedFavorites(), (QList<Favorite>{{m_host->folder, m_host->folder}}));
+    EXPECT_EQ(m_host.saveCalls, 1);
+    EXPECT_EQ(savedFavorites(), (QList<Favorite>{{m_host.folder, m_host.folder}}));
 }
 
 TEST_F(FavoritesDialogTest, IsCentredOverTheMainWindow)
 {
+    // The dialog's fixed design size; the positions below follow from it and the main window's.
     EXPECT_EQ(m_form->size(), QSize(397, 373));
     // Created centred: 100 + (800 - 397) / 2, 50 + (601 - 373) / 2.
     EXPECT_EQ(m_form->pos(), QPoint(301, 164));

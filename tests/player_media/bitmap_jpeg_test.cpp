@@ -144,7 +144,7 @@ TEST(JpegBitmap, Jpeg2AcceptsGif89a)
     EXPECT_EQ(rawPixel(image, 0, 0), qRgb(255, 0, 0));
 }
 
-class JpegWithAlpha : public testing::TestWithParam<int> {};
+class JpegWithAlpha : public ::testing::TestWithParam<int> {};
 
 TEST_P(JpegWithAlpha, AppliesAndPremultipliesTheAlphaPlane)
 {
@@ -193,7 +193,7 @@ TEST_P(JpegWithAlpha, OffsetPastTheEndGivesNull)
     EXPECT_TRUE(decodeBitmapTag(GetParam(), w.data(), {}).isNull());
 }
 
-INSTANTIATE_TEST_SUITE_P(Tags, JpegWithAlpha, testing::Values(tagcode::kDefineBitsJpeg3, tagcode::kDefineBitsJpeg4),
+INSTANTIATE_TEST_SUITE_P(Tags, JpegWithAlpha, ::testing::Values(tagcode::kDefineBitsJpeg3, tagcode::kDefineBitsJpeg4),
                          [](const auto& info) { return info.param == tagcode::kDefineBitsJpeg3 ? "Jpeg3" : "Jpeg4"; });
 
 // Sets the frame size in a JPEG's start-of-frame segment.

@@ -121,10 +121,8 @@ TEST(LosslessBitmap, StreamCutShortKeepsTheRowsThatArrived)
         raw[i] = 0;
         raw[i + 1] = 200;
     }
-    uLongf size = compressBound(uLong(raw.size()));
-    Bytes packed(size);
-    ASSERT_EQ(compress2(packed.data(), &size, raw.data(), uLong(raw.size()), 0), Z_OK);
-    packed.resize(size / 2);
+    Bytes packed = test::zlibCompress(raw, 0);
+    packed.resize(packed.size() / 2);
     Bytes body = ByteWriter().u8(5).u16(64).u16(64).bytes(packed).data();
     const QImage image = decode(tagcode::kDefineBitsLossless, body);
     ASSERT_FALSE(image.isNull());
@@ -139,7 +137,7 @@ struct BadLossless {
     Bytes body;
 };
 
-class LosslessRejects : public testing::TestWithParam<BadLossless> {};
+class LosslessRejects : public ::testing::TestWithParam<BadLossless> {};
 
 TEST_P(LosslessRejects, GiveNullImage)
 {
@@ -148,7 +146,7 @@ TEST_P(LosslessRejects, GiveNullImage)
 
 INSTANTIATE_TEST_SUITE_P(
     BadInput, LosslessRejects,
-    testing::Values(
+    ::testing::Values(
         BadLossless{"ZeroWidth", tagcode::kDefineBitsLossless, losslessBody(5, 0, 4, Bytes(16))},
         BadLossless{"ZeroHeight", tagcode::kDefineBitsLossless, losslessBody(5, 4, 0, Bytes(16))},
         BadLossless{"OverPixelLimit", tagcode::kDefineBitsLossless2, losslessBody(5, 65535, 65535, Bytes(64))},

@@ -1,14 +1,13 @@
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "core/shared_state.h"
-#include "fake_host.h"
 #include "settings/profile/private_profile.h"
 #include "settings/settings_file.h"
+#include "tests/support/fake_main_window.h"
+#include "tests/support/unprivileged.h"
 
 namespace vistrel {
 namespace {
@@ -40,14 +39,14 @@ protected:
         const QString base = m_state.BaseDir;
         m_state = SharedState{};
         m_state.BaseDir = base;
-        m_host = testing::FakeHost{};
+        m_host = testing::FakeMainWindow{};
         load();
     }
 
     QTemporaryDir m_dir;
     QString m_oldCurrent;
     SharedState m_state;
-    testing::FakeHost m_host;
+    testing::FakeMainWindow m_host;
 };
 
 TEST_F(SettingsFileTest, AbsentFileGivesTheDefaults) {
@@ -285,8 +284,8 @@ TEST_F(SettingsFileTest, RefusedSaveThrowsAndChangesNothing) {
 }
 
 TEST_F(SettingsFileTest, ReadOnlyFolderKeepsTheOldFile) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "folder permissions do not bind the superuser";
+    if (testing::rerunWithoutPrivileges())
+        return;
     setFile("[Config]\nRS=1\n");
     load();
     ASSERT_TRUE(QFile::setPermissions(m_state.BaseDir, QFileDevice::ReadOwner | QFileDevice::ExeOwner));

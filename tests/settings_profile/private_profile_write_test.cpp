@@ -1,6 +1,5 @@
 #include <string_view>
 
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/profile/private_profile.h"
+#include "tests/support/unprivileged.h"
 
 namespace vistrel {
 namespace {
@@ -167,8 +167,8 @@ TEST_F(ProfileWriteTest, MissingFolderRefusesTheWrite) {
 }
 
 TEST_F(ProfileWriteTest, ReadOnlyFolderRefusesTheWriteAndKeepsTheFile) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "folder permissions do not bind the superuser";
+    if (testing::rerunWithoutPrivileges())
+        return;
     setText("[Config]\nRS=1\n");
     ASSERT_TRUE(QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     PrivateProfile profile(path());
@@ -179,8 +179,8 @@ TEST_F(ProfileWriteTest, ReadOnlyFolderRefusesTheWriteAndKeepsTheFile) {
 }
 
 TEST_F(ProfileWriteTest, UnreadableFileIsNeverOverwritten) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "file permissions do not bind the superuser";
+    if (testing::rerunWithoutPrivileges())
+        return;
     setText("[Other]\nkeep=me\n");
     ASSERT_TRUE(QFile::setPermissions(path(), QFileDevice::WriteOwner));
     PrivateProfile profile(path());

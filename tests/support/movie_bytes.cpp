@@ -1,11 +1,10 @@
-#include "movie_bytes.h"
+#include "tests/support/movie_bytes.h"
 
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
 
-#include <lzma.h>
-#include <zlib.h>
+#include "tests/support/swf_writer.h"
 
 namespace vistrel::testing {
 
@@ -31,42 +30,19 @@ Bytes plainMovie(const std::string &signature, std::uint8_t version, std::uint32
 }
 
 Bytes zlibMovie(std::uint8_t version, std::uint32_t fileLength, const Bytes &body, int level) {
-    uLongf size = compressBound(static_cast<uLong>(body.size()));
-    Bytes compressed(size);
-    if (compress2(compressed.data(), &size, body.data(), static_cast<uLong>(body.size()), level) != Z_OK)
-        throw std::runtime_error("compress2 failed");
-    compressed.resize(size);
+    const Bytes compressed = zlibCompress(body, level);
     Bytes bytes = fixedHeader("CWS", version, fileLength);
     bytes.insert(bytes.end(), compressed.begin(), compressed.end());
     return bytes;
 }
 
 Bytes lzmaMovie(std::uint8_t version, std::uint32_t fileLength, const Bytes &body) {
-    lzma_options_lzma options;
-    if (lzma_lzma_preset(&options, 6))
-        throw std::runtime_error("lzma preset failed");
-    lzma_stream stream = LZMA_STREAM_INIT;
-    if (lzma_alone_encoder(&stream, &options) != LZMA_OK)
-        throw std::runtime_error("lzma encoder failed");
-    Bytes alone(body.size() + body.size() / 2 + 1024);
-    stream.next_in = body.data();
-    stream.avail_in = body.size();
-    stream.next_out = alone.data();
-    stream.avail_out = alone.size();
-    const lzma_ret result = lzma_code(&stream, LZMA_FINISH);
-    alone.resize(alone.size() - stream.avail_out);
-    lzma_end(&stream);
-    if (result != LZMA_STREAM_END)
-        throw std::runtime_error("lzma encoding failed");
-
-    // The .lzma container holds 5 property bytes and an 8-byte size before the stream.
-    const Bytes properties(alone.begin(), alone.begin() + 5);
-    const Bytes raw(alone.begin() + 13, alone.end());
+    const LzmaStream lzma = lzmaCompress(body);
     Bytes bytes = fixedHeader("ZWS", version, fileLength);
     for (int shift = 0; shift < 32; shift += 8)
-        bytes.push_back(static_cast<std::uint8_t>(raw.size() >> shift));
-    bytes.insert(bytes.end(), properties.begin(), properties.end());
-    bytes.insert(bytes.end(), raw.begin(), raw.end());
+        bytes.push_back(static_cast<std::uint8_t>(lzma.stream.size() >> shift));
+    bytes.insert(bytes.end(), lzma.properties.begin(), lzma.properties.end());
+    bytes.insert(bytes.end(), lzma.stream.begin(), lzma.stream.end());
     return bytes;
 }
 

@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "tests/support/swf_writer.h"
 #include "widgets/player/flash_player.h"
+#include "tests/support/swf_writer.h"
 
 namespace sw = vistrel::testing;
 using vistrel::ShockwaveFlash;

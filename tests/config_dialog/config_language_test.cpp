@@ -64,7 +64,7 @@ TEST_F(ConfigLanguageTest, SameLanguageAgainDoesNotReload)
     choose("Русский");
     child<QPushButton>("B_Add")->click();
     EXPECT_TRUE(m_host.loads.isEmpty());
-    EXPECT_EQ(m_host.saves, 0);
+    EXPECT_EQ(m_host.saveCalls, 0);
     EXPECT_FALSE(m_dialog->isVisible());
 }
 
@@ -74,7 +74,7 @@ TEST_F(ConfigLanguageTest, AnotherLanguageThenCloseChangesNothing)
     child<QPushButton>("B_Close")->click();
     EXPECT_EQ(box()->currentText(), "Русский");
     EXPECT_TRUE(m_host.loads.isEmpty());
-    EXPECT_EQ(m_host.saves, 0);
+    EXPECT_EQ(m_host.saveCalls, 0);
     EXPECT_EQ(m_state.CurrentLanguageFile, "ru.lng");
     EXPECT_EQ(m_dialog->windowTitle(), "Конфиг");
 }
@@ -85,7 +85,7 @@ TEST_F(ConfigLanguageTest, EscapeLeavesLikeClose)
     QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
     EXPECT_FALSE(m_dialog->isVisible());
     EXPECT_EQ(box()->currentText(), "Русский");
-    EXPECT_EQ(m_host.saves, 0);
+    EXPECT_EQ(m_host.saveCalls, 0);
 }
 
 TEST_F(ConfigLanguageTest, WindowManagerCloseLeavesLikeClose)
@@ -96,7 +96,7 @@ TEST_F(ConfigLanguageTest, WindowManagerCloseLeavesLikeClose)
     EXPECT_FALSE(m_dialog->isVisible());
     EXPECT_EQ(box()->currentText(), "Русский");
     EXPECT_FALSE(m_state.ConfigChanged);
-    EXPECT_EQ(m_host.saves, 0);
+    EXPECT_EQ(m_host.saveCalls, 0);
 }
 
 TEST_F(ConfigLanguageTest, AnotherLanguageThenSaveLoadsItAndSaves)
@@ -106,7 +106,7 @@ TEST_F(ConfigLanguageTest, AnotherLanguageThenSaveLoadsItAndSaves)
     EXPECT_EQ(m_host.loads, QStringList{"en.lng"});
     EXPECT_EQ(m_state.CurrentLanguageFile, "en.lng");
     EXPECT_EQ(m_state.CurrentLanguageName, "English");
-    EXPECT_EQ(m_host.saves, 1);
+    EXPECT_EQ(m_host.saveCalls, 1);
     EXPECT_EQ(m_dialog->windowTitle(), "Settings");
     EXPECT_EQ(child<QPushButton>("B_Add")->text(), "Save");
     EXPECT_EQ(child<QPushButton>("B_Close")->text(), "") << "a key missing from the pack";
@@ -122,7 +122,7 @@ TEST_F(ConfigLanguageTest, PackRemovedSinceStartUpIsReportedAndTheSettingsAreSti
     EXPECT_EQ(m_messages, QStringList{"Language file no exists: en.lng"});
     EXPECT_EQ(m_state.CurrentLanguageFile, "en.lng") << "written at the save";
     EXPECT_EQ(m_state.CurrentLanguageName, "Русский");
-    EXPECT_EQ(m_host.saves, 1);
+    EXPECT_EQ(m_host.saveCalls, 1);
     EXPECT_FALSE(m_dialog->isVisible());
 }
 
@@ -139,7 +139,7 @@ TEST_F(ConfigLanguageTest, DeletedStartUpPackLeavesTheBoxWithoutAName)
     // Saving without choosing anything leaves the language alone.
     child<QPushButton>("B_Add")->click();
     EXPECT_TRUE(m_host.loads.isEmpty());
-    EXPECT_EQ(m_host.saves, 0);
+    EXPECT_EQ(m_host.saveCalls, 0);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "movie_bytes.h"
+#include "tests/support/movie_bytes.h"
 
 namespace vistrel {
 namespace {

@@ -24,6 +24,8 @@ struct Placement {
 
 class ConfigLayoutTest : public ConfigFixture, public ::testing::WithParamInterface<Placement> {};
 
+// The places are the dialog's design, fixed so that language packs with longer texts still fit;
+// they are the contract, so they are written out here.
 TEST_P(ConfigLayoutTest, ControlSitsAtItsDesignedPlace)
 {
     createDialog();
@@ -114,7 +116,7 @@ TEST_F(ConfigDialogTest, SaveWithoutChangesWritesNothing)
 {
     TForm3& dialog = showDialog();
     child<QPushButton>("B_Add")->click();
-    EXPECT_EQ(m_host.saves, 0);
+    EXPECT_EQ(m_host.saveCalls, 0);
     EXPECT_TRUE(m_host.loads.isEmpty());
     EXPECT_FALSE(dialog.isVisible());
 }
@@ -139,7 +141,7 @@ TEST_F(ConfigDialogTest, UncheckingRememberSizeFreezesTheCurrentSizes)
     EXPECT_EQ(m_state.SavedPanelWidth, 170);
 
     child<QPushButton>("B_Add")->click();
-    EXPECT_EQ(m_host.saves, 1);
+    EXPECT_EQ(m_host.saveCalls, 1);
 }
 
 TEST_F(ConfigDialogTest, SwitchingRememberPositionOnTakesTheWindowPosition)
@@ -187,7 +189,7 @@ TEST_F(ConfigDialogTest, TypingIntoTheFolderFieldMarksEveryKeystroke)
     EXPECT_TRUE(m_dialog->isVisible()) << "Enter in the field presses no button";
 
     child<QPushButton>("B_Add")->click();
-    EXPECT_EQ(m_host.saves, 1);
+    EXPECT_EQ(m_host.saveCalls, 1);
     EXPECT_EQ(m_state.StartDir, "/a/bc");
 }
 
@@ -198,12 +200,12 @@ TEST_F(ConfigDialogTest, FixedFolderRadioFillsTheFieldWithTheStartFolder)
     EXPECT_FALSE(m_state.RememberDir);
     EXPECT_TRUE(m_state.ConfigChanged);
     EXPECT_TRUE(child<QLineEdit>("EditDir")->isEnabled());
-    EXPECT_EQ(child<QLineEdit>("EditDir")->text(), m_host.listFolder);
+    EXPECT_EQ(child<QLineEdit>("EditDir")->text(), m_host.folder);
 
     child<QRadioButton>("RadioBut_RD1")->click();
     EXPECT_TRUE(m_state.RememberDir);
     EXPECT_FALSE(child<QLineEdit>("EditDir")->isEnabled());
-    EXPECT_EQ(child<QLineEdit>("EditDir")->text(), m_host.listFolder) << "the text stays";
+    EXPECT_EQ(child<QLineEdit>("EditDir")->text(), m_host.folder) << "the text stays";
 }
 
 TEST_F(ConfigDialogTest, FolderButtonTakesAConfirmedFolderOnly)
@@ -252,7 +254,7 @@ TEST_F(ConfigDialogTest, DefaultsThenCloseKeepTheOptionsInMemoryAndWriteNothing)
     EXPECT_EQ(m_state.StartDir, "/fixed");
 
     child<QPushButton>("B_Close")->click();
-    EXPECT_EQ(m_host.saves, 0);
+    EXPECT_EQ(m_host.saveCalls, 0);
     EXPECT_FALSE(m_state.ConfigChanged);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(m_state.ShowHints && m_state.RememberDir);
@@ -262,14 +264,14 @@ TEST_F(ConfigDialogTest, RefusedSaveLeavesTheDialogOpenWithTheChangeMarked)
 {
     TForm3& dialog = showDialog();
     child<QCheckBox>("CheckBox_SH")->click();
-    m_host.failSave = true;
+    m_host.onSave = [] { throw std::runtime_error("Unable to write to /read-only/vistrel.ini"); };
     EXPECT_THROW(dialog.B_AddClick(), std::runtime_error);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(m_state.ConfigChanged);
 
-    m_host.failSave = false;
+    m_host.onSave = nullptr;
     dialog.B_AddClick();
-    EXPECT_EQ(m_host.saves, 1);
+    EXPECT_EQ(m_host.saveCalls, 2);
     EXPECT_FALSE(dialog.isVisible());
 }
 

@@ -1,13 +1,14 @@
 #pragma once
-// Header bytes of SWF movies for the reader's tests, written out byte by byte.
+// Movies with headers written out byte by byte, whatever they declare, for the header reader's
+// tests: any signature, version and length, and the 25-byte window after them.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace vistrel::testing {
+#include "tests/support/swf_writer.h"
 
-using Bytes = std::vector<std::uint8_t>;
+namespace vistrel::testing {
 
 // The 550 x 400 twips-in-15-bit rectangle, rate 12.0, one frame: the header window of a common movie.
 Bytes window550x400();
