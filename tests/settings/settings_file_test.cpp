@@ -234,6 +234,21 @@ TEST_F(SettingsFileTest, ExistingStartFolderBecomesTheCurrentFolder) {
     EXPECT_EQ(QDir::currentPath(), QDir(folder).canonicalPath());
 }
 
+// A start folder reached through a link stays the link, in the state and in the file written
+// back; only "." and ".." are cleaned away.
+TEST_F(SettingsFileTest, StartFolderThroughALinkStaysALink) {
+    const QString real = m_dir.filePath(QStringLiteral("real"));
+    ASSERT_TRUE(QDir().mkpath(real + QStringLiteral("/inner")));
+    const QString link = m_dir.filePath(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(real, link));
+    setFile("[Config]\nRD=1\nSD=" + link.toUtf8() + "/inner/./../inner\n");
+    load();
+    EXPECT_EQ(m_state.CurrentDir, link + QStringLiteral("/inner"));
+    EXPECT_EQ(QDir::currentPath(), QDir(real + QStringLiteral("/inner")).canonicalPath());
+    save();
+    EXPECT_TRUE(fileText().contains("\nSD=" + link.toUtf8() + "/inner\n")) << fileText().constData();
+}
+
 TEST_F(SettingsFileTest, MissingStartFolderFallsBackToTheProgramFolder) {
     setFile("[Config]\nRD=0\nSD=" + m_dir.filePath(QStringLiteral("gone")).toUtf8() + "\n");
     load();
