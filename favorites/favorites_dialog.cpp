@@ -56,6 +56,7 @@ void TForm2::FormActivate()
 {
     centreOverMainWindow();
     FavoritesChanged = false;
+    m_saveRefused = false;
     const QString folder = m_host.listFolderPath();
     EditName->setText(folder);
     enterAddMode();
@@ -325,9 +326,21 @@ void TForm2::B_DownClick()
 
 void TForm2::B_CloseClick()
 {
-    // A refused save throws from here: the dialog stays open and FavoritesChanged stays set.
-    if (FavoritesChanged)
-        m_host.saveSettings();
+    if (FavoritesChanged && !m_saveRefused) {
+        // A refused save throws from here: the dialog stays open and FavoritesChanged stays set,
+        // so the user sees the error once and may try again.
+        try {
+            m_host.saveSettings();
+        } catch (...) {
+            m_saveRefused = true;
+            throw;
+        }
+    } else if (FavoritesChanged) {
+        // The refusal has been reported; asking again would leave no way out but killing the
+        // program. The changed list stays in memory and goes out with the settings at the end
+        // of the run; the menu shows it meanwhile.
+        m_host.rebuildFavoritesMenu();
+    }
     const QScopedValueRollback closing(m_closing, true);
     QDialog::done(QDialog::Accepted);
 }
