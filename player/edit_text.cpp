@@ -168,37 +168,47 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
     return pieces;
 }
 
-}  // namespace
+// The white back and one-pixel black frame of a bordered field. The frame's lines lie on the
+// pixels at the bounds' edges (the right and bottom ones just past them), drawn as a filled ring
+// so it stays sharp.
+void addBorder(const QRectF& bounds, ShapePaths& out) {
+    const QRectF outer = bounds.adjusted(0, 0, 20, 20);
+    const QRectF inner = bounds.adjusted(20, 20, 0, 0);
+    DrawItem back;
+    back.path.addRect(inner);
+    back.paint.color = swf::Rgba{255, 255, 255, 255};
+    out.items.push_back(back);
+    DrawItem frame;
+    frame.path.setFillRule(Qt::OddEvenFill);
+    frame.path.addRect(outer);
+    frame.path.addRect(inner);
+    frame.paint.color = swf::Rgba{0, 0, 0, 255};
+    out.items.push_back(frame);
+}
 
-ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
-    ShapePaths out;
-    const QRectF bounds(field.bounds.xMin, field.bounds.yMin, static_cast<double>(field.bounds.xMax) - field.bounds.xMin,
-                        static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
-    if (field.border) {
-        // A one-pixel frame whose lines lie on the pixels at the bounds' edges (the right and
-        // bottom ones just past them), drawn as a filled ring so it stays sharp.
-        const QRectF outer = bounds.adjusted(0, 0, 20, 20);
-        const QRectF inner = bounds.adjusted(20, 20, 0, 0);
-        DrawItem back;
-        back.path.addRect(inner);
-        back.paint.color = swf::Rgba{255, 255, 255, 255};
-        out.items.push_back(back);
-        DrawItem frame;
-        frame.path.setFillRule(Qt::OddEvenFill);
-        frame.path.addRect(outer);
-        frame.path.addRect(inner);
-        frame.paint.color = swf::Rgba{0, 0, 0, 255};
-        out.items.push_back(frame);
-    }
-    // The frame's right and bottom lines lie just outside the bounds.
-    out.bounds = field.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
+// What the text of one field is laid out with.
+struct FieldLayout {
+    FieldLayout(const Movie& m, const swf::DefineEditText& f) : movie(m), field(f) {}
+    const Movie& movie;
+    const swf::DefineEditText& field;
     const FontCharacter* fieldFont = nullptr;
+    bool useOutlines = false;
+    QRectF bounds;
+    TextFormat defaults;
+};
+
+FieldLayout fieldLayout(const Movie& movie, const swf::DefineEditText& field) {
+    FieldLayout layout(movie, field);
+    layout.bounds = QRectF(field.bounds.xMin, field.bounds.yMin,
+                           static_cast<double>(field.bounds.xMax) - field.bounds.xMin,
+                           static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
     if (field.fontId) {
         const Character* c = movie.character(*field.fontId);
-        fieldFont = c ? std::get_if<FontCharacter>(c) : nullptr;
+        layout.fieldFont = c ? std::get_if<FontCharacter>(c) : nullptr;
     }
-    const bool useOutlines = field.useOutlines && fieldFont && !fieldFont->font.glyphs.empty();
-    TextFormat defaults;
+    const FontCharacter* fieldFont = layout.fieldFont;
+    layout.useOutlines = field.useOutlines && fieldFont && !fieldFont->font.glyphs.empty();
+    TextFormat& defaults = layout.defaults;
     defaults.font = fieldFont ? movie.decodeString(fieldFont->font.name) : movie.decodeString(field.fontClass);
     if (defaults.font.isEmpty()) defaults.font = QStringLiteral("_sans");
     defaults.size = field.fontHeight / 20.0;
@@ -207,75 +217,120 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
         defaults.italic = fieldFont->font.italic;
     }
     if (field.color) defaults.color = qRgb(field.color->r, field.color->g, field.color->b);
-    static const TextAlign kAligns[] = {TextAlign::Left, TextAlign::Right, TextAlign::Center, TextAlign::Justify};
-    const TextAlign align = kAligns[std::min<int>(field.align, 3)];
-    QString text = movie.decodeString(field.initialText);
-    if (field.password) text.fill(QLatin1Char('*'));
-    const std::vector<TextParagraph> paragraphs =
-        field.html ? parseHtmlText(text, defaults, align) : plainParagraphs(text, defaults, align);
+    return layout;
+}
 
-    const std::size_t textStart = out.items.size();
-    double y = bounds.top() + kGutter;
-    for (const TextParagraph& para : paragraphs) {
-        std::vector<Piece> pieces = splitPieces(movie, para, fieldFont, useOutlines);
-        const double left = bounds.left() + kGutter + field.leftMargin + para.leftMargin * 20;
-        const double right = bounds.right() - kGutter - field.rightMargin - para.rightMargin * 20;
-        const double leading = field.leading + para.leading * 20;
-        std::size_t i = 0;
-        bool firstLine = true;
-        do {
-            // Take pieces while they fit; a line always takes at least one piece, so it advances.
-            const double indent = firstLine ? field.indent + para.indent * 20 : 0;
-            const double avail = right - left - indent;
-            std::size_t j = i;
-            double width = 0, ascent = defaults.size * 20 * 0.9, descent = defaults.size * 20 * 0.22;
-            if (i < pieces.size()) ascent = descent = 0;
-            while (j < pieces.size()) {
-                const Piece& p = pieces[j];
-                if (j > i && field.wordWrap && width + p.width > avail + 0.5) break;
-                width += p.width;
-                ascent = std::max(ascent, p.ascent);
-                descent = std::max(descent, p.descent);
-                ++j;
-            }
-            double trailing = 0;
-            if (j > i && pieces[j - 1].endsWithSpace) {
-                Piece last = pieces[j - 1];
-                const QString trimmed = last.text.trimmed();
-                last.text = trimmed;
-                last.width = 0;
-                measure(movie, last);
-                trailing = pieces[j - 1].width - last.width;
-            }
-            const double lineWidth = width - trailing;
-            double x = left + indent;
-            if (para.align == TextAlign::Right) x = right - lineWidth;
-            else if (para.align == TextAlign::Center) x = left + indent + (avail - lineWidth) / 2;
-            // Justified lines, all but a paragraph's last, share the spare room among their gaps.
-            double gap = 0;
-            if (para.align == TextAlign::Justify && j < pieces.size() && j - i > 1 && avail > lineWidth)
-                gap = (avail - lineWidth) / static_cast<double>(j - i - 1);
-            const double baseline = y + ascent;
-            for (std::size_t k = i; k < j; ++k) {
-                emitPiece(movie, pieces[k], x, baseline, out);
-                x += pieces[k].width + gap;
-            }
-            y = baseline + descent + leading;
-            i = j;
-            firstLine = false;
-        } while (i < pieces.size());
+std::vector<TextParagraph> fieldParagraphs(const FieldLayout& layout) {
+    static const TextAlign kAligns[] = {TextAlign::Left, TextAlign::Right, TextAlign::Center, TextAlign::Justify};
+    const TextAlign align = kAligns[std::min<int>(layout.field.align, 3)];
+    QString text = layout.movie.decodeString(layout.field.initialText);
+    if (layout.field.password) text.fill(QLatin1Char('*'));
+    return layout.field.html ? parseHtmlText(text, layout.defaults, align)
+                             : plainParagraphs(text, layout.defaults, align);
+}
+
+// One line: pieces [begin, end) and its measures.
+struct Line {
+    std::size_t begin = 0, end = 0;
+    double width = 0, ascent = 0, descent = 0;
+};
+
+// Takes pieces while they fit; a line always takes at least one piece, so it advances. An empty
+// paragraph still has the height of the field's own font.
+Line takeLine(const std::vector<Piece>& pieces, std::size_t begin, double avail, bool wordWrap,
+              const TextFormat& defaults) {
+    Line line;
+    line.begin = line.end = begin;
+    line.ascent = defaults.size * 20 * 0.9;
+    line.descent = defaults.size * 20 * 0.22;
+    if (begin < pieces.size()) line.ascent = line.descent = 0;
+    while (line.end < pieces.size()) {
+        const Piece& p = pieces[line.end];
+        if (line.end > begin && wordWrap && line.width + p.width > avail + 0.5) break;
+        line.width += p.width;
+        line.ascent = std::max(line.ascent, p.ascent);
+        line.descent = std::max(line.descent, p.descent);
+        ++line.end;
     }
-    // A field shows only what lies inside its bounds; text that runs past them is cut off,
-    // unless the field grows to fit its text.
-    for (std::size_t k = field.autoSize ? out.items.size() : textStart; k < out.items.size(); ++k) {
+    return line;
+}
+
+// The width of the blanks that end a line: they take no room in its alignment.
+double trailingBlanks(const Movie& movie, const std::vector<Piece>& pieces, const Line& line) {
+    if (line.end == line.begin || !pieces[line.end - 1].endsWithSpace) return 0;
+    Piece last = pieces[line.end - 1];
+    last.text = last.text.trimmed();
+    last.width = 0;
+    measure(movie, last);
+    return pieces[line.end - 1].width - last.width;
+}
+
+// Lays one paragraph out from the top y, breaking it into lines; returns the top of the next.
+double layoutParagraph(const FieldLayout& layout, const TextParagraph& para, double y, ShapePaths& out) {
+    const swf::DefineEditText& field = layout.field;
+    const std::vector<Piece> pieces = splitPieces(layout.movie, para, layout.fieldFont, layout.useOutlines);
+    const double left = layout.bounds.left() + kGutter + field.leftMargin + para.leftMargin * 20;
+    const double right = layout.bounds.right() - kGutter - field.rightMargin - para.rightMargin * 20;
+    const double leading = field.leading + para.leading * 20;
+    std::size_t i = 0;
+    bool firstLine = true;
+    do {
+        const double indent = firstLine ? field.indent + para.indent * 20 : 0;
+        const double avail = right - left - indent;
+        const Line line = takeLine(pieces, i, avail, field.wordWrap, layout.defaults);
+        const double lineWidth = line.width - trailingBlanks(layout.movie, pieces, line);
+        double x = left + indent;
+        if (para.align == TextAlign::Right) x = right - lineWidth;
+        else if (para.align == TextAlign::Center) x = left + indent + (avail - lineWidth) / 2;
+        // Justified lines, all but a paragraph's last, share the spare room among their gaps.
+        double gap = 0;
+        if (para.align == TextAlign::Justify && line.end < pieces.size() && line.end - i > 1 && avail > lineWidth)
+            gap = (avail - lineWidth) / static_cast<double>(line.end - i - 1);
+        const double baseline = y + line.ascent;
+        for (std::size_t k = i; k < line.end; ++k) {
+            emitPiece(layout.movie, pieces[k], x, baseline, out);
+            x += pieces[k].width + gap;
+        }
+        y = baseline + line.descent + leading;
+        i = line.end;
+        firstLine = false;
+    } while (i < pieces.size());
+    return y;
+}
+
+// Cuts the items from `first` on to the bounds.
+void clipItems(ShapePaths& out, std::size_t first, const QRectF& bounds) {
+    for (std::size_t k = first; k < out.items.size(); ++k) {
         QPainterPath& path = out.items[k].path;
         if (bounds.contains(path.boundingRect())) continue;
         QPainterPath box;
         box.addRect(bounds);
         path = path.intersected(box);
     }
-    const QRectF shown = field.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
-    out.bounds = field.autoSize ? out.bounds | shown : shown;
+}
+
+}  // namespace
+
+ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field) {
+    const FieldLayout layout = fieldLayout(movie, field);
+    // The frame's right and bottom lines lie just outside the bounds.
+    const QRectF shown = field.border ? layout.bounds.adjusted(0, 0, 20, 20) : layout.bounds;
+    ShapePaths out;
+    if (field.border) addBorder(layout.bounds, out);
+    out.bounds = shown;
+
+    const std::size_t textStart = out.items.size();
+    double y = layout.bounds.top() + kGutter;
+    for (const TextParagraph& para : fieldParagraphs(layout)) y = layoutParagraph(layout, para, y, out);
+
+    // A field shows only what lies inside its bounds; text that runs past them is cut off,
+    // unless the field grows to fit its text.
+    if (field.autoSize) {
+        out.bounds |= shown;
+    } else {
+        clipItems(out, textStart, layout.bounds);
+        out.bounds = shown;
+    }
     return out;
 }
 

@@ -2,7 +2,7 @@
 // device fonts through the system's fonts, plain or HTML text, wrapped and aligned in the field.
 #pragma once
 
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 #include "player/swf/tags_text.h"
 
 namespace vistrel::player {
