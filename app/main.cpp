@@ -11,7 +11,7 @@
 #include "app/vistrel_application.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
-#include "movie/flash_player.h"
+#include "widgets/player/flash_player.h"
 #include "settings/config_dialog.h"
 #include "widgets/balloon_hints.h"
 

@@ -10,11 +10,11 @@
 #include <QVBoxLayout>
 
 #include "app/action_button.h"
+#include "core/builtin_texts.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
-#include "movie/flash_player.h"
+#include "widgets/player/flash_player.h"
 #include "settings/config_dialog.h"
-#include "settings/profile/builtin_texts.h"
 #include "settings/settings_file.h"
 #include "widgets/balloon_hints.h"
 #include "widgets/glyph_status_pane.h"
@@ -121,15 +121,17 @@ void TForm1::createLayout()
         const char* name;
         int width;
         const char* hintKey;
-    } panes[] = {{"StatusVer", 48, "id24"},   {"StatusCompress", 56, "id25"}, {"StatusSize", 100, "id26"},
-                 {"StatusFps", 56, "id27"},   {"StatusCount", 100, "id28"},   {"StatusFilesize", 100, "id29"}};
+        ImageIndex2 glyph;
+    } panes[] = {{"StatusVer", 48, "id24", kGlyphVersion},        {"StatusCompress", 56, "id25", kGlyphCompression},
+                 {"StatusSize", 100, "id26", kGlyphFrameSize},    {"StatusFps", 56, "id27", kGlyphFrameRate},
+                 {"StatusCount", 100, "id28", kGlyphFrameCount}, {"StatusFilesize", 100, "id29", kGlyphFileSize}};
     const QList<QIcon> glyphs = imageList2();
-    for (int i = 0; i < 6; ++i) {
-        auto* pane = new GlyphStatusPane(panes[i].width, StatusBar1);
-        pane->setGlyph(glyphs.value(i));
+    for (const auto& spec : panes) {
+        auto* pane = new GlyphStatusPane(spec.width, StatusBar1);
+        pane->setGlyph(glyphs.value(spec.glyph));
         StatusBar1->addPane(pane);
-        pane->setObjectName(QString::fromLatin1(panes[i].name));
-        pane->setToolTip(builtinText("Viewer", panes[i].hintKey));
+        pane->setObjectName(QString::fromLatin1(spec.name));
+        pane->setToolTip(builtinText("Viewer", spec.hintKey));
         m_panes.append(pane);
         m_controls.insert(pane->objectName(), pane);
     }
@@ -269,7 +271,7 @@ LanguageWindows TForm1::languageWindows()
     windows.favorites = m_form2.data();
     windows.config = m_form3.data();
     windows.languageBox = m_form3 ? m_form3->languageBox() : nullptr;
-    windows.parent = this;
+    windows.notify = [this](const QString& notice) { showMessage(this, MessageKind::Plain, notice, QMessageBox::Ok); };
     return windows;
 }
 

@@ -8,9 +8,9 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include "settings/profile/language_target.h"
-#include "settings/profile/main_window_host.h"
-#include "settings/profile/shared_state.h"
+#include "core/language_target.h"
+#include "core/main_window_host.h"
+#include "core/shared_state.h"
 
 class QAction;
 class QBoxLayout;

@@ -10,12 +10,15 @@
 
 #include "app/action_button.h"
 #include "app/main_form.h"
-#include "settings/profile/builtin_texts.h"
+#include "core/builtin_texts.h"
+#include "widgets/image_lists.h"
 
 namespace vistrel {
 namespace {
 
 enum class Hint { None, Caption, Key };
+
+constexpr int kNoImage = -1;
 
 struct ActionSpec {
     const char* name;
@@ -24,7 +27,7 @@ struct ActionSpec {
     const char* fixedCaption;
     Hint hint;
     const char* hintKey;
-    int image; // index into ImageList1, -1 for none
+    int image; // index into ImageList1 (ImageIndex1), kNoImage for none
     QList<QKeySequence> shortcuts;
     void (TForm1::*handler)();
     bool checkable;
@@ -33,29 +36,29 @@ struct ActionSpec {
 const QList<ActionSpec>& actionTable()
 {
     static const QList<ActionSpec> table = {
-        {"Help", "Help", "id18", nullptr, Hint::None, nullptr, 16, {QKeySequence(Qt::Key_F1)}, &TForm1::HelpExecute, false},
-        {"HomePage", "Help", "id19", nullptr, Hint::None, nullptr, 4, {QKeySequence(Qt::ALT | Qt::Key_W)}, &TForm1::HomePageExecute, false},
-        {"About", "Help", "id20", nullptr, Hint::None, nullptr, 0, {QKeySequence(Qt::ALT | Qt::Key_A)}, &TForm1::AboutExecute, false},
-        {"UpToParent", "Shell", nullptr, "UpToParent", Hint::Key, "id21", 14, {QKeySequence(Qt::Key_Backspace)}, &TForm1::UpToParentExecute, false},
-        {"Manager", "Config", "id08", nullptr, Hint::None, nullptr, 12, {QKeySequence(Qt::ALT | Qt::Key_M)}, &TForm1::ManagerExecute, false},
-        {"Back", "Shell", nullptr, "Back", Hint::Key, "id22", 18, {QKeySequence(Qt::ALT | Qt::Key_Left)}, &TForm1::BackExecute, false},
-        {"Forward", "Shell", nullptr, "Forward", Hint::Key, "id23", 20, {QKeySequence(Qt::ALT | Qt::Key_Right)}, &TForm1::ForwardExecute, false},
-        {"Quit", "Shell", "id07", nullptr, Hint::None, nullptr, 10, {QKeySequence(Qt::ALT | Qt::Key_X)}, &TForm1::QuitExecute, false},
-        {"ZoomIn", "Scale", "id10", nullptr, Hint::None, nullptr, -1, {QKeySequence(Qt::CTRL | Qt::Key_Up)}, &TForm1::ZoomInExecute, false},
-        {"ZoomOut", "Scale", "id11", nullptr, Hint::None, nullptr, -1, {QKeySequence(Qt::CTRL | Qt::Key_Down)}, &TForm1::ZoomOutExecute, false},
-        {"ShowAll", "Scale", "id12", nullptr, Hint::None, nullptr, -1, {QKeySequence(Qt::CTRL | Qt::Key_Insert)}, &TForm1::ShowAllExecute, true},
-        {"HundredPer", "Scale", nullptr, "100%", Hint::None, nullptr, -1, {QKeySequence(Qt::CTRL | Qt::Key_Delete)}, &TForm1::HundredPerExecute, true},
-        {"Best", "Quality", nullptr, "Best", Hint::None, nullptr, -1, {QKeySequence(Qt::CTRL | Qt::Key_B)}, &TForm1::BestExecute, true},
-        {"High", "Quality", nullptr, "High", Hint::None, nullptr, -1, {QKeySequence(Qt::CTRL | Qt::Key_H)}, &TForm1::HighExecute, true},
-        {"Medium", "Quality", nullptr, "Medium", Hint::None, nullptr, -1, {QKeySequence(Qt::CTRL | Qt::Key_M)}, &TForm1::MediumExecute, true},
-        {"Low", "Quality", nullptr, "Low", Hint::None, nullptr, -1, {QKeySequence(Qt::CTRL | Qt::Key_L)}, &TForm1::LowExecute, true},
-        {"Play", "Flash", "id16", nullptr, Hint::Caption, nullptr, 28,
+        {"Help", "Help", "id18", nullptr, Hint::None, nullptr, kImageHelp, {QKeySequence(Qt::Key_F1)}, &TForm1::HelpExecute, false},
+        {"HomePage", "Help", "id19", nullptr, Hint::None, nullptr, kImageHomePage, {QKeySequence(Qt::ALT | Qt::Key_W)}, &TForm1::HomePageExecute, false},
+        {"About", "Help", "id20", nullptr, Hint::None, nullptr, kImageAbout, {QKeySequence(Qt::ALT | Qt::Key_A)}, &TForm1::AboutExecute, false},
+        {"UpToParent", "Shell", nullptr, "UpToParent", Hint::Key, "id21", kImageUp, {QKeySequence(Qt::Key_Backspace)}, &TForm1::UpToParentExecute, false},
+        {"Manager", "Config", "id08", nullptr, Hint::None, nullptr, kImageManager, {QKeySequence(Qt::ALT | Qt::Key_M)}, &TForm1::ManagerExecute, false},
+        {"Back", "Shell", nullptr, "Back", Hint::Key, "id22", kImageBack, {QKeySequence(Qt::ALT | Qt::Key_Left)}, &TForm1::BackExecute, false},
+        {"Forward", "Shell", nullptr, "Forward", Hint::Key, "id23", kImageForward, {QKeySequence(Qt::ALT | Qt::Key_Right)}, &TForm1::ForwardExecute, false},
+        {"Quit", "Shell", "id07", nullptr, Hint::None, nullptr, kImageQuit, {QKeySequence(Qt::ALT | Qt::Key_X)}, &TForm1::QuitExecute, false},
+        {"ZoomIn", "Scale", "id10", nullptr, Hint::None, nullptr, kNoImage, {QKeySequence(Qt::CTRL | Qt::Key_Up)}, &TForm1::ZoomInExecute, false},
+        {"ZoomOut", "Scale", "id11", nullptr, Hint::None, nullptr, kNoImage, {QKeySequence(Qt::CTRL | Qt::Key_Down)}, &TForm1::ZoomOutExecute, false},
+        {"ShowAll", "Scale", "id12", nullptr, Hint::None, nullptr, kNoImage, {QKeySequence(Qt::CTRL | Qt::Key_Insert)}, &TForm1::ShowAllExecute, true},
+        {"HundredPer", "Scale", nullptr, "100%", Hint::None, nullptr, kNoImage, {QKeySequence(Qt::CTRL | Qt::Key_Delete)}, &TForm1::HundredPerExecute, true},
+        {"Best", "Quality", nullptr, "Best", Hint::None, nullptr, kNoImage, {QKeySequence(Qt::CTRL | Qt::Key_B)}, &TForm1::BestExecute, true},
+        {"High", "Quality", nullptr, "High", Hint::None, nullptr, kNoImage, {QKeySequence(Qt::CTRL | Qt::Key_H)}, &TForm1::HighExecute, true},
+        {"Medium", "Quality", nullptr, "Medium", Hint::None, nullptr, kNoImage, {QKeySequence(Qt::CTRL | Qt::Key_M)}, &TForm1::MediumExecute, true},
+        {"Low", "Quality", nullptr, "Low", Hint::None, nullptr, kNoImage, {QKeySequence(Qt::CTRL | Qt::Key_L)}, &TForm1::LowExecute, true},
+        {"Play", "Flash", "id16", nullptr, Hint::Caption, nullptr, kImagePlay,
          {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}, &TForm1::PlayExecute, false},
-        {"Stop", "Flash", "id17", nullptr, Hint::Caption, nullptr, 30, {QKeySequence(Qt::CTRL | Qt::Key_Space)}, &TForm1::StopExecute, false},
-        {"ForwardStep", "Flash", "id13", nullptr, Hint::Caption, nullptr, 32, {QKeySequence(Qt::CTRL | Qt::Key_Right)}, &TForm1::ForwardStepExecute, false},
-        {"BackStep", "Flash", "id14", nullptr, Hint::Caption, nullptr, 26, {QKeySequence(Qt::CTRL | Qt::Key_Left)}, &TForm1::BackStepExecute, false},
-        {"Rewind", "Flash", "id15", nullptr, Hint::Caption, nullptr, 24, {QKeySequence(Qt::CTRL | Qt::Key_Home)}, &TForm1::RewindExecute, false},
-        {"Config", "Config", "id09", nullptr, Hint::None, nullptr, 8, {QKeySequence(Qt::ALT | Qt::Key_C)}, &TForm1::ConfigExecute, false},
+        {"Stop", "Flash", "id17", nullptr, Hint::Caption, nullptr, kImageStop, {QKeySequence(Qt::CTRL | Qt::Key_Space)}, &TForm1::StopExecute, false},
+        {"ForwardStep", "Flash", "id13", nullptr, Hint::Caption, nullptr, kImageForwardStep, {QKeySequence(Qt::CTRL | Qt::Key_Right)}, &TForm1::ForwardStepExecute, false},
+        {"BackStep", "Flash", "id14", nullptr, Hint::Caption, nullptr, kImageBackStep, {QKeySequence(Qt::CTRL | Qt::Key_Left)}, &TForm1::BackStepExecute, false},
+        {"Rewind", "Flash", "id15", nullptr, Hint::Caption, nullptr, kImageRewind, {QKeySequence(Qt::CTRL | Qt::Key_Home)}, &TForm1::RewindExecute, false},
+        {"Config", "Config", "id09", nullptr, Hint::None, nullptr, kImageConfig, {QKeySequence(Qt::ALT | Qt::Key_C)}, &TForm1::ConfigExecute, false},
     };
     return table;
 }
@@ -233,12 +236,12 @@ void TForm1::spacer(QToolBar* bar, const char* name)
 void TForm1::createToolbars(QBoxLayout* leftPane, QBoxLayout* playerPane)
 {
     QToolBar* toolbar1 = newToolbar("Toolbar1", leftPane);
-    B_Back = actionButton(toolbar1, "B_Back", "Back", 19);
-    B_Forward = actionButton(toolbar1, "B_Forward", "Forward", 21);
+    B_Back = actionButton(toolbar1, "B_Back", "Back", kImageBackDisabled);
+    B_Forward = actionButton(toolbar1, "B_Forward", "Forward", kImageForwardDisabled);
     spacer(toolbar1, "Spacer1");
-    B_UpToParent = actionButton(toolbar1, "B_UpToParent", "UpToParent", 15);
+    B_UpToParent = actionButton(toolbar1, "B_UpToParent", "UpToParent", kImageUpDisabled);
     spacer(toolbar1, "Spacer2");
-    B_Favor = dropDownButton(toolbar1, "B_Favor", 6, "MenuFavor", 35, builtinText("Viewer", "id30"));
+    B_Favor = dropDownButton(toolbar1, "B_Favor", kImageFavorites, "MenuFavor", 35, builtinText("Viewer", "id30"));
     spacer(toolbar1, "RzSpacer1");
     // Config is reached by the menu and Alt+C; its button on this toolbar stays hidden.
     auto* configButton = new ActionButton(m_actions.value(QStringLiteral("Config")),
@@ -256,10 +259,10 @@ void TForm1::createToolbars(QBoxLayout* leftPane, QBoxLayout* playerPane)
     actionButton(toolbar2, "B_Stop", "Stop");
     actionButton(toolbar2, "B_ForwardStep", "ForwardStep");
     spacer(toolbar2, "Spacer3");
-    B_Scale = dropDownButton(toolbar2, "B_Scale", 34, "MenuScale", 39, builtinText("Viewer", "id05"));
-    B_Quality = dropDownButton(toolbar2, "B_Quality", 36, "MenuQuality", 39, builtinText("Viewer", "id06"));
+    B_Scale = dropDownButton(toolbar2, "B_Scale", kImageScale, "MenuScale", 39, builtinText("Viewer", "id05"));
+    B_Quality = dropDownButton(toolbar2, "B_Quality", kImageQuality, "MenuQuality", 39, builtinText("Viewer", "id06"));
     spacer(toolbar2, "Spacer4");
-    B_About = dropDownButton(toolbar2, "B_About", 2, "MenuAbout", 35, builtinText("Viewer", "id04"));
+    B_About = dropDownButton(toolbar2, "B_About", kImageHelpMenu, "MenuAbout", 35, builtinText("Viewer", "id04"));
     B_About->setText(QStringLiteral("О программе")); // its caption, never shown
     spacer(toolbar2, "RzSpacer2");
 }

@@ -7,7 +7,8 @@
 
 #include "app/action_button.h"
 #include "app/main_form.h"
-#include "settings/profile/messages.h"
+#include "core/messages.h"
+#include "widgets/image_lists.h"
 #include "widgets/message_box.h"
 #include "widgets/shell_combo.h"
 #include "widgets/shell_list.h"
@@ -108,7 +109,7 @@ void TForm1::RebuildFavoritesMenu()
     for (int i = 0; i < m_state.FavoriteList.size(); ++i) {
         auto* item = new QAction(m_state.FavoriteList.at(i).name, MenuFavor);
         item->setObjectName(QStringLiteral("z%1").arg(i));
-        item->setIcon(m_images.value(6));
+        item->setIcon(m_images.value(kImageFavorites));
         item->setIconVisibleInMenu(m_menuImages);
         connect(item, &QAction::triggered, this, [this, item] { FavoritesClick(item); });
         MenuFavor->addAction(item);
@@ -126,7 +127,8 @@ void TForm1::FavoritesClick(QAction* item)
         return;
     }
     const QChar cr(13);
-    const QString question = mainMessage(m_state, 2) + cr + address + cr + cr + mainMessage(m_state, 3);
+    const QString question = mainMessage(m_state, MainMessage::FavoriteFolderGone) + cr + address + cr + cr
+                             + mainMessage(m_state, MainMessage::RemoveFavorite);
     if (showMessage(this, MessageKind::Confirmation, question, QMessageBox::Yes | QMessageBox::No) !=
         QMessageBox::Yes)
         return;
@@ -134,7 +136,8 @@ void TForm1::FavoritesClick(QAction* item)
     m_state.FavoriteList.removeAt(index);
     RebuildFavoritesMenu();
     showMessage(this, MessageKind::Information,
-                mainMessage(m_state, 4) + QLatin1String(" \"") + name + QLatin1String("\" ") + mainMessage(m_state, 5),
+                mainMessage(m_state, MainMessage::FavoriteWord) + QLatin1String(" \"") + name + QLatin1String("\" ")
+                    + mainMessage(m_state, MainMessage::WasRemoved),
                 QMessageBox::Ok);
 }
 

@@ -7,12 +7,12 @@
 #include <QUrl>
 
 #include "app/main_form.h"
+#include "core/messages.h"
 #include "favorites/favorites_dialog.h"
-#include "movie/flash_player.h"
-#include "movie/status_texts.h"
-#include "movie/swf_file_info.h"
+#include "widgets/player/flash_player.h"
+#include "swf_info/status_texts.h"
+#include "swf_info/swf_file_info.h"
 #include "settings/config_dialog.h"
-#include "settings/profile/messages.h"
 #include "widgets/glyph_status_pane.h"
 
 namespace vistrel {
@@ -33,8 +33,8 @@ void TForm1::ShellList1SelectItem(const QString& path, bool selected)
     SwfHeaderInfo header{};
     if (!ReadSwfHeader(m_state.CurrentMovie.toStdString(), header))
         return;
-    const PaneTexts texts = formatPaneTexts(header, mainMessage(m_state, 0).toStdString(),
-                                            mainMessage(m_state, 1).toStdString());
+    const PaneTexts texts = formatPaneTexts(header, mainMessage(m_state, MainMessage::NotCompressed).toStdString(),
+                                            mainMessage(m_state, MainMessage::Compressed).toStdString());
     const std::string* values[] = {&texts.ver, &texts.compress, &texts.size,
                                    &texts.fps, &texts.count,    &texts.filesize};
     for (int i = 0; i < 6; ++i)

@@ -3,6 +3,7 @@
 #include "favorites/favorites_dialog.h"
 
 #include <exception>
+#include <optional>
 
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -12,9 +13,9 @@
 #include <QScopedValueRollback>
 #include <QTableWidget>
 
-#include "settings/profile/main_window_host.h"
-#include "settings/profile/messages.h"
-#include "settings/profile/shared_state.h"
+#include "core/main_window_host.h"
+#include "core/messages.h"
+#include "core/shared_state.h"
 #include "widgets/folder_dialog.h"
 #include "widgets/message_box.h"
 
@@ -55,6 +56,7 @@ void TForm2::FormActivate()
 {
     centreOverMainWindow();
     FavoritesChanged = false;
+    m_saveRefused = false;
     const QString folder = m_host.listFolderPath();
     EditName->setText(folder);
     enterAddMode();
@@ -128,9 +130,9 @@ bool TForm2::CheckFavoritesFull()
     // A hand-edited settings file may hold more than the maximum; that list is full as well.
     if (m_state.FavoriteList.size() >= m_state.MaxFavorites) {
         Label3->resize(kFullLabelWidth, Label3->height());
-        const QString text = favoritesMessage(m_state, 0) + kCr + QLatin1Char('(')
+        const QString text = favoritesMessage(m_state, FavoritesMessage::ListFull) + kCr + QLatin1Char('(')
                              + QString::number(m_state.MaxFavorites) + QLatin1Char(' ')
-                             + favoritesMessage(m_state, 1) + QLatin1Char(')');
+                             + favoritesMessage(m_state, FavoritesMessage::FavoritesWord) + QLatin1Char(')');
         // A label draws CR as a blank; the composed line break becomes a real one.
         Label3->setText(QString(text).replace(kCr, QLatin1Char('\n')));
         InfoPanel->show();
@@ -188,12 +190,12 @@ void TForm2::EditAddressButtonClick()
 bool TForm2::checkFieldsFilled()
 {
     if (readsBackEmpty(EditAddress->text())) {
-        showMessage(this, MessageKind::Warning, favoritesMessage(m_state, 2), QMessageBox::Cancel);
+        showMessage(this, MessageKind::Warning, favoritesMessage(m_state, FavoritesMessage::GiveFolder), QMessageBox::Cancel);
         EditAddress->setFocus();
         return false;
     }
     if (readsBackEmpty(EditName->text())) {
-        showMessage(this, MessageKind::Warning, favoritesMessage(m_state, 3), QMessageBox::Cancel);
+        showMessage(this, MessageKind::Warning, favoritesMessage(m_state, FavoritesMessage::GiveName), QMessageBox::Cancel);
         EditName->setFocus();
         return false;
     }
@@ -210,25 +212,26 @@ void TForm2::B_AddClick()
     const QString name = EditName->text();
     const QString address = EditAddress->text();
     if (!QFileInfo(address).isDir()) {
-        showMessage(this, MessageKind::Error, favoritesMessage(m_state, 4) + kCr + address, QMessageBox::Cancel);
+        showMessage(this, MessageKind::Error, favoritesMessage(m_state, FavoritesMessage::NoSuchFolder) + kCr + address, QMessageBox::Cancel);
         EditAddress->setFocus();
         return;
     }
-    int word = 0;
+    std::optional<FavoritesMessage> word;
     for (const Favorite& favorite : std::as_const(m_state.FavoriteList)) {
         if (favorite.name == name) {
-            word = 5;
+            word = FavoritesMessage::NameWord;
             break;
         }
         if (favorite.address == address) {
-            word = 6;
+            word = FavoritesMessage::FolderWord;
             break;
         }
     }
-    if (word != 0) {
+    if (word) {
         showMessage(this, MessageKind::Warning,
-                    favoritesMessage(m_state, 7) + QLatin1Char(' ') + favoritesMessage(m_state, word)
-                        + QLatin1Char(' ') + favoritesMessage(m_state, 8),
+                    favoritesMessage(m_state, FavoritesMessage::DuplicateStart) + QLatin1Char(' ')
+                        + favoritesMessage(m_state, *word) + QLatin1Char(' ')
+                        + favoritesMessage(m_state, FavoritesMessage::DuplicateEnd),
                     QMessageBox::Cancel);
         return;
     }
@@ -323,9 +326,21 @@ void TForm2::B_DownClick()
 
 void TForm2::B_CloseClick()
 {
-    // A refused save throws from here: the dialog stays open and FavoritesChanged stays set.
-    if (FavoritesChanged)
-        m_host.saveSettings();
+    if (FavoritesChanged && !m_saveRefused) {
+        // A refused save throws from here: the dialog stays open and FavoritesChanged stays set,
+        // so the user sees the error once and may try again.
+        try {
+            m_host.saveSettings();
+        } catch (...) {
+            m_saveRefused = true;
+            throw;
+        }
+    } else if (FavoritesChanged) {
+        // The refusal has been reported; asking again would leave no way out but killing the
+        // program. The changed list stays in memory and goes out with the settings at the end
+        // of the run; the menu shows it meanwhile.
+        m_host.rebuildFavoritesMenu();
+    }
     const QScopedValueRollback closing(m_closing, true);
     QDialog::done(QDialog::Accepted);
 }

@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <cstdint>
 
-#include "settings/profile/language_target.h"
+#include "core/language_target.h"
 
 class QAction;
 class QFrame;
@@ -64,11 +64,13 @@ public slots:
     void B_RemoveClick();
     void B_UpClick();
     void B_DownClick();
-    // Saves after changes, then closes; a refused save throws and leaves the dialog open.
+    // Saves after changes, then closes; a refused save throws and leaves the dialog open. Once a
+    // refusal has been reported, the next Close closes without saving and keeps the changed list
+    // in memory.
     void B_CloseClick();
 
     // Escape and the window manager's close commit like Close; a failed save is shown here and
-    // keeps the dialog open, since no exception may leave an event handler.
+    // keeps the dialog open once, since no exception may leave an event handler.
     void reject() override;
 
 protected:
@@ -100,6 +102,7 @@ private:
 
     bool m_fillingGrid = false; // the grid is changed by the program, not by the user
     bool m_closing = false;     // Close is hiding the dialog
+    bool m_saveRefused = false; // a save since the opening was refused and reported
     int m_label1Right = 0;      // right edges of the right-aligned labels
     int m_label2Right = 0;
 

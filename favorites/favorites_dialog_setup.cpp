@@ -18,11 +18,11 @@
 #include <QStyleOptionViewItem>
 #include <QTableWidget>
 
+#include "core/builtin_texts.h"
+#include "core/main_window_host.h"
+#include "core/shared_state.h"
 #include "favorites/favorites_glyphs.h"
 #include "favorites/favorites_grid_delegate.h"
-#include "settings/profile/builtin_texts.h"
-#include "settings/profile/main_window_host.h"
-#include "settings/profile/shared_state.h"
 
 namespace vistrel {
 namespace {

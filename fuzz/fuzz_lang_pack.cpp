@@ -12,10 +12,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "core/language_target.h"
+#include "core/shared_state.h"
 #include "fuzz/fuzz_support.h"
 #include "lang/set_lng.h"
-#include "settings/profile/language_target.h"
-#include "settings/profile/shared_state.h"
 #include "widgets/message_box.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "fuzz/fuzz_support.h"
-#include "movie/swf_file_info.h"
+#include "swf_info/swf_file_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static vistrel::fuzz::MemoryFile file;

@@ -7,8 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "settings/profile/builtin_texts.h"
-#include "widgets/message_box.h"
+#include "core/builtin_texts.h"
 
 namespace vistrel {
 namespace {
@@ -117,8 +116,8 @@ void AddLanguagePack(SharedState& state, const LanguageWindows& windows, const Q
 void LoadLanguage(SharedState& state, const LanguageWindows& windows, const QString& fileName)
 {
     if (!packExists(state, fileName)) {
-        showMessage(windows.parent, MessageKind::Plain, QStringLiteral("Language file no exists: ") + fileName,
-                    QMessageBox::Ok);
+        if (windows.notify)
+            windows.notify(QStringLiteral("Language file no exists: ") + fileName);
         return;
     }
     const PackFile pack(packPath(state, fileName));
@@ -134,15 +133,6 @@ void LoadLanguage(SharedState& state, const LanguageWindows& windows, const QStr
 
     state.MainMessages = readMessages(pack, "msg1_", kMainMessageCount);
     state.FavoritesMessages = readMessages(pack, "msg2_", kFavoritesMessageCount);
-}
-
-QString languageFileFor(const SharedState& state, const QString& displayName)
-{
-    for (const LanguagePackEntry& entry : state.LanguagePacks) {
-        if (entry.displayName.compare(displayName, Qt::CaseInsensitive) == 0)
-            return entry.fileName;
-    }
-    return {};
 }
 
 QStringList listLanguagePacks(const QString& baseDir)

@@ -5,13 +5,13 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
-#include "settings/profile/language_target.h"
+#include "core/language_target.h"
+#include "core/shared_state.h"
 #include "settings/profile/private_profile.h"
-#include "settings/profile/shared_state.h"
 
 class QComboBox;
-class QWidget;
 
 namespace vistrel {
 
@@ -21,7 +21,8 @@ struct LanguageWindows {
     LanguageTarget* favorites = nullptr; // favorites manager, section Favorites
     LanguageTarget* config = nullptr;    // configuration dialog, section Config
     QComboBox* languageBox = nullptr;    // CBox_Lng of the configuration dialog
-    QWidget* parent = nullptr;           // parent of the message box
+    // Shows the notice about a missing pack; the caller owns the way it is shown.
+    std::function<void(const QString& notice)> notify;
 };
 
 // Reads [Config] LF, lists Language/*.lng into LanguagePacks and the language box, then loads
@@ -31,9 +32,6 @@ void InitLanguage(SharedState& state, const LanguageWindows& windows);
 void AddLanguagePack(SharedState& state, const LanguageWindows& windows, const QString& fileName);
 // Applies one pack (name without folder); a missing pack is reported and changes nothing.
 void LoadLanguage(SharedState& state, const LanguageWindows& windows, const QString& fileName);
-
-// The pack file for a display name: letter case ignored, first listed wins; empty when none.
-QString languageFileFor(const SharedState& state, const QString& displayName);
 
 // Pack file names of BaseDir/Language: regular files matching *.lng, hidden ones skipped,
 // sorted by file name so that the order does not depend on the file system.

@@ -5,7 +5,7 @@
 #include "player/display_list.h"
 #include "player/movie.h"
 #include "player/script/text_field.h"
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 
 namespace vistrel::player {
 

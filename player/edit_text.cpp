@@ -168,6 +168,42 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
     return pieces;
 }
 
+// One line: pieces [begin, end) and its measures.
+struct Line {
+    std::size_t begin = 0, end = 0;
+    double width = 0, ascent = 0, descent = 0;
+};
+
+// Takes pieces while they fit; a line always takes at least one piece, so it advances. An empty
+// paragraph still has the height of the field's own font.
+Line takeLine(const std::vector<Piece>& pieces, std::size_t begin, double avail, bool wordWrap,
+              const TextFormat& defaults) {
+    Line line;
+    line.begin = line.end = begin;
+    line.ascent = defaults.size * 20 * 0.9;
+    line.descent = defaults.size * 20 * 0.22;
+    if (begin < pieces.size()) line.ascent = line.descent = 0;
+    while (line.end < pieces.size()) {
+        const Piece& p = pieces[line.end];
+        if (line.end > begin && wordWrap && line.width + p.width > avail + 0.5) break;
+        line.width += p.width;
+        line.ascent = std::max(line.ascent, p.ascent);
+        line.descent = std::max(line.descent, p.descent);
+        ++line.end;
+    }
+    return line;
+}
+
+// The width of the blanks that end a line: they take no room in its alignment.
+double trailingBlanks(const Movie& movie, const std::vector<Piece>& pieces, const Line& line) {
+    if (line.end == line.begin || !pieces[line.end - 1].endsWithSpace) return 0;
+    Piece last = pieces[line.end - 1];
+    last.text = last.text.trimmed();
+    last.width = 0;
+    measure(movie, last);
+    return pieces[line.end - 1].width - last.width;
+}
+
 }  // namespace
 
 EditTextProps editTextProps(const Movie& movie, const swf::DefineEditText& field) {
@@ -264,30 +300,12 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         std::size_t i = 0;
         bool firstLine = true;
         do {
-            // Take pieces while they fit; a line always takes at least one piece, so it advances.
             const double indent = firstLine ? props.indent + para.indent * 20 : 0;
             const double avail = right - left - indent;
-            std::size_t j = i;
-            double width = 0, ascent = defaults.size * 20 * 0.9, descent = defaults.size * 20 * 0.22;
-            if (i < pieces.size()) ascent = descent = 0;
-            while (j < pieces.size()) {
-                const Piece& p = pieces[j];
-                if (j > i && props.wordWrap && width + p.width > avail + 0.5) break;
-                width += p.width;
-                ascent = std::max(ascent, p.ascent);
-                descent = std::max(descent, p.descent);
-                ++j;
-            }
-            double trailing = 0;
-            if (j > i && pieces[j - 1].endsWithSpace) {
-                Piece last = pieces[j - 1];
-                const QString trimmed = last.text.trimmed();
-                last.text = trimmed;
-                last.width = 0;
-                measure(movie, last);
-                trailing = pieces[j - 1].width - last.width;
-            }
-            const double lineWidth = width - trailing;
+            const Line line = takeLine(pieces, i, avail, props.wordWrap, defaults);
+            const std::size_t j = line.end;
+            const double ascent = line.ascent, descent = line.descent;
+            const double lineWidth = line.width - trailingBlanks(movie, pieces, line);
             double x = left + indent;
             if (para.align == TextAlign::Right) x = right - lineWidth;
             else if (para.align == TextAlign::Center) x = left + indent + (avail - lineWidth) / 2;

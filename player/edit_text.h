@@ -6,7 +6,7 @@
 #include <QRgb>
 #include <QString>
 
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 #include "player/swf/tags_text.h"
 #include "player/text/html_text.h"
 

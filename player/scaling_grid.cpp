@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 
 namespace vistrel::player {
 

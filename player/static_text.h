@@ -1,7 +1,7 @@
 // Static text (DefineText 1-2) as filled glyph outlines.
 #pragma once
 
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 #include "player/swf/tags_text.h"
 
 namespace vistrel::player {

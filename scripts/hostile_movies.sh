@@ -10,7 +10,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 build="${VISTREL_BUILD:-build}"
 tool="$build/bin/vistrel-tool"
-maker="$build/bench/vistrel_make_hostile_movies"
+maker="$build/robustness/vistrel_make_hostile_movies"
 limit="${HOSTILE_TIMEOUT:-60}"
 for program in "$tool" "$maker"; do
     [ -x "$program" ] || { echo "hostile: $program is missing; run scripts/build.sh first" >&2; exit 1; }

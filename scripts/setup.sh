@@ -13,6 +13,7 @@ packages=(
     xdg-utils           # xdg-open, used by the help command
     clang libclang-rt-dev   # libFuzzer and sanitizer runtimes
     time                # peak memory in the measuring scripts
+    util-linux          # setpriv: permission tests drop root for a child run
 )
 
 missing=()

@@ -16,10 +16,9 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
-#include "lang/set_lng.h"
-#include "settings/profile/builtin_texts.h"
-#include "settings/profile/main_window_host.h"
-#include "settings/profile/shared_state.h"
+#include "core/builtin_texts.h"
+#include "core/main_window_host.h"
+#include "core/shared_state.h"
 #include "widgets/folder_dialog.h"
 
 namespace vistrel {
@@ -319,7 +318,9 @@ void TForm3::B_AddClick()
 
 void TForm3::B_CloseClick()
 {
-    showLanguageName(CBox_Lng, m_state.CurrentLanguageName);
+    // Back to the name of the pack in force: the exact name, or none.
+    CBox_Lng->setCurrentIndex(
+        CBox_Lng->findText(m_state.CurrentLanguageName, Qt::MatchExactly | Qt::MatchCaseSensitive));
     m_state.ConfigChanged = false;
     QDialog::reject();
 }

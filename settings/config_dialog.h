@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "settings/profile/language_target.h"
+#include "core/language_target.h"
 
 class QAction;
 class QCheckBox;

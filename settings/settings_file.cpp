@@ -7,9 +7,9 @@
 #include <QRect>
 #include <QSize>
 
-#include "settings/profile/main_window_host.h"
+#include "core/main_window_host.h"
+#include "core/shared_state.h"
 #include "settings/profile/private_profile.h"
-#include "settings/profile/shared_state.h"
 
 namespace vistrel {
 namespace {
@@ -124,10 +124,15 @@ void LoadSettings(SharedState &state, MainWindowHost &host) {
     readFavorites(ini, state);
     correctGeometry(host);
 
-    if (state.CurrentDir.isEmpty() || !QDir::setCurrent(state.CurrentDir))
+    // The folder is kept as the user gave it, links and all: the working folder the system
+    // reports has its links resolved and would be written back that way. A relative start folder
+    // is made absolute once, against the folder the program started in.
+    const QString startFolder =
+        state.CurrentDir.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(state.CurrentDir));
+    if (startFolder.isEmpty() || !QDir::setCurrent(startFolder))
         state.CurrentDir = state.BaseDir;
     else
-        state.CurrentDir = QDir::currentPath(); // a relative start folder must not resolve twice
+        state.CurrentDir = startFolder;
 
     if (!state.ShowHints)
         host.setHintsEnabled(false);

@@ -13,7 +13,7 @@ HotSpotSplitter::HotSpotSplitter(QWidget* parent)
     : QWidget(parent), m_divider(new SizeBar(Qt::Horizontal, this))
 {
     BalloonHints::setHintsEnabled(this, false); // the splitter and its panes show no hints
-    connect(m_divider, &SizeBar::hotSpotClicked, this, [this] { setCollapsed(!m_collapsed); });
+    connect(m_divider, &SizeBar::hotSpotClicked, this, [this] { setCollapsed(!isCollapsed()); });
     connect(m_divider, &SizeBar::dragStarted, this, [this] {
         m_dragStart = std::min(position(), std::max(0, height() - kDividerHeight));
     });
@@ -38,8 +38,7 @@ void HotSpotSplitter::setPane(QPointer<QWidget>& slot, QWidget* pane)
 void HotSpotSplitter::setUpperPane(QWidget* pane)
 {
     setPane(m_upper, pane);
-    if (m_upper)
-        m_upper->setVisible(!m_collapsed);
+    m_collapse.show(m_upper);
 }
 
 void HotSpotSplitter::setLowerPane(QWidget* pane)
@@ -52,12 +51,7 @@ void HotSpotSplitter::setPosition(int position)
     position = std::clamp(position, 0, kMaxPosition);
     const int before = this->position();
     m_position = position;
-    if (m_collapsed) {
-        m_collapsed = false;
-        m_divider->setCollapsed(false);
-        if (m_upper)
-            m_upper->setVisible(true);
-    }
+    m_collapse.set(false, m_upper);
     layoutPanes();
     if (this->position() != before)
         emit positionChanged(this->position());
@@ -65,13 +59,9 @@ void HotSpotSplitter::setPosition(int position)
 
 void HotSpotSplitter::setCollapsed(bool collapsed)
 {
-    if (collapsed == m_collapsed)
-        return;
     const int before = position();
-    m_collapsed = collapsed;
-    m_divider->setCollapsed(collapsed);
-    if (m_upper)
-        m_upper->setVisible(!collapsed);
+    if (!m_collapse.set(collapsed, m_upper))
+        return;
     layoutPanes();
     if (position() != before)
         emit positionChanged(position());
@@ -81,9 +71,9 @@ void HotSpotSplitter::dragTo(int offset)
 {
     const int limit = std::max(0, height() - kDividerHeight);
     const int target = std::clamp(m_dragStart + offset, 0, limit);
-    if (m_collapsed && target == 0)
+    if (isCollapsed() && target == 0)
         return; // a click-sized wobble on a collapsed divider changes nothing
-    if (target != position() || m_collapsed)
+    if (target != position() || isCollapsed())
         setPosition(target);
 }
 

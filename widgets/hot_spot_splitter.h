@@ -6,9 +6,9 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace vistrel {
+#include "widgets/collapse_state.h"
 
-class SizeBar;
+namespace vistrel {
 
 class HotSpotSplitter : public QWidget {
     Q_OBJECT
@@ -26,11 +26,11 @@ public:
 
     // Distance of the divider from the top in pixels; 0 while the upper pane is collapsed. A
     // splitter too short for the position shows the divider at its bottom but keeps the position.
-    int position() const { return m_collapsed ? 0 : m_position; }
+    int position() const { return m_collapse.isCollapsed() ? 0 : m_position; }
     // Moves the divider (negative values count as 0) and ends a collapsed state.
     void setPosition(int position);
 
-    bool isCollapsed() const { return m_collapsed; }
+    bool isCollapsed() const { return m_collapse.isCollapsed(); }
     void setCollapsed(bool collapsed);
 
     SizeBar* divider() const { return m_divider; }
@@ -51,7 +51,7 @@ private:
     QPointer<QWidget> m_lower;
     int m_position = 197;
     int m_dragStart = 0;
-    bool m_collapsed = false;
+    CollapseState m_collapse{m_divider};
 };
 
 } // namespace vistrel

@@ -8,7 +8,7 @@
 namespace vistrel {
 
 ShellList::ShellList(QFileSystemModel* model, QWidget* parent)
-    : QListView(parent), m_model(model)
+    : NoCurrentItemOnFocus<QListView>(parent), m_model(model)
 {
     setModel(model);
     setViewMode(QListView::ListMode);
@@ -55,18 +55,6 @@ void ShellList::showFolder(const QString& path)
     setRootIndex(index);
     if (m_model->canFetchMore(index))
         m_model->fetchMore(index); // the model reads the folder in the background
-}
-
-void ShellList::focusInEvent(QFocusEvent* event)
-{
-    // Without this, gaining the focus makes the first item current without selecting it, and
-    // the first arrow key would skip it.
-    if (!currentIndex().isValid()) {
-        QAbstractScrollArea::focusInEvent(event);
-        viewport()->update();
-        return;
-    }
-    QListView::focusInEvent(event);
 }
 
 void ShellList::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end)

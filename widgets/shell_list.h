@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "widgets/shell_focus.h"
+
 class QFileSystemModel;
 
 namespace vistrel {
@@ -15,7 +17,7 @@ namespace vistrel {
 class ShellCombo;
 class ShellTree;
 
-class ShellList : public QListView {
+class ShellList : public NoCurrentItemOnFocus<QListView> {
     Q_OBJECT
 public:
     static constexpr int kMargin = 2;
@@ -37,7 +39,6 @@ signals:
     void itemSelected(const QString& path, bool selected);
 
 protected:
-    void focusInEvent(QFocusEvent* event) override;
     void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
 
 private:

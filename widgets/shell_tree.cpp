@@ -42,7 +42,8 @@ bool isAncestorIndex(const QModelIndex& ancestor, QModelIndex index)
 } // namespace
 
 ShellTree::ShellTree(QFileSystemModel* model, QWidget* parent)
-    : QTreeView(parent), m_model(model), m_proxy(new FolderProxy(model, this)), m_widthTimer(new QTimer(this))
+    : NoCurrentItemOnFocus<QTreeView>(parent), m_model(model), m_proxy(new FolderProxy(model, this)),
+      m_widthTimer(new QTimer(this))
 {
     setModel(m_proxy);
     for (int column = 1; column < m_proxy->columnCount(); ++column)
@@ -128,18 +129,6 @@ void ShellTree::showEvent(QShowEvent* event)
         m_revealPending = true;
         m_widthTimer->start();
     }
-}
-
-void ShellTree::focusInEvent(QFocusEvent* event)
-{
-    // Item views make their first item current when they first get the focus; for the tree that
-    // would be a folder change nobody asked for, so a tree without a folder stays without one.
-    if (!currentIndex().isValid()) {
-        QAbstractScrollArea::focusInEvent(event);
-        viewport()->update();
-        return;
-    }
-    QTreeView::focusInEvent(event);
 }
 
 void ShellTree::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end)

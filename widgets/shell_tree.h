@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTreeView>
 
+#include "widgets/shell_focus.h"
+
 class QFileSystemModel;
 class QSortFilterProxyModel;
 class QTimer;
@@ -17,7 +19,7 @@ namespace vistrel {
 class ShellCombo;
 class ShellList;
 
-class ShellTree : public QTreeView {
+class ShellTree : public NoCurrentItemOnFocus<QTreeView> {
     Q_OBJECT
 public:
     static constexpr int kIndent = 19;
@@ -36,7 +38,6 @@ signals:
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
-    void focusInEvent(QFocusEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
 

@@ -21,7 +21,7 @@ SizePanel::SizePanel(QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     applyWidth(m_width);
 
-    connect(m_bar, &SizeBar::hotSpotClicked, this, [this] { setCollapsed(!m_collapsed); });
+    connect(m_bar, &SizeBar::hotSpotClicked, this, [this] { setCollapsed(!isCollapsed()); });
     connect(m_bar, &SizeBar::dragStarted, this, &SizePanel::beginDrag);
     connect(m_bar, &SizeBar::dragged, this, &SizePanel::dragTo);
 }
@@ -38,7 +38,7 @@ void SizePanel::setContentWidget(QWidget* content)
     m_content = content;
     if (content) {
         box->insertWidget(0, content, 1);
-        content->setVisible(!m_collapsed);
+        m_collapse.show(content);
     } else {
         box->insertStretch(0, 1);
     }
@@ -47,12 +47,7 @@ void SizePanel::setContentWidget(QWidget* content)
 void SizePanel::setPanelWidth(int width)
 {
     width = std::clamp(width, kBarWidth, maxPanelWidth());
-    if (m_collapsed) {
-        m_collapsed = false;
-        m_bar->setCollapsed(false);
-        if (m_content)
-            m_content->setVisible(true);
-    }
+    m_collapse.set(false, m_content);
     m_restoreWidth = width;
     applyWidth(width);
 }
@@ -68,20 +63,12 @@ int SizePanel::maxPanelWidth() const
 
 void SizePanel::setCollapsed(bool collapsed)
 {
-    if (collapsed == m_collapsed)
+    if (collapsed == isCollapsed())
         return;
-    m_collapsed = collapsed;
-    m_bar->setCollapsed(collapsed);
-    if (collapsed) {
+    if (collapsed)
         m_restoreWidth = m_width;
-        if (m_content)
-            m_content->setVisible(false);
-        applyWidth(kBarWidth);
-    } else {
-        if (m_content)
-            m_content->setVisible(true);
-        applyWidth(m_restoreWidth);
-    }
+    m_collapse.set(collapsed, m_content);
+    applyWidth(collapsed ? kBarWidth : m_restoreWidth);
 }
 
 void SizePanel::applyWidth(int width)
@@ -99,14 +86,11 @@ void SizePanel::beginDrag()
 void SizePanel::dragTo(int offset)
 {
     const int width = clampDragWidth(m_dragStartWidth + offset);
-    if (m_collapsed) {
+    if (isCollapsed()) {
         // Pulling a collapsed panel open is the same as restoring it to the dragged width.
         if (width <= kBarWidth)
             return;
-        m_collapsed = false;
-        m_bar->setCollapsed(false);
-        if (m_content)
-            m_content->setVisible(true);
+        m_collapse.set(false, m_content);
     }
     if (width != m_width) {
         m_restoreWidth = width;

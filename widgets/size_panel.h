@@ -4,9 +4,9 @@
 
 #include <QWidget>
 
-namespace vistrel {
+#include "widgets/collapse_state.h"
 
-class SizeBar;
+namespace vistrel {
 
 class SizePanel : public QWidget {
     Q_OBJECT
@@ -25,7 +25,7 @@ public:
     // Sets the width (at least the bar's width, at most the screen's) and ends a collapsed state.
     void setPanelWidth(int width);
 
-    bool isCollapsed() const { return m_collapsed; }
+    bool isCollapsed() const { return m_collapse.isCollapsed(); }
     // Collapsing keeps the width to come back to; restoring returns to it.
     void setCollapsed(bool collapsed);
 
@@ -51,7 +51,7 @@ private:
     int m_width = 195;
     int m_restoreWidth = 195;
     int m_dragStartWidth = 0;
-    bool m_collapsed = false;
+    CollapseState m_collapse{m_bar};
     int m_minWidth = 0;
     int m_minHeight = 0;
     int m_maxWidth = 0;

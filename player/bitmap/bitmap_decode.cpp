@@ -8,14 +8,17 @@
 #include <QByteArray>
 #include <QImageReader>
 
-#include "player/bitmap/inflate.h"
 #include "player/bitmap/jpeg_stream.h"
 #include "player/bitmap/lossless.h"
+#include "player/swf/decompress.h"
+#include "player/swf/tag.h"
 
 namespace vistrel::player {
+
+namespace tagcode = swf::tagcode;
 namespace {
 
-using bitmap_detail::inflateCapped;
+using swf::inflateCapped;
 using bitmap_detail::mergeJpegTables;
 using bitmap_detail::normalizeJpeg;
 
@@ -136,7 +139,7 @@ QImage decodeBitmapTag(int tagCode, std::span<const std::uint8_t> body,
         return {};
     try {
         switch (tagCode) {
-        case kTagDefineBits: {
+        case tagcode::kDefineBits: {
             if (jpegTables.empty())
                 return decodeJpeg(body, maxPixels);
             const std::vector<std::uint8_t> merged = mergeJpegTables(jpegTables, body);
@@ -147,16 +150,16 @@ QImage decodeBitmapTag(int tagCode, std::span<const std::uint8_t> body,
             }
             return decodeJpeg(body, maxPixels); // some movies carry complete streams here anyway
         }
-        case kTagDefineBitsJpeg2:
+        case tagcode::kDefineBitsJpeg2:
             return decodeEmbedded(body, maxPixels);
-        case kTagDefineBitsJpeg3:
+        case tagcode::kDefineBitsJpeg3:
             return decodeJpegWithAlpha(body, 4, maxPixels);
-        case kTagDefineBitsJpeg4:
+        case tagcode::kDefineBitsJpeg4:
             // The deblocking strength after the offset is a smoothing hint; it is not applied.
             return decodeJpegWithAlpha(body, 6, maxPixels);
-        case kTagDefineBitsLossless:
+        case tagcode::kDefineBitsLossless:
             return bitmap_detail::decodeLossless(body, false, maxPixels);
-        case kTagDefineBitsLossless2:
+        case tagcode::kDefineBitsLossless2:
             return bitmap_detail::decodeLossless(body, true, maxPixels);
         default:
             return {};

@@ -10,18 +10,11 @@
 
 namespace vistrel::player {
 
-// Tag codes this decoder understands.
-inline constexpr int kTagDefineBits = 6;
-inline constexpr int kTagDefineBitsLossless = 20;
-inline constexpr int kTagDefineBitsJpeg2 = 21;
-inline constexpr int kTagDefineBitsJpeg3 = 35;
-inline constexpr int kTagDefineBitsLossless2 = 36;
-inline constexpr int kTagDefineBitsJpeg4 = 90;
-
 // Largest bitmap accepted, in pixels; anything bigger is treated as damage.
 inline constexpr std::int64_t kMaxBitmapPixels = std::int64_t(64) * 1024 * 1024;
 
-// `body` is the tag body after the 2-byte character id; `jpegTables` the body of the movie's
+// `tagCode` is one of the bitmap codes of swf::tagcode (DefineBits, DefineBitsJpeg2..4,
+// DefineBitsLossless and DefineBitsLossless2). `body` is the tag body after the 2-byte character id; `jpegTables` the body of the movie's
 // JPEGTables tag (empty when the movie has none). Returns a Format_ARGB32_Premultiplied image,
 // or a null image when the data does not decode or would exceed `maxPixels` (itself held to
 // kMaxBitmapPixels). Never throws for bad data.

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "player/bitmap/bitmap_decode.h"
-#include "player/bitmap/inflate.h"
+#include "player/swf/decompress.h"
 
 namespace vistrel::player::bitmap_detail {
 namespace {
@@ -61,7 +61,7 @@ QImage decodeLossless(std::span<const std::uint8_t> body, bool withAlpha, std::i
 
     const std::size_t tableBytes = tableSize * entryBytes;
     const std::size_t wanted = tableBytes + rowBytes * std::size_t(height);
-    const std::vector<std::uint8_t> data = inflateCapped(body.subspan(offset), wanted);
+    const std::vector<std::uint8_t> data = swf::inflateCapped(body.subspan(offset), wanted);
     if (data.size() < tableBytes + rowBytes)
         return {}; // not even one row: nothing worth showing
 

@@ -1,97 +1,22 @@
-// The eight bitmap filters a placed object can carry, as plain data with the fields of the
-// file format. Colours are straight (not premultiplied) ARGB; blur amounts and distances are in
-// pixels at a scale of 1, as stored in the file; angles are in radians.
+// The filters as the renderer names them; they are read with the rest of the file in swf/.
 #pragma once
 
-#include <cstdint>
-#include <variant>
-#include <vector>
-
-#include <QRgb>
+#include "player/swf/filter_list.h"
 
 namespace vistrel::player {
 
-struct DropShadowFilter {
-    QRgb color = 0xff000000;
-    double blurX = 4, blurY = 4;
-    double angle = 0.785398;     // radians
-    double distance = 4;
-    double strength = 1;
-    bool inner = false;
-    bool knockout = false;
-    bool compositeSource = true; // false: hide the object, show only the shadow
-    int passes = 1;
-};
-
-struct BlurFilter {
-    double blurX = 4, blurY = 4;
-    int passes = 1;
-};
-
-struct GlowFilter {
-    QRgb color = 0xffff0000;
-    double blurX = 6, blurY = 6;
-    double strength = 2;
-    bool inner = false;
-    bool knockout = false;
-    bool compositeSource = true;
-    int passes = 1;
-};
-
-struct BevelFilter {
-    QRgb shadowColor = 0xff000000;
-    QRgb highlightColor = 0xffffffff;
-    double blurX = 4, blurY = 4;
-    double angle = 0.785398;
-    double distance = 4;
-    double strength = 1;
-    bool inner = true;
-    bool knockout = false;
-    bool compositeSource = true;
-    bool onTop = false;
-    int passes = 1;
-};
-
-// One stop of a gradient filter's colour ramp; ratio 0..255 along the ramp.
-struct GradientStop {
-    QRgb color = 0;
-    std::uint8_t ratio = 0;
-};
-
-// Gradient glow and gradient bevel share one layout in the file.
-struct GradientFilterData {
-    std::vector<GradientStop> stops;
-    double blurX = 4, blurY = 4;
-    double angle = 0.785398;
-    double distance = 4;
-    double strength = 1;
-    bool inner = false;
-    bool knockout = false;
-    bool compositeSource = true;
-    bool onTop = false;
-    int passes = 1;
-};
-
-struct GradientGlowFilter : GradientFilterData {};
-struct GradientBevelFilter : GradientFilterData {};
-
-struct ConvolutionFilter {
-    int matrixX = 0, matrixY = 0;  // columns and rows
-    float divisor = 1;
-    float bias = 0;
-    std::vector<float> matrix;     // row by row, matrixX * matrixY values
-    QRgb defaultColor = 0;         // used for pixels outside the image when clamp is off
-    bool clamp = true;             // true: edge pixels repeat outward
-    bool preserveAlpha = true;
-};
-
-// 4 rows of 5: R' = m0*R + m1*G + m2*B + m3*A + m4 (offsets on the 0..255 scale), then G', B', A'.
-struct ColorMatrixFilter {
-    float matrix[20] = {1, 0, 0, 0, 0,  0, 1, 0, 0, 0,  0, 0, 1, 0, 0,  0, 0, 0, 1, 0};
-};
-
-// Alternatives in the order of the file's filter ids 0..7.
-using Filter = std::variant<DropShadowFilter, BlurFilter, GlowFilter, BevelFilter, GradientGlowFilter,
-                            ConvolutionFilter, ColorMatrixFilter, GradientBevelFilter>;
+using swf::BevelFilter;
+using swf::BlurFilter;
+using swf::ColorMatrixFilter;
+using swf::ConvolutionFilter;
+using swf::DropShadowFilter;
+using swf::Filter;
+using swf::FilterListError;
+using swf::GlowFilter;
+using swf::GradientBevelFilter;
+using swf::GradientFilterData;
+using swf::GradientGlowFilter;
+using swf::GradientStop;
+using swf::parseFilterList;
 
 } // namespace vistrel::player

@@ -11,7 +11,7 @@
 #include "player/render/filters.h"
 #include "player/render/gradient_fill.h"
 #include "player/render/gradient_table.h"
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 
 namespace vistrel::player {
 

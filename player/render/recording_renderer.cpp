@@ -1,6 +1,6 @@
 #include "player/render/recording_renderer.h"
 
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 
 namespace vistrel::player {
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include <lzma.h>
 #include <zlib.h>
@@ -12,72 +13,125 @@ namespace vistrel::swf {
 
 namespace {
 
-constexpr std::size_t kChunk = 256 * 1024;
+using Status = StreamDecoder::Status;
 
-void inflateZlib(std::span<const std::uint8_t> in, DecompressedMovie& out, std::size_t limit) {
-    z_stream zs{};
-    if (inflateInit(&zs) != Z_OK) throw FormatError("cannot start zlib");
-    zs.next_in = const_cast<Bytef*>(in.data());
-    zs.avail_in = static_cast<uInt>(std::min<std::size_t>(in.size(), 0xffffffffu));
-    // Reserve what the header declares up to a modest amount; growth past it is chunked.
-    out.body.reserve(std::min<std::size_t>({out.declaredLength, limit, 16u * 1024u * 1024u}));
-    int ret = Z_OK;
-    while (ret == Z_OK) {
-        if (out.body.size() >= limit) break;
-        const std::size_t used = out.body.size();
-        const std::size_t grow = std::min(kChunk, limit - used);
-        out.body.resize(used + grow);
-        zs.next_out = out.body.data() + used;
-        zs.avail_out = static_cast<uInt>(grow);
-        ret = inflate(&zs, Z_NO_FLUSH);
-        out.body.resize(used + (grow - zs.avail_out));
-        if (ret == Z_BUF_ERROR && zs.avail_in == 0) break;   // input ended before the stream did
-        if (ret == Z_BUF_ERROR) ret = Z_OK;
+constexpr std::size_t kChunk = 256 * 1024;
+// What a decoder is handed at once; zlib counts in 32 bits.
+constexpr std::size_t kMaxStep = std::numeric_limits<uInt>::max();
+
+class ZlibDecoder final : public StreamDecoder {
+public:
+    ZlibDecoder() { m_started = inflateInit(&m_stream) == Z_OK; }
+    ~ZlibDecoder() override {
+        if (m_started) inflateEnd(&m_stream);
     }
-    if (ret != Z_STREAM_END) out.truncated = true;
-    inflateEnd(&zs);
+    bool started() const { return m_started; }
+
+    Status decode(std::span<const std::uint8_t>& input, std::span<std::uint8_t>& output, bool last) override {
+        const std::size_t inStep = std::min(input.size(), kMaxStep);
+        const std::size_t outStep = std::min(output.size(), kMaxStep);
+        // zlib takes a non-const pointer but never writes through next_in.
+        m_stream.next_in = const_cast<Bytef*>(input.data());
+        m_stream.avail_in = static_cast<uInt>(inStep);
+        m_stream.next_out = output.data();
+        m_stream.avail_out = static_cast<uInt>(outStep);
+        const int result = inflate(&m_stream, Z_NO_FLUSH);
+        input = input.subspan(inStep - m_stream.avail_in);
+        output = output.subspan(outStep - m_stream.avail_out);
+        if (result == Z_STREAM_END) return Status::Ended;
+        if (result == Z_OK) return Status::Running;
+        // No progress was possible: for want of input, or of room.
+        if (result == Z_BUF_ERROR) return last && input.empty() ? Status::Starved : Status::Running;
+        return Status::Damaged;
+    }
+
+private:
+    z_stream m_stream{};
+    bool m_started = false;
+};
+
+class LzmaDecoder final : public StreamDecoder {
+public:
+    explicit LzmaDecoder(lzma_stream stream) : m_stream(stream) {}
+    ~LzmaDecoder() override { lzma_end(&m_stream); }
+
+    Status decode(std::span<const std::uint8_t>& input, std::span<std::uint8_t>& output, bool last) override {
+        m_stream.next_in = input.data();
+        m_stream.avail_in = input.size();
+        m_stream.next_out = output.data();
+        m_stream.avail_out = output.size();
+        // Streams usually carry no end marker: the end of the input is said only once it is all
+        // taken, and the wanted size says where to stop.
+        const bool finish = last && input.empty();
+        const lzma_ret result = lzma_code(&m_stream, finish ? LZMA_FINISH : LZMA_RUN);
+        const std::size_t used = input.size() - m_stream.avail_in;
+        const std::size_t produced = output.size() - m_stream.avail_out;
+        input = input.subspan(used);
+        output = output.subspan(produced);
+        if (result == LZMA_STREAM_END) return Status::Ended;
+        if (result == LZMA_OK) return finish && used == 0 && produced == 0 ? Status::Starved : Status::Running;
+        if (result == LZMA_BUF_ERROR && last && input.empty()) return Status::Starved;
+        return Status::Damaged;
+    }
+
+private:
+    lzma_stream m_stream;
+};
+
+}  // namespace
+
+std::unique_ptr<StreamDecoder> StreamDecoder::zlib() {
+    auto decoder = std::make_unique<ZlibDecoder>();
+    if (!decoder->started()) return nullptr;
+    return decoder;
 }
 
-void inflateLzma(std::span<const std::uint8_t> in, DecompressedMovie& out, std::size_t limit) {
-    // After the 8-byte header: 4 bytes of compressed length, 5 property bytes, the raw stream.
-    if (in.size() < 9) throw TruncatedData();
+std::unique_ptr<StreamDecoder> StreamDecoder::lzma(std::span<const std::uint8_t> properties, std::size_t wantedOutput) {
+    if (properties.size() < kLzmaPropertiesSize) return nullptr;
     lzma_filter filters[2]{};
     filters[0].id = LZMA_FILTER_LZMA1;
     filters[1].id = LZMA_VLI_UNKNOWN;
-    if (lzma_properties_decode(&filters[0], nullptr, in.data() + 4, 5) != LZMA_OK)
-        throw FormatError("bad LZMA properties");
-    // Streams usually carry no end marker, so the declared length says where to stop.
-    const std::size_t expected = out.declaredLength >= 8 ? std::min<std::size_t>(out.declaredLength - 8, limit) : limit;
-    // The dictionary never needs to be larger than the output; a hostile property byte must not
-    // make the decoder reserve gigabytes for a movie of a few bytes.
-    auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
-    const std::size_t dictionaryCap = std::max<std::size_t>(expected, LZMA_DICT_SIZE_MIN);
-    if (options->dict_size > dictionaryCap)
-        options->dict_size = static_cast<std::uint32_t>(dictionaryCap);
-    lzma_stream strm = LZMA_STREAM_INIT;
-    const lzma_ret init = lzma_raw_decoder(&strm, filters);
-    std::free(filters[0].options);
-    if (init != LZMA_OK) throw FormatError("cannot start LZMA");
-    strm.next_in = in.data() + 9;
-    strm.avail_in = in.size() - 9;
-    out.body.reserve(std::min<std::size_t>(expected, 16u * 1024u * 1024u));
-    lzma_ret ret = LZMA_OK;
-    while (ret == LZMA_OK && out.body.size() < expected) {
-        const std::size_t used = out.body.size();
-        const std::size_t grow = std::min(kChunk, expected - used);
-        out.body.resize(used + grow);
-        strm.next_out = out.body.data() + used;
-        strm.avail_out = grow;
-        const std::size_t inBefore = strm.avail_in;
-        ret = lzma_code(&strm, strm.avail_in == 0 ? LZMA_FINISH : LZMA_RUN);
-        out.body.resize(used + (grow - strm.avail_out));
-        if (ret == LZMA_OK && strm.avail_in == 0 && inBefore == 0 && strm.avail_out == grow) break;   // no progress
-    }
-    if (out.body.size() < expected && ret != LZMA_STREAM_END) out.truncated = true;
-    lzma_end(&strm);
+    if (lzma_properties_decode(&filters[0], nullptr, properties.data(), kLzmaPropertiesSize) != LZMA_OK)
+        return nullptr;
+    // liblzma allocated the options with malloc, as no allocator was given.
+    const std::unique_ptr<void, decltype(&std::free)> options(filters[0].options, &std::free);
+    auto* lzmaOptions = static_cast<lzma_options_lzma*>(filters[0].options);
+    const std::size_t cap = std::max<std::size_t>(std::min(wantedOutput, kMaxInflatedSize), kMinLzmaDictionary);
+    lzmaOptions->dict_size = std::clamp<std::uint32_t>(lzmaOptions->dict_size, kMinLzmaDictionary,
+                                                       static_cast<std::uint32_t>(cap));
+    lzma_stream stream = LZMA_STREAM_INIT;
+    if (lzma_raw_decoder(&stream, filters) != LZMA_OK) return nullptr;
+    return std::make_unique<LzmaDecoder>(stream);
 }
 
-}  // namespace
+DecodedStream decodeAll(StreamDecoder& decoder, std::span<const std::uint8_t> input, std::size_t maxOutput,
+                        std::size_t reserve) {
+    DecodedStream out;
+    out.bytes.reserve(std::min<std::size_t>({reserve, maxOutput, 16u * 1024u * 1024u}));
+    while (out.bytes.size() < maxOutput) {
+        const std::size_t produced = out.bytes.size();
+        const std::size_t step = std::min(maxOutput - produced, std::max(kChunk, produced));
+        out.bytes.resize(produced + step);
+        std::span<std::uint8_t> room(out.bytes.data() + produced, step);
+        const std::size_t inputBefore = input.size();
+        out.status = decoder.decode(input, room, true);
+        out.bytes.resize(produced + step - room.size());
+        if (out.status != Status::Running) break;
+        // A decoder that neither takes input nor gives output would be asked for ever.
+        if (room.size() == step && input.size() == inputBefore) {
+            out.status = Status::Starved;
+            break;
+        }
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> inflateCapped(std::span<const std::uint8_t> input, std::size_t maxOutput) {
+    if (input.empty() || maxOutput == 0) return {};
+    const std::unique_ptr<StreamDecoder> decoder = StreamDecoder::zlib();
+    if (!decoder) return {};
+    return decodeAll(*decoder, input, maxOutput).bytes;
+}
 
 DecompressedMovie decompressMovie(std::span<const std::uint8_t> file, std::size_t maxSize) {
     if (file.size() < 8) throw FormatError("not an SWF movie: file too short");
@@ -99,10 +153,23 @@ DecompressedMovie decompressMovie(std::span<const std::uint8_t> file, std::size_
         out.truncated = out.declaredLength > file.size();
     } else if (s0 == 'C') {
         out.compression = Compression::Zlib;
-        inflateZlib(rest, out, limit);
+        const std::unique_ptr<StreamDecoder> decoder = StreamDecoder::zlib();
+        if (!decoder) throw FormatError("cannot start zlib");
+        DecodedStream decoded = decodeAll(*decoder, rest, limit, out.declaredLength);
+        out.body = std::move(decoded.bytes);
+        out.truncated = decoded.status != Status::Ended;
     } else {
         out.compression = Compression::Lzma;
-        inflateLzma(rest, out, limit);
+        if (rest.size() < kLzmaStreamOffset) throw TruncatedData();
+        // Without an end marker, the declared length says where the stream stops.
+        const std::size_t expected =
+            out.declaredLength >= 8 ? std::min<std::size_t>(out.declaredLength - 8, limit) : limit;
+        const std::unique_ptr<StreamDecoder> decoder =
+            StreamDecoder::lzma(rest.subspan(kLzmaPropertiesOffset, kLzmaPropertiesSize), expected);
+        if (!decoder) throw FormatError("bad LZMA properties");
+        DecodedStream decoded = decodeAll(*decoder, rest.subspan(kLzmaStreamOffset), expected, expected);
+        out.body = std::move(decoded.bytes);
+        out.truncated = out.body.size() < expected && decoded.status != Status::Ended;
     }
     return out;
 }

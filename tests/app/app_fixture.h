@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/main_form.h"
-#include "settings/profile/shared_state.h"
+#include "core/shared_state.h"
 #include "widgets/message_box.h"
 
 namespace vistrel::test {

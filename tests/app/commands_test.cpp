@@ -1,16 +1,21 @@
 // Selecting movies, the status panes, and the playback, quality and zoom commands.
 
+#include <algorithm>
+
 #include <QAction>
 #include <QFile>
 #include <QMenu>
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
-#include "movie/flash_player.h"
 #include "tests/app/app_fixture.h"
 #include "widgets/glyph_status_pane.h"
+#include "widgets/player/flash_player.h"
 #include "widgets/shell_list.h"
 
 namespace vistrel::test {
@@ -165,7 +170,9 @@ TEST_F(MainFormTest, PlaybackCommandsStepAndRewindTheMovie)
     EXPECT_EQ(form.flash()->currentFrame(), 1);
 }
 
-// Every command is reachable from its menu items, its toolbar button and its shortcut.
+// Every command is reachable from its menu items, its toolbar button and its shortcut. The table
+// is the documented key map and menu design (the help pages list the same keys), not a copy of
+// the action table: a change to either must be deliberate.
 TEST_F(MainFormTest, EveryActionSitsInItsMenusAndButtonsWithItsShortcut)
 {
     TForm1& form = start();
@@ -213,6 +220,30 @@ TEST_F(MainFormTest, EveryActionSitsInItsMenusAndButtonsWithItsShortcut)
             EXPECT_EQ(spy.count(), 1) << row.button;
         }
     }
+}
+
+// The help pages are the independent word on the keys: every key they name is the shortcut of
+// one of the window's commands.
+TEST_F(MainFormTest, EveryKeyTheHelpNamesIsAShortcut)
+{
+    TForm1& form = start();
+    const QList<QAction*> actions = form.findChildren<QAction*>();
+    const QRegularExpression kbd(QStringLiteral("<kbd>([^<]+)</kbd>"));
+    int keys = 0;
+    for (const QFileInfo& page : QDir(QStringLiteral(VISTREL_HELP_DIR)).entryInfoList({QStringLiteral("*.html")})) {
+        QFile file(page.filePath());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
+        const QString text = QString::fromUtf8(file.readAll());
+        for (const QRegularExpressionMatch& match : kbd.globalMatch(text)) {
+            const QKeySequence key = QKeySequence::fromString(match.captured(1), QKeySequence::PortableText);
+            ASSERT_FALSE(key.isEmpty()) << match.captured(1).toStdString();
+            const bool bound = std::any_of(actions.begin(), actions.end(),
+                                           [&](const QAction* act) { return act->shortcuts().contains(key); });
+            EXPECT_TRUE(bound) << page.fileName().toStdString() << ": " << match.captured(1).toStdString();
+            ++keys;
+        }
+    }
+    EXPECT_GE(keys, 15);
 }
 
 TEST_F(MainFormTest, ShortcutsReachTheirCommandsWhileTheButtonsAreDisabled)

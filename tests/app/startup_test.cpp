@@ -6,7 +6,7 @@
 #include <QToolButton>
 
 #include "app/vistrel_application.h"
-#include "movie/flash_player.h"
+#include "widgets/player/flash_player.h"
 #include "tests/app/app_fixture.h"
 #include "widgets/glyph_status_pane.h"
 #include "widgets/shell_combo.h"
@@ -50,6 +50,8 @@ TEST_F(MainFormTest, StartUpLeavesOneHistoryEntryAndTheDesignedMarks)
         EXPECT_TRUE(form.statusPane(i)->caption().isEmpty());
 }
 
+// The sizes are the window design itself (users and the help pages know this layout), so they
+// are written out here rather than derived from the code.
 TEST_F(MainFormTest, LayoutHoldsTheControlsInTheirDesignedOrderAndSizes)
 {
     TForm1& form = start();

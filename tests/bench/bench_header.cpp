@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include "movie/swf_file_info.h"
+#include "swf_info/swf_file_info.h"
 
 namespace {
 

@@ -129,8 +129,8 @@ TEST_F(FavoritesDialogTest, AddWithoutInputAddsTheCurrentFolderUnderItsPath)
 
     EXPECT_TRUE(m_messages.empty());
     ASSERT_EQ(m_state.FavoriteList.size(), 3);
-    EXPECT_EQ(m_state.FavoriteList.last(), (Favorite{m_host->folder, m_host->folder}));
-    EXPECT_EQ(gridTexts().last(), QStringLiteral("  ") + m_host->folder);
+    EXPECT_EQ(m_state.FavoriteList.last(), (Favorite{m_host.folder, m_host.folder}));
+    EXPECT_EQ(gridTexts().last(), QStringLiteral("  ") + m_host.folder);
     EXPECT_TRUE(field("EditName")->text().isEmpty());
     EXPECT_TRUE(field("EditAddress")->text().isEmpty());
     EXPECT_TRUE(m_form->favoritesChanged());
@@ -139,8 +139,8 @@ TEST_F(FavoritesDialogTest, AddWithoutInputAddsTheCurrentFolderUnderItsPath)
     EXPECT_TRUE(button("B_Remove")->isEnabled());
 
     // The same folder a second time is a duplicate.
-    field("EditName")->setText(m_host->folder);
-    field("EditAddress")->setText(m_host->folder);
+    field("EditName")->setText(m_host.folder);
+    field("EditAddress")->setText(m_host.folder);
     button("B_Add")->click();
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_state.FavoriteList.size(), 3);

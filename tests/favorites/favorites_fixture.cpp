@@ -7,10 +7,6 @@
 #include "widgets/folder_dialog.h"
 
 namespace vistrel::test {
-namespace {
-
-} // namespace
-
 QStringList testMessages()
 {
     return {QStringLiteral("The list is full"), QStringLiteral("favorites"), QStringLiteral("Give a folder."),
@@ -19,31 +15,26 @@ QStringList testMessages()
             QStringLiteral("is already listed.")};
 }
 
-FakeHost::FakeHost(SharedState& state, QString path) : settingsPath(std::move(path)), m_state(state) {}
-
-void FakeHost::saveSettings()
-{
-    ++saveCalls;
-    // The [Favorites] part of the real save: the section is rewritten whole, in one commit.
-    PrivateProfile profile(settingsPath);
-    PrivateProfile::Batch batch(profile);
-    batch.eraseSection("Favorites");
-    for (int i = 0; i < m_state.FavoriteList.size(); ++i) {
-        const QByteArray index = QByteArray::number(i);
-        batch.writeString("Favorites", "n" + index, m_state.FavoriteList.at(i).name);
-        batch.writeString("Favorites", "a" + index, m_state.FavoriteList.at(i).address);
-    }
-    batch.commit();
-    rebuildFavoritesMenu();
-}
-
 void FavoritesDialogTest::SetUp()
 {
     ASSERT_TRUE(m_dir.isValid());
     m_state.BaseDir = m_dir.path();
     m_state.FavoritesMessages = testMessages();
-    m_host = std::make_unique<FakeHost>(m_state, m_state.settingsPath());
-    m_host->folder = makeFolder(QStringLiteral("Current"));
+    m_settingsPath = m_state.settingsPath();
+    m_host.onSave = [this] {
+        // The [Favorites] part of the real save: the section is rewritten whole, in one commit.
+        PrivateProfile profile(m_settingsPath);
+        PrivateProfile::Batch batch(profile);
+        batch.eraseSection("Favorites");
+        for (int i = 0; i < m_state.FavoriteList.size(); ++i) {
+            const QByteArray index = QByteArray::number(i);
+            batch.writeString("Favorites", "n" + index, m_state.FavoriteList.at(i).name);
+            batch.writeString("Favorites", "a" + index, m_state.FavoriteList.at(i).address);
+        }
+        batch.commit();
+        m_host.rebuildFavoritesMenu();
+    };
+    m_host.folder = makeFolder(QStringLiteral("Current"));
     m_mainWindow = std::make_unique<QWidget>();
     m_mainWindow->setGeometry(100, 50, 800, 601);
     setMessageHandler([this](MessageKind kind, const QString& text, QMessageBox::StandardButtons buttons) {
@@ -54,7 +45,7 @@ void FavoritesDialogTest::SetUp()
         ++m_folderDialogs;
         return m_chosenFolder;
     });
-    m_form = std::make_unique<TForm2>(m_state, *m_host, m_mainWindow.get());
+    m_form = std::make_unique<TForm2>(m_state, m_host, m_mainWindow.get());
 }
 
 void FavoritesDialogTest::TearDown()
@@ -96,7 +87,7 @@ void FavoritesDialogTest::clickRow(int row)
 QList<Favorite> FavoritesDialogTest::savedFavorites() const
 {
     // Read back as the program loads them: up to the first empty name.
-    const PrivateProfile profile(m_host->settingsPath);
+    const PrivateProfile profile(m_settingsPath);
     QList<Favorite> result;
     for (int i = 0; i < 256; ++i) {
         const QByteArray index = QByteArray::number(i);

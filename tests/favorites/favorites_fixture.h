@@ -16,42 +16,12 @@
 #include <optional>
 #include <vector>
 
+#include "core/shared_state.h"
 #include "favorites/favorites_dialog.h"
-#include "settings/profile/main_window_host.h"
-#include "settings/profile/shared_state.h"
+#include "tests/support/fake_main_window.h"
 #include "widgets/message_box.h"
 
 namespace vistrel::test {
-
-// The main window as the dialog sees it. SaveSettings writes the [Favorites] section of the
-// settings file atomically and throws "Unable to write to <path>" when the write is refused.
-class FakeHost : public MainWindowHost {
-public:
-    FakeHost(SharedState& state, QString settingsPath);
-
-    QRect windowBounds() const override { return m_bounds; }
-    void setWindowBounds(const QRect& bounds) override { m_bounds = bounds; }
-    int panelWidth() const override { return 170; }
-    void setPanelWidth(int) override {}
-    int splitterPosition() const override { return 200; }
-    void setSplitterPosition(int) override {}
-    QSize screenSize() const override { return {1280, 1024}; }
-    QString listFolderPath() const override { return folder; }
-    void setHintsEnabled(bool) override {}
-    void setMenuImagesEnabled(bool) override {}
-    void rebuildFavoritesMenu() override { ++menuRebuilds; }
-    void saveSettings() override;
-    void loadLanguage(const QString&) override {}
-
-    QString folder;
-    QString settingsPath;
-    int saveCalls = 0;
-    int menuRebuilds = 0;
-
-private:
-    SharedState& m_state;
-    QRect m_bounds;
-};
 
 struct ShownMessage {
     MessageKind kind;
@@ -82,7 +52,10 @@ protected:
 
     QTemporaryDir m_dir;
     SharedState m_state;
-    std::unique_ptr<FakeHost> m_host;
+    // The main window; its save writes the [Favorites] section of the settings file at
+    // m_settingsPath atomically and throws "Unable to write to <path>" when the write is refused.
+    testing::FakeMainWindow m_host;
+    QString m_settingsPath;
     std::unique_ptr<QWidget> m_mainWindow;
     std::unique_ptr<TForm2> m_form;
     std::vector<ShownMessage> m_messages;

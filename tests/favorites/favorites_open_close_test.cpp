@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "settings/profile/builtin_texts.h"
+#include "core/builtin_texts.h"
 #include "tests/favorites/favorites_fixture.h"
 
 namespace vistrel::test {
@@ -15,8 +15,8 @@ TEST_F(FavoritesDialogTest, OpeningFillsBothFieldsWithTheCurrentFolder)
 {
     fillList(2);
     open();
-    EXPECT_EQ(field("EditName")->text(), m_host->folder);
-    EXPECT_EQ(field("EditAddress")->text(), m_host->folder);
+    EXPECT_EQ(field("EditName")->text(), m_host.folder);
+    EXPECT_EQ(field("EditAddress")->text(), m_host.folder);
     EXPECT_EQ(m_form->focusWidget(), field("EditName"));
     EXPECT_EQ(gridTexts(), (QStringList{"  Fav0", "  Fav1"}));
     EXPECT_FALSE(m_form->favoritesChanged());
@@ -36,7 +36,7 @@ TEST_F(FavoritesDialogTest, OpeningClearsTheSelectionLeftFromBefore)
 
     // Meanwhile the main window dropped an entry whose folder had gone.
     m_state.FavoriteList.removeLast();
-    m_host->folder = makeFolder(QStringLiteral("Elsewhere"));
+    m_host.folder = makeFolder(QStringLiteral("Elsewhere"));
     open();
 
     EXPECT_EQ(m_form->selectedFavorite(), 0);
@@ -48,7 +48,7 @@ TEST_F(FavoritesDialogTest, OpeningClearsTheSelectionLeftFromBefore)
     EXPECT_TRUE(button("B_Insert")->isHidden());
     EXPECT_TRUE(button("B_Cancel")->isHidden());
     EXPECT_TRUE(grid()->isEnabled());
-    EXPECT_EQ(field("EditAddress")->text(), m_host->folder);
+    EXPECT_EQ(field("EditAddress")->text(), m_host.folder);
     EXPECT_EQ(gridTexts(), (QStringList{"  Fav0", "  Fav1"}));
 }
 
@@ -58,8 +58,8 @@ TEST_F(FavoritesDialogTest, CloseWithoutChangesWritesNothing)
     open();
     button("B_Close")->click();
     EXPECT_TRUE(m_form->isHidden());
-    EXPECT_EQ(m_host->saveCalls, 0);
-    EXPECT_FALSE(QFile::exists(m_host->settingsPath));
+    EXPECT_EQ(m_host.saveCalls, 0);
+    EXPECT_FALSE(QFile::exists(m_settingsPath));
 }
 
 TEST_F(FavoritesDialogTest, CloseAfterChangesSavesTheList)
@@ -75,42 +75,76 @@ TEST_F(FavoritesDialogTest, CloseAfterChangesSavesTheList)
 
     button("B_Close")->click();
     EXPECT_TRUE(m_form->isHidden());
-    EXPECT_EQ(m_host->saveCalls, 1);
-    EXPECT_EQ(m_host->menuRebuilds, 1);
+    EXPECT_EQ(m_host.saveCalls, 1);
+    EXPECT_EQ(m_host.menuRebuilds, 1);
     EXPECT_EQ(savedFavorites(), m_state.FavoriteList);
     EXPECT_EQ(m_state.FavoriteList.size(), 2);
 }
 
-TEST_F(FavoritesDialogTest, RefusedSaveKeepsTheDialogOpenWithTheChangeSet)
+TEST_F(FavoritesDialogTest, RefusedSaveIsReportedOnceThenCloseKeepsTheListInMemory)
 {
-    m_host->settingsPath = m_dir.filePath(QStringLiteral("missing/vistrel.ini"));
+    const QString writable = m_settingsPath;
+    m_settingsPath = m_dir.filePath(QStringLiteral("missing/vistrel.ini"));
     open();
     button("B_Add")->click();
     ASSERT_TRUE(m_form->favoritesChanged());
+    const QList<Favorite> changed = m_state.FavoriteList;
+    ASSERT_EQ(changed.size(), 1);
 
     // The Close button lets the error through to the application's error handler.
     EXPECT_THROW(m_form->B_CloseClick(), std::exception);
     EXPECT_TRUE(m_form->isVisible());
     EXPECT_TRUE(m_form->favoritesChanged());
+    EXPECT_EQ(m_host.saveCalls, 1);
 
-    // Escape and the window manager's close show the error themselves.
-    const QString shown = QStringLiteral("Unable to write to ") + m_host->settingsPath + QLatin1Char('.');
-    QTest::keyClick(m_form.get(), Qt::Key_Escape);
-    EXPECT_FALSE(m_form->close());
-    ASSERT_EQ(m_messages.size(), 2u);
-    for (const ShownMessage& message : m_messages) {
-        EXPECT_EQ(message.kind, MessageKind::Error);
-        EXPECT_EQ(message.text, shown);
-    }
-    EXPECT_TRUE(m_form->isVisible());
-    EXPECT_TRUE(m_form->favoritesChanged());
-    EXPECT_EQ(m_host->saveCalls, 3);
-
-    // Once the file can be written, Close goes through.
-    m_host->settingsPath = m_state.settingsPath();
+    // The second Close does not ask again: the dialog goes, the list stays as changed and the
+    // menu shows it.
     button("B_Close")->click();
     EXPECT_TRUE(m_form->isHidden());
-    EXPECT_EQ(savedFavorites(), m_state.FavoriteList);
+    EXPECT_EQ(m_host.saveCalls, 1);
+    EXPECT_EQ(m_host.menuRebuilds, 1);
+    EXPECT_EQ(m_state.FavoriteList, changed);
+    EXPECT_FALSE(QFile::exists(m_settingsPath));
+
+    // The end of the run saves it with the rest of the settings.
+    m_settingsPath = writable;
+    m_host.saveSettings();
+    EXPECT_EQ(savedFavorites(), changed);
+}
+
+TEST_F(FavoritesDialogTest, EscapeAndWindowCloseReportARefusedSaveOnceThenClose)
+{
+    m_settingsPath = m_dir.filePath(QStringLiteral("missing/vistrel.ini"));
+    const QString shown = QStringLiteral("Unable to write to ") + m_settingsPath + QLatin1Char('.');
+    for (const bool byEscape : {true, false}) {
+        SCOPED_TRACE(byEscape ? "Escape" : "window close");
+        m_messages.clear();
+        const int savesBefore = m_host.saveCalls;
+        open();
+        button("B_Add")->click();
+
+        // First try: the error shows and the dialog stays.
+        if (byEscape)
+            QTest::keyClick(m_form.get(), Qt::Key_Escape);
+        else
+            EXPECT_FALSE(m_form->close());
+        ASSERT_EQ(m_messages.size(), 1u);
+        EXPECT_EQ(m_messages[0].kind, MessageKind::Error);
+        EXPECT_EQ(m_messages[0].text, shown);
+        EXPECT_TRUE(m_form->isVisible());
+
+        // Second try: closed, nothing shown or saved again, the change kept.
+        if (byEscape)
+            QTest::keyClick(m_form.get(), Qt::Key_Escape);
+        else
+            EXPECT_TRUE(m_form->close());
+        EXPECT_TRUE(m_form->isHidden());
+        EXPECT_EQ(m_messages.size(), 1u);
+        EXPECT_EQ(m_host.saveCalls, savesBefore + 1);
+        EXPECT_FALSE(m_state.FavoriteList.isEmpty());
+        // A new opening starts afresh: its first refused save is reported again.
+        m_state.FavoriteList.clear();
+    }
 }
 
 TEST_F(FavoritesDialogTest, EscapeAndWindowCloseCommitLikeClose)
@@ -121,38 +155,39 @@ TEST_F(FavoritesDialogTest, EscapeAndWindowCloseCommitLikeClose)
     button("B_Up")->click();
     QTest::keyClick(m_form.get(), Qt::Key_Escape);
     EXPECT_TRUE(m_form->isHidden());
-    EXPECT_EQ(m_host->saveCalls, 1);
+    EXPECT_EQ(m_host.saveCalls, 1);
     EXPECT_EQ(savedFavorites(), m_state.FavoriteList);
 
     open();
     clickRow(1);
     button("B_Up")->click();
     EXPECT_TRUE(m_form->close());
-    EXPECT_EQ(m_host->saveCalls, 2);
+    EXPECT_EQ(m_host.saveCalls, 2);
     EXPECT_EQ(savedFavorites(), m_state.FavoriteList);
 
     // Without changes neither way saves.
     open();
     EXPECT_TRUE(m_form->close());
-    EXPECT_EQ(m_host->saveCalls, 2);
+    EXPECT_EQ(m_host.saveCalls, 2);
 }
 
 TEST_F(FavoritesDialogTest, ModalOpeningRunsUntilClose)
 {
-    m_host->folder = makeFolder(QStringLiteral("Modal"));
+    m_host.folder = makeFolder(QStringLiteral("Modal"));
     QTimer::singleShot(0, m_form.get(), [this] {
-        EXPECT_EQ(field("EditName")->text(), m_host->folder);
+        EXPECT_EQ(field("EditName")->text(), m_host.folder);
         button("B_Add")->click();
         button("B_Close")->click();
     });
     m_form->exec();
     EXPECT_TRUE(m_form->isHidden());
-    EXPECT_EQ(m_host->saveCalls, 1);
-    EXPECT_EQ(savedFavorites(), (QList<Favorite>{{m_host->folder, m_host->folder}}));
+    EXPECT_EQ(m_host.saveCalls, 1);
+    EXPECT_EQ(savedFavorites(), (QList<Favorite>{{m_host.folder, m_host.folder}}));
 }
 
 TEST_F(FavoritesDialogTest, IsCentredOverTheMainWindow)
 {
+    // The dialog's fixed design size; the positions below follow from it and the main window's.
     EXPECT_EQ(m_form->size(), QSize(397, 373));
     // Created centred: 100 + (800 - 397) / 2, 50 + (601 - 373) / 2.
     EXPECT_EQ(m_form->pos(), QPoint(301, 164));

@@ -6,8 +6,7 @@
 #include <QFileInfo>
 #include <QStringEncoder>
 
-#include "settings/profile/builtin_texts.h"
-#include "widgets/message_box.h"
+#include "core/builtin_texts.h"
 
 namespace vistrel::test {
 
@@ -50,18 +49,8 @@ void LangFixture::SetUp()
     ASSERT_TRUE(m_dir.isValid());
     m_state.BaseDir = m_dir.path();
     m_box = std::make_unique<QComboBox>();
-    m_windows = LanguageWindows{&m_viewer, &m_favorites, &m_config, m_box.get(), nullptr};
-    setMessageHandler([this](MessageKind kind, const QString& text, QMessageBox::StandardButtons buttons) {
-        EXPECT_EQ(kind, MessageKind::Plain);
-        EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        m_messages.append(text);
-        return QMessageBox::Ok;
-    });
-}
-
-void LangFixture::TearDown()
-{
-    setMessageHandler({});
+    m_windows = LanguageWindows{&m_viewer, &m_favorites, &m_config, m_box.get(),
+                                [this](const QString& notice) { m_messages.append(notice); }};
 }
 
 void LangFixture::writeSettings(const QByteArray& utf8Text)

@@ -38,7 +38,6 @@ QStringList fullPackLines(const QString& prefix);
 class LangFixture : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     void writeSettings(const QByteArray& utf8Text);
     void writeFile(const QString& relativePath, const QByteArray& bytes);
@@ -51,7 +50,7 @@ protected:
     RecordingTarget m_config;
     std::unique_ptr<QComboBox> m_box;
     LanguageWindows m_windows;
-    QStringList m_messages; // texts of the message boxes shown
+    QStringList m_messages; // missing-pack notices, in order
 };
 
 } // namespace vistrel::test

@@ -7,9 +7,9 @@
 #include <QFile>
 #include <QSet>
 
+#include "core/builtin_texts.h"
+#include "core/messages.h"
 #include "lang_fixture.h"
-#include "settings/profile/builtin_texts.h"
-#include "settings/profile/messages.h"
 
 namespace vistrel::test {
 namespace {
@@ -118,10 +118,10 @@ TEST(ShippedPacksTest, RussianPackRepeatsTheBuiltInTexts)
     const SharedState noPack;
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(readPackText(pack, false, "Messages", QByteArray("msg1_") + QByteArray::number(i)),
-                  mainMessage(noPack, i));
+                  mainMessage(noPack, static_cast<MainMessage>(i)));
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(readPackText(pack, false, "Messages", QByteArray("msg2_") + QByteArray::number(i)),
-                  favoritesMessage(noPack, i));
+                  favoritesMessage(noPack, static_cast<FavoritesMessage>(i)));
 }
 
 using ShippedPackLoadTest = LangFixture;

@@ -81,3 +81,34 @@ TEST(EditText, DeviceFontTextAndHtmlLineBreaks) {
     const QImage two = render({editText(2, 1, false, 0, "Hello<br>World", true), sw::placeObject2({.depth = 1, .characterId = 2}), sw::showFrame()});
     EXPECT_GT(darkPixels(two, QRect(0, 25, 100, 25)), 10);   // the second line
 }
+
+namespace {
+
+// A 100 x 30 pixel field at the top left holding three lines of one 20-pixel box each; only the
+// first line fits inside the bounds.
+sw::Bytes threeLineField(bool autoSize) {
+    sw::ByteWriter w;
+    w.u16(2).rect(0, 2000, 0, 600);
+    w.u8(0x80 | 0x20 | 0x04 | 0x01).u8(static_cast<std::uint8_t>((autoSize ? 0x40 : 0) | 0x20 | 0x01));
+    w.u16(1).u16(400).rgba(0x000000ff);
+    w.u8(0).u16(0).u16(0).u16(0).s16(0);
+    w.string("").string("A\rA\rA");
+    return sw::tag(37, w.data());
+}
+
+}  // namespace
+
+TEST(EditText, AutoSizedFieldShowsTheLinesPastItsBoundsAndAFixedOneCutsThem) {
+    const QRect firstLine(0, 0, 20, 19), secondLineBelowTheBounds(0, 31, 20, 9), thirdLine(0, 44, 20, 18);
+    const QImage fixed = render({boxFont(1), threeLineField(false), sw::placeObject2({.depth = 1, .characterId = 2}),
+                                 sw::showFrame()});
+    EXPECT_GT(darkPixels(fixed, firstLine), 100);
+    EXPECT_EQ(darkPixels(fixed, secondLineBelowTheBounds), 0);
+    EXPECT_EQ(darkPixels(fixed, thirdLine), 0);
+
+    const QImage grown = render({boxFont(1), threeLineField(true), sw::placeObject2({.depth = 1, .characterId = 2}),
+                                 sw::showFrame()});
+    EXPECT_GT(darkPixels(grown, firstLine), 100);
+    EXPECT_GT(darkPixels(grown, secondLineBelowTheBounds), 50);
+    EXPECT_GT(darkPixels(grown, thirdLine), 100);
+}

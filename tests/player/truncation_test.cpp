@@ -4,7 +4,9 @@
 
 #include "player/swf/byte_reader.h"
 #include "player/swf/errors.h"
+#include "player/swf/decompress.h"
 #include "player/swf/parser.h"
+#include "tests/support/allocation_probe.h"
 #include "tests/support/swf_writer.h"
 
 namespace sw = vistrel::testing;
@@ -33,23 +35,38 @@ sw::Bytes sampleMovie(sw::Compression compression) {
 
 class TruncationTest : public ::testing::TestWithParam<sw::Compression> {};
 
+// The bytes of the uncompressed body a cut file still yields (0 when it yields none).
+std::size_t bodyBytes(std::span<const std::uint8_t> file) {
+    try {
+        return swf::decompressMovie(file).body.size();
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
 TEST_P(TruncationTest, EveryPrefixParsesToAPrefixOfTheTags) {
     const sw::Bytes full = sampleMovie(GetParam());
     const swf::ParsedMovie whole = swf::parseMovie(full);
     ASSERT_TRUE(whole.diagnostics.empty());
+    // The frame rectangle, rate and count that open the body.
+    const std::vector<std::uint8_t> body = swf::decompressMovie(full).body;
+    const std::size_t frameHeader = (5 + 4 * (body.at(0) >> 3) + 7) / 8 + 4;
+    std::size_t parsed = 0;
     for (std::size_t cut = 0; cut < full.size(); ++cut) {
         const std::span<const std::uint8_t> prefix(full.data(), cut);
         try {
             const swf::ParsedMovie part = swf::parseMovie(prefix);
+            ++parsed;
             ASSERT_LE(part.tags.size(), whole.tags.size()) << "cut at " << cut;
             for (std::size_t i = 0; i + 1 < part.tags.size(); ++i)
                 EXPECT_EQ(part.tags[i].code, whole.tags[i].code) << "cut at " << cut;
         } catch (const swf::TruncatedData&) {
-            // only the frame rectangle and rate may be missing
+            EXPECT_LT(bodyBytes(prefix), frameHeader) << "cut at " << cut << ": only the frame header may be missing";
         } catch (const swf::FormatError&) {
             EXPECT_LT(cut, 8u) << "only a cut inside the signature may be refused outright";
         }
     }
+    EXPECT_GT(parsed, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signatures, TruncationTest,
@@ -75,5 +92,8 @@ TEST(HostileData, GiganticDeclaredCountsDoNotAllocate) {
     sw::ByteWriter w;
     w.u16(1).u8(0x08).u8(0).u8(1).u8('F').u16(0xffff).bytes(sw::Bytes(12, 0));
     swf::ByteReader r(w.data());
+    const sw::LargestAllocation probe;
     EXPECT_THROW(swf::readDefineFont(r, 2), swf::TruncatedData);
+    // Tables for 65535 glyphs would take hundreds of kilobytes.
+    EXPECT_LT(probe.bytes(), 4096u);
 }

@@ -4,10 +4,13 @@
 #include <QPainter>
 
 #include "player/bitmap/bitmap_decode.h"
+#include "player/swf/tag.h"
 #include "tests/player_media/media_test_support.h"
 
 namespace vistrel::player {
 namespace {
+
+namespace tagcode = swf::tagcode;
 
 using test::ByteWriter;
 using test::Bytes;
@@ -87,26 +90,26 @@ void expectJpegPicture(const QImage& image)
 
 TEST(JpegBitmap, Jpeg2DecodesPlainJpeg)
 {
-    expectJpegPicture(decodeBitmapTag(kTagDefineBitsJpeg2, makeJpeg(), {}));
+    expectJpegPicture(decodeBitmapTag(tagcode::kDefineBitsJpeg2, makeJpeg(), {}));
 }
 
 TEST(JpegBitmap, Jpeg2DropsTheStrayMarkerPairAtTheStart)
 {
-    expectJpegPicture(decodeBitmapTag(kTagDefineBitsJpeg2, concat({kQuirk, makeJpeg()}), {}));
+    expectJpegPicture(decodeBitmapTag(tagcode::kDefineBitsJpeg2, concat({kQuirk, makeJpeg()}), {}));
 }
 
 TEST(JpegBitmap, Jpeg2JoinsTablesAndImageStoredAsTwoStreams)
 {
     const auto [tables, image] = splitTables(makeJpeg());
-    expectJpegPicture(decodeBitmapTag(kTagDefineBitsJpeg2, concat({tables, image}), {}));
+    expectJpegPicture(decodeBitmapTag(tagcode::kDefineBitsJpeg2, concat({tables, image}), {}));
 }
 
 TEST(JpegBitmap, DefineBitsMergesSharedTablesExactly)
 {
     const Bytes jpeg = makeJpeg();
     const auto [tables, image] = splitTables(jpeg);
-    const QImage whole = decodeBitmapTag(kTagDefineBitsJpeg2, jpeg, {});
-    const QImage merged = decodeBitmapTag(kTagDefineBits, image, tables);
+    const QImage whole = decodeBitmapTag(tagcode::kDefineBitsJpeg2, jpeg, {});
+    const QImage merged = decodeBitmapTag(tagcode::kDefineBits, image, tables);
     ASSERT_FALSE(merged.isNull());
     EXPECT_EQ(merged, whole);
 }
@@ -114,19 +117,19 @@ TEST(JpegBitmap, DefineBitsMergesSharedTablesExactly)
 TEST(JpegBitmap, DefineBitsRemovesTheStrayPairFromTablesAndImage)
 {
     const auto [tables, image] = splitTables(makeJpeg());
-    expectJpegPicture(decodeBitmapTag(kTagDefineBits, concat({kQuirk, image}), concat({kQuirk, tables})));
+    expectJpegPicture(decodeBitmapTag(tagcode::kDefineBits, concat({kQuirk, image}), concat({kQuirk, tables})));
 }
 
 TEST(JpegBitmap, DefineBitsWithoutTablesTagUsesCompleteData)
 {
-    expectJpegPicture(decodeBitmapTag(kTagDefineBits, makeJpeg(), {}));
+    expectJpegPicture(decodeBitmapTag(tagcode::kDefineBits, makeJpeg(), {}));
 }
 
 TEST(JpegBitmap, Jpeg2AcceptsPngWithItsAlpha)
 {
     QImage source(4, 4, QImage::Format_ARGB32);
     source.fill(qRgba(255, 0, 0, 128));
-    const QImage image = decodeBitmapTag(kTagDefineBitsJpeg2, encode(source, "PNG"), {});
+    const QImage image = decodeBitmapTag(tagcode::kDefineBitsJpeg2, encode(source, "PNG"), {});
     ASSERT_FALSE(image.isNull());
     EXPECT_TRUE(test::near(rawPixel(image, 1, 1), qRgba(128, 0, 0, 128), 1));
 }
@@ -136,16 +139,16 @@ TEST(JpegBitmap, Jpeg2AcceptsGif89a)
     // 1x1 pixel, two-colour table (red, black), index 0.
     const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xff, 0, 0, 0, 0, 0,
                        0x2c, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0, 0x3b};
-    const QImage image = decodeBitmapTag(kTagDefineBitsJpeg2, gif, {});
+    const QImage image = decodeBitmapTag(tagcode::kDefineBitsJpeg2, gif, {});
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(rawPixel(image, 0, 0), qRgb(255, 0, 0));
 }
 
-class JpegWithAlpha : public testing::TestWithParam<int> {};
+class JpegWithAlpha : public ::testing::TestWithParam<int> {};
 
 TEST_P(JpegWithAlpha, AppliesAndPremultipliesTheAlphaPlane)
 {
-    const bool jpeg4 = GetParam() == kTagDefineBitsJpeg4;
+    const bool jpeg4 = GetParam() == tagcode::kDefineBitsJpeg4;
     Bytes alpha(16 * 8);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 16; ++x)
@@ -164,7 +167,7 @@ TEST_P(JpegWithAlpha, AppliesAndPremultipliesTheAlphaPlane)
 TEST_P(JpegWithAlpha, ShortAlphaPlaneLeavesTheRestOpaque)
 {
     const Bytes alpha(16, 0); // the first row only
-    const QImage image = decodeBitmapTag(GetParam(), withAlpha(makeJpeg(), alpha, GetParam() == kTagDefineBitsJpeg4), {});
+    const QImage image = decodeBitmapTag(GetParam(), withAlpha(makeJpeg(), alpha, GetParam() == tagcode::kDefineBitsJpeg4), {});
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(qAlpha(rawPixel(image, 3, 0)), 0);
     EXPECT_EQ(qAlpha(rawPixel(image, 3, 1)), 255);
@@ -175,7 +178,7 @@ TEST_P(JpegWithAlpha, AlphaPlaneIsIgnoredForPng)
     QImage source(2, 2, QImage::Format_ARGB32);
     source.fill(qRgba(0, 0, 255, 255));
     const QImage image =
-        decodeBitmapTag(GetParam(), withAlpha(encode(source, "PNG"), Bytes(4, 0), GetParam() == kTagDefineBitsJpeg4), {});
+        decodeBitmapTag(GetParam(), withAlpha(encode(source, "PNG"), Bytes(4, 0), GetParam() == tagcode::kDefineBitsJpeg4), {});
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(rawPixel(image, 0, 0), qRgb(0, 0, 255));
 }
@@ -184,14 +187,14 @@ TEST_P(JpegWithAlpha, OffsetPastTheEndGivesNull)
 {
     ByteWriter w;
     w.u32(100000);
-    if (GetParam() == kTagDefineBitsJpeg4)
+    if (GetParam() == tagcode::kDefineBitsJpeg4)
         w.u16(0);
     w.bytes(makeJpeg());
     EXPECT_TRUE(decodeBitmapTag(GetParam(), w.data(), {}).isNull());
 }
 
-INSTANTIATE_TEST_SUITE_P(Tags, JpegWithAlpha, testing::Values(kTagDefineBitsJpeg3, kTagDefineBitsJpeg4),
-                         [](const auto& info) { return info.param == kTagDefineBitsJpeg3 ? "Jpeg3" : "Jpeg4"; });
+INSTANTIATE_TEST_SUITE_P(Tags, JpegWithAlpha, ::testing::Values(tagcode::kDefineBitsJpeg3, tagcode::kDefineBitsJpeg4),
+                         [](const auto& info) { return info.param == tagcode::kDefineBitsJpeg3 ? "Jpeg3" : "Jpeg4"; });
 
 // Sets the frame size in a JPEG's start-of-frame segment.
 Bytes withFrameSize(Bytes jpeg, int width, int height)
@@ -212,12 +215,12 @@ Bytes withFrameSize(Bytes jpeg, int width, int height)
 TEST(JpegBitmap, RejectsDamagedAndOversizedData)
 {
     const Bytes jpeg = makeJpeg();
-    EXPECT_TRUE(decodeBitmapTag(kTagDefineBitsJpeg2, withFrameSize(jpeg, 65000, 65000), {}).isNull());
-    EXPECT_TRUE(decodeBitmapTag(kTagDefineBitsJpeg2, withFrameSize(jpeg, 0, 8), {}).isNull());
-    EXPECT_TRUE(decodeBitmapTag(kTagDefineBitsJpeg2, Bytes{0xff, 0xd8, 0x12, 0x34, 0x56}, {}).isNull());
-    EXPECT_TRUE(decodeBitmapTag(kTagDefineBitsJpeg2, Bytes{}, {}).isNull());
-    EXPECT_TRUE(decodeBitmapTag(kTagDefineBitsJpeg2, Bytes{'B', 'M', 0, 0, 0, 0}, {}).isNull());
-    EXPECT_TRUE(decodeBitmapTag(kTagDefineBits, Bytes{0xff, 0xd9, 0xff, 0xd8}, Bytes{0xff, 0xd8, 0xff, 0xd9}).isNull());
+    EXPECT_TRUE(decodeBitmapTag(tagcode::kDefineBitsJpeg2, withFrameSize(jpeg, 65000, 65000), {}).isNull());
+    EXPECT_TRUE(decodeBitmapTag(tagcode::kDefineBitsJpeg2, withFrameSize(jpeg, 0, 8), {}).isNull());
+    EXPECT_TRUE(decodeBitmapTag(tagcode::kDefineBitsJpeg2, Bytes{0xff, 0xd8, 0x12, 0x34, 0x56}, {}).isNull());
+    EXPECT_TRUE(decodeBitmapTag(tagcode::kDefineBitsJpeg2, Bytes{}, {}).isNull());
+    EXPECT_TRUE(decodeBitmapTag(tagcode::kDefineBitsJpeg2, Bytes{'B', 'M', 0, 0, 0, 0}, {}).isNull());
+    EXPECT_TRUE(decodeBitmapTag(tagcode::kDefineBits, Bytes{0xff, 0xd9, 0xff, 0xd8}, Bytes{0xff, 0xd8, 0xff, 0xd9}).isNull());
 }
 
 TEST(JpegBitmap, EveryTruncationIsHandled)
@@ -226,12 +229,12 @@ TEST(JpegBitmap, EveryTruncationIsHandled)
     const auto [tables, image] = splitTables(jpeg);
     for (std::size_t n = 0; n < jpeg.size(); n += 7) {
         const Bytes cut(jpeg.begin(), jpeg.begin() + std::ptrdiff_t(n));
-        const QImage a = decodeBitmapTag(kTagDefineBitsJpeg2, cut, {});
+        const QImage a = decodeBitmapTag(tagcode::kDefineBitsJpeg2, cut, {});
         if (!a.isNull()) {
             EXPECT_EQ(a.size(), QSize(16, 8));
         }
         const Bytes cutImage(image.begin(), image.begin() + std::ptrdiff_t(std::min(n, image.size())));
-        const QImage b = decodeBitmapTag(kTagDefineBits, cutImage, tables);
+        const QImage b = decodeBitmapTag(tagcode::kDefineBits, cutImage, tables);
         if (!b.isNull()) {
             EXPECT_EQ(b.size(), QSize(16, 8));
         }

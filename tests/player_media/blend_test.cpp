@@ -23,7 +23,7 @@ struct BlendCase {
     QRgb expected; // premultiplied
 };
 
-class BlendOnePixel : public testing::TestWithParam<BlendCase> {};
+class BlendOnePixel : public ::testing::TestWithParam<BlendCase> {};
 
 TEST_P(BlendOnePixel, GivesTheKnownResult)
 {
@@ -43,7 +43,7 @@ const QRgb kHalfLayer = qRgba(25, 50, 125, 128); // kLayer at half coverage
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, BlendOnePixel,
-    testing::Values(
+    ::testing::Values(
         BlendCase{"Normal", BlendMode::Normal, kTarget, kLayer, kLayer},
         BlendCase{"NormalHalf", BlendMode::Normal, kTarget, kHalfLayer, qRgb(75, 125, 225)},
         BlendCase{"Layer", BlendMode::Layer, kTarget, kLayer, kLayer},

@@ -54,7 +54,7 @@ struct LineProfileCase {
     std::vector<int> profile; // alpha at x = 10 - n .. 10 + n
 };
 
-class BlurLineProfile : public testing::TestWithParam<LineProfileCase> {};
+class BlurLineProfile : public ::testing::TestWithParam<LineProfileCase> {};
 
 TEST_P(BlurLineProfile, BoxCoversEdgePixelsInPart)
 {
@@ -72,12 +72,12 @@ TEST_P(BlurLineProfile, BoxCoversEdgePixelsInPart)
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, BlurLineProfile,
-    testing::Values(LineProfileCase{"NoWiderThanAPixel", 1, {255}},
+    ::testing::Values(LineProfileCase{"NoWiderThanAPixel", 1, {255}},
                     LineProfileCase{"Two", 2, {64, 128, 64}},
                     LineProfileCase{"Three", 3, {85, 85, 85}},
                     LineProfileCase{"Four", 4, {32, 64, 64, 64, 32}},
                     LineProfileCase{"FractionalWidth", 4.5, {43, 57, 57, 57, 43}}),
-    [](const testing::TestParamInfo<LineProfileCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LineProfileCase>& info) { return std::string(info.param.name); });
 
 TEST(BlurFilterApply, MorePassesAndScaleReachFurther)
 {

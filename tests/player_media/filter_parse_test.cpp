@@ -2,6 +2,7 @@
 
 #include "player/render/filters.h"
 #include "tests/player_media/media_test_support.h"
+#include "tests/support/allocation_probe.h"
 
 namespace vistrel::player {
 namespace {
@@ -149,8 +150,15 @@ TEST(FilterList, HugeCountsDoNotAllocateAhead)
     const Bytes manyFilters = {255, 1, 0, 0};
     const Bytes bigMatrix = {1, 5, 255, 255, 0, 0, 128, 63, 0, 0, 0, 0};
     std::size_t consumed = 0;
-    EXPECT_THROW(parseFilterList(manyFilters, consumed), std::runtime_error);
-    EXPECT_THROW(parseFilterList(bigMatrix, consumed), std::runtime_error);
+    std::size_t largest = 0;
+    {
+        const testing::LargestAllocation probe;
+        EXPECT_THROW(parseFilterList(manyFilters, consumed), std::runtime_error);
+        EXPECT_THROW(parseFilterList(bigMatrix, consumed), std::runtime_error);
+        largest = probe.bytes();
+    }
+    // The matrix alone would be 255 * 255 floats; the filters 255 records.
+    EXPECT_LT(largest, 4096u);
 }
 
 } // namespace

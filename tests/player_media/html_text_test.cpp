@@ -40,7 +40,7 @@ struct OutlineCase {
     const char* expected;
 };
 
-class HtmlOutline : public testing::TestWithParam<OutlineCase> {};
+class HtmlOutline : public ::testing::TestWithParam<OutlineCase> {};
 
 TEST_P(HtmlOutline, SplitsParagraphsAndDecodesText)
 {
@@ -49,7 +49,7 @@ TEST_P(HtmlOutline, SplitsParagraphsAndDecodesText)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HtmlOutline,
-    testing::Values(
+    ::testing::Values(
         OutlineCase{"Empty", "", ""},
         OutlineCase{"PlainText", "hello world", "hello world"},
         OutlineCase{"TwoParagraphs", "<p>one</p><p>two</p>", "one|two"},

@@ -9,7 +9,7 @@
 #include <QImage>
 #include <QRgb>
 
-#include <zlib.h>
+#include "tests/support/swf_writer.h"
 
 namespace vistrel::test {
 
@@ -32,15 +32,7 @@ private:
     Bytes m_bytes;
 };
 
-inline Bytes zlibCompress(const Bytes& raw)
-{
-    uLongf size = compressBound(uLong(raw.size()));
-    Bytes out(size);
-    if (compress2(out.data(), &size, raw.data(), uLong(raw.size()), Z_BEST_COMPRESSION) != Z_OK)
-        std::abort();
-    out.resize(size);
-    return out;
-}
+using testing::zlibCompress;
 
 inline bool near(QRgb a, QRgb b, int tolerance)
 {

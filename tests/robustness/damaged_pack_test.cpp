@@ -18,9 +18,9 @@
 #include <QMap>
 #include <QTemporaryDir>
 
+#include "core/builtin_texts.h"
+#include "core/shared_state.h"
 #include "lang/set_lng.h"
-#include "settings/profile/builtin_texts.h"
-#include "settings/profile/shared_state.h"
 #include "widgets/message_box.h"
 
 namespace {
@@ -106,13 +106,9 @@ protected:
         ASSERT_TRUE(QDir(m_folder.path()).mkpath(QStringLiteral("Language")));
         m_state.BaseDir = m_folder.path();
         m_box = std::make_unique<QComboBox>();
-        m_windows = vistrel::LanguageWindows{&m_viewer, &m_favorites, &m_config, m_box.get(), nullptr};
-        vistrel::setMessageHandler([this](vistrel::MessageKind, const QString& text, QMessageBox::StandardButtons) {
-            m_messages.append(text);
-            return QMessageBox::Ok;
-        });
+        m_windows = vistrel::LanguageWindows{&m_viewer, &m_favorites, &m_config, m_box.get(),
+                                             [this](const QString& notice) { m_messages.append(notice); }};
     }
-    void TearDown() override { vistrel::setMessageHandler({}); }
 
     QString packPath(const char* fileName) const { return m_state.languageFolder() + QString::fromLatin1(fileName); }
     void writePack(const char* fileName, const QByteArray& content) {

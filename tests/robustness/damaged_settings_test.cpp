@@ -11,16 +11,16 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "core/shared_state.h"
 #include "settings/profile/private_profile.h"
-#include "settings/profile/shared_state.h"
 #include "settings/settings_file.h"
-#include "tests/robustness/stand_in_window.h"
+#include "tests/support/fake_main_window.h"
+#include "tests/support/unprivileged.h"
 
 using vistrel::Favorite;
 using vistrel::SharedState;
@@ -81,7 +81,7 @@ protected:
 
     QTemporaryDir m_folder;
     SharedState m_state;
-    vistrel::robustness::StandInWindow m_window;
+    vistrel::testing::FakeMainWindow m_window;
 };
 
 } // namespace
@@ -95,7 +95,7 @@ TEST_P(DamagedSettingsTest, ReadsWhatCanBeReadAndTheNextSaveKeepsIt) {
     // The favorites come back from the saved file as they were read from the damaged one.
     SharedState reread;
     reread.BaseDir = m_state.BaseDir;
-    vistrel::robustness::StandInWindow window;
+    vistrel::testing::FakeMainWindow window;
     vistrel::LoadSettings(reread, window);
     EXPECT_EQ(reread.FavoriteList, GetParam().favorites);
     EXPECT_EQ(reread.RememberSize, m_state.RememberSize);
@@ -187,8 +187,8 @@ TEST_F(SettingsOnDamagedGroundTest, DiskFullDuringTheSaveKeepsTheOldFileAndNames
 }
 
 TEST_F(SettingsOnDamagedGroundTest, ReadOnlyFolderKeepsTheOldFile) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "folder permissions do not bind the superuser; the disk-full case covers the refusal";
+    if (vistrel::testing::rerunWithoutPrivileges())
+        return;
     writeSettings("[Favorites]\nn0=A\na0=/a\n");
     vistrel::LoadSettings(m_state, m_window);
     m_state.FavoriteList.append(Favorite{"B", "/b"});

@@ -1,14 +1,13 @@
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "fake_host.h"
+#include "core/shared_state.h"
 #include "settings/profile/private_profile.h"
-#include "settings/profile/shared_state.h"
 #include "settings/settings_file.h"
+#include "tests/support/fake_main_window.h"
+#include "tests/support/unprivileged.h"
 
 namespace vistrel {
 namespace {
@@ -40,14 +39,14 @@ protected:
         const QString base = m_state.BaseDir;
         m_state = SharedState{};
         m_state.BaseDir = base;
-        m_host = testing::FakeHost{};
+        m_host = testing::FakeMainWindow{};
         load();
     }
 
     QTemporaryDir m_dir;
     QString m_oldCurrent;
     SharedState m_state;
-    testing::FakeHost m_host;
+    testing::FakeMainWindow m_host;
 };
 
 TEST_F(SettingsFileTest, AbsentFileGivesTheDefaults) {
@@ -235,6 +234,21 @@ TEST_F(SettingsFileTest, ExistingStartFolderBecomesTheCurrentFolder) {
     EXPECT_EQ(QDir::currentPath(), QDir(folder).canonicalPath());
 }
 
+// A start folder reached through a link stays the link, in the state and in the file written
+// back; only "." and ".." are cleaned away.
+TEST_F(SettingsFileTest, StartFolderThroughALinkStaysALink) {
+    const QString real = m_dir.filePath(QStringLiteral("real"));
+    ASSERT_TRUE(QDir().mkpath(real + QStringLiteral("/inner")));
+    const QString link = m_dir.filePath(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(real, link));
+    setFile("[Config]\nRD=1\nSD=" + link.toUtf8() + "/inner/./../inner\n");
+    load();
+    EXPECT_EQ(m_state.CurrentDir, link + QStringLiteral("/inner"));
+    EXPECT_EQ(QDir::currentPath(), QDir(real + QStringLiteral("/inner")).canonicalPath());
+    save();
+    EXPECT_TRUE(fileText().contains("\nSD=" + link.toUtf8() + "/inner\n")) << fileText().constData();
+}
+
 TEST_F(SettingsFileTest, MissingStartFolderFallsBackToTheProgramFolder) {
     setFile("[Config]\nRD=0\nSD=" + m_dir.filePath(QStringLiteral("gone")).toUtf8() + "\n");
     load();
@@ -285,8 +299,8 @@ TEST_F(SettingsFileTest, RefusedSaveThrowsAndChangesNothing) {
 }
 
 TEST_F(SettingsFileTest, ReadOnlyFolderKeepsTheOldFile) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "folder permissions do not bind the superuser";
+    if (testing::rerunWithoutPrivileges())
+        return;
     setFile("[Config]\nRS=1\n");
     load();
     ASSERT_TRUE(QFile::setPermissions(m_state.BaseDir, QFileDevice::ReadOwner | QFileDevice::ExeOwner));

@@ -179,10 +179,10 @@ Bytes movie(const MovieSpec& spec, const std::vector<Bytes>& tags) {
     return compressBody(file.data(), spec.compression);
 }
 
-static Bytes zlibCompress(const std::uint8_t* data, std::size_t size) {
-    uLongf outSize = compressBound(static_cast<uLong>(size));
+Bytes zlibCompress(const Bytes& raw, int level) {
+    uLongf outSize = compressBound(static_cast<uLong>(raw.size()));
     Bytes out(outSize);
-    if (compress2(out.data(), &outSize, data, static_cast<uLong>(size), 9) != Z_OK)
+    if (compress2(out.data(), &outSize, raw.data(), static_cast<uLong>(raw.size()), level) != Z_OK)
         throw std::runtime_error("zlib compression failed");
     out.resize(outSize);
     return out;
@@ -190,14 +190,14 @@ static Bytes zlibCompress(const std::uint8_t* data, std::size_t size) {
 
 // The LZMA-alone encoder writes 5 property bytes, an 8-byte size and the stream; a movie keeps
 // the properties and the stream and stores the stream's length in front of them instead.
-static Bytes lzmaCompress(const std::uint8_t* data, std::size_t size) {
+LzmaStream lzmaCompress(const Bytes& raw) {
     lzma_options_lzma options;
     if (lzma_lzma_preset(&options, 6)) throw std::runtime_error("lzma preset failed");
     lzma_stream strm = LZMA_STREAM_INIT;
     if (lzma_alone_encoder(&strm, &options) != LZMA_OK) throw std::runtime_error("lzma init failed");
-    Bytes out(size + size / 2 + 1024);
-    strm.next_in = data;
-    strm.avail_in = size;
+    Bytes out(raw.size() + raw.size() / 2 + 1024);
+    strm.next_in = raw.data();
+    strm.avail_in = raw.size();
     strm.next_out = out.data();
     strm.avail_out = out.size();
     lzma_ret ret = lzma_code(&strm, LZMA_FINISH);
@@ -212,25 +212,26 @@ static Bytes lzmaCompress(const std::uint8_t* data, std::size_t size) {
     lzma_end(&strm);
     if (ret != LZMA_STREAM_END || produced < 13) throw std::runtime_error("lzma compression failed");
     out.resize(produced);
-    return out;
+    return {Bytes(out.begin(), out.begin() + 5), Bytes(out.begin() + 13, out.end())};
 }
 
 Bytes compressBody(const Bytes& fws, Compression compression) {
     if (fws.size() < 8) throw std::invalid_argument("not a movie");
     ByteWriter out;
     if (compression == Compression::None) return fws;
+    const Bytes body(fws.begin() + 8, fws.end());
     if (compression == Compression::Zlib) {
         out.u8('C').u8('W').u8('S').u8(fws[3]);
         out.bytes(Bytes(fws.begin() + 4, fws.begin() + 8));
-        out.bytes(zlibCompress(fws.data() + 8, fws.size() - 8));
+        out.bytes(zlibCompress(body));
         return out.take();
     }
-    const Bytes alone = lzmaCompress(fws.data() + 8, fws.size() - 8);
+    const LzmaStream lzma = lzmaCompress(body);
     out.u8('Z').u8('W').u8('S').u8(fws[3]);
     out.bytes(Bytes(fws.begin() + 4, fws.begin() + 8));
-    out.u32(static_cast<std::uint32_t>(alone.size() - 13));
-    out.bytes(Bytes(alone.begin(), alone.begin() + 5));
-    out.bytes(Bytes(alone.begin() + 13, alone.end()));
+    out.u32(static_cast<std::uint32_t>(lzma.stream.size()));
+    out.bytes(lzma.properties);
+    out.bytes(lzma.stream);
     return out.take();
 }
 

@@ -87,6 +87,14 @@ struct MovieSpec {
 };
 Bytes movie(const MovieSpec& spec, const std::vector<Bytes>& tags);
 Bytes compressBody(const Bytes& uncompressedMovie, Compression compression);  // FWS bytes to CWS/ZWS
+// A zlib stream of the bytes at the given level (0 = stored blocks).
+Bytes zlibCompress(const Bytes& raw, int level = 9);
+// A raw LZMA stream of the bytes and its five property bytes, as a "ZWS" body stores them.
+struct LzmaStream {
+    Bytes properties;
+    Bytes stream;
+};
+LzmaStream lzmaCompress(const Bytes& raw);
 
 // Common tags.
 Bytes endTag();

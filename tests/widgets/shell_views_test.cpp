@@ -243,11 +243,16 @@ TEST(ShellTreeStartTest, FolderChosenBeforeTheWindowShowsIsInViewOnceTheTreeSett
         return tree->model()->rowCount(parent) == 81;
     };
     ASSERT_TRUE(QTest::qWaitFor(settled, 10000));
-    QTest::qWait(300); // the model's delayed sort and the view's own layout
+    // The model sorts after a delay: "zz" ends up last of its 81 siblings, far below the first
+    // screenful; the view must have followed it there.
+    const auto sorted = [&] { return tree->currentIndex().row() == 80; };
+    ASSERT_TRUE(QTest::qWaitFor(sorted, 10000));
     EXPECT_EQ(tree->folder(), top.filePath(QStringLiteral("zz")));
-    const QRect row = tree->visualRect(tree->currentIndex());
-    EXPECT_GE(row.top(), 0) << "the chosen folder is scrolled out of view";
-    EXPECT_LE(row.bottom(), tree->viewport()->height()) << "the chosen folder is scrolled out of view";
+    const auto inView = [&] {
+        const QRect row = tree->visualRect(tree->currentIndex());
+        return row.top() >= 0 && row.bottom() <= tree->viewport()->height();
+    };
+    EXPECT_TRUE(QTest::qWaitFor(inView, 5000)) << "the chosen folder is scrolled out of view";
 }
 
 } // namespace

@@ -1,0 +1,61 @@
+// A shape converted for drawing: closed fill paths and stroke paths in twips, each with its paint.
+// Built once per character (and per morph ratio) and shared by every frame that shows it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include <QImage>
+#include <QPainterPath>
+#include <QTransform>
+
+#include "player/swf/tags_shape.h"
+
+namespace vistrel::player {
+
+// How a fill or a fill-styled stroke is painted.
+struct Paint {
+    swf::FillType type = swf::FillType::Solid;
+    swf::Rgba color;
+    QTransform matrix;          // gradient square or bitmap pixels to shape twips
+    swf::Gradient gradient;
+    QImage image;               // bitmap fills; null when the bitmap is missing
+    bool repeat = true;         // bitmap fills: repeating or clipped
+    bool smooth = true;         // bitmap fills: smoothed when scaled
+};
+
+struct StrokeStyle {
+    double width = 20;          // twips
+    swf::CapStyle startCap = swf::CapStyle::Round, endCap = swf::CapStyle::Round;
+    swf::JoinStyle join = swf::JoinStyle::Round;
+    double miterLimit = 3;
+    bool noHScale = false, noVScale = false;
+};
+
+struct DrawItem {
+    QPainterPath path;          // fill: closed contours with the fill rule set; stroke: open or closed lines
+    bool stroke = false;
+    Paint paint;
+    StrokeStyle strokeStyle;
+};
+
+struct ShapePaths {
+    std::vector<DrawItem> items;   // in drawing order
+    QRectF bounds;                 // twips
+};
+
+// Finds the decoded image of a bitmap character (a null image when there is none).
+using BitmapLookup = std::function<QImage(std::uint16_t id)>;
+
+// Converts the edge records with their styles. `nonZero` selects the winding fill rule (shape 4
+// flag, glyphs); otherwise fills are even-odd.
+ShapePaths buildShapePaths(const std::vector<swf::FillStyle>& fills, const std::vector<swf::LineStyle>& lines,
+                           const std::vector<swf::ShapeRecord>& records, bool nonZero, const BitmapLookup& bitmaps);
+
+// The outline of a glyph (or any style-less SHAPE record) as one filled path in its own units.
+QPainterPath buildGlyphPath(const std::vector<swf::ShapeRecord>& records);
+
+QTransform toQTransform(const swf::Matrix& m);
+
+}  // namespace vistrel::player
