@@ -15,7 +15,7 @@
 
 #include "player/render/blend.h"
 #include "player/render/filter_types.h"
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 #include "player/swf/records.h"
 #include "player/swf/tags_action.h"
 #include "player/swf/tags_display.h"

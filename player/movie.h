@@ -15,7 +15,7 @@
 #include <QString>
 
 #include "player/characters.h"
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 #include "player/swf/parser.h"
 #include "player/timeline.h"
 

@@ -46,8 +46,4 @@ private:
     std::unique_ptr<Stage> m_stage;
 };
 
-// Draws one sprite's display list (masks, layers, nested sprites) with the given transforms.
-void renderDisplayList(const Movie& movie, const SpriteInstance& sprite, Renderer& renderer, const QTransform& m,
-                       const swf::ColorTransform& cx);
-
 }  // namespace vistrel::player

@@ -4,8 +4,8 @@
 #include <ostream>
 #include <system_error>
 
-#include "movie/status_texts.h"
-#include "movie/swf_file_info.h"
+#include "swf_info/status_texts.h"
+#include "swf_info/swf_file_info.h"
 
 namespace vistrel::tools {
 namespace {

@@ -6,7 +6,7 @@
 #include "player/bounds.h"
 #include "player/display_list.h"
 #include "player/movie.h"
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 #include "player/script/clip_object.h"
 #include "player/script/drawing.h"
 #include "player/script/script_host.h"

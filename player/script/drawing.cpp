@@ -11,7 +11,7 @@
 #include "player/display_list.h"
 #include "player/movie.h"
 #include "player/render/gradient_fill.h"
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 #include "player/script/clip_object.h"
 #include "player/stage.h"
 

@@ -7,7 +7,7 @@
 #include "player/avm1/vm.h"
 #include "player/display_list.h"
 #include "player/movie.h"
-#include "player/render/shape_paths.h"
+#include "player/shape_paths.h"
 #include "player/script/script_host.h"
 #include "player/stage.h"
 

@@ -164,4 +164,13 @@ std::vector<Filter> parseFilterList(std::span<const std::uint8_t> data, std::siz
     }
 }
 
+std::size_t measureFilterList(std::span<const std::uint8_t> data)
+{
+    Reader r(data);
+    const std::size_t count = r.u8();
+    for (std::size_t i = 0; i < count; ++i)
+        readFilter(r);
+    return r.position();
+}
+
 } // namespace vistrel::swf

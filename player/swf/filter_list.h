@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "player/swf/errors.h"
+
 namespace vistrel::swf {
 
 // A colour as 0xAARRGGBB, the layout (and the type) the renderer's pixels use.
@@ -99,16 +101,22 @@ struct ColorMatrixFilter {
 using Filter = std::variant<DropShadowFilter, BlurFilter, GlowFilter, BevelFilter, GradientGlowFilter,
                             ConvolutionFilter, ColorMatrixFilter, GradientBevelFilter>;
 
-// Raised by parseFilterList when the list is cut short or names a filter id it cannot size.
-class FilterListError : public std::runtime_error {
+// Raised by parseFilterList when the list is cut short or names a filter id it cannot size; a format
+// error like any other when the list is met while reading a tag.
+class FilterListError : public FormatError {
 public:
-    using std::runtime_error::runtime_error;
+    using FormatError::FormatError;
 };
 
 // Reads a filter list (UI8 count, then the filters) from the start of `data` and sets `consumed`
 // to the number of bytes it used. A truncated list or an unknown filter id throws
-// FilterListError (a std::runtime_error) and leaves `consumed` unchanged: the bytes after an
+// FilterListError (a FormatError) and leaves `consumed` unchanged: the bytes after an
 // undecodable filter cannot be located, so there is no safe partial result.
 std::vector<Filter> parseFilterList(std::span<const std::uint8_t> data, std::size_t& consumed);
+
+// Bytes the filter list at the start of `data` occupies (count byte included), for tags that keep the
+// list raw. Sizes come from the same readers as parseFilterList; a cut list throws TruncatedData and an
+// unknown filter id FilterListError.
+std::size_t measureFilterList(std::span<const std::uint8_t> data);
 
 } // namespace vistrel::swf

@@ -2,6 +2,7 @@
 
 #include "player/swf/byte_reader.h"
 #include "player/swf/errors.h"
+#include "player/swf/filter_list.h"
 
 namespace vistrel::swf {
 
@@ -46,7 +47,7 @@ DefineButton readDefineButton(ByteReader& r, int version) {
         if (version == 2) {
             rec.colorTransform = readColorTransform(r, true);
             if (flags & 0x10) {
-                const std::size_t n = measureFilterList(ByteReader(r.whole().subspan(r.position())));
+                const std::size_t n = measureFilterList(r.whole().subspan(r.position()));
                 auto bytes = r.bytes(n);
                 rec.filterList.assign(bytes.begin(), bytes.end());
             }

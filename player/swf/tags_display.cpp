@@ -2,36 +2,9 @@
 
 #include "player/swf/byte_reader.h"
 #include "player/swf/errors.h"
+#include "player/swf/filter_list.h"
 
 namespace vistrel::swf {
-
-std::size_t measureFilterList(ByteReader r) {
-    const std::size_t start = r.position();
-    const int count = r.u8();
-    for (int i = 0; i < count; ++i) {
-        const std::uint8_t id = r.u8();
-        switch (id) {
-        case 0: r.skip(23); break;   // drop shadow
-        case 1: r.skip(9); break;    // blur
-        case 2: r.skip(15); break;   // glow
-        case 3: r.skip(27); break;   // bevel
-        case 4:                      // gradient glow
-        case 7: {                    // gradient bevel
-            const std::size_t colors = r.u8();
-            r.skip(colors * 5 + 19);
-            break;
-        }
-        case 5: {                    // convolution
-            const std::size_t x = r.u8(), y = r.u8();
-            r.skip(8 + 4 * x * y + 5);
-            break;
-        }
-        case 6: r.skip(80); break;   // colour matrix
-        default: throw FormatError("unknown filter");
-        }
-    }
-    return r.position() - start;
-}
 
 PlaceObject readPlaceObject(ByteReader& r, int version, int swfVersion) {
     PlaceObject p;
@@ -56,7 +29,7 @@ PlaceObject readPlaceObject(ByteReader& r, int version, int swfVersion) {
     if (flags & 0x40) p.clipDepth = r.u16();
     if (version >= 3) {
         if (flags2 & 0x01) {
-            const std::size_t n = measureFilterList(ByteReader(r.whole().subspan(r.position())));
+            const std::size_t n = measureFilterList(r.whole().subspan(r.position()));
             auto bytes = r.bytes(n);
             p.filterList = std::vector<std::uint8_t>(bytes.begin(), bytes.end());
         }

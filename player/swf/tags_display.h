@@ -43,7 +43,5 @@ struct DefineScalingGrid { std::uint16_t id = 0; Rect splitter; };
 
 PlaceObject readPlaceObject(ByteReader& r, int version, int swfVersion);
 RemoveObject readRemoveObject(ByteReader& r, int version);
-// Bytes a FILTERLIST occupies (count byte included), read without interpreting the filters.
-std::size_t measureFilterList(ByteReader r);
 
 }  // namespace vistrel::swf

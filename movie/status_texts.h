@@ -1,3 +1,0 @@
-#pragma once
-// Moved to swf_info/; this name stays for the command-line tool's sources until they follow.
-#include "swf_info/status_texts.h"
