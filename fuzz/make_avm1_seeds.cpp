@@ -40,16 +40,7 @@ ActionWriter arithmetic() {
 }
 
 ActionWriter functions() {
-    ActionWriter body;
-    body.push(s("n")).op(op::kGetVariable).push(i(2)).op(op::kLess2).ifTrue("base");
-    body.push(s("n")).op(op::kGetVariable).push(i(1)).op(op::kSubtract).push({i(1), s("fib")})
-        .op(op::kCallFunction);
-    body.push(s("n")).op(op::kGetVariable).push(i(2)).op(op::kSubtract).push({i(1), s("fib")})
-        .op(op::kCallFunction).op(op::kAdd2).op(op::kReturn);
-    body.label("base").push(s("n")).op(op::kGetVariable).op(op::kReturn);
-    ActionWriter w;
-    w.defineFunction("fib", {"n"}, body);
-    w.push({i(10), i(1), s("fib")}).op(op::kCallFunction).op(op::kTrace);
+    ActionWriter w = t::recursiveFib(10);
     ActionWriter f2;
     f2.push(Push::reg(1)).push(Push::reg(2)).op(op::kAdd2).op(op::kReturn);
     w.defineFunction2("add", 3, 0x2a, {{1, "a"}, {2, "b"}}, f2);

@@ -7,17 +7,11 @@
 #include <QUrl>
 
 #include "player/movie.h"
+#include "player/overloaded.h"
 
 namespace vistrel::player {
 
 namespace {
-
-template <class... Ts>
-struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
-template <class... Ts>
-Overloaded(Ts...) -> Overloaded<Ts...>;
 
 // The visitors below call `fn` on every character id a definition refers to. They are written once for
 // both uses: with a const definition to collect ids, with a mutable one to rewrite them.

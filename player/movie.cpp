@@ -11,19 +11,13 @@
 #include "player/edit_text.h"
 #include "player/import_assets.h"
 #include "player/morph.h"
+#include "player/overloaded.h"
 #include "player/static_text.h"
 #include "player/swf/errors.h"
 
 namespace vistrel::player {
 
 namespace {
-
-template <class... Ts>
-struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
-template <class... Ts>
-Overloaded(Ts...) -> Overloaded<Ts...>;
 
 constexpr std::uint32_t kShapeKind = 1, kTextKind = 2, kEditTextKind = 3, kBitmapKind = 4;
 

@@ -6,28 +6,19 @@
 #include <iostream>
 #include <vector>
 
-#include <QFileInfo>
 #include <QImage>
 
 #include "player/movie.h"
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
 #include "player/stage_view.h"
+#include "tools/command_line.h"
 #include "tools/info_command.h"
 
 namespace vistrel::tools {
 
-namespace {
-
-int usageError(const char* text) {
-    std::cerr << "vistrel-tool render: " << text << "\n"
-              << "usage: vistrel-tool render [--frames N] [--quality low|medium|high|best] FILE OUT.png\n";
-    return kExitNotMovie;
-}
-
-}  // namespace
-
 int renderCommand(const QStringList& args) {
+    const CommandLine command("render", "[--frames N] [--quality low|medium|high|best] [--size WxH] [--time N] FILE OUT.png");
     int frames = 1;
     int timings = 0;     // --time N: draw the frame N times and print the median milliseconds
     QSize viewSize;      // --size WxH: draw into a view of this size instead of the stage size
@@ -36,46 +27,37 @@ int renderCommand(const QStringList& args) {
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--frames")) {
-            if (++i >= args.size()) return usageError("--frames needs a number");
-            bool ok = false;
-            frames = args[i].toInt(&ok);
-            if (!ok || frames < 1 || frames > 1000000) return usageError("--frames needs a number from 1 to 1000000");
+            const std::optional<int> n = command.intValue(args, i, 1, 1000000);
+            if (!n) return kExitNotMovie;
+            frames = *n;
         } else if (a == QLatin1String("--quality")) {
-            if (++i >= args.size()) return usageError("--quality needs a value");
+            if (++i >= args.size()) return command.usageError("--quality needs a value");
             const QString q = args[i].toLower();
             if (q == QLatin1String("low")) quality = player::RenderQuality::Low;
             else if (q == QLatin1String("medium")) quality = player::RenderQuality::Medium;
             else if (q == QLatin1String("high")) quality = player::RenderQuality::High;
             else if (q == QLatin1String("best")) quality = player::RenderQuality::Best;
-            else return usageError("--quality must be low, medium, high or best");
+            else return command.usageError("--quality must be low, medium, high or best");
         } else if (a == QLatin1String("--size")) {
-            if (++i >= args.size()) return usageError("--size needs WIDTHxHEIGHT");
+            if (++i >= args.size()) return command.usageError("--size needs WIDTHxHEIGHT");
             const QStringList parts = args[i].split(QLatin1Char('x'));
             bool okW = false, okH = false;
             if (parts.size() == 2) viewSize = QSize(parts[0].toInt(&okW), parts[1].toInt(&okH));
             if (!okW || !okH || viewSize.width() < 1 || viewSize.height() < 1 || viewSize.width() > 16384 || viewSize.height() > 16384)
-                return usageError("--size needs WIDTHxHEIGHT, each from 1 to 16384");
+                return command.usageError("--size needs WIDTHxHEIGHT, each from 1 to 16384");
         } else if (a == QLatin1String("--time")) {
-            if (++i >= args.size()) return usageError("--time needs a count");
-            bool ok = false;
-            timings = args[i].toInt(&ok);
-            if (!ok || timings < 1 || timings > 10000) return usageError("--time needs a count from 1 to 10000");
+            const std::optional<int> n = command.intValue(args, i, 1, 10000);
+            if (!n) return kExitNotMovie;
+            timings = *n;
         } else {
             positional << a;
         }
     }
-    if (positional.size() != 2) return usageError("expected FILE and OUT.png");
+    if (positional.size() != 2) return command.usageError("expected FILE and OUT.png");
     const QString file = positional[0], out = positional[1];
-    if (!QFileInfo(file).isFile() || !QFileInfo(file).isReadable()) {
-        std::cerr << "vistrel-tool render: cannot read " << file.toStdString() << "\n";
-        return kExitUnreadable;
-    }
-    auto movie = player::Movie::fromFile(file);
-    if (!movie->isValid()) {
-        const std::string why = movie->diagnostics().empty() ? "not an SWF movie" : movie->diagnostics().front().text;
-        std::cerr << "vistrel-tool render: " << file.toStdString() << ": " << why << "\n";
-        return kExitNotMovie;
-    }
+    int exitCode = kExitOk;
+    const auto movie = command.openMovie(file, exitCode);
+    if (!movie) return exitCode;
     player::Player player(movie);
     for (int i = 1; i < frames; ++i) player.nextFrame();
     const QRectF stage = movie->stageRect();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "player/avm1/null_display_host.h"
 #include "player/avm1/vm.h"
 #include "tests/support/action_writer.h"
 
@@ -17,35 +18,9 @@ using vistrel::testing::Push;
 
 namespace {
 
-class NullHost : public avm1::DisplayHost {
+class LastTraceHost : public avm1::NullDisplayHost {
 public:
-    using Object = avm1::Object;
-    using Value = avm1::Value;
-    void gotoFrame(Object*, int, bool) override {}
-    bool gotoLabel(Object*, const QString&, bool) override { return false; }
-    void play(Object*) override {}
-    void stop(Object*) override {}
-    void nextFrame(Object*) override {}
-    void prevFrame(Object*) override {}
-    int currentFrame(Object*) override { return 0; }
-    int framesLoaded(Object*) override { return 1; }
-    int totalFrames(Object*) override { return 1; }
-    int frameOfLabel(Object*, const QString&) override { return -1; }
-    Value getProperty(Object*, int) override { return {}; }
-    void setProperty(Object*, int, const Value&) override {}
-    void duplicateClip(Object*, const QString&, int) override {}
-    void removeClip(Object*) override {}
-    void startDrag(Object*, bool, std::optional<QRectF>) override {}
-    void stopDrag() override {}
-    Object* level(int) override { return nullptr; }
-    Object* resolveTarget(Object*, const QString&) override { return nullptr; }
-    QString targetPath(Object*) override { return QStringLiteral("_level0"); }
-    void getUrl(Object*, const QString&, const QString&, int, bool, bool) override {}
-    void callFrame(Object*, int) override {}
     void trace(const QString& line) override { last = line; }
-    double timerMs() override { return 0; }
-    void toggleQuality() override {}
-    void stopSounds() override {}
     QString last;
 };
 
@@ -61,21 +36,6 @@ ActionWriter additions(int n) {
         .op(op::kSetVariable);
     w.push({s("i"), s("i")}).op(op::kGetVariable).op(op::kIncrement).op(op::kSetVariable).jump("top");
     w.label("done").push(s("sum")).op(op::kGetVariable).op(op::kTrace);
-    return w;
-}
-
-// function fib(n) { return n < 2 ? n : fib(n - 1) + fib(n - 2); } trace(fib(n));
-ActionWriter fib(int n) {
-    ActionWriter body;
-    body.push(s("n")).op(op::kGetVariable).push(i(2)).op(op::kLess2).ifTrue("base");
-    body.push(s("n")).op(op::kGetVariable).push(i(1)).op(op::kSubtract).push({i(1), s("fib")})
-        .op(op::kCallFunction);
-    body.push(s("n")).op(op::kGetVariable).push(i(2)).op(op::kSubtract).push({i(1), s("fib")})
-        .op(op::kCallFunction).op(op::kAdd2).op(op::kReturn);
-    body.label("base").push(s("n")).op(op::kGetVariable).op(op::kReturn);
-    ActionWriter w;
-    w.defineFunction("fib", {"n"}, body);
-    w.push({i(n), i(1), s("fib")}).op(op::kCallFunction).op(op::kTrace);
     return w;
 }
 
@@ -110,7 +70,7 @@ double bench(const ActionWriter& w, double operations, QString& result, int runs
     auto code = std::make_shared<const std::vector<std::uint8_t>>(w.end());
     double best = 1e300;
     for (int r = 0; r < runs; ++r) {
-        NullHost host;
+        LastTraceHost host;
         avm1::Vm vm(10, &host);
         vm.setTimeLimitMs(600000);
         avm1::Object* clip = vm.makeObject();
@@ -135,7 +95,7 @@ int main() {
     // fib(n) makes 2 * fib(n + 1) - 1 calls: fib(22) makes 57313.
     const Case cases[] = {
         {"loop of 1,000,000 additions", additions(1'000'000), 1e6, "iteration"},
-        {"recursive fib(22)", fib(22), 57313, "call"},
+        {"recursive fib(22)", vistrel::testing::recursiveFib(22), 57313, "call"},
         {"string building, 100,000 appends", strings(100'000), 1e5, "append"},
         {"array of 100,000 numbers: push and numeric sort", sort(100'000), 1e5, "element"},
     };

@@ -321,4 +321,19 @@ Bytes traceMovie(std::vector<Bytes> frameActions, int version) {
     return movie(spec, tags);
 }
 
+ActionWriter recursiveFib(int n) {
+    const auto name = [](const char* text) { return Push::str(text); };
+    ActionWriter body;
+    body.push(name("n")).op(op::kGetVariable).push(Push::integer(2)).op(op::kLess2).ifTrue("base");
+    body.push(name("n")).op(op::kGetVariable).push(Push::integer(1)).op(op::kSubtract)
+        .push({Push::integer(1), name("fib")}).op(op::kCallFunction);
+    body.push(name("n")).op(op::kGetVariable).push(Push::integer(2)).op(op::kSubtract)
+        .push({Push::integer(1), name("fib")}).op(op::kCallFunction).op(op::kAdd2).op(op::kReturn);
+    body.label("base").push(name("n")).op(op::kGetVariable).op(op::kReturn);
+    ActionWriter w;
+    w.defineFunction("fib", {"n"}, body);
+    w.push({Push::integer(n), Push::integer(1), name("fib")}).op(op::kCallFunction).op(op::kTrace);
+    return w;
+}
+
 }  // namespace vistrel::testing

@@ -174,6 +174,10 @@ Bytes defineButtonCxform(std::uint16_t buttonId, const CxformSpec& cx);
 Bytes defineButtonSound(std::uint16_t buttonId, const std::array<std::uint16_t, 4>& soundIds,
                         const std::array<Bytes, 4>& soundInfos = {});
 
+// function fib(n) { return n < 2 ? n : fib(n - 1) + fib(n - 2); } trace(fib(n));  as a compiler writes
+// it, with the argument and the calls by name: a recursive workload for the benchmark and the fuzz seeds.
+ActionWriter recursiveFib(int n);
+
 // A movie whose frame i runs frameActions[i] (one DoAction and a ShowFrame per frame).
 Bytes traceMovie(std::vector<Bytes> frameActions, int version = 10);
 

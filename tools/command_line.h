@@ -1,0 +1,34 @@
+#pragma once
+// What the engine's subcommands (render, trace) share: the usage line on a wrong option, integer
+// options with their range, and opening FILE as a movie with a one-line reason when it is not one.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QStringList>
+
+namespace vistrel::player {
+class Movie;
+}
+
+namespace vistrel::tools {
+
+class CommandLine {
+public:
+    CommandLine(std::string name, std::string usage) : m_name(std::move(name)), m_usage(std::move(usage)) {}
+
+    // Prints `text` and the usage; returns the exit code for wrong usage.
+    int usageError(const std::string& text) const;
+    // The integer after the option at args[i] (i moves past it), from `min` to `max`; nullopt after
+    // the usage is printed.
+    std::optional<int> intValue(const QStringList& args, qsizetype& i, int min, int max) const;
+    // The movie in `file`; null after one line on standard error, with `exitCode` set.
+    std::shared_ptr<player::Movie> openMovie(const QString& file, int& exitCode) const;
+
+private:
+    std::string m_name;
+    std::string m_usage;
+};
+
+}  // namespace vistrel::tools
