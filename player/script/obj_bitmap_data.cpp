@@ -68,6 +68,14 @@ std::uint32_t premultiply(std::uint32_t argb) {
     return (a << 24) | (mul(channel(argb, 16)) << 16) | (mul(channel(argb, 8)) << 8) | mul(channel(argb, 0));
 }
 
+// Noise premultiplies its colours with a shift rather than a division, which rounds a little differently.
+std::uint32_t premultiplyNoise(std::uint32_t argb) {
+    const std::uint32_t a = alphaOf(argb);
+    if (a == 255) return argb;
+    auto mul = [a](std::uint32_t c) { return (c * a + 128) >> 8; };
+    return (a << 24) | (mul(channel(argb, 16)) << 16) | (mul(channel(argb, 8)) << 8) | mul(channel(argb, 0));
+}
+
 // Back to straight colour, halves rounding down.
 std::uint32_t unmultiply(std::uint32_t p) {
     const std::uint32_t a = alphaOf(p);
@@ -601,12 +609,14 @@ Value merge(Context&, Vm& vm, BitmapSurface& s, const Value&, Args args) {
     return Value(0);
 }
 
-// The reference's random numbers (a Park-Miller generator seeded from the script's seed).
+// The random numbers noise draws: a Park-Miller generator seeded from the script's seed.
 class Random {
 public:
+    // Seeds of 0 and below count from 1 upwards (0 is 1, -1 is 2), as the reference's sequences show.
     explicit Random(double seed) {
-        const double s = std::isfinite(seed) ? std::fmod(std::trunc(std::abs(seed)), 2147483647.0) : 0;
-        m_state = static_cast<std::int64_t>(s);
+        double s = std::isfinite(seed) ? std::trunc(seed) : 0;
+        if (s <= 0) s = 1 - s;
+        m_state = static_cast<std::int64_t>(std::fmod(s, 2147483647.0));
         if (m_state == 0) m_state = 1;
     }
     std::uint32_t next() {
@@ -624,8 +634,8 @@ private:
 
 Value noise(Context&, Vm& vm, BitmapSurface& s, const Value&, Args args) {
     Random random(toDouble(vm, args[0]));
-    const std::uint32_t low = std::min<std::uint32_t>(toColor(vm, arg(args, 1)) & 0xFF, 255);
-    const std::uint32_t high = args.size() > 2 ? std::min<std::uint32_t>(toColor(vm, args[2]), 255) : 255;
+    const auto low = static_cast<std::uint32_t>(std::clamp(toInt(vm, arg(args, 1)), 0, 255));
+    const auto high = static_cast<std::uint32_t>(args.size() > 2 ? std::clamp(toInt(vm, args[2]), 0, 255) : 255);
     const std::uint32_t channels = args.size() > 3 ? toColor(vm, args[3]) : 7;
     const bool gray = args.size() > 4 && vm.toBoolean(args[4]);
     for (int y = 0; y < s.height; ++y)
@@ -644,7 +654,7 @@ Value noise(Context&, Vm& vm, BitmapSurface& s, const Value&, Args args) {
                 if ((channels & 8) && s.transparent) a = random.inRange(low, high);
                 argb = (a << 24) | c;
             }
-            s.at(x, y) = storeColor(s, argb);
+            s.at(x, y) = s.transparent ? premultiplyNoise(argb) : argb;
         }
     s.changed();
     return Value(0);
