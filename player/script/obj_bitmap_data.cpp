@@ -374,14 +374,19 @@ Value colorTransform(Context& cx, Vm& vm, BitmapSurface& s, const Value&, Args a
     return Value(-1);
 }
 
+// Into a transparent bitmap the source replaces what is there, or is laid over it with mergeAlpha; an
+// opaque bitmap always has the source laid over it. A transparent alpha bitmap scales the source by its
+// alpha and limits the copy to where it lies; an opaque one is not used.
 Value copyPixels(Context&, Vm& vm, BitmapSurface& s, const Value&, Args args) {
     BitmapSurface* src = live(args[0]);
     IntRect r;
     int px = 0, py = 0;
-    if (!src || !readRect(vm, args[1], r) || !readPoint(vm, args[2], px, py)) return Value(-1);
+    if (!src || !readRect(vm, args[1], r)) return Value(-1);
+    readPointLeniently(vm, args[2], px, py);
     BitmapSurface* alpha = args.size() > 3 ? live(args[3]) : nullptr;
+    if (alpha && !alpha->transparent) alpha = nullptr;
     int ax = 0, ay = 0;
-    if (alpha && args.size() > 4) readPoint(vm, args[4], ax, ay);
+    if (alpha && args.size() > 4) readPointLeniently(vm, args[4], ax, ay);
     const bool merge = args.size() > 5 && vm.toBoolean(args[5]);
     // Copy from a snapshot: source and destination may be the same bitmap.
     const std::vector<std::uint32_t> from = src->pixels;
@@ -393,11 +398,12 @@ Value copyPixels(Context&, Vm& vm, BitmapSurface& s, const Value&, Args args) {
             std::uint32_t p = from[static_cast<std::size_t>(sy) * src->width + sx];
             if (alpha) {
                 const long long mx = ax + (sx - r.x), my = ay + (sy - r.y);
-                p = alpha->contains(mx, my) ? scaleBy(p, alphaOf(alpha->at(mx, my))) : 0;
+                if (!alpha->contains(mx, my)) continue;
+                p = scaleBy(p, alphaOf(alpha->at(mx, my)));
             }
             std::uint32_t& d = s.at(dx, dy);
-            d = (merge || alpha) && s.transparent ? blendOver(p, d) : merge ? blendOver(p, d) : p;
-            if (!s.transparent) d |= 0xFF000000u;
+            if (!s.transparent) d = blendOver(p, d) | 0xFF000000u;
+            else d = merge ? blendOver(p, d) : p;
         }
     }
     s.changed();

@@ -156,10 +156,24 @@ TEST(BitmapData, CopyPixelsClipsAtBothBitmapsAndMergesAlpha) {
     m.call(target, "copyPixels", {over, m.rect(0, 0, 1, 1), m.point(1, 0), Value(), Value(), Value(false)});
     EXPECT_EQ(m.pixel(target, 0, 0), 0x5D243147u);
     EXPECT_EQ(m.pixel(target, 1, 0), m.pixel(over, 0, 0));
-    // An opaque destination stays opaque.
+    // A transparent alpha bitmap scales the source and limits the copy to where it lies; an opaque one is
+    // not used at all.
+    Value solid = m.bitmap(2, 1, true, 0xFF204060);
+    Value mask = m.bitmap(1, 1, true, 0x80000000);
+    Value into = m.bitmap(2, 1, true, 0x11223344);
+    const std::uint32_t untouched = m.pixel(into, 1, 0);
+    m.call(into, "copyPixels", {solid, m.rect(0, 0, 2, 1), m.point(0, 0), mask, m.point(0, 0)});
+    EXPECT_EQ(m.pixel(into, 0, 0) >> 24, 0x80u);
+    EXPECT_EQ(m.pixel(into, 1, 0), untouched);
+    m.call(into, "copyPixels", {solid, m.rect(0, 0, 2, 1), m.point(0, 0), m.bitmap(1, 1, false, 0), m.point(0, 0)});
+    EXPECT_EQ(m.pixel(into, 1, 0), 0xFF204060u);
+    // An opaque destination stays opaque, the source laid over it.
     Value opaque = m.bitmap(1, 1, false, 0);
     m.call(opaque, "copyPixels", {m.bitmap(1, 1, true, 0xF00E0E0E), m.rect(0, 0, 1, 1), m.point(0, 0)});
     EXPECT_EQ(m.pixel(opaque, 0, 0), 0xFF0D0D0Du);
+    Value white = m.bitmap(1, 1, false, 0xFFFFFFFF);
+    m.call(white, "copyPixels", {m.bitmap(1, 1, true, 0x00000000), m.rect(0, 0, 1, 1), m.point(0, 0)});
+    EXPECT_EQ(m.pixel(white, 0, 0), 0xFFFFFFFFu);
 }
 
 TEST(BitmapData, DisposedBitmapsAnswerMinusOne) {
