@@ -250,3 +250,24 @@ TEST(BitmapData, DrawCopiesAnotherBitmapThroughMatrixAndClipRect) {
     EXPECT_EQ(m.pixel(dst, 3, 3), 0xFFFF0000u);
     EXPECT_EQ(m.pixel(dst, 6, 6), 0xFF0000FFu);   // outside the clip rectangle
 }
+
+TEST(BitmapData, DrawRendersAClipInItsOwnCoordinates) {
+    Movie m;
+    Value clip = m.call(m.root(), "createEmptyMovieClip", {Value("shape"), Value(1)});
+    m.call(clip, "beginFill", {Value(0xFF0000)});
+    m.call(clip, "moveTo", {Value(0), Value(0)});
+    m.call(clip, "lineTo", {Value(4), Value(0)});
+    m.call(clip, "lineTo", {Value(4), Value(4)});
+    m.call(clip, "lineTo", {Value(0), Value(4)});
+    m.call(clip, "endFill");
+    m.vm().setMember(clip, QStringLiteral("_x"), Value(100));   // the clip's own placement does not count
+    Value b = m.bitmap(8, 8, true, 0);
+    m.call(b, "draw", {clip});
+    EXPECT_EQ(m.pixel(b, 1, 1), 0xFFFF0000u);
+    EXPECT_EQ(m.pixel(b, 6, 6), 0u);
+    Value matrix = m.make("flash.geom.Matrix");
+    m.call(matrix, "translate", {Value(4), Value(4)});
+    m.call(b, "draw", {clip, matrix});
+    EXPECT_EQ(m.pixel(b, 6, 6), 0xFFFF0000u);
+    EXPECT_EQ(m.pixel(b, 6, 1), 0u);
+}
