@@ -214,8 +214,6 @@ Region copyRegion(const BitmapSurface& src, const IntRect& r, long long px, long
 struct Context {
     Stage* stage = nullptr;
     Object* proto = nullptr;
-    Object* rectangle = nullptr;        // flash.geom.Rectangle, found when first needed
-    Object* colorTransform = nullptr;
 };
 
 Object* geomClass(Vm& vm, const char* name) {
@@ -307,16 +305,21 @@ Value floodFill(Context&, Vm& vm, BitmapSurface& s, const Value&, Args args) {
     if (!s.contains(x0, y0)) return Value(0);
     const std::uint32_t from = s.at(x0, y0);
     if (from == c) return Value(0);
+    // Pixels are coloured as they are queued, so each is queued once at most.
     std::vector<std::pair<int, int>> todo{{x0, y0}};
+    s.at(x0, y0) = c;
+    auto visit = [&](int x, int y) {
+        if (!s.contains(x, y) || s.at(x, y) != from) return;
+        s.at(x, y) = c;
+        todo.push_back({x, y});
+    };
     while (!todo.empty()) {
         auto [x, y] = todo.back();
         todo.pop_back();
-        if (!s.contains(x, y) || s.at(x, y) != from) continue;
-        s.at(x, y) = c;
-        todo.push_back({x + 1, y});
-        todo.push_back({x - 1, y});
-        todo.push_back({x, y + 1});
-        todo.push_back({x, y - 1});
+        visit(x + 1, y);
+        visit(x - 1, y);
+        visit(x, y + 1);
+        visit(x, y - 1);
     }
     s.changed();
     return Value(1);
@@ -361,11 +364,12 @@ std::uint32_t applyTransform(const Transform& t, std::uint32_t argb) {
     return out;
 }
 
-Value colorTransform(Context& cx, Vm& vm, BitmapSurface& s, const Value&, Args args) {
+Value colorTransform(Context&, Vm& vm, BitmapSurface& s, const Value&, Args args) {
     IntRect r;
     if (!readRect(vm, args[0], r)) return Value(-2);
-    if (!cx.colorTransform) cx.colorTransform = geomClass(vm, "ColorTransform");
-    if (!cx.colorTransform || !vm.instanceOf(args[1], cx.colorTransform)) return Value(-3);
+    // Looked up each time: a script may replace or delete the class.
+    Object* ctClass = geomClass(vm, "ColorTransform");
+    if (!ctClass || !vm.instanceOf(args[1], ctClass)) return Value(-3);
     const Transform t = readTransform(vm, args[1]);
     const Area a = clipTo(s, r);
     for (int y = a.y; y < a.y + a.h; ++y)
@@ -716,8 +720,8 @@ Value draw(Context& cx, Vm& vm, BitmapSurface& s, const Value&, Args args) {
         m = QTransform(get("a"), get("b"), get("c"), get("d"), get("tx"), get("ty"));
     }
     swf::ColorTransform ct;
-    if (cx.colorTransform || (cx.colorTransform = geomClass(vm, "ColorTransform"))) {
-        if (vm.instanceOf(arg(args, 2), cx.colorTransform)) {
+    if (Object* ctClass = geomClass(vm, "ColorTransform")) {
+        if (vm.instanceOf(arg(args, 2), ctClass)) {
             const Transform t = readTransform(vm, args[2]);
             auto m16 = [](double v) { return static_cast<std::int16_t>(std::clamp(v * 256, -32768.0, 32767.0)); };
             auto a16 = [](double v) { return static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0)); };
@@ -871,6 +875,7 @@ void installBitmapData(Stage& stage) {
     cx->stage = &stage;
     Object* proto = vm.makeObject();
     cx->proto = proto;
+    vm.extraRoots().push_back(proto);   // new bitmaps get it even after a script unhooks the class
     Object* ctor = vm.makeClass(QStringLiteral("BitmapData"), [](Vm&, const Value&, Args) { return Value(); }, proto);
     ctor->setNativeConstructor([cx](Vm& vm, const Value&, Args args) { return constructBitmap(*cx, vm, args); });
     package(vm, QStringLiteral("flash.display"))->define(QStringLiteral("BitmapData"), Value(ctor), avm1::propflag::kDontEnum);
