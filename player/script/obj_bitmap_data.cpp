@@ -1,6 +1,6 @@
 // flash.display.BitmapData and MovieClip.attachBitmap. Pixels are kept premultiplied, as the reference
 // keeps them, so a colour read back after a write shows the same rounding a script sees there.
-// Methods answer what the reference's answer: -1 for a disposed bitmap or missing arguments, and small
+// Methods give the reference's answers: -1 for a disposed bitmap or missing arguments, and small
 // negative codes for arguments of the wrong kind.
 #include <algorithm>
 #include <cmath>
