@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "player/bitmap_surface.h"
 #include "player/display_list.h"
 #include "player/movie.h"
 #include "player/script/text_field.h"
@@ -33,6 +34,7 @@ QRectF boundsOf(const Movie& movie, const DisplayObject& object, int depth) {
         if (object.drawing) r |= object.drawing->paths().bounds;
         return r;
     }
+    if (object.bitmap) return object.bitmap->valid() ? object.bitmap->paths(false).bounds : QRectF();
     const Character* c = movie.character(object.characterId);
     if (!c) return {};
     if (const auto* s = std::get_if<swf::DefineShape>(c)) return toRect(s->bounds);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "player/avm1/object.h"
+#include "player/bitmap_surface.h"
 #include "player/movie.h"
 #include "player/render/filters.h"
 #include "player/stage.h"
@@ -289,6 +290,20 @@ DisplayObject* SpriteInstance::addChild(int depth, std::uint16_t characterId, co
     m_children[depth] = std::move(object);
     m_stage.objectPlaced(placed);
     if (placed.sprite) placed.sprite->start();
+    m_stage.touch();
+    return &placed;
+}
+
+DisplayObject* SpriteInstance::addBitmap(int depth, std::shared_ptr<const BitmapSurface> bitmap, bool smoothing) {
+    if (!bitmap) return nullptr;
+    if (m_children.count(depth)) removeChild(depth);
+    auto object = makeObject(depth);
+    if (!object) return nullptr;
+    object->placedByScript = true;
+    object->bitmap = std::move(bitmap);
+    object->bitmapSmoothing = smoothing;
+    DisplayObject& placed = *object;
+    m_children[depth] = std::move(object);
     m_stage.touch();
     return &placed;
 }

@@ -29,6 +29,7 @@ namespace vistrel::player {
 class Movie;
 class Stage;
 struct Timeline;
+struct BitmapSurface;
 class SpriteInstance;
 
 // Caps what a movie can make the player hold: instances alive at once and sprite nesting.
@@ -109,6 +110,8 @@ struct DisplayObject {
     std::vector<swf::ClipAction> clipActions; // onClipEvent handlers
     std::unique_ptr<EditTextState> text;      // edit texts only
     std::unique_ptr<Drawing> drawing;         // drawing methods' output
+    std::shared_ptr<const BitmapSurface> bitmap;   // attachBitmap: a script bitmap's pixels, drawn live
+    bool bitmapSmoothing = false;
     // Scale and rotation as scripts last set them, kept apart from the matrix so that a script reading
     // them back gets what it wrote (the matrix loses the sign of a scale).
     double scriptXScale = 0, scriptYScale = 0, scriptRotation = 0;
@@ -158,6 +161,8 @@ public:
     DisplayObject* childByName(const QString& name) const;   // first in depth order; case per version
     // Script-made children.
     DisplayObject* addChild(int depth, std::uint16_t characterId, const QString& name);
+    // attachBitmap: a display object that shows `bitmap` (no script object of its own).
+    DisplayObject* addBitmap(int depth, std::shared_ptr<const BitmapSurface> bitmap, bool smoothing);
     void removeChild(int depth);
     bool swapDepths(int depth, int otherDepth);
     int highestDepth() const;   // -1 when empty

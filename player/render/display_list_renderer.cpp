@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "player/bitmap_surface.h"
 #include "player/bounds.h"
 #include "player/movie.h"
 #include "player/scaling_grid.h"
@@ -41,6 +42,10 @@ void drawObject(const Movie& movie, const DisplayObject& object, Renderer& rende
         // A field a script changed (or made) draws its own layout; others share the definition's.
         if (const ShapePaths* own = editTextInstancePaths(object)) renderer.drawShape(*own, m, cx);
         else if (object.characterId) renderer.drawShape(movie.editTextPaths(object.characterId), m, cx);
+        return;
+    }
+    if (object.bitmap) {
+        if (object.bitmap->valid()) renderer.drawShape(object.bitmap->paths(object.bitmapSmoothing), m, cx);
         return;
     }
     const Character* c = movie.character(object.characterId);

@@ -61,6 +61,7 @@ void installGeometry(Stage& stage);      // flash.geom
 void installFilters(Stage& stage);       // flash.filters
 void installXml(Stage& stage);           // XML, XMLNode, LoadVars
 void installTextFormat(Stage& stage);
+void installBitmapData(Stage& stage);    // flash.display.BitmapData, MovieClip.attachBitmap
 
 // The package object `path` names under the global object ("flash.geom"), made when missing.
 Object* package(Vm& vm, const QString& path);

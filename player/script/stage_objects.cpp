@@ -318,6 +318,7 @@ void installStageObjects(Stage& stage) {
     objects::installFilters(stage);
     objects::installXml(stage);
     objects::installTextFormat(stage);
+    objects::installBitmapData(stage);
 }
 
 }  // namespace vistrel::player
