@@ -14,7 +14,7 @@
 #include "player/bitmap_surface.h"
 #include "player/display_list.h"
 #include "player/movie.h"
-#include "player/player.h"
+#include "player/render/display_list_renderer.h"
 #include "player/render/qpainter_renderer.h"
 #include "player/script/clip_object.h"
 #include "player/script/obj_internal.h"
