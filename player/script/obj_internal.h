@@ -10,6 +10,7 @@
 namespace vistrel::player {
 
 class Stage;
+struct DisplayObject;
 
 namespace objects {
 
@@ -61,6 +62,13 @@ void installGeometry(Stage& stage);      // flash.geom
 void installFilters(Stage& stage);       // flash.filters
 void installXml(Stage& stage);           // XML, XMLNode, LoadVars
 void installTextFormat(Stage& stage);
+void installExternalInterface(Stage& stage);
+void installNet(Stage& stage);          // LocalConnection, NetConnection, FileReference, Camera...
+void installContextMenu(Stage& stage);
+void installSelection(Stage& stage);
+void installTextSnapshot(Stage& stage);
+// The focused object leaves the stage or is hidden: the focus is dropped and listeners told.
+void focusLost(Stage& stage, DisplayObject& object);
 
 // The package object `path` names under the global object ("flash.geom"), made when missing.
 Object* package(Vm& vm, const QString& path);
