@@ -25,7 +25,18 @@ DisplayObject* targetClip(Vm& vm, const Value& target) {
     if (path.isEmpty()) return nullptr;   // an empty path names no clip
     Object* base = vm.host()->level(0);
     if (!base) return nullptr;
-    return displayOf(Value(vm.host()->resolveTarget(base, path)));
+    if (DisplayObject* found = displayOf(Value(vm.host()->resolveTarget(base, path)))) return found;
+    // A dotted path is also read member by member, so a variable that holds a clip (one renamed since,
+    // say) stands for it.
+    Value at(base);
+    const QStringList parts = path.split(QLatin1Char('.'));
+    for (qsizetype i = 0; i < parts.size() && i < 256; ++i) {
+        const QString& part = parts[i];
+        if (i == 0 && (part == QLatin1String("_level0") || part == QLatin1String("_root"))) continue;
+        at = vm.getMember(at, part);
+        if (!displayOf(at)) return nullptr;
+    }
+    return displayOf(at);
 }
 
 Value storedTarget(const Value& self) {
