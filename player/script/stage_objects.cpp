@@ -213,7 +213,7 @@ void installSystem(Stage& stage) {
     Vm& vm = *stage.vm();
     Object* system = defineObjectOn(vm, vm.global(), QStringLiteral("System"));
     system->define(QStringLiteral("useCodepage"), Value(false));
-    system->define(QStringLiteral("exactSettings"), Value(stage.movie().header().version >= 7));
+    system->define(QStringLiteral("exactSettings"), Value(stage.movie().header().version >= 7), avm1::propflag::kVersion6);
     method(vm, system, QStringLiteral("setClipboard"), [](Vm&, const Value&, Args) { return Value(); });
     method(vm, system, QStringLiteral("showSettings"), [](Vm&, const Value&, Args) { return Value(); });
 
@@ -232,6 +232,7 @@ void installSystem(Stage& stage) {
     set("hasScreenPlayback", Value(false));
     set("hasStreamingAudio", Value(true));
     set("hasStreamingVideo", Value(true));
+    set("hasTLS", Value(true));
     set("hasVideoEncoder", Value(true));
     set("isDebugger", Value(false));
     set("language", Value("en"));
