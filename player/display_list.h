@@ -119,6 +119,10 @@ struct DisplayObject {
     std::optional<QRectF> maskRect;           // setMask target bounds (unused when maskedBy is set)
     DisplayObject* maskedBy = nullptr;        // setMask: the object that clips this one
     DisplayObject* masking = nullptr;         // setMask: the object this one clips
+    // What Sound objects set for this clip: volume and the channel mix (left to left, left to right,
+    // right to right, right to left), in percent.
+    double soundVolume = 100;
+    double soundLL = 100, soundLR = 0, soundRR = 100, soundRL = 0;
 
 private:
     ObjectBudget* m_budget;

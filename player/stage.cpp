@@ -1,5 +1,7 @@
 #include "player/stage.h"
 
+#include "player/script/obj_internal.h"
+
 #include <QElapsedTimer>
 
 #include "player/avm1/builtins.h"
@@ -56,6 +58,7 @@ void Stage::start() {
     objectPlaced(*m_root);
     root().start();
     runQueue();
+    runPostedCalls();
     ++m_changes;
 }
 
@@ -68,6 +71,7 @@ void Stage::tick() {
     ++m_ticks;
     advanceAll();
     runQueue();
+    runPostedCalls();
     syncTextVariables(*this);
     runTimers();
     collectGarbage();
@@ -151,6 +155,7 @@ void Stage::objectRemoving(DisplayObject& object) {
     // Children unload before their parent.
     if (object.sprite)
         for (const auto& [depth, child] : object.sprite->children()) objectRemoving(*child);
+    objects::focusLost(*this, object);
     if (!object.script) return;
     static_cast<ClipObject*>(object.script)->setLastPath(dotPath(object));
     bool any = false;
@@ -254,6 +259,22 @@ void Stage::runTimers() {
     }
 }
 
+void Stage::postCall(const avm1::Value& object, const QString& method, std::vector<avm1::Value> args) {
+    // Bounded so a script posting in a loop cannot grow it without end.
+    if (m_posted.size() < 10000) m_posted.push_back({object, method, std::move(args)});
+}
+
+void Stage::runPostedCalls() {
+    if (!m_vm) return;
+    // Calls posted while these run wait for the next round, so a handler that posts again cannot spin.
+    std::deque<PostedCall> due;
+    due.swap(m_posted);
+    for (const PostedCall& c : due) {
+        m_vm->callMethod(c.object, c.method, c.args);
+        runQueue();
+    }
+}
+
 void Stage::collectGarbage() {
     if (!m_vm) return;
     if (m_ticks % kCollectEveryTicks != 0 && m_vm->heap().allocatedSinceCollect() < kCollectAfterAllocations) return;
@@ -273,6 +294,10 @@ void Stage::collectGarbage() {
                 heap.mark(q.clip);
                 heap.mark(q.function);
             }
+        for (const PostedCall& c : m_posted) {
+            heap.mark(c.object);
+            for (const avm1::Value& v : c.args) heap.mark(v);
+        }
         for (const Timer& t : m_timers) {
             heap.mark(t.function);
             heap.mark(t.thisObject);

@@ -100,6 +100,15 @@ public:
     };
     int addTimer(Timer timer);   // returns its id
     bool removeTimer(int id);
+    // The object with the keyboard focus (Selection), null when none has it.
+    DisplayObject* focus() const { return m_focus; }
+    void setFocusObject(DisplayObject* object) { m_focus = object; }
+    // _focusrect of version 5 movies: one number, 1 or 0, for the whole movie.
+    int focusRect() const { return m_focusRect; }
+    void setFocusRect(int value) { m_focusRect = value; }
+    // A method called on an object once the scripts running now have finished (the answer of a dialog
+    // or connection that has nothing behind it), before the next frame.
+    void postCall(const avm1::Value& object, const QString& method, std::vector<avm1::Value> args);
 
 private:
     // One script waiting to run on a clip: actions, or a method looked up then, or a function.
@@ -114,6 +123,7 @@ private:
     avm1::Object* registeredClassFor(std::uint16_t characterId);
     void markHostRoots(avm1::Heap& heap);
     void runTimers();
+    void runPostedCalls();
     void collectGarbage();
 
     std::shared_ptr<const Movie> m_movie;
@@ -133,6 +143,14 @@ private:
     std::uint64_t m_ticks = 0;
     std::size_t m_messagesTaken = 0;
     std::vector<Timer> m_timers;
+    struct PostedCall {
+        avm1::Value object;
+        QString method;
+        std::vector<avm1::Value> args;
+    };
+    std::deque<PostedCall> m_posted;
+    DisplayObject* m_focus = nullptr;
+    int m_focusRect = 1;
     int m_nextTimerId = 1;
     friend class ScriptHost;
 };

@@ -143,7 +143,8 @@ Value Vm::callMethod(const Value& object, const QString& name, std::span<const V
 
 Value Vm::construct(const Value& constructor, std::span<const Value> args) {
     Object* ctor = constructor.object();
-    if (!ctor) return {};
+    // Only functions construct: `new` on a plain object (Key, System) gives undefined.
+    if (!ctor || (!ctor->isCallable() && !ctor->nativeConstructor())) return {};
     if (ctor->nativeConstructor()) {
         RunScope scope(*this);
         return ctor->nativeConstructor()(*this, Value(), args);

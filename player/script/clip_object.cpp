@@ -1,5 +1,7 @@
 #include "player/script/clip_object.h"
 
+#include "player/script/obj_internal.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -122,7 +124,9 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::DropTarget: return Value(QString());
     case ClipProperty::Url: return Value(QString());
     case ClipProperty::HighQuality: return Value(1);
-    case ClipProperty::FocusRect: return Value(true);
+    // Version 5 movies share one number for every clip; later ones are not modelled beyond the default.
+    case ClipProperty::FocusRect:
+        return stage.movie().header().version <= 5 ? Value(stage.focusRect()) : Value(true);
     case ClipProperty::SoundBufTime: return Value(5);
     case ClipProperty::Quality: return Value(QStringLiteral("HIGH"));
     case ClipProperty::XMouse:
@@ -172,6 +176,7 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
         } else {
             o.visible = vm->toBoolean(value);
         }
+        if (!o.visible) objects::focusLost(stage, o);   // a hidden object cannot keep the focus
         break;
     }
     case ClipProperty::Width:
@@ -199,8 +204,14 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
     case ClipProperty::Url:
     case ClipProperty::XMouse:
     case ClipProperty::YMouse: return;   // read-only
+    case ClipProperty::FocusRect: {
+        // Version 5: set through any clip for all of them, as 1 or 0; values that are not numbers leave it.
+        if (stage.movie().header().version > 5 || value.isNullish()) return;
+        const double v = number();
+        if (!std::isnan(v)) stage.setFocusRect(v != 0 ? 1 : 0);
+        return;
+    }
     case ClipProperty::HighQuality:
-    case ClipProperty::FocusRect:
     case ClipProperty::SoundBufTime:
     case ClipProperty::Quality: return;   // the viewer's own settings rule these
     }

@@ -183,8 +183,13 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
             DisplayObject* o = displayOf(self);
             avm1::Object* point = arg(args, 0).object();
             if (!o || !point) return Value();
-            const double x = vm.toNumber(vm.getMember(Value(point), QStringLiteral("x")));
-            const double y = vm.toNumber(vm.getMember(Value(point), QStringLiteral("y")));
+            // The point must hold both coordinates itself, as numbers; otherwise it is left as it is.
+            const avm1::Property* px = point->findOwn(QStringLiteral("x"));
+            const avm1::Property* py = point->findOwn(QStringLiteral("y"));
+            if (!px || !py || px->isAccessor() || py->isAccessor() || !px->value.isNumber() || !py->value.isNumber())
+                return Value();
+            const double x = px->value.asNumber();
+            const double y = py->value.asNumber();
             QTransform t = worldTransform(*o);
             if (!toGlobal) t = t.inverted();
             const QPointF p = t.map(QPointF(x * 20.0, y * 20.0));

@@ -4,6 +4,7 @@
 
 #include <QTransform>
 
+#include "player/avm1/convert.h"
 #include "player/avm1/object.h"
 #include "player/display_list.h"
 #include "player/script/clip_object.h"
@@ -382,26 +383,40 @@ void installColorTransform(Vm& vm, Object* pkg, Classes& c) {
     });
     Object* ct = c.colorTransform;
     Object* proto = protoOf(vm, ct);
-    method(vm, proto, QStringLiteral("toString"), [](Vm& vm, const Value& self, Args) {
-        return describe(vm, self, {kColorFields[0], kColorFields[1], kColorFields[2], kColorFields[3], kColorFields[4],
-                                   kColorFields[5], kColorFields[6], kColorFields[7]});
-    });
-    defineAccessor(
-        vm, proto, QStringLiteral("rgb"),
-        [](Vm& vm, const Value& self, Args) {
-            auto channel = [&](const char* n) { return static_cast<int>(get(vm, self, n)) & 0xff; };
+    // The eight fields are numbers kept behind getters and setters on the prototype, which lists them
+    // and its methods to for..in; they are made in the reverse of the order the reference enumerates.
+    for (const char* field : {"alphaMultiplier", "redMultiplier", "greenMultiplier", "blueMultiplier", "alphaOffset",
+                              "redOffset", "greenOffset", "blueOffset"}) {
+        const QString name = QString::fromLatin1(field);
+        const QString slot = QStringLiteral("__ct_") + name;
+        Object* getter = vm.makeFunction(name, [slot](Vm&, const Value& self, Args) {
+            Object* o = self.object();
+            const avm1::Property* p = o ? o->findOwn(slot) : nullptr;
+            return p ? p->value : Value();
+        });
+        Object* setter = vm.makeFunction(name, [slot](Vm& vm, const Value& self, Args args) {
+            if (Object* o = self.object()) o->define(slot, Value(vm.toNumber(arg(args, 0))), avm1::propflag::kDontEnum);
+            return Value();
+        });
+        proto->defineAccessor(name, getter, setter, 0);
+    }
+    proto->defineAccessor(
+        QStringLiteral("rgb"),
+        vm.makeFunction(QStringLiteral("rgb"), [](Vm& vm, const Value& self, Args) {
+            auto channel = [&](const char* n) { return static_cast<int>(avm1::toInt32(get(vm, self, n))) & 0xff; };
             return Value((channel("redOffset") << 16) | (channel("greenOffset") << 8) | channel("blueOffset"));
-        },
-        [](Vm& vm, const Value& self, Args args) {
-            const auto rgb = static_cast<std::uint32_t>(static_cast<std::int64_t>(vm.toNumber(arg(args, 0))));
+        }),
+        vm.makeFunction(QStringLiteral("rgb"), [](Vm& vm, const Value& self, Args args) {
+            const auto rgb = static_cast<std::uint32_t>(avm1::toInt32(vm.toNumber(arg(args, 0))));
             for (const char* n : {"redMultiplier", "greenMultiplier", "blueMultiplier"}) put(vm, self, n, Value(0));
             put(vm, self, "redOffset", Value(int((rgb >> 16) & 0xff)));
             put(vm, self, "greenOffset", Value(int((rgb >> 8) & 0xff)));
             put(vm, self, "blueOffset", Value(int(rgb & 0xff)));
             return Value();
-        });
+        }),
+        0);
     // this = this followed by second: offsets are scaled by this transform's multipliers.
-    method(vm, proto, QStringLiteral("concat"), [ct](Vm& vm, const Value& self, Args args) {
+    Object* concat = vm.makeFunction(QStringLiteral("concat"), [ct](Vm& vm, const Value& self, Args args) {
         const Value& o = arg(args, 0);
         if (!vm.instanceOf(o, ct)) return Value();
         for (int i = 0; i < 4; ++i) {
@@ -411,6 +426,12 @@ void installColorTransform(Vm& vm, Object* pkg, Classes& c) {
         }
         return Value();
     });
+    proto->define(QStringLiteral("concat"), Value(concat), 0);
+    Object* toString = vm.makeFunction(QStringLiteral("toString"), [](Vm& vm, const Value& self, Args) {
+        return describe(vm, self, {kColorFields[0], kColorFields[1], kColorFields[2], kColorFields[3], kColorFields[4],
+                                   kColorFields[5], kColorFields[6], kColorFields[7]});
+    });
+    proto->define(QStringLiteral("toString"), Value(toString), 0);
 }
 
 Value colorTransformValue(Vm& vm, Object* ctor, const swf::ColorTransform& cx) {

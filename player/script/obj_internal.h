@@ -10,6 +10,7 @@
 namespace vistrel::player {
 
 class Stage;
+struct DisplayObject;
 
 namespace objects {
 
@@ -62,6 +63,13 @@ void installFilters(Stage& stage);       // flash.filters
 void installXml(Stage& stage);           // XML, XMLNode, LoadVars
 void installTextFormat(Stage& stage);
 void installBitmapData(Stage& stage);    // flash.display.BitmapData, MovieClip.attachBitmap
+void installExternalInterface(Stage& stage);
+void installNet(Stage& stage);          // LocalConnection, NetConnection, FileReference, Camera...
+void installContextMenu(Stage& stage);
+void installSelection(Stage& stage);
+void installTextSnapshot(Stage& stage);
+// The focused object leaves the stage or is hidden: the focus is dropped and listeners told.
+void focusLost(Stage& stage, DisplayObject& object);
 
 // The package object `path` names under the global object ("flash.geom"), made when missing.
 Object* package(Vm& vm, const QString& path);

@@ -6,6 +6,7 @@
 
 #include <QRegularExpression>
 
+#include "player/avm1/convert.h"
 #include "player/avm1/object.h"
 #include "player/display_list.h"
 #include "player/script/clip_object.h"
@@ -20,9 +21,22 @@ namespace {
 DisplayObject* targetClip(Vm& vm, const Value& target) {
     if (target.isObject()) return displayOf(target);
     if (target.isNullish() || !vm.host()) return nullptr;
+    const QString path = vm.toString(target);
+    if (path.isEmpty()) return nullptr;   // an empty path names no clip
     Object* base = vm.host()->level(0);
     if (!base) return nullptr;
-    return displayOf(Value(vm.host()->resolveTarget(base, vm.toString(target))));
+    if (DisplayObject* found = displayOf(Value(vm.host()->resolveTarget(base, path)))) return found;
+    // A dotted path is also read member by member, so a variable that holds a clip (one renamed since,
+    // say) stands for it.
+    Value at(base);
+    const QStringList parts = path.split(QLatin1Char('.'));
+    for (qsizetype i = 0; i < parts.size() && i < 256; ++i) {
+        const QString& part = parts[i];
+        if (i == 0 && (part == QLatin1String("_level0") || part == QLatin1String("_root"))) continue;
+        at = vm.getMember(at, part);
+        if (!displayOf(at)) return nullptr;
+    }
+    return displayOf(at);
 }
 
 Value storedTarget(const Value& self) {
@@ -32,7 +46,6 @@ Value storedTarget(const Value& self) {
     return p ? p->value : Value();
 }
 
-std::int16_t clampFixed(double v) { return static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0)); }
 
 // ---- Color ----
 
@@ -71,13 +84,14 @@ void installColor(Stage& stage) {
         Object* t = arg(args, 0).object();
         if (!o || !t) return Value();
         swf::ColorTransform& cx = o->colorTransform;
-        // Only the fields the object has change; multipliers are percentages.
+        // Only the fields the object itself has change (not ones it inherits); multipliers are
+        // percentages. Values go through a 32-bit integer into the 16-bit field, wrapping as they go:
+        // NaN and infinities become 0.
         auto apply = [&](const char* name, std::int16_t& field, bool percent) {
             const QString n = QString::fromLatin1(name);
-            if (!vm.hasProperty(t, n)) return;
+            if (!t->findOwn(n)) return;
             const double v = vm.toNumber(vm.getMember(Value(t), n));
-            if (std::isnan(v)) return;
-            field = clampFixed(percent ? v * 2.56 : v);
+            field = static_cast<std::int16_t>(static_cast<std::uint16_t>(avm1::toInt32(percent ? v * 2.56 : v)));
         };
         apply("ra", cx.rMult, true);
         apply("rb", cx.rAdd, false);
@@ -110,88 +124,83 @@ void installColor(Stage& stage) {
 
 // ---- Sound ----
 
-// What a Sound object remembers: its target and the volume and channel mix set through it. Settings
-// belong to the clip they were set on: a new clip under the same name starts from the defaults.
+// What a Sound object remembers: the clip it works on, by path. A clip given as an object is kept by the
+// path it has then, so a clip renamed since is no longer found and a new clip under the old name is. The
+// settings themselves belong to the clip, shared by every Sound object on it.
 class SoundObject : public Object {
 public:
     SoundObject() : Object(avm1::ObjectClass::Sound) {}
-    Value target;
-    DisplayObject* settingsFor = nullptr;
-    double volume = 100;
-    double ll = 100, lr = 0, rr = 100, rl = 0;
+    Value target;   // undefined for the sound of the whole movie
     void markChildren(avm1::Heap& heap) override { heap.mark(target); }
 };
 
-// The settings a call works on, or null when the sound's clip is gone (the reference answers undefined).
-SoundObject* soundFor(Vm& vm, const Value& self) {
+// The clip whose settings a call works on, or null when it is gone (the reference answers undefined).
+DisplayObject* soundFor(Vm& vm, Stage& stage, const Value& self) {
     auto* sound = dynamic_cast<SoundObject*>(self.object());
     if (!sound) return nullptr;
-    if (sound->target.isUndefined()) return sound;   // the global sound
-    DisplayObject* clip = targetClip(vm, sound->target);
-    if (!clip) return nullptr;
-    if (clip != sound->settingsFor) {
-        sound->settingsFor = clip;
-        sound->volume = 100;
-        sound->ll = sound->rr = 100;
-        sound->lr = sound->rl = 0;
-    }
-    return sound;
+    if (sound->target.isUndefined()) return &stage.rootObject();
+    return targetClip(vm, sound->target);
 }
 
 void installSound(Stage& stage) {
     Vm& vm = *stage.vm();
+    Stage* st = &stage;
     Object* proto = vm.makeObject();
     Object* ctor = vm.makeClass(QStringLiteral("Sound"), [](Vm&, const Value&, Args) { return Value(); }, proto);
     ctor->setNativeConstructor([proto](Vm& vm, const Value&, Args args) {
         auto* sound = vm.heap().make<SoundObject>();
         sound->setProto(proto);
-        sound->target = arg(args, 0);
-        // An object that is not a clip names its clip by its string form, converted now (its toString runs).
-        if (Object* o = sound->target.object(); o && o->objectClass() != avm1::ObjectClass::MovieClip && !displayOf(sound->target))
-            sound->target = Value(vm.toString(sound->target));
-        if (DisplayObject* clip = targetClip(vm, sound->target)) sound->settingsFor = clip;
+        const Value& target = arg(args, 0);
+        if (DisplayObject* clip = displayOf(target)) {
+            sound->target = Value(dotPath(*clip));
+        } else if (target.isObject()) {
+            // An object that is not a clip names its clip by its string form, converted now (its toString runs).
+            sound->target = Value(vm.toString(target));
+        } else {
+            sound->target = target;
+        }
         return Value(static_cast<Object*>(sound));
     });
     vm.global()->define(QStringLiteral("Sound"), Value(ctor), avm1::propflag::kDontEnum);
 
-    method(vm, proto, QStringLiteral("getVolume"), [](Vm& vm, const Value& self, Args) {
-        SoundObject* s = soundFor(vm, self);
-        return s ? Value(s->volume) : Value();
+    method(vm, proto, QStringLiteral("getVolume"), [st](Vm& vm, const Value& self, Args) {
+        DisplayObject* s = soundFor(vm, *st, self);
+        return s ? Value(s->soundVolume) : Value();
     });
-    method(vm, proto, QStringLiteral("setVolume"), [](Vm& vm, const Value& self, Args args) {
-        SoundObject* s = soundFor(vm, self);
+    method(vm, proto, QStringLiteral("setVolume"), [st](Vm& vm, const Value& self, Args args) {
+        DisplayObject* s = soundFor(vm, *st, self);
         const double v = vm.toNumber(arg(args, 0));
-        if (s && std::isfinite(v)) s->volume = std::trunc(v);
+        if (s && std::isfinite(v)) s->soundVolume = std::trunc(v);
         return Value();
     });
     // The pan is what the transform says: the quieter side's own level below 100.
-    method(vm, proto, QStringLiteral("getPan"), [](Vm& vm, const Value& self, Args) {
-        SoundObject* s = soundFor(vm, self);
+    method(vm, proto, QStringLiteral("getPan"), [st](Vm& vm, const Value& self, Args) {
+        DisplayObject* s = soundFor(vm, *st, self);
         if (!s) return Value();
-        return Value(s->ll != 100 ? 100 - s->ll : s->rr - 100);
+        return Value(s->soundLL != 100 ? 100 - s->soundLL : s->soundRR - 100);
     });
-    method(vm, proto, QStringLiteral("setPan"), [](Vm& vm, const Value& self, Args args) {
-        SoundObject* s = soundFor(vm, self);
+    method(vm, proto, QStringLiteral("setPan"), [st](Vm& vm, const Value& self, Args args) {
+        DisplayObject* s = soundFor(vm, *st, self);
         const double v = vm.toNumber(arg(args, 0));
         if (!s || !std::isfinite(v)) return Value();
         const double pan = std::trunc(v);
-        s->ll = pan >= 0 ? 100 - pan : 100;
-        s->rr = pan >= 0 ? 100 : 100 + pan;
-        s->lr = s->rl = 0;
+        s->soundLL = pan >= 0 ? 100 - pan : 100;
+        s->soundRR = pan >= 0 ? 100 : 100 + pan;
+        s->soundLR = s->soundRL = 0;
         return Value();
     });
-    method(vm, proto, QStringLiteral("getTransform"), [](Vm& vm, const Value& self, Args) {
-        SoundObject* s = soundFor(vm, self);
+    method(vm, proto, QStringLiteral("getTransform"), [st](Vm& vm, const Value& self, Args) {
+        DisplayObject* s = soundFor(vm, *st, self);
         if (!s) return Value();
         Object* out = vm.makeObject();
-        out->setOwn(QStringLiteral("ll"), Value(s->ll));
-        out->setOwn(QStringLiteral("lr"), Value(s->lr));
-        out->setOwn(QStringLiteral("rr"), Value(s->rr));
-        out->setOwn(QStringLiteral("rl"), Value(s->rl));
+        out->setOwn(QStringLiteral("ll"), Value(s->soundLL));
+        out->setOwn(QStringLiteral("lr"), Value(s->soundLR));
+        out->setOwn(QStringLiteral("rr"), Value(s->soundRR));
+        out->setOwn(QStringLiteral("rl"), Value(s->soundRL));
         return Value(out);
     });
-    method(vm, proto, QStringLiteral("setTransform"), [](Vm& vm, const Value& self, Args args) {
-        SoundObject* s = soundFor(vm, self);
+    method(vm, proto, QStringLiteral("setTransform"), [st](Vm& vm, const Value& self, Args args) {
+        DisplayObject* s = soundFor(vm, *st, self);
         Object* t = arg(args, 0).object();
         if (!s || !t) return Value();
         auto read = [&](const char* name, double& field) {
@@ -200,17 +209,21 @@ void installSound(Stage& stage) {
             const double v = vm.toNumber(vm.getMember(Value(t), n));
             if (std::isfinite(v)) field = std::trunc(v);
         };
-        read("ll", s->ll);
-        read("lr", s->lr);
-        read("rr", s->rr);
-        read("rl", s->rl);
+        read("ll", s->soundLL);
+        read("lr", s->soundLR);
+        read("rr", s->soundRR);
+        read("rl", s->soundRL);
         return Value();
     });
     // Nothing is attached or loaded to a script's sound yet, so there is no length or position to report.
+    // Movies before version 6 see only the volume, pan and transform methods and start, stop, attachSound.
+    const std::uint16_t v6 = avm1::propflag::kVersion6;
     for (const char* name : {"getDuration", "getPosition", "getBytesLoaded", "getBytesTotal"})
+        method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); }, v6);
+    for (const char* name : {"attachSound", "start", "stop"})
         method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); });
-    for (const char* name : {"attachSound", "start", "stop", "loadSound", "setDuration", "setPosition"})
-        method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); });
+    for (const char* name : {"loadSound", "setDuration", "setPosition"})
+        method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); }, v6);
     for (const char* name : {"checkPolicyFile", "areSoundsInaccessible"})
         method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); },
                avm1::propflag::kVersion9);

@@ -212,10 +212,13 @@ QString nodeToString(Vm& vm, XmlNode* n, int depth = 0) {
     if (named) {
         out += QLatin1Char('<') + vm.toString(n->nodeName);
         if (n->attributes) {
+            // Newest first, as for..in lists them (parsing adds them last to first).
+            QStringList parts;
             n->attributes->forEachOwn([&](const QString& name, const avm1::Property& p) {
                 if (p.flags & avm1::propflag::kDontEnum) return;
-                out += QLatin1Char(' ') + name + QStringLiteral("=\"") + escapeText(vm.toString(p.value)) + QLatin1Char('"');
+                parts.prepend(QLatin1Char(' ') + name + QStringLiteral("=\"") + escapeText(vm.toString(p.value)) + QLatin1Char('"'));
             });
+            out += parts.join(QString());
         }
         if (n->children.empty()) return out + QStringLiteral(" />");
         out += QLatin1Char('>');
@@ -299,6 +302,7 @@ private:
         if (name.isEmpty()) return kBadElement;
         XmlNode* node = makeNode(m_vm, 1, Value(name));
         node->attributes = m_vm.makeObject();
+        std::vector<std::pair<QString, QString>> attributes;
         for (;;) {
             while (j < n && m_s[j].isSpace()) ++j;
             if (j >= n) return kBadElement;
@@ -315,10 +319,12 @@ private:
             const QChar quote = m_s[j];
             const qsizetype end = m_s.indexOf(quote, j + 1);
             if (end < 0) return kAttributeOpen;
-            // A repeated attribute keeps its first value.
-            if (!node->attributes->hasOwn(attr)) node->attributes->setOwn(attr, Value(decodeEntities(m_s.mid(j + 1, end - j - 1))));
+            attributes.emplace_back(attr, decodeEntities(m_s.mid(j + 1, end - j - 1)));
             j = end + 1;
         }
+        // Added last to first, so that for..in (newest first) lists them in the order written. A repeated
+        // attribute keeps its first value.
+        for (auto it = attributes.rbegin(); it != attributes.rend(); ++it) node->attributes->setOwn(it->first, Value(it->second));
         if (open.size() > kMaxDepth) return kBadElement;
         appendTo(open.back(), node);
         if (m_s[j] == u'/') {
@@ -345,6 +351,22 @@ void parseInto(Vm& vm, XmlNode* doc, const QString& text) {
     doc->setOwn(QStringLiteral("status"), Value(status));
     doc->setOwn(QStringLiteral("xmlDecl"), xmlDecl);
     doc->setOwn(QStringLiteral("docTypeDecl"), docType);
+    // Elements with an id attribute are listed in the document's idMap, which keeps what earlier parses
+    // put there.
+    const avm1::Property* map = doc->findOwn(QStringLiteral("idMap"));
+    Object* idMap = map ? map->value.object() : nullptr;
+    if (!idMap) return;
+    std::vector<std::pair<XmlNode*, int>> pending;
+    for (auto it = doc->children.rbegin(); it != doc->children.rend(); ++it) pending.emplace_back(*it, 0);
+    while (!pending.empty()) {
+        auto [n, depth] = pending.back();
+        pending.pop_back();
+        if (n->nodeType != 1 || depth > kMaxDepth) continue;
+        if (n->attributes)
+            if (const avm1::Property* id = n->attributes->findOwn(QStringLiteral("id")))
+                idMap->setOwn(vm.toString(id->value), Value(static_cast<Object*>(n)));
+        for (auto it = n->children.rbegin(); it != n->children.rend(); ++it) pending.emplace_back(*it, depth + 1);
+    }
 }
 
 XmlNode* cloneNode(Vm& vm, XmlNode* n, bool deep, int depth = 0) {
@@ -376,8 +398,9 @@ void installNodeMethods(Vm& vm, Object* proto) {
     method(vm, proto, QStringLiteral("appendChild"), [](Vm&, const Value& self, Args args) {
         XmlNode* n = asNode(self);
         XmlNode* child = asNode(arg(args, 0));
-        // A node cannot go inside itself or its own descendants.
-        if (n && child && !child->isAncestorOrSelf(n)) appendTo(n, child);
+        // A node cannot go inside itself or its own descendants; one already among this node's children
+        // stays where it is (a node from elsewhere moves).
+        if (n && child && child->parent != n && !child->isAncestorOrSelf(n)) appendTo(n, child);
         return Value();
     });
     method(vm, proto, QStringLiteral("insertBefore"), [](Vm&, const Value& self, Args args) {
@@ -458,6 +481,7 @@ void installXmlClasses(Stage& stage) {
         doc->setObjectClass(avm1::ObjectClass::Xml);
         doc->setProto(vm.getMember(Value(xmlCtor), QStringLiteral("prototype")).object());
         doc->nodeType = 1;
+        doc->define(QStringLiteral("idMap"), Value(vm.makeObject()), avm1::propflag::kDontEnum | avm1::propflag::kVersion8);
         if (!arg(args, 0).isNullish()) parseInto(vm, doc, vm.toString(args[0]));
         return Value(static_cast<Object*>(doc));
     });

@@ -166,9 +166,10 @@ void installStageObject(Stage& stage) {
     defineAccessor(
         vm, o, QStringLiteral("scaleMode"), [settings](Vm&, const Value&, Args) { return Value(settings->scaleMode); },
         [settings](Vm& vm, const Value&, Args args) {
-            // Only the four modes are taken, in any case; anything else leaves the mode as it was.
+            // The four modes are taken in any case; anything else means the default, showAll.
             const QString v = vm.toString(arg(args, 0));
-            for (const char* mode : {"showAll", "noBorder", "exactFit", "noScale"})
+            settings->scaleMode = QStringLiteral("showAll");
+            for (const char* mode : {"noBorder", "exactFit", "noScale"})
                 if (v.compare(QLatin1String(mode), Qt::CaseInsensitive) == 0) settings->scaleMode = QLatin1String(mode);
             return Value();
         });
@@ -192,10 +193,17 @@ void installStageObject(Stage& stage) {
     defineAccessor(
         vm, o, QStringLiteral("displayState"),
         [settings](Vm&, const Value&, Args) { return Value(settings->displayState); },
-        [settings](Vm& vm, const Value&, Args args) {
+        [settings](Vm& vm, const Value& self, Args args) {
             const QString v = vm.toString(arg(args, 0));
+            const QString before = settings->displayState;
             if (v.compare(u"fullScreen", Qt::CaseInsensitive) == 0) settings->displayState = QStringLiteral("fullScreen");
             else if (v.compare(u"normal", Qt::CaseInsensitive) == 0) settings->displayState = QStringLiteral("normal");
+            // Listeners hear of a change at once, with whether the stage is now full screen.
+            if (settings->displayState != before)
+                if (Object* o = self.object()) {
+                    const Value full(settings->displayState == QLatin1String("fullScreen"));
+                    broadcast(vm, o, QStringLiteral("onFullScreen"), std::span<const Value>(&full, 1));
+                }
             return Value();
         },
         avm1::propflag::kVersion9);
@@ -205,7 +213,7 @@ void installSystem(Stage& stage) {
     Vm& vm = *stage.vm();
     Object* system = defineObjectOn(vm, vm.global(), QStringLiteral("System"));
     system->define(QStringLiteral("useCodepage"), Value(false));
-    system->define(QStringLiteral("exactSettings"), Value(stage.movie().header().version >= 7));
+    system->define(QStringLiteral("exactSettings"), Value(stage.movie().header().version >= 7), avm1::propflag::kVersion6);
     method(vm, system, QStringLiteral("setClipboard"), [](Vm&, const Value&, Args) { return Value(); });
     method(vm, system, QStringLiteral("showSettings"), [](Vm&, const Value&, Args) { return Value(); });
 
@@ -224,6 +232,7 @@ void installSystem(Stage& stage) {
     set("hasScreenPlayback", Value(false));
     set("hasStreamingAudio", Value(true));
     set("hasStreamingVideo", Value(true));
+    set("hasTLS", Value(true));
     set("hasVideoEncoder", Value(true));
     set("isDebugger", Value(false));
     set("language", Value("en"));
@@ -240,14 +249,20 @@ void installSystem(Stage& stage) {
                               "&M=Vistrel%20Linux&R=1536x864&DP=72&COL=color&AR=1.0&OS=Linux&L=en&PT=StandAlone"
                               "&AVD=f&LFD=f&WD=f&IME=f"));
     set("version", Value("LNX 10,0,0,0"));
+    // The same version string, as a variable of the first level (not of _global).
+    if (Object* root = stage.scriptObject(stage.rootObject()))
+        root->define(QStringLiteral("$version"), Value("LNX 10,0,0,0"), avm1::propflag::kDontEnum);
     set("windowlessDisable", Value(false));
 
     Object* security = defineObjectOn(vm, system, QStringLiteral("security"));
     for (const char* name : {"allowDomain", "allowInsecureDomain", "loadPolicyFile"})
         method(vm, security, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); });
-    // A movie opened from disk by a viewer that may reach the network.
-    defineGetter(vm, security, QStringLiteral("sandboxType"),
-                 [](Vm&, const Value&, Args) { return Value("localWithNetwork"); });
+    // A movie opened from disk: one that declares it uses the network may reach it and not local files,
+    // any other may read local files and nothing from the network.
+    const bool network = (stage.movie().header().fileAttributes & 1) != 0;
+    defineGetter(vm, security, QStringLiteral("sandboxType"), [network](Vm&, const Value&, Args) {
+        return Value(network ? "localWithNetwork" : "localWithFile");
+    });
 
     Object* ime = defineObjectOn(vm, system, QStringLiteral("IME"));
     initializeBroadcaster(vm, ime);
@@ -294,9 +309,11 @@ void installKeyAndMouse(Stage& stage) {
     });
 
     Object* access = defineObjectOn(vm, vm.global(), QStringLiteral("Accessibility"));
-    method(vm, access, QStringLiteral("isActive"), [](Vm&, const Value&, Args) { return Value(false); });
-    method(vm, access, QStringLiteral("updateProperties"), [](Vm&, const Value&, Args) { return Value(); });
-    method(vm, access, QStringLiteral("sendEvent"), [](Vm&, const Value&, Args) { return Value(); });
+    // Movies before version 6 do not see its methods.
+    const std::uint16_t v6 = avm1::propflag::kVersion6;
+    method(vm, access, QStringLiteral("isActive"), [](Vm&, const Value&, Args) { return Value(false); }, v6);
+    method(vm, access, QStringLiteral("updateProperties"), [](Vm&, const Value&, Args) { return Value(); }, v6);
+    method(vm, access, QStringLiteral("sendEvent"), [](Vm&, const Value&, Args) { return Value(); }, v6);
 }
 
 }  // namespace
@@ -319,6 +336,11 @@ void installStageObjects(Stage& stage) {
     objects::installXml(stage);
     objects::installTextFormat(stage);
     objects::installBitmapData(stage);
+    objects::installExternalInterface(stage);
+    objects::installNet(stage);
+    objects::installContextMenu(stage);
+    objects::installSelection(stage);
+    objects::installTextSnapshot(stage);
 }
 
 }  // namespace vistrel::player

@@ -216,6 +216,14 @@ ParsedMovie parseMovie(std::span<const std::uint8_t> file) {
     movie.header.frameRate = r.u16() / 256.0;
     movie.header.frameCount = r.u16();
     movie.tags = parseTags(r, d.version, movie.diagnostics);
+    // FileAttributes must be the first tag; its flags decide the movie's sandbox.
+    if (!movie.tags.empty() && movie.tags.front().code == 69) {
+        std::size_t at = movie.tags.front().offset;
+        if (at + 2 <= d.body.size()) at += (d.body[at] & 0x3f) == 0x3f ? 6 : 2;   // past the tag header
+        if (at + 4 <= d.body.size())
+            movie.header.fileAttributes = std::uint32_t(d.body[at]) | std::uint32_t(d.body[at + 1]) << 8 |
+                                          std::uint32_t(d.body[at + 2]) << 16 | std::uint32_t(d.body[at + 3]) << 24;
+    }
     return movie;
 }
 

@@ -17,6 +17,8 @@ struct MovieHeader {
     Rect frameSize;
     double frameRate = 0;       // frames per second, as stored (may be 0)
     std::uint16_t frameCount = 0;
+    // The flags of a FileAttributes tag heading the movie (0 without one): 1 = may use the network.
+    std::uint32_t fileAttributes = 0;
 };
 
 struct ParsedMovie {
