@@ -33,7 +33,15 @@ DisplayObject::~DisplayObject() {
 
 SpriteInstance::SpriteInstance(Stage& stage, const Timeline& timeline, std::uint16_t characterId,
                                DisplayObject* owner, SpriteInstance* parent)
-    : m_stage(stage), m_timeline(timeline), m_characterId(characterId), m_owner(owner), m_parent(parent) {
+    : m_stage(stage), m_movie(parent ? &parent->movie() : &stage.movie()), m_timeline(timeline),
+      m_characterId(characterId), m_owner(owner), m_parent(parent) {
+    m_serial = m_stage.registerSprite(*this);
+}
+
+SpriteInstance::SpriteInstance(Stage& stage, std::shared_ptr<const Movie> movie, DisplayObject* owner,
+                               SpriteInstance* parent)
+    : m_stage(stage), m_loadedMovie(std::move(movie)), m_movie(m_loadedMovie.get()),
+      m_timeline(m_loadedMovie->rootTimeline()), m_characterId(0), m_owner(owner), m_parent(parent) {
     m_serial = m_stage.registerSprite(*this);
 }
 
@@ -179,7 +187,7 @@ void SpriteInstance::applyPlacement(DisplayObject& object, const swf::PlaceObjec
         if (p.colorTransform) object.colorTransform = *p.colorTransform;
     }
     if (p.ratio) object.ratio = *p.ratio;
-    if (p.name) object.name = m_stage.movie().decodeString(*p.name);
+    if (p.name) object.name = movie().decodeString(*p.name);
     if (p.clipDepth) object.clipDepth = *p.clipDepth;
     if (p.blendMode) object.blendMode = blendModeFromByte(*p.blendMode);
     if (p.visible) object.visible = *p.visible;
@@ -239,7 +247,7 @@ void SpriteInstance::place(const swf::PlaceObject& p, int frame) {
 }
 
 void SpriteInstance::attachCharacter(DisplayObject& object) {
-    const Movie& movie = m_stage.movie();
+    const Movie& movie = this->movie();
     const Character* c = movie.character(object.characterId);
     if (!c) return;
     if (const auto* t = std::get_if<swf::DefineEditText>(c)) {
@@ -254,7 +262,7 @@ void SpriteInstance::attachCharacter(DisplayObject& object) {
     else if (const auto* b = std::get_if<ButtonCharacter>(c)) timeline = &b->upState;
     if (!timeline) return;
     // A sprite that contains itself, directly or further down, would never end: it stays empty.
-    for (const SpriteInstance* p = this; p; p = p->m_parent)
+    for (const SpriteInstance* p = this; p && p->m_movie == m_movie; p = p->m_parent)
         if (p->m_characterId == object.characterId) return;
     if (nesting() >= ObjectBudget::kMaxNesting) return;
     object.sprite = std::make_unique<SpriteInstance>(m_stage, *timeline, object.characterId, &object, this);
@@ -266,7 +274,7 @@ DisplayObject* SpriteInstance::childAt(int depth) const {
 }
 
 DisplayObject* SpriteInstance::childByName(const QString& name) const {
-    const bool ignoreCase = m_stage.movie().header().version < 7;
+    const bool ignoreCase = movie().header().version < 7;
     for (const auto& [depth, child] : m_children)
         if (!child->name.isEmpty() && sameName(child->name, name, ignoreCase)) return child.get();
     return nullptr;

@@ -36,7 +36,13 @@ std::vector<QString> Player::takeScriptMessages() { return m_stage->takeScriptMe
 void Player::render(Renderer& renderer, const QTransform& stageToDevice, RenderQuality quality,
                     std::optional<swf::Rgba> background) const {
     renderer.beginFrame(background.value_or(m_movie->background()), stageToDevice, quality);
-    renderDisplayList(*m_movie, m_stage->root(), renderer, QTransform(), swf::ColorTransform{});
+    renderDisplayList(m_stage->root().movie(), m_stage->root(), renderer, QTransform(), swf::ColorTransform{});
+    // Levels loaded above the root draw over it, each with its own placement.
+    for (const auto& [n, level] : m_stage->levels()) {
+        if (!level->sprite || !level->visible) continue;
+        renderDisplayList(level->sprite->movie(), *level->sprite, renderer, toQTransform(level->matrix),
+                          level->colorTransform);
+    }
     renderer.endFrame();
 }
 
@@ -63,7 +69,7 @@ void drawObject(const Movie& movie, const DisplayObject& object, Renderer& rende
                 const swf::ColorTransform& cx) {
     if (object.sprite) {
         const std::optional<ScalingGrid> grid = gridFor(movie, object);
-        renderChildren(movie, *object.sprite, renderer, m, cx, grid ? &*grid : nullptr);
+        renderChildren(object.sprite->movie(), *object.sprite, renderer, m, cx, grid ? &*grid : nullptr);
         return;
     }
     if (object.text) {
@@ -147,7 +153,8 @@ void renderChildren(const Movie& movie, const SpriteInstance& sprite, Renderer& 
             ++scriptMaskNesting;
             renderer.beginMask();
             FillsOnly fills(renderer);
-            drawObject(movie, *scriptMask, fills, stageTransform(*scriptMask), swf::ColorTransform{});
+            drawObject(scriptMask->parent ? scriptMask->parent->movie() : movie, *scriptMask, fills,
+                       stageTransform(*scriptMask), swf::ColorTransform{});
             renderer.useMask();
         }
         // Filtered and cached objects are bitmaps of their own, placed on whole pixels.
