@@ -87,7 +87,7 @@ void SpriteInstance::runFrame(int index, bool runScripts) {
     if (index < 0 || index >= static_cast<int>(m_timeline.frames.size())) return;
     const Frame& frame = m_timeline.frames[static_cast<std::size_t>(index)];
     if (runScripts)
-        for (std::uint16_t sprite : frame.initActions) m_stage.queueInitActions(sprite);
+        for (std::uint16_t sprite : frame.initActions) m_stage.queueInitActions(*this, sprite);
     for (const FrameCommand& command : frame.commands) {
         if (const auto* p = std::get_if<swf::PlaceObject>(&command)) {
             place(*p, index);
@@ -172,7 +172,7 @@ void SpriteInstance::gotoFrame(int frame, bool runScripts) {
     }
     if (runScripts && frame < static_cast<int>(m_timeline.frames.size())) {
         const Frame& target = m_timeline.frames[static_cast<std::size_t>(frame)];
-        for (std::uint16_t sprite : target.initActions) m_stage.queueInitActions(sprite);
+        for (std::uint16_t sprite : target.initActions) m_stage.queueInitActions(*this, sprite);
         if (m_owner)
             for (const FrameCommand& command : target.commands)
                 if (const auto* a = std::get_if<swf::DoAction>(&command)) m_stage.queueActions(*m_owner, a->actions);

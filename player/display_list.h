@@ -104,6 +104,7 @@ struct DisplayObject {
     SpriteInstance* parent = nullptr;
     avm1::Object* script = nullptr;           // its script object, for sprites, buttons and edit texts
     int level = 0;                            // the level a parentless root shows on
+    bool lockRoot = false;                    // _lockroot: _root inside it means it
     bool placedByScript = false;              // attachMovie, duplicateMovieClip, createEmptyMovieClip
     bool transformedByScript = false;         // a script moved it: the timeline no longer does
     int placedFrame = 0;                      // the parent's frame that placed it (0-based)

@@ -185,11 +185,16 @@ void Stage::queueActions(DisplayObject& clip, const swf::ActionBytes& code) {
     m_queue.push_back(QueuedScript{script, code, QString(), avm1::Value(), false});
 }
 
-void Stage::queueInitActions(std::uint16_t spriteId) {
-    if (!m_vm || !m_initDone.insert(spriteId).second) return;
-    const swf::ActionBytes code = m_movie->initActions(spriteId);
+void Stage::queueInitActions(const SpriteInstance& from, std::uint16_t spriteId) {
+    const Movie& movie = from.movie();
+    if (!m_vm || !m_initDone.insert({&movie, spriteId}).second) return;
+    const swf::ActionBytes code = movie.initActions(spriteId);
     if (!code) return;
-    m_initQueue.push_back(QueuedScript{scriptObject(*m_root), code, QString(), avm1::Value(), true});
+    // They run on the root of the movie they came with.
+    DisplayObject* root = m_root.get();
+    for (const SpriteInstance* s = &from; s; s = s->parent())
+        if (&s->movie() == &movie && s->owner()) root = s->owner();
+    m_initQueue.push_back(QueuedScript{scriptObject(*root), code, QString(), avm1::Value(), true});
 }
 
 void Stage::runQueue() {

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <unordered_set>
 #include <vector>
@@ -74,7 +75,8 @@ public:
     // The script object of a clip, text field or button (made on first use), or null.
     avm1::Object* scriptObject(DisplayObject& object);
     void queueActions(DisplayObject& clip, const swf::ActionBytes& code);
-    void queueInitActions(std::uint16_t spriteId);
+    // Init scripts belong to the movie of the timeline that reaches them, and run once per movie.
+    void queueInitActions(const SpriteInstance& from, std::uint16_t spriteId);
     // Runs queued scripts until the queue is empty (scripts may queue more).
     void runQueue();
     // The execution list: every live sprite by creation serial.
@@ -145,7 +147,7 @@ private:
     std::deque<QueuedScript> m_queue;
     std::deque<QueuedScript> m_initQueue;        // init scripts and initialize events: first
     std::deque<QueuedScript> m_constructQueue;   // construct events and class constructors: next
-    std::unordered_set<std::uint16_t> m_initDone;
+    std::set<std::pair<const Movie*, std::uint16_t>> m_initDone;
     std::function<void(const QString&)> m_traceSink;
     double m_timerMs = 0;
     std::uint64_t m_changes = 0;

@@ -110,11 +110,7 @@ DisplayObject* rootFor(DisplayObject& object) {
     DisplayObject* current = &object;
     for (int guard = 0; current->parent && current->parent->owner() && guard < 256; ++guard) {
         // A clip that locks its root is the root of everything inside it.
-        if (current->script) {
-            if (const avm1::Property* lock = current->script->findOwn(QStringLiteral("_lockroot"));
-                lock && ((lock->value.isBoolean() && lock->value.asBool()) || (lock->value.isNumber() && lock->value.asNumber() != 0)))
-                return current;
-        }
+        if (current->lockRoot) return current;
         current = current->parent->owner();
     }
     return current;
@@ -250,8 +246,8 @@ bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out)
             out = avm1::Value(m_stage.scriptObject(*rootFor(*o)));
             return true;
         }
-        if (name.compare(u"_lockroot", Qt::CaseInsensitive) == 0 && !findOwn(name)) {
-            out = avm1::Value(false);
+        if (name.compare(u"_lockroot", Qt::CaseInsensitive) == 0) {
+            out = avm1::Value(o->lockRoot);
             return true;
         }
         if (name.compare(u"_global", Qt::CaseInsensitive) == 0 && vm.swfVersion() >= 6) {
@@ -272,9 +268,14 @@ bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out)
     return false;
 }
 
-bool ClipObject::setSpecial(avm1::Vm&, const QString& name, const avm1::Value& value) {
+bool ClipObject::setSpecial(avm1::Vm& vm, const QString& name, const avm1::Value& value) {
     DisplayObject* o = display();
     if (!o || name.isEmpty() || name[0] != u'_') return false;
+    // The display object holds it, so a movie loaded into the clip keeps it.
+    if (name.compare(u"_lockroot", Qt::CaseInsensitive) == 0) {
+        o->lockRoot = vm.toBoolean(value);
+        return true;
+    }
     if (const auto p = clipPropertyByName(name)) {
         setClipProperty(m_stage, *o, *p, value);
         return true;

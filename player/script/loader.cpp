@@ -170,7 +170,7 @@ void Loader::finishMovie(const Request& r) {
         }
         return;
     }
-    const double size = static_cast<double>(movie->header().declaredLength);
+    const double size = static_cast<double>(movie->byteSize());
     m_stage.loadMovieInto(*target, movie);
     clip = m_stage.scriptObject(*target);
     // Variables in the address's query string are set on the loaded root before its first frame runs.
@@ -337,7 +337,8 @@ void installMovieClipLoader(Stage& stage) {
         DisplayObject* target = clipTarget(*s, vm, v, &level);
         avm1::Object* out = vm.makeObject();
         Value bytes;
-        if (target) bytes = Value(static_cast<double>(movieOf(*s, *target).header().declaredLength));
+        // Bytes as they came from the file (a compressed movie counts its compressed size).
+        if (target) bytes = Value(static_cast<double>(movieOf(*s, *target).byteSize()));
         out->setOwn(QStringLiteral("bytesLoaded"), bytes);
         out->setOwn(QStringLiteral("bytesTotal"), bytes);
         return Value(out);

@@ -307,3 +307,21 @@ TEST(XmlLoad, TheDocumentIsParsedBeforeOnLoad) {
     f.player->nextFrame();
     EXPECT_EQ(f.lines, (Lines{"onLoad false"}));
 }
+
+TEST(LoadMovie, RootInsideALoadedMovieIsItsLevelUnlessTheClipLocksIt) {
+    Folder f;
+    sw::ActionWriter child;
+    child.push(sw::Push::str("_root")).op(sw::op::kGetVariable).op(sw::op::kTrace);
+    f.writeMovie("child.swf", {child.end()});
+    f.play();
+    const Value open = f.emptyClip("open", 1);
+    const Value locked = f.emptyClip("locked", 2);
+    // Set before the load and kept through it: the clip, not the loaded movie, holds it.
+    f.vm().setMember(locked, QStringLiteral("_lockroot"), Value(true));
+    f.call(open, "loadMovie", {Value(QStringLiteral("child.swf"))});
+    f.call(locked, "loadMovie", {Value(QStringLiteral("child.swf"))});
+    f.player->nextFrame();
+    EXPECT_EQ(f.lines, (Lines{"_level0", "_level0.locked"}));
+    EXPECT_EQ(f.str(f.get(locked, "_lockroot")), "true");
+    EXPECT_EQ(f.str(f.get(open, "_lockroot")), "false");
+}
