@@ -146,7 +146,10 @@ void Stage::objectPlaced(DisplayObject& object) {
             m_constructQueue.push_back(QueuedScript{script, action.actions, QString(), avm1::Value(), false});
     // A symbol registered with Object.registerClass becomes an instance of that class.
     if (object.characterId) {
-        if (avm1::Object* ctor = registeredClassFor(object.characterId)) {
+        // The symbol's export name comes from the movie that defines it (a loaded movie has its own).
+        const Movie& owner = object.parent ? object.parent->movie() : *m_movie;
+        const QString exported = owner.exportName(object.characterId);
+        if (avm1::Object* ctor = exported.isEmpty() ? nullptr : avm1::registeredClass(*m_vm, exported)) {
             const avm1::Value prototype = m_vm->getMember(avm1::Value(ctor), QStringLiteral("prototype"));
             script->setProto(prototype.object());
             m_constructQueue.push_back(QueuedScript{script, nullptr, QString(), avm1::Value(ctor), false});
