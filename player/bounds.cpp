@@ -30,7 +30,7 @@ QRectF boundsOf(const Movie& movie, const DisplayObject& object, int depth) {
         if (const auto r = editTextInstanceBounds(object)) return *r;
     if (object.sprite) {
         if (depth >= ObjectBudget::kMaxNesting) return {};
-        QRectF r = spriteBounds(movie, *object.sprite, depth + 1);
+        QRectF r = spriteBounds(object.sprite->movie(), *object.sprite, depth + 1);
         if (object.drawing) r |= object.drawing->paths().bounds;
         return r;
     }

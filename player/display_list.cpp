@@ -34,7 +34,15 @@ DisplayObject::~DisplayObject() {
 
 SpriteInstance::SpriteInstance(Stage& stage, const Timeline& timeline, std::uint16_t characterId,
                                DisplayObject* owner, SpriteInstance* parent)
-    : m_stage(stage), m_timeline(timeline), m_characterId(characterId), m_owner(owner), m_parent(parent) {
+    : m_stage(stage), m_movie(parent ? &parent->movie() : &stage.movie()), m_timeline(timeline),
+      m_characterId(characterId), m_owner(owner), m_parent(parent) {
+    m_serial = m_stage.registerSprite(*this);
+}
+
+SpriteInstance::SpriteInstance(Stage& stage, std::shared_ptr<const Movie> movie, DisplayObject* owner,
+                               SpriteInstance* parent)
+    : m_stage(stage), m_loadedMovie(std::move(movie)), m_movie(m_loadedMovie.get()),
+      m_timeline(m_loadedMovie->rootTimeline()), m_characterId(0), m_owner(owner), m_parent(parent) {
     m_serial = m_stage.registerSprite(*this);
 }
 
@@ -80,7 +88,7 @@ void SpriteInstance::runFrame(int index, bool runScripts) {
     if (index < 0 || index >= static_cast<int>(m_timeline.frames.size())) return;
     const Frame& frame = m_timeline.frames[static_cast<std::size_t>(index)];
     if (runScripts)
-        for (std::uint16_t sprite : frame.initActions) m_stage.queueInitActions(sprite);
+        for (std::uint16_t sprite : frame.initActions) m_stage.queueInitActions(*this, sprite);
     for (const FrameCommand& command : frame.commands) {
         if (const auto* p = std::get_if<swf::PlaceObject>(&command)) {
             place(*p, index);
@@ -165,7 +173,7 @@ void SpriteInstance::gotoFrame(int frame, bool runScripts) {
     }
     if (runScripts && frame < static_cast<int>(m_timeline.frames.size())) {
         const Frame& target = m_timeline.frames[static_cast<std::size_t>(frame)];
-        for (std::uint16_t sprite : target.initActions) m_stage.queueInitActions(sprite);
+        for (std::uint16_t sprite : target.initActions) m_stage.queueInitActions(*this, sprite);
         if (m_owner)
             for (const FrameCommand& command : target.commands)
                 if (const auto* a = std::get_if<swf::DoAction>(&command)) m_stage.queueActions(*m_owner, a->actions);
@@ -180,7 +188,7 @@ void SpriteInstance::applyPlacement(DisplayObject& object, const swf::PlaceObjec
         if (p.colorTransform) object.colorTransform = *p.colorTransform;
     }
     if (p.ratio) object.ratio = *p.ratio;
-    if (p.name) object.name = m_stage.movie().decodeString(*p.name);
+    if (p.name) object.name = movie().decodeString(*p.name);
     if (p.clipDepth) object.clipDepth = *p.clipDepth;
     if (p.blendMode) object.blendMode = blendModeFromByte(*p.blendMode);
     if (p.visible) object.visible = *p.visible;
@@ -240,7 +248,7 @@ void SpriteInstance::place(const swf::PlaceObject& p, int frame) {
 }
 
 void SpriteInstance::attachCharacter(DisplayObject& object) {
-    const Movie& movie = m_stage.movie();
+    const Movie& movie = this->movie();
     const Character* c = movie.character(object.characterId);
     if (!c) return;
     if (const auto* t = std::get_if<swf::DefineEditText>(c)) {
@@ -255,7 +263,7 @@ void SpriteInstance::attachCharacter(DisplayObject& object) {
     else if (const auto* b = std::get_if<ButtonCharacter>(c)) timeline = &b->upState;
     if (!timeline) return;
     // A sprite that contains itself, directly or further down, would never end: it stays empty.
-    for (const SpriteInstance* p = this; p; p = p->m_parent)
+    for (const SpriteInstance* p = this; p && p->m_movie == m_movie; p = p->m_parent)
         if (p->m_characterId == object.characterId) return;
     if (nesting() >= ObjectBudget::kMaxNesting) return;
     object.sprite = std::make_unique<SpriteInstance>(m_stage, *timeline, object.characterId, &object, this);
@@ -267,7 +275,7 @@ DisplayObject* SpriteInstance::childAt(int depth) const {
 }
 
 DisplayObject* SpriteInstance::childByName(const QString& name) const {
-    const bool ignoreCase = m_stage.movie().header().version < 7;
+    const bool ignoreCase = movie().header().version < 7;
     for (const auto& [depth, child] : m_children)
         if (!child->name.isEmpty() && sameName(child->name, name, ignoreCase)) return child.get();
     return nullptr;

@@ -104,6 +104,8 @@ struct DisplayObject {
     int depth = 0;                            // in the parent's list (timeline numbering)
     SpriteInstance* parent = nullptr;
     avm1::Object* script = nullptr;           // its script object, for sprites, buttons and edit texts
+    int level = 0;                            // the level a parentless root shows on
+    bool lockRoot = false;                    // _lockroot: _root inside it means it
     bool placedByScript = false;              // attachMovie, duplicateMovieClip, createEmptyMovieClip
     bool transformedByScript = false;         // a script moved it: the timeline no longer does
     int placedFrame = 0;                      // the parent's frame that placed it (0-based)
@@ -134,9 +136,16 @@ public:
     // Nothing of the timeline has run yet: the stage runs the first frame when it places the sprite.
     SpriteInstance(Stage& stage, const Timeline& timeline, std::uint16_t characterId, DisplayObject* owner,
                    SpriteInstance* parent);
+    // The root timeline of a movie loaded into `owner` (a clip or a level): its characters come from that
+    // movie's dictionary, and so do those of everything below it.
+    SpriteInstance(Stage& stage, std::shared_ptr<const Movie> movie, DisplayObject* owner, SpriteInstance* parent);
     ~SpriteInstance();
 
     Stage& stage() const { return m_stage; }
+    // The movie whose dictionary this timeline's characters come from.
+    const Movie& movie() const { return *m_movie; }
+    // Set for the root timeline of a loaded movie (and level 0).
+    const std::shared_ptr<const Movie>& loadedMovie() const { return m_loadedMovie; }
     const Timeline& timeline() const { return m_timeline; }
     std::uint16_t characterId() const { return m_characterId; }
     DisplayObject* owner() const { return m_owner; }
@@ -183,6 +192,8 @@ private:
     std::unique_ptr<DisplayObject> makeObject(int depth);
 
     Stage& m_stage;
+    std::shared_ptr<const Movie> m_loadedMovie;
+    const Movie* m_movie;
     const Timeline& m_timeline;
     std::uint16_t m_characterId;
     DisplayObject* m_owner;

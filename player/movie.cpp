@@ -30,6 +30,7 @@ const ShapePaths& emptyPaths() {
 
 std::shared_ptr<Movie> Movie::fromBytes(std::span<const std::uint8_t> data) {
     std::shared_ptr<Movie> movie(new Movie());
+    movie->m_byteSize = static_cast<std::int64_t>(data.size());
     movie->load(data, nullptr);
     return movie;
 }
@@ -42,7 +43,9 @@ std::shared_ptr<Movie> Movie::fromFile(const QString& path) {
     context.rootFolder = context.folder = QFileInfo(canonical).absolutePath();
     context.chain.push_back(canonical);
     context.budget = std::make_shared<int>(kMaxImportedFiles);
-    return loadFile(path, &context);
+    std::shared_ptr<Movie> movie = loadFile(path, &context);
+    movie->m_sourcePath = canonical;
+    return movie;
 }
 
 std::shared_ptr<Movie> Movie::loadFile(const QString& path, const ImportContext* imports) {
@@ -57,6 +60,7 @@ std::shared_ptr<Movie> Movie::loadFile(const QString& path, const ImportContext*
         return movie;
     }
     const QByteArray bytes = file.readAll();
+    movie->m_byteSize = bytes.size();
     movie->load(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())),
                 imports);
     return movie;

@@ -42,6 +42,10 @@ public:
     bool isValid() const { return m_valid; }
     const swf::MovieHeader& header() const { return m_header; }
     const swf::Diagnostics& diagnostics() const { return m_diagnostics; }
+    // The canonical path of the file it was read from (empty for a movie made from bytes), and the
+    // number of bytes it came from.
+    const QString& sourcePath() const { return m_sourcePath; }
+    std::int64_t byteSize() const { return m_byteSize; }
     swf::Rgba background() const { return m_background; }
     const Timeline& rootTimeline() const { return m_root; }
     // The stage in twips; an empty or absurd frame rectangle gives a small default stage.
@@ -84,6 +88,8 @@ private:
     void importAssets(const swf::ImportAssets& tag, std::size_t offset, Frame& frame, ImportLoad& imports);
 
     bool m_valid = false;
+    QString m_sourcePath;
+    std::int64_t m_byteSize = 0;
     swf::MovieHeader m_header;
     swf::Diagnostics m_diagnostics;
     swf::Rgba m_background{255, 255, 255, 255};

@@ -3,12 +3,14 @@
 #include "player/script/obj_internal.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include "player/avm1/builtins.h"
 #include "player/avm1/vm.h"
 #include "player/movie.h"
 #include "player/script/clip_object.h"
 #include "player/script/display_builtins.h"
+#include "player/script/loader.h"
 #include "player/script/script_host.h"
 #include "player/script/text_field.h"
 #include "player/timeline.h"
@@ -39,6 +41,7 @@ const char16_t* eventMethod(std::uint32_t event) {
 Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
     m_root = std::make_unique<DisplayObject>(m_budget);
     m_root->sprite = std::make_unique<SpriteInstance>(*this, m_movie->rootTimeline(), 0, m_root.get(), nullptr);
+    m_loader = std::make_unique<Loader>(*this);
     if (m_movie->isValid() && !m_movie->usesActionScript3()) {
         m_host = std::make_unique<ScriptHost>(*this);
         m_vm = std::make_unique<avm1::Vm>(m_movie->header().version, m_host.get());
@@ -48,7 +51,9 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
 
 Stage::~Stage() {
     // The display list goes first: its objects detach from their script objects, which the heap owns.
+    m_levels.clear();
     m_root.reset();
+    m_loader.reset();
 }
 
 double Stage::framePeriodMs() const { return 1000.0 / m_movie->playbackRate(); }
@@ -59,6 +64,7 @@ void Stage::start() {
     root().start();
     runQueue();
     runPostedCalls();
+    m_loader->process();
     ++m_changes;
 }
 
@@ -69,11 +75,13 @@ void Stage::tick() {
     }
     m_timerMs += framePeriodMs();
     ++m_ticks;
+    m_retiredMovies.clear();
     advanceAll();
     runQueue();
     runPostedCalls();
     syncTextVariables(*this);
     runTimers();
+    m_loader->process();
     collectGarbage();
 }
 
@@ -105,7 +113,8 @@ avm1::Object* Stage::scriptObject(DisplayObject& object) {
     if (!m_vm) return nullptr;
     avm1::ObjectClass cls;
     avm1::Object* proto = nullptr;
-    const Character* c = object.characterId ? m_movie->character(object.characterId) : nullptr;
+    const Movie& movie = object.parent ? object.parent->movie() : *m_movie;
+    const Character* c = object.characterId ? movie.character(object.characterId) : nullptr;
     if (!c || std::holds_alternative<SpriteCharacter>(*c)) {
         if (!object.sprite) return nullptr;
         cls = avm1::ObjectClass::MovieClip;
@@ -141,7 +150,10 @@ void Stage::objectPlaced(DisplayObject& object) {
             m_constructQueue.push_back(QueuedScript{script, action.actions, QString(), avm1::Value(), false});
     // A symbol registered with Object.registerClass becomes an instance of that class.
     if (object.characterId) {
-        if (avm1::Object* ctor = registeredClassFor(object.characterId)) {
+        // The symbol's export name comes from the movie that defines it (a loaded movie has its own).
+        const Movie& owner = object.parent ? object.parent->movie() : *m_movie;
+        const QString exported = owner.exportName(object.characterId);
+        if (avm1::Object* ctor = exported.isEmpty() ? nullptr : avm1::registeredClass(*m_vm, exported)) {
             const avm1::Value prototype = m_vm->getMember(avm1::Value(ctor), QStringLiteral("prototype"));
             script->setProto(prototype.object());
             m_constructQueue.push_back(QueuedScript{script, nullptr, QString(), avm1::Value(ctor), false});
@@ -181,11 +193,16 @@ void Stage::queueActions(DisplayObject& clip, const swf::ActionBytes& code) {
     m_queue.push_back(QueuedScript{script, code, QString(), avm1::Value(), false});
 }
 
-void Stage::queueInitActions(std::uint16_t spriteId) {
-    if (!m_vm || !m_initDone.insert(spriteId).second) return;
-    const swf::ActionBytes code = m_movie->initActions(spriteId);
+void Stage::queueInitActions(const SpriteInstance& from, std::uint16_t spriteId) {
+    const Movie& movie = from.movie();
+    if (!m_vm || !m_initDone.insert({&movie, spriteId}).second) return;
+    const swf::ActionBytes code = movie.initActions(spriteId);
     if (!code) return;
-    m_initQueue.push_back(QueuedScript{scriptObject(*m_root), code, QString(), avm1::Value(), true});
+    // They run on the root of the movie they came with.
+    DisplayObject* root = m_root.get();
+    for (const SpriteInstance* s = &from; s; s = s->parent())
+        if (&s->movie() == &movie && s->owner()) root = s->owner();
+    m_initQueue.push_back(QueuedScript{scriptObject(*root), code, QString(), avm1::Value(), true});
 }
 
 void Stage::runQueue() {
@@ -210,6 +227,16 @@ void Stage::runQueue() {
             break;
         }
         if (!item.clip || (!item.evenIfRemoved && !item.clip->display())) continue;
+        // A clip of a loaded movie runs with that movie's version rules.
+        struct VersionScope {
+            avm1::Vm& vm;
+            int saved;
+            ~VersionScope() { vm.setSwfVersion(saved); }
+        } versionScope{*m_vm, m_vm->swfVersion()};
+        if (const DisplayObject* d = item.clip->display()) {
+            const Movie& owner = d->sprite ? d->sprite->movie() : d->parent ? d->parent->movie() : *m_movie;
+            if (owner.isValid()) m_vm->setSwfVersion(owner.header().version);
+        }
         if (item.code) {
             m_vm->runActions(item.code, item.clip);
         } else if (!item.method.isEmpty()) {
@@ -281,6 +308,10 @@ void Stage::collectGarbage() {
     m_vm->collectGarbage([this](avm1::Heap& heap) {
         std::vector<const SpriteInstance*> pending{&root()};
         heap.mark(m_root->script);
+        for (const auto& [n, level] : m_levels) {
+            heap.mark(level->script);
+            if (level->sprite) pending.push_back(level->sprite.get());
+        }
         while (!pending.empty()) {
             const SpriteInstance* s = pending.back();
             pending.pop_back();
@@ -309,6 +340,76 @@ void Stage::collectGarbage() {
 
 void Stage::markHostRoots(avm1::Heap& heap) {
     if (m_host) heap.mark(m_host->dragged());
+    m_loader->markRoots(heap);
+}
+
+DisplayObject* Stage::levelObject(int n) {
+    if (n == 0) return m_root.get();
+    auto it = m_levels.find(n);
+    return it == m_levels.end() ? nullptr : it->second.get();
+}
+
+DisplayObject* Stage::makeLevel(int n) {
+    if (n <= 0) return m_root.get();
+    auto& slot = m_levels[n];
+    if (!slot) {
+        slot = std::make_unique<DisplayObject>(m_budget);
+        slot->level = n;
+        slot->name = QStringLiteral("_level") + QString::number(n);
+    }
+    return slot.get();
+}
+
+void Stage::removeLevel(int n) {
+    auto it = m_levels.find(n);
+    if (it == m_levels.end()) return;
+    objectRemoving(*it->second);
+    it = m_levels.find(n);
+    if (it == m_levels.end()) return;
+    if (it->second->sprite && it->second->sprite->loadedMovie())
+        m_retiredMovies.push_back(it->second->sprite->loadedMovie());
+    std::unique_ptr<DisplayObject> gone = std::move(it->second);
+    m_levels.erase(it);
+    gone.reset();
+    ++m_changes;
+}
+
+void Stage::loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> movie) {
+    static const Timeline empty;
+    if (target.sprite) {
+        std::vector<int> depths;
+        for (const auto& [depth, child] : target.sprite->children()) depths.push_back(depth);
+        for (int depth : depths)
+            if (target.sprite) target.sprite->removeChild(depth);
+    }
+    if (target.sprite && target.sprite->loadedMovie()) m_retiredMovies.push_back(target.sprite->loadedMovie());
+    target.sprite.reset();
+    target.drawing.reset();
+    target.text.reset();
+    target.clipActions.clear();
+    target.characterId = 0;
+    if (avm1::Object* script = target.script) {
+        // The clip keeps its identity, but what scripts stored on it belongs to what it showed before.
+        std::vector<QString> names;
+        script->forEachOwn([&](const QString& name, const avm1::Property&) { names.push_back(name); });
+        for (const QString& name : names) script->removeOwn(name);
+        if (m_vm) script->setProto(m_vm->protos().movieClip);
+    }
+    if (movie && movie->isValid() && !movie->usesActionScript3() &&
+        (!target.parent || target.parent->nesting() + 1 < ObjectBudget::kMaxNesting)) {
+        target.sprite = std::make_unique<SpriteInstance>(*this, std::move(movie), &target, target.parent);
+    } else {
+        target.sprite = std::make_unique<SpriteInstance>(*this, empty, 0, &target, target.parent);
+    }
+    if (!target.script) scriptObject(target);
+    target.sprite->setStartTick(m_ticks + 1);
+    target.sprite->start();
+    ++m_changes;
+}
+
+QString Stage::movieFolder() const {
+    const QString path = m_movie->sourcePath();
+    return path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
 }
 
 avm1::Object* Stage::registeredClassFor(std::uint16_t characterId) {

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <unordered_set>
 #include <vector>
@@ -27,6 +28,7 @@ namespace vistrel::player {
 
 class Movie;
 class ScriptHost;
+class Loader;
 
 class Stage {
 public:
@@ -40,6 +42,20 @@ public:
     DisplayObject& rootObject() { return *m_root; }
     SpriteInstance& root() { return *m_root->sprite; }
     const SpriteInstance& root() const { return *m_root->sprite; }
+    // Level n: 0 is the root; others are roots of movies loaded with loadMovieNum. Null when empty.
+    DisplayObject* levelObject(int n);
+    const std::map<int, std::unique_ptr<DisplayObject>>& levels() const { return m_levels; }
+    // An empty root on level n (n > 0), made when missing, for a movie to be loaded into.
+    DisplayObject* makeLevel(int n);
+    void removeLevel(int n);
+    // Replaces what a clip or level shows with a loaded movie: its children unload, its script
+    // properties go, the movie's first frame runs. A null movie leaves it empty (unloadMovie).
+    void loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> movie);
+    // Files scripts ask for: movies, variables, XML and LoadVars data.
+    Loader& loader() { return *m_loader; }
+    // The canonical folder of the movie opened first: files are read from it and below only.
+    QString movieFolder() const;
+
     // The machine, or null for movies whose scripts this engine does not run (ActionScript 3).
     avm1::Vm* vm() { return m_vm.get(); }
     bool scriptsEnabled() const { return m_vm != nullptr; }
@@ -59,7 +75,8 @@ public:
     // The script object of a clip, text field or button (made on first use), or null.
     avm1::Object* scriptObject(DisplayObject& object);
     void queueActions(DisplayObject& clip, const swf::ActionBytes& code);
-    void queueInitActions(std::uint16_t spriteId);
+    // Init scripts belong to the movie of the timeline that reaches them, and run once per movie.
+    void queueInitActions(const SpriteInstance& from, std::uint16_t spriteId);
     // Runs queued scripts until the queue is empty (scripts may queue more).
     void runQueue();
     // The execution list: every live sprite by creation serial.
@@ -131,12 +148,16 @@ private:
     std::unique_ptr<avm1::Vm> m_vm;
     std::unique_ptr<ScriptHost> m_host;
     std::unique_ptr<DisplayObject> m_root;
+    std::map<int, std::unique_ptr<DisplayObject>> m_levels;
+    // Movies a load replaced, kept until the next tick: a script of one may still be running.
+    std::vector<std::shared_ptr<const Movie>> m_retiredMovies;
+    std::unique_ptr<Loader> m_loader;
     std::map<std::uint64_t, SpriteInstance*> m_sprites;
     std::uint64_t m_lastSerial = 0;
     std::deque<QueuedScript> m_queue;
     std::deque<QueuedScript> m_initQueue;        // init scripts and initialize events: first
     std::deque<QueuedScript> m_constructQueue;   // construct events and class constructors: next
-    std::unordered_set<std::uint16_t> m_initDone;
+    std::set<std::pair<const Movie*, std::uint16_t>> m_initDone;
     std::function<void(const QString&)> m_traceSink;
     double m_timerMs = 0;
     std::uint64_t m_changes = 0;
@@ -153,6 +174,7 @@ private:
     int m_focusRect = 1;
     int m_nextTimerId = 1;
     friend class ScriptHost;
+    friend class Loader;
 };
 
 }  // namespace vistrel::player

@@ -96,6 +96,8 @@ public:
     Vm& operator=(const Vm&) = delete;
 
     int swfVersion() const { return m_swfVersion; }
+    // Code of a movie loaded into another runs with its own movie's version rules.
+    void setSwfVersion(int version) { m_swfVersion = version; }
     Heap& heap() { return m_heap; }
     Object* global() const { return m_global; }
     BuiltinProtos& protos() { return m_protos; }

@@ -35,7 +35,7 @@ void drawObject(const Movie& movie, const DisplayObject& object, Renderer& rende
                 const swf::ColorTransform& cx) {
     if (object.sprite) {
         const std::optional<ScalingGrid> grid = gridFor(movie, object);
-        renderChildren(movie, *object.sprite, renderer, m, cx, grid ? &*grid : nullptr);
+        renderChildren(object.sprite->movie(), *object.sprite, renderer, m, cx, grid ? &*grid : nullptr);
         return;
     }
     if (object.text) {
@@ -123,7 +123,8 @@ void renderChildren(const Movie& movie, const SpriteInstance& sprite, Renderer& 
             ++scriptMaskNesting;
             renderer.beginMask();
             FillsOnly fills(renderer);
-            drawObject(movie, *scriptMask, fills, stageTransform(*scriptMask), swf::ColorTransform{});
+            drawObject(scriptMask->parent ? scriptMask->parent->movie() : movie, *scriptMask, fills,
+                       stageTransform(*scriptMask), swf::ColorTransform{});
             renderer.useMask();
         }
         // Filtered and cached objects are bitmaps of their own, placed on whole pixels.

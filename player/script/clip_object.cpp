@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include <QUrl>
+
 #include "player/bounds.h"
 #include "player/display_list.h"
 #include "player/movie.h"
@@ -65,7 +67,7 @@ double normalizedRotation(double deg) {
 }
 
 QRectF parentBounds(Stage& stage, const DisplayObject& o) {
-    const QRectF inner = objectBounds(stage.movie(), o);
+    const QRectF inner = objectBounds(movieOf(stage, o), o);
     if (inner.isEmpty() && inner.width() == 0 && inner.height() == 0) return {};
     return toQTransform(o.matrix).mapRect(inner);
 }
@@ -84,16 +86,36 @@ QString clipPropertyName(ClipProperty property) {
 }
 
 QString dotPath(const DisplayObject& object) {
-    if (!object.parent) return QStringLiteral("_level0");
+    if (!object.parent) return QStringLiteral("_level") + QString::number(object.level);
     const DisplayObject* owner = object.parent->owner();
     return (owner ? dotPath(*owner) : QStringLiteral("_level0")) + u'.' + object.name;
 }
 
 QString slashPath(const DisplayObject& object) {
-    if (!object.parent) return QStringLiteral("/");
+    if (!object.parent) return object.level ? QStringLiteral("_level") + QString::number(object.level) : QStringLiteral("/");
     const DisplayObject* owner = object.parent->owner();
     const QString above = owner ? slashPath(*owner) : QStringLiteral("/");
     return (above == u"/" ? QString() : above) + u'/' + object.name;
+}
+
+const Movie& movieOf(const Stage& stage, const DisplayObject& object) {
+    if (object.sprite) return object.sprite->movie();
+    return object.parent ? object.parent->movie() : stage.movie();
+}
+
+QString movieUrl(const Movie& movie) {
+    if (movie.sourcePath().isEmpty()) return QString();
+    return QUrl::fromLocalFile(movie.sourcePath()).toString(QUrl::FullyEncoded);
+}
+
+DisplayObject* rootFor(DisplayObject& object) {
+    DisplayObject* current = &object;
+    for (int guard = 0; current->parent && current->parent->owner() && guard < 256; ++guard) {
+        // A clip that locks its root is the root of everything inside it.
+        if (current->lockRoot) return current;
+        current = current->parent->owner();
+    }
+    return current;
 }
 
 QTransform worldTransform(const DisplayObject& object) {
@@ -122,7 +144,7 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::Target: return Value(slashPath(o));
     case ClipProperty::Name: return Value(o.name);
     case ClipProperty::DropTarget: return Value(QString());
-    case ClipProperty::Url: return Value(QString());
+    case ClipProperty::Url: return Value(movieUrl(movieOf(stage, o)));
     case ClipProperty::HighQuality: return Value(1);
     // Version 5 movies share one number for every clip; later ones are not modelled beyond the default.
     case ClipProperty::FocusRect:
@@ -183,7 +205,7 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
     case ClipProperty::Height: {
         const double v = number();
         if (!std::isfinite(v) || v < 0) return;
-        const QRectF inner = objectBounds(stage.movie(), o);
+        const QRectF inner = objectBounds(movieOf(stage, o), o);
         const double size = property == ClipProperty::Width ? inner.width() : inner.height();
         if (size <= 0) return;
         Geometry g = geometryOf(o);
@@ -232,7 +254,11 @@ bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out)
             return true;
         }
         if (name.compare(u"_root", Qt::CaseInsensitive) == 0) {
-            out = avm1::Value(m_stage.scriptObject(m_stage.rootObject()));
+            out = avm1::Value(m_stage.scriptObject(*rootFor(*o)));
+            return true;
+        }
+        if (name.compare(u"_lockroot", Qt::CaseInsensitive) == 0) {
+            out = avm1::Value(o->lockRoot);
             return true;
         }
         if (name.compare(u"_global", Qt::CaseInsensitive) == 0 && vm.swfVersion() >= 6) {
@@ -253,9 +279,14 @@ bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out)
     return false;
 }
 
-bool ClipObject::setSpecial(avm1::Vm&, const QString& name, const avm1::Value& value) {
+bool ClipObject::setSpecial(avm1::Vm& vm, const QString& name, const avm1::Value& value) {
     DisplayObject* o = display();
     if (!o || name.isEmpty() || name[0] != u'_') return false;
+    // The display object holds it, so a movie loaded into the clip keeps it.
+    if (name.compare(u"_lockroot", Qt::CaseInsensitive) == 0) {
+        o->lockRoot = vm.toBoolean(value);
+        return true;
+    }
     if (const auto p = clipPropertyByName(name)) {
         setClipProperty(m_stage, *o, *p, value);
         return true;

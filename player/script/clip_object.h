@@ -16,6 +16,7 @@ namespace vistrel::player {
 struct DisplayObject;
 class SpriteInstance;
 class Stage;
+class Movie;
 
 // Display properties in the order GetProperty / SetProperty number them.
 enum class ClipProperty : int {
@@ -53,6 +54,13 @@ SpriteInstance* spriteOf(const avm1::Value& v);
 // Paths: "_level0.a.b" (as String(clip) gives it) and "/a/b" (as _target gives it).
 QString dotPath(const DisplayObject& object);
 QString slashPath(const DisplayObject& object);
+
+// The movie whose dictionary an object's character comes from (for a loaded clip, the loaded movie), and
+// the address a movie was read from, as _url gives it.
+const Movie& movieOf(const Stage& stage, const DisplayObject& object);
+QString movieUrl(const Movie& movie);
+// What _root means inside `object`: the root of its level, or the nearest clip with _lockroot set.
+DisplayObject* rootFor(DisplayObject& object);
 
 // The world transform of a display object's parent space, and of the object itself, in twips.
 QTransform worldTransform(const DisplayObject& object);

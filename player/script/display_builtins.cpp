@@ -9,6 +9,7 @@
 #include "player/shape_paths.h"
 #include "player/script/clip_object.h"
 #include "player/script/drawing.h"
+#include "player/script/loader.h"
 #include "player/script/script_host.h"
 #include "player/script/stage_objects.h"
 #include "player/script/text_field.h"
@@ -76,7 +77,7 @@ void installChildMethods(Stage& stage, avm1::Object* proto) {
     vm.defineMethod(proto, QStringLiteral("attachMovie"), [s](avm1::Vm& vm, const Value& self, Args args) {
         SpriteInstance* sprite = spriteOf(self);
         if (!sprite || args.size() < 3) return Value();
-        const std::uint16_t id = s->movie().exportedCharacter(vm.toString(args[0]));
+        const std::uint16_t id = sprite->movie().exportedCharacter(vm.toString(args[0]));
         if (!id) return Value();
         const double depth = vm.toNumber(args[2]);
         if (!std::isfinite(depth)) return Value();
@@ -155,7 +156,7 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
     auto boundsMethod = [s](avm1::Vm& vm, const Value& self, Args args) {
         DisplayObject* o = displayOf(self);
         if (!o) return Value();
-        QRectF r = objectBounds(s->movie(), *o);
+        QRectF r = objectBounds(movieOf(*s, *o), *o);
         QTransform toTarget;
         DisplayObject* target = args.empty() ? o : displayOf(args[0]);
         if (target && target != o) toTarget = worldTransform(*o) * worldTransform(*target).inverted();
@@ -203,25 +204,28 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
     vm.defineMethod(proto, QStringLiteral("hitTest"), [s](avm1::Vm& vm, const Value& self, Args args) {
         DisplayObject* o = displayOf(self);
         if (!o) return Value(false);
-        const QRectF mine = worldTransform(*o).mapRect(objectBounds(s->movie(), *o));
+        const QRectF mine = worldTransform(*o).mapRect(objectBounds(movieOf(*s, *o), *o));
         if (args.size() >= 2) {
             const double x = vm.toNumber(args[0]) * 20.0, y = vm.toNumber(args[1]) * 20.0;
-            if (args.size() >= 3 && vm.toBoolean(args[2])) return Value(hitTestShape(s->movie(), *o, QPointF(x, y)));
+            if (args.size() >= 3 && vm.toBoolean(args[2])) return Value(hitTestShape(movieOf(*s, *o), *o, QPointF(x, y)));
             return Value(mine.contains(QPointF(x, y)));
         }
         DisplayObject* other = displayOf(arg(args, 0));
         if (!other) return Value(false);
-        const QRectF theirs = worldTransform(*other).mapRect(objectBounds(s->movie(), *other));
+        const QRectF theirs = worldTransform(*other).mapRect(objectBounds(movieOf(*s, *other), *other));
         return Value(mine.intersects(theirs));
     });
-    vm.defineMethod(proto, QStringLiteral("getBytesLoaded"), [s](avm1::Vm&, const Value&, Args) {
-        return Value(static_cast<double>(s->movie().header().declaredLength));
-    });
-    vm.defineMethod(proto, QStringLiteral("getBytesTotal"), [s](avm1::Vm&, const Value&, Args) {
-        return Value(static_cast<double>(s->movie().header().declaredLength));
-    });
-    vm.defineMethod(proto, QStringLiteral("getSWFVersion"), [s](avm1::Vm&, const Value&, Args) {
-        return Value(s->movie().header().version);
+    // Movies are read whole before they play: what has loaded is all there is.
+    auto bytesMethod = [s](avm1::Vm&, const Value& self, Args) {
+        DisplayObject* o = displayOf(self);
+        if (!o) return Value();
+        return Value(static_cast<double>(movieOf(*s, *o).header().declaredLength));
+    };
+    vm.defineMethod(proto, QStringLiteral("getBytesLoaded"), bytesMethod);
+    vm.defineMethod(proto, QStringLiteral("getBytesTotal"), bytesMethod);
+    vm.defineMethod(proto, QStringLiteral("getSWFVersion"), [s](avm1::Vm&, const Value& self, Args) {
+        DisplayObject* o = displayOf(self);
+        return o ? Value(movieOf(*s, *o).header().version) : Value();
     });
     vm.defineMethod(proto, QStringLiteral("startDrag"), [](avm1::Vm& vm, const Value& self, Args args) {
         vm.host()->startDrag(self.object(), vm.toBoolean(arg(args, 0)), std::nullopt);
@@ -299,6 +303,7 @@ void installDisplayBuiltins(Stage& stage) {
 
     installTimers(stage);
     installStageObjects(stage);
+    installLoaders(stage);
 }
 
 }  // namespace vistrel::player

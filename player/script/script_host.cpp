@@ -5,6 +5,7 @@
 #include "player/display_list.h"
 #include "player/movie.h"
 #include "player/script/clip_object.h"
+#include "player/script/loader.h"
 #include "player/stage.h"
 #include "player/timeline.h"
 
@@ -164,8 +165,8 @@ void ScriptHost::startDrag(avm1::Object* clip, bool, std::optional<QRectF>) { m_
 void ScriptHost::stopDrag() { m_dragged = nullptr; }
 
 avm1::Object* ScriptHost::level(int n) {
-    if (n == 0) return m_stage.scriptObject(m_stage.rootObject());
-    return nullptr;
+    DisplayObject* o = m_stage.levelObject(n);
+    return o ? m_stage.scriptObject(*o) : nullptr;
 }
 
 avm1::Object* ScriptHost::resolveTarget(avm1::Object* base, const QString& path) {
@@ -178,7 +179,7 @@ avm1::Object* ScriptHost::resolveTarget(avm1::Object* base, const QString& path)
     };
     QStringView rest(path);
     if (rest.startsWith(u'/')) {
-        current = &m_stage.rootObject();
+        current = current ? rootFor(*current) : &m_stage.rootObject();
         rest = rest.mid(1);
     }
     // Segments split on '/' or '.', with ".." meaning the parent in slash paths.
@@ -198,12 +199,16 @@ avm1::Object* ScriptHost::resolveTarget(avm1::Object* base, const QString& path)
             current = current->parent->owner();
             continue;
         }
-        if (eq(segment, u"_root") || eq(segment, u"_level0")) {
-            current = &m_stage.rootObject();
+        if (eq(segment, u"_root")) {
+            current = current ? rootFor(*current) : &m_stage.rootObject();
             continue;
         }
         if (segment.startsWith(u"_level", Qt::CaseInsensitive)) {
-            return nullptr;   // no other levels are loaded
+            bool digits = false;
+            const int n = segment.mid(6).toInt(&digits);
+            current = digits && n >= 0 ? m_stage.levelObject(n) : nullptr;
+            if (!current) return nullptr;
+            continue;
         }
         if (eq(segment, u"this")) continue;
         if (!current || !current->sprite) return nullptr;
@@ -221,8 +226,32 @@ QString ScriptHost::targetPath(avm1::Object* clip) {
     return removed ? removed->lastPath() : QString();
 }
 
-void ScriptHost::getUrl(avm1::Object*, const QString&, const QString&, int, bool, bool) {
-    // Loading movies and variables, and opening addresses, come with their own rules; nothing yet.
+void ScriptHost::getUrl(avm1::Object* base, const QString& url, const QString& target, int, bool loadTarget,
+                        bool loadVariables) {
+    // "_levelN" names a level whatever the flags say; other targets are clips only when the action says
+    // so, and browser windows otherwise (nothing opens from here).
+    if (target.startsWith(QStringLiteral("_level"), Qt::CaseInsensitive)) {
+        bool digits = false;
+        const int n = target.mid(6).toInt(&digits);
+        if (digits && n >= 0) {
+            if (loadVariables) {
+                m_stage.loader().loadVariables(nullptr, n, url);
+            } else if (url.isEmpty()) {
+                if (DisplayObject* level = m_stage.levelObject(n)) m_stage.loader().unload(*level);
+            } else {
+                m_stage.loader().loadMovie(nullptr, n, url);
+            }
+            return;
+        }
+    }
+    if (!loadTarget && !loadVariables) return;
+    avm1::Object* clip = resolveTarget(base, target);
+    DisplayObject* o = clip ? clip->display() : nullptr;
+    if (!o) return;
+    if (loadVariables) m_stage.loader().loadVariables(clip, -1, url);
+    else if (url.isEmpty()) m_stage.loader().unload(*o);
+    else if (!o->parent) m_stage.loader().loadMovie(nullptr, o->level, url);
+    else m_stage.loader().loadMovie(clip, -1, url);
 }
 
 void ScriptHost::callFrame(avm1::Object* clip, int frame) {
