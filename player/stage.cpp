@@ -1,7 +1,5 @@
 #include "player/stage.h"
 
-#include "player/script/obj_internal.h"
-
 #include <QElapsedTimer>
 #include <QFileInfo>
 
@@ -11,6 +9,7 @@
 #include "player/script/clip_object.h"
 #include "player/script/display_builtins.h"
 #include "player/script/loader.h"
+#include "player/script/obj_internal.h"
 #include "player/script/script_host.h"
 #include "player/script/text_field.h"
 #include "player/timeline.h"
