@@ -211,7 +211,7 @@ avm1::Object* ScriptHost::resolveTarget(avm1::Object* base, const QString& path)
         if (!child) return nullptr;
         current = child;
     }
-    return current ? m_stage.scriptObject(*current) : nullptr;
+    return current ? m_stage.reachableObject(*current) : nullptr;
 }
 
 QString ScriptHost::targetPath(avm1::Object* clip) {
