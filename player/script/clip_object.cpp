@@ -253,6 +253,13 @@ bool ClipObject::setSpecial(avm1::Vm&, const QString& name, const avm1::Value& v
     return false;
 }
 
+void ClipObject::specialNames(std::vector<QString>& names) const {
+    const DisplayObject* o = display();
+    if (!o || !o->sprite) return;
+    for (const auto& [depth, child] : o->sprite->children())
+        if (!child->name.isEmpty() && m_stage.scriptObject(*child)) names.push_back(child->name);
+}
+
 DisplayObject* displayOf(const avm1::Value& v) {
     avm1::Object* o = v.object();
     return o ? o->display() : nullptr;
