@@ -137,6 +137,16 @@ Value pop(const Frame& f) {
 
 std::size_t available(const Frame& f) { return t_stack.size() - f.stackBase; }
 
+// Register `reg` as code sees it: a function's own registers, then (up to the four every action list
+// has) those of the action list it was called from; null when there is none.
+Value* registerSlot(Frame& f, std::size_t reg) {
+    if (reg < f.regCount) return &t_stack[f.regBase + reg];
+    if (reg >= 4) return nullptr;
+    for (Frame* c = f.caller; c; c = c->caller)
+        if (!c->isFunction) return reg < c->regCount ? &t_stack[c->regBase + reg] : nullptr;
+    return nullptr;
+}
+
 // A count popped for InitArray, CallFunction and the like: never more than the values present, so a
 // hostile count cannot make the machine build huge lists of undefined.
 std::size_t popCount(Frame& f) {
@@ -558,10 +568,10 @@ bool hiddenFrom(std::uint16_t flags, int version) {
     return false;
 }
 
-// Pushes the end marker and then the enumerable names of `o` and its prototypes; the loop pops them,
+// Pushes the end marker (undefined) and then the enumerable names of `o` and its prototypes; the loop pops them,
 // so the last pushed comes out first.
 void enumerate(Frame& f, const Value& v) {
-    push(Value::null());
+    push(Value());   // the end marker: loops stop at a value equal to null
     Object* o = v.object();
     if (!o) return;
     std::vector<Object*> chain;
@@ -679,8 +689,8 @@ bool Interpreter::pushValues(Reader& r) {
         case 4: {
             const std::uint8_t reg = r.u8();
             if (!r.ok()) return false;
-            if (reg >= f.regCount) return false;
-            push(t_stack[f.regBase + reg]);
+            const Value* slot = registerSlot(f, reg);
+            push(slot ? *slot : Value());
             break;
         }
         case 5: push(Value(r.u8() != 0)); break;
@@ -1055,8 +1065,8 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             break;
         case 0x87: {
             const std::uint8_t reg = r.u8();
-            if (!r.ok() || reg >= f.regCount) return kStop;
-            t_stack[f.regBase + reg] = available(f) ? t_stack.back() : Value();
+            if (!r.ok()) return kStop;
+            if (Value* slot = registerSlot(f, reg)) *slot = available(f) ? t_stack.back() : Value();
             break;
         }
         case 0x88: {
