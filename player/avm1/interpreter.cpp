@@ -339,6 +339,8 @@ Value resolvePath(Frame& f, const QString& path) {
             seg = path.mid(i, j - i);
             i = j;
         }
+        // Two slashes in a row name nothing between them: the path leads nowhere.
+        if (!parent && seg.isEmpty() && i > 0 && i < n && path[i] == u'/' && path[i - 1] == u'/') return {};
         if (i < n && (path[i] == u'/' || path[i] == u'.')) ++i;
         if (!parent && seg.isEmpty()) continue;
         if (parent) {

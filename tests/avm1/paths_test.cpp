@@ -206,3 +206,17 @@ TEST(Registers, AFunctionSeesTheActionListsRegistersItDoesNotDeclare) {
     EXPECT_EQ(run({sw::doAction(s.end()), sw::showFrame()}, 8),
               (Lines{"undefined", "undefined", "2", "3", "9"}));
 }
+
+TEST(SlashPaths, TwoSlashesInARowLeadNowhere) {
+    ActionWriter s;
+    s.push({num(1), str("c"), num(2), str("_root")}).op(op::kGetVariable).push(str("createEmptyMovieClip"));
+    s.op(op::kCallMethod).push({str("v"), str("here")}).op(op::kSetMember);
+    for (const char* path : {"/c:v", "/c/:v", "c/:v", "/c//:v"}) {
+        s.push(str(path)).op(op::kGetVariable).op(op::kTrace);
+    }
+    s.setTarget("//c");
+    traceProperty(s, "", kName);
+    s.setTarget("");
+    EXPECT_EQ(run({sw::doAction(s.end()), sw::showFrame()}, 8),
+              (Lines{"here", "here", "here", "undefined", "undefined"}));
+}
