@@ -23,6 +23,13 @@ bool sameName(const QString& a, const QString& b, bool ignoreCase) {
     return a.compare(b, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
 }
 
+// Objects scripts can reach get a name even when the timeline gives none; shapes and static texts do not.
+bool namedByDefault(const Movie& movie, std::uint16_t characterId) {
+    const Character* c = movie.character(characterId);
+    return c && (std::holds_alternative<SpriteCharacter>(*c) || std::holds_alternative<ButtonCharacter>(*c) ||
+                 std::holds_alternative<swf::DefineEditText>(*c));
+}
+
 }  // namespace
 
 DisplayObject::~DisplayObject() {
@@ -240,6 +247,8 @@ void SpriteInstance::place(const swf::PlaceObject& p, int frame) {
     object->clipActions = p.clipActions;
     applyPlacement(*object, p);
     attachCharacter(*object);
+    if (object->name.isEmpty() && namedByDefault(m_stage.movie(), object->characterId))
+        object->name = m_stage.nextInstanceName();
     DisplayObject& placed = *object;
     m_children[p.depth] = std::move(object);
     m_stage.objectPlaced(placed);

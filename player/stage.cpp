@@ -119,6 +119,7 @@ avm1::Object* Stage::scriptObject(DisplayObject& object) {
         cls = avm1::ObjectClass::MovieClip;
         proto = m_vm->protos().movieClip;
     } else if (std::holds_alternative<ButtonCharacter>(*c)) {
+        if (m_movie->header().version < 6) return nullptr;   // Button objects came with version 6
         cls = avm1::ObjectClass::Button;
         proto = m_vm->protos().button;
     } else if (std::holds_alternative<swf::DefineEditText>(*c)) {
@@ -134,11 +135,20 @@ avm1::Object* Stage::scriptObject(DisplayObject& object) {
     return script;
 }
 
+avm1::Object* Stage::reachableObject(DisplayObject& object) {
+    int guard = 0;
+    for (DisplayObject* o = &object; o && guard < ObjectBudget::kMaxNesting + 2; ++guard) {
+        if (avm1::Object* script = scriptObject(*o)) return script;
+        o = o->parent ? o->parent->owner() : nullptr;
+    }
+    return nullptr;
+}
+
 void Stage::objectPlaced(DisplayObject& object) {
     if (!m_vm) return;
+    if (object.sprite) object.sprite->setStartTick(m_ticks + 1);
     avm1::Object* script = scriptObject(object);
     if (!script) return;
-    if (object.sprite) object.sprite->setStartTick(m_ticks + 1);
     // Initialize handlers run before anything else queued, construct handlers and the constructor of a
     // registered class next, then in turn the load handlers and the clip's first frame.
     for (const swf::ClipAction& action : object.clipActions)

@@ -74,6 +74,13 @@ public:
     void objectRemoving(DisplayObject& object);
     // The script object of a clip, text field or button (made on first use), or null.
     avm1::Object* scriptObject(DisplayObject& object);
+    // What a script gets when it reaches a display object by name, depth or path: its own script object,
+    // or, for objects scripts cannot see (shapes, static texts, buttons before version 6), the nearest
+    // clip holding it.
+    avm1::Object* reachableObject(DisplayObject& object);
+    // The name the timeline gives an unnamed sprite, button or edit text: "instance1", "instance2"...
+    // counted over the whole player.
+    QString nextInstanceName() { return QStringLiteral("instance") + QString::number(++m_instanceNames); }
     void queueActions(DisplayObject& clip, const swf::ActionBytes& code);
     // Init scripts belong to the movie of the timeline that reaches them, and run once per movie.
     void queueInitActions(const SpriteInstance& from, std::uint16_t spriteId);
@@ -154,6 +161,7 @@ private:
     std::unique_ptr<Loader> m_loader;
     std::map<std::uint64_t, SpriteInstance*> m_sprites;
     std::uint64_t m_lastSerial = 0;
+    std::uint64_t m_instanceNames = 0;
     std::deque<QueuedScript> m_queue;
     std::deque<QueuedScript> m_initQueue;        // init scripts and initialize events: first
     std::deque<QueuedScript> m_constructQueue;   // construct events and class constructors: next

@@ -98,6 +98,9 @@ struct Frame {
     Object* baseClip;                       // the timeline the code belongs to
     Object* origTarget;                     // the target before any SetTarget
     Object* target;
+    // A SetTarget that named nothing: variables then live on `target` (the root, or the original
+    // target for an undefined value from version 7 on) but timeline actions have no clip to act on.
+    bool targetInvalid = false;
     Value thisValue;
     std::size_t regBase = 0;
     std::size_t regCount = 0;
@@ -133,6 +136,16 @@ Value pop(const Frame& f) {
 }
 
 std::size_t available(const Frame& f) { return t_stack.size() - f.stackBase; }
+
+// Register `reg` as code sees it: a function's own registers, then (up to the four every action list
+// has) those of the action list it was called from; null when there is none.
+Value* registerSlot(Frame& f, std::size_t reg) {
+    if (reg < f.regCount) return &t_stack[f.regBase + reg];
+    if (reg >= 4) return nullptr;
+    for (Frame* c = f.caller; c; c = c->caller)
+        if (!c->isFunction) return reg < c->regCount ? &t_stack[c->regBase + reg] : nullptr;
+    return nullptr;
+}
 
 // A count popped for InitArray, CallFunction and the like: never more than the values present, so a
 // hostile count cannot make the machine build huge lists of undefined.
@@ -179,6 +192,9 @@ Object* capturedAt(const Frame& f, std::size_t i) {
 bool isClip(const Object* o) {
     return o && o->display() && o->objectClass() != ObjectClass::Object;
 }
+
+// The clip timeline actions (play, gotoAndStop, getProperty of "") act on: none after a failed SetTarget.
+Object* timelineTarget(const Frame& f) { return f.targetInvalid ? nullptr : f.target; }
 
 // Calls f(object) for each scope object, innermost first, until f returns true.
 template <class F> bool forEachScope(Frame& f, F&& fn) {
@@ -323,6 +339,8 @@ Value resolvePath(Frame& f, const QString& path) {
             seg = path.mid(i, j - i);
             i = j;
         }
+        // Two slashes in a row name nothing between them: the path leads nowhere.
+        if (!parent && seg.isEmpty() && i > 0 && i < n && path[i] == u'/' && path[i - 1] == u'/') return {};
         if (i < n && (path[i] == u'/' || path[i] == u'.')) ++i;
         if (!parent && seg.isEmpty()) continue;
         if (parent) {
@@ -434,12 +452,31 @@ void defineLocal(Frame& f, const QString& name, const Value& value) {
 Object* clipOf(Frame& f, const Value& v) {
     if (Object* o = v.object(); isClip(o)) return o;
     const QString path = f.vm.toString(v);
-    if (path.isEmpty()) return f.target;
+    if (path.isEmpty()) return timelineTarget(f);
     DisplayHost* host = f.vm.host();
     if (!host || !f.target) return nullptr;
     if (Object* o = host->resolveTarget(f.target, path)) return o;
     const Value r = resolvePath(f, path);
     return isClip(r.object()) ? r.asObject() : nullptr;
+}
+
+// SetTarget by path: empty goes back to the original target; a path naming no clip leaves timeline
+// actions without a clip and variables on the root.
+void setTarget(Frame& f, const QString& path) {
+    f.targetInvalid = false;
+    if (path.isEmpty()) {
+        f.target = f.origTarget;
+        return;
+    }
+    DisplayHost* host = f.vm.host();
+    Object* t = host && f.origTarget ? host->resolveTarget(f.origTarget, path) : nullptr;
+    if (t) {
+        f.target = t;
+        return;
+    }
+    Object* root = host && f.origTarget ? host->resolveTarget(f.origTarget, QStringLiteral("_root")) : nullptr;
+    f.target = root ? root : f.origTarget;
+    f.targetInvalid = true;
 }
 
 // ---- functions ----
@@ -533,10 +570,10 @@ bool hiddenFrom(std::uint16_t flags, int version) {
     return false;
 }
 
-// Pushes the end marker and then the enumerable names of `o` and its prototypes; the loop pops them,
+// Pushes the end marker (undefined) and then the enumerable names of `o` and its prototypes; the loop pops them,
 // so the last pushed comes out first.
 void enumerate(Frame& f, const Value& v) {
-    push(Value::null());
+    push(Value());   // the end marker: loops stop at a value equal to null
     Object* o = v.object();
     if (!o) return;
     std::vector<Object*> chain;
@@ -654,8 +691,8 @@ bool Interpreter::pushValues(Reader& r) {
         case 4: {
             const std::uint8_t reg = r.u8();
             if (!r.ok()) return false;
-            if (reg >= f.regCount) return false;
-            push(t_stack[f.regBase + reg]);
+            const Value* slot = registerSlot(f, reg);
+            push(slot ? *slot : Value());
             break;
         }
         case 5: push(Value(r.u8() != 0)); break;
@@ -739,7 +776,8 @@ void Interpreter::callMethod() {
 void Interpreter::gotoFrame2(const Value& frame, bool play, int bias) {
     DisplayHost* host = vm.host();
     if (!host) return;
-    Object* clip = f.target;
+    // After a SetTarget that named nothing, the frame goes to the root's timeline.
+    Object* clip = f.targetInvalid && f.origTarget ? host->resolveTarget(f.origTarget, QStringLiteral("_root")) : f.target;
     if (frame.isString()) {
         QString s = frame.asString();
         const qsizetype colon = s.lastIndexOf(u':');
@@ -780,6 +818,7 @@ std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::s
     const std::size_t stackDepth = t_stack.size();
     const std::size_t withDepth = f.withs.size();
     Object* const savedTarget = f.target;
+    const bool savedInvalid = f.targetInvalid;
 
     Outcome result;
     std::optional<ScriptException> pending;
@@ -789,6 +828,7 @@ std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::s
         t_stack.resize(std::max(stackDepth, f.stackBase));
         f.withs.resize(withDepth);
         f.target = savedTarget;
+        f.targetInvalid = savedInvalid;
         if (hasCatch) {
             if (catchInRegister) {
                 if (catchRegister < f.regCount) t_stack[f.regBase + catchRegister] = e.value;
@@ -845,16 +885,16 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         switch (code) {
         // ---- timeline (SWF 3) ----
         case 0x04:
-            if (host && f.target) host->nextFrame(f.target);
+            if (Object* t = timelineTarget(f); host && t) host->nextFrame(t);
             break;
         case 0x05:
-            if (host && f.target) host->prevFrame(f.target);
+            if (Object* t = timelineTarget(f); host && t) host->prevFrame(t);
             break;
         case 0x06:
-            if (host && f.target) host->play(f.target);
+            if (Object* t = timelineTarget(f); host && t) host->play(t);
             break;
         case 0x07:
-            if (host && f.target) host->stop(f.target);
+            if (Object* t = timelineTarget(f); host && t) host->stop(t);
             break;
         case 0x08:
             if (host) host->toggleQuality();
@@ -865,7 +905,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x81: {
             const std::uint16_t frame = r.u16();
             if (!r.ok()) return kStop;
-            if (host && f.target) host->gotoFrame(f.target, frame, false);
+            if (Object* t = timelineTarget(f); host && t) host->gotoFrame(t, frame, false);
             break;
         }
         case 0x83: {
@@ -913,19 +953,13 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x8b: {
             const QString target = r.str(f.version);
             if (!r.ok()) return kStop;
-            if (target.isEmpty()) {
-                f.target = f.origTarget;
-            } else {
-                Object* t = nullptr;
-                if (host && f.origTarget) t = host->resolveTarget(f.origTarget, target);
-                f.target = t ? t : f.origTarget;
-            }
+            setTarget(f, target);
             break;
         }
         case 0x8c: {
             const QString label = r.str(f.version);
             if (!r.ok()) return kStop;
-            if (host && f.target) host->gotoLabel(f.target, label, false);
+            if (Object* t = timelineTarget(f); host && t) host->gotoLabel(t, label, false);
             break;
         }
 
@@ -1033,8 +1067,8 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             break;
         case 0x87: {
             const std::uint8_t reg = r.u8();
-            if (!r.ok() || reg >= f.regCount) return kStop;
-            t_stack[f.regBase + reg] = available(f) ? t_stack.back() : Value();
+            if (!r.ok()) return kStop;
+            if (Value* slot = registerSlot(f, reg)) *slot = available(f) ? t_stack.back() : Value();
             break;
         }
         case 0x88: {
@@ -1371,15 +1405,16 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         // ---- display ----
         case 0x20: {
             const Value v = pop(f);
-            Object* t = nullptr;
-            if (isClip(v.object())) {
-                t = v.asObject();
+            if (isClip(v.object()) && host) {
+                // A clip is found again by its path: of two clips with one name, the first wins.
+                setTarget(f, host->targetPath(v.asObject()));
+            } else if (v.isUndefined() && f.version >= 7) {
+                // Names nothing, but variables stay with the original target.
+                f.target = f.origTarget;
+                f.targetInvalid = true;
             } else {
-                const QString path = vm.toString(v);
-                if (path.isEmpty()) t = f.origTarget;
-                else if (host && f.origTarget) t = host->resolveTarget(f.origTarget, path);
+                setTarget(f, vm.toString(v));
             }
-            f.target = t ? t : f.origTarget;
             break;
         }
         case 0x22: {

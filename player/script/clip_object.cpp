@@ -250,7 +250,8 @@ bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out)
         }
         if (name.compare(u"_parent", Qt::CaseInsensitive) == 0) {
             DisplayObject* owner = o->parent ? o->parent->owner() : nullptr;
-            out = owner ? avm1::Value(m_stage.scriptObject(*owner)) : avm1::Value();
+            avm1::Object* above = owner ? m_stage.reachableObject(*owner) : nullptr;
+            out = above ? avm1::Value(above) : avm1::Value();
             return true;
         }
         if (name.compare(u"_root", Qt::CaseInsensitive) == 0) {
@@ -270,7 +271,7 @@ bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out)
     if (findOwn(name)) return false;
     if (o->sprite) {
         if (DisplayObject* child = o->sprite->childByName(name)) {
-            if (avm1::Object* script = m_stage.scriptObject(*child)) {
+            if (avm1::Object* script = m_stage.reachableObject(*child)) {
                 out = avm1::Value(script);
                 return true;
             }
@@ -292,6 +293,13 @@ bool ClipObject::setSpecial(avm1::Vm& vm, const QString& name, const avm1::Value
         return true;
     }
     return false;
+}
+
+void ClipObject::specialNames(std::vector<QString>& names) const {
+    const DisplayObject* o = display();
+    if (!o || !o->sprite) return;
+    for (const auto& [depth, child] : o->sprite->children())
+        if (!child->name.isEmpty() && m_stage.scriptObject(*child)) names.push_back(child->name);
 }
 
 DisplayObject* displayOf(const avm1::Value& v) {

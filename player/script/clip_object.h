@@ -37,6 +37,8 @@ public:
 
     bool getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out) override;
     bool setSpecial(avm1::Vm& vm, const QString& name, const avm1::Value& value) override;
+    // for..in lists the named children scripts can reach, besides the stored properties.
+    void specialNames(std::vector<QString>& names) const override;
 
     // The path it had when it left the display list: a removed clip still prints as its path.
     const QString& lastPath() const { return m_lastPath; }

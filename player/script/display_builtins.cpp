@@ -129,8 +129,8 @@ void installChildMethods(Stage& stage, avm1::Object* proto) {
         if (!std::isfinite(depth)) return Value();
         DisplayObject* child = sprite->childAt(static_cast<int>(depth) + kScriptDepthOffset);
         if (!child) return Value();
-        avm1::Object* script = s->scriptObject(*child);
-        return script ? Value(script) : Value(s->scriptObject(*sprite->owner()));
+        avm1::Object* script = s->reachableObject(*child);
+        return script ? Value(script) : Value();
     });
     vm.defineMethod(proto, QStringLiteral("swapDepths"), [](avm1::Vm& vm, const Value& self, Args args) {
         DisplayObject* o = displayOf(self);

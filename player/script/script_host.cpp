@@ -192,6 +192,8 @@ avm1::Object* ScriptHost::resolveTarget(avm1::Object* base, const QString& path)
         }
         const QStringView segment = rest.first(cut);
         rest = rest.mid(cut);
+        // Two slashes in a row name nothing between them: the path leads nowhere.
+        if (segment.isEmpty() && rest.startsWith(u'/')) return nullptr;
         if (!rest.isEmpty() && (rest[0] == u'/' || rest[0] == u'.')) rest = rest.mid(1);
         if (segment.isEmpty()) continue;
         if (segment == u".." || eq(segment, u"_parent")) {
@@ -216,7 +218,7 @@ avm1::Object* ScriptHost::resolveTarget(avm1::Object* base, const QString& path)
         if (!child) return nullptr;
         current = child;
     }
-    return current ? m_stage.scriptObject(*current) : nullptr;
+    return current ? m_stage.reachableObject(*current) : nullptr;
 }
 
 QString ScriptHost::targetPath(avm1::Object* clip) {

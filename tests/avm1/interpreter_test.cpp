@@ -324,7 +324,8 @@ TEST(InterpreterFunctions, ObjectsArraysAndEnumeration) {
     ActionWriter w;
     w.push({s("o"), s("a"), i(1), s("b"), i(2), i(2)}).op(op::kInitObject).op(op::kSetVariable);
     w.push(s("o")).op(op::kEnumerate);
-    w.label("loop").op(op::kPushDuplicate).push(Push::null()).op(op::kStrictEquals).ifTrue("done");
+    // The names end with undefined (compilers test it with a loose comparison against null).
+    w.label("loop").op(op::kPushDuplicate).push(Push::undefined()).op(op::kStrictEquals).ifTrue("done");
     w.op(op::kTrace).jump("loop");
     w.label("done").op(op::kPop);
     w.push({s("z"), s("y"), s("x"), i(3)}).op(op::kInitArray).storeRegister(1);
@@ -452,12 +453,11 @@ TEST(InterpreterDamagedCode, EachDamageEndsTheListWithoutReadingPastIt) {
     const QStringList ended{"before"};
     EXPECT_EQ(runTail(ActionWriter().jumpBy(1000).code()), ended);             // jump past the list
     EXPECT_EQ(runTail(ActionWriter().jumpBy(-200).code()), ended);             // jump before it
-    EXPECT_EQ(runTail(ActionWriter().push(Push::reg(9)).code()), ended);       // register out of range
     EXPECT_EQ(runTail(ActionWriter().push(Push::constant8(3)).code()), ended); // no constant pool
     EXPECT_EQ(runTail(ActionWriter().action(op::kPush, {0, 'a', 'b'}).code()), ended);   // unterminated
     EXPECT_EQ(runTail(ActionWriter().action(op::kPush, {6, 1, 2}).code()), ended);       // short double
     EXPECT_EQ(runTail(ActionWriter().action(op::kPush, {42}).code()), ended);            // unknown type
-    EXPECT_EQ(runTail(ActionWriter().action(op::kStoreRegister, {200}).code()), ended);
+    EXPECT_EQ(runTail(ActionWriter().action(op::kStoreRegister, {}).code()), ended);   // no register number
     EXPECT_EQ(runTail(ActionWriter().action(op::kConstantPool, {5, 0, 'a', 0}).code()), ended);
     EXPECT_EQ(runTail(ActionWriter().action(op::kDefineFunction, {0, 0, 0, 0xff, 0x7f}).code()), ended);
     EXPECT_EQ(runTail(ActionWriter().action(op::kWith, {0xff, 0x7f}).code()), ended);
@@ -469,6 +469,9 @@ TEST(InterpreterDamagedCode, EachDamageEndsTheListWithoutReadingPastIt) {
     Bytes bytes = before.code();
     bytes.insert(bytes.end(), {op::kPush, 0xff, 0xff, 0});
     EXPECT_EQ(m.runBytes(bytes), ended);
+    // Registers the list does not have read as undefined and take nothing: the list goes on.
+    EXPECT_EQ(runTail(ActionWriter().push(Push::reg(9)).op(op::kTrace).code()), (QStringList{"before", "undefined", "after"}));
+    EXPECT_EQ(runTail(ActionWriter().action(op::kStoreRegister, {200}).code()), (QStringList{"before", "after"}));
     // An unknown action is skipped by its length.
     EXPECT_EQ(runTail(ActionWriter().action(0xfe, {1, 2, 3}).op(0x7e).code()), (QStringList{"before", "after"}));
 }
