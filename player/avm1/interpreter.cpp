@@ -470,13 +470,23 @@ std::vector<Object*> currentScope(Frame& f) {
 bool isNan(double d) { return std::isnan(d); }
 
 // The relational comparison: true/false, or undefined when a NaN makes the answer unknown.
-Value lessThan(Vm& vm, const Value& a, const Value& b) {
-    const Value pa = vm.toPrimitive(a);
-    const Value pb = vm.toPrimitive(b);
+// `aFirst` says which side the script wrote first: that one is converted first.
+Value lessThan(Vm& vm, const Value& a, const Value& b, bool aFirst = true) {
     // An object that stays an object (its valueOf is itself) is never less nor greater; a clip
-    // compares as NaN.
-    const bool objectA = pa.isObject() && !isClip(pa.asObject()), objectB = pb.isObject() && !isClip(pb.asObject());
-    if (objectA || objectB) return Value(false);
+    // compares as NaN. Such an object settles the answer before the other side's valueOf runs.
+    const auto stays = [](const Value& p) { return p.isObject() && !isClip(p.asObject()); };
+    Value pa, pb;
+    if (aFirst) {
+        pa = vm.toPrimitive(a);
+        if (stays(pa)) return Value(false);
+        pb = vm.toPrimitive(b);
+        if (stays(pb)) return Value(false);
+    } else {
+        pb = vm.toPrimitive(b);
+        if (stays(pb)) return Value(false);
+        pa = vm.toPrimitive(a);
+        if (stays(pa)) return Value(false);
+    }
     if (pa.isString() && pb.isString()) return Value(pa.asString() < pb.asString());
     const double x = vm.toNumber(pa);
     const double y = vm.toNumber(pb);
@@ -1317,7 +1327,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x67: {
             const Value a = pop(f);
             const Value b = pop(f);
-            const Value r = lessThan(vm, a, b);
+            const Value r = lessThan(vm, a, b, false);
             push(r.isBoolean() ? boolResult(f, r.asBool()) : r);
             break;
         }
@@ -1362,7 +1372,8 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x62: result = b ^ a; break;
             case 0x63: result = static_cast<std::int32_t>(ub << shift); break;
             case 0x64: result = b >> shift; break;
-            default: result = static_cast<double>(ub >> shift); break;
+            // The unsigned shift's 32 bits read back as a signed number: 4294967295 >>> 0 is -1.
+            default: result = static_cast<std::int32_t>(ub >> shift); break;
             }
             push(Value(result));
             break;

@@ -44,7 +44,8 @@ Vm::Vm(int swfVersion, DisplayHost* host) : m_swfVersion(swfVersion), m_host(hos
     m_protos.function = m_heap.make<Object>(ObjectClass::Function);
     m_protos.function->setProto(m_protos.object);
     m_global = m_heap.make<Object>();
-    m_global->setProto(m_protos.object);
+    // The global object inherits nothing: it has no valueOf or toString, so it converts to undefined.
+    m_global->setProto(nullptr);
     m_clock.start();
     installCoreBuiltins(*this);
 }
@@ -69,6 +70,23 @@ void Vm::reportAbort(const QString& reason) {
         if (r == reason) return;
     m_aborts.push_back(reason);
 }
+
+namespace {
+
+// A throw nobody catches ends its action list; the reference says so in its trace.
+void reportUncaught(Vm& vm, const Value& value) {
+    if (!vm.host()) return;
+    QString text;
+    try {
+        text = vm.toString(value);
+    } catch (const ScriptException&) {
+        // A value whose toString throws again still gets its line.
+    } catch (const ScriptAbort&) {
+    }
+    vm.host()->trace(QStringLiteral("Warning: Uncaught exception, ") + text);
+}
+
+}  // namespace
 
 std::uint32_t Vm::random() {
     // xorshift32: small, fast and the same sequence on every machine.
@@ -99,8 +117,9 @@ void Vm::runActions(const ActionCode& code, Object* clip) {
     RunScope scope(*this);
     try {
         interpretActionList(*this, code, clip);
-    } catch (const ScriptException&) {
-        // An uncaught throw ends this list only.
+    } catch (const ScriptException& e) {
+        // An uncaught throw ends this list only; the reference says so in its trace.
+        reportUncaught(*this, e.value);
     } catch (const ScriptAbort& abort) {
         if (!scope.outermost()) throw;
         reportAbort(abort.reason);
@@ -128,7 +147,8 @@ Value Vm::call(const Value& function, const Value& thisValue, std::span<const Va
     if (!scope.outermost()) return invoke();
     try {
         return invoke();
-    } catch (const ScriptException&) {
+    } catch (const ScriptException& e) {
+        reportUncaught(*this, e.value);
     } catch (const ScriptAbort& abort) {
         reportAbort(abort.reason);
     }
