@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 
 #include "player/avm1/builtins.h"
+#include "player/avm1/interpreter.h"
 #include "player/avm1/vm.h"
 #include "player/movie.h"
 #include "player/script/clip_object.h"
@@ -215,6 +216,7 @@ void Stage::runQueue() {
         }
         ++m_changes;
     }
+    avm1::clearSharedStack();
 }
 
 int Stage::addTimer(Timer timer) {

@@ -16,6 +16,9 @@ namespace {
 
 // Operand stack and registers of all frames running on this thread; each frame owns a tail of it.
 thread_local std::vector<Value> t_stack;
+// What the last top-level action list left on the stack, for the next one in the same frame.
+thread_local std::vector<Value> t_carry;
+constexpr std::size_t kMaxCarried = 4096;
 
 constexpr std::uint16_t kPreloadThis = 0x0001, kSuppressThis = 0x0002, kPreloadArguments = 0x0004,
                         kSuppressArguments = 0x0008, kPreloadSuper = 0x0010, kSuppressSuper = 0x0020,
@@ -116,6 +119,16 @@ struct Frame {
 };
 
 thread_local Frame* t_currentFrame = nullptr;
+
+// A function with fewer than four registers reaches the global ones (those of the action list that
+// called it) above its own count.
+Value* registerSlot(Frame& f, unsigned reg) {
+    if (reg < f.regCount) return &t_stack[f.regBase + reg];
+    if (!f.isFunction || reg >= 4) return nullptr;
+    for (Frame* g = f.caller; g; g = g->caller)
+        if (!g->isFunction) return reg < g->regCount ? &t_stack[g->regBase + reg] : nullptr;
+    return nullptr;
+}
 
 bool sameName(const Frame& f, const QString& a, QLatin1StringView b) {
     return a.compare(b, f.version < 7 ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
@@ -594,6 +607,7 @@ private:
     bool resume(const Outcome& o, std::size_t begin, std::size_t end, std::size_t& pc, Outcome& out) const;
     Outcome jumpTo(std::size_t target, std::size_t begin, std::size_t end, std::size_t& pc) const;
     bool skipActions(std::size_t& pc, std::size_t end, int count) const;
+    void dropStackTo(std::size_t depth);
     std::optional<Outcome> tryBlock(Reader& r, std::size_t next, std::size_t begin, std::size_t end,
                                     std::size_t& pc);
     Object* defineFunction(Reader& r, std::size_t next, std::size_t end, bool v2, std::size_t& pc);
@@ -664,8 +678,9 @@ bool Interpreter::pushValues(Reader& r) {
         case 4: {
             const std::uint8_t reg = r.u8();
             if (!r.ok()) return false;
-            if (reg >= f.regCount) return false;
-            push(t_stack[f.regBase + reg]);
+            const Value* slot = registerSlot(f, reg);
+            if (!slot) return false;
+            push(*slot);
             break;
         }
         case 5: push(Value(r.u8() != 0)); break;
@@ -773,6 +788,11 @@ void Interpreter::gotoFrame2(const Value& frame, bool play, int bias) {
     host->gotoFrame(clip, static_cast<int>(std::clamp(toInteger(n), -1e9, 1e9)) - 1 + bias, play);
 }
 
+void Interpreter::dropStackTo(std::size_t depth) {
+    depth = std::max(depth, f.stackBase);
+    if (t_stack.size() > depth) t_stack.resize(depth);
+}
+
 std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::size_t begin, std::size_t end,
                                              std::size_t& pc) {
     const std::uint8_t flags = r.u8();
@@ -796,7 +816,8 @@ std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::s
     try {
         result = run(tryBegin, catchBegin);
     } catch (const ScriptException& e) {
-        t_stack.resize(std::max(stackDepth, f.stackBase));
+        // A throw drops what the block pushed but never refills what it popped.
+        dropStackTo(stackDepth);
         f.withs.resize(withDepth);
         f.target = savedTarget;
         if (hasCatch) {
@@ -810,7 +831,7 @@ std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::s
             } catch (const ScriptException& e2) {
                 pending = e2;
                 result = {};
-                t_stack.resize(std::max(stackDepth, f.stackBase));
+                dropStackTo(stackDepth);
                 f.withs.resize(withDepth);
             }
         } else {
@@ -818,6 +839,9 @@ std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::s
             result = {};
         }
     }
+    // Compilers end the try and catch blocks with a jump to the finally block: that is the ordinary way
+    // out, not a jump away, and the finally block runs once.
+    if (hasFinally && result.flow == Flow::JumpOut && result.target == finallyBegin) result = {};
     if (hasFinally) {
         const Outcome fin = run(finallyBegin, after);
         if (fin.flow != Flow::Normal) {
@@ -1043,8 +1067,9 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             break;
         case 0x87: {
             const std::uint8_t reg = r.u8();
-            if (!r.ok() || reg >= f.regCount) return kStop;
-            t_stack[f.regBase + reg] = available(f) ? t_stack.back() : Value();
+            Value* slot = r.ok() ? registerSlot(f, reg) : nullptr;
+            if (!slot) return kStop;
+            *slot = available(f) ? t_stack.back() : Value();
             break;
         }
         case 0x88: {
@@ -1443,7 +1468,11 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             break;
         case 0x26: {
             const Value v = pop(f);
-            if (host) host->trace(v.isUndefined() ? QStringLiteral("undefined") : vm.toString(v));
+            if (!host) break;
+            // The trace log has lines ending in newlines only: a carriage return starts a new line.
+            QString text = v.isUndefined() ? QStringLiteral("undefined") : vm.toString(v);
+            text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+            host->trace(text);
             break;
         }
         case 0x9a: {
@@ -1503,8 +1532,21 @@ void interpretActionList(Vm& vm, const ActionCode& code, Object* clip) {
     f.regCount = 4;
     t_stack.resize(f.regBase + f.regCount);
     f.stackBase = t_stack.size();
+    // Action lists run one after another share one stack: what one leaves, the next can pop.
+    const bool outermost = guard.previous == nullptr;
+    if (outermost) {
+        for (Value& v : t_carry) t_stack.push_back(std::move(v));
+        t_carry.clear();
+    }
     Interpreter(f).run(0, keep->size());
+    if (outermost && t_stack.size() > f.stackBase) {
+        const std::size_t keepFrom = t_stack.size() - std::min(t_stack.size() - f.stackBase, kMaxCarried);
+        t_carry.assign(std::make_move_iterator(t_stack.begin() + static_cast<std::ptrdiff_t>(keepFrom)),
+                       std::make_move_iterator(t_stack.end()));
+    }
 }
+
+void clearSharedStack() { t_carry.clear(); }
 
 Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::span<const Value> args) {
     if (!callee || !callee->script()) return {};

@@ -411,6 +411,14 @@ bool Vm::instanceOf(const Value& v, Object* constructor) {
 
 bool Vm::looseEquals(const Value& a, const Value& b) {
     using T = Value::Type;
+    // Version 5 compares two objects by their primitive values (two boxed 1s are equal); objects that
+    // stay objects are compared by identity.
+    if (m_swfVersion <= 5 && a.isObject() && b.isObject() && a.asObject() != b.asObject()) {
+        const Value pa = toPrimitive(a);
+        const Value pb = toPrimitive(b);
+        if (pa.isObject() || pb.isObject()) return pa.isObject() && pb.isObject() && pa.asObject() == pb.asObject();
+        return looseEquals(pa, pb);
+    }
     if (a.type() == b.type()) {
         // The reference finds NaN equal to NaN.
         if (a.isNumber()) return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
