@@ -155,6 +155,13 @@ std::size_t popCount(Frame& f) {
     return static_cast<std::size_t>(std::min(n, static_cast<double>(available(f))));
 }
 
+// Counts for InitArray and InitObject: NaN counts as none, a negative or oversized one is invalid.
+bool validInitCount(double& count) {
+    if (std::isnan(count)) count = 0;
+    count = std::trunc(count);
+    return count >= 0 && count <= 2147483647.0;
+}
+
 // Pops `n` arguments; the first popped is the first argument.
 std::vector<Value> popArgs(Frame& f, std::size_t n) {
     std::vector<Value> args;
@@ -1265,7 +1272,13 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             break;
         }
         case 0x42: {
-            const std::size_t n = popCount(f);
+            double count = vm.toNumber(pop(f));
+            // A negative or oversized count makes nothing: the values stay where they are.
+            if (!validInitCount(count)) {
+                push(Value());
+                break;
+            }
+            const std::size_t n = static_cast<std::size_t>(std::min(count, static_cast<double>(available(f))));
             std::vector<Value> elements;
             elements.reserve(n);
             for (std::size_t i = 0; i < n; ++i) elements.push_back(pop(f));
@@ -1273,9 +1286,12 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             break;
         }
         case 0x43: {
-            const double count = vm.toNumber(pop(f));
-            std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e9)) : 0;
-            n = std::min(n, available(f) / 2);
+            double count = vm.toNumber(pop(f));
+            if (!validInitCount(count)) {
+                push(Value());
+                break;
+            }
+            const std::size_t n = std::min(static_cast<std::size_t>(count), available(f) / 2);
             Object* o = vm.makeObject();
             // Pairs come off the stack last first; they are defined in the order they were written.
             std::vector<std::pair<QString, Value>> pairs;

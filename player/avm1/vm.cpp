@@ -269,7 +269,8 @@ bool Vm::deleteMember(const Value& objectValue, const QString& name) {
 // The reference asks one method only: valueOf for numbers (toString for dates), and a method that is
 // missing gives undefined rather than trying the other one. A method that answers with the object
 // itself (Object.prototype.valueOf) leaves the object as it is, so `{} + 1` is NaN while `{} + "a"`
-// uses toString; only another object falls back to the string conversion. Clips stay objects too.
+// uses toString; so does a method answering with another object (a later number conversion asks
+// valueOf again). Clips stay objects too.
 Value Vm::toPrimitive(const Value& v, bool preferString) {
     Object* o = v.object();
     if (!o) return v;
@@ -279,8 +280,7 @@ Value Vm::toPrimitive(const Value& v, bool preferString) {
     const Value method = getMember(v, dateString ? QStringLiteral("toString") : QStringLiteral("valueOf"));
     if (!method.isObject() || !method.asObject()->isCallable()) return {};
     const Value result = call(method, v, {});
-    if (result.isPrimitive() || result.asObject() == o) return result;
-    return Value(toString(v));
+    return result.isPrimitive() ? result : v;
 }
 
 double Vm::toNumber(const Value& v) {
