@@ -17,7 +17,9 @@ namespace {
 // Operand stack and registers of all frames running on this thread; each frame owns a tail of it.
 thread_local std::vector<Value> t_stack;
 // What the last top-level action list left on the stack, for the next one in the same frame.
+// Never a garbage collection root: the machine clears it before collecting.
 thread_local std::vector<Value> t_carry;
+thread_local const Vm* t_carryOwner = nullptr;
 constexpr std::size_t kMaxCarried = 4096;
 
 constexpr std::uint16_t kPreloadThis = 0x0001, kSuppressThis = 0x0002, kPreloadArguments = 0x0004,
@@ -1551,8 +1553,10 @@ void interpretActionList(Vm& vm, const ActionCode& code, Object* clip) {
     // Action lists run one after another share one stack: what one leaves, the next can pop.
     const bool outermost = guard.previous == nullptr;
     if (outermost) {
-        for (Value& v : t_carry) t_stack.push_back(std::move(v));
+        if (t_carryOwner == &vm)
+            for (Value& v : t_carry) t_stack.push_back(std::move(v));
         t_carry.clear();
+        t_carryOwner = &vm;
     }
     Interpreter(f).run(0, keep->size());
     if (outermost && t_stack.size() > f.stackBase) {
@@ -1562,7 +1566,10 @@ void interpretActionList(Vm& vm, const ActionCode& code, Object* clip) {
     }
 }
 
-void clearSharedStack() { t_carry.clear(); }
+void clearSharedStack() {
+    t_carry.clear();
+    t_carryOwner = nullptr;
+}
 
 Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::span<const Value> args) {
     if (!callee || !callee->script()) return {};

@@ -50,7 +50,8 @@ Vm::Vm(int swfVersion, DisplayHost* host) : m_swfVersion(swfVersion), m_host(hos
     installCoreBuiltins(*this);
 }
 
-Vm::~Vm() = default;
+// Values a last action list left for the next one must not outlive their machine.
+Vm::~Vm() { clearSharedStack(); }
 
 void Vm::startClock() {
     m_clock.start();
@@ -100,6 +101,7 @@ std::uint32_t Vm::random() {
 
 void Vm::collectGarbage(const std::function<void(Heap&)>& markRoots) {
     if (running()) return;
+    clearSharedStack();
     m_heap.mark(m_global);
     for (Object* p : {m_protos.object, m_protos.function, m_protos.array, m_protos.string, m_protos.number,
                       m_protos.boolean, m_protos.date, m_protos.error, m_protos.movieClip, m_protos.textField,
