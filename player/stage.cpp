@@ -61,6 +61,7 @@ void Stage::start() {
 }
 
 void Stage::tick() {
+    if (m_quit) return;
     if (!root().started()) {
         start();
         return;

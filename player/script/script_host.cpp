@@ -221,8 +221,13 @@ QString ScriptHost::targetPath(avm1::Object* clip) {
     return removed ? removed->lastPath() : QString();
 }
 
-void ScriptHost::getUrl(avm1::Object*, const QString&, const QString&, int, bool, bool) {
+void ScriptHost::getUrl(avm1::Object*, const QString& url, const QString&, int, bool, bool) {
     // Loading movies and variables, and opening addresses, come with their own rules; nothing yet.
+    // Of the commands for the hosting program, quit is the one that changes what the movie does.
+    const QLatin1StringView command("FSCommand:");
+    if (url.startsWith(command, Qt::CaseInsensitive) &&
+        QStringView(url).mid(command.size()).compare(QLatin1StringView("quit"), Qt::CaseInsensitive) == 0)
+        m_stage.quit();
 }
 
 void ScriptHost::callFrame(avm1::Object* clip, int frame) {
