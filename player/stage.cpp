@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "player/avm1/builtins.h"
+#include "player/avm1/interpreter.h"
 #include "player/avm1/vm.h"
 #include "player/movie.h"
 #include "player/script/clip_object.h"
@@ -68,6 +69,7 @@ void Stage::start() {
 }
 
 void Stage::tick() {
+    if (m_quit) return;
     if (!root().started()) {
         start();
         return;
@@ -256,6 +258,7 @@ void Stage::runQueue() {
         }
         ++m_changes;
     }
+    avm1::clearSharedStack();
 }
 
 int Stage::addTimer(Timer timer) {

@@ -62,6 +62,9 @@ public:
 
     // One tick of the whole movie: enter-frame events, timelines, then the queued scripts.
     void tick();
+    // fscommand("quit"): the movie stops where it is once the running scripts end; ticks do nothing more.
+    void quit() { m_quit = true; }
+    bool quitting() const { return m_quit; }
     // Runs the first frame (the stage is built with nothing shown).
     void start();
     // The root timeline jumps (the viewer's Back and Rewind): rebuilt, the target frame's scripts run.
@@ -170,6 +173,7 @@ private:
     double m_timerMs = 0;
     std::uint64_t m_changes = 0;
     std::uint64_t m_ticks = 0;
+    bool m_quit = false;
     std::size_t m_messagesTaken = 0;
     std::vector<Timer> m_timers;
     struct PostedCall {

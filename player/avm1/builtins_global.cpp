@@ -112,10 +112,11 @@ void installGlobals(Vm& vm) {
         return Value(unescapeString(vm.toString(args[0]), vm.swfVersion() >= 6));
     });
     method(vm, global, QStringLiteral("isNaN"), [](Vm& vm, const Value&, std::span<const Value> args) {
-        return Value(std::isnan(vm.toNumber(arg(args, 0))));
+        // A missing argument is NaN in every version (a given undefined is 0 before version 7).
+        return Value(args.empty() || std::isnan(vm.toNumber(args[0])));
     });
     method(vm, global, QStringLiteral("isFinite"), [](Vm& vm, const Value&, std::span<const Value> args) {
-        return Value(std::isfinite(vm.toNumber(arg(args, 0))));
+        return Value(!args.empty() && std::isfinite(vm.toNumber(args[0])));
     });
     method(vm, global, QStringLiteral("parseInt"), [](Vm& vm, const Value&, std::span<const Value> args) -> Value {
         // No argument gives undefined; a radix given as undefined counts as given (and is no radix at all).

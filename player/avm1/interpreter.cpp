@@ -16,6 +16,11 @@ namespace {
 
 // Operand stack and registers of all frames running on this thread; each frame owns a tail of it.
 thread_local std::vector<Value> t_stack;
+// What the last top-level action list left on the stack, for the next one in the same frame.
+// Never a garbage collection root: the machine clears it before collecting.
+thread_local std::vector<Value> t_carry;
+thread_local const Vm* t_carryOwner = nullptr;
+constexpr std::size_t kMaxCarried = 4096;
 
 constexpr std::uint16_t kPreloadThis = 0x0001, kSuppressThis = 0x0002, kPreloadArguments = 0x0004,
                         kSuppressArguments = 0x0008, kPreloadSuper = 0x0010, kSuppressSuper = 0x0020,
@@ -120,6 +125,17 @@ struct Frame {
 
 thread_local Frame* t_currentFrame = nullptr;
 
+// Register `reg` as code sees it: a function's own registers, then (up to the four every action list
+// has) those of the action list it was called from; null when there is none, which reads as
+// undefined and takes no store.
+Value* registerSlot(Frame& f, unsigned reg) {
+    if (reg < f.regCount) return &t_stack[f.regBase + reg];
+    if (!f.isFunction || reg >= 4) return nullptr;
+    for (Frame* g = f.caller; g; g = g->caller)
+        if (!g->isFunction) return reg < g->regCount ? &t_stack[g->regBase + reg] : nullptr;
+    return nullptr;
+}
+
 bool sameName(const Frame& f, const QString& a, QLatin1StringView b) {
     return a.compare(b, f.version < 7 ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
 }
@@ -137,22 +153,19 @@ Value pop(const Frame& f) {
 
 std::size_t available(const Frame& f) { return t_stack.size() - f.stackBase; }
 
-// Register `reg` as code sees it: a function's own registers, then (up to the four every action list
-// has) those of the action list it was called from; null when there is none.
-Value* registerSlot(Frame& f, std::size_t reg) {
-    if (reg < f.regCount) return &t_stack[f.regBase + reg];
-    if (reg >= 4) return nullptr;
-    for (Frame* c = f.caller; c; c = c->caller)
-        if (!c->isFunction) return reg < c->regCount ? &t_stack[c->regBase + reg] : nullptr;
-    return nullptr;
-}
-
 // A count popped for InitArray, CallFunction and the like: never more than the values present, so a
 // hostile count cannot make the machine build huge lists of undefined.
 std::size_t popCount(Frame& f) {
     const double n = f.vm.toNumber(pop(f));
     if (!(n > 0)) return 0;
     return static_cast<std::size_t>(std::min(n, static_cast<double>(available(f))));
+}
+
+// Counts for InitArray and InitObject: NaN counts as none, a negative or oversized one is invalid.
+bool validInitCount(double& count) {
+    if (std::isnan(count)) count = 0;
+    count = std::trunc(count);
+    return count >= 0 && count <= 2147483647.0;
 }
 
 // Pops `n` arguments; the first popped is the first argument.
@@ -507,13 +520,23 @@ std::vector<Object*> currentScope(Frame& f) {
 bool isNan(double d) { return std::isnan(d); }
 
 // The relational comparison: true/false, or undefined when a NaN makes the answer unknown.
-Value lessThan(Vm& vm, const Value& a, const Value& b) {
-    const Value pa = vm.toPrimitive(a);
-    const Value pb = vm.toPrimitive(b);
+// `aFirst` says which side the script wrote first: that one is converted first.
+Value lessThan(Vm& vm, const Value& a, const Value& b, bool aFirst = true) {
     // An object that stays an object (its valueOf is itself) is never less nor greater; a clip
-    // compares as NaN.
-    const bool objectA = pa.isObject() && !isClip(pa.asObject()), objectB = pb.isObject() && !isClip(pb.asObject());
-    if (objectA || objectB) return Value(false);
+    // compares as NaN. Such an object settles the answer before the other side's valueOf runs.
+    const auto stays = [](const Value& p) { return p.isObject() && !isClip(p.asObject()); };
+    Value pa, pb;
+    if (aFirst) {
+        pa = vm.toPrimitive(a);
+        if (stays(pa)) return Value(false);
+        pb = vm.toPrimitive(b);
+        if (stays(pb)) return Value(false);
+    } else {
+        pb = vm.toPrimitive(b);
+        if (stays(pb)) return Value(false);
+        pa = vm.toPrimitive(a);
+        if (stays(pa)) return Value(false);
+    }
     if (pa.isString() && pb.isString()) return Value(pa.asString() < pb.asString());
     const double x = vm.toNumber(pa);
     const double y = vm.toNumber(pb);
@@ -621,6 +644,7 @@ private:
     bool resume(const Outcome& o, std::size_t begin, std::size_t end, std::size_t& pc, Outcome& out) const;
     Outcome jumpTo(std::size_t target, std::size_t begin, std::size_t end, std::size_t& pc) const;
     bool skipActions(std::size_t& pc, std::size_t end, int count) const;
+    void dropStackTo(std::size_t depth);
     std::optional<Outcome> tryBlock(Reader& r, std::size_t next, std::size_t begin, std::size_t end,
                                     std::size_t& pc);
     Object* defineFunction(Reader& r, std::size_t next, std::size_t end, bool v2, std::size_t& pc);
@@ -801,6 +825,11 @@ void Interpreter::gotoFrame2(const Value& frame, bool play, int bias) {
     host->gotoFrame(clip, static_cast<int>(std::clamp(toInteger(n), -1e9, 1e9)) - 1 + bias, play);
 }
 
+void Interpreter::dropStackTo(std::size_t depth) {
+    depth = std::max(depth, f.stackBase);
+    if (t_stack.size() > depth) t_stack.resize(depth);
+}
+
 std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::size_t begin, std::size_t end,
                                              std::size_t& pc) {
     const std::uint8_t flags = r.u8();
@@ -825,7 +854,8 @@ std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::s
     try {
         result = run(tryBegin, catchBegin);
     } catch (const ScriptException& e) {
-        t_stack.resize(std::max(stackDepth, f.stackBase));
+        // A throw drops what the block pushed but never refills what it popped.
+        dropStackTo(stackDepth);
         f.withs.resize(withDepth);
         f.target = savedTarget;
         f.targetInvalid = savedInvalid;
@@ -840,7 +870,7 @@ std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::s
             } catch (const ScriptException& e2) {
                 pending = e2;
                 result = {};
-                t_stack.resize(std::max(stackDepth, f.stackBase));
+                dropStackTo(stackDepth);
                 f.withs.resize(withDepth);
             }
         } else {
@@ -848,6 +878,9 @@ std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::s
             result = {};
         }
     }
+    // Compilers end the try and catch blocks with a jump to the finally block: that is the ordinary way
+    // out, not a jump away, and the finally block runs once.
+    if (hasFinally && result.flow == Flow::JumpOut && result.target == finallyBegin) result = {};
     if (hasFinally) {
         const Outcome fin = run(finallyBegin, after);
         if (fin.flow != Flow::Normal) {
@@ -1264,7 +1297,13 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             break;
         }
         case 0x42: {
-            const std::size_t n = popCount(f);
+            double count = vm.toNumber(pop(f));
+            // A negative or oversized count makes nothing: the values stay where they are.
+            if (!validInitCount(count)) {
+                push(Value());
+                break;
+            }
+            const std::size_t n = static_cast<std::size_t>(std::min(count, static_cast<double>(available(f))));
             std::vector<Value> elements;
             elements.reserve(n);
             for (std::size_t i = 0; i < n; ++i) elements.push_back(pop(f));
@@ -1272,9 +1311,12 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             break;
         }
         case 0x43: {
-            const double count = vm.toNumber(pop(f));
-            std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e9)) : 0;
-            n = std::min(n, available(f) / 2);
+            double count = vm.toNumber(pop(f));
+            if (!validInitCount(count)) {
+                push(Value());
+                break;
+            }
+            const std::size_t n = std::min(static_cast<std::size_t>(count), available(f) / 2);
             Object* o = vm.makeObject();
             // Pairs come off the stack last first; they are defined in the order they were written.
             std::vector<std::pair<QString, Value>> pairs;
@@ -1351,7 +1393,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x67: {
             const Value a = pop(f);
             const Value b = pop(f);
-            const Value r = lessThan(vm, a, b);
+            const Value r = lessThan(vm, a, b, false);
             push(r.isBoolean() ? boolResult(f, r.asBool()) : r);
             break;
         }
@@ -1396,7 +1438,8 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x62: result = b ^ a; break;
             case 0x63: result = static_cast<std::int32_t>(ub << shift); break;
             case 0x64: result = b >> shift; break;
-            default: result = static_cast<double>(ub >> shift); break;
+            // The unsigned shift's 32 bits read back as a signed number: 4294967295 >>> 0 is -1.
+            default: result = static_cast<std::int32_t>(ub >> shift); break;
             }
             push(Value(result));
             break;
@@ -1467,7 +1510,11 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             break;
         case 0x26: {
             const Value v = pop(f);
-            if (host) host->trace(v.isUndefined() ? QStringLiteral("undefined") : vm.toString(v));
+            if (!host) break;
+            // The trace log has lines ending in newlines only: a carriage return starts a new line.
+            QString text = v.isUndefined() ? QStringLiteral("undefined") : vm.toString(v);
+            text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+            host->trace(text);
             break;
         }
         case 0x9a: {
@@ -1527,7 +1574,25 @@ void interpretActionList(Vm& vm, const ActionCode& code, Object* clip) {
     f.regCount = 4;
     t_stack.resize(f.regBase + f.regCount);
     f.stackBase = t_stack.size();
+    // Action lists run one after another share one stack: what one leaves, the next can pop.
+    const bool outermost = guard.previous == nullptr;
+    if (outermost) {
+        if (t_carryOwner == &vm)
+            for (Value& v : t_carry) t_stack.push_back(std::move(v));
+        t_carry.clear();
+        t_carryOwner = &vm;
+    }
     Interpreter(f).run(0, keep->size());
+    if (outermost && t_stack.size() > f.stackBase) {
+        const std::size_t keepFrom = t_stack.size() - std::min(t_stack.size() - f.stackBase, kMaxCarried);
+        t_carry.assign(std::make_move_iterator(t_stack.begin() + static_cast<std::ptrdiff_t>(keepFrom)),
+                       std::make_move_iterator(t_stack.end()));
+    }
+}
+
+void clearSharedStack() {
+    t_carry.clear();
+    t_carryOwner = nullptr;
 }
 
 Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::span<const Value> args) {

@@ -16,4 +16,7 @@ void interpretActionList(Vm& vm, const ActionCode& code, Object* clip);
 // callee->script()), `thisValue` what `this` is inside. `superObject` is for DefineFunction2's super.
 Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::span<const Value> args);
 
+// Forgets what the last action list left on the stack; the player calls it once a frame's scripts ran.
+void clearSharedStack();
+
 }  // namespace vistrel::avm1

@@ -44,12 +44,14 @@ Vm::Vm(int swfVersion, DisplayHost* host) : m_swfVersion(swfVersion), m_host(hos
     m_protos.function = m_heap.make<Object>(ObjectClass::Function);
     m_protos.function->setProto(m_protos.object);
     m_global = m_heap.make<Object>();
-    m_global->setProto(m_protos.object);
+    // The global object inherits nothing: it has no valueOf or toString, so it converts to undefined.
+    m_global->setProto(nullptr);
     m_clock.start();
     installCoreBuiltins(*this);
 }
 
-Vm::~Vm() = default;
+// Values a last action list left for the next one must not outlive their machine.
+Vm::~Vm() { clearSharedStack(); }
 
 void Vm::startClock() {
     m_clock.start();
@@ -70,6 +72,23 @@ void Vm::reportAbort(const QString& reason) {
     m_aborts.push_back(reason);
 }
 
+namespace {
+
+// A throw nobody catches ends its action list; the reference says so in its trace.
+void reportUncaught(Vm& vm, const Value& value) {
+    if (!vm.host()) return;
+    QString text;
+    try {
+        text = vm.toString(value);
+    } catch (const ScriptException&) {
+        // A value whose toString throws again still gets its line.
+    } catch (const ScriptAbort&) {
+    }
+    vm.host()->trace(QStringLiteral("Warning: Uncaught exception, ") + text);
+}
+
+}  // namespace
+
 std::uint32_t Vm::random() {
     // xorshift32: small, fast and the same sequence on every machine.
     std::uint32_t x = m_random;
@@ -82,6 +101,7 @@ std::uint32_t Vm::random() {
 
 void Vm::collectGarbage(const std::function<void(Heap&)>& markRoots) {
     if (running()) return;
+    clearSharedStack();
     m_heap.mark(m_global);
     for (Object* p : {m_protos.object, m_protos.function, m_protos.array, m_protos.string, m_protos.number,
                       m_protos.boolean, m_protos.date, m_protos.error, m_protos.movieClip, m_protos.textField,
@@ -99,8 +119,9 @@ void Vm::runActions(const ActionCode& code, Object* clip) {
     RunScope scope(*this);
     try {
         interpretActionList(*this, code, clip);
-    } catch (const ScriptException&) {
-        // An uncaught throw ends this list only.
+    } catch (const ScriptException& e) {
+        // An uncaught throw ends this list only; the reference says so in its trace.
+        reportUncaught(*this, e.value);
     } catch (const ScriptAbort& abort) {
         if (!scope.outermost()) throw;
         reportAbort(abort.reason);
@@ -128,7 +149,8 @@ Value Vm::call(const Value& function, const Value& thisValue, std::span<const Va
     if (!scope.outermost()) return invoke();
     try {
         return invoke();
-    } catch (const ScriptException&) {
+    } catch (const ScriptException& e) {
+        reportUncaught(*this, e.value);
     } catch (const ScriptAbort& abort) {
         reportAbort(abort.reason);
     }
@@ -250,7 +272,8 @@ bool Vm::deleteMember(const Value& objectValue, const QString& name) {
 // The reference asks one method only: valueOf for numbers (toString for dates), and a method that is
 // missing gives undefined rather than trying the other one. A method that answers with the object
 // itself (Object.prototype.valueOf) leaves the object as it is, so `{} + 1` is NaN while `{} + "a"`
-// uses toString; only another object falls back to the string conversion. Clips stay objects too.
+// uses toString; so does a method answering with another object (a later number conversion asks
+// valueOf again). Clips stay objects too.
 Value Vm::toPrimitive(const Value& v, bool preferString) {
     Object* o = v.object();
     if (!o) return v;
@@ -260,8 +283,7 @@ Value Vm::toPrimitive(const Value& v, bool preferString) {
     const Value method = getMember(v, dateString ? QStringLiteral("toString") : QStringLiteral("valueOf"));
     if (!method.isObject() || !method.asObject()->isCallable()) return {};
     const Value result = call(method, v, {});
-    if (result.isPrimitive() || result.asObject() == o) return result;
-    return Value(toString(v));
+    return result.isPrimitive() ? result : v;
 }
 
 double Vm::toNumber(const Value& v) {
@@ -392,6 +414,14 @@ bool Vm::instanceOf(const Value& v, Object* constructor) {
 
 bool Vm::looseEquals(const Value& a, const Value& b) {
     using T = Value::Type;
+    // Version 5 compares two objects by their primitive values (two boxed 1s are equal); objects that
+    // stay objects are compared by identity.
+    if (m_swfVersion <= 5 && a.isObject() && b.isObject() && a.asObject() != b.asObject()) {
+        const Value pa = toPrimitive(a);
+        const Value pb = toPrimitive(b);
+        if (pa.isObject() || pb.isObject()) return pa.isObject() && pb.isObject() && pa.asObject() == pb.asObject();
+        return looseEquals(pa, pb);
+    }
     if (a.type() == b.type()) {
         // The reference finds NaN equal to NaN.
         if (a.isNumber()) return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));

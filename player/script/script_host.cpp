@@ -230,6 +230,13 @@ QString ScriptHost::targetPath(avm1::Object* clip) {
 
 void ScriptHost::getUrl(avm1::Object* base, const QString& url, const QString& target, int, bool loadTarget,
                         bool loadVariables) {
+    // Of the commands for the hosting program, quit is the one that changes what the movie does.
+    const QLatin1StringView command("FSCommand:");
+    if (url.startsWith(command, Qt::CaseInsensitive)) {
+        if (QStringView(url).mid(command.size()).compare(QLatin1StringView("quit"), Qt::CaseInsensitive) == 0)
+            m_stage.quit();
+        return;
+    }
     // "_levelN" names a level whatever the flags say; other targets are clips only when the action says
     // so, and browser windows otherwise (nothing opens from here).
     if (target.startsWith(QStringLiteral("_level"), Qt::CaseInsensitive)) {
