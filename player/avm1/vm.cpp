@@ -27,8 +27,12 @@ private:
     bool m_outermost;
 };
 
+// Hides a property from version 6 movies and older (the reverse of the version bits above it).
+constexpr std::uint16_t kUpToVersion6 = 1 << 8;
+
 bool hiddenFor(std::uint16_t flags, int version) {
     if ((flags & propflag::kVersion6) && version < 6) return true;
+    if ((flags & kUpToVersion6) && version < 7) return true;
     if ((flags & propflag::kVersion7) && version < 7) return true;
     if ((flags & propflag::kVersion8) && version < 8) return true;
     if ((flags & propflag::kVersion9) && version < 9) return true;
@@ -43,8 +47,8 @@ Vm::Vm(int swfVersion, DisplayHost* host) : m_swfVersion(swfVersion), m_host(hos
     m_protos.object = m_heap.make<Object>();
     m_protos.function = m_heap.make<Object>(ObjectClass::Function);
     m_protos.function->setProto(m_protos.object);
+    // The global object is bare: no prototype, so it has no valueOf or toString of its own.
     m_global = m_heap.make<Object>();
-    m_global->setProto(m_protos.object);
     m_clock.start();
     installCoreBuiltins(*this);
 }
@@ -88,6 +92,7 @@ void Vm::collectGarbage(const std::function<void(Heap&)>& markRoots) {
                       m_protos.button})
         m_heap.mark(p);
     for (Object* o : m_extraRoots) m_heap.mark(o);
+    for (const Value& v : m_carriedStack) m_heap.mark(v);
     if (markRoots) markRoots(m_heap);
     m_heap.sweep();
 }
@@ -208,6 +213,8 @@ Value Vm::getMember(const Value& objectValue, const QString& name) {
 void Vm::setMember(const Value& objectValue, const QString& name, const Value& value) {
     Object* object = objectValue.object();
     if (!object) return;
+    // The reference never stores a property with an empty name.
+    if (name.isEmpty()) return;
     if (name == u"__proto__") {
         object->setProto(value.object());
         return;

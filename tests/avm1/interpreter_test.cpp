@@ -324,14 +324,15 @@ TEST(InterpreterFunctions, ObjectsArraysAndEnumeration) {
     ActionWriter w;
     w.push({s("o"), s("a"), i(1), s("b"), i(2), i(2)}).op(op::kInitObject).op(op::kSetVariable);
     w.push(s("o")).op(op::kEnumerate);
-    w.label("loop").op(op::kPushDuplicate).push(Push::null()).op(op::kStrictEquals).ifTrue("done");
+    // The end marker is undefined.
+    w.label("loop").op(op::kPushDuplicate).push(Push::undefined()).op(op::kStrictEquals).ifTrue("done");
     w.op(op::kTrace).jump("loop");
     w.label("done").op(op::kPop);
     w.push({s("z"), s("y"), s("x"), i(3)}).op(op::kInitArray).storeRegister(1);
     w.push(i(0)).op(op::kGetMember).op(op::kTrace);
     w.push(Push::reg(1)).push(s("length")).op(op::kGetMember).op(op::kTrace);
-    // Enumeration lists the newest name first, as the reference does.
-    EXPECT_EQ(m.run(w), (QStringList{"b", "a", "x", "3"}));
+    // InitObject defines the last pair first; enumeration lists the newest name first.
+    EXPECT_EQ(m.run(w), (QStringList{"a", "b", "x", "3"}));
 }
 
 // ---- exceptions ----
