@@ -1683,7 +1683,7 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
         const std::uint16_t flags = sf->flags;
         f.thisVisible = !(flags & (kSuppressThis | kPreloadThis));
         f.argumentsVisible = !(flags & (kSuppressArguments | kPreloadArguments));
-        f.superVisible = !(flags & kSuppressSuper);
+        f.superVisible = !(flags & (kSuppressSuper | kPreloadSuper));
         std::size_t reg = 1;
         auto preload = [&](const Value& v) {
             if (reg < f.regCount) t_stack[f.regBase + reg] = v;
