@@ -258,7 +258,7 @@ void Stage::runQueue() {
         }
         ++m_changes;
     }
-    avm1::clearSharedStack();
+    avm1::clearSharedStack(*m_vm);
 }
 
 int Stage::addTimer(Timer timer) {

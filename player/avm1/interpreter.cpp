@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <iterator>
 #include <optional>
 
 #include "player/avm1/convert.h"
@@ -16,11 +18,6 @@ namespace {
 
 // Operand stack and registers of all frames running on this thread; each frame owns a tail of it.
 thread_local std::vector<Value> t_stack;
-// What the last top-level action list left on the stack, for the next one in the same frame.
-// Never a garbage collection root: the machine clears it before collecting.
-thread_local std::vector<Value> t_carry;
-thread_local const Vm* t_carryOwner = nullptr;
-constexpr std::size_t kMaxCarried = 4096;
 
 constexpr std::uint16_t kPreloadThis = 0x0001, kSuppressThis = 0x0002, kPreloadArguments = 0x0004,
                         kSuppressArguments = 0x0008, kPreloadSuper = 0x0010, kSuppressSuper = 0x0020,
@@ -234,39 +231,74 @@ std::optional<int> levelNumber(const Frame& f, const QString& name) {
     return n;
 }
 
-// The super object of a method: its prototype is the prototype above the one holding the running
-// function, and calling it runs that class's constructor with the same `this`.
+// What `super` gives a method: calling it runs the class constructor above, and methods called on it
+// run with the method's own `this`; it keeps both so it works wherever a script stores it.
+class SuperObject : public Object {
+public:
+    Value self;
+    Value constructor;
+    Object* start = nullptr;   // the prototype super stands for: lookups begin there
+    // Its __proto__ is the prototype above the one it stands for.
+    bool getSpecial(Vm&, const QString& name, Value& out) override {
+        if (name != u"__proto__") return false;
+        out = start && start->proto() ? Value(start->proto()) : Value();
+        return true;
+    }
+    void markChildren(Heap& heap) override {
+        heap.mark(self);
+        heap.mark(constructor);
+        heap.mark(start);
+    }
+};
+
+SuperObject* asSuper(const Value& v) {
+    Object* o = v.object();
+    return o && !o->isCallable() ? dynamic_cast<SuperObject*>(o) : nullptr;
+}
+
+// The super object of a method: lookups on it start at the prototype above the object the running
+// function was found on (this itself for a function stored on it), and calling it runs the
+// `__constructor__` found from there up, with the same `this`. In a constructor (its prototype is in
+// this's chain) lookups start above that prototype and the constructor comes from the prototype
+// itself. A clip in that place gives a super with nothing on it; a primitive __proto__ is never boxed.
 void prepareSuper(Frame& f) {
     if (f.superReady) return;
     f.superReady = true;
     Object* self = f.thisValue.object();
     if (!self || !f.callee) return;
-    Object* home = nullptr;
-    const Value ownPrototype = f.callee->findOwn(QStringLiteral("prototype"))
-                                   ? f.callee->findOwn(QStringLiteral("prototype"))->value
-                                   : Value();
+    Object* superProto = nullptr;
+    Object* constructorFrom = nullptr;
+    bool found = false;
+    const Property* ownPrototype = f.callee->findOwn(QStringLiteral("prototype"));
+    const Object* classPrototype = ownPrototype ? ownPrototype->value.object() : nullptr;
     int depth = 0;
-    for (Object* p = self->proto(); p && depth < 256; p = p->proto(), ++depth) {
-        if (p == ownPrototype.object()) {
-            home = p;
+    for (Object* p = self->proto(); classPrototype && p && depth < 256; p = p->proto(), ++depth) {
+        if (p == classPrototype) {
+            superProto = p->proto();
+            constructorFrom = p;
+            found = true;
             break;
         }
     }
     depth = 0;
-    for (Object* p = self->proto(); !home && p && depth < 256; p = p->proto(), ++depth) {
+    for (Object* p = self; !found && p && depth < 256; p = p->proto(), ++depth) {
         p->forEachOwn([&](const QString&, const Property& prop) {
-            if (!home && prop.value.object() == f.callee) home = p;
+            if (!found && prop.value.object() == f.callee) found = true;
         });
+        if (found) superProto = p->proto();
     }
-    if (!home) home = self->proto();
-    if (!home) return;
-    Object* super = f.vm.heap().make<Object>();
-    super->setProto(home->proto());
+    if (!found) superProto = self->proto();
+    if (!constructorFrom) constructorFrom = superProto;
+    SuperObject* super = f.vm.heap().make<SuperObject>();
+    super->self = f.thisValue;
     f.superObject = super;
-    if (const Property* c = home->findOwn(QStringLiteral("__constructor__")))
-        f.superConstructor = c->value;
-    else if (home->proto())
-        f.superConstructor = f.vm.getMember(Value(home->proto()), QStringLiteral("constructor"));
+    if (!superProto || isClip(superProto)) return;
+    super->start = superProto;
+    super->setProto(superProto);
+    if (Property* c = f.vm.findProperty(constructorFrom, QStringLiteral("__constructor__"))) {
+        f.superConstructor = c->isAccessor() ? f.vm.call(Value(c->getter), f.thisValue, {}) : c->value;
+        super->constructor = f.superConstructor;
+    }
 }
 
 // Names every scope answers before the chain is searched.
@@ -274,11 +306,6 @@ bool lookupSpecial(Frame& f, const QString& name, Value& out) {
     if (name.isEmpty() || (name[0] != u'_' && name[0] != u't' && name[0] != u'T' && name[0] != u's' &&
                            name[0] != u'S'))
         return false;
-    if (sameName(f, name, QLatin1StringView("this"))) {
-        if (!f.thisVisible) return false;
-        out = f.thisValue;
-        return true;
-    }
     if (sameName(f, name, QLatin1StringView("super"))) {
         if (!f.isFunction || !f.superVisible) return false;
         prepareSuper(f);
@@ -304,7 +331,52 @@ bool lookupSpecial(Frame& f, const QString& name, Value& out) {
     return false;
 }
 
+// `this` is an ordinary name first: a function keeps it among its locals (unless suppressed or moved to
+// a register), so a script may assign it, and a timeline's own variable named `this` wins too. Only when
+// no scope holds it does it mean the running object, or a function's timeline when hidden.
+bool findThis(Frame& f, Value& out) {
+    const QString name = QStringLiteral("this");
+    for (std::size_t i = f.withs.size(); i-- > 0;)
+        if (lookupIn(f, f.withs[i], name, out)) return true;
+    if (f.isFunction) {
+        if (Property* p = f.activation ? f.activation->findOwn(name) : nullptr) {
+            out = p->value;
+            return true;
+        }
+        if (f.thisVisible) {
+            out = f.thisValue;
+            return true;
+        }
+    }
+    for (std::size_t i = f.captured.size(); i-- > 0;)
+        if (Object* o = capturedAt(f, i); o && lookupIn(f, o, name, out)) return true;
+    if (!f.isFunction) {
+        out = f.thisValue;
+    } else {
+        // Version 5 functions stop here; later ones end at their timeline.
+        out = f.target && f.version >= 6 ? Value(f.target) : Value();
+    }
+    return true;
+}
+
 bool findVariable(Frame& f, const QString& name, Value& out, Object** where = nullptr) {
+    if (where) *where = nullptr;
+    if (sameName(f, name, QLatin1StringView("this"))) return findThis(f, out);
+    // A variable a script stored under a special name (_root, _global, _parent, _levelN) hides it.
+    if (name.startsWith(u'_')) {
+        Object* holder = nullptr;
+        const bool stored = forEachScope(f, [&](Object* o) {
+            Property* p = f.vm.findProperty(o, name);
+            if (!p) return false;
+            out = p->isAccessor() ? f.vm.getMember(Value(o), name) : p->value;
+            holder = o;
+            return true;
+        });
+        if (stored) {
+            if (where) *where = holder;
+            return true;
+        }
+    }
     if (lookupSpecial(f, name, out)) return true;
     Object* found = nullptr;
     const bool ok = forEachScope(f, [&](Object* o) {
@@ -328,8 +400,38 @@ bool findVariable(Frame& f, const QString& name, Value& out, Object** where = nu
 }
 
 // Resolves a target path ("/a/b", "../c", "a.b.c", "_root.x", "_level1/a") to what it names; the first
-// name is searched as a variable, the others as members.
+// name is searched as a variable (on `scope` alone when given), the others as members.
+Value resolvePathFrom(Frame& f, const QString& path, Object* scope);
+
+// The first name of a path when it is an ordinary variable (not `this`, `_root`, `..` and the like).
+bool plainFirstName(Frame& f, const QString& path, QString& first) {
+    if (path.isEmpty() || path[0] == u'/' || path[0] == u'.') return false;
+    qsizetype j = 0;
+    while (j < path.size() && path[j] != u'/' && path[j] != u'.') ++j;
+    first = path.left(j);
+    if (first.isEmpty() || first[0] == u'_' || sameName(f, first, QLatin1StringView("this")) ||
+        sameName(f, first, QLatin1StringView("super")))
+        return false;
+    return true;
+}
+
+// A path whose first name is a plain variable is tried from each scope in turn, innermost first, and
+// the first scope where the whole path leads to an object wins: a name that exists on an inner scope
+// but leads nowhere does not hide the same path on an outer one.
 Value resolvePath(Frame& f, const QString& path) {
+    QString first;
+    if (!plainFirstName(f, path, first)) return resolvePathFrom(f, path, nullptr);
+    Value result;
+    forEachScope(f, [&](Object* o) {
+        const Value v = resolvePathFrom(f, path, o);
+        if (!v.isObject()) return false;
+        result = v;
+        return true;
+    });
+    return result;
+}
+
+Value resolvePathFrom(Frame& f, const QString& path, Object* scope) {
     if (path.isEmpty()) return Value(f.target);
     Value cur;
     bool started = false;
@@ -365,7 +467,7 @@ Value resolvePath(Frame& f, const QString& path) {
                 cur = f.vm.getMember(from, QStringLiteral("_parent"));
             }
         } else if (!started) {
-            if (!findVariable(f, seg, cur)) cur = Value();
+            if (scope ? !lookupIn(f, scope, seg, cur) : !findVariable(f, seg, cur)) cur = Value();
         } else {
             if (sameName(f, seg, QLatin1StringView("_root")) || levelNumber(f, seg)) {
                 if (!lookupSpecial(f, seg, cur)) cur = Value();
@@ -437,6 +539,15 @@ void setVariable(Frame& f, const QString& name, const Value& value) {
     }
     Object* global = f.vm.global();
     Object* found = nullptr;
+    // A function's `this` lives among its locals: assigning it changes it for this call only.
+    if (f.isFunction && f.thisVisible && sameName(f, name, QLatin1StringView("this"))) {
+        bool inWith = false;
+        for (Object* o : f.withs) inWith = inWith || f.vm.hasProperty(o, name);
+        if (!inWith) {
+            ensureActivation(f)->setOwn(name, value);
+            return;
+        }
+    }
     forEachScope(f, [&](Object* o) {
         if (o == global) return false;
         if (f.vm.hasProperty(o, name)) {
@@ -501,7 +612,7 @@ Object* makeScriptFunction(Frame& f, std::shared_ptr<ScriptFunction> sf) {
     fn->setScript(std::move(sf));
     Object* prototype = vm.makeObject();
     prototype->define(QStringLiteral("constructor"), Value(fn), propflag::kDontEnum);
-    fn->define(QStringLiteral("prototype"), Value(prototype), propflag::kDontEnum);
+    fn->define(QStringLiteral("prototype"), Value(prototype), propflag::kDontEnum | propflag::kDontDelete);
     return fn;
 }
 
@@ -583,20 +694,14 @@ Value frameValue(Vm& vm, const Value& v) {
 
 // ---- enumeration ----
 
-bool hiddenFrom(std::uint16_t flags, int version) {
-    if (flags & propflag::kDontEnum) return true;
-    if ((flags & propflag::kVersion6) && version < 6) return true;
-    if ((flags & propflag::kVersion7) && version < 7) return true;
-    if ((flags & propflag::kVersion8) && version < 8) return true;
-    if ((flags & propflag::kVersion9) && version < 9) return true;
-    if ((flags & propflag::kVersion10) && version < 10) return true;
-    return false;
-}
+// for..in skips only names marked not to enumerate: names hidden from this version still show.
+bool hiddenFrom(std::uint16_t flags) { return (flags & propflag::kDontEnum) != 0; }
 
-// Pushes the end marker (undefined) and then the enumerable names of `o` and its prototypes; the loop pops them,
-// so the last pushed comes out first.
+// Pushes the end marker (undefined) and then the enumerable names of `o` and its prototypes, each
+// object's in the order they were added, the object before its prototypes; the loop pops them, so
+// names come out newest first and the prototypes' before the object's own.
 void enumerate(Frame& f, const Value& v) {
-    push(Value());   // the end marker: loops stop at a value equal to null
+    push(Value());
     Object* o = v.object();
     if (!o) return;
     std::vector<Object*> chain;
@@ -618,17 +723,16 @@ void enumerate(Frame& f, const Value& v) {
         p->specialNames(own);
         p->forEachOwn([&](const QString& name, const Property& prop) {
             // A hidden own property also hides the same name further up the chain.
-            if (hiddenFrom(prop.flags, f.version)) {
+            if (hiddenFrom(prop.flags)) {
                 seen(name);
                 return;
             }
             own.push_back(name);
         });
-        // Each object lists its newest names first, as the reference does.
-        for (auto it = own.rbegin(); it != own.rend(); ++it)
-            if (!seen(*it)) names.push_back(*it);
+        for (const QString& name : own)
+            if (!seen(name)) names.push_back(name);
     }
-    for (auto it = names.rbegin(); it != names.rend(); ++it) push(Value(*it));
+    for (const QString& name : names) push(Value(name));
 }
 
 // ---- the loop ----
@@ -781,16 +885,19 @@ void Interpreter::callMethod() {
     const Value nameValue = pop(f);
     const Value object = pop(f);
     const std::vector<Value> args = popArgs(f, popCount(f));
-    const bool isSuper = f.superObject && object.object() == f.superObject;
-    const Value thisValue = isSuper ? f.thisValue : object;
+    SuperObject* super = asSuper(object);
+    const bool isSuper = super != nullptr;
+    const Value thisValue = isSuper ? super->self : object;
     Value fn;
     if (nameValue.isUndefined() || (nameValue.isString() && nameValue.asString().isEmpty())) {
-        fn = isSuper ? f.superConstructor : object;
+        fn = isSuper ? super->constructor : object;
         if (!isSuper) {
             // Calling the object itself: `this` is the object the call was made from.
             push(vm.call(fn, Value(), args));
             return;
         }
+    } else if (isSuper) {
+        fn = super->start ? vm.getMember(Value(super->start), vm.toString(nameValue)) : Value();
     } else {
         fn = vm.getMember(object, vm.toString(nameValue));
     }
@@ -1111,6 +1218,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             for (std::uint16_t i = 0; i < count && r.ok(); ++i) pool->push_back(r.str(f.version));
             if (!r.ok()) return kStop;
             f.constants = std::move(pool);
+            vm.lastConstants() = f.constants;
             break;
         }
         case 0x4c: {
@@ -1216,8 +1324,13 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             if (f.isFunction) {
                 Object* a = ensureActivation(f);
                 if (!a->hasOwn(name)) a->setOwn(name, Value());
-            } else if (f.target && !vm.hasProperty(f.target, name)) {
-                vm.setMember(Value(f.target), name, Value());
+            } else {
+                // A declared path ("/:a", "_root.a") declares the name on the clip the path names.
+                Object* owner = f.target;
+                QString var = name;
+                QString path;
+                if (hasPathChars(name) && splitPath(name, path, var, true)) owner = resolvePath(f, path).object();
+                if (owner && !var.isEmpty() && !vm.hasProperty(owner, var)) vm.setMember(Value(owner), var, Value());
             }
             break;
         }
@@ -1278,6 +1391,10 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             // A function found on a scope object runs with that object as `this`.
             Value thisValue;
             if (where && where != vm.global()) thisValue = Value(where);
+            if (SuperObject* super = asSuper(fn)) {
+                push(vm.call(super->constructor, super->self, args));
+                break;
+            }
             push(vm.call(fn, thisValue, args));
             break;
         }
@@ -1318,14 +1435,11 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             }
             const std::size_t n = std::min(static_cast<std::size_t>(count), available(f) / 2);
             Object* o = vm.makeObject();
-            // Pairs come off the stack last first; they are defined in the order they were written.
-            std::vector<std::pair<QString, Value>> pairs;
-            pairs.reserve(n);
+            // Pairs are defined as they come off the stack, the last written first (for..in shows it).
             for (std::size_t i = 0; i < n; ++i) {
                 const Value value = pop(f);
-                pairs.emplace_back(vm.toString(pop(f)), value);
+                vm.setMember(Value(o), vm.toString(pop(f)), value);
             }
-            for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) vm.setMember(Value(o), it->first, it->second);
             push(Value(o));
             break;
         }
@@ -1548,15 +1662,29 @@ struct FrameGuard {
     Frame& frame;
     Frame* previous;
     std::size_t base;
-    explicit FrameGuard(Frame& f) : frame(f), previous(t_currentFrame), base(t_stack.size()) {
+    int uncaught;
+    // Values a list or function leaves on the stack stay for the code that ran it (the reference has one
+    // operand stack); only its registers go. An exception unwinding through drops everything.
+    bool keepLeftovers = false;
+    explicit FrameGuard(Frame& f)
+        : frame(f), previous(t_currentFrame), base(t_stack.size()), uncaught(std::uncaught_exceptions()) {
         frame.caller = previous;
         t_currentFrame = &f;
     }
     ~FrameGuard() {
-        t_stack.resize(base);
+        if (keepLeftovers && std::uncaught_exceptions() == uncaught && frame.stackBase >= base &&
+            t_stack.size() >= frame.stackBase) {
+            t_stack.erase(t_stack.begin() + static_cast<std::ptrdiff_t>(base),
+                          t_stack.begin() + static_cast<std::ptrdiff_t>(frame.stackBase));
+        } else {
+            t_stack.resize(base);
+        }
         t_currentFrame = previous;
     }
 };
+
+// Most values one outermost list may hand on to the next; older ones are dropped past it.
+constexpr std::size_t kMaxCarriedValues = 4096;
 
 }  // namespace
 
@@ -1569,31 +1697,30 @@ void interpretActionList(Vm& vm, const ActionCode& code, Object* clip) {
     if (vm.swfVersion() < 5 && clip) chain = chain.subspan(1);
     Frame f(vm, *keep, 0, keep->size(), chain, clip, Value(clip));
     FrameGuard guard(f);
+    const bool outermost = guard.previous == nullptr;
+    guard.keepLeftovers = !outermost;
     f.code = keep;
+    // A list starts with the constant pool declared last, even in another list.
+    f.constants = vm.lastConstants();
     f.regBase = t_stack.size();
     f.regCount = 4;
     t_stack.resize(f.regBase + f.regCount);
     f.stackBase = t_stack.size();
-    // Action lists run one after another share one stack: what one leaves, the next can pop.
-    const bool outermost = guard.previous == nullptr;
     if (outermost) {
-        if (t_carryOwner == &vm)
-            for (Value& v : t_carry) t_stack.push_back(std::move(v));
-        t_carry.clear();
-        t_carryOwner = &vm;
+        std::vector<Value>& carried = vm.carriedStack();
+        t_stack.insert(t_stack.end(), std::make_move_iterator(carried.begin()), std::make_move_iterator(carried.end()));
+        carried.clear();
     }
     Interpreter(f).run(0, keep->size());
     if (outermost && t_stack.size() > f.stackBase) {
-        const std::size_t keepFrom = t_stack.size() - std::min(t_stack.size() - f.stackBase, kMaxCarried);
-        t_carry.assign(std::make_move_iterator(t_stack.begin() + static_cast<std::ptrdiff_t>(keepFrom)),
+        std::vector<Value>& carried = vm.carriedStack();
+        const std::size_t from = std::max(f.stackBase, t_stack.size() - std::min(t_stack.size(), kMaxCarriedValues));
+        carried.assign(std::make_move_iterator(t_stack.begin() + static_cast<std::ptrdiff_t>(from)),
                        std::make_move_iterator(t_stack.end()));
     }
 }
 
-void clearSharedStack() {
-    t_carry.clear();
-    t_carryOwner = nullptr;
-}
+void clearSharedStack(Vm& vm) { vm.carriedStack().clear(); }
 
 Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::span<const Value> args) {
     if (!callee || !callee->script()) return {};
@@ -1609,6 +1736,7 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
 
     Frame f(vm, bytes, begin, end, std::span<Object* const>(sf->scope), base, self);
     FrameGuard guard(f);
+    guard.keepLeftovers = guard.previous != nullptr;
     // Functions came with version 5: their body follows its rules even in an older movie.
     f.version = std::max(f.version, 5);
     f.isFunction = true;
@@ -1632,25 +1760,28 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
 
     if (sf->isFunction2) {
         const std::uint16_t flags = sf->flags;
-        f.thisVisible = !(flags & kSuppressThis);
+        f.thisVisible = !(flags & (kSuppressThis | kPreloadThis));
         f.argumentsVisible = !(flags & (kSuppressArguments | kPreloadArguments));
-        f.superVisible = !(flags & kSuppressSuper);
+        f.superVisible = !(flags & (kSuppressSuper | kPreloadSuper));
         std::size_t reg = 1;
         auto preload = [&](const Value& v) {
             if (reg < f.regCount) t_stack[f.regBase + reg] = v;
             ++reg;
         };
-        if (flags & kPreloadThis) preload(self);
+        // A preload flag with its suppress flag still takes the register but leaves it empty (the
+        // arguments array excepted).
+        if (flags & kPreloadThis) preload((flags & kSuppressThis) ? Value() : self);
         if (flags & kPreloadArguments) preload(Value(makeArguments()));
         if (flags & kPreloadSuper) {
-            prepareSuper(f);
+            if (!(flags & kSuppressSuper)) prepareSuper(f);
             preload(f.superObject ? Value(f.superObject) : Value());
         }
         if (flags & kPreloadRoot) preload(rootOf(f));
         if (flags & kPreloadParent) {
             Value parent;
             if (vm.host() && base) parent = Value(vm.host()->resolveTarget(base, QStringLiteral("_parent")));
-            preload(parent.isNull() ? Value() : parent);
+            // A timeline without a parent takes no register: the next preloaded value moves up.
+            if (parent.isObject()) preload(parent);
         }
         if (flags & kPreloadGlobal) preload(Value(vm.global()));
         if (f.argumentsVisible) ensureActivation(f)->setOwn(QStringLiteral("arguments"), Value(makeArguments()));

@@ -17,6 +17,6 @@ void interpretActionList(Vm& vm, const ActionCode& code, Object* clip);
 Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::span<const Value> args);
 
 // Forgets what the last action list left on the stack; the player calls it once a frame's scripts ran.
-void clearSharedStack();
+void clearSharedStack(Vm& vm);
 
 }  // namespace vistrel::avm1

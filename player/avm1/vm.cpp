@@ -27,8 +27,12 @@ private:
     bool m_outermost;
 };
 
+// Hides a property from version 6 movies and older (the reverse of the version bits above it).
+constexpr std::uint16_t kUpToVersion6 = 1 << 8;
+
 bool hiddenFor(std::uint16_t flags, int version) {
     if ((flags & propflag::kVersion6) && version < 6) return true;
+    if ((flags & kUpToVersion6) && version < 7) return true;
     if ((flags & propflag::kVersion7) && version < 7) return true;
     if ((flags & propflag::kVersion8) && version < 8) return true;
     if ((flags & propflag::kVersion9) && version < 9) return true;
@@ -51,7 +55,7 @@ Vm::Vm(int swfVersion, DisplayHost* host) : m_swfVersion(swfVersion), m_host(hos
 }
 
 // Values a last action list left for the next one must not outlive their machine.
-Vm::~Vm() { clearSharedStack(); }
+Vm::~Vm() = default;
 
 void Vm::startClock() {
     m_clock.start();
@@ -101,13 +105,13 @@ std::uint32_t Vm::random() {
 
 void Vm::collectGarbage(const std::function<void(Heap&)>& markRoots) {
     if (running()) return;
-    clearSharedStack();
     m_heap.mark(m_global);
     for (Object* p : {m_protos.object, m_protos.function, m_protos.array, m_protos.string, m_protos.number,
                       m_protos.boolean, m_protos.date, m_protos.error, m_protos.movieClip, m_protos.textField,
                       m_protos.button})
         m_heap.mark(p);
     for (Object* o : m_extraRoots) m_heap.mark(o);
+    for (const Value& v : m_carriedStack) m_heap.mark(v);
     if (markRoots) markRoots(m_heap);
     m_heap.sweep();
 }
@@ -231,6 +235,8 @@ Value Vm::getMember(const Value& objectValue, const QString& name) {
 void Vm::setMember(const Value& objectValue, const QString& name, const Value& value) {
     Object* object = objectValue.object();
     if (!object) return;
+    // The reference never stores a property with an empty name.
+    if (name.isEmpty()) return;
     if (name == u"__proto__") {
         object->setProto(value.object());
         return;

@@ -172,6 +172,11 @@ public:
     // Objects a native keeps outside the heap's reach (listeners, intervals) register here.
     std::vector<Object*>& extraRoots() { return m_extraRoots; }
 
+    // What one outermost action list hands on to the next: the values it left on the operand stack and
+    // the constant pool declared last (the reference keeps both between lists).
+    std::vector<Value>& carriedStack() { return m_carriedStack; }
+    std::shared_ptr<const std::vector<QString>>& lastConstants() { return m_lastConstants; }
+
 private:
     void checkLimits();
 
@@ -188,6 +193,8 @@ private:
     std::vector<QString> m_aborts;
     std::uint32_t m_random = 0x2545F491u;
     std::vector<Object*> m_extraRoots;
+    std::vector<Value> m_carriedStack;
+    std::shared_ptr<const std::vector<QString>> m_lastConstants;
 };
 
 // Built-in classes and global functions (Object, Function, Array, String, Number, Boolean, Math, Date,

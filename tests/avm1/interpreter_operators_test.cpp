@@ -152,7 +152,7 @@ TEST(InterpreterStack, ActionListsShareTheirStackUntilTheFrameEnds) {
     m.run(first);
     EXPECT_EQ(m.run(second), (QStringList{"left over", "undefined"}));
     m.run(first);
-    vistrel::avm1::clearSharedStack();
+    vistrel::avm1::clearSharedStack(m.vm);
     EXPECT_EQ(m.run(second), (QStringList{"undefined", "undefined"}));
 }
 

@@ -331,8 +331,8 @@ TEST(InterpreterFunctions, ObjectsArraysAndEnumeration) {
     w.push({s("z"), s("y"), s("x"), i(3)}).op(op::kInitArray).storeRegister(1);
     w.push(i(0)).op(op::kGetMember).op(op::kTrace);
     w.push(Push::reg(1)).push(s("length")).op(op::kGetMember).op(op::kTrace);
-    // Enumeration lists the newest name first, as the reference does.
-    EXPECT_EQ(m.run(w), (QStringList{"b", "a", "x", "3"}));
+    // InitObject defines the last pair first; enumeration lists the newest name first.
+    EXPECT_EQ(m.run(w), (QStringList{"a", "b", "x", "3"}));
 }
 
 // ---- exceptions ----
