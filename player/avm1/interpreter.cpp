@@ -1208,6 +1208,11 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const std::vector<Value> args = popArgs(f, popCount(f));
             Object* where = nullptr;
             const Value fn = getVariable(f, name, &where);
+            // super() runs the superclass constructor on this object.
+            if (f.superObject && fn.object() == f.superObject) {
+                push(vm.call(f.superConstructor, f.thisValue, args));
+                break;
+            }
             // A function found on a scope object runs with that object as `this`.
             Value thisValue;
             if (where && where != vm.global()) thisValue = Value(where);
@@ -1405,7 +1410,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const QString name = vm.toString(pop(f));
             Object* source = clipOf(f, pop(f));
             if (host && source && !isNan(depth))
-                host->duplicateClip(source, name, static_cast<int>(std::clamp(toInteger(depth), -1e9, 1e9)));
+                host->duplicateClip(source, name, static_cast<int>(std::clamp(toInteger(depth), -2147483648.0, 2147483647.0)));
             break;
         }
         case 0x25: {
