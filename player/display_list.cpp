@@ -138,13 +138,13 @@ void SpriteInstance::gotoFrame(int frame, bool runScripts) {
             }
         }
     }
-    // Objects in the scripts' range of depths stay whoever made them; in the timeline's range only what the
-    // target frame holds stays, and script-made objects there go.
+    // Objects in the scripts' range of depths stay whoever made them, and so do timeline objects a script
+    // swapped; in the timeline's range only what the target frame holds stays, and script-made objects go.
     std::vector<int> gone;
     for (const auto& [depth, child] : m_children) {
-        if (depth >= kScriptDepthOffset) continue;
+        if (depth >= kScriptDepthOffset || (child->swappedByScript && !child->placedByScript)) continue;
         auto it = wanted.find(depth);
-        if (child->placedByScript || child->swappedByScript || it == wanted.end() || !it->second.place.character ||
+        if (child->placedByScript || it == wanted.end() || !it->second.place.character ||
             *it->second.place.character != child->characterId || it->second.frame != child->placedFrame)
             gone.push_back(depth);
     }

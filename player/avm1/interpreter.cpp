@@ -97,6 +97,7 @@ struct Frame {
     std::vector<Object*> withs;             // `with` objects, innermost last
     Object* baseClip;                       // the timeline the code belongs to
     Object* origTarget;                     // the target before any SetTarget
+    Object* haltWhenRemoved = nullptr;      // a frame or event script stops once this clip has left
     Object* target;
     Value thisValue;
     std::size_t regBase = 0;
@@ -828,6 +829,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
     DisplayHost* host = vm.host();
     while (pc < end) {
         vm.tick();
+        if (f.haltWhenRemoved && !f.haltWhenRemoved->display()) return kStop;
         const std::uint8_t code = bytes[pc];
         if (code == 0) return kStop;
         std::size_t data = pc + 1;
@@ -1493,6 +1495,7 @@ void interpretActionList(Vm& vm, const ActionCode& code, Object* clip) {
     Frame f(vm, *keep, 0, keep->size(), chain, clip, Value(clip));
     FrameGuard guard(f);
     f.code = keep;
+    if (clip && clip->display()) f.haltWhenRemoved = clip;
     f.regBase = t_stack.size();
     f.regCount = 4;
     t_stack.resize(f.regBase + f.regCount);

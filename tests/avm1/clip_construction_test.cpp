@@ -219,3 +219,23 @@ TEST(ClipDepths, RewindKeepsWhatSitsInTheScriptsRangeAndDropsTheRest) {
                                          sw::showFrame()};
     EXPECT_EQ(play(tags, 3, 10, 2), (std::vector<std::string>{"undefined", "movieclip"}));
 }
+
+TEST(ClipConstruction, AScriptStopsOnceItsOwnClipIsRemoved) {
+    // The attached clip's first frame removes the clip; the rest of that frame's script does not run,
+    // while a script of another clip goes on after removing a clip.
+    sw::ActionWriter inner;
+    say(inner, "before");
+    inner.push({num(0), str("this")}).op(op::kGetVariable).push(str("removeMovieClip")).op(op::kCallMethod).op(op::kPop);
+    say(inner, "after");
+    sw::ActionWriter root;
+    root.raw(attachCall("sym", "c", 1, false).code()).op(op::kPop);
+    root.raw(attachCall("other", "d", 2, false).code()).op(op::kPop);
+    root.push({num(0), str("d")}).op(op::kGetVariable).push(str("removeMovieClip")).op(op::kCallMethod).op(op::kPop);
+    say(root, "root goes on");
+    std::vector<sw::Bytes> tags = {sw::defineSprite(1, 1, {sw::doAction(inner.end()), sw::showFrame()}),
+                                   sw::exportAssets({{1, "sym"}})};
+    for (const sw::Bytes& t : spriteExported(2, "other")) tags.push_back(t);
+    tags.push_back(sw::doAction(root.end()));
+    tags.push_back(sw::showFrame());
+    EXPECT_EQ(play(tags), (std::vector<std::string>{"root goes on", "before"}));
+}
