@@ -128,7 +128,8 @@ void SpriteInstance::gotoFrame(int frame, bool runScripts) {
                     if (p->visible) w.visible = p->visible;
                     if (p->cacheAsBitmap) w.cacheAsBitmap = p->cacheAsBitmap;
                     if (p->filterList) w.filterList = p->filterList;
-                } else if (!p->move && p->character) {
+                } else if (!p->move && p->character && it == wanted.end()) {
+                    // A placement on a depth already taken is refused, as when playing forward.
                     Wanted w{*p, f};
                     w.place.move = false;
                     wanted[p->depth] = std::move(w);
