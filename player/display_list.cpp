@@ -100,8 +100,8 @@ void SpriteInstance::runFrame(int index, bool runScripts) {
         if (const auto* p = std::get_if<swf::PlaceObject>(&command)) {
             place(*p, index);
         } else if (const auto* r = std::get_if<swf::RemoveObject>(&command)) {
-            auto it = m_children.find(r->depth);
-            if (it != m_children.end() && !it->second->placedByScript) removeChild(r->depth);
+            // Whatever sits at the depth goes, whoever made it.
+            removeChild(r->depth);
         } else if (runScripts && m_owner) {
             m_stage.queueActions(*m_owner, std::get<swf::DoAction>(command).actions);
         }
@@ -144,7 +144,8 @@ void SpriteInstance::gotoFrame(int frame, bool runScripts) {
                     if (p->visible) w.visible = p->visible;
                     if (p->cacheAsBitmap) w.cacheAsBitmap = p->cacheAsBitmap;
                     if (p->filterList) w.filterList = p->filterList;
-                } else if (!p->move && p->character) {
+                } else if (!p->move && p->character && it == wanted.end()) {
+                    // A placement on a depth already taken is refused, as when playing forward.
                     Wanted w{*p, f};
                     w.place.move = false;
                     wanted[p->depth] = std::move(w);
@@ -154,12 +155,14 @@ void SpriteInstance::gotoFrame(int frame, bool runScripts) {
             }
         }
     }
+    // Objects in the scripts' range of depths stay whoever made them, and so do timeline objects a script
+    // swapped; in the timeline's range only what the target frame holds stays, and script-made objects go.
     std::vector<int> gone;
     for (const auto& [depth, child] : m_children) {
-        if (child->placedByScript) continue;
+        if (depth >= kScriptDepthOffset || (child->swappedByScript && !child->placedByScript)) continue;
         auto it = wanted.find(depth);
-        if (it == wanted.end() || !it->second.place.character || *it->second.place.character != child->characterId ||
-            it->second.frame != child->placedFrame)
+        if (child->placedByScript || it == wanted.end() || !it->second.place.character ||
+            *it->second.place.character != child->characterId || it->second.frame != child->placedFrame)
             gone.push_back(depth);
     }
     for (int depth : gone) removeChild(depth);
@@ -168,7 +171,7 @@ void SpriteInstance::gotoFrame(int frame, bool runScripts) {
         auto it = m_children.find(depth);
         if (it == m_children.end()) {
             place(w.place, w.frame);
-        } else if (!it->second->placedByScript) {
+        } else if (!it->second->placedByScript && !it->second->swappedByScript) {
             // What the target frame does not say is the placement's default, not what a later
             // frame left behind.
             swf::PlaceObject whole = w.place;
@@ -221,7 +224,8 @@ std::unique_ptr<DisplayObject> SpriteInstance::makeObject(int depth) {
 void SpriteInstance::place(const swf::PlaceObject& p, int frame) {
     auto existing = m_children.find(p.depth);
     if (p.move) {
-        if (existing == m_children.end() || existing->second->placedByScript) return;
+        if (existing == m_children.end() || existing->second->placedByScript || existing->second->swappedByScript)
+            return;
         DisplayObject& object = *existing->second;
         if (p.character && *p.character != object.characterId) {
             // The character is replaced; the placement's other properties carry over.
@@ -237,8 +241,9 @@ void SpriteInstance::place(const swf::PlaceObject& p, int frame) {
     }
     if (!p.character) return;
     if (existing != m_children.end()) {
-        // A new placement on an occupied depth replaces what was there.
-        removeChild(p.depth);
+        // The reference refuses a new placement on an occupied depth, and says so.
+        m_stage.trace(QStringLiteral("Warning: Failed to place object at depth %1.").arg(p.depth));
+        return;
     }
     auto object = makeObject(p.depth);
     if (!object) return;
@@ -290,7 +295,8 @@ DisplayObject* SpriteInstance::childByName(const QString& name) const {
     return nullptr;
 }
 
-DisplayObject* SpriteInstance::addChild(int depth, std::uint16_t characterId, const QString& name) {
+DisplayObject* SpriteInstance::addChild(int depth, std::uint16_t characterId, const QString& name,
+                                        const std::function<void(DisplayObject&)>& prepare) {
     if (nesting() >= ObjectBudget::kMaxNesting) return nullptr;
     if (m_children.count(depth)) removeChild(depth);
     auto object = makeObject(depth);
@@ -303,6 +309,7 @@ DisplayObject* SpriteInstance::addChild(int depth, std::uint16_t characterId, co
     } else {
         attachCharacter(*object);
     }
+    if (prepare) prepare(*object);
     DisplayObject& placed = *object;
     m_children[depth] = std::move(object);
     m_stage.objectPlaced(placed);
@@ -349,12 +356,11 @@ bool SpriteInstance::swapDepths(int depth, int otherDepth) {
         std::unique_ptr<DisplayObject> second = std::move(b->second);
         m_children.erase(b);
         second->depth = depth;
-        // A swapped object no longer belongs to the timeline's bookkeeping of its old depth.
-        second->placedByScript = true;
+        second->swappedByScript = true;
         m_children[depth] = std::move(second);
     }
     first->depth = otherDepth;
-    first->placedByScript = true;
+    first->swappedByScript = true;
     m_children[otherDepth] = std::move(first);
     m_stage.touch();
     return true;

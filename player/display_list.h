@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -41,6 +42,9 @@ struct ObjectBudget {
 
 // Scripts number depths from here: the timeline's depth 1 is -16383 to a script.
 inline constexpr int kScriptDepthOffset = 16384;
+// The depths scripts may place at or swap to (script numbering); from 0 up they are the scripts' own.
+inline constexpr int kMinScriptDepth = -16384;
+inline constexpr int kMaxScriptDepth = 2130690044;
 
 // The text of an edit-text field as it stands now (scripts and variables change it per instance).
 struct EditTextState {
@@ -108,6 +112,7 @@ struct DisplayObject {
     bool lockRoot = false;                    // _lockroot: _root inside it means it
     bool placedByScript = false;              // attachMovie, duplicateMovieClip, createEmptyMovieClip
     bool transformedByScript = false;         // a script moved it: the timeline no longer does
+    bool swappedByScript = false;             // swapDepths moved it: the timeline no longer moves it
     int placedFrame = 0;                      // the parent's frame that placed it (0-based)
     std::vector<swf::ClipAction> clipActions; // onClipEvent handlers
     std::unique_ptr<EditTextState> text;      // edit texts only
@@ -172,8 +177,9 @@ public:
     const std::map<int, std::unique_ptr<DisplayObject>>& children() const { return m_children; }
     DisplayObject* childAt(int depth) const;
     DisplayObject* childByName(const QString& name) const;   // first in depth order; case per version
-    // Script-made children.
-    DisplayObject* addChild(int depth, std::uint16_t characterId, const QString& name);
+    // Script-made children; `prepare` sets up the new object before it joins (a duplicate's copied state).
+    DisplayObject* addChild(int depth, std::uint16_t characterId, const QString& name,
+                            const std::function<void(DisplayObject&)>& prepare = {});
     // attachBitmap: a display object that shows `bitmap` (no script object of its own).
     DisplayObject* addBitmap(int depth, std::shared_ptr<const BitmapSurface> bitmap, bool smoothing);
     void removeChild(int depth);

@@ -159,18 +159,57 @@ void Stage::objectPlaced(DisplayObject& object) {
     for (const swf::ClipAction& action : object.clipActions)
         if (action.events & swf::clipevent::kConstruct)
             m_constructQueue.push_back(QueuedScript{script, action.actions, QString(), avm1::Value(), false});
-    // A symbol registered with Object.registerClass becomes an instance of that class.
-    if (object.characterId) {
-        // The symbol's export name comes from the movie that defines it (a loaded movie has its own).
-        const Movie& owner = object.parent ? object.parent->movie() : *m_movie;
-        const QString exported = owner.exportName(object.characterId);
-        if (avm1::Object* ctor = exported.isEmpty() ? nullptr : avm1::registeredClass(*m_vm, exported)) {
-            const avm1::Value prototype = m_vm->getMember(avm1::Value(ctor), QStringLiteral("prototype"));
-            script->setProto(prototype.object());
-            m_constructQueue.push_back(QueuedScript{script, nullptr, QString(), avm1::Value(ctor), false});
-        }
-    }
+    // A symbol registered with Object.registerClass becomes an instance of that class. Timeline clips
+    // look the class up when their turn comes: the frame's init scripts may register it first.
+    if (!object.placedByScript && object.characterId && object.sprite)
+        m_constructQueue.push_back(QueuedScript{script, nullptr, QString(), avm1::Value(), false, true});
     queueClipEvent(object, swf::clipevent::kLoad);
+}
+
+void Stage::constructScriptClip(DisplayObject& object, avm1::Object* init) {
+    if (!m_vm) return;
+    avm1::Object* script = scriptObject(object);
+    if (!script) return;
+    avm1::Object* ctor = registeredClassFor(object);
+    avm1::Value prototype;
+    if (ctor) {
+        prototype = m_vm->getMember(avm1::Value(ctor), QStringLiteral("prototype"));
+        if (prototype.isObject()) script->setProto(prototype.object());
+    }
+    // The init object's properties are there before the constructor runs.
+    if (init)
+        init->forEachOwn([&](const QString& name, const avm1::Property& p) {
+            m_vm->setMember(avm1::Value(script), name, p.value);
+        });
+    if (ctor) {
+        callConstructor(script, avm1::Value(ctor), true);
+    } else {
+        const avm1::Value method = m_vm->getMember(avm1::Value(script), QStringLiteral("onConstruct"));
+        if (method.isObject() && method.asObject()->isCallable()) callConstructor(script, method, false);
+    }
+}
+
+void Stage::constructPlaced(avm1::Object* clip) {
+    DisplayObject* object = clip->display();
+    if (!object || !object->characterId) return;
+    avm1::Object* ctor = registeredClassFor(*object);
+    if (!ctor) return;
+    const avm1::Value prototype = m_vm->getMember(avm1::Value(ctor), QStringLiteral("prototype"));
+    if (prototype.isObject()) clip->setProto(prototype.object());
+    callConstructor(clip, avm1::Value(ctor), true);
+}
+
+void Stage::callConstructor(avm1::Object* clip, const avm1::Value& function, bool asClass) {
+    if (asClass) {
+        clip->define(QStringLiteral("__constructor__"), function, avm1::propflag::kDontEnum);
+        if (m_vm->swfVersion() < 7) clip->define(QStringLiteral("constructor"), function, avm1::propflag::kDontEnum);
+    }
+    // A throw the constructor does not catch stops there: the script that made the clip goes on.
+    try {
+        m_vm->call(function, avm1::Value(clip), {});
+    } catch (const avm1::ScriptException& e) {
+        trace(QStringLiteral("Warning: Uncaught exception, ") + m_vm->toString(e.value));
+    }
 }
 
 void Stage::objectRemoving(DisplayObject& object) {
@@ -248,7 +287,9 @@ void Stage::runQueue() {
             const Movie& owner = d->sprite ? d->sprite->movie() : d->parent ? d->parent->movie() : *m_movie;
             if (owner.isValid()) m_vm->setSwfVersion(owner.header().version);
         }
-        if (item.code) {
+        if (item.construct) {
+            constructPlaced(item.clip);
+        } else if (item.code) {
             m_vm->runActions(item.code, item.clip);
         } else if (!item.method.isEmpty()) {
             const avm1::Value method = m_vm->getMember(avm1::Value(item.clip), item.method);
@@ -424,8 +465,14 @@ QString Stage::movieFolder() const {
     return path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
 }
 
-avm1::Object* Stage::registeredClassFor(std::uint16_t characterId) {
-    const QString name = m_movie->exportName(characterId);
+avm1::Object* Stage::registeredClassFor(const DisplayObject& object) {
+    // The symbol's export name comes from the movie that defines it (a loaded movie has its own).
+    const Movie& owner = object.parent ? object.parent->movie() : *m_movie;
+    const std::uint16_t characterId = object.characterId;
+    // Only movie clips take a class; buttons and texts keep their own.
+    const Character* c = characterId ? owner.character(characterId) : nullptr;
+    if (!c || !std::holds_alternative<SpriteCharacter>(*c)) return nullptr;
+    const QString name = owner.exportName(characterId);
     return name.isEmpty() ? nullptr : avm1::registeredClass(*m_vm, name);
 }
 

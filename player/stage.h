@@ -73,6 +73,10 @@ public:
     // ---- what timelines and scripts call ----
     // A display object joined a timeline: it gets its script object, and its load events are queued.
     void objectPlaced(DisplayObject& object);
+    // A clip a script made (attachMovie, createEmptyMovieClip, duplicateMovieClip) is built at once: the
+    // class its symbol is registered to, the init object's properties, then its constructor (or the
+    // onConstruct method when it has no class).
+    void constructScriptClip(DisplayObject& object, avm1::Object* init);
     // A display object is about to leave: unload events run, scripts holding it see it removed.
     void objectRemoving(DisplayObject& object);
     // The script object of a clip, text field or button (made on first use), or null.
@@ -145,9 +149,12 @@ private:
         QString method;
         avm1::Value function;
         bool evenIfRemoved = false;     // unload handlers run after the clip has gone
+        bool construct = false;         // the registered class, looked up when it runs
     };
+    void constructPlaced(avm1::Object* clip);
+    void callConstructor(avm1::Object* clip, const avm1::Value& function, bool asClass);
     void advanceAll();
-    avm1::Object* registeredClassFor(std::uint16_t characterId);
+    avm1::Object* registeredClassFor(const DisplayObject& object);
     void markHostRoots(avm1::Heap& heap);
     void runTimers();
     void runPostedCalls();

@@ -149,11 +149,14 @@ void installObject(Vm& vm) {
             if (args.size() < 2) return Value(false);
             const QString symbol = vm.heap().key(vm.toString(args[0]));
             ClassRegistry* r = registry(vm, true);
-            // Anything but a function takes the class away again.
-            if (Object* c = args[1].object(); c && c->isCallable())
+            // A function registers, null or undefined takes the class away, anything else is refused.
+            if (Object* c = args[1].object(); c && c->isCallable()) {
                 r->classes[symbol] = c;
-            else
+            } else if (args[1].isNullish()) {
                 r->classes.erase(symbol);
+            } else {
+                return Value(false);
+            }
             return Value(true);
         });
 }

@@ -99,6 +99,7 @@ struct Frame {
     std::vector<Object*> withs;             // `with` objects, innermost last
     Object* baseClip;                       // the timeline the code belongs to
     Object* origTarget;                     // the target before any SetTarget
+    Object* haltWhenRemoved = nullptr;      // a frame or event script stops once this clip has left
     Object* target;
     // A SetTarget that named nothing: variables then live on `target` (the root, or the original
     // target for an undefined value from version 7 on) but timeline actions have no clip to act on.
@@ -1008,6 +1009,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
     DisplayHost* host = vm.host();
     while (pc < end) {
         vm.tick();
+        if (f.haltWhenRemoved && !f.haltWhenRemoved->display()) return kStop;
         const std::uint8_t code = bytes[pc];
         if (code == 0) return kStop;
         std::size_t data = pc + 1;
@@ -1388,6 +1390,11 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const std::vector<Value> args = popArgs(f, popCount(f));
             Object* where = nullptr;
             const Value fn = getVariable(f, name, &where);
+            // super() runs the superclass constructor on this object.
+            if (f.superObject && fn.object() == f.superObject) {
+                push(vm.call(f.superConstructor, f.thisValue, args));
+                break;
+            }
             // A function found on a scope object runs with that object as `this`.
             Value thisValue;
             if (where && where != vm.global()) thisValue = Value(where);
@@ -1597,7 +1604,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const QString name = vm.toString(pop(f));
             Object* source = clipOf(f, pop(f));
             if (host && source && !isNan(depth))
-                host->duplicateClip(source, name, static_cast<int>(std::clamp(toInteger(depth), -1e9, 1e9)));
+                host->duplicateClip(source, name, static_cast<int>(std::clamp(toInteger(depth), -2147483648.0, 2147483647.0)));
             break;
         }
         case 0x25: {
@@ -1702,6 +1709,7 @@ void interpretActionList(Vm& vm, const ActionCode& code, Object* clip) {
     f.code = keep;
     // A list starts with the constant pool declared last, even in another list.
     f.constants = vm.lastConstants();
+    if (clip && clip->display()) f.haltWhenRemoved = clip;
     f.regBase = t_stack.size();
     f.regCount = 4;
     t_stack.resize(f.regBase + f.regCount);

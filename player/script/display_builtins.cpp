@@ -1,7 +1,9 @@
 #include "player/script/display_builtins.h"
 
 #include <cmath>
+#include <optional>
 
+#include "player/avm1/convert.h"
 #include "player/avm1/vm.h"
 #include "player/bounds.h"
 #include "player/display_list.h"
@@ -23,6 +25,14 @@ using Args = std::span<const Value>;
 namespace {
 
 Value arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value(); }
+
+// A depth a script asks for, in the timeline's numbering, or nothing when the reference refuses it:
+// scripts reach from the timeline's first depth up to a little under 2^31.
+std::optional<int> scriptDepth(avm1::Vm& vm, const Value& value) {
+    const std::int64_t depth = avm1::toInt32(vm.toNumber(value));
+    if (depth < kMinScriptDepth || depth > kMaxScriptDepth) return std::nullopt;
+    return static_cast<int>(depth + kScriptDepthOffset);
+}
 
 ScriptHost& hostOf(avm1::Vm& vm) { return static_cast<ScriptHost&>(*vm.host()); }
 
@@ -79,35 +89,35 @@ void installChildMethods(Stage& stage, avm1::Object* proto) {
         if (!sprite || args.size() < 3) return Value();
         const std::uint16_t id = sprite->movie().exportedCharacter(vm.toString(args[0]));
         if (!id) return Value();
-        const double depth = vm.toNumber(args[2]);
-        if (!std::isfinite(depth)) return Value();
-        DisplayObject* child = sprite->addChild(static_cast<int>(depth) + kScriptDepthOffset, id, vm.toString(args[1]));
+        const std::optional<int> depth = scriptDepth(vm, args[2]);
+        if (!depth) return Value();
+        DisplayObject* child = sprite->addChild(*depth, id, vm.toString(args[1]));
         if (!child) return Value();
         avm1::Object* script = s->scriptObject(*child);
-        // An init object's properties are copied onto the new clip.
-        if (avm1::Object* init = arg(args, 3).object(); init && script)
-            init->forEachOwn([&](const QString& name, const avm1::Property& p) { vm.setMember(Value(script), name, p.value); });
-        return Value(script);
+        s->constructScriptClip(*child, arg(args, 3).object());
+        return script ? Value(script) : Value();
     });
     vm.defineMethod(proto, QStringLiteral("createEmptyMovieClip"), [s](avm1::Vm& vm, const Value& self, Args args) {
         SpriteInstance* sprite = spriteOf(self);
         if (!sprite || args.size() < 2) return Value();
-        const double depth = vm.toNumber(args[1]);
-        if (!std::isfinite(depth)) return Value();
-        DisplayObject* child = sprite->addChild(static_cast<int>(depth) + kScriptDepthOffset, 0, vm.toString(args[0]));
-        return child ? Value(s->scriptObject(*child)) : Value();
+        const std::optional<int> depth = scriptDepth(vm, args[1]);
+        if (!depth) return Value();
+        DisplayObject* child = sprite->addChild(*depth, 0, vm.toString(args[0]));
+        if (!child) return Value();
+        avm1::Object* script = s->scriptObject(*child);
+        s->constructScriptClip(*child, nullptr);
+        return script ? Value(script) : Value();
     });
     vm.defineMethod(proto, QStringLiteral("duplicateMovieClip"), [s](avm1::Vm& vm, const Value& self, Args args) {
         DisplayObject* o = displayOf(self);
         if (!o || args.size() < 2) return Value();
-        const double depth = vm.toNumber(args[1]);
-        if (!std::isfinite(depth)) return Value();
-        DisplayObject* copy = hostOf(vm).duplicate(*o, vm.toString(args[0]), static_cast<int>(depth));
+        const std::optional<int> depth = scriptDepth(vm, args[1]);
+        if (!depth) return Value();
+        DisplayObject* copy = hostOf(vm).duplicate(*o, vm.toString(args[0]), *depth);
         if (!copy) return Value();
         avm1::Object* script = s->scriptObject(*copy);
-        if (avm1::Object* init = arg(args, 2).object(); init && script)
-            init->forEachOwn([&](const QString& name, const avm1::Property& p) { vm.setMember(Value(script), name, p.value); });
-        return Value(script);
+        s->constructScriptClip(*copy, arg(args, 2).object());
+        return script ? Value(script) : Value();
     });
     vm.defineMethod(proto, QStringLiteral("removeMovieClip"), [](avm1::Vm& vm, const Value& self, Args) {
         if (DisplayObject* o = displayOf(self)) hostOf(vm).remove(*o);
@@ -134,15 +144,21 @@ void installChildMethods(Stage& stage, avm1::Object* proto) {
     });
     vm.defineMethod(proto, QStringLiteral("swapDepths"), [](avm1::Vm& vm, const Value& self, Args args) {
         DisplayObject* o = displayOf(self);
-        if (!o || !o->parent || args.empty()) return Value();
+        if (!o || !o->parent || args.empty() || args[0].isUndefined()) return Value();
+        // A clip, or a path naming one, trades places with it; anything else is a depth.
+        DisplayObject* other = displayOf(args[0]);
+        if (!other && args[0].isString())
+            other = displayOf(Value(vm.host()->resolveTarget(self.object(), args[0].asString())));
         int target;
-        if (DisplayObject* other = displayOf(args[0])) {
+        if (other) {
             if (other->parent != o->parent) return Value();
             target = other->depth;
+        } else if (args[0].isObject()) {
+            return Value();
         } else {
-            const double depth = vm.toNumber(args[0]);
-            if (!std::isfinite(depth)) return Value();
-            target = static_cast<int>(depth) + kScriptDepthOffset;
+            const std::optional<int> depth = scriptDepth(vm, args[0]);
+            if (!depth) return Value();
+            target = *depth;
         }
         o->parent->swapDepths(o->depth, target);
         return Value();

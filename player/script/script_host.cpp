@@ -108,10 +108,9 @@ void ScriptHost::setProperty(avm1::Object* clip, int index, const avm1::Value& v
     setClipProperty(m_stage, *o, static_cast<ClipProperty>(index), value);
 }
 
-DisplayObject* ScriptHost::duplicate(DisplayObject& source, const QString& name, int depth) {
+DisplayObject* ScriptHost::duplicate(DisplayObject& source, const QString& name, int internal) {
     SpriteInstance* parent = source.parent;
     if (!parent || !source.sprite) return nullptr;
-    const int internal = depth + kScriptDepthOffset;
     // The source itself may sit at that depth: it is replaced, as the reference does.
     const swf::Matrix matrix = source.matrix;
     const swf::ColorTransform cx = source.colorTransform;
@@ -124,27 +123,25 @@ DisplayObject* ScriptHost::duplicate(DisplayObject& source, const QString& name,
         copy.visible = visible;
         copy.clipActions = actions;
     };
-    DisplayObject* copy = nullptr;
-    if (character == 0 || !m_stage.movie().character(character)) {
-        copy = parent->addChild(internal, 0, name);
-    } else {
-        copy = parent->addChild(internal, character, name);
-    }
-    if (!copy) return nullptr;
-    copyOf(*copy);
-    if (source.drawing) copy->drawing = std::make_unique<Drawing>(*source.drawing);
-    // Its clip events were queued by addChild before the actions were copied: queue them now.
-    if (!actions.empty()) {
-        for (const swf::ClipAction& a : actions)
-            if (a.events & (swf::clipevent::kInitialize | swf::clipevent::kConstruct))
-                m_stage.queueActions(*copy, a.actions);
-        m_stage.queueClipEvent(*copy, swf::clipevent::kLoad);
-    }
+    // The copy's state is in place before it joins, so its clip events go the usual way.
+    std::unique_ptr<Drawing> drawing = source.drawing ? std::make_unique<Drawing>(*source.drawing) : nullptr;
+    auto prepare = [&](DisplayObject& copy) {
+        copyOf(copy);
+        copy.drawing = std::move(drawing);
+    };
+    const bool known = character != 0 && m_stage.movie().character(character);
+    DisplayObject* copy = parent->addChild(internal, known ? character : 0, name, prepare);
     return copy;
 }
 
 void ScriptHost::duplicateClip(avm1::Object* clip, const QString& name, int depth) {
-    if (DisplayObject* o = displayOf(avm1::Value(clip))) duplicate(*o, name, depth);
+    // The action gives the depth in the timeline's numbering.
+    if (depth < kMinScriptDepth + kScriptDepthOffset || depth > kMaxScriptDepth + kScriptDepthOffset) return;
+    DisplayObject* o = displayOf(avm1::Value(clip));
+    if (!o) return;
+    avm1::Object* script = nullptr;
+    if (DisplayObject* copy = duplicate(*o, name, depth)) script = m_stage.scriptObject(*copy);
+    if (script && script->display()) m_stage.constructScriptClip(*script->display(), nullptr);
 }
 
 bool ScriptHost::remove(DisplayObject& object) {

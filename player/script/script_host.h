@@ -40,7 +40,7 @@ public:
     void toggleQuality() override {}
     void stopSounds() override {}
 
-    // Shared with the MovieClip methods.
+    // Shared with the MovieClip methods; `depth` in the timeline's numbering.
     DisplayObject* duplicate(DisplayObject& source, const QString& name, int depth);
     bool remove(DisplayObject& object);
     // A frame given as a script gives it: a number (1-based) or a label; -1 when there is none.

@@ -53,8 +53,9 @@ std::vector<ClipAction> readClipActions(ByteReader& r, int swfVersion) {
     // SWF 5 stores the event flags in 16 bits; their bits sit where the wider layout has them.
     const bool wide = swfVersion >= 6;
     auto readEvents = [&]() -> std::uint32_t { return wide ? r.u32() : r.u16(); };
-    r.u16();        // reserved
-    readEvents();   // union of the records' events: each record says its own
+    r.u16();   // reserved
+    // The union of the records' events: the reference answers only events that are in it as well.
+    const std::uint32_t allEvents = readEvents();
     std::vector<ClipAction> actions;
     // A body that stops exactly where the end marker belongs has lost nothing but the marker.
     while (!r.atEnd()) {
@@ -63,10 +64,10 @@ std::vector<ClipAction> readClipActions(ByteReader& r, int swfVersion) {
         const std::uint32_t size = r.u32();
         ByteReader record = r.sub(size);   // the size bounds the key code and the actions
         ClipAction a;
-        a.events = events;
+        a.events = events & allEvents;
         if (events & clipevent::kKeyPress) a.keyCode = record.u8();
         a.actions = makeActionBytes(record.rest());
-        actions.push_back(std::move(a));
+        if (a.events) actions.push_back(std::move(a));
     }
     return actions;
 }
