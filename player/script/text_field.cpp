@@ -3,6 +3,8 @@
 #include <cmath>
 #include <map>
 
+#include <QStringList>
+
 #include "player/avm1/convert.h"
 #include "player/avm1/vm.h"
 #include "player/display_list.h"
@@ -49,6 +51,18 @@ QString escapeHtml(const QString& s) {
     return out;
 }
 
+// Plain text as markup that gives it back: text of blanks alone is written as references, since
+// the markup's blank-only text counts for nothing.
+QString markupOfPlain(const QString& s) {
+    const bool blank = std::all_of(s.begin(), s.end(), [](QChar c) {
+        return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+    });
+    if (!blank) return escapeHtml(s);
+    QString out;
+    for (QChar c : s) out += QStringLiteral("&#%1;").arg(c.unicode());
+    return out;
+}
+
 QString plainOf(const std::vector<TextParagraph>& paragraphs) {
     QString out;
     for (std::size_t i = 0; i < paragraphs.size(); ++i) {
@@ -74,58 +88,109 @@ QString colorText(QRgb c) {
     return QStringLiteral("#%1").arg(c & 0xffffff, 6, 16, QLatin1Char('0')).toUpper();
 }
 
-// The markup the reference writes back for a field: a P per paragraph (the empty one after a final
-// paragraph end left out), the first run's font in full, later runs naming only what differs.
+QString fontAttributes(const TextFormat& f, const TextFormat* outer) {
+    QString attrs;
+    if (!outer || f.font != outer->font) attrs += QStringLiteral(" FACE=\"%1\"").arg(escapeHtml(f.font));
+    if (!outer || f.size != outer->size) attrs += QStringLiteral(" SIZE=\"%1\"").arg(numberText(f.size));
+    if (!outer || (f.color & 0xffffff) != (outer->color & 0xffffff))
+        attrs += QStringLiteral(" COLOR=\"%1\"").arg(colorText(f.color));
+    if (!outer || f.letterSpacing != outer->letterSpacing)
+        attrs += QStringLiteral(" LETTERSPACING=\"%1\"").arg(numberText(f.letterSpacing));
+    if (!outer || f.kerning != outer->kerning)
+        attrs += QStringLiteral(" KERNING=\"%1\"").arg(f.kerning ? 1 : 0);
+    return attrs;
+}
+
+bool sameFont(const TextFormat& a, const TextFormat& b) {
+    return a.font == b.font && a.size == b.size && (a.color & 0xffffff) == (b.color & 0xffffff) &&
+           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning;
+}
+
+// One run inside its fonts: the link, then bold, italic and underline.
+QString styledRun(const TextFormat& f, const QString& text) {
+    QString open, close;
+    if (!f.url.isEmpty()) {
+        open += QStringLiteral("<A HREF=\"%1\" TARGET=\"%2\">").arg(escapeHtml(f.url), escapeHtml(f.target));
+        close.prepend(QLatin1String("</A>"));
+    }
+    if (f.bold) {
+        open += QLatin1String("<B>");
+        close.prepend(QLatin1String("</B>"));
+    }
+    if (f.italic) {
+        open += QLatin1String("<I>");
+        close.prepend(QLatin1String("</I>"));
+    }
+    if (f.underline) {
+        open += QLatin1String("<U>");
+        close.prepend(QLatin1String("</U>"));
+    }
+    return open + escapeHtml(text) + close;
+}
+
+// The paragraph settings beyond the defaults, as a TEXTFORMAT tag's attributes (empty when none).
+QString blockAttributes(const TextParagraph& p) {
+    QString attrs;
+    const auto add = [&](const char* name, double pixels) {
+        if (pixels != 0) attrs += QStringLiteral(" %1=\"%2\"").arg(QLatin1String(name), numberText(pixels));
+    };
+    add("LEFTMARGIN", p.leftMargin);
+    add("RIGHTMARGIN", p.rightMargin);
+    add("INDENT", p.indent);
+    add("BLOCKINDENT", p.blockIndent);
+    add("LEADING", p.leading);
+    if (!p.tabStops.empty()) {
+        QStringList stops;
+        for (double t : p.tabStops) stops << numberText(t);
+        attrs += QStringLiteral(" TABSTOPS=\"%1\"").arg(stops.join(u','));
+    }
+    return attrs;
+}
+
+// The markup the reference writes back for a field: per paragraph (the empty one after a final
+// paragraph end left out) a P, or LI for a bullet item, inside a TEXTFORMAT when its layout differs
+// from the defaults. The first run's font is named in full; a later run whose font matches one still
+// open closes back to it, and any other opens a font inside the innermost naming what differs.
 QString toHtml(const std::vector<TextParagraph>& paragraphs) {
     QString out;
-    // A field with no text at all has no markup either.
-    if (plainOf(paragraphs).remove(u'\r').isEmpty()) return out;
+    if (plainOf(paragraphs).isEmpty()) return out;
     std::size_t count = paragraphs.size();
     if (count > 1 && paragraphs.back().runs.empty()) --count;
     for (std::size_t i = 0; i < count; ++i) {
         const TextParagraph& p = paragraphs[i];
-        out += QStringLiteral("<P ALIGN=\"%1\">").arg(alignName(p.align).toUpper());
-        if (p.runs.empty()) {
-            out += QLatin1String("</P>");
-            continue;
-        }
-        const TextFormat& base = p.runs.front().format;
-        out += QStringLiteral("<FONT FACE=\"%1\" SIZE=\"%2\" COLOR=\"%3\" LETTERSPACING=\"%4\" KERNING=\"%5\">")
-                   .arg(escapeHtml(base.font), numberText(base.size), colorText(base.color),
-                        numberText(base.letterSpacing), base.kerning ? QStringLiteral("1") : QStringLiteral("0"));
-        for (const TextRun& run : p.runs) {
+        const QString block = blockAttributes(p);
+        if (!block.isEmpty()) out += QLatin1String("<TEXTFORMAT") + block + u'>';
+        out += p.bullet ? QStringLiteral("<LI>") : QStringLiteral("<P ALIGN=\"%1\">").arg(alignName(p.align).toUpper());
+        std::vector<TextFormat> fonts;
+        // The line end is written too, as an empty run, where its format differs from the text before it.
+        std::vector<TextRun> runs = p.runs;
+        if (runs.empty() || (p.ended && !sameFormat(runs.back().format, p.endFormat)))
+            runs.push_back({QString(), p.endFormat});
+        for (const TextRun& run : runs) {
             const TextFormat& f = run.format;
-            QString open, close;
-            QString attrs;
-            if (f.font != base.font) attrs += QStringLiteral(" FACE=\"%1\"").arg(escapeHtml(f.font));
-            if (f.size != base.size) attrs += QStringLiteral(" SIZE=\"%1\"").arg(numberText(f.size));
-            if ((f.color & 0xffffff) != (base.color & 0xffffff)) attrs += QStringLiteral(" COLOR=\"%1\"").arg(colorText(f.color));
-            if (f.letterSpacing != base.letterSpacing)
-                attrs += QStringLiteral(" LETTERSPACING=\"%1\"").arg(numberText(f.letterSpacing));
-            if (f.kerning != base.kerning) attrs += QStringLiteral(" KERNING=\"%1\"").arg(f.kerning ? 1 : 0);
-            if (!f.url.isEmpty()) {
-                open += QStringLiteral("<A HREF=\"%1\" TARGET=\"\">").arg(escapeHtml(f.url));
-                close.prepend(QLatin1String("</A>"));
+            if (fonts.empty()) {
+                out += QLatin1String("<FONT") + fontAttributes(f, nullptr) + u'>';
+                fonts.push_back(f);
+            } else if (!sameFont(fonts.back(), f)) {
+                std::size_t match = fonts.size();
+                for (std::size_t k = fonts.size(); k-- > 0;)
+                    if (sameFont(fonts[k], f)) {
+                        match = k;
+                        break;
+                    }
+                if (match < fonts.size()) {
+                    for (std::size_t k = fonts.size(); k-- > match + 1;) out += QLatin1String("</FONT>");
+                    fonts.resize(match + 1);
+                } else {
+                    out += QLatin1String("<FONT") + fontAttributes(f, &fonts.back()) + u'>';
+                    fonts.push_back(f);
+                }
             }
-            if (!attrs.isEmpty()) {
-                open += QLatin1String("<FONT") + attrs + u'>';
-                close.prepend(QLatin1String("</FONT>"));
-            }
-            if (f.bold) {
-                open += QLatin1String("<B>");
-                close.prepend(QLatin1String("</B>"));
-            }
-            if (f.italic) {
-                open += QLatin1String("<I>");
-                close.prepend(QLatin1String("</I>"));
-            }
-            if (f.underline) {
-                open += QLatin1String("<U>");
-                close.prepend(QLatin1String("</U>"));
-            }
-            out += open + escapeHtml(run.text) + close;
+            out += styledRun(f, run.text);
         }
-        out += QLatin1String("</FONT></P>");
+        for (std::size_t k = 0; k < fonts.size(); ++k) out += QLatin1String("</FONT>");
+        out += p.bullet ? QStringLiteral("</LI>") : QStringLiteral("</P>");
+        if (!block.isEmpty()) out += QLatin1String("</TEXTFORMAT>");
     }
     return out;
 }
@@ -279,10 +344,15 @@ TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf:
     newFormat = m_props.format;
 }
 
+bool TextFieldObject::breaksLines() const {
+    return editTextBreaksLines(m_stage.movie(), m_props);
+}
+
 QString TextFieldObject::text() const {
     const DisplayObject* o = display();
     if (!o || !o->text) return {};
-    if (o->text->html) return plainOf(parseHtmlText(o->text->text, m_props.format, m_props.align));
+    if (o->text->html)
+        return plainOf(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines()));
     return normalizedNewlines(o->text->text);
 }
 
@@ -290,14 +360,14 @@ QString TextFieldObject::htmlText() const {
     const DisplayObject* o = display();
     if (!o || !o->text) return {};
     if (!o->text->html) return text();
-    return toHtml(parseHtmlText(o->text->text, m_props.format, m_props.align));
+    return toHtml(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines()));
 }
 
 void TextFieldObject::setText(const QString& value, bool fromVariable) {
     DisplayObject* o = display();
     if (!o || !o->text) return;
     EditTextState& s = *o->text;
-    const QString stored = s.html ? escapeHtml(value) : value;
+    const QString stored = s.html ? markupOfPlain(value) : value;
     if (stored != s.text) {
         s.text = stored;
         // New text takes the format set for new text.
@@ -326,7 +396,7 @@ void TextFieldObject::setHtml(bool on) {
     if (!o || !o->text || o->text->html == on) return;
     const QString plain = text();
     o->text->html = on;
-    o->text->text = on ? escapeHtml(plain) : plain;
+    o->text->text = on ? markupOfPlain(plain) : plain;
     changed();
 }
 
