@@ -239,30 +239,73 @@ double wholePixels(avm1::Vm& vm, const Value& v) {
 }
 
 // A TextFormat object: an instance of the TextFormat class when the movie has one.
-Value makeFormatObject(avm1::Vm& vm, const TextFormat& f, const EditTextProps& p) {
+Value makeFormatObject(avm1::Vm& vm, const TextFormat& f, const TextParagraph& p) {
     avm1::Object* o = nullptr;
     const Value ctor = vm.getMember(Value(vm.global()), QStringLiteral("TextFormat"));
     if (ctor.isObject() && ctor.asObject()->isCallable()) o = vm.construct(ctor, {}).object();
     if (!o) o = vm.makeObject();
     const Value self(o);
     vm.setMember(self, QStringLiteral("align"), Value(alignName(p.align)));
-    vm.setMember(self, QStringLiteral("blockIndent"), Value(0));
+    vm.setMember(self, QStringLiteral("blockIndent"), Value(p.blockIndent));
     vm.setMember(self, QStringLiteral("bold"), Value(f.bold));
-    vm.setMember(self, QStringLiteral("bullet"), Value(false));
+    vm.setMember(self, QStringLiteral("bullet"), Value(p.bullet));
     vm.setMember(self, QStringLiteral("color"), Value(static_cast<double>(f.color & 0xffffff)));
     vm.setMember(self, QStringLiteral("font"), Value(f.font));
-    vm.setMember(self, QStringLiteral("indent"), Value(p.indent / 20.0));
+    vm.setMember(self, QStringLiteral("indent"), Value(p.indent));
     vm.setMember(self, QStringLiteral("italic"), Value(f.italic));
     vm.setMember(self, QStringLiteral("kerning"), Value(f.kerning));
-    vm.setMember(self, QStringLiteral("leading"), Value(p.leading / 20.0));
-    vm.setMember(self, QStringLiteral("leftMargin"), Value(p.leftMargin / 20.0));
+    vm.setMember(self, QStringLiteral("leading"), Value(p.leading));
+    vm.setMember(self, QStringLiteral("leftMargin"), Value(p.leftMargin));
     vm.setMember(self, QStringLiteral("letterSpacing"), Value(f.letterSpacing));
-    vm.setMember(self, QStringLiteral("rightMargin"), Value(p.rightMargin / 20.0));
+    vm.setMember(self, QStringLiteral("rightMargin"), Value(p.rightMargin));
     vm.setMember(self, QStringLiteral("size"), Value(f.size));
-    vm.setMember(self, QStringLiteral("tabStops"), Value(vm.makeArray()));
-    vm.setMember(self, QStringLiteral("target"), Value(QString()));
+    avm1::ArrayObject* stops = vm.makeArray();
+    for (double t : p.tabStops) stops->elements().push_back(Value(t));
+    vm.setMember(self, QStringLiteral("tabStops"), Value(stops));
+    vm.setMember(self, QStringLiteral("target"), Value(f.target));
     vm.setMember(self, QStringLiteral("underline"), Value(f.underline));
     vm.setMember(self, QStringLiteral("url"), Value(f.url));
+    return self;
+}
+
+// The formats of characters [begin, end) of a field's markup, each with its paragraph; null for a
+// field whose text is not markup.
+struct RangeFormats {
+    std::vector<TextParagraph> paragraphs;
+    std::vector<std::pair<const TextFormat*, const TextParagraph*>> chars;
+};
+
+// A TextFormat object for a range: what the characters share, null where they differ.
+Value makeRangeFormatObject(avm1::Vm& vm, const RangeFormats& range, std::size_t begin, std::size_t end) {
+    const Value self = makeFormatObject(vm, *range.chars[begin].first, *range.chars[begin].second);
+    const auto same = [&](auto get) {
+        for (std::size_t i = begin + 1; i < end; ++i)
+            if (!(get(*range.chars[i].first, *range.chars[i].second) ==
+                  get(*range.chars[begin].first, *range.chars[begin].second)))
+                return false;
+        return true;
+    };
+    const auto check = [&](const char* name, auto get) {
+        if (!same(get)) vm.setMember(self, QString::fromLatin1(name), Value::null());
+    };
+    check("align", [](const TextFormat&, const TextParagraph& p) { return p.align; });
+    check("blockIndent", [](const TextFormat&, const TextParagraph& p) { return p.blockIndent; });
+    check("bold", [](const TextFormat& f, const TextParagraph&) { return f.bold; });
+    check("bullet", [](const TextFormat&, const TextParagraph& p) { return p.bullet; });
+    check("color", [](const TextFormat& f, const TextParagraph&) { return f.color & 0xffffff; });
+    check("font", [](const TextFormat& f, const TextParagraph&) { return f.font; });
+    check("indent", [](const TextFormat&, const TextParagraph& p) { return p.indent; });
+    check("italic", [](const TextFormat& f, const TextParagraph&) { return f.italic; });
+    check("kerning", [](const TextFormat& f, const TextParagraph&) { return f.kerning; });
+    check("leading", [](const TextFormat&, const TextParagraph& p) { return p.leading; });
+    check("leftMargin", [](const TextFormat&, const TextParagraph& p) { return p.leftMargin; });
+    check("letterSpacing", [](const TextFormat& f, const TextParagraph&) { return f.letterSpacing; });
+    check("rightMargin", [](const TextFormat&, const TextParagraph& p) { return p.rightMargin; });
+    check("size", [](const TextFormat& f, const TextParagraph&) { return f.size; });
+    check("tabStops", [](const TextFormat&, const TextParagraph& p) { return p.tabStops; });
+    check("target", [](const TextFormat& f, const TextParagraph&) { return f.target; });
+    check("underline", [](const TextFormat& f, const TextParagraph&) { return f.underline; });
+    check("url", [](const TextFormat& f, const TextParagraph&) { return f.url; });
     return self;
 }
 
@@ -797,13 +840,36 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
 }
 
 void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
-    vm.defineMethod(proto, QStringLiteral("getTextFormat"), [](avm1::Vm& vm, const Value& self, Args) {
+    vm.defineMethod(proto, QStringLiteral("getTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
-        return tf ? makeFormatObject(vm, tf->props().format, tf->props()) : Value();
+        if (!tf) return Value();
+        const DisplayObject* o = tf->display();
+        if (o && o->text && o->text->html) {
+            // One index gives that character; two a range; none the whole text.
+            RangeFormats range;
+            range.paragraphs = parseHtmlText(o->text->text, tf->props().format, editTextLayout(tf->props()),
+                                             tf->breaksLines());
+            for (const TextParagraph& p : range.paragraphs) {
+                for (const TextRun& run : p.runs)
+                    for (qsizetype k = 0; k < run.text.size(); ++k) range.chars.emplace_back(&run.format, &p);
+                if (p.ended) range.chars.emplace_back(&p.endFormat, &p);
+            }
+            const double size = static_cast<double>(range.chars.size());
+            double b = 0, e = size;
+            if (!args.empty()) {
+                b = vm.toNumber(args[0]);
+                e = args.size() > 1 ? vm.toNumber(args[1]) : b + 1;
+            }
+            b = std::isfinite(b) ? std::clamp(std::trunc(b), 0.0, size) : 0;
+            e = std::isfinite(e) ? std::clamp(std::trunc(e), 0.0, size) : size;
+            if (b < e)
+                return makeRangeFormatObject(vm, range, static_cast<std::size_t>(b), static_cast<std::size_t>(e));
+        }
+        return makeFormatObject(vm, tf->props().format, editTextLayout(tf->props()));
     });
     vm.defineMethod(proto, QStringLiteral("getNewTextFormat"), [](avm1::Vm& vm, const Value& self, Args) {
         TextFieldObject* tf = fieldOf(self);
-        return tf ? makeFormatObject(vm, tf->newFormat, tf->props()) : Value();
+        return tf ? makeFormatObject(vm, tf->newFormat, editTextLayout(tf->props())) : Value();
     });
     vm.defineMethod(proto, QStringLiteral("setTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);

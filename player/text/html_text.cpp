@@ -271,12 +271,24 @@ private:
             const double size = v->second ? format.size + v->first : v->first;
             format.size = std::clamp(size, 1.0, 127.0);
         }
-        const QString color = t.attribute(u"color").trimmed();
+        // "#", blanks, then hex digits up to the first other character; the last six count.
+        const QString color = t.attribute(u"color");
         if (color.startsWith(u'#')) {
-            bool ok = false;
-            const uint rgb = color.mid(1).toUInt(&ok, 16);
-            if (ok && color.size() == 7)
-                format.color = (format.color & 0xff000000u) | (rgb & 0x00ffffffu);
+            qsizetype i = 1;
+            while (i < color.size() && (color[i] == u' ' || color[i] == u'\t' || color[i] == u'\n' || color[i] == u'\r'))
+                ++i;
+            uint rgb = 0;
+            const qsizetype first = i;
+            for (; i < color.size(); ++i) {
+                const int digit = QChar(color[i]).isDigit() || (color[i].toLower() >= u'a' && color[i].toLower() <= u'f')
+                                      ? QString(color[i]).toInt(nullptr, 16)
+                                      : -1;
+                if (digit < 0 || color[i].unicode() > 127)
+                    break;
+                rgb = ((rgb << 4) | static_cast<uint>(digit)) & 0xffffffu;
+            }
+            if (i > first)
+                format.color = (format.color & 0xff000000u) | rgb;
         }
         if (auto v = number(t.attribute(u"letterspacing")))
             format.letterSpacing = *v;
