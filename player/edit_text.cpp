@@ -39,7 +39,7 @@ QFont deviceFont(const TextFormat& f, double sizeTwips) {
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(sizeTwips))));
     font.setBold(f.bold);
     font.setItalic(f.italic);
-    font.setKerning(f.kerning);
+    font.setKerning(f.kerning || f.markupKerning);
     if (f.letterSpacing != 0) font.setLetterSpacing(QFont::AbsoluteSpacing, f.letterSpacing * 20);
     return font;
 }
@@ -73,7 +73,8 @@ std::vector<double> advances(const Movie& movie, const Piece& p) {
     const double size = p.format->size * 20;
     for (qsizetype i = 0; i < p.text.size(); ++i) {
         const QChar next = i + 1 < p.text.size() ? p.text[i + 1] : p.next;
-        out.push_back(embeddedAdvance(movie, *p.font, p.text[i], next, size, p.format->kerning) +
+        const bool kerning = p.format->kerning || p.format->markupKerning;
+        out.push_back(embeddedAdvance(movie, *p.font, p.text[i], next, size, kerning) +
                       p.format->letterSpacing * 20);
     }
     return out;
@@ -298,7 +299,6 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     }
     const bool useOutlines = props.useOutlines && fieldFont && !fieldFont->font.glyphs.empty();
     const TextFormat& defaults = props.format;
-    const TextAlign align = props.align;
     QString text = props.text;
     if (props.password) text.fill(QLatin1Char('*'));
     std::vector<TextParagraph> paragraphs =
@@ -306,7 +306,9 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                    : plainParagraphs(text, defaults, editTextLayout(props));
     // A bullet item shows its bullet ahead of its text.
     for (TextParagraph& para : paragraphs)
-        if (para.bullet) para.runs.insert(para.runs.begin(), TextRun{QStringLiteral("\u2022 "), para.runs.empty() ? para.endFormat : para.runs.front().format});
+        if (para.bullet)
+            para.runs.insert(para.runs.begin(), TextRun{QStringLiteral("\u2022 "),
+                                                        para.runs.empty() ? para.endFormat : para.runs.front().format});
 
     const std::size_t textStart = out.items.size();
     double y = bounds.top() + kGutter;

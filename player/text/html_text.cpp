@@ -266,6 +266,8 @@ private:
     {
         if (t.has(u"face"))
             format.font = t.attribute(u"face");
+        if (auto v = number(t.attribute(u"kerning")))
+            format.markupKerning = *v != 0;
         if (auto v = leadingInteger(t.attribute(u"size").trimmed())) {
             // "+2" and "-1" are relative to the size around the tag; sizes are whole, 1 to 127.
             const double size = v->second ? format.size + v->first : v->first;
@@ -275,15 +277,14 @@ private:
         const QString color = t.attribute(u"color");
         if (color.startsWith(u'#')) {
             qsizetype i = 1;
-            while (i < color.size() && (color[i] == u' ' || color[i] == u'\t' || color[i] == u'\n' || color[i] == u'\r'))
+            while (i < color.size() && QStringView(u" \t\n\r").contains(color[i]))
                 ++i;
             uint rgb = 0;
             const qsizetype first = i;
             for (; i < color.size(); ++i) {
-                const int digit = QChar(color[i]).isDigit() || (color[i].toLower() >= u'a' && color[i].toLower() <= u'f')
-                                      ? QString(color[i]).toInt(nullptr, 16)
-                                      : -1;
-                if (digit < 0 || color[i].unicode() > 127)
+                const char16_t c = color[i].toLower().unicode();
+                const int digit = c >= u'0' && c <= u'9' ? c - u'0' : c >= u'a' && c <= u'f' ? c - u'a' + 10 : -1;
+                if (digit < 0)
                     break;
                 rgb = ((rgb << 4) | static_cast<uint>(digit)) & 0xffffffu;
             }
@@ -309,7 +310,7 @@ bool sameFormat(const TextFormat& a, const TextFormat& b)
 {
     return a.font == b.font && a.size == b.size && a.color == b.color && a.bold == b.bold &&
            a.italic == b.italic && a.underline == b.underline && a.url == b.url && a.target == b.target &&
-           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning;
+           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning && a.markupKerning == b.markupKerning;
 }
 
 std::vector<TextParagraph> parseHtmlText(const QString& html, const TextFormat& defaults, TextAlign defaultAlign,

@@ -19,6 +19,8 @@ struct TextFormat {
     QString url, target;
     double letterSpacing = 0;
     bool kerning = false;   // apply the font's kerning pairs
+    // Kerning a markup font tag asks for: drawn, but scripts reading the format never see it.
+    bool markupKerning = false;
 };
 
 struct TextRun {

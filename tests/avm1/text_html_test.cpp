@@ -128,3 +128,27 @@ TEST(TextFieldHtml, PlainTextOfBlanksSetOnAnHtmlFieldStays) {
     traceMember(a, "t", "length");
     EXPECT_EQ(run(a), std::vector<std::string>{"1"});
 }
+
+TEST(TextFieldHtml, GetTextFormatOverARangeIsNullWhereCharactersDiffer) {
+    ActionWriter a;
+    makeField(a, true);
+    setMember(a, "t", "htmlText", Push::str("a<font color=\"#  1234567\" size=\"20.5\"><b>bc</b></font>d"));
+    // t.getTextFormat(b, e).property traced for a few ranges.
+    const auto traceFormat = [&](std::vector<Push> range, const char* property) {
+        for (auto it = range.rbegin(); it != range.rend(); ++it) a.push(*it);
+        a.push(Push::integer(static_cast<std::int32_t>(range.size())));
+        a.push(Push::str("t")).op(op::kGetVariable).push(Push::str("getTextFormat")).op(op::kCallMethod);
+        a.push(Push::str(property)).op(op::kGetMember).op(op::kTrace);
+    };
+    traceFormat({Push::integer(1), Push::integer(3)}, "color");
+    traceFormat({Push::integer(1), Push::integer(3)}, "size");
+    traceFormat({Push::integer(1), Push::integer(3)}, "bold");
+    traceFormat({Push::integer(0), Push::integer(3)}, "color");
+    traceFormat({Push::integer(0), Push::integer(3)}, "bold");
+    traceFormat({Push::integer(3)}, "bold");
+    traceFormat({}, "font");
+    traceFormat({}, "size");
+    const std::vector<std::string> expected{"2311527", "20",    "true", "null", "null",
+                                            "false",   "Times New Roman", "null"};
+    EXPECT_EQ(run(a), expected);
+}
