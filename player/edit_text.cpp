@@ -302,7 +302,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     QString text = props.text;
     if (props.password) text.fill(QLatin1Char('*'));
     std::vector<TextParagraph> paragraphs =
-        props.html ? parseHtmlText(text, defaults, editTextLayout(props), editTextBreaksLines(movie, props))
+        props.html ? parseHtmlText(text, defaults, editTextLayout(props), editTextBreaksLines(movie, props),
+                                 movie.header().version >= 8)
                    : plainParagraphs(text, defaults, editTextLayout(props));
     // A bullet item shows its bullet ahead of its text.
     for (TextParagraph& para : paragraphs)

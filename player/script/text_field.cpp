@@ -391,11 +391,13 @@ bool TextFieldObject::breaksLines() const {
     return editTextBreaksLines(m_stage.movie(), m_props);
 }
 
+bool TextFieldObject::keepsBlankText() const { return m_stage.movie().header().version >= 8; }
+
 QString TextFieldObject::text() const {
     const DisplayObject* o = display();
     if (!o || !o->text) return {};
     if (o->text->html)
-        return plainOf(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines()));
+        return plainOf(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines(), keepsBlankText()));
     return normalizedNewlines(o->text->text);
 }
 
@@ -403,7 +405,7 @@ QString TextFieldObject::htmlText() const {
     const DisplayObject* o = display();
     if (!o || !o->text) return {};
     if (!o->text->html) return text();
-    return toHtml(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines()));
+    return toHtml(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines(), keepsBlankText()));
 }
 
 void TextFieldObject::setText(const QString& value, bool fromVariable) {
@@ -848,7 +850,7 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
             // One index gives that character; two a range; none the whole text.
             RangeFormats range;
             range.paragraphs = parseHtmlText(o->text->text, tf->props().format, editTextLayout(tf->props()),
-                                             tf->breaksLines());
+                                             tf->breaksLines(), tf->keepsBlankText());
             for (const TextParagraph& p : range.paragraphs) {
                 for (const TextRun& run : p.runs)
                     for (qsizetype k = 0; k < run.text.size(); ++k) range.chars.emplace_back(&run.format, &p);

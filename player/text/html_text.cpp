@@ -322,10 +322,10 @@ std::vector<TextParagraph> parseHtmlText(const QString& html, const TextFormat& 
 }
 
 std::vector<TextParagraph> parseHtmlText(const QString& html, const TextFormat& defaults, const TextParagraph& layout,
-                                         bool multiline)
+                                         bool multiline, bool keepBlankText)
 {
     Builder builder(defaults, layout, multiline);
-    html_detail::tokenize(html, [&](const QString& text, bool blank) { builder.text(text, blank); },
+    html_detail::tokenize(html, [&](const QString& text, bool blank) { builder.text(text, blank && !keepBlankText); },
                           [&](const Tag& tag) { builder.tag(tag); });
     return builder.finish();
 }

@@ -50,7 +50,8 @@ struct TextParagraph {
 std::vector<TextParagraph> parseHtmlText(const QString& html, const TextFormat& defaults,
                                          TextAlign defaultAlign, bool multiline = true);
 // The same, with `layout` giving the paragraph settings (runs ignored) that tags do not override.
+// `keepBlankText` keeps text of blanks alone between tags (as movies from version 8 on do).
 std::vector<TextParagraph> parseHtmlText(const QString& html, const TextFormat& defaults, const TextParagraph& layout,
-                                         bool multiline);
+                                         bool multiline, bool keepBlankText = false);
 
 } // namespace vistrel::player
