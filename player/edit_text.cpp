@@ -39,7 +39,7 @@ QFont deviceFont(const TextFormat& f, double sizeTwips) {
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(sizeTwips))));
     font.setBold(f.bold);
     font.setItalic(f.italic);
-    font.setKerning(f.kerning);
+    font.setKerning(f.kerning || f.markupKerning);
     if (f.letterSpacing != 0) font.setLetterSpacing(QFont::AbsoluteSpacing, f.letterSpacing * 20);
     return font;
 }
@@ -73,7 +73,8 @@ std::vector<double> advances(const Movie& movie, const Piece& p) {
     const double size = p.format->size * 20;
     for (qsizetype i = 0; i < p.text.size(); ++i) {
         const QChar next = i + 1 < p.text.size() ? p.text[i + 1] : p.next;
-        out.push_back(embeddedAdvance(movie, *p.font, p.text[i], next, size, p.format->kerning) +
+        const bool kerning = p.format->kerning || p.format->markupKerning;
+        out.push_back(embeddedAdvance(movie, *p.font, p.text[i], next, size, kerning) +
                       p.format->letterSpacing * 20);
     }
     return out;
@@ -125,14 +126,14 @@ void emitPiece(const Movie& movie, const Piece& p, double x, double baseline, Sh
     out.items.push_back(std::move(item));
 }
 
-std::vector<TextParagraph> plainParagraphs(const QString& text, const TextFormat& format, TextAlign align) {
+std::vector<TextParagraph> plainParagraphs(const QString& text, const TextFormat& format, const TextParagraph& layout) {
     std::vector<TextParagraph> out;
     QString normalized = text;
     normalized.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     normalized.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     for (const QString& line : normalized.split(QLatin1Char('\n'))) {
-        TextParagraph p;
-        p.align = align;
+        TextParagraph p = layout;
+        p.endFormat = format;
         if (!line.isEmpty()) p.runs.push_back({line, format});
         out.push_back(std::move(p));
     }
@@ -205,6 +206,20 @@ double trailingBlanks(const Movie& movie, const std::vector<Piece>& pieces, cons
 }
 
 }  // namespace
+
+TextParagraph editTextLayout(const EditTextProps& props) {
+    TextParagraph p;
+    p.align = props.align;
+    p.leftMargin = props.leftMargin / 20;
+    p.rightMargin = props.rightMargin / 20;
+    p.indent = props.indent / 20;
+    p.leading = props.leading / 20;
+    return p;
+}
+
+bool editTextBreaksLines(const Movie& movie, const EditTextProps& props) {
+    return props.multiline || movie.header().version < 7;
+}
 
 EditTextProps editTextProps(const Movie& movie, const swf::DefineEditText& field) {
     EditTextProps props;
@@ -284,23 +299,29 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     }
     const bool useOutlines = props.useOutlines && fieldFont && !fieldFont->font.glyphs.empty();
     const TextFormat& defaults = props.format;
-    const TextAlign align = props.align;
     QString text = props.text;
     if (props.password) text.fill(QLatin1Char('*'));
-    const std::vector<TextParagraph> paragraphs =
-        props.html ? parseHtmlText(text, defaults, align) : plainParagraphs(text, defaults, align);
+    std::vector<TextParagraph> paragraphs =
+        props.html ? parseHtmlText(text, defaults, editTextLayout(props), editTextBreaksLines(movie, props),
+                                 movie.header().version >= 8)
+                   : plainParagraphs(text, defaults, editTextLayout(props));
+    // A bullet item shows its bullet ahead of its text.
+    for (TextParagraph& para : paragraphs)
+        if (para.bullet)
+            para.runs.insert(para.runs.begin(), TextRun{QStringLiteral("\u2022 "),
+                                                        para.runs.empty() ? para.endFormat : para.runs.front().format});
 
     const std::size_t textStart = out.items.size();
     double y = bounds.top() + kGutter;
     for (const TextParagraph& para : paragraphs) {
         std::vector<Piece> pieces = splitPieces(movie, para, fieldFont, useOutlines);
-        const double left = bounds.left() + kGutter + props.leftMargin + para.leftMargin * 20;
-        const double right = bounds.right() - kGutter - props.rightMargin - para.rightMargin * 20;
-        const double leading = props.leading + para.leading * 20;
+        const double left = bounds.left() + kGutter + (para.leftMargin + para.blockIndent) * 20;
+        const double right = bounds.right() - kGutter - para.rightMargin * 20;
+        const double leading = para.leading * 20;
         std::size_t i = 0;
         bool firstLine = true;
         do {
-            const double indent = firstLine ? props.indent + para.indent * 20 : 0;
+            const double indent = firstLine ? para.indent * 20 : 0;
             const double avail = right - left - indent;
             const Line line = takeLine(pieces, i, avail, props.wordWrap, defaults);
             const std::size_t j = line.end;

@@ -39,6 +39,13 @@ struct EditTextMetrics {
     std::vector<double> lineBottoms;   // each line's bottom below the text's top
 };
 
+// Whether a field's markup ends lines at paragraph and break tags: in multiline fields, and in all
+// fields of movies before version 7.
+bool editTextBreaksLines(const Movie& movie, const EditTextProps& props);
+
+// A field's own paragraph settings (in pixels), which its markup may override per paragraph.
+TextParagraph editTextLayout(const EditTextProps& props);
+
 // The settings a field starts with, as its definition gives them.
 EditTextProps editTextProps(const Movie& movie, const swf::DefineEditText& field);
 

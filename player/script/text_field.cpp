@@ -3,6 +3,8 @@
 #include <cmath>
 #include <map>
 
+#include <QStringList>
+
 #include "player/avm1/convert.h"
 #include "player/avm1/vm.h"
 #include "player/display_list.h"
@@ -49,6 +51,18 @@ QString escapeHtml(const QString& s) {
     return out;
 }
 
+// Plain text as markup that gives it back: text of blanks alone is written as references, since
+// the markup's blank-only text counts for nothing.
+QString markupOfPlain(const QString& s) {
+    const bool blank = std::all_of(s.begin(), s.end(), [](QChar c) {
+        return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+    });
+    if (!blank) return escapeHtml(s);
+    QString out;
+    for (QChar c : s) out += QStringLiteral("&#%1;").arg(c.unicode());
+    return out;
+}
+
 QString plainOf(const std::vector<TextParagraph>& paragraphs) {
     QString out;
     for (std::size_t i = 0; i < paragraphs.size(); ++i) {
@@ -74,58 +88,109 @@ QString colorText(QRgb c) {
     return QStringLiteral("#%1").arg(c & 0xffffff, 6, 16, QLatin1Char('0')).toUpper();
 }
 
-// The markup the reference writes back for a field: a P per paragraph (the empty one after a final
-// paragraph end left out), the first run's font in full, later runs naming only what differs.
+QString fontAttributes(const TextFormat& f, const TextFormat* outer) {
+    QString attrs;
+    if (!outer || f.font != outer->font) attrs += QStringLiteral(" FACE=\"%1\"").arg(escapeHtml(f.font));
+    if (!outer || f.size != outer->size) attrs += QStringLiteral(" SIZE=\"%1\"").arg(numberText(f.size));
+    if (!outer || (f.color & 0xffffff) != (outer->color & 0xffffff))
+        attrs += QStringLiteral(" COLOR=\"%1\"").arg(colorText(f.color));
+    if (!outer || f.letterSpacing != outer->letterSpacing)
+        attrs += QStringLiteral(" LETTERSPACING=\"%1\"").arg(numberText(f.letterSpacing));
+    if (!outer || f.kerning != outer->kerning)
+        attrs += QStringLiteral(" KERNING=\"%1\"").arg(f.kerning ? 1 : 0);
+    return attrs;
+}
+
+bool sameFont(const TextFormat& a, const TextFormat& b) {
+    return a.font == b.font && a.size == b.size && (a.color & 0xffffff) == (b.color & 0xffffff) &&
+           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning;
+}
+
+// One run inside its fonts: the link, then bold, italic and underline.
+QString styledRun(const TextFormat& f, const QString& text) {
+    QString open, close;
+    if (!f.url.isEmpty()) {
+        open += QStringLiteral("<A HREF=\"%1\" TARGET=\"%2\">").arg(escapeHtml(f.url), escapeHtml(f.target));
+        close.prepend(QLatin1String("</A>"));
+    }
+    if (f.bold) {
+        open += QLatin1String("<B>");
+        close.prepend(QLatin1String("</B>"));
+    }
+    if (f.italic) {
+        open += QLatin1String("<I>");
+        close.prepend(QLatin1String("</I>"));
+    }
+    if (f.underline) {
+        open += QLatin1String("<U>");
+        close.prepend(QLatin1String("</U>"));
+    }
+    return open + escapeHtml(text) + close;
+}
+
+// The paragraph settings beyond the defaults, as a TEXTFORMAT tag's attributes (empty when none).
+QString blockAttributes(const TextParagraph& p) {
+    QString attrs;
+    const auto add = [&](const char* name, double pixels) {
+        if (pixels != 0) attrs += QStringLiteral(" %1=\"%2\"").arg(QLatin1String(name), numberText(pixels));
+    };
+    add("LEFTMARGIN", p.leftMargin);
+    add("RIGHTMARGIN", p.rightMargin);
+    add("INDENT", p.indent);
+    add("BLOCKINDENT", p.blockIndent);
+    add("LEADING", p.leading);
+    if (!p.tabStops.empty()) {
+        QStringList stops;
+        for (double t : p.tabStops) stops << numberText(t);
+        attrs += QStringLiteral(" TABSTOPS=\"%1\"").arg(stops.join(u','));
+    }
+    return attrs;
+}
+
+// The markup the reference writes back for a field: per paragraph (the empty one after a final
+// paragraph end left out) a P, or LI for a bullet item, inside a TEXTFORMAT when its layout differs
+// from the defaults. The first run's font is named in full; a later run whose font matches one still
+// open closes back to it, and any other opens a font inside the innermost naming what differs.
 QString toHtml(const std::vector<TextParagraph>& paragraphs) {
     QString out;
-    // A field with no text at all has no markup either.
-    if (plainOf(paragraphs).remove(u'\r').isEmpty()) return out;
+    if (plainOf(paragraphs).isEmpty()) return out;
     std::size_t count = paragraphs.size();
     if (count > 1 && paragraphs.back().runs.empty()) --count;
     for (std::size_t i = 0; i < count; ++i) {
         const TextParagraph& p = paragraphs[i];
-        out += QStringLiteral("<P ALIGN=\"%1\">").arg(alignName(p.align).toUpper());
-        if (p.runs.empty()) {
-            out += QLatin1String("</P>");
-            continue;
-        }
-        const TextFormat& base = p.runs.front().format;
-        out += QStringLiteral("<FONT FACE=\"%1\" SIZE=\"%2\" COLOR=\"%3\" LETTERSPACING=\"%4\" KERNING=\"%5\">")
-                   .arg(escapeHtml(base.font), numberText(base.size), colorText(base.color),
-                        numberText(base.letterSpacing), base.kerning ? QStringLiteral("1") : QStringLiteral("0"));
-        for (const TextRun& run : p.runs) {
+        const QString block = blockAttributes(p);
+        if (!block.isEmpty()) out += QLatin1String("<TEXTFORMAT") + block + u'>';
+        out += p.bullet ? QStringLiteral("<LI>") : QStringLiteral("<P ALIGN=\"%1\">").arg(alignName(p.align).toUpper());
+        std::vector<TextFormat> fonts;
+        // The line end is written too, as an empty run, where its format differs from the text before it.
+        std::vector<TextRun> runs = p.runs;
+        if (runs.empty() || (p.ended && !sameFormat(runs.back().format, p.endFormat)))
+            runs.push_back({QString(), p.endFormat});
+        for (const TextRun& run : runs) {
             const TextFormat& f = run.format;
-            QString open, close;
-            QString attrs;
-            if (f.font != base.font) attrs += QStringLiteral(" FACE=\"%1\"").arg(escapeHtml(f.font));
-            if (f.size != base.size) attrs += QStringLiteral(" SIZE=\"%1\"").arg(numberText(f.size));
-            if ((f.color & 0xffffff) != (base.color & 0xffffff)) attrs += QStringLiteral(" COLOR=\"%1\"").arg(colorText(f.color));
-            if (f.letterSpacing != base.letterSpacing)
-                attrs += QStringLiteral(" LETTERSPACING=\"%1\"").arg(numberText(f.letterSpacing));
-            if (f.kerning != base.kerning) attrs += QStringLiteral(" KERNING=\"%1\"").arg(f.kerning ? 1 : 0);
-            if (!f.url.isEmpty()) {
-                open += QStringLiteral("<A HREF=\"%1\" TARGET=\"\">").arg(escapeHtml(f.url));
-                close.prepend(QLatin1String("</A>"));
+            if (fonts.empty()) {
+                out += QLatin1String("<FONT") + fontAttributes(f, nullptr) + u'>';
+                fonts.push_back(f);
+            } else if (!sameFont(fonts.back(), f)) {
+                std::size_t match = fonts.size();
+                for (std::size_t k = fonts.size(); k-- > 0;)
+                    if (sameFont(fonts[k], f)) {
+                        match = k;
+                        break;
+                    }
+                if (match < fonts.size()) {
+                    for (std::size_t k = fonts.size(); k-- > match + 1;) out += QLatin1String("</FONT>");
+                    fonts.resize(match + 1);
+                } else {
+                    out += QLatin1String("<FONT") + fontAttributes(f, &fonts.back()) + u'>';
+                    fonts.push_back(f);
+                }
             }
-            if (!attrs.isEmpty()) {
-                open += QLatin1String("<FONT") + attrs + u'>';
-                close.prepend(QLatin1String("</FONT>"));
-            }
-            if (f.bold) {
-                open += QLatin1String("<B>");
-                close.prepend(QLatin1String("</B>"));
-            }
-            if (f.italic) {
-                open += QLatin1String("<I>");
-                close.prepend(QLatin1String("</I>"));
-            }
-            if (f.underline) {
-                open += QLatin1String("<U>");
-                close.prepend(QLatin1String("</U>"));
-            }
-            out += open + escapeHtml(run.text) + close;
+            out += styledRun(f, run.text);
         }
-        out += QLatin1String("</FONT></P>");
+        for (std::size_t k = 0; k < fonts.size(); ++k) out += QLatin1String("</FONT>");
+        out += p.bullet ? QStringLiteral("</LI>") : QStringLiteral("</P>");
+        if (!block.isEmpty()) out += QLatin1String("</TEXTFORMAT>");
     }
     return out;
 }
@@ -174,30 +239,73 @@ double wholePixels(avm1::Vm& vm, const Value& v) {
 }
 
 // A TextFormat object: an instance of the TextFormat class when the movie has one.
-Value makeFormatObject(avm1::Vm& vm, const TextFormat& f, const EditTextProps& p) {
+Value makeFormatObject(avm1::Vm& vm, const TextFormat& f, const TextParagraph& p) {
     avm1::Object* o = nullptr;
     const Value ctor = vm.getMember(Value(vm.global()), QStringLiteral("TextFormat"));
     if (ctor.isObject() && ctor.asObject()->isCallable()) o = vm.construct(ctor, {}).object();
     if (!o) o = vm.makeObject();
     const Value self(o);
     vm.setMember(self, QStringLiteral("align"), Value(alignName(p.align)));
-    vm.setMember(self, QStringLiteral("blockIndent"), Value(0));
+    vm.setMember(self, QStringLiteral("blockIndent"), Value(p.blockIndent));
     vm.setMember(self, QStringLiteral("bold"), Value(f.bold));
-    vm.setMember(self, QStringLiteral("bullet"), Value(false));
+    vm.setMember(self, QStringLiteral("bullet"), Value(p.bullet));
     vm.setMember(self, QStringLiteral("color"), Value(static_cast<double>(f.color & 0xffffff)));
     vm.setMember(self, QStringLiteral("font"), Value(f.font));
-    vm.setMember(self, QStringLiteral("indent"), Value(p.indent / 20.0));
+    vm.setMember(self, QStringLiteral("indent"), Value(p.indent));
     vm.setMember(self, QStringLiteral("italic"), Value(f.italic));
     vm.setMember(self, QStringLiteral("kerning"), Value(f.kerning));
-    vm.setMember(self, QStringLiteral("leading"), Value(p.leading / 20.0));
-    vm.setMember(self, QStringLiteral("leftMargin"), Value(p.leftMargin / 20.0));
+    vm.setMember(self, QStringLiteral("leading"), Value(p.leading));
+    vm.setMember(self, QStringLiteral("leftMargin"), Value(p.leftMargin));
     vm.setMember(self, QStringLiteral("letterSpacing"), Value(f.letterSpacing));
-    vm.setMember(self, QStringLiteral("rightMargin"), Value(p.rightMargin / 20.0));
+    vm.setMember(self, QStringLiteral("rightMargin"), Value(p.rightMargin));
     vm.setMember(self, QStringLiteral("size"), Value(f.size));
-    vm.setMember(self, QStringLiteral("tabStops"), Value(vm.makeArray()));
-    vm.setMember(self, QStringLiteral("target"), Value(QString()));
+    avm1::ArrayObject* stops = vm.makeArray();
+    for (double t : p.tabStops) stops->elements().push_back(Value(t));
+    vm.setMember(self, QStringLiteral("tabStops"), Value(stops));
+    vm.setMember(self, QStringLiteral("target"), Value(f.target));
     vm.setMember(self, QStringLiteral("underline"), Value(f.underline));
     vm.setMember(self, QStringLiteral("url"), Value(f.url));
+    return self;
+}
+
+// The formats of characters [begin, end) of a field's markup, each with its paragraph; null for a
+// field whose text is not markup.
+struct RangeFormats {
+    std::vector<TextParagraph> paragraphs;
+    std::vector<std::pair<const TextFormat*, const TextParagraph*>> chars;
+};
+
+// A TextFormat object for a range: what the characters share, null where they differ.
+Value makeRangeFormatObject(avm1::Vm& vm, const RangeFormats& range, std::size_t begin, std::size_t end) {
+    const Value self = makeFormatObject(vm, *range.chars[begin].first, *range.chars[begin].second);
+    const auto same = [&](auto get) {
+        for (std::size_t i = begin + 1; i < end; ++i)
+            if (!(get(*range.chars[i].first, *range.chars[i].second) ==
+                  get(*range.chars[begin].first, *range.chars[begin].second)))
+                return false;
+        return true;
+    };
+    const auto check = [&](const char* name, auto get) {
+        if (!same(get)) vm.setMember(self, QString::fromLatin1(name), Value::null());
+    };
+    check("align", [](const TextFormat&, const TextParagraph& p) { return p.align; });
+    check("blockIndent", [](const TextFormat&, const TextParagraph& p) { return p.blockIndent; });
+    check("bold", [](const TextFormat& f, const TextParagraph&) { return f.bold; });
+    check("bullet", [](const TextFormat&, const TextParagraph& p) { return p.bullet; });
+    check("color", [](const TextFormat& f, const TextParagraph&) { return f.color & 0xffffff; });
+    check("font", [](const TextFormat& f, const TextParagraph&) { return f.font; });
+    check("indent", [](const TextFormat&, const TextParagraph& p) { return p.indent; });
+    check("italic", [](const TextFormat& f, const TextParagraph&) { return f.italic; });
+    check("kerning", [](const TextFormat& f, const TextParagraph&) { return f.kerning; });
+    check("leading", [](const TextFormat&, const TextParagraph& p) { return p.leading; });
+    check("leftMargin", [](const TextFormat&, const TextParagraph& p) { return p.leftMargin; });
+    check("letterSpacing", [](const TextFormat& f, const TextParagraph&) { return f.letterSpacing; });
+    check("rightMargin", [](const TextFormat&, const TextParagraph& p) { return p.rightMargin; });
+    check("size", [](const TextFormat& f, const TextParagraph&) { return f.size; });
+    check("tabStops", [](const TextFormat&, const TextParagraph& p) { return p.tabStops; });
+    check("target", [](const TextFormat& f, const TextParagraph&) { return f.target; });
+    check("underline", [](const TextFormat& f, const TextParagraph&) { return f.underline; });
+    check("url", [](const TextFormat& f, const TextParagraph&) { return f.url; });
     return self;
 }
 
@@ -279,10 +387,17 @@ TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf:
     newFormat = m_props.format;
 }
 
+bool TextFieldObject::breaksLines() const {
+    return editTextBreaksLines(m_stage.movie(), m_props);
+}
+
+bool TextFieldObject::keepsBlankText() const { return m_stage.movie().header().version >= 8; }
+
 QString TextFieldObject::text() const {
     const DisplayObject* o = display();
     if (!o || !o->text) return {};
-    if (o->text->html) return plainOf(parseHtmlText(o->text->text, m_props.format, m_props.align));
+    if (o->text->html)
+        return plainOf(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines(), keepsBlankText()));
     return normalizedNewlines(o->text->text);
 }
 
@@ -290,14 +405,14 @@ QString TextFieldObject::htmlText() const {
     const DisplayObject* o = display();
     if (!o || !o->text) return {};
     if (!o->text->html) return text();
-    return toHtml(parseHtmlText(o->text->text, m_props.format, m_props.align));
+    return toHtml(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines(), keepsBlankText()));
 }
 
 void TextFieldObject::setText(const QString& value, bool fromVariable) {
     DisplayObject* o = display();
     if (!o || !o->text) return;
     EditTextState& s = *o->text;
-    const QString stored = s.html ? escapeHtml(value) : value;
+    const QString stored = s.html ? markupOfPlain(value) : value;
     if (stored != s.text) {
         s.text = stored;
         // New text takes the format set for new text.
@@ -326,7 +441,7 @@ void TextFieldObject::setHtml(bool on) {
     if (!o || !o->text || o->text->html == on) return;
     const QString plain = text();
     o->text->html = on;
-    o->text->text = on ? escapeHtml(plain) : plain;
+    o->text->text = on ? markupOfPlain(plain) : plain;
     changed();
 }
 
@@ -727,13 +842,36 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
 }
 
 void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
-    vm.defineMethod(proto, QStringLiteral("getTextFormat"), [](avm1::Vm& vm, const Value& self, Args) {
+    vm.defineMethod(proto, QStringLiteral("getTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
-        return tf ? makeFormatObject(vm, tf->props().format, tf->props()) : Value();
+        if (!tf) return Value();
+        const DisplayObject* o = tf->display();
+        if (o && o->text && o->text->html) {
+            // One index gives that character; two a range; none the whole text.
+            RangeFormats range;
+            range.paragraphs = parseHtmlText(o->text->text, tf->props().format, editTextLayout(tf->props()),
+                                             tf->breaksLines(), tf->keepsBlankText());
+            for (const TextParagraph& p : range.paragraphs) {
+                for (const TextRun& run : p.runs)
+                    for (qsizetype k = 0; k < run.text.size(); ++k) range.chars.emplace_back(&run.format, &p);
+                if (p.ended) range.chars.emplace_back(&p.endFormat, &p);
+            }
+            const double size = static_cast<double>(range.chars.size());
+            double b = 0, e = size;
+            if (!args.empty()) {
+                b = vm.toNumber(args[0]);
+                e = args.size() > 1 ? vm.toNumber(args[1]) : b + 1;
+            }
+            b = std::isfinite(b) ? std::clamp(std::trunc(b), 0.0, size) : 0;
+            e = std::isfinite(e) ? std::clamp(std::trunc(e), 0.0, size) : size;
+            if (b < e)
+                return makeRangeFormatObject(vm, range, static_cast<std::size_t>(b), static_cast<std::size_t>(e));
+        }
+        return makeFormatObject(vm, tf->props().format, editTextLayout(tf->props()));
     });
     vm.defineMethod(proto, QStringLiteral("getNewTextFormat"), [](avm1::Vm& vm, const Value& self, Args) {
         TextFieldObject* tf = fieldOf(self);
-        return tf ? makeFormatObject(vm, tf->newFormat, tf->props()) : Value();
+        return tf ? makeFormatObject(vm, tf->newFormat, editTextLayout(tf->props())) : Value();
     });
     vm.defineMethod(proto, QStringLiteral("setTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);

@@ -35,6 +35,10 @@ public:
     void setText(const QString& text, bool fromVariable = false);
     void setHtmlText(const QString& html);
     void setHtml(bool on);
+    // Whether paragraph and break tags end lines in this field's markup.
+    bool breaksLines() const;
+    // Whether text of blanks alone between tags counts (from version 8).
+    bool keepsBlankText() const;
 
     // Something that changes the layout: laid out again on next use, drawn from the instance from now on.
     void changed();

@@ -4,19 +4,14 @@
 #include <cmath>
 #include <optional>
 
+#include <QStringList>
+
 #include "player/text/html_tokens.h"
 
 namespace vistrel::player {
 namespace {
 
 using html_detail::Tag;
-
-bool sameFormat(const TextFormat& a, const TextFormat& b)
-{
-    return a.font == b.font && a.size == b.size && a.color == b.color && a.bold == b.bold &&
-           a.italic == b.italic && a.underline == b.underline && a.url == b.url &&
-           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning;
-}
 
 std::optional<double> number(const QString& text)
 {
@@ -27,9 +22,28 @@ std::optional<double> number(const QString& text)
     return v;
 }
 
-// Paragraph settings that <textformat> changes for the paragraphs inside it.
+// The whole number a value starts with ("12.5px" gives 12), and whether it has a sign.
+std::optional<std::pair<double, bool>> leadingInteger(const QString& text)
+{
+    qsizetype i = 0;
+    const bool sign = !text.isEmpty() && (text[0] == u'+' || text[0] == u'-');
+    if (sign)
+        ++i;
+    double v = 0;
+    const qsizetype digits = i;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+        v = std::min(v * 10 + (text[i].unicode() - u'0'), 1e9);
+    if (i == digits)
+        return std::nullopt;
+    return std::make_pair(text.startsWith(u'-') ? -v : v, sign);
+}
+
+// Paragraph settings that the tags around the text give.
 struct BlockFormat {
-    double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;
+    TextAlign align = TextAlign::Left;
+    double leftMargin = 0, rightMargin = 0, indent = 0, blockIndent = 0, leading = 0;
+    bool bullet = false;
+    std::vector<double> tabStops;
 };
 
 struct Open {
@@ -38,25 +52,35 @@ struct Open {
     BlockFormat block;
 };
 
+// Builds the field's text as one string of characters, each with its format, "\r" ending each
+// paragraph, as the reference keeps it; paragraphs are cut from it at the end.
 class Builder {
 public:
-    Builder(const TextFormat& defaults, TextAlign align) : m_defaultAlign(align)
+    Builder(const TextFormat& defaults, const TextParagraph& layout, bool multiline) : m_multiline(multiline)
     {
-        m_stack.push_back({QString(), defaults, {}});
-        startParagraph(false);
+        BlockFormat block;
+        block.align = layout.align;
+        block.leftMargin = layout.leftMargin;
+        block.rightMargin = layout.rightMargin;
+        block.indent = layout.indent;
+        block.blockIndent = layout.blockIndent;
+        block.leading = layout.leading;
+        block.bullet = layout.bullet;
+        block.tabStops = layout.tabStops;
+        m_stack.push_back({QString(), defaults, block});
+        m_paragraphs.push_back(block);
     }
 
-    void text(const QString& chunk)
+    void text(const QString& chunk, bool blank)
     {
-        qsizetype start = 0;
-        for (qsizetype i = 0; i < chunk.size(); ++i) {
-            if (chunk[i] == u'\r' || chunk[i] == u'\n') {
-                append(chunk.mid(start, i - start));
+        if (blank)
+            return;
+        for (QChar c : chunk) {
+            if (c == u'\r' || c == u'\n')
                 lineBreak();
-                start = i + 1;
-            }
+            else
+                put(c);
         }
-        append(chunk.mid(start));
     }
 
     void tag(const Tag& t)
@@ -67,27 +91,27 @@ public:
             return;
         }
         if (name == u"br") {
-            lineBreak();
+            if (m_multiline)
+                lineBreak();
             return;
         }
         if (name == u"p") {
-            if (!m_current.runs.empty())
-                finishParagraph(true);
-            m_currentOpen = true;
-            m_current.align = alignOf(t.attribute(u"align"), m_defaultAlign);
+            // Paragraphs do not nest: one inside another counts for nothing, and its end tag ends the outer.
+            if (isInside(u"p"))
+                return;
+            BlockFormat block = top().block;
+            block.align = alignOf(t.attribute(u"align"), block.align);
             if (!t.selfClosing)
-                push(name, top().format, top().block);
-            else
-                finishParagraph(false);
+                push(name, top().format, block);
             return;
         }
         if (name == u"li") {
-            if (!m_current.runs.empty())
-                finishParagraph(true);
-            m_currentOpen = true;
-            append(QStringLiteral("\u2022 "));
+            if (m_multiline && m_started)
+                lineBreak();
+            BlockFormat block = top().block;
+            block.bullet = true;
             if (!t.selfClosing)
-                push(name, top().format, top().block);
+                push(name, top().format, block);
             return;
         }
         if (name == u"textformat") {
@@ -95,14 +119,19 @@ public:
             if (auto v = number(t.attribute(u"leftmargin")))
                 block.leftMargin = *v;
             if (auto v = number(t.attribute(u"blockindent")))
-                block.leftMargin += *v;
+                block.blockIndent = *v;
             if (auto v = number(t.attribute(u"rightmargin")))
                 block.rightMargin = *v;
             if (auto v = number(t.attribute(u"indent")))
                 block.indent = *v;
             if (auto v = number(t.attribute(u"leading")))
                 block.leading = *v;
-            applyBlock(block);
+            if (t.has(u"tabstops")) {
+                block.tabStops.clear();
+                for (const QString& part : t.attribute(u"tabstops").split(u',', Qt::SkipEmptyParts))
+                    if (auto v = number(part))
+                        block.tabStops.push_back(*v);
+            }
             if (!t.selfClosing)
                 push(name, top().format, block);
             return;
@@ -116,6 +145,7 @@ public:
             format.underline = true;
         } else if (name == u"a") {
             format.url = t.attribute(u"href");
+            format.target = t.attribute(u"target");
         } else if (name == u"font") {
             applyFont(t, format);
         } else if (name != u"span") {
@@ -127,79 +157,95 @@ public:
 
     std::vector<TextParagraph> finish()
     {
-        if (m_currentOpen || !m_current.runs.empty() || m_paragraphs.empty())
-            m_paragraphs.push_back(std::move(m_current));
-        return std::move(m_paragraphs);
+        std::vector<TextParagraph> out;
+        out.reserve(m_paragraphs.size());
+        TextParagraph current;
+        std::size_t index = 0;
+        const auto begin = [&] {
+            const BlockFormat& b = m_paragraphs[std::min(index, m_paragraphs.size() - 1)];
+            current = TextParagraph{};
+            current.align = b.align;
+            current.leftMargin = b.leftMargin;
+            current.rightMargin = b.rightMargin;
+            current.indent = b.indent;
+            current.blockIndent = b.blockIndent;
+            current.leading = b.leading;
+            current.bullet = b.bullet;
+            current.tabStops = b.tabStops;
+            current.endFormat = m_stack.front().format;
+        };
+        begin();
+        for (std::size_t i = 0; i < m_chars.size(); ++i) {
+            const TextFormat& format = m_formats[m_chars[i].format];
+            if (m_chars[i].c == u'\r') {
+                current.endFormat = format;
+                current.ended = true;
+                out.push_back(std::move(current));
+                ++index;
+                begin();
+                continue;
+            }
+            if (!current.runs.empty() && sameFormat(current.runs.back().format, format))
+                current.runs.back().text += m_chars[i].c;
+            else
+                current.runs.push_back({QString(m_chars[i].c), format});
+        }
+        out.push_back(std::move(current));
+        return out;
     }
 
 private:
+    struct Char {
+        QChar c;
+        std::size_t format;   // index into m_formats
+    };
+
     const Open& top() const { return m_stack.back(); }
+
+    bool isInside(QStringView name) const
+    {
+        return std::any_of(m_stack.begin(), m_stack.end(), [name](const Open& o) { return o.name == name; });
+    }
 
     void push(const QString& name, const TextFormat& format, const BlockFormat& block)
     {
         m_stack.push_back({name, format, block});
     }
 
-    // Closes the most recent open tag of that name and everything opened after it; a closing
-    // tag with no opening partner is ignored.
+    // A closing tag closes the innermost open tag when it names it, and is ignored otherwise.
     void close(const QString& name)
     {
-        for (std::size_t i = m_stack.size(); i-- > 1;) {
-            if (m_stack[i].name != name)
-                continue;
-            m_stack.resize(i);
-            if (name == u"p" || name == u"li")
-                finishParagraph(false);
-            else if (!m_currentOpen && m_current.runs.empty())
-                applyBlock(top().block); // a paragraph not yet begun follows the enclosing settings
+        if (m_stack.size() < 2 || m_stack.back().name != name)
             return;
+        // An item's line end takes the format around it; a paragraph's the format of the last font
+        // closed before it, or the outermost one.
+        if (m_multiline && name == u"li")
+            lineBreak();
+        else if (m_multiline && name == u"p")
+            lineBreak(m_lastFont ? &*m_lastFont : &m_stack.front().format);
+        if (name == u"font")
+            m_lastFont = m_stack.back().format;
+        m_stack.pop_back();
+    }
+
+    void put(QChar c, const TextFormat* given = nullptr)
+    {
+        if (!m_started) {
+            // The paragraph takes the layout in force at its first character.
+            m_paragraphs.back() = top().block;
+            m_started = true;
         }
+        const TextFormat& format = given ? *given : top().format;
+        if (m_formats.empty() || !sameFormat(m_formats.back(), format))
+            m_formats.push_back(format);
+        m_chars.push_back({c, m_formats.size() - 1});
     }
 
-    void append(const QString& chunk)
+    void lineBreak(const TextFormat* format = nullptr)
     {
-        if (chunk.isEmpty())
-            return;
-        m_currentOpen = true;
-        const TextFormat& format = top().format;
-        if (!m_current.runs.empty() && sameFormat(m_current.runs.back().format, format))
-            m_current.runs.back().text += chunk;
-        else
-            m_current.runs.push_back({chunk, format});
-    }
-
-    // A hard break ends the paragraph; the line after it exists even if it stays empty.
-    void lineBreak() { finishParagraph(true); }
-
-    void finishParagraph(bool nextIsOpen)
-    {
-        m_paragraphs.push_back(std::move(m_current));
-        const TextAlign align = m_paragraphs.back().align;
-        startParagraph(nextIsOpen);
-        // A break inside a paragraph keeps that paragraph's alignment for the following line.
-        if (nextIsOpen && isInside(u"p"))
-            m_current.align = align;
-    }
-
-    void startParagraph(bool open)
-    {
-        m_current = TextParagraph{};
-        m_current.align = m_defaultAlign;
-        applyBlock(top().block);
-        m_currentOpen = open;
-    }
-
-    void applyBlock(const BlockFormat& block)
-    {
-        m_current.leftMargin = block.leftMargin;
-        m_current.rightMargin = block.rightMargin;
-        m_current.indent = block.indent;
-        m_current.leading = block.leading;
-    }
-
-    bool isInside(QStringView name) const
-    {
-        return std::any_of(m_stack.begin(), m_stack.end(), [name](const Open& o) { return o.name == name; });
+        put(u'\r', format);
+        m_paragraphs.push_back(top().block);
+        m_started = false;
     }
 
     static TextAlign alignOf(const QString& value, TextAlign fallback)
@@ -220,38 +266,66 @@ private:
     {
         if (t.has(u"face"))
             format.font = t.attribute(u"face");
-        const QString size = t.attribute(u"size").trimmed();
-        if (auto v = number(size)) {
-            // "+2" and "-1" are relative to the size around the tag.
-            const bool relative = size.startsWith(u'+') || size.startsWith(u'-');
-            format.size = std::max(0.0, relative ? format.size + *v : *v);
+        if (auto v = number(t.attribute(u"kerning")))
+            format.markupKerning = *v != 0;
+        if (auto v = leadingInteger(t.attribute(u"size").trimmed())) {
+            // "+2" and "-1" are relative to the size around the tag; sizes are whole, 1 to 127.
+            const double size = v->second ? format.size + v->first : v->first;
+            format.size = std::clamp(size, 1.0, 127.0);
         }
-        const QString color = t.attribute(u"color").trimmed();
+        // "#", blanks, then hex digits up to the first other character; the last six count.
+        const QString color = t.attribute(u"color");
         if (color.startsWith(u'#')) {
-            bool ok = false;
-            const uint rgb = color.mid(1).toUInt(&ok, 16);
-            if (ok && color.size() == 7)
-                format.color = (format.color & 0xff000000u) | (rgb & 0x00ffffffu);
+            qsizetype i = 1;
+            while (i < color.size() && QStringView(u" \t\n\r").contains(color[i]))
+                ++i;
+            uint rgb = 0;
+            const qsizetype first = i;
+            for (; i < color.size(); ++i) {
+                const char16_t c = color[i].toLower().unicode();
+                const int digit = c >= u'0' && c <= u'9' ? c - u'0' : c >= u'a' && c <= u'f' ? c - u'a' + 10 : -1;
+                if (digit < 0)
+                    break;
+                rgb = ((rgb << 4) | static_cast<uint>(digit)) & 0xffffffu;
+            }
+            if (i > first)
+                format.color = (format.color & 0xff000000u) | rgb;
         }
         if (auto v = number(t.attribute(u"letterspacing")))
             format.letterSpacing = *v;
-        if (auto v = number(t.attribute(u"kerning")))
-            format.kerning = *v != 0;
     }
 
     std::vector<Open> m_stack;
-    std::vector<TextParagraph> m_paragraphs;
-    TextParagraph m_current;
-    bool m_currentOpen = false; // the paragraph exists even without text (after a break or <p>)
-    TextAlign m_defaultAlign;
+    std::vector<Char> m_chars;
+    std::vector<TextFormat> m_formats;     // the distinct formats in order of use
+    std::vector<BlockFormat> m_paragraphs; // one per paragraph begun
+    bool m_started = false;                // the last paragraph has a character
+    std::optional<TextFormat> m_lastFont;  // the format inside the font tag closed last
+    bool m_multiline;
 };
 
 } // namespace
 
-std::vector<TextParagraph> parseHtmlText(const QString& html, const TextFormat& defaults, TextAlign defaultAlign)
+bool sameFormat(const TextFormat& a, const TextFormat& b)
 {
-    Builder builder(defaults, defaultAlign);
-    html_detail::tokenize(html, [&](const QString& text) { builder.text(text); },
+    return a.font == b.font && a.size == b.size && a.color == b.color && a.bold == b.bold &&
+           a.italic == b.italic && a.underline == b.underline && a.url == b.url && a.target == b.target &&
+           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning && a.markupKerning == b.markupKerning;
+}
+
+std::vector<TextParagraph> parseHtmlText(const QString& html, const TextFormat& defaults, TextAlign defaultAlign,
+                                         bool multiline)
+{
+    TextParagraph layout;
+    layout.align = defaultAlign;
+    return parseHtmlText(html, defaults, layout, multiline);
+}
+
+std::vector<TextParagraph> parseHtmlText(const QString& html, const TextFormat& defaults, const TextParagraph& layout,
+                                         bool multiline, bool keepBlankText)
+{
+    Builder builder(defaults, layout, multiline);
+    html_detail::tokenize(html, [&](const QString& text, bool blank) { builder.text(text, blank && !keepBlankText); },
                           [&](const Tag& tag) { builder.tag(tag); });
     return builder.finish();
 }

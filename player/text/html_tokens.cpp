@@ -143,16 +143,18 @@ QString decodeEntities(QStringView text)
     return out;
 }
 
-void tokenize(const QString& html, const std::function<void(const QString&)>& onText,
+void tokenize(const QString& html, const std::function<void(const QString&, bool blank)>& onText,
               const std::function<void(const Tag&)>& onTag)
 {
     const QStringView view(html);
     QString text;
+    bool blank = true;
     const auto flush = [&] {
         if (!text.isEmpty()) {
-            onText(text);
+            onText(text, blank);
             text.clear();
         }
+        blank = true;
     };
     qsizetype nextClose = -2; // cached position of the next ">", -1 when there is none left
     qsizetype i = 0;
@@ -161,13 +163,17 @@ void tokenize(const QString& html, const std::function<void(const QString&)>& on
         if (c == u'&') {
             if (const qsizetype used = decodeEntityAt(view, i, text)) {
                 i += used;
+                blank = false;
                 continue;
             }
             text += c;
+            blank = false;
             ++i;
             continue;
         }
         if (c != u'<') {
+            if (c != u' ' && c != u'\t' && c != u'\n' && c != u'\r')
+                blank = false;
             text += c;
             ++i;
             continue;
@@ -182,6 +188,7 @@ void tokenize(const QString& html, const std::function<void(const QString&)>& on
         Tag tag;
         if (nextClose < 0 || !parseTag(view.sliced(i + 1, nextClose - i - 1), tag)) {
             text += c; // not a tag: the "<" is literal text
+            blank = false;
             ++i;
             continue;
         }

@@ -24,8 +24,9 @@ struct Tag {
 QString decodeEntities(QStringView text);
 
 // Reports text and tags in document order. A "<" that does not start a well-formed tag is text;
-// comments are dropped. Runs in time linear in the input.
-void tokenize(const QString& html, const std::function<void(const QString&)>& onText,
+// comments are dropped. `blank` tells text written only as literal blanks and line ends (no
+// entities). Runs in time linear in the input.
+void tokenize(const QString& html, const std::function<void(const QString&, bool blank)>& onText,
               const std::function<void(const Tag&)>& onTag);
 
 } // namespace vistrel::player::html_detail

@@ -52,20 +52,21 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         OutlineCase{"Empty", "", ""},
         OutlineCase{"PlainText", "hello world", "hello world"},
-        OutlineCase{"TwoParagraphs", "<p>one</p><p>two</p>", "one|two"},
-        OutlineCase{"EmptyParagraph", "<p>one</p><p></p><p>three</p>", "one||three"},
+        OutlineCase{"TwoParagraphs", "<p>one</p><p>two</p>", "one|two|"},
+        OutlineCase{"EmptyParagraph", "<p>one</p><p></p><p>three</p>", "one||three|"},
         OutlineCase{"BreakTag", "a<br>b<br/>c<BR />d", "a|b|c|d"},
         OutlineCase{"TrailingBreakMakesEmptyLine", "a<br>", "a|"},
         OutlineCase{"CarriageReturnAndNewline", "a\rb\nc\r\nd", "a|b|c||d"},
         OutlineCase{"TextAfterClosedParagraph", "<p>a</p>b", "a|b"},
-        OutlineCase{"UnclosedParagraphs", "<p>a<p>b", "a|b"},
+        OutlineCase{"BlankTextBetweenTagsDropped", " <p> a </p> \n <p>\n</p>", " a ||"},
+        OutlineCase{"ParagraphsDoNotNest", "<p>a<p>b</p>c</p>d", "ab|cd"},
         OutlineCase{"Entities", "&lt;b&gt; &amp; &quot;q&quot; &apos;s&apos;&nbsp;x", "<b> & \"q\" 's'\u00a0x"},
         OutlineCase{"NumericEntities", "&#65;&#x42;&#X43;&#128512;", "ABC\U0001F600"},
         OutlineCase{"BadEntitiesStayLiteral", "&bogus; &#0; &#xZZ; &#1114112; & x &", "&bogus; &#0; &#xZZ; &#1114112; & x &"},
         OutlineCase{"LooseAngleBrackets", "a < b > c <", "a < b > c <"},
         OutlineCase{"UnknownTagsDropped", "<img src='x.png'>a<foo bar=1>b</foo></nothing>c", "abc"},
         OutlineCase{"Comment", "a<!-- <p>hidden</p> -->b<!-- open", "ab"},
-        OutlineCase{"BulletItems", "<li>one</li><li>two</li>", "\u2022 one|\u2022 two"},
+        OutlineCase{"BulletItems", "<li>one</li>x<li>two</li>", "one|x|two|"},
         OutlineCase{"UnclosedTagAtEnd", "a<b", "a<b"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -123,12 +124,43 @@ TEST(HtmlText, LinksCarryTheirAddress)
 
 TEST(HtmlText, MismatchedClosingTagsAreTolerated)
 {
-    const auto paragraphs = parse(QStringLiteral("<b><i>x</b>y</i></u>z"));
+    // A closing tag that does not name the innermost open tag is ignored.
+    const auto paragraphs = parse(QStringLiteral("<b><i>x</b>y</i>z</b>w</u>"));
     const auto& runs = paragraphs.at(0).runs;
-    ASSERT_EQ(runs.size(), 2u);
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].text, u"xy");
     EXPECT_TRUE(runs[0].format.bold && runs[0].format.italic);
-    EXPECT_EQ(runs[1].text, u"yz");
-    EXPECT_FALSE(runs[1].format.bold || runs[1].format.italic);
+    EXPECT_EQ(runs[1].text, u"z");
+    EXPECT_TRUE(runs[1].format.bold && !runs[1].format.italic);
+    EXPECT_EQ(runs[2].text, u"w");
+    EXPECT_FALSE(runs[2].format.bold || runs[2].format.italic);
+}
+
+TEST(HtmlText, BulletItemsAndLineEndsOnlyInMultilineText)
+{
+    const auto items = parse(QStringLiteral("<li>one</li>two"));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_TRUE(items[0].bullet);
+    EXPECT_TRUE(items[0].ended);
+    EXPECT_FALSE(items[1].bullet);
+    EXPECT_EQ(outline(parseHtmlText(QStringLiteral("<p>a</p><p>b<br>c</p>d\ne"), defaults(), TextAlign::Left, false)),
+              u"abcd|e");
+}
+
+TEST(HtmlText, FontSizeAndColourAttributes)
+{
+    // Sizes are whole numbers from 1 to 127, relative with a sign; colours keep the last six hex digits.
+    const auto runs = parse(QStringLiteral("<font size='20.7px' color='#  abc'>a<font size='+200' "
+                                           "color='#123456789z'>b<font size='-300' color='#xyz'>c</font></font></font>"))
+                          .at(0)
+                          .runs;
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].format.size, 20);
+    EXPECT_EQ(runs[0].format.color & 0xffffffu, 0xabcu);
+    EXPECT_EQ(runs[1].format.size, 127);
+    EXPECT_EQ(runs[1].format.color & 0xffffffu, 0x456789u);
+    EXPECT_EQ(runs[2].format.size, 1);
+    EXPECT_EQ(runs[2].format.color & 0xffffffu, 0x456789u);
 }
 
 TEST(HtmlText, ParagraphAlignmentAndDefault)
@@ -147,7 +179,7 @@ TEST(HtmlText, TextFormatSetsParagraphLayout)
 {
     const auto paragraphs = parse(QStringLiteral(
         "<textformat leftmargin='10' rightmargin='5' indent='-3' leading='2'><p>a</p><p>b</p></textformat><p>c</p>"));
-    ASSERT_EQ(paragraphs.size(), 3u);
+    ASSERT_EQ(paragraphs.size(), 4u);   // the last, after the final paragraph end, is empty
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(paragraphs[i].leftMargin, 10);
         EXPECT_EQ(paragraphs[i].rightMargin, 5);
