@@ -1,6 +1,8 @@
 // Program entry: the start-up sequence in its binding order.
 
+#include <QCommandLineParser>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include "widgets/player/flash_player.h"
 #include "settings/config_dialog.h"
 #include "widgets/balloon_hints.h"
+#include "widgets/message_box.h"
 
 int main(int argc, char* argv[])
 {
@@ -22,6 +25,20 @@ int main(int argc, char* argv[])
     VistrelApplication app(argc, argv);
     // The application title: taskbar text and caption of plain and error boxes.
     QApplication::setApplicationName(QStringLiteral("Vistrel"));
+    QApplication::setApplicationVersion(QStringLiteral(VISTREL_VERSION));
+
+    // `vistrel [FILE.swf | FOLDER]`: --help and --version print and end the run.
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("Viewer for SWF movies: browse folders and play the movies in them."));
+    options.addHelpOption();
+    options.addVersionOption();
+    options.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A movie to play in its folder, or a folder to open."),
+                                  QStringLiteral("[FILE.swf | FOLDER]"));
+    options.process(app);
+    // Made absolute now: loading the settings moves the working folder to the remembered one.
+    QStringList paths;
+    for (const QString& path : options.positionalArguments())
+        paths << (path.isEmpty() ? path : QFileInfo(path).absoluteFilePath());
     BalloonHints balloons(&app);
 
     SharedState state;
@@ -54,6 +71,18 @@ int main(int argc, char* argv[])
     }
 
     form1->show();
+    if (!paths.isEmpty()) {
+        // A path that cannot be opened is said once; the viewer then starts as usual.
+        QString problem = paths.size() > 1 ? QStringLiteral("Only one movie or folder can be opened; the others are left.")
+                                           : QString();
+        const QString opened = form1->OpenPath(paths.front());
+        if (!opened.isEmpty())
+            problem = opened;
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "vistrel: %s\n", problem.toLocal8Bit().constData());
+            QTimer::singleShot(0, form1.get(), [&form1, problem] { showMessage(form1.get(), MessageKind::Warning, problem); });
+        }
+    }
     const int result = app.exec();
 
     // The dialogs go first; the main window's destruction saves the settings of the run.

@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -11,6 +15,7 @@
 
 #include "app/action_button.h"
 #include "core/builtin_texts.h"
+#include "core/program_location.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
 #include "widgets/player/flash_player.h"
@@ -43,6 +48,8 @@ TForm1::TForm1(SharedState& state, QWidget* parent) : QMainWindow(parent), m_sta
     createActions();
     createMenus();
     createLayout();
+    // A movie or folder dropped anywhere on the window opens it.
+    setAcceptDrops(true);
     FormCreate();
 }
 
@@ -152,7 +159,11 @@ void TForm1::createLayout()
 
 void TForm1::FormCreate()
 {
-    m_state.BaseDir = QDir::currentPath();
+    const ProgramLocation location = locateThisProgram();
+    m_state.BaseDir = location.baseDir;
+    m_state.ConfigDir = location.configDir;
+    m_state.UserLanguageDir = location.userLanguageDir;
+    m_state.HomeDir = location.homeDir;
     m_state.StartMovie = m_state.BaseDir + QStringLiteral("/swfinfo.dat");
     m_state.FavoriteList.clear();
     m_state.MaxFavorites = 20;
@@ -177,6 +188,61 @@ void TForm1::FormDestroy()
         return;
     m_destroyed = true;
     SaveSettings(m_state, *this);
+}
+
+namespace {
+
+// The local file or folder a drag carries, if it carries exactly one.
+QString droppedPath(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+        return {};
+    return data->urls().front().toLocalFile();
+}
+
+} // namespace
+
+QString TForm1::OpenPath(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("No such file or folder: ") + path;
+    if (info.isDir()) {
+        if (!info.isReadable() || !info.isExecutable())
+            return QStringLiteral("The folder cannot be read: ") + path;
+        ShellList1->setFolder(info.absoluteFilePath());
+        return {};
+    }
+    // Devices, pipes and sockets are never read: a movie is a regular file.
+    if (!info.isFile())
+        return QStringLiteral("Not a file or folder: ") + path;
+    if (!info.isReadable())
+        return QStringLiteral("The file cannot be read: ") + path;
+    if (!ShellList1->selectFile(info.absoluteFilePath())) {
+        // A file the list does not show (another extension) still plays, in its folder.
+        ShellList1->setFolder(info.absolutePath());
+        m_state.CurrentMovie = info.absoluteFilePath();
+        LoadMovie();
+    }
+    return {};
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QFileInfo info(droppedPath(event->mimeData()));
+    if (info.isDir() || (info.isFile() && info.suffix().compare(QLatin1String("swf"), Qt::CaseInsensitive) == 0))
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedPath(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    const QString problem = OpenPath(path);
+    if (!problem.isEmpty())
+        showMessage(this, MessageKind::Warning, problem);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event)

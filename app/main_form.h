@@ -47,6 +47,10 @@ public:
     // Saves the settings; runs at program end before the shared state goes.
     void FormDestroy();
 
+    // Opens what the command line or a drop names: a folder is shown; a movie is shown in its folder,
+    // selected and played. Returns why it cannot be opened, empty when it was.
+    QString OpenPath(const QString& path);
+
     // MainWindowHost
     QRect windowBounds() const override;
     void setWindowBounds(const QRect& bounds) override;
@@ -120,6 +124,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate();

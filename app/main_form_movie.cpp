@@ -140,8 +140,34 @@ void TForm1::HomePageExecute()
     QDesktopServices::openUrl(QUrl(QStringLiteral(VISTREL_HOME_PAGE)));
 }
 
+namespace {
+
+// Whether the desktop has a program for compiled help files; few Linux desktops do.
+bool desktopOpensCompiledHelp()
+{
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                             QStringLiteral("application/vnd.ms-htmlhelp")});
+    if (!query.waitForFinished(1500)) {
+        query.kill();
+        query.waitForFinished(500);
+        return false;
+    }
+    return query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0 &&
+           !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
+} // namespace
+
 void TForm1::HelpExecute()
 {
+    // The compiled help opens where the desktop has a viewer for it; elsewhere the same pages, kept
+    // beside it as HTML, open in the browser rather than ending in nothing.
+    const QString pages = m_state.BaseDir + QStringLiteral("/help/index.html");
+    if (QFileInfo(pages).isFile() && !desktopOpensCompiledHelp()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(pages));
+        return;
+    }
     QProcess::startDetached(QStringLiteral("xdg-open"), {QStringLiteral("vistrel10.chm")}, m_state.BaseDir);
 }
 

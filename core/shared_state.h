@@ -25,7 +25,11 @@ struct LanguagePackEntry {
 
 struct SharedState {
     // Program folder and movies.
-    QString BaseDir;      // working folder when the main window was created
+    QString BaseDir;      // program data: the working folder when the main window was created, or the
+                          // installed data folder (see program_location.h)
+    QString ConfigDir;    // folder of the settings file when it is not BaseDir (installed program)
+    QString UserLanguageDir;  // language packs the user added (installed program); empty: none
+    QString HomeDir;      // folder shown when none is remembered: BaseDir, or home when installed
     QString StartMovie;   // BaseDir + "/swfinfo.dat"
     QString CurrentMovie; // movie last handed to the player
     QString CurrentDir;   // folder selected in the folder tree
@@ -67,7 +71,7 @@ struct SharedState {
     QStringList MainMessages;      // Messages/msg1_0 .. msg1_5 after a load
     QStringList FavoritesMessages; // Messages/msg2_0 .. msg2_8 after a load
 
-    QString settingsPath() const { return BaseDir + QStringLiteral("/vistrel.ini"); }
+    QString settingsPath() const { return (ConfigDir.isEmpty() ? BaseDir : ConfigDir) + QStringLiteral("/vistrel.ini"); }
     QString languageFolder() const { return BaseDir + QStringLiteral("/Language/"); }
 };
 

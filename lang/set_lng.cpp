@@ -53,8 +53,14 @@ private:
     bool m_utf8 = false;
 };
 
+// A pack the user added wins over a shipped one of the same file name.
 QString packPath(const SharedState& state, const QString& fileName)
 {
+    if (!state.UserLanguageDir.isEmpty() && !fileName.isEmpty()) {
+        const QString own = state.UserLanguageDir + QLatin1Char('/') + fileName;
+        if (QFileInfo(own).isFile())
+            return own;
+    }
     return state.languageFolder() + fileName;
 }
 
@@ -90,11 +96,15 @@ void InitLanguage(SharedState& state, const LanguageWindows& windows)
 {
     const PrivateProfile settings(state.settingsPath());
     state.CurrentLanguageFile = settings.readString("Config", "LF");
+    // An installed program's first run has no settings file yet: it starts in English rather than
+    // with a missing-pack notice (a program folder of its own keeps the notice, as it always had).
+    if (!state.ConfigDir.isEmpty() && !QFileInfo::exists(state.settingsPath()) && state.CurrentLanguageFile.isEmpty())
+        state.CurrentLanguageFile = QStringLiteral("English.lng");
 
     state.LanguagePacks.clear();
     if (windows.languageBox)
         windows.languageBox->clear();
-    for (const QString& fileName : listLanguagePacks(state.BaseDir))
+    for (const QString& fileName : listLanguagePacks(state.BaseDir, state.UserLanguageDir))
         AddLanguagePack(state, windows, fileName);
     // Filling an empty box selects its first item; the box shows a name only once a pack loads.
     if (windows.languageBox)
@@ -135,12 +145,19 @@ void LoadLanguage(SharedState& state, const LanguageWindows& windows, const QStr
     state.FavoritesMessages = readMessages(pack, "msg2_", kFavoritesMessageCount);
 }
 
-QStringList listLanguagePacks(const QString& baseDir)
+QStringList listLanguagePacks(const QString& baseDir, const QString& userDir)
 {
     // Without QDir::Hidden, names starting with "." are skipped; without QDir::System, sockets,
     // pipes and broken links are too. Name filters match without regard to case.
-    const QDir folder(baseDir + QStringLiteral("/Language"));
-    QStringList names = folder.entryList({QStringLiteral("*.lng")}, QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    const auto packsIn = [](const QString& path) {
+        return QDir(path).entryList({QStringLiteral("*.lng")}, QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    };
+    QStringList names = packsIn(baseDir + QStringLiteral("/Language"));
+    if (!userDir.isEmpty()) {
+        for (const QString& name : packsIn(userDir))
+            if (!names.contains(name))
+                names.append(name);
+    }
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int folded = a.compare(b, Qt::CaseInsensitive);
         return folded != 0 ? folded < 0 : a < b;

@@ -33,9 +33,10 @@ void AddLanguagePack(SharedState& state, const LanguageWindows& windows, const Q
 // Applies one pack (name without folder); a missing pack is reported and changes nothing.
 void LoadLanguage(SharedState& state, const LanguageWindows& windows, const QString& fileName);
 
-// Pack file names of BaseDir/Language: regular files matching *.lng, hidden ones skipped,
-// sorted by file name so that the order does not depend on the file system.
-QStringList listLanguagePacks(const QString& baseDir);
+// Pack file names of BaseDir/Language and of the user's own pack folder (when given; a name in both
+// is listed once): regular files matching *.lng, hidden ones skipped, sorted by file name so that
+// the order does not depend on the file system.
+QStringList listLanguagePacks(const QString& baseDir, const QString& userDir = {});
 
 // Inserts a name into a box whose items are kept sorted alphabetically (letter case ignored,
 // equal names after those already there).

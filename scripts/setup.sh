@@ -14,6 +14,7 @@ packages=(
     clang libclang-rt-dev   # libFuzzer and sanitizer runtimes
     time                # peak memory in the measuring scripts
     util-linux          # setpriv: permission tests drop root for a child run
+    desktop-file-utils appstream shared-mime-info xvfb   # scripts/install_check.sh
 )
 
 missing=()

@@ -130,7 +130,7 @@ void LoadSettings(SharedState &state, MainWindowHost &host) {
     const QString startFolder =
         state.CurrentDir.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(state.CurrentDir));
     if (startFolder.isEmpty() || !QDir::setCurrent(startFolder))
-        state.CurrentDir = state.BaseDir;
+        state.CurrentDir = state.HomeDir.isEmpty() ? state.BaseDir : state.HomeDir;
     else
         state.CurrentDir = startFolder;
 
@@ -166,6 +166,9 @@ void SaveSettings(SharedState &state, MainWindowHost &host) {
                                   : SizeSnapshot{state.SavedWidth, state.SavedHeight, state.SavedPanelWidth,
                                                  state.SavedSplitterPos};
 
+    // An installed program's settings folder is made on the first save; if that is refused, so is the write.
+    if (!state.ConfigDir.isEmpty())
+        QDir().mkpath(state.ConfigDir);
     PrivateProfile ini(state.settingsPath());
     PrivateProfile::Batch batch(ini);
     batch.writeRaw(kConfig, "RS", flag(state.RememberSize));

@@ -1,5 +1,6 @@
 #include "widgets/shell_list.h"
 
+#include <QFileInfo>
 #include <QFileSystemModel>
 
 #include "widgets/shell_model.h"
@@ -65,6 +66,21 @@ void ShellList::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int e
     if (current.isValid() && current.parent() == parent && current.row() >= start && current.row() <= end)
         selectionModel()->clear();
     QListView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+bool ShellList::selectFile(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.isFile())
+        return false;
+    setFolder(file.absolutePath());
+    const QModelIndex index = m_model->index(file.absoluteFilePath(), modelColumn());
+    if (!index.isValid() || index.parent() != rootIndex())
+        return false;
+    setCurrentIndex(index);
+    selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+    scrollTo(index);
+    return true;
 }
 
 void ShellList::openItem(const QModelIndex& index)

@@ -31,6 +31,9 @@ public:
     // moves its selection there and raises its change notification before this returns (once,
     // and not at all when the folder is already selected).
     void setFolder(const QString& path);
+    // Shows the folder of the file at `path` and selects the file, as a click on it would (the
+    // selection is reported through itemSelected). False when no such file is there.
+    bool selectFile(const QString& path);
     // The folder shown; empty until one is set.
     QString folder() const { return m_folder; }
 

@@ -109,6 +109,38 @@ TEST_F(InitLanguageTest, NamesDifferingOnlyInCaseAreBothListedAndTheFirstListedW
     EXPECT_EQ(languageFileFor(m_state, "Deutsch"), "");
 }
 
+// An installed program also lists the packs a user put in their own folder; a user's pack of the
+// same file name replaces the shipped one.
+TEST_F(InitLanguageTest, PacksOfTheUsersFolderJoinTheShippedOnes)
+{
+    writePack("English.lng", packBytes("English", {"[Viewer]", "id01=File"}));
+    writePack("Deutsch.lng", packBytes("Deutsch", {}));
+    writeFile("user/Deutsch.lng", packBytes("Deutsch (mine)", {"[Viewer]", "id01=Datei"}));
+    writeFile("user/Suomi.lng", packBytes("Suomi", {}));
+    m_state.UserLanguageDir = m_dir.filePath(QStringLiteral("user"));
+    writeSettings("[Config]\nLF=Deutsch.lng\n");
+    InitLanguage(m_state, m_windows);
+
+    EXPECT_EQ(packFiles(m_state), (QStringList{"Deutsch.lng", "English.lng", "Suomi.lng"}));
+    EXPECT_EQ(packNames(m_state), (QStringList{"Deutsch (mine)", "English", "Suomi"}));
+    EXPECT_EQ(m_viewer.texts.value("id01"), "Datei");
+    EXPECT_TRUE(m_messages.isEmpty());
+
+    LoadLanguage(m_state, m_windows, QStringLiteral("English.lng"));
+    EXPECT_EQ(m_viewer.texts.value("id01"), "File");
+}
+
+TEST_F(InitLanguageTest, InstalledFirstRunStartsInEnglishWithoutANotice)
+{
+    writePack("English.lng", packBytes("English", {"[Viewer]", "id01=File"}));
+    m_state.ConfigDir = m_dir.filePath(QStringLiteral("config"));
+    InitLanguage(m_state, m_windows);
+
+    EXPECT_TRUE(m_messages.isEmpty());
+    EXPECT_EQ(m_state.CurrentLanguageName, "English");
+    EXPECT_EQ(m_state.CurrentLanguageFile, "English.lng");
+}
+
 TEST_F(InitLanguageTest, LanguageFileNameIsReadFromUtf8Settings)
 {
     writePack("Русский.lng", packBytes("Русский", {"[Viewer]", "id01=Файл"}));

@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -280,6 +281,32 @@ TEST_F(SettingsFileTest, OptionsOffSwitchHintsAndMenuImagesOff) {
     EXPECT_TRUE(m_host.hints);
     EXPECT_FALSE(m_host.menuImages);
     EXPECT_TRUE(fileText().startsWith("[Config]\nSH=1\nSI=0\nRS=1\n"));
+}
+
+// An installed program keeps its settings in the user's configuration folder, made on the first save,
+// and shows the home folder when none is remembered.
+TEST_F(SettingsFileTest, InstalledProgramSavesIntoItsConfigurationFolder) {
+    m_state.ConfigDir = m_dir.filePath(QStringLiteral("config/vistrel"));
+    m_state.HomeDir = m_dir.filePath(QStringLiteral("home"));
+    ASSERT_TRUE(QDir().mkpath(m_state.HomeDir));
+    load();
+    EXPECT_EQ(m_state.CurrentDir, m_state.HomeDir);
+    EXPECT_FALSE(QFileInfo::exists(m_state.ConfigDir)) << "loading makes no folder";
+    save();
+    EXPECT_TRUE(QFileInfo(m_state.ConfigDir + QStringLiteral("/vistrel.ini")).isFile());
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(QStringLiteral("vistrel.ini")))) << "nothing in the data folder";
+    EXPECT_TRUE(fileText().contains("\nSD=" + m_state.HomeDir.toUtf8() + "\n"));
+}
+
+TEST_F(SettingsFileTest, ConfigurationFolderThatCannotBeMadeRefusesTheSave) {
+    // A file where the folder would go: the folder cannot be made, and the save says so.
+    QFile blocker(m_dir.filePath(QStringLiteral("config")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    m_state.ConfigDir = m_dir.filePath(QStringLiteral("config/vistrel"));
+    load();
+    EXPECT_THROW(save(), ProfileWriteError);
+    EXPECT_EQ(m_host.menuRebuilds, 0);
 }
 
 TEST_F(SettingsFileTest, RefusedSaveThrowsAndChangesNothing) {
