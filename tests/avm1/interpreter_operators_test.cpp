@@ -25,7 +25,6 @@ void noisyObject(ActionWriter& w, const char* name, const char* says, Push resul
     w.op(op::kSetMember);
 }
 
-void traceVar(ActionWriter& w, const char* name) { w.push(s(name)).op(op::kGetVariable).op(op::kTrace); }
 
 }  // namespace
 
