@@ -13,6 +13,7 @@
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
 #include "player/stage.h"
+#include "tests/avm1/script_movie.h"
 #include "tests/support/action_writer.h"
 #include "tests/support/swf_writer.h"
 
@@ -23,32 +24,10 @@ using vistrel::avm1::Value;
 namespace {
 
 // A movie (of `version`) whose machine the tests drive from C++.
-class Movie {
+class Movie : public sw::ScriptMovie {
 public:
-    explicit Movie(int version = 10) {
-        sw::MovieSpec spec;
-        spec.version = version;
-        spec.widthTwips = 40 * 20;
-        spec.heightTwips = 30 * 20;
-        auto movie = vp::Movie::fromBytes(sw::movie(spec, {sw::doAction(sw::ActionWriter().end()), sw::showFrame()}));
-        player = std::make_unique<vp::Player>(movie, [](const QString&) {});
-    }
+    explicit Movie(int version = 10) : ScriptMovie(version, sw::ActionWriter().end(), {}, 40, 30) {}
 
-    vistrel::avm1::Vm& vm() { return *player->stage().vm(); }
-    Value root() { return Value(player->stage().scriptObject(player->stage().rootObject())); }
-    Value path(const char* dotted) {
-        Value v(vm().global());
-        for (const QString& part : QString::fromUtf8(dotted).split(QLatin1Char('.'))) v = vm().getMember(v, part);
-        return v;
-    }
-    Value call(const Value& object, const char* method, std::initializer_list<Value> args = {}) {
-        const std::vector<Value> list(args);
-        return vm().callMethod(object, QString::fromUtf8(method), list);
-    }
-    Value make(const char* ctor, std::initializer_list<Value> args = {}) {
-        const std::vector<Value> list(args);
-        return vm().construct(path(ctor), list);
-    }
     Value bitmap(double w, double h, bool transparent, double fill) {
         return make("flash.display.BitmapData", {Value(w), Value(h), Value(transparent), Value(fill)});
     }
@@ -56,14 +35,10 @@ public:
         return make("flash.geom.Rectangle", {Value(x), Value(y), Value(w), Value(h)});
     }
     Value point(double x, double y) { return make("flash.geom.Point", {Value(x), Value(y)}); }
-    Value get(const Value& o, const char* name) { return vm().getMember(o, QString::fromUtf8(name)); }
-    double num(const Value& v) { return vm().toNumber(v); }
     // getPixel32 as the unsigned 0xAARRGGBB a script would print in hex.
     std::uint32_t pixel(const Value& bmp, int x, int y) {
         return static_cast<std::uint32_t>(static_cast<std::int64_t>(num(call(bmp, "getPixel32", {Value(x), Value(y)}))));
     }
-
-    std::unique_ptr<vp::Player> player;
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "player/movie.h"
 #include "player/player.h"
 #include "player/stage.h"
+#include "tests/avm1/script_movie.h"
 #include "tests/support/action_writer.h"
 #include "tests/support/swf_writer.h"
 
@@ -21,44 +22,7 @@ using vistrel::avm1::Value;
 
 namespace {
 
-class Movie {
-public:
-    explicit Movie(int version = 10, const sw::Bytes& actions = sw::ActionWriter().end(), const sw::Bytes& lead = {}) {
-        sw::MovieSpec spec;
-        spec.version = version;
-        std::vector<sw::Bytes> tags;
-        if (!lead.empty()) tags.push_back(lead);
-        tags.push_back(sw::doAction(actions));
-        tags.push_back(sw::showFrame());
-        auto movie = vp::Movie::fromBytes(sw::movie(spec, tags));
-        player = std::make_unique<vp::Player>(movie, [this](const QString& line) { lines.push_back(line.toStdString()); });
-    }
-
-    vistrel::avm1::Vm& vm() { return *player->stage().vm(); }
-    Value root() { return Value(player->stage().scriptObject(player->stage().rootObject())); }
-    Value path(const char* dotted) {
-        Value v(vm().global());
-        for (const QString& part : QString::fromUtf8(dotted).split(QLatin1Char('.'))) v = vm().getMember(v, part);
-        return v;
-    }
-    Value call(const Value& object, const char* method, std::initializer_list<Value> args = {}) {
-        const std::vector<Value> list(args);
-        return vm().callMethod(object, QString::fromUtf8(method), list);
-    }
-    Value make(const char* ctor, std::initializer_list<Value> args = {}) {
-        const std::vector<Value> list(args);
-        return vm().construct(path(ctor), list);
-    }
-    Value get(const Value& o, const char* name) { return vm().getMember(o, QString::fromUtf8(name)); }
-    void set(const Value& o, const char* name, const Value& v) { vm().setMember(o, QString::fromUtf8(name), v); }
-    std::string str(const Value& v) { return vm().toString(v).toStdString(); }
-    double num(const Value& v) { return vm().toNumber(v); }
-    Value object() { return Value(vm().makeObject()); }
-    Value array(std::vector<Value> v) { return Value(vm().makeArray(std::move(v))); }
-
-    std::unique_ptr<vp::Player> player;
-    std::vector<std::string> lines;
-};
+using Movie = sw::ScriptMovie;
 
 // A native listener method that records its calls as "tag arg1 arg2...".
 Value recorder(Movie& m, std::vector<std::string>& log, const std::string& tag) {

@@ -11,6 +11,7 @@
 #include "player/movie.h"
 #include "player/player.h"
 #include "player/stage.h"
+#include "tests/avm1/script_movie.h"
 #include "tests/support/action_writer.h"
 #include "tests/support/swf_writer.h"
 
@@ -20,43 +21,7 @@ using vistrel::avm1::Value;
 
 namespace {
 
-// A movie playing `actions` in its first frame, with what it traces collected; scripts can also be driven
-// from C++ through its machine.
-class Movie {
-public:
-    explicit Movie(int version = 10, const sw::Bytes& actions = sw::ActionWriter().end()) {
-        sw::MovieSpec spec;
-        spec.version = version;
-        spec.widthTwips = 320 * 20;
-        spec.heightTwips = 240 * 20;
-        auto movie = vp::Movie::fromBytes(sw::movie(spec, {sw::doAction(actions), sw::showFrame()}));
-        player = std::make_unique<vp::Player>(movie, [this](const QString& line) { lines.push_back(line.toStdString()); });
-    }
-
-    vistrel::avm1::Vm& vm() { return *player->stage().vm(); }
-    Value root() { return Value(player->stage().scriptObject(player->stage().rootObject())); }
-    // A dotted path from the global object: "flash.geom.Point".
-    Value path(const char* dotted) {
-        Value v(vm().global());
-        for (const QString& part : QString::fromUtf8(dotted).split(QLatin1Char('.'))) v = vm().getMember(v, part);
-        return v;
-    }
-    Value call(const Value& object, const char* method, std::initializer_list<Value> args = {}) {
-        const std::vector<Value> list(args);
-        return vm().callMethod(object, QString::fromUtf8(method), list);
-    }
-    Value make(const char* ctor, std::initializer_list<Value> args = {}) {
-        const std::vector<Value> list(args);
-        return vm().construct(path(ctor), list);
-    }
-    Value get(const Value& o, const char* name) { return vm().getMember(o, QString::fromUtf8(name)); }
-    void set(const Value& o, const char* name, const Value& v) { vm().setMember(o, QString::fromUtf8(name), v); }
-    std::string str(const Value& v) { return vm().toString(v).toStdString(); }
-    double num(const Value& v) { return vm().toNumber(v); }
-
-    std::unique_ptr<vp::Player> player;
-    std::vector<std::string> lines;
-};
+using Movie = sw::ScriptMovie;
 
 // A native function from C++ that records its calls, to stand in for a script's listener method.
 Value recorder(Movie& m, std::vector<std::string>& log, const std::string& tag) {
