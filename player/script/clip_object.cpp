@@ -248,13 +248,15 @@ bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out)
             out = getClipProperty(m_stage, *o, *p);
             return true;
         }
-        if (name.compare(u"_parent", Qt::CaseInsensitive) == 0) {
+        // The names that lead elsewhere follow the movie's case rule: from version 7 `_ROOT` is no root.
+        const Qt::CaseSensitivity cs = vm.swfVersion() >= 7 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+        if (name.compare(u"_parent", cs) == 0) {
             DisplayObject* owner = o->parent ? o->parent->owner() : nullptr;
             avm1::Object* above = owner ? m_stage.reachableObject(*owner) : nullptr;
             out = above ? avm1::Value(above) : avm1::Value();
             return true;
         }
-        if (name.compare(u"_root", Qt::CaseInsensitive) == 0) {
+        if (name.compare(u"_root", cs) == 0) {
             out = avm1::Value(m_stage.scriptObject(*rootFor(*o)));
             return true;
         }
@@ -262,7 +264,7 @@ bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out)
             out = avm1::Value(o->lockRoot);
             return true;
         }
-        if (name.compare(u"_global", Qt::CaseInsensitive) == 0 && vm.swfVersion() >= 6) {
+        if (name.compare(u"_global", cs) == 0 && vm.swfVersion() >= 6) {
             out = avm1::Value(vm.global());
             return true;
         }

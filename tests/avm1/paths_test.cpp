@@ -220,3 +220,18 @@ TEST(SlashPaths, TwoSlashesInARowLeadNowhere) {
     EXPECT_EQ(run({sw::doAction(s.end()), sw::showFrame()}, 8),
               (Lines{"here", "here", "here", "undefined", "undefined"}));
 }
+
+// The names that lead to other clips follow the movie's case rule: any case up to version 6, only their
+// own spelling from version 7 on (where `_ROOT` is an ordinary, unset name).
+TEST(SpecialNames, CaseOfRootParentAndGlobalFollowsTheVersion) {
+    ActionWriter s;
+    s.push({num(1), str("c"), num(2), str("_root")}).op(op::kGetVariable).push(str("createEmptyMovieClip"));
+    s.op(op::kCallMethod).op(op::kPop);
+    for (const char* name : {"_ROOT", "_Parent", "_GLOBAL"}) {
+        s.push({str("c")}).op(op::kGetVariable).push(str(name)).op(op::kGetMember).op(op::kTypeOf).op(op::kTrace);
+    }
+    s.push({str("c")}).op(op::kGetVariable).push(str("_root")).op(op::kGetMember).op(op::kTypeOf).op(op::kTrace);
+    const auto tags = std::vector<sw::Bytes>{sw::doAction(s.end()), sw::showFrame()};
+    EXPECT_EQ(run(tags, 6), (Lines{"movieclip", "movieclip", "object", "movieclip"}));
+    EXPECT_EQ(run(tags, 7), (Lines{"undefined", "undefined", "undefined", "movieclip"}));
+}
