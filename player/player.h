@@ -8,9 +8,11 @@
 #include <optional>
 #include <vector>
 
+#include <QPointF>
 #include <QTransform>
 
 #include "player/display_list.h"
+#include "player/input.h"
 #include "player/render/renderer.h"
 
 namespace vistrel::player {
@@ -35,6 +37,26 @@ public:
     // Messages about scripts stopped by a limit, each once; empty when there is nothing new.
     std::vector<QString> takeScriptMessages();
     Stage& stage() { return *m_stage; }
+
+    // Mouse and keyboard, positions in stage pixels. Each may run the movie's scripts at once.
+    void mouseMove(QPointF stagePixels);
+    void mouseDown(QPointF stagePixels, MouseButton button = MouseButton::Left);
+    void mouseUp(QPointF stagePixels, MouseButton button = MouseButton::Left);
+    void mouseWheel(QPointF stagePixels, int lines);   // positive: away from the user
+    void mouseLeave();                                 // the pointer left the pane
+    void keyDown(KeyEvent key);
+    void keyUp(KeyEvent key);
+    void textInput(char32_t codepoint);                // a typed character, after keyDown
+    void textControl(TextControl control);
+    void focusChanged(bool gained);                    // the pane gained or lost keyboard focus
+    // Lets go of a pressed button or drag without running release actions (after a step or rewind).
+    void cancelPointerCapture();
+    void setClipboard(Clipboard* clipboard);           // not owned; null: copy and paste do nothing
+    // The pointer to show at the last position given to mouseMove.
+    Cursor cursor() const;
+    // True when the movie has something that takes keys (an input text, a key listener, a button with
+    // a key condition): the pane then keeps keys without a viewer shortcut for the movie.
+    bool wantsKeys() const;
 
     // Draws the current frame; `stageToDevice` maps stage twips to device pixels.
     // `background` replaces the movie's own background colour when given.
