@@ -99,7 +99,9 @@ void Stage::advanceAll() {
         if (!sprite.started() || sprite.startTick() > m_ticks) continue;
         if (DisplayObject* owner = sprite.owner(); owner && scriptsEnabled())
             queueClipEvent(*owner, swf::clipevent::kEnterFrame);
-        if (sprite.advance()) ++m_changes;
+        // Only what a frame places, moves or removes (and the scripts it runs) changes the picture:
+        // a frame that changes nothing must not cost a redraw.
+        sprite.advance();
     }
 }
 
@@ -292,10 +294,14 @@ void Stage::runQueue() {
         } else if (item.code) {
             m_vm->runActions(item.code, item.clip);
         } else if (!item.method.isEmpty()) {
+            // An event with no handler changes nothing, and must not cost a redraw.
             const avm1::Value method = m_vm->getMember(avm1::Value(item.clip), item.method);
-            if (method.isObject() && method.asObject()->isCallable()) m_vm->call(method, avm1::Value(item.clip), {});
+            if (!method.isObject() || !method.asObject()->isCallable()) continue;
+            m_vm->call(method, avm1::Value(item.clip), {});
         } else if (item.function.isObject()) {
             m_vm->call(item.function, avm1::Value(item.clip), {});
+        } else {
+            continue;
         }
         ++m_changes;
     }

@@ -31,6 +31,34 @@ std::optional<int> CommandLine::intValue(const QStringList& args, qsizetype& i, 
     return value;
 }
 
+std::optional<player::RenderQuality> CommandLine::qualityValue(const QStringList& args, qsizetype& i) const {
+    if (++i >= args.size()) {
+        usageError("--quality needs a value");
+        return std::nullopt;
+    }
+    const QString q = args[i].toLower();
+    if (q == QLatin1String("low")) return player::RenderQuality::Low;
+    if (q == QLatin1String("medium")) return player::RenderQuality::Medium;
+    if (q == QLatin1String("high")) return player::RenderQuality::High;
+    if (q == QLatin1String("best")) return player::RenderQuality::Best;
+    usageError("--quality must be low, medium, high or best");
+    return std::nullopt;
+}
+
+std::optional<QSize> CommandLine::sizeValue(const QStringList& args, qsizetype& i) const {
+    QSize size;
+    bool okW = false, okH = false;
+    if (++i < args.size()) {
+        const QStringList parts = args[i].split(QLatin1Char('x'));
+        if (parts.size() == 2) size = QSize(parts[0].toInt(&okW), parts[1].toInt(&okH));
+    }
+    if (!okW || !okH || size.width() < 1 || size.height() < 1 || size.width() > 16384 || size.height() > 16384) {
+        usageError("--size needs WIDTHxHEIGHT, each from 1 to 16384");
+        return std::nullopt;
+    }
+    return size;
+}
+
 std::shared_ptr<player::Movie> CommandLine::openMovie(const QString& file, int& exitCode) const {
     if (!QFileInfo(file).isFile() || !QFileInfo(file).isReadable()) {
         std::cerr << "vistrel-tool " << m_name << ": cannot read " << file.toStdString() << "\n";

@@ -1,12 +1,15 @@
 #pragma once
-// What the engine's subcommands (render, trace) share: the usage line on a wrong option, integer
-// options with their range, and opening FILE as a movie with a one-line reason when it is not one.
+// What the engine's subcommands (render, trace, bench) share: the usage line on a wrong option,
+// integer, quality and size options, and opening FILE as a movie with a one-line reason when it is not one.
 
 #include <memory>
 #include <optional>
 #include <string>
 
+#include <QSize>
 #include <QStringList>
+
+#include "player/render/renderer.h"
 
 namespace vistrel::player {
 class Movie;
@@ -23,6 +26,10 @@ public:
     // The integer after the option at args[i] (i moves past it), from `min` to `max`; nullopt after
     // the usage is printed.
     std::optional<int> intValue(const QStringList& args, qsizetype& i, int min, int max) const;
+    // The quality after the option at args[i] (low, medium, high or best); nullopt after the usage.
+    std::optional<player::RenderQuality> qualityValue(const QStringList& args, qsizetype& i) const;
+    // The WIDTHxHEIGHT after the option at args[i], each from 1 to 16384; nullopt after the usage.
+    std::optional<QSize> sizeValue(const QStringList& args, qsizetype& i) const;
     // The movie in `file`; null after one line on standard error, with `exitCode` set.
     std::shared_ptr<player::Movie> openMovie(const QString& file, int& exitCode) const;
 

@@ -1,4 +1,5 @@
-// vistrel-tool: header facts ("info") and frame snapshots ("render") from the command line.
+// vistrel-tool: header facts ("info"), frame snapshots ("render"), script traces ("trace") and drawing
+// costs ("bench") from the command line.
 
 #include <cstdio>
 #include <iostream>
@@ -8,13 +9,10 @@
 #include <QGuiApplication>
 #include <QStringList>
 
+#include "tools/bench_command.h"
 #include "tools/info_command.h"
-#include "tools/trace_command.h"
-
-#if __has_include("tools/render_command.h")
 #include "tools/render_command.h"
-#define VISTREL_TOOL_HAS_RENDER 1
-#endif
+#include "tools/trace_command.h"
 
 namespace {
 
@@ -25,37 +23,23 @@ const char *const kUsage =
     "  vistrel-tool render [--frames N] [--quality low|medium|high|best] FILE OUT.png\n"
     "      render the stage after N frames into a PNG image\n"
     "  vistrel-tool trace [--frames N] [--input EVENTS.json] FILE\n"
-    "      play N frames headless and print every trace() line\n";
+    "      play N frames headless and print every trace() line\n"
+    "  vistrel-tool bench [--size WxH] [--frames N] [--quality low|medium|high|best] FILE\n"
+    "      play N frames headless and print what drawing them cost\n";
 
 int usage() {
     std::cerr << kUsage;
     return vistrel::tools::kExitNotMovie;
 }
 
-int runRender(int argc, char **argv) {
-#ifdef VISTREL_TOOL_HAS_RENDER
-    // Rendering needs a GUI application object but never a display.
+// The engine's commands draw and script through QtGui but never need a display.
+int runHeadless(int argc, char **argv, int (*command)(const QStringList&)) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
     QGuiApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.remove(0, 2); // program and subcommand: the command sees only its own arguments
-    return vistrel::tools::renderCommand(args);
-#else
-    (void)argc;
-    (void)argv;
-    std::cerr << "vistrel-tool: render is not available in this build\n";
-    return vistrel::tools::kExitNotMovie;
-#endif
-}
-
-int runTrace(int argc, char **argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    QGuiApplication app(argc, argv);
-    QStringList args = QCoreApplication::arguments();
-    args.remove(0, 2);
-    return vistrel::tools::traceCommand(args);
+    return command(args);
 }
 
 } // namespace
@@ -70,8 +54,10 @@ int main(int argc, char **argv) {
         return vistrel::tools::infoCommand(argv[2], std::cout, std::cerr);
     }
     if (command == "render")
-        return runRender(argc, argv);
+        return runHeadless(argc, argv, vistrel::tools::renderCommand);
     if (command == "trace")
-        return runTrace(argc, argv);
+        return runHeadless(argc, argv, vistrel::tools::traceCommand);
+    if (command == "bench")
+        return runHeadless(argc, argv, vistrel::tools::benchCommand);
     return usage();
 }

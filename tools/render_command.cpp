@@ -31,20 +31,13 @@ int renderCommand(const QStringList& args) {
             if (!n) return kExitNotMovie;
             frames = *n;
         } else if (a == QLatin1String("--quality")) {
-            if (++i >= args.size()) return command.usageError("--quality needs a value");
-            const QString q = args[i].toLower();
-            if (q == QLatin1String("low")) quality = player::RenderQuality::Low;
-            else if (q == QLatin1String("medium")) quality = player::RenderQuality::Medium;
-            else if (q == QLatin1String("high")) quality = player::RenderQuality::High;
-            else if (q == QLatin1String("best")) quality = player::RenderQuality::Best;
-            else return command.usageError("--quality must be low, medium, high or best");
+            const auto q = command.qualityValue(args, i);
+            if (!q) return kExitNotMovie;
+            quality = *q;
         } else if (a == QLatin1String("--size")) {
-            if (++i >= args.size()) return command.usageError("--size needs WIDTHxHEIGHT");
-            const QStringList parts = args[i].split(QLatin1Char('x'));
-            bool okW = false, okH = false;
-            if (parts.size() == 2) viewSize = QSize(parts[0].toInt(&okW), parts[1].toInt(&okH));
-            if (!okW || !okH || viewSize.width() < 1 || viewSize.height() < 1 || viewSize.width() > 16384 || viewSize.height() > 16384)
-                return command.usageError("--size needs WIDTHxHEIGHT, each from 1 to 16384");
+            const auto size = command.sizeValue(args, i);
+            if (!size) return kExitNotMovie;
+            viewSize = *size;
         } else if (a == QLatin1String("--time")) {
             const std::optional<int> n = command.intValue(args, i, 1, 10000);
             if (!n) return kExitNotMovie;

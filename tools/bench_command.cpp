@@ -1,0 +1,115 @@
+#include "tools/bench_command.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <iomanip>
+#include <iostream>
+#include <vector>
+
+#include "player/frame_drawer.h"
+#include "player/movie.h"
+#include "player/player.h"
+#include "player/stage_view.h"
+#include "tools/command_line.h"
+#include "tools/info_command.h"
+
+namespace vistrel::tools {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The value below which `share` of the sorted samples lie (nearest rank).
+double percentile(const std::vector<double>& sorted, double share) {
+    if (sorted.empty()) return 0;
+    const auto rank = static_cast<std::size_t>(std::ceil(share * static_cast<double>(sorted.size())));
+    return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
+}
+
+double peakResidentMegabytes() {
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;   // Linux gives kilobytes
+}
+
+}  // namespace
+
+int benchCommand(const QStringList& args) {
+    const CommandLine command("bench", "[--size WxH] [--frames N] [--quality low|medium|high|best] FILE");
+    int frames = 120;
+    QSize viewSize;
+    player::RenderQuality quality = player::RenderQuality::High;
+    QStringList positional;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--frames")) {
+            const std::optional<int> n = command.intValue(args, i, 1, 1000000);
+            if (!n) return kExitNotMovie;
+            frames = *n;
+        } else if (a == QLatin1String("--quality")) {
+            const auto q = command.qualityValue(args, i);
+            if (!q) return kExitNotMovie;
+            quality = *q;
+        } else if (a == QLatin1String("--size")) {
+            const auto size = command.sizeValue(args, i);
+            if (!size) return kExitNotMovie;
+            viewSize = *size;
+        } else {
+            positional << a;
+        }
+    }
+    if (positional.size() != 1) return command.usageError("expected FILE");
+    int exitCode = kExitOk;
+    const auto movie = command.openMovie(positional[0], exitCode);
+    if (!movie) return exitCode;
+
+    const QRectF stage = movie->stageRect();
+    const QSize size = viewSize.isValid()
+                           ? viewSize
+                           : QSize(std::max(1, static_cast<int>(std::lround(stage.width() / 20))),
+                                   std::max(1, static_cast<int>(std::lround(stage.height() / 20))));
+    const player::FrameView view{size, player::stageToDevice(stage, QSizeF(size), player::ScaleMode::ShowAll, 1.0),
+                                 quality, std::nullopt};
+    const double rate = movie->playbackRate();
+    const double budget = 1000.0 / rate;
+
+    std::vector<double> draws, advances;
+    int redrawn = 0;
+    player::FrameDrawer drawer;
+    const auto loadStart = Clock::now();
+    player::Player player(movie);   // runs the first frame
+    advances.push_back(millisecondsSince(loadStart));
+    for (int frame = 0; frame < frames; ++frame) {
+        if (frame > 0) {
+            const auto start = Clock::now();
+            player.nextFrame();
+            advances.push_back(millisecondsSince(start));
+        }
+        const auto start = Clock::now();
+        if (drawer.update(player, view)) ++redrawn;
+        draws.push_back(millisecondsSince(start));
+    }
+    const int overHalf = static_cast<int>(std::count_if(draws.begin(), draws.end(), [&](double t) { return t > budget / 2; }));
+    std::sort(draws.begin(), draws.end());
+    std::sort(advances.begin(), advances.end());
+    std::cout << std::fixed << std::setprecision(3)
+              << "frames " << frames << "\n"
+              << "budget_ms " << budget << "\n"
+              << "median_ms " << percentile(draws, 0.5) << "\n"
+              << "p95_ms " << percentile(draws, 0.95) << "\n"
+              << "max_ms " << draws.back() << "\n"
+              << "over_half " << overHalf << "\n"
+              << "redrawn " << redrawn << "\n"
+              << "advance_median_ms " << percentile(advances, 0.5) << "\n"
+              << std::setprecision(1) << "peak_rss_mb " << peakResidentMegabytes() << "\n";
+    return kExitOk;
+}
+
+}  // namespace vistrel::tools
