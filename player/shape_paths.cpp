@@ -1,5 +1,6 @@
 #include "player/shape_paths.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
@@ -102,6 +103,7 @@ struct StyleGroup {
     std::vector<swf::FillStyle> fills;
     std::vector<swf::LineStyle> lines;
     std::vector<std::vector<Edge>> fillEdges, lineEdges;
+    std::vector<std::vector<Edge>> seamEdges;   // per fill: edges shared with a fill drawn later
 };
 
 }  // namespace
@@ -114,6 +116,7 @@ ShapePaths buildShapePaths(const std::vector<swf::FillStyle>& fills, const std::
     groups[0].fills = fills;
     groups[0].lines = lines;
     groups[0].fillEdges.resize(fills.size());
+    groups[0].seamEdges.resize(fills.size());
     groups[0].lineEdges.resize(lines.size());
     std::uint32_t fill0 = 0, fill1 = 0, line = 0;
     double x = 0, y = 0;
@@ -127,6 +130,7 @@ ShapePaths buildShapePaths(const std::vector<swf::FillStyle>& fills, const std::
                 if (c->newFills) next.fills = *c->newFills;
                 if (c->newLines) next.lines = *c->newLines;
                 next.fillEdges.resize(next.fills.size());
+                next.seamEdges.resize(next.fills.size());
                 next.lineEdges.resize(next.lines.size());
                 groups.push_back(std::move(next));
                 fill0 = fill1 = line = 0;
@@ -156,6 +160,9 @@ ShapePaths buildShapePaths(const std::vector<swf::FillStyle>& fills, const std::
         if (fill0 > 0 && fill0 <= g.fillEdges.size()) g.fillEdges[fill0 - 1].push_back(e.reversed());
         if (fill1 > 0 && fill1 <= g.fillEdges.size()) g.fillEdges[fill1 - 1].push_back(e);
         if (line > 0 && line <= g.lineEdges.size()) g.lineEdges[line - 1].push_back(e);
+        // Fills are drawn in style order, so the lower index is the one underneath.
+        if (fill0 > 0 && fill1 > 0 && fill0 != fill1 && std::max(fill0, fill1) <= g.fillEdges.size())
+            g.seamEdges[std::min(fill0, fill1) - 1].push_back(e);
     }
     ShapePaths out;
     for (const StyleGroup& g : groups) {
@@ -164,6 +171,7 @@ ShapePaths buildShapePaths(const std::vector<swf::FillStyle>& fills, const std::
             DrawItem item;
             item.path = closedPath(g.fillEdges[i], nonZero);
             item.paint = makePaint(g.fills[i], bitmaps);
+            if (!g.seamEdges[i].empty()) item.seams = strokePath(g.seamEdges[i]);
             out.bounds |= item.path.boundingRect();
             out.items.push_back(std::move(item));
         }

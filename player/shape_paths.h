@@ -38,6 +38,10 @@ struct DrawItem {
     bool stroke = false;
     Paint paint;
     StrokeStyle strokeStyle;
+    // Fills: the edges this fill shares with fills drawn after it in the same shape, as open lines.
+    // Anti-aliasing each fill on its own lets the background show through along such an edge; the
+    // renderer lays a hairline of this fill under it so the later fill's soft edge blends into it.
+    QPainterPath seams;
 };
 
 struct ShapePaths {

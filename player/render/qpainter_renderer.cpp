@@ -282,10 +282,46 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
     // Anti-aliased edges may touch the pixel next to the exact bounds.
     m_layers.back().drawn |= device.mapRect(shape.bounds).adjusted(-1, -1, 1, 1);
     QPainter& p = painter();
+    const bool antialiased = m_quality != RenderQuality::Low;
     for (const DrawItem& item : shape.items) {
-        if (item.stroke) strokeItem(p, item, device, cx);
-        else fillItem(p, item, device, cx);
+        if (item.stroke) {
+            strokeItem(p, item, device, cx);
+            continue;
+        }
+        fillItem(p, item, device, cx);
+        if (antialiased && !item.seams.isEmpty() && paintsOpaque(item.paint, cx)) underlaySeams(p, item, device, cx);
     }
+}
+
+bool QPainterRenderer::paintsOpaque(const Paint& paint, const swf::ColorTransform& cx) {
+    // Drawing an opaque fill twice along an edge changes nothing on its own side; a translucent one
+    // would darken there, so those keep the plain fill.
+    const auto opaque = [&](swf::Rgba c) { return cx.apply(c).a == 255; };
+    if (static_cast<std::uint8_t>(paint.type) >= 0x40)
+        return !paint.image.isNull() && !paint.image.hasAlphaChannel() && opaque(swf::Rgba{0, 0, 0, 255});
+    if (paint.type == swf::FillType::Solid) return opaque(paint.color);
+    return !paint.gradient.records.empty() &&
+           std::all_of(paint.gradient.records.begin(), paint.gradient.records.end(),
+                       [&](const auto& r) { return opaque(r.color); });
+}
+
+void QPainterRenderer::underlaySeams(QPainter& p, const DrawItem& item, const QTransform& device,
+                                     const swf::ColorTransform& cx) {
+    // A solid band of this fill along the edges a later fill of the shape shares, covering every pixel
+    // such an edge touches (their centres lie within a pixel of it): that fill's anti-aliased edge then
+    // blends with this one instead of with what lies beneath the shape. The later fill covers the band
+    // on its side; on this side it repaints the same opaque colour.
+    QPen pen(makeBrush(item.paint, cx, device), 2.0);
+    pen.setCosmetic(true);
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setTransform(device);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(pen);
+    p.drawPath(item.seams);
+    p.restore();
 }
 
 void QPainterRenderer::beginMask() { m_building.emplace_back(); }

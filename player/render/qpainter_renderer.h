@@ -51,6 +51,8 @@ private:
     QPainter& painter();
     void prepare(QPainter& p) const;
     void fillItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
+    void underlaySeams(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
+    static bool paintsOpaque(const Paint& paint, const swf::ColorTransform& cx);
     void fillDeviceImage(QPainter& p, const DrawItem& item, const QTransform& device,
                          const std::function<void(const QRect&, QImage&)>& paint);
     void fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);

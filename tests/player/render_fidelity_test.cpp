@@ -241,3 +241,28 @@ TEST(RenderFidelity, FieldKerningOnlyWhenAsked) {
     // Nine pairs closer by 10 whole twips each (19 down to 9): 4.5 px.
     EXPECT_NEAR(lastInkColumn(plain, 15) - lastInkColumn(kerned, 15), 4.5, 0.5);
 }
+
+// Two opaque fills of one shape meeting on a diagonal edge at fractional positions: anti-aliasing must
+// not let the white background show through between them, at any quality that anti-aliases, while
+// the shape's outer edges stay soft.
+TEST(RenderFidelity, NoSeamWhereTwoFillsOfAShapeMeet) {
+    sw::ShapeBuilder s;
+    s.fill(sw::FillSpec::solid(0x800000ff)).fill(sw::FillSpec::solid(0x000080ff));
+    s.moveTo(217, 210).style(1, 2, 0).lineTo(1787, 1790);                            // the shared edge
+    s.style(0, 1, std::nullopt).lineTo(210, 1790).lineTo(210, 210).lineTo(217, 210);  // the first fill's outline
+    s.moveTo(217, 210).style(0, 2, 0).lineTo(1790, 210).lineTo(1790, 1790).lineTo(1787, 1790);
+    for (const vp::RenderQuality quality : {vp::RenderQuality::Medium, vp::RenderQuality::High, vp::RenderQuality::Best}) {
+        const QImage img = render({s.build(3, 1, 210, 1790, 210, 1790),
+                                   sw::placeObject2({.depth = 1, .characterId = 1, .matrix = sw::MatrixSpec::translate(7, 3)}),
+                                   sw::showFrame()},
+                                  quality);
+        // Neither fill has any green: green inside the square can only be the background.
+        for (int y = 12; y < 88; ++y)
+            for (int x = 12; x < 88; ++x)
+                ASSERT_LE(qGreen(img.pixel(x, y)), 3) << "quality " << static_cast<int>(quality) << " at " << x << "," << y;
+        // The outer edge at x = 10.85 px stays anti-aliased: its pixel is partly covered.
+        const int edgeGreen = qGreen(img.pixel(10, 50));
+        EXPECT_GT(edgeGreen, 10);
+        EXPECT_LT(edgeGreen, 245);
+    }
+}
