@@ -10,6 +10,7 @@
 
 #include "core/messages.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/swf_writer.h"
 #include "widgets/glyph_status_pane.h"
 #include "widgets/player/flash_player.h"
 #include "widgets/shell_list.h"
@@ -173,6 +174,22 @@ TEST_F(ViewerPaneTest, TheFramePaneFollowsPlayingSteppingAndRewinding)
     form.ShellList1SelectItem(text.fileName(), true);
     EXPECT_EQ(form.flash()->movieNote(), MovieNote::NotAMovie);
     EXPECT_TRUE(frame->caption().isEmpty());
+
+    // Header frame counts of 0 and 65535 do not matter: the pane counts the frames the movie has.
+    for (const int declared : {0, 65535}) {
+        vistrel::testing::MovieSpec spec;
+        spec.frameCount = static_cast<std::uint16_t>(declared);
+        const vistrel::testing::Bytes bytes =
+            vistrel::testing::movie(spec, {vistrel::testing::showFrame(), vistrel::testing::showFrame()});
+        QFile file(m_base + QStringLiteral("/count%1.swf").arg(declared));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+        file.close();
+        form.ShellList1SelectItem(file.fileName(), true);
+        form.StopExecute();
+        form.RewindExecute();
+        EXPECT_EQ(frame->caption().trimmed(), QStringLiteral("1 / 2")) << declared;
+    }
 
     // The six panes keep their order and widths; the frame pane stands apart at the right end.
     auto* bar = qobject_cast<StatusBar*>(form.control(QStringLiteral("StatusBar1")));
