@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QGuiApplication>
@@ -15,6 +16,7 @@
 
 #include "app/action_button.h"
 #include "core/builtin_texts.h"
+#include "core/messages.h"
 #include "core/program_location.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
@@ -50,10 +52,35 @@ TForm1::TForm1(SharedState& state, QWidget* parent) : QMainWindow(parent), m_sta
     createLayout();
     // A movie or folder dropped anywhere on the window opens it.
     setAcceptDrops(true);
+    // Keys of disabled commands are caught before they reach the focused control.
+    qApp->installEventFilter(this);
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    // A disabled command's shortcut is still the window's key: it must not fall through to the focused
+    // control (Ctrl+Down would move the file list and load the next movie).
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        const QKeySequence withoutKeypad(QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
+        for (QAction* act : std::as_const(m_actions)) {
+            if (act->isEnabled())
+                continue;
+            for (const QKeySequence& shortcut : act->shortcuts())
+                if (shortcut == pressed || shortcut == withoutKeypad)
+                    return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 void TForm1::setDialogs(TForm2* favorites, TForm3* config)
 {
@@ -117,6 +144,17 @@ void TForm1::createLayout()
     Flash1->setObjectName(QStringLiteral("Flash1"));
     connect(Flash1, &ShockwaveFlash::scriptStopped, this,
             [this](const QString& message) { showMessage(this, MessageKind::Warning, message); });
+    Flash1->setNoteTexts([this](MovieNote note) {
+        switch (note) {
+        case MovieNote::None: return QString();
+        case MovieNote::Unreadable: return playerMessage(m_state, PlayerMessage::Unreadable);
+        case MovieNote::Empty: return playerMessage(m_state, PlayerMessage::Empty);
+        case MovieNote::NotAMovie: return playerMessage(m_state, PlayerMessage::NotAMovie);
+        case MovieNote::Incomplete: return playerMessage(m_state, PlayerMessage::Incomplete);
+        case MovieNote::Damaged: return playerMessage(m_state, PlayerMessage::Damaged);
+        }
+        return QString();
+    });
     rightLayout->addWidget(Flash1, 1);
     row->addWidget(rightPane, 1);
 
@@ -142,6 +180,14 @@ void TForm1::createLayout()
         m_panes.append(pane);
         m_controls.insert(pane->objectName(), pane);
     }
+    // The frame pane keeps to the right end, clear of the six panes of the header facts.
+    StatusFrame = new GlyphStatusPane(110, StatusBar1);
+    StatusFrame->setObjectName(QStringLiteral("StatusFrame"));
+    StatusFrame->setGlyph(glyphs.value(kGlyphFrameCount));
+    StatusFrame->setToolTip(playerMessage(m_state, PlayerMessage::FrameHint));
+    StatusBar1->setTrailingPane(StatusFrame);
+    m_controls.insert(StatusFrame->objectName(), StatusFrame);
+    connect(Flash1, &ShockwaveFlash::frameChanged, this, [this](int) { UpdateFramePane(); });
     outer->addWidget(StatusBar1);
     setCentralWidget(central);
 
@@ -154,6 +200,7 @@ void TForm1::createLayout()
     connect(SizePanel1, &SizePanel::constrainedResize, this, &TForm1::SizePanel1ConstrainedResize);
     connect(ShellTree1, &ShellTree::folderChanged, this, &TForm1::ShellTree1Change);
     connect(ShellList1, &ShellList::itemSelected, this, &TForm1::ShellList1SelectItem);
+    connect(ShellList1, &ShellList::fileActivated, this, &TForm1::ShellList1FileActivated);
     connect(ShellCombo1, &ShellCombo::folderChosen, this, [this](const QString&) { ShellCombo1Click(); });
 }
 
@@ -378,6 +425,14 @@ void TForm1::applyDerivedTexts()
         const QString actionName = QString::fromLatin1(name);
         setActionHint(actionName, m_actions.value(actionName)->text());
     }
+}
+
+void TForm1::applyMessages()
+{
+    if (StatusFrame)
+        StatusFrame->setToolTip(playerMessage(m_state, PlayerMessage::FrameHint));
+    if (Flash1)
+        Flash1->update(); // the note, if one is shown, in the new language
 }
 
 GlyphStatusPane* TForm1::statusPane(int index) const

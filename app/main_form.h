@@ -69,6 +69,7 @@ public:
     // LanguageTarget (section Viewer)
     void applyText(const QString& key, const QString& text) override;
     void applyDerivedTexts() override;
+    void applyMessages() override;
 
     // Handlers, public so that tests drive exactly what the program runs.
     void ShowPlayer();
@@ -77,6 +78,10 @@ public:
     void ShellTree1Change(const QString& path);
     void ShellCombo1Click();
     void ShellList1SelectItem(const QString& path, bool selected);
+    // Enter or a double click on a listed movie: it plays again from its first frame.
+    void ShellList1FileActivated(const QString& path);
+    // The frame pane: "frame / count" while a movie is shown, empty for the start-up movie.
+    void UpdateFramePane();
     void LoadMovie();
     void UpdateUpButton(const QString& path);
     void UncheckQuality();
@@ -118,11 +123,13 @@ public:
     ShellList* shellList() const { return ShellList1; }
     ShellTree* shellTree() const { return ShellTree1; }
     GlyphStatusPane* statusPane(int index) const;
+    GlyphStatusPane* framePane() const { return StatusFrame; }
     SharedState& state() { return m_state; }
     // The three windows' text targets and the language box, for the language loader.
     LanguageWindows languageWindows();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -140,6 +147,8 @@ private:
     void spacer(QToolBar* bar, const char* name);
     void setActionHint(const QString& name, const QString& hint);
     void setFolderOfList(const QString& path);
+    // After a move the program made, the folder just left stays selected when it is in the list.
+    void selectFolderCameFrom(const QString& previous);
     void checkAction(const QString& name, bool checked);
     bool startMovieShown() const;
     void setQualityCommand(const QString& quality, const QString& actionName);
@@ -166,6 +175,7 @@ private:
     ShockwaveFlash* Flash1 = nullptr;
     StatusBar* StatusBar1 = nullptr;
     QList<GlyphStatusPane*> m_panes;
+    GlyphStatusPane* StatusFrame = nullptr;
     QMenu* MenuFavor = nullptr;
     ActionButton* B_Back = nullptr;
     ActionButton* B_Forward = nullptr;

@@ -24,6 +24,12 @@ void TForm1::setFolderOfList(const QString& path)
     ShellList1->setFolder(path);
 }
 
+void TForm1::selectFolderCameFrom(const QString& previous)
+{
+    // As in a file manager, the arrow keys then go on from the folder the user came out of.
+    ShellList1->selectSubfolder(previous);
+}
+
 void TForm1::AddToHistory(const QString& path)
 {
     QStringList& history = m_state.FolderHistory;
@@ -60,7 +66,9 @@ void TForm1::BackExecute()
         return;
     m_state.RecordFolderChange = false;
     m_state.HistoryIndex = static_cast<std::uint8_t>(m_state.HistoryIndex - 1);
+    const QString previous = ShellList1->folder();
     setFolderOfList(m_state.FolderHistory.at(m_state.HistoryIndex));
+    selectFolderCameFrom(previous);
     // A step onto the folder already shown raises no tree change; recording resumes all the same.
     m_state.RecordFolderChange = true;
     B_Forward->setEnabled(true);
@@ -74,7 +82,9 @@ void TForm1::ForwardExecute()
         return;
     m_state.RecordFolderChange = false;
     m_state.HistoryIndex = static_cast<std::uint8_t>(m_state.HistoryIndex + 1);
+    const QString previous = ShellList1->folder();
     setFolderOfList(m_state.FolderHistory.at(m_state.HistoryIndex));
+    selectFolderCameFrom(previous);
     m_state.RecordFolderChange = true;
     B_Back->setEnabled(true);
     if (m_state.HistoryIndex == m_state.FolderHistory.size() - 1)
@@ -90,6 +100,7 @@ void TForm1::UpToParentExecute()
     if (slash < 0)
         return;
     setFolderOfList(slash == 0 ? QStringLiteral("/") : path.left(slash));
+    selectFolderCameFrom(path);
 }
 
 void TForm1::ShellCombo1Click()

@@ -1,5 +1,7 @@
 // Movie loading, the status panes, and the playback, quality and zoom commands.
 
+#include <algorithm>
+
 #include <QAction>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -39,6 +41,26 @@ void TForm1::ShellList1SelectItem(const QString& path, bool selected)
                                    &texts.fps, &texts.count,    &texts.filesize};
     for (int i = 0; i < 6; ++i)
         m_panes.at(i)->setCaption(QString::fromStdString(*values[i]));
+}
+
+void TForm1::ShellList1FileActivated(const QString& path)
+{
+    ShellList1SelectItem(path, true);
+}
+
+void TForm1::UpdateFramePane()
+{
+    if (!StatusFrame)
+        return;
+    const MovieNote note = Flash1->movieNote();
+    const bool nothingToShow = note != MovieNote::None && note != MovieNote::Damaged;
+    if (startMovieShown() || nothingToShow) {
+        StatusFrame->setCaption(QString());
+        return;
+    }
+    const int count = std::max(0, Flash1->frameCount());
+    const int frame = std::clamp(Flash1->currentFrame(), count > 0 ? 1 : 0, count);
+    StatusFrame->setCaption(QStringLiteral(" %1 / %2").arg(frame).arg(count));
 }
 
 void TForm1::LoadMovie()

@@ -13,6 +13,8 @@ public:
     virtual void applyText(const QString& key, const QString& text) = 0;
     // Texts derived from others after the section has been applied (hints that copy captions).
     virtual void applyDerivedTexts() {}
+    // The pack's messages have been read (they are read after all sections).
+    virtual void applyMessages() {}
 };
 
 } // namespace vistrel

@@ -26,6 +26,15 @@ const std::array<const char*, static_cast<std::size_t>(FavoritesMessage::Count)>
     "уже есть в списке.",
 };
 
+const std::array<const char*, static_cast<std::size_t>(PlayerMessage::Count)> kBuiltinPlayer = {
+    "The file cannot be read",
+    "Empty file",
+    "Not an SWF movie",
+    "Incomplete movie: the file ends inside its header",
+    "Damaged movie: shown as far as it could be read",
+    "Frame / frame count",
+};
+
 template <std::size_t N>
 QString pick(const QStringList& loaded, const std::array<const char*, N>& builtin, int index)
 {
@@ -42,6 +51,15 @@ QString pick(const QStringList& loaded, const std::array<const char*, N>& builti
 QString mainMessage(const SharedState& state, MainMessage message)
 {
     return pick(state.MainMessages, kBuiltinMain, static_cast<int>(message));
+}
+
+QString playerMessage(const SharedState& state, PlayerMessage message)
+{
+    const int index = static_cast<int>(message);
+    if (index < 0 || index >= static_cast<int>(kBuiltinPlayer.size()))
+        return {};
+    const QString loaded = state.PlayerMessages.value(index);
+    return loaded.isEmpty() ? QString::fromUtf8(kBuiltinPlayer[static_cast<std::size_t>(index)]) : loaded;
 }
 
 QString favoritesMessage(const SharedState& state, FavoritesMessage message)

@@ -32,8 +32,21 @@ enum class FavoritesMessage {
     Count
 };
 
+// The player pane's notes and the frame pane's hint, Messages/msg3_0 .. msg3_5 in a pack. Packs made
+// before these existed lack them, so a missing or empty text falls back to the built-in English one.
+enum class PlayerMessage {
+    Unreadable,  // "The file cannot be read"
+    Empty,       // "Empty file"
+    NotAMovie,   // "Not an SWF movie"
+    Incomplete,  // a movie cut inside its header
+    Damaged,     // a movie shown as far as it could be read
+    FrameHint,   // hint of the frame pane: "Frame / frame count"
+    Count
+};
+
 // The text of a message: from the loaded pack, or the built-in one while no pack is loaded.
 QString mainMessage(const SharedState& state, MainMessage message);
 QString favoritesMessage(const SharedState& state, FavoritesMessage message);
+QString playerMessage(const SharedState& state, PlayerMessage message);
 
 } // namespace vistrel

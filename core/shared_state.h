@@ -70,6 +70,7 @@ struct SharedState {
     QList<LanguagePackEntry> LanguagePacks;
     QStringList MainMessages;      // Messages/msg1_0 .. msg1_5 after a load
     QStringList FavoritesMessages; // Messages/msg2_0 .. msg2_8 after a load
+    QStringList PlayerMessages;    // Messages/msg3_0 .. msg3_5 after a load
 
     QString settingsPath() const { return (ConfigDir.isEmpty() ? BaseDir : ConfigDir) + QStringLiteral("/vistrel.ini"); }
     QString languageFolder() const { return BaseDir + QStringLiteral("/Language/"); }

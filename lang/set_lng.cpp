@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kMainMessageCount = 6;
 constexpr int kFavoritesMessageCount = 9;
+constexpr int kPlayerMessageCount = 6;
 // Real packs are a few kilobytes. Every key read parses the file again, so a huge file put in
 // the folder by mistake would stall the program; it is treated as unreadable instead.
 constexpr qint64 kMaxPackBytes = 1024 * 1024;
@@ -112,6 +113,7 @@ void InitLanguage(SharedState& state, const LanguageWindows& windows)
 
     state.MainMessages.clear();
     state.FavoritesMessages.clear();
+    state.PlayerMessages.clear();
     LoadLanguage(state, windows, state.CurrentLanguageFile);
 }
 
@@ -143,6 +145,9 @@ void LoadLanguage(SharedState& state, const LanguageWindows& windows, const QStr
 
     state.MainMessages = readMessages(pack, "msg1_", kMainMessageCount);
     state.FavoritesMessages = readMessages(pack, "msg2_", kFavoritesMessageCount);
+    state.PlayerMessages = readMessages(pack, "msg3_", kPlayerMessageCount);
+    if (windows.viewer)
+        windows.viewer->applyMessages();
 }
 
 QStringList listLanguagePacks(const QString& baseDir, const QString& userDir)

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 
 #include "widgets/image_drawing.h"
@@ -65,7 +66,42 @@ QIcon greyIconOf(images::Drawing drawing)
     return icon;
 }
 
+// A sheet with a folded corner and a strip of film across it.
+void drawMovieFile(QPainter& p)
+{
+    QPainterPath sheet;
+    sheet.moveTo(3.5, 1.5);
+    sheet.lineTo(10, 1.5);
+    sheet.lineTo(13.5, 5);
+    sheet.lineTo(13.5, 14.5);
+    sheet.lineTo(3.5, 14.5);
+    sheet.closeSubpath();
+    p.setPen(QPen(QColor(90, 90, 100), 1));
+    p.setBrush(QColor(250, 250, 252));
+    p.drawPath(sheet);
+    p.drawLine(QPointF(10, 1.5), QPointF(10, 5));
+    p.drawLine(QPointF(10, 5), QPointF(13.5, 5));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(200, 40, 40));
+    p.drawRect(QRectF(4.5, 7, 8, 5.5));
+    p.setBrush(Qt::white);
+    for (int i = 0; i < 4; ++i) {
+        p.drawRect(QRectF(5.2 + i * 1.9, 7.5, 0.9, 0.9));
+        p.drawRect(QRectF(5.2 + i * 1.9, 11.1, 0.9, 0.9));
+    }
+}
+
 } // namespace
+
+QIcon folderIcon()
+{
+    return iconOf(images::toolbarDrawing(kImageFolder));
+}
+
+QIcon movieFileIcon()
+{
+    return iconOf(drawMovieFile);
+}
 
 QList<QIcon> imageList1()
 {

@@ -52,5 +52,8 @@ enum ImageIndex2 : int {
 QList<QIcon> imageList1();
 QList<QIcon> imageList2();
 QIcon applicationIcon();
+// The file views' pictures where the desktop's icon theme has none: a folder, and a movie file.
+QIcon folderIcon();
+QIcon movieFileIcon();
 
 } // namespace vistrel

@@ -25,6 +25,38 @@ ShellList::ShellList(QFileSystemModel* model, QWidget* parent)
 
     connect(this, &QAbstractItemView::activated, this, &ShellList::openItem);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &ShellList::reportSelection);
+    // The model reads folders in the background: a subfolder to select may arrive after the folder.
+    connect(model, &QFileSystemModel::directoryLoaded, this, &ShellList::selectPendingSubfolder);
+    connect(model, &QAbstractItemModel::rowsInserted, this, &ShellList::selectPendingSubfolder);
+}
+
+void ShellList::selectSubfolder(const QString& path)
+{
+    m_pendingSubfolder.clear();
+    if (path.isEmpty() || m_folder.isEmpty())
+        return;
+    const QFileInfo info(path);
+    if (!info.isDir() || info.absoluteFilePath() == m_folder || info.absolutePath() != m_folder)
+        return;
+    m_pendingSubfolder = info.absoluteFilePath();
+    selectPendingSubfolder();
+}
+
+void ShellList::selectPendingSubfolder()
+{
+    if (m_pendingSubfolder.isEmpty())
+        return;
+    // The user chose something meanwhile: that choice stands.
+    if (selectionModel()->hasSelection()) {
+        m_pendingSubfolder.clear();
+        return;
+    }
+    const QModelIndex index = m_model->index(m_pendingSubfolder, modelColumn());
+    if (!index.isValid() || index.parent() != rootIndex())
+        return;
+    m_pendingSubfolder.clear();
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    scrollTo(index);
 }
 
 void ShellList::setFolder(const QString& path)
@@ -52,6 +84,7 @@ void ShellList::showFolder(const QString& path)
     }
     // Items of the old folder stop being selected before they leave the view.
     selectionModel()->clear();
+    m_pendingSubfolder.clear();
     m_folder = shown;
     setRootIndex(index);
     if (m_model->canFetchMore(index))
@@ -85,8 +118,12 @@ bool ShellList::selectFile(const QString& path)
 
 void ShellList::openItem(const QModelIndex& index)
 {
-    if (index.isValid() && m_model->isDir(index))
+    if (!index.isValid())
+        return;
+    if (m_model->isDir(index))
         setFolder(m_model->filePath(index));
+    else
+        emit fileActivated(m_model->filePath(index));
 }
 
 void ShellList::reportSelection(const QItemSelection& selected, const QItemSelection& deselected)

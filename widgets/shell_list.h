@@ -36,10 +36,16 @@ public:
     bool selectFile(const QString& path);
     // The folder shown; empty until one is set.
     QString folder() const { return m_folder; }
+    // Selects the subfolder at `path` of the folder shown, as soon as the list holds it, so the arrow
+    // keys go on from there; nothing is opened. Ignored when `path` is not directly in the folder,
+    // or when something is selected before the folder has been read.
+    void selectSubfolder(const QString& path);
 
 signals:
     // Every change of the list's selection, by mouse or keyboard, with the item's full path.
     void itemSelected(const QString& path, bool selected);
+    // Enter or a double click on a file (a folder opens instead), with the file's full path.
+    void fileActivated(const QString& path);
 
 protected:
     void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
@@ -52,10 +58,12 @@ private:
     void showFolder(const QString& path);
     void openItem(const QModelIndex& index);
     void reportSelection(const QItemSelection& selected, const QItemSelection& deselected);
+    void selectPendingSubfolder();
 
     QFileSystemModel* m_model;
     QPointer<ShellTree> m_tree;
     QString m_folder;
+    QString m_pendingSubfolder;
 };
 
 } // namespace vistrel

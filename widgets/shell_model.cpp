@@ -4,7 +4,20 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 
+#include "widgets/shell_icons.h"
+
 namespace vistrel {
+namespace {
+
+// One provider for every model, kept for the whole run: the model's background reader may still
+// ask it for a picture while the model is being taken down.
+ShellIconProvider* sharedIconProvider()
+{
+    static ShellIconProvider* const provider = new ShellIconProvider;
+    return provider;
+}
+
+} // namespace
 
 QFileSystemModel* createShellModel(QObject* parent)
 {
@@ -15,6 +28,7 @@ QFileSystemModel* createShellModel(QObject* parent)
     model->setNameFilters({QString::fromLatin1(kShellFilePattern)});
     model->setNameFilterDisables(false); // hide what does not match instead of greying it
     model->setReadOnly(true);
+    model->setIconProvider(sharedIconProvider());
     model->setRootPath(QStringLiteral("/"));
     return model;
 }

@@ -25,13 +25,23 @@ StatusBar::StatusBar(QWidget* parent)
 
 void StatusBar::addPane(GlyphStatusPane* pane)
 {
-    if (!pane || panes().contains(pane))
+    if (!pane || pane == m_trailing || panes().contains(pane))
         return;
     m_panes.removeAll(nullptr);
     auto* box = static_cast<QHBoxLayout*>(layout());
-    // Deleted panes have left the layout already, so the stretch is always the last item.
-    box->insertWidget(box->count() - 1, pane, 0, Qt::AlignLeft | Qt::AlignTop);
+    // Deleted panes have left the layout already, so the stretch is the last item but the trailing pane.
+    box->insertWidget(box->count() - (m_trailing ? 2 : 1), pane, 0, Qt::AlignLeft | Qt::AlignTop);
     m_panes.append(pane);
+}
+
+void StatusBar::setTrailingPane(GlyphStatusPane* pane)
+{
+    if (pane == m_trailing || panes().contains(pane))
+        return;
+    delete m_trailing;
+    m_trailing = pane;
+    if (pane)
+        static_cast<QHBoxLayout*>(layout())->addWidget(pane, 0, Qt::AlignRight | Qt::AlignTop);
 }
 
 QList<GlyphStatusPane*> StatusBar::panes() const

@@ -21,12 +21,17 @@ public:
     void addPane(GlyphStatusPane* pane);
     // The panes in order, left to right (deleted ones drop out).
     QList<GlyphStatusPane*> panes() const;
+    // A pane kept against the right edge, apart from the ones lined up from the left; the bar takes
+    // ownership. Null: none.
+    void setTrailingPane(GlyphStatusPane* pane);
+    GlyphStatusPane* trailingPane() const { return m_trailing; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QList<QPointer<GlyphStatusPane>> m_panes;
+    QPointer<GlyphStatusPane> m_trailing;
 };
 
 } // namespace vistrel

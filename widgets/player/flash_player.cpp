@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QWheelEvent>
 
 #include "player/movie.h"
 #include "player/player.h"
@@ -15,8 +21,56 @@ namespace vistrel {
 namespace {
 
 constexpr double kMinZoom = 1.0 / 64, kMaxZoom = 256;
+// A wheel notch (120 eighths of a degree) is three lines to the movie and 40 pixels of panning.
+constexpr int kWheelStepPerLine = 40;
+constexpr double kPanPixelsPerWheelUnit = 40.0 / 120.0;
+
+std::optional<player::MouseButton> movieButton(Qt::MouseButton button) {
+    switch (button) {
+    case Qt::LeftButton: return player::MouseButton::Left;
+    case Qt::MiddleButton: return player::MouseButton::Middle;
+    case Qt::RightButton: return player::MouseButton::Right;
+    default: return std::nullopt;
+    }
+}
+
+// The editing command the desktop binds to a key, for the movie's focused input text.
+std::optional<player::TextControl> textControlFor(QKeyEvent* event) {
+    using TC = player::TextControl;
+    static const struct {
+        QKeySequence::StandardKey key;
+        TC control;
+    } kBindings[] = {
+        {QKeySequence::MoveToPreviousChar, TC::MoveLeft},       {QKeySequence::MoveToNextChar, TC::MoveRight},
+        {QKeySequence::MoveToPreviousLine, TC::MoveUp},         {QKeySequence::MoveToNextLine, TC::MoveDown},
+        {QKeySequence::MoveToStartOfLine, TC::MoveLineStart},   {QKeySequence::MoveToEndOfLine, TC::MoveLineEnd},
+        {QKeySequence::MoveToStartOfDocument, TC::MoveStart},   {QKeySequence::MoveToEndOfDocument, TC::MoveEnd},
+        {QKeySequence::SelectPreviousChar, TC::SelectLeft},     {QKeySequence::SelectNextChar, TC::SelectRight},
+        {QKeySequence::SelectPreviousLine, TC::SelectUp},       {QKeySequence::SelectNextLine, TC::SelectDown},
+        {QKeySequence::SelectStartOfLine, TC::SelectLineStart}, {QKeySequence::SelectEndOfLine, TC::SelectLineEnd},
+        {QKeySequence::SelectAll, TC::SelectAll},               {QKeySequence::Backspace, TC::Backspace},
+        {QKeySequence::Delete, TC::Delete},                     {QKeySequence::InsertParagraphSeparator, TC::Enter},
+        {QKeySequence::Copy, TC::Copy},                         {QKeySequence::Cut, TC::Cut},
+        {QKeySequence::Paste, TC::Paste},
+    };
+    for (const auto& binding : kBindings)
+        if (event->matches(binding.key)) return binding.control;
+    // Some desktops bind Backspace with Shift to nothing; it still deletes in a text field.
+    if (event->key() == Qt::Key_Backspace && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return TC::Backspace;
+    return std::nullopt;
+}
 
 }  // namespace
+
+QString ShockwaveFlash::DesktopClipboard::text() const {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    return clipboard ? clipboard->text() : QString();
+}
+
+void ShockwaveFlash::DesktopClipboard::setText(const QString& text) {
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(text);
+}
 
 ShockwaveFlash::ShockwaveFlash(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -25,6 +79,11 @@ ShockwaveFlash::ShockwaveFlash(QWidget* parent) : QWidget(parent) {
     // Until a movie is loaded the control shows an empty white stage.
     m_movie = player::Movie::fromBytes({});
     m_player = std::make_unique<player::Player>(m_movie);
+    m_player->setClipboard(&m_clipboard);
+    m_playerInput.setPlayer(m_player.get());
+    // A click gives the movie the keyboard; Tab reaches it as well.
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
 }
 
 ShockwaveFlash::~ShockwaveFlash() = default;
@@ -72,8 +131,21 @@ void ShockwaveFlash::putBGColor(const QString& color) {
 void ShockwaveFlash::putMovie(const QString& path) {
     auto movie = path.isEmpty() ? player::Movie::fromBytes({}) : player::Movie::fromFile(path);
     auto fresh = std::make_unique<player::Player>(movie);
+    QByteArray leading;
+    if (!path.isEmpty()) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) leading = file.read(8);
+    }
+    m_note = path.isEmpty() ? MovieNote::None : movieNoteFor(*movie, leading);
     m_movie = std::move(movie);
+    m_playerInput.setPlayer(fresh.get());
     m_player = std::move(fresh);
+    m_player->setClipboard(&m_clipboard);
+    if (hasFocus()) input().focusChanged(true);
+    m_panning = false;
+    m_pan = {};
+    clampPan();
+    updatePointer();
     m_timer.setInterval(std::max(1, static_cast<int>(1000.0 / m_movie->playbackRate() + 0.5)));
     m_playing = true;
     m_timer.start();
@@ -91,6 +163,9 @@ void ShockwaveFlash::putScale(const QString& mode) {
     else if (m == QLatin1String("exactfit")) m_scale = player::ScaleMode::ExactFit;
     else throw std::runtime_error("Invalid scale mode");
     m_zoom = 1.0;
+    m_pan = {};
+    clampPan();
+    updatePointer();
     update();
 }
 
@@ -100,9 +175,15 @@ void ShockwaveFlash::Zoom(int factor) {
         // The whole movie again, whatever scale mode a 100% view had set.
         m_zoom = 1.0;
         m_scale = player::ScaleMode::ShowAll;
+        m_pan = {};
     } else {
+        const double before = m_zoom;
         m_zoom = std::clamp(m_zoom * 100.0 / factor, kMinZoom, kMaxZoom);
+        // The zoom keeps the point at the view's centre where it is.
+        m_pan *= m_zoom / before;
     }
+    clampPan();
+    updatePointer();
     update();
 }
 
@@ -120,6 +201,7 @@ void ShockwaveFlash::Back() {
     Stop();
     if (m_player->currentFrame() > 1) {
         m_player->gotoFrame(m_player->currentFrame() - 1);
+        input().cancelPointerCapture();
         frameMoved();
     }
 }
@@ -128,6 +210,7 @@ void ShockwaveFlash::Forward() {
     Stop();
     if (m_player->currentFrame() < m_player->frameCount()) {
         m_player->nextFrame();
+        input().cancelPointerCapture();
         frameMoved();
     }
 }
@@ -135,6 +218,8 @@ void ShockwaveFlash::Forward() {
 void ShockwaveFlash::Rewind() {
     Stop();
     m_player->rewind();
+    // A button held down while the frame changes under it must not stay pressed.
+    input().cancelPointerCapture();
     frameMoved();
 }
 
@@ -167,6 +252,8 @@ void ShockwaveFlash::tick() {
     if (m_player->changeCount() != before) update();
     if (m_player->currentFrame() != frame) emit frameChanged(m_player->currentFrame());
     reportScriptMessages();
+    // What lies under a still pointer may have changed with the frame.
+    if (underMouse() && !m_panning) updatePointer();
 }
 
 void ShockwaveFlash::reportScriptMessages() {
@@ -187,13 +274,14 @@ QImage ShockwaveFlash::renderFrame(QSize size) {
         background = swf::Rgba{static_cast<std::uint8_t>(m_background->red()), static_cast<std::uint8_t>(m_background->green()),
                                static_cast<std::uint8_t>(m_background->blue()), 255};
     }
-    const QTransform t = player::stageToDevice(m_movie->stageRect(), QSizeF(image.size()), m_scale, m_zoom);
+    QTransform t = player::stageToDevice(m_movie->stageRect(), QSizeF(image.size()), m_scale, m_zoom);
+    if (image.size() == this->size()) t *= QTransform::fromTranslate(m_pan.x(), m_pan.y());
     m_player->render(renderer, t, m_quality, background);
     return image;
 }
 
 void ShockwaveFlash::paintEvent(QPaintEvent* event) {
-    FrameKey key{m_player->changeCount(), size(), m_zoom, static_cast<int>(m_quality), static_cast<int>(m_scale),
+    FrameKey key{m_player->changeCount(), size(), m_zoom, m_pan, static_cast<int>(m_quality), static_cast<int>(m_scale),
                  m_background ? m_background->rgb() : 0u, m_background.has_value(), m_player.get()};
     if (!(key == m_frameKey) || m_frame.isNull()) {
         m_frame = renderFrame(size());
@@ -202,10 +290,239 @@ void ShockwaveFlash::paintEvent(QPaintEvent* event) {
     }
     QPainter p(this);
     p.drawImage(event->rect(), m_frame, event->rect());
+    drawNote(p);
 }
 
 void ShockwaveFlash::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    clampPan();
+    update();
+}
+
+void ShockwaveFlash::setNoteTexts(std::function<QString(MovieNote)> texts) {
+    m_noteTexts = std::move(texts);
+    update();
+}
+
+void ShockwaveFlash::drawNote(QPainter& painter) {
+    if (m_note == MovieNote::None || !m_noteTexts) return;
+    const QString text = m_noteTexts(m_note);
+    if (text.isEmpty()) return;
+    // A small label in the lower left corner: whatever could be drawn stays in view around it.
+    QFont font = this->font();
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    const int margin = 6, padX = 6, padY = 3;
+    const int maxWidth = std::max(0, width() - 2 * margin - 2 * padX);
+    const QString shown = metrics.elidedText(text, Qt::ElideRight, maxWidth);
+    const QRect box(margin, height() - margin - metrics.height() - 2 * padY,
+                    metrics.horizontalAdvance(shown) + 2 * padX, metrics.height() + 2 * padY);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(32, 32, 32, 190));
+    painter.drawRoundedRect(box, 4, 4);
+    painter.setPen(QColor(255, 255, 255));
+    painter.drawText(box, Qt::AlignCenter, shown);
+}
+
+// --- The movie's view: zoom and pan ------------------------------------------------------------
+
+QTransform ShockwaveFlash::viewTransform() const {
+    return player::stageToDevice(m_movie->stageRect(), QSizeF(size()), m_scale, m_zoom) *
+           QTransform::fromTranslate(m_pan.x(), m_pan.y());
+}
+
+QPointF ShockwaveFlash::stagePosition(QPointF controlPoint) const {
+    bool invertible = false;
+    const QTransform toStage = viewTransform().inverted(&invertible);
+    if (!invertible) return {};
+    return toStage.map(controlPoint) / 20.0;
+}
+
+bool ShockwaveFlash::canPan() const {
+    const QRectF shown =
+        player::stageToDevice(m_movie->stageRect(), QSizeF(size()), m_scale, m_zoom).mapRect(m_movie->stageRect());
+    return shown.width() > width() + 0.5 || shown.height() > height() + 0.5;
+}
+
+void ShockwaveFlash::panBy(QPointF delta) {
+    const QPointF before = m_pan;
+    m_pan += delta;
+    clampPan();
+    if (m_pan != before) update();
+}
+
+void ShockwaveFlash::clampPan() {
+    // The stage may be moved only as far as it still fills the view; a stage smaller than the view
+    // along an axis stays centred there.
+    const QRectF shown =
+        player::stageToDevice(m_movie->stageRect(), QSizeF(size()), m_scale, m_zoom).mapRect(m_movie->stageRect());
+    auto clampAxis = [](double pan, double low, double high, double extent) {
+        if (high - low <= extent + 0.5) return 0.0;
+        return std::clamp(pan, extent - high, -low);
+    };
+    m_pan.setX(clampAxis(m_pan.x(), shown.left(), shown.right(), width()));
+    m_pan.setY(clampAxis(m_pan.y(), shown.top(), shown.bottom(), height()));
+}
+
+void ShockwaveFlash::updatePointer() {
+    if (m_panning) {
+        setCursor(Qt::ClosedHandCursor);
+        return;
+    }
+    switch (input().cursor()) {
+    case player::Cursor::Hand: setCursor(Qt::PointingHandCursor); break;
+    case player::Cursor::IBeam: setCursor(Qt::IBeamCursor); break;
+    case player::Cursor::Arrow:
+        if (canPan()) setCursor(Qt::OpenHandCursor);
+        else unsetCursor();
+        break;
+    }
+}
+
+// --- Mouse and keyboard for the movie ------------------------------------------------------------
+
+void ShockwaveFlash::setMovieInput(MovieInput* input) {
+    m_inputOverride = input;
+    updatePointer();
+}
+
+void ShockwaveFlash::afterInput() {
+    // A handler may have moved the timeline or stopped a script.
+    update();
+    reportScriptMessages();
+    if (m_player->currentFrame() != m_reportedFrame) emit frameChanged(m_player->currentFrame());
+    updatePointer();
+}
+
+void ShockwaveFlash::mousePressEvent(QMouseEvent* event) {
+    if (!hasFocus()) setFocus(Qt::MouseFocusReason);
+    m_reportedFrame = m_player->currentFrame();
+    // Over the enlarged movie, away from anything the movie reacts to, a drag moves the view.
+    if (event->button() == Qt::LeftButton && canPan() && input().cursor() == player::Cursor::Arrow) {
+        m_panning = true;
+        m_panFrom = event->position();
+        updatePointer();
+        event->accept();
+        return;
+    }
+    const auto button = movieButton(event->button());
+    if (!button) return;
+    input().mouseDown(stagePosition(event->position()), *button);
+    event->accept();
+    afterInput();
+}
+
+void ShockwaveFlash::mouseDoubleClickEvent(QMouseEvent* event) {
+    // To the movie the second click of a double click is one more press.
+    mousePressEvent(event);
+}
+
+void ShockwaveFlash::mouseMoveEvent(QMouseEvent* event) {
+    if (m_panning) {
+        panBy(event->position() - m_panFrom);
+        m_panFrom = event->position();
+        return;
+    }
+    m_reportedFrame = m_player->currentFrame();
+    input().mouseMove(stagePosition(event->position()));
+    afterInput();
+}
+
+void ShockwaveFlash::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_panning) {
+        if (event->button() == Qt::LeftButton) {
+            m_panning = false;
+            updatePointer();
+        }
+        return;
+    }
+    const auto button = movieButton(event->button());
+    if (!button) return;
+    m_reportedFrame = m_player->currentFrame();
+    input().mouseUp(stagePosition(event->position()), *button);
+    afterInput();
+}
+
+void ShockwaveFlash::wheelEvent(QWheelEvent* event) {
+    QPoint delta = event->angleDelta();
+    if (canPan()) {
+        // The wheel scrolls the enlarged movie; with Shift it scrolls sideways.
+        if ((event->modifiers() & Qt::ShiftModifier) && delta.x() == 0) delta = QPoint(delta.y(), 0);
+        panBy(QPointF(delta) * kPanPixelsPerWheelUnit);
+        event->accept();
+        return;
+    }
+    m_wheelRest += delta.y();
+    const int lines = m_wheelRest / kWheelStepPerLine;
+    m_wheelRest -= lines * kWheelStepPerLine;
+    event->accept();
+    if (lines == 0) return;
+    m_reportedFrame = m_player->currentFrame();
+    input().mouseWheel(stagePosition(event->position()), lines);
+    afterInput();
+}
+
+void ShockwaveFlash::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    if (m_panning) return;
+    m_reportedFrame = m_player->currentFrame();
+    input().mouseLeave();
+    afterInput();
+}
+
+bool ShockwaveFlash::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Backspace goes up a folder elsewhere; while the movie takes keys it deletes in its text.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Backspace && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
+            input().wantsKeys()) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+bool ShockwaveFlash::focusNextPrevChild(bool next) {
+    // A movie that takes keys moves its own focus with Tab.
+    if (input().wantsKeys()) return false;
+    return QWidget::focusNextPrevChild(next);
+}
+
+void ShockwaveFlash::keyPressEvent(QKeyEvent* event) {
+    m_reportedFrame = m_player->currentFrame();
+    const player::KeyEvent key = player::keyEventFromQt(event->key(), event->text());
+    input().keyDown(key);
+    if (const auto control = textControlFor(event)) {
+        input().textControl(*control);
+    } else if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        for (const char32_t c : event->text().toUcs4())
+            if (c >= 0x20 && c != 0x7f) input().textInput(c);
+    }
+    event->accept();
+    afterInput();
+}
+
+void ShockwaveFlash::keyReleaseEvent(QKeyEvent* event) {
+    // A held key repeats its press, not its release.
+    if (event->isAutoRepeat()) return;
+    m_reportedFrame = m_player->currentFrame();
+    const player::KeyEvent key = player::keyEventFromQt(event->key(), event->text());
+    input().keyUp(key);
+    event->accept();
+    afterInput();
+}
+
+void ShockwaveFlash::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    input().focusChanged(true);
+    update();
+}
+
+void ShockwaveFlash::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    input().focusChanged(false);
     update();
 }
 

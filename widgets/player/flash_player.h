@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -12,8 +13,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "player/input.h"
 #include "player/render/renderer.h"
 #include "player/stage_view.h"
+#include "widgets/player/movie_input.h"
+#include "widgets/player/movie_note.h"
 
 namespace vistrel {
 
@@ -53,6 +57,19 @@ public:
     // Draws the current frame at `size` exactly as the control would.
     QImage renderFrame(QSize size);
 
+    // Why the movie cannot be shown as meant (the note drawn over the stage); None when it can.
+    MovieNote movieNote() const { return m_note; }
+    // Gives the note's words in the interface language; without it the notes are not drawn.
+    void setNoteTexts(std::function<QString(MovieNote)> texts);
+    // The point of the movie (stage pixels) under a point of the control.
+    QPointF stagePosition(QPointF controlPoint) const;
+    // The enlarged movie is moved by dragging and by the wheel; the offset is in control pixels.
+    bool canPan() const;
+    QPointF panOffset() const { return m_pan; }
+    void panBy(QPointF delta);
+    // Sends mouse and keyboard input somewhere else than the playing movie (null: the movie again).
+    void setMovieInput(MovieInput* input);
+
 signals:
     void frameChanged(int frame);
     void frameRendered();
@@ -60,10 +77,34 @@ signals:
     void scriptStopped(const QString& message);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
+    class DesktopClipboard final : public player::Clipboard {
+    public:
+        QString text() const override;
+        void setText(const QString& text) override;
+    };
+
+    MovieInput& input() { return m_inputOverride ? *m_inputOverride : m_playerInput; }
+    QTransform viewTransform() const;
+    void clampPan();
+    void updatePointer();
+    void drawNote(QPainter& painter);
+    void afterInput();
     void tick();
     void setQualityName(const QString& name);
     void frameMoved();
@@ -77,13 +118,25 @@ private:
     player::RenderQuality m_quality = player::RenderQuality::High;
     player::ScaleMode m_scale = player::ScaleMode::ShowAll;
     double m_zoom = 1.0;
+    QPointF m_pan;                        // control pixels the stage is moved by, after zoom
     std::optional<QColor> m_background;   // set: overrides the movie's own
+    MovieNote m_note = MovieNote::None;
+    std::function<QString(MovieNote)> m_noteTexts;
+
+    PlayerInput m_playerInput;
+    MovieInput* m_inputOverride = nullptr;
+    DesktopClipboard m_clipboard;
+    bool m_panning = false;
+    QPointF m_panFrom;
+    int m_wheelRest = 0;
+    int m_reportedFrame = 0;              // the frame before the input now being handled                  // wheel eighths of a degree not yet a whole line
 
     // What the cached frame image was drawn from; any change draws it again.
     struct FrameKey {
         std::uint64_t changes = 0;
         QSize size;
         double zoom = 0;
+        QPointF pan;
         int quality = -1, scale = -1;
         QRgb background = 0;
         bool hasBackground = false;

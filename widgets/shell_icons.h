@@ -1,0 +1,24 @@
+#pragma once
+// Pictures of the shell views' items: the desktop's icon theme where it has them, else the program's
+// own, so folders and movies always look different.
+
+#include <QAbstractFileIconProvider>
+#include <QIcon>
+
+namespace vistrel {
+
+class ShellIconProvider : public QAbstractFileIconProvider {
+public:
+    // Build it on the GUI thread: the pictures are made here and only handed out later.
+    ShellIconProvider();
+
+    QIcon icon(IconType type) const override;
+    QIcon icon(const QFileInfo& info) const override;
+
+private:
+    QIcon m_folder;
+    QIcon m_movie;
+    QIcon m_drive;
+};
+
+} // namespace vistrel
