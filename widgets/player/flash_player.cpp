@@ -266,30 +266,29 @@ void ShockwaveFlash::frameMoved() {
     emit frameChanged(m_player->currentFrame());
 }
 
-QImage ShockwaveFlash::renderFrame(QSize size) {
-    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-    player::QPainterRenderer renderer(image);
-    std::optional<swf::Rgba> background;
+player::FrameView ShockwaveFlash::frameView(QSize size) const {
+    player::FrameView view;
+    view.size = size.expandedTo(QSize(1, 1));
+    view.quality = m_quality;
     if (m_background) {
-        background = swf::Rgba{static_cast<std::uint8_t>(m_background->red()), static_cast<std::uint8_t>(m_background->green()),
-                               static_cast<std::uint8_t>(m_background->blue()), 255};
+        view.background = swf::Rgba{static_cast<std::uint8_t>(m_background->red()), static_cast<std::uint8_t>(m_background->green()),
+                                    static_cast<std::uint8_t>(m_background->blue()), 255};
     }
-    QTransform t = player::stageToDevice(m_movie->stageRect(), QSizeF(image.size()), m_scale, m_zoom);
-    if (image.size() == this->size()) t *= QTransform::fromTranslate(m_pan.x(), m_pan.y());
-    m_player->render(renderer, t, m_quality, background);
-    return image;
+    view.stageToDevice = player::stageToDevice(m_movie->stageRect(), QSizeF(view.size), m_scale, m_zoom);
+    if (view.size == this->size()) view.stageToDevice *= QTransform::fromTranslate(m_pan.x(), m_pan.y());
+    return view;
+}
+
+QImage ShockwaveFlash::renderFrame(QSize size) {
+    player::FrameDrawer drawer;
+    drawer.update(*m_player, frameView(size));
+    return drawer.image();
 }
 
 void ShockwaveFlash::paintEvent(QPaintEvent* event) {
-    FrameKey key{m_player->changeCount(), size(), m_zoom, m_pan, static_cast<int>(m_quality), static_cast<int>(m_scale),
-                 m_background ? m_background->rgb() : 0u, m_background.has_value(), m_player.get()};
-    if (!(key == m_frameKey) || m_frame.isNull()) {
-        m_frame = renderFrame(size());
-        m_frameKey = key;
-        emit frameRendered();
-    }
+    if (m_drawer.update(*m_player, frameView(size()))) emit frameRendered();
     QPainter p(this);
-    p.drawImage(event->rect(), m_frame, event->rect());
+    p.drawImage(event->rect(), m_drawer.image(), event->rect());
     drawNote(p);
 }
 

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "player/frame_drawer.h"
 #include "player/input.h"
 #include "player/render/renderer.h"
 #include "player/stage_view.h"
@@ -53,7 +54,7 @@ public:
     double zoomFactor() const;                // magnification of the whole-movie view
 
     // The last frame image drawn (for tests and snapshots); null before the first paint.
-    QImage lastFrame() const { return m_frame; }
+    QImage lastFrame() const { return m_drawer.image(); }
     // Draws the current frame at `size` exactly as the control would.
     QImage renderFrame(QSize size);
 
@@ -93,6 +94,7 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    player::FrameView frameView(QSize size) const;
     class DesktopClipboard final : public player::Clipboard {
     public:
         QString text() const override;
@@ -131,20 +133,8 @@ private:
     int m_wheelRest = 0;
     int m_reportedFrame = 0;              // the frame before the input now being handled                  // wheel eighths of a degree not yet a whole line
 
-    // What the cached frame image was drawn from; any change draws it again.
-    struct FrameKey {
-        std::uint64_t changes = 0;
-        QSize size;
-        double zoom = 0;
-        QPointF pan;
-        int quality = -1, scale = -1;
-        QRgb background = 0;
-        bool hasBackground = false;
-        const void* player = nullptr;
-        bool operator==(const FrameKey&) const = default;
-    };
-    FrameKey m_frameKey;
-    QImage m_frame;
+    // The picture of the current frame, drawn again only when the frame or the view changed.
+    player::FrameDrawer m_drawer;
 };
 
 }  // namespace vistrel
