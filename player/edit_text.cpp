@@ -148,7 +148,9 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
         const FontCharacter* font = nullptr;
         if (useOutlines) {
             font = movie.fontByName(run.format.font, run.format.bold, run.format.italic);
-            if (!font) font = fieldFont;
+            if (!font && fieldFont) font = fieldFont->font.glyphs.empty() ? nullptr : fieldFont;
+            // Without outlines for its font, embedded text shows nothing and takes no room.
+            else if (!font) continue;
         }
         qsizetype i = 0;
         while (i < run.text.size()) {
@@ -297,7 +299,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         const Character* c = movie.character(*field.fontId);
         fieldFont = c ? std::get_if<FontCharacter>(c) : nullptr;
     }
-    const bool useOutlines = props.useOutlines && fieldFont && !fieldFont->font.glyphs.empty();
+    // Fields made by scripts have no font of their own: their formats name the embedded fonts they use.
+    const bool useOutlines = props.useOutlines;
     const TextFormat& defaults = props.format;
     QString text = props.text;
     if (props.password) text.fill(QLatin1Char('*'));
@@ -313,6 +316,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
 
     const std::size_t textStart = out.items.size();
     double y = bounds.top() + kGutter;
+    double lastLeading = 0;
     for (const TextParagraph& para : paragraphs) {
         std::vector<Piece> pieces = splitPieces(movie, para, fieldFont, useOutlines);
         const double left = bounds.left() + kGutter + (para.leftMargin + para.blockIndent) * 20;
@@ -344,6 +348,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                 metrics->lineBottoms.push_back(baseline + descent - (bounds.top() + kGutter));
             }
             y = baseline + descent + leading;
+            lastLeading = leading;
             i = j;
             firstLine = false;
         } while (i < pieces.size());
@@ -360,6 +365,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     if (metrics) {
         metrics->lineCount = static_cast<int>(metrics->lineBottoms.size());
         metrics->textHeight = metrics->lineBottoms.empty() ? 0 : metrics->lineBottoms.back();
+        // The leading after the last line counts only in a field of one line.
+        if (metrics->lineCount == 1) metrics->textHeight += lastLeading;
     }
     const QRectF shown = props.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
     out.bounds = props.autoSize != AutoSize::None ? out.bounds | shown : shown;

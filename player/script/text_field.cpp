@@ -385,6 +385,7 @@ TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf:
         m_own = true;
     }
     newFormat = m_props.format;
+    newLayout = m_props;
 }
 
 bool TextFieldObject::breaksLines() const {
@@ -417,6 +418,11 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
         s.text = stored;
         // New text takes the format set for new text.
         m_props.format = newFormat;
+        m_props.align = newLayout.align;
+        m_props.leftMargin = newLayout.leftMargin;
+        m_props.rightMargin = newLayout.rightMargin;
+        m_props.indent = newLayout.indent;
+        m_props.leading = newLayout.leading;
         changed();
     }
     if (fromVariable) return;
@@ -705,10 +711,10 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
                  tf.restrict = v.isNullish() ? Value::null() : Value(vm.toString(v));
              });
     property(vm, proto, "textHeight", [](avm1::Vm&, TextFieldObject& tf) {
-        return Value(std::round(tf.metrics().textHeight / 20.0));
+        return Value(std::floor(tf.metrics().textHeight / 20.0 + 1e-9));
     }, nullptr);
     property(vm, proto, "textWidth", [](avm1::Vm&, TextFieldObject& tf) {
-        return Value(std::round(tf.metrics().textWidth / 20.0));
+        return Value(std::floor(tf.metrics().textWidth / 20.0 + 1e-9));
     }, nullptr);
     property(vm, proto, "bottomScroll", [](avm1::Vm&, TextFieldObject& tf) {
         const EditTextMetrics& m = tf.metrics();
@@ -871,7 +877,7 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
     });
     vm.defineMethod(proto, QStringLiteral("getNewTextFormat"), [](avm1::Vm& vm, const Value& self, Args) {
         TextFieldObject* tf = fieldOf(self);
-        return tf ? makeFormatObject(vm, tf->newFormat, editTextLayout(tf->props())) : Value();
+        return tf ? makeFormatObject(vm, tf->newFormat, editTextLayout(tf->newLayout)) : Value();
     });
     vm.defineMethod(proto, QStringLiteral("setTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
@@ -886,7 +892,7 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
     });
     vm.defineMethod(proto, QStringLiteral("setNewTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
-        if (tf) applyFormatObject(vm, arg(args, 0), tf->newFormat, nullptr);
+        if (tf) applyFormatObject(vm, arg(args, 0), tf->newFormat, &tf->newLayout);
         return Value();
     });
     vm.defineMethod(proto, QStringLiteral("replaceText"), [](avm1::Vm& vm, const Value& self, Args args) {

@@ -57,6 +57,7 @@ public:
 
     // Field settings scripts read back as they set them.
     TextFormat newFormat;
+    EditTextProps newLayout;   // the paragraph settings (align, margins, indent, leading) for new text
     bool newFormatSet = false;
     bool selectable = true, input = false;
     std::optional<int> maxChars;
