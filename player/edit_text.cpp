@@ -86,8 +86,9 @@ void measure(const Movie& movie, Piece& p) {
     if (p.font) {
         for (double a : advances(movie, p)) p.width += a;
         const double scale = size / p.font->emSize();
-        p.ascent = p.font->font.hasLayout ? p.font->font.ascent * scale : size * 0.9;
-        p.descent = p.font->font.hasLayout ? p.font->font.descent * scale : size * 0.22;
+        // Whole twips, each cut down on its own.
+        p.ascent = std::floor(p.font->font.hasLayout ? p.font->font.ascent * scale : size * 0.9);
+        p.descent = std::floor(p.font->font.hasLayout ? p.font->font.descent * scale : size * 0.22);
     } else {
         const QFontMetricsF fm(deviceFont(*p.format, size));
         p.width = fm.horizontalAdvance(p.text);
@@ -216,6 +217,9 @@ TextParagraph editTextLayout(const EditTextProps& props) {
     p.rightMargin = props.rightMargin / 20;
     p.indent = props.indent / 20;
     p.leading = props.leading / 20;
+    p.blockIndent = props.blockIndent / 20;
+    p.bullet = props.bullet;
+    p.tabStops = props.tabStops;
     return p;
 }
 

@@ -352,6 +352,19 @@ void applyFormatObject(avm1::Vm& vm, const Value& format, TextFormat& f, EditTex
     twips("rightMargin", p->rightMargin, true);
     twips("indent", p->indent, false);
     twips("leading", p->leading, false);
+    twips("blockIndent", p->blockIndent, true);
+    field("bullet", [&](const Value& v) { p->bullet = vm.toBoolean(v); });
+    field("tabStops", [&](const Value& v) {
+        // An array of positions in pixels; anything else clears them.
+        p->tabStops.clear();
+        auto* stops = dynamic_cast<avm1::ArrayObject*>(v.object());
+        if (!stops) return;
+        for (const Value& e : stops->elements()) {
+            const double d = vm.toNumber(e);
+            p->tabStops.push_back(std::isfinite(d) ? std::trunc(d) : 0);
+            if (p->tabStops.size() >= 1024) break;
+        }
+    });
 }
 
 QString autoSizeName(AutoSize a) {
@@ -423,6 +436,9 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
         m_props.rightMargin = newLayout.rightMargin;
         m_props.indent = newLayout.indent;
         m_props.leading = newLayout.leading;
+        m_props.blockIndent = newLayout.blockIndent;
+        m_props.bullet = newLayout.bullet;
+        m_props.tabStops = newLayout.tabStops;
         changed();
     }
     if (fromVariable) return;
@@ -548,6 +564,8 @@ void TextFieldObject::syncFromVariable(bool initial) {
 
 bool TextFieldObject::getSpecial(avm1::Vm& vm, const QString& name, Value& out) {
     DisplayObject* o = display();
+    // A field that grows to its text may have moved: lay it out before its place is read.
+    if (o && name.size() > 1 && name[0] == u'_' && m_props.autoSize != AutoSize::None) metrics();
     if (o && name.size() > 1 && name[0] == u'_') {
         const auto p = clipPropertyByName(name);
         if (p == ClipProperty::Width || p == ClipProperty::Height) {
@@ -579,7 +597,7 @@ bool TextFieldObject::setSpecial(avm1::Vm& vm, const QString& name, const Value&
             const bool width = p == ClipProperty::Width;
             const double scale = width ? std::hypot(o->matrix.a, o->matrix.b) : std::hypot(o->matrix.c, o->matrix.d);
             if (scale <= 0) return true;
-            const double twips = std::round(std::min(v, kMaxFieldPixels) * 20.0 / scale);
+            const double twips = std::trunc(std::min(v, kMaxFieldPixels) * 20.0 / scale);
             QRectF b = bounds();
             if (width) b.setWidth(twips);
             else b.setHeight(twips);
@@ -803,7 +821,8 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
              });
     storedProperty(vm, proto, "tabIndex", Value());
     property(vm, proto, "textColor", [](avm1::Vm&, TextFieldObject& tf) {
-        return Value(static_cast<double>(tf.props().format.color & 0xffffff));
+        // The color of new text: formats set on the text already there leave it alone.
+        return Value(static_cast<double>(tf.newFormat.color & 0xffffff));
     }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
         tf.props().format.color = colorOf(vm, v);
         tf.newFormat.color = tf.props().format.color;
@@ -960,3 +979,4 @@ void installTextFieldBuiltins(Stage& stage) {
 }
 
 }  // namespace vistrel::player
+
