@@ -172,6 +172,37 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
     return pieces;
 }
 
+// A word wider than a whole line is broken where the line is full (after one character at least): its
+// first part stays as piece `i`, the rest follows as a piece of its own.
+void breakLongWord(const Movie& movie, std::vector<Piece>& pieces, std::size_t i, double avail) {
+    Piece& p = pieces[i];
+    if (p.width <= avail + 0.5 || p.text.size() < 2) return;
+    qsizetype fit = 1;
+    if (p.font) {
+        const std::vector<double> steps = advances(movie, p);
+        double x = steps[0];
+        while (fit < p.text.size() && !p.text[fit].isSpace() && x + steps[static_cast<std::size_t>(fit)] <= avail + 0.5)
+            x += steps[static_cast<std::size_t>(fit++)];
+    } else {
+        while (fit < p.text.size() && !p.text[fit].isSpace()) {
+            Piece probe = p;
+            probe.text = p.text.left(fit + 1);
+            measure(movie, probe);
+            if (probe.width > avail + 0.5) break;
+            ++fit;
+        }
+    }
+    if (fit >= p.text.size() || p.text[fit].isSpace()) return;
+    Piece rest = p;
+    rest.text = p.text.mid(fit);
+    p.text = p.text.left(fit);
+    p.next = rest.text[0];
+    p.endsWithSpace = false;
+    measure(movie, p);
+    measure(movie, rest);
+    pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1, std::move(rest));
+}
+
 // One line: pieces [begin, end) and its measures.
 struct Line {
     std::size_t begin = 0, end = 0;
@@ -312,6 +343,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         props.html ? parseHtmlText(text, defaults, editTextLayout(props), editTextBreaksLines(movie, props),
                                  movie.header().version >= 8)
                    : plainParagraphs(text, defaults, editTextLayout(props));
+    // A field without text has no lines at all: it measures nothing and grows to its gutters alone.
+    if (paragraphs.size() == 1 && paragraphs.front().runs.empty()) paragraphs.clear();
     // A bullet item shows its bullet ahead of its text.
     for (TextParagraph& para : paragraphs)
         if (para.bullet)
@@ -331,6 +364,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         do {
             const double indent = firstLine ? para.indent * 20 : 0;
             const double avail = right - left - indent;
+            if (props.wordWrap && i < pieces.size()) breakLongWord(movie, pieces, i, avail);
             const Line line = takeLine(pieces, i, avail, props.wordWrap, defaults);
             const std::size_t j = line.end;
             const double ascent = line.ascent, descent = line.descent;

@@ -594,10 +594,9 @@ bool TextFieldObject::setSpecial(avm1::Vm& vm, const QString& name, const Value&
             // A field's size is its bounds: the scale stays as it is.
             const double v = vm.toNumber(value);
             if (!std::isfinite(v) || v < 0) return true;
+            // The value is the bounds' own size: a scaled field shows it scaled.
             const bool width = p == ClipProperty::Width;
-            const double scale = width ? std::hypot(o->matrix.a, o->matrix.b) : std::hypot(o->matrix.c, o->matrix.d);
-            if (scale <= 0) return true;
-            const double twips = std::trunc(std::min(v, kMaxFieldPixels) * 20.0 / scale);
+            const double twips = std::trunc(std::min(v, kMaxFieldPixels) * 20.0);
             QRectF b = bounds();
             if (width) b.setWidth(twips);
             else b.setHeight(twips);
@@ -718,6 +717,18 @@ void storedProperty(avm1::Vm& vm, avm1::Object* proto, const char* name, const V
     proto->defineAccessor(key, getter, setter);
 }
 
+// The first line from which the rest of the text fits the field.
+int maxScroll(TextFieldObject& tf) {
+    const EditTextMetrics& m = tf.metrics();
+    const double visible = tf.bounds().height() - kGutters;
+    int first = 1;
+    const double total = m.lineBottoms.empty() ? 0 : m.lineBottoms.back();
+    while (first < m.lineCount && total - m.lineBottoms[static_cast<std::size_t>(first - 1)] + 0.5 > 0 &&
+           total - (first > 1 ? m.lineBottoms[static_cast<std::size_t>(first - 2)] : 0) > visible)
+        ++first;
+    return first;
+}
+
 void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     // In the order the reference enumerates them.
     storedProperty(vm, proto, "styleSheet", Value());
@@ -771,10 +782,9 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     }, nullptr);
     property(vm, proto, "hscroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.hscroll); },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
-                 const double d = vm.toNumber(v);
                  const double spare = tf.metrics().textWidth - (tf.bounds().width() - kGutters);
-                 const double most = spare > 0 ? std::round(spare / 20.0) : 0.0;
-                 if (std::isfinite(d)) tf.hscroll = static_cast<int>(std::clamp(std::trunc(d), 0.0, most));
+                 const int most = spare > 0 ? static_cast<int>(std::round(spare / 20.0)) : 0;
+                 tf.hscroll = std::clamp(static_cast<int>(avm1::toInt32(vm.toNumber(v))), 0, most);
              });
     property(vm, proto, "variable", [](avm1::Vm&, TextFieldObject& tf) {
         const DisplayObject* o = tf.display();
@@ -840,23 +850,13 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
         tf.props().borderColor = colorOf(vm, v);
         tf.changed();
     });
-    property(vm, proto, "maxscroll", [](avm1::Vm&, TextFieldObject& tf) {
-        const EditTextMetrics& m = tf.metrics();
-        const double visible = tf.bounds().height() - kGutters;
-        // The first line from which the rest fits.
-        int first = 1;
-        const double total = m.lineBottoms.empty() ? 0 : m.lineBottoms.back();
-        while (first < m.lineCount && total - m.lineBottoms[static_cast<std::size_t>(first - 1)] + 0.5 > 0 &&
-               total - (first > 1 ? m.lineBottoms[static_cast<std::size_t>(first - 2)] : 0) > visible)
-            ++first;
-        return Value(first);
-    }, nullptr);
+    property(vm, proto, "maxscroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(maxScroll(tf)); }, nullptr);
     property(vm, proto, "scroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.scroll); },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
-                 const double d = vm.toNumber(v);
-                 if (!std::isfinite(d)) return;
-                 const int lines = std::max(1, tf.metrics().lineCount);
-                 tf.scroll = static_cast<int>(std::clamp(std::trunc(d), 1.0, static_cast<double>(lines)));
+                 // The line index counts from zero in 32 bits: the step down from the line number wraps.
+                 const auto line = static_cast<std::int32_t>(
+                     static_cast<std::uint32_t>(avm1::toInt32(vm.toNumber(v))) - 1u);
+                 tf.scroll = std::clamp(line, 0, maxScroll(tf) - 1) + 1;
              });
     property(vm, proto, "filters", [](avm1::Vm& vm, TextFieldObject&) { return Value(vm.makeArray()); },
              [](avm1::Vm&, TextFieldObject&, const Value&) {});
@@ -979,4 +979,3 @@ void installTextFieldBuiltins(Stage& stage) {
 }
 
 }  // namespace vistrel::player
-
