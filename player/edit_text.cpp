@@ -382,7 +382,11 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                 x += pieces[k].width + gap;
             }
             if (metrics) {
-                metrics->textWidth = std::max(metrics->textWidth, lineWidth + indent);
+                // The blanks that end a line count in the text's width, though not in its alignment;
+                // from version 8, right and centred lines leave them out of the width too.
+                const bool dropBlanks = movie.header().version >= 8 &&
+                                        (para.align == TextAlign::Right || para.align == TextAlign::Center);
+                metrics->textWidth = std::max(metrics->textWidth, (dropBlanks ? lineWidth : line.width) + indent);
                 metrics->lineBottoms.push_back(baseline + descent - (bounds.top() + kGutter));
             }
             y = baseline + descent + leading;
