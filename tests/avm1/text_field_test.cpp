@@ -290,7 +290,9 @@ namespace {
 sw::Bytes wideFont(std::uint16_t id) {
     sw::ShapeBuilder glyph;
     glyph.style(std::nullopt, 1, std::nullopt).rect(0, -18000, 19000, 22000);
-    return sw::defineFont3(id, "Wide", {{glyph, 'A', 20000}});
+    sw::ShapeBuilder blank;
+    blank.style(std::nullopt, 1, std::nullopt).rect(0, 0, 1, 1);
+    return sw::defineFont3(id, "Wide", {{blank, ' ', 10240}, {glyph, 'A', 20000}});
 }
 
 // name = {key: value, ...} as a plain object.
@@ -430,4 +432,25 @@ TEST(TextFieldMetrics, PlaceSizeAndColorAsScriptsReadThem) {
     const auto lines = run({wideFont(1), sw::doAction(a.end()), sw::showFrame()});
     const std::vector<std::string> expected{"true", "true", "true", "255", "65280", "3.9", "40", "200"};
     EXPECT_EQ(lines, expected);
+}
+
+TEST(TextFieldMetrics, BlanksEndingALineCountInTheWidthOfLeftAlignedText) {
+    // "AA " at size 13: two advances of 253 twips and a blank of 130. Up to version 7 the blank always
+    // counts; from version 8 right and centred lines leave it out.
+    ActionWriter a;
+    callMethod(a, "_root", "createTextField", {Push::str("f"), Push::integer(1), Push::integer(0), Push::integer(0),
+                                                Push::integer(300), Push::integer(100)});
+    a.op(op::kPop);
+    setMember(a, "f", "embedFonts", Push::boolean(true));
+    for (const char* align : {"left", "right", "center"}) {
+        makeObject(a, "fmt", {{"font", Push::str("Wide")}, {"size", Push::integer(13)}, {"align", Push::str(align)}});
+        callWithVariable(a, "f", "setNewTextFormat", "fmt");
+        setMember(a, "f", "text", Push::str("AA "));
+        traceMember(a, "f", "textWidth");
+        setMember(a, "f", "text", Push::str(""));
+        traceMember(a, "f", "textWidth");
+    }
+    const std::vector<sw::Bytes> tags{wideFont(1), sw::doAction(a.end()), sw::showFrame()};
+    EXPECT_EQ(run(tags, 1, 8), (std::vector<std::string>{"31", "0", "25", "0", "25", "0"}));
+    EXPECT_EQ(run(tags, 1, 7), (std::vector<std::string>{"31", "0", "31", "0", "31", "0"}));
 }
