@@ -129,8 +129,8 @@ void emitPiece(const Movie& movie, const Piece& p, double x, double baseline, Sh
 
 std::vector<TextParagraph> plainParagraphs(const QString& text, const TextFormat& format, const TextParagraph& layout) {
     std::vector<TextParagraph> out;
+    // A carriage return and a line feed each end a line, also one after the other.
     QString normalized = text;
-    normalized.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     normalized.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     for (const QString& line : normalized.split(QLatin1Char('\n'))) {
         TextParagraph p = layout;
@@ -141,18 +141,26 @@ std::vector<TextParagraph> plainParagraphs(const QString& text, const TextFormat
     return out;
 }
 
+// The embedded font text in `format` is drawn with, or null for a device font. `shown` turns false for
+// embedded text whose font the movie lacks: it shows nothing and takes no room.
+const FontCharacter* fontFor(const Movie& movie, const TextFormat& format, const FontCharacter* fieldFont,
+                             bool useOutlines, bool& shown) {
+    shown = true;
+    if (!useOutlines) return nullptr;
+    if (const FontCharacter* font = movie.fontByName(format.font, format.bold, format.italic)) return font;
+    if (fieldFont) return fieldFont->font.glyphs.empty() ? nullptr : fieldFont;
+    shown = false;
+    return nullptr;
+}
+
 // Splits runs into words, each keeping the blanks that follow it.
 std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, const FontCharacter* fieldFont,
                                bool useOutlines) {
     std::vector<Piece> pieces;
     for (const TextRun& run : para.runs) {
-        const FontCharacter* font = nullptr;
-        if (useOutlines) {
-            font = movie.fontByName(run.format.font, run.format.bold, run.format.italic);
-            if (!font && fieldFont) font = fieldFont->font.glyphs.empty() ? nullptr : fieldFont;
-            // Without outlines for its font, embedded text shows nothing and takes no room.
-            else if (!font) continue;
-        }
+        bool shown = true;
+        const FontCharacter* font = fontFor(movie, run.format, fieldFont, useOutlines, shown);
+        if (!shown) continue;
         qsizetype i = 0;
         while (i < run.text.size()) {
             qsizetype j = i;
@@ -211,12 +219,11 @@ struct Line {
 
 // Takes pieces while they fit; a line always takes at least one piece, so it advances. An empty
 // paragraph still has the height of the field's own font.
-Line takeLine(const std::vector<Piece>& pieces, std::size_t begin, double avail, bool wordWrap,
-              const TextFormat& defaults) {
+Line takeLine(const std::vector<Piece>& pieces, std::size_t begin, double avail, bool wordWrap, const Piece& blank) {
     Line line;
     line.begin = line.end = begin;
-    line.ascent = defaults.size * 20 * 0.9;
-    line.descent = defaults.size * 20 * 0.22;
+    line.ascent = blank.ascent;
+    line.descent = blank.descent;
     if (begin < pieces.size()) line.ascent = line.descent = 0;
     while (line.end < pieces.size()) {
         const Piece& p = pieces[line.end];
@@ -356,6 +363,17 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     double lastLeading = 0;
     for (const TextParagraph& para : paragraphs) {
         std::vector<Piece> pieces = splitPieces(movie, para, fieldFont, useOutlines);
+        // An empty line is as high as its font at the paragraph's end.
+        Piece blank;
+        blank.format = &para.endFormat;
+        bool shown = true;
+        blank.font = fontFor(movie, para.endFormat, fieldFont, useOutlines, shown);
+        if (shown) {
+            measure(movie, blank);
+        } else {
+            blank.ascent = std::floor(para.endFormat.size * 20 * 0.9);
+            blank.descent = std::floor(para.endFormat.size * 20 * 0.22);
+        }
         const double left = bounds.left() + kGutter + (para.leftMargin + para.blockIndent) * 20;
         const double right = bounds.right() - kGutter - para.rightMargin * 20;
         const double leading = para.leading * 20;
@@ -365,7 +383,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
             const double indent = firstLine ? para.indent * 20 : 0;
             const double avail = right - left - indent;
             if (props.wordWrap && i < pieces.size()) breakLongWord(movie, pieces, i, avail);
-            const Line line = takeLine(pieces, i, avail, props.wordWrap, defaults);
+            const Line line = takeLine(pieces, i, avail, props.wordWrap, blank);
             const std::size_t j = line.end;
             const double ascent = line.ascent, descent = line.descent;
             const double lineWidth = line.width - trailingBlanks(movie, pieces, line);
