@@ -454,3 +454,27 @@ TEST(TextFieldMetrics, BlanksEndingALineCountInTheWidthOfLeftAlignedText) {
     EXPECT_EQ(run(tags, 1, 8), (std::vector<std::string>{"31", "0", "25", "0", "25", "0"}));
     EXPECT_EQ(run(tags, 1, 7), (std::vector<std::string>{"31", "0", "31", "0", "31", "0"}));
 }
+
+TEST(TextFieldMetrics, LineEndsAndWordsTooLongForALine) {
+    // Lines of 278 twips at size 13. "\r\n" ends two lines, the empty one as high as the others.
+    ActionWriter a;
+    callMethod(a, "_root", "createTextField", {Push::str("f"), Push::integer(1), Push::integer(0), Push::integer(0),
+                                                Push::integer(30), Push::integer(200)});
+    a.op(op::kPop);
+    setMember(a, "f", "embedFonts", Push::boolean(true));
+    setMember(a, "f", "multiline", Push::boolean(true));
+    makeObject(a, "plain", {{"font", Push::str("Wide")}, {"size", Push::integer(13)}});
+    callWithVariable(a, "f", "setNewTextFormat", "plain");
+    setMember(a, "f", "text", Push::str("A\r\nA"));
+    traceMember(a, "f", "textHeight");   // 834 twips
+    // A word wider than the 26 pixels inside the field breaks where the line is full: two of 253 twips fit.
+    setMember(a, "f", "wordWrap", Push::boolean(true));
+    setMember(a, "f", "text", Push::str("AAAAA"));
+    traceMember(a, "f", "textWidth");    // 506 twips
+    traceMember(a, "f", "textHeight");   // three lines
+    setMember(a, "f", "wordWrap", Push::boolean(false));
+    traceMember(a, "f", "textWidth");    // one line of 1265 twips
+    const auto lines = run({wideFont(1), sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"41", "25", "41", "63"};
+    EXPECT_EQ(lines, expected);
+}
