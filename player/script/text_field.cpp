@@ -390,6 +390,7 @@ TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf:
         selectable = !definition->noSelect;
         input = !definition->readOnly;
         if (definition->maxLength) maxChars = *definition->maxLength;
+        definitionMarkup = definition->html;
     } else {
         // Fields made by scripts start empty, in the reference's default format, and draw themselves.
         m_props.format.font = QStringLiteral("Times New Roman");
@@ -429,6 +430,7 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
     const QString stored = s.html ? markupOfPlain(value) : value;
     if (stored != s.text) {
         s.text = stored;
+        definitionMarkup = false;
         // New text takes the format set for new text.
         m_props.format = newFormat;
         m_props.align = newLayout.align;
@@ -454,6 +456,7 @@ void TextFieldObject::setHtmlText(const QString& value) {
     const QString html = m_props.condenseWhite ? condensedWhite(value) : value;
     if (html != s.text) {
         s.text = html;
+        definitionMarkup = false;
         changed();
     }
 }
@@ -463,6 +466,7 @@ void TextFieldObject::setHtml(bool on) {
     if (!o || !o->text || o->text->html == on) return;
     const QString plain = text();
     o->text->html = on;
+    definitionMarkup = false;
     o->text->text = on ? markupOfPlain(plain) : plain;
     changed();
 }
@@ -876,6 +880,12 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
             RangeFormats range;
             range.paragraphs = parseHtmlText(o->text->text, tf->props().format, editTextLayout(tf->props()),
                                              tf->breaksLines(), tf->keepsBlankText());
+            // Kerning the definition's markup asks for is part of the format; a script's markup is not.
+            if (tf->definitionMarkup)
+                for (TextParagraph& p : range.paragraphs) {
+                    for (TextRun& run : p.runs) run.format.kerning = run.format.kerning || run.format.markupKerning;
+                    p.endFormat.kerning = p.endFormat.kerning || p.endFormat.markupKerning;
+                }
             for (const TextParagraph& p : range.paragraphs) {
                 for (const TextRun& run : p.runs)
                     for (qsizetype k = 0; k < run.text.size(); ++k) range.chars.emplace_back(&run.format, &p);

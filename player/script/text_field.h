@@ -63,6 +63,7 @@ public:
     std::optional<int> maxChars;
     avm1::Value restrict = avm1::Value::null();
     int scroll = 1, hscroll = 0;
+    bool definitionMarkup = false;   // still the definition's own markup, whose kerning scripts see
     std::map<QString, avm1::Value> stored;   // settings kept only to be read back
 
 private:
