@@ -478,3 +478,17 @@ TEST(TextFieldMetrics, LineEndsAndWordsTooLongForALine) {
     const std::vector<std::string> expected{"41", "25", "41", "63"};
     EXPECT_EQ(lines, expected);
 }
+
+TEST(TextFieldMetrics, KerningOfTheDefinitionsMarkupIsPartOfTheFormat) {
+    // The same markup set by a script keeps its kerning out of the format scripts read.
+    ActionWriter a;
+    callMethod(a, "t", "getTextFormat", {});
+    a.push(Push::str("kerning")).op(op::kGetMember).op(op::kTrace);
+    setMember(a, "t", "htmlText", Push::str("<font kerning=\"1\">AA</font>"));
+    callMethod(a, "t", "getTextFormat", {});
+    a.push(Push::str("kerning")).op(op::kGetMember).op(op::kTrace);
+    const auto lines = run({boxFont(1), editText({.html = true, .text = "<font kerning=\"1\">A</font>"}),
+                            placeField(2, "t"), sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"true", "false"};
+    EXPECT_EQ(lines, expected);
+}
