@@ -180,35 +180,42 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
     return pieces;
 }
 
-// A word wider than a whole line is broken where the line is full (after one character at least): its
-// first part stays as piece `i`, the rest follows as a piece of its own.
-void breakLongWord(const Movie& movie, std::vector<Piece>& pieces, std::size_t i, double avail) {
-    Piece& p = pieces[i];
-    if (p.width <= avail + 0.5 || p.text.size() < 2) return;
-    qsizetype fit = 1;
-    if (p.font) {
-        const std::vector<double> steps = advances(movie, p);
-        double x = steps[0];
-        while (fit < p.text.size() && !p.text[fit].isSpace() && x + steps[static_cast<std::size_t>(fit)] <= avail + 0.5)
-            x += steps[static_cast<std::size_t>(fit++)];
+// A word wider than a whole line is broken where each line is full (after one character at least): the
+// first part fits `avail`, the ones after it `availAfter` (lines after the first have no indent). All
+// parts are made at once, so a long word in a narrow field costs time in proportion to its length.
+void breakLongWord(const Movie& movie, std::vector<Piece>& pieces, std::size_t i, double avail, double availAfter) {
+    const Piece word = pieces[i];
+    if (word.width <= avail + 0.5 || word.text.size() < 2) return;
+    std::vector<double> steps;
+    if (word.font) {
+        steps = advances(movie, word);
     } else {
-        while (fit < p.text.size() && !p.text[fit].isSpace()) {
-            Piece probe = p;
-            probe.text = p.text.left(fit + 1);
-            measure(movie, probe);
-            if (probe.width > avail + 0.5) break;
-            ++fit;
-        }
+        const QFontMetricsF fm(deviceFont(*word.format, word.format->size * 20));
+        for (QChar c : word.text) steps.push_back(fm.horizontalAdvance(c));
     }
-    if (fit >= p.text.size() || p.text[fit].isSpace()) return;
-    Piece rest = p;
-    rest.text = p.text.mid(fit);
-    p.text = p.text.left(fit);
-    p.next = rest.text[0];
-    p.endsWithSpace = false;
-    measure(movie, p);
-    measure(movie, rest);
-    pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1, std::move(rest));
+    std::vector<Piece> parts;
+    qsizetype begin = 0;
+    double room = avail;
+    while (begin < word.text.size()) {
+        qsizetype end = begin + 1;
+        double x = steps[static_cast<std::size_t>(begin)];
+        while (end < word.text.size() && !word.text[end].isSpace() &&
+               x + steps[static_cast<std::size_t>(end)] <= room + 0.5)
+            x += steps[static_cast<std::size_t>(end++)];
+        // The blanks after the word stay with its last part, however far they reach.
+        if (end < word.text.size() && word.text[end].isSpace()) end = word.text.size();
+        Piece part = word;
+        part.text = word.text.mid(begin, end - begin);
+        part.next = end < word.text.size() ? word.text[end] : word.next;
+        part.endsWithSpace = part.text.back().isSpace();
+        measure(movie, part);
+        parts.push_back(std::move(part));
+        begin = end;
+        room = availAfter;
+    }
+    pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(i));
+    pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i), std::make_move_iterator(parts.begin()),
+                  std::make_move_iterator(parts.end()));
 }
 
 // One line: pieces [begin, end) and its measures.
@@ -382,7 +389,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         do {
             const double indent = firstLine ? para.indent * 20 : 0;
             const double avail = right - left - indent;
-            if (props.wordWrap && i < pieces.size()) breakLongWord(movie, pieces, i, avail);
+            if (props.wordWrap && i < pieces.size()) breakLongWord(movie, pieces, i, avail, right - left);
             const Line line = takeLine(pieces, i, avail, props.wordWrap, blank);
             const std::size_t j = line.end;
             const double ascent = line.ascent, descent = line.descent;

@@ -492,3 +492,23 @@ TEST(TextFieldMetrics, KerningOfTheDefinitionsMarkupIsPartOfTheFormat) {
     const std::vector<std::string> expected{"true", "false"};
     EXPECT_EQ(lines, expected);
 }
+
+TEST(TextFieldMetrics, AVeryLongWordInANarrowFieldEnds) {
+    // Every character takes a line of its own: the layout still ends, with one line per character.
+    const std::string word(20000, 'A');
+    for (bool embedded : {true, false}) {
+        ActionWriter a;
+        callMethod(a, "_root", "createTextField", {Push::str("f"), Push::integer(1), Push::integer(0),
+                                                    Push::integer(0), Push::integer(5), Push::integer(20)});
+        a.op(op::kPop);
+        setMember(a, "f", "embedFonts", Push::boolean(embedded));
+        setMember(a, "f", "wordWrap", Push::boolean(true));
+        makeObject(a, "plain", {{"font", Push::str("Wide")}, {"size", Push::integer(13)}});
+        callWithVariable(a, "f", "setNewTextFormat", "plain");
+        setMember(a, "f", "text", Push::str(word));
+        traceMember(a, "f", "maxscroll");
+        const auto lines = run({wideFont(1), sw::doAction(a.end()), sw::showFrame()});
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_GT(std::stoi(lines[0]), 19000) << (embedded ? "embedded" : "device");
+    }
+}
