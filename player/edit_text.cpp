@@ -86,8 +86,9 @@ void measure(const Movie& movie, Piece& p) {
     if (p.font) {
         for (double a : advances(movie, p)) p.width += a;
         const double scale = size / p.font->emSize();
-        p.ascent = p.font->font.hasLayout ? p.font->font.ascent * scale : size * 0.9;
-        p.descent = p.font->font.hasLayout ? p.font->font.descent * scale : size * 0.22;
+        // Whole twips, each cut down on its own.
+        p.ascent = std::floor(p.font->font.hasLayout ? p.font->font.ascent * scale : size * 0.9);
+        p.descent = std::floor(p.font->font.hasLayout ? p.font->font.descent * scale : size * 0.22);
     } else {
         const QFontMetricsF fm(deviceFont(*p.format, size));
         p.width = fm.horizontalAdvance(p.text);
@@ -128,8 +129,8 @@ void emitPiece(const Movie& movie, const Piece& p, double x, double baseline, Sh
 
 std::vector<TextParagraph> plainParagraphs(const QString& text, const TextFormat& format, const TextParagraph& layout) {
     std::vector<TextParagraph> out;
+    // A carriage return and a line feed each end a line, also one after the other.
     QString normalized = text;
-    normalized.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     normalized.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     for (const QString& line : normalized.split(QLatin1Char('\n'))) {
         TextParagraph p = layout;
@@ -140,16 +141,26 @@ std::vector<TextParagraph> plainParagraphs(const QString& text, const TextFormat
     return out;
 }
 
+// The embedded font text in `format` is drawn with, or null for a device font. `shown` turns false for
+// embedded text whose font the movie lacks: it shows nothing and takes no room.
+const FontCharacter* fontFor(const Movie& movie, const TextFormat& format, const FontCharacter* fieldFont,
+                             bool useOutlines, bool& shown) {
+    shown = true;
+    if (!useOutlines) return nullptr;
+    if (const FontCharacter* font = movie.fontByName(format.font, format.bold, format.italic)) return font;
+    if (fieldFont) return fieldFont->font.glyphs.empty() ? nullptr : fieldFont;
+    shown = false;
+    return nullptr;
+}
+
 // Splits runs into words, each keeping the blanks that follow it.
 std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, const FontCharacter* fieldFont,
                                bool useOutlines) {
     std::vector<Piece> pieces;
     for (const TextRun& run : para.runs) {
-        const FontCharacter* font = nullptr;
-        if (useOutlines) {
-            font = movie.fontByName(run.format.font, run.format.bold, run.format.italic);
-            if (!font) font = fieldFont;
-        }
+        bool shown = true;
+        const FontCharacter* font = fontFor(movie, run.format, fieldFont, useOutlines, shown);
+        if (!shown) continue;
         qsizetype i = 0;
         while (i < run.text.size()) {
             qsizetype j = i;
@@ -169,6 +180,44 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
     return pieces;
 }
 
+// A word wider than a whole line is broken where each line is full (after one character at least): the
+// first part fits `avail`, the ones after it `availAfter` (lines after the first have no indent). All
+// parts are made at once, so a long word in a narrow field costs time in proportion to its length.
+void breakLongWord(const Movie& movie, std::vector<Piece>& pieces, std::size_t i, double avail, double availAfter) {
+    const Piece word = pieces[i];
+    if (word.width <= avail + 0.5 || word.text.size() < 2) return;
+    std::vector<double> steps;
+    if (word.font) {
+        steps = advances(movie, word);
+    } else {
+        const QFontMetricsF fm(deviceFont(*word.format, word.format->size * 20));
+        for (QChar c : word.text) steps.push_back(fm.horizontalAdvance(c));
+    }
+    std::vector<Piece> parts;
+    qsizetype begin = 0;
+    double room = avail;
+    while (begin < word.text.size()) {
+        qsizetype end = begin + 1;
+        double x = steps[static_cast<std::size_t>(begin)];
+        while (end < word.text.size() && !word.text[end].isSpace() &&
+               x + steps[static_cast<std::size_t>(end)] <= room + 0.5)
+            x += steps[static_cast<std::size_t>(end++)];
+        // The blanks after the word stay with its last part, however far they reach.
+        if (end < word.text.size() && word.text[end].isSpace()) end = word.text.size();
+        Piece part = word;
+        part.text = word.text.mid(begin, end - begin);
+        part.next = end < word.text.size() ? word.text[end] : word.next;
+        part.endsWithSpace = part.text.back().isSpace();
+        measure(movie, part);
+        parts.push_back(std::move(part));
+        begin = end;
+        room = availAfter;
+    }
+    pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(i));
+    pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i), std::make_move_iterator(parts.begin()),
+                  std::make_move_iterator(parts.end()));
+}
+
 // One line: pieces [begin, end) and its measures.
 struct Line {
     std::size_t begin = 0, end = 0;
@@ -177,12 +226,11 @@ struct Line {
 
 // Takes pieces while they fit; a line always takes at least one piece, so it advances. An empty
 // paragraph still has the height of the field's own font.
-Line takeLine(const std::vector<Piece>& pieces, std::size_t begin, double avail, bool wordWrap,
-              const TextFormat& defaults) {
+Line takeLine(const std::vector<Piece>& pieces, std::size_t begin, double avail, bool wordWrap, const Piece& blank) {
     Line line;
     line.begin = line.end = begin;
-    line.ascent = defaults.size * 20 * 0.9;
-    line.descent = defaults.size * 20 * 0.22;
+    line.ascent = blank.ascent;
+    line.descent = blank.descent;
     if (begin < pieces.size()) line.ascent = line.descent = 0;
     while (line.end < pieces.size()) {
         const Piece& p = pieces[line.end];
@@ -214,6 +262,9 @@ TextParagraph editTextLayout(const EditTextProps& props) {
     p.rightMargin = props.rightMargin / 20;
     p.indent = props.indent / 20;
     p.leading = props.leading / 20;
+    p.blockIndent = props.blockIndent / 20;
+    p.bullet = props.bullet;
+    p.tabStops = props.tabStops;
     return p;
 }
 
@@ -297,7 +348,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         const Character* c = movie.character(*field.fontId);
         fieldFont = c ? std::get_if<FontCharacter>(c) : nullptr;
     }
-    const bool useOutlines = props.useOutlines && fieldFont && !fieldFont->font.glyphs.empty();
+    // Fields made by scripts have no font of their own: their formats name the embedded fonts they use.
+    const bool useOutlines = props.useOutlines;
     const TextFormat& defaults = props.format;
     QString text = props.text;
     if (props.password) text.fill(QLatin1Char('*'));
@@ -305,6 +357,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         props.html ? parseHtmlText(text, defaults, editTextLayout(props), editTextBreaksLines(movie, props),
                                  movie.header().version >= 8)
                    : plainParagraphs(text, defaults, editTextLayout(props));
+    // A field without text has no lines at all: it measures nothing and grows to its gutters alone.
+    if (paragraphs.size() == 1 && paragraphs.front().runs.empty()) paragraphs.clear();
     // A bullet item shows its bullet ahead of its text.
     for (TextParagraph& para : paragraphs)
         if (para.bullet)
@@ -313,8 +367,20 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
 
     const std::size_t textStart = out.items.size();
     double y = bounds.top() + kGutter;
+    double lastLeading = 0;
     for (const TextParagraph& para : paragraphs) {
         std::vector<Piece> pieces = splitPieces(movie, para, fieldFont, useOutlines);
+        // An empty line is as high as its font at the paragraph's end.
+        Piece blank;
+        blank.format = &para.endFormat;
+        bool shown = true;
+        blank.font = fontFor(movie, para.endFormat, fieldFont, useOutlines, shown);
+        if (shown) {
+            measure(movie, blank);
+        } else {
+            blank.ascent = std::floor(para.endFormat.size * 20 * 0.9);
+            blank.descent = std::floor(para.endFormat.size * 20 * 0.22);
+        }
         const double left = bounds.left() + kGutter + (para.leftMargin + para.blockIndent) * 20;
         const double right = bounds.right() - kGutter - para.rightMargin * 20;
         const double leading = para.leading * 20;
@@ -323,7 +389,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         do {
             const double indent = firstLine ? para.indent * 20 : 0;
             const double avail = right - left - indent;
-            const Line line = takeLine(pieces, i, avail, props.wordWrap, defaults);
+            if (props.wordWrap && i < pieces.size()) breakLongWord(movie, pieces, i, avail, right - left);
+            const Line line = takeLine(pieces, i, avail, props.wordWrap, blank);
             const std::size_t j = line.end;
             const double ascent = line.ascent, descent = line.descent;
             const double lineWidth = line.width - trailingBlanks(movie, pieces, line);
@@ -340,10 +407,15 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                 x += pieces[k].width + gap;
             }
             if (metrics) {
-                metrics->textWidth = std::max(metrics->textWidth, lineWidth + indent);
+                // The blanks that end a line count in the text's width, though not in its alignment;
+                // from version 8, right and centred lines leave them out of the width too.
+                const bool dropBlanks = movie.header().version >= 8 &&
+                                        (para.align == TextAlign::Right || para.align == TextAlign::Center);
+                metrics->textWidth = std::max(metrics->textWidth, (dropBlanks ? lineWidth : line.width) + indent);
                 metrics->lineBottoms.push_back(baseline + descent - (bounds.top() + kGutter));
             }
             y = baseline + descent + leading;
+            lastLeading = leading;
             i = j;
             firstLine = false;
         } while (i < pieces.size());
@@ -360,6 +432,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     if (metrics) {
         metrics->lineCount = static_cast<int>(metrics->lineBottoms.size());
         metrics->textHeight = metrics->lineBottoms.empty() ? 0 : metrics->lineBottoms.back();
+        // The leading after the last line counts only in a field of one line.
+        if (metrics->lineCount == 1) metrics->textHeight += lastLeading;
     }
     const QRectF shown = props.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
     out.bounds = props.autoSize != AutoSize::None ? out.bounds | shown : shown;

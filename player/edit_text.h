@@ -30,6 +30,9 @@ struct EditTextProps {
     TextFormat format;         // the field's default character format
     TextAlign align = TextAlign::Left;
     double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;   // twips
+    double blockIndent = 0;                                             // twips
+    bool bullet = false;
+    std::vector<double> tabStops;                                       // pixels
 };
 
 // Measures of a laid-out field, in twips.

@@ -352,6 +352,19 @@ void applyFormatObject(avm1::Vm& vm, const Value& format, TextFormat& f, EditTex
     twips("rightMargin", p->rightMargin, true);
     twips("indent", p->indent, false);
     twips("leading", p->leading, false);
+    twips("blockIndent", p->blockIndent, true);
+    field("bullet", [&](const Value& v) { p->bullet = vm.toBoolean(v); });
+    field("tabStops", [&](const Value& v) {
+        // An array of positions in pixels; anything else clears them.
+        p->tabStops.clear();
+        auto* stops = dynamic_cast<avm1::ArrayObject*>(v.object());
+        if (!stops) return;
+        for (const Value& e : stops->elements()) {
+            const double d = vm.toNumber(e);
+            p->tabStops.push_back(std::isfinite(d) ? std::trunc(d) : 0);
+            if (p->tabStops.size() >= 1024) break;
+        }
+    });
 }
 
 QString autoSizeName(AutoSize a) {
@@ -377,6 +390,7 @@ TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf:
         selectable = !definition->noSelect;
         input = !definition->readOnly;
         if (definition->maxLength) maxChars = *definition->maxLength;
+        definitionMarkup = definition->html;
     } else {
         // Fields made by scripts start empty, in the reference's default format, and draw themselves.
         m_props.format.font = QStringLiteral("Times New Roman");
@@ -385,6 +399,7 @@ TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf:
         m_own = true;
     }
     newFormat = m_props.format;
+    newLayout = m_props;
 }
 
 bool TextFieldObject::breaksLines() const {
@@ -415,8 +430,17 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
     const QString stored = s.html ? markupOfPlain(value) : value;
     if (stored != s.text) {
         s.text = stored;
+        definitionMarkup = false;
         // New text takes the format set for new text.
         m_props.format = newFormat;
+        m_props.align = newLayout.align;
+        m_props.leftMargin = newLayout.leftMargin;
+        m_props.rightMargin = newLayout.rightMargin;
+        m_props.indent = newLayout.indent;
+        m_props.leading = newLayout.leading;
+        m_props.blockIndent = newLayout.blockIndent;
+        m_props.bullet = newLayout.bullet;
+        m_props.tabStops = newLayout.tabStops;
         changed();
     }
     if (fromVariable) return;
@@ -432,6 +456,7 @@ void TextFieldObject::setHtmlText(const QString& value) {
     const QString html = m_props.condenseWhite ? condensedWhite(value) : value;
     if (html != s.text) {
         s.text = html;
+        definitionMarkup = false;
         changed();
     }
 }
@@ -441,6 +466,7 @@ void TextFieldObject::setHtml(bool on) {
     if (!o || !o->text || o->text->html == on) return;
     const QString plain = text();
     o->text->html = on;
+    definitionMarkup = false;
     o->text->text = on ? markupOfPlain(plain) : plain;
     changed();
 }
@@ -542,6 +568,8 @@ void TextFieldObject::syncFromVariable(bool initial) {
 
 bool TextFieldObject::getSpecial(avm1::Vm& vm, const QString& name, Value& out) {
     DisplayObject* o = display();
+    // A field that grows to its text may have moved: lay it out before its place is read.
+    if (o && name.size() > 1 && name[0] == u'_' && m_props.autoSize != AutoSize::None) metrics();
     if (o && name.size() > 1 && name[0] == u'_') {
         const auto p = clipPropertyByName(name);
         if (p == ClipProperty::Width || p == ClipProperty::Height) {
@@ -570,10 +598,9 @@ bool TextFieldObject::setSpecial(avm1::Vm& vm, const QString& name, const Value&
             // A field's size is its bounds: the scale stays as it is.
             const double v = vm.toNumber(value);
             if (!std::isfinite(v) || v < 0) return true;
+            // The value is the bounds' own size: a scaled field shows it scaled.
             const bool width = p == ClipProperty::Width;
-            const double scale = width ? std::hypot(o->matrix.a, o->matrix.b) : std::hypot(o->matrix.c, o->matrix.d);
-            if (scale <= 0) return true;
-            const double twips = std::round(std::min(v, kMaxFieldPixels) * 20.0 / scale);
+            const double twips = std::trunc(std::min(v, kMaxFieldPixels) * 20.0);
             QRectF b = bounds();
             if (width) b.setWidth(twips);
             else b.setHeight(twips);
@@ -694,6 +721,18 @@ void storedProperty(avm1::Vm& vm, avm1::Object* proto, const char* name, const V
     proto->defineAccessor(key, getter, setter);
 }
 
+// The first line from which the rest of the text fits the field.
+int maxScroll(TextFieldObject& tf) {
+    const EditTextMetrics& m = tf.metrics();
+    const double visible = tf.bounds().height() - kGutters;
+    int first = 1;
+    const double total = m.lineBottoms.empty() ? 0 : m.lineBottoms.back();
+    while (first < m.lineCount && total - m.lineBottoms[static_cast<std::size_t>(first - 1)] + 0.5 > 0 &&
+           total - (first > 1 ? m.lineBottoms[static_cast<std::size_t>(first - 2)] : 0) > visible)
+        ++first;
+    return first;
+}
+
 void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     // In the order the reference enumerates them.
     storedProperty(vm, proto, "styleSheet", Value());
@@ -705,10 +744,10 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
                  tf.restrict = v.isNullish() ? Value::null() : Value(vm.toString(v));
              });
     property(vm, proto, "textHeight", [](avm1::Vm&, TextFieldObject& tf) {
-        return Value(std::round(tf.metrics().textHeight / 20.0));
+        return Value(std::floor(tf.metrics().textHeight / 20.0 + 1e-9));
     }, nullptr);
     property(vm, proto, "textWidth", [](avm1::Vm&, TextFieldObject& tf) {
-        return Value(std::round(tf.metrics().textWidth / 20.0));
+        return Value(std::floor(tf.metrics().textWidth / 20.0 + 1e-9));
     }, nullptr);
     property(vm, proto, "bottomScroll", [](avm1::Vm&, TextFieldObject& tf) {
         const EditTextMetrics& m = tf.metrics();
@@ -747,10 +786,9 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     }, nullptr);
     property(vm, proto, "hscroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.hscroll); },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
-                 const double d = vm.toNumber(v);
                  const double spare = tf.metrics().textWidth - (tf.bounds().width() - kGutters);
-                 const double most = spare > 0 ? std::round(spare / 20.0) : 0.0;
-                 if (std::isfinite(d)) tf.hscroll = static_cast<int>(std::clamp(std::trunc(d), 0.0, most));
+                 const int most = spare > 0 ? static_cast<int>(std::round(spare / 20.0)) : 0;
+                 tf.hscroll = std::clamp(static_cast<int>(avm1::toInt32(vm.toNumber(v))), 0, most);
              });
     property(vm, proto, "variable", [](avm1::Vm&, TextFieldObject& tf) {
         const DisplayObject* o = tf.display();
@@ -797,7 +835,8 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
              });
     storedProperty(vm, proto, "tabIndex", Value());
     property(vm, proto, "textColor", [](avm1::Vm&, TextFieldObject& tf) {
-        return Value(static_cast<double>(tf.props().format.color & 0xffffff));
+        // The color of new text: formats set on the text already there leave it alone.
+        return Value(static_cast<double>(tf.newFormat.color & 0xffffff));
     }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
         tf.props().format.color = colorOf(vm, v);
         tf.newFormat.color = tf.props().format.color;
@@ -815,23 +854,13 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
         tf.props().borderColor = colorOf(vm, v);
         tf.changed();
     });
-    property(vm, proto, "maxscroll", [](avm1::Vm&, TextFieldObject& tf) {
-        const EditTextMetrics& m = tf.metrics();
-        const double visible = tf.bounds().height() - kGutters;
-        // The first line from which the rest fits.
-        int first = 1;
-        const double total = m.lineBottoms.empty() ? 0 : m.lineBottoms.back();
-        while (first < m.lineCount && total - m.lineBottoms[static_cast<std::size_t>(first - 1)] + 0.5 > 0 &&
-               total - (first > 1 ? m.lineBottoms[static_cast<std::size_t>(first - 2)] : 0) > visible)
-            ++first;
-        return Value(first);
-    }, nullptr);
+    property(vm, proto, "maxscroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(maxScroll(tf)); }, nullptr);
     property(vm, proto, "scroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.scroll); },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
-                 const double d = vm.toNumber(v);
-                 if (!std::isfinite(d)) return;
-                 const int lines = std::max(1, tf.metrics().lineCount);
-                 tf.scroll = static_cast<int>(std::clamp(std::trunc(d), 1.0, static_cast<double>(lines)));
+                 // The line index counts from zero in 32 bits: the step down from the line number wraps.
+                 const auto line = static_cast<std::int32_t>(
+                     static_cast<std::uint32_t>(avm1::toInt32(vm.toNumber(v))) - 1u);
+                 tf.scroll = std::clamp(line, 0, maxScroll(tf) - 1) + 1;
              });
     property(vm, proto, "filters", [](avm1::Vm& vm, TextFieldObject&) { return Value(vm.makeArray()); },
              [](avm1::Vm&, TextFieldObject&, const Value&) {});
@@ -851,6 +880,12 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
             RangeFormats range;
             range.paragraphs = parseHtmlText(o->text->text, tf->props().format, editTextLayout(tf->props()),
                                              tf->breaksLines(), tf->keepsBlankText());
+            // Kerning the definition's markup asks for is part of the format; a script's markup is not.
+            if (tf->definitionMarkup)
+                for (TextParagraph& p : range.paragraphs) {
+                    for (TextRun& run : p.runs) run.format.kerning = run.format.kerning || run.format.markupKerning;
+                    p.endFormat.kerning = p.endFormat.kerning || p.endFormat.markupKerning;
+                }
             for (const TextParagraph& p : range.paragraphs) {
                 for (const TextRun& run : p.runs)
                     for (qsizetype k = 0; k < run.text.size(); ++k) range.chars.emplace_back(&run.format, &p);
@@ -871,7 +906,7 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
     });
     vm.defineMethod(proto, QStringLiteral("getNewTextFormat"), [](avm1::Vm& vm, const Value& self, Args) {
         TextFieldObject* tf = fieldOf(self);
-        return tf ? makeFormatObject(vm, tf->newFormat, editTextLayout(tf->props())) : Value();
+        return tf ? makeFormatObject(vm, tf->newFormat, editTextLayout(tf->newLayout)) : Value();
     });
     vm.defineMethod(proto, QStringLiteral("setTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
@@ -886,7 +921,7 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
     });
     vm.defineMethod(proto, QStringLiteral("setNewTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
-        if (tf) applyFormatObject(vm, arg(args, 0), tf->newFormat, nullptr);
+        if (tf) applyFormatObject(vm, arg(args, 0), tf->newFormat, &tf->newLayout);
         return Value();
     });
     vm.defineMethod(proto, QStringLiteral("replaceText"), [](avm1::Vm& vm, const Value& self, Args args) {

@@ -57,11 +57,13 @@ public:
 
     // Field settings scripts read back as they set them.
     TextFormat newFormat;
+    EditTextProps newLayout;   // the paragraph settings (align, margins, indent, leading) for new text
     bool newFormatSet = false;
     bool selectable = true, input = false;
     std::optional<int> maxChars;
     avm1::Value restrict = avm1::Value::null();
     int scroll = 1, hscroll = 0;
+    bool definitionMarkup = false;   // still the definition's own markup, whose kerning scripts see
     std::map<QString, avm1::Value> stored;   // settings kept only to be read back
 
 private:

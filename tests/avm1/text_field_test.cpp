@@ -232,7 +232,7 @@ TEST(TextFieldObject, HtmlTextAndFormats) {
     traceMember(a, "t", "htmlText");
     callMethod(a, "t", "getTextFormat", {});
     a.push(Push::str("size")).op(op::kGetMember).op(op::kTrace);
-    // A format object sets the color of the text.
+    // A format object sets the color of the text; textColor still names the color of new text.
     a.push(Push::str("fmt")).push({Push::str("color"), Push::integer(0xff0000), Push::integer(1)}).op(op::kInitObject);
     a.op(op::kSetVariable);
     a.push(Push::str("fmt")).op(op::kGetVariable).push(Push::integer(1));
@@ -252,7 +252,7 @@ TEST(TextFieldObject, HtmlTextAndFormats) {
         "AA",
         "<P ALIGN=\"LEFT\"><FONT FACE=\"Box\" SIZE=\"20\" COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">"
         "<B>A</B>A</FONT></P>",
-        "20", "16711680", "16711680", " A A", " A A"};
+        "20", "0", "16711680", " A A", " A A"};
     EXPECT_EQ(lines, expected);
 }
 
@@ -281,4 +281,234 @@ TEST(TextFieldObject, AutoSizeFollowsTheText) {
     const auto lines = run({sw::doAction(a.end()), sw::showFrame()});
     const std::vector<std::string> expected{"right", "true", "true", "true", "110", "none"};
     EXPECT_EQ(lines, expected);
+}
+
+namespace {
+
+// A font whose one glyph 'A' advances a fraction short of an em (20000 of 20480 units), so advances
+// at most sizes end in a fraction of a twip.
+sw::Bytes wideFont(std::uint16_t id) {
+    sw::ShapeBuilder glyph;
+    glyph.style(std::nullopt, 1, std::nullopt).rect(0, -18000, 19000, 22000);
+    sw::ShapeBuilder blank;
+    blank.style(std::nullopt, 1, std::nullopt).rect(0, 0, 1, 1);
+    return sw::defineFont3(id, "Wide", {{blank, ' ', 10240}, {glyph, 'A', 20000}});
+}
+
+// name = {key: value, ...} as a plain object.
+void makeObject(ActionWriter& a, const std::string& name, const std::vector<std::pair<std::string, Push>>& fields) {
+    a.push(Push::str(name));
+    for (const auto& [key, value] : fields) a.push({Push::str(key), value});
+    a.push(Push::integer(static_cast<std::int32_t>(fields.size()))).op(op::kInitObject).op(op::kSetVariable);
+}
+
+void callWithVariable(ActionWriter& a, const std::string& object, const std::string& method, const std::string& arg) {
+    a.push(Push::str(arg)).op(op::kGetVariable).push(Push::integer(1));
+    a.push(Push::str(object)).op(op::kGetVariable).push(Push::str(method)).op(op::kCallMethod).op(op::kPop);
+}
+
+}  // namespace
+
+TEST(TextFieldMetrics, ScriptFieldsMeasureTheirEmbeddedFontInWholeTwips) {
+    // Size 13 is 260 twips: each 'A' advances 253.9 twips, cut to 253; the ascent (228.5) and descent
+    // (50.8) are cut on their own to 228 and 50. Measures in pixels are cut down as well.
+    ActionWriter a;
+    callMethod(a, "_root", "createTextField", {Push::str("f"), Push::integer(1), Push::integer(0), Push::integer(0),
+                                                Push::integer(300), Push::integer(400)});
+    a.op(op::kPop);
+    setMember(a, "f", "embedFonts", Push::boolean(true));
+    setMember(a, "f", "multiline", Push::boolean(true));
+    makeObject(a, "plain", {{"font", Push::str("Wide")}, {"size", Push::integer(13)}});
+    callWithVariable(a, "f", "setNewTextFormat", "plain");
+    setMember(a, "f", "text", Push::str("AAA"));
+    traceMember(a, "f", "textWidth");    // 759 twips: 37.95 pixels
+    traceMember(a, "f", "textHeight");   // 278 twips: 13.9 pixels
+    std::string fifteen = "A";
+    for (int i = 1; i < 15; ++i) fifteen += "\rA";
+    setMember(a, "f", "text", Push::str(fifteen));
+    traceMember(a, "f", "textHeight");   // 4170 twips: 208.5 pixels
+    // Leading from the new text's format: after a lone line it counts, otherwise only between lines.
+    makeObject(a, "spaced", {{"font", Push::str("Wide")}, {"size", Push::integer(13)}, {"leading", Push::integer(5)}});
+    callWithVariable(a, "f", "setNewTextFormat", "spaced");
+    setMember(a, "f", "text", Push::str("A"));
+    traceMember(a, "f", "textHeight");   // 278 + 100 twips
+    callMethod(a, "f", "getTextFormat", {});
+    a.push(Push::str("leading")).op(op::kGetMember).op(op::kTrace);
+    setMember(a, "f", "text", Push::str("A\rA"));
+    traceMember(a, "f", "textHeight");   // 2 * 278 + 100 twips
+    // An embedded font the movie does not hold shows nothing and takes no room.
+    makeObject(a, "missing", {{"font", Push::str("Missing")}});
+    callWithVariable(a, "f", "setNewTextFormat", "missing");
+    setMember(a, "f", "text", Push::str("AAA"));
+    traceMember(a, "f", "textWidth");
+    const auto lines = run({wideFont(1), sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"37", "13", "208", "18", "5", "32", "0"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(TextFieldMetrics, ScrollPositionsWrapAndClamp) {
+    // Five short lines in a field that shows about two: the last first line is 4.
+    ActionWriter a;
+    callMethod(a, "_root", "createTextField", {Push::str("f"), Push::integer(1), Push::integer(0), Push::integer(0),
+                                                Push::integer(100), Push::integer(40)});
+    a.op(op::kPop);
+    setMember(a, "f", "embedFonts", Push::boolean(true));
+    setMember(a, "f", "multiline", Push::boolean(true));
+    makeObject(a, "plain", {{"font", Push::str("Wide")}, {"size", Push::integer(13)}});
+    callWithVariable(a, "f", "setNewTextFormat", "plain");
+    setMember(a, "f", "text", Push::str("A\rA\rA\rA\rA"));
+    traceMember(a, "f", "maxscroll");
+    for (const Push& v : {Push::integer(100), Push::dbl(2147483648.0), Push::dbl(2147483649.0), Push::null(),
+                          Push::str("3")}) {
+        setMember(a, "f", "scroll", v);
+        traceMember(a, "f", "scroll");
+    }
+    // hscroll takes the number as 32 bits too: 2^31 is negative, so no scroll.
+    setMember(a, "f", "hscroll", Push::dbl(2147483648.0));
+    traceMember(a, "f", "hscroll");
+    const auto lines = run({wideFont(1), sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"4", "4", "4", "1", "1", "3", "0"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(TextFieldMetrics, NewTextTakesTheNewFormatsParagraphSettings) {
+    ActionWriter a;
+    callMethod(a, "_root", "createTextField", {Push::str("f"), Push::integer(1), Push::integer(0), Push::integer(0),
+                                                Push::integer(300), Push::integer(100)});
+    a.op(op::kPop);
+    makeObject(a, "fmt", {{"leftMargin", Push::integer(7)}, {"rightMargin", Push::integer(5)},
+                          {"blockIndent", Push::integer(15)}, {"indent", Push::integer(-3)},
+                          {"align", Push::str("center")}, {"bullet", Push::boolean(true)}});
+    callWithVariable(a, "f", "setNewTextFormat", "fmt");
+    // Text already there keeps its settings until new text replaces it.
+    callMethod(a, "f", "getNewTextFormat", {});
+    a.push(Push::str("blockIndent")).op(op::kGetMember).op(op::kTrace);
+    setMember(a, "f", "text", Push::str("A"));
+    for (const char* p : {"leftMargin", "rightMargin", "blockIndent", "indent", "align", "bullet"}) {
+        callMethod(a, "f", "getTextFormat", {});
+        a.push(Push::str(p)).op(op::kGetMember).op(op::kTrace);
+    }
+    const auto lines = run({sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"15", "7", "5", "15", "-3", "center", "true"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(TextFieldMetrics, PlaceSizeAndColorAsScriptsReadThem) {
+    ActionWriter a;
+    callMethod(a, "_root", "createTextField", {Push::str("g"), Push::integer(2), Push::integer(50), Push::integer(0),
+                                                Push::integer(100), Push::integer(30)});
+    a.op(op::kPop);
+    setMember(a, "g", "embedFonts", Push::boolean(true));
+    makeObject(a, "plain", {{"font", Push::str("Wide")}, {"size", Push::integer(13)}});
+    callWithVariable(a, "g", "setNewTextFormat", "plain");
+    setMember(a, "g", "text", Push::str("AAA"));
+    // A centred field that shrinks to its text keeps its middle, already when its place is read next.
+    setMember(a, "g", "autoSize", Push::str("center"));
+    pushMember(a, "g", "_x");
+    a.push(Push::integer(50)).op(op::kGreater).op(op::kTrace);
+    pushMember(a, "g", "_x");
+    pushMember(a, "g", "_width");
+    a.push(Push::integer(2)).op(op::kDivide).op(op::kAdd2).push(Push::dbl(99.9)).op(op::kGreater).op(op::kTrace);
+    pushMember(a, "g", "_x");
+    pushMember(a, "g", "_width");
+    a.push(Push::integer(2)).op(op::kDivide).op(op::kAdd2).push(Push::dbl(100.1)).op(op::kLess2).op(op::kTrace);
+    // textColor is the color of new text: formatting the text already there leaves it.
+    setMember(a, "g", "textColor", Push::integer(0xff));
+    makeObject(a, "red", {{"color", Push::integer(0xff0000)}});
+    callWithVariable(a, "g", "setTextFormat", "red");
+    traceMember(a, "g", "textColor");
+    makeObject(a, "green", {{"color", Push::integer(0x00ff00)}});
+    callWithVariable(a, "g", "setNewTextFormat", "green");
+    traceMember(a, "g", "textColor");
+    // A size a script sets is cut to whole twips.
+    setMember(a, "g", "autoSize", Push::str("none"));
+    setMember(a, "g", "_height", Push::dbl(3.94));
+    traceMember(a, "g", "_height");
+    // ... and it is the size of the field's own bounds: a scaled field shows it scaled.
+    setMember(a, "g", "_xscale", Push::integer(200));
+    setMember(a, "g", "_width", Push::integer(20));
+    traceMember(a, "g", "_width");
+    traceMember(a, "g", "_xscale");
+    const auto lines = run({wideFont(1), sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"true", "true", "true", "255", "65280", "3.9", "40", "200"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(TextFieldMetrics, BlanksEndingALineCountInTheWidthOfLeftAlignedText) {
+    // "AA " at size 13: two advances of 253 twips and a blank of 130. Up to version 7 the blank always
+    // counts; from version 8 right and centred lines leave it out.
+    ActionWriter a;
+    callMethod(a, "_root", "createTextField", {Push::str("f"), Push::integer(1), Push::integer(0), Push::integer(0),
+                                                Push::integer(300), Push::integer(100)});
+    a.op(op::kPop);
+    setMember(a, "f", "embedFonts", Push::boolean(true));
+    for (const char* align : {"left", "right", "center"}) {
+        makeObject(a, "fmt", {{"font", Push::str("Wide")}, {"size", Push::integer(13)}, {"align", Push::str(align)}});
+        callWithVariable(a, "f", "setNewTextFormat", "fmt");
+        setMember(a, "f", "text", Push::str("AA "));
+        traceMember(a, "f", "textWidth");
+        setMember(a, "f", "text", Push::str(""));
+        traceMember(a, "f", "textWidth");
+    }
+    const std::vector<sw::Bytes> tags{wideFont(1), sw::doAction(a.end()), sw::showFrame()};
+    EXPECT_EQ(run(tags, 1, 8), (std::vector<std::string>{"31", "0", "25", "0", "25", "0"}));
+    EXPECT_EQ(run(tags, 1, 7), (std::vector<std::string>{"31", "0", "31", "0", "31", "0"}));
+}
+
+TEST(TextFieldMetrics, LineEndsAndWordsTooLongForALine) {
+    // Lines of 278 twips at size 13. "\r\n" ends two lines, the empty one as high as the others.
+    ActionWriter a;
+    callMethod(a, "_root", "createTextField", {Push::str("f"), Push::integer(1), Push::integer(0), Push::integer(0),
+                                                Push::integer(30), Push::integer(200)});
+    a.op(op::kPop);
+    setMember(a, "f", "embedFonts", Push::boolean(true));
+    setMember(a, "f", "multiline", Push::boolean(true));
+    makeObject(a, "plain", {{"font", Push::str("Wide")}, {"size", Push::integer(13)}});
+    callWithVariable(a, "f", "setNewTextFormat", "plain");
+    setMember(a, "f", "text", Push::str("A\r\nA"));
+    traceMember(a, "f", "textHeight");   // 834 twips
+    // A word wider than the 26 pixels inside the field breaks where the line is full: two of 253 twips fit.
+    setMember(a, "f", "wordWrap", Push::boolean(true));
+    setMember(a, "f", "text", Push::str("AAAAA"));
+    traceMember(a, "f", "textWidth");    // 506 twips
+    traceMember(a, "f", "textHeight");   // three lines
+    setMember(a, "f", "wordWrap", Push::boolean(false));
+    traceMember(a, "f", "textWidth");    // one line of 1265 twips
+    const auto lines = run({wideFont(1), sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"41", "25", "41", "63"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(TextFieldMetrics, KerningOfTheDefinitionsMarkupIsPartOfTheFormat) {
+    // The same markup set by a script keeps its kerning out of the format scripts read.
+    ActionWriter a;
+    callMethod(a, "t", "getTextFormat", {});
+    a.push(Push::str("kerning")).op(op::kGetMember).op(op::kTrace);
+    setMember(a, "t", "htmlText", Push::str("<font kerning=\"1\">AA</font>"));
+    callMethod(a, "t", "getTextFormat", {});
+    a.push(Push::str("kerning")).op(op::kGetMember).op(op::kTrace);
+    const auto lines = run({boxFont(1), editText({.html = true, .text = "<font kerning=\"1\">A</font>"}),
+                            placeField(2, "t"), sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"true", "false"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(TextFieldMetrics, AVeryLongWordInANarrowFieldEnds) {
+    // Every character takes a line of its own: the layout still ends, with one line per character.
+    const std::string word(20000, 'A');
+    for (bool embedded : {true, false}) {
+        ActionWriter a;
+        callMethod(a, "_root", "createTextField", {Push::str("f"), Push::integer(1), Push::integer(0),
+                                                    Push::integer(0), Push::integer(5), Push::integer(20)});
+        a.op(op::kPop);
+        setMember(a, "f", "embedFonts", Push::boolean(embedded));
+        setMember(a, "f", "wordWrap", Push::boolean(true));
+        makeObject(a, "plain", {{"font", Push::str("Wide")}, {"size", Push::integer(13)}});
+        callWithVariable(a, "f", "setNewTextFormat", "plain");
+        setMember(a, "f", "text", Push::str(word));
+        traceMember(a, "f", "maxscroll");
+        const auto lines = run({wideFont(1), sw::doAction(a.end()), sw::showFrame()});
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_GT(std::stoi(lines[0]), 19000) << (embedded ? "embedded" : "device");
+    }
 }
