@@ -147,7 +147,10 @@ Value Vm::call(const Value& function, const Value& thisValue, std::span<const Va
                 if (d > 0) --d;
             }
         } guard{m_callDepth};
-        if (f->native()) return f->native()(*this, thisValue, args);
+        if (f->native()) {
+            m_constructPending = false;
+            return f->native()(*this, thisValue, args);
+        }
         return interpretFunction(*this, f, thisValue, args);
     };
     if (!scope.outermost()) return invoke();
@@ -180,7 +183,11 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
     object->setProto(prototype.object());
     object->define(QStringLiteral("__constructor__"), Value(ctor), propflag::kDontEnum);
     if (m_swfVersion < 7) object->define(QStringLiteral("constructor"), Value(ctor), propflag::kDontEnum);
-    if (ctor->isCallable()) call(Value(ctor), Value(object), args);
+    if (ctor->isCallable()) {
+        m_constructPending = true;
+        call(Value(ctor), Value(object), args);
+        m_constructPending = false;
+    }
     return Value(object);
 }
 
