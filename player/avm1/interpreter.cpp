@@ -1635,7 +1635,15 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const Value v = pop(f);
             if (!host) break;
             // The trace log has lines ending in newlines only: a carriage return starts a new line.
-            QString text = v.isUndefined() ? QStringLiteral("undefined") : vm.toString(v);
+            QString text;
+            try {
+                text = v.isUndefined() ? QStringLiteral("undefined") : vm.toString(v);
+            } catch (const ScriptException&) {
+                // A conversion that throws still prints the object's kind; the exception goes on after.
+                host->trace(v.isObject() && v.asObject()->isCallable() ? QStringLiteral("[type Function]")
+                                                                       : QStringLiteral("[type Object]"));
+                throw;
+            }
             text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
             host->trace(text);
             break;

@@ -186,6 +186,8 @@ public:
 
 private:
     void checkLimits();
+    // getMember, with or without asking __resolve for a name nothing has.
+    Value lookupMember(const Value& object, const QString& name, bool resolve);
 
     int m_swfVersion;
     DisplayHost* m_host;

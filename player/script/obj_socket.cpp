@@ -1,5 +1,6 @@
-// XMLSocket and PrintJob: a socket that never reaches the network (every connect is refused at once, so
-// no handler ever runs for it) and a print job whose dialog is always cancelled (no page is printed).
+// XMLSocket, PrintJob and flash.text.TextRenderer: a socket that never reaches the network (every connect
+// is refused at once, so no handler ever runs for it), a print job whose dialog is always cancelled (no page
+// is printed), and the text renderer's settings (this engine's own antialiasing takes no tables).
 #include "player/avm1/object.h"
 #include "player/script/obj_internal.h"
 #include "player/stage.h"
@@ -43,11 +44,26 @@ void installPrintJob(Stage& stage) {
     method(vm, proto, QStringLiteral("send"), [](Vm&, const Value&, Args) { return Value(); });
 }
 
+void installTextRenderer(Stage& stage) {
+    Vm& vm = *stage.vm();
+    Object* pkg = package(vm, QStringLiteral("flash.text"));
+    const std::uint16_t v8 = avm1::propflag::kVersion8;
+    Object* renderer = defineClassOn(vm, pkg, QStringLiteral("TextRenderer"), [](Vm&, const Value&, Args) {
+        return Value();
+    }, v8);
+    renderer->define(QStringLiteral("maxLevel"), Value(4), avm1::propflag::kDontEnum | v8);
+    renderer->define(QStringLiteral("displayMode"), Value("default"), avm1::propflag::kDontEnum | v8);
+    method(vm, renderer, QStringLiteral("setAdvancedAntialiasingTable"), [](Vm&, const Value&, Args) {
+        return Value();
+    }, v8);
+}
+
 }  // namespace
 
 void installSocketAndPrinting(Stage& stage) {
     installXmlSocket(stage);
     installPrintJob(stage);
+    installTextRenderer(stage);
 }
 
 }  // namespace vistrel::player::objects
