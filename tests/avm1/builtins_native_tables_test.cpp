@@ -3,7 +3,9 @@
 // ColorTransform and Color targets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -194,4 +196,42 @@ TEST(OutsideWorld, ColorResolvesAnObjectTargetAtEveryUse) {
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(m.num(m.call(color, "getRGB")), double(0xff0000));
     EXPECT_EQ(calls, 2);
+}
+
+TEST(Conversions, ValueOfAndToStringAreNotAskedOfResolve) {
+    Machine m(8);
+    int resolved = 0;
+    Value o = Value(m.vm.makeObject());
+    o.object()->setProto(nullptr);
+    const Value method = Value(m.vm.makeFunction(QStringLiteral("m"), [](auto&, const Value&, auto) { return Value(7); }));
+    o.object()->setOwn(QStringLiteral("__resolve"),
+                       Value(m.vm.makeFunction(QStringLiteral("r"), [&resolved, method](auto&, const Value&, auto) {
+                           ++resolved;
+                           return method;
+                       })));
+    EXPECT_TRUE(std::isnan(m.num(o)));
+    EXPECT_EQ(m.str(o), "[type Object]");
+    EXPECT_EQ(resolved, 0);
+    // An ordinary read still asks it.
+    EXPECT_EQ(m.vm.getMember(o, QStringLiteral("valueOf")).object(), method.object());
+    EXPECT_EQ(resolved, 1);
+}
+
+TEST(Conversions, TracePrintsTheKindBeforeAThrowingToStringEscapes) {
+    using namespace sw;
+    ScriptMovie m(8);
+    Value o = m.object();
+    m.set(o, "toString", Value(m.vm().makeFunction(QStringLiteral("toString"), [](auto&, const Value&, auto) -> Value {
+              throw vistrel::avm1::ScriptException{Value("boom")};
+          })));
+    m.set(m.root(), "o", o);
+    ActionWriter a;
+    a.push(Push::str("o")).op(op::kGetVariable).op(op::kTrace).push(Push::str("after")).op(op::kTrace);
+    const Bytes code = a.end();
+    m.lines.clear();
+    m.vm().runActions(std::make_shared<const std::vector<std::uint8_t>>(code.begin(), code.end()), m.root().object());
+    ASSERT_FALSE(m.lines.empty());
+    EXPECT_EQ(m.lines.front(), "[type Object]");
+    // The exception ended the list: nothing after the trace ran.
+    EXPECT_EQ(std::count(m.lines.begin(), m.lines.end(), std::string("after")), 0);
 }
