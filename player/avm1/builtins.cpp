@@ -48,6 +48,8 @@ void installCoreBuiltins(Vm& vm) {
     installDate(vm);
     installError(vm);
     installGlobals(vm);
+    installNativeFunctions(vm);
+    registerNativeTables(vm);
 }
 
 }  // namespace vistrel::avm1

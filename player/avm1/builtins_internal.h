@@ -49,5 +49,8 @@ void installMath(Vm& vm);
 void installDate(Vm& vm);
 void installError(Vm& vm);
 void installGlobals(Vm& vm);
+void installNativeFunctions(Vm& vm);   // ASnative, ASSetNative, ASSetNativeAccessor
+// Fills the machine's table of numbered built-ins from what the installers above defined.
+void registerNativeTables(Vm& vm);
 
 }  // namespace vistrel::avm1::builtins

@@ -9,6 +9,7 @@
 #include <exception>
 #include <iterator>
 #include <optional>
+#include <utility>
 
 #include "player/avm1/convert.h"
 
@@ -119,6 +120,7 @@ struct Frame {
     Value superConstructor;
     Value returnValue;
     Frame* caller = nullptr;
+    bool constructing = false;   // a function run by `new`
 };
 
 thread_local Frame* t_currentFrame = nullptr;
@@ -1633,7 +1635,15 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const Value v = pop(f);
             if (!host) break;
             // The trace log has lines ending in newlines only: a carriage return starts a new line.
-            QString text = v.isUndefined() ? QStringLiteral("undefined") : vm.toString(v);
+            QString text;
+            try {
+                text = v.isUndefined() ? QStringLiteral("undefined") : vm.toString(v);
+            } catch (const ScriptException&) {
+                // A conversion that throws still prints the object's kind; the exception goes on after.
+                host->trace(v.isObject() && v.asObject()->isCallable() ? QStringLiteral("[type Function]")
+                                                                       : QStringLiteral("[type Object]"));
+                throw;
+            }
             text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
             host->trace(text);
             break;
@@ -1730,6 +1740,8 @@ void interpretActionList(Vm& vm, const ActionCode& code, Object* clip) {
 
 void clearSharedStack(Vm& vm) { vm.carriedStack().clear(); }
 
+bool runningConstructor() { return t_currentFrame && t_currentFrame->constructing; }
+
 Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::span<const Value> args) {
     if (!callee || !callee->script()) return {};
     const std::shared_ptr<ScriptFunction> sf = callee->script();
@@ -1748,6 +1760,7 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
     // Functions came with version 5: their body follows its rules even in an older movie.
     f.version = std::max(f.version, 5);
     f.isFunction = true;
+    f.constructing = std::exchange(vm.constructPending(), false);
     f.code = sf->code;
     f.callee = callee;
     f.args = args;

@@ -19,4 +19,7 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
 // Forgets what the last action list left on the stack; the player calls it once a frame's scripts ran.
 void clearSharedStack(Vm& vm);
 
+// Whether the innermost script function running was called by `new` (natives look through to it).
+bool runningConstructor();
+
 }  // namespace vistrel::avm1

@@ -147,7 +147,10 @@ Value Vm::call(const Value& function, const Value& thisValue, std::span<const Va
                 if (d > 0) --d;
             }
         } guard{m_callDepth};
-        if (f->native()) return f->native()(*this, thisValue, args);
+        if (f->native()) {
+            m_constructPending = false;
+            return f->native()(*this, thisValue, args);
+        }
         return interpretFunction(*this, f, thisValue, args);
     };
     if (!scope.outermost()) return invoke();
@@ -180,7 +183,11 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
     object->setProto(prototype.object());
     object->define(QStringLiteral("__constructor__"), Value(ctor), propflag::kDontEnum);
     if (m_swfVersion < 7) object->define(QStringLiteral("constructor"), Value(ctor), propflag::kDontEnum);
-    if (ctor->isCallable()) call(Value(ctor), Value(object), args);
+    if (ctor->isCallable()) {
+        m_constructPending = true;
+        call(Value(ctor), Value(object), args);
+        m_constructPending = false;
+    }
     return Value(object);
 }
 
@@ -205,7 +212,9 @@ bool Vm::hasProperty(Object* object, const QString& name) {
     return findProperty(object, name) != nullptr;
 }
 
-Value Vm::getMember(const Value& objectValue, const QString& name) {
+Value Vm::getMember(const Value& objectValue, const QString& name) { return lookupMember(objectValue, name, true); }
+
+Value Vm::lookupMember(const Value& objectValue, const QString& name, bool resolve) {
     Object* object = objectValue.object();
     if (!object) {
         if (objectValue.isNullish()) return {};
@@ -221,7 +230,7 @@ Value Vm::getMember(const Value& objectValue, const QString& name) {
         return p->value;
     }
     // __resolve answers for names nothing else has.
-    if (name != u"__resolve") {
+    if (resolve && name != u"__resolve") {
         if (const Property* resolver = findProperty(object, QStringLiteral("__resolve"))) {
             if (resolver->value.isObject() && resolver->value.asObject()->isCallable()) {
                 const Value arg(name);
@@ -286,7 +295,8 @@ Value Vm::toPrimitive(const Value& v, bool preferString) {
     if (preferString) return Value(toString(v));
     if (o->display() && o->objectClass() != ObjectClass::Object) return v;
     const bool dateString = o->objectClass() == ObjectClass::Date;
-    const Value method = getMember(v, dateString ? QStringLiteral("toString") : QStringLiteral("valueOf"));
+    // Conversions look for valueOf and toString without asking __resolve.
+    const Value method = lookupMember(v, dateString ? QStringLiteral("toString") : QStringLiteral("valueOf"), false);
     if (!method.isObject() || !method.asObject()->isCallable()) return {};
     const Value result = call(method, v, {});
     return result.isPrimitive() ? result : v;
@@ -326,7 +336,7 @@ QString Vm::toString(const Value& v) {
         // Clips, text fields and buttons turn into their path.
         if (o->display() && o->objectClass() != ObjectClass::Object && m_host) return m_host->targetPath(o);
         // Only a string from toString counts; anything else prints as the object's kind.
-        const Value method = getMember(v, QStringLiteral("toString"));
+        const Value method = lookupMember(v, QStringLiteral("toString"), false);
         if (method.isObject() && method.asObject()->isCallable()) {
             const Value result = call(method, v, {});
             if (result.isString()) return result.asString();

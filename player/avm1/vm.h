@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -175,10 +176,18 @@ public:
     // What one outermost action list hands on to the next: the values it left on the operand stack and
     // the constant pool declared last (the reference keeps both between lists).
     std::vector<Value>& carriedStack() { return m_carriedStack; }
+
+    // Built-in functions by (table, index), as ASnative and ASSetNative reach them; filled once the
+    // built-ins are installed, so a script replacing a method later does not change its entry.
+    std::map<std::pair<int, int>, NativeFunction>& nativeTable() { return m_nativeTable; }
+    // Set by construct() for the script function it is about to run; the function's frame takes it.
+    bool& constructPending() { return m_constructPending; }
     std::shared_ptr<const std::vector<QString>>& lastConstants() { return m_lastConstants; }
 
 private:
     void checkLimits();
+    // getMember, with or without asking __resolve for a name nothing has.
+    Value lookupMember(const Value& object, const QString& name, bool resolve);
 
     int m_swfVersion;
     DisplayHost* m_host;
@@ -195,6 +204,8 @@ private:
     std::vector<Object*> m_extraRoots;
     std::vector<Value> m_carriedStack;
     std::shared_ptr<const std::vector<QString>> m_lastConstants;
+    std::map<std::pair<int, int>, NativeFunction> m_nativeTable;
+    bool m_constructPending = false;
 };
 
 // Built-in classes and global functions (Object, Function, Array, String, Number, Boolean, Math, Date,

@@ -375,9 +375,11 @@ const char* const kColorFields[] = {"redMultiplier", "greenMultiplier", "blueMul
 void installColorTransform(Vm& vm, Object* pkg, Classes& c) {
     c.colorTransform = defineClassOn(vm, pkg, QStringLiteral("ColorTransform"), [](Vm& vm, const Value& self, Args args) {
         if (!self.isObject()) return Value();
+        // Fewer than all eight values give the identity transform: none of them is taken.
+        const bool given = args.size() >= 8;
         for (std::size_t i = 0; i < 8; ++i) {
             const double fallback = i < 4 ? 1.0 : 0.0;
-            put(vm, self, kColorFields[i], i < args.size() ? Value(vm.toNumber(args[i])) : Value(fallback));
+            put(vm, self, kColorFields[i], given ? Value(vm.toNumber(args[i])) : Value(fallback));
         }
         return Value();
     });
@@ -403,8 +405,10 @@ void installColorTransform(Vm& vm, Object* pkg, Classes& c) {
     proto->defineAccessor(
         QStringLiteral("rgb"),
         vm.makeFunction(QStringLiteral("rgb"), [](Vm& vm, const Value& self, Args) {
-            auto channel = [&](const char* n) { return static_cast<int>(avm1::toInt32(get(vm, self, n))) & 0xff; };
-            return Value((channel("redOffset") << 16) | (channel("greenOffset") << 8) | channel("blueOffset"));
+            // Offsets are not clamped to a byte: larger ones spill into the next channel (32-bit wrap).
+            auto channel = [&](const char* n) { return static_cast<std::uint32_t>(avm1::toInt32(get(vm, self, n))); };
+            return Value(static_cast<double>((channel("redOffset") << 16) | (channel("greenOffset") << 8) |
+                                             channel("blueOffset")));
         }),
         vm.makeFunction(QStringLiteral("rgb"), [](Vm& vm, const Value& self, Args args) {
             const auto rgb = static_cast<std::uint32_t>(avm1::toInt32(vm.toNumber(arg(args, 0))));

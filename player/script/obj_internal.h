@@ -68,6 +68,7 @@ void installNet(Stage& stage);          // LocalConnection, NetConnection, FileR
 void installContextMenu(Stage& stage);
 void installSelection(Stage& stage);
 void installTextSnapshot(Stage& stage);
+void installSocketAndPrinting(Stage& stage);   // XMLSocket, PrintJob
 // The focused object leaves the stage or is hidden: the focus is dropped and listeners told.
 void focusLost(Stage& stage, DisplayObject& object);
 

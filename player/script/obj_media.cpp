@@ -19,7 +19,9 @@ namespace {
 
 // The clip a Color or Sound names: a clip object, or a path resolved from the root when used.
 DisplayObject* targetClip(Vm& vm, const Value& target) {
-    if (target.isObject()) return displayOf(target);
+    // Another object stands for the path its text gives, found again at every use.
+    if (target.isObject())
+        if (DisplayObject* clip = displayOf(target)) return clip;
     if (target.isNullish() || !vm.host()) return nullptr;
     const QString path = vm.toString(target);
     if (path.isEmpty()) return nullptr;   // an empty path names no clip

@@ -255,14 +255,26 @@ void installSystem(Stage& stage) {
     set("windowlessDisable", Value(false));
 
     Object* security = defineObjectOn(vm, system, QStringLiteral("security"));
-    for (const char* name : {"allowDomain", "allowInsecureDomain", "loadPolicyFile"})
-        method(vm, security, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); });
+    // Granting a domain succeeds once one is named (any value, even undefined); there is nothing to grant
+    // without an argument.
+    for (const char* name : {"allowDomain", "allowInsecureDomain"})
+        method(vm, security, QString::fromLatin1(name), [](Vm&, const Value&, Args args) { return Value(!args.empty()); });
+    method(vm, security, QStringLiteral("loadPolicyFile"), [](Vm&, const Value&, Args) { return Value(); });
     // A movie opened from disk: one that declares it uses the network may reach it and not local files,
     // any other may read local files and nothing from the network.
     const bool network = (stage.movie().header().fileAttributes & 1) != 0;
     defineGetter(vm, security, QStringLiteral("sandboxType"), [network](Vm&, const Value&, Args) {
         return Value(network ? "localWithNetwork" : "localWithFile");
     });
+
+    // Add-on products this player can neither fetch nor start: both answer that nothing happened.
+    Object* product = defineClassOn(vm, system, QStringLiteral("Product"), [](Vm& vm, const Value& self, Args args) {
+        if (Object* o = self.object()) o->setOwn(QStringLiteral("name"), args.empty() ? Value() : Value(vm.toString(args[0])));
+        return Value();
+    });
+    Object* productProto = vm.getMember(Value(product), QStringLiteral("prototype")).object();
+    for (const char* name : {"launch", "download"})
+        method(vm, productProto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(false); });
 
     Object* ime = defineObjectOn(vm, system, QStringLiteral("IME"));
     initializeBroadcaster(vm, ime);
@@ -329,6 +341,7 @@ void installEnvironment(Stage& stage) {
 void installStageObjects(Stage& stage) {
     if (!stage.vm()) return;
     objects::installBroadcaster(stage);
+    objects::installSocketAndPrinting(stage);
     objects::installEnvironment(stage);
     objects::installMedia(stage);
     objects::installGeometry(stage);
