@@ -1739,6 +1739,12 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
     const std::size_t end = begin + std::min(sf->length, bytes.size() - begin);
     Object* base = sf->baseClip;
     Value self = thisValue;
+    // Before version 6 a function has no timeline of its own: it acts on the clip it is called on, or
+    // on the caller's target for a plain call.
+    if (vm.swfVersion() <= 5) {
+        if (isClip(self.object())) base = self.object();
+        else if (self.isNullish() && t_currentFrame && t_currentFrame->target) base = t_currentFrame->target;
+    }
     // A plain call has no object; the function then sees its own timeline as `this`.
     if (self.isNullish() && base) self = Value(base);
 
