@@ -510,7 +510,11 @@ Value getVariable(Frame& f, const QString& name, Object** where = nullptr) {
         QString path, var;
         if (splitPath(name, path, var, false)) {
             const Value obj = resolvePath(f, path);
-            if (obj.isObject()) return f.vm.getMember(obj, var);
+            if (obj.isObject()) {
+                // A function reached by a path runs on the object the path led to.
+                if (where) *where = obj.object();
+                return f.vm.getMember(obj, var);
+            }
             // Not a path after all ("a.b" stored under its whole name).
             if (findVariable(f, name, out, where)) return out;
             return {};
