@@ -201,3 +201,19 @@ TEST(EmptyClipBounds, RoundedOnceAVersionEightMovieAsks) {
     EXPECT_EQ(runScript(a, 7), (Lines{"6710886.35", "6710886.35"}));
     EXPECT_EQ(runScript(a, 8), (Lines{"6710886.4", "6710886.4"}));
 }
+
+TEST(ClipReferences, AReferenceToARemovedClipFollowsTheClipNowAtItsPlacedPath) {
+    ActionWriter a;
+    makeClip(a, "_root", "a", 1);
+    a.push(str("r")).push(str("a")).op(op::kGetVariable).op(op::kSetVariable);   // r = a
+    setMember(a, "r", "_name", "b");                                            // renamed after placement
+    a.push({num(0), str("r")}).op(op::kGetVariable).push(str("removeMovieClip")).op(op::kCallMethod).op(op::kPop);
+    a.push(str("r")).op(op::kGetVariable).push(str("_name")).op(op::kGetMember).op(op::kTrace);
+    makeClip(a, "_root", "a", 2);
+    setMember(a, "_root.a", "v", "new");
+    a.push(str("r")).op(op::kGetVariable).push(str("v")).op(op::kGetMember).op(op::kTrace);
+    traceVariable(a, "r");
+    // Methods act on it too.
+    a.push({num(0), str("r")}).op(op::kGetVariable).push(str("getDepth")).op(op::kCallMethod).op(op::kTrace);
+    EXPECT_EQ(runScript(a), (Lines{"undefined", "new", "_level0.a", "2"}));
+}
