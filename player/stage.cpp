@@ -153,6 +153,7 @@ void Stage::objectPlaced(DisplayObject& object) {
     if (object.sprite) object.sprite->setStartTick(m_ticks + 1);
     avm1::Object* script = scriptObject(object);
     if (!script) return;
+    if (auto* clip = dynamic_cast<ClipObject*>(script)) clip->setReferencePath(dotPath(object));
     // Initialize handlers run before anything else queued, construct handlers and the constructor of a
     // registered class next, then in turn the load handlers and the clip's first frame.
     for (const swf::ClipAction& action : object.clipActions)

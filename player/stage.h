@@ -137,6 +137,10 @@ public:
     // _focusrect of version 5 movies: one number, 1 or 0, for the whole movie.
     int focusRect() const { return m_focusRect; }
     void setFocusRect(int value) { m_focusRect = value; }
+    // Empty clips report their bounds as the largest twips value; the reference rounds it once a version
+    // 8 movie is the root or has asked for bounds, and keeps doing so from then on.
+    bool roundedEmptyBounds() const { return m_roundedEmptyBounds; }
+    void setRoundedEmptyBounds() { m_roundedEmptyBounds = true; }
     // A method called on an object once the scripts running now have finished (the answer of a dialog
     // or connection that has nothing behind it), before the next frame.
     void postCall(const avm1::Value& object, const QString& method, std::vector<avm1::Value> args);
@@ -191,6 +195,7 @@ private:
     std::deque<PostedCall> m_posted;
     DisplayObject* m_focus = nullptr;
     int m_focusRect = 1;
+    bool m_roundedEmptyBounds = false;
     int m_nextTimerId = 1;
     friend class ScriptHost;
     friend class Loader;

@@ -402,86 +402,82 @@ bool findVariable(Frame& f, const QString& name, Value& out, Object** where = nu
     return false;
 }
 
-// Resolves a target path ("/a/b", "../c", "a.b.c", "_root.x", "_level1/a") to what it names; the first
-// name is searched as a variable (on `scope` alone when given), the others as members.
-Value resolvePathFrom(Frame& f, const QString& path, Object* scope);
-
-// The first name of a path when it is an ordinary variable (not `this`, `_root`, `..` and the like).
-bool plainFirstName(Frame& f, const QString& path, QString& first) {
-    if (path.isEmpty() || path[0] == u'/' || path[0] == u'.') return false;
-    qsizetype j = 0;
-    while (j < path.size() && path[j] != u'/' && path[j] != u'.') ++j;
-    first = path.left(j);
-    if (first.isEmpty() || first[0] == u'_' || sameName(f, first, QLatin1StringView("this")) ||
-        sameName(f, first, QLatin1StringView("super")))
-        return false;
-    return true;
+// One step of a target path from `from`: a clip's children come before its variables (the other way
+// round from member access); `this` and the clips' own names (_root, _parent, _levelN) work anywhere.
+Value pathStep(Frame& f, const Value& from, const QString& name, bool first) {
+    if (name.isEmpty()) return {};
+    if (sameName(f, name, QLatin1StringView("this"))) return first ? f.thisValue : f.vm.getMember(from, name);
+    Object* o = from.object();
+    DisplayHost* host = f.vm.host();
+    if (isClip(o) && host && !name.contains(u'.')) {
+        if (Object* child = host->resolveTarget(o, name)) return Value(child);
+    }
+    Value out;
+    if (isClip(o) && (sameName(f, name, QLatin1StringView("_root")) || levelNumber(f, name)))
+        return lookupSpecial(f, name, out) ? out : Value();
+    return f.vm.getMember(from, name);
 }
 
-// A path whose first name is a plain variable is tried from each scope in turn, innermost first, and
-// the first scope where the whole path leads to an object wins: a name that exists on an inner scope
-// but leads nowhere does not hide the same path on an outer one.
-Value resolvePath(Frame& f, const QString& path) {
-    QString first;
-    if (!plainFirstName(f, path, first)) return resolvePathFrom(f, path, nullptr);
+// Resolves a target path ("/a/b", "../c", "a.b.c", "a:b", "_root.x", "_level1/a") from `start`. Slashes,
+// colons and (until the first slash) dots separate names; colons in a row count as one; ".." is the
+// parent.
+Value resolvePathFrom(Frame& f, const QString& path, const Value& start, bool thisFirst = true) {
+    if (path.isEmpty()) return start;
+    Value cur = start;
+    qsizetype i = 0;
+    const qsizetype n = path.size();
+    bool slashSeen = false;
+    bool first = thisFirst;
+    if (path[0] == u'/') {
+        cur = rootOf(f);
+        i = 1;
+        slashSeen = true;
+        first = false;
+    }
+    while (i < n) {
+        while (i < n && path[i] == u':') ++i;
+        // ".." is the parent only when a separator or the end follows.
+        if (i + 1 < n && path[i] == u'.' && path[i + 1] == u'.' &&
+            (i + 2 == n || path[i + 2] == u'/' || path[i + 2] == u':')) {
+            i += 2;
+            if (i < n && path[i] == u'/') {
+                ++i;
+                slashSeen = true;
+            }
+            DisplayHost* host = f.vm.host();
+            if (!host || !isClip(cur.object())) return {};
+            Object* parent = host->resolveTarget(cur.asObject(), QStringLiteral("_parent"));
+            if (!parent) return {};
+            cur = Value(parent);
+        } else {
+            qsizetype j = i;
+            while (j < n && path[j] != u':' && path[j] != u'/' && (path[j] != u'.' || slashSeen)) ++j;
+            const QString name = path.mid(i, j - i);
+            i = j;
+            if (i < n) {
+                if (path[i] == u'/') slashSeen = true;
+                ++i;
+            }
+            cur = pathStep(f, cur, name, first);
+        }
+        first = false;
+        if (!cur.isObject()) return {};
+    }
+    return cur;
+}
+
+// A relative path is tried from each scope in turn, innermost first, and the first scope where the
+// whole path leads to an object wins.
+Value resolvePath(Frame& f, const QString& path, bool thisFirst = true) {
+    if (path.startsWith(u'/')) return resolvePathFrom(f, path, Value(f.target));
     Value result;
     forEachScope(f, [&](Object* o) {
-        const Value v = resolvePathFrom(f, path, o);
+        const Value v = resolvePathFrom(f, path, Value(o), thisFirst);
         if (!v.isObject()) return false;
         result = v;
         return true;
     });
     return result;
-}
-
-Value resolvePathFrom(Frame& f, const QString& path, Object* scope) {
-    if (path.isEmpty()) return Value(f.target);
-    Value cur;
-    bool started = false;
-    qsizetype i = 0;
-    const qsizetype n = path.size();
-    if (path[0] == u'/') {
-        cur = rootOf(f);
-        started = true;
-        i = 1;
-    }
-    while (i < n) {
-        QString seg;
-        bool parent = false;
-        if (path[i] == u'.' && i + 1 < n && path[i + 1] == u'.') {
-            parent = true;
-            i += 2;
-        } else {
-            qsizetype j = i;
-            while (j < n && path[j] != u'/' && path[j] != u'.') ++j;
-            seg = path.mid(i, j - i);
-            i = j;
-        }
-        // Two slashes in a row name nothing between them: the path leads nowhere.
-        if (!parent && seg.isEmpty() && i > 0 && i < n && path[i] == u'/' && path[i - 1] == u'/') return {};
-        if (i < n && (path[i] == u'/' || path[i] == u'.')) ++i;
-        if (!parent && seg.isEmpty()) continue;
-        if (parent) {
-            const Value from = started ? cur : Value(f.target);
-            DisplayHost* host = f.vm.host();
-            if (host && isClip(from.object())) {
-                cur = Value(host->resolveTarget(from.asObject(), QStringLiteral("_parent")));
-            } else {
-                cur = f.vm.getMember(from, QStringLiteral("_parent"));
-            }
-        } else if (!started) {
-            if (scope ? !lookupIn(f, scope, seg, cur) : !findVariable(f, seg, cur)) cur = Value();
-        } else {
-            if (sameName(f, seg, QLatin1StringView("_root")) || levelNumber(f, seg)) {
-                if (!lookupSpecial(f, seg, cur)) cur = Value();
-            } else {
-                cur = f.vm.getMember(cur, seg);
-            }
-        }
-        started = true;
-        if (!cur.isObject()) return {};
-    }
-    return started ? cur : Value(f.target);
 }
 
 // Splits "path:name" or "path.name" (and "a/b" for setting); false when the name has no path.
@@ -509,15 +505,35 @@ Value getVariable(Frame& f, const QString& name, Object** where = nullptr) {
     if (where) *where = nullptr;
     Value out;
     if (hasPathChars(name)) {
-        QString path, var;
-        if (splitPath(name, path, var, false)) {
-            const Value obj = resolvePath(f, path);
-            if (obj.isObject()) return f.vm.getMember(obj, var);
+        // "path:name" or "path.name" (the last colon or dot): the variable on the object the path leads to,
+        // from the first scope where it exists there.
+        const qsizetype at = std::max(name.lastIndexOf(u':'), name.lastIndexOf(u'.'));
+        if (at >= 0) {
+            const QString path = name.left(at);
+            const QString var = name.mid(at + 1);
+            Value found;
+            bool reached = false;
+            forEachScope(f, [&](Object* o) {
+                const Value obj = resolvePathFrom(f, path, Value(o));
+                if (!obj.isObject()) return false;
+                reached = true;
+                if (!f.vm.hasProperty(obj.asObject(), var)) return false;
+                // A function reached by a path runs on the object the path led to.
+                if (where) *where = obj.asObject();
+                found = f.vm.getMember(obj, var);
+                return true;
+            });
+            if (reached) return found;
             // Not a path after all ("a.b" stored under its whole name).
             if (findVariable(f, name, out, where)) return out;
             return {};
         }
-        if (name.contains(u'/')) return resolvePath(f, name);
+        // A slash path names a clip; `this` is no step of it. A name that leads nowhere may still be a
+        // variable stored under the whole name.
+        const Value clip = resolvePath(f, name, false);
+        if (clip.isObject()) return clip;
+        if (findVariable(f, name, out, where)) return out;
+        return {};
     }
     if (findVariable(f, name, out, where)) return out;
     return {};
@@ -532,13 +548,12 @@ Object* timelineFor(Frame& f) {
 }
 
 void setVariable(Frame& f, const QString& name, const Value& value) {
-    if (hasPathChars(name)) {
-        QString path, var;
-        if (splitPath(name, path, var, true)) {
-            const Value obj = resolvePath(f, path);
-            if (obj.isObject()) f.vm.setMember(obj, var, value);
-            return;
-        }
+    // "path:name" or "path.name" (the last colon or dot) sets the name on the object the path leads to
+    // from the first scope where it leads anywhere; a slash alone makes no path ("a/b" is a plain name).
+    if (const qsizetype at = std::max(name.lastIndexOf(u':'), name.lastIndexOf(u'.')); at >= 0) {
+        const Value obj = resolvePath(f, name.left(at));
+        if (obj.isObject()) f.vm.setMember(obj, name.mid(at + 1), value);
+        return;
     }
     Object* global = f.vm.global();
     Object* found = nullptr;
@@ -596,7 +611,8 @@ void setTarget(Frame& f, const QString& path) {
         return;
     }
     DisplayHost* host = f.vm.host();
-    Object* t = host && f.origTarget ? host->resolveTarget(f.origTarget, path) : nullptr;
+    const Value found = f.origTarget ? resolvePathFrom(f, path, Value(f.origTarget), false) : Value();
+    Object* t = isClip(found.object()) ? found.asObject() : nullptr;
     if (t) {
         f.target = t;
         return;
@@ -1751,6 +1767,12 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
     const std::size_t end = begin + std::min(sf->length, bytes.size() - begin);
     Object* base = sf->baseClip;
     Value self = thisValue;
+    // Before version 6 a function has no timeline of its own: it acts on the clip it is called on, or
+    // on the caller's target for a plain call.
+    if (vm.swfVersion() <= 5) {
+        if (isClip(self.object())) base = self.object();
+        else if (self.isNullish() && t_currentFrame && t_currentFrame->target) base = t_currentFrame->target;
+    }
     // A plain call has no object; the function then sees its own timeline as `this`.
     if (self.isNullish() && base) self = Value(base);
 

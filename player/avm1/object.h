@@ -137,6 +137,9 @@ public:
     // The display object of a clip, text field or button, or null (also once it has been removed).
     player::DisplayObject* display() const { return m_display; }
     void setDisplay(player::DisplayObject* d) { m_display = d; }
+    // The display object a reference to this object means now: its own, or for a clip that has gone,
+    // the clip that took its place.
+    virtual player::DisplayObject* currentDisplay() const { return m_display; }
 
     // Heap bookkeeping.
     bool marked() const { return m_marked; }

@@ -240,7 +240,32 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
     stage.touch();
 }
 
+DisplayObject* ClipObject::liveDisplay() const {
+    if (DisplayObject* d = display()) return d;
+    if (m_referencePath.isEmpty() || objectClass() != avm1::ObjectClass::MovieClip) return nullptr;
+    const QStringList names = m_referencePath.split(u'.');
+    if (names.isEmpty() || !names[0].startsWith(u"_level")) return nullptr;
+    bool digits = false;
+    const int level = names[0].mid(6).toInt(&digits);
+    DisplayObject* current = digits && level >= 0 ? m_stage.levelObject(level) : nullptr;
+    for (qsizetype i = 1; current && i < names.size(); ++i)
+        current = current->sprite ? current->sprite->childByName(names[i]) : nullptr;
+    if (!current || !current->sprite || current->script == this) return nullptr;
+    return m_stage.scriptObject(*current) ? current : nullptr;
+}
+
+// What a reference to a clip that has gone does: everything goes to the clip now at its path.
+static avm1::Object* successorOf(const ClipObject& clip) {
+    if (clip.display()) return nullptr;
+    DisplayObject* live = clip.liveDisplay();
+    return live ? live->script : nullptr;
+}
+
 bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out) {
+    if (avm1::Object* successor = successorOf(*this)) {
+        out = vm.getMember(avm1::Value(successor), name);
+        return true;
+    }
     DisplayObject* o = display();
     if (!o || name.isEmpty()) return false;
     if (name[0] == u'_') {
@@ -283,6 +308,10 @@ bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out)
 }
 
 bool ClipObject::setSpecial(avm1::Vm& vm, const QString& name, const avm1::Value& value) {
+    if (avm1::Object* successor = successorOf(*this)) {
+        vm.setMember(avm1::Value(successor), name, value);
+        return true;
+    }
     DisplayObject* o = display();
     if (!o || name.isEmpty() || name[0] != u'_') return false;
     // The display object holds it, so a movie loaded into the clip keeps it.
@@ -306,7 +335,10 @@ void ClipObject::specialNames(std::vector<QString>& names) const {
 
 DisplayObject* displayOf(const avm1::Value& v) {
     avm1::Object* o = v.object();
-    return o ? o->display() : nullptr;
+    if (!o) return nullptr;
+    if (DisplayObject* d = o->display()) return d;
+    const auto* clip = dynamic_cast<const ClipObject*>(o);
+    return clip ? clip->liveDisplay() : nullptr;
 }
 
 SpriteInstance* spriteOf(const avm1::Value& v) {

@@ -43,10 +43,16 @@ public:
     // The path it had when it left the display list: a removed clip still prints as its path.
     const QString& lastPath() const { return m_lastPath; }
     void setLastPath(const QString& path) { m_lastPath = path; }
+    // A clip reference outlives its clip: once the clip has gone, it stands for whatever clip then has
+    // the path the clip had when it was placed. Null when nothing has.
+    void setReferencePath(const QString& path) { m_referencePath = path; }
+    DisplayObject* liveDisplay() const;
+    DisplayObject* currentDisplay() const override { return liveDisplay(); }
 
 private:
     Stage& m_stage;
     QString m_lastPath;
+    QString m_referencePath;
 };
 
 // The clip a script object stands for, or null (not a clip, or removed).

@@ -59,6 +59,8 @@ void installTimelineMethods(Stage& stage, avm1::Object* proto) {
         return [play](avm1::Vm& vm, const Value& self, Args args) {
             avm1::Object* target = self.object();
             Value frameValue = arg(args, 0);
+            // Anything but a number names a label (or a frame number) by its string.
+            if (frameValue.isObject()) frameValue = Value(vm.toString(frameValue));
             // "path:frame" names a frame of another timeline.
             if (frameValue.isString()) {
                 const QString text = frameValue.asString();
@@ -178,14 +180,23 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         if (target && target != o) toTarget = worldTransform(*o) * worldTransform(*target).inverted();
         if (!target) return Value();
         avm1::Object* out = vm.makeObject();
+        // A version 8 root rounds from the start. A version 8 script asking for another clip's bounds sees the rounded form at once; asking for a
+        // clip's own bounds switches to it only after answering.
+        const bool newScript = vm.swfVersion() >= 8;
+        if (newScript && target != o) s->setRoundedEmptyBounds();
+        if (s->movie().header().version >= 8) s->setRoundedEmptyBounds();
         if (r.isNull()) {
-            // The reference reports an empty clip with the largest possible rectangle, inverted.
-            out->setOwn(QStringLiteral("xMin"), Value(6710886.35));
-            out->setOwn(QStringLiteral("xMax"), Value(6710886.35));
-            out->setOwn(QStringLiteral("yMin"), Value(6710886.35));
-            out->setOwn(QStringLiteral("yMax"), Value(6710886.35));
+            // The reference reports an empty clip with the largest twips value, 0x7ffffff.
+            const double v = s->roundedEmptyBounds() ? static_cast<double>(static_cast<float>(0x7ffffff)) / 20.0
+                                                     : 0x7ffffff / 20.0;
+            if (newScript) s->setRoundedEmptyBounds();
+            out->setOwn(QStringLiteral("xMin"), Value(v));
+            out->setOwn(QStringLiteral("xMax"), Value(v));
+            out->setOwn(QStringLiteral("yMin"), Value(v));
+            out->setOwn(QStringLiteral("yMax"), Value(v));
             return Value(out);
         }
+        if (newScript) s->setRoundedEmptyBounds();
         r = toTarget.mapRect(r);
         out->setOwn(QStringLiteral("xMin"), Value(r.left() / 20.0));
         out->setOwn(QStringLiteral("xMax"), Value(r.right() / 20.0));

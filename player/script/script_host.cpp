@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "player/avm1/convert.h"
 #include "player/display_list.h"
 #include "player/movie.h"
 #include "player/script/clip_object.h"
@@ -85,9 +86,12 @@ int ScriptHost::frameFromValue(SpriteInstance& sprite, const avm1::Value& frame)
         if (numeric) return static_cast<int>(std::floor(n)) - 1;
         return sprite.timeline().findLabelIgnoringCase(encodeLabel(m_stage, text));
     }
-    const double n = vm.toNumber(frame);
-    if (!std::isfinite(n)) return -1;
-    return static_cast<int>(std::clamp(std::floor(n), -1.0, 1e6)) - 1;
+    // Frame numbers wrap as 32-bit integers, and so does the step to 0-based: 2^31 comes out as the
+    // largest frame (the goto clamps it), 2^32 + 2 as frame 2; what stays negative goes nowhere.
+    const std::int32_t n = avm1::toInt32(vm.toNumber(frame));
+    const std::int64_t index = static_cast<std::int32_t>(static_cast<std::uint32_t>(n) - 1u);
+    if (index < 0) return -1;
+    return static_cast<int>(std::min<std::int64_t>(index, 1000000));
 }
 
 avm1::Value ScriptHost::getProperty(avm1::Object* clip, int index) {

@@ -1,0 +1,219 @@
+// Timeline and path rules scripts depend on: the grammar of target paths (separators, children before
+// variables, where a name is split off), functions called by path, goto frame numbers, version 5
+// functions acting on the calling clip, and the bounds an empty clip reports.
+#include <gtest/gtest.h>
+
+#include "player/movie.h"
+#include "player/player.h"
+#include "tests/support/action_writer.h"
+#include "tests/support/swf_writer.h"
+
+namespace sw = vistrel::testing;
+namespace vp = vistrel::player;
+using sw::ActionWriter;
+using sw::Push;
+namespace op = sw::op;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Push str(const std::string& s) { return Push::str(s); }
+Push num(int v) { return Push::integer(v); }
+
+Lines run(const std::vector<sw::Bytes>& tags, int version = 8, int frames = 1) {
+    sw::MovieSpec spec;
+    spec.version = version;
+    spec.frameCount = static_cast<std::uint16_t>(frames);
+    std::vector<sw::Bytes> all{sw::setBackgroundColor(0xffffff)};
+    all.insert(all.end(), tags.begin(), tags.end());
+    Lines lines;
+    vp::Player player(vp::Movie::fromBytes(sw::movie(spec, all)),
+                      [&](const QString& line) { lines.push_back(line.toStdString()); });
+    for (int i = 1; i < frames; ++i) player.nextFrame();
+    return lines;
+}
+
+Lines runScript(const ActionWriter& script, int version = 8, const std::vector<sw::Bytes>& lead = {}) {
+    std::vector<sw::Bytes> tags = lead;
+    tags.push_back(sw::doAction(ActionWriter(script).end()));
+    tags.push_back(sw::showFrame());
+    return run(tags, version);
+}
+
+// object.createEmptyMovieClip(name, depth), where object is a variable path.
+void makeClip(ActionWriter& a, const std::string& object, const std::string& name, int depth) {
+    a.push({num(depth), str(name), num(2), str(object)}).op(op::kGetVariable);
+    a.push(str("createEmptyMovieClip")).op(op::kCallMethod).op(op::kPop);
+}
+// object.member = value.
+void setMember(ActionWriter& a, const std::string& object, const std::string& member, const std::string& value) {
+    a.push(str(object)).op(op::kGetVariable).push({str(member), str(value)}).op(op::kSetMember);
+}
+// trace(String(eval(path))).
+void traceVariable(ActionWriter& a, const std::string& path) {
+    a.push(str(path)).op(op::kGetVariable).op(op::kToString).op(op::kTrace);
+}
+// tellTarget(path) { trace(_name); }
+void traceTargetName(ActionWriter& a, const std::string& path) {
+    a.setTarget(path);
+    a.push({str(""), num(13)}).op(op::kGetProperty).op(op::kTrace);
+    a.setTarget("");
+}
+
+// _root.clip1.clip2.clip3, then clip1 = "clip1 var" on the root and clip1.clip2 = "clip2 var" on clip1:
+// variables that share the clips' names.
+ActionWriter nestedClips() {
+    ActionWriter a;
+    makeClip(a, "_root", "clip1", 1);
+    makeClip(a, "_root.clip1", "clip2", 1);
+    makeClip(a, "_root.clip1.clip2", "clip3", 1);
+    setMember(a, "_root.clip1", "clip2", "clip2 var");
+    a.push({str("clip1"), str("clip1 var")}).op(op::kSetVariable);
+    return a;
+}
+
+}  // namespace
+
+TEST(TargetPaths, ChildrenComeBeforeVariablesOnEachStep) {
+    ActionWriter a = nestedClips();
+    traceVariable(a, "clip1");               // a plain name is a variable first
+    traceVariable(a, "clip1.clip2");          // the path step finds the clip, the last name its variable
+    traceVariable(a, "clip1.clip2.clip3");
+    traceTargetName(a, "clip1.clip2");
+    EXPECT_EQ(runScript(a), (Lines{"clip1 var", "clip2 var", "_level0.clip1.clip2.clip3", "clip2"}));
+}
+
+TEST(TargetPaths, ColonsSlashesAndDotsSeparateNames) {
+    ActionWriter a = nestedClips();
+    traceVariable(a, "clip1:clip2:clip3");
+    traceVariable(a, "/clip1/clip2:clip3");
+    traceTargetName(a, "::clip1.::clip2/::clip3");
+    traceTargetName(a, "clip1:clip2.clip3");
+    traceTargetName(a, "clip1.clip2.clip3/");      // a trailing separator ends the path
+    traceTargetName(a, "clip1/clip2.clip3");       // after a slash a dot is part of the name
+    traceTargetName(a, "clip1.clip2/.clip3");
+    traceTargetName(a, "clip1.clip2.clip3::");     // colons only lead into a name
+    EXPECT_EQ(runScript(a), (Lines{"_level0.clip1.clip2.clip3", "_level0.clip1.clip2.clip3", "clip3", "clip3",
+                                   "clip3", "undefined", "undefined", "undefined"}));
+}
+
+TEST(TargetPaths, ParentStepsNeedASeparatorAfterThem) {
+    ActionWriter a = nestedClips();
+    traceTargetName(a, "clip1/clip2/clip3/..");
+    traceTargetName(a, "_root:clip1:clip2:..");
+    traceTargetName(a, "_root:clip1:clip2...clip2");
+    traceVariable(a, "_root:clip1:clip2/...clip2");   // the parent's variable, split at the last dot
+    traceVariable(a, "_root/clip1/clip2:_parent");
+    EXPECT_EQ(runScript(a), (Lines{"clip2", "clip1", "undefined", "clip2 var", "_level0.clip1"}));
+}
+
+TEST(TargetPaths, ThisStartsAVariablePathButNotATargetOrSlashPath) {
+    ActionWriter a = nestedClips();
+    setMember(a, "_root", "this/clip1", "plain");
+    traceVariable(a, "this.clip1.clip2");
+    traceVariable(a, "this/clip1");   // no clip by that path: the variable of that whole name
+    traceTargetName(a, "this.clip1");
+    EXPECT_EQ(runScript(a), (Lines{"clip2 var", "plain", "undefined"}));
+}
+
+TEST(TargetPaths, SettingSplitsAtTheLastColonOrDotOnly) {
+    ActionWriter a = nestedClips();
+    a.push({str("clip1.clip2/..:a"), str("A")}).op(op::kSetVariable);   // on clip1
+    a.push({str("clip1/b"), str("B")}).op(op::kSetVariable);            // a plain name on the root
+    traceVariable(a, "_root/clip1:a");
+    a.push(str("_root")).op(op::kGetVariable).push(str("clip1/b")).op(op::kGetMember).op(op::kTrace);
+    traceVariable(a, "_root/clip1:b");
+    EXPECT_EQ(runScript(a), (Lines{"A", "B", "undefined"}));
+}
+
+TEST(TargetPaths, AFunctionCalledByPathRunsOnTheObjectItCameFrom) {
+    ActionWriter a;
+    makeClip(a, "_root", "clip1", 1);
+    ActionWriter body;
+    body.push(str("this")).op(op::kGetVariable).op(op::kToString).op(op::kTrace);
+    a.push(str("_root")).op(op::kGetVariable).push(str("clip1")).op(op::kGetMember).push(str("f"));
+    a.defineFunction("", {}, body).op(op::kSetMember);
+    a.push({num(0), str("_root.clip1.f")}).op(op::kCallFunction).op(op::kPop);
+    a.push({num(0), str("/clip1:f")}).op(op::kCallFunction).op(op::kPop);
+    EXPECT_EQ(runScript(a), (Lines{"_level0.clip1", "_level0.clip1"}));
+}
+
+TEST(GotoMethods, FrameNumbersWrapAsIntegersAndObjectsNameLabels) {
+    // A three-frame sprite "s" with the label "two" on its second frame.
+    const sw::Bytes sprite = sw::defineSprite(
+        2, 3, {sw::showFrame(), sw::frameLabel("two"), sw::showFrame(), sw::showFrame()});
+    sw::PlaceSpec p;
+    p.depth = 1;
+    p.characterId = 2;
+    p.matrix = sw::MatrixSpec{};
+    p.name = "s";
+    auto gotoAndTrace = [](ActionWriter& a, const Push& frame) {
+        a.push({frame, num(1), str("s")}).op(op::kGetVariable).push(str("gotoAndStop")).op(op::kCallMethod);
+        a.op(op::kPop).push(str("s")).op(op::kGetVariable).push(str("_currentframe")).op(op::kGetMember);
+        a.op(op::kTrace);
+    };
+    ActionWriter a;
+    gotoAndTrace(a, Push::dbl(4294967298.0));   // 2^32 + 2 is frame 2
+    gotoAndTrace(a, Push::dbl(2147483648.0));   // 2^31 wraps to the lowest integer: the last frame
+    gotoAndTrace(a, num(0));                        // frame 0 goes nowhere
+    gotoAndTrace(a, Push::dbl(-2147483648.0));  // one below wraps round to the last frame too
+    gotoAndTrace(a, num(1));
+    // An object goes by its string: { toString: function() { return "two"; } }
+    ActionWriter toString;
+    toString.push(str("two")).op(op::kReturn);
+    a.push(str("toString")).defineFunction("", {}, toString).push(num(1)).op(op::kInitObject);
+    a.push({num(1), str("s")}).op(op::kGetVariable).push(str("gotoAndStop")).op(op::kCallMethod).op(op::kPop);
+    a.push(str("s")).op(op::kGetVariable).push(str("_currentframe")).op(op::kGetMember).op(op::kTrace);
+    const Lines lines = run({sprite, sw::placeObject2(p), sw::doAction(a.end()), sw::showFrame()});
+    EXPECT_EQ(lines, (Lines{"2", "3", "3", "3", "1", "2"}));
+}
+
+TEST(VersionFiveFunctions, ActOnTheCallingClip) {
+    // The root gives clips move(); a sprite "c" calls it by name on its second frame. _target inside shows whose
+    // timeline it acts on.
+    ActionWriter body;
+    body.push({str(""), num(11)}).op(op::kGetProperty).op(op::kTrace);
+    ActionWriter define;   // MovieClip.prototype.move = function() { trace(_target); }
+    define.push(str("MovieClip")).op(op::kGetVariable).push({str("prototype")}).op(op::kGetMember);
+    define.push(str("move")).defineFunction("", {}, body).op(op::kSetMember);
+    ActionWriter call;
+    call.push({num(0), str("move")}).op(op::kCallFunction).op(op::kPop);
+    const sw::Bytes sprite = sw::defineSprite(2, 2, {sw::showFrame(), sw::doAction(call.end()), sw::showFrame()});
+    sw::PlaceSpec p;
+    p.depth = 1;
+    p.characterId = 2;
+    p.matrix = sw::MatrixSpec{};
+    p.name = "c";
+    const std::vector<sw::Bytes> tags{sw::doAction(define.end()), sprite, sw::placeObject2(p), sw::showFrame()};
+    EXPECT_EQ(run(tags, 5, 2), (Lines{"/c"}));
+    EXPECT_EQ(run(tags, 6, 2), (Lines{"/"}));   // from version 6 a function keeps its own timeline
+}
+
+TEST(EmptyClipBounds, RoundedOnceAVersionEightMovieAsks) {
+    ActionWriter a;
+    makeClip(a, "_root", "e", 1);
+    for (int i = 0; i < 2; ++i) {
+        a.push(str("_root")).op(op::kGetVariable).push({num(1), str("e")}).op(op::kGetVariable);
+        a.push(str("getBounds")).op(op::kCallMethod);
+        a.push(str("xMin")).op(op::kGetMember).op(op::kTrace);
+    }
+    EXPECT_EQ(runScript(a, 7), (Lines{"6710886.35", "6710886.35"}));
+    EXPECT_EQ(runScript(a, 8), (Lines{"6710886.4", "6710886.4"}));
+}
+
+TEST(ClipReferences, AReferenceToARemovedClipFollowsTheClipNowAtItsPlacedPath) {
+    ActionWriter a;
+    makeClip(a, "_root", "a", 1);
+    a.push(str("r")).push(str("a")).op(op::kGetVariable).op(op::kSetVariable);   // r = a
+    setMember(a, "r", "_name", "b");                                            // renamed after placement
+    a.push({num(0), str("r")}).op(op::kGetVariable).push(str("removeMovieClip")).op(op::kCallMethod).op(op::kPop);
+    a.push(str("r")).op(op::kGetVariable).push(str("_name")).op(op::kGetMember).op(op::kTrace);
+    makeClip(a, "_root", "a", 2);
+    setMember(a, "_root.a", "v", "new");
+    a.push(str("r")).op(op::kGetVariable).push(str("v")).op(op::kGetMember).op(op::kTrace);
+    traceVariable(a, "r");
+    // Methods act on it too.
+    a.push({num(0), str("r")}).op(op::kGetVariable).push(str("getDepth")).op(op::kCallMethod).op(op::kTrace);
+    EXPECT_EQ(runScript(a), (Lines{"undefined", "new", "_level0.a", "2"}));
+}
