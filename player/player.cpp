@@ -28,20 +28,13 @@ std::uint64_t Player::changeCount() const { return m_stage->changeCount(); }
 
 std::vector<QString> Player::takeScriptMessages() { return m_stage->takeScriptMessages(); }
 
-// Input is not dispatched to the movie yet; these keep the viewer's side of the contract buildable.
-void Player::mouseMove(QPointF) {}
-void Player::mouseDown(QPointF, MouseButton) {}
-void Player::mouseUp(QPointF, MouseButton) {}
-void Player::mouseWheel(QPointF, int) {}
-void Player::mouseLeave() {}
+// The mouse methods live in input_mouse.cpp. Keyboard input is not dispatched to the movie yet.
 void Player::keyDown(KeyEvent) {}
 void Player::keyUp(KeyEvent) {}
 void Player::textInput(char32_t) {}
 void Player::textControl(TextControl) {}
 void Player::focusChanged(bool) {}
-void Player::cancelPointerCapture() {}
 void Player::setClipboard(Clipboard*) {}
-Cursor Player::cursor() const { return Cursor::Arrow; }
 bool Player::wantsKeys() const { return false; }
 
 KeyEvent keyEventFromQt(int, const QString&) { return {}; }
