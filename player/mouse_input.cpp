@@ -121,6 +121,14 @@ bool memberTrue(Stage& stage, const DisplayObject& o, const char* name, bool oth
     return vm->toBoolean(vm->getMember(avm1::Value(o.script), n));
 }
 
+// `enabled` turns pointer events off; an undefined value leaves them on.
+bool enabled(Stage& stage, const DisplayObject& o) {
+    avm1::Vm* vm = stage.vm();
+    if (!vm || !o.script || !hasMember(o.script, QStringLiteral("enabled"))) return true;
+    const avm1::Value v = vm->getMember(avm1::Value(o.script), QStringLiteral("enabled"));
+    return v.isUndefined() || vm->toBoolean(v);
+}
+
 bool selectableText(const Stage& stage, const DisplayObject& o) {
     const Character* c = characterOf(stage, o);
     const auto* t = c ? std::get_if<swf::DefineEditText>(c) : nullptr;
@@ -162,7 +170,7 @@ struct Picker {
     DisplayObject* inObject(DisplayObject& o, int nesting) const {
         if (!o.visible) return nullptr;
         if (const ButtonCharacter* b = buttonOf(stage, o)) {
-            if (memberTrue(stage, o, "enabled", true) && buttonHit(stage, o, *b, point)) return &o;
+            if (buttonHit(stage, o, *b, point)) return &o;
             return nullptr;
         }
         if (o.text) {
@@ -170,7 +178,7 @@ struct Picker {
             return nullptr;
         }
         if (!o.sprite) return nullptr;
-        if (o.parent && buttonMode(o) && memberTrue(stage, o, "enabled", true)) {
+        if (o.parent && buttonMode(o)) {
             bool hit = false;
             DisplayObject* area = nullptr;
             if (o.script && hasMember(o.script, QStringLiteral("hitArea")) && stage.vm())
@@ -257,6 +265,8 @@ bool MouseInput::trackAsMenu(DisplayObject& o) const {
 }
 
 void MouseInput::fire(DisplayObject& target, Event event) {
+    // A disabled button or clip stays under the pointer but hears nothing.
+    if (!enabled(m_stage, target)) return;
     using namespace swf::buttoncond;
     namespace ce = swf::clipevent;
     if (const ButtonCharacter* b = buttonOf(m_stage, target)) {
@@ -349,7 +359,7 @@ void MouseInput::updateCursor() {
     m_cursor = Cursor::Arrow;
     if (!m_inside) return;
     if (DisplayObject* over = live(m_hover)) {
-        if (memberTrue(m_stage, *over, "useHandCursor", true)) m_cursor = Cursor::Hand;
+        if (enabled(m_stage, *over) && memberTrue(m_stage, *over, "useHandCursor", true)) m_cursor = Cursor::Hand;
         return;
     }
     if (DisplayObject* top = pick(m_pos, true); top && top->text) m_cursor = Cursor::IBeam;

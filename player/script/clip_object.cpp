@@ -155,9 +155,17 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::Quality: return Value(QStringLiteral("HIGH"));
     case ClipProperty::XMouse:
     case ClipProperty::YMouse: {
+        // The reference maps the pointer with every translation on whole pixels; a matrix that cannot be
+        // inverted leaves the point a twentieth of what it was.
+        QTransform t;
+        int guard = 0;
+        for (const DisplayObject* d = &o; d && d->parent && guard < 64; d = d->parent->owner(), ++guard) {
+            const swf::Matrix& m = d->matrix;
+            t = t * QTransform(m.a, m.b, m.c, m.d, std::round(m.tx / 20.0) * 20.0, std::round(m.ty / 20.0) * 20.0);
+        }
         bool ok = false;
-        const QTransform inverse = (o.parent ? stageTransform(o) : QTransform()).inverted(&ok);
-        const QPointF local = ok ? inverse.map(stage.mouse().position()) : QPointF();
+        const QTransform inverse = t.inverted(&ok);
+        const QPointF local = ok ? inverse.map(stage.mouse().position()) : stage.mouse().position() / 20.0;
         return Value(std::round(property == ClipProperty::XMouse ? local.x() : local.y()) / 20.0);
     }
     }
