@@ -507,15 +507,16 @@ void MouseInput::leave() {
 }
 
 void MouseInput::cancelCapture() {
+    // The pressed button shows over or up as the pointer stands; the hover stays, so no roll-over follows.
     DisplayObject* pressed = live(m_pressed);
     if (pressed && pressed->sprite) {
         if (const ButtonCharacter* b = buttonOf(m_stage, *pressed)) {
-            pressed->buttonState = 0;
-            pressed->sprite->showButtonState(b->upState);
+            const bool over = live(m_hover) == pressed;
+            pressed->buttonState = over ? 1 : 0;
+            pressed->sprite->showButtonState(over ? b->overState : b->upState);
         }
     }
     m_pressed = {};
-    m_hover = {};
     m_text = {};
     m_down = false;
     m_drag.reset();
