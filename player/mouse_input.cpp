@@ -174,7 +174,9 @@ struct Picker {
             return nullptr;
         }
         if (o.text) {
-            if (texts && selectableText(stage, o) && hitTestShape(movieHolding(stage, o), o, point)) return &o;
+            // Every edit text is offered the press (links answer in texts that cannot be selected); the
+            // text side says whether it takes it.
+            if (texts && hitTestShape(movieHolding(stage, o), o, point)) return &o;
             return nullptr;
         }
         if (!o.sprite) return nullptr;
@@ -317,7 +319,7 @@ void MouseInput::broadcast(std::uint32_t clipEvent, const char* listenerMethod, 
     avm1::Vm* vm = m_stage.vm();
     if (!vm) return;
     if (clipEvent)
-        for (DisplayObject* clip : m_stage.clipsNewestFirst()) m_stage.queueClipEvent(*clip, clipEvent);
+        for (DisplayObject* clip : m_stage.clipsNewestFirst()) m_stage.queueClipEvent(*clip, clipEvent, false, true);
     m_stage.runQueue();
     const avm1::Value mouse = vm->getMember(avm1::Value(vm->global()), QStringLiteral("Mouse"));
     if (avm1::Object* m = mouse.object()) {
@@ -362,7 +364,7 @@ void MouseInput::updateCursor() {
         if (enabled(m_stage, *over) && memberTrue(m_stage, *over, "useHandCursor", true)) m_cursor = Cursor::Hand;
         return;
     }
-    if (DisplayObject* top = pick(m_pos, true); top && top->text) m_cursor = Cursor::IBeam;
+    if (DisplayObject* top = pick(m_pos, true); top && top->text && selectableText(m_stage, *top)) m_cursor = Cursor::IBeam;
 }
 
 void MouseInput::updateDrag() {

@@ -40,8 +40,8 @@ public:
     void stopDrag();
     DisplayObject* dragged() const;
 
-    // The object a pointer at `stageTwips` acts on, or null: the topmost enabled button or clip with
-    // pointer handlers, or a selectable text when `texts` is set.
+    // The object a pointer at `stageTwips` acts on, or null: the topmost button or clip with pointer
+    // handlers, or an edit text when `texts` is set.
     DisplayObject* pick(QPointF stageTwips, bool texts) const;
 
     // Button sounds: called with the button and the transition (0 over to up, 1 up to over, 2 over to

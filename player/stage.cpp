@@ -238,14 +238,23 @@ void Stage::objectRemoving(DisplayObject& object) {
         queueClipEvent(object, swf::clipevent::kUnload, true);
 }
 
-void Stage::queueClipEvent(DisplayObject& object, std::uint32_t event, bool evenIfRemoved) {
+void Stage::queueClipEvent(DisplayObject& object, std::uint32_t event, bool evenIfRemoved, bool onlyDefinedMethod) {
     avm1::Object* script = object.script;
     if (!script) return;
     for (const swf::ClipAction& action : object.clipActions)
         if (action.events & event)
             m_queue.push_back(QueuedScript{script, action.actions, QString(), avm1::Value(), evenIfRemoved});
-    if (const char16_t* method = eventMethod(event))
-        m_queue.push_back(QueuedScript{script, nullptr, QString::fromUtf16(method), avm1::Value(), evenIfRemoved});
+    if (const char16_t* method = eventMethod(event)) {
+        const QString name = QString::fromUtf16(method);
+        if (onlyDefinedMethod) {
+            bool defined = false;
+            int guard = 0;
+            for (const avm1::Object* o = script; o && !defined && guard < 64; o = o->proto(), ++guard)
+                defined = o->findOwn(name) != nullptr;
+            if (!defined) return;
+        }
+        m_queue.push_back(QueuedScript{script, nullptr, name, avm1::Value(), evenIfRemoved});
+    }
 }
 
 std::vector<DisplayObject*> Stage::clipsNewestFirst() const {

@@ -104,7 +104,9 @@ public:
     }
     void unregisterSprite(std::uint64_t serial) { m_sprites.erase(serial); }
     // Queues the handlers of a clip event: onClipEvent actions first, then the method (onLoad...).
-    void queueClipEvent(DisplayObject& clip, std::uint32_t event, bool evenIfRemoved = false);
+    // `onlyDefinedMethod`: the method is called only when the clip has it, without asking __resolve.
+    void queueClipEvent(DisplayObject& clip, std::uint32_t event, bool evenIfRemoved = false,
+                        bool onlyDefinedMethod = false);
     // The clips of the execution list (not buttons), newest first: the order events reach every clip in.
     std::vector<DisplayObject*> clipsNewestFirst() const;
 

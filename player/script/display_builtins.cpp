@@ -313,7 +313,7 @@ void installDisplayBuiltins(Stage& stage) {
     installGeometryMethods(stage, clipProto);
     installDrawingMethods(stage, clipProto);
     // Clips and buttons answer the pointer while enabled, showing the hand unless told not to.
-    clipProto->define(QStringLiteral("enabled"), Value(true));
+    clipProto->define(QStringLiteral("enabled"), Value(true), avm1::propflag::kDontEnum);
     clipProto->define(QStringLiteral("useHandCursor"), Value(true), avm1::propflag::kDontEnum);
 
     avm1::Object* buttonProto = vm.makeObject();
