@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "player/mouse_input.h"
 #include "player/movie.h"
 #include "player/render/display_list_renderer.h"
 #include "player/stage.h"
@@ -20,7 +21,10 @@ int Player::frameCount() const { return m_stage->root().frameCount(); }
 
 int Player::currentFrame() const { return m_stage->root().currentFrame() + 1; }
 
-void Player::nextFrame() { m_stage->tick(); }
+void Player::nextFrame() {
+    m_stage->tick();
+    m_stage->mouse().afterFrame();
+}
 
 void Player::gotoFrame(int frame) { m_stage->gotoRootFrame(std::clamp(frame, 1, frameCount()) - 1); }
 
@@ -28,20 +32,13 @@ std::uint64_t Player::changeCount() const { return m_stage->changeCount(); }
 
 std::vector<QString> Player::takeScriptMessages() { return m_stage->takeScriptMessages(); }
 
-// Input is not dispatched to the movie yet; these keep the viewer's side of the contract buildable.
-void Player::mouseMove(QPointF) {}
-void Player::mouseDown(QPointF, MouseButton) {}
-void Player::mouseUp(QPointF, MouseButton) {}
-void Player::mouseWheel(QPointF, int) {}
-void Player::mouseLeave() {}
+// The mouse methods live in input_mouse.cpp. Keyboard input is not dispatched to the movie yet.
 void Player::keyDown(KeyEvent) {}
 void Player::keyUp(KeyEvent) {}
 void Player::textInput(char32_t) {}
 void Player::textControl(TextControl) {}
 void Player::focusChanged(bool) {}
-void Player::cancelPointerCapture() {}
 void Player::setClipboard(Clipboard*) {}
-Cursor Player::cursor() const { return Cursor::Arrow; }
 bool Player::wantsKeys() const { return false; }
 
 KeyEvent keyEventFromQt(int, const QString&) { return {}; }
