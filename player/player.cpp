@@ -34,17 +34,8 @@ void Player::mouseDown(QPointF, MouseButton) {}
 void Player::mouseUp(QPointF, MouseButton) {}
 void Player::mouseWheel(QPointF, int) {}
 void Player::mouseLeave() {}
-void Player::keyDown(KeyEvent) {}
-void Player::keyUp(KeyEvent) {}
-void Player::textInput(char32_t) {}
-void Player::textControl(TextControl) {}
-void Player::focusChanged(bool) {}
 void Player::cancelPointerCapture() {}
-void Player::setClipboard(Clipboard*) {}
 Cursor Player::cursor() const { return Cursor::Arrow; }
-bool Player::wantsKeys() const { return false; }
-
-KeyEvent keyEventFromQt(int, const QString&) { return {}; }
 
 void Player::render(Renderer& renderer, const QTransform& stageToDevice, RenderQuality quality,
                     std::optional<swf::Rgba> background) const {

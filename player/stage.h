@@ -16,6 +16,7 @@
 
 #include "player/avm1/value.h"
 #include "player/display_list.h"
+#include "player/keyboard.h"
 
 namespace vistrel::avm1 {
 class Vm;
@@ -137,6 +138,8 @@ public:
     // _focusrect of version 5 movies: one number, 1 or 0, for the whole movie.
     int focusRect() const { return m_focusRect; }
     void setFocusRect(int value) { m_focusRect = value; }
+    // Keys held, the last key, the clipboard.
+    KeyboardState& keyboard() { return m_keyboard; }
     // A method called on an object once the scripts running now have finished (the answer of a dialog
     // or connection that has nothing behind it), before the next frame.
     void postCall(const avm1::Value& object, const QString& method, std::vector<avm1::Value> args);
@@ -191,6 +194,7 @@ private:
     std::deque<PostedCall> m_posted;
     DisplayObject* m_focus = nullptr;
     int m_focusRect = 1;
+    KeyboardState m_keyboard;
     int m_nextTimerId = 1;
     friend class ScriptHost;
     friend class Loader;

@@ -1,0 +1,209 @@
+#include "player/focus.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "player/avm1/object.h"
+#include "player/avm1/vm.h"
+#include "player/bounds.h"
+#include "player/characters.h"
+#include "player/movie.h"
+#include "player/script/clip_object.h"
+#include "player/script/obj_internal.h"
+#include "player/script/text_field.h"
+#include "player/stage.h"
+#include "player/text_input.h"
+
+namespace vistrel::player {
+
+using avm1::Object;
+using avm1::Value;
+using avm1::Vm;
+
+namespace {
+
+// The handlers that make a clip act as a button: present at all, even undefined, they count.
+constexpr const char* kButtonHandlers[] = {"onPress", "onRelease", "onReleaseOutside", "onRollOver",
+                                           "onRollOut", "onDragOver", "onDragOut"};
+
+bool actsAsButton(Vm& vm, Object* script) {
+    for (const char* handler : kButtonHandlers)
+        if (vm.hasProperty(script, QString::fromLatin1(handler))) return true;
+    return false;
+}
+
+// Calls a handler, dropping what it throws: a failing handler must not stop the event.
+void callHandler(Vm& vm, Object* target, const QString& name, std::span<const Value> args) {
+    try {
+        vm.callMethod(Value(target), name, args);
+    } catch (const avm1::ScriptException&) {
+    } catch (const avm1::ScriptAbort& a) {
+        vm.reportAbort(a.reason);
+    }
+}
+
+bool shownOnStage(const DisplayObject& o) {
+    for (const DisplayObject* p = &o; p; p = p->parent ? p->parent->owner() : nullptr)
+        if (!p->visible) return false;
+    return true;
+}
+
+bool isInputText(Object* script) {
+    auto* tf = dynamic_cast<TextFieldObject*>(script);
+    return tf && tf->input;
+}
+
+// Whether Tab stops at `o`: tabEnabled when a script set it, otherwise buttons, input texts and clips
+// that act as buttons.
+bool tabStop(Vm& vm, DisplayObject& o) {
+    Object* script = o.script;
+    if (!script) return false;
+    const Value enabled = vm.getMember(Value(script), QStringLiteral("tabEnabled"));
+    const bool isClip = script->objectClass() == avm1::ObjectClass::MovieClip;
+    if (!enabled.isUndefined()) return vm.toBoolean(enabled);
+    switch (script->objectClass()) {
+    case avm1::ObjectClass::Button: return true;
+    case avm1::ObjectClass::TextField: return isInputText(script);
+    default: return isClip && actsAsButton(vm, script);
+    }
+}
+
+void collect(Vm& vm, SpriteInstance& sprite, std::vector<DisplayObject*>& out, int depth) {
+    if (depth > ObjectBudget::kMaxNesting) return;
+    for (const auto& [d, child] : sprite.children()) {
+        DisplayObject& o = *child;
+        if (!o.visible) continue;
+        if (o.script && tabStop(vm, o)) out.push_back(&o);
+        if (!o.sprite || !o.script || o.script->objectClass() != avm1::ObjectClass::MovieClip) continue;
+        const Value children = vm.getMember(Value(o.script), QStringLiteral("tabChildren"));
+        if (!children.isUndefined() && !vm.toBoolean(children)) continue;
+        collect(vm, *o.sprite, out, depth + 1);
+    }
+}
+
+// tabIndex as the reference reads it: a 32-bit signed number; -1 and non-numbers mean none.
+std::optional<std::int32_t> tabIndexOf(Vm& vm, DisplayObject& o) {
+    const Value v = vm.getMember(Value(o.script), QStringLiteral("tabIndex"));
+    if (v.isNullish()) return std::nullopt;
+    const double d = vm.toNumber(v);
+    if (!std::isfinite(d)) return std::nullopt;
+    const double m = std::fmod(std::trunc(d), 4294967296.0);
+    const double u = m < 0 ? m + 4294967296.0 : m;
+    const auto i = static_cast<std::int32_t>(static_cast<std::uint32_t>(u));
+    if (i == -1) return std::nullopt;
+    return i;
+}
+
+QRectF stageBounds(Stage& stage, const DisplayObject& o) {
+    QRectF local = objectBounds(movieOf(stage, o), o);
+    if (o.text)
+        if (auto b = editTextInstanceBounds(o)) local = *b;
+    return worldTransform(o).mapRect(local);
+}
+
+}  // namespace
+
+bool canTakeFocus(Stage& stage, DisplayObject& o) {
+    Vm* vm = stage.vm();
+    Object* script = o.script;
+    if (!vm || !script) return false;
+    switch (script->objectClass()) {
+    case avm1::ObjectClass::Button:
+    case avm1::ObjectClass::TextField: return true;   // any text field, even one that cannot be selected
+    case avm1::ObjectClass::MovieClip:
+        if (vm->toBoolean(vm->getMember(Value(script), QStringLiteral("focusEnabled")))) return true;
+        for (const char* handler : kButtonHandlers)
+            if (vm->getMember(Value(script), QString::fromLatin1(handler)).isObject()) return true;
+        return false;
+    default: return false;
+    }
+}
+
+void moveFocus(Stage& stage, DisplayObject* to, bool byKeyboard) {
+    DisplayObject* from = stage.focus();
+    if (from == to) return;
+    stage.setFocusObject(to);
+    stage.keyboard().focusByKeyboard = byKeyboard && to;
+    stage.touch();
+    Vm* vm = stage.vm();
+    if (!vm) return;
+    // Keep both script objects alive and named while the handlers run.
+    Object* fromScript = from ? from->script : nullptr;
+    Object* toScript = to ? to->script : nullptr;
+    if (to && to->text) selectAllText(*to);
+    const Value oldValue = fromScript ? Value(fromScript) : Value::null();
+    const Value newValue = toScript ? Value(toScript) : Value::null();
+    if (fromScript) {
+        const Value args[] = {newValue};
+        callHandler(*vm, fromScript, QStringLiteral("onKillFocus"), args);
+    }
+    if (toScript) {
+        const Value args[] = {oldValue};
+        callHandler(*vm, toScript, QStringLiteral("onSetFocus"), args);
+    }
+    if (Object* selection = vm->getMember(Value(vm->global()), QStringLiteral("Selection")).object()) {
+        const Value args[] = {oldValue, newValue};
+        try {
+            objects::broadcast(*vm, selection, QStringLiteral("onSetFocus"), args);
+        } catch (const avm1::ScriptException&) {
+        } catch (const avm1::ScriptAbort& a) {
+            vm->reportAbort(a.reason);
+        }
+    }
+}
+
+std::vector<DisplayObject*> tabOrder(Stage& stage) {
+    std::vector<DisplayObject*> all;
+    Vm* vm = stage.vm();
+    if (!vm) return all;
+    collect(*vm, stage.root(), all, 0);
+    for (const auto& [n, level] : stage.levels())
+        if (n != 0 && level->sprite && level->visible) collect(*vm, *level->sprite, all, 0);
+
+    std::vector<std::pair<std::int32_t, DisplayObject*>> indexed;
+    for (DisplayObject* o : all)
+        if (auto i = tabIndexOf(*vm, *o)) indexed.emplace_back(*i, o);
+    if (!indexed.empty()) {
+        std::stable_sort(indexed.begin(), indexed.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<DisplayObject*> out;
+        for (const auto& [i, o] : indexed) out.push_back(o);
+        return out;
+    }
+    // No custom order: top to bottom, then left to right, by where each object's bounds begin.
+    std::vector<std::pair<QPointF, DisplayObject*>> placed;
+    for (DisplayObject* o : all) placed.emplace_back(stageBounds(stage, *o).topLeft(), o);
+    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) {
+        if (a.first.y() != b.first.y()) return a.first.y() < b.first.y();
+        return a.first.x() < b.first.x();
+    });
+    std::vector<DisplayObject*> out;
+    for (const auto& [p, o] : placed) out.push_back(o);
+    return out;
+}
+
+void tabFocus(Stage& stage, bool backwards) {
+    const std::vector<DisplayObject*> order = tabOrder(stage);
+    if (order.empty()) return;
+    DisplayObject* current = stage.focus();
+    auto it = std::find(order.begin(), order.end(), current);
+    DisplayObject* next = nullptr;
+    if (it == order.end()) {
+        next = backwards ? order.back() : order.front();
+    } else {
+        const std::size_t i = static_cast<std::size_t>(it - order.begin());
+        next = backwards ? order[(i + order.size() - 1) % order.size()] : order[(i + 1) % order.size()];
+    }
+    moveFocus(stage, next, true);
+    stage.keyboard().focusByKeyboard = true;
+}
+
+QRectF focusRectBounds(Stage& stage) {
+    DisplayObject* o = stage.focus();
+    if (!o || !stage.keyboard().focusByKeyboard || !shownOnStage(*o)) return {};
+    if (o->script && o->script->objectClass() == avm1::ObjectClass::TextField) return {};
+    if (!stage.focusRect()) return {};
+    return stageBounds(stage, *o);
+}
+
+}  // namespace vistrel::player
