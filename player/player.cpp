@@ -28,14 +28,7 @@ std::uint64_t Player::changeCount() const { return m_stage->changeCount(); }
 
 std::vector<QString> Player::takeScriptMessages() { return m_stage->takeScriptMessages(); }
 
-// Input is not dispatched to the movie yet; these keep the viewer's side of the contract buildable.
-void Player::mouseMove(QPointF) {}
-void Player::mouseDown(QPointF, MouseButton) {}
-void Player::mouseUp(QPointF, MouseButton) {}
-void Player::mouseWheel(QPointF, int) {}
-void Player::mouseLeave() {}
-void Player::cancelPointerCapture() {}
-Cursor Player::cursor() const { return Cursor::Arrow; }
+// The mouse methods live in input_mouse.cpp, the keyboard ones in input_keys.cpp.
 
 void Player::render(Renderer& renderer, const QTransform& stageToDevice, RenderQuality quality,
                     std::optional<swf::Rgba> background) const {

@@ -12,7 +12,9 @@ while IFS=$'\t' read -r movie frames version compare input epsilon; do
     [ "$movie" = "movie" ] && continue
     [[ "$movie" =~ $pattern ]] || continue
     total=$((total + 1))
-    out="$(timeout 60 "$tool" trace --frames "$frames" "$corpus/$movie/movie.swf" 2>/dev/null)"
+    args=(trace --frames "$frames")
+    [ "$input" = "yes" ] && args+=(--input "$corpus/$movie/input.json")
+    out="$(timeout 60 "$tool" "${args[@]}" "$corpus/$movie/movie.swf" 2>/dev/null)"
     if diff <(printf '%s\n' "$out" | sed 's/[[:space:]]*$//' | sed -e :a -e '/^\n*$/{$d;N;ba' -e '}') \
             <(sed 's/\r$//; s/[[:space:]]*$//' "$corpus/$movie/output.txt" | sed -e :a -e '/^\n*$/{$d;N;ba' -e '}') >/dev/null; then
         matched=$((matched + 1))

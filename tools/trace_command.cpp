@@ -3,12 +3,19 @@
 #include <cstdio>
 #include <iostream>
 
+#include <QFile>
+
 #include "player/movie.h"
 #include "player/player.h"
 #include "tools/command_line.h"
 #include "tools/info_command.h"
+#include "tools/input_script.h"
 
 namespace vistrel::tools {
+
+namespace {
+constexpr qint64 kMaxInputBytes = 64 * 1024 * 1024;
+}
 
 int traceCommand(const QStringList& args) {
     const CommandLine command("trace", "[--frames N] [--input EVENTS.json] FILE");
@@ -29,7 +36,21 @@ int traceCommand(const QStringList& args) {
         }
     }
     if (positional.size() != 1) return command.usageError("expected one FILE");
-    if (!input.isEmpty()) std::cerr << "vistrel-tool trace: mouse and keyboard events are not sent yet; --input ignored\n";
+    std::optional<InputScript> script;
+    if (!input.isEmpty()) {
+        QFile file(input);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::cerr << "vistrel-tool trace: cannot read " << input.toStdString() << "\n";
+            return kExitUnreadable;
+        }
+        QString error;
+        script = parseInputScript(file.read(kMaxInputBytes), error);
+        if (!script) {
+            std::cerr << "vistrel-tool trace: " << input.toStdString() << ": " << error.toStdString() << "\n";
+            return kExitNotMovie;
+        }
+        for (const QString& w : script->warnings) std::cerr << "vistrel-tool trace: " << w.toStdString() << "\n";
+    }
     int exitCode = kExitOk;
     const auto movie = command.openMovie(positional[0], exitCode);
     if (!movie) return exitCode;
@@ -39,7 +60,13 @@ int traceCommand(const QStringList& args) {
         std::fputc('\n', stdout);
     };
     player::Player player(movie, print);
-    for (int i = 1; i < frames; ++i) player.nextFrame();
+    InputReplay replay(player);
+    // After each frame has run, the events up to the next Wait.
+    for (int frame = 1; frame <= frames; ++frame) {
+        if (frame > 1) player.nextFrame();
+        if (script && static_cast<std::size_t>(frame - 1) < script->batches.size())
+            for (const InputEvent& event : script->batches[static_cast<std::size_t>(frame - 1)]) replay.send(event);
+    }
     for (const QString& message : player.takeScriptMessages()) std::cerr << "vistrel-tool trace: " << message.toStdString() << "\n";
     std::fflush(stdout);
     return kExitOk;
