@@ -23,9 +23,9 @@ namespace {
 
 constexpr int kTab = 9, kEnter = 13, kShift = 16, kCapsLock = 20, kSpace = 32, kNumLock = 144, kScrollLock = 145;
 
-// The key number a button's key condition (and onClipEvent(keyPress)) names: ASCII for characters, small
-// numbers for the keys without one.
-int keyPressCode(const KeyEvent& key) {
+// The key number a button's key condition (and onClipEvent(keyPress)) names for keys that type nothing:
+// small numbers; 0 for keys that type a character (those answer to the character typed).
+int specialKeyCode(const KeyEvent& key) {
     switch (key.code) {
     case 37: return 1;    // left
     case 39: return 2;    // right
@@ -41,10 +41,8 @@ int keyPressCode(const KeyEvent& key) {
     case 34: return 17;   // page down
     case 9: return 18;    // tab
     case 27: return 19;   // escape
-    default: break;
+    default: return 0;
     }
-    if (key.ascii >= 32 && key.ascii < 127) return key.ascii;
-    return 0;
 }
 
 void callHandler(Vm& vm, Object* target, const QString& name) {
@@ -128,6 +126,32 @@ void activateFocused(Stage& stage, DisplayObject& o) {
     stage.runQueue();
 }
 
+bool shownOnStage(const DisplayObject& o) {
+    for (const DisplayObject* p = &o; p; p = p->parent ? p->parent->owner() : nullptr)
+        if (!p->visible) return false;
+    return true;
+}
+
+// A key press with its key number: clips' onClipEvent(keyPress) handlers for it, and the first button
+// on the stage whose key condition names it (which takes the key: it types nothing and moves no focus).
+bool runKeyPress(Stage& stage, int pressCode) {
+    if (pressCode <= 0) return false;
+    bool taken = false;
+    for (DisplayObject* o : everyObject(stage)) {
+        for (const swf::ClipAction& a : o->clipActions)
+            if ((a.events & swf::clipevent::kKeyPress) && a.keyCode == pressCode) stage.queueActions(*o, a.actions);
+        if (taken) continue;
+        const swf::DefineButton* def = buttonOf(stage, *o);
+        if (!def || !shownOnStage(*o)) continue;
+        queueButtonActions(stage, *o, *def, [&](std::uint16_t c) {
+            const bool m = (c >> swf::buttoncond::kKeyPressShift) == pressCode;
+            taken = taken || m;
+            return m;
+        });
+    }
+    return taken;
+}
+
 bool focusRectActive(Stage& stage) {
     return stage.keyboard().focusByKeyboard && stage.focusRect() != 0;
 }
@@ -151,25 +175,10 @@ void Player::keyDown(KeyEvent key) {
     if (DisplayObject* focus = stage.focus(); isClipOrButton(focus)) callHandler(vm, focus->script, QStringLiteral("onKeyDown"));
     broadcastKey(stage, QStringLiteral("onKeyDown"));
 
-    const int pressCode = keyPressCode(key);
-    bool buttonTookKey = false;
-    for (DisplayObject* o : everyObject(stage)) {
-        for (const swf::ClipAction& a : o->clipActions) {
+    for (DisplayObject* o : everyObject(stage))
+        for (const swf::ClipAction& a : o->clipActions)
             if (a.events & swf::clipevent::kKeyDown) stage.queueActions(*o, a.actions);
-            if ((a.events & swf::clipevent::kKeyPress) && pressCode && a.keyCode == pressCode)
-                stage.queueActions(*o, a.actions);
-        }
-        if (!pressCode) continue;
-        if (const swf::DefineButton* def = buttonOf(stage, *o)) {
-            bool matched = false;
-            queueButtonActions(stage, *o, *def, [&](std::uint16_t c) {
-                const bool m = (c >> swf::buttoncond::kKeyPressShift) == pressCode;
-                matched = matched || m;
-                return m;
-            });
-            buttonTookKey = buttonTookKey || matched;
-        }
-    }
+    const bool buttonTookKey = runKeyPress(stage, specialKeyCode(key));
     stage.runQueue();
 
     if (code == kTab && !buttonTookKey) {
@@ -201,8 +210,15 @@ void Player::keyUp(KeyEvent key) {
 void Player::textInput(char32_t codepoint) {
     if (codepoint < 0x20 && codepoint != U'\r' && codepoint != U'\n') return;   // Tab and the like are keys
     if (codepoint > 0x10ffff || (codepoint >= 0xd800 && codepoint <= 0xdfff) || codepoint == 0x7f) return;
+    Stage& stage = *m_stage;
+    // A printable ASCII character may be a button's key; the button then takes it.
+    if (stage.vm() && codepoint >= 0x20 && codepoint < 0x7f) {
+        const bool taken = runKeyPress(stage, static_cast<int>(codepoint));
+        stage.runQueue();
+        if (taken) return;
+    }
     const char32_t one[] = {codepoint};
-    typeIntoFocus(*m_stage, QString::fromUcs4(one, 1));
+    typeIntoFocus(stage, QString::fromUcs4(one, 1));
 }
 
 void Player::textControl(TextControl control) { editFocus(*m_stage, control); }

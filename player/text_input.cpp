@@ -1,5 +1,7 @@
 #include "player/text_input.h"
 
+#include <algorithm>
+
 #include "player/avm1/object.h"
 #include "player/avm1/vm.h"
 #include "player/display_list.h"
@@ -61,6 +63,19 @@ void selectAllText(DisplayObject& text) {
     if (!tf) return;
     text.text->selectionAnchor = 0;
     text.text->selectionCaret = static_cast<int>(tf->text().size());
+}
+
+void replaceSelection(DisplayObject& text, const QString& replacement) {
+    TextFieldObject* tf = fieldOf(&text);
+    if (!tf) return;
+    QString value = tf->text();
+    const int n = static_cast<int>(value.size());
+    const int a = std::clamp(text.text->selectionAnchor, 0, n), c = std::clamp(text.text->selectionCaret, 0, n);
+    const int begin = std::min(a, c), end = std::max(a, c);
+    value.replace(begin, end - begin, replacement);
+    tf->setText(value);
+    if (!text.text) return;
+    text.text->selectionAnchor = text.text->selectionCaret = begin + static_cast<int>(replacement.size());
 }
 
 DisplayObject* focusedInputText(Stage& stage) {

@@ -30,6 +30,10 @@ namespace vistrel::player {
 // Selects the whole text of an edit text (a field that gains the focus from a script or the keyboard).
 void selectAllText(DisplayObject& text);
 
+// TextField.replaceSel: the text's selection (the caret at the start while it never had the focus) gives
+// way to `replacement`, and the caret follows it.
+void replaceSelection(DisplayObject& text, const QString& replacement);
+
 // The focused object when it is an edit text that takes typing (an input field), or null.
 DisplayObject* focusedInputText(Stage& stage);
 

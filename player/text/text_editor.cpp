@@ -20,13 +20,13 @@ char16_t otherCase(char16_t c) { return c >= u'a' && c <= u'z' ? c - 32 : c + 32
 RestrictFilter::RestrictFilter(const QString& pattern) {
     m_allowByDefault = pattern.isEmpty() || pattern.front() == u'^';
     bool include = true;
-    std::optional<char16_t> start;   // the last single character, which a "-" may extend
+    int start = -1;   // the last single character, which a "-" may extend; -1 when none
     const qsizetype n = pattern.size();
     for (qsizetype i = 0; i < n; ++i) {
         char16_t c = pattern[i].unicode();
         if (c == u'^') {
             include = !include;
-            start.reset();
+            start = -1;
             continue;
         }
         if (c == u'-') {
@@ -38,9 +38,9 @@ RestrictFilter::RestrictFilter(const QString& pattern) {
                 if (++j >= n) break;
                 end = pattern[j].unicode();
             }
-            const char16_t lo = start ? *start : 0;
+            const char16_t lo = start >= 0 ? static_cast<char16_t>(start) : 0;
             if (end >= lo) m_ranges.push_back({lo, end, include});
-            start.reset();
+            start = -1;
             i = j;
             continue;
         }
