@@ -68,13 +68,20 @@ bool tabStop(Vm& vm, DisplayObject& o) {
     }
 }
 
+// Every object Tab could visit: shown, not switched off with tabEnabled = false, inside clips whose
+// tabChildren is not false.
 void collect(Vm& vm, SpriteInstance& sprite, std::vector<DisplayObject*>& out, int depth) {
     if (depth > ObjectBudget::kMaxNesting) return;
     for (const auto& [d, child] : sprite.children()) {
         DisplayObject& o = *child;
-        if (!o.visible) continue;
-        if (o.script && tabStop(vm, o)) out.push_back(&o);
-        if (!o.sprite || !o.script || o.script->objectClass() != avm1::ObjectClass::MovieClip) continue;
+        if (!o.visible || !o.script) continue;
+        const auto cls = o.script->objectClass();
+        if (cls != avm1::ObjectClass::MovieClip && cls != avm1::ObjectClass::Button &&
+            cls != avm1::ObjectClass::TextField)
+            continue;
+        const Value enabled = vm.getMember(Value(o.script), QStringLiteral("tabEnabled"));
+        if (enabled.isUndefined() || vm.toBoolean(enabled)) out.push_back(&o);
+        if (!o.sprite || cls != avm1::ObjectClass::MovieClip) continue;
         const Value children = vm.getMember(Value(o.script), QStringLiteral("tabChildren"));
         if (!children.isUndefined() && !vm.toBoolean(children)) continue;
         collect(vm, *o.sprite, out, depth + 1);
@@ -119,18 +126,38 @@ bool canTakeFocus(Stage& stage, DisplayObject& o) {
     }
 }
 
-void moveFocus(Stage& stage, DisplayObject* to, bool byKeyboard) {
-    DisplayObject* from = stage.focus();
-    if (from == to) return;
-    stage.setFocusObject(to);
-    stage.keyboard().focusByKeyboard = byKeyboard && to;
-    stage.touch();
+const swf::DefineButton* buttonDefinition(Stage& stage, const DisplayObject& o) {
+    if (!o.characterId) return nullptr;
+    const Character* c = movieOf(stage, o).character(o.characterId);
+    const auto* button = c ? std::get_if<ButtonCharacter>(c) : nullptr;
+    return button ? &button->button : nullptr;
+}
+
+void queueButtonActions(Stage& stage, DisplayObject& button, const std::function<bool(std::uint16_t)>& matches) {
+    const swf::DefineButton* def = buttonDefinition(stage, button);
+    if (!def || !button.parent || !button.parent->owner()) return;
+    for (const swf::ButtonAction& a : def->actions)
+        if (matches(a.conditions)) stage.queueActions(*button.parent->owner(), a.actions);
+}
+
+namespace {
+
+bool isClipOrButton(const DisplayObject* o) {
+    if (!o || !o->script) return false;
+    const auto cls = o->script->objectClass();
+    return cls == avm1::ObjectClass::MovieClip || cls == avm1::ObjectClass::Button;
+}
+
+// The highlight rolls over an object as the pointer would: a button's condition actions, then the method.
+void queueRoll(Stage& stage, DisplayObject& o, bool over) {
+    const std::uint16_t condition = over ? swf::buttoncond::kIdleToOverUp : swf::buttoncond::kOverUpToIdle;
+    queueButtonActions(stage, o, [condition](std::uint16_t c) { return (c & condition) != 0; });
+    stage.queueMethod(o, over ? QStringLiteral("onRollOver") : QStringLiteral("onRollOut"));
+}
+
+void focusEvents(Stage& stage, Object* fromScript, Object* toScript) {
     Vm* vm = stage.vm();
     if (!vm) return;
-    // Keep both script objects alive and named while the handlers run.
-    Object* fromScript = from ? from->script : nullptr;
-    Object* toScript = to ? to->script : nullptr;
-    if (to && to->text) selectAllText(*to);
     const Value oldValue = fromScript ? Value(fromScript) : Value::null();
     const Value newValue = toScript ? Value(toScript) : Value::null();
     if (fromScript) {
@@ -152,6 +179,35 @@ void moveFocus(Stage& stage, DisplayObject* to, bool byKeyboard) {
     }
 }
 
+}  // namespace
+
+void pointerMoved(Stage& stage) {
+    if (stage.keyboard().focusByKeyboard) stage.touch();
+    stage.keyboard().focusByKeyboard = false;
+}
+
+bool focusHighlighted(Stage& stage) { return stage.focus() && stage.keyboard().focusByKeyboard; }
+
+void moveFocus(Stage& stage, DisplayObject* to, FocusCause cause) {
+    DisplayObject* from = stage.focus();
+    if (from == to) return;
+    const bool wasHighlighted = focusHighlighted(stage);
+    stage.setFocusObject(to);
+    const bool highlight = cause != FocusCause::Pointer && isClipOrButton(to);
+    stage.keyboard().focusByKeyboard = highlight;
+    stage.touch();
+    if (!stage.vm()) return;
+    if (to && to->text) selectAllText(*to);
+    Object* fromScript = from ? from->script : nullptr;
+    Object* toScript = to ? to->script : nullptr;
+    const bool rolls = cause != FocusCause::Pointer;
+    if (rolls && from && wasHighlighted && isClipOrButton(from)) queueRoll(stage, *from, false);
+    if (rolls && highlight) queueRoll(stage, *to, true);
+    // From the keyboard the highlight moves first; a script hears of it once it has finished.
+    if (cause == FocusCause::Keyboard) stage.runQueue();
+    focusEvents(stage, fromScript, toScript);
+}
+
 std::vector<DisplayObject*> tabOrder(Stage& stage) {
     std::vector<DisplayObject*> all;
     Vm* vm = stage.vm();
@@ -160,6 +216,7 @@ std::vector<DisplayObject*> tabOrder(Stage& stage) {
     for (const auto& [n, level] : stage.levels())
         if (n != 0 && level->sprite && level->visible) collect(*vm, *level->sprite, all, 0);
 
+    // An index makes any of them a stop; without indexes only those that take Tab by themselves are.
     std::vector<std::pair<std::int32_t, DisplayObject*>> indexed;
     for (DisplayObject* o : all)
         if (auto i = tabIndexOf(*vm, *o)) indexed.emplace_back(*i, o);
@@ -172,7 +229,8 @@ std::vector<DisplayObject*> tabOrder(Stage& stage) {
     }
     // No custom order: top to bottom, then left to right, by where each object's bounds begin.
     std::vector<std::pair<QPointF, DisplayObject*>> placed;
-    for (DisplayObject* o : all) placed.emplace_back(stageBounds(stage, *o).topLeft(), o);
+    for (DisplayObject* o : all)
+        if (tabStop(*vm, *o)) placed.emplace_back(stageBounds(stage, *o).topLeft(), o);
     std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) {
         if (a.first.y() != b.first.y()) return a.first.y() < b.first.y();
         return a.first.x() < b.first.x();
@@ -194,13 +252,12 @@ void tabFocus(Stage& stage, bool backwards) {
         const std::size_t i = static_cast<std::size_t>(it - order.begin());
         next = backwards ? order[(i + order.size() - 1) % order.size()] : order[(i + 1) % order.size()];
     }
-    moveFocus(stage, next, true);
-    stage.keyboard().focusByKeyboard = true;
+    moveFocus(stage, next, FocusCause::Keyboard);
 }
 
 QRectF focusRectBounds(Stage& stage) {
     DisplayObject* o = stage.focus();
-    if (!o || !stage.keyboard().focusByKeyboard || !shownOnStage(*o)) return {};
+    if (!o || !focusHighlighted(stage) || !shownOnStage(*o)) return {};
     if (o->script && o->script->objectClass() == avm1::ObjectClass::TextField) return {};
     if (!stage.focusRect()) return {};
     return stageBounds(stage, *o);

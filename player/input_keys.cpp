@@ -66,13 +66,6 @@ void broadcastKey(Stage& stage, const QString& message) {
     }
 }
 
-const swf::DefineButton* buttonOf(Stage& stage, const DisplayObject& o) {
-    if (!o.characterId) return nullptr;
-    const Character* c = movieOf(stage, o).character(o.characterId);
-    const auto* button = c ? std::get_if<ButtonCharacter>(c) : nullptr;
-    return button ? &button->button : nullptr;
-}
-
 // Every display object, parents before children, in depth order (a copy: handlers may change the list).
 void allObjects(SpriteInstance& sprite, std::vector<DisplayObject*>& out, int nesting) {
     if (nesting > ObjectBudget::kMaxNesting) return;
@@ -94,29 +87,15 @@ std::vector<DisplayObject*> everyObject(Stage& stage) {
     return out;
 }
 
-// Button actions run on the timeline that holds the button.
-void queueButtonActions(Stage& stage, DisplayObject& button, const swf::DefineButton& def,
-                        const std::function<bool(std::uint16_t)>& matches) {
-    if (!button.parent || !button.parent->owner()) return;
-    for (const swf::ButtonAction& a : def.actions)
-        if (matches(a.conditions)) stage.queueActions(*button.parent->owner(), a.actions);
-}
-
-bool isClipOrButton(const DisplayObject* o) {
-    if (!o || !o->script) return false;
-    const auto cls = o->script->objectClass();
-    return cls == avm1::ObjectClass::MovieClip || cls == avm1::ObjectClass::Button;
-}
-
 // Enter and Space on a clip or button focused from the keyboard press and release it.
 void activateFocused(Stage& stage, DisplayObject& o) {
     Vm& vm = *stage.vm();
     Object* script = o.script;
-    if (const swf::DefineButton* def = buttonOf(stage, o)) {
-        queueButtonActions(stage, o, *def, [](std::uint16_t c) { return (c & swf::buttoncond::kOverUpToOverDown) != 0; });
+    if (buttonDefinition(stage, o)) {
+        queueButtonActions(stage, o, [](std::uint16_t c) { return (c & swf::buttoncond::kOverUpToOverDown) != 0; });
         stage.runQueue();
         if (script) callHandler(vm, script, QStringLiteral("onPress"));
-        queueButtonActions(stage, o, *def, [](std::uint16_t c) { return (c & swf::buttoncond::kOverDownToOverUp) != 0; });
+        queueButtonActions(stage, o, [](std::uint16_t c) { return (c & swf::buttoncond::kOverDownToOverUp) != 0; });
         stage.runQueue();
         if (script) callHandler(vm, script, QStringLiteral("onRelease"));
     } else if (script) {
@@ -141,9 +120,9 @@ bool runKeyPress(Stage& stage, int pressCode) {
         for (const swf::ClipAction& a : o->clipActions)
             if ((a.events & swf::clipevent::kKeyPress) && a.keyCode == pressCode) stage.queueActions(*o, a.actions);
         if (taken) continue;
-        const swf::DefineButton* def = buttonOf(stage, *o);
+        const swf::DefineButton* def = buttonDefinition(stage, *o);
         if (!def || !shownOnStage(*o)) continue;
-        queueButtonActions(stage, *o, *def, [&](std::uint16_t c) {
+        queueButtonActions(stage, *o, [&](std::uint16_t c) {
             const bool m = (c >> swf::buttoncond::kKeyPressShift) == pressCode;
             taken = taken || m;
             return m;
@@ -152,8 +131,14 @@ bool runKeyPress(Stage& stage, int pressCode) {
     return taken;
 }
 
+bool isClipOrButton(const DisplayObject* o) {
+    if (!o || !o->script) return false;
+    const auto cls = o->script->objectClass();
+    return cls == avm1::ObjectClass::MovieClip || cls == avm1::ObjectClass::Button;
+}
+
 bool focusRectActive(Stage& stage) {
-    return stage.keyboard().focusByKeyboard && stage.focusRect() != 0;
+    return focusHighlighted(stage) && stage.focusRect() != 0;
 }
 
 }  // namespace
@@ -171,8 +156,8 @@ void Player::keyDown(KeyEvent key) {
     if (!stage.vm() || stage.quitting()) return;
     Vm& vm = *stage.vm();
 
-    // The focused clip or button hears of it first, then the Key object's listeners.
-    if (DisplayObject* focus = stage.focus(); isClipOrButton(focus)) callHandler(vm, focus->script, QStringLiteral("onKeyDown"));
+    // The highlighted clip or button hears of it first, then the Key object's listeners.
+    if (DisplayObject* focus = stage.focus(); isClipOrButton(focus) && focusHighlighted(stage)) callHandler(vm, focus->script, QStringLiteral("onKeyDown"));
     broadcastKey(stage, QStringLiteral("onKeyDown"));
 
     for (DisplayObject* o : everyObject(stage))
@@ -198,7 +183,8 @@ void Player::keyUp(KeyEvent key) {
     if (key.ascii) kb.lastAscii = key.ascii;
     if (!stage.vm() || stage.quitting()) return;
     Vm& vm = *stage.vm();
-    if (DisplayObject* focus = stage.focus(); isClipOrButton(focus)) callHandler(vm, focus->script, QStringLiteral("onKeyUp"));
+    if (DisplayObject* focus = stage.focus(); isClipOrButton(focus) && focusHighlighted(stage))
+        callHandler(vm, focus->script, QStringLiteral("onKeyUp"));
     broadcastKey(stage, QStringLiteral("onKeyUp"));
     for (DisplayObject* o : everyObject(stage))
         for (const swf::ClipAction& a : o->clipActions)
@@ -246,7 +232,7 @@ bool Player::wantsKeys() const {
         for (const swf::ClipAction& a : o->clipActions)
             if (a.events & (swf::clipevent::kKeyDown | swf::clipevent::kKeyUp | swf::clipevent::kKeyPress)) return true;
         if (o->text && o->script) return true;   // a text may take the focus and typing
-        if (const swf::DefineButton* def = buttonOf(stage, *o)) {
+        if (const swf::DefineButton* def = buttonDefinition(stage, *o)) {
             for (const swf::ButtonAction& a : def->actions)
                 if (a.conditions & swf::buttoncond::kKeyPressMask) return true;
         }

@@ -236,6 +236,10 @@ void Stage::queueClipEvent(DisplayObject& object, std::uint32_t event, bool even
         m_queue.push_back(QueuedScript{script, nullptr, QString::fromUtf16(method), avm1::Value(), evenIfRemoved});
 }
 
+void Stage::queueMethod(DisplayObject& clip, const QString& name) {
+    if (avm1::Object* script = clip.script) m_queue.push_back(QueuedScript{script, nullptr, name, avm1::Value(), false});
+}
+
 void Stage::queueActions(DisplayObject& clip, const swf::ActionBytes& code) {
     if (!m_vm || !code) return;
     avm1::Object* script = scriptObject(clip);

@@ -102,6 +102,8 @@ public:
     void unregisterSprite(std::uint64_t serial) { m_sprites.erase(serial); }
     // Queues the handlers of a clip event: onClipEvent actions first, then the method (onLoad...).
     void queueClipEvent(DisplayObject& clip, std::uint32_t event, bool evenIfRemoved = false);
+    // Queues a call of the method `name` on a clip's script object (looked up when it runs).
+    void queueMethod(DisplayObject& clip, const QString& name);
 
     // Output of trace(): every line, in order.
     void setTraceSink(std::function<void(const QString&)> sink) { m_traceSink = std::move(sink); }

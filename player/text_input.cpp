@@ -164,7 +164,7 @@ bool textPointer(Stage& stage, DisplayObject& text, QPointF, PointerPhase phase)
     TextFieldObject* tf = fieldOf(&text);
     if (!tf || (!tf->selectable && !tf->input)) return false;
     if (phase == PointerPhase::Press) {
-        moveFocus(stage, &text, false);
+        moveFocus(stage, &text, FocusCause::Pointer);
         // Without glyph positions the caret goes after the text, where typing continues it.
         const int end = static_cast<int>(tf->text().size());
         text.text->selectionAnchor = text.text->selectionCaret = end;
@@ -175,8 +175,8 @@ bool textPointer(Stage& stage, DisplayObject& text, QPointF, PointerPhase phase)
 
 void pointerPressedElsewhere(Stage& stage) {
     DisplayObject* o = stage.focus();
-    if (o && fieldOf(o)) moveFocus(stage, nullptr, false);
-    else stage.keyboard().focusByKeyboard = false;
+    if (o && fieldOf(o)) moveFocus(stage, nullptr, FocusCause::Pointer);
+    else pointerMoved(stage);
 }
 
 }  // namespace vistrel::player

@@ -14,7 +14,7 @@
 namespace vistrel::player::objects {
 
 void focusLost(Stage& stage, DisplayObject& object) {
-    if (stage.vm() && stage.focus() == &object) moveFocus(stage, nullptr);
+    if (stage.vm() && stage.focus() == &object) moveFocus(stage, nullptr, FocusCause::Pointer);
 }
 
 void installSelection(Stage& stage) {
