@@ -113,19 +113,20 @@ bool shownOnStage(const DisplayObject& o) {
 
 // A key press with its key number: clips' onClipEvent(keyPress) handlers for it, and the first button
 // on the stage whose key condition names it (which takes the key: it types nothing and moves no focus).
-bool runKeyPress(Stage& stage, int pressCode) {
+bool runKeyPress(Stage& stage, int pressCode, bool dryRun = false) {
     if (pressCode <= 0) return false;
     bool taken = false;
     for (DisplayObject* o : everyObject(stage)) {
-        for (const swf::ClipAction& a : o->clipActions)
-            if ((a.events & swf::clipevent::kKeyPress) && a.keyCode == pressCode) stage.queueActions(*o, a.actions);
+        if (!dryRun)
+            for (const swf::ClipAction& a : o->clipActions)
+                if ((a.events & swf::clipevent::kKeyPress) && a.keyCode == pressCode) stage.queueActions(*o, a.actions);
         if (taken) continue;
         const swf::DefineButton* def = buttonDefinition(stage, *o);
         if (!def || !shownOnStage(*o)) continue;
         queueButtonActions(stage, *o, [&](std::uint16_t c) {
             const bool m = (c >> swf::buttoncond::kKeyPressShift) == pressCode;
             taken = taken || m;
-            return m;
+            return m && !dryRun;
         });
     }
     return taken;
@@ -168,9 +169,12 @@ void Player::keyDown(KeyEvent key) {
 
     if (code == kTab && !buttonTookKey) {
         tabFocus(stage, kb.down[kShift]);
-    } else if ((code == kEnter || code == kSpace) && isClipOrButton(stage.focus()) && focusRectActive(stage)) {
+    } else if ((code == kEnter || code == kSpace) && !buttonTookKey && isClipOrButton(stage.focus()) &&
+               focusRectActive(stage) && !(code == kSpace && runKeyPress(stage, ' ', true))) {
+        // A button whose key condition names the key takes it instead (a space, once it is typed).
         activateFocused(stage, *stage.focus());
     }
+    stage.runQueue();   // what the focus handlers queued
     stage.touch();
 }
 
@@ -214,6 +218,11 @@ void Player::focusChanged(bool gained) {
     kb.paneFocused = gained;
     // Keys held when the pane lost the keyboard will not be seen going up.
     if (!gained) kb.down.fill(false);
+    // The movie's focus goes with the pane's: the highlighted object rolls out and loses it.
+    if (!gained && m_stage->vm() && m_stage->focus()) {
+        moveFocus(*m_stage, nullptr, FocusCause::Keyboard);
+        m_stage->runQueue();
+    }
     m_stage->touch();
 }
 
