@@ -5,8 +5,29 @@
 #include "player/movie.h"
 #include "player/render/display_list_renderer.h"
 #include "player/stage.h"
+#include "player/focus.h"
 
 namespace vistrel::player {
+
+namespace {
+
+// The yellow frame around the object highlighted from the keyboard, in stage twips.
+void drawFocusRect(Renderer& renderer, const QRectF& bounds) {
+    if (bounds.isEmpty() || !bounds.isValid()) return;
+    ShapePaths frame;
+    DrawItem line;
+    line.stroke = true;
+    line.paint.color = swf::Rgba{255, 255, 0, 255};
+    line.strokeStyle.width = 40;
+    line.strokeStyle.join = swf::JoinStyle::Miter;
+    line.strokeStyle.startCap = line.strokeStyle.endCap = swf::CapStyle::Square;
+    line.path.addRect(bounds);
+    frame.items.push_back(std::move(line));
+    frame.bounds = bounds.adjusted(-20, -20, 20, 20);
+    renderer.drawShape(frame, QTransform(), swf::ColorTransform{});
+}
+
+}  // namespace
 
 Player::Player(std::shared_ptr<const Movie> movie, std::function<void(const QString&)> trace)
     : m_movie(movie), m_stage(std::make_unique<Stage>(std::move(movie))) {
@@ -40,6 +61,7 @@ void Player::render(Renderer& renderer, const QTransform& stageToDevice, RenderQ
         renderDisplayList(level->sprite->movie(), *level->sprite, renderer, toQTransform(level->matrix),
                           level->colorTransform);
     }
+    drawFocusRect(renderer, focusRectBounds(*m_stage));
     renderer.endFrame();
 }
 

@@ -235,7 +235,9 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
         }
         if (value.isNullish()) return;
         const double v = number();
-        if (!std::isnan(v)) stage.setFocusRect(v != 0 ? 1 : 0);
+        // An object that is no number switches it off; a string that is none leaves it.
+        if (std::isnan(v) && value.isObject()) stage.setFocusRect(0);
+        else if (!std::isnan(v)) stage.setFocusRect(v != 0 ? 1 : 0);
         return;
     }
     case ClipProperty::HighQuality:
