@@ -28,10 +28,13 @@ struct FontCharacter {
     double emSize() const { return font.version >= 3 ? 20480.0 : 1024.0; }
 };
 
-// A button shows its up state; it plays as a one-frame timeline of those records.
+// A button plays one of its states as a one-frame timeline of that state's records; the pointer picks
+// which (the hit records only answer the pointer).
 struct ButtonCharacter {
     swf::DefineButton button;
     Timeline upState;
+    Timeline overState;
+    Timeline downState;
 };
 
 using Character = std::variant<swf::DefineShape, swf::DefineMorphShape, SpriteCharacter, BitmapCharacter,

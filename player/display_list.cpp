@@ -368,4 +368,30 @@ bool SpriteInstance::swapDepths(int depth, int otherDepth) {
 
 int SpriteInstance::highestDepth() const { return m_children.empty() ? -1 : m_children.rbegin()->first; }
 
+void SpriteInstance::showButtonState(const Timeline& state) {
+    std::map<int, const swf::PlaceObject*> wanted;
+    if (!state.frames.empty())
+        for (const FrameCommand& command : state.frames.front().commands)
+            if (const auto* p = std::get_if<swf::PlaceObject>(&command); p && p->character) wanted[p->depth] = p;
+    std::vector<int> gone;
+    for (const auto& [depth, child] : m_children) {
+        if (child->placedByScript) continue;
+        auto it = wanted.find(depth);
+        if (it == wanted.end() || *it->second->character != child->characterId) gone.push_back(depth);
+    }
+    for (int depth : gone) removeChild(depth);
+    for (const auto& [depth, p] : wanted) {
+        auto it = m_children.find(depth);
+        if (it == m_children.end()) {
+            place(*p, 0);
+        } else if (!it->second->placedByScript) {
+            swf::PlaceObject whole = *p;
+            if (!whole.matrix) whole.matrix = swf::Matrix{};
+            if (!whole.colorTransform) whole.colorTransform = swf::ColorTransform{};
+            applyPlacement(*it->second, whole);
+        }
+    }
+    m_stage.touch();
+}
+
 }  // namespace vistrel::player

@@ -89,6 +89,8 @@ private:
 
 struct DisplayObject {
     explicit DisplayObject(ObjectBudget& budget) : m_budget(&budget) { ++m_budget->live; }
+    // Unique over the run: the pointer's bookkeeping tells a live object from a new one at the same address.
+    const std::uint64_t uid = ++s_lastUid;
     ~DisplayObject();
     DisplayObject(const DisplayObject&) = delete;
     DisplayObject& operator=(const DisplayObject&) = delete;
@@ -131,9 +133,13 @@ struct DisplayObject {
     // right to right, right to left), in percent.
     double soundVolume = 100;
     double soundLL = 100, soundLR = 0, soundRR = 100, soundRL = 0;
+    // Buttons: the state shown (0 up, 1 over, 2 down). Dragged clips: what they were last dropped on.
+    int buttonState = 0;
+    QString dropTarget;
 
 private:
     ObjectBudget* m_budget;
+    static inline std::uint64_t s_lastUid = 0;
 };
 
 class SpriteInstance {
@@ -186,6 +192,8 @@ public:
     void removeChild(int depth);
     bool swapDepths(int depth, int otherDepth);
     int highestDepth() const;   // -1 when empty
+    // A button's timeline shows another state: objects on both sides stay, the rest go or come.
+    void showButtonState(const Timeline& state);
 
     int nesting() const;
     // Order of creation: the stage runs newer timelines first, as the reference's execution list does.

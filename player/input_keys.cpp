@@ -161,7 +161,7 @@ void Player::keyDown(KeyEvent key) {
     if (DisplayObject* focus = stage.focus(); isClipOrButton(focus) && focusHighlighted(stage)) callHandler(vm, focus->script, QStringLiteral("onKeyDown"));
     broadcastKey(stage, QStringLiteral("onKeyDown"));
 
-    for (DisplayObject* o : everyObject(stage))
+    for (DisplayObject* o : stage.clipsNewestFirst())
         for (const swf::ClipAction& a : o->clipActions)
             if (a.events & swf::clipevent::kKeyDown) stage.queueActions(*o, a.actions);
     const bool buttonTookKey = runKeyPress(stage, specialKeyCode(key));
@@ -190,7 +190,7 @@ void Player::keyUp(KeyEvent key) {
     if (DisplayObject* focus = stage.focus(); isClipOrButton(focus) && focusHighlighted(stage))
         callHandler(vm, focus->script, QStringLiteral("onKeyUp"));
     broadcastKey(stage, QStringLiteral("onKeyUp"));
-    for (DisplayObject* o : everyObject(stage))
+    for (DisplayObject* o : stage.clipsNewestFirst())
         for (const swf::ClipAction& a : o->clipActions)
             if (a.events & swf::clipevent::kKeyUp) stage.queueActions(*o, a.actions);
     stage.runQueue();

@@ -1,15 +1,27 @@
 // The Player's mouse methods: they hand the pointer to the stage's mouse dispatch.
+#include "player/mouse_input.h"
+#include "player/focus.h"
 #include "player/player.h"
 #include "player/stage.h"
 
 namespace vistrel::player {
 
-void Player::mouseMove(QPointF) {}
-void Player::mouseDown(QPointF, MouseButton) {}
-void Player::mouseUp(QPointF, MouseButton) {}
-void Player::mouseWheel(QPointF, int) {}
-void Player::mouseLeave() {}
-void Player::cancelPointerCapture() {}
-Cursor Player::cursor() const { return Cursor::Arrow; }
+void Player::mouseMove(QPointF stagePixels) {
+    pointerMoved(*m_stage);   // the keyboard's highlight goes with any pointer movement
+    m_stage->mouse().move(stagePixels);
+}
+void Player::mouseDown(QPointF stagePixels, MouseButton button) {
+    // Movies hear of the primary button only.
+    if (button == MouseButton::Left) m_stage->mouse().press(stagePixels);
+    else m_stage->mouse().move(stagePixels);
+}
+void Player::mouseUp(QPointF stagePixels, MouseButton button) {
+    if (button == MouseButton::Left) m_stage->mouse().release(stagePixels);
+    else m_stage->mouse().move(stagePixels);
+}
+void Player::mouseWheel(QPointF stagePixels, int lines) { m_stage->mouse().wheel(stagePixels, lines); }
+void Player::mouseLeave() { m_stage->mouse().leave(); }
+void Player::cancelPointerCapture() { m_stage->mouse().cancelCapture(); }
+Cursor Player::cursor() const { return m_stage->mouse().cursor(); }
 
 }  // namespace vistrel::player

@@ -236,10 +236,11 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                        [&](const swf::DefineText& t) { define(t.id, t); },
                        [&](const swf::DefineEditText& t) { define(t.id, t); },
                        [&](const swf::DefineButton& b) {
-                           ButtonCharacter button{b, {}};
+                           ButtonCharacter button{b, {}, {}, {}};
+                           auto stateTimeline = [&](bool swf::ButtonRecord::*state) {
                            Frame up;
                            for (const swf::ButtonRecord& r : b.records) {
-                               if (!r.up) continue;
+                               if (!(r.*state)) continue;
                                swf::PlaceObject p;
                                p.version = 3;
                                p.depth = r.depth;
@@ -250,7 +251,13 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                                if (r.blendMode > 1) p.blendMode = r.blendMode;
                                up.commands.emplace_back(std::move(p));
                            }
-                           button.upState.frames.push_back(std::move(up));
+                           Timeline t;
+                           t.frames.push_back(std::move(up));
+                           return t;
+                           };
+                           button.upState = stateTimeline(&swf::ButtonRecord::up);
+                           button.overState = stateTimeline(&swf::ButtonRecord::over);
+                           button.downState = stateTimeline(&swf::ButtonRecord::down);
                            define(b.id, std::move(button));
                        },
                        [&](const swf::DefineScalingGrid& g) {

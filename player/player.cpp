@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "player/mouse_input.h"
 #include "player/movie.h"
 #include "player/render/display_list_renderer.h"
 #include "player/stage.h"
@@ -41,7 +42,10 @@ int Player::frameCount() const { return m_stage->root().frameCount(); }
 
 int Player::currentFrame() const { return m_stage->root().currentFrame() + 1; }
 
-void Player::nextFrame() { m_stage->tick(); }
+void Player::nextFrame() {
+    m_stage->tick();
+    m_stage->mouse().afterFrame();
+}
 
 void Player::gotoFrame(int frame) { m_stage->gotoRootFrame(std::clamp(frame, 1, frameCount()) - 1); }
 

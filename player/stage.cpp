@@ -6,6 +6,7 @@
 #include "player/avm1/builtins.h"
 #include "player/avm1/interpreter.h"
 #include "player/avm1/vm.h"
+#include "player/mouse_input.h"
 #include "player/movie.h"
 #include "player/script/clip_object.h"
 #include "player/script/display_builtins.h"
@@ -32,6 +33,16 @@ const char16_t* eventMethod(std::uint32_t event) {
     case swf::clipevent::kEnterFrame: return u"onEnterFrame";
     case swf::clipevent::kUnload: return u"onUnload";
     case swf::clipevent::kData: return u"onData";
+    case swf::clipevent::kMouseMove: return u"onMouseMove";
+    case swf::clipevent::kMouseDown: return u"onMouseDown";
+    case swf::clipevent::kMouseUp: return u"onMouseUp";
+    case swf::clipevent::kPress: return u"onPress";
+    case swf::clipevent::kRelease: return u"onRelease";
+    case swf::clipevent::kReleaseOutside: return u"onReleaseOutside";
+    case swf::clipevent::kRollOver: return u"onRollOver";
+    case swf::clipevent::kRollOut: return u"onRollOut";
+    case swf::clipevent::kDragOver: return u"onDragOver";
+    case swf::clipevent::kDragOut: return u"onDragOut";
     default: return nullptr;
     }
 }
@@ -42,6 +53,7 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
     m_root = std::make_unique<DisplayObject>(m_budget);
     m_root->sprite = std::make_unique<SpriteInstance>(*this, m_movie->rootTimeline(), 0, m_root.get(), nullptr);
     m_loader = std::make_unique<Loader>(*this);
+    m_mouse = std::make_unique<MouseInput>(*this);
     if (m_movie->isValid() && !m_movie->usesActionScript3()) {
         m_host = std::make_unique<ScriptHost>(*this);
         m_vm = std::make_unique<avm1::Vm>(m_movie->header().version, m_host.get());
@@ -238,6 +250,19 @@ void Stage::queueClipEvent(DisplayObject& object, std::uint32_t event, bool even
 
 void Stage::queueMethod(DisplayObject& clip, const QString& name) {
     if (avm1::Object* script = clip.script) m_queue.push_back(QueuedScript{script, nullptr, name, avm1::Value(), false});
+}
+
+std::vector<DisplayObject*> Stage::clipsNewestFirst() const {
+    std::vector<DisplayObject*> clips;
+    clips.reserve(m_sprites.size());
+    for (auto it = m_sprites.rbegin(); it != m_sprites.rend(); ++it) {
+        DisplayObject* owner = it->second->owner();
+        if (!owner || !it->second->started()) continue;
+        const Character* c = owner->characterId ? it->second->parent() ? it->second->parent()->movie().character(owner->characterId) : nullptr : nullptr;
+        if (c && std::holds_alternative<ButtonCharacter>(*c)) continue;
+        clips.push_back(owner);
+    }
+    return clips;
 }
 
 void Stage::queueActions(DisplayObject& clip, const swf::ActionBytes& code) {

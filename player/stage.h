@@ -30,6 +30,7 @@ namespace vistrel::player {
 class Movie;
 class ScriptHost;
 class Loader;
+class MouseInput;
 
 class Stage {
 public:
@@ -54,6 +55,9 @@ public:
     void loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> movie);
     // Files scripts ask for: movies, variables, XML and LoadVars data.
     Loader& loader() { return *m_loader; }
+    // The pointer: what it is over, what it pressed, what it drags.
+    MouseInput& mouse() { return *m_mouse; }
+    const MouseInput& mouse() const { return *m_mouse; }
     // The canonical folder of the movie opened first: files are read from it and below only.
     QString movieFolder() const;
 
@@ -104,6 +108,8 @@ public:
     void queueClipEvent(DisplayObject& clip, std::uint32_t event, bool evenIfRemoved = false);
     // Queues a call of the method `name` on a clip's script object (looked up when it runs).
     void queueMethod(DisplayObject& clip, const QString& name);
+    // The clips of the execution list (not buttons), newest first: the order events reach every clip in.
+    std::vector<DisplayObject*> clipsNewestFirst() const;
 
     // Output of trace(): every line, in order.
     void setTraceSink(std::function<void(const QString&)> sink) { m_traceSink = std::move(sink); }
@@ -174,6 +180,7 @@ private:
     // Movies a load replaced, kept until the next tick: a script of one may still be running.
     std::vector<std::shared_ptr<const Movie>> m_retiredMovies;
     std::unique_ptr<Loader> m_loader;
+    std::unique_ptr<MouseInput> m_mouse;
     std::map<std::uint64_t, SpriteInstance*> m_sprites;
     std::uint64_t m_lastSerial = 0;
     std::uint64_t m_instanceNames = 0;

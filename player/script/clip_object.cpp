@@ -11,6 +11,8 @@
 #include "player/display_list.h"
 #include "player/movie.h"
 #include "player/shape_paths.h"
+#include "player/mouse_input.h"
+#include "player/script/drawing.h"
 #include "player/stage.h"
 
 namespace vistrel::player {
@@ -143,7 +145,7 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::Rotation: return Value(geometryOf(o).rotation);
     case ClipProperty::Target: return Value(slashPath(o));
     case ClipProperty::Name: return Value(o.name);
-    case ClipProperty::DropTarget: return Value(QString());
+    case ClipProperty::DropTarget: return Value(o.dropTarget);
     case ClipProperty::Url: return Value(movieUrl(movieOf(stage, o)));
     case ClipProperty::HighQuality: return Value(1);
     // Version 5 movies share one number for every clip; later ones are not modelled beyond the default.
@@ -152,7 +154,20 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::SoundBufTime: return Value(5);
     case ClipProperty::Quality: return Value(QStringLiteral("HIGH"));
     case ClipProperty::XMouse:
-    case ClipProperty::YMouse: return Value(0);
+    case ClipProperty::YMouse: {
+        // The reference maps the pointer with every translation on whole pixels; a matrix that cannot be
+        // inverted leaves the point a twentieth of what it was.
+        QTransform t;
+        int guard = 0;
+        for (const DisplayObject* d = &o; d && d->parent && guard < 64; d = d->parent->owner(), ++guard) {
+            const swf::Matrix& m = d->matrix;
+            t = t * QTransform(m.a, m.b, m.c, m.d, std::round(m.tx / 20.0) * 20.0, std::round(m.ty / 20.0) * 20.0);
+        }
+        bool ok = false;
+        const QTransform inverse = t.inverted(&ok);
+        const QPointF local = ok ? inverse.map(stage.mouse().position()) : stage.mouse().position() / 20.0;
+        return Value(std::round(property == ClipProperty::XMouse ? local.x() : local.y()) / 20.0);
+    }
     }
     return {};
 }

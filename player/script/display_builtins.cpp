@@ -224,7 +224,8 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         if (args.size() >= 2) {
             const double x = vm.toNumber(args[0]) * 20.0, y = vm.toNumber(args[1]) * 20.0;
             if (args.size() >= 3 && vm.toBoolean(args[2])) return Value(hitTestShape(movieOf(*s, *o), *o, QPointF(x, y)));
-            return Value(mine.contains(QPointF(x, y)));
+            // Edges count, and a clip squeezed flat still covers its line.
+            return Value(x >= mine.left() && x <= mine.right() && y >= mine.top() && y <= mine.bottom());
         }
         DisplayObject* other = displayOf(arg(args, 0));
         if (!other) return Value(false);
@@ -244,7 +245,13 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         return o ? Value(movieOf(*s, *o).header().version) : Value();
     });
     vm.defineMethod(proto, QStringLiteral("startDrag"), [](avm1::Vm& vm, const Value& self, Args args) {
-        vm.host()->startDrag(self.object(), vm.toBoolean(arg(args, 0)), std::nullopt);
+        std::optional<QRectF> bounds;
+        if (args.size() >= 5) {
+            const double x1 = vm.toNumber(args[1]), y1 = vm.toNumber(args[2]);
+            const double x2 = vm.toNumber(args[3]), y2 = vm.toNumber(args[4]);
+            bounds = QRectF(QPointF(x1, y1), QPointF(x2, y2));
+        }
+        vm.host()->startDrag(self.object(), vm.toBoolean(arg(args, 0)), bounds);
         return Value();
     });
     vm.defineMethod(proto, QStringLiteral("stopDrag"), [](avm1::Vm& vm, const Value&, Args) {
@@ -305,10 +312,15 @@ void installDisplayBuiltins(Stage& stage) {
     installChildMethods(stage, clipProto);
     installGeometryMethods(stage, clipProto);
     installDrawingMethods(stage, clipProto);
+    // Clips and buttons answer the pointer while enabled, showing the hand unless told not to.
+    clipProto->define(QStringLiteral("enabled"), Value(true));
+    clipProto->define(QStringLiteral("useHandCursor"), Value(true), avm1::propflag::kDontEnum);
 
     avm1::Object* buttonProto = vm.makeObject();
     avm1::Object* button = vm.makeClass(QStringLiteral("Button"), [](avm1::Vm&, const Value&, Args) { return Value(); }, buttonProto);
     vm.protos().button = buttonProto;
+    buttonProto->define(QStringLiteral("enabled"), Value(true));
+    buttonProto->define(QStringLiteral("useHandCursor"), Value(true), avm1::propflag::kDontEnum);
     global->define(QStringLiteral("Button"), Value(button), avm1::propflag::kDontEnum);
 
     avm1::Object* textProto = vm.makeObject();

@@ -254,6 +254,8 @@ void define(avm1::Vm& vm, avm1::Object* proto, const char* name, F body) {
 
 // Hit tests.
 
+}  // namespace
+
 bool pathsHit(const ShapePaths& paths, QPointF p) {
     if (!paths.bounds.isNull() && !paths.bounds.adjusted(-1, -1, 1, 1).contains(p)) return false;
     for (const DrawItem& item : paths.items) {
@@ -276,6 +278,8 @@ bool pathsHit(const ShapePaths& paths, QPointF p) {
     }
     return false;
 }
+
+namespace {
 
 bool objectHit(const Movie& movie, const DisplayObject& o, QPointF local, int nesting);
 

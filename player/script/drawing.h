@@ -14,6 +14,7 @@ namespace vistrel::player {
 class Movie;
 class Stage;
 struct DisplayObject;
+struct ShapePaths;
 
 // Installs lineStyle, lineGradientStyle, beginFill, beginGradientFill, moveTo, lineTo, curveTo,
 // endFill, clear and setMask on the MovieClip prototype.
@@ -26,6 +27,9 @@ QTransform stageTransform(const DisplayObject& object);
 // Whether a point (stage twips) falls on what the object shows: fills, strokes, glyphs and children
 // (masked children only inside their masks), ignoring the object's own visibility; a clip masked by
 // setMask only where its mask is hit too.
+// Whether a point (the outlines' own twips) falls on a fill or within a stroke's width.
+bool pathsHit(const ShapePaths& paths, QPointF point);
+
 bool hitTestShape(const Movie& movie, const DisplayObject& object, QPointF stagePoint);
 
 }  // namespace vistrel::player

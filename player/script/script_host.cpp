@@ -6,6 +6,7 @@
 #include "player/movie.h"
 #include "player/script/clip_object.h"
 #include "player/script/loader.h"
+#include "player/mouse_input.h"
 #include "player/stage.h"
 #include "player/timeline.h"
 
@@ -157,9 +158,19 @@ void ScriptHost::removeClip(avm1::Object* clip) {
     if (DisplayObject* o = displayOf(avm1::Value(clip))) remove(*o);
 }
 
-void ScriptHost::startDrag(avm1::Object* clip, bool, std::optional<QRectF>) { m_dragged = clip; }
+void ScriptHost::startDrag(avm1::Object* clip, bool lockCenter, std::optional<QRectF> bounds) {
+    DisplayObject* o = displayOf(avm1::Value(clip));
+    if (!o || !o->sprite) return;
+    m_dragged = clip;
+    // Bounds come in the parent's pixels.
+    if (bounds) bounds = QRectF(bounds->left() * 20.0, bounds->top() * 20.0, bounds->width() * 20.0, bounds->height() * 20.0);
+    m_stage.mouse().startDrag(*o, lockCenter, bounds);
+}
 
-void ScriptHost::stopDrag() { m_dragged = nullptr; }
+void ScriptHost::stopDrag() {
+    m_dragged = nullptr;
+    m_stage.mouse().stopDrag();
+}
 
 avm1::Object* ScriptHost::level(int n) {
     DisplayObject* o = m_stage.levelObject(n);

@@ -1,0 +1,88 @@
+// The pointer acting on a playing movie: which button or clip it is over, which one it pressed, the clip
+// it drags. Buttons and clips with pointer handlers get their events here; every clip and the Mouse
+// object's listeners hear of moves, presses and releases wherever they happen.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include <QPointF>
+#include <QRectF>
+
+#include "player/input.h"
+
+namespace vistrel::player {
+
+class Stage;
+struct DisplayObject;
+
+class MouseInput {
+public:
+    explicit MouseInput(Stage& stage);
+
+    // Positions in stage pixels, as the viewer gives them.
+    void move(QPointF stagePixels);
+    void press(QPointF stagePixels);
+    void release(QPointF stagePixels);
+    void wheel(QPointF stagePixels, int lines);
+    void leave();
+    void cancelCapture();
+    // After a frame: objects may have moved under a still pointer, and a dragged clip follows it.
+    void afterFrame();
+    Cursor cursor() const { return m_cursor; }
+
+    // Where the pointer is, in the movie's twips (the stage's coordinates, frame offset included).
+    QPointF position() const { return m_pos; }
+
+    // startDrag: `bounds` in the parent's twips; one clip drags at a time.
+    void startDrag(DisplayObject& clip, bool lockCenter, std::optional<QRectF> bounds);
+    void stopDrag();
+    DisplayObject* dragged() const;
+
+    // The object a pointer at `stageTwips` acts on, or null: the topmost enabled button or clip with
+    // pointer handlers, or a selectable text when `texts` is set.
+    DisplayObject* pick(QPointF stageTwips, bool texts) const;
+
+    // Button sounds: called with the button and the transition (0 over to up, 1 up to over, 2 over to
+    // down, 3 down to over) whenever a button changes state.
+    void setButtonSoundSink(std::function<void(const DisplayObject&, int)> sink) { m_buttonSound = std::move(sink); }
+
+    enum class Event { Press, Release, ReleaseOutside, RollOver, RollOut, DragOver, DragOut };
+
+private:
+    struct Ref {
+        DisplayObject* object = nullptr;
+        std::uint64_t uid = 0;
+    };
+    Ref ref(DisplayObject* o) const;
+    DisplayObject* live(const Ref& r) const;
+    QPointF toTwips(QPointF stagePixels) const;
+    void updateHover();
+    void fire(DisplayObject& target, Event event);
+    void broadcast(std::uint32_t clipEvent, const char* listenerMethod, int wheelDelta = 0);
+    void updateDrag();
+    void updateDropTarget(DisplayObject& clip);
+    void updateCursor();
+    bool trackAsMenu(DisplayObject& o) const;
+
+    Stage& m_stage;
+    QPointF m_pos;
+    bool m_inside = false;
+    bool m_down = false;
+    Ref m_hover;
+    Ref m_pressed;
+    Ref m_text;   // the edit text that took the press
+    struct Drag {
+        Ref clip;
+        bool lockCenter = false;
+        std::optional<QRectF> bounds;
+        QPointF offset;   // clip position minus pointer, in the parent's twips
+    };
+    std::optional<Drag> m_drag;
+    Cursor m_cursor = Cursor::Arrow;
+    std::function<void(const DisplayObject&, int)> m_buttonSound;
+    int m_dispatching = 0;   // nested dispatches (a handler that sends input) are refused
+};
+
+}  // namespace vistrel::player
