@@ -252,6 +252,16 @@ void tabFocus(Stage& stage, bool backwards) {
         const std::size_t i = static_cast<std::size_t>(it - order.begin());
         next = backwards ? order[(i + order.size() - 1) % order.size()] : order[(i + 1) % order.size()];
     }
+    if (next == current) {
+        // Tab back onto the focused object (the only stop) highlights it again.
+        if (!focusHighlighted(stage) && isClipOrButton(next)) {
+            stage.keyboard().focusByKeyboard = true;
+            queueRoll(stage, *next, true);
+            stage.runQueue();
+            stage.touch();
+        }
+        return;
+    }
     moveFocus(stage, next, FocusCause::Keyboard);
 }
 

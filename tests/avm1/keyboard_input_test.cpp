@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include <QImage>
 #include <Qt>
 
 #include "player/avm1/vm.h"
 #include "player/display_list.h"
 #include "player/movie.h"
 #include "player/player.h"
+#include "player/render/qpainter_renderer.h"
+#include "player/stage_view.h"
 #include "player/stage.h"
 #include "player/text/text_editor.h"
 #include "tests/avm1/script_movie.h"
@@ -366,4 +369,76 @@ TEST(KeyboardInput, QtKeysMapToMovieKeys) {
     EXPECT_EQ(vp::keyEventFromQt(Qt::Key_F12, QString()).code, 123);
     EXPECT_EQ(vp::keyEventFromQt(Qt::Key_Exclam, QStringLiteral("!")).code, 49);
     EXPECT_EQ(vp::keyEventFromQt(Qt::Key_MediaPlay, QString()).code, 0);
+}
+
+namespace {
+
+// A movie with one button (a 40-pixel square at 20, 20) whose conditions trace what happens to it.
+std::shared_ptr<const vp::Movie> buttonMovie() {
+    using namespace sw;
+    auto traced = [](const char* text) {
+        ActionWriter a;
+        a.push(Push::str(text)).op(op::kTrace);
+        return a.end();
+    };
+    MovieSpec spec;
+    spec.version = 8;
+    spec.widthTwips = 200 * 20;
+    spec.heightTwips = 100 * 20;
+    std::vector<Bytes> tags;
+    tags.push_back(rectangleShape(1, 0, 0, 800, 800, 0x0000ffff));
+    tags.push_back(defineButton2(2, {ButtonRecordSpec{}},
+                                 {ButtonActionSpec{vistrel::swf::buttoncond::kIdleToOverUp, traced("over")},
+                                  ButtonActionSpec{vistrel::swf::buttoncond::kOverUpToIdle, traced("out")},
+                                  ButtonActionSpec{vistrel::swf::buttoncond::kOverUpToOverDown, traced("press")},
+                                  ButtonActionSpec{vistrel::swf::buttoncond::kOverDownToOverUp, traced("release")}}));
+    tags.push_back(placeObject2(PlaceSpec{.depth = 1, .characterId = 2, .matrix = MatrixSpec::translate(400, 400),
+                                          .name = "b"}));
+    tags.push_back(showFrame());
+    return vp::Movie::fromBytes(sw::movie(spec, tags));
+}
+
+int yellowPixels(vp::Player& player, const vp::Movie& movie) {
+    QImage image(200, 100, QImage::Format_ARGB32_Premultiplied);
+    vp::QPainterRenderer renderer(image);
+    player.render(renderer, vp::stageToDevice(movie.stageRect(), QSizeF(200, 100), vp::ScaleMode::ShowAll, 1),
+                  vp::RenderQuality::High);
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 200 && c.blue() < 80) ++n;
+        }
+    return n;
+}
+
+}  // namespace
+
+TEST(KeyboardInput, TabHighlightsAButtonUntilThePointerMoves) {
+    auto movie = buttonMovie();
+    std::vector<std::string> lines;
+    vp::Player p(movie, [&lines](const QString& l) { lines.push_back(l.toStdString()); });
+    EXPECT_EQ(yellowPixels(p, *movie), 0);
+
+    // Tab rolls the button over and frames it; Enter presses and releases it.
+    p.keyDown(kTab);
+    EXPECT_EQ(lines, (std::vector<std::string>{"over"}));
+    EXPECT_GT(yellowPixels(p, *movie), 40);
+    p.keyDown(kEnter);
+    EXPECT_EQ(lines, (std::vector<std::string>{"over", "press", "release"}));
+
+    // The pointer moving takes the highlight (not the focus): no frame, Enter is only a key.
+    lines.clear();
+    p.mouseMove(QPointF(150, 90));
+    EXPECT_EQ(yellowPixels(p, *movie), 0);
+    p.keyDown(kEnter);
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(p.stage().focus(), p.stage().root().childAt(1));
+
+    // The pane losing the keyboard takes the movie's focus; a highlighted button rolls out first.
+    p.keyDown(kTab);
+    lines.clear();
+    p.focusChanged(false);
+    EXPECT_EQ(lines, (std::vector<std::string>{"out"}));
+    EXPECT_EQ(p.stage().focus(), nullptr);
 }
