@@ -52,6 +52,7 @@ struct EditTextState {
     bool html = false;
     QString variable;       // the bound variable's path, empty when none
     std::optional<ShapePaths> paths;   // laid out on first draw after a change
+    int selectionAnchor = 0, selectionCaret = 0;   // indexes into the plain text, kept while unfocused
 };
 
 // Outlines a script drew into a clip with the drawing methods, below the clip's children. Each fill

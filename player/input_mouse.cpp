@@ -1,11 +1,15 @@
 // The Player's mouse methods: they hand the pointer to the stage's mouse dispatch.
 #include "player/mouse_input.h"
+#include "player/focus.h"
 #include "player/player.h"
 #include "player/stage.h"
 
 namespace vistrel::player {
 
-void Player::mouseMove(QPointF stagePixels) { m_stage->mouse().move(stagePixels); }
+void Player::mouseMove(QPointF stagePixels) {
+    pointerMoved(*m_stage);   // the keyboard's highlight goes with any pointer movement
+    m_stage->mouse().move(stagePixels);
+}
 void Player::mouseDown(QPointF stagePixels, MouseButton button) {
     // Movies hear of the primary button only.
     if (button == MouseButton::Left) m_stage->mouse().press(stagePixels);

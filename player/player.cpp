@@ -6,8 +6,29 @@
 #include "player/movie.h"
 #include "player/render/display_list_renderer.h"
 #include "player/stage.h"
+#include "player/focus.h"
 
 namespace vistrel::player {
+
+namespace {
+
+// The yellow frame around the object highlighted from the keyboard, in stage twips.
+void drawFocusRect(Renderer& renderer, const QRectF& bounds) {
+    if (bounds.isEmpty() || !bounds.isValid()) return;
+    ShapePaths frame;
+    DrawItem line;
+    line.stroke = true;
+    line.paint.color = swf::Rgba{255, 255, 0, 255};
+    line.strokeStyle.width = 40;
+    line.strokeStyle.join = swf::JoinStyle::Miter;
+    line.strokeStyle.startCap = line.strokeStyle.endCap = swf::CapStyle::Square;
+    line.path.addRect(bounds);
+    frame.items.push_back(std::move(line));
+    frame.bounds = bounds.adjusted(-20, -20, 20, 20);
+    renderer.drawShape(frame, QTransform(), swf::ColorTransform{});
+}
+
+}  // namespace
 
 Player::Player(std::shared_ptr<const Movie> movie, std::function<void(const QString&)> trace)
     : m_movie(movie), m_stage(std::make_unique<Stage>(std::move(movie))) {
@@ -32,16 +53,7 @@ std::uint64_t Player::changeCount() const { return m_stage->changeCount(); }
 
 std::vector<QString> Player::takeScriptMessages() { return m_stage->takeScriptMessages(); }
 
-// The mouse methods live in input_mouse.cpp. Keyboard input is not dispatched to the movie yet.
-void Player::keyDown(KeyEvent) {}
-void Player::keyUp(KeyEvent) {}
-void Player::textInput(char32_t) {}
-void Player::textControl(TextControl) {}
-void Player::focusChanged(bool) {}
-void Player::setClipboard(Clipboard*) {}
-bool Player::wantsKeys() const { return false; }
-
-KeyEvent keyEventFromQt(int, const QString&) { return {}; }
+// The mouse methods live in input_mouse.cpp, the keyboard ones in input_keys.cpp.
 
 void Player::render(Renderer& renderer, const QTransform& stageToDevice, RenderQuality quality,
                     std::optional<swf::Rgba> background) const {
@@ -53,6 +65,7 @@ void Player::render(Renderer& renderer, const QTransform& stageToDevice, RenderQ
         renderDisplayList(level->sprite->movie(), *level->sprite, renderer, toQTransform(level->matrix),
                           level->colorTransform);
     }
+    drawFocusRect(renderer, focusRectBounds(*m_stage));
     renderer.endFrame();
 }
 

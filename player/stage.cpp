@@ -260,6 +260,10 @@ void Stage::queueClipEvent(DisplayObject& object, std::uint32_t event, bool even
     }
 }
 
+void Stage::queueMethod(DisplayObject& clip, const QString& name) {
+    if (avm1::Object* script = clip.script) m_queue.push_back(QueuedScript{script, nullptr, name, avm1::Value(), false});
+}
+
 std::vector<DisplayObject*> Stage::clipsNewestFirst() const {
     std::vector<DisplayObject*> clips;
     clips.reserve(m_sprites.size());

@@ -16,6 +16,7 @@
 
 #include "player/avm1/value.h"
 #include "player/display_list.h"
+#include "player/keyboard.h"
 
 namespace vistrel::avm1 {
 class Vm;
@@ -107,6 +108,8 @@ public:
     // `onlyDefinedMethod`: the method is called only when the clip has it, without asking __resolve.
     void queueClipEvent(DisplayObject& clip, std::uint32_t event, bool evenIfRemoved = false,
                         bool onlyDefinedMethod = false);
+    // Queues a call of the method `name` on a clip's script object (looked up when it runs).
+    void queueMethod(DisplayObject& clip, const QString& name);
     // The clips of the execution list (not buttons), newest first: the order events reach every clip in.
     std::vector<DisplayObject*> clipsNewestFirst() const;
 
@@ -149,6 +152,8 @@ public:
     // 8 movie is the root or has asked for bounds, and keeps doing so from then on.
     bool roundedEmptyBounds() const { return m_roundedEmptyBounds; }
     void setRoundedEmptyBounds() { m_roundedEmptyBounds = true; }
+    // Keys held, the last key, the clipboard.
+    KeyboardState& keyboard() { return m_keyboard; }
     // A method called on an object once the scripts running now have finished (the answer of a dialog
     // or connection that has nothing behind it), before the next frame.
     void postCall(const avm1::Value& object, const QString& method, std::vector<avm1::Value> args);
@@ -205,6 +210,7 @@ private:
     DisplayObject* m_focus = nullptr;
     int m_focusRect = 1;
     bool m_roundedEmptyBounds = false;
+    KeyboardState m_keyboard;
     int m_nextTimerId = 1;
     friend class ScriptHost;
     friend class Loader;

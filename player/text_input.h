@@ -20,3 +20,34 @@ bool textPointer(Stage& stage, DisplayObject& text, QPointF stagePixels, Pointer
 void pointerPressedElsewhere(Stage& stage);
 
 }  // namespace vistrel::player
+
+#include <QString>
+
+#include "player/input.h"
+
+namespace vistrel::player {
+
+// Selects the whole text of an edit text (a field that gains the focus from a script or the keyboard).
+void selectAllText(DisplayObject& text);
+
+// TextField.replaceSel: the text's selection (the caret at the start while it never had the focus) gives
+// way to `replacement`, and the caret follows it.
+void replaceSelection(DisplayObject& text, const QString& replacement);
+
+// The focused object when it is an edit text that takes typing (an input field), or null.
+DisplayObject* focusedInputText(Stage& stage);
+
+// Typing into the focused input text; false when no field took it.
+bool typeIntoFocus(Stage& stage, const QString& typed);
+// An editing command on the focused text; copy works on selectable texts too. False when nothing took it.
+bool editFocus(Stage& stage, TextControl control);
+
+// The selection of the focused text: begin, end and caret indexes, or -1 each when no text has the focus.
+struct TextSelection {
+    int begin = -1, end = -1, caret = -1;
+};
+TextSelection focusedSelection(Stage& stage);
+// Selection.setSelection: on the focused text, clamped to its length.
+void setFocusedSelection(Stage& stage, int begin, int end);
+
+}  // namespace vistrel::player

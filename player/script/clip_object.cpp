@@ -243,9 +243,16 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
     case ClipProperty::YMouse: return;   // read-only
     case ClipProperty::FocusRect: {
         // Version 5: set through any clip for all of them, as 1 or 0; values that are not numbers leave it.
-        if (stage.movie().header().version > 5 || value.isNullish()) return;
+        // Later versions: the root's setting rules whether keyboard focus shows its rectangle.
+        if (stage.movie().header().version > 5) {
+            if (!o.parent) stage.setFocusRect(stage.vm() && stage.vm()->toBoolean(value) ? 1 : 0);
+            return;
+        }
+        if (value.isNullish()) return;
         const double v = number();
-        if (!std::isnan(v)) stage.setFocusRect(v != 0 ? 1 : 0);
+        // An object that is no number switches it off; a string that is none leaves it.
+        if (std::isnan(v) && value.isObject()) stage.setFocusRect(0);
+        else if (!std::isnan(v)) stage.setFocusRect(v != 0 ? 1 : 0);
         return;
     }
     case ClipProperty::HighQuality:

@@ -298,11 +298,25 @@ void installKeyAndMouse(Stage& stage) {
         {"END", 35}, {"ENTER", 13}, {"ESCAPE", 27}, {"HOME", 36}, {"INSERT", 45}, {"LEFT", 37}, {"PGDN", 34},
         {"PGUP", 33}, {"RIGHT", 39}, {"SHIFT", 16}, {"SPACE", 32}, {"TAB", 9}, {"UP", 38}};
     for (const auto& [name, code] : codes) key->define(QString::fromLatin1(name), Value(code), kHidden | avm1::propflag::kReadOnly);
-    // No keyboard input reaches scripts yet: nothing is down and no key was the last pressed.
-    method(vm, key, QStringLiteral("isDown"), [](Vm&, const Value&, Args) { return Value(false); });
-    method(vm, key, QStringLiteral("isToggled"), [](Vm&, const Value&, Args) { return Value(false); });
-    method(vm, key, QStringLiteral("getCode"), [](Vm&, const Value&, Args) { return Value(0); });
-    method(vm, key, QStringLiteral("getAscii"), [](Vm&, const Value&, Args) { return Value(0); });
+    // What the stage has seen of the keyboard: keys held, the last key pressed, the lock keys.
+    Stage* st = &stage;
+    method(vm, key, QStringLiteral("isDown"), [st](Vm& vm, const Value&, Args args) {
+        const double code = number(vm, arg(args, 0));
+        if (!(code >= 0 && code < 256)) return Value(false);
+        return Value(st->keyboard().down[static_cast<std::size_t>(code)]);
+    });
+    method(vm, key, QStringLiteral("isToggled"), [st](Vm& vm, const Value&, Args args) {
+        const double code = number(vm, arg(args, 0));
+        const KeyboardState& kb = st->keyboard();
+        if (code == 20) return Value(kb.capsLock);
+        if (code == 144) return Value(kb.numLock);
+        if (code == 145) return Value(kb.scrollLock);
+        return Value(false);
+    });
+    method(vm, key, QStringLiteral("getCode"), [st](Vm&, const Value&, Args) { return Value(st->keyboard().lastCode); });
+    method(vm, key, QStringLiteral("getAscii"), [st](Vm&, const Value&, Args) {
+        return Value(static_cast<int>(st->keyboard().lastAscii));
+    });
     method(vm, key, QStringLiteral("isAccessible"), [](Vm&, const Value&, Args) { return Value(false); });
 
     Object* mouse = defineObjectOn(vm, vm.global(), QStringLiteral("Mouse"));

@@ -12,6 +12,7 @@
 #include "player/shape_paths.h"
 #include "player/script/script_host.h"
 #include "player/stage.h"
+#include "player/text_input.h"
 
 namespace vistrel::player {
 
@@ -741,7 +742,7 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.props().condenseWhite = vm.toBoolean(v); });
     property(vm, proto, "restrict", [](avm1::Vm&, TextFieldObject& tf) { return tf.restrict; },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
-                 tf.restrict = v.isNullish() ? Value::null() : Value(vm.toString(v));
+                 tf.restrict = v.isNullish() || vm.toString(v).isEmpty() ? Value::null() : Value(vm.toString(v));
              });
     property(vm, proto, "textHeight", [](avm1::Vm&, TextFieldObject& tf) {
         return Value(std::floor(tf.metrics().textHeight / 20.0 + 1e-9));
@@ -937,8 +938,7 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
     });
     vm.defineMethod(proto, QStringLiteral("replaceSel"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
-        // Without focus the caret stands at the start.
-        if (tf && !args.empty()) tf->setText(vm.toString(args[0]) + tf->text());
+        if (tf && !args.empty() && tf->display()) replaceSelection(*tf->display(), vm.toString(args[0]));
         return Value();
     });
     vm.defineMethod(proto, QStringLiteral("removeTextField"), [](avm1::Vm& vm, const Value& self, Args) {

@@ -1,0 +1,26 @@
+// What the stage knows of the keyboard: keys held down, the last key pressed (Key.getCode / getAscii),
+// the lock keys' toggles, and where copy and paste go.
+#pragma once
+
+#include <array>
+
+#include "player/input.h"
+
+namespace vistrel::player {
+
+struct KeyboardState {
+    std::array<bool, 256> down{};
+    int lastCode = 0;
+    char16_t lastAscii = 0;
+    bool capsLock = false, numLock = false, scrollLock = false;
+    Clipboard* clipboard = nullptr;
+    bool paneFocused = true;
+    // The focus moved by the keyboard: the focus rectangle shows until the pointer moves the focus.
+    bool focusByKeyboard = false;
+    // A key went down and its character has not been typed yet (textInput follows keyDown).
+    bool keyPending = false;
+    // Shift is held (Shift+Tab walks the tab order backwards).
+    bool shift() const { return down[16]; }
+};
+
+}  // namespace vistrel::player
