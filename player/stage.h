@@ -29,6 +29,7 @@ namespace vistrel::player {
 class Movie;
 class ScriptHost;
 class Loader;
+class StageSound;
 
 class Stage {
 public:
@@ -102,6 +103,13 @@ public:
     // Queues the handlers of a clip event: onClipEvent actions first, then the method (onLoad...).
     void queueClipEvent(DisplayObject& clip, std::uint32_t event, bool evenIfRemoved = false);
 
+    // Sound: event sounds, the timelines' stream sound, and the mix the output device plays.
+    StageSound& sound() { return *m_sound; }
+    // Starts (or, with its stop flag, stops) a sound character of `movie` as a SOUNDINFO says: buttons and
+    // scripts call this. Returns the voice, 0 when nothing started.
+    std::uint64_t startSound(const Movie& movie, std::uint16_t id, const swf::SoundInfo& info);
+    void stopAllSounds();
+
     // Output of trace(): every line, in order.
     void setTraceSink(std::function<void(const QString&)> sink) { m_traceSink = std::move(sink); }
     void trace(const QString& line) {
@@ -169,6 +177,7 @@ private:
     // Movies a load replaced, kept until the next tick: a script of one may still be running.
     std::vector<std::shared_ptr<const Movie>> m_retiredMovies;
     std::unique_ptr<Loader> m_loader;
+    std::unique_ptr<StageSound> m_sound;
     std::map<std::uint64_t, SpriteInstance*> m_sprites;
     std::uint64_t m_lastSerial = 0;
     std::uint64_t m_instanceNames = 0;

@@ -10,6 +10,7 @@
 
 #include "tools/info_command.h"
 #include "tools/trace_command.h"
+#include "tools/audio_command.h"
 
 #if __has_include("tools/render_command.h")
 #include "tools/render_command.h"
@@ -25,7 +26,9 @@ const char *const kUsage =
     "  vistrel-tool render [--frames N] [--quality low|medium|high|best] FILE OUT.png\n"
     "      render the stage after N frames into a PNG image\n"
     "  vistrel-tool trace [--frames N] [--input EVENTS.json] FILE\n"
-    "      play N frames headless and print every trace() line\n";
+    "      play N frames headless and print every trace() line\n"
+    "  vistrel-tool audio [--frames N] FILE OUT.wav\n"
+    "      play N frames headless (default: every frame once) and write the sound mix as WAV\n";
 
 int usage() {
     std::cerr << kUsage;
@@ -58,6 +61,15 @@ int runTrace(int argc, char **argv) {
     return vistrel::tools::traceCommand(args);
 }
 
+int runAudio(int argc, char **argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    QGuiApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.remove(0, 2);
+    return vistrel::tools::audioCommand(args);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -73,5 +85,7 @@ int main(int argc, char **argv) {
         return runRender(argc, argv);
     if (command == "trace")
         return runTrace(argc, argv);
+    if (command == "audio" || command == "sound")
+        return runAudio(argc, argv);
     return usage();
 }

@@ -9,6 +9,7 @@
 #include "player/movie.h"
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
+#include "widgets/player/audio_output.h"
 
 namespace vistrel {
 
@@ -25,6 +26,8 @@ ShockwaveFlash::ShockwaveFlash(QWidget* parent) : QWidget(parent) {
     // Until a movie is loaded the control shows an empty white stage.
     m_movie = player::Movie::fromBytes({});
     m_player = std::make_unique<player::Player>(m_movie);
+    m_audio = std::make_unique<AudioOutput>();
+    m_audio->setMixer(m_player->mixer());
 }
 
 ShockwaveFlash::~ShockwaveFlash() = default;
@@ -72,6 +75,9 @@ void ShockwaveFlash::putBGColor(const QString& color) {
 void ShockwaveFlash::putMovie(const QString& path) {
     auto movie = path.isEmpty() ? player::Movie::fromBytes({}) : player::Movie::fromFile(path);
     auto fresh = std::make_unique<player::Player>(movie);
+    // The old movie's sound ends with it; the device plays the new one's from now on.
+    m_audio->setMixer(fresh->mixer());
+    fresh->setSoundDevicePulling(m_audio->active());
     m_movie = std::move(movie);
     m_player = std::move(fresh);
     m_timer.setInterval(std::max(1, static_cast<int>(1000.0 / m_movie->playbackRate() + 0.5)));
@@ -107,11 +113,14 @@ void ShockwaveFlash::Zoom(int factor) {
 }
 
 void ShockwaveFlash::Play() {
+    m_player->setSoundEnabled(true);
     m_playing = true;
     m_timer.start();
 }
 
 void ShockwaveFlash::Stop() {
+    // Sound stops at once, and stepping frame by frame afterwards plays none.
+    m_player->setSoundEnabled(false);
     m_playing = false;
     m_timer.stop();
 }
@@ -163,7 +172,10 @@ void ShockwaveFlash::tick() {
     if (!m_playing) return;
     const std::uint64_t before = m_player->changeCount();
     const int frame = m_player->currentFrame();
-    m_player->nextFrame();
+    // Stream sound paces the picture: frames the drawing fell behind by are run without being drawn.
+    m_player->setSoundDevicePulling(m_audio->active());
+    const int due = m_player->framesDue();
+    for (int i = 0; i < due; ++i) m_player->nextFrame();
     if (m_player->changeCount() != before) update();
     if (m_player->currentFrame() != frame) emit frameChanged(m_player->currentFrame());
     reportScriptMessages();
