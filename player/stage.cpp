@@ -79,6 +79,7 @@ void Stage::tick() {
     }
     m_timerMs += framePeriodMs();
     ++m_ticks;
+    m_sound->tick(framePeriodMs());
     m_retiredMovies.clear();
     advanceAll();
     runQueue();

@@ -66,6 +66,7 @@ int audioCommand(const QStringList& args) {
     const auto movie = command.openMovie(positional[0], exitCode);
     if (!movie) return exitCode;
     player::Player player(movie);
+    player.setSoundDevicePulling(true);   // this command is the device: it takes each frame's mix
     if (frames == 0) frames = player.frameCount();
     const auto mixer = player.mixer();
     const double perFrame = sound::kOutputRate / movie->playbackRate();

@@ -118,6 +118,8 @@ struct Decoder::Impl {
         case swf::soundformat::kNelly8k:
         case swf::soundformat::kNelly: id = AV_CODEC_ID_NELLYMOSER; break;
         case swf::soundformat::kSpeex: id = AV_CODEC_ID_SPEEX; break;
+        case swf::soundformat::kAlaw: id = AV_CODEC_ID_PCM_ALAW; break;
+        case swf::soundformat::kMulaw: id = AV_CODEC_ID_PCM_MULAW; break;
         default: return false;
         }
         const AVCodec* decoder = avcodec_find_decoder(id);
@@ -125,7 +127,8 @@ struct Decoder::Impl {
         codec = avcodec_alloc_context3(decoder);
         if (!codec) return false;
         codec->sample_rate = format.sampleRate();
-        const int channels = id == AV_CODEC_ID_MP3 ? format.channels() : 1;
+        const bool anyLayout = id == AV_CODEC_ID_MP3 || id == AV_CODEC_ID_PCM_ALAW || id == AV_CODEC_ID_PCM_MULAW;
+        const int channels = anyLayout ? format.channels() : 1;
         codec->ch_layout = layoutFor(channels);
         if (avcodec_open2(codec, decoder, nullptr) < 0) return false;
         if (id == AV_CODEC_ID_MP3) parser = av_parser_init(AV_CODEC_ID_MP3);
@@ -230,8 +233,8 @@ struct Decoder::Impl {
             }
             return;
         }
-        // Nellymoser and Speex: the decoder takes whole packets of its own block size.
-        const std::size_t chunk = format.format == swf::soundformat::kSpeex ? data.size() : 64 * 16;
+        // Nellymoser, Speex and G.711: whole packets (Nellymoser blocks are 64 bytes; 4096 suits them all).
+        const std::size_t chunk = format.format == swf::soundformat::kSpeex ? data.size() : 64 * 64;
         for (std::size_t at = 0; at < data.size(); at += chunk) {
             const std::size_t n = std::min(chunk, data.size() - at);
             if (n > (1u << 24)) break;

@@ -95,6 +95,18 @@ void StageSound::frameReached(SpriteInstance& sprite, int frame) {
     m_mixer->streamAppend(sprite.serial(), out.subspan(drop * 2));
 }
 
+void StageSound::tick(double ms) {
+    if (!m_devicePulling && ms > 0) {
+        m_clockFrames += std::min(ms, 1000.0) * sound::kOutputRate / 1000.0;
+        const auto frames = static_cast<std::size_t>(m_clockFrames);
+        m_clockFrames -= static_cast<double>(frames);
+        sound::Samples scratch(frames * 2);
+        m_mixer->mix(scratch.data(), frames);
+    }
+    for (std::uint64_t voice : m_mixer->takeFinished())
+        if (m_finished) m_finished(voice);
+}
+
 void StageSound::streamStop(std::uint64_t serial) {
     m_streams.erase(serial);
     m_mixer->streamStop(serial);

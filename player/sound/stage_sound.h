@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -43,6 +44,11 @@ public:
     int framesDue(std::uint64_t serial, double framesPerSecond) const;
     // Set by the output while a device pulls the mix: only then is the stream sound the clock.
     void setDevicePulling(bool on) { m_devicePulling = on; }
+    // One frame period of the virtual clock passed. With no device pulling, the mix of that period is taken
+    // and dropped here, so that sounds still move on and end (scripts see positions and completions).
+    void tick(double ms);
+    // Called for each voice that ended by itself, from tick().
+    void setFinishedHandler(std::function<void(std::uint64_t)> handler) { m_finished = std::move(handler); }
 
 private:
     struct StreamState;
@@ -51,6 +57,8 @@ private:
     std::map<std::uint64_t, std::unique_ptr<StreamState>> m_streams;
     bool m_enabled = true;
     bool m_devicePulling = false;
+    double m_clockFrames = 0;   // frames the silent clock still owes
+    std::function<void(std::uint64_t)> m_finished;
 };
 
 }  // namespace vistrel::player

@@ -15,7 +15,7 @@ class ByteReader;
 // Codes of the sound formats a movie may hold.
 namespace soundformat {
 inline constexpr int kPcmNative = 0, kAdpcm = 1, kMp3 = 2, kPcmLittle = 3, kNelly16k = 4, kNelly8k = 5,
-                     kNelly = 6, kSpeex = 11;
+                     kNelly = 6, kAlaw = 7, kMulaw = 8, kSpeex = 11;
 }
 
 // How samples are stored: format, rate, size and channels.

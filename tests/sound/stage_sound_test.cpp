@@ -50,6 +50,7 @@ TEST(StageSound, EventSoundsStartFromTheRootAndFromSprites) {
                     exportAssets(2, "Other"), defineSprite(5, 1, {startSound2("Other"), showFrame()}),
                     startSound(1), placeObject2({.depth = 1, .characterId = 5}), showFrame(), showFrame()}));
     player::Player p(movie);
+    p.setSoundDevicePulling(true);   // the test takes the mix itself
     auto out = mixFrames(p, 100);
     EXPECT_EQ(out[0], 1300);
     EXPECT_EQ(out[1], 1300);
@@ -70,6 +71,7 @@ TEST(StageSound, StreamSoundFollowsTheTimelineAndRestartsAfterAJump) {
                     showFrame(), soundStreamBlock(constantBlock(2000, kPerFrame)), showFrame(),
                     soundStreamBlock(constantBlock(3000, kPerFrame)), showFrame()}));
     player::Player p(movie);
+    p.setSoundDevicePulling(true);   // the test takes the mix itself
     auto out = mixFrames(p, kPerFrame);
     EXPECT_EQ(out[0], 1000);
     EXPECT_EQ(out[2 * (kPerFrame - 1)], 1000);
@@ -89,6 +91,7 @@ TEST(StageSound, StoppingAndSteppingPlayNothing) {
                     soundStreamBlock(constantBlock(1000, kPerFrame)), showFrame(),
                     soundStreamBlock(constantBlock(2000, kPerFrame)), showFrame()}));
     player::Player p(movie);
+    p.setSoundDevicePulling(true);   // the test takes the mix itself
     EXPECT_EQ(mixFrames(p, 1)[0], 1500);
     p.setSoundEnabled(false);
     EXPECT_EQ(mixFrames(p, 1)[0], 0);
@@ -126,6 +129,7 @@ TEST(StageSound, BadSoundDataIsSilentAndTheMoviePlays) {
                     startSound(4), showFrame(), showFrame()}));
     ASSERT_TRUE(movie->isValid());
     player::Player p(movie);
+    p.setSoundDevicePulling(true);   // the test takes the mix itself
     p.nextFrame();
     auto out = mixFrames(p, 1000);
     EXPECT_EQ(peak(out), 0);
