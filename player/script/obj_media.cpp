@@ -287,6 +287,19 @@ void installSound(Stage& stage) {
     }, v6);
     for (const char* name : {"getBytesLoaded", "getBytesTotal"})
         method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); }, v6);
+    // duration and position read as the methods do.
+    for (const char* name : {"duration", "position"}) {
+        const QString method = QStringLiteral("get") + QChar(QLatin1Char(name[0])).toUpper() + QString::fromLatin1(name + 1);
+        Object* getter = vm.makeFunction(QString::fromLatin1(name), [method](Vm& vm, const Value& self, Args) {
+            return vm.callMethod(self, method, {});
+        });
+        // A value a script stores replaces the reading on that object.
+        Object* setter = vm.makeFunction(QString::fromLatin1(name), [n = QString::fromLatin1(name)](Vm&, const Value& self, Args args) {
+            if (Object* o = self.object()) o->setOwn(n, arg(args, 0));
+            return Value();
+        });
+        proto->defineAccessor(QString::fromLatin1(name), getter, setter, avm1::propflag::kDontEnum | v6);
+    }
     method(vm, proto, QStringLiteral("attachSound"), [own, st](Vm& vm, const Value& self, Args args) {
         SoundObject* s = own(self);
         if (!s) return Value();
