@@ -6,6 +6,7 @@
 #include "player/bitmap_surface.h"
 #include "player/movie.h"
 #include "player/render/filters.h"
+#include "player/sound/stage_sound.h"
 #include "player/stage.h"
 #include "player/timeline.h"
 
@@ -96,6 +97,7 @@ void SpriteInstance::runFrame(int index, bool runScripts) {
     const Frame& frame = m_timeline.frames[static_cast<std::size_t>(index)];
     if (runScripts)
         for (std::uint16_t sprite : frame.initActions) m_stage.queueInitActions(*this, sprite);
+    if (runScripts) m_stage.sound().frameReached(*this, index);
     for (const FrameCommand& command : frame.commands) {
         if (const auto* p = std::get_if<swf::PlaceObject>(&command)) {
             place(*p, index);
@@ -184,6 +186,7 @@ void SpriteInstance::gotoFrame(int frame, bool runScripts) {
     if (runScripts && frame < static_cast<int>(m_timeline.frames.size())) {
         const Frame& target = m_timeline.frames[static_cast<std::size_t>(frame)];
         for (std::uint16_t sprite : target.initActions) m_stage.queueInitActions(*this, sprite);
+        m_stage.sound().frameReached(*this, frame);
         if (m_owner)
             for (const FrameCommand& command : target.commands)
                 if (const auto* a = std::get_if<swf::DoAction>(&command)) m_stage.queueActions(*m_owner, a->actions);

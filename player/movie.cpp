@@ -265,6 +265,17 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                            m_scalingGrids.emplace(g.id, QRectF(r.xMin, r.yMin, static_cast<double>(r.xMax) - r.xMin,
                                                                static_cast<double>(r.yMax) - r.yMin));
                        },
+                       [&](const swf::DefineSound& d) {
+                           if (!m_dictionary.count(d.id)) m_sounds.emplace(d.id, d);
+                       },
+                       [&](const swf::StartSound& st) { current.sounds.push_back(st); },
+                       [&](const swf::SoundStreamHead& h) {
+                           if (!timeline.streamHead) timeline.streamHead = h;
+                       },
+                       [&](const swf::SoundStreamBlock& b) {
+                           // A block before any head has nothing to say how it decodes.
+                           if (timeline.streamHead && !current.streamBlock) current.streamBlock = b.data;
+                       },
                        [&](const swf::EndTag&) { end = true; },
                        [&](const auto&) {},
                    },
@@ -325,6 +336,11 @@ const std::vector<std::uint8_t>& Movie::jpegTablesFor(std::uint16_t id) const {
 const Character* Movie::character(std::uint16_t id) const {
     auto it = m_dictionary.find(id);
     return it == m_dictionary.end() ? nullptr : &it->second;
+}
+
+const swf::DefineSound* Movie::sound(std::uint16_t id) const {
+    auto it = m_sounds.find(id);
+    return it == m_sounds.end() ? nullptr : &it->second;
 }
 
 std::optional<QRectF> Movie::scalingGrid(std::uint16_t id) const {

@@ -54,6 +54,8 @@ public:
     double playbackRate() const;
 
     const Character* character(std::uint16_t id) const;
+    // A sound the movie defines (DefineSound), null when none has the id.
+    const swf::DefineSound* sound(std::uint16_t id) const;
     bool usesActionScript3() const { return m_actionScript3; }
     // A sprite's init script (DoInitAction), null when it has none.
     swf::ActionBytes initActions(std::uint16_t spriteId) const;
@@ -97,6 +99,7 @@ private:
     Timeline m_root;
     std::vector<std::uint8_t> m_jpegTables;
     std::unordered_map<std::uint16_t, Character> m_dictionary;
+    std::unordered_map<std::uint16_t, swf::DefineSound> m_sounds;
     std::unordered_map<std::uint16_t, QRectF> m_scalingGrids;
     std::unordered_map<std::uint16_t, swf::ActionBytes> m_initActions;
     std::vector<std::pair<QString, std::uint16_t>> m_exports;

@@ -5,6 +5,7 @@
 #include "player/mouse_input.h"
 #include "player/movie.h"
 #include "player/render/display_list_renderer.h"
+#include "player/sound/stage_sound.h"
 #include "player/stage.h"
 #include "player/focus.h"
 
@@ -48,6 +49,17 @@ void Player::nextFrame() {
 }
 
 void Player::gotoFrame(int frame) { m_stage->gotoRootFrame(std::clamp(frame, 1, frameCount()) - 1); }
+
+std::shared_ptr<sound::Mixer> Player::mixer() const { return m_stage->sound().mixer(); }
+
+void Player::setSoundEnabled(bool on) { m_stage->sound().setEnabled(on); }
+
+void Player::setSoundDevicePulling(bool on) { m_stage->sound().setDevicePulling(on); }
+
+int Player::framesDue() const {
+    const int due = m_stage->sound().framesDue(m_stage->root().serial(), m_movie->playbackRate());
+    return due < 0 ? 1 : due;
+}
 
 std::uint64_t Player::changeCount() const { return m_stage->changeCount(); }
 

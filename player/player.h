@@ -15,6 +15,10 @@
 #include "player/input.h"
 #include "player/render/renderer.h"
 
+namespace vistrel::sound {
+class Mixer;
+}
+
 namespace vistrel::player {
 
 class Movie;
@@ -37,6 +41,16 @@ public:
     // Messages about scripts stopped by a limit, each once; empty when there is nothing new.
     std::vector<QString> takeScriptMessages();
     Stage& stage() { return *m_stage; }
+
+    // Sound: the mix an output device plays, pulled from the device's own thread.
+    std::shared_ptr<sound::Mixer> mixer() const;
+    // Off while the viewer steps frame by frame or is stopped: nothing plays, and what played stops.
+    void setSoundEnabled(bool on);
+    // Set while a device pulls the mix; only then does the root's stream sound pace the frames.
+    void setSoundDevicePulling(bool on);
+    // Frames to move on at this tick of the frame-rate timer: 1, or while the root timeline's stream sound
+    // plays, as many as keep the picture up with it (0 when the picture is ahead).
+    int framesDue() const;
 
     // Mouse and keyboard, positions in stage pixels. Each may run the movie's scripts at once.
     void mouseMove(QPointF stagePixels);

@@ -14,6 +14,7 @@
 #include "player/script/obj_internal.h"
 #include "player/script/script_host.h"
 #include "player/script/text_field.h"
+#include "player/sound/stage_sound.h"
 #include "player/timeline.h"
 
 namespace vistrel::player {
@@ -49,7 +50,7 @@ const char16_t* eventMethod(std::uint32_t event) {
 
 }  // namespace
 
-Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
+Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)), m_sound(std::make_unique<StageSound>()) {
     m_root = std::make_unique<DisplayObject>(m_budget);
     m_root->sprite = std::make_unique<SpriteInstance>(*this, m_movie->rootTimeline(), 0, m_root.get(), nullptr);
     m_loader = std::make_unique<Loader>(*this);
@@ -62,6 +63,8 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
 }
 
 Stage::~Stage() {
+    // The output device may hold the mixer a while longer: what it plays ends with the movie.
+    m_sound->stopAll();
     // The display list goes first: its objects detach from their script objects, which the heap owns.
     m_levels.clear();
     m_root.reset();
@@ -88,6 +91,7 @@ void Stage::tick() {
     }
     m_timerMs += framePeriodMs();
     ++m_ticks;
+    m_sound->tick(framePeriodMs());
     m_retiredMovies.clear();
     advanceAll();
     runQueue();
@@ -116,6 +120,12 @@ void Stage::advanceAll() {
         sprite.advance();
     }
 }
+
+std::uint64_t Stage::startSound(const Movie& movie, std::uint16_t id, const swf::SoundInfo& info) {
+    return m_sound->startSound(movie, id, info);
+}
+
+void Stage::stopAllSounds() { m_sound->stopAll(); }
 
 void Stage::gotoRootFrame(int frame) {
     root().gotoFrame(frame, true);
@@ -228,6 +238,7 @@ void Stage::callConstructor(avm1::Object* clip, const avm1::Value& function, boo
 }
 
 void Stage::objectRemoving(DisplayObject& object) {
+    if (object.sprite) m_sound->streamStop(object.sprite->serial());
     if (!m_vm) return;
     // Children unload before their parent.
     if (object.sprite)
@@ -481,6 +492,7 @@ void Stage::loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> mo
             if (target.sprite) target.sprite->removeChild(depth);
     }
     if (target.sprite && target.sprite->loadedMovie()) m_retiredMovies.push_back(target.sprite->loadedMovie());
+    if (target.sprite) m_sound->streamStop(target.sprite->serial());
     target.sprite.reset();
     target.drawing.reset();
     target.text.reset();

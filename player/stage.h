@@ -31,6 +31,7 @@ class Movie;
 class ScriptHost;
 class Loader;
 class MouseInput;
+class StageSound;
 
 class Stage {
 public:
@@ -113,6 +114,13 @@ public:
     // The clips of the execution list (not buttons), newest first: the order events reach every clip in.
     std::vector<DisplayObject*> clipsNewestFirst() const;
 
+    // Sound: event sounds, the timelines' stream sound, and the mix the output device plays.
+    StageSound& sound() { return *m_sound; }
+    // Starts (or, with its stop flag, stops) a sound character of `movie` as a SOUNDINFO says: buttons and
+    // scripts call this. Returns the voice, 0 when nothing started.
+    std::uint64_t startSound(const Movie& movie, std::uint16_t id, const swf::SoundInfo& info);
+    void stopAllSounds();
+
     // Output of trace(): every line, in order.
     void setTraceSink(std::function<void(const QString&)> sink) { m_traceSink = std::move(sink); }
     void trace(const QString& line) {
@@ -187,6 +195,7 @@ private:
     std::vector<std::shared_ptr<const Movie>> m_retiredMovies;
     std::unique_ptr<Loader> m_loader;
     std::unique_ptr<MouseInput> m_mouse;
+    std::unique_ptr<StageSound> m_sound;
     std::map<std::uint64_t, SpriteInstance*> m_sprites;
     std::uint64_t m_lastSerial = 0;
     std::uint64_t m_instanceNames = 0;

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "player/swf/tags_action.h"
 #include "player/swf/tags_display.h"
+#include "player/swf/tags_sound.h"
 
 namespace vistrel::player {
 
@@ -18,10 +20,13 @@ struct Frame {
     std::vector<FrameCommand> commands;
     std::vector<std::uint16_t> initActions;   // sprite ids whose DoInitAction this frame carries
     std::string label;
+    std::vector<swf::StartSound> sounds;   // event sounds the frame starts or stops
+    swf::SoundBytes streamBlock;           // the frame's piece of the timeline's stream sound
 };
 
 struct Timeline {
     std::vector<Frame> frames;
+    std::optional<swf::SoundStreamHead> streamHead;   // set: the timeline carries stream sound
     int frameCount() const { return frames.empty() ? 1 : static_cast<int>(frames.size()); }
     // 0-based index of the frame with this label, or -1.
     int findLabel(const std::string& label) const;

@@ -1,5 +1,5 @@
 // vistrel-tool: header facts ("info"), frame snapshots ("render"), script traces ("trace") and drawing
-// costs ("bench") from the command line.
+// costs ("bench") and the sound mix ("audio") from the command line.
 
 #include <cstdio>
 #include <iostream>
@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QStringList>
 
+#include "tools/audio_command.h"
 #include "tools/bench_command.h"
 #include "tools/info_command.h"
 #include "tools/render_command.h"
@@ -26,6 +27,8 @@ const char *const kUsage =
     "      play N frames headless and print every trace() line\n"
     "  vistrel-tool bench [--size WxH] [--frames N] [--quality low|medium|high|best] FILE\n"
     "      play N frames headless and print what drawing them cost\n";
+    "  vistrel-tool audio [--frames N] FILE OUT.wav\n"
+    "      play N frames headless (default: every frame once) and write the sound mix as WAV\n";
 
 int usage() {
     std::cerr << kUsage;
@@ -59,5 +62,7 @@ int main(int argc, char **argv) {
         return runHeadless(argc, argv, vistrel::tools::traceCommand);
     if (command == "bench")
         return runHeadless(argc, argv, vistrel::tools::benchCommand);
+    if (command == "audio")
+        return runHeadless(argc, argv, vistrel::tools::audioCommand);
     return usage();
 }

@@ -11,6 +11,9 @@
 #include "player/display_list.h"
 #include "player/script/clip_object.h"
 #include "player/script/obj_internal.h"
+#include "player/movie.h"
+#include "player/sound/mixer.h"
+#include "player/sound/stage_sound.h"
 #include "player/stage.h"
 
 namespace vistrel::player::objects {
@@ -133,8 +136,44 @@ class SoundObject : public Object {
 public:
     SoundObject() : Object(avm1::ObjectClass::Sound) {}
     Value target;   // undefined for the sound of the whole movie
+    // The attached sound: its movie and id, decoded samples; the voice playing it, 0 when none.
+    const Movie* movie = nullptr;
+    std::uint16_t soundId = 0;
+    sound::SharedSamples samples;
+    std::uint64_t voice = 0;
+    std::uint64_t lastPosition = 0;   // in output frames, kept after the sound stops
     void markChildren(avm1::Heap& heap) override { heap.mark(target); }
 };
+
+// Sound.prototype also keeps the Sound objects whose sounds play, so that they live to hear
+// onSoundComplete even when no script holds them.
+class SoundProto : public Object {
+public:
+    SoundProto() : Object(avm1::ObjectClass::Object) {}
+    std::map<std::uint64_t, Object*> playing;
+    void markChildren(avm1::Heap& heap) override {
+        for (const auto& [voice, object] : playing) heap.mark(object);
+    }
+};
+
+double framesToMs(std::uint64_t frames) { return std::round(frames * 1000.0 / sound::kOutputRate); }
+
+// Left and right gains of a clip's sounds: its volume and transform, times those of the clips holding it.
+std::pair<float, float> clipGain(const DisplayObject* clip) {
+    double left = 1, right = 1;
+    for (const DisplayObject* c = clip; c; c = c->parent ? c->parent->owner() : nullptr) {
+        const double v = c->soundVolume / 100.0;
+        left *= v * c->soundLL / 100.0;
+        right *= v * c->soundRR / 100.0;
+    }
+    return {static_cast<float>(std::max(0.0, left)), static_cast<float>(std::max(0.0, right))};
+}
+
+void applyGain(Stage& stage, DisplayObject* clip) {
+    if (!clip) return;
+    const auto [left, right] = clipGain(clip);
+    stage.sound().mixer()->setGroupGain(reinterpret_cast<std::uintptr_t>(clip), left, right);
+}
 
 // The clip whose settings a call works on, or null when it is gone (the reference answers undefined).
 DisplayObject* soundFor(Vm& vm, Stage& stage, const Value& self) {
@@ -147,8 +186,18 @@ DisplayObject* soundFor(Vm& vm, Stage& stage, const Value& self) {
 void installSound(Stage& stage) {
     Vm& vm = *stage.vm();
     Stage* st = &stage;
-    Object* proto = vm.makeObject();
+    auto* proto = vm.heap().make<SoundProto>();
+    proto->setProto(vm.protos().object);
     Object* ctor = vm.makeClass(QStringLiteral("Sound"), [](Vm&, const Value&, Args) { return Value(); }, proto);
+    stage.sound().setFinishedHandler([st, proto](std::uint64_t voice) {
+        auto it = proto->playing.find(voice);
+        if (it == proto->playing.end()) return;
+        auto* sound = static_cast<SoundObject*>(it->second);
+        proto->playing.erase(it);
+        if (sound->samples) sound->lastPosition = sound->samples->size() / 2;
+        sound->voice = 0;
+        st->postCall(Value(static_cast<Object*>(sound)), QStringLiteral("onSoundComplete"), {});
+    });
     ctor->setNativeConstructor([proto](Vm& vm, const Value&, Args args) {
         auto* sound = vm.heap().make<SoundObject>();
         sound->setProto(proto);
@@ -173,6 +222,7 @@ void installSound(Stage& stage) {
         DisplayObject* s = soundFor(vm, *st, self);
         const double v = vm.toNumber(arg(args, 0));
         if (s && std::isfinite(v)) s->soundVolume = std::trunc(v);
+        applyGain(*st, s);
         return Value();
     });
     // The pan is what the transform says: the quieter side's own level below 100.
@@ -189,6 +239,7 @@ void installSound(Stage& stage) {
         s->soundLL = pan >= 0 ? 100 - pan : 100;
         s->soundRR = pan >= 0 ? 100 : 100 + pan;
         s->soundLR = s->soundRL = 0;
+        applyGain(*st, s);
         return Value();
     });
     method(vm, proto, QStringLiteral("getTransform"), [st](Vm& vm, const Value& self, Args) {
@@ -215,15 +266,98 @@ void installSound(Stage& stage) {
         read("lr", s->soundLR);
         read("rr", s->soundRR);
         read("rl", s->soundRL);
+        applyGain(*st, s);
         return Value();
     });
-    // Nothing is attached or loaded to a script's sound yet, so there is no length or position to report.
     // Movies before version 6 see only the volume, pan and transform methods and start, stop, attachSound.
     const std::uint16_t v6 = avm1::propflag::kVersion6;
-    for (const char* name : {"getDuration", "getPosition", "getBytesLoaded", "getBytesTotal"})
+    auto own = [](const Value& self) { return dynamic_cast<SoundObject*>(self.object()); };
+    auto position = [](Stage& stage, SoundObject* s) -> std::uint64_t {
+        if (s->voice && stage.sound().mixer()->voicePlaying(s->voice))
+            s->lastPosition = stage.sound().mixer()->voicePosition(s->voice);
+        return s->lastPosition;
+    };
+    method(vm, proto, QStringLiteral("getDuration"), [own](Vm&, const Value& self, Args) {
+        SoundObject* s = own(self);
+        if (!s || !s->samples) return Value();
+        return Value(framesToMs(s->samples->size() / 2));
+    }, v6);
+    method(vm, proto, QStringLiteral("getPosition"), [own, position, st](Vm&, const Value& self, Args) {
+        SoundObject* s = own(self);
+        if (!s || !s->samples) return Value();
+        return Value(framesToMs(position(*st, s)));
+    }, v6);
+    for (const char* name : {"getBytesLoaded", "getBytesTotal"})
         method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); }, v6);
-    for (const char* name : {"attachSound", "start", "stop"})
-        method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); });
+    // duration and position read as the methods do.
+    for (const char* name : {"duration", "position"}) {
+        const QString method = QStringLiteral("get") + QChar(QLatin1Char(name[0])).toUpper() + QString::fromLatin1(name + 1);
+        Object* getter = vm.makeFunction(QString::fromLatin1(name), [method](Vm& vm, const Value& self, Args) {
+            return vm.callMethod(self, method, {});
+        });
+        // A value a script stores replaces the reading on that object.
+        Object* setter = vm.makeFunction(QString::fromLatin1(name), [n = QString::fromLatin1(name)](Vm&, const Value& self, Args args) {
+            if (Object* o = self.object()) o->setOwn(n, arg(args, 0));
+            return Value();
+        });
+        proto->defineAccessor(QString::fromLatin1(name), getter, setter, avm1::propflag::kDontEnum | v6);
+    }
+    method(vm, proto, QStringLiteral("attachSound"), [own, st](Vm& vm, const Value& self, Args args) {
+        SoundObject* s = own(self);
+        if (!s) return Value();
+        DisplayObject* clip = soundFor(vm, *st, self);
+        const Movie& movie = clip && clip->sprite ? clip->sprite->movie() : st->movie();
+        const std::uint16_t id = movie.exportedCharacter(vm.toString(arg(args, 0)));
+        sound::SharedSamples samples = movie.sound(id) ? st->sound().samples(movie, id) : nullptr;
+        if (!samples) return Value();
+        s->movie = &movie;
+        s->soundId = id;
+        s->samples = std::move(samples);
+        s->lastPosition = 0;
+        return Value();
+    });
+    method(vm, proto, QStringLiteral("start"), [own, proto, st](Vm& vm, const Value& self, Args args) {
+        SoundObject* s = own(self);
+        if (!s || !s->movie || !s->samples) return Value();
+        DisplayObject* clip = soundFor(vm, *st, self);
+        const double offset = args.size() > 0 ? vm.toNumber(args[0]) : 0;
+        const double loops = args.size() > 1 ? vm.toNumber(args[1]) : 1;
+        swf::SoundInfo info;
+        if (std::isfinite(offset) && offset > 0)
+            info.inPoint = static_cast<std::uint32_t>(std::min(offset * sound::kOutputRate, 4.0e9));
+        info.loops = static_cast<std::uint16_t>(std::isfinite(loops) ? std::clamp(loops, 1.0, 65535.0) : 1.0);
+        const auto group = reinterpret_cast<std::uintptr_t>(clip);
+        applyGain(*st, clip);
+        const std::uint64_t voice = st->sound().startSound(*s->movie, s->soundId, info, group);
+        if (!voice) return Value();
+        s->voice = voice;
+        proto->playing[voice] = s;
+        return Value();
+    });
+    method(vm, proto, QStringLiteral("stop"), [own, position, st](Vm& vm, const Value& self, Args args) {
+        SoundObject* s = own(self);
+        if (!s) return Value();
+        // With a name, every instance of that exported sound stops; without, every sound the clip plays.
+        if (!args.empty()) {
+            DisplayObject* clip = soundFor(vm, *st, self);
+            const Movie& movie = clip && clip->sprite ? clip->sprite->movie() : st->movie();
+            const std::uint16_t id = movie.exportedCharacter(vm.toString(args[0]));
+            if (auto samples = movie.sound(id) ? st->sound().samples(movie, id) : nullptr)
+                st->sound().mixer()->stop(samples.get());
+            return Value();
+        }
+        if (s->voice) {
+            position(*st, s);
+            st->sound().mixer()->stopVoice(s->voice);
+            s->voice = 0;
+        }
+        if (DisplayObject* clip = soundFor(vm, *st, self); clip && s->target.isUndefined()) {
+            st->stopAllSounds();
+        } else if (clip) {
+            st->sound().mixer()->stopGroup(reinterpret_cast<std::uintptr_t>(clip));
+        }
+        return Value();
+    });
     for (const char* name : {"loadSound", "setDuration", "setPosition"})
         method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); }, v6);
     for (const char* name : {"checkPolicyFile", "areSoundsInaccessible"})

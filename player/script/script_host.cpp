@@ -286,4 +286,6 @@ void ScriptHost::trace(const QString& line) { m_stage.trace(line); }
 
 double ScriptHost::timerMs() { return m_stage.timerMs(); }
 
+void ScriptHost::stopSounds() { m_stage.stopAllSounds(); }
+
 }  // namespace vistrel::player

@@ -38,7 +38,7 @@ public:
     void trace(const QString& line) override;
     double timerMs() override;
     void toggleQuality() override {}
-    void stopSounds() override {}
+    void stopSounds() override;
 
     // Shared with the MovieClip methods; `depth` in the timeline's numbering.
     DisplayObject* duplicate(DisplayObject& source, const QString& name, int depth);

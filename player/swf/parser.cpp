@@ -141,6 +141,12 @@ Tag parseTagBody(std::uint16_t code, ByteReader& r, int swfVersion, Diagnostics&
     case kExportAssets: return readExportAssets(r);
     case kImportAssets: return readImportAssets(r, 1);
     case kImportAssets2: return readImportAssets(r, 2);
+    case kDefineSound: return readDefineSound(r);
+    case kStartSound: return readStartSound(r, 1);
+    case kStartSound2: return readStartSound(r, 2);
+    case kSoundStreamHead: return readSoundStreamHead(r, 1);
+    case kSoundStreamHead2: return readSoundStreamHead(r, 2);
+    case kSoundStreamBlock: return readSoundStreamBlock(r);
     default: {
         const std::size_t n = r.remaining();
         r.rest();

@@ -12,6 +12,7 @@
 #include "player/swf/tags_bitmap.h"
 #include "player/swf/tags_display.h"
 #include "player/swf/tags_shape.h"
+#include "player/swf/tags_sound.h"
 #include "player/swf/tags_text.h"
 
 namespace vistrel::swf {
@@ -45,7 +46,7 @@ struct DefineButton {
 };
 
 struct EndTag {};
-// Kept for what the engine does not interpret (sounds, metadata, unknown codes).
+// Kept for what the engine does not interpret (metadata, unknown codes).
 struct UnknownTag {
     std::uint16_t code = 0;
     std::size_t length = 0;
@@ -54,7 +55,8 @@ struct UnknownTag {
 using Tag = std::variant<UnknownTag, EndTag, ShowFrame, PlaceObject, RemoveObject, FrameLabel, SetBackgroundColor,
                          DefineShape, DefineMorphShape, DefineBitmap, JpegTables, DefineSprite, DefineFont,
                          DefineFontInfo, DefineText, DefineEditText, DefineScalingGrid, DefineButton, DoAction,
-                         DoInitAction, DefineButtonCxform, DefineButtonSound, ExportAssets, ImportAssets>;
+                         DoInitAction, DefineButtonCxform, DefineButtonSound, ExportAssets, ImportAssets, DefineSound,
+                         StartSound, SoundStreamHead, SoundStreamBlock>;
 
 struct TagRecord {
     std::uint16_t code = 0;
@@ -81,7 +83,9 @@ inline constexpr std::uint16_t kEnd = 0, kShowFrame = 1, kDefineShape = 2, kPlac
                                kDefineSprite = 39, kFrameLabel = 43, kDefineMorphShape = 46, kDefineFont2 = 48,
                                kExportAssets = 56, kImportAssets = 57, kDoInitAction = 59, kDefineFontInfo2 = 62,
                                kPlaceObject3 = 70, kImportAssets2 = 71, kDefineFont3 = 75, kDefineScalingGrid = 78,
-                               kDefineShape4 = 83, kDefineMorphShape2 = 84, kDefineBitsJpeg4 = 90;
+                               kDefineShape4 = 83, kDefineMorphShape2 = 84, kDefineBitsJpeg4 = 90, kDefineSound = 14, kStartSound = 15,
+                               kSoundStreamHead = 18, kSoundStreamBlock = 19, kSoundStreamHead2 = 45,
+                               kStartSound2 = 89;
 }
 
 }  // namespace vistrel::swf

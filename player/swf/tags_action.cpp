@@ -9,18 +9,6 @@ namespace vistrel::swf {
 
 namespace {
 
-// Sound info records of DefineButtonSound are only skipped: buttons keep just which sound plays.
-void skipSoundInfo(ByteReader& r) {
-    const std::uint8_t flags = r.u8();
-    if (flags & 0x01) r.skip(4);   // in point
-    if (flags & 0x02) r.skip(4);   // out point
-    if (flags & 0x04) r.skip(2);   // loop count
-    if (flags & 0x08) {
-        const std::size_t points = r.u8();
-        r.skip(points * 8);
-    }
-}
-
 std::vector<std::pair<std::uint16_t, std::string>> readAssetList(ByteReader& r) {
     const std::uint16_t count = r.u16();
     std::vector<std::pair<std::uint16_t, std::string>> assets;
@@ -102,9 +90,9 @@ DefineButtonCxform readDefineButtonCxform(ByteReader& r) {
 DefineButtonSound readDefineButtonSound(ByteReader& r) {
     DefineButtonSound s;
     s.buttonId = r.u16();
-    for (std::uint16_t& id : s.soundId) {
-        id = r.u16();
-        if (id != 0) skipSoundInfo(r);
+    for (std::size_t i = 0; i < s.soundId.size(); ++i) {
+        s.soundId[i] = r.u16();
+        if (s.soundId[i] != 0) s.info[i] = readSoundInfo(r);
     }
     return s;
 }

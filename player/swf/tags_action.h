@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "player/swf/records.h"
+#include "player/swf/tags_sound.h"
 
 namespace vistrel::swf {
 
@@ -66,6 +67,7 @@ struct DefineButtonCxform {
 struct DefineButtonSound {
     std::uint16_t buttonId = 0;
     std::array<std::uint16_t, 4> soundId{};
+    std::array<SoundInfo, 4> info{};   // how each sound plays
 };
 
 struct ExportAssets { std::vector<std::pair<std::uint16_t, std::string>> assets; };

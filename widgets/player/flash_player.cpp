@@ -15,6 +15,7 @@
 #include "player/movie.h"
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
+#include "widgets/player/audio_output.h"
 
 namespace vistrel {
 
@@ -84,6 +85,8 @@ ShockwaveFlash::ShockwaveFlash(QWidget* parent) : QWidget(parent) {
     // A click gives the movie the keyboard; Tab reaches it as well.
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
+    m_audio = std::make_unique<AudioOutput>();
+    m_audio->setMixer(m_player->mixer());
 }
 
 ShockwaveFlash::~ShockwaveFlash() = default;
@@ -137,6 +140,9 @@ void ShockwaveFlash::putMovie(const QString& path) {
         if (file.open(QIODevice::ReadOnly)) leading = file.read(8);
     }
     m_note = path.isEmpty() ? MovieNote::None : movieNoteFor(*movie, leading);
+    // The old movie's sound ends with it; the device plays the new one's from now on.
+    m_audio->setMixer(fresh->mixer());
+    fresh->setSoundDevicePulling(m_audio->active());
     m_movie = std::move(movie);
     m_playerInput.setPlayer(fresh.get());
     m_player = std::move(fresh);
@@ -188,11 +194,14 @@ void ShockwaveFlash::Zoom(int factor) {
 }
 
 void ShockwaveFlash::Play() {
+    m_player->setSoundEnabled(true);
     m_playing = true;
     m_timer.start();
 }
 
 void ShockwaveFlash::Stop() {
+    // Sound stops at once, and stepping frame by frame afterwards plays none.
+    m_player->setSoundEnabled(false);
     m_playing = false;
     m_timer.stop();
 }
@@ -248,7 +257,10 @@ void ShockwaveFlash::tick() {
     if (!m_playing) return;
     const std::uint64_t before = m_player->changeCount();
     const int frame = m_player->currentFrame();
-    m_player->nextFrame();
+    // Stream sound paces the picture: frames the drawing fell behind by are run without being drawn.
+    m_player->setSoundDevicePulling(m_audio->active());
+    const int due = m_player->framesDue();
+    for (int i = 0; i < due; ++i) m_player->nextFrame();
     if (m_player->changeCount() != before) update();
     if (m_player->currentFrame() != frame) emit frameChanged(m_player->currentFrame());
     reportScriptMessages();

@@ -26,6 +26,7 @@ namespace player {
 class Movie;
 class Player;
 }
+class AudioOutput;
 
 class ShockwaveFlash : public QWidget {
     Q_OBJECT
@@ -114,6 +115,7 @@ private:
 
     std::shared_ptr<const player::Movie> m_movie;
     std::unique_ptr<player::Player> m_player;
+    std::unique_ptr<AudioOutput> m_audio;
     QTimer m_timer;
     bool m_playing = false;
     QString m_qualityName = QStringLiteral("HIGH");

@@ -1,0 +1,132 @@
+#include "player/sound/stage_sound.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "player/display_list.h"
+#include "player/movie.h"
+#include "player/timeline.h"
+
+namespace vistrel::player {
+
+namespace {
+
+// Sounds one movie may keep decoded; past this, older ones are decoded again when next used.
+constexpr std::size_t kMaxCachedSounds = 512;
+// How far the stream sound is kept ahead of the device, in seconds.
+constexpr double kStreamLead = 0.12;
+// Frames one call may ask the picture to catch up by.
+constexpr int kMaxCatchUp = 8;
+
+}  // namespace
+
+struct StageSound::StreamState {
+    std::unique_ptr<sound::Decoder> decoder;
+    int lastFrame = -1;
+    std::size_t skip = 0;   // frames of decoder latency still to drop at the start
+};
+
+StageSound::StageSound() : m_mixer(std::make_shared<sound::Mixer>()) {}
+
+StageSound::~StageSound() = default;
+
+void StageSound::setEnabled(bool on) {
+    m_enabled = on;
+    if (!on) stopAll();
+}
+
+sound::SharedSamples StageSound::samples(const Movie& movie, std::uint16_t id) {
+    const swf::DefineSound* def = movie.sound(id);
+    if (!def) return nullptr;
+    auto key = std::make_pair(&movie, id);
+    if (auto it = m_cache.find(key); it != m_cache.end()) return it->second;
+    if (m_cache.size() >= kMaxCachedSounds) m_cache.erase(m_cache.begin());
+    sound::SharedSamples decoded = sound::decodeSound(*def);
+    m_cache.emplace(key, decoded);
+    return decoded;
+}
+
+std::uint64_t StageSound::startSound(const Movie& movie, std::uint16_t id, const swf::SoundInfo& info,
+                                     std::uint64_t group) {
+    if (!m_enabled) return 0;
+    // A stop needs no samples decoded when the sound was never played.
+    if (info.syncStop) {
+        auto it = m_cache.find(std::make_pair(&movie, id));
+        if (it != m_cache.end()) m_mixer->stop(it->second.get());
+        return 0;
+    }
+    sound::SharedSamples s = samples(movie, id);
+    if (!s) return 0;
+    return m_mixer->start(s, info, group);
+}
+
+void StageSound::frameReached(SpriteInstance& sprite, int frame) {
+    if (!m_enabled) return;
+    const Timeline& timeline = sprite.timeline();
+    if (frame < 0 || frame >= static_cast<int>(timeline.frames.size())) return;
+    const Frame& f = timeline.frames[static_cast<std::size_t>(frame)];
+    for (const swf::StartSound& start : f.sounds) {
+        std::uint16_t id = start.soundId;
+        if (!start.className.empty())
+            id = sprite.movie().exportedCharacter(sprite.movie().decodeString(start.className));
+        startSound(sprite.movie(), id, start.info);
+    }
+    if (!timeline.streamHead || !f.streamBlock) return;
+    const swf::SoundStreamHead& head = *timeline.streamHead;
+    auto& state = m_streams[sprite.serial()];
+    // A jump breaks the stream: what was queued goes, the codec starts afresh.
+    if (state && state->lastFrame + 1 != frame) {
+        m_mixer->streamStop(sprite.serial());
+        state.reset();
+    }
+    if (!state) {
+        state = std::make_unique<StreamState>();
+        state->decoder = std::make_unique<sound::Decoder>(head.stream);
+        if (head.stream.format == swf::soundformat::kMp3 && head.latencySeek > 0)
+            state->skip = static_cast<std::size_t>(
+                std::lround(head.latencySeek * double(sound::kOutputRate) / std::max(1, head.stream.sampleRate())));
+    }
+    state->lastFrame = frame;
+    sound::Samples pcm;
+    state->decoder->decode(sound::streamBlockAudio(head.stream, *f.streamBlock), pcm);
+    std::span<const std::int16_t> out(pcm);
+    const std::size_t drop = std::min(state->skip, out.size() / 2);
+    state->skip -= drop;
+    m_mixer->streamAppend(sprite.serial(), out.subspan(drop * 2));
+}
+
+void StageSound::tick(double ms) {
+    if (!m_devicePulling && ms > 0) {
+        m_clockFrames += std::min(ms, 1000.0) * sound::kOutputRate / 1000.0;
+        const auto frames = static_cast<std::size_t>(m_clockFrames);
+        m_clockFrames -= static_cast<double>(frames);
+        sound::Samples scratch(frames * 2);
+        m_mixer->mix(scratch.data(), frames);
+    }
+    for (std::uint64_t voice : m_mixer->takeFinished())
+        if (m_finished) m_finished(voice);
+}
+
+void StageSound::streamStop(std::uint64_t serial) {
+    m_streams.erase(serial);
+    m_mixer->streamStop(serial);
+}
+
+void StageSound::stopAll() {
+    m_streams.clear();
+    m_mixer->stopAll();
+}
+
+int StageSound::framesDue(std::uint64_t serial, double framesPerSecond) const {
+    if (!m_devicePulling || !m_enabled || framesPerSecond <= 0) return -1;
+    if (!m_streams.count(serial)) return -1;
+    // A stretch without blocks (or the end of the sound) leaves the pace to the frame rate.
+    const double queued = static_cast<double>(m_mixer->streamQueued(serial));
+    if (queued <= 0) return -1;
+    const double perFrame = sound::kOutputRate / framesPerSecond;
+    const double lead = std::max(kStreamLead * sound::kOutputRate, perFrame);
+    if (queued >= lead) return 0;
+    return std::clamp(static_cast<int>(std::ceil((lead - queued) / perFrame)), 1, kMaxCatchUp);
+}
+
+}  // namespace vistrel::player

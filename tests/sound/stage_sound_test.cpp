@@ -1,0 +1,137 @@
+// Sound in a playing movie: event sounds from any timeline, stream sound block by block, jumps and
+// stepping, and how many frames the picture must move to keep up with the stream.
+#include <gtest/gtest.h>
+
+#include "player/movie.h"
+#include "player/player.h"
+#include "player/sound/mixer.h"
+#include "player/stage.h"
+#include "tests/sound/sound_fixtures.h"
+
+using namespace vistrel;
+using namespace vistrel::testing;
+
+namespace {
+
+constexpr std::size_t kPerFrame = 4410;   // at 10 frames a second
+
+MovieSpec tenFps(std::uint16_t frames) {
+    MovieSpec spec;
+    spec.frameRate = 10;
+    spec.frameCount = frames;
+    return spec;
+}
+
+Bytes constantBlock(std::int16_t value, std::size_t frames) {
+    return littleEndian(std::vector<std::int16_t>(frames, value));
+}
+
+sound::Samples mixFrames(player::Player& p, std::size_t frames) {
+    sound::Samples out(frames * 2);
+    p.mixer()->mix(out.data(), frames);
+    return out;
+}
+
+std::shared_ptr<player::Movie> load(const Bytes& bytes) { return player::Movie::fromBytes(bytes); }
+
+Bytes exportAssets(std::uint16_t id, const std::string& name) {
+    ByteWriter w;
+    w.u16(1).u16(id).string(name);
+    return tag(56, w.take());
+}
+
+}  // namespace
+
+TEST(StageSound, EventSoundsStartFromTheRootAndFromSprites) {
+    const Bytes pcm = constantBlock(1000, 20000);
+    const Bytes other = constantBlock(300, 20000);
+    auto movie = load(vistrel::testing::movie(
+        tenFps(2), {defineSound(1, 3, 3, true, false, 20000, pcm), defineSound(2, 3, 3, true, false, 20000, other),
+                    exportAssets(2, "Other"), defineSprite(5, 1, {startSound2("Other"), showFrame()}),
+                    startSound(1), placeObject2({.depth = 1, .characterId = 5}), showFrame(), showFrame()}));
+    player::Player p(movie);
+    p.setSoundDevicePulling(true);   // the test takes the mix itself
+    auto out = mixFrames(p, 100);
+    EXPECT_EQ(out[0], 1300);
+    EXPECT_EQ(out[1], 1300);
+    // A stop flag silences that sound only.
+    p.stage().startSound(*movie, 1, swf::SoundInfo{.syncStop = true});
+    EXPECT_EQ(mixFrames(p, 1)[0], 300);
+    // The seam buttons use: a sound character started with its own settings.
+    EXPECT_NE(p.stage().startSound(*movie, 1, swf::SoundInfo{.loops = 2}), 0u);
+    EXPECT_EQ(p.stage().startSound(*movie, 99, {}), 0u);   // no such sound
+    EXPECT_EQ(mixFrames(p, 1)[0], 1300);
+    p.stage().stopAllSounds();
+    EXPECT_EQ(mixFrames(p, 1)[0], 0);
+}
+
+TEST(StageSound, StreamSoundFollowsTheTimelineAndRestartsAfterAJump) {
+    auto movie = load(vistrel::testing::movie(
+        tenFps(3), {soundStreamHead(2, 3, 3, true, false, kPerFrame), soundStreamBlock(constantBlock(1000, kPerFrame)),
+                    showFrame(), soundStreamBlock(constantBlock(2000, kPerFrame)), showFrame(),
+                    soundStreamBlock(constantBlock(3000, kPerFrame)), showFrame()}));
+    player::Player p(movie);
+    p.setSoundDevicePulling(true);   // the test takes the mix itself
+    auto out = mixFrames(p, kPerFrame);
+    EXPECT_EQ(out[0], 1000);
+    EXPECT_EQ(out[2 * (kPerFrame - 1)], 1000);
+    p.nextFrame();
+    EXPECT_EQ(mixFrames(p, kPerFrame)[10], 2000);
+    p.nextFrame();
+    p.gotoFrame(1);   // what was queued goes; the target frame's block plays
+    out = mixFrames(p, kPerFrame + 10);
+    EXPECT_EQ(out[0], 1000);
+    EXPECT_EQ(out[2 * (kPerFrame + 5)], 0);
+}
+
+TEST(StageSound, StoppingAndSteppingPlayNothing) {
+    auto movie = load(vistrel::testing::movie(
+        tenFps(2), {defineSound(1, 3, 3, true, false, 40000, constantBlock(500, 40000)),
+                    soundStreamHead(1, 3, 3, true, false, kPerFrame), startSound(1),
+                    soundStreamBlock(constantBlock(1000, kPerFrame)), showFrame(),
+                    soundStreamBlock(constantBlock(2000, kPerFrame)), showFrame()}));
+    player::Player p(movie);
+    p.setSoundDevicePulling(true);   // the test takes the mix itself
+    EXPECT_EQ(mixFrames(p, 1)[0], 1500);
+    p.setSoundEnabled(false);
+    EXPECT_EQ(mixFrames(p, 1)[0], 0);
+    p.nextFrame();
+    p.gotoFrame(1);
+    EXPECT_EQ(mixFrames(p, 1)[0], 0);
+    p.setSoundEnabled(true);
+    p.nextFrame();
+    EXPECT_EQ(mixFrames(p, 1)[0], 2000);
+}
+
+TEST(StageSound, StreamSoundSetsHowManyFramesThePictureMoves) {
+    std::vector<Bytes> tags = {soundStreamHead(2, 3, 3, true, false, kPerFrame)};
+    for (int i = 0; i < 6; ++i) {
+        tags.push_back(soundStreamBlock(constantBlock(100, kPerFrame)));
+        tags.push_back(showFrame());
+    }
+    player::Player p(load(vistrel::testing::movie(tenFps(6), tags)));
+    // Without a device pulling, the frame rate alone paces the movie.
+    EXPECT_EQ(p.framesDue(), 1);
+    p.setSoundDevicePulling(true);
+    EXPECT_EQ(p.framesDue(), 1);   // less than the lead is queued
+    p.nextFrame();
+    EXPECT_EQ(p.framesDue(), 0);   // the picture is ahead of the sound: wait
+    mixFrames(p, 2 * kPerFrame - 100);
+    EXPECT_EQ(p.framesDue(), 2);   // the sound ran ahead: catch up, skipping a drawing
+}
+
+TEST(StageSound, BadSoundDataIsSilentAndTheMoviePlays) {
+    ByteWriter w;
+    w.u16(3).u8(0x2e).u32(0xffffffffu);   // MP3 declaring four billion samples, with no data
+    auto movie = load(vistrel::testing::movie(
+        tenFps(2), {soundStreamBlock(constantBlock(1000, 100)),   // a block before any head
+                    tag(14, w.take()), startSound(3), defineSound(4, 13, 3, true, false, 10, Bytes(20, 1)),
+                    startSound(4), showFrame(), showFrame()}));
+    ASSERT_TRUE(movie->isValid());
+    player::Player p(movie);
+    p.setSoundDevicePulling(true);   // the test takes the mix itself
+    p.nextFrame();
+    auto out = mixFrames(p, 1000);
+    EXPECT_EQ(peak(out), 0);
+    EXPECT_EQ(p.currentFrame(), 2);
+}

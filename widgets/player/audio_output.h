@@ -1,0 +1,43 @@
+// Sends a player's sound mix to the desktop's sound server: a QAudioSink on its own thread pulls
+// 44.1 kHz stereo 16-bit samples from the mixer. Without a sound device the movie plays silently
+// after one line on standard error.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include <QObject>
+#include <QThread>
+
+namespace vistrel {
+
+namespace sound {
+class Mixer;
+}
+
+class AudioOutput : public QObject {
+    Q_OBJECT
+public:
+    explicit AudioOutput(QObject* parent = nullptr);
+    ~AudioOutput() override;
+
+    // The mix to play; null plays silence. Safe to call while the device pulls.
+    void setMixer(std::shared_ptr<sound::Mixer> mixer);
+    // True once a device pulls the mix.
+    bool active() const { return m_active.load(); }
+
+    // What the device's thread reads: `frames` stereo frames of the current mixer, or silence.
+    void pull(std::int16_t* out, std::size_t frames);
+
+private:
+    class Worker;
+    QThread m_thread;
+    Worker* m_worker = nullptr;
+    std::mutex m_mutex;
+    std::shared_ptr<sound::Mixer> m_mixer;
+    std::atomic<bool> m_active{false};
+    friend class Worker;
+};
+
+}  // namespace vistrel
