@@ -141,6 +141,8 @@ Tag parseTagBody(std::uint16_t code, ByteReader& r, int swfVersion, Diagnostics&
     case kExportAssets: return readExportAssets(r);
     case kImportAssets: return readImportAssets(r, 1);
     case kImportAssets2: return readImportAssets(r, 2);
+    case kDefineVideoStream: return readDefineVideoStream(r);
+    case kVideoFrame: return readVideoFrame(r);
     default: {
         const std::size_t n = r.remaining();
         r.rest();

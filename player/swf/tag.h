@@ -13,6 +13,7 @@
 #include "player/swf/tags_display.h"
 #include "player/swf/tags_shape.h"
 #include "player/swf/tags_text.h"
+#include "player/swf/tags_video.h"
 
 namespace vistrel::swf {
 
@@ -54,7 +55,8 @@ struct UnknownTag {
 using Tag = std::variant<UnknownTag, EndTag, ShowFrame, PlaceObject, RemoveObject, FrameLabel, SetBackgroundColor,
                          DefineShape, DefineMorphShape, DefineBitmap, JpegTables, DefineSprite, DefineFont,
                          DefineFontInfo, DefineText, DefineEditText, DefineScalingGrid, DefineButton, DoAction,
-                         DoInitAction, DefineButtonCxform, DefineButtonSound, ExportAssets, ImportAssets>;
+                         DoInitAction, DefineButtonCxform, DefineButtonSound, ExportAssets, ImportAssets,
+                         DefineVideoStream, VideoFrame>;
 
 struct TagRecord {
     std::uint16_t code = 0;
@@ -80,6 +82,7 @@ inline constexpr std::uint16_t kEnd = 0, kShowFrame = 1, kDefineShape = 2, kPlac
                                kDefineBitsJpeg3 = 35, kDefineBitsLossless2 = 36, kDefineEditText = 37,
                                kDefineSprite = 39, kFrameLabel = 43, kDefineMorphShape = 46, kDefineFont2 = 48,
                                kExportAssets = 56, kImportAssets = 57, kDoInitAction = 59, kDefineFontInfo2 = 62,
+                               kDefineVideoStream = 60, kVideoFrame = 61,
                                kPlaceObject3 = 70, kImportAssets2 = 71, kDefineFont3 = 75, kDefineScalingGrid = 78,
                                kDefineShape4 = 83, kDefineMorphShape2 = 84, kDefineBitsJpeg4 = 90;
 }
