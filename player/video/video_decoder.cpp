@@ -1,5 +1,6 @@
 #include "player/video/video_decoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -212,16 +213,28 @@ QImage Decoder::convert(const AVFrame& f) {
     if (w <= 0 || h <= 0 || static_cast<std::int64_t>(w) * h > kMaxPicturePixels) return {};
     const AVPixelFormat format = static_cast<AVPixelFormat>(f.format);
     const bool alpha = hasAlpha(format);
-    // Chroma is spread over its pixels bilinearly, with exact rounding.
+    // Each chroma sample colours its pixels as it is, not blended with its neighbours, as in the
+    // reference player; rounding is exact.
     s.scaler = sws_getCachedContext(s.scaler, w, h, format, w, h, AV_PIX_FMT_BGRA,
-                                    SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+                                    SWS_POINT | SWS_FULL_CHR_H_INT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
     if (!s.scaler) return {};
-    QImage image(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage image(w, h, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image.isNull()) return {};
     std::uint8_t* dst[4] = {image.bits(), nullptr, nullptr, nullptr};
     int dstStride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
     if (sws_scale(s.scaler, f.data, f.linesize, 0, h, dst, dstStride) != h) return {};
-    if (alpha) image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    if (alpha) {
+        // Colour planes of transparent video hold colour already multiplied by the alpha plane; a
+        // colour above its alpha is cut to it, as the reference player shows it.
+        for (int y = 0; y < h; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < w; ++x) {
+                const QRgb p = row[x];
+                const int a = qAlpha(p);
+                row[x] = qRgba(std::min(qRed(p), a), std::min(qGreen(p), a), std::min(qBlue(p), a), a);
+            }
+        }
+    }
     return image;
 }
 
