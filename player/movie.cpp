@@ -444,7 +444,13 @@ const QPainterPath& Movie::glyphPath(const FontCharacter& font, std::size_t inde
     return m_glyphs.emplace(key, buildGlyphPath(font.font.glyphs[index])).first->second;
 }
 
-ShapePaths Movie::videoPaths(std::uint16_t id, int frame) const {
+QImage Movie::videoPicture(std::uint16_t id, int frame) const {
+    const auto* c = character(id);
+    const auto* v = c ? std::get_if<VideoCharacter>(c) : nullptr;
+    return v ? v->stream->picture(frame) : QImage();
+}
+
+ShapePaths Movie::videoPaths(std::uint16_t id, int frame, std::optional<bool> smoothing) const {
     ShapePaths paths;
     const auto* c = character(id);
     const auto* v = c ? std::get_if<VideoCharacter>(c) : nullptr;
@@ -459,7 +465,7 @@ ShapePaths Movie::videoPaths(std::uint16_t id, int frame) const {
     item.paint.type = swf::FillType::ClippedBitmap;
     item.paint.image = image;
     item.paint.repeat = false;
-    item.paint.smooth = v->definition.smoothing;
+    item.paint.smooth = smoothing.value_or(v->definition.smoothing);
     item.paint.matrix = QTransform::fromScale(w * 20.0 / image.width(), h * 20.0 / image.height());
     paths.bounds = item.path.boundingRect();
     paths.items.push_back(std::move(item));

@@ -57,7 +57,7 @@ void drawObject(const Movie& movie, const DisplayObject& object, Renderer& rende
     else if (std::holds_alternative<BitmapCharacter>(*c)) renderer.drawShape(movie.bitmapPaths(object.characterId), m, cx);
     else if (std::holds_alternative<VideoCharacter>(*c)) {
         // The placement's ratio is the frame number of the picture shown.
-        const ShapePaths paths = movie.videoPaths(object.characterId, object.ratio);
+        const ShapePaths paths = movie.videoPaths(object.characterId, object.ratio, object.videoSmoothing);
         if (!paths.items.empty()) renderer.drawShape(paths, m, cx);
     }
 }

@@ -8,6 +8,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
@@ -148,6 +149,12 @@ Decoder::~Decoder() = default;
 
 void Decoder::open() {
     m_state->close();
+    // Damaged frames are expected and handled; the codec library need not report each one.
+    static const bool quiet = [] {
+        av_log_set_level(AV_LOG_FATAL);
+        return true;
+    }();
+    (void)quiet;
     const AVCodec* codec = avcodec_find_decoder(avCodec(m_codec));
     if (!codec) return;
     AVCodecContext* c = avcodec_alloc_context3(codec);
