@@ -43,6 +43,8 @@ QRectF boundsOf(const Movie& movie, const DisplayObject& object, int depth) {
     if (const auto* t = std::get_if<swf::DefineText>(c)) return toRect(t->bounds);
     if (const auto* e = std::get_if<swf::DefineEditText>(c)) return toRect(e->bounds);
     if (std::holds_alternative<BitmapCharacter>(*c)) return movie.bitmapPaths(object.characterId).bounds;
+    if (const auto* v = std::get_if<VideoCharacter>(c))
+        return QRectF(0, 0, v->definition.width * 20.0, v->definition.height * 20.0);
     return {};
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <variant>
@@ -11,6 +12,10 @@
 
 #include "player/swf/tag.h"
 #include "player/timeline.h"
+
+namespace vistrel::player::video {
+class VideoStream;
+}
 
 namespace vistrel::player {
 
@@ -37,7 +42,13 @@ struct ButtonCharacter {
     Timeline downState;
 };
 
+// An embedded video: its definition and its frames with their decoder, shared by every placement.
+struct VideoCharacter {
+    swf::DefineVideoStream definition;
+    std::shared_ptr<video::VideoStream> stream;
+};
+
 using Character = std::variant<swf::DefineShape, swf::DefineMorphShape, SpriteCharacter, BitmapCharacter,
-                               FontCharacter, swf::DefineText, swf::DefineEditText, ButtonCharacter>;
+                               FontCharacter, swf::DefineText, swf::DefineEditText, ButtonCharacter, VideoCharacter>;
 
 }  // namespace vistrel::player

@@ -122,6 +122,8 @@ struct DisplayObject {
     std::unique_ptr<Drawing> drawing;         // drawing methods' output
     std::shared_ptr<const BitmapSurface> bitmap;   // attachBitmap: a script bitmap's pixels, drawn live
     bool bitmapSmoothing = false;
+    // Embedded video: smoothing as a script set it (the stream's flag otherwise).
+    std::optional<bool> videoSmoothing;
     // Scale and rotation as scripts last set them, kept apart from the matrix so that a script reading
     // them back gets what it wrote (the matrix loses the sign of a scale).
     double scriptXScale = 0, scriptYScale = 0, scriptRotation = 0;

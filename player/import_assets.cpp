@@ -262,6 +262,7 @@ void ImportCopier::copyPending() {
                        [&](swf::DefineEditText& t) { t.id = targetId; },
                        [&](ButtonCharacter& b) { b.button.id = targetId; },
                        [&](SpriteCharacter&) {},
+                       [&](VideoCharacter& v) { v.definition.id = targetId; },   // shares the source's frames
                    },
                    copy.character);
         copy.scalingGrid = m_source->scalingGrid(sourceId);
@@ -277,6 +278,7 @@ void ImportCopier::remap(Character& c) {
                    [&](swf::DefineMorphShape& m) { eachMorphRef(m, rewrite); },
                    [&](SpriteCharacter& s) { eachTimelineRef(s.timeline, rewrite); },
                    [&](BitmapCharacter&) {},
+                   [&](VideoCharacter&) {},
                    [&](FontCharacter&) {},
                    [&](swf::DefineText& t) { eachTextRef(t, rewrite); },
                    [&](swf::DefineEditText& t) {

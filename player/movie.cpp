@@ -14,6 +14,7 @@
 #include "player/overloaded.h"
 #include "player/static_text.h"
 #include "player/swf/errors.h"
+#include "player/video/video_stream.h"
 
 namespace vistrel::player {
 
@@ -260,6 +261,15 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                            button.downState = stateTimeline(&swf::ButtonRecord::down);
                            define(b.id, std::move(button));
                        },
+                       [&](const swf::DefineVideoStream& v) {
+                           define(v.id, VideoCharacter{v, std::make_shared<video::VideoStream>(v.codec, v.deblocking)});
+                       },
+                       [&](const swf::VideoFrame& f) {
+                           // Frames join the stream they name wherever they stand, the sprites' included.
+                           auto it = m_dictionary.find(f.streamId);
+                           if (it == m_dictionary.end()) return;
+                           if (auto* v = std::get_if<VideoCharacter>(&it->second)) v->stream->addFrame(f.frameNumber, f.data);
+                       },
                        [&](const swf::DefineScalingGrid& g) {
                            const swf::Rect& r = g.splitter;
                            m_scalingGrids.emplace(g.id, QRectF(r.xMin, r.yMin, static_cast<double>(r.xMax) - r.xMin,
@@ -455,6 +465,34 @@ const QPainterPath& Movie::glyphPath(const FontCharacter& font, std::size_t inde
     auto it = m_glyphs.find(key);
     if (it != m_glyphs.end()) return it->second;
     return m_glyphs.emplace(key, buildGlyphPath(font.font.glyphs[index])).first->second;
+}
+
+QImage Movie::videoPicture(std::uint16_t id, int frame) const {
+    const auto* c = character(id);
+    const auto* v = c ? std::get_if<VideoCharacter>(c) : nullptr;
+    return v ? v->stream->picture(frame) : QImage();
+}
+
+ShapePaths Movie::videoPaths(std::uint16_t id, int frame, std::optional<bool> smoothing) const {
+    ShapePaths paths;
+    const auto* c = character(id);
+    const auto* v = c ? std::get_if<VideoCharacter>(c) : nullptr;
+    if (!v) return paths;
+    const QImage image = v->stream->picture(frame);
+    if (image.isNull()) return paths;
+    // The picture fills the size the stream declares, whatever size it was coded at.
+    const double w = v->definition.width ? v->definition.width : image.width();
+    const double h = v->definition.height ? v->definition.height : image.height();
+    DrawItem item;
+    item.path.addRect(QRectF(0, 0, w * 20.0, h * 20.0));
+    item.paint.type = swf::FillType::ClippedBitmap;
+    item.paint.image = image;
+    item.paint.repeat = false;
+    item.paint.smooth = smoothing.value_or(v->definition.smoothing);
+    item.paint.matrix = QTransform::fromScale(w * 20.0 / image.width(), h * 20.0 / image.height());
+    paths.bounds = item.path.boundingRect();
+    paths.items.push_back(std::move(item));
+    return paths;
 }
 
 }  // namespace vistrel::player

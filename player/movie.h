@@ -79,6 +79,11 @@ public:
     const ShapePaths& editTextPaths(std::uint16_t id) const;
     const ShapePaths& bitmapPaths(std::uint16_t id) const;   // a bitmap placed on its own
     QImage bitmap(std::uint16_t id) const;                    // null when it does not decode
+    // An embedded video's picture at a frame number, as a rectangle of the stream's declared size
+    // (empty when nothing decodes there).
+    // `smoothing` overrides the stream's own flag.
+    ShapePaths videoPaths(std::uint16_t id, int frame, std::optional<bool> smoothing = std::nullopt) const;
+    QImage videoPicture(std::uint16_t id, int frame) const;   // null when nothing decodes there
     const QPainterPath& glyphPath(const FontCharacter& font, std::size_t index) const;
 
 private:

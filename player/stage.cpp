@@ -151,6 +151,9 @@ avm1::Object* Stage::scriptObject(DisplayObject& object) {
     } else if (std::holds_alternative<swf::DefineEditText>(*c)) {
         cls = avm1::ObjectClass::TextField;
         proto = m_vm->protos().textField;
+    } else if (std::holds_alternative<VideoCharacter>(*c)) {
+        cls = avm1::ObjectClass::Other;
+        proto = objects::videoPrototype(*m_vm);
     } else {
         return nullptr;   // shapes, texts and bitmaps are not reachable from scripts
     }

@@ -55,6 +55,11 @@ void drawObject(const Movie& movie, const DisplayObject& object, Renderer& rende
     else if (std::holds_alternative<swf::DefineText>(*c)) renderer.drawShape(movie.textPaths(object.characterId), m, cx);
     else if (std::holds_alternative<swf::DefineEditText>(*c)) renderer.drawShape(movie.editTextPaths(object.characterId), m, cx);
     else if (std::holds_alternative<BitmapCharacter>(*c)) renderer.drawShape(movie.bitmapPaths(object.characterId), m, cx);
+    else if (std::holds_alternative<VideoCharacter>(*c)) {
+        // The placement's ratio is the frame number of the picture shown.
+        const ShapePaths paths = movie.videoPaths(object.characterId, object.ratio, object.videoSmoothing);
+        if (!paths.items.empty()) renderer.drawShape(paths, m, cx);
+    }
 }
 
 }  // namespace

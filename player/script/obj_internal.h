@@ -69,6 +69,9 @@ void installContextMenu(Stage& stage);
 void installSelection(Stage& stage);
 void installTextSnapshot(Stage& stage);
 void installSocketAndPrinting(Stage& stage);   // XMLSocket, PrintJob
+void installVideo(Stage& stage);
+// Video.prototype as the global Video class has it (null when a script removed it).
+Object* videoPrototype(Vm& vm);
 // The focused object leaves the stage or is hidden: the focus is dropped and listeners told.
 void focusLost(Stage& stage, DisplayObject& object);
 

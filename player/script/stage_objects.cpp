@@ -368,6 +368,7 @@ void installStageObjects(Stage& stage) {
     objects::installContextMenu(stage);
     objects::installSelection(stage);
     objects::installTextSnapshot(stage);
+    objects::installVideo(stage);
 }
 
 }  // namespace vistrel::player

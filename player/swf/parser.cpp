@@ -147,6 +147,8 @@ Tag parseTagBody(std::uint16_t code, ByteReader& r, int swfVersion, Diagnostics&
     case kSoundStreamHead: return readSoundStreamHead(r, 1);
     case kSoundStreamHead2: return readSoundStreamHead(r, 2);
     case kSoundStreamBlock: return readSoundStreamBlock(r);
+    case kDefineVideoStream: return readDefineVideoStream(r);
+    case kVideoFrame: return readVideoFrame(r);
     default: {
         const std::size_t n = r.remaining();
         r.rest();

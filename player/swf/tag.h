@@ -14,6 +14,7 @@
 #include "player/swf/tags_shape.h"
 #include "player/swf/tags_sound.h"
 #include "player/swf/tags_text.h"
+#include "player/swf/tags_video.h"
 
 namespace vistrel::swf {
 
@@ -56,7 +57,7 @@ using Tag = std::variant<UnknownTag, EndTag, ShowFrame, PlaceObject, RemoveObjec
                          DefineShape, DefineMorphShape, DefineBitmap, JpegTables, DefineSprite, DefineFont,
                          DefineFontInfo, DefineText, DefineEditText, DefineScalingGrid, DefineButton, DoAction,
                          DoInitAction, DefineButtonCxform, DefineButtonSound, ExportAssets, ImportAssets, DefineSound,
-                         StartSound, SoundStreamHead, SoundStreamBlock>;
+                         StartSound, SoundStreamHead, SoundStreamBlock, DefineVideoStream, VideoFrame>;
 
 struct TagRecord {
     std::uint16_t code = 0;
@@ -82,6 +83,7 @@ inline constexpr std::uint16_t kEnd = 0, kShowFrame = 1, kDefineShape = 2, kPlac
                                kDefineBitsJpeg3 = 35, kDefineBitsLossless2 = 36, kDefineEditText = 37,
                                kDefineSprite = 39, kFrameLabel = 43, kDefineMorphShape = 46, kDefineFont2 = 48,
                                kExportAssets = 56, kImportAssets = 57, kDoInitAction = 59, kDefineFontInfo2 = 62,
+                               kDefineVideoStream = 60, kVideoFrame = 61,
                                kPlaceObject3 = 70, kImportAssets2 = 71, kDefineFont3 = 75, kDefineScalingGrid = 78,
                                kDefineShape4 = 83, kDefineMorphShape2 = 84, kDefineBitsJpeg4 = 90, kDefineSound = 14, kStartSound = 15,
                                kSoundStreamHead = 18, kSoundStreamBlock = 19, kSoundStreamHead2 = 45,
