@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <tuple>
 
+#include <iostream>
+
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
 
 #include "player/player.h"
+#include "tools/info_command.h"
 
 namespace vistrel::tools {
 
@@ -249,6 +253,36 @@ void InputReplay::send(const InputEvent& e) {
     case T::SetClipboardText: m_clipboard.setText(e.text); break;
     case T::FocusGained: player.focusChanged(true); break;
     case T::FocusLost: player.focusChanged(false); break;
+    }
+}
+
+std::optional<InputScript> loadInputScript(const QString& path, const char* command, int& exitCode) {
+    constexpr qint64 kMaxInputBytes = 64 * 1024 * 1024;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::cerr << "vistrel-tool " << command << ": cannot read " << path.toStdString() << "\n";
+        exitCode = kExitUnreadable;
+        return std::nullopt;
+    }
+    QString error;
+    std::optional<InputScript> script = parseInputScript(file.read(kMaxInputBytes), error);
+    if (!script) {
+        std::cerr << "vistrel-tool " << command << ": " << path.toStdString() << ": " << error.toStdString() << "\n";
+        exitCode = kExitNotMovie;
+        return std::nullopt;
+    }
+    for (const QString& w : script->warnings)
+        std::cerr << "vistrel-tool " << command << ": " << w.toStdString() << "\n";
+    return script;
+}
+
+void playWithInput(player::Player& player, int frames, const InputScript* script) {
+    InputReplay replay(player);
+    // After each frame has run, the events up to the next Wait.
+    for (int frame = 1; frame <= frames; ++frame) {
+        if (frame > 1) player.nextFrame();
+        if (script && static_cast<std::size_t>(frame - 1) < script->batches.size())
+            for (const InputEvent& event : script->batches[static_cast<std::size_t>(frame - 1)]) replay.send(event);
     }
 }
 

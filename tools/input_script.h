@@ -70,4 +70,10 @@ private:
     QPointF m_lastPos;
 };
 
+// Reads the file given to --input; nullopt after one line on standard error, with `exitCode` set.
+std::optional<InputScript> loadInputScript(const QString& path, const char* command, int& exitCode);
+
+// Plays `frames` frames (the first has run already), sending after each the script's batch for it.
+void playWithInput(player::Player& player, int frames, const InputScript* script);
+
 }  // namespace vistrel::tools

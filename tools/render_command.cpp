@@ -14,12 +14,14 @@
 #include "player/stage_view.h"
 #include "tools/command_line.h"
 #include "tools/info_command.h"
+#include "tools/input_script.h"
 
 namespace vistrel::tools {
 
 int renderCommand(const QStringList& args) {
-    const CommandLine command("render", "[--frames N] [--quality low|medium|high|best] [--size WxH] [--time N] FILE OUT.png");
+    const CommandLine command("render", "[--frames N] [--input EVENTS.json] [--quality low|medium|high|best] [--size WxH] [--time N] FILE OUT.png");
     int frames = 1;
+    QString input;
     int timings = 0;     // --time N: draw the frame N times and print the median milliseconds
     QSize viewSize;      // --size WxH: draw into a view of this size instead of the stage size
     player::RenderQuality quality = player::RenderQuality::High;
@@ -30,6 +32,9 @@ int renderCommand(const QStringList& args) {
             const std::optional<int> n = command.intValue(args, i, 1, 1000000);
             if (!n) return kExitNotMovie;
             frames = *n;
+        } else if (a == QLatin1String("--input")) {
+            if (++i >= args.size()) return command.usageError("--input needs a file");
+            input = args[i];
         } else if (a == QLatin1String("--quality")) {
             const auto q = command.qualityValue(args, i);
             if (!q) return kExitNotMovie;
@@ -49,10 +54,12 @@ int renderCommand(const QStringList& args) {
     if (positional.size() != 2) return command.usageError("expected FILE and OUT.png");
     const QString file = positional[0], out = positional[1];
     int exitCode = kExitOk;
+    std::optional<InputScript> script;
+    if (!input.isEmpty() && !(script = loadInputScript(input, "render", exitCode))) return exitCode;
     const auto movie = command.openMovie(file, exitCode);
     if (!movie) return exitCode;
     player::Player player(movie);
-    for (int i = 1; i < frames; ++i) player.nextFrame();
+    playWithInput(player, frames, script ? &*script : nullptr);
     const QRectF stage = movie->stageRect();
     const QSize size = viewSize.isValid() ? viewSize
                                           : QSize(std::max(1, static_cast<int>(std::lround(stage.width() / 20))),

@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <iostream>
 
-#include <QFile>
-
 #include "player/movie.h"
 #include "player/player.h"
 #include "tools/command_line.h"
@@ -12,10 +10,6 @@
 #include "tools/input_script.h"
 
 namespace vistrel::tools {
-
-namespace {
-constexpr qint64 kMaxInputBytes = 64 * 1024 * 1024;
-}
 
 int traceCommand(const QStringList& args) {
     const CommandLine command("trace", "[--frames N] [--input EVENTS.json] FILE");
@@ -36,22 +30,9 @@ int traceCommand(const QStringList& args) {
         }
     }
     if (positional.size() != 1) return command.usageError("expected one FILE");
-    std::optional<InputScript> script;
-    if (!input.isEmpty()) {
-        QFile file(input);
-        if (!file.open(QIODevice::ReadOnly)) {
-            std::cerr << "vistrel-tool trace: cannot read " << input.toStdString() << "\n";
-            return kExitUnreadable;
-        }
-        QString error;
-        script = parseInputScript(file.read(kMaxInputBytes), error);
-        if (!script) {
-            std::cerr << "vistrel-tool trace: " << input.toStdString() << ": " << error.toStdString() << "\n";
-            return kExitNotMovie;
-        }
-        for (const QString& w : script->warnings) std::cerr << "vistrel-tool trace: " << w.toStdString() << "\n";
-    }
     int exitCode = kExitOk;
+    std::optional<InputScript> script;
+    if (!input.isEmpty() && !(script = loadInputScript(input, "trace", exitCode))) return exitCode;
     const auto movie = command.openMovie(positional[0], exitCode);
     if (!movie) return exitCode;
     auto print = [](const QString& line) {
@@ -60,13 +41,7 @@ int traceCommand(const QStringList& args) {
         std::fputc('\n', stdout);
     };
     player::Player player(movie, print);
-    InputReplay replay(player);
-    // After each frame has run, the events up to the next Wait.
-    for (int frame = 1; frame <= frames; ++frame) {
-        if (frame > 1) player.nextFrame();
-        if (script && static_cast<std::size_t>(frame - 1) < script->batches.size())
-            for (const InputEvent& event : script->batches[static_cast<std::size_t>(frame - 1)]) replay.send(event);
-    }
+    playWithInput(player, frames, script ? &*script : nullptr);
     for (const QString& message : player.takeScriptMessages()) std::cerr << "vistrel-tool trace: " << message.toStdString() << "\n";
     std::fflush(stdout);
     return kExitOk;

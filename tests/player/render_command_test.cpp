@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "tests/support/action_writer.h"
 #include "tests/support/swf_writer.h"
 #include "tools/render_command.h"
 
@@ -69,4 +70,38 @@ TEST(RenderCommand, StageSizeIsOneToOne) {
     EXPECT_EQ(img.pixel(0, 20), qRgb(255, 0, 0));
     EXPECT_EQ(img.pixel(9, 20), qRgb(255, 0, 0));
     EXPECT_EQ(img.pixel(10, 20), qRgb(0, 255, 0));
+}
+
+// A scripted press on a button is drawn: the button shows its down state in the image.
+TEST(RenderCommand, InputScriptPressesAButton) {
+    QTemporaryDir dir;
+    sw::MovieSpec spec;
+    spec.widthTwips = 2000;
+    spec.heightTwips = 2000;
+    const std::vector<sw::ButtonRecordSpec> records = {
+        {.states = 1 | 2 | 8, .characterId = 1, .depth = 1},
+        {.states = 4, .characterId = 2, .depth = 1},
+    };
+    const QString movie = writeFile(dir, "b.swf", sw::movie(spec, {sw::rectangleShape(1, 0, 0, 2000, 2000, 0xff0000ff),
+                                                                    sw::rectangleShape(2, 0, 0, 2000, 2000, 0x0000ffff),
+                                                                    sw::defineButton2(3, records, {}),
+                                                                    sw::placeObject2({.depth = 1, .characterId = 3}),
+                                                                    sw::showFrame()}));
+    const QString events = dir.filePath("events.json");
+    {
+        QFile f(events);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(R"([{"type": "MouseMove", "pos": [50, 50]}, {"type": "MouseDown", "pos": [50, 50], "btn": "Left"}])");
+    }
+    const QString out = dir.filePath("o.png");
+    ASSERT_EQ(vistrel::tools::renderCommand({QStringLiteral("--input"), events, movie, out}), 0);
+    EXPECT_EQ(QImage(out).pixel(50, 50), qRgb(0, 0, 255));
+    const QString broken = dir.filePath("broken.json");
+    {
+        QFile f(broken);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[{\"type\": ");
+    }
+    EXPECT_EQ(vistrel::tools::renderCommand({QStringLiteral("--input"), broken, movie, out}), 1);
+    EXPECT_EQ(vistrel::tools::renderCommand({QStringLiteral("--input"), dir.filePath("missing.json"), movie, out}), 2);
 }
