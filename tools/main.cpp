@@ -26,7 +26,7 @@ const char *const kUsage =
     "  vistrel-tool trace [--frames N] [--input EVENTS.json] FILE\n"
     "      play N frames headless and print every trace() line\n"
     "  vistrel-tool bench [--size WxH] [--frames N] [--quality low|medium|high|best] FILE\n"
-    "      play N frames headless and print what drawing them cost\n";
+    "      play N frames headless and print what drawing them cost\n"
     "  vistrel-tool audio [--frames N] FILE OUT.wav\n"
     "      play N frames headless (default: every frame once) and write the sound mix as WAV\n";
 
