@@ -228,6 +228,8 @@ void Player::focusChanged(bool gained) {
 
 void Player::setClipboard(Clipboard* clipboard) { m_stage->keyboard().clipboard = clipboard; }
 
+bool Player::editingText() const { return focusedInputText(*m_stage) != nullptr; }
+
 bool Player::wantsKeys() const {
     Stage& stage = *m_stage;
     Vm* vm = stage.vm();

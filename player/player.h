@@ -71,6 +71,8 @@ public:
     // True when the movie has something that takes keys (an input text, a key listener, a button with
     // a key condition): the pane then keeps keys without a viewer shortcut for the movie.
     bool wantsKeys() const;
+    // True while an input text has the keyboard focus: editing keys such as Backspace are then its.
+    bool editingText() const;
 
     // Draws the current frame; `stageToDevice` maps stage twips to device pixels.
     // `background` replaces the movie's own background colour when given.

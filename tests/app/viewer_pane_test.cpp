@@ -37,6 +37,7 @@ public:
     void cancelPointerCapture() override { ++cancels; }
     pl::Cursor cursor() const override { return pl::Cursor::Arrow; }
     bool wantsKeys() const override { return takesKeys; }
+    bool editingText() const override { return editing; }
 
     QList<QPointF> downs;
     int keyDowns = 0;
@@ -44,6 +45,7 @@ public:
     QList<pl::TextControl> controls;
     int cancels = 0;
     bool takesKeys = false;
+    bool editing = false;
 };
 
 class ViewerPaneTest : public MainFormTest {
@@ -94,15 +96,23 @@ TEST_F(ViewerPaneTest, TheWindowKeepsItsShortcutsAndTheMovieGetsTheOtherKeys)
     EXPECT_TRUE(input.controls.isEmpty());
     EXPECT_TRUE(flash->hasFocus());
 
-    // Backspace goes up a folder, unless the movie takes keys: then it deletes in the movie's text.
+    // Backspace goes up a folder, unless an input text of the movie has the focus: then it deletes
+    // there. A movie that merely listens to keys does not take the window's shortcut.
     makeFolder(QStringLiteral("sub"));
-    form.shellList()->setFolder(m_base + QStringLiteral("/sub"));
+    makeFolder(QStringLiteral("sub/deeper"));
+    form.shellList()->setFolder(m_base + QStringLiteral("/sub/deeper"));
     flash->setFocus();
     input.takesKeys = true;
     QTest::keyClick(flash, Qt::Key_Backspace);
     EXPECT_EQ(m_state.CurrentDir, m_base + QStringLiteral("/sub"));
+    EXPECT_TRUE(input.controls.isEmpty());
+    flash->setFocus();
+    input.editing = true;
+    QTest::keyClick(flash, Qt::Key_Backspace);
+    EXPECT_EQ(m_state.CurrentDir, m_base + QStringLiteral("/sub"));
     EXPECT_EQ(input.controls, QList<pl::TextControl>{pl::TextControl::Backspace});
     input.takesKeys = false;
+    input.editing = false;
     QTest::keyClick(flash, Qt::Key_Backspace);
     EXPECT_EQ(m_state.CurrentDir, m_base);
     EXPECT_EQ(input.controls.size(), 1);

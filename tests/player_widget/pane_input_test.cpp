@@ -47,6 +47,7 @@ public:
     void cancelPointerCapture() override { ++cancels; }
     pl::Cursor cursor() const override { return shape; }
     bool wantsKeys() const override { return takesKeys; }
+    bool editingText() const override { return editing; }
 
     std::vector<Call> named(const std::string& what) const {
         std::vector<Call> out;
@@ -67,6 +68,7 @@ public:
     int cancels = 0;
     pl::Cursor shape = pl::Cursor::Arrow;
     bool takesKeys = false;
+    bool editing = false;
 };
 
 // A 100 x 50 pixel stage, three frames.

@@ -484,10 +484,10 @@ void ShockwaveFlash::leaveEvent(QEvent* event) {
 
 bool ShockwaveFlash::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {
-        // Backspace goes up a folder elsewhere; while the movie takes keys it deletes in its text.
+        // Backspace goes up a folder elsewhere; while the movie's input text has the focus it deletes there.
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Backspace && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
-            input().wantsKeys()) {
+            input().editingText()) {
             event->accept();
             return true;
         }

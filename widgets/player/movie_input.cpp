@@ -18,4 +18,6 @@ void PlayerInput::cancelPointerCapture() { if (m_player) m_player->cancelPointer
 player::Cursor PlayerInput::cursor() const { return m_player ? m_player->cursor() : player::Cursor::Arrow; }
 bool PlayerInput::wantsKeys() const { return m_player && m_player->wantsKeys(); }
 
+bool PlayerInput::editingText() const { return m_player && m_player->editingText(); }
+
 }  // namespace vistrel

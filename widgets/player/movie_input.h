@@ -29,6 +29,8 @@ public:
     virtual void cancelPointerCapture() = 0;
     virtual player::Cursor cursor() const = 0;
     virtual bool wantsKeys() const = 0;
+    // True while an input text of the movie has the keyboard focus.
+    virtual bool editingText() const = 0;
 };
 
 // Passes everything on to a player.
@@ -50,6 +52,7 @@ public:
     void cancelPointerCapture() override;
     player::Cursor cursor() const override;
     bool wantsKeys() const override;
+    bool editingText() const override;
 
 private:
     player::Player* m_player;
