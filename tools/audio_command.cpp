@@ -49,18 +49,10 @@ QByteArray wavFile(const std::vector<std::int16_t>& samples) {
 
 int audioCommand(const QStringList& args) {
     const CommandLine command("audio", "[--frames N] FILE OUT.wav");
-    int frames = 0;
-    QStringList positional;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--frames")) {
-            const std::optional<int> n = command.intValue(args, i, 1, 1000000);
-            if (!n) return kExitNotMovie;
-            frames = *n;
-        } else {
-            positional << a;
-        }
-    }
+    const auto options = command.parse(args, {"--frames"});
+    if (!options) return kExitNotMovie;
+    int frames = options->frames.value_or(0);   // 0: every frame once
+    const QStringList& positional = options->positional;
     if (positional.size() != 2) return command.usageError("expected FILE and OUT.wav");
     int exitCode = kExitOk;
     const auto movie = command.openMovie(positional[0], exitCode);

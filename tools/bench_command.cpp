@@ -43,28 +43,12 @@ double peakResidentMegabytes() {
 
 int benchCommand(const QStringList& args) {
     const CommandLine command("bench", "[--size WxH] [--frames N] [--quality low|medium|high|best] FILE");
-    int frames = 120;
-    QSize viewSize;
-    player::RenderQuality quality = player::RenderQuality::High;
-    QStringList positional;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--frames")) {
-            const std::optional<int> n = command.intValue(args, i, 1, 1000000);
-            if (!n) return kExitNotMovie;
-            frames = *n;
-        } else if (a == QLatin1String("--quality")) {
-            const auto q = command.qualityValue(args, i);
-            if (!q) return kExitNotMovie;
-            quality = *q;
-        } else if (a == QLatin1String("--size")) {
-            const auto size = command.sizeValue(args, i);
-            if (!size) return kExitNotMovie;
-            viewSize = *size;
-        } else {
-            positional << a;
-        }
-    }
+    const auto options = command.parse(args, {"--frames", "--quality", "--size"});
+    if (!options) return kExitNotMovie;
+    const int frames = options->frames.value_or(120);
+    const QSize viewSize = options->size.value_or(QSize());
+    const player::RenderQuality quality = options->quality.value_or(player::RenderQuality::High);
+    const QStringList& positional = options->positional;
     if (positional.size() != 1) return command.usageError("expected FILE");
     int exitCode = kExitOk;
     const auto movie = command.openMovie(positional[0], exitCode);

@@ -1,5 +1,6 @@
 #include "tools/command_line.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include <QFileInfo>
@@ -57,6 +58,35 @@ std::optional<QSize> CommandLine::sizeValue(const QStringList& args, qsizetype& 
         return std::nullopt;
     }
     return size;
+}
+
+std::optional<Options> CommandLine::parse(const QStringList& args, std::initializer_list<std::string_view> accepted) const {
+    Options options;
+    const auto takes = [&](const QString& a, std::string_view name) {
+        return a == QLatin1String(name.data(), static_cast<qsizetype>(name.size())) &&
+               std::find(accepted.begin(), accepted.end(), name) != accepted.end();
+    };
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (takes(a, "--frames")) {
+            if (!(options.frames = intValue(args, i, 1, 1000000))) return std::nullopt;
+        } else if (takes(a, "--time")) {
+            if (!(options.time = intValue(args, i, 1, 10000))) return std::nullopt;
+        } else if (takes(a, "--quality")) {
+            if (!(options.quality = qualityValue(args, i))) return std::nullopt;
+        } else if (takes(a, "--size")) {
+            if (!(options.size = sizeValue(args, i))) return std::nullopt;
+        } else if (takes(a, "--input")) {
+            if (++i >= args.size()) {
+                usageError("--input needs a file");
+                return std::nullopt;
+            }
+            options.input = args[i];
+        } else {
+            options.positional << a;
+        }
+    }
+    return options;
 }
 
 std::shared_ptr<player::Movie> CommandLine::openMovie(const QString& file, int& exitCode) const {

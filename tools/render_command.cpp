@@ -20,37 +20,14 @@ namespace vistrel::tools {
 
 int renderCommand(const QStringList& args) {
     const CommandLine command("render", "[--frames N] [--input EVENTS.json] [--quality low|medium|high|best] [--size WxH] [--time N] FILE OUT.png");
-    int frames = 1;
-    QString input;
-    int timings = 0;     // --time N: draw the frame N times and print the median milliseconds
-    QSize viewSize;      // --size WxH: draw into a view of this size instead of the stage size
-    player::RenderQuality quality = player::RenderQuality::High;
-    QStringList positional;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--frames")) {
-            const std::optional<int> n = command.intValue(args, i, 1, 1000000);
-            if (!n) return kExitNotMovie;
-            frames = *n;
-        } else if (a == QLatin1String("--input")) {
-            if (++i >= args.size()) return command.usageError("--input needs a file");
-            input = args[i];
-        } else if (a == QLatin1String("--quality")) {
-            const auto q = command.qualityValue(args, i);
-            if (!q) return kExitNotMovie;
-            quality = *q;
-        } else if (a == QLatin1String("--size")) {
-            const auto size = command.sizeValue(args, i);
-            if (!size) return kExitNotMovie;
-            viewSize = *size;
-        } else if (a == QLatin1String("--time")) {
-            const std::optional<int> n = command.intValue(args, i, 1, 10000);
-            if (!n) return kExitNotMovie;
-            timings = *n;
-        } else {
-            positional << a;
-        }
-    }
+    const auto options = command.parse(args, {"--frames", "--input", "--quality", "--size", "--time"});
+    if (!options) return kExitNotMovie;
+    const int frames = options->frames.value_or(1);
+    const QString& input = options->input;
+    const int timings = options->time.value_or(0);   // draw the frame N times and print the median milliseconds
+    const QSize viewSize = options->size.value_or(QSize());   // a view of this size instead of the stage size
+    const player::RenderQuality quality = options->quality.value_or(player::RenderQuality::High);
+    const QStringList& positional = options->positional;
     if (positional.size() != 2) return command.usageError("expected FILE and OUT.png");
     const QString file = positional[0], out = positional[1];
     int exitCode = kExitOk;

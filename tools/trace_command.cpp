@@ -13,22 +13,11 @@ namespace vistrel::tools {
 
 int traceCommand(const QStringList& args) {
     const CommandLine command("trace", "[--frames N] [--input EVENTS.json] FILE");
-    int frames = 1;
-    QString input;
-    QStringList positional;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--frames")) {
-            const std::optional<int> n = command.intValue(args, i, 1, 1000000);
-            if (!n) return kExitNotMovie;
-            frames = *n;
-        } else if (a == QLatin1String("--input")) {
-            if (++i >= args.size()) return command.usageError("--input needs a file");
-            input = args[i];
-        } else {
-            positional << a;
-        }
-    }
+    const auto options = command.parse(args, {"--frames", "--input"});
+    if (!options) return kExitNotMovie;
+    const int frames = options->frames.value_or(1);
+    const QString& input = options->input;
+    const QStringList& positional = options->positional;
     if (positional.size() != 1) return command.usageError("expected one FILE");
     int exitCode = kExitOk;
     std::optional<InputScript> script;
