@@ -15,7 +15,7 @@ packages=(
     time                # peak memory in the measuring scripts
     util-linux          # setpriv: permission tests drop root for a child run
     desktop-file-utils appstream shared-mime-info xvfb   # scripts/install_check.sh
-    libavcodec-dev libavformat-dev libavutil-dev libswresample-dev libswscale-dev   # sound and video decoding
+    libavcodec-dev libavutil-dev libswresample-dev libswscale-dev   # sound and video decoding
     qt6-multimedia-dev  # sound output
     ffmpeg              # tests encode short sound and video clips
 )
