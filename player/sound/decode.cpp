@@ -196,6 +196,8 @@ struct Decoder::Impl {
         }
     }
 
+    std::vector<std::uint8_t> padded;   // the parser's input with zeroed padding after it
+
     void sendPacket(const std::uint8_t* data, int size, Samples& out) {
         if (av_new_packet(packet, size) < 0) return;
         std::copy(data, data + size, packet->data);
@@ -217,7 +219,10 @@ struct Decoder::Impl {
             }
         }
         if (parser) {
-            const std::uint8_t* p = data.data();
+            // The parser may read up to the codec library's padding past the bytes it is given.
+            padded.assign(data.begin(), data.end());
+            padded.resize(data.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+            const std::uint8_t* p = padded.data();
             std::size_t left = data.size();
             while (left > 0) {
                 std::uint8_t* frameData = nullptr;
