@@ -9,8 +9,10 @@
 #include <exception>
 #include <memory>
 
+#include "app/browse_probe.h"
 #include "app/main_form.h"
 #include "app/vistrel_application.h"
+#include "core/startup_trace.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
 #include "widgets/player/flash_player.h"
@@ -22,7 +24,9 @@ int main(int argc, char* argv[])
 {
     using namespace vistrel;
 
+    startupMark("main");
     VistrelApplication app(argc, argv);
+    startupMark("application");
     // The application title: taskbar text and caption of plain and error boxes.
     QApplication::setApplicationName(QStringLiteral("Vistrel"));
     QApplication::setApplicationVersion(QStringLiteral(VISTREL_VERSION));
@@ -47,10 +51,13 @@ int main(int argc, char* argv[])
     TForm3* form3 = nullptr;
     try {
         form1 = std::make_unique<TForm1>(state);
+        startupMark("main window");
         form2 = new TForm2(state, *form1, form1.get());
         form3 = new TForm3(state, *form1, form1.get());
         form1->setDialogs(form2, form3);
+        startupMark("dialogs");
         InitLanguage(state, form1->languageWindows());
+        startupMark("language");
     } catch (const std::exception& error) {
         // Without its windows the program cannot run; start-up ends with the error shown.
         showError(nullptr, QString::fromUtf8(error.what()));
@@ -63,6 +70,7 @@ int main(int argc, char* argv[])
     if (!probe.isEmpty()) {
         const qint64 launchedNs = probe.toLongLong();
         QObject::connect(form1->flash(), &ShockwaveFlash::frameRendered, &app, [launchedNs] {
+            startupMark("first frame");
             const qint64 nowNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
             std::printf("first-frame-ms %.1f\n", double(nowNs - launchedNs) / 1e6);
             std::fflush(stdout);
@@ -71,6 +79,7 @@ int main(int argc, char* argv[])
     }
 
     form1->show();
+    startupMark("shown");
     if (!paths.isEmpty()) {
         // A path that cannot be opened is said once; the viewer then starts as usual.
         QString problem = paths.size() > 1 ? QStringLiteral("Only one movie or folder can be opened; the others are left.")
@@ -83,6 +92,7 @@ int main(int argc, char* argv[])
             QTimer::singleShot(0, form1.get(), [&form1, problem] { showMessage(form1.get(), MessageKind::Warning, problem); });
         }
     }
+    startBrowseProbeIfAsked(*form1);
     const int result = app.exec();
 
     // The dialogs go first; the main window's destruction saves the settings of the run.

@@ -18,6 +18,7 @@
 #include "core/builtin_texts.h"
 #include "core/messages.h"
 #include "core/program_location.h"
+#include "core/startup_trace.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
 #include "widgets/player/flash_player.h"
@@ -49,7 +50,9 @@ TForm1::TForm1(SharedState& state, QWidget* parent) : QMainWindow(parent), m_sta
 
     createActions();
     createMenus();
+    startupMark("actions and menus");
     createLayout();
+    startupMark("layout");
     // A movie or folder dropped anywhere on the window opens it.
     setAcceptDrops(true);
     // Keys of disabled commands are caught before they reach the focused control.
@@ -216,15 +219,18 @@ void TForm1::FormCreate()
     m_state.MaxFavorites = 20;
     LoadSettings(m_state, *this);
     RebuildFavoritesMenu();
+    startupMark("settings");
 
     m_state.FolderHistory.clear();
     m_state.MaxHistory = 10;
     m_state.RecordFolderChange = false;
     ShellList1->setFolder(m_state.CurrentDir);
     AddToHistory(ShellList1->folder());
+    startupMark("folder");
 
     m_state.CurrentMovie = m_state.StartMovie;
     LoadMovie();
+    startupMark("start-up movie");
     m_state.ZoomLevel = 100;
     UpdateZoomChecks();
 }

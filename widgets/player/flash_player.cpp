@@ -5,6 +5,7 @@
 
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -16,6 +17,7 @@
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
 #include "widgets/player/audio_output.h"
+#include "widgets/player/movie_loader.h"
 
 namespace vistrel {
 
@@ -25,6 +27,24 @@ constexpr double kMinZoom = 1.0 / 64, kMaxZoom = 256;
 // A wheel notch (120 eighths of a degree) is three lines to the movie and 40 pixels of panning.
 constexpr int kWheelStepPerLine = 40;
 constexpr double kPanPixelsPerWheelUnit = 40.0 / 120.0;
+// Movies below this size parse in a few milliseconds: loading them at once costs less than a thread
+// hop and keeps the change of picture in one step.
+constexpr std::int64_t kBackgroundLoadBytes = 1024 * 1024;
+
+// Whether a movie is read off the GUI thread: a large one, by its file or by the unpacked size a compressed
+// movie's header declares. What is not a regular file is never read at all.
+bool loadsInBackground(const QFileInfo& info, std::int64_t threshold) {
+    if (!info.isFile()) return false;
+    if (info.size() >= threshold) return true;
+    QFile file(info.filePath());
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(8);
+    // Only a compressed movie unpacks to more than its file holds.
+    if (head.size() < 8 || (!head.startsWith("CWS") && !head.startsWith("ZWS"))) return false;
+    const auto* b = reinterpret_cast<const unsigned char*>(head.constData());
+    const std::int64_t declared = std::int64_t(b[4]) | std::int64_t(b[5]) << 8 | std::int64_t(b[6]) << 16 | std::int64_t(b[7]) << 24;
+    return declared >= threshold;
+}
 
 std::optional<player::MouseButton> movieButton(Qt::MouseButton button) {
     switch (button) {
@@ -73,7 +93,7 @@ void ShockwaveFlash::DesktopClipboard::setText(const QString& text) {
     if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(text);
 }
 
-ShockwaveFlash::ShockwaveFlash(QWidget* parent) : QWidget(parent) {
+ShockwaveFlash::ShockwaveFlash(QWidget* parent) : QWidget(parent), m_backgroundLoadBytes(kBackgroundLoadBytes) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &ShockwaveFlash::tick);
@@ -87,6 +107,13 @@ ShockwaveFlash::ShockwaveFlash(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     m_audio = std::make_unique<AudioOutput>();
     m_audio->setMixer(m_player->mixer());
+    m_loader = std::make_unique<MovieLoader>();
+    connect(m_loader.get(), &MovieLoader::firstFrameReady, this,
+            [this](std::uint64_t, std::shared_ptr<const player::Movie> movie) { showFirstFrame(std::move(movie)); });
+    connect(m_loader.get(), &MovieLoader::loaded, this,
+            [this](std::uint64_t, std::shared_ptr<const player::Movie> movie, const QByteArray& leading) {
+                startMovie(std::move(movie), m_loadingPath, leading);
+            });
 }
 
 ShockwaveFlash::~ShockwaveFlash() = default;
@@ -132,17 +159,45 @@ void ShockwaveFlash::putBGColor(const QString& color) {
 }
 
 void ShockwaveFlash::putMovie(const QString& path) {
-    auto movie = path.isEmpty() ? player::Movie::fromBytes({}) : player::Movie::fromFile(path);
-    auto fresh = std::make_unique<player::Player>(movie);
+    m_loader->cancel();
+    m_loading = false;
+    const QFileInfo info(path);
+    if (!path.isEmpty() && loadsInBackground(info, m_backgroundLoadBytes)) {
+        // Until its first frame is in, the pane shows an empty stage and plays nothing; the window
+        // stays free meanwhile.
+        m_loading = true;
+        m_loadingPath = path;
+        m_note = MovieNote::None;
+        m_timer.stop();
+        switchPlayer(player::Movie::fromBytes({}), true);
+        update();
+        emit frameChanged(currentFrame());
+        m_loader->load(path, info.size() <= player::kMaxMovieFileSize);
+        return;
+    }
+    // Devices and pipes are never opened: reading one could wait for ever.
+    const bool readable = !path.isEmpty() && info.isFile();
+    auto movie = readable ? player::Movie::fromFile(path) : player::Movie::fromBytes({});
     QByteArray leading;
-    if (!path.isEmpty()) {
+    if (readable) {
         QFile file(path);
         if (file.open(QIODevice::ReadOnly)) leading = file.read(8);
     }
-    m_note = path.isEmpty() ? MovieNote::None : movieNoteFor(*movie, leading);
+    startMovie(std::move(movie), path, leading);
+}
+
+void ShockwaveFlash::setBackgroundLoadThreshold(std::int64_t bytes) { m_backgroundLoadBytes = std::max<std::int64_t>(0, bytes); }
+
+void ShockwaveFlash::switchPlayer(std::shared_ptr<const player::Movie> movie, bool withSound) {
+    auto fresh = std::make_unique<player::Player>(movie);
     // The old movie's sound ends with it; the device plays the new one's from now on.
-    m_audio->setMixer(fresh->mixer());
-    fresh->setSoundDevicePulling(m_audio->active());
+    if (withSound) {
+        m_audio->setMixer(fresh->mixer());
+        fresh->setSoundDevicePulling(m_audio->active());
+    } else {
+        fresh->setSoundEnabled(false);
+        m_audio->setMixer(nullptr);
+    }
     m_movie = std::move(movie);
     m_playerInput.setPlayer(fresh.get());
     m_player = std::move(fresh);
@@ -152,6 +207,15 @@ void ShockwaveFlash::putMovie(const QString& path) {
     m_pan = {};
     clampPan();
     updatePointer();
+}
+
+void ShockwaveFlash::startMovie(std::shared_ptr<const player::Movie> movie, const QString& path, const QByteArray& leading) {
+    m_loading = false;
+    const QFileInfo info(path);
+    if (path.isEmpty()) m_note = MovieNote::None;
+    else if (info.exists() && !info.isFile()) m_note = MovieNote::Unreadable;
+    else m_note = movieNoteFor(*movie, leading);
+    switchPlayer(std::move(movie), true);
     m_timer.setInterval(std::max(1, static_cast<int>(1000.0 / m_movie->playbackRate() + 0.5)));
     m_playing = true;
     m_timer.start();
@@ -159,6 +223,13 @@ void ShockwaveFlash::putMovie(const QString& path) {
     // The first frame ran already; its report waits until the caller has finished loading.
     QTimer::singleShot(0, this, &ShockwaveFlash::reportScriptMessages);
     emit frameChanged(currentFrame());
+    emit movieLoaded();
+}
+
+void ShockwaveFlash::showFirstFrame(std::shared_ptr<const player::Movie> firstFrame) {
+    // The picture only: no sound and no frames move on until the whole movie is in.
+    switchPlayer(std::move(firstFrame), false);
+    update();
 }
 
 void ShockwaveFlash::putScale(const QString& mode) {
@@ -254,7 +325,7 @@ QString ShockwaveFlash::scaleMode() const {
 double ShockwaveFlash::zoomFactor() const { return m_zoom; }
 
 void ShockwaveFlash::tick() {
-    if (!m_playing) return;
+    if (!m_playing || m_loading) return;
     const std::uint64_t before = m_player->changeCount();
     const int frame = m_player->currentFrame();
     // Stream sound paces the picture: frames the drawing fell behind by are run without being drawn.

@@ -27,6 +27,7 @@ class Movie;
 class Player;
 }
 class AudioOutput;
+class MovieLoader;
 
 class ShockwaveFlash : public QWidget {
     Q_OBJECT
@@ -37,6 +38,11 @@ public:
     void putQuality(int quality);             // 0 low, 1 high, 2 autolow, 3 autohigh
     void putBGColor(const QString& color);    // "-1": the movie's own; "RRGGBB" hex or a decimal number
     void putMovie(const QString& path);       // a file that cannot be read shows an empty stage
+    // A movie of at least this many bytes (in its file or unpacked) is read and parsed off the GUI thread:
+    // putMovie then returns at once, the first frame shows as soon as its tags are in, and the whole
+    // movie plays when it is read. Smaller ones load before putMovie returns.
+    void setBackgroundLoadThreshold(std::int64_t bytes);
+    bool isLoading() const { return m_loading; }
     void putQuality2(const QString& quality); // LOW, MEDIUM, HIGH, BEST, AUTOLOW, AUTOHIGH (any case)
     void putScale(const QString& mode);       // ShowAll, NoScale, NoBorder, ExactFit (any case)
     void Zoom(int factor);                    // 0 whole movie; otherwise view factor% of the current view
@@ -75,6 +81,8 @@ public:
 signals:
     void frameChanged(int frame);
     void frameRendered();
+    // The movie given to putMovie is in (whether it could be read or not).
+    void movieLoaded();
     // A script of the movie was stopped by a limit (endless loop, runaway memory); each reason once.
     void scriptStopped(const QString& message);
 
@@ -112,10 +120,17 @@ private:
     void setQualityName(const QString& name);
     void frameMoved();
     void reportScriptMessages();
+    void startMovie(std::shared_ptr<const player::Movie> movie, const QString& path, const QByteArray& leading);
+    void showFirstFrame(std::shared_ptr<const player::Movie> firstFrame);
+    void switchPlayer(std::shared_ptr<const player::Movie> movie, bool withSound);
 
     std::shared_ptr<const player::Movie> m_movie;
     std::unique_ptr<player::Player> m_player;
     std::unique_ptr<AudioOutput> m_audio;
+    std::unique_ptr<MovieLoader> m_loader;
+    std::int64_t m_backgroundLoadBytes;
+    bool m_loading = false;
+    QString m_loadingPath;
     QTimer m_timer;
     bool m_playing = false;
     QString m_qualityName = QStringLiteral("HIGH");
