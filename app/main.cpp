@@ -47,15 +47,15 @@ int main(int argc, char* argv[])
 
     SharedState state;
     std::unique_ptr<TForm1> form1;
-    TForm2* form2 = nullptr;
-    TForm3* form3 = nullptr;
     try {
         form1 = std::make_unique<TForm1>(state);
         startupMark("main window");
-        form2 = new TForm2(state, *form1, form1.get());
-        form3 = new TForm3(state, *form1, form1.get());
-        form1->setDialogs(form2, form3);
-        startupMark("dialogs");
+        // The dialogs wait until the first frame is painted or one is asked for.
+        form1->setDialogMaker([&state, form = form1.get()] {
+            auto* favorites = new TForm2(state, *form, form);
+            auto* config = new TForm3(state, *form, form);
+            form->setDialogs(favorites, config);
+        });
         InitLanguage(state, form1->languageWindows());
         startupMark("language");
     } catch (const std::exception& error) {
@@ -96,8 +96,7 @@ int main(int argc, char* argv[])
     const int result = app.exec();
 
     // The dialogs go first; the main window's destruction saves the settings of the run.
-    delete form3;
-    delete form2;
+    form1->deleteDialogs();
     try {
         form1->FormDestroy();
     } catch (const std::exception& error) {

@@ -12,9 +12,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/action_button.h"
+#include "app/vistrel_application.h"
 #include "core/builtin_texts.h"
 #include "core/messages.h"
 #include "core/program_location.h"
@@ -89,6 +91,47 @@ void TForm1::setDialogs(TForm2* favorites, TForm3* config)
 {
     m_form2 = favorites;
     m_form3 = config;
+}
+
+void TForm1::setDialogMaker(std::function<void()> make)
+{
+    m_makeDialogs = std::move(make);
+    // Made while the program waits for input after start-up, so the first opening does not wait.
+    connect(Flash1, &ShockwaveFlash::frameRendered, this, [this] { QTimer::singleShot(0, this, &TForm1::ensureDialogs); },
+            Qt::SingleShotConnection);
+}
+
+void TForm1::ensureDialogs()
+{
+    if (!m_makeDialogs)
+        return;
+    const std::function<void()> make = std::move(m_makeDialogs);
+    m_makeDialogs = nullptr;
+    try {
+        make();
+    } catch (const std::exception& error) {
+        // Without them the commands that open them do nothing; the viewer goes on.
+        showError(this, QString::fromUtf8(error.what()));
+        return;
+    }
+    // The dialogs take the window's language: the packs listed at start-up, the active pack's texts.
+    LanguageWindows windows = languageWindows();
+    windows.viewer = nullptr;
+    windows.notify = nullptr;
+    if (windows.languageBox) {
+        windows.languageBox->clear();
+        for (const LanguagePackEntry& entry : std::as_const(m_state.LanguagePacks))
+            addSortedLanguageName(windows.languageBox, entry.displayName);
+        windows.languageBox->setCurrentIndex(-1);
+    }
+    LoadLanguage(m_state, windows, m_state.CurrentLanguageFile);
+}
+
+void TForm1::deleteDialogs()
+{
+    m_makeDialogs = nullptr;
+    delete m_form3.data();
+    delete m_form2.data();
 }
 
 void TForm1::createLayout()

@@ -2,6 +2,8 @@
 // The main window: browsing pane on the left, player pane on the right, status panes below.
 // It owns nothing but its controls; the state shared with the dialogs lives in SharedState.
 
+#include <functional>
+
 #include <QHash>
 #include <QIcon>
 #include <QList>
@@ -43,6 +45,12 @@ public:
 
     // The dialogs exist after the main window; they are handed over once created.
     void setDialogs(TForm2* favorites, TForm3* config);
+    // The dialogs are made only when first needed or once the window has painted its first frame,
+    // whichever comes first: `make` builds them and hands them over through setDialogs.
+    void setDialogMaker(std::function<void()> make);
+    void ensureDialogs();
+    // Deletes the dialogs (before the window's settings are saved).
+    void deleteDialogs();
 
     // Saves the settings; runs at program end before the shared state goes.
     void FormDestroy();
@@ -156,6 +164,7 @@ private:
     SharedState& m_state;
     QPointer<TForm2> m_form2;
     QPointer<TForm3> m_form3;
+    std::function<void()> m_makeDialogs;
     QList<QIcon> m_images;
 
     QHash<QString, QAction*> m_actions;

@@ -195,12 +195,14 @@ void TForm1::HelpExecute()
 
 void TForm1::ManagerExecute()
 {
+    ensureDialogs();
     if (m_form2)
         m_form2->exec();
 }
 
 void TForm1::ConfigExecute()
 {
+    ensureDialogs();
     if (m_form3)
         m_form3->exec();
 }
