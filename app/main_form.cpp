@@ -45,7 +45,13 @@ TForm1::TForm1(SharedState& state, QWidget* parent) : QMainWindow(parent), m_sta
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Vistrel 1.0"));
-    setWindowIcon(applicationIcon());
+    // The icon is drawn at every size a desktop may ask for, which takes a while: the start-up movie is
+    // painted first (or a second has passed, should the pane not be painted).
+    const auto setIcon = [this] {
+        if (!testAttribute(Qt::WA_SetWindowIcon))
+            setWindowIcon(applicationIcon());
+    };
+    QTimer::singleShot(1000, this, setIcon);
     m_images = imageList1();
     // Designed bounds; the settings replace them.
     setGeometry(286, 210, 740, 600);
@@ -54,6 +60,8 @@ TForm1::TForm1(SharedState& state, QWidget* parent) : QMainWindow(parent), m_sta
     createMenus();
     startupMark("actions and menus");
     createLayout();
+    connect(Flash1, &ShockwaveFlash::frameRendered, this, [this, setIcon] { QTimer::singleShot(0, this, setIcon); },
+            Qt::SingleShotConnection);
     startupMark("layout");
     // A movie or folder dropped anywhere on the window opens it.
     setAcceptDrops(true);

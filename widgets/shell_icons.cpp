@@ -49,4 +49,11 @@ QIcon ShellIconProvider::icon(const QFileInfo& info) const
     return m_movie;
 }
 
+QString ShellIconProvider::type(const QFileInfo& info) const
+{
+    if (info.isDir())
+        return QStringLiteral("Folder");
+    return info.suffix().isEmpty() ? QStringLiteral("File") : info.suffix().toUpper() + QStringLiteral(" File");
+}
+
 } // namespace vistrel

@@ -14,6 +14,9 @@ public:
 
     QIcon icon(IconType type) const override;
     QIcon icon(const QFileInfo& info) const override;
+    // The views show no type column: a plain word, without the desktop's type database, whose loading
+    // would cost every start-up (the folder reader asks for each file's type).
+    QString type(const QFileInfo& info) const override;
 
 private:
     QIcon m_folder;

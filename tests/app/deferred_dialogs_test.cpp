@@ -1,5 +1,6 @@
-// The favorites manager and the settings dialog are made after start-up, once: when the window has
-// painted its first frame or when one is asked for, speaking the window's language.
+// Work the first painted frame does not need waits until after it: the favorites manager and the
+// settings dialog are made once, when the window has painted its first frame or when one is asked
+// for, speaking the window's language; the window's icon is drawn after the first frame.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -85,6 +86,18 @@ TEST_F(DeferredDialogsTest, MadeAfterTheFirstPaintedFrame)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_made == 1; }, 10000));
     EXPECT_NE(form.languageWindows().config, nullptr);
+}
+
+TEST_F(DeferredDialogsTest, TheWindowIconFollowsTheFirstFrame)
+{
+    TForm1& form = start();
+    EXPECT_FALSE(form.testAttribute(Qt::WA_SetWindowIcon));
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.testAttribute(Qt::WA_SetWindowIcon); }, 10000));
+    // Every size a desktop may ask for, up to the largest.
+    EXPECT_TRUE(form.windowIcon().availableSizes().contains(QSize(256, 256)));
+    EXPECT_TRUE(form.windowIcon().availableSizes().contains(QSize(16, 16)));
 }
 
 } // namespace
