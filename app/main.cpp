@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "core/startup_trace.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
+#include "player/codec_libraries.h"
 #include "widgets/player/flash_player.h"
 #include "settings/config_dialog.h"
 #include "widgets/balloon_hints.h"
@@ -78,6 +80,11 @@ int main(int argc, char* argv[])
         });
     }
 
+    // Once the start-up movie is painted, the codec libraries are opened in the background, so the first
+    // movie with sound or video does not wait for them.
+    QObject::connect(form1->flash(), &ShockwaveFlash::frameRendered, &app,
+                     [] { QThreadPool::globalInstance()->start([] { player::preloadCodecLibraries(); }); },
+                     Qt::SingleShotConnection);
     form1->show();
     startupMark("shown");
     if (!paths.isEmpty()) {

@@ -5,6 +5,8 @@
 // as a decoder that is not there would (no decoder, no context, an error), so the movie plays without
 // that sound or video.
 
+#include "player/codec_libraries.h"
+
 #include <dlfcn.h>
 
 #include <cerrno>
@@ -45,6 +47,10 @@ void* codecSymbol(Library library, const char* name) {
 }
 
 }  // namespace
+
+void vistrel::player::preloadCodecLibraries() {
+    for (int library = 0; library < kLibraryCount; ++library) openLibrary(static_cast<Library>(library));
+}
 
 // Each stand-in resolves its function once (function-local statics are thread-safe).
 #define VISTREL_FORWARD(LIBRARY, RESULT, NAME, ON_FAILURE, PARAMETERS, ARGUMENTS)                      \
