@@ -97,6 +97,11 @@ AudioOutput::AudioOutput(QObject* parent) : QObject(parent) {
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread.start(QThread::TimeCriticalPriority);
+}
+
+void AudioOutput::openDevice() {
+    if (m_opening) return;
+    m_opening = true;
     QMetaObject::invokeMethod(m_worker, [w = m_worker] { w->open(); }, Qt::QueuedConnection);
 }
 

@@ -22,6 +22,10 @@ public:
     explicit AudioOutput(QObject* parent = nullptr);
     ~AudioOutput() override;
 
+    // Opens the sound device on the output's thread; later calls do nothing. Reaching the sound server
+    // takes a while, so a program may open it once it has shown its window.
+    void openDevice();
+
     // The mix to play; null plays silence. Safe to call while the device pulls.
     void setMixer(std::shared_ptr<sound::Mixer> mixer);
     // True once a device pulls the mix.
@@ -37,6 +41,7 @@ private:
     std::mutex m_mutex;
     std::shared_ptr<sound::Mixer> m_mixer;
     std::atomic<bool> m_active{false};
+    bool m_opening = false;
     friend class Worker;
 };
 

@@ -107,6 +107,10 @@ ShockwaveFlash::ShockwaveFlash(QWidget* parent) : QWidget(parent), m_backgroundL
     setMouseTracking(true);
     m_audio = std::make_unique<AudioOutput>();
     m_audio->setMixer(m_player->mixer());
+    // The sound device opens once the pane has painted its first frame (or after a second, unpainted),
+    // so reaching the sound server does not hold up the window's start.
+    connect(this, &ShockwaveFlash::frameRendered, this, [this] { m_audio->openDevice(); }, Qt::SingleShotConnection);
+    QTimer::singleShot(1000, this, [this] { m_audio->openDevice(); });
     m_loader = std::make_unique<MovieLoader>();
     connect(m_loader.get(), &MovieLoader::firstFrameReady, this,
             [this](std::uint64_t, std::shared_ptr<const player::Movie> movie) { showFirstFrame(std::move(movie)); });
