@@ -105,8 +105,9 @@ void TForm1::setDialogMaker(std::function<void()> make)
 {
     m_makeDialogs = std::move(make);
     // Made while the program waits for input after start-up, so the first opening does not wait.
-    connect(Flash1, &ShockwaveFlash::frameRendered, this, [this] { QTimer::singleShot(0, this, &TForm1::ensureDialogs); },
-            Qt::SingleShotConnection);
+    connect(
+        Flash1, &ShockwaveFlash::frameRendered, this,
+        [this] { QTimer::singleShot(0, this, &TForm1::ensureDialogs); }, Qt::SingleShotConnection);
 }
 
 void TForm1::ensureDialogs()

@@ -36,7 +36,8 @@ void* openLibrary(Library library) {
     std::call_once(opened[library], [library] {
         handles[library] = dlopen(kNames[library], RTLD_NOW | RTLD_LOCAL);
         if (!handles[library])
-            std::fprintf(stderr, "vistrel: %s cannot be opened; movies play without what it decodes\n", kNames[library]);
+            std::fprintf(stderr, "vistrel: %s cannot be opened; movies play without what it decodes\n",
+                         kNames[library]);
     });
     return handles[library];
 }

@@ -29,19 +29,22 @@ using vistrel::ShockwaveFlash;
 namespace {
 
 constexpr int kSide = 100;
+using MoviePtr = std::shared_ptr<const vistrel::player::Movie>;
 
 // A 100x100 pixel movie with a green background: frame 1 shows a red square at the left, frame 2
 // moves it right; `filler` bytes of binary data sit in frames after the first, making the file large.
-sw::Bytes squareMovie(std::uint32_t background, std::size_t filler, sw::Compression compression = sw::Compression::None) {
+sw::Bytes squareMovie(std::uint32_t background, std::size_t filler,
+                      sw::Compression compression = sw::Compression::None) {
     sw::MovieSpec spec;
     spec.widthTwips = kSide * 20;
     spec.heightTwips = kSide * 20;
     spec.frameRate = 30;
     spec.frameCount = 3;
     spec.compression = compression;
-    std::vector<sw::Bytes> tags = {sw::setBackgroundColor(background), sw::rectangleShape(1, 0, 0, 400, 400, 0xff0000ff),
-                                   sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame(),
-                                   sw::placeObject2({.depth = 1, .move = true, .matrix = sw::MatrixSpec::translate(800, 0)})};
+    std::vector<sw::Bytes> tags = {
+        sw::setBackgroundColor(background), sw::rectangleShape(1, 0, 0, 400, 400, 0xff0000ff),
+        sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame(),
+        sw::placeObject2({.depth = 1, .move = true, .matrix = sw::MatrixSpec::translate(800, 0)})};
     if (filler > 0) {
         // Noise, so that compression keeps the movie large.
         std::mt19937 noise(7);
@@ -80,7 +83,7 @@ protected:
     }
 
     // The first frame of a movie as the engine draws it.
-    static QImage firstFrame(std::shared_ptr<const vistrel::player::Movie> movie) {
+    static QImage firstFrame(MoviePtr movie) {
         vistrel::player::Player player(std::move(movie));
         vistrel::player::FrameDrawer drawer;
         vistrel::player::FrameView view;
@@ -145,12 +148,12 @@ TEST_F(BackgroundLoadTest, FirstFrameArrivesAheadOfTheWholeMovie) {
         const QString path = write(squareMovie(0x00ff00, 256 * 1024, compression), QStringLiteral("large.swf"));
         MovieLoader loader;
         std::vector<std::string> order;
-        std::shared_ptr<const vistrel::player::Movie> first, whole;
-        QObject::connect(&loader, &MovieLoader::firstFrameReady, [&](std::uint64_t, std::shared_ptr<const vistrel::player::Movie> movie) {
+        MoviePtr first, whole;
+        QObject::connect(&loader, &MovieLoader::firstFrameReady, [&](std::uint64_t, MoviePtr movie) {
             order.push_back("first");
             first = movie;
         });
-        QObject::connect(&loader, &MovieLoader::loaded, [&](std::uint64_t, std::shared_ptr<const vistrel::player::Movie> movie, const QByteArray&) {
+        QObject::connect(&loader, &MovieLoader::loaded, [&](std::uint64_t, MoviePtr movie, const QByteArray&) {
             order.push_back("whole");
             whole = movie;
         });

@@ -42,7 +42,8 @@ bool loadsInBackground(const QFileInfo& info, std::int64_t threshold) {
     // Only a compressed movie unpacks to more than its file holds.
     if (head.size() < 8 || (!head.startsWith("CWS") && !head.startsWith("ZWS"))) return false;
     const auto* b = reinterpret_cast<const unsigned char*>(head.constData());
-    const std::int64_t declared = std::int64_t(b[4]) | std::int64_t(b[5]) << 8 | std::int64_t(b[6]) << 16 | std::int64_t(b[7]) << 24;
+    const std::int64_t declared =
+        std::int64_t(b[4]) | std::int64_t(b[5]) << 8 | std::int64_t(b[6]) << 16 | std::int64_t(b[7]) << 24;
     return declared >= threshold;
 }
 
@@ -190,7 +191,9 @@ void ShockwaveFlash::putMovie(const QString& path) {
     startMovie(std::move(movie), path, leading);
 }
 
-void ShockwaveFlash::setBackgroundLoadThreshold(std::int64_t bytes) { m_backgroundLoadBytes = std::max<std::int64_t>(0, bytes); }
+void ShockwaveFlash::setBackgroundLoadThreshold(std::int64_t bytes) {
+    m_backgroundLoadBytes = std::max<std::int64_t>(0, bytes);
+}
 
 void ShockwaveFlash::switchPlayer(std::shared_ptr<const player::Movie> movie, bool withSound) {
     auto fresh = std::make_unique<player::Player>(movie);
@@ -213,7 +216,8 @@ void ShockwaveFlash::switchPlayer(std::shared_ptr<const player::Movie> movie, bo
     updatePointer();
 }
 
-void ShockwaveFlash::startMovie(std::shared_ptr<const player::Movie> movie, const QString& path, const QByteArray& leading) {
+void ShockwaveFlash::startMovie(std::shared_ptr<const player::Movie> movie, const QString& path,
+                                const QByteArray& leading) {
     m_loading = false;
     const QFileInfo info(path);
     if (path.isEmpty()) m_note = MovieNote::None;

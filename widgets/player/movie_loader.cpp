@@ -82,7 +82,8 @@ QByteArray firstFrameMovieBytes(const QString& path, const std::atomic<bool>* ca
     } else if (head[0] == 'Z') {
         const QByteArray lzmaHead = file.read(qint64(swf::kLzmaStreamOffset));
         if (lzmaHead.size() < qint64(swf::kLzmaStreamOffset)) return {};
-        const auto* properties = reinterpret_cast<const std::uint8_t*>(lzmaHead.constData()) + swf::kLzmaPropertiesOffset;
+        const auto* properties =
+            reinterpret_cast<const std::uint8_t*>(lzmaHead.constData()) + swf::kLzmaPropertiesOffset;
         decoder = swf::StreamDecoder::lzma(std::span(properties, swf::kLzmaPropertiesSize), declaredBody);
     } else if (head[0] != 'F') {
         return {};
