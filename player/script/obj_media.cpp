@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include "player/avm1/convert.h"
+#include "player/avm1/interpreter.h"
 #include "player/avm1/object.h"
 #include "player/display_list.h"
 #include "player/script/clip_object.h"
@@ -20,15 +21,16 @@ namespace vistrel::player::objects {
 
 namespace {
 
-// The clip a Color or Sound names: a clip object, or a path resolved from the root when used.
-DisplayObject* targetClip(Vm& vm, const Value& target) {
+// The clip a Color or Sound names: a clip object, or a path resolved when used, from `from` (the root
+// when null).
+DisplayObject* targetClip(Vm& vm, const Value& target, Object* from = nullptr) {
     // Another object stands for the path its text gives, found again at every use.
     if (target.isObject())
         if (DisplayObject* clip = displayOf(target)) return clip;
     if (target.isNullish() || !vm.host()) return nullptr;
     const QString path = vm.toString(target);
     if (path.isEmpty()) return nullptr;   // an empty path names no clip
-    Object* base = vm.host()->level(0);
+    Object* base = from ? from : vm.host()->level(0);
     if (!base) return nullptr;
     if (DisplayObject* found = displayOf(Value(vm.host()->resolveTarget(base, path)))) return found;
     // A dotted path is also read member by member, so a variable that holds a clip (one renamed since,
@@ -37,7 +39,10 @@ DisplayObject* targetClip(Vm& vm, const Value& target) {
     const QStringList parts = path.split(QLatin1Char('.'));
     for (qsizetype i = 0; i < parts.size() && i < 256; ++i) {
         const QString& part = parts[i];
-        if (i == 0 && (part == QLatin1String("_level0") || part == QLatin1String("_root"))) continue;
+        if (i == 0 && (part == QLatin1String("_level0") || part == QLatin1String("_root"))) {
+            at = Value(vm.host()->level(0));
+            continue;
+        }
         at = vm.getMember(at, part);
         if (!displayOf(at)) return nullptr;
     }
@@ -180,7 +185,9 @@ DisplayObject* soundFor(Vm& vm, Stage& stage, const Value& self) {
     auto* sound = dynamic_cast<SoundObject*>(self.object());
     if (!sound) return nullptr;
     if (sound->target.isUndefined()) return &stage.rootObject();
-    return targetClip(vm, sound->target);
+    // A path kept as text is read from the clip whose script calls, so the same Sound object names
+    // another clip (or none) when a script elsewhere uses it.
+    return targetClip(vm, sound->target, avm1::runningTarget());
 }
 
 void installSound(Stage& stage) {
