@@ -313,7 +313,8 @@ void installSound(Stage& stage) {
         SoundObject* s = own(self);
         if (!s) return Value();
         DisplayObject* clip = soundFor(vm, *st, self);
-        const Movie& movie = clip && clip->sprite ? clip->sprite->movie() : st->movie();
+        if (!clip) return Value();   // a path naming no clip attaches nothing
+        const Movie& movie = clip->sprite ? clip->sprite->movie() : st->movie();
         const std::uint16_t id = movie.exportedCharacter(vm.toString(arg(args, 0)));
         sound::SharedSamples samples = movie.sound(id) ? st->sound().samples(movie, id) : nullptr;
         if (!samples) return Value();
