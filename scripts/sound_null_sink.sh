@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The viewer's sound reaching a real sound server: under Xvfb, a private PulseAudio with a null sink is
 # started, the viewer plays a movie with stream sound (made here by ffmpeg's SWF writer), the sink's
-# monitor is recorded with parec, and Stop (Ctrl+Space) is pressed. Prints when sound arrived, how loud,
+# monitor is recorded with parec, and the toolbar's Stop button is clicked. Prints when sound arrived, how loud,
 # and how long after Stop the recording fell silent; fails when no sound arrived or it ran on more than
 # 50 ms past Stop.
 # Usage: scripts/sound_null_sink.sh   (VISTREL_BUILD: build folder, default build; needs Xvfb, xdotool,
@@ -47,10 +47,8 @@ ffmpeg -v error -nostdin -y -f lavfi -i "testsrc=size=160x120:rate=12:duration=2
     -f lavfi -i "aevalsrc=0.5*sin(2*PI*440*t):s=44100:d=20" -c:v flv -c:a libmp3lame -b:a 128k -shortest "$movie" ||
     { echo "null sink: ffmpeg could not make the movie"; exit 2; }
 
-now() { date +%s.%N; }
 parec -d recorded.monitor --raw --format=s16le --rate=44100 --channels=2 --latency-msec=5 >"$work/rec.raw" &
 pids+=($!)
-recStart="$(now)"
 # The viewer runs from a copy of its folder, where its settings live, set to English.
 mkdir -p "$work/app"
 cp -r "$build/bin/." "$work/app/"
@@ -62,17 +60,26 @@ pids+=($viewerPid)
 sleep 4
 [ -n "${KEEP:-}" ] && pactl list sink-inputs | grep -E "Corked|Latency|State|Sink:|Volume|Mute" ; command -v import >/dev/null && import -window root "$work/shot.png"
 window="$(xdotool search --sync --onlyvisible --pid "$viewerPid" 2>/dev/null | head -1)"
-[ -n "$window" ] && xdotool windowactivate --sync "$window" 2>/dev/null
-stopAt="$(now)"
-xdotool key --clearmodifiers ctrl+space
+[ -n "$window" ] || { echo "null sink: the viewer's window did not show"; exit 1; }
+stopX="${STOP_X:-258}" stopY="${STOP_Y:-33}"
+# The toolbar's Stop button (a key press could go to whichever pane has the focus); the pointer is
+# brought there first so that the time taken is that of the click alone.
+xdotool mousemove --window "$window" "$stopX" "$stopY"
+sleep 0.3
+stopAt="$(date +%s.%N)"
+xdotool click 1
 sleep 1.5
+[ -n "${KEEP:-}" ] && import -window root "$work/shot2.png"
+# The recording is placed on the clock by its end: its last sample is taken as heard when parec is
+# stopped. What parec still held then is lost, which can only make the sound seem to end later.
+endAt="$(date +%s.%N)"
 kill "${pids[-1]}" "${pids[-2]}" 2>/dev/null
 wait "${pids[-2]}" 2>/dev/null
 
-python3 - "$work/rec.raw" "$recStart" "$stopAt" <<'EOF'
+python3 - "$work/rec.raw" "$stopAt" "$endAt" <<'EOF'
 import struct, sys
 raw = open(sys.argv[1], 'rb').read()
-rec_start, stop_at = float(sys.argv[2]), float(sys.argv[3])
+stop_at, end_at = float(sys.argv[2]), float(sys.argv[3])
 n = len(raw) // 4
 samples = struct.unpack('<%dh' % (2 * n), raw[:4 * n])
 win = 220   # 5 ms
@@ -85,8 +92,8 @@ if not any(loud):
     sys.exit(1)
 first = loud.index(True) * win / 44100.0
 last = (len(loud) - 1 - loud[::-1].index(True) + 1) * win / 44100.0
-stop = stop_at - rec_start
 peak = max(abs(x) for x in samples)
+stop = n / 44100.0 - (end_at - stop_at)
 after = (last - stop) * 1000
 print("null sink: sound arrived %.2f s into the recording (peak %d), Stop at %.2f s, silent %.0f ms after Stop"
       % (first, peak, stop, after))

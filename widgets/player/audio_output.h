@@ -27,6 +27,9 @@ public:
     // True once a device pulls the mix.
     bool active() const { return m_active.load(); }
 
+    // Drops what the device holds still to play, so that a stopped movie falls silent at once.
+    void dropBuffered();
+
     // What the device's thread reads: `frames` stereo frames of the current mixer, or silence.
     void pull(std::int16_t* out, std::size_t frames);
 
