@@ -19,6 +19,7 @@
 #include "player/sound/id3.h"
 #include "player/sound/mixer.h"
 #include "player/stage.h"
+#include "tests/avm1/script_movie.h"
 #include "tests/sound/sound_fixtures.h"
 #include "tests/support/action_writer.h"
 
@@ -290,4 +291,37 @@ TEST(SoundScript, FilesOutsideTheMovieFolderOrMissingFailToLoad) {
     f.player->nextFrame();
     EXPECT_EQ(f.lines, (Lines{"onLoad false", "onLoad false", "onLoad false", "onLoad false"}));
     EXPECT_EQ(peak(f.mix(4410)), 0);
+}
+
+TEST(SoundScript, AClipPathKeptAsTextIsReadFromTheClipWhoseScriptUsesIt) {
+    namespace op = vistrel::testing::op;
+    ActionWriter a;
+    auto call = [&a](const std::vector<Push>& args, const char* function) {
+        a.push(args).push({Push::integer(static_cast<std::int32_t>(args.size())), Push::str(function)})
+            .op(op::kCallFunction).op(op::kPop);
+    };
+    auto traceVolume = [&a](const char* sound) {
+        a.push({Push::integer(0), Push::str(sound)}).op(op::kGetVariable).push(Push::str("getVolume"))
+            .op(op::kCallMethod).op(op::kTrace);
+    };
+    call({Push::integer(1), Push::str("mc")}, "createEmptyMovieClip");
+    // mc.createEmptyMovieClip("nested", 1)
+    a.push({Push::integer(1), Push::str("nested"), Push::integer(2), Push::str("mc")}).op(op::kGetVariable)
+        .push(Push::str("createEmptyMovieClip")).op(op::kCallMethod).op(op::kPop);
+    // s = new Sound("nested"): a path, not a clip
+    a.push({Push::str("s"), Push::str("nested"), Push::integer(1), Push::str("Sound")}).op(op::kNewObject)
+        .op(op::kSetVariable);
+    a.setTarget("mc");
+    // _root.s.setVolume(50) and its reading, from mc: "nested" is mc.nested
+    a.push({Push::integer(50), Push::integer(1), Push::str("_root.s")}).op(op::kGetVariable)
+        .push(Push::str("setVolume")).op(op::kCallMethod).op(op::kPop);
+    traceVolume("_root.s");
+    a.setTarget("");
+    traceVolume("s");   // from the root, "nested" names no clip
+    // The clip itself kept its volume.
+    a.push({Push::str("t"), Push::str("mc.nested"), Push::integer(1), Push::str("Sound")}).op(op::kNewObject)
+        .op(op::kSetVariable);
+    traceVolume("t");
+    ScriptMovie m(8, a.end());
+    EXPECT_EQ(m.lines, (std::vector<std::string>{"50", "undefined", "50"}));
 }
