@@ -1,4 +1,4 @@
-// Color (a clip's colour transform), Sound (settings only: this engine plays no sound to scripts yet) and
+// Color (a clip's colour transform), Sound (attached and loaded sounds, volume and pan by clip) and
 // SharedObject (kept in memory for the session).
 #include <algorithm>
 #include <cmath>
