@@ -276,10 +276,11 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                                                                static_cast<double>(r.yMax) - r.yMin));
                        },
                        [&](const swf::DefineSound& d) {
-                           if (!m_dictionary.count(d.id)) m_sounds.emplace(d.id, d);
+                           if (!m_dictionary.count(d.id) && m_sounds.emplace(d.id, d).second) m_soundOrder.push_back(d.id);
                        },
                        [&](const swf::StartSound& st) { current.sounds.push_back(st); },
                        [&](const swf::SoundStreamHead& h) {
+                           if (!timeline.streamHead && root) m_soundOrder.push_back(-1);
                            if (!timeline.streamHead) timeline.streamHead = h;
                        },
                        [&](const swf::SoundStreamBlock& b) {

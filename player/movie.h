@@ -56,6 +56,9 @@ public:
     const Character* character(std::uint16_t id) const;
     // A sound the movie defines (DefineSound), null when none has the id.
     const swf::DefineSound* sound(std::uint16_t id) const;
+    // The sounds in the order the file defines them; the root timeline's stream sound, when it has one,
+    // stands at its head's place as -1 (measuring tools pair these with other decoders' streams).
+    const std::vector<int>& soundOrder() const { return m_soundOrder; }
     bool usesActionScript3() const { return m_actionScript3; }
     // A sprite's init script (DoInitAction), null when it has none.
     swf::ActionBytes initActions(std::uint16_t spriteId) const;
@@ -105,6 +108,7 @@ private:
     std::vector<std::uint8_t> m_jpegTables;
     std::unordered_map<std::uint16_t, Character> m_dictionary;
     std::unordered_map<std::uint16_t, swf::DefineSound> m_sounds;
+    std::vector<int> m_soundOrder;
     std::unordered_map<std::uint16_t, QRectF> m_scalingGrids;
     std::unordered_map<std::uint16_t, swf::ActionBytes> m_initActions;
     std::vector<std::pair<QString, std::uint16_t>> m_exports;

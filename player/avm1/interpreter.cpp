@@ -1758,6 +1758,8 @@ void clearSharedStack(Vm& vm) { vm.carriedStack().clear(); }
 
 bool runningConstructor() { return t_currentFrame && t_currentFrame->constructing; }
 
+Object* runningTarget() { return t_currentFrame ? timelineTarget(*t_currentFrame) : nullptr; }
+
 Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::span<const Value> args) {
     if (!callee || !callee->script()) return {};
     const std::shared_ptr<ScriptFunction> sf = callee->script();

@@ -22,4 +22,8 @@ void clearSharedStack(Vm& vm);
 // Whether the innermost script function running was called by `new` (natives look through to it).
 bool runningConstructor();
 
+// The clip the innermost running script acts on (its target), null when no script runs or its
+// SetTarget named nothing. Paths natives keep as text resolve from here, as the reference resolves them.
+Object* runningTarget();
+
 }  // namespace vistrel::avm1

@@ -1,17 +1,21 @@
-// Color (a clip's colour transform), Sound (settings only: this engine plays no sound to scripts yet) and
+// Color (a clip's colour transform), Sound (attached and loaded sounds, volume and pan by clip) and
 // SharedObject (kept in memory for the session).
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 
 #include <QRegularExpression>
 
 #include "player/avm1/convert.h"
+#include "player/avm1/interpreter.h"
 #include "player/avm1/object.h"
 #include "player/display_list.h"
 #include "player/script/clip_object.h"
 #include "player/script/obj_internal.h"
 #include "player/movie.h"
+#include "player/script/loader.h"
+#include "player/sound/id3.h"
 #include "player/sound/mixer.h"
 #include "player/sound/stage_sound.h"
 #include "player/stage.h"
@@ -20,15 +24,16 @@ namespace vistrel::player::objects {
 
 namespace {
 
-// The clip a Color or Sound names: a clip object, or a path resolved from the root when used.
-DisplayObject* targetClip(Vm& vm, const Value& target) {
+// The clip a Color or Sound names: a clip object, or a path resolved when used, from `from` (the root
+// when null).
+DisplayObject* targetClip(Vm& vm, const Value& target, Object* from = nullptr) {
     // Another object stands for the path its text gives, found again at every use.
     if (target.isObject())
         if (DisplayObject* clip = displayOf(target)) return clip;
     if (target.isNullish() || !vm.host()) return nullptr;
     const QString path = vm.toString(target);
     if (path.isEmpty()) return nullptr;   // an empty path names no clip
-    Object* base = vm.host()->level(0);
+    Object* base = from ? from : vm.host()->level(0);
     if (!base) return nullptr;
     if (DisplayObject* found = displayOf(Value(vm.host()->resolveTarget(base, path)))) return found;
     // A dotted path is also read member by member, so a variable that holds a clip (one renamed since,
@@ -37,7 +42,10 @@ DisplayObject* targetClip(Vm& vm, const Value& target) {
     const QStringList parts = path.split(QLatin1Char('.'));
     for (qsizetype i = 0; i < parts.size() && i < 256; ++i) {
         const QString& part = parts[i];
-        if (i == 0 && (part == QLatin1String("_level0") || part == QLatin1String("_root"))) continue;
+        if (i == 0 && (part == QLatin1String("_level0") || part == QLatin1String("_root"))) {
+            at = Value(vm.host()->level(0));
+            continue;
+        }
         at = vm.getMember(at, part);
         if (!displayOf(at)) return nullptr;
     }
@@ -142,6 +150,17 @@ public:
     sound::SharedSamples samples;
     std::uint64_t voice = 0;
     std::uint64_t lastPosition = 0;   // in output frames, kept after the sound stops
+    // loadSound: the file's size once it has arrived, and what waits to be handed over at the end of the
+    // calling frame (only the latest request counts).
+    std::optional<double> bytesLoaded, bytesTotal;
+    std::uint64_t loadSerial = 0;
+    struct PendingLoad {
+        bool ok = false, streaming = false;
+        double size = 0;
+        sound::SharedSamples samples;
+        sound::Id3Tags tags;
+    };
+    std::optional<PendingLoad> pending;
     void markChildren(avm1::Heap& heap) override { heap.mark(target); }
 };
 
@@ -180,7 +199,99 @@ DisplayObject* soundFor(Vm& vm, Stage& stage, const Value& self) {
     auto* sound = dynamic_cast<SoundObject*>(self.object());
     if (!sound) return nullptr;
     if (sound->target.isUndefined()) return &stage.rootObject();
-    return targetClip(vm, sound->target);
+    // A path kept as text is read from the clip whose script calls, so the same Sound object names
+    // another clip (or none) when a script elsewhere uses it.
+    return targetClip(vm, sound->target, avm1::runningTarget());
+}
+
+// loadSound(url, streaming): an MP3 file from the movie's folder tree, read and decoded at once but
+// handed over once the calling frame's scripts are done, as a download would arrive: the id3 object and
+// onID3 first, then onLoad(success); a streaming sound starts playing then by itself.
+void installLoadSound(Vm& vm, Stage& stage, SoundProto* proto) {
+    Stage* st = &stage;
+    const std::uint16_t v6 = avm1::propflag::kVersion6;
+    // Runs from the posted-call queue with the Sound object as `this` and the request's serial.
+    Object* deliver = vm.makeFunction(QStringLiteral("deliver"), [st, proto](Vm& vm, const Value& self, Args args) {
+        auto* s = dynamic_cast<SoundObject*>(self.object());
+        if (!s || !s->pending || vm.toNumber(arg(args, 0)) != static_cast<double>(s->loadSerial)) return Value();
+        SoundObject::PendingLoad load = std::move(*s->pending);
+        s->pending.reset();
+        if (!load.ok) {
+            vm.callMethod(self, QStringLiteral("onLoad"), std::vector<Value>{Value(false)});
+            return Value();
+        }
+        s->bytesLoaded = s->bytesTotal = load.size;
+        s->movie = nullptr;
+        s->soundId = 0;
+        s->samples = load.samples;
+        s->lastPosition = 0;
+        if (load.tags.found) {
+            Object* id3 = vm.makeObject();
+            for (const sound::Id3Frame& f : load.tags.frames) {
+                const QString name = QString::fromStdString(f.id);
+                // Several comments make a list; the familiar name keeps the last.
+                if (name == QLatin1String("COMM")) {
+                    Value list = id3->findOwn(name) ? id3->findOwn(name)->value : Value();
+                    auto* array = dynamic_cast<avm1::ArrayObject*>(list.object());
+                    if (!array) {
+                        array = vm.makeArray();
+                        id3->setOwn(name, Value(static_cast<Object*>(array)));
+                    }
+                    vm.callMethod(Value(static_cast<Object*>(array)), QStringLiteral("push"),
+                                  std::vector<Value>{Value(f.text)});
+                    continue;
+                }
+                id3->setOwn(name, Value(f.text));
+            }
+            s->setOwn(QStringLiteral("id3"), Value(id3));
+            vm.callMethod(self, QStringLiteral("onID3"), {});
+        }
+        if (load.streaming && st->sound().enabled() && !s->samples->empty()) {
+            DisplayObject* clip = soundFor(vm, *st, self);
+            applyGain(*st, clip);
+            if (const std::uint64_t voice =
+                    st->sound().mixer()->start(s->samples, {}, reinterpret_cast<std::uintptr_t>(clip))) {
+                s->voice = voice;
+                proto->playing[voice] = s;
+            }
+        }
+        vm.callMethod(self, QStringLiteral("onLoad"), std::vector<Value>{Value(true)});
+        return Value();
+    });
+    vm.extraRoots().push_back(deliver);
+    method(vm, proto, QStringLiteral("loadSound"), [st, deliver](Vm& vm, const Value& self, Args args) {
+        auto* s = dynamic_cast<SoundObject*>(self.object());
+        if (!s) return Value();
+        if (s->voice) {
+            st->sound().mixer()->stopVoice(s->voice);
+            s->voice = 0;
+        }
+        SoundObject::PendingLoad load;
+        load.streaming = vm.toBoolean(arg(args, 1));
+        if (auto bytes = st->loader().readFile(vm.toString(arg(args, 0)))) {
+            const std::span<const std::uint8_t> file(reinterpret_cast<const std::uint8_t*>(bytes->constData()),
+                                                     static_cast<std::size_t>(bytes->size()));
+            load.tags = sound::readId3(file);
+            // Whatever rate and layout the frames say: the codec reads them from each frame header.
+            swf::SoundFormat format;
+            format.format = swf::soundformat::kMp3;
+            format.rateCode = 3;
+            format.stereo = true;
+            auto samples = std::make_shared<sound::Samples>();
+            sound::Decoder decoder(format);
+            decoder.decode(file.subspan(load.tags.audioBegin, load.tags.audioEnd - load.tags.audioBegin), *samples);
+            decoder.flush(*samples);
+            load.ok = !samples->empty();
+            load.size = static_cast<double>(bytes->size());
+            load.samples = std::move(samples);
+        }
+        s->pending = std::move(load);
+        s->bytesLoaded = 0;
+        s->bytesTotal.reset();
+        const double serial = static_cast<double>(++s->loadSerial);
+        st->postCall(Value(deliver), QStringLiteral("call"), {self, Value(serial)});
+        return Value();
+    }, v6);
 }
 
 void installSound(Stage& stage) {
@@ -287,8 +398,14 @@ void installSound(Stage& stage) {
         if (!s || !s->samples) return Value();
         return Value(framesToMs(position(*st, s)));
     }, v6);
-    for (const char* name : {"getBytesLoaded", "getBytesTotal"})
-        method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); }, v6);
+    method(vm, proto, QStringLiteral("getBytesLoaded"), [own](Vm&, const Value& self, Args) {
+        SoundObject* s = own(self);
+        return s && s->bytesLoaded ? Value(*s->bytesLoaded) : Value();
+    }, v6);
+    method(vm, proto, QStringLiteral("getBytesTotal"), [own](Vm&, const Value& self, Args) {
+        SoundObject* s = own(self);
+        return s && s->bytesTotal ? Value(*s->bytesTotal) : Value();
+    }, v6);
     // duration and position read as the methods do.
     for (const char* name : {"duration", "position"}) {
         const QString method = QStringLiteral("get") + QChar(QLatin1Char(name[0])).toUpper() + QString::fromLatin1(name + 1);
@@ -306,7 +423,8 @@ void installSound(Stage& stage) {
         SoundObject* s = own(self);
         if (!s) return Value();
         DisplayObject* clip = soundFor(vm, *st, self);
-        const Movie& movie = clip && clip->sprite ? clip->sprite->movie() : st->movie();
+        if (!clip) return Value();   // a path naming no clip attaches nothing
+        const Movie& movie = clip->sprite ? clip->sprite->movie() : st->movie();
         const std::uint16_t id = movie.exportedCharacter(vm.toString(arg(args, 0)));
         sound::SharedSamples samples = movie.sound(id) ? st->sound().samples(movie, id) : nullptr;
         if (!samples) return Value();
@@ -318,7 +436,7 @@ void installSound(Stage& stage) {
     });
     method(vm, proto, QStringLiteral("start"), [own, proto, st](Vm& vm, const Value& self, Args args) {
         SoundObject* s = own(self);
-        if (!s || !s->movie || !s->samples) return Value();
+        if (!s || !s->samples) return Value();
         DisplayObject* clip = soundFor(vm, *st, self);
         const double offset = args.size() > 0 ? vm.toNumber(args[0]) : 0;
         const double loops = args.size() > 1 ? vm.toNumber(args[1]) : 1;
@@ -328,7 +446,10 @@ void installSound(Stage& stage) {
         info.loops = static_cast<std::uint16_t>(std::isfinite(loops) ? std::clamp(loops, 1.0, 65535.0) : 1.0);
         const auto group = reinterpret_cast<std::uintptr_t>(clip);
         applyGain(*st, clip);
-        const std::uint64_t voice = st->sound().startSound(*s->movie, s->soundId, info, group);
+        // A loaded file has no id in any movie: its samples play as they are.
+        const std::uint64_t voice = s->movie ? st->sound().startSound(*s->movie, s->soundId, info, group)
+                                    : st->sound().enabled() ? st->sound().mixer()->start(s->samples, info, group)
+                                                            : 0;
         if (!voice) return Value();
         s->voice = voice;
         proto->playing[voice] = s;
@@ -358,7 +479,8 @@ void installSound(Stage& stage) {
         }
         return Value();
     });
-    for (const char* name : {"loadSound", "setDuration", "setPosition"})
+    installLoadSound(vm, *st, proto);
+    for (const char* name : {"setDuration", "setPosition"})
         method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); }, v6);
     for (const char* name : {"checkPolicyFile", "areSoundsInaccessible"})
         method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); },

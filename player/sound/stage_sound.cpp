@@ -71,14 +71,20 @@ void StageSound::frameReached(SpriteInstance& sprite, int frame) {
             id = sprite.movie().exportedCharacter(sprite.movie().decodeString(start.className));
         startSound(sprite.movie(), id, start.info);
     }
-    if (!timeline.streamHead || !f.streamBlock) return;
+    if (!timeline.streamHead) return;
     const swf::SoundStreamHead& head = *timeline.streamHead;
-    auto& state = m_streams[sprite.serial()];
-    // A jump breaks the stream: what was queued goes, the codec starts afresh.
-    if (state && state->lastFrame + 1 != frame) {
-        m_mixer->streamStop(sprite.serial());
-        state.reset();
+    // A jump breaks the stream: what was queued goes, the codec starts afresh. A frame that merely holds
+    // no block (blocks need not fill every frame) does not: what is queued plays on.
+    if (auto it = m_streams.find(sprite.serial()); it != m_streams.end()) {
+        if (it->second->lastFrame + 1 != frame) {
+            m_streams.erase(it);
+            m_mixer->streamStop(sprite.serial());
+        } else if (!f.streamBlock) {
+            it->second->lastFrame = frame;
+        }
     }
+    if (!f.streamBlock) return;
+    auto& state = m_streams[sprite.serial()];
     if (!state) {
         state = std::make_unique<StreamState>();
         state->decoder = std::make_unique<sound::Decoder>(head.stream);

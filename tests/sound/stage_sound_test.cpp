@@ -84,6 +84,30 @@ TEST(StageSound, StreamSoundFollowsTheTimelineAndRestartsAfterAJump) {
     EXPECT_EQ(out[2 * (kPerFrame + 5)], 0);
 }
 
+TEST(StageSound, FramesWithoutABlockLetTheQueuedStreamPlayOn) {
+    // Blocks longer than a frame leave some frames without one; that is no jump.
+    auto movie = load(vistrel::testing::movie(
+        tenFps(4), {soundStreamHead(2, 3, 3, true, false, 2 * kPerFrame),
+                    soundStreamBlock(constantBlock(1000, 2 * kPerFrame)), showFrame(), showFrame(),
+                    soundStreamBlock(constantBlock(2000, 2 * kPerFrame)), showFrame(), showFrame()}));
+    player::Player p(movie);
+    p.setSoundDevicePulling(true);   // the test takes the mix itself
+    auto out = mixFrames(p, kPerFrame / 2);
+    EXPECT_EQ(out[0], 1000);
+    p.nextFrame();   // no block here
+    out = mixFrames(p, kPerFrame / 2);
+    EXPECT_EQ(out[2 * (kPerFrame / 2 - 1)], 1000);
+    p.nextFrame();   // the first block is still half queued when the second arrives, and plays first
+    out = mixFrames(p, 3 * kPerFrame);
+    EXPECT_EQ(out[0], 1000);
+    EXPECT_EQ(out[2 * (kPerFrame - 1)], 1000);
+    EXPECT_EQ(out[2 * kPerFrame], 2000);
+    EXPECT_EQ(out[2 * (3 * kPerFrame - 1)], 2000);
+    // A jump back over a frame without a block still restarts the stream.
+    p.gotoFrame(2);
+    EXPECT_EQ(mixFrames(p, 1)[0], 0);
+}
+
 TEST(StageSound, StoppingAndSteppingPlayNothing) {
     auto movie = load(vistrel::testing::movie(
         tenFps(2), {defineSound(1, 3, 3, true, false, 40000, constantBlock(500, 40000)),

@@ -1,6 +1,8 @@
 #include "widgets/player/audio_output.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <cstring>
 
 #include <QAudioDevice>
@@ -8,6 +10,7 @@
 #include <QAudioSink>
 #include <QIODevice>
 #include <QMediaDevices>
+#include <QTimer>
 
 #include "player/sound/decode.h"
 #include "player/sound/mixer.h"
@@ -18,25 +21,8 @@ namespace {
 
 // The device's buffer: short enough that a click sound follows its click at once.
 constexpr int kBufferMs = 40;
-
-// A device that never ends: each read is the next stretch of the mix.
-class MixDevice : public QIODevice {
-public:
-    explicit MixDevice(AudioOutput& output) : m_output(output) {}
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return 4096 + QIODevice::bytesAvailable(); }
-
-protected:
-    qint64 readData(char* data, qint64 maxSize) override {
-        const auto frames = static_cast<std::size_t>(maxSize / 4);
-        m_output.pull(reinterpret_cast<std::int16_t*>(data), frames);
-        return static_cast<qint64>(frames * 4);
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    AudioOutput& m_output;
-};
+// How often the mix is written to the device: well inside the buffer, so it never runs dry.
+constexpr int kFeedMs = 5;
 
 void reportOnce(const char* text) {
     static std::atomic<bool> said{false};
@@ -49,6 +35,7 @@ class AudioOutput::Worker : public QObject {
 public:
     explicit Worker(AudioOutput& output) : m_output(output) {}
     ~Worker() override {
+        m_timer.reset();
         if (m_sink) m_sink->stop();
     }
 
@@ -68,15 +55,20 @@ public:
         }
         m_sink = std::make_unique<QAudioSink>(device, format);
         m_sink->setBufferSize(sound::kOutputRate * 4 * kBufferMs / 1000);
-        m_device = std::make_unique<MixDevice>(m_output);
-        m_device->open(QIODevice::ReadOnly);
-        m_sink->start(m_device.get());
-        if (m_sink->error() != QAudio::NoError) {
+        // The mix is pushed as the device has room, rather than pulled: a sound server may grant a
+        // smaller buffer than asked, and a pulling sink then waited for room that never came.
+        m_device = m_sink->start();
+        if (m_sink->error() != QAudio::NoError || !m_device) {
             reportOnce("the sound device could not be opened");
             m_sink.reset();
             return;
         }
         m_output.m_active = true;
+        m_timer = std::make_unique<QTimer>();
+        m_timer->setTimerType(Qt::PreciseTimer);
+        QObject::connect(m_timer.get(), &QTimer::timeout, this, [this] { feed(); });
+        m_timer->start(kFeedMs);
+        feed();
         QObject::connect(m_sink.get(), &QAudioSink::stateChanged, this, [this](QAudio::State) {
             if (m_sink && m_sink->error() == QAudio::OpenError) {
                 reportOnce("the sound device failed");
@@ -85,10 +77,30 @@ public:
         });
     }
 
+    void drop() {
+        if (!m_sink) return;
+        m_sink->reset();
+        // Some sound servers' sinks stop on a reset: start again, to play what comes next.
+        if (m_sink->state() == QAudio::StoppedState) m_device = m_sink->start();
+        feed();
+    }
+
 private:
+    // Writes as much of the mix as the device takes now.
+    void feed() {
+        if (!m_sink || !m_device) return;
+        const qsizetype frames = std::min<qsizetype>(m_sink->bytesFree() / 4, sound::kOutputRate);
+        if (frames <= 0) return;
+        m_buffer.resize(static_cast<std::size_t>(frames) * 2);
+        m_output.pull(m_buffer.data(), static_cast<std::size_t>(frames));
+        m_device->write(reinterpret_cast<const char*>(m_buffer.data()), frames * 4);
+    }
+
     AudioOutput& m_output;
     std::unique_ptr<QAudioSink> m_sink;
-    std::unique_ptr<MixDevice> m_device;
+    QIODevice* m_device = nullptr;   // the sink's own
+    std::unique_ptr<QTimer> m_timer;
+    std::vector<std::int16_t> m_buffer;
 };
 
 AudioOutput::AudioOutput(QObject* parent) : QObject(parent) {
@@ -113,6 +125,10 @@ AudioOutput::~AudioOutput() {
 void AudioOutput::setMixer(std::shared_ptr<sound::Mixer> mixer) {
     std::lock_guard lock(m_mutex);
     m_mixer = std::move(mixer);
+}
+
+void AudioOutput::dropBuffered() {
+    QMetaObject::invokeMethod(m_worker, [w = m_worker] { w->drop(); }, Qt::QueuedConnection);
 }
 
 void AudioOutput::pull(std::int16_t* out, std::size_t frames) {

@@ -1,6 +1,6 @@
-// Sends a player's sound mix to the desktop's sound server: a QAudioSink on its own thread pulls
-// 44.1 kHz stereo 16-bit samples from the mixer. Without a sound device the movie plays silently
-// after one line on standard error.
+// Sends a player's sound mix to the desktop's sound server: on its own thread, 44.1 kHz stereo 16-bit
+// samples are taken from the mixer and written to a QAudioSink as it has room. Without a sound device
+// the movie plays silently after one line on standard error.
 #pragma once
 
 #include <atomic>
@@ -26,12 +26,15 @@ public:
     // takes a while, so a program may open it once it has shown its window.
     void openDevice();
 
-    // The mix to play; null plays silence. Safe to call while the device pulls.
+    // The mix to play; null plays silence. Safe to call while the device plays.
     void setMixer(std::shared_ptr<sound::Mixer> mixer);
-    // True once a device pulls the mix.
+    // True once a device takes the mix.
     bool active() const { return m_active.load(); }
 
-    // What the device's thread reads: `frames` stereo frames of the current mixer, or silence.
+    // Drops what the device holds still to play, so that a stopped movie falls silent at once.
+    void dropBuffered();
+
+    // What the output's thread takes: `frames` stereo frames of the current mixer, or silence.
     void pull(std::int16_t* out, std::size_t frames);
 
 private:

@@ -281,6 +281,7 @@ void ShockwaveFlash::Play() {
 void ShockwaveFlash::Stop() {
     // Sound stops at once, and stepping frame by frame afterwards plays none.
     m_player->setSoundEnabled(false);
+    m_audio->dropBuffered();
     m_playing = false;
     m_timer.stop();
 }
