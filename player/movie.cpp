@@ -173,6 +173,7 @@ void Movie::define(std::uint16_t id, Character c) {
 Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root, ImportLoad* imports) {
     Timeline timeline;
     Frame current;
+    bool ended = false;
     for (const swf::TagRecord& rec : tags) {
         bool end = false;
         std::visit(Overloaded{
@@ -286,12 +287,13 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                            // A block before any head has nothing to say how it decodes.
                            if (timeline.streamHead && !current.streamBlock) current.streamBlock = b.data;
                        },
-                       [&](const swf::EndTag&) { end = true; },
+                       [&](const swf::EndTag&) { end = ended = true; },
                        [&](const auto&) {},
                    },
                    rec.tag);
         if (end) break;
     }
+    if (!root && !ended) timeline.complete = false;
     // A timeline whose placements are never shown by a ShowFrame still shows them once.
     if (timeline.frames.empty() && (!current.commands.empty() || !current.initActions.empty()))
         timeline.frames.push_back(std::move(current));

@@ -217,3 +217,41 @@ TEST(ClipReferences, AReferenceToARemovedClipFollowsTheClipNowAtItsPlacedPath) {
     a.push({num(0), str("r")}).op(op::kGetVariable).push(str("getDepth")).op(op::kCallMethod).op(op::kTrace);
     EXPECT_EQ(runScript(a), (Lines{"undefined", "new", "_level0.a", "2"}));
 }
+
+namespace {
+
+// A sprite of three frames tracing its label and frame number on the first and third; `withEnd` says
+// whether its tags close with an End tag.
+sw::Bytes countingSprite(std::uint16_t id, const std::string& label, bool withEnd) {
+    auto traceFrame = [&](const std::string& text) {
+        ActionWriter a;
+        a.push({str(text), str("this")}).op(op::kGetVariable).push(str("_currentframe")).op(op::kGetMember);
+        a.op(op::kAdd2).op(op::kTrace);
+        return sw::doAction(a.end());
+    };
+    std::vector<sw::Bytes> tags{traceFrame(label), sw::showFrame(), sw::showFrame(), traceFrame(label),
+                                sw::showFrame()};
+    if (!withEnd) {
+        sw::Bytes body{static_cast<std::uint8_t>(id & 0xff), static_cast<std::uint8_t>(id >> 8), 3, 0};
+        for (const sw::Bytes& t : tags) body.insert(body.end(), t.begin(), t.end());
+        return sw::tag(39, body, true);
+    }
+    return sw::defineSprite(id, 3, tags);
+}
+
+}  // namespace
+
+TEST(SpriteLoading, ASpriteWithoutAnEndTagWaitsAtItsLastFrameInsteadOfLooping) {
+    sw::PlaceSpec open, closed;
+    open.depth = 1;
+    open.characterId = 2;
+    closed.depth = 2;
+    closed.characterId = 3;
+    std::vector<sw::Bytes> tags{countingSprite(2, "open ", false), countingSprite(3, "closed ", true),
+                                sw::placeObject2(open), sw::placeObject2(closed)};
+    for (int i = 0; i < 7; ++i) tags.push_back(sw::showFrame());
+    Lines openLines, closedLines;
+    for (const std::string& line : run(tags, 8, 7)) (line.rfind("open", 0) == 0 ? openLines : closedLines).push_back(line);
+    EXPECT_EQ(openLines, (Lines{"open 1", "open 3"}));
+    EXPECT_EQ(closedLines, (Lines{"closed 1", "closed 3", "closed 1", "closed 3", "closed 1"}));
+}
