@@ -141,6 +141,8 @@ public:
     Object* makeFunction(const QString& name, NativeFunction f, int length = 0);
     // A built-in class: constructor function with a fresh prototype (prototype.constructor set).
     Object* makeClass(const QString& name, NativeFunction constructor, Object* prototype);
+    // Gives a built-in class constructor the own `constructor` property built-in classes have.
+    void markNativeClass(Object* ctor);
     // Defines a native method on `target` (hidden from enumeration, as built-ins are).
     Object* defineMethod(Object* target, const QString& name, NativeFunction f, std::uint16_t flags = 0);
 
