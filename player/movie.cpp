@@ -99,6 +99,9 @@ void Movie::load(std::span<const std::uint8_t> data, const ImportContext* import
             m_actionScript3 = true;   // DoABC: the movie's scripts are ActionScript 3
         if (std::holds_alternative<swf::ImportAssets>(rec.tag)) importsSomething = true;
     }
+    // A leading FileAttributes tag says which machine runs the movie, whatever bytecode it carries.
+    if (!parsed.tags.empty() && parsed.tags.front().code == 69)
+        m_actionScript3 = (parsed.header.fileAttributes & 0x08) != 0;
     m_diagnostics = std::move(parsed.diagnostics);
     std::optional<ImportLoad> importLoad;
     if (imports && importsSomething) importLoad.emplace(*imports, usedCharacterIds(parsed.tags));

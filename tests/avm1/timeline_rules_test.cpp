@@ -255,3 +255,23 @@ TEST(SpriteLoading, ASpriteWithoutAnEndTagWaitsAtItsLastFrameInsteadOfLooping) {
     EXPECT_EQ(openLines, (Lines{"open 1", "open 3"}));
     EXPECT_EQ(closedLines, (Lines{"closed 1", "closed 3", "closed 1", "closed 3", "closed 1"}));
 }
+
+TEST(MovieMachine, TheLeadingFileAttributesFlagPicksTheMachineWhateverBytecodeTheMovieCarries) {
+    auto fileAttributes = [](std::uint8_t flags) { return sw::tag(69, sw::Bytes{flags, 0, 0, 0}); };
+    const sw::Bytes abc = sw::tag(82, sw::Bytes{1, 0, 0, 0, 0, 0x10, 0, 0x2e, 0});   // DoABC: flags, name, bytes
+    ActionWriter a;
+    a.push(str("from actions")).op(op::kTrace);
+    const sw::Bytes actions = sw::doAction(a.end());
+    auto play = [](const std::vector<sw::Bytes>& tags) {
+        sw::MovieSpec spec;
+        spec.version = 9;
+        Lines lines;
+        vp::Player player(vp::Movie::fromBytes(sw::movie(spec, tags)),
+                          [&](const QString& line) { lines.push_back(line.toStdString()); });
+        return lines;
+    };
+    EXPECT_EQ(play({fileAttributes(0x00), abc, actions, sw::showFrame()}), (Lines{"from actions"}));
+    EXPECT_EQ(play({fileAttributes(0x08), actions, sw::showFrame()}), Lines{});
+    // Without the tag, bytecode for the other machine is what tells.
+    EXPECT_EQ(play({abc, actions, sw::showFrame()}), Lines{});
+}
