@@ -149,6 +149,7 @@ Value Vm::call(const Value& function, const Value& thisValue, std::span<const Va
         } guard{m_callDepth};
         if (f->native()) {
             m_constructPending = false;
+            m_superHomePending = nullptr;
             return f->native()(*this, thisValue, args);
         }
         return interpretFunction(*this, f, thisValue, args);
