@@ -229,11 +229,12 @@ QString numberToString(double v)
     }
     const bool plain = scaledExponent >= -5 && scaledExponent < 15;
 
-    // 15 significant digits of the number divided by 10 to that exponent (d.dddddddddddddde±x): the
-    // reference rounds that quotient, not the exact number. Where the divisor leaves the range of finite
+    // 15 significant digits of the number divided by 10 to that exponent (d.dddddddddddddde±x): for the
+    // exponent form the reference rounds that quotient, not the exact number. Where the divisor leaves the range of finite
     // non-zero numbers the number itself is rounded.
+    // Only the exponent form is made that way; plain numbers are rounded correctly.
     const double divisor = powerOfTen(scaledExponent);
-    const bool divisible = divisor != 0.0 && std::isfinite(divisor) && std::isfinite(magnitude / divisor);
+    const bool divisible = !plain && divisor != 0.0 && std::isfinite(divisor) && std::isfinite(magnitude / divisor);
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.14e", divisible ? magnitude / divisor : magnitude);
     std::string digits;
