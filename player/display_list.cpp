@@ -86,6 +86,8 @@ bool SpriteInstance::advance() {
     if (m_frame + 1 < count) {
         ++m_frame;
         runFrame(m_frame, true);
+    } else if (!m_timeline.complete) {
+        return false;   // the rest of the sprite never arrives: it waits at its last frame
     } else {
         gotoFrame(0, true);
     }

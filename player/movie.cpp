@@ -99,6 +99,9 @@ void Movie::load(std::span<const std::uint8_t> data, const ImportContext* import
             m_actionScript3 = true;   // DoABC: the movie's scripts are ActionScript 3
         if (std::holds_alternative<swf::ImportAssets>(rec.tag)) importsSomething = true;
     }
+    // A leading FileAttributes tag says which machine runs the movie, whatever bytecode it carries.
+    if (!parsed.tags.empty() && parsed.tags.front().code == 69)
+        m_actionScript3 = (parsed.header.fileAttributes & 0x08) != 0;
     m_diagnostics = std::move(parsed.diagnostics);
     std::optional<ImportLoad> importLoad;
     if (imports && importsSomething) importLoad.emplace(*imports, usedCharacterIds(parsed.tags));
@@ -173,6 +176,7 @@ void Movie::define(std::uint16_t id, Character c) {
 Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root, ImportLoad* imports) {
     Timeline timeline;
     Frame current;
+    bool ended = false;
     for (const swf::TagRecord& rec : tags) {
         bool end = false;
         std::visit(Overloaded{
@@ -287,12 +291,13 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                            // A block before any head has nothing to say how it decodes.
                            if (timeline.streamHead && !current.streamBlock) current.streamBlock = b.data;
                        },
-                       [&](const swf::EndTag&) { end = true; },
+                       [&](const swf::EndTag&) { end = ended = true; },
                        [&](const auto&) {},
                    },
                    rec.tag);
         if (end) break;
     }
+    if (!root && !ended) timeline.complete = false;
     // A timeline whose placements are never shown by a ShowFrame still shows them once.
     if (timeline.frames.empty() && (!current.commands.empty() || !current.initActions.empty()))
         timeline.frames.push_back(std::move(current));

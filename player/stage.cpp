@@ -532,8 +532,11 @@ avm1::Object* Stage::registeredClassFor(const DisplayObject& object) {
     // Only movie clips take a class; buttons and texts keep their own.
     const Character* c = characterId ? owner.character(characterId) : nullptr;
     if (!c || !std::holds_alternative<SpriteCharacter>(*c)) return nullptr;
-    const QString name = owner.exportName(characterId);
-    return name.isEmpty() ? nullptr : avm1::registeredClass(*m_vm, name);
+    // A class belongs to the symbol, so any of the names a symbol is exported under finds it.
+    for (const auto& [name, id] : owner.exportedNames())
+        if (id == characterId)
+            if (avm1::Object* ctor = avm1::registeredClass(*m_vm, name)) return ctor;
+    return nullptr;
 }
 
 std::vector<QString> Stage::takeScriptMessages() {

@@ -14,6 +14,7 @@ Object* defineClass(Vm& vm, const QString& name, Object* prototype, NativeFuncti
     if (construct) ctor->setNativeConstructor(std::move(construct));
     ctor->define(QStringLiteral("prototype"), Value(prototype), kHidden);
     prototype->define(QStringLiteral("constructor"), Value(ctor), kHidden);
+    vm.markNativeClass(ctor);
     vm.global()->define(name, Value(ctor), propflag::kDontEnum | globalFlags);
     return ctor;
 }

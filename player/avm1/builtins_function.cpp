@@ -7,10 +7,19 @@ namespace vistrel::avm1::builtins {
 
 namespace {
 
-Value functionCall(Vm& vm, const Value&, std::span<const Value> args) {
-    // Function(x) hands back an object it is given; there is no compiler to make code from a string.
+Value functionConstruct(Vm& vm, const Value&, std::span<const Value> args) {
+    // new Function(x) hands back an object it is given; there is no compiler to make code from a string.
     if (arg(args, 0).isObject()) return args[0];
     return Value(vm.makeObject());
+}
+
+// Function(x) called plainly hands back its first argument whatever it is, and without one a new object
+// with no prototype at all.
+Value functionCall(Vm& vm, const Value&, std::span<const Value> args) {
+    if (!args.empty()) return args[0];
+    Object* bare = vm.makeObject();
+    bare->setProto(nullptr);
+    return Value(bare);
 }
 
 }  // namespace
@@ -18,7 +27,12 @@ Value functionCall(Vm& vm, const Value&, std::span<const Value> args) {
 void installFunction(Vm& vm) {
     Object* proto = vm.protos().function;
     // Version 5 movies have no global Function (its prototype is still every function's).
-    defineClass(vm, QStringLiteral("Function"), proto, functionCall, functionCall, propflag::kVersion6);
+    Object* function = defineClass(vm, QStringLiteral("Function"), proto, functionCall, functionConstruct,
+                                   propflag::kVersion6);
+    // The classes made before Function get their own constructor property now (see defineClass).
+    const Property* object = vm.global()->findOwn(QStringLiteral("Object"));
+    for (Object* earlier : {function, object ? object->value.object() : nullptr})
+        if (earlier) earlier->define(QStringLiteral("constructor"), Value(function), kHidden);
 
     method(
         vm, proto, QStringLiteral("call"),

@@ -185,6 +185,21 @@ std::int32_t radixInteger(double v)
     return static_cast<std::int32_t>(t);
 }
 
+// 10 to an integer power the way the reference computes it: by squaring, and one division by the result
+// for a negative power. Its small inexactness shows in the last printed digit of some numbers.
+double powerOfTen(int exponent)
+{
+    double base = 10.0;
+    double result = 1.0;
+    for (unsigned n = static_cast<unsigned>(exponent < 0 ? -exponent : exponent); n != 0; n >>= 1) {
+        if (n & 1u)
+            result *= base;
+        if (n > 1)
+            base *= base;
+    }
+    return exponent < 0 ? 1.0 / result : result;
+}
+
 }  // namespace
 
 QString numberToString(double v)
@@ -214,16 +229,21 @@ QString numberToString(double v)
     }
     const bool plain = scaledExponent >= -5 && scaledExponent < 15;
 
-    // 15 significant digits, correctly rounded: d.dddddddddddddde±x.
+    // 15 significant digits of the number divided by 10 to that exponent (d.dddddddddddddde±x): for the
+    // exponent form the reference rounds that quotient, not the exact number. Where the divisor leaves the range of finite
+    // non-zero numbers the number itself is rounded.
+    // Only the exponent form is made that way; plain numbers are rounded correctly.
+    const double divisor = powerOfTen(scaledExponent);
+    const bool divisible = !plain && divisor != 0.0 && std::isfinite(divisor) && std::isfinite(magnitude / divisor);
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.14e", magnitude);
+    std::snprintf(buffer, sizeof buffer, "%.14e", divisible ? magnitude / divisor : magnitude);
     std::string digits;
     const char* p = buffer;
     for (; *p && *p != 'e'; ++p) {
         if (*p >= '0' && *p <= '9')
             digits += *p;
     }
-    const int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
+    const int exponent = (*p == 'e' ? std::atoi(p + 1) : 0) + (divisible ? scaledExponent : 0);
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
 

@@ -117,6 +117,7 @@ struct Frame {
     bool thisVisible = true, argumentsVisible = true, superVisible = true;
     bool superReady = false;
     Object* superObject = nullptr;
+    Object* superHome = nullptr;   // set: the prototype the function was found on by a call through super
     Value superConstructor;
     Value returnValue;
     Frame* caller = nullptr;
@@ -283,19 +284,28 @@ void prepareSuper(Frame& f) {
             break;
         }
     }
+    if (!found && f.superHome) {
+        superProto = f.superHome->proto();
+        found = true;
+    }
+    // A function stored on this itself counts as found on this's prototype.
     depth = 0;
-    for (Object* p = self; !found && p && depth < 256; p = p->proto(), ++depth) {
+    for (Object* p = self->proto(); !found && p && depth < 256; p = p->proto(), ++depth) {
         p->forEachOwn([&](const QString&, const Property& prop) {
             if (!found && prop.value.object() == f.callee) found = true;
         });
         if (found) superProto = p->proto();
     }
-    if (!found) superProto = self->proto();
+    bool clipHome = false;
+    if (!found) {
+        superProto = self->proto() ? self->proto()->proto() : nullptr;
+        clipHome = isClip(self->proto());
+    }
     if (!constructorFrom) constructorFrom = superProto;
     SuperObject* super = f.vm.heap().make<SuperObject>();
     super->self = f.thisValue;
     f.superObject = super;
-    if (!superProto || isClip(superProto)) return;
+    if (!superProto || isClip(superProto) || clipHome) return;
     super->start = superProto;
     super->setProto(superProto);
     if (Property* c = f.vm.findProperty(constructorFrom, QStringLiteral("__constructor__"))) {
@@ -916,7 +926,16 @@ void Interpreter::callMethod() {
             return;
         }
     } else if (isSuper) {
-        fn = super->start ? vm.getMember(Value(super->start), vm.toString(nameValue)) : Value();
+        const QString name = vm.toString(nameValue);
+        fn = super->start ? vm.getMember(Value(super->start), name) : Value();
+        // The method's own super then starts above the prototype it was found on.
+        Object* home = super->start;
+        for (int depth = 0; home && !home->findOwn(name) && depth < 256; ++depth) home = home->proto();
+        vm.superHomePending() = home;
+        const Value result = vm.call(fn, thisValue, args);
+        vm.superHomePending() = nullptr;
+        push(result);
+        return;
     } else {
         fn = vm.getMember(object, vm.toString(nameValue));
     }
@@ -1785,6 +1804,7 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
     f.version = std::max(f.version, 5);
     f.isFunction = true;
     f.constructing = std::exchange(vm.constructPending(), false);
+    f.superHome = std::exchange(vm.superHomePending(), nullptr);
     f.code = sf->code;
     f.callee = callee;
     f.args = args;

@@ -149,6 +149,7 @@ Value Vm::call(const Value& function, const Value& thisValue, std::span<const Va
         } guard{m_callDepth};
         if (f->native()) {
             m_constructPending = false;
+            m_superHomePending = nullptr;
             return f->native()(*this, thisValue, args);
         }
         return interpretFunction(*this, f, thisValue, args);
@@ -492,7 +493,15 @@ Object* Vm::makeClass(const QString& name, NativeFunction constructor, Object* p
     if (!prototype) prototype = makeObject();
     ctor->define(QStringLiteral("prototype"), Value(prototype), propflag::kDontEnum | propflag::kDontDelete);
     prototype->define(QStringLiteral("constructor"), Value(ctor), propflag::kDontEnum | propflag::kDontDelete);
+    markNativeClass(ctor);
     return ctor;
+}
+
+void Vm::markNativeClass(Object* ctor) {
+    // Built-in classes carry their own constructor property, naming Function (script functions do not).
+    const Property* function = m_global ? m_global->findOwn(QStringLiteral("Function")) : nullptr;
+    if (function && function->value.isObject())
+        ctor->define(QStringLiteral("constructor"), function->value, propflag::kDontEnum | propflag::kDontDelete);
 }
 
 Object* Vm::defineMethod(Object* target, const QString& name, NativeFunction f, std::uint16_t flags) {

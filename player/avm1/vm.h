@@ -141,6 +141,8 @@ public:
     Object* makeFunction(const QString& name, NativeFunction f, int length = 0);
     // A built-in class: constructor function with a fresh prototype (prototype.constructor set).
     Object* makeClass(const QString& name, NativeFunction constructor, Object* prototype);
+    // Gives a built-in class constructor the own `constructor` property built-in classes have.
+    void markNativeClass(Object* ctor);
     // Defines a native method on `target` (hidden from enumeration, as built-ins are).
     Object* defineMethod(Object* target, const QString& name, NativeFunction f, std::uint16_t flags = 0);
 
@@ -182,6 +184,8 @@ public:
     std::map<std::pair<int, int>, NativeFunction>& nativeTable() { return m_nativeTable; }
     // Set by construct() for the script function it is about to run; the function's frame takes it.
     bool& constructPending() { return m_constructPending; }
+    // The prototype a method called through `super` was found on, for the script function about to run.
+    Object*& superHomePending() { return m_superHomePending; }
     std::shared_ptr<const std::vector<QString>>& lastConstants() { return m_lastConstants; }
 
 private:
@@ -206,6 +210,7 @@ private:
     std::shared_ptr<const std::vector<QString>> m_lastConstants;
     std::map<std::pair<int, int>, NativeFunction> m_nativeTable;
     bool m_constructPending = false;
+    Object* m_superHomePending = nullptr;
 };
 
 // Built-in classes and global functions (Object, Function, Array, String, Number, Boolean, Math, Date,

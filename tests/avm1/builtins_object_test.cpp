@@ -29,6 +29,27 @@ TEST(BuiltinsObject, OwnPropertiesAndPrototypes) {
     EXPECT_FALSE(m.call(arr, "isPropertyEnumerable", {Value("length")}).asBool());
 }
 
+TEST(BuiltinsFunction, CalledPlainlyHandsBackItsArgumentOrABareObject) {
+    Machine m(8);
+    EXPECT_TRUE(m.callGlobal("Function", {Value(true)}).asBool());
+    EXPECT_EQ(m.str(m.callGlobal("Function", {Value("return 5"), Value(2)})), "return 5");
+    const Value bare = m.callGlobal("Function");
+    ASSERT_TRUE(bare.isObject());
+    EXPECT_EQ(bare.asObject()->proto(), nullptr);
+    EXPECT_EQ(m.str(bare), "[type Object]");
+    EXPECT_NE(bare.asObject(), m.callGlobal("Function").asObject());
+}
+
+TEST(BuiltinsFunction, BuiltInClassesOwnAConstructorPropertyScriptFunctionsDoNot) {
+    Machine m(8);
+    for (const char* name : {"Object", "Function", "Number", "String", "Array", "Date", "Error"}) {
+        EXPECT_TRUE(m.call(m.global(name), "hasOwnProperty", {Value("constructor")}).asBool()) << name;
+        EXPECT_EQ(m.vm.getMember(m.global(name), "constructor").object(), m.global("Function").object()) << name;
+    }
+    EXPECT_FALSE(m.call(m.global("Math"), "hasOwnProperty", {Value("constructor")}).asBool());
+    EXPECT_FALSE(m.call(m.global("parseInt"), "hasOwnProperty", {Value("constructor")}).asBool());
+}
+
 TEST(BuiltinsObject, AddPropertyAndWatch) {
     Machine m(7);
     const Value o = m.construct("Object");

@@ -89,6 +89,15 @@ TEST(ClipConstruction, AttachMovieSetsInitPropertiesThenRunsTheRegisteredConstru
     EXPECT_EQ(play(tags), (std::vector<std::string>{"constructor", "from init", "movieclip", "after attach"}));
 }
 
+TEST(ClipConstruction, AClassRegisteredUnderOneExportNameServesTheSymbolUnderItsOthers) {
+    sw::ActionWriter a = traceFunction("Ctor", "constructor", "");
+    registerClass(a, "second", str("Ctor"), false);
+    a.raw(attachCall("first", "clip", 1, false).code()).op(op::kTypeOf).op(op::kTrace);
+    std::vector<sw::Bytes> tags{sw::defineSprite(1, 1, {sw::showFrame()}), sw::exportAssets({{1, "first"}}),
+                                sw::exportAssets({{1, "second"}}), sw::doAction(a.end()), sw::showFrame()};
+    EXPECT_EQ(play(tags), (std::vector<std::string>{"constructor", "movieclip"}));
+}
+
 TEST(ClipConstruction, ButtonsIgnoreRegisteredClassesAndOnConstructRunsForPlainClips) {
     // onConstruct answers clips without a class; a throw in it stops there, the maker goes on.
     sw::ActionWriter onConstruct;

@@ -64,6 +64,22 @@ TEST(NumberToString, FractionsRoundToFifteenDigits)
     EXPECT_EQ(str(1.0000000000000002), "1");
 }
 
+TEST(NumberToString, ExponentFormRoundsTheNumberDividedByItsPowerOfTen)
+{
+    // The quotient, not the exact number, is rounded: these differ from correct rounding in the last digit.
+    EXPECT_EQ(str(1.7976931348623157e308), "1.79769313486231e+308");
+    EXPECT_EQ(str(1.234567891234565e-6), "1.23456789123457e-6");
+    EXPECT_EQ(str(-1.234567891234565e-308), "-1.23456789123457e-308");
+    // And where they agree with it.
+    EXPECT_EQ(str(1.234567891234565e308), "1.23456789123456e+308");
+    // Plain numbers are rounded correctly.
+    EXPECT_EQ(str(0.001244567891234565), "0.00124456789123456");
+    EXPECT_EQ(str(0.8414709848078965), "0.841470984807897");
+    EXPECT_EQ(str(2.123456789123455), "2.12345678912346");
+    // The smallest numbers, whose power of ten is out of range, are rounded as they are.
+    EXPECT_EQ(str(5e-324), "4.94065645841247e-324");
+}
+
 TEST(NumberToString, ExponentThresholds)
 {
     // Large side: plain below 1e15.

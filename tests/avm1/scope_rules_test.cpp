@@ -213,7 +213,7 @@ TEST(ScopeEnumeration, NamesComePrototypesFirstNewestFirstAndEndOnUndefined) {
 
 // ---- super ----
 
-TEST(ScopeSuper, SuperStartsAboveTheObjectHoldingTheMethod) {
+TEST(ScopeSuper, AMethodStoredOnTheObjectItselfStartsSuperAboveItsPrototype) {
     Machine m(7);
     ActionWriter method;
     method.push({i(0), s("super")}).op(op::kGetVariable).push(s("m")).op(op::kCallMethod).op(op::kTrace);
@@ -230,11 +230,35 @@ TEST(ScopeSuper, SuperStartsAboveTheObjectHoldingTheMethod) {
     w.push(s("o")).op(op::kGetVariable).push({s("__proto__"), s("m")}).defineFunction("", {}, protoM);
     w.push(i(1)).op(op::kInitObject).op(op::kSetMember);
     callOn(w, "o", "m");
-    // The constructor is looked up from the prototype, not on the object itself.
+    // The constructor too is looked up from there, not on the object itself.
     w.push(s("o")).op(op::kGetVariable).push(s("__proto__")).op(op::kGetMember).push(s("__proto__"));
     w.push({s("__constructor__")}).defineFunction("", {}, ctor).push(i(1)).op(op::kInitObject).op(op::kSetMember);
     callOn(w, "o", "m");
-    EXPECT_EQ(m.run(w), (QStringList{"proto m", "undefined", "proto m", "constructed"}));
+    // The prototype's m is not seen: super stands for the prototype's prototype.
+    EXPECT_EQ(m.run(w), (QStringList{"undefined", "undefined", "undefined", "constructed"}));
+}
+
+TEST(ScopeSuper, AMethodCalledThroughSuperStartsItsOwnSuperAboveWhereItWasFound) {
+    Machine m(7);
+    // One function serves as `a` on two prototypes of a chain: each call through super goes one step up.
+    ActionWriter shared;
+    shared.push(s("this")).op(op::kGetVariable).push(s("n")).op(op::kGetMember);
+    shared.push(s("super")).op(op::kGetVariable).push(s("n")).op(op::kGetMember).op(op::kAdd2).op(op::kTrace);
+    shared.push({i(0), s("super")}).op(op::kGetVariable).push(s("a")).op(op::kCallMethod).op(op::kPop);
+    ActionWriter top;
+    top.push(s("top")).op(op::kTrace);
+    ActionWriter w;
+    w.push(s("fn")).defineFunction("", {}, shared).op(op::kSetVariable);
+    w.push({s("pa"), s("n"), s("A"), s("a")}).defineFunction("", {}, top).push(i(2)).op(op::kInitObject);
+    w.op(op::kSetVariable);
+    w.push({s("pb"), s("n"), s("B"), s("a"), s("fn")}).op(op::kGetVariable).push({s("__proto__"), s("pa")});
+    w.op(op::kGetVariable).push(i(3)).op(op::kInitObject).op(op::kSetVariable);
+    w.push({s("pc"), s("n"), s("C"), s("a"), s("fn")}).op(op::kGetVariable).push({s("__proto__"), s("pb")});
+    w.op(op::kGetVariable).push(i(3)).op(op::kInitObject).op(op::kSetVariable);
+    w.push({s("c"), s("__proto__"), s("pc")}).op(op::kGetVariable).push(i(1)).op(op::kInitObject);
+    w.op(op::kSetVariable);
+    callOn(w, "c", "a");
+    EXPECT_EQ(m.run(w), (QStringList{"CB", "CA", "top"}));
 }
 
 TEST(ScopeSuper, SuperReadsFromThePrototypeItStandsFor) {
@@ -246,13 +270,14 @@ TEST(ScopeSuper, SuperReadsFromThePrototypeItStandsFor) {
     method.push(s("Object")).op(op::kGetVariable).push(s("prototype")).op(op::kGetMember);
     method.op(op::kStrictEquals).op(op::kTrace);
     ActionWriter w;
-    // o.__proto__ = p, p has m; super in o.f starts at p, whose __proto__ is Object.prototype.
+    // o.__proto__ = p, p has m; o.f is o's own, so super in it stands for p's prototype, Object.prototype:
+    // it has no m and reports no __proto__ of its own.
     w.push({s("p"), s("m")}).defineFunction("", {}, ActionWriter()).push(i(1)).op(op::kInitObject);
     w.op(op::kSetVariable);
     w.push({s("o"), s("f")}).defineFunction("", {}, method).push({s("__proto__"), s("p")}).op(op::kGetVariable);
     w.push(i(2)).op(op::kInitObject).op(op::kSetVariable);
     callOn(w, "o", "f");
-    EXPECT_EQ(m.run(w), (QStringList{"[object Object]", "function", "true"}));
+    EXPECT_EQ(m.run(w), (QStringList{"[object Object]", "undefined", "false"}));
 }
 
 TEST(ScopeSpecialNames, StoredVariablesHideSpecialNames) {

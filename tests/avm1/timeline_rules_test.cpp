@@ -217,3 +217,61 @@ TEST(ClipReferences, AReferenceToARemovedClipFollowsTheClipNowAtItsPlacedPath) {
     a.push({num(0), str("r")}).op(op::kGetVariable).push(str("getDepth")).op(op::kCallMethod).op(op::kTrace);
     EXPECT_EQ(runScript(a), (Lines{"undefined", "new", "_level0.a", "2"}));
 }
+
+namespace {
+
+// A sprite of three frames tracing its label and frame number on the first and third; `withEnd` says
+// whether its tags close with an End tag.
+sw::Bytes countingSprite(std::uint16_t id, const std::string& label, bool withEnd) {
+    auto traceFrame = [&](const std::string& text) {
+        ActionWriter a;
+        a.push({str(text), str("this")}).op(op::kGetVariable).push(str("_currentframe")).op(op::kGetMember);
+        a.op(op::kAdd2).op(op::kTrace);
+        return sw::doAction(a.end());
+    };
+    std::vector<sw::Bytes> tags{traceFrame(label), sw::showFrame(), sw::showFrame(), traceFrame(label),
+                                sw::showFrame()};
+    if (!withEnd) {
+        sw::Bytes body{static_cast<std::uint8_t>(id & 0xff), static_cast<std::uint8_t>(id >> 8), 3, 0};
+        for (const sw::Bytes& t : tags) body.insert(body.end(), t.begin(), t.end());
+        return sw::tag(39, body, true);
+    }
+    return sw::defineSprite(id, 3, tags);
+}
+
+}  // namespace
+
+TEST(SpriteLoading, ASpriteWithoutAnEndTagWaitsAtItsLastFrameInsteadOfLooping) {
+    sw::PlaceSpec open, closed;
+    open.depth = 1;
+    open.characterId = 2;
+    closed.depth = 2;
+    closed.characterId = 3;
+    std::vector<sw::Bytes> tags{countingSprite(2, "open ", false), countingSprite(3, "closed ", true),
+                                sw::placeObject2(open), sw::placeObject2(closed)};
+    for (int i = 0; i < 7; ++i) tags.push_back(sw::showFrame());
+    Lines openLines, closedLines;
+    for (const std::string& line : run(tags, 8, 7)) (line.rfind("open", 0) == 0 ? openLines : closedLines).push_back(line);
+    EXPECT_EQ(openLines, (Lines{"open 1", "open 3"}));
+    EXPECT_EQ(closedLines, (Lines{"closed 1", "closed 3", "closed 1", "closed 3", "closed 1"}));
+}
+
+TEST(MovieMachine, TheLeadingFileAttributesFlagPicksTheMachineWhateverBytecodeTheMovieCarries) {
+    auto fileAttributes = [](std::uint8_t flags) { return sw::tag(69, sw::Bytes{flags, 0, 0, 0}); };
+    const sw::Bytes abc = sw::tag(82, sw::Bytes{1, 0, 0, 0, 0, 0x10, 0, 0x2e, 0});   // DoABC: flags, name, bytes
+    ActionWriter a;
+    a.push(str("from actions")).op(op::kTrace);
+    const sw::Bytes actions = sw::doAction(a.end());
+    auto play = [](const std::vector<sw::Bytes>& tags) {
+        sw::MovieSpec spec;
+        spec.version = 9;
+        Lines lines;
+        vp::Player player(vp::Movie::fromBytes(sw::movie(spec, tags)),
+                          [&](const QString& line) { lines.push_back(line.toStdString()); });
+        return lines;
+    };
+    EXPECT_EQ(play({fileAttributes(0x00), abc, actions, sw::showFrame()}), (Lines{"from actions"}));
+    EXPECT_EQ(play({fileAttributes(0x08), actions, sw::showFrame()}), Lines{});
+    // Without the tag, bytecode for the other machine is what tells.
+    EXPECT_EQ(play({abc, actions, sw::showFrame()}), Lines{});
+}
