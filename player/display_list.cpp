@@ -87,6 +87,7 @@ bool SpriteInstance::advance() {
         ++m_frame;
         runFrame(m_frame, true);
     } else {
+        if (!m_timeline.loops) return false;
         gotoFrame(0, true);
     }
     return true;
