@@ -268,6 +268,15 @@ bool Stage::hasUnloadHandler(DisplayObject& object) {
     return false;
 }
 
+bool Stage::leaving(const DisplayObject& object) {
+    int guard = 0;
+    for (const DisplayObject* o = &object; o && guard < ObjectBudget::kMaxNesting + 2; ++guard) {
+        if (o->pendingRemoval) return true;
+        o = o->parent ? o->parent->owner() : nullptr;
+    }
+    return false;
+}
+
 void Stage::dropPendingRemovals() {
     root().dropPendingRemovals();
     for (const auto& [n, level] : m_levels)
@@ -357,7 +366,7 @@ void Stage::runQueue() {
             m_constructQueue.clear();
             break;
         }
-        if (!item.clip || (!item.evenIfRemoved && (!item.clip->display() || item.clip->display()->pendingRemoval)))
+        if (!item.clip || (!item.evenIfRemoved && (!item.clip->display() || leaving(*item.clip->display()))))
             continue;
         // A clip of a loaded movie runs with that movie's version rules.
         struct VersionScope {

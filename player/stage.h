@@ -185,6 +185,8 @@ private:
     void callConstructor(avm1::Object* clip, const avm1::Value& function, bool asClass);
     void advanceAll();
     void dropPendingRemovals();
+    // Whether it or a clip holding it waits to be dropped after the timeline removed it.
+    static bool leaving(const DisplayObject& object);
     avm1::Object* registeredClassFor(const DisplayObject& object);
     void markHostRoots(avm1::Heap& heap);
     void runTimers();
