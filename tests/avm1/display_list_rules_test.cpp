@@ -199,3 +199,25 @@ TEST(DuplicateMovieClip, ConvertsTheNameBeforeTheDepth) {
     const Lines lines = play({actions(a), sw::showFrame()}, 1);
     EXPECT_EQ(lines, (Lines{"name converted", "depth converted", "5"}));
 }
+
+TEST(TimelineRemoval, WhatAWaitingClipHoldsRunsNoMoreScripts) {
+    ActionWriter said;
+    said.push(str("child enterFrame")).op(op::kTrace);
+    sw::PlaceSpec child;
+    child.depth = 1;
+    child.characterId = 1;
+    child.clipActions = {{ce::kEnterFrame, 0, said.end()}};
+    const sw::Bytes holder = sw::defineSprite(2, 1, {sw::placeObject2(child), sw::showFrame()});
+    ActionWriter unload;
+    unload.push(str("unload")).op(op::kTrace);
+    sw::PlaceSpec parked;
+    parked.depth = 2;
+    parked.characterId = 2;
+    parked.name = "a";
+    parked.clipActions = {{ce::kUnload, 0, unload.end()}};
+    // The removal comes in the tick whose enter-frame events were queued first.
+    const Lines lines = play({emptySprite(1), holder, sw::placeObject2(parked), sw::showFrame(), sw::removeObject2(2),
+                              actions(ActionWriter().op(op::kStop)), sw::showFrame()},
+                             2);
+    EXPECT_EQ(lines, (Lines{"unload"}));
+}
