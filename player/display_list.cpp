@@ -86,9 +86,8 @@ bool SpriteInstance::advance() {
     if (m_frame + 1 < count) {
         ++m_frame;
         runFrame(m_frame, true);
-    } else if (!m_timeline.complete) {
-        return false;   // the rest of the sprite never arrives: it waits at its last frame
     } else {
+        if (!m_timeline.loops) return false;
         gotoFrame(0, true);
     }
     return true;
@@ -105,7 +104,7 @@ void SpriteInstance::runFrame(int index, bool runScripts) {
             place(*p, index);
         } else if (const auto* r = std::get_if<swf::RemoveObject>(&command)) {
             // Whatever sits at the depth goes, whoever made it.
-            removeChild(r->depth);
+            removeByTimeline(r->depth);
         } else if (runScripts && m_owner) {
             m_stage.queueActions(*m_owner, std::get<swf::DoAction>(command).actions);
         }
@@ -138,11 +137,13 @@ void SpriteInstance::gotoFrame(int frame, bool runScripts) {
                 auto it = wanted.find(p->depth);
                 if (p->move && it != wanted.end()) {
                     swf::PlaceObject& w = it->second.place;
-                    if (p->character) w.character = p->character;
+                    // As when playing forward, only what shows no timeline or text changes character.
+                    if (p->character && w.character && !namedByDefault(movie(), *w.character) &&
+                        !namedByDefault(movie(), *p->character))
+                        w.character = p->character;
                     if (p->matrix) w.matrix = p->matrix;
                     if (p->colorTransform) w.colorTransform = p->colorTransform;
                     if (p->ratio) w.ratio = p->ratio;
-                    if (p->name) w.name = p->name;
                     if (p->clipDepth) w.clipDepth = p->clipDepth;
                     if (p->blendMode) w.blendMode = p->blendMode;
                     if (p->visible) w.visible = p->visible;
@@ -159,17 +160,26 @@ void SpriteInstance::gotoFrame(int frame, bool runScripts) {
             }
         }
     }
-    // Objects in the scripts' range of depths stay whoever made them, and so do timeline objects a script
-    // swapped; in the timeline's range only what the target frame holds stays, and script-made objects go.
+    // Objects in the scripts' range of depths stay whoever made them. In the timeline's range a depth the
+    // target frame leaves empty loses what sits there. Where it holds something, a timeline clip with the
+    // placement's ratio stays, whichever frame placed it and whatever its character (one a script swapped
+    // there too); other timeline objects stay when their character matches as well. Script-made objects go.
+    // The unload events of what goes run after the target frame's scripts.
+    const std::size_t queuedBefore = m_stage.queuedScripts();
     std::vector<int> gone;
     for (const auto& [depth, child] : m_children) {
-        if (depth >= kScriptDepthOffset || (child->swappedByScript && !child->placedByScript)) continue;
+        if (depth >= kScriptDepthOffset || child->pendingRemoval) continue;
         auto it = wanted.find(depth);
-        if (child->placedByScript || it == wanted.end() || !it->second.place.character ||
-            *it->second.place.character != child->characterId || it->second.frame != child->placedFrame)
+        if (it == wanted.end() || !it->second.place.character || child->placedByScript) {
+            gone.push_back(depth);
+            continue;
+        }
+        const swf::PlaceObject& w = it->second.place;
+        if (w.ratio.value_or(0) != child->ratio || (!child->sprite && *w.character != child->characterId))
             gone.push_back(depth);
     }
-    for (int depth : gone) removeChild(depth);
+    for (int depth : gone) removeByTimeline(depth);
+    const std::size_t unloads = m_stage.queuedScripts() - queuedBefore;
     m_frame = frame;
     for (const auto& [depth, w] : wanted) {
         auto it = m_children.find(depth);
@@ -193,6 +203,7 @@ void SpriteInstance::gotoFrame(int frame, bool runScripts) {
             for (const FrameCommand& command : target.commands)
                 if (const auto* a = std::get_if<swf::DoAction>(&command)) m_stage.queueActions(*m_owner, a->actions);
     }
+    m_stage.sendQueuedToBack(queuedBefore, unloads);
     m_stage.touch();
 }
 
@@ -203,7 +214,6 @@ void SpriteInstance::applyPlacement(DisplayObject& object, const swf::PlaceObjec
         if (p.colorTransform) object.colorTransform = *p.colorTransform;
     }
     if (p.ratio) object.ratio = *p.ratio;
-    if (p.name) object.name = movie().decodeString(*p.name);
     if (p.clipDepth) object.clipDepth = *p.clipDepth;
     if (p.blendMode) object.blendMode = blendModeFromByte(*p.blendMode);
     if (p.visible) object.visible = *p.visible;
@@ -232,7 +242,10 @@ void SpriteInstance::place(const swf::PlaceObject& p, int frame) {
         if (existing == m_children.end() || existing->second->placedByScript || existing->second->swappedByScript)
             return;
         DisplayObject& object = *existing->second;
-        if (p.character && *p.character != object.characterId) {
+        // Only what has no timeline or text of its own takes another character this way; a clip stays
+        // itself (and keeps its name: a move renames nothing).
+        if (p.character && *p.character != object.characterId && !object.sprite && !object.text &&
+            !namedByDefault(movie(), *p.character)) {
             // The character is replaced; the placement's other properties carry over.
             object.characterId = *p.character;
             object.sprite.reset();
@@ -255,6 +268,7 @@ void SpriteInstance::place(const swf::PlaceObject& p, int frame) {
     object->characterId = *p.character;
     object->placedFrame = frame;
     object->clipActions = p.clipActions;
+    if (p.name) object->name = movie().decodeString(*p.name);
     applyPlacement(*object, p);
     attachCharacter(*object);
     if (object->name.isEmpty() && namedByDefault(m_stage.movie(), object->characterId))
@@ -350,10 +364,49 @@ void SpriteInstance::removeChild(int depth) {
     m_stage.touch();
 }
 
+void SpriteInstance::removeByTimeline(int depth) {
+    auto it = m_children.find(depth);
+    if (it == m_children.end() || it->second->pendingRemoval) return;
+    // It waits at the mirror of its depth below the timeline's range, where nothing else can be.
+    const int waitDepth = -1 - depth;
+    if (depth < 0 || m_children.count(waitDepth) || !m_stage.hasUnloadHandler(*it->second)) {
+        removeChild(depth);
+        return;
+    }
+    std::unique_ptr<DisplayObject> waiting = std::move(it->second);
+    m_children.erase(it);
+    waiting->depth = waitDepth;
+    waiting->pendingRemoval = true;
+    DisplayObject& object = *waiting;
+    m_children[waitDepth] = std::move(waiting);
+    m_stage.objectRemoving(object);
+    m_stage.touch();
+}
+
+int SpriteInstance::dropPendingRemovals() {
+    int dropped = 0;
+    std::vector<int> gone;
+    for (const auto& [depth, child] : m_children) {
+        if (child->pendingRemoval) gone.push_back(depth);
+        else if (child->sprite) dropped += child->sprite->dropPendingRemovals();
+    }
+    for (int depth : gone) {
+        auto it = m_children.find(depth);
+        if (it == m_children.end()) continue;
+        std::unique_ptr<DisplayObject> object = std::move(it->second);
+        m_children.erase(it);
+        object.reset();
+        ++dropped;
+    }
+    if (!gone.empty()) m_stage.touch();
+    return dropped;
+}
+
 bool SpriteInstance::swapDepths(int depth, int otherDepth) {
     if (depth == otherDepth) return false;
     auto a = m_children.find(depth);
-    if (a == m_children.end()) return false;
+    if (a == m_children.end() || a->second->pendingRemoval) return false;
+    if (auto o = m_children.find(otherDepth); o != m_children.end() && o->second->pendingRemoval) return false;
     std::unique_ptr<DisplayObject> first = std::move(a->second);
     m_children.erase(a);
     auto b = m_children.find(otherDepth);

@@ -117,6 +117,9 @@ struct DisplayObject {
     bool transformedByScript = false;         // a script moved it: the timeline no longer does
     bool swappedByScript = false;             // swapDepths moved it: the timeline no longer moves it
     int placedFrame = 0;                      // the parent's frame that placed it (0-based)
+    // The timeline removed it while it had unload handlers: it waits below the timeline's depths, still
+    // reachable, until its handlers have run and the tick ends.
+    bool pendingRemoval = false;
     std::vector<swf::ClipAction> clipActions; // onClipEvent handlers
     std::unique_ptr<EditTextState> text;      // edit texts only
     std::unique_ptr<Drawing> drawing;         // drawing methods' output
@@ -192,6 +195,11 @@ public:
     // attachBitmap: a display object that shows `bitmap` (no script object of its own).
     DisplayObject* addBitmap(int depth, std::shared_ptr<const BitmapSurface> bitmap, bool smoothing);
     void removeChild(int depth);
+    // The timeline takes an object away (a remove tag, or a goto that leaves it out). One with unload
+    // handlers moves below the timeline's depths and stays until the stage drops it after the tick.
+    void removeByTimeline(int depth);
+    // Drops the objects waiting there, here and below; returns how many went.
+    int dropPendingRemovals();
     bool swapDepths(int depth, int otherDepth);
     int highestDepth() const;   // -1 when empty
     // A button's timeline shows another state: objects on both sides stay, the rest go or come.

@@ -295,12 +295,21 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                        [&](const auto&) {},
                    },
                    rec.tag);
-        if (end) break;
+        if (end) {
+            ended = true;
+            break;
+        }
     }
-    if (!root && !ended) timeline.complete = false;
+    const bool leftOver = !current.commands.empty() || !current.initActions.empty();
     // A timeline whose placements are never shown by a ShowFrame still shows them once.
-    if (timeline.frames.empty() && (!current.commands.empty() || !current.initActions.empty()))
+    if (timeline.frames.empty() && leftOver) {
         timeline.frames.push_back(std::move(current));
+    } else if (!root && leftOver) {
+        // A sprite's tags after its last shown frame make one more frame, played once.
+        timeline.frames.push_back(std::move(current));
+        timeline.loops = false;
+    }
+    if (!root && !ended) timeline.loops = false;
     return timeline;
 }
 

@@ -95,6 +95,8 @@ void Stage::tick() {
     m_retiredMovies.clear();
     advanceAll();
     runQueue();
+    // Objects the timelines took away while they had unload handlers have had them run: they go now.
+    dropPendingRemovals();
     runPostedCalls();
     syncTextVariables(*this);
     runTimers();
@@ -255,6 +257,32 @@ void Stage::objectRemoving(DisplayObject& object) {
         queueClipEvent(object, swf::clipevent::kUnload, true);
 }
 
+bool Stage::hasUnloadHandler(DisplayObject& object) {
+    if (!m_vm) return false;
+    for (const swf::ClipAction& action : object.clipActions)
+        if (action.events & swf::clipevent::kUnload) return true;
+    if (object.script && m_vm->hasProperty(object.script, QStringLiteral("onUnload"))) return true;
+    if (object.sprite)
+        for (const auto& [depth, child] : object.sprite->children())
+            if (hasUnloadHandler(*child)) return true;
+    return false;
+}
+
+bool Stage::leaving(const DisplayObject& object) {
+    int guard = 0;
+    for (const DisplayObject* o = &object; o && guard < ObjectBudget::kMaxNesting + 2; ++guard) {
+        if (o->pendingRemoval) return true;
+        o = o->parent ? o->parent->owner() : nullptr;
+    }
+    return false;
+}
+
+void Stage::dropPendingRemovals() {
+    root().dropPendingRemovals();
+    for (const auto& [n, level] : m_levels)
+        if (level->sprite) level->sprite->dropPendingRemovals();
+}
+
 void Stage::queueClipEvent(DisplayObject& object, std::uint32_t event, bool evenIfRemoved, bool onlyDefinedMethod) {
     avm1::Object* script = object.script;
     if (!script) return;
@@ -298,6 +326,13 @@ void Stage::queueActions(DisplayObject& clip, const swf::ActionBytes& code) {
     m_queue.push_back(QueuedScript{script, code, QString(), avm1::Value(), false});
 }
 
+void Stage::sendQueuedToBack(std::size_t from, std::size_t count) {
+    if (count == 0 || from >= m_queue.size()) return;
+    count = std::min(count, m_queue.size() - from);
+    auto first = m_queue.begin() + static_cast<std::ptrdiff_t>(from);
+    std::rotate(first, first + static_cast<std::ptrdiff_t>(count), m_queue.end());
+}
+
 void Stage::queueInitActions(const SpriteInstance& from, std::uint16_t spriteId) {
     const Movie& movie = from.movie();
     if (!m_vm || !m_initDone.insert({&movie, spriteId}).second) return;
@@ -331,7 +366,8 @@ void Stage::runQueue() {
             m_constructQueue.clear();
             break;
         }
-        if (!item.clip || (!item.evenIfRemoved && !item.clip->display())) continue;
+        if (!item.clip || (!item.evenIfRemoved && (!item.clip->display() || leaving(*item.clip->display()))))
+            continue;
         // A clip of a loaded movie runs with that movie's version rules.
         struct VersionScope {
             avm1::Vm& vm;

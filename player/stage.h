@@ -85,6 +85,8 @@ public:
     void constructScriptClip(DisplayObject& object, avm1::Object* init);
     // A display object is about to leave: unload events run, scripts holding it see it removed.
     void objectRemoving(DisplayObject& object);
+    // Whether it or anything below it answers the unload event (a clip event or an onUnload method).
+    bool hasUnloadHandler(DisplayObject& object);
     // The script object of a clip, text field or button (made on first use), or null.
     avm1::Object* scriptObject(DisplayObject& object);
     // What a script gets when it reaches a display object by name, depth or path: its own script object,
@@ -99,6 +101,9 @@ public:
     void queueInitActions(const SpriteInstance& from, std::uint16_t spriteId);
     // Runs queued scripts until the queue is empty (scripts may queue more).
     void runQueue();
+    // How many scripts wait in the main queue; moves `count` of them from index `from` to its end.
+    std::size_t queuedScripts() const { return m_queue.size(); }
+    void sendQueuedToBack(std::size_t from, std::size_t count);
     // The execution list: every live sprite by creation serial.
     std::uint64_t registerSprite(SpriteInstance& sprite) {
         m_sprites.emplace(++m_lastSerial, &sprite);
@@ -179,6 +184,9 @@ private:
     void constructPlaced(avm1::Object* clip);
     void callConstructor(avm1::Object* clip, const avm1::Value& function, bool asClass);
     void advanceAll();
+    void dropPendingRemovals();
+    // Whether it or a clip holding it waits to be dropped after the timeline removed it.
+    static bool leaving(const DisplayObject& object);
     avm1::Object* registeredClassFor(const DisplayObject& object);
     void markHostRoots(avm1::Heap& heap);
     void runTimers();

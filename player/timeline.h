@@ -27,9 +27,9 @@ struct Frame {
 struct Timeline {
     std::vector<Frame> frames;
     std::optional<swf::SoundStreamHead> streamHead;   // set: the timeline carries stream sound
-    // False for a sprite whose tags stop without an End tag: it counts as still loading, so playing it
-    // stops at its last frame instead of going round to the first.
-    bool complete = true;
+    // A sprite whose tags stop short (no end tag, or tags after its last shown frame) plays what it has
+    // once and stays on its last frame instead of looping.
+    bool loops = true;
     int frameCount() const { return frames.empty() ? 1 : static_cast<int>(frames.size()); }
     // 0-based index of the frame with this label, or -1.
     int findLabel(const std::string& label) const;

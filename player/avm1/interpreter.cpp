@@ -101,6 +101,8 @@ struct Frame {
     Object* baseClip;                       // the timeline the code belongs to
     Object* origTarget;                     // the target before any SetTarget
     Object* haltWhenRemoved = nullptr;      // a frame or event script stops once this clip has left
+    // A function whose timeline was there when it began stops after a call once that timeline has left.
+    Object* haltAfterCall = nullptr;
     Object* target;
     // A SetTarget that named nothing: variables then live on `target` (the root, or the original
     // target for an undefined value from version 7 on) but timeline actions have no clip to act on.
@@ -781,7 +783,8 @@ private:
     std::optional<Outcome> tryBlock(Reader& r, std::size_t next, std::size_t begin, std::size_t end,
                                     std::size_t& pc);
     Object* defineFunction(Reader& r, std::size_t next, std::size_t end, bool v2, std::size_t& pc);
-    void callMethod();
+    // Returns whether there was an object to call the method on.
+    bool callMethod();
     void gotoFrame2(const Value& frame, bool play, int bias);
     bool pushValues(Reader& r);
 
@@ -910,7 +913,7 @@ Object* Interpreter::defineFunction(Reader& r, std::size_t next, std::size_t end
     return makeScriptFunction(f, std::move(sf));
 }
 
-void Interpreter::callMethod() {
+bool Interpreter::callMethod() {
     const Value nameValue = pop(f);
     const Value object = pop(f);
     const std::vector<Value> args = popArgs(f, popCount(f));
@@ -923,7 +926,7 @@ void Interpreter::callMethod() {
         if (!isSuper) {
             // Calling the object itself: `this` is the object the call was made from.
             push(vm.call(fn, Value(), args));
-            return;
+            return !object.isNullish();
         }
     } else if (isSuper) {
         const QString name = vm.toString(nameValue);
@@ -940,6 +943,7 @@ void Interpreter::callMethod() {
         fn = vm.getMember(object, vm.toString(nameValue));
     }
     push(vm.call(fn, thisValue, args));
+    return !object.isNullish();
 }
 
 void Interpreter::gotoFrame2(const Value& frame, bool play, int bias) {
@@ -1044,6 +1048,8 @@ std::optional<Outcome> Interpreter::tryBlock(Reader& r, std::size_t next, std::s
 Outcome Interpreter::run(std::size_t begin, std::size_t end) {
     std::size_t pc = begin;
     DisplayHost* host = vm.host();
+    // A call that went through while the function's timeline left the display list ends the function.
+    auto timelineLeft = [this] { return f.haltAfterCall && !f.haltAfterCall->display(); };
     while (pc < end) {
         vm.tick();
         if (f.haltWhenRemoved && !f.haltWhenRemoved->display()) return kStop;
@@ -1440,13 +1446,17 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
                 break;
             }
             push(vm.call(fn, thisValue, args));
+            if (timelineLeft()) return kStop;
             break;
         }
-        case 0x52: callMethod(); break;
+        case 0x52:
+            if (callMethod() && timelineLeft()) return kStop;
+            break;
         case 0x40: {
             const QString name = vm.toString(pop(f));
             const std::vector<Value> args = popArgs(f, popCount(f));
             push(vm.construct(getVariable(f, name), args));
+            if (timelineLeft()) return kStop;
             break;
         }
         case 0x53: {
@@ -1455,6 +1465,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const std::vector<Value> args = popArgs(f, popCount(f));
             const bool self = name.isUndefined() || (name.isString() && name.asString().isEmpty());
             push(vm.construct(self ? object : vm.getMember(object, vm.toString(name)), args));
+            if (!object.isNullish() && timelineLeft()) return kStop;
             break;
         }
         case 0x42: {
@@ -1799,6 +1810,7 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
 
     Frame f(vm, bytes, begin, end, std::span<Object* const>(sf->scope), base, self);
     FrameGuard guard(f);
+    if (base && base->display()) f.haltAfterCall = base;
     guard.keepLeftovers = guard.previous != nullptr;
     // Functions came with version 5: their body follows its rules even in an older movie.
     f.version = std::max(f.version, 5);

@@ -113,9 +113,11 @@ void installChildMethods(Stage& stage, avm1::Object* proto) {
     vm.defineMethod(proto, QStringLiteral("duplicateMovieClip"), [s](avm1::Vm& vm, const Value& self, Args args) {
         DisplayObject* o = displayOf(self);
         if (!o || args.size() < 2) return Value();
+        // The name is converted before the depth, as the arguments come.
+        const QString name = vm.toString(args[0]);
         const std::optional<int> depth = scriptDepth(vm, args[1]);
         if (!depth) return Value();
-        DisplayObject* copy = hostOf(vm).duplicate(*o, vm.toString(args[0]), *depth);
+        DisplayObject* copy = hostOf(vm).duplicate(*o, name, *depth);
         if (!copy) return Value();
         avm1::Object* script = s->scriptObject(*copy);
         s->constructScriptClip(*copy, arg(args, 2).object());
