@@ -10,6 +10,7 @@
 #include "player/display_list.h"
 #include "player/movie.h"
 #include "player/shape_paths.h"
+#include "player/script/obj_internal.h"
 #include "player/script/script_host.h"
 #include "player/stage.h"
 #include "player/text_input.h"
@@ -420,6 +421,12 @@ QString TextFieldObject::text() const {
 QString TextFieldObject::htmlText() const {
     const DisplayObject* o = display();
     if (!o || !o->text) return {};
+    if (m_styleSheet.isObject()) {
+        if (m_styledSource) return *m_styledSource;
+        if (!o->text->html)
+            return toHtml(parseHtmlText(markupOfPlain(o->text->text), m_props.format, editTextLayout(m_props),
+                                        breaksLines(), keepsBlankText()));
+    }
     if (!o->text->html) return text();
     return toHtml(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines(), keepsBlankText()));
 }
@@ -428,6 +435,7 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
     DisplayObject* o = display();
     if (!o || !o->text) return;
     EditTextState& s = *o->text;
+    m_styledSource.reset();
     const QString stored = s.html ? markupOfPlain(value) : value;
     if (stored != s.text) {
         s.text = stored;
@@ -454,6 +462,7 @@ void TextFieldObject::setHtmlText(const QString& value) {
     DisplayObject* o = display();
     if (!o || !o->text) return;
     EditTextState& s = *o->text;
+    m_styledSource.reset();
     const QString html = m_props.condenseWhite ? condensedWhite(value) : value;
     if (html != s.text) {
         s.text = html;
@@ -464,12 +473,54 @@ void TextFieldObject::setHtmlText(const QString& value) {
 
 void TextFieldObject::setHtml(bool on) {
     DisplayObject* o = display();
+    if (m_styledMarkup) {
+        // The text is markup already: turning the flag on only makes it stay so.
+        if (on) m_styledMarkup = false;
+        return;
+    }
     if (!o || !o->text || o->text->html == on) return;
     const QString plain = text();
     o->text->html = on;
     definitionMarkup = false;
     o->text->text = on ? markupOfPlain(plain) : plain;
     changed();
+}
+
+bool TextFieldObject::htmlFlag() const {
+    const DisplayObject* o = display();
+    return o && o->text && o->text->html && !m_styledMarkup;
+}
+
+void TextFieldObject::setStyledText(const QString& html) {
+    DisplayObject* o = display();
+    if (!o || !o->text) return;
+    if (!o->text->html) {
+        o->text->html = true;
+        o->text->text.clear();
+        m_styledMarkup = true;
+    }
+    setHtmlText(html);
+    m_styledSource = html;
+}
+
+void TextFieldObject::setStyleSheet(const Value& sheet) {
+    // Objects only; display objects are not style sheets.
+    const bool accepted = sheet.isObject() && !sheet.asObject()->display() && !dynamic_cast<ClipObject*>(sheet.asObject());
+    m_styleSheet = accepted ? sheet : Value();
+    if (accepted) return;
+    m_styledSource.reset();
+    if (m_styledMarkup) {
+        // Without the sheet the field is plain again: it keeps the text its markup showed.
+        DisplayObject* o = display();
+        const QString plain = text();
+        m_styledMarkup = false;
+        if (o && o->text) {
+            o->text->html = false;
+            o->text->text = plain;
+            definitionMarkup = false;
+            changed();
+        }
+    }
 }
 
 void TextFieldObject::changed() {
@@ -616,6 +667,7 @@ bool TextFieldObject::setSpecial(avm1::Vm& vm, const QString& name, const Value&
 void TextFieldObject::markChildren(avm1::Heap& heap) {
     ClipObject::markChildren(heap);
     heap.mark(restrict);
+    heap.mark(m_styleSheet);
     for (const auto& [name, value] : stored) heap.mark(value);
 }
 
@@ -736,7 +788,8 @@ int maxScroll(TextFieldObject& tf) {
 
 void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     // In the order the reference enumerates them.
-    storedProperty(vm, proto, "styleSheet", Value());
+    property(vm, proto, "styleSheet", [](avm1::Vm&, TextFieldObject& tf) { return tf.styleSheet(); },
+             [](avm1::Vm&, TextFieldObject& tf, const Value& v) { tf.setStyleSheet(v); });
     storedProperty(vm, proto, "mouseWheelEnabled", Value(true));
     property(vm, proto, "condenseWhite", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.props().condenseWhite); },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.props().condenseWhite = vm.toBoolean(v); });
@@ -769,10 +822,7 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     flagProperty<&EditTextProps::wordWrap>(vm, proto, "wordWrap");
     flagProperty<&EditTextProps::background>(vm, proto, "background");
     flagProperty<&EditTextProps::border>(vm, proto, "border");
-    property(vm, proto, "html", [](avm1::Vm&, TextFieldObject& tf) {
-        const DisplayObject* o = tf.display();
-        return Value(o && o->text && o->text->html);
-    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.setHtml(vm.toBoolean(v)); });
+    property(vm, proto, "html", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.htmlFlag()); }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.setHtml(vm.toBoolean(v)); });
     flagProperty<&EditTextProps::useOutlines>(vm, proto, "embedFonts");
     property(vm, proto, "maxChars", [](avm1::Vm&, TextFieldObject& tf) {
         return tf.maxChars ? Value(*tf.maxChars) : Value::null();
@@ -805,7 +855,8 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
         return Value(tf.htmlText());
     }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
         const DisplayObject* o = tf.display();
-        if (o && o->text && o->text->html) tf.setHtmlText(vm.toString(v));
+        if (tf.styleSheet().isObject()) tf.setStyledText(vm.toString(v));
+        else if (o && o->text && o->text->html) tf.setHtmlText(vm.toString(v));
         else tf.setText(vm.toString(v));
     });
     property(vm, proto, "type", [](avm1::Vm&, TextFieldObject& tf) {
@@ -818,7 +869,10 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     property(vm, proto, "text", [](avm1::Vm&, TextFieldObject& tf) {
         tf.syncFromVariable(false);
         return Value(tf.text());
-    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.setText(vm.toString(v)); });
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+        if (tf.styleSheet().isObject()) tf.setStyledText(vm.toString(v));
+        else tf.setText(vm.toString(v));
+    });
     property(vm, proto, "autoSize", [](avm1::Vm&, TextFieldObject& tf) { return Value(autoSizeName(tf.props().autoSize)); },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
                  AutoSize a = AutoSize::None;
@@ -986,6 +1040,7 @@ void installTextFieldBuiltins(Stage& stage) {
     if (!proto) return;
     installProperties(vm, proto);
     installMethods(stage, vm, proto);
+    objects::installStyleSheet(stage);
 }
 
 }  // namespace vistrel::player
