@@ -197,26 +197,55 @@ QString toHtml(const std::vector<TextParagraph>& paragraphs) {
     return out;
 }
 
-// condenseWhite: in the text between tags, each run of blanks and line ends becomes one space, and text
-// that is only blanks goes.
-QString condensedWhite(const QString& html) {
+// What condenseWhite treats as a blank: spaces, tabs and line ends only (not other spaces or controls).
+bool condensable(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+
+// condenseWhite: each run of blanks and line ends becomes one space. Before version 8 runs are taken
+// between tags, and text that is only blanks goes (the parser drops it). From version 8 runs reach
+// across tags, and blanks at the start of the text or of a line (after a tag that ends one, in
+// multiline fields) go.
+QString condensedWhite(const QString& html, bool acrossTags, bool multiline) {
     QString out;
     out.reserve(html.size());
     qsizetype i = 0;
+    bool afterBlank = true;   // version 8: nothing or a blank came last
     while (i < html.size()) {
         if (html[i] == u'<') {
             const qsizetype close = html.indexOf(u'>', i);
             const qsizetype end = close < 0 ? html.size() : close + 1;
-            out += QStringView(html).mid(i, end - i);
+            const QStringView tag = QStringView(html).mid(i, end - i);
+            out += tag;
             i = end;
+            if (acrossTags && multiline) {
+                qsizetype k = 1;
+                const bool closing = k < tag.size() && tag[k] == u'/';
+                if (closing) ++k;
+                qsizetype nameEnd = k;
+                while (nameEnd < tag.size() && tag[nameEnd].isLetter()) ++nameEnd;
+                const QString name = tag.mid(k, nameEnd - k).toString().toLower();
+                if (name == u"br" || name == u"li" || (closing && name == u"p")) afterBlank = true;
+            }
             continue;
         }
         qsizetype end = html.indexOf(u'<', i);
         if (end < 0) end = html.size();
+        if (acrossTags) {
+            for (qsizetype k = i; k < end; ++k) {
+                if (!condensable(html[k])) {
+                    out += html[k];
+                    afterBlank = false;
+                } else if (!afterBlank) {
+                    out += u' ';
+                    afterBlank = true;
+                }
+            }
+            i = end;
+            continue;
+        }
         QString segment;
         bool blank = false, any = false;
         for (qsizetype k = i; k < end; ++k) {
-            if (html[k].isSpace()) {
+            if (condensable(html[k])) {
                 blank = true;
                 continue;
             }
@@ -463,7 +492,7 @@ void TextFieldObject::setHtmlText(const QString& value) {
     if (!o || !o->text) return;
     EditTextState& s = *o->text;
     m_styledSource.reset();
-    const QString html = m_props.condenseWhite ? condensedWhite(value) : value;
+    const QString html = m_props.condenseWhite ? condensedWhite(value, keepsBlankText(), breaksLines()) : value;
     if (html != s.text) {
         s.text = html;
         definitionMarkup = false;
