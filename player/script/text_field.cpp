@@ -1018,7 +1018,7 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
         const qsizetype end = static_cast<qsizetype>(std::min<double>(e, static_cast<double>(text.size())));
         tf->setText(text.left(begin) + vm.toString(args[2]) + text.mid(end));
         return Value();
-    });
+    }, avm1::propflag::kVersion7);
     vm.defineMethod(proto, QStringLiteral("replaceSel"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
         if (tf && !args.empty() && tf->display()) replaceSelection(*tf->display(), vm.toString(args[0]));
@@ -1056,6 +1056,25 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
     }
 }
 
+// for..in lists the newest first: the properties go in again last to first, so that scripts see them
+// in the order installProperties gives. Movies before version 8 have the later settings as plain
+// (undefined) values, which scripts may shadow and delete again.
+void orderProperties(avm1::Vm& vm, avm1::Object* proto) {
+    std::vector<std::pair<QString, avm1::Property>> properties;
+    proto->forEachOwn([&](const QString& name, const avm1::Property& p) {
+        if (!(p.flags & avm1::propflag::kDontEnum)) properties.emplace_back(name, p);
+    });
+    for (const auto& [name, p] : properties) proto->removeOwn(name);
+    for (auto it = properties.rbegin(); it != properties.rend(); ++it) {
+        const auto& [name, p] = *it;
+        const bool later = name == u"filters" || name == u"sharpness" || name == u"thickness" ||
+                           name == u"antiAliasType" || name == u"gridFitType";
+        if (later && vm.swfVersion() < 8) proto->define(name, Value(), p.flags);
+        else if (p.isAccessor()) proto->defineAccessor(name, p.getter, p.setter, p.flags);
+        else proto->define(name, p.value, p.flags);
+    }
+}
+
 }  // namespace
 
 void syncTextVariables(Stage& stage) {
@@ -1068,6 +1087,7 @@ void installTextFieldBuiltins(Stage& stage) {
     avm1::Object* proto = vm.protos().textField;
     if (!proto) return;
     installProperties(vm, proto);
+    orderProperties(vm, proto);
     installMethods(stage, vm, proto);
     objects::installStyleSheet(stage);
 }

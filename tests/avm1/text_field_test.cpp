@@ -240,7 +240,8 @@ TEST(TextFieldObject, HtmlTextAndFormats) {
     traceMember(a, "t", "textColor");
     callMethod(a, "t", "getTextFormat", {});
     a.push(Push::str("color")).op(op::kGetMember).op(op::kTrace);
-    // condenseWhite: runs of blanks and line ends become one space; blank text between tags goes.
+    // condenseWhite (version 8): runs of blanks and line ends become one space, across tags; blanks at
+    // the start go.
     setMember(a, "t", "condenseWhite", Push::boolean(true));
     setMember(a, "t", "htmlText", Push::str("\n A \r\n A<b> \n</b>"));
     traceMember(a, "t", "text");
@@ -252,7 +253,7 @@ TEST(TextFieldObject, HtmlTextAndFormats) {
         "AA",
         "<P ALIGN=\"LEFT\"><FONT FACE=\"Box\" SIZE=\"20\" COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">"
         "<B>A</B>A</FONT></P>",
-        "20", "0", "16711680", " A A", " A A"};
+        "20", "0", "16711680", "A A ", "A A "};
     EXPECT_EQ(lines, expected);
 }
 
