@@ -422,6 +422,13 @@ TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf:
         input = !definition->readOnly;
         if (definition->maxLength) maxChars = *definition->maxLength;
         definitionMarkup = definition->html;
+        if (const swf::CsmTextSettings* csm = stage.movie().textSettings(definition->id)) {
+            if (csm->useFlashType == 1) stored[QStringLiteral("antiAliasType")] = Value(QStringLiteral("advanced"));
+            static const char* const kGridFits[] = {"none", "pixel", "subpixel"};
+            if (csm->gridFit < 3) stored[QStringLiteral("gridFitType")] = Value(QString::fromLatin1(kGridFits[csm->gridFit]));
+            stored[QStringLiteral("thickness")] = Value(static_cast<double>(csm->thickness));
+            stored[QStringLiteral("sharpness")] = Value(static_cast<double>(csm->sharpness));
+        }
     } else {
         // Fields made by scripts start empty, in the reference's default format, and draw themselves.
         m_props.format.font = QStringLiteral("Times New Roman");
@@ -788,7 +795,9 @@ QRgb colorOf(avm1::Vm& vm, const Value& v) {
 }
 
 // Settings this viewer keeps only so that scripts read back what they wrote.
-void storedProperty(avm1::Vm& vm, avm1::Object* proto, const char* name, const Value& initial) {
+using StoredFilter = std::optional<Value> (*)(avm1::Vm&, const Value&);
+void storedProperty(avm1::Vm& vm, avm1::Object* proto, const char* name, const Value& initial,
+                    StoredFilter filter = nullptr) {
     const QString key = QString::fromLatin1(name);
     avm1::Object* getter = vm.makeFunction(key, [key, initial](avm1::Vm&, const Value& self, Args) {
         TextFieldObject* tf = fieldOf(self);
@@ -796,8 +805,11 @@ void storedProperty(avm1::Vm& vm, avm1::Object* proto, const char* name, const V
         auto it = tf->stored.find(key);
         return it == tf->stored.end() ? initial : it->second;
     });
-    avm1::Object* setter = vm.makeFunction(key, [key](avm1::Vm&, const Value& self, Args args) {
-        if (TextFieldObject* tf = fieldOf(self)) tf->stored[key] = arg(args, 0);
+    avm1::Object* setter = vm.makeFunction(key, [key, filter](avm1::Vm& vm, const Value& self, Args args) {
+        TextFieldObject* tf = fieldOf(self);
+        if (!tf) return Value();
+        if (!filter) tf->stored[key] = arg(args, 0);
+        else if (std::optional<Value> v = filter(vm, arg(args, 0))) tf->stored[key] = *v;
         return Value();
     });
     proto->defineAccessor(key, getter, setter);
@@ -948,10 +960,22 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
              });
     property(vm, proto, "filters", [](avm1::Vm& vm, TextFieldObject&) { return Value(vm.makeArray()); },
              [](avm1::Vm&, TextFieldObject&, const Value&) {});
-    storedProperty(vm, proto, "sharpness", Value(0));
-    storedProperty(vm, proto, "thickness", Value(0));
-    storedProperty(vm, proto, "antiAliasType", Value(QStringLiteral("normal")));
-    storedProperty(vm, proto, "gridFitType", Value(QStringLiteral("pixel")));
+    // Numbers as given; the names only when known (anything else leaves the setting as it was).
+    auto asNumber = [](avm1::Vm& vm, const Value& v) -> std::optional<Value> { return Value(vm.toNumber(v)); };
+    storedProperty(vm, proto, "sharpness", Value(0), asNumber);
+    storedProperty(vm, proto, "thickness", Value(0), asNumber);
+    storedProperty(vm, proto, "antiAliasType", Value(QStringLiteral("normal")),
+                   [](avm1::Vm& vm, const Value& v) -> std::optional<Value> {
+                       const QString s = vm.toString(v);
+                       if (s == u"normal" || s == u"advanced") return Value(s);
+                       return std::nullopt;
+                   });
+    storedProperty(vm, proto, "gridFitType", Value(QStringLiteral("pixel")),
+                   [](avm1::Vm& vm, const Value& v) -> std::optional<Value> {
+                       const QString s = vm.toString(v);
+                       if (s == u"none" || s == u"pixel" || s == u"subpixel") return Value(s);
+                       return std::nullopt;
+                   });
 }
 
 void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {

@@ -181,4 +181,15 @@ DefineEditText readDefineEditText(ByteReader& r) {
     return e;
 }
 
+CsmTextSettings readCsmTextSettings(ByteReader& r) {
+    CsmTextSettings c;
+    c.id = r.u16();
+    const std::uint8_t flags = r.u8();
+    c.useFlashType = static_cast<std::uint8_t>(flags >> 6);
+    c.gridFit = static_cast<std::uint8_t>((flags >> 3) & 7);
+    c.thickness = r.f32();
+    c.sharpness = r.f32();
+    return c;
+}
+
 }  // namespace vistrel::swf

@@ -77,4 +77,13 @@ DefineFontInfo readDefineFontInfo(ByteReader& r, int version);
 DefineText readDefineText(ByteReader& r, int version);
 DefineEditText readDefineEditText(ByteReader& r);
 
+// CSMTextSettings: how a text character is anti-aliased.
+struct CsmTextSettings {
+    std::uint16_t id = 0;
+    std::uint8_t useFlashType = 0;   // 1: advanced anti-aliasing
+    std::uint8_t gridFit = 0;        // 0 none, 1 pixel, 2 subpixel
+    float thickness = 0, sharpness = 0;
+};
+CsmTextSettings readCsmTextSettings(ByteReader& r);
+
 }  // namespace vistrel::swf

@@ -2,6 +2,8 @@
 // variable binding, formats and fields made by createTextField.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <QImage>
 
 #include "player/movie.h"
@@ -512,4 +514,28 @@ TEST(TextFieldMetrics, AVeryLongWordInANarrowFieldEnds) {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_GT(std::stoi(lines[0]), 19000) << (embedded ? "embedded" : "device");
     }
+}
+
+TEST(TextFieldObject, AntiAliasingSettingsComeFromTheMovieAndTakeKnownValues) {
+    ActionWriter a;
+    for (const char* name : {"antiAliasType", "gridFitType", "thickness", "sharpness"}) traceMember(a, "t", name);
+    traceMember(a, "u", "antiAliasType");
+    // Unknown names leave a setting alone; numbers are kept as given.
+    setMember(a, "t", "antiAliasType", Push::str("aaaaa"));
+    setMember(a, "t", "gridFitType", Push::str("none"));
+    setMember(a, "t", "sharpness", Push::str("x"));
+    for (const char* name : {"antiAliasType", "gridFitType", "sharpness"}) traceMember(a, "t", name);
+    // The text settings of character 2: advanced, subpixel grid, thickness 1.5, sharpness -100.
+    sw::ByteWriter csm;
+    csm.u16(2).u8(0x40 | (2 << 3));
+    const float thickness = 1.5f, sharpness = -100.0f;
+    std::uint32_t bits;
+    std::memcpy(&bits, &thickness, 4);
+    csm.u32(bits);
+    std::memcpy(&bits, &sharpness, 4);
+    csm.u32(bits);
+    const auto lines = run({boxFont(1), editText({.text = "AA"}), sw::tag(74, csm.data()), placeField(2, "t"),
+                            editText({.id = 3, .text = "AA"}), placeField(3, "u", 2), sw::doAction(a.end()),
+                            sw::showFrame()});
+    EXPECT_EQ(lines, (std::vector<std::string>{"advanced", "subpixel", "1.5", "-100", "normal", "advanced", "none", "NaN"}));
 }
