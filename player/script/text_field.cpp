@@ -13,6 +13,7 @@
 #include "player/script/obj_internal.h"
 #include "player/script/script_host.h"
 #include "player/stage.h"
+#include "player/text/html_tokens.h"
 #include "player/text_input.h"
 
 namespace vistrel::player {
@@ -522,6 +523,33 @@ void TextFieldObject::setHtml(bool on) {
     changed();
 }
 
+void TextFieldObject::recolorMarkup(QRgb color) {
+    DisplayObject* o = display();
+    if (!o || !o->text || !o->text->html || o->text->text.isEmpty()) return;
+    // The markup again, with the colors its font tags name replaced: the rest (the default format)
+    // already has the new color.
+    const QString name = QStringLiteral("#%1").arg(color & 0xffffffu, 6, 16, QLatin1Char('0')).toUpper();
+    auto escaped = [](const QString& t) {
+        QString e = t;
+        e.replace(u'&', QLatin1String("&amp;")).replace(u'<', QLatin1String("&lt;")).replace(u'>', QLatin1String("&gt;"));
+        return e;
+    };
+    QString out;
+    html_detail::tokenize(
+        o->text->text, [&](const QString& text, bool) { out += escaped(text); },
+        [&](const html_detail::Tag& tag) {
+            out += tag.closing ? QLatin1String("</") : QLatin1String("<");
+            out += tag.name;
+            for (const auto& [key, value] : tag.attributes) {
+                const QString v = tag.name == u"font" && key == u"color" ? name : value;
+                out += u' ' + key + QLatin1String("=\"") + escaped(v).replace(u'"', QLatin1String("&quot;")) + u'"';
+            }
+            out += tag.selfClosing ? QLatin1String("/>") : QLatin1String(">");
+        });
+    o->text->text = out;
+    m_styledSource.reset();
+}
+
 bool TextFieldObject::htmlFlag() const {
     const DisplayObject* o = display();
     return o && o->text && o->text->html && !m_styledMarkup;
@@ -936,6 +964,7 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
         tf.props().format.color = colorOf(vm, v);
         tf.newFormat.color = tf.props().format.color;
+        tf.recolorMarkup(tf.props().format.color);
         tf.changed();
     });
     property(vm, proto, "backgroundColor", [](avm1::Vm&, TextFieldObject& tf) {

@@ -42,6 +42,8 @@ public:
     void setStyleSheet(const avm1::Value& sheet);
     const avm1::Value& styleSheet() const { return m_styleSheet; }
     void setStyledText(const QString& html);
+    // Every character of the markup takes `color` (as setting textColor does).
+    void recolorMarkup(QRgb color);
     // Whether paragraph and break tags end lines in this field's markup.
     bool breaksLines() const;
     // Whether text of blanks alone between tags counts (from version 8).

@@ -539,3 +539,14 @@ TEST(TextFieldObject, AntiAliasingSettingsComeFromTheMovieAndTakeKnownValues) {
                             sw::showFrame()});
     EXPECT_EQ(lines, (std::vector<std::string>{"advanced", "subpixel", "1.5", "-100", "normal", "advanced", "none", "NaN"}));
 }
+
+TEST(TextFieldObject, TextColorRecolorsTheMarkupAlreadyThere) {
+    ActionWriter a;
+    setMember(a, "t", "textColor", Push::integer(0x404040));
+    callMethod(a, "t", "getTextFormat", {});
+    a.push(Push::str("color")).op(op::kGetMember).op(op::kTrace);
+    traceMember(a, "t", "text");
+    const auto lines = run({boxFont(1), editText({.html = true, .text = "<font color=\"#000000\">A</font><b>A</b>"}),
+                            placeField(2, "t"), sw::doAction(a.end()), sw::showFrame()});
+    EXPECT_EQ(lines, (std::vector<std::string>{"4210752", "AA"}));
+}
