@@ -491,8 +491,11 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
     }
     if (fromVariable) return;
     QString name;
-    if (avm1::Object* target = variableTarget(name); target && !name.isEmpty())
+    if (avm1::Object* target = variableTarget(name); target && !name.isEmpty()) {
         m_stage.vm()->setMember(Value(target), name, Value(s.html ? htmlText() : text()));
+        m_boundValue = m_stage.vm()->getMember(Value(target), name);
+        m_boundSet = true;
+    }
 }
 
 void TextFieldObject::setHtmlText(const QString& value) {
@@ -677,7 +680,13 @@ void TextFieldObject::syncFromVariable(bool initial) {
         }
         return;
     }
-    const QString value = vm->toString(vm->getMember(Value(target), name));
+    // The field follows assignments: a value it has shown already (the same object, even if its
+    // string form changed since, or a write of the field's own that the variable refused) is left.
+    const Value current = vm->getMember(Value(target), name);
+    if (!initial && m_boundSet && current.strictEquals(m_boundValue)) return;
+    m_boundValue = current;
+    m_boundSet = true;
+    const QString value = vm->toString(current);
     if (html) setHtmlText(value);
     else if (value != text()) setText(value, true);
 }
@@ -732,6 +741,7 @@ void TextFieldObject::markChildren(avm1::Heap& heap) {
     ClipObject::markChildren(heap);
     heap.mark(restrict);
     heap.mark(m_styleSheet);
+    heap.mark(m_boundValue);
     for (const auto& [name, value] : stored) heap.mark(value);
 }
 

@@ -82,6 +82,8 @@ private:
     bool m_own = false;                        // drawn from the instance rather than the definition
     std::optional<EditTextMetrics> m_metrics;
     avm1::Value m_styleSheet;
+    avm1::Value m_boundValue;   // the bound variable's value the text last came from or went to
+    bool m_boundSet = false;
     bool m_styledMarkup = false;             // the text is markup only because of the style sheet
     std::optional<QString> m_styledSource;   // the markup as given while the style sheet was set
 };

@@ -550,3 +550,27 @@ TEST(TextFieldObject, TextColorRecolorsTheMarkupAlreadyThere) {
                             placeField(2, "t"), sw::doAction(a.end()), sw::showFrame()});
     EXPECT_EQ(lines, (std::vector<std::string>{"4210752", "AA"}));
 }
+
+TEST(TextFieldObject, BoundFieldFollowsAssignmentsNotStringForms) {
+    ActionWriter a;
+    // v = new Object(): the field shows it.
+    a.push({Push::str("v"), Push::integer(0), Push::str("Object")}).op(op::kNewObject).op(op::kSetVariable);
+    traceMember(a, "t", "text");
+    // Object.prototype.toString = function () { return "X"; }: the same object, not assigned again.
+    ActionWriter body;
+    body.push(Push::str("X")).op(op::kReturn);
+    a.push(Push::str("Object")).op(op::kGetVariable).push(Push::str("prototype")).op(op::kGetMember);
+    a.push(Push::str("toString")).defineFunction("", {}, body).op(op::kSetMember);
+    traceMember(a, "t", "text");
+    // A write of the field's own that the variable refuses (read-only) leaves the field its text.
+    setVariable(a, "w", Push::str("old"));
+    a.push({Push::integer(4), Push::str("w"), Push::str("_root")}).op(op::kGetVariable);
+    a.push({Push::integer(3), Push::str("ASSetPropFlags")}).op(op::kCallFunction).op(op::kPop);
+    setMember(a, "u", "text", Push::str("new"));
+    traceMember(a, "u", "text");
+    traceVariable(a, "w");
+    const auto lines = run({boxFont(1), editText({.variable = "v", .text = "A"}), placeField(2, "t"),
+                            editText({.id = 3, .variable = "w", .text = "A"}), placeField(3, "u", 2),
+                            sw::doAction(a.end()), sw::showFrame()});
+    EXPECT_EQ(lines, (std::vector<std::string>{"[object Object]", "[object Object]", "new", "old"}));
+}
