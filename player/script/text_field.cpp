@@ -374,15 +374,16 @@ void applyFormatObject(avm1::Vm& vm, const Value& format, TextFormat& f, EditTex
         else if (a == u"center") p->align = TextAlign::Center;
         else if (a == u"justify") p->align = TextAlign::Justify;
     });
-    auto twips = [&](const char* name, double& out, bool nonNegative) {
+    // Margins and leading stay within 720 pixels; the indent is kept as given (a whole number).
+    auto twips = [&](const char* name, double& out, bool nonNegative, double limit = 720.0) {
         field(name, [&](const Value& v) {
             const double d = vm.toNumber(v);
-            if (std::isfinite(d)) out = std::clamp(std::trunc(d), nonNegative ? 0.0 : -720.0, 720.0) * 20.0;
+            if (std::isfinite(d)) out = std::clamp(std::trunc(d), nonNegative ? 0.0 : -limit, limit) * 20.0;
         });
     };
     twips("leftMargin", p->leftMargin, true);
     twips("rightMargin", p->rightMargin, true);
-    twips("indent", p->indent, false);
+    twips("indent", p->indent, false, 2147483647.0);
     twips("leading", p->leading, false);
     twips("blockIndent", p->blockIndent, true);
     field("bullet", [&](const Value& v) { p->bullet = vm.toBoolean(v); });

@@ -173,7 +173,7 @@ DefineEditText readDefineEditText(ByteReader& r) {
         e.align = r.u8();
         e.leftMargin = r.u16();
         e.rightMargin = r.u16();
-        e.indent = r.u16();
+        e.indent = r.s16();
         e.leading = r.s16();
     }
     e.variableName = r.string();

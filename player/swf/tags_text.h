@@ -66,7 +66,8 @@ struct DefineEditText {
     std::optional<Rgba> color;
     std::optional<std::uint16_t> maxLength;
     std::uint8_t align = 0;                       // 0 left, 1 right, 2 centre, 3 justify
-    std::uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
+    std::uint16_t leftMargin = 0, rightMargin = 0;
+    std::int16_t indent = 0;                      // may reach left of the margin
     std::int16_t leading = 0;
     std::string variableName;
     std::string initialText;

@@ -29,6 +29,7 @@ struct FieldSpec {
     std::string variable;
     std::string text;
     std::int32_t width = 2000, height = 600;   // twips
+    std::int16_t indent = 0;                   // twips
 };
 
 sw::Bytes editText(const FieldSpec& f) {
@@ -38,7 +39,7 @@ sw::Bytes editText(const FieldSpec& f) {
     w.u8(static_cast<std::uint8_t>((f.autoSize ? 0x40 : 0) | 0x20 | (f.border ? 0x08 : 0) | (f.html ? 0x02 : 0) |
                                    (f.outlines ? 0x01 : 0)));
     w.u16(f.fontId).u16(400).rgba(0x000000ff);
-    w.u8(0).u16(0).u16(0).u16(0).s16(0);
+    w.u8(0).u16(0).u16(0).s16(f.indent).s16(0);
     w.string(f.variable).string(f.text);
     return sw::tag(37, w.data());
 }
@@ -573,4 +574,20 @@ TEST(TextFieldObject, BoundFieldFollowsAssignmentsNotStringForms) {
                             editText({.id = 3, .variable = "w", .text = "A"}), placeField(3, "u", 2),
                             sw::doAction(a.end()), sw::showFrame()});
     EXPECT_EQ(lines, (std::vector<std::string>{"[object Object]", "[object Object]", "new", "old"}));
+}
+
+TEST(TextFieldObject, IndentsMayReachLeftAndAreKeptAsGiven) {
+    ActionWriter a;
+    callMethod(a, "t", "getNewTextFormat", {});
+    a.push(Push::str("indent")).op(op::kGetMember).op(op::kTrace);
+    // fmt = new TextFormat(); fmt.indent = 64010; t.setNewTextFormat(fmt)
+    a.push({Push::str("fmt"), Push::integer(0), Push::str("TextFormat")}).op(op::kNewObject).op(op::kSetVariable);
+    setMember(a, "fmt", "indent", Push::integer(64010));
+    a.push(Push::str("fmt")).op(op::kGetVariable).push(Push::integer(1));
+    a.push(Push::str("t")).op(op::kGetVariable).push(Push::str("setNewTextFormat")).op(op::kCallMethod).op(op::kPop);
+    callMethod(a, "t", "getNewTextFormat", {});
+    a.push(Push::str("indent")).op(op::kGetMember).op(op::kTrace);
+    const auto lines = run({boxFont(1), editText({.text = "AA", .indent = -200}), placeField(2, "t"),
+                            sw::doAction(a.end()), sw::showFrame()});
+    EXPECT_EQ(lines, (std::vector<std::string>{"-10", "64010"}));
 }
