@@ -240,6 +240,7 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                        },
                        [&](const swf::DefineText& t) { define(t.id, t); },
                        [&](const swf::DefineEditText& t) { define(t.id, t); },
+                       [&](const swf::CsmTextSettings& c) { m_textSettings.insert_or_assign(c.id, c); },
                        [&](const swf::DefineButton& b) {
                            ButtonCharacter button{b, {}, {}, {}};
                            auto stateTimeline = [&](bool swf::ButtonRecord::*state) {
@@ -366,6 +367,11 @@ const Character* Movie::character(std::uint16_t id) const {
 const swf::DefineSound* Movie::sound(std::uint16_t id) const {
     auto it = m_sounds.find(id);
     return it == m_sounds.end() ? nullptr : &it->second;
+}
+
+const swf::CsmTextSettings* Movie::textSettings(std::uint16_t id) const {
+    auto it = m_textSettings.find(id);
+    return it == m_textSettings.end() ? nullptr : &it->second;
 }
 
 std::optional<QRectF> Movie::scalingGrid(std::uint16_t id) const {

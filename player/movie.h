@@ -71,6 +71,8 @@ public:
     const std::vector<std::uint8_t>& jpegTablesFor(std::uint16_t id) const;
     // The nine-slice grid of a sprite or button, in its own twips, when the movie gives one.
     std::optional<QRectF> scalingGrid(std::uint16_t id) const;
+    // The anti-aliasing settings a text character is given, or null.
+    const swf::CsmTextSettings* textSettings(std::uint16_t id) const;
     // An embedded font with outlines by name (and style, preferred but not required).
     const FontCharacter* fontByName(const QString& name, bool bold, bool italic) const;
     QString decodeString(const std::string& s) const;   // UTF-8 from version 6, Latin-1 before
@@ -110,6 +112,7 @@ private:
     std::unordered_map<std::uint16_t, swf::DefineSound> m_sounds;
     std::vector<int> m_soundOrder;
     std::unordered_map<std::uint16_t, QRectF> m_scalingGrids;
+    std::unordered_map<std::uint16_t, swf::CsmTextSettings> m_textSettings;
     std::unordered_map<std::uint16_t, swf::ActionBytes> m_initActions;
     std::vector<std::pair<QString, std::uint16_t>> m_exports;
     // Names of imported symbols and the exports of the movies they came from, after the movie's own.

@@ -62,6 +62,7 @@ void installGeometry(Stage& stage);      // flash.geom
 void installFilters(Stage& stage);       // flash.filters
 void installXml(Stage& stage);           // XML, XMLNode, LoadVars
 void installTextFormat(Stage& stage);
+void installStyleSheet(Stage& stage);  // TextField.StyleSheet
 void installBitmapData(Stage& stage);    // flash.display.BitmapData, MovieClip.attachBitmap
 void installExternalInterface(Stage& stage);
 void installNet(Stage& stage);          // LocalConnection, NetConnection, FileReference, Camera...

@@ -10,8 +10,10 @@
 #include "player/display_list.h"
 #include "player/movie.h"
 #include "player/shape_paths.h"
+#include "player/script/obj_internal.h"
 #include "player/script/script_host.h"
 #include "player/stage.h"
+#include "player/text/html_tokens.h"
 #include "player/text_input.h"
 
 namespace vistrel::player {
@@ -196,26 +198,55 @@ QString toHtml(const std::vector<TextParagraph>& paragraphs) {
     return out;
 }
 
-// condenseWhite: in the text between tags, each run of blanks and line ends becomes one space, and text
-// that is only blanks goes.
-QString condensedWhite(const QString& html) {
+// What condenseWhite treats as a blank: spaces, tabs and line ends only (not other spaces or controls).
+bool condensable(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+
+// condenseWhite: each run of blanks and line ends becomes one space. Before version 8 runs are taken
+// between tags, and text that is only blanks goes (the parser drops it). From version 8 runs reach
+// across tags, and blanks at the start of the text or of a line (after a tag that ends one, in
+// multiline fields) go.
+QString condensedWhite(const QString& html, bool acrossTags, bool multiline) {
     QString out;
     out.reserve(html.size());
     qsizetype i = 0;
+    bool afterBlank = true;   // version 8: nothing or a blank came last
     while (i < html.size()) {
         if (html[i] == u'<') {
             const qsizetype close = html.indexOf(u'>', i);
             const qsizetype end = close < 0 ? html.size() : close + 1;
-            out += QStringView(html).mid(i, end - i);
+            const QStringView tag = QStringView(html).mid(i, end - i);
+            out += tag;
             i = end;
+            if (acrossTags && multiline) {
+                qsizetype k = 1;
+                const bool closing = k < tag.size() && tag[k] == u'/';
+                if (closing) ++k;
+                qsizetype nameEnd = k;
+                while (nameEnd < tag.size() && tag[nameEnd].isLetter()) ++nameEnd;
+                const QString name = tag.mid(k, nameEnd - k).toString().toLower();
+                if (name == u"br" || name == u"li" || (closing && name == u"p")) afterBlank = true;
+            }
             continue;
         }
         qsizetype end = html.indexOf(u'<', i);
         if (end < 0) end = html.size();
+        if (acrossTags) {
+            for (qsizetype k = i; k < end; ++k) {
+                if (!condensable(html[k])) {
+                    out += html[k];
+                    afterBlank = false;
+                } else if (!afterBlank) {
+                    out += u' ';
+                    afterBlank = true;
+                }
+            }
+            i = end;
+            continue;
+        }
         QString segment;
         bool blank = false, any = false;
         for (qsizetype k = i; k < end; ++k) {
-            if (html[k].isSpace()) {
+            if (condensable(html[k])) {
                 blank = true;
                 continue;
             }
@@ -343,15 +374,16 @@ void applyFormatObject(avm1::Vm& vm, const Value& format, TextFormat& f, EditTex
         else if (a == u"center") p->align = TextAlign::Center;
         else if (a == u"justify") p->align = TextAlign::Justify;
     });
-    auto twips = [&](const char* name, double& out, bool nonNegative) {
+    // Margins and leading stay within 720 pixels; the indent is kept as given (a whole number).
+    auto twips = [&](const char* name, double& out, bool nonNegative, double limit = 720.0) {
         field(name, [&](const Value& v) {
             const double d = vm.toNumber(v);
-            if (std::isfinite(d)) out = std::clamp(std::trunc(d), nonNegative ? 0.0 : -720.0, 720.0) * 20.0;
+            if (std::isfinite(d)) out = std::clamp(std::trunc(d), nonNegative ? 0.0 : -limit, limit) * 20.0;
         });
     };
     twips("leftMargin", p->leftMargin, true);
     twips("rightMargin", p->rightMargin, true);
-    twips("indent", p->indent, false);
+    twips("indent", p->indent, false, 2147483647.0);
     twips("leading", p->leading, false);
     twips("blockIndent", p->blockIndent, true);
     field("bullet", [&](const Value& v) { p->bullet = vm.toBoolean(v); });
@@ -392,6 +424,13 @@ TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf:
         input = !definition->readOnly;
         if (definition->maxLength) maxChars = *definition->maxLength;
         definitionMarkup = definition->html;
+        if (const swf::CsmTextSettings* csm = stage.movie().textSettings(definition->id)) {
+            if (csm->useFlashType == 1) stored[QStringLiteral("antiAliasType")] = Value(QStringLiteral("advanced"));
+            static const char* const kGridFits[] = {"none", "pixel", "subpixel"};
+            if (csm->gridFit < 3) stored[QStringLiteral("gridFitType")] = Value(QString::fromLatin1(kGridFits[csm->gridFit]));
+            stored[QStringLiteral("thickness")] = Value(static_cast<double>(csm->thickness));
+            stored[QStringLiteral("sharpness")] = Value(static_cast<double>(csm->sharpness));
+        }
     } else {
         // Fields made by scripts start empty, in the reference's default format, and draw themselves.
         m_props.format.font = QStringLiteral("Times New Roman");
@@ -420,6 +459,12 @@ QString TextFieldObject::text() const {
 QString TextFieldObject::htmlText() const {
     const DisplayObject* o = display();
     if (!o || !o->text) return {};
+    if (m_styleSheet.isObject()) {
+        if (m_styledSource) return *m_styledSource;
+        if (!o->text->html)
+            return toHtml(parseHtmlText(markupOfPlain(o->text->text), m_props.format, editTextLayout(m_props),
+                                        breaksLines(), keepsBlankText()));
+    }
     if (!o->text->html) return text();
     return toHtml(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines(), keepsBlankText()));
 }
@@ -428,6 +473,7 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
     DisplayObject* o = display();
     if (!o || !o->text) return;
     EditTextState& s = *o->text;
+    m_styledSource.reset();
     const QString stored = s.html ? markupOfPlain(value) : value;
     if (stored != s.text) {
         s.text = stored;
@@ -446,15 +492,19 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
     }
     if (fromVariable) return;
     QString name;
-    if (avm1::Object* target = variableTarget(name); target && !name.isEmpty())
+    if (avm1::Object* target = variableTarget(name); target && !name.isEmpty()) {
         m_stage.vm()->setMember(Value(target), name, Value(s.html ? htmlText() : text()));
+        m_boundValue = m_stage.vm()->getMember(Value(target), name);
+        m_boundSet = true;
+    }
 }
 
 void TextFieldObject::setHtmlText(const QString& value) {
     DisplayObject* o = display();
     if (!o || !o->text) return;
     EditTextState& s = *o->text;
-    const QString html = m_props.condenseWhite ? condensedWhite(value) : value;
+    m_styledSource.reset();
+    const QString html = m_props.condenseWhite ? condensedWhite(value, keepsBlankText(), breaksLines()) : value;
     if (html != s.text) {
         s.text = html;
         definitionMarkup = false;
@@ -464,12 +514,81 @@ void TextFieldObject::setHtmlText(const QString& value) {
 
 void TextFieldObject::setHtml(bool on) {
     DisplayObject* o = display();
+    if (m_styledMarkup) {
+        // The text is markup already: turning the flag on only makes it stay so.
+        if (on) m_styledMarkup = false;
+        return;
+    }
     if (!o || !o->text || o->text->html == on) return;
     const QString plain = text();
     o->text->html = on;
     definitionMarkup = false;
     o->text->text = on ? markupOfPlain(plain) : plain;
     changed();
+}
+
+void TextFieldObject::recolorMarkup(QRgb color) {
+    DisplayObject* o = display();
+    if (!o || !o->text || !o->text->html || o->text->text.isEmpty()) return;
+    // The markup again, with the colors its font tags name replaced: the rest (the default format)
+    // already has the new color.
+    const QString name = QStringLiteral("#%1").arg(color & 0xffffffu, 6, 16, QLatin1Char('0')).toUpper();
+    auto escaped = [](const QString& t) {
+        QString e = t;
+        e.replace(u'&', QLatin1String("&amp;")).replace(u'<', QLatin1String("&lt;")).replace(u'>', QLatin1String("&gt;"));
+        return e;
+    };
+    QString out;
+    html_detail::tokenize(
+        o->text->text, [&](const QString& text, bool) { out += escaped(text); },
+        [&](const html_detail::Tag& tag) {
+            out += tag.closing ? QLatin1String("</") : QLatin1String("<");
+            out += tag.name;
+            for (const auto& [key, value] : tag.attributes) {
+                const QString v = tag.name == u"font" && key == u"color" ? name : value;
+                out += u' ' + key + QLatin1String("=\"") + escaped(v).replace(u'"', QLatin1String("&quot;")) + u'"';
+            }
+            out += tag.selfClosing ? QLatin1String("/>") : QLatin1String(">");
+        });
+    o->text->text = out;
+    m_styledSource.reset();
+}
+
+bool TextFieldObject::htmlFlag() const {
+    const DisplayObject* o = display();
+    return o && o->text && o->text->html && !m_styledMarkup;
+}
+
+void TextFieldObject::setStyledText(const QString& html) {
+    DisplayObject* o = display();
+    if (!o || !o->text) return;
+    if (!o->text->html) {
+        o->text->html = true;
+        o->text->text.clear();
+        m_styledMarkup = true;
+    }
+    setHtmlText(html);
+    m_styledSource = html;
+}
+
+void TextFieldObject::setStyleSheet(const Value& sheet) {
+    // Objects only; display objects are not style sheets.
+    const bool accepted = sheet.isObject() && !sheet.asObject()->display() && !dynamic_cast<ClipObject*>(sheet.asObject());
+    m_styleSheet = accepted ? sheet : Value();
+    if (accepted) return;
+    m_styledSource.reset();
+    if (m_styledMarkup) {
+        // Without the sheet the field is plain again: it keeps the text its markup showed.
+        DisplayObject* o = display();
+        const QString plain = text();
+        m_styledMarkup = false;
+        if (o && o->text) {
+            o->text->html = false;
+            o->text->text = plain;
+            definitionMarkup = false;
+            changed();
+        }
+    }
 }
 
 void TextFieldObject::changed() {
@@ -562,7 +681,13 @@ void TextFieldObject::syncFromVariable(bool initial) {
         }
         return;
     }
-    const QString value = vm->toString(vm->getMember(Value(target), name));
+    // The field follows assignments: a value it has shown already (the same object, even if its
+    // string form changed since, or a write of the field's own that the variable refused) is left.
+    const Value current = vm->getMember(Value(target), name);
+    if (!initial && m_boundSet && current.strictEquals(m_boundValue)) return;
+    m_boundValue = current;
+    m_boundSet = true;
+    const QString value = vm->toString(current);
     if (html) setHtmlText(value);
     else if (value != text()) setText(value, true);
 }
@@ -616,6 +741,8 @@ bool TextFieldObject::setSpecial(avm1::Vm& vm, const QString& name, const Value&
 void TextFieldObject::markChildren(avm1::Heap& heap) {
     ClipObject::markChildren(heap);
     heap.mark(restrict);
+    heap.mark(m_styleSheet);
+    heap.mark(m_boundValue);
     for (const auto& [name, value] : stored) heap.mark(value);
 }
 
@@ -707,7 +834,9 @@ QRgb colorOf(avm1::Vm& vm, const Value& v) {
 }
 
 // Settings this viewer keeps only so that scripts read back what they wrote.
-void storedProperty(avm1::Vm& vm, avm1::Object* proto, const char* name, const Value& initial) {
+using StoredFilter = std::optional<Value> (*)(avm1::Vm&, const Value&);
+void storedProperty(avm1::Vm& vm, avm1::Object* proto, const char* name, const Value& initial,
+                    StoredFilter filter = nullptr) {
     const QString key = QString::fromLatin1(name);
     avm1::Object* getter = vm.makeFunction(key, [key, initial](avm1::Vm&, const Value& self, Args) {
         TextFieldObject* tf = fieldOf(self);
@@ -715,8 +844,11 @@ void storedProperty(avm1::Vm& vm, avm1::Object* proto, const char* name, const V
         auto it = tf->stored.find(key);
         return it == tf->stored.end() ? initial : it->second;
     });
-    avm1::Object* setter = vm.makeFunction(key, [key](avm1::Vm&, const Value& self, Args args) {
-        if (TextFieldObject* tf = fieldOf(self)) tf->stored[key] = arg(args, 0);
+    avm1::Object* setter = vm.makeFunction(key, [key, filter](avm1::Vm& vm, const Value& self, Args args) {
+        TextFieldObject* tf = fieldOf(self);
+        if (!tf) return Value();
+        if (!filter) tf->stored[key] = arg(args, 0);
+        else if (std::optional<Value> v = filter(vm, arg(args, 0))) tf->stored[key] = *v;
         return Value();
     });
     proto->defineAccessor(key, getter, setter);
@@ -736,7 +868,8 @@ int maxScroll(TextFieldObject& tf) {
 
 void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     // In the order the reference enumerates them.
-    storedProperty(vm, proto, "styleSheet", Value());
+    property(vm, proto, "styleSheet", [](avm1::Vm&, TextFieldObject& tf) { return tf.styleSheet(); },
+             [](avm1::Vm&, TextFieldObject& tf, const Value& v) { tf.setStyleSheet(v); });
     storedProperty(vm, proto, "mouseWheelEnabled", Value(true));
     property(vm, proto, "condenseWhite", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.props().condenseWhite); },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.props().condenseWhite = vm.toBoolean(v); });
@@ -769,10 +902,7 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     flagProperty<&EditTextProps::wordWrap>(vm, proto, "wordWrap");
     flagProperty<&EditTextProps::background>(vm, proto, "background");
     flagProperty<&EditTextProps::border>(vm, proto, "border");
-    property(vm, proto, "html", [](avm1::Vm&, TextFieldObject& tf) {
-        const DisplayObject* o = tf.display();
-        return Value(o && o->text && o->text->html);
-    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.setHtml(vm.toBoolean(v)); });
+    property(vm, proto, "html", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.htmlFlag()); }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.setHtml(vm.toBoolean(v)); });
     flagProperty<&EditTextProps::useOutlines>(vm, proto, "embedFonts");
     property(vm, proto, "maxChars", [](avm1::Vm&, TextFieldObject& tf) {
         return tf.maxChars ? Value(*tf.maxChars) : Value::null();
@@ -805,7 +935,8 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
         return Value(tf.htmlText());
     }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
         const DisplayObject* o = tf.display();
-        if (o && o->text && o->text->html) tf.setHtmlText(vm.toString(v));
+        if (tf.styleSheet().isObject()) tf.setStyledText(vm.toString(v));
+        else if (o && o->text && o->text->html) tf.setHtmlText(vm.toString(v));
         else tf.setText(vm.toString(v));
     });
     property(vm, proto, "type", [](avm1::Vm&, TextFieldObject& tf) {
@@ -818,7 +949,10 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     property(vm, proto, "text", [](avm1::Vm&, TextFieldObject& tf) {
         tf.syncFromVariable(false);
         return Value(tf.text());
-    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.setText(vm.toString(v)); });
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+        if (tf.styleSheet().isObject()) tf.setStyledText(vm.toString(v));
+        else tf.setText(vm.toString(v));
+    });
     property(vm, proto, "autoSize", [](avm1::Vm&, TextFieldObject& tf) { return Value(autoSizeName(tf.props().autoSize)); },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
                  AutoSize a = AutoSize::None;
@@ -841,6 +975,7 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
         tf.props().format.color = colorOf(vm, v);
         tf.newFormat.color = tf.props().format.color;
+        tf.recolorMarkup(tf.props().format.color);
         tf.changed();
     });
     property(vm, proto, "backgroundColor", [](avm1::Vm&, TextFieldObject& tf) {
@@ -865,10 +1000,22 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
              });
     property(vm, proto, "filters", [](avm1::Vm& vm, TextFieldObject&) { return Value(vm.makeArray()); },
              [](avm1::Vm&, TextFieldObject&, const Value&) {});
-    storedProperty(vm, proto, "sharpness", Value(0));
-    storedProperty(vm, proto, "thickness", Value(0));
-    storedProperty(vm, proto, "antiAliasType", Value(QStringLiteral("normal")));
-    storedProperty(vm, proto, "gridFitType", Value(QStringLiteral("pixel")));
+    // Numbers as given; the names only when known (anything else leaves the setting as it was).
+    auto asNumber = [](avm1::Vm& vm, const Value& v) -> std::optional<Value> { return Value(vm.toNumber(v)); };
+    storedProperty(vm, proto, "sharpness", Value(0), asNumber);
+    storedProperty(vm, proto, "thickness", Value(0), asNumber);
+    storedProperty(vm, proto, "antiAliasType", Value(QStringLiteral("normal")),
+                   [](avm1::Vm& vm, const Value& v) -> std::optional<Value> {
+                       const QString s = vm.toString(v);
+                       if (s == u"normal" || s == u"advanced") return Value(s);
+                       return std::nullopt;
+                   });
+    storedProperty(vm, proto, "gridFitType", Value(QStringLiteral("pixel")),
+                   [](avm1::Vm& vm, const Value& v) -> std::optional<Value> {
+                       const QString s = vm.toString(v);
+                       if (s == u"none" || s == u"pixel" || s == u"subpixel") return Value(s);
+                       return std::nullopt;
+                   });
 }
 
 void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
@@ -935,7 +1082,7 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
         const qsizetype end = static_cast<qsizetype>(std::min<double>(e, static_cast<double>(text.size())));
         tf->setText(text.left(begin) + vm.toString(args[2]) + text.mid(end));
         return Value();
-    });
+    }, avm1::propflag::kVersion7);
     vm.defineMethod(proto, QStringLiteral("replaceSel"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
         if (tf && !args.empty() && tf->display()) replaceSelection(*tf->display(), vm.toString(args[0]));
@@ -973,6 +1120,25 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
     }
 }
 
+// for..in lists the newest first: the properties go in again last to first, so that scripts see them
+// in the order installProperties gives. Movies before version 8 have the later settings as plain
+// (undefined) values, which scripts may shadow and delete again.
+void orderProperties(avm1::Vm& vm, avm1::Object* proto) {
+    std::vector<std::pair<QString, avm1::Property>> properties;
+    proto->forEachOwn([&](const QString& name, const avm1::Property& p) {
+        if (!(p.flags & avm1::propflag::kDontEnum)) properties.emplace_back(name, p);
+    });
+    for (const auto& [name, p] : properties) proto->removeOwn(name);
+    for (auto it = properties.rbegin(); it != properties.rend(); ++it) {
+        const auto& [name, p] = *it;
+        const bool later = name == u"filters" || name == u"sharpness" || name == u"thickness" ||
+                           name == u"antiAliasType" || name == u"gridFitType";
+        if (later && vm.swfVersion() < 8) proto->define(name, Value(), p.flags);
+        else if (p.isAccessor()) proto->defineAccessor(name, p.getter, p.setter, p.flags);
+        else proto->define(name, p.value, p.flags);
+    }
+}
+
 }  // namespace
 
 void syncTextVariables(Stage& stage) {
@@ -985,7 +1151,9 @@ void installTextFieldBuiltins(Stage& stage) {
     avm1::Object* proto = vm.protos().textField;
     if (!proto) return;
     installProperties(vm, proto);
+    orderProperties(vm, proto);
     installMethods(stage, vm, proto);
+    objects::installStyleSheet(stage);
 }
 
 }  // namespace vistrel::player

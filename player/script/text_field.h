@@ -35,6 +35,15 @@ public:
     void setText(const QString& text, bool fromVariable = false);
     void setHtmlText(const QString& html);
     void setHtml(bool on);
+    // The html flag as scripts read it (a style sheet's markup leaves it as it was).
+    bool htmlFlag() const;
+    // A style sheet (an object) or undefined. While one is set, text given as text or htmlText is read
+    // as markup, and the markup last given reads back as given.
+    void setStyleSheet(const avm1::Value& sheet);
+    const avm1::Value& styleSheet() const { return m_styleSheet; }
+    void setStyledText(const QString& html);
+    // Every character of the markup takes `color` (as setting textColor does).
+    void recolorMarkup(QRgb color);
     // Whether paragraph and break tags end lines in this field's markup.
     bool breaksLines() const;
     // Whether text of blanks alone between tags counts (from version 8).
@@ -72,6 +81,11 @@ private:
     EditTextProps m_props;
     bool m_own = false;                        // drawn from the instance rather than the definition
     std::optional<EditTextMetrics> m_metrics;
+    avm1::Value m_styleSheet;
+    avm1::Value m_boundValue;   // the bound variable's value the text last came from or went to
+    bool m_boundSet = false;
+    bool m_styledMarkup = false;             // the text is markup only because of the style sheet
+    std::optional<QString> m_styledSource;   // the markup as given while the style sheet was set
 };
 
 // The object made for an edit text as it joins the display list (its variable bound).

@@ -126,6 +126,7 @@ Tag parseTagBody(std::uint16_t code, ByteReader& r, int swfVersion, Diagnostics&
     case kDefineText: return readDefineText(r, 1);
     case kDefineText2: return readDefineText(r, 2);
     case kDefineEditText: return readDefineEditText(r);
+    case kCsmTextSettings: return readCsmTextSettings(r);
     case kDefineScalingGrid: {
         DefineScalingGrid g;
         g.id = r.u16();

@@ -55,7 +55,7 @@ struct UnknownTag {
 
 using Tag = std::variant<UnknownTag, EndTag, ShowFrame, PlaceObject, RemoveObject, FrameLabel, SetBackgroundColor,
                          DefineShape, DefineMorphShape, DefineBitmap, JpegTables, DefineSprite, DefineFont,
-                         DefineFontInfo, DefineText, DefineEditText, DefineScalingGrid, DefineButton, DoAction,
+                         DefineFontInfo, DefineText, DefineEditText, CsmTextSettings, DefineScalingGrid, DefineButton, DoAction,
                          DoInitAction, DefineButtonCxform, DefineButtonSound, ExportAssets, ImportAssets, DefineSound,
                          StartSound, SoundStreamHead, SoundStreamBlock, DefineVideoStream, VideoFrame>;
 
@@ -84,7 +84,7 @@ inline constexpr std::uint16_t kEnd = 0, kShowFrame = 1, kDefineShape = 2, kPlac
                                kDefineSprite = 39, kFrameLabel = 43, kDefineMorphShape = 46, kDefineFont2 = 48,
                                kExportAssets = 56, kImportAssets = 57, kDoInitAction = 59, kDefineFontInfo2 = 62,
                                kDefineVideoStream = 60, kVideoFrame = 61,
-                               kPlaceObject3 = 70, kImportAssets2 = 71, kDefineFont3 = 75, kDefineScalingGrid = 78,
+                               kPlaceObject3 = 70, kImportAssets2 = 71, kCsmTextSettings = 74, kDefineFont3 = 75, kDefineScalingGrid = 78,
                                kDefineShape4 = 83, kDefineMorphShape2 = 84, kDefineBitsJpeg4 = 90, kDefineSound = 14, kStartSound = 15,
                                kSoundStreamHead = 18, kSoundStreamBlock = 19, kSoundStreamHead2 = 45,
                                kStartSound2 = 89;

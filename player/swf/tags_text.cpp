@@ -173,12 +173,23 @@ DefineEditText readDefineEditText(ByteReader& r) {
         e.align = r.u8();
         e.leftMargin = r.u16();
         e.rightMargin = r.u16();
-        e.indent = r.u16();
+        e.indent = r.s16();
         e.leading = r.s16();
     }
     e.variableName = r.string();
     if (hasText) e.initialText = r.string();
     return e;
+}
+
+CsmTextSettings readCsmTextSettings(ByteReader& r) {
+    CsmTextSettings c;
+    c.id = r.u16();
+    const std::uint8_t flags = r.u8();
+    c.useFlashType = static_cast<std::uint8_t>(flags >> 6);
+    c.gridFit = static_cast<std::uint8_t>((flags >> 3) & 7);
+    c.thickness = r.f32();
+    c.sharpness = r.f32();
+    return c;
 }
 
 }  // namespace vistrel::swf

@@ -66,7 +66,8 @@ struct DefineEditText {
     std::optional<Rgba> color;
     std::optional<std::uint16_t> maxLength;
     std::uint8_t align = 0;                       // 0 left, 1 right, 2 centre, 3 justify
-    std::uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
+    std::uint16_t leftMargin = 0, rightMargin = 0;
+    std::int16_t indent = 0;                      // may reach left of the margin
     std::int16_t leading = 0;
     std::string variableName;
     std::string initialText;
@@ -76,5 +77,14 @@ DefineFont readDefineFont(ByteReader& r, int version);
 DefineFontInfo readDefineFontInfo(ByteReader& r, int version);
 DefineText readDefineText(ByteReader& r, int version);
 DefineEditText readDefineEditText(ByteReader& r);
+
+// CSMTextSettings: how a text character is anti-aliased.
+struct CsmTextSettings {
+    std::uint16_t id = 0;
+    std::uint8_t useFlashType = 0;   // 1: advanced anti-aliasing
+    std::uint8_t gridFit = 0;        // 0 none, 1 pixel, 2 subpixel
+    float thickness = 0, sharpness = 0;
+};
+CsmTextSettings readCsmTextSettings(ByteReader& r);
 
 }  // namespace vistrel::swf

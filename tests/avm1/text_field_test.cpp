@@ -2,6 +2,8 @@
 // variable binding, formats and fields made by createTextField.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <QImage>
 
 #include "player/movie.h"
@@ -27,6 +29,7 @@ struct FieldSpec {
     std::string variable;
     std::string text;
     std::int32_t width = 2000, height = 600;   // twips
+    std::int16_t indent = 0;                   // twips
 };
 
 sw::Bytes editText(const FieldSpec& f) {
@@ -36,7 +39,7 @@ sw::Bytes editText(const FieldSpec& f) {
     w.u8(static_cast<std::uint8_t>((f.autoSize ? 0x40 : 0) | 0x20 | (f.border ? 0x08 : 0) | (f.html ? 0x02 : 0) |
                                    (f.outlines ? 0x01 : 0)));
     w.u16(f.fontId).u16(400).rgba(0x000000ff);
-    w.u8(0).u16(0).u16(0).u16(0).s16(0);
+    w.u8(0).u16(0).u16(0).s16(f.indent).s16(0);
     w.string(f.variable).string(f.text);
     return sw::tag(37, w.data());
 }
@@ -240,7 +243,8 @@ TEST(TextFieldObject, HtmlTextAndFormats) {
     traceMember(a, "t", "textColor");
     callMethod(a, "t", "getTextFormat", {});
     a.push(Push::str("color")).op(op::kGetMember).op(op::kTrace);
-    // condenseWhite: runs of blanks and line ends become one space; blank text between tags goes.
+    // condenseWhite (version 8): runs of blanks and line ends become one space, across tags; blanks at
+    // the start go.
     setMember(a, "t", "condenseWhite", Push::boolean(true));
     setMember(a, "t", "htmlText", Push::str("\n A \r\n A<b> \n</b>"));
     traceMember(a, "t", "text");
@@ -252,7 +256,7 @@ TEST(TextFieldObject, HtmlTextAndFormats) {
         "AA",
         "<P ALIGN=\"LEFT\"><FONT FACE=\"Box\" SIZE=\"20\" COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">"
         "<B>A</B>A</FONT></P>",
-        "20", "0", "16711680", " A A", " A A"};
+        "20", "0", "16711680", "A A ", "A A "};
     EXPECT_EQ(lines, expected);
 }
 
@@ -511,4 +515,79 @@ TEST(TextFieldMetrics, AVeryLongWordInANarrowFieldEnds) {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_GT(std::stoi(lines[0]), 19000) << (embedded ? "embedded" : "device");
     }
+}
+
+TEST(TextFieldObject, AntiAliasingSettingsComeFromTheMovieAndTakeKnownValues) {
+    ActionWriter a;
+    for (const char* name : {"antiAliasType", "gridFitType", "thickness", "sharpness"}) traceMember(a, "t", name);
+    traceMember(a, "u", "antiAliasType");
+    // Unknown names leave a setting alone; numbers are kept as given.
+    setMember(a, "t", "antiAliasType", Push::str("aaaaa"));
+    setMember(a, "t", "gridFitType", Push::str("none"));
+    setMember(a, "t", "sharpness", Push::str("x"));
+    for (const char* name : {"antiAliasType", "gridFitType", "sharpness"}) traceMember(a, "t", name);
+    // The text settings of character 2: advanced, subpixel grid, thickness 1.5, sharpness -100.
+    sw::ByteWriter csm;
+    csm.u16(2).u8(0x40 | (2 << 3));
+    const float thickness = 1.5f, sharpness = -100.0f;
+    std::uint32_t bits;
+    std::memcpy(&bits, &thickness, 4);
+    csm.u32(bits);
+    std::memcpy(&bits, &sharpness, 4);
+    csm.u32(bits);
+    const auto lines = run({boxFont(1), editText({.text = "AA"}), sw::tag(74, csm.data()), placeField(2, "t"),
+                            editText({.id = 3, .text = "AA"}), placeField(3, "u", 2), sw::doAction(a.end()),
+                            sw::showFrame()});
+    EXPECT_EQ(lines, (std::vector<std::string>{"advanced", "subpixel", "1.5", "-100", "normal", "advanced", "none", "NaN"}));
+}
+
+TEST(TextFieldObject, TextColorRecolorsTheMarkupAlreadyThere) {
+    ActionWriter a;
+    setMember(a, "t", "textColor", Push::integer(0x404040));
+    callMethod(a, "t", "getTextFormat", {});
+    a.push(Push::str("color")).op(op::kGetMember).op(op::kTrace);
+    traceMember(a, "t", "text");
+    const auto lines = run({boxFont(1), editText({.html = true, .text = "<font color=\"#000000\">A</font><b>A</b>"}),
+                            placeField(2, "t"), sw::doAction(a.end()), sw::showFrame()});
+    EXPECT_EQ(lines, (std::vector<std::string>{"4210752", "AA"}));
+}
+
+TEST(TextFieldObject, BoundFieldFollowsAssignmentsNotStringForms) {
+    ActionWriter a;
+    // v = new Object(): the field shows it.
+    a.push({Push::str("v"), Push::integer(0), Push::str("Object")}).op(op::kNewObject).op(op::kSetVariable);
+    traceMember(a, "t", "text");
+    // Object.prototype.toString = function () { return "X"; }: the same object, not assigned again.
+    ActionWriter body;
+    body.push(Push::str("X")).op(op::kReturn);
+    a.push(Push::str("Object")).op(op::kGetVariable).push(Push::str("prototype")).op(op::kGetMember);
+    a.push(Push::str("toString")).defineFunction("", {}, body).op(op::kSetMember);
+    traceMember(a, "t", "text");
+    // A write of the field's own that the variable refuses (read-only) leaves the field its text.
+    setVariable(a, "w", Push::str("old"));
+    a.push({Push::integer(4), Push::str("w"), Push::str("_root")}).op(op::kGetVariable);
+    a.push({Push::integer(3), Push::str("ASSetPropFlags")}).op(op::kCallFunction).op(op::kPop);
+    setMember(a, "u", "text", Push::str("new"));
+    traceMember(a, "u", "text");
+    traceVariable(a, "w");
+    const auto lines = run({boxFont(1), editText({.variable = "v", .text = "A"}), placeField(2, "t"),
+                            editText({.id = 3, .variable = "w", .text = "A"}), placeField(3, "u", 2),
+                            sw::doAction(a.end()), sw::showFrame()});
+    EXPECT_EQ(lines, (std::vector<std::string>{"[object Object]", "[object Object]", "new", "old"}));
+}
+
+TEST(TextFieldObject, IndentsMayReachLeftAndAreKeptAsGiven) {
+    ActionWriter a;
+    callMethod(a, "t", "getNewTextFormat", {});
+    a.push(Push::str("indent")).op(op::kGetMember).op(op::kTrace);
+    // fmt = new TextFormat(); fmt.indent = 64010; t.setNewTextFormat(fmt)
+    a.push({Push::str("fmt"), Push::integer(0), Push::str("TextFormat")}).op(op::kNewObject).op(op::kSetVariable);
+    setMember(a, "fmt", "indent", Push::integer(64010));
+    a.push(Push::str("fmt")).op(op::kGetVariable).push(Push::integer(1));
+    a.push(Push::str("t")).op(op::kGetVariable).push(Push::str("setNewTextFormat")).op(op::kCallMethod).op(op::kPop);
+    callMethod(a, "t", "getNewTextFormat", {});
+    a.push(Push::str("indent")).op(op::kGetMember).op(op::kTrace);
+    const auto lines = run({boxFont(1), editText({.text = "AA", .indent = -200}), placeField(2, "t"),
+                            sw::doAction(a.end()), sw::showFrame()});
+    EXPECT_EQ(lines, (std::vector<std::string>{"-10", "64010"}));
 }
