@@ -17,6 +17,9 @@ struct KeyboardState {
     bool paneFocused = true;
     // The focus moved by the keyboard: the focus rectangle shows until the pointer moves the focus.
     bool focusByKeyboard = false;
+    // A text just took the focus and its focus events are running: it has no selection yet (the
+    // indexes read -1); the whole text is selected once they are done, unless a handler chose one.
+    bool selectionPending = false;
     // A key went down and its character has not been typed yet (textInput follows keyDown).
     bool keyPending = false;
     // Shift is held (Shift+Tab walks the tab order backwards).

@@ -146,7 +146,7 @@ bool editFocus(Stage& stage, TextControl control) {
 TextSelection focusedSelection(Stage& stage) {
     DisplayObject* o = stage.focus();
     TextFieldObject* tf = fieldOf(o);
-    if (!tf) return {};
+    if (!tf || stage.keyboard().selectionPending) return {};
     const text::TextEditor editor = editorFor(*o, *tf);
     return {editor.selectionBegin(), editor.selectionEnd(), editor.caret()};
 }
@@ -155,6 +155,7 @@ void setFocusedSelection(Stage& stage, int begin, int end) {
     DisplayObject* o = stage.focus();
     TextFieldObject* tf = fieldOf(o);
     if (!tf) return;
+    stage.keyboard().selectionPending = false;
     text::TextEditor editor(tf->text(), begin, end);
     keepSelection(*o, editor);
     stage.touch();

@@ -1,0 +1,119 @@
+// The pointer and the focus as scripts read them: the pointer in a clip's own space, clicks on text
+// fields made by script, and the focused text's selection around the focus events.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "player/avm1/vm.h"
+#include "player/player.h"
+#include "tests/avm1/script_movie.h"
+
+namespace sw = vistrel::testing;
+using vistrel::avm1::Value;
+
+namespace {
+
+using Movie = sw::ScriptMovie;
+
+Value recorder(Movie& m, std::vector<std::string>& log, const std::string& tag) {
+    return Value(m.vm().makeFunction(QStringLiteral("f"), [&m, &log, tag](vistrel::avm1::Vm& vm, const Value&,
+                                                                         std::span<const Value>) {
+        // What the Selection object says while the handler runs.
+        const Value selection = m.path("Selection");
+        std::string line = tag;
+        for (const char* getter : {"getBeginIndex", "getCaretIndex", "getEndIndex"})
+            line += " " + vm.toString(m.call(selection, getter)).toStdString();
+        log.push_back(line);
+        return Value();
+    }));
+}
+
+Value inputField(Movie& m, const char* name, int depth, int x, int y, const char* text) {
+    m.call(m.root(), "createTextField", {Value(name), Value(depth), Value(x), Value(y), Value(100), Value(20)});
+    Value f = m.get(m.root(), name);
+    m.set(f, "type", Value("input"));
+    m.set(f, "text", Value(text));
+    return f;
+}
+
+std::vector<int> indexes(Movie& m) {
+    const Value selection = m.path("Selection");
+    return {static_cast<int>(m.num(m.call(selection, "getBeginIndex"))),
+            static_cast<int>(m.num(m.call(selection, "getCaretIndex"))),
+            static_cast<int>(m.num(m.call(selection, "getEndIndex")))};
+}
+
+}  // namespace
+
+TEST(PointerRules, ClipPointerUsesAnInverseWithWholeTwipTranslation) {
+    Movie m(8, sw::ActionWriter().end(), {}, 400, 400);
+    m.call(m.root(), "createEmptyMovieClip", {Value("clip"), Value(1)});
+    Value clip = m.get(m.root(), "clip");
+    // 42 % at (364.3, 142.1): drawn at whole pixels, (364, 142).
+    m.set(clip, "_x", Value(364.3));
+    m.set(clip, "_y", Value(142.1));
+    m.set(clip, "_xscale", Value(42));
+    m.set(clip, "_yscale", Value(42));
+    m.player->mouseMove(QPointF(308, 340));
+    // A plain inverse gives -2666.67 and 9428.57 twips; the rounded translation -2666.33 and 9428.48.
+    EXPECT_DOUBLE_EQ(m.num(m.get(clip, "_xmouse")), -133.3);
+    EXPECT_DOUBLE_EQ(m.num(m.get(clip, "_ymouse")), 471.4);
+    // Without a transform the pointer reads as it is.
+    EXPECT_DOUBLE_EQ(m.num(m.get(m.root(), "_xmouse")), 308);
+    EXPECT_DOUBLE_EQ(m.num(m.get(m.root(), "_ymouse")), 340);
+}
+
+TEST(PointerRules, ClickOnAFieldMadeByScriptFocusesItAndTypingFollows) {
+    Movie m;
+    std::vector<std::string> log;
+    Value field = inputField(m, "field", 5, 40, 60, "");
+    m.set(field, "onSetFocus", recorder(m, log, "set"));
+    m.player->focusChanged(true);
+    m.player->mouseMove(QPointF(90, 70));
+    m.player->mouseDown(QPointF(90, 70));
+    m.player->mouseUp(QPointF(90, 70));
+    EXPECT_EQ(m.str(m.call(m.path("Selection"), "getFocus")), "_level0.field");
+    EXPECT_EQ(log.size(), 1u);
+    m.player->textInput(U'o');
+    m.player->textInput(U'k');
+    EXPECT_EQ(m.str(m.get(field, "text")), "ok");
+    // A click beside the box takes the focus away again.
+    m.player->mouseDown(QPointF(200, 200));
+    m.player->mouseUp(QPointF(200, 200));
+    EXPECT_TRUE(m.call(m.path("Selection"), "getFocus").isNull());
+}
+
+TEST(PointerRules, FocusEventsSeeNoSelectionThenTheWholeTextIsSelected) {
+    Movie m;
+    std::vector<std::string> log;
+    Value a = inputField(m, "a", 1, 0, 0, "Hello world");
+    Value b = inputField(m, "b", 2, 0, 40, "Other");
+    m.set(a, "onSetFocus", recorder(m, log, "a set"));
+    Value listener = m.object();
+    m.set(listener, "onSetFocus", recorder(m, log, "listener"));
+    m.call(m.path("Selection"), "addListener", {listener});
+    Value selection = m.path("Selection");
+
+    EXPECT_TRUE(m.vm().toBoolean(m.call(selection, "setFocus", {a})));
+    EXPECT_EQ(log, (std::vector<std::string>{"a set -1 -1 -1", "listener -1 -1 -1"}));
+    EXPECT_EQ(indexes(m), (std::vector<int>{0, 11, 11}));
+
+    // A selection made before the focus moves is not what the field shows when it comes back.
+    m.call(selection, "setSelection", {Value(1), Value(3)});
+    EXPECT_EQ(indexes(m), (std::vector<int>{1, 3, 3}));
+    m.call(selection, "setFocus", {b});
+    m.call(selection, "setFocus", {a});
+    EXPECT_EQ(log.back(), "listener -1 -1 -1");
+    EXPECT_EQ(indexes(m), (std::vector<int>{0, 11, 11}));
+
+    // The start alone keeps the caret; a missing end counts as 0; nothing at all changes nothing.
+    m.call(selection, "setSelection", {Value(2)});
+    EXPECT_EQ(indexes(m), (std::vector<int>{2, 11, 11}));
+    m.call(selection, "setSelection");
+    EXPECT_EQ(indexes(m), (std::vector<int>{2, 11, 11}));
+    m.call(selection, "setSelection", {Value(4), Value()});
+    EXPECT_EQ(indexes(m), (std::vector<int>{0, 0, 4}));
+    m.call(selection, "setSelection", {Value(30), Value(-5)});
+    EXPECT_EQ(indexes(m), (std::vector<int>{0, 0, 11}));
+}
