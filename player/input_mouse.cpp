@@ -11,6 +11,9 @@ void Player::mouseMove(QPointF stagePixels) {
     m_stage->mouse().move(stagePixels);
 }
 void Player::mouseDown(QPointF stagePixels, MouseButton button) {
+    // The buttons' key codes (1 left, 2 right, 4 middle) toggle with each press as keys do.
+    const std::size_t code = button == MouseButton::Left ? 1 : button == MouseButton::Right ? 2 : 4;
+    m_stage->keyboard().toggled[code] = !m_stage->keyboard().toggled[code];
     // Movies hear of the primary button only.
     if (button == MouseButton::Left) m_stage->mouse().press(stagePixels);
     else m_stage->mouse().move(stagePixels);

@@ -12,7 +12,8 @@ struct KeyboardState {
     std::array<bool, 256> down{};
     int lastCode = 0;
     char16_t lastAscii = 0;
-    bool capsLock = false, numLock = false, scrollLock = false;
+    // Each press flips a code's toggle, for every key (not only the lock keys) and the mouse buttons.
+    std::array<bool, 256> toggled{};
     Clipboard* clipboard = nullptr;
     bool paneFocused = true;
     // The focus moved by the keyboard: the focus rectangle shows until the pointer moves the focus.

@@ -117,3 +117,25 @@ TEST(PointerRules, FocusEventsSeeNoSelectionThenTheWholeTextIsSelected) {
     m.call(selection, "setSelection", {Value(30), Value(-5)});
     EXPECT_EQ(indexes(m), (std::vector<int>{0, 0, 11}));
 }
+
+TEST(PointerRules, EveryPressOfAKeyOrMouseButtonTogglesItsCode) {
+    Movie m;
+    Value key = m.path("Key");
+    auto toggled = [&](int code) { return m.vm().toBoolean(m.call(key, "isToggled", {Value(code)})); };
+    m.player->keyDown({65, u'a'});
+    EXPECT_TRUE(toggled(65));
+    m.player->keyDown({65, u'a'});   // held: no second flip
+    m.player->keyUp({65, u'a'});
+    EXPECT_TRUE(toggled(65));
+    m.player->keyDown({65, u'a'});
+    m.player->keyUp({65, u'a'});
+    EXPECT_FALSE(toggled(65));
+    // The primary button is code 1.
+    m.player->mouseDown(QPointF(10, 10));
+    EXPECT_TRUE(toggled(1));
+    m.player->mouseUp(QPointF(10, 10));
+    m.player->mouseDown(QPointF(10, 10));
+    EXPECT_FALSE(toggled(1));
+    EXPECT_FALSE(toggled(-1));
+    EXPECT_FALSE(toggled(300));
+}
