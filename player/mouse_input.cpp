@@ -170,8 +170,10 @@ struct Picker {
     DisplayObject* inObject(DisplayObject& o, int nesting) const {
         if (!o.visible) return nullptr;
         if (const ButtonCharacter* b = buttonOf(stage, o)) {
-            if (buttonHit(stage, o, *b, point)) return &o;
-            return nullptr;
+            if (!buttonHit(stage, o, *b, point)) return nullptr;
+            // A button shown in another's state takes the pointer itself; its actions run on the outer one.
+            if (DisplayObject* inner = inChildren(o, nesting)) return inner;
+            return &o;
         }
         if (o.text) {
             // Every edit text is offered the press (links answer in texts that cannot be selected); the
