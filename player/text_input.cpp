@@ -163,7 +163,7 @@ void setFocusedSelection(Stage& stage, int begin, int end) {
 
 bool textPointer(Stage& stage, DisplayObject& text, QPointF, PointerPhase phase) {
     TextFieldObject* tf = fieldOf(&text);
-    if (!tf || (!tf->selectable && !tf->input)) return false;
+    if (!tf || !tf->selectable) return false;   // an input text that cannot be selected takes no focus either
     if (phase == PointerPhase::Press) {
         moveFocus(stage, &text, FocusCause::Pointer);
         // Without glyph positions the caret goes after the text, where typing continues it.
