@@ -340,7 +340,7 @@ void MouseInput::updateHover() {
     DisplayObject* now = m_inside ? pick(m_pos, false) : nullptr;
     DisplayObject* before = live(m_hover);
     // A disabled button or clip the pointer comes onto is not hovered: enabled later, it rolls over
-    // with the next movement. One hovered before it was disabled stays hovered, deaf meanwhile.
+    // then. One hovered before it was disabled stays hovered, deaf meanwhile, and is not rolled over again.
     if (now && now != before && !enabled(m_stage, *now)) now = nullptr;
     if (now == before) {
         updateCursor();

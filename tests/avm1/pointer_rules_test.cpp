@@ -139,3 +139,96 @@ TEST(PointerRules, EveryPressOfAKeyOrMouseButtonTogglesItsCode) {
     EXPECT_FALSE(toggled(-1));
     EXPECT_FALSE(toggled(300));
 }
+
+TEST(PointerRules, MouseButtonsAreKeysForKeyIsDown) {
+    Movie m;
+    Value key = m.path("Key");
+    auto down = [&](int code) { return m.vm().toBoolean(m.call(key, "isDown", {Value(code)})); };
+    m.player->mouseDown(QPointF(5, 5), vistrel::player::MouseButton::Middle);
+    EXPECT_TRUE(down(4));
+    EXPECT_FALSE(down(1));
+    m.player->mouseUp(QPointF(5, 5), vistrel::player::MouseButton::Middle);
+    EXPECT_FALSE(down(4));
+    m.player->mouseDown(QPointF(5, 5));
+    EXPECT_TRUE(down(1));
+    m.player->mouseUp(QPointF(5, 5));
+    EXPECT_FALSE(down(1));
+}
+
+namespace {
+
+// trace(this + " " + text)
+sw::Bytes traceThis(const std::string& text) {
+    sw::ActionWriter a;
+    a.push(sw::Push::str("this")).op(sw::op::kGetVariable).push(sw::Push::str(" " + text)).op(sw::op::kAdd2)
+        .op(sw::op::kTrace);
+    return a.end();
+}
+
+// A 100 x 100 pixel square (shape 1), button 2 showing it with press actions, button 3 showing
+// button 2 in all its states with press actions of its own, placed at depth 1 as "outer".
+sw::Bytes nestedButtons() {
+    sw::Bytes tags = sw::rectangleShape(1, 0, 0, 2000, 2000, 0xff0000ff);
+    const auto add = [&tags](const sw::Bytes& tag) { tags.insert(tags.end(), tag.begin(), tag.end()); };
+    add(sw::defineButton2(2, {sw::ButtonRecordSpec{0x0f, 1, 1, {}}}, {{0x0004, traceThis("inner press")}}));
+    add(sw::defineButton2(3, {sw::ButtonRecordSpec{0x0f, 2, 1, {}}}, {{0x0004, traceThis("outer press")}}));
+    sw::PlaceSpec place;
+    place.depth = 1;
+    place.characterId = 3;
+    place.name = "outer";
+    add(sw::placeObject2(place, 8));
+    return tags;
+}
+
+}  // namespace
+
+TEST(PointerRules, AButtonInsideAnotherButtonTakesThePress) {
+    Movie m(8, sw::ActionWriter().end(), nestedButtons());
+    m.player->mouseMove(QPointF(50, 50));
+    m.player->mouseDown(QPointF(50, 50));
+    m.player->mouseUp(QPointF(50, 50));
+    // The inner button's actions run on the clip that holds it: the outer button.
+    EXPECT_EQ(m.lines, (std::vector<std::string>{"_level0.outer inner press"}));
+}
+
+TEST(PointerRules, DisabledClipIsNotHoveredUntilEnabled) {
+    Movie m;
+    std::vector<std::string> log;
+    m.call(m.root(), "createEmptyMovieClip", {Value("clip"), Value(1)});
+    Value clip = m.get(m.root(), "clip");
+    m.call(clip, "beginFill", {Value(0xff0000)});
+    m.call(clip, "moveTo", {Value(0), Value(0)});
+    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{100, 0}, {100, 100}, {0, 100}, {0, 0}})
+        m.call(clip, "lineTo", {Value(x), Value(y)});
+    m.call(clip, "endFill");
+    m.set(clip, "onRollOver", recorder(m, log, "over"));
+    m.set(clip, "onRollOut", recorder(m, log, "out"));
+    m.set(clip, "enabled", Value(false));
+    m.player->mouseMove(QPointF(50, 50));
+    m.player->nextFrame();
+    EXPECT_TRUE(log.empty());
+    m.set(clip, "enabled", Value(true));
+    m.player->mouseMove(QPointF(51, 50));
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].substr(0, 4), "over");
+    // Hovered, then disabled and enabled in place: no second roll-over.
+    m.set(clip, "enabled", Value(false));
+    m.player->nextFrame();
+    m.set(clip, "enabled", Value(true));
+    m.player->mouseMove(QPointF(52, 50));
+    EXPECT_EQ(log.size(), 1u);
+}
+
+TEST(PointerRules, ClickOnAnInputTextThatCannotBeSelectedTakesTheFocusAway) {
+    Movie m;
+    Value a = inputField(m, "a", 1, 0, 0, "one");
+    inputField(m, "b", 2, 0, 40, "two");
+    m.set(m.get(m.root(), "b"), "selectable", Value(false));
+    m.call(m.path("Selection"), "setFocus", {a});
+    m.player->mouseDown(QPointF(10, 45));
+    m.player->mouseUp(QPointF(10, 45));
+    EXPECT_TRUE(m.call(m.path("Selection"), "getFocus").isNull());
+    m.player->mouseDown(QPointF(10, 5));
+    m.player->mouseUp(QPointF(10, 5));
+    EXPECT_EQ(m.str(m.call(m.path("Selection"), "getFocus")), "_level0.a");
+}
