@@ -232,3 +232,51 @@ TEST(PointerRules, ClickOnAnInputTextThatCannotBeSelectedTakesTheFocusAway) {
     m.player->mouseUp(QPointF(10, 5));
     EXPECT_EQ(m.str(m.call(m.path("Selection"), "getFocus")), "_level0.a");
 }
+
+TEST(PointerRules, MorphBoundsStayAtTheStartShapeWhateverTheRatio) {
+    // From 20 x 20 pixels to 100 x 50, placed at the end ratio.
+    sw::Bytes lead = sw::morphRectangles(1, 0, 0, 400, 400, 0xff0000ff, 0, 0, 2000, 1000, 0x00ff00ff);
+    sw::PlaceSpec place;
+    place.depth = 1;
+    place.characterId = 1;
+    place.ratio = 65535;
+    place.name = "m";
+    const sw::Bytes placed = sw::placeObject2(place, 8);
+    lead.insert(lead.end(), placed.begin(), placed.end());
+    Movie m(8, sw::ActionWriter().end(), lead);
+    Value morph = m.get(m.root(), "m");
+    EXPECT_DOUBLE_EQ(m.num(m.get(morph, "_width")), 20);
+    EXPECT_DOUBLE_EQ(m.num(m.get(m.call(morph, "getBounds"), "xMax")), 20);
+    // The bounds test misses what the shape test finds where the morph has grown.
+    EXPECT_FALSE(m.vm().toBoolean(m.call(morph, "hitTest", {Value(60), Value(30)})));
+    EXPECT_TRUE(m.vm().toBoolean(m.call(morph, "hitTest", {Value(60), Value(30), Value(true)})));
+}
+
+TEST(PointerRules, HitTestReadsPointsInTheRootsSpaceAndTargetsAsPaths) {
+    Movie m;
+    for (const char* name : {"a", "b"}) {
+        m.call(m.root(), "createEmptyMovieClip", {Value(name), Value(name[0] == 'a' ? 1 : 2)});
+        Value clip = m.get(m.root(), name);
+        m.call(clip, "beginFill", {Value(0)});
+        m.call(clip, "moveTo", {Value(0), Value(0)});
+        for (const auto& [x, y] : std::vector<std::pair<int, int>>{{10, 0}, {10, 10}, {0, 10}, {0, 0}})
+            m.call(clip, "lineTo", {Value(x), Value(y)});
+        m.call(clip, "endFill");
+    }
+    Value a = m.get(m.root(), "a"), b = m.get(m.root(), "b");
+    m.set(b, "_x", Value(5));
+    auto hit = [&](const Value& clip, std::initializer_list<Value> args) {
+        return m.vm().toBoolean(m.call(clip, "hitTest", args));
+    };
+    EXPECT_TRUE(hit(a, {Value("_root.b")}));
+    EXPECT_FALSE(hit(a, {Value("b")}));   // read from a: a has no child b
+    EXPECT_TRUE(hit(a, {Value("../b")}));
+    EXPECT_TRUE(hit(a, {Value("/")}));
+    EXPECT_FALSE(hit(a, {Value("")}));
+    EXPECT_FALSE(hit(a, {Value("nothing")}));
+    // Moving the root moves the clips on the stage, and the point with them.
+    EXPECT_TRUE(hit(a, {Value(5), Value(5)}));
+    m.set(m.root(), "_x", Value(100));
+    EXPECT_TRUE(hit(a, {Value(5), Value(5)}));
+    EXPECT_FALSE(hit(a, {Value(105), Value(5)}));
+}
