@@ -425,6 +425,9 @@ void MouseInput::startDrag(DisplayObject& clip, bool lockCenter, std::optional<Q
     const QPointF local = parent ? stageTransform(*parent).inverted(&ok).map(m_pos) : m_pos;
     d.offset = ok ? QPointF(clip.matrix.tx, clip.matrix.ty) - local : QPointF();
     m_drag = d;
+    // A dragged clip is the script's from now on: the timeline no longer moves it, even where the drag
+    // has not moved it yet.
+    clip.transformedByScript = true;
     if (lockCenter) updateDrag();
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "player/avm1/vm.h"
+#include "player/movie.h"
 #include "player/player.h"
 #include "tests/avm1/script_movie.h"
 
@@ -279,4 +280,32 @@ TEST(PointerRules, HitTestReadsPointsInTheRootsSpaceAndTargetsAsPaths) {
     m.set(m.root(), "_x", Value(100));
     EXPECT_TRUE(hit(a, {Value(5), Value(5)}));
     EXPECT_FALSE(hit(a, {Value(105), Value(5)}));
+}
+
+TEST(PointerRules, StartDragTakesTheClipFromTheTimelineEvenBeforeItMoves) {
+    // Frame 1 places an empty sprite as "clip" and drags it; frame 2 moves it to (200, 200).
+    sw::ActionWriter drag;
+    drag.push({sw::Push::boolean(true), sw::Push::integer(1), sw::Push::str("clip")}).op(sw::op::kGetVariable)
+        .push(sw::Push::str("startDrag")).op(sw::op::kCallMethod).op(sw::op::kPop);
+    sw::ActionWriter check;
+    check.push(sw::Push::str("clip")).op(sw::op::kGetVariable).push(sw::Push::str("_x")).op(sw::op::kGetMember)
+        .op(sw::op::kTrace).op(sw::op::kStop);
+    sw::PlaceSpec place;
+    place.depth = 1;
+    place.characterId = 1;
+    place.name = "clip";
+    sw::PlaceSpec move;
+    move.depth = 1;
+    move.move = true;
+    move.matrix = sw::MatrixSpec::translate(4000, 4000);
+    sw::MovieSpec spec;
+    spec.version = 8;
+    spec.frameCount = 2;
+    const auto movie = vistrel::player::Movie::fromBytes(sw::movie(
+        spec, {sw::defineSprite(1, 1, {sw::showFrame()}), sw::placeObject2(place, 8), sw::doAction(drag.end()),
+               sw::showFrame(), sw::placeObject2(move, 8), sw::doAction(check.end()), sw::showFrame()}));
+    std::vector<std::string> lines;
+    vistrel::player::Player player(movie, [&lines](const QString& l) { lines.push_back(l.toStdString()); });
+    player.nextFrame();
+    EXPECT_EQ(lines, (std::vector<std::string>{"0"}));
 }
