@@ -22,15 +22,15 @@ QRectF lerpRect(const QRectF& a, const QRectF& b, double t) {
                   QPointF(lerp(a.right(), b.right()), lerp(a.bottom(), b.bottom())));
 }
 
-QRectF spriteBounds(const Movie& movie, const SpriteInstance& sprite, int depth);
+QRectF spriteBounds(const Movie& movie, const SpriteInstance& sprite, int depth, bool drawn);
 
-QRectF boundsOf(const Movie& movie, const DisplayObject& object, int depth) {
+QRectF boundsOf(const Movie& movie, const DisplayObject& object, int depth, bool drawn) {
     // A text field resized or made by a script has bounds of its own.
     if (object.text)
         if (const auto r = editTextInstanceBounds(object)) return *r;
     if (object.sprite) {
         if (depth >= ObjectBudget::kMaxNesting) return {};
-        QRectF r = spriteBounds(object.sprite->movie(), *object.sprite, depth + 1);
+        QRectF r = spriteBounds(object.sprite->movie(), *object.sprite, depth + 1, drawn);
         if (object.drawing) r |= object.drawing->paths().bounds;
         return r;
     }
@@ -38,8 +38,9 @@ QRectF boundsOf(const Movie& movie, const DisplayObject& object, int depth) {
     const Character* c = movie.character(object.characterId);
     if (!c) return {};
     if (const auto* s = std::get_if<swf::DefineShape>(c)) return toRect(s->bounds);
+    // Scripts see a morph's start bounds at every ratio; only drawing follows the ratio.
     if (const auto* m = std::get_if<swf::DefineMorphShape>(c))
-        return lerpRect(toRect(m->startBounds), toRect(m->endBounds), object.ratio / 65535.0);
+        return drawn ? lerpRect(toRect(m->startBounds), toRect(m->endBounds), object.ratio / 65535.0) : toRect(m->startBounds);
     if (const auto* t = std::get_if<swf::DefineText>(c)) return toRect(t->bounds);
     if (const auto* e = std::get_if<swf::DefineEditText>(c)) return toRect(e->bounds);
     if (std::holds_alternative<BitmapCharacter>(*c)) return movie.bitmapPaths(object.characterId).bounds;
@@ -48,11 +49,11 @@ QRectF boundsOf(const Movie& movie, const DisplayObject& object, int depth) {
     return {};
 }
 
-QRectF spriteBounds(const Movie& movie, const SpriteInstance& sprite, int depth) {
+QRectF spriteBounds(const Movie& movie, const SpriteInstance& sprite, int depth, bool drawn) {
     QRectF out;
     for (const auto& [d, child] : sprite.children()) {
         if (child->clipDepth && *child->clipDepth > 0) continue;   // masks are never drawn
-        const QRectF inner = boundsOf(movie, *child, depth);
+        const QRectF inner = boundsOf(movie, *child, depth, drawn);
         if (!inner.isNull()) out |= toQTransform(child->matrix).mapRect(inner);
     }
     return out;
@@ -60,6 +61,7 @@ QRectF spriteBounds(const Movie& movie, const SpriteInstance& sprite, int depth)
 
 }  // namespace
 
-QRectF objectBounds(const Movie& movie, const DisplayObject& object) { return boundsOf(movie, object, 0); }
+QRectF objectBounds(const Movie& movie, const DisplayObject& object) { return boundsOf(movie, object, 0, false); }
+QRectF drawnBounds(const Movie& movie, const DisplayObject& object) { return boundsOf(movie, object, 0, true); }
 
 }  // namespace vistrel::player

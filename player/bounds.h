@@ -10,6 +10,9 @@ struct DisplayObject;
 
 // Shapes, morphs, texts and bitmaps give their declared bounds; sprites and buttons the union of
 // what they show now. An object with nothing to show gives an empty rectangle.
+// Scripts' view: a morph keeps its start bounds whatever its ratio.
 QRectF objectBounds(const Movie& movie, const DisplayObject& object);
+// What drawing covers: a morph's bounds follow its ratio.
+QRectF drawnBounds(const Movie& movie, const DisplayObject& object);
 
 }  // namespace vistrel::player

@@ -197,7 +197,7 @@ void moveFocus(Stage& stage, DisplayObject* to, FocusCause cause) {
     stage.keyboard().focusByKeyboard = highlight;
     stage.touch();
     if (!stage.vm()) return;
-    if (to && to->text) selectAllText(*to);
+    stage.keyboard().selectionPending = to && to->text;
     Object* fromScript = from ? from->script : nullptr;
     Object* toScript = to ? to->script : nullptr;
     const bool rolls = cause != FocusCause::Pointer;
@@ -206,6 +206,8 @@ void moveFocus(Stage& stage, DisplayObject* to, FocusCause cause) {
     // From the keyboard the highlight moves first; a script hears of it once it has finished.
     if (cause == FocusCause::Keyboard) stage.runQueue();
     focusEvents(stage, fromScript, toScript);
+    if (stage.keyboard().selectionPending && to && stage.focus() == to) selectAllText(*to);
+    stage.keyboard().selectionPending = false;
 }
 
 std::vector<DisplayObject*> tabOrder(Stage& stage) {

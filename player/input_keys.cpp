@@ -21,7 +21,7 @@ using avm1::Vm;
 
 namespace {
 
-constexpr int kTab = 9, kEnter = 13, kShift = 16, kCapsLock = 20, kSpace = 32, kNumLock = 144, kScrollLock = 145;
+constexpr int kTab = 9, kEnter = 13, kShift = 16, kSpace = 32;
 
 // The key number a button's key condition (and onClipEvent(keyPress)) names for keys that type nothing:
 // small numbers; 0 for keys that type a character (those answer to the character typed).
@@ -148,9 +148,7 @@ void Player::keyDown(KeyEvent key) {
     Stage& stage = *m_stage;
     KeyboardState& kb = stage.keyboard();
     const int code = key.code & 0xff;
-    if (code == kCapsLock && !kb.down[code]) kb.capsLock = !kb.capsLock;
-    if (code == kNumLock && !kb.down[code]) kb.numLock = !kb.numLock;
-    if (code == kScrollLock && !kb.down[code]) kb.scrollLock = !kb.scrollLock;
+    if (!kb.down[code]) kb.toggled[code] = !kb.toggled[code];
     kb.down[code] = true;
     kb.lastCode = code;
     kb.lastAscii = key.ascii;

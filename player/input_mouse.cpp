@@ -10,12 +10,24 @@ void Player::mouseMove(QPointF stagePixels) {
     pointerMoved(*m_stage);   // the keyboard's highlight goes with any pointer movement
     m_stage->mouse().move(stagePixels);
 }
+namespace {
+// The mouse buttons' key codes: Key.isDown and Key.isToggled answer for them as for keys.
+std::size_t buttonCode(MouseButton button) {
+    return button == MouseButton::Left ? 1 : button == MouseButton::Right ? 2 : 4;
+}
+}  // namespace
+
 void Player::mouseDown(QPointF stagePixels, MouseButton button) {
+    KeyboardState& kb = m_stage->keyboard();
+    const std::size_t code = buttonCode(button);
+    if (!kb.down[code]) kb.toggled[code] = !kb.toggled[code];
+    kb.down[code] = true;
     // Movies hear of the primary button only.
     if (button == MouseButton::Left) m_stage->mouse().press(stagePixels);
     else m_stage->mouse().move(stagePixels);
 }
 void Player::mouseUp(QPointF stagePixels, MouseButton button) {
+    m_stage->keyboard().down[buttonCode(button)] = false;
     if (button == MouseButton::Left) m_stage->mouse().release(stagePixels);
     else m_stage->mouse().move(stagePixels);
 }

@@ -12,11 +12,15 @@ struct KeyboardState {
     std::array<bool, 256> down{};
     int lastCode = 0;
     char16_t lastAscii = 0;
-    bool capsLock = false, numLock = false, scrollLock = false;
+    // Each press flips a code's toggle, for every key (not only the lock keys) and the mouse buttons.
+    std::array<bool, 256> toggled{};
     Clipboard* clipboard = nullptr;
     bool paneFocused = true;
     // The focus moved by the keyboard: the focus rectangle shows until the pointer moves the focus.
     bool focusByKeyboard = false;
+    // A text just took the focus and its focus events are running: it has no selection yet (the
+    // indexes read -1); the whole text is selected once they are done, unless a handler chose one.
+    bool selectionPending = false;
     // A key went down and its character has not been typed yet (textInput follows keyDown).
     bool keyPending = false;
     // Shift is held (Shift+Tab walks the tab order backwards).

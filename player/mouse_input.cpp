@@ -170,8 +170,10 @@ struct Picker {
     DisplayObject* inObject(DisplayObject& o, int nesting) const {
         if (!o.visible) return nullptr;
         if (const ButtonCharacter* b = buttonOf(stage, o)) {
-            if (buttonHit(stage, o, *b, point)) return &o;
-            return nullptr;
+            if (!buttonHit(stage, o, *b, point)) return nullptr;
+            // A button shown in another's state takes the pointer itself; its actions run on the outer one.
+            if (DisplayObject* inner = inChildren(o, nesting)) return inner;
+            return &o;
         }
         if (o.text) {
             // Every edit text is offered the press (links answer in texts that cannot be selected); the
@@ -337,6 +339,9 @@ void MouseInput::broadcast(std::uint32_t clipEvent, const char* listenerMethod, 
 void MouseInput::updateHover() {
     DisplayObject* now = m_inside ? pick(m_pos, false) : nullptr;
     DisplayObject* before = live(m_hover);
+    // A disabled button or clip the pointer comes onto is not hovered: enabled later, it rolls over
+    // then. One hovered before it was disabled stays hovered, deaf meanwhile, and is not rolled over again.
+    if (now && now != before && !enabled(m_stage, *now)) now = nullptr;
     if (now == before) {
         updateCursor();
         return;
@@ -420,6 +425,9 @@ void MouseInput::startDrag(DisplayObject& clip, bool lockCenter, std::optional<Q
     const QPointF local = parent ? stageTransform(*parent).inverted(&ok).map(m_pos) : m_pos;
     d.offset = ok ? QPointF(clip.matrix.tx, clip.matrix.ty) - local : QPointF();
     m_drag = d;
+    // A dragged clip is the script's from now on: the timeline no longer moves it, even where the drag
+    // has not moved it yet.
+    clip.transformedByScript = true;
     if (lockCenter) updateDrag();
 }
 

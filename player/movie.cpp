@@ -292,7 +292,7 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                            // A block before any head has nothing to say how it decodes.
                            if (timeline.streamHead && !current.streamBlock) current.streamBlock = b.data;
                        },
-                       [&](const swf::EndTag&) { end = ended = true; },
+                       [&](const swf::EndTag&) { end = true; },
                        [&](const auto&) {},
                    },
                    rec.tag);

@@ -146,7 +146,7 @@ bool editFocus(Stage& stage, TextControl control) {
 TextSelection focusedSelection(Stage& stage) {
     DisplayObject* o = stage.focus();
     TextFieldObject* tf = fieldOf(o);
-    if (!tf) return {};
+    if (!tf || stage.keyboard().selectionPending) return {};
     const text::TextEditor editor = editorFor(*o, *tf);
     return {editor.selectionBegin(), editor.selectionEnd(), editor.caret()};
 }
@@ -155,6 +155,7 @@ void setFocusedSelection(Stage& stage, int begin, int end) {
     DisplayObject* o = stage.focus();
     TextFieldObject* tf = fieldOf(o);
     if (!tf) return;
+    stage.keyboard().selectionPending = false;
     text::TextEditor editor(tf->text(), begin, end);
     keepSelection(*o, editor);
     stage.touch();
@@ -162,7 +163,7 @@ void setFocusedSelection(Stage& stage, int begin, int end) {
 
 bool textPointer(Stage& stage, DisplayObject& text, QPointF, PointerPhase phase) {
     TextFieldObject* tf = fieldOf(&text);
-    if (!tf || (!tf->selectable && !tf->input)) return false;
+    if (!tf || !tf->selectable) return false;   // an input text that cannot be selected takes no focus either
     if (phase == PointerPhase::Press) {
         moveFocus(stage, &text, FocusCause::Pointer);
         // Without glyph positions the caret goes after the text, where typing continues it.

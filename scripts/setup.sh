@@ -18,6 +18,7 @@ packages=(
     libavcodec-dev libavutil-dev libswresample-dev libswscale-dev   # sound and video decoding
     qt6-multimedia-dev  # sound output
     ffmpeg              # tests encode short sound and video clips
+    xdotool imagemagick # scripts/xvfb_input_check.sh clicks and types into the viewer, reads the screen
 )
 
 missing=()

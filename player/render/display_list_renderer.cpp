@@ -28,7 +28,7 @@ std::optional<ScalingGrid> gridFor(const Movie& movie, const DisplayObject& obje
     const std::optional<QRectF> rect = movie.scalingGrid(object.characterId);
     // Slicing follows the sprite's own axes: a rotated or skewed placement scales as usual.
     if (!rect || object.matrix.b != 0 || object.matrix.c != 0) return std::nullopt;
-    return ScalingGrid::make(*rect, objectBounds(movie, object), std::abs(object.matrix.a), std::abs(object.matrix.d));
+    return ScalingGrid::make(*rect, drawnBounds(movie, object), std::abs(object.matrix.a), std::abs(object.matrix.d));
 }
 
 void drawObject(const Movie& movie, const DisplayObject& object, Renderer& renderer, const QTransform& m,
@@ -135,7 +135,7 @@ void renderChildren(const Movie& movie, const SpriteInstance& sprite, Renderer& 
         // Filtered and cached objects are bitmaps of their own, placed on whole pixels.
         const bool bitmap = !object->filters.empty() || object->cacheAsBitmap;
         const bool layer = bitmap || object->blendMode != BlendMode::Normal;
-        if (layer) renderer.beginLayer(objectMatrix, objectBounds(movie, *object), bitmap);
+        if (layer) renderer.beginLayer(objectMatrix, drawnBounds(movie, *object), bitmap);
         const Character* c = grid ? movie.character(object->characterId) : nullptr;
         if (c && std::holds_alternative<swf::DefineShape>(*c)) {
             // Shapes of a sliced sprite are moved into its space and drawn with its own matrix.

@@ -164,9 +164,12 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
             t = t * QTransform(m.a, m.b, m.c, m.d, std::round(m.tx / 20.0) * 20.0, std::round(m.ty / 20.0) * 20.0);
         }
         bool ok = false;
-        const QTransform inverse = t.inverted(&ok);
+        QTransform inverse = t.inverted(&ok);
+        // The inverse keeps its translation in whole twips, so points land a twip off a plain inverse.
+        inverse = QTransform(inverse.m11(), inverse.m12(), inverse.m21(), inverse.m22(),
+                             std::floor(inverse.dx() + 0.5), std::floor(inverse.dy() + 0.5));
         const QPointF local = ok ? inverse.map(stage.mouse().position()) : stage.mouse().position() / 20.0;
-        return Value(std::round(property == ClipProperty::XMouse ? local.x() : local.y()) / 20.0);
+        return Value(std::floor((property == ClipProperty::XMouse ? local.x() : local.y()) + 0.5) / 20.0);
     }
     }
     return {};

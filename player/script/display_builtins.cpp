@@ -237,10 +237,22 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         if (args.size() >= 2) {
             const double x = vm.toNumber(args[0]) * 20.0, y = vm.toNumber(args[1]) * 20.0;
             if (args.size() >= 3 && vm.toBoolean(args[2])) return Value(hitTestShape(movieOf(*s, *o), *o, QPointF(x, y)));
+            // The point is in the root's space: the root's own transform carries it onto the stage.
+            const DisplayObject* root = o;
+            for (int guard = 0; root->parent && root->parent->owner() && guard < 64; ++guard) root = root->parent->owner();
+            const QPointF p = toQTransform(root->matrix).map(QPointF(x, y));
             // Edges count, and a clip squeezed flat still covers its line.
-            return Value(x >= mine.left() && x <= mine.right() && y >= mine.top() && y <= mine.bottom());
+            return Value(p.x() >= mine.left() && p.x() <= mine.right() && p.y() >= mine.top() && p.y() <= mine.bottom());
         }
-        DisplayObject* other = displayOf(arg(args, 0));
+        // A target path is read from this clip ("../other", "/"); an empty one names nothing.
+        const Value& target = arg(args, 0);
+        DisplayObject* other = nullptr;
+        if (target.isObject()) {
+            other = displayOf(target);
+        } else if (!target.isNullish() && vm.host() && o->script) {
+            const QString path = vm.toString(target);
+            if (!path.isEmpty()) other = displayOf(Value(vm.host()->resolveTarget(o->script, path)));
+        }
         if (!other) return Value(false);
         const QRectF theirs = worldTransform(*other).mapRect(objectBounds(movieOf(*s, *other), *other));
         return Value(mine.intersects(theirs));

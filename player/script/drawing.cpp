@@ -13,6 +13,7 @@
 #include "player/render/gradient_fill.h"
 #include "player/shape_paths.h"
 #include "player/script/clip_object.h"
+#include "player/script/text_field.h"
 #include "player/stage.h"
 
 namespace vistrel::player {
@@ -310,6 +311,10 @@ bool objectHit(const Movie& movie, const DisplayObject& o, QPointF local, int ne
         }
         return false;
     }
+    // Edit texts answer over their whole box, as scripts and autoSize left it (fields made by script
+    // have no definition at all).
+    if (o.text)
+        if (const std::optional<QRectF> box = editTextInstanceBounds(o)) return box->normalized().contains(local);
     const Character* c = movie.character(o.characterId);
     if (!c) return false;
     if (std::holds_alternative<swf::DefineShape>(*c)) return pathsHit(movie.shapePaths(o.characterId), local);

@@ -48,10 +48,13 @@ void installSelection(Stage& stage) {
     method(vm, selection, QStringLiteral("getEndIndex"), [s](Vm&, const Value&, Args) { return Value(focusedSelection(*s).end); });
     method(vm, selection, QStringLiteral("getCaretIndex"), [s](Vm&, const Value&, Args) { return Value(focusedSelection(*s).caret); });
     method(vm, selection, QStringLiteral("setSelection"), [s](Vm& vm, const Value&, Args args) {
-        if (args.size() < 2) return Value();
-        const double b = number(vm, args[0]), e = number(vm, args[1]);
+        if (args.empty()) return Value();
         auto clampIndex = [](double d) { return std::isnan(d) ? 0 : static_cast<int>(std::clamp(d, -1.0, 2147483647.0)); };
-        setFocusedSelection(*s, clampIndex(b), clampIndex(e));
+        // With the start alone the caret stays where it is.
+        const int caret = focusedSelection(*s).caret;
+        if (args.size() < 2 && caret < 0) return Value();
+        const int end = args.size() < 2 ? caret : clampIndex(number(vm, args[1]));
+        setFocusedSelection(*s, clampIndex(number(vm, args[0])), end);
         return Value();
     });
 

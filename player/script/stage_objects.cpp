@@ -307,11 +307,8 @@ void installKeyAndMouse(Stage& stage) {
     });
     method(vm, key, QStringLiteral("isToggled"), [st](Vm& vm, const Value&, Args args) {
         const double code = number(vm, arg(args, 0));
-        const KeyboardState& kb = st->keyboard();
-        if (code == 20) return Value(kb.capsLock);
-        if (code == 144) return Value(kb.numLock);
-        if (code == 145) return Value(kb.scrollLock);
-        return Value(false);
+        if (!(code >= 0 && code < 256)) return Value(false);
+        return Value(st->keyboard().toggled[static_cast<std::size_t>(code)]);
     });
     method(vm, key, QStringLiteral("getCode"), [st](Vm&, const Value&, Args) { return Value(st->keyboard().lastCode); });
     method(vm, key, QStringLiteral("getAscii"), [st](Vm&, const Value&, Args) {

@@ -1,6 +1,8 @@
 #include "widgets/player/flash_player.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 #include <QClipboard>
@@ -81,6 +83,26 @@ std::optional<player::TextControl> textControlFor(QKeyEvent* event) {
     if (event->key() == Qt::Key_Backspace && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         return TC::Backspace;
     return std::nullopt;
+}
+
+// VISTREL_TRACE sends the movie's trace() lines out of the viewer, for scripted checks and script
+// authors: "-" to standard error, any other value names a file the lines are appended to.
+std::function<void(const QString&)> traceSinkFromEnvironment() {
+    const QString target = qEnvironmentVariable("VISTREL_TRACE");
+    if (target.isEmpty()) return {};
+    if (target == QLatin1String("-")) {
+        return [](const QString& line) {
+            std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+            std::fflush(stderr);
+        };
+    }
+    auto file = std::make_shared<QFile>(target);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) return {};
+    return [file](const QString& line) {
+        file->write(line.toUtf8());
+        file->write("\n", 1);
+        file->flush();
+    };
 }
 
 }  // namespace
@@ -196,7 +218,8 @@ void ShockwaveFlash::setBackgroundLoadThreshold(std::int64_t bytes) {
 }
 
 void ShockwaveFlash::switchPlayer(std::shared_ptr<const player::Movie> movie, bool withSound) {
-    auto fresh = std::make_unique<player::Player>(movie);
+    static const std::function<void(const QString&)> trace = traceSinkFromEnvironment();
+    auto fresh = std::make_unique<player::Player>(movie, trace);
     // The old movie's sound ends with it; the device plays the new one's from now on.
     if (withSound) {
         m_audio->setMixer(fresh->mixer());
