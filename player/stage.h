@@ -165,6 +165,9 @@ public:
     // A method called on an object once the scripts running now have finished (the answer of a dialog
     // or connection that has nothing behind it), before the next frame.
     void postCall(const avm1::Value& object, const QString& method, std::vector<avm1::Value> args);
+    // Objects that play on their own clock (streams a script plays): ticked once a tick before the
+    // timelines move, and kept alive while registered. `tick` returns false once it needs no more ticks.
+    void addClockObject(avm1::Object* object, std::function<bool()> tick);
 
 private:
     // One script waiting to run on a clip: actions, or a method looked up then, or a function.
@@ -216,6 +219,8 @@ private:
         std::vector<avm1::Value> args;
     };
     std::deque<PostedCall> m_posted;
+    std::vector<std::pair<avm1::Object*, std::function<bool()>>> m_clockObjects;
+    void runClockObjects();
     DisplayObject* m_focus = nullptr;
     int m_focusRect = 1;
     bool m_roundedEmptyBounds = false;
