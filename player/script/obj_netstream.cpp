@@ -34,6 +34,7 @@ struct StreamState {
     bool playing = false;    // the clock runs (not paused, not stopped at the end)
     std::optional<double> seekMs;
     double bufferTime = 0.1;
+    double bytes = 0;        // of the file, once it has arrived; close keeps it
     std::uint64_t audioId = s_nextAudioId++;
 };
 
@@ -112,6 +113,7 @@ bool tickStream(Stage& stage, NetStreamObject* self) {
             return false;
         }
         st.playing = true;
+        if (st.playback) st.bytes = static_cast<double>(st.playback->byteSize());
         status(vm, self, "NetStream.Buffer.Full");
         if (st.phase != StreamState::Phase::Open || !st.playback) return st.phase != StreamState::Phase::Idle;
         const std::shared_ptr<video::FlvPlayback> playback = st.playback;
@@ -165,10 +167,7 @@ void installNetStream(Stage& stage) {
         });
     };
     stateGetter("time", [](const StreamState& st) { return Value(st.playback ? st.playback->timeMs() / 1000.0 : 0.0); });
-    auto loaded = [](const StreamState& st) {
-        const bool in = st.playback && st.phase == StreamState::Phase::Open;
-        return Value(in ? static_cast<double>(st.playback->byteSize()) : 0.0);
-    };
+    auto loaded = [](const StreamState& st) { return Value(st.bytes); };
     stateGetter("bytesLoaded", loaded);
     stateGetter("bytesTotal", loaded);
     stateGetter("bufferTime", [](const StreamState& st) { return Value(st.bufferTime); });
@@ -195,6 +194,7 @@ void installNetStream(Stage& stage) {
         st.picture->set(st.playback);
         st.phase = StreamState::Phase::Opening;
         st.playing = false;
+        st.bytes = 0;
         st.seekMs.reset();
         s->addClockObject(o, [s, o] { return tickStream(*s, o); });
         status(vm, o, "NetStream.Play.Start");

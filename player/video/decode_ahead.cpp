@@ -8,6 +8,7 @@ namespace vistrel::player::video {
 namespace {
 
 std::atomic<int> s_workers{0};
+std::atomic<double> s_thresholdMs{3.0};
 
 }  // namespace
 
@@ -18,6 +19,9 @@ bool reserveVideoWorker() {
 }
 
 void releaseVideoWorker() { --s_workers; }
+
+double videoThreadThresholdMs() { return s_thresholdMs.load(); }
+void setVideoThreadThresholdMs(double ms) { s_thresholdMs = ms; }
 
 AheadDecoder::AheadDecoder(Codec codec, int deblocking, std::vector<Packet> packets,
                            std::shared_ptr<const void> keepAlive)
@@ -90,7 +94,7 @@ bool AheadDecoder::decodeNext(std::unique_lock<std::mutex>& lock) {
         // Pictures behind the one shown are kept only one deep: time runs forwards.
         while (!m_done.empty() && m_done.begin()->first < m_want - 1) m_done.erase(m_done.begin());
     }
-    if (ms > kThreadAfterMs && !m_worker.joinable() && !m_stop) {
+    if (ms >= videoThreadThresholdMs() && !m_worker.joinable() && !m_stop) {
         if (reserveVideoWorker()) m_worker = std::thread([this] { run(); });
     }
     m_changed.notify_all();

@@ -23,6 +23,10 @@ namespace vistrel::player::video {
 // one more may start; each granted one is given back when its thread ends.
 bool reserveVideoWorker();
 void releaseVideoWorker();
+// A picture costing more than this many milliseconds moves decoding to a worker thread (3 unless set;
+// 0 moves it at once, as tests of the threaded path need).
+double videoThreadThresholdMs();
+void setVideoThreadThresholdMs(double ms);
 
 class AheadDecoder {
 public:
@@ -50,8 +54,6 @@ public:
 
     // Pictures decoded ahead of the one asked for, at most.
     static constexpr int kAhead = 3;
-    // A picture costing more than this moves decoding to the worker thread.
-    static constexpr double kThreadAfterMs = 3.0;
     // Worker threads of all decoders at once, at most; past that decoding stays in place.
     static constexpr int kMaxWorkers = 4;
 

@@ -126,7 +126,7 @@ QImage VideoStream::picture(int number) {
         const auto began = std::chrono::steady_clock::now();
         QImage image = m_decoder->decode(it->second.data);
         const auto took = std::chrono::steady_clock::now() - began;
-        if (took > std::chrono::duration<double, std::milli>(AheadDecoder::kThreadAfterMs) && !m_worker.joinable() &&
+        if (took >= std::chrono::duration<double, std::milli>(videoThreadThresholdMs()) && !m_worker.joinable() &&
             reserveVideoWorker())
             m_worker = std::thread([this] { decodeAhead(); });
         ++m_framesDecoded;

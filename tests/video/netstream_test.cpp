@@ -25,6 +25,7 @@
 #include "player/video/decode_ahead.h"
 #include "player/video/flv_playback.h"
 #include "player/video/flv_reader.h"
+#include "player/video/video_stream.h"
 #include "tests/support/swf_writer.h"
 
 namespace sw = vistrel::testing;
@@ -349,11 +350,31 @@ TEST(DecodeAhead, GivesWhatDecodingInPlaceGives) {
     vv::Decoder inPlace(vv::Codec::H263);
     std::vector<QImage> expected;
     for (const auto& p : packets) expected.push_back(inPlace.decode(p.data));
-    vv::AheadDecoder ahead(vv::Codec::H263, 0, packets, bytes);
-    // Forwards, a jump past a key frame, back, and forwards again: every picture equals the one in place.
-    for (int i : {0, 1, 2, 3, 12, 13, 4, 5, 6, 19, 18, 0}) EXPECT_EQ(ahead.picture(i), expected[std::size_t(i)]) << i;
-    EXPECT_TRUE(ahead.picture(-1).isNull());
-    EXPECT_EQ(ahead.picture(1000), expected.back());
+    // In place, and on a worker from the first picture on.
+    for (double threshold : {1e9, 0.0}) {
+        vv::setVideoThreadThresholdMs(threshold);
+        vv::AheadDecoder ahead(vv::Codec::H263, 0, packets, bytes);
+        // Forwards, a jump past a key frame, back, and forwards again: every picture equals the one in place.
+        for (int i : {0, 1, 2, 3, 12, 13, 4, 5, 6, 19, 18, 0}) EXPECT_EQ(ahead.picture(i), expected[std::size_t(i)]) << i;
+        for (int i = 0; i < 20; ++i) {
+            ahead.prepare(i + 1);
+            EXPECT_EQ(ahead.picture(i), expected[std::size_t(i)]) << i;
+        }
+        EXPECT_TRUE(ahead.picture(-1).isNull());
+        EXPECT_EQ(ahead.picture(1000), expected.back());
+        EXPECT_EQ(ahead.threaded(), threshold == 0.0);
+    }
+    vv::setVideoThreadThresholdMs(3);
+
+    // Embedded video decodes the frame after the one shown on its worker: the pictures are the same.
+    vv::setVideoThreadThresholdMs(0);
+    vv::VideoStream stream(2, 0);
+    for (std::size_t i = 0; i < packets.size(); ++i)
+        stream.addFrame(std::uint16_t(i), std::vector<std::uint8_t>(packets[i].data.begin(), packets[i].data.end()));
+    for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 3, 4, 5, 19, 12, 13})
+        EXPECT_EQ(stream.picture(i), expected[std::size_t(i)]) << i;
+    EXPECT_TRUE(stream.decodesAhead());
+    vv::setVideoThreadThresholdMs(3);
 }
 
 TEST(NetStream, DamagedFilesPlayWhatTheyCanAndNeverCrash) {
