@@ -171,10 +171,9 @@ void installNetStream(Stage& stage) {
     stateGetter("bytesLoaded", loaded);
     stateGetter("bytesTotal", loaded);
     stateGetter("bufferTime", [](const StreamState& st) { return Value(st.bufferTime); });
-    // The whole file is at hand from the first tick: the buffer always holds what was asked for.
-    stateGetter("bufferLength", [](const StreamState& st) {
-        return Value(st.phase == StreamState::Phase::Idle && !st.playback ? 0.0 : st.bufferTime);
-    });
+    // The whole file is at hand at once: the buffer always holds what was asked for, as the reference
+    // reports it even before anything plays.
+    stateGetter("bufferLength", [](const StreamState& st) { return Value(st.bufferTime); });
     method(vm, proto, QStringLiteral("setBufferTime"), [](Vm& vm, const Value& self, Args args) {
         if (StreamState* st = stateOf(self)) {
             const double t = vm.toNumber(arg(args, 0));

@@ -178,6 +178,9 @@ TEST(NetStream, PlaysAFileToItsEndWithTheStatusCodesInOrder) {
     REQUIRE(greyClip(t.path("clip.flv"), h263()));
     const Value ns = t.stream();
     EXPECT_DOUBLE_EQ(t.num(t.get(ns, "bufferTime")), 0.1);
+    t.call(ns, "setBufferTime", {Value(2)});
+    EXPECT_DOUBLE_EQ(t.num(t.get(ns, "bufferTime")), 2);
+    EXPECT_DOUBLE_EQ(t.num(t.get(ns, "bufferLength")), 2);
     t.call(ns, "play", {Value("clip.flv")});
     EXPECT_EQ(take(t.codes), std::vector<std::string>{"NetStream.Play.Start"});
     EXPECT_EQ(t.num(t.get(ns, "bytesTotal")), 0);
