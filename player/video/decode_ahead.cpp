@@ -1,6 +1,7 @@
 #include "player/video/decode_ahead.h"
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
 
 namespace vistrel::player::video {
@@ -91,8 +92,10 @@ bool AheadDecoder::decodeNext(std::unique_lock<std::mutex>& lock) {
         if (!image.isNull()) m_lastGood = image;
         m_done[index] = m_lastGood;
         m_next = index + 1;
-        // Pictures behind the one shown are kept only one deep: time runs forwards.
-        while (!m_done.empty() && m_done.begin()->first < m_want - 1) m_done.erase(m_done.begin());
+        // Pictures behind the one shown are kept only one deep (time runs forwards), and those a caller
+        // still waits for.
+        const int keepFrom = std::min(m_want - 1, m_waiting.empty() ? m_want : *m_waiting.begin());
+        while (!m_done.empty() && m_done.begin()->first < keepFrom) m_done.erase(m_done.begin());
     }
     if (ms >= videoThreadThresholdMs() && !m_worker.joinable() && !m_stop) {
         if (reserveVideoWorker()) m_worker = std::thread([this] { run(); });
@@ -121,7 +124,14 @@ QImage AheadDecoder::picture(int index) {
     std::unique_lock lock(m_mutex);
     request(index);
     m_changed.notify_all();
+    const auto waiting = m_waiting.insert(index);
     while (!m_done.count(index)) {
+        // Another caller may have sent decoding past this packet, restarted it beyond, or asked for less
+        // than this: ask again.
+        if ((m_restart ? *m_restart : m_next) > index || m_want < index) {
+            request(index);
+            m_changed.notify_all();
+        }
         if (m_worker.joinable()) {
             m_changed.wait(lock);
         } else if (m_busy) {
@@ -130,6 +140,7 @@ QImage AheadDecoder::picture(int index) {
             break;   // nothing left to decode: cannot happen while `index` is in range, but never spin
         }
     }
+    m_waiting.erase(waiting);
     auto it = m_done.find(index);
     return it == m_done.end() ? m_lastGood : it->second;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <span>
 #include <thread>
 #include <vector>
@@ -78,6 +79,7 @@ private:
     bool m_stop = false;
     QImage m_lastGood;
     std::map<int, QImage> m_done;      // packet number -> picture shown there
+    std::multiset<int> m_waiting;      // packets callers of picture() wait for: kept until they have them
     std::uint64_t m_framesDecoded = 0;
     std::thread m_worker;
 };

@@ -6,6 +6,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QByteArray>
@@ -366,6 +367,25 @@ TEST(DecodeAhead, GivesWhatDecodingInPlaceGives) {
         EXPECT_TRUE(ahead.picture(-1).isNull());
         EXPECT_EQ(ahead.picture(1000), expected.back());
         EXPECT_EQ(ahead.threaded(), threshold == 0.0);
+    }
+    vv::setVideoThreadThresholdMs(3);
+
+    // Drawing asks from another thread than the clock's: both get the pictures they ask for.
+    vv::setVideoThreadThresholdMs(0);
+    {
+        vv::AheadDecoder shared(vv::Codec::H263, 0, packets, bytes);
+        std::vector<QImage> drawn(20);
+        std::thread drawer([&] {
+            for (int round = 0; round < 3; ++round)
+                for (int i = 0; i < 20; ++i) drawn[std::size_t(i)] = shared.picture(i);
+        });
+        for (int round = 0; round < 3; ++round)
+            for (int i = 19; i >= 0; i -= 3) {
+                shared.prepare(i);
+                EXPECT_EQ(shared.picture(i), expected[std::size_t(i)]) << i;
+            }
+        drawer.join();
+        for (int i = 0; i < 20; ++i) EXPECT_EQ(drawn[std::size_t(i)], expected[std::size_t(i)]) << i;
     }
     vv::setVideoThreadThresholdMs(3);
 
