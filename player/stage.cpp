@@ -453,13 +453,15 @@ void Stage::collectGarbage() {
     });
 }
 
-void Stage::addClockObject(avm1::Object* object, std::function<bool()> tick) {
+bool Stage::addClockObject(avm1::Object* object, std::function<bool()> tick) {
     for (auto& entry : m_clockObjects)
         if (entry.first == object) {
             entry.second = std::move(tick);
-            return;
+            return true;
         }
+    if (m_clockObjects.size() >= kMaxClockObjects) return false;
     m_clockObjects.emplace_back(object, std::move(tick));
+    return true;
 }
 
 void Stage::runClockObjects() {

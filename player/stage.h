@@ -167,7 +167,9 @@ public:
     void postCall(const avm1::Value& object, const QString& method, std::vector<avm1::Value> args);
     // Objects that play on their own clock (streams a script plays): ticked once a tick before the
     // timelines move, and kept alive while registered. `tick` returns false once it needs no more ticks.
-    void addClockObject(avm1::Object* object, std::function<bool()> tick);
+    // False when kMaxClockObjects are registered already (each may hold a whole file).
+    bool addClockObject(avm1::Object* object, std::function<bool()> tick);
+    static constexpr std::size_t kMaxClockObjects = 64;
 
 private:
     // One script waiting to run on a clip: actions, or a method looked up then, or a function.

@@ -4,6 +4,7 @@
 // reference player: Play.Start when play is called; Buffer.Full (then the file's metadata) on the next
 // tick; the clock runs from the tick after; Buffer.Flush, Play.Stop and Buffer.Empty once every tag has
 // been passed.
+#include <atomic>
 #include <cmath>
 #include <optional>
 
@@ -24,7 +25,7 @@ namespace {
 
 // Mixer stream ids of NetStreams: far above the timelines' sprite serials.
 constexpr std::uint64_t kFirstAudioId = 1ull << 62;
-std::uint64_t s_nextAudioId = kFirstAudioId;
+std::atomic<std::uint64_t> s_nextAudioId{kFirstAudioId};
 
 struct StreamState {
     std::shared_ptr<video::FlvPlayback> playback;
@@ -35,7 +36,7 @@ struct StreamState {
     std::optional<double> seekMs;
     double bufferTime = 0.1;
     double bytes = 0;        // of the file, once it has arrived; close keeps it
-    std::uint64_t audioId = s_nextAudioId++;
+    std::uint64_t audioId = s_nextAudioId.fetch_add(1);
 };
 
 class NetStreamObject : public Object {
@@ -187,6 +188,14 @@ void installNetStream(Stage& stage) {
         if (!o || args.empty()) return Value();
         StreamState& st = *o->state;
         s->sound().mixer()->streamStop(st.audioId);
+        // Streams playing at once are limited (each holds its file): past that, play starts nothing.
+        if (!s->addClockObject(o, [s, o] { return tickStream(*s, o); })) {
+            st.phase = StreamState::Phase::Idle;
+            st.playback.reset();
+            st.picture->set(nullptr);
+            status(vm, o, "NetStream.Play.Start");
+            return Value();
+        }
         const std::optional<QByteArray> bytes = s->loader().readFile(vm.toString(args[0]));
         st.found = bytes.has_value();
         st.playback = bytes ? std::make_shared<video::FlvPlayback>(*bytes) : nullptr;
@@ -195,7 +204,6 @@ void installNetStream(Stage& stage) {
         st.playing = false;
         st.bytes = 0;
         st.seekMs.reset();
-        s->addClockObject(o, [s, o] { return tickStream(*s, o); });
         status(vm, o, "NetStream.Play.Start");
         return Value();
     });

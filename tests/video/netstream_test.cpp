@@ -3,6 +3,7 @@
 // movie and the files beside it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <string>
@@ -145,11 +146,15 @@ public:
         vm().setMember(ns, QStringLiteral("onMetaData"), Value(vm().makeFunction(QStringLiteral("onMetaData"),
             [self](vistrel::avm1::Vm& vm, const Value&, std::span<const Value> args) {
                 self->codes.push_back("meta");
-                if (!args.empty()) self->metadata = args[0];
-                (void)vm;
+                if (!args.empty()) {
+                    self->metadata = args[0];
+                    vm.setMember(Value(vm.global()), QStringLiteral("lastMetadata"), args[0]);   // kept alive
+                }
                 return Value();
             })));
         call(video(), "attachVideo", {ns});
+        // Held by the movie too, so that collecting garbage leaves it to this test.
+        vm().setMember(Value(vm().global()), QStringLiteral("stream%1").arg(++streams), ns);
         return ns;
     }
     QImage render() {
@@ -164,6 +169,7 @@ public:
     std::unique_ptr<vp::Player> player;
     std::vector<std::string> codes;
     Value metadata;
+    int streams = 0;
 };
 
 std::vector<std::string> take(std::vector<std::string>& v) {
@@ -285,6 +291,18 @@ TEST(NetStream, FilesOutsideTheMovieFolderOrMissingAreNotFound) {
         EXPECT_EQ(t.num(t.get(ns, "bytesTotal")), 0) << name;
     }
     EXPECT_EQ(t.render().pixel(32, 24), 0xff0000ffu);
+
+    // Streams playing at once are limited: each holds its whole file.
+    std::vector<Value> many;
+    for (int i = 0; i < 80; ++i) {
+        many.push_back(t.stream());
+        t.call(many.back(), "play", {Value("clip.flv")});
+    }
+    take(t.codes);
+    t.player->nextFrame();
+    const auto codes = take(t.codes);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), std::string("NetStream.Buffer.Full")),
+              std::ptrdiff_t(vp::Stage::kMaxClockObjects));
 }
 
 TEST(NetStream, CodecsOfTheContainerDecode) {
