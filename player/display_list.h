@@ -32,6 +32,9 @@ class Stage;
 struct Timeline;
 struct BitmapSurface;
 class SpriteInstance;
+namespace video {
+class StreamPicture;
+}
 
 // Caps what a movie can make the player hold: instances alive at once and sprite nesting.
 struct ObjectBudget {
@@ -127,6 +130,8 @@ struct DisplayObject {
     bool bitmapSmoothing = false;
     // Embedded video: smoothing as a script set it (the stream's flag otherwise).
     std::optional<bool> videoSmoothing;
+    // Video.attachVideo: the stream whose pictures this video shows instead of its own frames.
+    std::shared_ptr<video::StreamPicture> attachedVideo;
     // Scale and rotation as scripts last set them, kept apart from the matrix so that a script reading
     // them back gets what it wrote (the matrix loses the sign of a scale).
     double scriptXScale = 0, scriptYScale = 0, scriptRotation = 0;

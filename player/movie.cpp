@@ -495,12 +495,17 @@ QImage Movie::videoPicture(std::uint16_t id, int frame) const {
 }
 
 ShapePaths Movie::videoPaths(std::uint16_t id, int frame, std::optional<bool> smoothing) const {
+    const auto* c = character(id);
+    const auto* v = c ? std::get_if<VideoCharacter>(c) : nullptr;
+    if (!v) return ShapePaths();
+    return videoPaths(id, v->stream->picture(frame), smoothing);
+}
+
+ShapePaths Movie::videoPaths(std::uint16_t id, const QImage& image, std::optional<bool> smoothing) const {
     ShapePaths paths;
     const auto* c = character(id);
     const auto* v = c ? std::get_if<VideoCharacter>(c) : nullptr;
-    if (!v) return paths;
-    const QImage image = v->stream->picture(frame);
-    if (image.isNull()) return paths;
+    if (!v || image.isNull()) return paths;
     // The picture fills the size the stream declares, whatever size it was coded at.
     const double w = v->definition.width ? v->definition.width : image.width();
     const double h = v->definition.height ? v->definition.height : image.height();

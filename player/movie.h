@@ -88,6 +88,8 @@ public:
     // (empty when nothing decodes there).
     // `smoothing` overrides the stream's own flag.
     ShapePaths videoPaths(std::uint16_t id, int frame, std::optional<bool> smoothing = std::nullopt) const;
+    // Any picture (a stream a script attached) drawn at the size video character `id` declares.
+    ShapePaths videoPaths(std::uint16_t id, const QImage& image, std::optional<bool> smoothing) const;
     QImage videoPicture(std::uint16_t id, int frame) const;   // null when nothing decodes there
     const QPainterPath& glyphPath(const FontCharacter& font, std::size_t index) const;
 

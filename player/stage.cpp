@@ -1,5 +1,7 @@
 #include "player/stage.h"
 
+#include <algorithm>
+
 #include <QElapsedTimer>
 #include <QFileInfo>
 
@@ -93,6 +95,7 @@ void Stage::tick() {
     ++m_ticks;
     m_sound->tick(framePeriodMs());
     m_retiredMovies.clear();
+    runClockObjects();
     advanceAll();
     runQueue();
     // Objects the timelines took away while they had unload handlers have had them run: they go now.
@@ -486,8 +489,33 @@ void Stage::collectGarbage() {
     });
 }
 
+bool Stage::addClockObject(avm1::Object* object, std::function<bool()> tick) {
+    for (auto& entry : m_clockObjects)
+        if (entry.first == object) {
+            entry.second = std::move(tick);
+            return true;
+        }
+    if (m_clockObjects.size() >= kMaxClockObjects) return false;
+    m_clockObjects.emplace_back(object, std::move(tick));
+    return true;
+}
+
+void Stage::runClockObjects() {
+    // A tick may register or drop objects: work on a copy, and drop by identity afterwards.
+    const auto current = m_clockObjects;
+    for (const auto& [object, tick] : current) {
+        if (tick && !tick()) {
+            auto it = std::find_if(m_clockObjects.begin(), m_clockObjects.end(),
+                                   [object](const auto& e) { return e.first == object; });
+            if (it != m_clockObjects.end()) m_clockObjects.erase(it);
+        }
+    }
+    if (!current.empty()) ++m_changes;
+}
+
 void Stage::markHostRoots(avm1::Heap& heap) {
     if (m_host) heap.mark(m_host->dragged());
+    for (const auto& entry : m_clockObjects) heap.mark(entry.first);
     m_loader->markRoots(heap);
 }
 

@@ -170,6 +170,11 @@ public:
     // A method called on an object once the scripts running now have finished (the answer of a dialog
     // or connection that has nothing behind it), before the next frame.
     void postCall(const avm1::Value& object, const QString& method, std::vector<avm1::Value> args);
+    // Objects that play on their own clock (streams a script plays): ticked once a tick before the
+    // timelines move, and kept alive while registered. `tick` returns false once it needs no more ticks.
+    // False when kMaxClockObjects are registered already (each may hold a whole file).
+    bool addClockObject(avm1::Object* object, std::function<bool()> tick);
+    static constexpr std::size_t kMaxClockObjects = 64;
 
 private:
     // One script waiting to run on a clip: actions, or a method looked up then, or a function.
@@ -224,6 +229,8 @@ private:
         std::vector<avm1::Value> args;
     };
     std::deque<PostedCall> m_posted;
+    std::vector<std::pair<avm1::Object*, std::function<bool()>>> m_clockObjects;
+    void runClockObjects();
     DisplayObject* m_focus = nullptr;
     int m_focusRect = 1;
     bool m_roundedEmptyBounds = false;

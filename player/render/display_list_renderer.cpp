@@ -9,6 +9,7 @@
 #include "player/script/drawing.h"
 #include "player/script/text_field.h"
 #include "player/shape_paths.h"
+#include "player/video/flv_playback.h"
 
 namespace vistrel::player {
 
@@ -55,7 +56,10 @@ void drawObject(const Movie& movie, const DisplayObject& object, Renderer& rende
     else if (std::holds_alternative<swf::DefineText>(*c)) renderer.drawShape(movie.textPaths(object.characterId), m, cx);
     else if (std::holds_alternative<swf::DefineEditText>(*c)) renderer.drawShape(movie.editTextPaths(object.characterId), m, cx);
     else if (std::holds_alternative<BitmapCharacter>(*c)) renderer.drawShape(movie.bitmapPaths(object.characterId), m, cx);
-    else if (std::holds_alternative<VideoCharacter>(*c)) {
+    else if (std::holds_alternative<VideoCharacter>(*c) && object.attachedVideo) {
+        const ShapePaths paths = movie.videoPaths(object.characterId, object.attachedVideo->picture(), object.videoSmoothing);
+        if (!paths.items.empty()) renderer.drawShape(paths, m, cx);
+    } else if (std::holds_alternative<VideoCharacter>(*c)) {
         // The placement's ratio is the frame number of the picture shown.
         const ShapePaths paths = movie.videoPaths(object.characterId, object.ratio, object.videoSmoothing);
         if (!paths.items.empty()) renderer.drawShape(paths, m, cx);

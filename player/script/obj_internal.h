@@ -1,6 +1,7 @@
 // Shared by the files that install the stage's global objects (Stage, System, Key, Color, XML...).
 #pragma once
 
+#include <memory>
 #include <span>
 
 #include <QString>
@@ -11,6 +12,9 @@ namespace vistrel::player {
 
 class Stage;
 struct DisplayObject;
+namespace video {
+class StreamPicture;
+}
 
 namespace objects {
 
@@ -71,6 +75,9 @@ void installSelection(Stage& stage);
 void installTextSnapshot(Stage& stage);
 void installSocketAndPrinting(Stage& stage);   // XMLSocket, PrintJob
 void installVideo(Stage& stage);
+void installNetStream(Stage& stage);
+// The pictures of a NetStream object (what Video.attachVideo shows), null for anything else.
+std::shared_ptr<video::StreamPicture> netStreamPicture(const Value& stream);
 // Video.prototype as the global Video class has it (null when a script removed it).
 Object* videoPrototype(Vm& vm);
 // The focused object leaves the stage or is hidden: the focus is dropped and listeners told.

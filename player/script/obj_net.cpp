@@ -177,6 +177,7 @@ void installDevices(Stage& stage) {
 void installNet(Stage& stage) {
     installLocalConnection(stage);
     installNetConnection(stage);
+    installNetStream(stage);
     installFileReference(stage);
     installDevices(stage);
 }

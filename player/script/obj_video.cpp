@@ -6,6 +6,7 @@
 #include "player/script/clip_object.h"
 #include "player/script/obj_internal.h"
 #include "player/stage.h"
+#include "player/video/flv_playback.h"
 
 namespace vistrel::player::objects {
 
@@ -62,7 +63,18 @@ void installVideo(Stage& stage) {
         },
         [](Vm&, const Value&, Args) { return Value(); });
     // Clearing empties what a stream attached by a script showed; a timeline's video keeps its picture.
-    method(vm, proto, QStringLiteral("clear"), [](Vm&, const Value&, Args) { return Value(); });
+    method(vm, proto, QStringLiteral("clear"), [](Vm&, const Value& self, Args) {
+        if (DisplayObject* o = displayOf(self); o && o->attachedVideo) o->attachedVideo->clear();
+        return Value();
+    });
+    // A stream's pictures replace the timeline's frames; anything else detaches it.
+    method(vm, proto, QStringLiteral("attachVideo"), [s](Vm&, const Value& self, Args args) {
+        if (DisplayObject* o = displayOf(self); o && videoCharacter(*s, *o)) {
+            o->attachedVideo = netStreamPicture(arg(args, 0));
+            s->touch();
+        }
+        return Value();
+    });
 }
 
 }  // namespace vistrel::player::objects

@@ -1,12 +1,58 @@
 #include "player/video/video_stream.h"
 
 #include <algorithm>
+#include <chrono>
+
+#include "player/video/decode_ahead.h"
 
 namespace vistrel::player::video {
 
 VideoStream::VideoStream(int codecId, int deblocking) : m_codec(codecFromId(codecId)), m_deblocking(deblocking) {}
 
-VideoStream::~VideoStream() = default;
+VideoStream::~VideoStream() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    if (m_worker.joinable()) {
+        m_worker.join();
+        releaseVideoWorker();
+    }
+}
+
+bool VideoStream::decodesAhead() const {
+    std::lock_guard lock(m_mutex);
+    return m_worker.joinable();
+}
+
+// The next frame is the one the timeline shows next, almost always: decode it as picture() would, so that
+// the cache holds it when asked. The mutex is held throughout, so the decoder sees one sequence of packets
+// whoever drives it.
+void VideoStream::decodeAhead() {
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        m_wake.wait(lock, [this] { return m_stop || m_aheadOf >= 0; });
+        if (m_stop) return;
+        const int shown = m_aheadOf;
+        m_aheadOf = -1;
+        auto next = m_packets.upper_bound(shown);
+        if (next == m_packets.end() || m_decodedUpTo != shown || !m_decoder) continue;
+        bool cached = false;
+        for (const auto& entry : m_cache) cached = cached || entry.first == next->first;
+        if (cached) continue;
+        // A key frame starts over, as picture() starts it.
+        if (next->second.key) {
+            m_decoder->reset();
+            m_current = QImage();
+        }
+        QImage image = m_decoder->decode(next->second.data);
+        ++m_framesDecoded;
+        m_decodedUpTo = next->first;
+        if (!image.isNull()) m_current = std::move(image);
+        if (!m_current.isNull()) remember(next->first, m_current);
+    }
+}
 
 void VideoStream::addFrame(std::uint16_t number, std::span<const std::uint8_t> data) {
     std::lock_guard lock(m_mutex);
@@ -48,14 +94,20 @@ void VideoStream::remember(int number, const QImage& image) {
 }
 
 QImage VideoStream::picture(int number) {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (!m_codec || m_packets.empty()) return {};
     auto target = m_packets.upper_bound(number);
     if (target == m_packets.begin()) return {};   // before the first frame
     --target;
     const int wanted = target->first;
     for (auto it = m_cache.rbegin(); it != m_cache.rend(); ++it)
-        if (it->first == wanted) return it->second;
+        if (it->first == wanted) {
+            if (m_worker.joinable() && m_decodedUpTo == wanted) {
+                m_aheadOf = wanted;
+                m_wake.notify_all();
+            }
+            return it->second;
+        }
 
     // Where to start: the nearest key frame at or before the wanted one (the first frame when there
     // is none), or on from the frame decoded last when no key frame comes in between.
@@ -71,12 +123,21 @@ QImage VideoStream::picture(int number) {
     }
     if (!m_decoder->available()) return {};
     for (auto it = start;; ++it) {
+        const auto began = std::chrono::steady_clock::now();
         QImage image = m_decoder->decode(it->second.data);
+        const auto took = std::chrono::steady_clock::now() - began;
+        if (took >= std::chrono::duration<double, std::milli>(videoThreadThresholdMs()) && !m_worker.joinable() &&
+            reserveVideoWorker())
+            m_worker = std::thread([this] { decodeAhead(); });
         ++m_framesDecoded;
         m_decodedUpTo = it->first;
         if (!image.isNull()) m_current = std::move(image);
         if (!m_current.isNull()) remember(it->first, m_current);
         if (it == target) break;
+    }
+    if (m_worker.joinable()) {
+        m_aheadOf = wanted;
+        m_wake.notify_all();
     }
     return m_current;
 }

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -40,6 +42,10 @@ public:
     static constexpr std::size_t kCachedPictures = 12;
     static constexpr std::int64_t kCachedBytes = 96ll * 1024 * 1024;
 
+    // Whether a worker thread decodes the frame after the one shown ahead of time (once frames cost more
+    // than a few milliseconds).
+    bool decodesAhead() const;
+
 private:
     struct Packet {
         std::vector<std::uint8_t> data;
@@ -56,6 +62,12 @@ private:
     QImage m_current;              // the last good picture
     std::deque<std::pair<int, QImage>> m_cache;
     std::uint64_t m_framesDecoded = 0;
+    // Decoding ahead: the frame after `m_aheadOf` is decoded on the worker while the movie shows this one.
+    void decodeAhead();
+    std::thread m_worker;
+    std::condition_variable m_wake;
+    int m_aheadOf = -1;
+    bool m_stop = false;
 };
 
 }  // namespace vistrel::player::video
