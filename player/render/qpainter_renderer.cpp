@@ -1,6 +1,7 @@
 #include "player/render/qpainter_renderer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -18,7 +19,7 @@ namespace vistrel::player {
 
 namespace {
 
-constexpr std::size_t kImageCacheSize = 64;
+constexpr std::size_t kImageCacheSize = 256;
 // Colour-transformed bitmaps kept across frames take no more memory than this.
 constexpr std::size_t kImageCacheBytes = std::size_t{64} << 20;
 constexpr double kAliasNudge = 0.75 / 64;
@@ -121,13 +122,22 @@ QImage QPainterRenderer::transformedImage(const QImage& image, const swf::ColorT
         }
     }
     QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    // Each channel maps on its own: a table per channel does the transform's arithmetic once.
+    std::array<std::array<std::uint8_t, 256>, 4> table;
+    for (int v = 0; v < 256; ++v) {
+        const auto u = static_cast<std::uint8_t>(v);
+        const swf::Rgba c = cx.apply({u, u, u, u});
+        table[0][static_cast<std::size_t>(v)] = c.r;
+        table[1][static_cast<std::size_t>(v)] = c.g;
+        table[2][static_cast<std::size_t>(v)] = c.b;
+        table[3][static_cast<std::size_t>(v)] = c.a;
+    }
     for (int y = 0; y < out.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
             const QRgb p = line[x];
-            const swf::Rgba c = cx.apply({static_cast<std::uint8_t>(qRed(p)), static_cast<std::uint8_t>(qGreen(p)),
-                                          static_cast<std::uint8_t>(qBlue(p)), static_cast<std::uint8_t>(qAlpha(p))});
-            line[x] = qRgba(c.r, c.g, c.b, c.a);
+            line[x] = qRgba(table[0][static_cast<std::size_t>(qRed(p))], table[1][static_cast<std::size_t>(qGreen(p))],
+                            table[2][static_cast<std::size_t>(qBlue(p))], table[3][static_cast<std::size_t>(qAlpha(p))]);
         }
     }
     out = out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -337,16 +347,24 @@ void QPainterRenderer::underlaySeams(QPainter& p, const DrawItem& item, const QT
     // such an edge touches (their centres lie within a pixel of it): that fill's anti-aliased edge then
     // blends with this one instead of with what lies beneath the shape. The later fill covers the band
     // on its side; on this side it repaints the same opaque colour.
-    QPen pen(makeBrush(item.paint, cx, device), 2.0);
-    pen.setCosmetic(true);
-    pen.setCapStyle(Qt::FlatCap);
-    pen.setJoinStyle(Qt::MiterJoin);
+    // The band's outline is worked out once per scale and rotation of the shape and kept with it:
+    // stroking every frame cost more than the rest of the drawing. Moves only shift it.
+    const QTransform linear(device.m11(), device.m12(), device.m21(), device.m22(), 0, 0);
+    if (!item.seamBand || !(item.seamBand->linear == linear)) {
+        QPainterPathStroker stroker;
+        stroker.setWidth(2.0);
+        stroker.setCapStyle(Qt::FlatCap);
+        stroker.setJoinStyle(Qt::MiterJoin);
+        item.seamBand = std::make_shared<SeamBand>(SeamBand{linear, stroker.createStroke(linear.map(item.seams))});
+    }
+    QBrush brush = makeBrush(item.paint, cx, device);
+    if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush) brush.setTransform(brush.transform() * linear);
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setTransform(device);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(pen);
-    p.drawPath(item.seams);
+    p.setTransform(QTransform::fromTranslate(device.dx(), device.dy()));
+    p.setPen(Qt::NoPen);
+    p.setBrush(brush);
+    p.drawPath(item.seamBand->outline);
     p.restore();
 }
 
