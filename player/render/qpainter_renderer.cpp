@@ -24,6 +24,9 @@ constexpr std::size_t kImageCacheSize = 256;
 constexpr std::size_t kImageCacheBytes = std::size_t{64} << 20;
 constexpr double kAliasNudge = 0.75 / 64;
 constexpr std::size_t kSpareLayers = 4;
+// Seam bands kept beside the one a fill holds: per fill, and fills in all.
+constexpr std::size_t kSeamBandsPerItem = 4;
+constexpr std::size_t kSeamBandItems = 4096;
 
 QColor toQColor(swf::Rgba c) { return QColor(c.r, c.g, c.b, c.a); }
 
@@ -351,11 +354,24 @@ void QPainterRenderer::underlaySeams(QPainter& p, const DrawItem& item, const QT
     // stroking every frame cost more than the rest of the drawing. Moves only shift it.
     const QTransform linear(device.m11(), device.m12(), device.m21(), device.m22(), 0, 0);
     if (!item.seamBand || !(item.seamBand->linear == linear)) {
-        QPainterPathStroker stroker;
-        stroker.setWidth(2.0);
-        stroker.setCapStyle(Qt::FlatCap);
-        stroker.setJoinStyle(Qt::MiterJoin);
-        item.seamBand = std::make_shared<SeamBand>(SeamBand{linear, stroker.createStroke(linear.map(item.seams))});
+        // One shape shown at several sizes at once keeps a band for each (a few, the latest first).
+        std::vector<SeamBandUse>& uses = m_seamBands[&item];
+        auto found = std::find_if(uses.begin(), uses.end(), [&](const SeamBandUse& u) {
+            return u.band->linear == linear && u.seams == item.seams;
+        });
+        if (found != uses.end()) {
+            item.seamBand = found->band;
+        } else {
+            QPainterPathStroker stroker;
+            stroker.setWidth(2.0);
+            stroker.setCapStyle(Qt::FlatCap);
+            stroker.setJoinStyle(Qt::MiterJoin);
+            item.seamBand = std::make_shared<SeamBand>(SeamBand{linear, stroker.createStroke(linear.map(item.seams))});
+            if (m_seamBands.size() > kSeamBandItems) m_seamBands.clear();
+            std::vector<SeamBandUse>& fresh = m_seamBands[&item];
+            if (fresh.size() >= kSeamBandsPerItem) fresh.pop_back();
+            fresh.insert(fresh.begin(), SeamBandUse{item.seams, item.seamBand});
+        }
     }
     QBrush brush = makeBrush(item.paint, cx, device);
     if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush) brush.setTransform(brush.transform() * linear);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include <QImage>
@@ -22,6 +23,7 @@ namespace vistrel::player {
 
 struct Paint;
 struct DrawItem;
+struct SeamBand;
 struct LayerPlan;
 
 // Masks that may clip at once; deeper ones are left out (no real movie comes near).
@@ -108,6 +110,11 @@ private:
     int m_skipDepth = 0;                      // inside a layer left out (or taken from the cache)
     const LayerCache::Entry* m_skipCached = nullptr;       // the cache entry standing for the layer left out
     double m_stageScale = 1;
+    struct SeamBandUse {
+        QPainterPath seams;                   // what it was made from: the fill's address may be reused
+        std::shared_ptr<const SeamBand> band;
+    };
+    std::unordered_map<const DrawItem*, std::vector<SeamBandUse>> m_seamBands;
     QImage m_scratch;                         // device-pixel fills are computed here
     QImage m_mixScratch;                      // blend modes mix the parent's pixels here
 };
