@@ -2,6 +2,7 @@
 // geometry and bitmaps derived from definitions (built once, on first use).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -40,6 +41,8 @@ public:
     static std::shared_ptr<Movie> fromFile(const QString& path);
 
     bool isValid() const { return m_valid; }
+    // Unique over the run: what was drawn from one movie is never taken for another's.
+    std::uint64_t serial() const { return m_serial; }
     const swf::MovieHeader& header() const { return m_header; }
     const swf::Diagnostics& diagnostics() const { return m_diagnostics; }
     // The canonical path of the file it was read from (empty for a movie made from bytes), and the
@@ -102,6 +105,8 @@ private:
     void importAssets(const swf::ImportAssets& tag, std::size_t offset, Frame& frame, ImportLoad& imports);
 
     bool m_valid = false;
+    static inline std::atomic<std::uint64_t> s_lastSerial{0};
+    std::uint64_t m_serial = ++s_lastSerial;
     QString m_sourcePath;
     std::int64_t m_byteSize = 0;
     swf::MovieHeader m_header;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include <QImage>
@@ -33,6 +34,8 @@ struct StrokeStyle {
     bool noHScale = false, noVScale = false;
 };
 
+struct SeamBand;
+
 struct DrawItem {
     QPainterPath path;          // fill: closed contours with the fill rule set; stroke: open or closed lines
     bool stroke = false;
@@ -42,6 +45,13 @@ struct DrawItem {
     // Anti-aliasing each fill on its own lets the background show through along such an edge; the
     // renderer lays a hairline of this fill under it so the later fill's soft edge blends into it.
     QPainterPath seams;
+    // The renderer's band along the seams for one scale and rotation, made on first use.
+    mutable std::shared_ptr<const SeamBand> seamBand;
+};
+
+struct SeamBand {
+    QTransform linear;       // the device transform without its translation
+    QPainterPath outline;    // in device pixels, before translation
 };
 
 struct ShapePaths {

@@ -12,6 +12,7 @@
 #include "player/frame_drawer.h"
 #include "player/movie.h"
 #include "player/player.h"
+#include "player/render/qpainter_renderer.h"
 #include "player/stage_view.h"
 #include "tools/command_line.h"
 #include "tools/info_command.h"
@@ -42,8 +43,11 @@ double peakResidentMegabytes() {
 }  // namespace
 
 int benchCommand(const QStringList& args) {
-    const CommandLine command("bench", "[--size WxH] [--frames N] [--quality low|medium|high|best] FILE");
-    const auto options = command.parse(args, {"--frames", "--quality", "--size"});
+    const CommandLine command("bench", "[--size WxH] [--frames N] [--quality low|medium|high|best] [--verify] FILE");
+    // --verify also draws every frame whole and counts the frames whose repainted picture differs.
+    QStringList rest = args;
+    const bool verify = rest.removeAll(QStringLiteral("--verify")) > 0;
+    const auto options = command.parse(rest, {"--frames", "--quality", "--size"});
     if (!options) return kExitNotMovie;
     const int frames = options->frames.value_or(120);
     const QSize viewSize = options->size.value_or(QSize());
@@ -65,7 +69,7 @@ int benchCommand(const QStringList& args) {
     const double budget = 1000.0 / rate;
 
     std::vector<double> draws, advances;
-    int redrawn = 0;
+    int redrawn = 0, mismatched = 0;
     player::FrameDrawer drawer;
     const auto loadStart = Clock::now();
     player::Player player(movie);   // runs the first frame
@@ -79,6 +83,12 @@ int benchCommand(const QStringList& args) {
         const auto start = Clock::now();
         if (drawer.update(player, view)) ++redrawn;
         draws.push_back(millisecondsSince(start));
+        if (verify) {
+            QImage whole(drawer.image().size(), QImage::Format_ARGB32_Premultiplied);
+            player::QPainterRenderer renderer(whole);
+            player.render(renderer, view.stageToDevice, view.quality, view.background);
+            if (whole != drawer.image()) ++mismatched;
+        }
     }
     const int overHalf = static_cast<int>(std::count_if(draws.begin(), draws.end(), [&](double t) { return t > budget / 2; }));
     std::sort(draws.begin(), draws.end());
@@ -93,6 +103,7 @@ int benchCommand(const QStringList& args) {
               << "redrawn " << redrawn << "\n"
               << "advance_median_ms " << percentile(advances, 0.5) << "\n"
               << std::setprecision(1) << "peak_rss_mb " << peakResidentMegabytes() << "\n";
+    if (verify) std::cout << "mismatched_frames " << mismatched << "\n";
     return kExitOk;
 }
 

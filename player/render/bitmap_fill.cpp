@@ -39,11 +39,13 @@ void renderClampedBitmap(const QImage& bitmap, const QTransform& bitmapToDevice,
     const double limit = 1e7;
     for (int row = 0; row < area.height(); ++row) {
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(row));
-        // Each device pixel takes the bitmap's colour at its centre.
-        const QPointF start = inverse.map(QPointF(area.left() + 0.5, area.top() + row + 0.5));
+        // Each device pixel takes the bitmap's colour at its centre, worked out from the device's left
+        // edge so that a pixel gets the same colour whatever part of the fill is drawn.
+        const QPointF start = inverse.map(QPointF(0.5, area.top() + row + 0.5));
         for (int col = 0; col < area.width(); ++col) {
-            const double u = std::clamp(start.x() + inverse.m11() * col, -limit, limit);
-            const double v = std::clamp(start.y() + inverse.m12() * col, -limit, limit);
+            const double x = area.left() + col;
+            const double u = std::clamp(start.x() + inverse.m11() * x, -limit, limit);
+            const double v = std::clamp(start.y() + inverse.m12() * x, -limit, limit);
             if (!smooth) {
                 line[col] = pixel(static_cast<int>(std::floor(u)), static_cast<int>(std::floor(v)));
                 continue;

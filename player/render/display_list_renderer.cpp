@@ -51,11 +51,16 @@ void drawObject(const Movie& movie, const DisplayObject& object, Renderer& rende
     }
     const Character* c = movie.character(object.characterId);
     if (!c) return;
-    if (std::holds_alternative<swf::DefineShape>(*c)) renderer.drawShape(movie.shapePaths(object.characterId), m, cx);
-    else if (std::holds_alternative<swf::DefineMorphShape>(*c)) renderer.drawShape(movie.morphPaths(object.characterId, object.ratio), m, cx);
-    else if (std::holds_alternative<swf::DefineText>(*c)) renderer.drawShape(movie.textPaths(object.characterId), m, cx);
-    else if (std::holds_alternative<swf::DefineEditText>(*c)) renderer.drawShape(movie.editTextPaths(object.characterId), m, cx);
-    else if (std::holds_alternative<BitmapCharacter>(*c)) renderer.drawShape(movie.bitmapPaths(object.characterId), m, cx);
+    // What a character draws depends only on the movie, the character and (morphs, video) the ratio.
+    const auto key = [&](std::uint64_t kind, std::uint64_t extra = 0) {
+        return (movie.serial() << 44) ^ (kind << 40) ^ (extra << 16) ^ object.characterId;
+    };
+    if (std::holds_alternative<swf::DefineShape>(*c)) renderer.drawShapeKeyed(movie.shapePaths(object.characterId), m, cx, key(1));
+    else if (std::holds_alternative<swf::DefineMorphShape>(*c))
+        renderer.drawShapeKeyed(movie.morphPaths(object.characterId, object.ratio), m, cx, key(2, object.ratio));
+    else if (std::holds_alternative<swf::DefineText>(*c)) renderer.drawShapeKeyed(movie.textPaths(object.characterId), m, cx, key(3));
+    else if (std::holds_alternative<swf::DefineEditText>(*c)) renderer.drawShapeKeyed(movie.editTextPaths(object.characterId), m, cx, key(4));
+    else if (std::holds_alternative<BitmapCharacter>(*c)) renderer.drawShapeKeyed(movie.bitmapPaths(object.characterId), m, cx, key(5));
     else if (std::holds_alternative<VideoCharacter>(*c) && object.attachedVideo) {
         const ShapePaths paths = movie.videoPaths(object.characterId, object.attachedVideo->picture(), object.videoSmoothing);
         if (!paths.items.empty()) renderer.drawShape(paths, m, cx);

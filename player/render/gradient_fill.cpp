@@ -43,23 +43,26 @@ double focalPosition(double x, double y, double focal) {
     return s > 0 ? 1 / s : 1;
 }
 
-// Fills `width` pixels whose position is base + step * column, colour by colour.
+// Fills `width` pixels whose position is base + step * (offset + column), colour by colour. Positions
+// are worked out from the device's left edge, so a pixel gets the same colour whatever part of the
+// fill is drawn.
 template <class ColorAt>
-void fillLinearRow(QRgb* line, int width, double base, double step, const ColorAt& colorAt) {
+void fillLinearRow(QRgb* line, int width, int offset, double base, double step, const ColorAt& colorAt) {
     // Positions this far out all give an end entry; keeping them here keeps the maths in range.
     const double limit = 1e9;
-    if (!(std::abs(step) < 0.5) || !(std::abs(base) < limit) || !(std::abs(base + step * width) < limit)) {
-        for (int col = 0; col < width; ++col) line[col] = colorAt(base + step * col);
+    const auto at = [&](int col) { return base + step * static_cast<double>(offset + col); };
+    if (!(std::abs(step) < 0.5) || !(std::abs(at(0)) < limit) || !(std::abs(at(width)) < limit)) {
+        for (int col = 0; col < width; ++col) line[col] = colorAt(at(col));
         return;
     }
-    auto cell = [&](int col) { return floorOf(base + step * col); };
+    auto cell = [&](int col) { return floorOf(at(col)); };
     int col = 0;
     while (col < width) {
         const std::int64_t first = cell(col);
         int end = width;
         if (step != 0) {
             // Where the position leaves this whole-number cell, then checked one pixel either way.
-            const double bound = (static_cast<double>(step > 0 ? first + 1 : first) - base) / step;
+            const double bound = (static_cast<double>(step > 0 ? first + 1 : first) - base) / step - offset;
             end = bound >= width ? width : std::max(col + 1, static_cast<int>(bound) + 1);
             while (end > col + 1 && cell(end - 1) != first) --end;
             while (end < width && cell(end) == first) ++end;
@@ -116,21 +119,23 @@ void renderGradient(const swf::Gradient& gradient, swf::FillType type, const Gra
     }
     for (int row = 0; row < area.height(); ++row) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
-        const QPointF start = inverse.map(QPointF(area.left(), area.top() + row));
+        const QPointF start = inverse.map(QPointF(0, area.top() + row));
+        const int x0 = area.left();
         const double dx = inverse.m11(), dy = inverse.m12();
         if (type == swf::FillType::LinearGradient) {
             // The position runs along x of the square only, linearly along the row: runs of
             // pixels share one entry and are filled at once.
             const double base = (start.x() / kGradientHalf + 1) * 128 + kEdgeNudge, step = dx / kGradientHalf * 128;
-            fillLinearRow(line, area.width(), base, step, [&](double pos) { return colors[entryOf(pos)]; });
+            fillLinearRow(line, area.width(), x0, base, step, [&](double pos) { return colors[entryOf(pos)]; });
         } else if (focal == 0 && spread == 0) {
             // Padded radial: the squared distance is compared with squared entry edges, so the
             // entry follows along the row without a square root per pixel.
             const double scale = 256 / kGradientHalf;
             const double u0 = start.x() * scale, v0 = start.y() * scale, du = dx * scale, dv = dy * scale;
-            int e = static_cast<int>(entryOf(std::sqrt(u0 * u0 + v0 * v0) + kEdgeNudge));
+            const double ul = u0 + du * x0, vl = v0 + dv * x0;
+            int e = static_cast<int>(entryOf(std::sqrt(ul * ul + vl * vl) + kEdgeNudge));
             for (int col = 0; col < area.width(); ++col) {
-                const double u = u0 + du * col, v = v0 + dv * col, q = u * u + v * v;
+                const double u = u0 + du * (x0 + col), v = v0 + dv * (x0 + col), q = u * u + v * v;
                 while (e < 255 && q >= edges[static_cast<std::size_t>(e) + 1]) ++e;
                 while (e > 0 && q < edges[static_cast<std::size_t>(e)]) --e;
                 line[col] = colors[static_cast<std::size_t>(e)];
@@ -138,13 +143,13 @@ void renderGradient(const swf::Gradient& gradient, swf::FillType type, const Gra
         } else if (focal == 0) {
             const double scale = 256 / kGradientHalf;
             for (int col = 0; col < area.width(); ++col) {
-                const double u = (start.x() + dx * col) * scale, v = (start.y() + dy * col) * scale;
+                const double u = (start.x() + dx * (x0 + col)) * scale, v = (start.y() + dy * (x0 + col)) * scale;
                 line[col] = colors[entryOf(std::sqrt(u * u + v * v) + kEdgeNudge)];
             }
         } else {
             for (int col = 0; col < area.width(); ++col)
                 line[col] = colors[static_cast<std::size_t>(
-                    gradientEntry(type, spread, focal, start.x() + dx * col, start.y() + dy * col))];
+                    gradientEntry(type, spread, focal, start.x() + dx * (x0 + col), start.y() + dy * (x0 + col)))];
         }
     }
 }

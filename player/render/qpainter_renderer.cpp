@@ -1,6 +1,7 @@
 #include "player/render/qpainter_renderer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -8,6 +9,7 @@
 #include <QPainterPathStroker>
 
 #include "player/render/bitmap_fill.h"
+#include "player/render/damage.h"
 #include "player/render/filters.h"
 #include "player/render/gradient_fill.h"
 #include "player/render/gradient_table.h"
@@ -17,11 +19,14 @@ namespace vistrel::player {
 
 namespace {
 
-constexpr std::size_t kImageCacheSize = 64;
+constexpr std::size_t kImageCacheSize = 256;
+// Colour-transformed bitmaps kept across frames take no more memory than this.
+constexpr std::size_t kImageCacheBytes = std::size_t{64} << 20;
 constexpr double kAliasNudge = 0.75 / 64;
 constexpr std::size_t kSpareLayers = 4;
-// Filters of objects blown up beyond this many pixels per unit are drawn at this scale.
-constexpr double kMaxFilterScale = 64;
+// Seam bands kept beside the one a fill holds: per fill, and fills in all.
+constexpr std::size_t kSeamBandsPerItem = 4;
+constexpr std::size_t kSeamBandItems = 4096;
 
 QColor toQColor(swf::Rgba c) { return QColor(c.r, c.g, c.b, c.a); }
 
@@ -79,10 +84,27 @@ void QPainterRenderer::beginFrame(swf::Rgba background, const QTransform& stageT
     // going to the shape below or right of it. The rasteriser rounds points to 1/64 pixel and
     // gives such centres the other way, so everything moves up-left by less than that step.
     if (quality == RenderQuality::Low) m_stage *= QTransform::fromTranslate(-kAliasNudge, -kAliasNudge);
+    m_stageScale = scaleOf(m_stageExact);
+    m_framePlan = m_plan;
+    m_layerCalls = 0;
+    m_skipDepth = 0;
+    m_skipCached = nullptr;
     background.a = 255;
-    m_target.fill(toQColor(background));
     Layer base;
+    if (m_repaint.isEmpty()) {
+        m_target.fill(toQColor(background));
+    } else {
+        const QRgb fill = qRgba(background.r, background.g, background.b, 255);
+        for (const QRect& r : m_repaint.intersected(m_target.rect())) {
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(m_target.scanLine(y)) + r.left();
+                std::fill(line, line + r.width(), fill);
+            }
+        }
+        base.cull = true;
+    }
     base.painter = std::make_unique<QPainter>(&m_target);
+    if (!m_repaint.isEmpty()) base.painter->setClipRegion(m_repaint);
     prepare(*base.painter);
     m_layers.push_back(std::move(base));
 }
@@ -103,18 +125,31 @@ QImage QPainterRenderer::transformedImage(const QImage& image, const swf::ColorT
         }
     }
     QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    // Each channel maps on its own: a table per channel does the transform's arithmetic once.
+    std::array<std::array<std::uint8_t, 256>, 4> table;
+    for (int v = 0; v < 256; ++v) {
+        const auto u = static_cast<std::uint8_t>(v);
+        const swf::Rgba c = cx.apply({u, u, u, u});
+        table[0][static_cast<std::size_t>(v)] = c.r;
+        table[1][static_cast<std::size_t>(v)] = c.g;
+        table[2][static_cast<std::size_t>(v)] = c.b;
+        table[3][static_cast<std::size_t>(v)] = c.a;
+    }
     for (int y = 0; y < out.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
             const QRgb p = line[x];
-            const swf::Rgba c = cx.apply({static_cast<std::uint8_t>(qRed(p)), static_cast<std::uint8_t>(qGreen(p)),
-                                          static_cast<std::uint8_t>(qBlue(p)), static_cast<std::uint8_t>(qAlpha(p))});
-            line[x] = qRgba(c.r, c.g, c.b, c.a);
+            line[x] = qRgba(table[0][static_cast<std::size_t>(qRed(p))], table[1][static_cast<std::size_t>(qGreen(p))],
+                            table[2][static_cast<std::size_t>(qBlue(p))], table[3][static_cast<std::size_t>(qAlpha(p))]);
         }
     }
     out = out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     m_imageCache.push_front({image.cacheKey(), cx, out});
-    if (m_imageCache.size() > kImageCacheSize) m_imageCache.pop_back();
+    m_imageCacheBytes += static_cast<std::size_t>(out.sizeInBytes());
+    while (m_imageCache.size() > 1 && (m_imageCache.size() > kImageCacheSize || m_imageCacheBytes > kImageCacheBytes)) {
+        m_imageCacheBytes -= static_cast<std::size_t>(m_imageCache.back().image.sizeInBytes());
+        m_imageCache.pop_back();
+    }
     return out;
 }
 
@@ -253,7 +288,7 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
 }
 
 void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, const swf::ColorTransform& cx) {
-    if (m_layers.empty()) return;
+    if (m_layers.empty() || m_skipDepth > 0) return;
     const QPointF offset = m_layers.back().offset;
     const QTransform device = m * m_stage * QTransform::fromTranslate(offset.x(), offset.y());
     if (!m_building.empty()) {
@@ -279,8 +314,12 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
         return;
     }
     if (!device.isInvertible()) return;
+    const QRectF mapped = device.mapRect(shape.bounds);
+    const QRect reach = deviceRect(mapped, shapeDevicePad(shape, device, m_stageScale));
+    if (m_layers.back().cull && !m_repaint.intersects(reach)) return;
     // Anti-aliased edges may touch the pixel next to the exact bounds.
-    m_layers.back().drawn |= device.mapRect(shape.bounds).adjusted(-1, -1, 1, 1);
+    m_layers.back().drawn |= mapped.adjusted(-1, -1, 1, 1);
+    m_layers.back().touched |= reach;
     QPainter& p = painter();
     const bool antialiased = m_quality != RenderQuality::Low;
     for (const DrawItem& item : shape.items) {
@@ -311,23 +350,47 @@ void QPainterRenderer::underlaySeams(QPainter& p, const DrawItem& item, const QT
     // such an edge touches (their centres lie within a pixel of it): that fill's anti-aliased edge then
     // blends with this one instead of with what lies beneath the shape. The later fill covers the band
     // on its side; on this side it repaints the same opaque colour.
-    QPen pen(makeBrush(item.paint, cx, device), 2.0);
-    pen.setCosmetic(true);
-    pen.setCapStyle(Qt::FlatCap);
-    pen.setJoinStyle(Qt::MiterJoin);
+    // The band's outline is worked out once per scale and rotation of the shape and kept with it:
+    // stroking every frame cost more than the rest of the drawing. Moves only shift it.
+    const QTransform linear(device.m11(), device.m12(), device.m21(), device.m22(), 0, 0);
+    if (!item.seamBand || !(item.seamBand->linear == linear)) {
+        // One shape shown at several sizes at once keeps a band for each (a few, the latest first).
+        std::vector<SeamBandUse>& uses = m_seamBands[&item];
+        auto found = std::find_if(uses.begin(), uses.end(), [&](const SeamBandUse& u) {
+            return u.band->linear == linear && u.seams == item.seams;
+        });
+        if (found != uses.end()) {
+            item.seamBand = found->band;
+        } else {
+            QPainterPathStroker stroker;
+            stroker.setWidth(2.0);
+            stroker.setCapStyle(Qt::FlatCap);
+            stroker.setJoinStyle(Qt::MiterJoin);
+            item.seamBand = std::make_shared<SeamBand>(SeamBand{linear, stroker.createStroke(linear.map(item.seams))});
+            if (m_seamBands.size() > kSeamBandItems) m_seamBands.clear();
+            std::vector<SeamBandUse>& fresh = m_seamBands[&item];
+            if (fresh.size() >= kSeamBandsPerItem) fresh.pop_back();
+            fresh.insert(fresh.begin(), SeamBandUse{item.seams, item.seamBand});
+        }
+    }
+    QBrush brush = makeBrush(item.paint, cx, device);
+    if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush) brush.setTransform(brush.transform() * linear);
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setTransform(device);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(pen);
-    p.drawPath(item.seams);
+    p.setTransform(QTransform::fromTranslate(device.dx(), device.dy()));
+    p.setPen(Qt::NoPen);
+    p.setBrush(brush);
+    p.drawPath(item.seamBand->outline);
     p.restore();
 }
 
-void QPainterRenderer::beginMask() { m_building.emplace_back(); }
+void QPainterRenderer::beginMask() {
+    if (m_skipDepth > 0) return;
+    m_building.emplace_back();
+}
 
 void QPainterRenderer::useMask() {
-    if (m_building.empty()) return;
+    if (m_skipDepth > 0 || m_building.empty()) return;
     QPainterPath mask = m_building.back();
     m_building.pop_back();
     // A mask inside a mask's own contents: the outer mask's outline is what counts. Masks past
@@ -346,7 +409,7 @@ void QPainterRenderer::useMask() {
 }
 
 void QPainterRenderer::endMask() {
-    if (m_maskApplied.empty()) return;
+    if (m_skipDepth > 0 || m_maskApplied.empty()) return;
     const bool applied = m_maskApplied.back();
     m_maskApplied.pop_back();
     if (!applied) return;
@@ -355,8 +418,36 @@ void QPainterRenderer::endMask() {
 }
 
 void QPainterRenderer::beginLayer(const QTransform& m, const QRectF& bounds, bool filtered) {
+    const std::size_t call = m_layerCalls++;
+    if (m_skipDepth > 0) {
+        ++m_skipDepth;
+        return;
+    }
     if (!m_building.empty() || m_layers.empty()) return;
+    // The recording's notes hold only while this frame makes the same calls.
+    const LayerPlan* plan = nullptr;
+    if (m_framePlan) {
+        if (call < m_framePlan->size() && (*m_framePlan)[call].valid && (*m_framePlan)[call].bitmap == filtered &&
+            (*m_framePlan)[call].m == m && (*m_framePlan)[call].bounds == bounds)
+            plan = &(*m_framePlan)[call];
+        else
+            m_framePlan = nullptr;
+    }
+    if (plan && m_layers.back().cull && !m_repaint.intersects(plan->rect)) {
+        m_skipDepth = 1;   // nothing of it shows in the area repainted
+        return;
+    }
+    if (plan && filtered && m_cache) {
+        if (const LayerCache::Entry* cached = m_cache->find(plan->signature)) {
+            m_skipDepth = 1;
+            m_skipCached = cached;
+            return;
+        }
+    }
     Layer layer;
+    layer.cull = !filtered && m_layers.back().cull;
+    layer.cacheable = plan && filtered && m_cache;
+    layer.cacheSignature = plan ? plan->signature : 0;
     layer.offset = m_layers.back().offset;
     const QTransform device = m * m_stage * QTransform::fromTranslate(layer.offset.x(), layer.offset.y());
     // Filter sizes follow the object's own scale on the device, not only the stage's.
@@ -368,27 +459,36 @@ void QPainterRenderer::beginLayer(const QTransform& m, const QRectF& bounds, boo
         const QPointF corner = (m * m_stageExact).mapRect(bounds).topLeft() + layer.offset;
         layer.offset += QPointF(std::round(corner.x()) - corner.x(), std::round(corner.y()) - corner.y());
     }
-    // Layer images are kept for reuse: clearing one costs less than fresh memory.
-    while (!m_spareLayers.empty() && m_spareLayers.back()->size() != m_target.size()) m_spareLayers.pop_back();
+    // Layer images are kept for reuse: clearing what the last use touched costs less than fresh memory.
+    while (!m_spareLayers.empty() && m_spareLayers.back().image->size() != m_target.size()) m_spareLayers.pop_back();
     if (!m_spareLayers.empty()) {
-        layer.image = std::move(m_spareLayers.back());
+        layer.image = std::move(m_spareLayers.back().image);
+        const QRect dirty = m_spareLayers.back().dirty & layer.image->rect();
         m_spareLayers.pop_back();
+        for (int y = dirty.top(); y <= dirty.bottom(); ++y)
+            std::memset(layer.image->scanLine(y) + static_cast<qsizetype>(dirty.left()) * 4, 0, static_cast<std::size_t>(dirty.width()) * 4);
     } else {
         layer.image = std::make_unique<QImage>(m_target.size(), QImage::Format_ARGB32_Premultiplied);
+        layer.image->fill(Qt::transparent);
     }
-    layer.image->fill(Qt::transparent);
     layer.painter = std::make_unique<QPainter>(layer.image.get());
     prepare(*layer.painter);
     m_layers.push_back(std::move(layer));
 }
 
 void QPainterRenderer::endLayer(const std::vector<Filter>& filters, BlendMode mode) {
+    if (m_skipDepth > 0) {
+        if (--m_skipDepth == 0 && m_skipCached) composite(m_skipCached->image, m_skipCached->box, mode);
+        if (m_skipDepth == 0) m_skipCached = nullptr;
+        return;
+    }
     if (!m_building.empty() || m_layers.size() < 2) return;
     Layer layer = std::move(m_layers.back());
     m_layers.pop_back();
     layer.painter->end();
+    QRect dirty = layer.touched;
     auto release = [&] {
-        if (m_spareLayers.size() < kSpareLayers) m_spareLayers.push_back(std::move(layer.image));
+        if (m_spareLayers.size() < kSpareLayers) m_spareLayers.push_back({std::move(layer.image), dirty});
     };
     // Alpha and erase change the layer of an ancestor; with none to act on they leave no trace.
     if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && m_layers.size() == 1) {
@@ -409,7 +509,18 @@ void QPainterRenderer::endLayer(const std::vector<Filter>& filters, BlendMode mo
     QImage content(layer.image->bits() + static_cast<qsizetype>(box.y()) * layer.image->bytesPerLine() + box.x() * 4,
                    box.width(), box.height(), layer.image->bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
     if (!filters.empty()) applyFilters(content, filters, sx, sy);
+    dirty |= box;
+    if (layer.cacheable) m_cache->offer(layer.cacheSignature, box, content);
+    composite(content, box, mode);
+    release();
+}
+
+void QPainterRenderer::composite(const QImage& content, const QRect& box, BlendMode mode) {
+    // Alpha and erase change the layer of an ancestor; with none to act on they leave no trace.
+    if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && m_layers.size() == 1) return;
+    if (box.isEmpty() || m_layers.empty()) return;
     m_layers.back().drawn |= QRectF(box);
+    m_layers.back().touched |= box;
     QPainter& p = painter();
     p.save();
     p.setTransform(QTransform());
@@ -433,7 +544,6 @@ void QPainterRenderer::endLayer(const std::vector<Filter>& filters, BlendMode mo
         p.drawImage(box.topLeft(), mixed);
     }
     p.restore();
-    release();
 }
 
 }  // namespace vistrel::player

@@ -6,11 +6,14 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include <QImage>
 #include <QPainterPath>
+#include <QRegion>
 
+#include "player/render/layer_cache.h"
 #include "player/render/renderer.h"
 
 class QPainter;
@@ -20,9 +23,13 @@ namespace vistrel::player {
 
 struct Paint;
 struct DrawItem;
+struct SeamBand;
+struct LayerPlan;
 
 // Masks that may clip at once; deeper ones are left out (no real movie comes near).
 inline constexpr int kMaxMaskNesting = 64;
+// Filters of objects blown up beyond this many pixels per unit are drawn at this scale.
+inline constexpr double kMaxFilterScale = 64;
 
 class QPainterRenderer : public Renderer {
 public:
@@ -40,14 +47,32 @@ public:
     void endLayer(const std::vector<Filter>& filters, BlendMode mode) override;
     void endFrame() override;
 
+    // Frames from now on repaint only `area` (device pixels), leaving the rest of the target as it
+    // is, and skip what lies wholly outside it; an empty region repaints everything.
+    void setRepaintArea(const QRegion& area) { m_repaint = area; }
+    // What a recording of the frame about to be drawn learnt of its layers (null: nothing known).
+    // It must outlive the frame.
+    void setLayerPlan(const std::vector<LayerPlan>* plan) { m_plan = plan; }
+    // Where finished bitmap layers are kept between frames (null: nowhere).
+    void setLayerCache(LayerCache* cache) { m_cache = cache; }
+
 private:
     struct Layer {
         std::unique_ptr<QImage> image;   // stays put while its painter works on it
         std::unique_ptr<QPainter> painter;
         QRectF drawn;                    // device area drawn so far
+        QRect touched;                   // device area any pixel may have changed in
         QPointF offset;                  // device shift of everything drawn into it
         double filterScaleX = 1, filterScaleY = 1;   // device pixels per filter unit
+        bool cull = false;               // draws outside the repaint area are left out
+        std::uint64_t cacheSignature = 0;
+        bool cacheable = false;
     };
+    struct Spare {
+        std::unique_ptr<QImage> image;
+        QRect dirty;                     // what must be cleared before reuse
+    };
+    void composite(const QImage& content, const QRect& box, BlendMode mode);
     QPainter& painter();
     void prepare(QPainter& p) const;
     void fillItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
@@ -75,7 +100,21 @@ private:
         QImage image;
     };
     std::list<CachedImage> m_imageCache;      // colour-transformed bitmaps, most recent first
-    std::vector<std::unique_ptr<QImage>> m_spareLayers;   // layer images ready for reuse
+    std::size_t m_imageCacheBytes = 0;
+    std::vector<Spare> m_spareLayers;         // layer images ready for reuse
+    QRegion m_repaint;
+    const std::vector<LayerPlan>* m_plan = nullptr;
+    const std::vector<LayerPlan>* m_framePlan = nullptr;   // the plan while this frame still follows it
+    LayerCache* m_cache = nullptr;
+    std::size_t m_layerCalls = 0;             // beginLayer calls so far this frame
+    int m_skipDepth = 0;                      // inside a layer left out (or taken from the cache)
+    const LayerCache::Entry* m_skipCached = nullptr;       // the cache entry standing for the layer left out
+    double m_stageScale = 1;
+    struct SeamBandUse {
+        QPainterPath seams;                   // what it was made from: the fill's address may be reused
+        std::shared_ptr<const SeamBand> band;
+    };
+    std::unordered_map<const DrawItem*, std::vector<SeamBandUse>> m_seamBands;
     QImage m_scratch;                         // device-pixel fills are computed here
     QImage m_mixScratch;                      // blend modes mix the parent's pixels here
 };

@@ -2,6 +2,7 @@
 // painting order; masks and layers nest.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include <QRectF>
@@ -24,6 +25,13 @@ public:
     virtual void beginFrame(swf::Rgba background, const QTransform& stageToDevice, RenderQuality quality) = 0;
     // `m` maps the shape's twips to stage twips.
     virtual void drawShape(const ShapePaths& shape, const QTransform& m, const swf::ColorTransform& cx) = 0;
+    // The same, for outlines that stay as they are for as long as `key` names them (a character of a
+    // loaded movie): renderers that compare frames need not look at the outlines themselves.
+    virtual void drawShapeKeyed(const ShapePaths& shape, const QTransform& m, const swf::ColorTransform& cx,
+                                std::uint64_t key) {
+        (void)key;
+        drawShape(shape, m, cx);
+    }
     virtual void beginMask() = 0;   // following draws build the mask
     virtual void useMask() = 0;     // following draws are clipped by it
     virtual void endMask() = 0;     // back to the clip in force before beginMask
