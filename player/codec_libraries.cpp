@@ -66,8 +66,11 @@ void vistrel::player::preloadCodecLibraries() {
 #define VISTREL_NULL return nullptr
 #define VISTREL_ERROR return AVERROR(ENOSYS)
 
+VISTREL_FORWARD(kAvutil, int, av_channel_layout_copy, VISTREL_ERROR, (AVChannelLayout* to, const AVChannelLayout* from),
+                (to, from))
 VISTREL_FORWARD(kAvutil, void, av_channel_layout_default, VISTREL_NO_RESULT, (AVChannelLayout* layout, int channels),
                 (layout, channels))
+VISTREL_FORWARD(kAvutil, void, av_channel_layout_uninit, VISTREL_NO_RESULT, (AVChannelLayout* layout), (layout))
 VISTREL_FORWARD(kAvutil, AVFrame*, av_frame_alloc, VISTREL_NULL, (void), ())
 VISTREL_FORWARD(kAvutil, void, av_frame_free, VISTREL_NO_RESULT, (AVFrame** frame), (frame))
 VISTREL_FORWARD(kAvutil, void, av_frame_unref, VISTREL_NO_RESULT, (AVFrame* frame), (frame))

@@ -938,7 +938,7 @@ bool Interpreter::callMethod() {
         const Value result = vm.call(fn, thisValue, args);
         vm.superHomePending() = nullptr;
         push(result);
-        return;
+        return true;
     } else {
         fn = vm.getMember(object, vm.toString(nameValue));
     }
