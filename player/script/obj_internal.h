@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <span>
+#include <utility>
 
 #include <QString>
 
@@ -78,6 +79,10 @@ void installVideo(Stage& stage);
 void installNetStream(Stage& stage);
 // The pictures of a NetStream object (what Video.attachVideo shows), null for anything else.
 std::shared_ptr<video::StreamPicture> netStreamPicture(const Value& stream);
+// A NetStream's sound goes to this clip's Sound settings (MovieClip.attachAudio); false or null stops it.
+void attachStreamAudio(Stage& stage, Object* clip, const Value& source);
+// Left and right gains of a clip's sounds: its volume and transform, times those of the clips holding it.
+std::pair<float, float> soundGainOf(const DisplayObject* clip);
 // Video.prototype as the global Video class has it (null when a script removed it).
 Object* videoPrototype(Vm& vm);
 // The focused object leaves the stage or is hidden: the focus is dropped and listeners told.

@@ -188,6 +188,12 @@ std::pair<float, float> clipGain(const DisplayObject* clip) {
     return {static_cast<float>(std::max(0.0, left)), static_cast<float>(std::max(0.0, right))};
 }
 
+}  // namespace
+
+std::pair<float, float> soundGainOf(const DisplayObject* clip) { return clipGain(clip); }
+
+namespace {
+
 void applyGain(Stage& stage, DisplayObject* clip) {
     if (!clip) return;
     const auto [left, right] = clipGain(clip);

@@ -6,7 +6,9 @@
 // been passed.
 #include <atomic>
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "player/avm1/object.h"
 #include "player/avm1/vm.h"
@@ -37,11 +39,29 @@ struct StreamState {
     double bufferTime = 0.1;
     double bytes = 0;        // of the file, once it has arrived; close keeps it
     std::uint64_t audioId = s_nextAudioId.fetch_add(1);
+    // Where the sound goes: the root's Sound settings until a clip's attachAudio takes it, nowhere once
+    // that clip lets it go (attachAudio(false)).
+    enum class Audio { Root, Clip, Off } audio = Audio::Root;
+    Object* audioClip = nullptr;
 };
 
 class NetStreamObject : public Object {
 public:
+    NetStreamObject() {
+        auto& streams = live();
+        if (streams.size() >= 64)
+            std::erase_if(streams, [](const std::weak_ptr<StreamState>& s) { return s.expired(); });
+        streams.push_back(state);
+    }
     std::shared_ptr<StreamState> state = std::make_shared<StreamState>();
+    void markChildren(avm1::Heap& heap) override {
+        if (state->audioClip) heap.mark(state->audioClip);
+    }
+    // Every stream alive, for a clip's attachAudio to find the ones it holds.
+    static std::vector<std::weak_ptr<StreamState>>& live() {
+        static std::vector<std::weak_ptr<StreamState>> streams;
+        return streams;
+    }
 };
 
 StreamState* stateOf(const Value& v) {
@@ -93,6 +113,14 @@ void deliver(Stage& stage, Object* self, StreamState& st, video::FlvPlayback::St
     sound::Samples samples;
     st.playback->takeAudio(samples);
     if (!samples.empty() && stage.sound().enabled()) stage.sound().mixer()->streamAppend(st.audioId, samples);
+    // The clip's Sound settings are read every tick, so that a volume set on it or a clip holding it
+    // takes effect on what is still queued.
+    std::pair<float, float> gain{0.0f, 0.0f};
+    if (st.audio == StreamState::Audio::Root) gain = soundGainOf(&stage.rootObject());
+    else if (st.audio == StreamState::Audio::Clip) {
+        if (DisplayObject* clip = displayOf(Value(st.audioClip))) gain = soundGainOf(clip);
+    }
+    stage.sound().mixer()->streamSetGain(st.audioId, gain.first, gain.second);
     for (const auto& values : step.scripts) {
         if (values.empty() || values[0].type != video::AmfValue::Type::String || values[0].string.isEmpty()) continue;
         std::vector<Value> args;
@@ -128,6 +156,12 @@ bool tickStream(Stage& stage, NetStreamObject* self) {
         playback->seek(*st.seekMs);
         st.seekMs.reset();
         stage.sound().mixer()->streamStop(st.audioId);
+        // Paused or stopped, the picture still moves to where the seek went.
+        if (!st.playing) {
+            video::FlvPlayback::Step step = playback->advance(0);
+            deliver(stage, self, st, step);
+            return st.phase != StreamState::Phase::Idle;
+        }
     }
     if (!st.playing) return true;
     video::FlvPlayback::Step step = playback->advance(stage.framePeriodMs());
@@ -142,6 +176,22 @@ bool tickStream(Stage& stage, NetStreamObject* self) {
 }
 
 }  // namespace
+
+void attachStreamAudio(Stage& stage, Object* clip, const Value& source) {
+    auto& streams = NetStreamObject::live();
+    std::erase_if(streams, [](const std::weak_ptr<StreamState>& s) { return s.expired(); });
+    // A clip holds one stream's sound: the one it held before goes quiet.
+    for (const auto& weak : streams)
+        if (const auto st = weak.lock(); st && st->audio == StreamState::Audio::Clip && st->audioClip == clip) {
+            st->audio = StreamState::Audio::Off;
+            st->audioClip = nullptr;
+            stage.sound().mixer()->streamSetGain(st->audioId, 0, 0);
+        }
+    if (auto* ns = dynamic_cast<NetStreamObject*>(source.object())) {
+        ns->state->audio = StreamState::Audio::Clip;
+        ns->state->audioClip = clip;   // the gain follows on the stream's next tick
+    }
+}
 
 std::shared_ptr<video::StreamPicture> netStreamPicture(const Value& stream) {
     StreamState* st = stateOf(stream);
@@ -239,6 +289,15 @@ void installNetStream(Stage& stage) {
     });
     for (const char* name : {"receiveAudio", "receiveVideo", "attachAudio", "attachVideo", "publish", "send"})
         method(vm, proto, QString::fromLatin1(name), [](Vm&, const Value&, Args) { return Value(); });
+
+    // MovieClip.attachAudio(stream): the stream's sound follows the clip's Sound settings from then on.
+    Object* clipCtor = vm.getMember(Value(vm.global()), QStringLiteral("MovieClip")).object();
+    Object* clipProto = clipCtor ? vm.getMember(Value(clipCtor), QStringLiteral("prototype")).object() : nullptr;
+    if (clipProto)
+        method(vm, clipProto, QStringLiteral("attachAudio"), [s](Vm&, const Value& self, Args args) {
+            if (displayOf(self)) attachStreamAudio(*s, self.object(), arg(args, 0));
+            return Value();
+        }, avm1::propflag::kVersion6);
 }
 
 }  // namespace vistrel::player::objects

@@ -83,7 +83,9 @@ void Mixer::streamAppend(std::uint64_t stream, std::span<const std::int16_t> sam
     std::lock_guard lock(m_mutex);
     auto it = std::find_if(m_streams.begin(), m_streams.end(), [&](const Stream& s) { return s.id == stream; });
     if (it == m_streams.end()) {
-        m_streams.push_back({stream, {}});
+        Stream fresh;
+        fresh.id = stream;
+        m_streams.push_back(std::move(fresh));
         it = m_streams.end() - 1;
     }
     const std::size_t room = kMaxStreamFrames * 2 - std::min(kMaxStreamFrames * 2, it->queue.size());
@@ -106,6 +108,15 @@ std::size_t Mixer::streamQueued(std::uint64_t stream) const {
     for (const Stream& s : m_streams)
         if (s.id == stream) return s.queue.size() / 2;
     return 0;
+}
+
+void Mixer::streamSetGain(std::uint64_t stream, float left, float right) {
+    std::lock_guard lock(m_mutex);
+    for (Stream& s : m_streams)
+        if (s.id == stream) {
+            s.left = left;
+            s.right = right;
+        }
 }
 
 void Mixer::stopAll() {
@@ -190,7 +201,11 @@ void Mixer::mix(std::int16_t* out, std::size_t frames) {
     if (m_finished.size() > 4096) m_finished.erase(m_finished.begin(), m_finished.end() - 4096);
     for (Stream& s : m_streams) {
         const std::size_t n = std::min(frames * 2, s.queue.size());
-        for (std::size_t k = 0; k < n; ++k) acc[k] += s.queue[k];
+        if (s.left == 1 && s.right == 1) {
+            for (std::size_t k = 0; k < n; ++k) acc[k] += s.queue[k];
+        } else {
+            for (std::size_t k = 0; k < n; ++k) acc[k] += static_cast<std::int32_t>(s.queue[k] * (k % 2 ? s.right : s.left));
+        }
         s.queue.erase(s.queue.begin(), s.queue.begin() + static_cast<std::ptrdiff_t>(n));
     }
     for (std::size_t k = 0; k < frames * 2; ++k) out[k] = static_cast<std::int16_t>(std::clamp(acc[k], -32768, 32767));

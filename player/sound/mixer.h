@@ -43,6 +43,8 @@ public:
     bool streamActive(std::uint64_t stream) const;
     // Frames queued and not yet played.
     std::size_t streamQueued(std::uint64_t stream) const;
+    // Left and right gains of a stream channel that exists (scripts' volume and pan), 1 by default.
+    void streamSetGain(std::uint64_t stream, float left, float right);
 
     void stopAll();
     std::size_t voiceCount() const;
@@ -66,6 +68,7 @@ private:
     struct Stream {
         std::uint64_t id = 0;
         std::deque<std::int16_t> queue;
+        float left = 1, right = 1;
     };
     struct Gain {
         std::uint64_t group = 0;

@@ -148,15 +148,20 @@ FlvPlayback::FlvPlayback(QByteArray bytes)
         if (t.codec != m_videoCodec) continue;
         AheadDecoder::Packet p;
         p.data = t.packet;
+        std::int64_t showAt = t.timestamp;
         if (t.codec == 7) {
             if (t.avcPacketType == 0) p.configuration = true;
             else if (t.avcPacketType != 1) continue;
             p.key = t.frameType == 1 && !p.configuration;
+            showAt += t.compositionTime;
+            p.stamp = showAt;
+            m_reorders = true;
         } else {
             p.key = t.frameType == 1 && isKeyFrame(*codecFromId(t.codec), t.packet);
         }
         m_videoIndex[i] = static_cast<int>(packets.size());
         m_adjust.push_back(t.adjustment);
+        m_showAt.push_back(showAt);
         packets.push_back(p);
     }
     if (m_videoCodec >= 0)
@@ -183,12 +188,16 @@ FlvPlayback::Step FlvPlayback::advance(double ms) {
     int shown = m_shown.load();
     const int before = shown;
     // Script data may be anywhere; a file of thousands of metadata tags is handed back in parts.
-    while (!atEnd() && m_file.tags[m_next].timestamp <= m_timeMs && step.scripts.size() < 256) {
+    while (!tagsPassed() && m_file.tags[m_next].timestamp <= m_timeMs && step.scripts.size() < 256) {
         const FlvTag& tag = m_file.tags[m_next];
-        if (m_videoIndex[m_next] >= 0 && !(tag.codec == 7 && tag.avcPacketType == 0)) shown = m_videoIndex[m_next];
-        passTag(tag, step);
+        if (m_videoIndex[m_next] >= 0 && !(tag.codec == 7 && tag.avcPacketType == 0)) {
+            if (m_reorders) m_due.push_back(m_videoIndex[m_next]);
+            else shown = m_videoIndex[m_next];
+        }
+        if (!(tag.kind == FlvTag::Audio && tag.timestamp < m_audioFrom)) passTag(tag, step);
         ++m_next;
     }
+    if (m_reorders) shown = pickDue(shown);
     if (shown != before) {
         m_shown = shown;
         step.pictureChanged = true;
@@ -198,8 +207,43 @@ FlvPlayback::Step FlvPlayback::advance(double ms) {
     return step;
 }
 
+// Of the pictures passed, the one whose time came last is shown. Until the first one's time comes (after
+// the start or a seek) the earliest passed stands in, so that the picture is never a stale one.
+int FlvPlayback::pickDue(int shown) {
+    if (m_due.empty()) return shown;
+    // A damaged file may put pictures far in the future: past the last tag, the clock waits a second for them.
+    const bool giveUp = tagsPassed() && !m_file.tags.empty() && m_timeMs > m_file.tags.back().timestamp + 1000.0;
+    int best = -1, earliest = -1;
+    for (const int packet : m_due) {
+        const std::int64_t at = m_showAt[static_cast<std::size_t>(packet)];
+        if (earliest < 0 || at < m_showAt[static_cast<std::size_t>(earliest)]) earliest = packet;
+        if ((at <= m_timeMs || giveUp) && (best < 0 || at >= m_showAt[static_cast<std::size_t>(best)])) best = packet;
+    }
+    if (best >= 0) {
+        const std::int64_t at = m_showAt[static_cast<std::size_t>(best)];
+        std::erase_if(m_due, [&](int packet) { return m_showAt[static_cast<std::size_t>(packet)] <= at || giveUp; });
+        if (!m_shownSinceSeek || at >= m_shownAt) {
+            m_shownAt = at;
+            m_shownSinceSeek = true;
+            return best;
+        }
+        return shown;
+    }
+    // Held-back pictures are a few at most; a file that claims thousands keeps the earliest.
+    if (m_due.size() > 256) {
+        std::sort(m_due.begin(), m_due.end(), [this](int a, int b) {
+            return m_showAt[static_cast<std::size_t>(a)] < m_showAt[static_cast<std::size_t>(b)];
+        });
+        m_due.resize(256);
+    }
+    return m_shownSinceSeek ? shown : earliest;
+}
+
 void FlvPlayback::seek(double ms) {
     m_audio->reset();
+    m_due.clear();
+    m_shownSinceSeek = false;
+    m_audioFrom = 0;
     if (!(ms > 0)) {
         m_next = 0;
         m_timeMs = 0;
@@ -209,14 +253,18 @@ void FlvPlayback::seek(double ms) {
     const bool video = m_decoder != nullptr;
     for (std::size_t i = 0; i < m_file.tags.size(); ++i) {
         const FlvTag& t = m_file.tags[i];
-        if (t.timestamp < ms) continue;
-        if (video && (m_videoIndex[i] < 0 || t.frameType != 1 || (t.codec == 7 && t.avcPacketType != 1))) continue;
+        const bool picture = m_videoIndex[i] >= 0;
+        // Pictures seek by the time they show.
+        const double at = picture && m_reorders ? double(m_showAt[static_cast<std::size_t>(m_videoIndex[i])]) : t.timestamp;
+        if (at < ms) continue;
+        if (video && (!picture || t.frameType != 1 || (t.codec == 7 && t.avcPacketType != 1))) continue;
         found = i;
+        m_timeMs = at;
         break;
     }
     if (found < m_file.tags.size()) {
         m_next = found;
-        m_timeMs = m_file.tags[found].timestamp;
+        if (m_reorders) m_audioFrom = m_timeMs;
     } else {
         m_next = m_file.tags.size();
         if (!m_file.tags.empty()) m_timeMs = m_file.tags.back().timestamp;

@@ -30,8 +30,8 @@ public:
     bool valid() const { return m_file.valid; }
     std::int64_t byteSize() const { return m_bytes->size(); }
     double timeMs() const { return m_timeMs; }
-    // Every tag has been passed.
-    bool atEnd() const { return m_next >= m_file.tags.size(); }
+    // Every tag has been passed and every picture shown.
+    bool atEnd() const { return tagsPassed() && m_due.empty(); }
 
     struct Step {
         std::vector<std::vector<AmfValue>> scripts;   // the values of each script data tag passed
@@ -40,8 +40,8 @@ public:
     };
     // Moves the clock on by `ms` (0: only the tags at the current time) and passes the tags it reaches.
     Step advance(double ms);
-    // To the first video key frame at or after `ms` (the first tag there when there is no video), or to
-    // the last tag's time when none lies beyond; 0 or less goes back to the start.
+    // To the first video key frame showing at or after `ms` (the first tag there when there is no video),
+    // or to the last tag's time when none lies beyond; 0 or less goes back to the start.
     void seek(double ms);
     // Samples (44.1 kHz stereo) decoded from the audio tags passed since the last call.
     void takeAudio(sound::Samples& out);
@@ -56,6 +56,8 @@ public:
 
 private:
     void passTag(const FlvTag& tag, Step& step);
+    bool tagsPassed() const { return m_next >= m_file.tags.size(); }
+    int pickDue(int shown);
 
     std::shared_ptr<const QByteArray> m_bytes;
     FlvFile m_file;
@@ -64,6 +66,13 @@ private:
     int m_videoCodec = -1;
     std::vector<int> m_videoIndex;     // tag number -> video packet number, -1 for other tags
     std::vector<std::uint8_t> m_adjust;   // VP6 size adjustment of each video packet
+    // H.264 pictures show at their own times (decode time plus composition time), not in file order.
+    bool m_reorders = false;
+    std::vector<std::int64_t> m_showAt;   // video packet -> when its picture shows
+    std::vector<int> m_due;               // video packets passed whose time has not come yet
+    std::int64_t m_shownAt = 0;
+    bool m_shownSinceSeek = false;        // a picture's own time has come since the start or the last seek
+    double m_audioFrom = 0;               // audio before this time, passed on the way to a seek point, is dropped
     std::unique_ptr<AheadDecoder> m_decoder;
     std::atomic<int> m_shown{-1};
     struct Audio;

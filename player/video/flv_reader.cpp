@@ -52,6 +52,8 @@ FlvFile readFlv(std::span<const std::uint8_t> data, std::size_t maxTags) {
             } else if (tag.codec == 7) {
                 if (body.size() < 5) continue;
                 tag.avcPacketType = body[1];
+                const std::uint32_t cts = be(body, 2, 3);
+                tag.compositionTime = static_cast<std::int32_t>(cts & 0x800000 ? cts | 0xff000000u : cts);
                 skip = 5;
             }
             tag.packet = body.subspan(skip);

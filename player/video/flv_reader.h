@@ -20,6 +20,7 @@ struct FlvTag {
     std::span<const std::uint8_t> packet;
     std::uint8_t adjustment = 0;
     int avcPacketType = -1;        // H.264: 0 decoder configuration, 1 pictures, 2 end of sequence
+    std::int32_t compositionTime = 0;   // H.264: milliseconds from `timestamp` (decode time) to display time
     std::span<const std::uint8_t> body;   // the whole tag body
 };
 

@@ -214,6 +214,43 @@ QImage Decoder::decode(std::span<const std::uint8_t> data) {
     return image;
 }
 
+std::vector<Decoder::Stamped> Decoder::decodeStamped(std::span<const std::uint8_t> data, std::int64_t stamp) {
+    std::vector<Stamped> out;
+    State& s = *m_state;
+    if (!s.context || data.empty() || data.size() > (std::size_t(1) << 28)) return out;
+    s.padded.assign(data.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    std::memcpy(s.padded.data(), data.data(), data.size());
+    av_packet_unref(s.packet);
+    s.packet->data = s.padded.data();
+    s.packet->size = static_cast<int>(data.size());
+    s.packet->pts = stamp;
+    s.packet->dts = AV_NOPTS_VALUE;
+    // A packet refused as damaged leaves the pictures held back where they are: they still come out.
+    if (avcodec_send_packet(s.context, s.packet) < 0) return out;
+    receive(out);
+    return out;
+}
+
+std::vector<Decoder::Stamped> Decoder::drain() {
+    std::vector<Stamped> out;
+    State& s = *m_state;
+    if (!s.context) return out;
+    if (avcodec_send_packet(s.context, nullptr) < 0) return out;
+    receive(out);
+    return out;
+}
+
+void Decoder::receive(std::vector<Stamped>& out) {
+    State& s = *m_state;
+    // A damaged stream may claim any number of held-back pictures; a packet never gives more than this.
+    for (int n = 0; n < 64 && avcodec_receive_frame(s.context, s.frame) >= 0; ++n) {
+        const std::int64_t stamp = s.frame->pts != AV_NOPTS_VALUE ? s.frame->pts : s.frame->best_effort_timestamp;
+        QImage converted = convert(*s.frame);
+        av_frame_unref(s.frame);
+        if (!converted.isNull() && stamp != AV_NOPTS_VALUE) out.push_back({stamp, std::move(converted)});
+    }
+}
+
 QImage Decoder::convert(const AVFrame& f) {
     State& s = *m_state;
     const int w = f.width, h = f.height;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include <QImage>
 
@@ -44,6 +45,17 @@ public:
     // Forgets the pictures decoded so far, as before the first packet.
     void reset();
 
+    // For codecs that hold pictures back to hand them out in display order: each picture handed out,
+    // with the stamp of the packet it was coded in, in the order handed out. Pictures that do not
+    // convert are left out.
+    struct Stamped {
+        std::int64_t stamp = 0;
+        QImage image;
+    };
+    std::vector<Stamped> decodeStamped(std::span<const std::uint8_t> packet, std::int64_t stamp);
+    // The end of the stream: the pictures still held back. Decoding after it needs reset() first.
+    std::vector<Stamped> drain();
+
 private:
     struct State;
     Codec m_codec;
@@ -51,6 +63,7 @@ private:
     std::unique_ptr<State> m_state;
     void open();
     QImage convert(const AVFrame& frame);
+    void receive(std::vector<Stamped>& out);
 };
 
 }  // namespace vistrel::player::video

@@ -3,27 +3,16 @@
 #include <algorithm>
 #include <chrono>
 
-#include "player/video/decode_ahead.h"
 
 namespace vistrel::player::video {
 
 VideoStream::VideoStream(int codecId, int deblocking) : m_codec(codecFromId(codecId)), m_deblocking(deblocking) {}
 
-VideoStream::~VideoStream() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-    }
-    m_wake.notify_all();
-    if (m_worker.joinable()) {
-        m_worker.join();
-        releaseVideoWorker();
-    }
-}
+VideoStream::~VideoStream() { m_worker.stop(m_mutex); }
 
 bool VideoStream::decodesAhead() const {
     std::lock_guard lock(m_mutex);
-    return m_worker.joinable();
+    return m_worker.running();
 }
 
 // The next frame is the one the timeline shows next, almost always: decode it as picture() would, so that
@@ -32,8 +21,8 @@ bool VideoStream::decodesAhead() const {
 void VideoStream::decodeAhead() {
     std::unique_lock lock(m_mutex);
     while (true) {
-        m_wake.wait(lock, [this] { return m_stop || m_aheadOf >= 0; });
-        if (m_stop) return;
+        m_worker.changed().wait(lock, [this] { return m_worker.stopping() || m_aheadOf >= 0; });
+        if (m_worker.stopping()) return;
         const int shown = m_aheadOf;
         m_aheadOf = -1;
         auto next = m_packets.upper_bound(shown);
@@ -102,9 +91,9 @@ QImage VideoStream::picture(int number) {
     const int wanted = target->first;
     for (auto it = m_cache.rbegin(); it != m_cache.rend(); ++it)
         if (it->first == wanted) {
-            if (m_worker.joinable() && m_decodedUpTo == wanted) {
+            if (m_worker.running() && m_decodedUpTo == wanted) {
                 m_aheadOf = wanted;
-                m_wake.notify_all();
+                m_worker.changed().notify_all();
             }
             return it->second;
         }
@@ -126,18 +115,17 @@ QImage VideoStream::picture(int number) {
         const auto began = std::chrono::steady_clock::now();
         QImage image = m_decoder->decode(it->second.data);
         const auto took = std::chrono::steady_clock::now() - began;
-        if (took >= std::chrono::duration<double, std::milli>(videoThreadThresholdMs()) && !m_worker.joinable() &&
-            reserveVideoWorker())
-            m_worker = std::thread([this] { decodeAhead(); });
+        if (took >= std::chrono::duration<double, std::milli>(videoThreadThresholdMs()))
+            m_worker.start([this] { decodeAhead(); });
         ++m_framesDecoded;
         m_decodedUpTo = it->first;
         if (!image.isNull()) m_current = std::move(image);
         if (!m_current.isNull()) remember(it->first, m_current);
         if (it == target) break;
     }
-    if (m_worker.joinable()) {
+    if (m_worker.running()) {
         m_aheadOf = wanted;
-        m_wake.notify_all();
+        m_worker.changed().notify_all();
     }
     return m_current;
 }

@@ -2,19 +2,18 @@
 #pragma once
 
 #include <cstdint>
-#include <condition_variable>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include <QImage>
 
+#include "player/video/decode_worker.h"
 #include "player/video/video_decoder.h"
 
 namespace vistrel::player::video {
@@ -64,10 +63,8 @@ private:
     std::uint64_t m_framesDecoded = 0;
     // Decoding ahead: the frame after `m_aheadOf` is decoded on the worker while the movie shows this one.
     void decodeAhead();
-    std::thread m_worker;
-    std::condition_variable m_wake;
+    DecodeWorker m_worker;
     int m_aheadOf = -1;
-    bool m_stop = false;
 };
 
 }  // namespace vistrel::player::video

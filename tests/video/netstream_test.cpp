@@ -21,6 +21,8 @@
 #include "player/movie.h"
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
+#include "player/sound/mixer.h"
+#include "player/sound/stage_sound.h"
 #include "player/stage.h"
 #include "player/stage_view.h"
 #include "player/video/amf0.h"
@@ -497,4 +499,244 @@ TEST(Amf0, ReadsNestedValuesAndStopsAtDamage) {
     const auto h = vv::readAmf0(huge);
     ASSERT_EQ(h.size(), 1u);
     EXPECT_LE(h[0].members.size(), 1u);
+}
+
+namespace {
+
+// H.264 with two B-frames between references, pictures in the grey ramp: the file's packets come in decode
+// order, each picture's display time is its tag time plus its composition time.
+QStringList h264WithBFrames() {
+    return {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-bf"), QStringLiteral("2"),
+            QStringLiteral("-x264-params"), QStringLiteral("b-adapt=0:scenecut=0"), QStringLiteral("-qp"),
+            QStringLiteral("4"), QStringLiteral("-g"), QStringLiteral("10")};
+}
+
+struct DisplayTimes {
+    std::vector<std::int64_t> byPacket;   // picture packet -> display time
+    std::vector<std::int64_t> sorted;     // display times in display order
+    bool reordered = false;               // some picture shows before one decoded ahead of it
+};
+
+DisplayTimes displayTimes(const QByteArray& flv) {
+    DisplayTimes d;
+    for (const vv::FlvTag& tag : vv::readFlv({reinterpret_cast<const std::uint8_t*>(flv.constData()), std::size_t(flv.size())}).tags) {
+        if (tag.kind != vv::FlvTag::Video || tag.avcPacketType != 1) continue;
+        const std::int64_t at = std::int64_t(tag.timestamp) + tag.compositionTime;
+        if (!d.byPacket.empty() && at < d.byPacket.back()) d.reordered = true;
+        d.byPacket.push_back(at);
+    }
+    d.sorted = d.byPacket;
+    std::sort(d.sorted.begin(), d.sorted.end());
+    return d;
+}
+
+// The picture (ramp frame) due at `ms`: the last whose display time has come, the first before that.
+int dueAt(const DisplayTimes& d, double ms) {
+    const auto passed = std::upper_bound(d.sorted.begin(), d.sorted.end(), std::int64_t(std::floor(ms)));
+    return std::max(0, int(passed - d.sorted.begin()) - 1);
+}
+
+}  // namespace
+
+TEST(ReorderedVideo, PicturesShowInDisplayOrderAtTheirOwnTimes) {
+    QTemporaryDir dir;
+    const auto clip = greyClip(dir.filePath(QStringLiteral("b.flv")), h264WithBFrames());
+    REQUIRE(clip);
+    const DisplayTimes times = displayTimes(*clip);
+    ASSERT_EQ(times.byPacket.size(), 20u);
+    ASSERT_TRUE(times.reordered) << "the encoder made no B-frames";
+
+    // The clock moves in steps shorter than a frame: each step shows the frame due then.
+    vv::FlvPlayback playback(*clip);
+    playback.advance(0);
+    EXPECT_TRUE(nearGrey(playback.picture().pixel(32, 24), rampGrey(0), 8));
+    int steps = 0;
+    while (!playback.atEnd() && steps++ < 200) {
+        playback.advance(40);
+        const int due = dueAt(times, playback.timeMs());
+        const QRgb pixel = playback.picture().pixel(32, 24);
+        EXPECT_TRUE(nearGrey(pixel, rampGrey(due), 8)) << "at " << playback.timeMs() << " ms: grey " << qRed(pixel)
+                                                       << " for frame " << due;
+    }
+    // The stream ends once the last picture's time has come, not at the last tag: the held-back pictures
+    // all show.
+    EXPECT_TRUE(playback.atEnd());
+    EXPECT_GE(playback.timeMs(), double(times.sorted.back()));
+    EXPECT_TRUE(nearGrey(playback.picture().pixel(32, 24), rampGrey(19), 8));
+
+    // Seeking goes by display time: to the key picture showing at or after the time asked for, the clock
+    // set to its time.
+    playback.seek(750);
+    playback.advance(0);
+    EXPECT_EQ(playback.timeMs(), double(times.sorted[10]));
+    EXPECT_TRUE(nearGrey(playback.picture().pixel(32, 24), rampGrey(10), 8));
+    playback.advance(100);
+    EXPECT_TRUE(nearGrey(playback.picture().pixel(32, 24), rampGrey(11), 8));
+    playback.seek(0);
+    playback.advance(0);
+    EXPECT_TRUE(nearGrey(playback.picture().pixel(32, 24), rampGrey(0), 8));
+    for (int i = 0; i < 5; ++i) playback.advance(100);
+    EXPECT_TRUE(nearGrey(playback.picture().pixel(32, 24), rampGrey(dueAt(times, playback.timeMs())), 8));
+}
+
+TEST(ReorderedVideo, DecodingAheadGivesEachPacketItsOwnPictureInAnyOrder) {
+    QTemporaryDir dir;
+    const auto clip = greyClip(dir.filePath(QStringLiteral("b.flv")), h264WithBFrames());
+    REQUIRE(clip);
+    const auto bytes = std::make_shared<QByteArray>(*clip);
+    const DisplayTimes times = displayTimes(*bytes);
+    ASSERT_TRUE(times.reordered);
+    std::vector<vv::AheadDecoder::Packet> packets;
+    std::vector<int> frameOf;   // packet -> ramp frame, -1 for the configuration record
+    for (const vv::FlvTag& tag : vv::readFlv({reinterpret_cast<const std::uint8_t*>(bytes->constData()), std::size_t(bytes->size())}).tags) {
+        if (tag.kind != vv::FlvTag::Video) continue;
+        vv::AheadDecoder::Packet p{tag.packet, tag.frameType == 1 && tag.avcPacketType == 1, tag.avcPacketType == 0};
+        p.stamp = std::int64_t(tag.timestamp) + tag.compositionTime;
+        const auto at = std::find(times.sorted.begin(), times.sorted.end(), p.stamp);
+        frameOf.push_back(p.configuration ? -1 : int(at - times.sorted.begin()));
+        packets.push_back(p);
+    }
+    for (double threshold : {1e9, 0.0}) {
+        vv::setVideoThreadThresholdMs(threshold);
+        vv::AheadDecoder ahead(vv::Codec::Avc, 0, packets, bytes);
+        std::vector<int> order;
+        for (int i = 0; i < int(packets.size()); ++i) order.push_back(i);
+        // Decode order, display order, backwards, and a shuffle: every packet's own picture, whatever came before.
+        std::vector<int> byDisplay(order);
+        std::sort(byDisplay.begin(), byDisplay.end(), [&](int a, int b) { return frameOf[std::size_t(a)] < frameOf[std::size_t(b)]; });
+        std::vector<int> shuffled(order);
+        std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(5));
+        for (const auto* sequence : {&order, &byDisplay, &shuffled}) {
+            for (int i : *sequence) {
+                if (frameOf[std::size_t(i)] < 0) continue;
+                ahead.prepare(i + 1);
+                EXPECT_TRUE(nearGrey(ahead.picture(i).pixel(32, 24), rampGrey(frameOf[std::size_t(i)]), 8))
+                    << "packet " << i << " threshold " << threshold;
+            }
+        }
+        for (auto it = byDisplay.rbegin(); it != byDisplay.rend(); ++it) {
+            if (frameOf[std::size_t(*it)] < 0) continue;
+            EXPECT_TRUE(nearGrey(ahead.picture(*it).pixel(32, 24), rampGrey(frameOf[std::size_t(*it)]), 8)) << *it;
+        }
+    }
+    vv::setVideoThreadThresholdMs(3);
+
+    // Damaged pictures: every packet but the configuration record and the key pictures turned to noise.
+    // Whatever decodes shows; nothing hangs.
+    std::vector<std::vector<std::uint8_t>> noise;
+    std::mt19937 random(3);
+    for (const auto& p : packets) {
+        std::vector<std::uint8_t> bytes(p.data.begin(), p.data.end());
+        if (!p.configuration && !p.key)
+            for (auto& b : bytes) b = std::uint8_t(random());
+        noise.push_back(std::move(bytes));
+    }
+    std::vector<vv::AheadDecoder::Packet> damaged = packets;
+    for (std::size_t i = 0; i < damaged.size(); ++i) damaged[i].data = noise[i];
+    vv::AheadDecoder broken(vv::Codec::Avc, 0, damaged, bytes);
+    for (int i = 0; i < int(damaged.size()); ++i) broken.picture(i);
+    EXPECT_TRUE(nearGrey(broken.picture(1).pixel(32, 24), rampGrey(0), 8));   // the key picture
+}
+
+TEST(ReorderedVideo, ScriptTimeAndPictureAgree) {
+    Theatre t;
+    const auto clip = greyClip(t.path("clip.flv"), h264WithBFrames());
+    REQUIRE(clip);
+    const DisplayTimes times = displayTimes(*clip);
+    ASSERT_TRUE(times.reordered);
+    const Value ns = t.stream();
+    t.call(ns, "play", {Value("clip.flv")});
+    int ticks = 0;
+    while (ticks++ < 60) {
+        t.player->nextFrame();
+        if (std::find(t.codes.begin(), t.codes.end(), "NetStream.Play.Stop") != t.codes.end()) break;
+        const double ms = t.num(t.get(ns, "time")) * 1000;
+        EXPECT_TRUE(nearGrey(t.render().pixel(32, 24), rampGrey(dueAt(times, ms)), 8)) << "at " << ms << " ms";
+    }
+    EXPECT_TRUE(nearGrey(t.render().pixel(32, 24), rampGrey(19), 8));
+    EXPECT_GE(t.num(t.get(ns, "time")) * 1000, double(times.sorted.back()));
+
+    // A seek lands on the key picture showing at or after the time asked for; time says when that is.
+    take(t.codes);
+    t.call(ns, "seek", {Value(0.75)});
+    t.player->nextFrame();
+    const double ms = t.num(t.get(ns, "time")) * 1000;
+    EXPECT_GE(ms, double(times.sorted[10]));
+    EXPECT_TRUE(nearGrey(t.render().pixel(32, 24), rampGrey(dueAt(times, ms)), 8)) << ms;
+}
+
+namespace {
+
+// The loudest sample of each side over the next 50 ms of the mix.
+std::pair<int, int> peaks(vp::Player& player) {
+    std::vector<std::int16_t> out(2 * 2205);
+    player.stage().sound().mixer()->mix(out.data(), 2205);
+    int left = 0, right = 0;
+    for (std::size_t i = 0; i < out.size(); i += 2) {
+        left = std::max(left, std::abs(int(out[i])));
+        right = std::max(right, std::abs(int(out[i + 1])));
+    }
+    return {left, right};
+}
+
+}  // namespace
+
+TEST(NetStreamSound, FollowsTheSoundSettingsOfTheClipItIsAttachedTo) {
+    Theatre t;
+    REQUIRE(greyClip(t.path("clip.flv"), h263(), QStringLiteral("pcm_s16le")));
+    t.player->setSoundDevicePulling(true);   // the queue is left to the mix taken here
+    const Value ns = t.stream();
+    t.call(ns, "play", {Value("clip.flv")});
+    for (int i = 0; i < 3; ++i) t.player->nextFrame();
+    auto tick = [&] {
+        t.player->nextFrame();
+        return peaks(*t.player);
+    };
+    const auto full = tick();
+    ASSERT_GT(full.first, 1000);
+    EXPECT_NEAR(full.second, full.first, full.first / 50);
+    auto near = [&](int level, double share) { return std::abs(level - share * full.first) <= 0.05 * full.first + 2; };
+
+    // Not attached anywhere, it follows the movie's own Sound settings.
+    const Value root(t.player->stage().scriptObject(t.player->stage().rootObject()));
+    const Value global = t.vm().construct(t.global("Sound"), {});
+    t.call(global, "setVolume", {Value(50)});
+    auto p = tick();
+    EXPECT_TRUE(near(p.first, 0.5) && near(p.second, 0.5)) << p.first << " " << p.second;
+    t.call(global, "setVolume", {Value(100)});
+
+    // Attached to a clip inside another: both clips' volumes count, and the clip's pan.
+    const Value outer = t.call(root, "createEmptyMovieClip", {Value("outer"), Value(5)});
+    const Value inner = t.call(outer, "createEmptyMovieClip", {Value("inner"), Value(1)});
+    ASSERT_TRUE(inner.isObject());
+    t.call(inner, "attachAudio", {ns});
+    const Value outerArgs[] = {outer};
+    const Value innerArgs[] = {inner};
+    const Value outerSound = t.vm().construct(t.global("Sound"), outerArgs);
+    const Value innerSound = t.vm().construct(t.global("Sound"), innerArgs);
+    t.call(outerSound, "setVolume", {Value(50)});
+    t.call(innerSound, "setVolume", {Value(50)});
+    p = tick();
+    EXPECT_TRUE(near(p.first, 0.25) && near(p.second, 0.25)) << p.first << " " << p.second;
+    t.call(innerSound, "setVolume", {Value(100)});
+    t.call(innerSound, "setPan", {Value(-100)});
+    p = tick();
+    EXPECT_TRUE(near(p.first, 0.5) && p.second <= 2) << p.first << " " << p.second;
+
+    // The movie's own volume still counts: the root holds every clip.
+    t.call(outerSound, "setVolume", {Value(100)});
+    t.call(innerSound, "setPan", {Value(0)});
+    t.call(global, "setVolume", {Value(20)});
+    p = tick();
+    EXPECT_TRUE(near(p.first, 0.2) && near(p.second, 0.2)) << p.first << " " << p.second;
+    t.call(global, "setVolume", {Value(100)});
+
+    // attachAudio(false) stops it being heard; attaching elsewhere follows that clip.
+    t.call(inner, "attachAudio", {Value(false)});
+    p = tick();
+    EXPECT_LE(std::max(p.first, p.second), 2);
+    t.call(outer, "attachAudio", {ns});
+    t.call(outerSound, "setVolume", {Value(50)});
+    p = tick();
+    EXPECT_TRUE(near(p.first, 0.5) && near(p.second, 0.5)) << p.first << " " << p.second;
 }
