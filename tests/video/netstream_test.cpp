@@ -740,3 +740,36 @@ TEST(NetStreamSound, FollowsTheSoundSettingsOfTheClipItIsAttachedTo) {
     p = tick();
     EXPECT_TRUE(near(p.first, 0.5) && near(p.second, 0.5)) << p.first << " " << p.second;
 }
+
+TEST(ReorderedVideo, WildCompositionTimesNeitherHangNorOutlastTheFileByMuch) {
+    QTemporaryDir dir;
+    const auto clip = greyClip(dir.filePath(QStringLiteral("b.flv")), h264WithBFrames());
+    REQUIRE(clip);
+    // Composition times rewritten in place: far in the future, far in the past, and the largest a tag holds.
+    QByteArray wild = *clip;
+    const auto file = vv::readFlv({reinterpret_cast<const std::uint8_t*>(wild.constData()), std::size_t(wild.size())});
+    int n = 0;
+    std::uint32_t last = 0;
+    for (const vv::FlvTag& tag : file.tags) {
+        last = std::max(last, tag.timestamp);
+        if (tag.kind != vv::FlvTag::Video || tag.avcPacketType != 1) continue;
+        const qsizetype at = qsizetype(tag.offset) + 11 + 2;
+        const std::uint32_t cts = n % 3 == 0 ? 0x7fffffu : n % 3 == 1 ? 0x800000u : 0x000010u;
+        wild[at] = char(cts >> 16);
+        wild[at + 1] = char(cts >> 8);
+        wild[at + 2] = char(cts);
+        ++n;
+    }
+    vv::FlvPlayback playback(wild);
+    playback.advance(0);
+    int steps = 0;
+    while (!playback.atEnd() && steps++ < 1000) {
+        playback.advance(100);
+        playback.picture();
+    }
+    EXPECT_TRUE(playback.atEnd());
+    EXPECT_LE(playback.timeMs(), last + 1200.0);
+    playback.seek(500);
+    playback.advance(0);
+    playback.picture();
+}
