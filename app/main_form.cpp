@@ -169,7 +169,9 @@ void TForm1::createLayout()
     rightLayout->setSpacing(0);
     createToolbars(leftLayout, rightLayout);
 
-    auto* model = createShellModel(this);
+    // At the program's own start the model reads nothing until the start folder is shown.
+    auto* model = createShellModel(this, m_startFolder == StartFolder::Now);
+    m_shellModel = model;
     ShellTree1 = new ShellTree(model);
     ShellTree1->setObjectName(QStringLiteral("ShellTree1"));
     ShellList1 = new ShellList(model);
@@ -329,6 +331,7 @@ void TForm1::showPendingFolder()
     m_pendingFolder.clear();
     // As at an immediate start: the first folder the tree shows is already in the history.
     m_state.RecordFolderChange = false;
+    startShellModel(m_shellModel);
     ShellList1->setFolder(folder);
 }
 

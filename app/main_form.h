@@ -15,6 +15,7 @@
 #include "core/shared_state.h"
 
 class QAction;
+class QFileSystemModel;
 class QBoxLayout;
 class QMenu;
 class QToolBar;
@@ -202,6 +203,7 @@ private:
     bool m_destroyed = false;
     StartFolder m_startFolder = StartFolder::Now;
     QString m_pendingFolder;   // the start folder, until the folder views show it
+    QFileSystemModel* m_shellModel = nullptr;
 };
 
 } // namespace vistrel
