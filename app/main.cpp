@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -32,6 +33,9 @@ int main(int argc, char* argv[])
     startupMark("application");
     // The desktop's style (or the one asked for with -style), its extension button pictures read when needed.
     QApplication::setStyle(new LazyIconStyle);
+    // The window's first text needs the system's font list, whose reading the bare window never pays: it is
+    // read on another thread while the window is being built (the font database guards itself).
+    QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
     // The application title: taskbar text and caption of plain and error boxes.
     QApplication::setApplicationName(QStringLiteral("Vistrel"));
     QApplication::setApplicationVersion(QStringLiteral(VISTREL_VERSION));
