@@ -42,6 +42,17 @@ private:
             QTimer::singleShot(20, this, &BrowseProbe::waitForList);
             return;
         }
+        // The model reads a folder in batches and sorts each a moment later: the list is taken once it
+        // has held still for a few looks, so that its first row is the first movie.
+        const QString look = QString::number(list->shellModel()->rowCount(root)) + QLatin1Char('/') +
+                             list->model()->index(0, 0, root).data().toString();
+        if (look != m_lastLook || ++m_stillLooks < 3) {
+            if (look != m_lastLook)
+                m_stillLooks = 0;
+            m_lastLook = look;
+            QTimer::singleShot(20, this, &BrowseProbe::waitForList);
+            return;
+        }
         // The first movie, as a click would select it; its frame is the start line, not a measure.
         list->setFocus(Qt::OtherFocusReason);
         m_waiting = true;
@@ -95,6 +106,8 @@ private:
     int m_pressesLeft;
     bool m_waiting = false;
     bool m_measuring = false;
+    QString m_lastLook;
+    int m_stillLooks = 0;
     QElapsedTimer m_clock;
     QTimer m_watchdog;
 };

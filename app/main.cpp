@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -20,6 +21,7 @@
 #include "widgets/player/flash_player.h"
 #include "settings/config_dialog.h"
 #include "widgets/balloon_hints.h"
+#include "widgets/lazy_icon.h"
 #include "widgets/message_box.h"
 
 int main(int argc, char* argv[])
@@ -29,6 +31,11 @@ int main(int argc, char* argv[])
     startupMark("main");
     VistrelApplication app(argc, argv);
     startupMark("application");
+    // The desktop's style (or the one asked for with -style), its extension button pictures read when needed.
+    QApplication::setStyle(new LazyIconStyle);
+    // The window's first text needs the system's font list, whose reading the bare window never pays: it is
+    // read on another thread while the window is being built (the font database guards itself).
+    QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
     // The application title: taskbar text and caption of plain and error boxes.
     QApplication::setApplicationName(QStringLiteral("Vistrel"));
     QApplication::setApplicationVersion(QStringLiteral(VISTREL_VERSION));
@@ -50,7 +57,7 @@ int main(int argc, char* argv[])
     SharedState state;
     std::unique_ptr<TForm1> form1;
     try {
-        form1 = std::make_unique<TForm1>(state);
+        form1 = std::make_unique<TForm1>(state, nullptr, TForm1::StartFolder::AfterFirstFrame);
         startupMark("main window");
         // The dialogs wait until the first frame is painted or one is asked for.
         form1->setDialogMaker([&state, form = form1.get()] {

@@ -41,7 +41,8 @@
 
 namespace vistrel {
 
-TForm1::TForm1(SharedState& state, QWidget* parent) : QMainWindow(parent), m_state(state)
+TForm1::TForm1(SharedState& state, QWidget* parent, StartFolder startFolder)
+    : QMainWindow(parent), m_state(state), m_startFolder(startFolder)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Vistrel 1.0"));
@@ -168,7 +169,9 @@ void TForm1::createLayout()
     rightLayout->setSpacing(0);
     createToolbars(leftLayout, rightLayout);
 
-    auto* model = createShellModel(this);
+    // At the program's own start the model reads nothing until the start folder is shown.
+    auto* model = createShellModel(this, m_startFolder == StartFolder::Now);
+    m_shellModel = model;
     ShellTree1 = new ShellTree(model);
     ShellTree1->setObjectName(QStringLiteral("ShellTree1"));
     ShellList1 = new ShellList(model);
@@ -276,8 +279,21 @@ void TForm1::FormCreate()
     m_state.FolderHistory.clear();
     m_state.MaxHistory = 10;
     m_state.RecordFolderChange = false;
-    ShellList1->setFolder(m_state.CurrentDir);
-    AddToHistory(ShellList1->folder());
+    if (m_startFolder == StartFolder::AfterFirstFrame) {
+        // The history, the Up button and the settings know the folder now; the views show it once the
+        // start-up movie is painted (or after a while, should the window stay unpainted).
+        m_pendingFolder = resolveFolderPath(m_state.CurrentDir);
+        m_state.CurrentDir = m_pendingFolder;
+        UpdateUpButton(m_pendingFolder);
+        AddToHistory(m_pendingFolder);
+        connect(
+            Flash1, &ShockwaveFlash::frameRendered, this,
+            [this] { QTimer::singleShot(0, this, &TForm1::showPendingFolder); }, Qt::SingleShotConnection);
+        QTimer::singleShot(2000, this, &TForm1::showPendingFolder);
+    } else {
+        ShellList1->setFolder(m_state.CurrentDir);
+        AddToHistory(ShellList1->folder());
+    }
     startupMark("folder");
 
     m_state.CurrentMovie = m_state.StartMovie;
@@ -307,8 +323,21 @@ QString droppedPath(const QMimeData* data)
 
 } // namespace
 
+void TForm1::showPendingFolder()
+{
+    if (m_pendingFolder.isEmpty())
+        return;
+    const QString folder = m_pendingFolder;
+    m_pendingFolder.clear();
+    // As at an immediate start: the first folder the tree shows is already in the history.
+    m_state.RecordFolderChange = false;
+    startShellModel(m_shellModel);
+    ShellList1->setFolder(folder);
+}
+
 QString TForm1::OpenPath(const QString& path)
 {
+    showPendingFolder();
     const QFileInfo info(path);
     if (!info.exists())
         return QStringLiteral("No such file or folder: ") + path;
@@ -412,7 +441,7 @@ QSize TForm1::screenSize() const
 
 QString TForm1::listFolderPath() const
 {
-    return ShellList1->folder();
+    return m_pendingFolder.isEmpty() ? ShellList1->folder() : m_pendingFolder;
 }
 
 void TForm1::setHintsEnabled(bool on)

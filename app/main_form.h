@@ -15,6 +15,7 @@
 #include "core/shared_state.h"
 
 class QAction;
+class QFileSystemModel;
 class QBoxLayout;
 class QMenu;
 class QToolBar;
@@ -38,9 +39,13 @@ struct LanguageWindows;
 class TForm1 : public QMainWindow, public MainWindowHost, public LanguageTarget {
     Q_OBJECT
 public:
+    // When the folder views show the start folder: at once, or once the start-up movie is painted (the
+    // program's own start, where reading and watching the folder would hold up the first paint).
+    enum class StartFolder { Now, AfterFirstFrame };
+
     // Runs FormCreate: takes BaseDir from the working folder, loads the settings, opens the
     // start folder and the start-up movie.
-    explicit TForm1(SharedState& state, QWidget* parent = nullptr);
+    explicit TForm1(SharedState& state, QWidget* parent = nullptr, StartFolder startFolder = StartFolder::Now);
     ~TForm1() override;
 
     // The dialogs exist after the main window; they are handed over once created.
@@ -155,6 +160,8 @@ private:
     void spacer(QToolBar* bar, const char* name);
     void setActionHint(const QString& name, const QString& hint);
     void setFolderOfList(const QString& path);
+    // Fills the folder views with the start folder if they still wait for it.
+    void showPendingFolder();
     // After a move the program made, the folder just left stays selected when it is in the list.
     void selectFolderCameFrom(const QString& previous);
     void checkAction(const QString& name, bool checked);
@@ -194,6 +201,9 @@ private:
     ActionButton* B_Quality = nullptr;
     ActionButton* B_About = nullptr;
     bool m_destroyed = false;
+    StartFolder m_startFolder = StartFolder::Now;
+    QString m_pendingFolder;   // the start folder, until the folder views show it
+    QFileSystemModel* m_shellModel = nullptr;
 };
 
 } // namespace vistrel

@@ -20,12 +20,14 @@ namespace vistrel {
 
 void TForm1::setFolderOfList(const QString& path)
 {
+    showPendingFolder();
     // Every move the program makes goes through the list; the tree follows and reports once.
     ShellList1->setFolder(path);
 }
 
 void TForm1::selectFolderCameFrom(const QString& previous)
 {
+    showPendingFolder();
     // As in a file manager, the arrow keys then go on from the folder the user came out of.
     ShellList1->selectSubfolder(previous);
 }
@@ -62,6 +64,7 @@ void TForm1::UpdateUpButton(const QString& path)
 
 void TForm1::BackExecute()
 {
+    showPendingFolder();
     if (m_state.FolderHistory.isEmpty() || m_state.HistoryIndex == 0)
         return;
     m_state.RecordFolderChange = false;
@@ -78,6 +81,7 @@ void TForm1::BackExecute()
 
 void TForm1::ForwardExecute()
 {
+    showPendingFolder();
     if (m_state.FolderHistory.isEmpty() || m_state.HistoryIndex + 1 >= m_state.FolderHistory.size())
         return;
     m_state.RecordFolderChange = false;
@@ -93,6 +97,7 @@ void TForm1::ForwardExecute()
 
 void TForm1::UpToParentExecute()
 {
+    showPendingFolder();
     const QString path = ShellList1->folder();
     if (path.isEmpty() || path == QLatin1String("/"))
         return;

@@ -26,6 +26,8 @@ for f in bin/vistrel bin/vistrel-tool share/vistrel/swfinfo.dat share/vistrel/vi
          share/icons/hicolor/256x256/apps/org.vistrel.Vistrel.png; do
     check "installed $f" test -s "$prefix/$f"
 done
+# The sound output, loaded once the window is painted, from the installed library folder.
+check "installed the sound output module" sh -c "ls '$prefix'/lib*/vistrel/vistrel-sound.so '$prefix'/lib/*/vistrel/vistrel-sound.so 2>/dev/null | grep -q ."
 check "desktop-file-validate" desktop-file-validate "$prefix/share/applications/org.vistrel.Vistrel.desktop"
 check "appstreamcli validate" appstreamcli validate --no-net "$prefix/share/metainfo/org.vistrel.Vistrel.metainfo.xml"
 check "update-mime-database" update-mime-database "$prefix/share/mime"
@@ -43,6 +45,12 @@ sleep 1
 check "the installed viewer starts and ends" sh -c "cd '$work/elsewhere' && HOME='$work/home' \
     XDG_CONFIG_HOME='$work/config' XDG_DATA_HOME='$work/data' DISPLAY='$display' \
     VISTREL_STARTUP_PROBE=\$(date +%s%N) timeout 30 '$prefix/bin/vistrel' '$work/home/movies/intro.swf'"
+# Left running a few seconds, it loads its sound output after the first frame (a machine without a sound
+# server then says so, which is fine; a module it cannot find is not).
+check "the installed viewer finds its sound output" sh -c "cd '$work/elsewhere' && HOME='$work/home' \
+    XDG_CONFIG_HOME='$work/config' XDG_DATA_HOME='$work/data' DISPLAY='$display' \
+    timeout 5 '$prefix/bin/vistrel' '$work/home/movies/intro.swf' 2>'$work/stderr'; \
+    [ \$? -eq 124 ] && ! grep -q 'module cannot be loaded' '$work/stderr'"
 check "settings saved in the configuration folder" grep -q "SD=$work/home/movies" "$work/config/vistrel/vistrel.ini"
 check "nothing written to the data folder" test ! -e "$prefix/share/vistrel/vistrel.ini"
 echo "install check: $failures failures"

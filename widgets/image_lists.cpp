@@ -8,6 +8,7 @@
 #include <QPixmap>
 
 #include "widgets/image_drawing.h"
+#include "widgets/lazy_icon.h"
 
 namespace vistrel {
 namespace {
@@ -108,10 +109,11 @@ QList<QIcon> imageList1()
     QList<QIcon> list;
     list.reserve(kImageList1Count);
     for (int index = 0; index < kImageList1Count; ++index) {
+        // Drawn when first shown: most of the list waits in menus and hidden buttons at start-up.
         if (index % 2 == 0)
-            list.append(iconOf(images::toolbarDrawing(index)));
+            list.append(lazyIcon([index] { return iconOf(images::toolbarDrawing(index)); }));
         else
-            list.append(greyIconOf(images::toolbarDrawing(index - 1)));
+            list.append(lazyIcon([index] { return greyIconOf(images::toolbarDrawing(index - 1)); }));
     }
     return list;
 }
@@ -121,7 +123,7 @@ QList<QIcon> imageList2()
     QList<QIcon> list;
     list.reserve(kImageList2Count);
     for (int index = 0; index < kImageList2Count; ++index)
-        list.append(iconOf(images::statusDrawing(index)));
+        list.append(lazyIcon([index] { return iconOf(images::statusDrawing(index)); }));
     return list;
 }
 

@@ -19,7 +19,7 @@ ShellIconProvider* sharedIconProvider()
 
 } // namespace
 
-QFileSystemModel* createShellModel(QObject* parent)
+QFileSystemModel* createShellModel(QObject* parent, bool readNow)
 {
     auto* model = new QFileSystemModel(parent);
     // AllDirs keeps folders out of the name filter; leaving out QDir::CaseSensitive makes the
@@ -28,9 +28,17 @@ QFileSystemModel* createShellModel(QObject* parent)
     model->setNameFilters({QString::fromLatin1(kShellFilePattern)});
     model->setNameFilterDisables(false); // hide what does not match instead of greying it
     model->setReadOnly(true);
+    if (readNow)
+        startShellModel(model);
+    return model;
+}
+
+void startShellModel(QFileSystemModel* model)
+{
+    if (!model || model->iconProvider() == sharedIconProvider())
+        return;
     model->setIconProvider(sharedIconProvider());
     model->setRootPath(QStringLiteral("/"));
-    return model;
 }
 
 QString resolveFolderPath(const QString& path)

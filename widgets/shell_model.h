@@ -13,7 +13,11 @@ inline constexpr const char* kShellFilePattern = "*.swf";
 
 // The whole file system from "/", hidden items included: every folder, and the files whose
 // names match "*.swf" whatever the letter case. It follows changes on disk by itself.
-QFileSystemModel* createShellModel(QObject* parent = nullptr);
+// With `readNow` false it stays empty, reading no folder and looking up no icon, until startShellModel:
+// a window can so be painted before the file system is read.
+QFileSystemModel* createShellModel(QObject* parent = nullptr, bool readNow = true);
+// Starts reading a model made with `readNow` false; later calls do nothing.
+void startShellModel(QFileSystemModel* model);
 
 // The folder a view shows for `path`: absolute (relative paths count from the current folder),
 // without "." and ".." steps or a trailing "/" (except the root "/"). The root "/" when the path

@@ -5,15 +5,17 @@
 #include <vector>
 #include <cstring>
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
-#include <QIODevice>
-#include <QMediaDevices>
+#include <dlfcn.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "player/sound/decode.h"
 #include "player/sound/mixer.h"
+#include "widgets/player/sound_device.h"
 
 namespace vistrel {
 
@@ -29,6 +31,34 @@ void reportOnce(const char* text) {
     if (!said.exchange(true)) std::fprintf(stderr, "vistrel: %s; movies play without sound\n", text);
 }
 
+QString& moduleFileOverride() {
+    static QString file;
+    return file;
+}
+
+// Where the sound output module may be: beside the program (a program folder of its own, the build
+// folder), then the library folder of an installed prefix.
+QStringList moduleCandidates() {
+    if (!moduleFileOverride().isEmpty()) return {moduleFileOverride()};
+    const QString name = QString::fromLatin1(kSoundModuleFileName);
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    return {programDir.filePath(name),
+            QDir::cleanPath(programDir.filePath(QString::fromUtf8(VISTREL_SOUND_MODULE_FROM_BIN) + QLatin1Char('/') + name))};
+}
+
+// Loads the module and finds its entry point; null when no candidate is a loadable module. The module
+// stays loaded for the rest of the run, as the devices it made may live until the end.
+OpenSoundDevice loadSoundModule(const QStringList& candidates) {
+    for (const QString& file : candidates) {
+        if (!QFileInfo(file).isFile()) continue;
+        void* handle = dlopen(QFile::encodeName(file).constData(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) continue;
+        if (auto open = reinterpret_cast<OpenSoundDevice>(dlsym(handle, kOpenSoundDeviceSymbol))) return open;
+        dlclose(handle);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 class AudioOutput::Worker : public QObject {
@@ -36,31 +66,19 @@ public:
     explicit Worker(AudioOutput& output) : m_output(output) {}
     ~Worker() override {
         m_timer.reset();
-        if (m_sink) m_sink->stop();
+        m_sink.reset();
     }
 
-    void open() {
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (device.isNull()) {
-            reportOnce("no sound device");
+    void open(const QStringList& moduleFiles) {
+        const OpenSoundDevice openDevice = loadSoundModule(moduleFiles);
+        if (!openDevice) {
+            reportOnce("the sound output module cannot be loaded");
             return;
         }
-        QAudioFormat format;
-        format.setSampleRate(sound::kOutputRate);
-        format.setChannelCount(2);
-        format.setSampleFormat(QAudioFormat::Int16);
-        if (!device.isFormatSupported(format)) {
-            reportOnce("the sound device does not take 44.1 kHz stereo");
-            return;
-        }
-        m_sink = std::make_unique<QAudioSink>(device, format);
-        m_sink->setBufferSize(sound::kOutputRate * 4 * kBufferMs / 1000);
-        // The mix is pushed as the device has room, rather than pulled: a sound server may grant a
-        // smaller buffer than asked, and a pulling sink then waited for room that never came.
-        m_device = m_sink->start();
-        if (m_sink->error() != QAudio::NoError || !m_device) {
-            reportOnce("the sound device could not be opened");
-            m_sink.reset();
+        const char* problem = "the sound device could not be opened";
+        m_sink.reset(openDevice(sound::kOutputRate, sound::kOutputRate * 4 * kBufferMs / 1000, &problem));
+        if (!m_sink) {
+            reportOnce(problem);
             return;
         }
         m_output.m_active = true;
@@ -69,36 +87,32 @@ public:
         QObject::connect(m_timer.get(), &QTimer::timeout, this, [this] { feed(); });
         m_timer->start(kFeedMs);
         feed();
-        QObject::connect(m_sink.get(), &QAudioSink::stateChanged, this, [this](QAudio::State) {
-            if (m_sink && m_sink->error() == QAudio::OpenError) {
-                reportOnce("the sound device failed");
-                m_output.m_active = false;
-            }
-        });
     }
 
     void drop() {
         if (!m_sink) return;
         m_sink->reset();
-        // Some sound servers' sinks stop on a reset: start again, to play what comes next.
-        if (m_sink->state() == QAudio::StoppedState) m_device = m_sink->start();
         feed();
     }
 
 private:
     // Writes as much of the mix as the device takes now.
     void feed() {
-        if (!m_sink || !m_device) return;
-        const qsizetype frames = std::min<qsizetype>(m_sink->bytesFree() / 4, sound::kOutputRate);
+        if (!m_sink) return;
+        if (m_sink->failed()) {
+            reportOnce("the sound device failed");
+            m_output.m_active = false;
+            return;
+        }
+        const std::int64_t frames = std::min<std::int64_t>(m_sink->bytesFree() / 4, sound::kOutputRate);
         if (frames <= 0) return;
         m_buffer.resize(static_cast<std::size_t>(frames) * 2);
         m_output.pull(m_buffer.data(), static_cast<std::size_t>(frames));
-        m_device->write(reinterpret_cast<const char*>(m_buffer.data()), frames * 4);
+        m_sink->write(reinterpret_cast<const char*>(m_buffer.data()), frames * 4);
     }
 
     AudioOutput& m_output;
-    std::unique_ptr<QAudioSink> m_sink;
-    QIODevice* m_device = nullptr;   // the sink's own
+    std::unique_ptr<SoundDevice> m_sink;
     std::unique_ptr<QTimer> m_timer;
     std::vector<std::int16_t> m_buffer;
 };
@@ -114,12 +128,18 @@ AudioOutput::AudioOutput(QObject* parent) : QObject(parent) {
 void AudioOutput::openDevice() {
     if (m_opening) return;
     m_opening = true;
-    QMetaObject::invokeMethod(m_worker, [w = m_worker] { w->open(); }, Qt::QueuedConnection);
+    // The module is found here, where the application object is at hand, and loaded on the output's thread.
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, files = moduleCandidates()] { w->open(files); },
+                              Qt::QueuedConnection);
 }
 
 AudioOutput::~AudioOutput() {
     m_thread.quit();
     m_thread.wait();
+}
+
+void AudioOutput::setModuleFile(const QString& file) {
+    moduleFileOverride() = file;
 }
 
 void AudioOutput::setMixer(std::shared_ptr<sound::Mixer> mixer) {

@@ -1,6 +1,7 @@
 // Sends a player's sound mix to the desktop's sound server: on its own thread, 44.1 kHz stereo 16-bit
-// samples are taken from the mixer and written to a QAudioSink as it has room. Without a sound device
-// the movie plays silently after one line on standard error.
+// samples are taken from the mixer and written to the device as it has room. The device comes from the
+// sound output module (sound_device.h), loaded when the device is opened. Without the module or a sound
+// device the movie plays silently after one line on standard error.
 #pragma once
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <mutex>
 
 #include <QObject>
+#include <QString>
 #include <QThread>
 
 namespace vistrel {
@@ -25,6 +27,9 @@ public:
     // Opens the sound device on the output's thread; later calls do nothing. Reaching the sound server
     // takes a while, so a program may open it once it has shown its window.
     void openDevice();
+    // The sound output module to load instead of the one installed with the program, for outputs that open
+    // their device from now on (an empty name: the installed one again).
+    static void setModuleFile(const QString& file);
 
     // The mix to play; null plays silence. Safe to call while the device plays.
     void setMixer(std::shared_ptr<sound::Mixer> mixer);

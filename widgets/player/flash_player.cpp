@@ -130,10 +130,10 @@ ShockwaveFlash::ShockwaveFlash(QWidget* parent) : QWidget(parent), m_backgroundL
     setMouseTracking(true);
     m_audio = std::make_unique<AudioOutput>();
     m_audio->setMixer(m_player->mixer());
-    // The sound device opens once the pane has painted its first frame (or after a second, unpainted),
-    // so reaching the sound server does not hold up the window's start.
+    // The sound device opens once the pane has painted its first frame (or a second after it was first
+    // shown, should it stay unpainted), so loading the sound output and reaching the sound server do not
+    // hold up the window's start.
     connect(this, &ShockwaveFlash::frameRendered, this, [this] { m_audio->openDevice(); }, Qt::SingleShotConnection);
-    QTimer::singleShot(1000, this, [this] { m_audio->openDevice(); });
     m_loader = std::make_unique<MovieLoader>();
     connect(m_loader.get(), &MovieLoader::firstFrameReady, this,
             [this](std::uint64_t, std::shared_ptr<const player::Movie> movie) { showFirstFrame(std::move(movie)); });
@@ -586,6 +586,10 @@ void ShockwaveFlash::leaveEvent(QEvent* event) {
 }
 
 bool ShockwaveFlash::event(QEvent* event) {
+    if (event->type() == QEvent::Show && !m_soundFallbackArmed) {
+        m_soundFallbackArmed = true;
+        QTimer::singleShot(1000, this, [this] { m_audio->openDevice(); });
+    }
     if (event->type() == QEvent::ShortcutOverride) {
         // Backspace goes up a folder elsewhere; while the movie's input text has the focus it deletes there.
         auto* key = static_cast<QKeyEvent*>(event);

@@ -127,6 +127,7 @@ private:
     std::shared_ptr<const player::Movie> m_movie;
     std::unique_ptr<player::Player> m_player;
     std::unique_ptr<AudioOutput> m_audio;
+    bool m_soundFallbackArmed = false;
     std::unique_ptr<MovieLoader> m_loader;
     std::int64_t m_backgroundLoadBytes;
     bool m_loading = false;
