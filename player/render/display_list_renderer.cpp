@@ -43,6 +43,7 @@ void drawObject(const Movie& movie, const DisplayObject& object, Renderer& rende
         // A field a script changed (or made) draws its own layout; others share the definition's.
         if (const ShapePaths* own = editTextInstancePaths(object)) renderer.drawShape(*own, m, cx);
         else if (object.characterId) renderer.drawShape(movie.editTextPaths(object.characterId), m, cx);
+        if (const ShapePaths* selection = editTextSelectionPaths(object)) renderer.drawShape(*selection, m, cx);
         return;
     }
     if (object.bitmap) {
