@@ -234,11 +234,13 @@ std::vector<double> penOffsets(const Movie& movie, const Piece& p) {
     if (p.font) {
         for (double a : advances(movie, p)) out.push_back(out.back() + a);
     } else {
-        // Whole prefixes measure as the text is shaped; very long words take the characters one by one.
+        // Each character's own advance, scaled so that together they make the piece's shaped width.
         const QFontMetricsF fm(deviceFont(*p.format, p.format->size * 20));
-        const bool prefixes = p.text.size() <= 64;
-        for (qsizetype i = 1; i <= p.text.size(); ++i)
-            out.push_back(prefixes ? fm.horizontalAdvance(p.text.left(i)) : out.back() + fm.horizontalAdvance(p.text[i - 1]));
+        for (QChar c : p.text) out.push_back(out.back() + fm.horizontalAdvance(c));
+        if (out.back() > 0) {
+            const double scale = p.width / out.back();
+            for (double& x : out) x *= scale;
+        }
     }
     // The piece's measured width is where the next one starts.
     if (out.size() > 1) out.back() = p.width;

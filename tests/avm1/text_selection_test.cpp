@@ -108,6 +108,19 @@ TEST(TextPointer, ClicksPlaceTheCaretBetweenTheNearestGlyphs) {
     EXPECT_EQ(t.m.str(t.m.get(t.f, "text")), "ABCCAB");
 }
 
+TEST(TextPointer, DeviceFontFieldsPlaceTheCaretAlongTheText) {
+    FieldMovie t("mmmmm iiiii", "input");
+    t.m.set(t.f, "embedFonts", Value(false));
+    // Sweeping the pointer across the line meets every place between the characters, in order.
+    std::vector<int> seen;
+    for (double x = 11; x < 205; x += 0.5) {
+        t.click(x);
+        const int caret = t.selection("getCaretIndex");
+        if (seen.empty() || seen.back() != caret) seen.push_back(caret);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+}
+
 TEST(TextPointer, LinesOfAMultilineFieldMapByHeight) {
     FieldMovie t("AB\rCAB", "input");
     t.m.set(t.f, "multiline", Value(true));
