@@ -15,6 +15,12 @@ struct DisplayObject;
 class Movie;
 class Stage;
 
+// What a focused field draws over its text: `marks` (the caret, or the selection's black band), then
+// `text` (the field's text in white) clipped to `band`.
+struct EditTextSelection {
+    ShapePaths marks, band, text;
+};
+
 class TextFieldObject : public ClipObject {
 public:
     // `definition` is null for fields made by createTextField.
@@ -58,7 +64,7 @@ public:
     // The bounds in the field's own space, in twips.
     QRectF bounds();
     // The caret and the highlighted selection drawn over the field while it has the focus, or null.
-    const ShapePaths* selectionPaths();
+    const EditTextSelection* selectionPaths();
     // The text index nearest to a point in the field's own twips (text_selection.cpp).
     int indexAt(QPointF fieldTwips);
 
@@ -88,7 +94,7 @@ private:
     bool m_own = false;                        // drawn from the instance rather than the definition
     std::optional<EditTextMetrics> m_metrics;
     std::uint64_t m_layoutSerial = 0;          // counts layouts, so that drawings made from one can tell
-    std::optional<ShapePaths> m_selectionPaths;
+    std::optional<EditTextSelection> m_selectionPaths;
     std::uint64_t m_selectionKey = 0;
     avm1::Value m_styleSheet;
     avm1::Value m_boundValue;   // the bound variable's value the text last came from or went to
@@ -104,7 +110,7 @@ avm1::Object* makeTextFieldObject(Stage& stage, DisplayObject& object);
 const ShapePaths* editTextInstancePaths(const DisplayObject& object);
 
 // The caret and selection to draw over an edit-text instance that has the focus, or null.
-const ShapePaths* editTextSelectionPaths(const DisplayObject& object);
+const EditTextSelection* editTextSelectionPaths(const DisplayObject& object);
 
 // The bounds of an edit-text instance in its own space (twips) as scripts and autoSize left them, or
 // nothing when the definition's bounds still hold.

@@ -28,7 +28,7 @@ int TextFieldObject::indexAt(QPointF fieldTwips) {
     return std::clamp(editTextIndexAt(m, fieldTwips), 0, n);
 }
 
-const ShapePaths* TextFieldObject::selectionPaths() {
+const EditTextSelection* TextFieldObject::selectionPaths() {
     DisplayObject* o = display();
     if (!o || !o->text || m_stage.focus() != o) return nullptr;
     const KeyboardState& kb = m_stage.keyboard();
@@ -47,7 +47,8 @@ const ShapePaths* TextFieldObject::selectionPaths() {
     key = mix(key, static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(o->text->paths ? &*o->text->paths : nullptr)));
     if (m_selectionPaths && m_selectionKey == key) return &*m_selectionPaths;
 
-    ShapePaths out;
+    EditTextSelection selection;
+    ShapePaths& out = selection.marks;
     const QRectF field = m_props.bounds;
     if (showCaret) {
         const int line = editTextLineOf(m, caret);
@@ -64,6 +65,7 @@ const ShapePaths* TextFieldObject::selectionPaths() {
         }
     } else {
         QPainterPath band;
+        band.setFillRule(Qt::WindingFill);
         for (std::size_t k = 0; k < m.lines.size(); ++k) {
             const EditTextLine& l = m.lines[k];
             const int from = std::max(begin, l.begin), to = std::min(end, l.end);
@@ -71,34 +73,36 @@ const ShapePaths* TextFieldObject::selectionPaths() {
             const double x0 = editTextCaretX(m, static_cast<int>(k), from), x1 = editTextCaretX(m, static_cast<int>(k), to);
             band.addRect(QRectF(QPointF(x0, l.top), QPointF(x1, l.bottom)).intersected(field));
         }
-        band = band.simplified();
         if (band.isEmpty()) return nullptr;
         DrawItem back;
         back.path = band;
         back.paint.color = opaque(0, 0, 0);
         out.bounds = band.boundingRect();
         out.items.push_back(back);
-        // The text over the band shows white.
+        // The text over the band shows white: the whole text, clipped to the band where it is drawn.
         if (o->text->paths) {
+            selection.band = out;
             const std::size_t first = (m_props.background ? 1 : 0) + (m_props.border ? 1 : 0);
             const auto& items = o->text->paths->items;
             for (std::size_t k = first; k < items.size(); ++k) {
                 if (items[k].stroke || !items[k].path.boundingRect().intersects(out.bounds)) continue;
-                DrawItem glyphs;
-                glyphs.path = items[k].path.intersected(band);
-                if (glyphs.path.isEmpty()) continue;
+                DrawItem glyphs = items[k];
+                glyphs.paint = Paint{};
+                glyphs.seams = QPainterPath();
+                glyphs.seamBand.reset();
                 glyphs.paint.color = opaque(255, 255, 255);
-                out.items.push_back(std::move(glyphs));
+                selection.text.bounds |= glyphs.path.boundingRect();
+                selection.text.items.push_back(std::move(glyphs));
             }
         }
     }
     if (out.items.empty()) return nullptr;
-    m_selectionPaths = std::move(out);
+    m_selectionPaths = std::move(selection);
     m_selectionKey = key;
     return &*m_selectionPaths;
 }
 
-const ShapePaths* editTextSelectionPaths(const DisplayObject& object) {
+const EditTextSelection* editTextSelectionPaths(const DisplayObject& object) {
     auto* field = dynamic_cast<TextFieldObject*>(object.script);
     return field ? field->selectionPaths() : nullptr;
 }
