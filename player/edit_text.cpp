@@ -23,6 +23,7 @@ struct Piece {
     QChar next;                            // the character after the piece in the same run, for kerning
     double width = 0, ascent = 0, descent = 0;
     bool endsWithSpace = false;
+    int index = -1;                        // where it starts in the plain text; -1 for a bullet
 };
 
 QFont deviceFont(const TextFormat& f, double sizeTwips) {
@@ -153,11 +154,17 @@ const FontCharacter* fontFor(const Movie& movie, const TextFormat& format, const
     return nullptr;
 }
 
-// Splits runs into words, each keeping the blanks that follow it.
+// Splits runs into words, each keeping the blanks that follow it. The paragraph's text starts at
+// `start` in the plain text; a bullet run ahead of it has no place there.
 std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, const FontCharacter* fieldFont,
-                               bool useOutlines) {
+                               bool useOutlines, int start = 0) {
     std::vector<Piece> pieces;
-    for (const TextRun& run : para.runs) {
+    int offset = start;
+    for (std::size_t r = 0; r < para.runs.size(); ++r) {
+        const TextRun& run = para.runs[r];
+        const bool bullet = para.bullet && r == 0;
+        const int runStart = bullet ? -1 : offset;
+        if (!bullet) offset += static_cast<int>(run.text.size());
         bool shown = true;
         const FontCharacter* font = fontFor(movie, run.format, fieldFont, useOutlines, shown);
         if (!shown) continue;
@@ -171,6 +178,7 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
             p.format = &run.format;
             p.font = font;
             p.endsWithSpace = p.text.back().isSpace();
+            p.index = runStart < 0 ? -1 : runStart + static_cast<int>(i);
             if (j < run.text.size()) p.next = run.text[j];
             measure(movie, p);
             pieces.push_back(std::move(p));
@@ -208,6 +216,7 @@ void breakLongWord(const Movie& movie, std::vector<Piece>& pieces, std::size_t i
         part.text = word.text.mid(begin, end - begin);
         part.next = end < word.text.size() ? word.text[end] : word.next;
         part.endsWithSpace = part.text.back().isSpace();
+        if (word.index >= 0) part.index = word.index + static_cast<int>(begin);
         measure(movie, part);
         parts.push_back(std::move(part));
         begin = end;
@@ -216,6 +225,26 @@ void breakLongWord(const Movie& movie, std::vector<Piece>& pieces, std::size_t i
     pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(i));
     pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i), std::make_move_iterator(parts.begin()),
                   std::make_move_iterator(parts.end()));
+}
+
+// The pen's offset from the piece's start before each of its characters and after the last, as drawn.
+std::vector<double> penOffsets(const Movie& movie, const Piece& p) {
+    std::vector<double> out{0};
+    out.reserve(static_cast<std::size_t>(p.text.size()) + 1);
+    if (p.font) {
+        for (double a : advances(movie, p)) out.push_back(out.back() + a);
+    } else {
+        // Each character's own advance, scaled so that together they make the piece's shaped width.
+        const QFontMetricsF fm(deviceFont(*p.format, p.format->size * 20));
+        for (QChar c : p.text) out.push_back(out.back() + fm.horizontalAdvance(c));
+        if (out.back() > 0) {
+            const double scale = p.width / out.back();
+            for (double& x : out) x *= scale;
+        }
+    }
+    // The piece's measured width is where the next one starts.
+    if (out.size() > 1) out.back() = p.width;
+    return out;
 }
 
 // One line: pieces [begin, end) and its measures.
@@ -358,7 +387,55 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                                  movie.header().version >= 8)
                    : plainParagraphs(text, defaults, editTextLayout(props));
     // A field without text has no lines at all: it measures nothing and grows to its gutters alone.
-    if (paragraphs.size() == 1 && paragraphs.front().runs.empty()) paragraphs.clear();
+    if (paragraphs.size() == 1 && paragraphs.front().runs.empty()) {
+        if (metrics) {
+            // Still, a caret there stands as high as the field's font, where its first line would start.
+            const TextParagraph& para = paragraphs.front();
+            Piece blank;
+            blank.format = &para.endFormat;
+            bool shown = true;
+            blank.font = fontFor(movie, para.endFormat, fieldFont, props.useOutlines, shown);
+            if (shown) {
+                measure(movie, blank);
+            } else {
+                blank.ascent = std::floor(para.endFormat.size * 20 * 0.9);
+                blank.descent = std::floor(para.endFormat.size * 20 * 0.22);
+            }
+            const double left = bounds.left() + kGutter + (para.leftMargin + para.blockIndent + para.indent) * 20;
+            const double right = bounds.right() - kGutter - para.rightMargin * 20;
+            double x = left;
+            if (para.align == TextAlign::Right) x = right;
+            else if (para.align == TextAlign::Center) x = (left + right) / 2;
+            EditTextLine line;
+            line.top = bounds.top() + kGutter;
+            line.bottom = line.top + blank.ascent + blank.descent;
+            line.xs.push_back(x);
+            metrics->lines.push_back(std::move(line));
+        }
+        paragraphs.clear();
+    }
+    // Where each paragraph starts in the plain text, "\r" between paragraphs.
+    std::vector<int> paraStarts;
+    int plainLength = 0;
+    for (const TextParagraph& para : paragraphs) {
+        if (!paraStarts.empty()) ++plainLength;
+        paraStarts.push_back(plainLength);
+        if (metrics) {
+            for (const TextRun& run : para.runs) {
+                const int runEnd = plainLength + static_cast<int>(run.text.size());
+                if (!run.format.url.isEmpty() && runEnd > plainLength) {
+                    if (!metrics->links.empty() && metrics->links.back().end == plainLength &&
+                        metrics->links.back().url == run.format.url && metrics->links.back().target == run.format.target)
+                        metrics->links.back().end = runEnd;
+                    else
+                        metrics->links.push_back({plainLength, runEnd, run.format.url, run.format.target});
+                }
+                plainLength = runEnd;
+            }
+        } else {
+            for (const TextRun& run : para.runs) plainLength += static_cast<int>(run.text.size());
+        }
+    }
     // A bullet item shows its bullet ahead of its text.
     for (TextParagraph& para : paragraphs)
         if (para.bullet)
@@ -368,8 +445,10 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     const std::size_t textStart = out.items.size();
     double y = bounds.top() + kGutter;
     double lastLeading = 0;
-    for (const TextParagraph& para : paragraphs) {
-        std::vector<Piece> pieces = splitPieces(movie, para, fieldFont, useOutlines);
+    for (std::size_t pi = 0; pi < paragraphs.size(); ++pi) {
+        const TextParagraph& para = paragraphs[pi];
+        const int paraStart = paraStarts[pi];
+        std::vector<Piece> pieces = splitPieces(movie, para, fieldFont, useOutlines, paraStart);
         // An empty line is as high as its font at the paragraph's end.
         Piece blank;
         blank.format = &para.endFormat;
@@ -402,8 +481,22 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
             if (para.align == TextAlign::Justify && j < pieces.size() && j - i > 1 && avail > lineWidth)
                 gap = (avail - lineWidth) / static_cast<double>(j - i - 1);
             const double baseline = y + ascent;
+            EditTextLine placed;
+            placed.top = y;
+            placed.bottom = baseline + descent;
+            placed.begin = placed.end = paraStart;
+            placed.xs.push_back(x);
+            bool started = false;
             for (std::size_t k = i; k < j; ++k) {
                 emitPiece(movie, pieces[k], x, baseline, out);
+                if (metrics && pieces[k].index >= 0) {
+                    const std::vector<double> offsets = penOffsets(movie, pieces[k]);
+                    if (!started) placed.begin = pieces[k].index;
+                    started = true;
+                    placed.xs.back() = x;   // a bullet or a justified gap before it is no place for the caret
+                    for (std::size_t c = 1; c < offsets.size(); ++c) placed.xs.push_back(x + offsets[c]);
+                    placed.end = pieces[k].index + static_cast<int>(pieces[k].text.size());
+                }
                 x += pieces[k].width + gap;
             }
             if (metrics) {
@@ -413,6 +506,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                                         (para.align == TextAlign::Right || para.align == TextAlign::Center);
                 metrics->textWidth = std::max(metrics->textWidth, (dropBlanks ? lineWidth : line.width) + indent);
                 metrics->lineBottoms.push_back(baseline + descent - (bounds.top() + kGutter));
+                metrics->lines.push_back(std::move(placed));
             }
             y = baseline + descent + leading;
             lastLeading = leading;
@@ -438,6 +532,50 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     const QRectF shown = props.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
     out.bounds = props.autoSize != AutoSize::None ? out.bounds | shown : shown;
     return out;
+}
+
+int editTextLineOf(const EditTextMetrics& metrics, int index) {
+    const auto& lines = metrics.lines;
+    if (lines.empty()) return -1;
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+        if (index < lines[l].begin) return static_cast<int>(l == 0 ? 0 : l - 1);
+        // The end of a line shows there unless the next line starts at the same index (a wrap).
+        if (index < lines[l].end || (index == lines[l].end && (l + 1 == lines.size() || lines[l + 1].begin != index)))
+            return static_cast<int>(l);
+    }
+    return static_cast<int>(lines.size() - 1);
+}
+
+double editTextCaretX(const EditTextMetrics& metrics, int line, int index) {
+    if (line < 0 || line >= static_cast<int>(metrics.lines.size())) return 0;
+    const EditTextLine& l = metrics.lines[static_cast<std::size_t>(line)];
+    if (l.xs.empty()) return 0;
+    const int k = std::clamp(index - l.begin, 0, static_cast<int>(l.xs.size()) - 1);
+    return l.xs[static_cast<std::size_t>(k)];
+}
+
+int editTextCharAt(const EditTextMetrics& metrics, QPointF point) {
+    for (const EditTextLine& line : metrics.lines) {
+        if (point.y() < line.top || point.y() >= line.bottom) continue;
+        for (std::size_t k = 1; k < line.xs.size(); ++k)
+            if (point.x() >= line.xs[k - 1] && point.x() < line.xs[k]) return line.begin + static_cast<int>(k) - 1;
+    }
+    return -1;
+}
+
+int editTextIndexAt(const EditTextMetrics& metrics, QPointF point) {
+    const auto& lines = metrics.lines;
+    if (lines.empty()) return 0;
+    std::size_t l = 0;
+    while (l + 1 < lines.size() && point.y() >= lines[l].bottom) ++l;
+    const EditTextLine& line = lines[l];
+    if (line.xs.size() < 2) return line.begin;
+    // Nearest boundary: past a glyph's middle the caret goes after it. A line's trailing line break is
+    // not a place for the caret.
+    std::size_t best = 0;
+    for (std::size_t k = 1; k < line.xs.size(); ++k)
+        if (point.x() >= (line.xs[k - 1] + line.xs[k]) / 2) best = k;
+    return line.begin + static_cast<int>(best);
 }
 
 }  // namespace vistrel::player

@@ -2,6 +2,7 @@
 // device fonts through the system's fonts, plain or HTML text, wrapped and aligned in the field.
 #pragma once
 
+#include <QPointF>
 #include <QRectF>
 #include <QRgb>
 #include <QString>
@@ -35,12 +36,37 @@ struct EditTextProps {
     std::vector<double> tabStops;                                       // pixels
 };
 
+// One laid-out line of a field, for placing the caret and the selection: in twips of the field's space.
+struct EditTextLine {
+    double top = 0, bottom = 0;
+    int begin = 0, end = 0;    // indexes of the characters it shows in the plain text ("\r" between paragraphs)
+    std::vector<double> xs;    // the pen's x at each index from begin to end (end - begin + 1 values)
+};
+
+// A stretch of linked text: [begin, end) in the plain text.
+struct EditTextLink {
+    int begin = 0, end = 0;
+    QString url, target;
+};
+
 // Measures of a laid-out field, in twips.
 struct EditTextMetrics {
     double textWidth = 0, textHeight = 0;
     int lineCount = 0;
     std::vector<double> lineBottoms;   // each line's bottom below the text's top
+    std::vector<EditTextLine> lines;
+    std::vector<EditTextLink> links;
 };
+
+// The text index nearest to `point` (field twips) in a laid-out field: the line under it (or the nearest
+// one above or below), then the nearer side of the glyph under it.
+int editTextIndexAt(const EditTextMetrics& metrics, QPointF point);
+// The index of the character drawn under `point` (field twips), or -1 when it is on none.
+int editTextCharAt(const EditTextMetrics& metrics, QPointF point);
+// The line showing the caret at `index` (a wrapped line's end is the next one's start), or -1 without lines.
+int editTextLineOf(const EditTextMetrics& metrics, int index);
+// The caret's x at `index` on line `line`.
+double editTextCaretX(const EditTextMetrics& metrics, int line, int index);
 
 // Whether a field's markup ends lines at paragraph and break tags: in multiline fields, and in all
 // fields of movies before version 7.

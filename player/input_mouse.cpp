@@ -26,6 +26,19 @@ void Player::mouseDown(QPointF stagePixels, MouseButton button) {
     if (button == MouseButton::Left) m_stage->mouse().press(stagePixels);
     else m_stage->mouse().move(stagePixels);
 }
+void Player::mouseDoubleClick(QPointF stagePixels) {
+    KeyboardState& kb = m_stage->keyboard();
+    if (!kb.down[1]) kb.toggled[1] = !kb.toggled[1];
+    kb.down[1] = true;
+    m_stage->mouse().press(stagePixels, true);
+}
+void Player::setCaretVisible(bool shown) {
+    KeyboardState& kb = m_stage->keyboard();
+    if (kb.caretShown == shown) return;
+    kb.caretShown = shown;
+    // Only a focused text shows the caret: nothing else needs drawing again.
+    if (m_stage->focus() && m_stage->focus()->text) m_stage->touch();
+}
 void Player::mouseUp(QPointF stagePixels, MouseButton button) {
     m_stage->keyboard().down[buttonCode(button)] = false;
     if (button == MouseButton::Left) m_stage->mouse().release(stagePixels);

@@ -23,6 +23,8 @@ struct KeyboardState {
     bool selectionPending = false;
     // A key went down and its character has not been typed yet (textInput follows keyDown).
     bool keyPending = false;
+    // The caret's blink: the viewer turns it off and on; still pictures show it.
+    bool caretShown = true;
     // Shift is held (Shift+Tab walks the tab order backwards).
     bool shift() const { return down[16]; }
 };

@@ -12,6 +12,7 @@
 #include "player/script/clip_object.h"
 #include "player/script/drawing.h"
 #include "player/script/obj_internal.h"
+#include "player/script/text_field.h"
 #include "player/stage.h"
 #include "player/text_input.h"
 #include "player/timeline.h"
@@ -130,6 +131,8 @@ bool enabled(Stage& stage, const DisplayObject& o) {
 }
 
 bool selectableText(const Stage& stage, const DisplayObject& o) {
+    // Input texts show the I-beam even where they cannot be selected.
+    if (const auto* field = dynamic_cast<const TextFieldObject*>(o.script)) return field->selectable || field->input;
     const Character* c = characterOf(stage, o);
     const auto* t = c ? std::get_if<swf::DefineEditText>(c) : nullptr;
     if (!t) return o.text != nullptr;
@@ -369,7 +372,10 @@ void MouseInput::updateCursor() {
         if (enabled(m_stage, *over) && memberTrue(m_stage, *over, "useHandCursor", true)) m_cursor = Cursor::Hand;
         return;
     }
-    if (DisplayObject* top = pick(m_pos, true); top && top->text && selectableText(m_stage, *top)) m_cursor = Cursor::IBeam;
+    if (DisplayObject* top = pick(m_pos, true); top && top->text) {
+        if (textLinkAt(m_stage, *top, m_pos)) m_cursor = Cursor::Hand;
+        else if (selectableText(m_stage, *top)) m_cursor = Cursor::IBeam;
+    }
 }
 
 void MouseInput::updateDrag() {
@@ -448,7 +454,7 @@ void MouseInput::move(QPointF px) {
     --m_dispatching;
 }
 
-void MouseInput::press(QPointF px) {
+void MouseInput::press(QPointF px, bool twice) {
     if (m_dispatching > 0) return;
     ++m_dispatching;
     m_pos = toTwips(px);
@@ -459,7 +465,7 @@ void MouseInput::press(QPointF px) {
     m_text = {};
     bool textTook = false;
     if (DisplayObject* top = pick(m_pos, true); top && top->text) {
-        textTook = textPointer(m_stage, *top, px, PointerPhase::Press);
+        textTook = textPointer(m_stage, *top, px, twice ? PointerPhase::DoublePress : PointerPhase::Press);
         if (textTook) m_text = ref(top);
     }
     if (!textTook) {

@@ -23,7 +23,8 @@ public:
 
     // Positions in stage pixels, as the viewer gives them.
     void move(QPointF stagePixels);
-    void press(QPointF stagePixels);
+    // `twice`: the second press of a double click (a text then selects a word).
+    void press(QPointF stagePixels, bool twice = false);
     void release(QPointF stagePixels);
     void wheel(QPointF stagePixels, int lines);
     void leave();

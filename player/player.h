@@ -56,6 +56,8 @@ public:
     void mouseMove(QPointF stagePixels);
     void mouseDown(QPointF stagePixels, MouseButton button = MouseButton::Left);
     void mouseUp(QPointF stagePixels, MouseButton button = MouseButton::Left);
+    // The second press of a double click with the primary button: a text selects the word under it.
+    void mouseDoubleClick(QPointF stagePixels);
     void mouseWheel(QPointF stagePixels, int lines);   // positive: away from the user
     void mouseLeave();                                 // the pointer left the pane
     void keyDown(KeyEvent key);
@@ -73,6 +75,8 @@ public:
     bool wantsKeys() const;
     // True while an input text has the keyboard focus: editing keys such as Backspace are then its.
     bool editingText() const;
+    // The caret's blink phase, which the viewer turns with a timer; frames drawn without one show it.
+    void setCaretVisible(bool shown);
 
     // Draws the current frame; `stageToDevice` maps stage twips to device pixels.
     // `background` replaces the movie's own background colour when given.

@@ -9,12 +9,15 @@ namespace vistrel::player {
 class Stage;
 struct DisplayObject;
 
-enum class PointerPhase { Press, Move, Release };
+enum class PointerPhase { Press, DoublePress, Move, Release };
 
 // The pointer acting on the edit text `text`, the topmost object under it (on Press) or the text that took
 // the press (on Move and Release). Returns true when the text takes the press (a selectable or input text),
 // so that clips and buttons beneath it do not.
 bool textPointer(Stage& stage, DisplayObject& text, QPointF stagePixels, PointerPhase phase);
+
+// Whether the pointer (stage twips) over the edit text `text` is on a link of its text.
+bool textLinkAt(Stage& stage, DisplayObject& text, QPointF stageTwips);
 
 // A press that no text took: the focused text loses focus as the reference player does.
 void pointerPressedElsewhere(Stage& stage);

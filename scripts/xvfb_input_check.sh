@@ -110,4 +110,18 @@ sleep 0.3; shot
 dark=$(convert "$work/shot.png" -crop "${fw}x${fh}+${fx}+${fy}" +repage -fill white -opaque '#00ffff' \
        -threshold 50% -format '%[fx:round(w*h*(1-mean))]' info: 2>/dev/null)
 [ "${dark:-0}" -gt 10 ]; step "the typed text is drawn in the field" $?
+
+# A click on the left half of the first typed letter puts the caret before it: what is typed next
+# goes in front. The letters are found as the dark columns inside the field's border.
+inner=$(convert "$work/shot.png" -crop "$((fw - 6))x$((fh - 6))+$((fx + 3))+$((fy + 3))" +repage -fill white -opaque '#00ffff' \
+        -threshold 50% -negate -trim -format '%w %h %X %Y' info: 2>/dev/null | tr -d '+')
+read -r tw th tx ty <<<"${inner:-0 0 0 0}"
+if [ "${tw:-0}" -gt 2 ]; then
+    xdotool mousemove $((fx + 3 + tx + 1)) $((fy + 3 + ty + th / 2)) click 1
+    sleep 0.3
+    xdotool type --delay 60 "X"
+    wait_trace "field text: Xhi"; step "clicking inside the typed text moves the caret there" $?
+else
+    step "the typed letters are found inside the field" 1
+fi
 finish

@@ -43,6 +43,16 @@ void drawObject(const Movie& movie, const DisplayObject& object, Renderer& rende
         // A field a script changed (or made) draws its own layout; others share the definition's.
         if (const ShapePaths* own = editTextInstancePaths(object)) renderer.drawShape(*own, m, cx);
         else if (object.characterId) renderer.drawShape(movie.editTextPaths(object.characterId), m, cx);
+        if (const EditTextSelection* selection = editTextSelectionPaths(object)) {
+            renderer.drawShape(selection->marks, m, cx);
+            if (!selection->text.items.empty()) {
+                renderer.beginMask();
+                renderer.drawShape(selection->band, m, cx);
+                renderer.useMask();
+                renderer.drawShape(selection->text, m, cx);
+                renderer.endMask();
+            }
+        }
         return;
     }
     if (object.bitmap) {

@@ -627,7 +627,8 @@ const EditTextMetrics& TextFieldObject::metrics() {
         }
     }
     if (s) s->paths = std::move(paths);
-    m_metrics = m;
+    m_metrics = std::move(m);
+    ++m_layoutSerial;
     return *m_metrics;
 }
 

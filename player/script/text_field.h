@@ -15,6 +15,12 @@ struct DisplayObject;
 class Movie;
 class Stage;
 
+// What a focused field draws over its text: `marks` (the caret, or the selection's black band), then
+// `text` (the field's text in white) clipped to `band`.
+struct EditTextSelection {
+    ShapePaths marks, band, text;
+};
+
 class TextFieldObject : public ClipObject {
 public:
     // `definition` is null for fields made by createTextField.
@@ -57,6 +63,10 @@ public:
     const ShapePaths* ownPaths();
     // The bounds in the field's own space, in twips.
     QRectF bounds();
+    // The caret and the highlighted selection drawn over the field while it has the focus, or null.
+    const EditTextSelection* selectionPaths();
+    // The text index nearest to a point in the field's own twips (text_selection.cpp).
+    int indexAt(QPointF fieldTwips);
 
     // Variable binding: the clip and name the variable path leads to (null when it does not resolve).
     avm1::Object* variableTarget(QString& name);
@@ -72,6 +82,8 @@ public:
     std::optional<int> maxChars;
     avm1::Value restrict = avm1::Value::null();
     int scroll = 1, hscroll = 0;
+    int pressedLink = -1;           // the link a press landed on, followed if the release lands there too
+    bool selectingWords = false;    // a double press: the drag selects whole words
     bool definitionMarkup = false;   // still the definition's own markup, whose kerning scripts see
     std::map<QString, avm1::Value> stored;   // settings kept only to be read back
 
@@ -81,6 +93,9 @@ private:
     EditTextProps m_props;
     bool m_own = false;                        // drawn from the instance rather than the definition
     std::optional<EditTextMetrics> m_metrics;
+    std::uint64_t m_layoutSerial = 0;          // counts layouts, so that drawings made from one can tell
+    std::optional<EditTextSelection> m_selectionPaths;
+    std::uint64_t m_selectionKey = 0;
     avm1::Value m_styleSheet;
     avm1::Value m_boundValue;   // the bound variable's value the text last came from or went to
     bool m_boundSet = false;
@@ -93,6 +108,9 @@ avm1::Object* makeTextFieldObject(Stage& stage, DisplayObject& object);
 
 // What to draw for an edit-text instance, or null when the definition's shared outlines still apply.
 const ShapePaths* editTextInstancePaths(const DisplayObject& object);
+
+// The caret and selection to draw over an edit-text instance that has the focus, or null.
+const EditTextSelection* editTextSelectionPaths(const DisplayObject& object);
 
 // The bounds of an edit-text instance in its own space (twips) as scripts and autoSize left them, or
 // nothing when the definition's bounds still hold.

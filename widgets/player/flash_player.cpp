@@ -120,6 +120,15 @@ ShockwaveFlash::ShockwaveFlash(QWidget* parent) : QWidget(parent), m_backgroundL
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &ShockwaveFlash::tick);
+    m_caretTimer.setInterval(530);
+    connect(&m_caretTimer, &QTimer::timeout, this, [this] {
+        const bool editing = input().editingText();
+        if (!editing && m_caretOn) return;
+        m_caretOn = editing ? !m_caretOn : true;
+        input().setCaretVisible(m_caretOn);
+        update();
+    });
+    m_caretTimer.start();
     // Until a movie is loaded the control shows an empty white stage.
     m_movie = player::Movie::fromBytes({});
     m_player = std::make_unique<player::Player>(m_movie);
@@ -502,6 +511,10 @@ void ShockwaveFlash::setMovieInput(MovieInput* input) {
 }
 
 void ShockwaveFlash::afterInput() {
+    // The caret shows steadily while the user acts, and blinks again from here.
+    m_caretOn = true;
+    input().setCaretVisible(true);
+    m_caretTimer.start();
     // A handler may have moved the timeline or stopped a script.
     update();
     reportScriptMessages();
@@ -528,8 +541,16 @@ void ShockwaveFlash::mousePressEvent(QMouseEvent* event) {
 }
 
 void ShockwaveFlash::mouseDoubleClickEvent(QMouseEvent* event) {
-    // To the movie the second click of a double click is one more press.
-    mousePressEvent(event);
+    // To the movie the second click of a double click is one more press; a text selects a word with it.
+    if (event->button() != Qt::LeftButton || (canPan() && input().cursor() == player::Cursor::Arrow)) {
+        mousePressEvent(event);
+        return;
+    }
+    if (!hasFocus()) setFocus(Qt::MouseFocusReason);
+    m_reportedFrame = m_player->currentFrame();
+    input().mouseDoubleClick(stagePosition(event->position()));
+    event->accept();
+    afterInput();
 }
 
 void ShockwaveFlash::mouseMoveEvent(QMouseEvent* event) {

@@ -133,6 +133,8 @@ private:
     bool m_loading = false;
     QString m_loadingPath;
     QTimer m_timer;
+    QTimer m_caretTimer;     // blinks the caret of a focused input text
+    bool m_caretOn = true;
     bool m_playing = false;
     QString m_qualityName = QStringLiteral("HIGH");
     player::RenderQuality m_quality = player::RenderQuality::High;

@@ -7,6 +7,8 @@ namespace vistrel {
 void PlayerInput::mouseMove(QPointF p) { if (m_player) m_player->mouseMove(p); }
 void PlayerInput::mouseDown(QPointF p, player::MouseButton b) { if (m_player) m_player->mouseDown(p, b); }
 void PlayerInput::mouseUp(QPointF p, player::MouseButton b) { if (m_player) m_player->mouseUp(p, b); }
+void PlayerInput::mouseDoubleClick(QPointF p) { if (m_player) m_player->mouseDoubleClick(p); }
+void PlayerInput::setCaretVisible(bool shown) { if (m_player) m_player->setCaretVisible(shown); }
 void PlayerInput::mouseWheel(QPointF p, int lines) { if (m_player) m_player->mouseWheel(p, lines); }
 void PlayerInput::mouseLeave() { if (m_player) m_player->mouseLeave(); }
 void PlayerInput::keyDown(player::KeyEvent key) { if (m_player) m_player->keyDown(key); }

@@ -19,6 +19,10 @@ public:
     virtual void mouseMove(QPointF stagePixels) = 0;
     virtual void mouseDown(QPointF stagePixels, player::MouseButton button) = 0;
     virtual void mouseUp(QPointF stagePixels, player::MouseButton button) = 0;
+    // The second press of a double click with the primary button; a plain press unless overridden.
+    virtual void mouseDoubleClick(QPointF stagePixels) { mouseDown(stagePixels, player::MouseButton::Left); }
+    // The caret's blink phase.
+    virtual void setCaretVisible(bool) {}
     virtual void mouseWheel(QPointF stagePixels, int lines) = 0;
     virtual void mouseLeave() = 0;
     virtual void keyDown(player::KeyEvent key) = 0;
@@ -42,6 +46,8 @@ public:
     void mouseMove(QPointF stagePixels) override;
     void mouseDown(QPointF stagePixels, player::MouseButton button) override;
     void mouseUp(QPointF stagePixels, player::MouseButton button) override;
+    void mouseDoubleClick(QPointF stagePixels) override;
+    void setCaretVisible(bool shown) override;
     void mouseWheel(QPointF stagePixels, int lines) override;
     void mouseLeave() override;
     void keyDown(player::KeyEvent key) override;
