@@ -23,6 +23,9 @@ constexpr int kMaxRepaintRects = 8;
 // Below this many repainted pixels a second thread costs more in copying the frame's calls and
 // waking it than it saves.
 constexpr int kDefaultSplitPixels = 160 * 1024;
+// Split frames only while the filtered layers both bands would draw cover less than this share of the
+// repainted area (filtering costs several times a plain fill per pixel).
+constexpr double kMostTwice = 0.25;
 
 int defaultBands() {
     // VISTREL_DRAW_BANDS=1 draws on one thread, to compare.
@@ -113,6 +116,18 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
     renderer.setLayerPlan(&record.layers);
     renderer.setLayerCache(&state.layers);
     int split = m_bands > 1 && areaOf(area) >= m_splitPixels ? balancedSplitRow(record, area) : -1;
+    if (split >= 0) {
+        // Filtered layers are drawn whole by each band (their filters reach across the split): when
+        // those not in the cache cover much of the area, two threads would do more than they save.
+        double twice = 0;
+        const QRect bounds = area.boundingRect();
+        for (const LayerPlan& plan : record.layers) {
+            if (!plan.valid || !plan.bitmap || state.layers.contains(plan.signature)) continue;
+            const QRect r = plan.rect & bounds;
+            if (!r.isEmpty()) twice += static_cast<double>(r.width()) * r.height();
+        }
+        if (twice > kMostTwice * areaOf(area)) split = -1;
+    }
     if (split >= 0) {
         player.render(state.replay, view.stageToDevice, view.quality, view.background);
         if (state.replay.smoothBitmaps()) split = -1;

@@ -21,7 +21,9 @@ while [ $# -gt 0 ]; do
 done
 set_dir="$(cd "$set_dir" 2>/dev/null && pwd)" || { echo "viewer fps: no movies there"; exit 0; }
 [ -f "$set_dir/manifest.tsv" ] || { echo "viewer fps: no movies at $set_dir"; exit 0; }
-bin="$PWD/${VISTREL_BUILD:-build}/bin"
+build="${VISTREL_BUILD:-build}"
+[[ "$build" = /* ]] || build="$PWD/$build"
+bin="$build/bin"
 [ -x "$bin/vistrel" ] || { echo "$bin/vistrel is missing; build it first" >&2; exit 1; }
 command -v xdotool >/dev/null || { echo "xdotool is needed to size the window (apt-get install xdotool)" >&2; exit 1; }
 

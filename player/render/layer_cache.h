@@ -27,6 +27,11 @@ public:
     // A new frame: entries not used for a while go.
     void beginFrame();
     const Entry* find(std::uint64_t signature);
+    // Whether pixels are kept for `signature`, without counting as a use.
+    bool contains(std::uint64_t signature) const {
+        std::lock_guard lock(m_mutex);
+        return m_entries.count(signature) > 0;
+    }
     // Keeps the pixels of a layer whose content was also seen in an earlier frame (content that
     // changes every frame is not worth the copy).
     void offer(std::uint64_t signature, const QRect& box, const QImage& pixels);
