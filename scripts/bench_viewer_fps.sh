@@ -36,7 +36,7 @@ trap 'rm -rf "$folder"; [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null' 
 median() { sort -n | awk '{a[NR]=$1} END {if (NR == 0) print ""; else print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
 total=0; full=0
-printf '%-58s %6s %7s %6s %8s %8s\n' movie rate shown% fps draw_ms max_ms
+printf '%-58s %6s %7s %6s %8s %8s %10s\n' movie rate shown% fps draw_ms max_ms pane
 while IFS=$'\t' read -r movie file frames rate rest; do
     [ "$movie" = "movie" ] && continue
     [ -z "$movie" ] && continue
@@ -70,8 +70,9 @@ while IFS=$'\t' read -r movie file frames rate rest; do
     fps=$(awk '{print $2}' <<<"$lines" | median)
     draw=$(awk '{print $12}' <<<"$lines" | median)
     longest=$(awk '{print $14}' <<<"$lines" | sort -n | tail -n1)
+    pane=$(awk '{print $16}' <<<"$lines" | tail -n1)
     read -r share ok <<<"$(awk -v f="$fps" -v r="$rate" 'BEGIN { s = r > 0 ? 100 * f / r : 0; printf "%.1f %d", s, (s >= 95) }')"
     [ "$ok" = 1 ] && full=$((full + 1))
-    printf '%-58s %6.1f %7s %6.2f %8s %8s\n' "$movie" "$rate" "$share" "$fps" "$draw" "$longest"
+    printf '%-58s %6.1f %7s %6.2f %8s %8s %10s\n' "$movie" "$rate" "$share" "$fps" "$draw" "$longest" "$pane"
 done <"$set_dir/manifest.tsv"
 echo "viewer fps: $full of $total movies shown at their full rate (95 % or more) at 1920x1080"

@@ -410,7 +410,7 @@ void ShockwaveFlash::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.drawImage(event->rect(), m_drawer.image(), event->rect());
     drawNote(p);
-    if (m_rateProbe) m_rateProbe->painted(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    if (m_rateProbe) m_rateProbe->painted(static_cast<double>(clock.nsecsElapsed()) / 1e6, size());
 }
 
 void ShockwaveFlash::resizeEvent(QResizeEvent* event) {

@@ -23,7 +23,8 @@ void FrameRateProbe::framesRun(int frames, bool changed, double rate) {
     report();
 }
 
-void FrameRateProbe::painted(double ms) {
+void FrameRateProbe::painted(double ms, QSize size) {
+    m_size = size;
     if (!m_clock.isValid()) m_clock.start();
     ++m_paints;
     if (m_awaitingPaint) ++m_shown;
@@ -37,8 +38,9 @@ void FrameRateProbe::report() {
     const qint64 elapsed = m_clock.elapsed();
     if (elapsed < 1000) return;
     const double seconds = elapsed / 1000.0;
-    std::printf("fps %.2f rate %.2f run %d dropped %d paints %d draw_ms %.2f max_ms %.2f\n", m_shown / seconds, m_rate,
-                m_run, m_run - m_shown, m_paints, m_paints ? m_drawMs / m_paints : 0.0, m_maxMs);
+    std::printf("fps %.2f rate %.2f run %d dropped %d paints %d draw_ms %.2f max_ms %.2f size %dx%d\n", m_shown / seconds,
+                m_rate, m_run, m_run - m_shown, m_paints, m_paints ? m_drawMs / m_paints : 0.0, m_maxMs, m_size.width(),
+                m_size.height());
     std::fflush(stdout);
     m_clock.restart();
     m_shown = m_run = m_paints = 0;
