@@ -179,7 +179,11 @@ void BandWorker::run() {
         if (m_quit) return;
         std::function<void()> job = std::move(m_job);
         lock.unlock();
-        job();
+        // A band that fails (out of memory) leaves its rows as they were; the frame still completes.
+        try {
+            job();
+        } catch (...) {
+        }
         lock.lock();
         m_busy = false;
         m_done.notify_all();

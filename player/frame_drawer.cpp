@@ -159,12 +159,19 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
             state.replay.replay(limited);
             lowerCut = limited.cutShort();
         });
-        renderer.setRepaintArea(top);
-        CutShortRenderer limited(renderer, deadline);
-        player.render(limited, view.stageToDevice, view.quality, view.background);
-        state.worker.wait();
+        {
+            // The worker uses what lives in this scope: it is waited for however the drawing here ends.
+            struct Join {
+                BandWorker& worker;
+                ~Join() { worker.wait(); }
+            } join{state.worker};
+            renderer.setRepaintArea(top);
+            CutShortRenderer limited(renderer, deadline);
+            player.render(limited, view.stageToDevice, view.quality, view.background);
+            cut = limited.cutShort();
+        }
         lower.setLayerPlan(nullptr);
-        cut = limited.cutShort() || lowerCut;
+        cut = cut || lowerCut;
     }
     renderer.setLayerPlan(nullptr);
     m_cutShort = cut;
