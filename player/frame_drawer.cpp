@@ -1,5 +1,12 @@
 #include "player/frame_drawer.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include <QtGlobal>
+
+#include "player/frame_bands.h"
 #include "player/player.h"
 #include "player/render/damage.h"
 #include "player/render/layer_cache.h"
@@ -13,6 +20,20 @@ namespace {
 constexpr double kMostOfTheFrame = 0.5;
 // The repainted area is kept to this many rectangles: each costs every draw a clip test.
 constexpr int kMaxRepaintRects = 8;
+// Below this many repainted pixels a second thread costs more in copying the frame's calls and
+// waking it than it saves.
+constexpr int kDefaultSplitPixels = 160 * 1024;
+// Split frames only while the filtered layers both bands would draw cover less than this share of the
+// repainted area (filtering costs several times a plain fill per pixel).
+constexpr double kMostTwice = 0.25;
+
+int defaultBands() {
+    // VISTREL_DRAW_BANDS=1 draws on one thread, to compare.
+    bool ok = false;
+    const int asked = qEnvironmentVariableIntValue("VISTREL_DRAW_BANDS", &ok);
+    if (ok) return std::clamp(asked, 1, 2);
+    return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+}
 
 double areaOf(const QRegion& region) {
     double area = 0;
@@ -27,12 +48,25 @@ struct FrameDrawer::State {
     const QImage* target = nullptr;   // what the renderer paints into
     LayerCache layers;
     FrameRecord shown;                // the recording of the frame the picture shows
+
+    // The lower band of a split frame: a renderer of its own on the worker, painting the same pixels
+    // through an image of its own over them, from a copy of the frame's calls.
+    QImage bandCanvas;
+    std::unique_ptr<QPainterRenderer> bandRenderer;
+    FrameReplay replay;
+    BandWorker worker;
 };
 
-FrameDrawer::FrameDrawer() : m_state(std::make_unique<State>()) {}
+FrameDrawer::FrameDrawer()
+    : m_bands(defaultBands()), m_splitPixels(kDefaultSplitPixels), m_state(std::make_unique<State>()) {}
 FrameDrawer::~FrameDrawer() = default;
 FrameDrawer::FrameDrawer(FrameDrawer&&) noexcept = default;
 FrameDrawer& FrameDrawer::operator=(FrameDrawer&&) noexcept = default;
+
+void FrameDrawer::setBands(int bands, int minPixels) {
+    m_bands = std::clamp(bands, 1, 2);
+    m_splitPixels = std::max(minPixels, 2);
+}
 
 bool FrameDrawer::update(const Player& player, const FrameView& view) {
     const std::uint64_t changes = player.changeCount();
@@ -60,24 +94,88 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
     }
     if (full) {
         area = QRegion(m_image.rect());
-        if (!(m_view == view) || m_player != &player) state.layers.clear();
+        if (!(m_view == view) || m_player != &player) {
+            state.layers.clear();
+            state.replay.forget();
+        }
     }
     m_player = &player;
     m_changeCount = changes;
     m_view = view;
     m_valid = true;
     m_repainted = area;
+    m_lastBands = 1;
+    m_cutShort = false;
     if (area.isEmpty()) {
         state.shown = std::move(record);
         return false;   // nothing visible changed
     }
     state.layers.beginFrame();
+    const auto deadline = std::chrono::steady_clock::now() + m_timeLimit;
     QPainterRenderer& renderer = *state.renderer;
-    renderer.setRepaintArea(full ? QRegion() : area);
     renderer.setLayerPlan(&record.layers);
     renderer.setLayerCache(&state.layers);
-    player.render(renderer, view.stageToDevice, view.quality, view.background);
+    int split = m_bands > 1 && areaOf(area) >= m_splitPixels ? balancedSplitRow(record, area) : -1;
+    if (split >= 0) {
+        // Filtered layers are drawn whole by each band (their filters reach across the split): when
+        // those not in the cache cover much of the area, two threads would do more than they save.
+        double twice = 0;
+        const QRect bounds = area.boundingRect();
+        for (const LayerPlan& plan : record.layers) {
+            if (!plan.valid || !plan.bitmap || state.layers.contains(plan.signature)) continue;
+            const QRect r = plan.rect & bounds;
+            if (!r.isEmpty()) twice += static_cast<double>(r.width()) * r.height();
+        }
+        if (twice > kMostTwice * areaOf(area)) split = -1;
+    }
+    if (split >= 0) {
+        player.render(state.replay, view.stageToDevice, view.quality, view.background);
+        if (state.replay.smoothBitmaps()) split = -1;
+    }
+    m_lastBands = split < 0 ? 1 : 2;
+    bool cut = false;
+    if (split < 0) {
+        renderer.setRepaintArea(full ? QRegion() : area);
+        CutShortRenderer limited(renderer, deadline);
+        player.render(limited, view.stageToDevice, view.quality, view.background);
+        cut = limited.cutShort();
+    } else {
+        // Each band is a partial repaint of its own rows in the picture's own coordinates, so edges
+        // crossing the split are rasterised as one thread would.
+        const QRegion top = area & QRect(0, 0, size.width(), split);
+        const QRegion bottom = area & QRect(0, split, size.width(), size.height() - split);
+        // The worker paints through an image of its own over the same pixels (taken after the picture
+        // has its own, unshared pixels): the two threads never touch one QImage object.
+        uchar* pixels = m_image.bits();
+        state.bandCanvas = QImage(pixels, size.width(), size.height(), m_image.bytesPerLine(), m_image.format());
+        if (!state.bandRenderer) state.bandRenderer = std::make_unique<QPainterRenderer>(state.bandCanvas);
+        QPainterRenderer& lower = *state.bandRenderer;
+        lower.setRepaintArea(bottom);
+        lower.setLayerPlan(&record.layers);
+        lower.setLayerCache(&state.layers);
+        bool lowerCut = false;
+        state.worker.start([&] {
+            CutShortRenderer limited(lower, deadline);
+            state.replay.replay(limited);
+            lowerCut = limited.cutShort();
+        });
+        {
+            // The worker uses what lives in this scope: it is waited for however the drawing here ends.
+            struct Join {
+                BandWorker& worker;
+                ~Join() { worker.wait(); }
+            } join{state.worker};
+            renderer.setRepaintArea(top);
+            CutShortRenderer limited(renderer, deadline);
+            player.render(limited, view.stageToDevice, view.quality, view.background);
+            cut = limited.cutShort();
+        }
+        lower.setLayerPlan(nullptr);
+        cut = cut || lowerCut;
+    }
     renderer.setLayerPlan(nullptr);
+    m_cutShort = cut;
+    if (cut) m_valid = false;   // the next update draws the whole picture again
     state.shown = std::move(record);
     return true;
 }

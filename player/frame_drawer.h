@@ -4,6 +4,7 @@
 // viewer's pane and `vistrel-tool bench` share it, so what the bench measures is what the viewer pays.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -46,6 +47,16 @@ public:
     const QRegion& repainted() const { return m_repainted; }
     // Whether frames repaint only what changed (on by default); off, every change redraws it all.
     void setPartialRedraw(bool on) { m_partial = on; }
+    // Large repaints are drawn as this many horizontal bands at once (1 or 2; by default 2 on a machine
+    // with two cores or more, unless VISTREL_DRAW_BANDS says otherwise), when at least `minPixels` are
+    // repainted. The picture is the same either way.
+    void setBands(int bands, int minPixels);
+    // How many bands the last update that looked at the frame drew with (1: one thread, or nothing).
+    int lastBands() const { return m_lastBands; }
+    // Drawing stops at this time after it starts, leaving the picture as far as it got (1 s by default).
+    void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
+    // Whether the last update ran out of time; the next update then redraws the whole picture.
+    bool cutShort() const { return m_cutShort; }
 
 private:
     struct State;
@@ -55,6 +66,11 @@ private:
     std::uint64_t m_changeCount = 0;
     bool m_valid = false;
     bool m_partial = true;
+    int m_bands = 1;
+    int m_splitPixels = 0;
+    int m_lastBands = 1;
+    std::chrono::milliseconds m_timeLimit{1000};
+    bool m_cutShort = false;
     QRegion m_repainted;
     std::unique_ptr<State> m_state;   // the renderer with its caches, and what the picture shows
 };

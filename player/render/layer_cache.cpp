@@ -16,6 +16,7 @@ std::size_t bytesOf(const QImage& image) { return static_cast<std::size_t>(image
 }  // namespace
 
 void LayerCache::beginFrame() {
+    std::lock_guard lock(m_mutex);
     ++m_frame;
     for (auto it = m_entries.begin(); it != m_entries.end();) {
         if (m_frame - it->second.lastUsed > kMaxIdleFrames) {
@@ -32,6 +33,7 @@ void LayerCache::beginFrame() {
 }
 
 const LayerCache::Entry* LayerCache::find(std::uint64_t signature) {
+    std::lock_guard lock(m_mutex);
     auto it = m_entries.find(signature);
     if (it == m_entries.end()) return nullptr;
     it->second.lastUsed = m_frame;
@@ -39,6 +41,7 @@ const LayerCache::Entry* LayerCache::find(std::uint64_t signature) {
 }
 
 void LayerCache::offer(std::uint64_t signature, const QRect& box, const QImage& pixels) {
+    std::lock_guard lock(m_mutex);
     auto [seen, fresh] = m_seen.try_emplace(signature, m_frame);
     const bool seenBefore = !fresh && seen->second < m_frame;
     seen->second = m_frame;
@@ -47,6 +50,7 @@ void LayerCache::offer(std::uint64_t signature, const QRect& box, const QImage& 
     if (need > m_budget / 4) return;
     if (m_entries.count(signature)) return;
     evictTo(m_budget - need);
+    if (m_bytes + need > m_budget) return;   // what is left is in use this frame
     Entry entry;
     entry.box = box;
     entry.image = QImage(box.size(), QImage::Format_ARGB32_Premultiplied);
@@ -59,6 +63,7 @@ void LayerCache::offer(std::uint64_t signature, const QRect& box, const QImage& 
 }
 
 void LayerCache::clear() {
+    std::lock_guard lock(m_mutex);
     m_entries.clear();
     m_seen.clear();
     m_bytes = 0;
@@ -69,6 +74,8 @@ void LayerCache::evictTo(std::size_t bytes) {
         auto oldest = m_entries.begin();
         for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
             if (it->second.lastUsed < oldest->second.lastUsed) oldest = it;
+        // Another band may be drawing from an entry found this frame.
+        if (oldest->second.lastUsed == m_frame) return;
         m_bytes -= bytesOf(oldest->second.image);
         m_entries.erase(oldest);
     }

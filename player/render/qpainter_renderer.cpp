@@ -519,6 +519,19 @@ void QPainterRenderer::composite(const QImage& content, const QRect& box, BlendM
     // Alpha and erase change the layer of an ancestor; with none to act on they leave no trace.
     if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && m_layers.size() == 1) return;
     if (box.isEmpty() || m_layers.empty()) return;
+    if (m_layers.size() == 1 && !m_repaint.isEmpty() && mode != BlendMode::Normal && mode != BlendMode::Layer) {
+        // Mixing reads the picture under the box: only the repainted part is this frame's to read
+        // (another thread may be painting the rest).
+        const QRect inside = box & m_repaint.boundingRect();
+        if (inside != box) {
+            if (inside.isEmpty()) return;
+            const QImage part(content.constBits() + static_cast<qsizetype>(inside.y() - box.y()) * content.bytesPerLine() +
+                                  static_cast<qsizetype>(inside.x() - box.x()) * 4,
+                              inside.width(), inside.height(), content.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
+            composite(part, inside, mode);
+            return;
+        }
+    }
     m_layers.back().drawn |= QRectF(box);
     m_layers.back().touched |= box;
     QPainter& p = painter();

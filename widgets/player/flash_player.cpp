@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QWheelEvent>
@@ -119,6 +120,7 @@ void ShockwaveFlash::DesktopClipboard::setText(const QString& text) {
 ShockwaveFlash::ShockwaveFlash(QWidget* parent) : QWidget(parent), m_backgroundLoadBytes(kBackgroundLoadBytes) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_timer.setTimerType(Qt::PreciseTimer);
+    if (FrameRateProbe::enabled()) m_rateProbe = std::make_unique<FrameRateProbe>();
     connect(&m_timer, &QTimer::timeout, this, &ShockwaveFlash::tick);
     m_caretTimer.setInterval(530);
     connect(&m_caretTimer, &QTimer::timeout, this, [this] {
@@ -374,6 +376,7 @@ void ShockwaveFlash::tick() {
     const int due = m_player->framesDue();
     for (int i = 0; i < due; ++i) m_player->nextFrame();
     if (m_player->changeCount() != before) update();
+    if (m_rateProbe) m_rateProbe->framesRun(due, m_player->changeCount() != before, m_movie->playbackRate());
     if (m_player->currentFrame() != frame) emit frameChanged(m_player->currentFrame());
     reportScriptMessages();
     // What lies under a still pointer may have changed with the frame.
@@ -410,10 +413,13 @@ QImage ShockwaveFlash::renderFrame(QSize size) {
 }
 
 void ShockwaveFlash::paintEvent(QPaintEvent* event) {
+    QElapsedTimer clock;
+    if (m_rateProbe) clock.start();
     if (m_drawer.update(*m_player, frameView(size()))) emit frameRendered();
     QPainter p(this);
     p.drawImage(event->rect(), m_drawer.image(), event->rect());
     drawNote(p);
+    if (m_rateProbe) m_rateProbe->painted(static_cast<double>(clock.nsecsElapsed()) / 1e6, size());
 }
 
 void ShockwaveFlash::resizeEvent(QResizeEvent* event) {

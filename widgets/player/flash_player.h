@@ -17,6 +17,7 @@
 #include "player/input.h"
 #include "player/render/renderer.h"
 #include "player/stage_view.h"
+#include "widgets/player/frame_rate_probe.h"
 #include "widgets/player/movie_input.h"
 #include "widgets/player/movie_note.h"
 
@@ -155,6 +156,7 @@ private:
 
     // The picture of the current frame, drawn again only when the frame or the view changed.
     player::FrameDrawer m_drawer;
+    std::unique_ptr<FrameRateProbe> m_rateProbe;   // only when the environment asks for it
 };
 
 }  // namespace vistrel
