@@ -135,6 +135,7 @@ struct DisplayObject {
     // Scale and rotation as scripts last set them, kept apart from the matrix so that a script reading
     // them back gets what it wrote (the matrix loses the sign of a scale).
     double scriptXScale = 0, scriptYScale = 0, scriptRotation = 0;
+    double scriptSkew = 0;                    // radians from the x axis's angle to the y axis's
     bool scriptGeometry = false;
     std::optional<QRectF> maskRect;           // setMask target bounds (unused when maskedBy is set)
     DisplayObject* maskedBy = nullptr;        // setMask: the object that clips this one

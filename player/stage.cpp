@@ -386,8 +386,9 @@ void Stage::runQueue() {
         } else if (item.code) {
             m_vm->runActions(item.code, item.clip);
         } else if (!item.method.isEmpty()) {
-            // An event with no handler changes nothing, and must not cost a redraw.
-            const avm1::Value method = m_vm->getMember(avm1::Value(item.clip), item.method);
+            // An event with no handler changes nothing, and must not cost a redraw. Handlers are looked up
+            // without asking __resolve.
+            const avm1::Value method = m_vm->getMemberNoResolve(avm1::Value(item.clip), item.method);
             if (!method.isObject() || !method.asObject()->isCallable()) continue;
             m_vm->call(method, avm1::Value(item.clip), {});
         } else if (item.function.isObject()) {

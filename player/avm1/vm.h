@@ -117,6 +117,8 @@ public:
     // Member access with the whole lookup: specials, own properties, getters, the prototype chain, and
     // primitives boxed on the way. Setting runs setters (found along the prototype chain) and watches.
     Value getMember(const Value& object, const QString& name);
+    // The same lookup without asking __resolve: how the player finds event handlers.
+    Value getMemberNoResolve(const Value& object, const QString& name) { return lookupMember(object, name, false); }
     void setMember(const Value& object, const QString& name, const Value& value);
     bool deleteMember(const Value& object, const QString& name);
     // The property as the prototype chain has it, or null (no getters run).

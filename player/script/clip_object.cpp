@@ -27,37 +27,34 @@ constexpr const char16_t* kPropertyNames[kClipPropertyCount] = {
 double degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
 double radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
 
-// Scale and rotation as a script sees them: taken from the matrix unless a script set them.
+// Scale and rotation as a script sees them: taken from the matrix unless a script set them. The x axis
+// gives the rotation and the x scale, the y axis its own angle (kept as the skew from the x axis) and the
+// y scale, so a mirrored matrix reads as a half turn with positive scales.
 struct Geometry {
     double xScale, yScale, rotation;   // percent, percent, degrees
+    double skew;                       // radians from the x axis's angle to the y axis's
 };
 
 Geometry geometryOf(const DisplayObject& o) {
-    if (o.scriptGeometry) return {o.scriptXScale, o.scriptYScale, o.scriptRotation};
+    if (o.scriptGeometry) return {o.scriptXScale, o.scriptYScale, o.scriptRotation, o.scriptSkew};
     const swf::Matrix& m = o.matrix;
-    const double xScale = std::hypot(m.a, m.b) * 100.0;
-    const double yScale = std::hypot(m.c, m.d) * 100.0;
-    // A mirrored matrix reads as a negative vertical scale, as the reference reports it.
-    const double det = m.a * m.d - m.b * m.c;
-    const double rotation = degrees(std::atan2(m.b, m.a));
-    return {xScale, det < 0 ? -yScale : yScale, rotation};
+    const double xAngle = std::atan2(m.b, m.a);
+    const double yAngle = std::atan2(-m.c, m.d);
+    return {std::hypot(m.a, m.b) * 100.0, std::hypot(m.c, m.d) * 100.0, degrees(xAngle), yAngle - xAngle};
 }
 
 void setGeometry(DisplayObject& o, Geometry g) {
-    // Skew is kept: the y axis keeps its angle to the x axis.
-    const swf::Matrix& m = o.matrix;
-    const double skew = std::atan2(m.d, m.c) - std::atan2(m.b, m.a);
-    const double r = radians(g.rotation);
-    const double sx = g.xScale / 100.0, sy = std::abs(g.yScale) / 100.0;
-    o.matrix.a = sx * std::cos(r);
-    o.matrix.b = sx * std::sin(r);
-    const double yAngle = r + (std::isfinite(skew) && skew != 0 ? skew : std::numbers::pi / 2);
-    const double ySign = g.yScale < 0 ? -1.0 : 1.0;
-    o.matrix.c = ySign * sy * std::cos(yAngle);
-    o.matrix.d = ySign * sy * std::sin(yAngle);
+    const double xAngle = radians(g.rotation);
+    const double yAngle = xAngle + (std::isfinite(g.skew) ? g.skew : 0.0);
+    const double sx = g.xScale / 100.0, sy = g.yScale / 100.0;
+    o.matrix.a = sx * std::cos(xAngle);
+    o.matrix.b = sx * std::sin(xAngle);
+    o.matrix.c = -sy * std::sin(yAngle);
+    o.matrix.d = sy * std::cos(yAngle);
     o.scriptXScale = g.xScale;
     o.scriptYScale = g.yScale;
     o.scriptRotation = g.rotation;
+    o.scriptSkew = g.skew;
     o.scriptGeometry = true;
 }
 

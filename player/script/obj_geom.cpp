@@ -6,6 +6,7 @@
 
 #include "player/avm1/convert.h"
 #include "player/avm1/object.h"
+#include "player/bounds.h"
 #include "player/display_list.h"
 #include "player/script/clip_object.h"
 #include "player/script/obj_internal.h"
@@ -438,6 +439,26 @@ void installColorTransform(Vm& vm, Object* pkg, Classes& c) {
     proto->define(QStringLiteral("toString"), Value(toString), 0);
 }
 
+// `inner` seen through `outer` in the stored 8.8 fixed-point form: products round down and each
+// result wraps to 16 bits, as scripts reading the combined transform see it.
+swf::ColorTransform concatenated(const swf::ColorTransform& inner, const swf::ColorTransform& outer) {
+    auto wrap = [](std::int64_t v) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(v & 0xffff)); };
+    auto mul = [](std::int64_t a, std::int64_t b) {
+        const std::int64_t p = a * b;
+        return p >= 0 ? p / 256 : -((-p + 255) / 256);
+    };
+    swf::ColorTransform r;
+    r.rMult = wrap(mul(inner.rMult, outer.rMult));
+    r.gMult = wrap(mul(inner.gMult, outer.gMult));
+    r.bMult = wrap(mul(inner.bMult, outer.bMult));
+    r.aMult = wrap(mul(inner.aMult, outer.aMult));
+    r.rAdd = wrap(mul(inner.rAdd, outer.rMult) + outer.rAdd);
+    r.gAdd = wrap(mul(inner.gAdd, outer.gMult) + outer.gAdd);
+    r.bAdd = wrap(mul(inner.bAdd, outer.bMult) + outer.bAdd);
+    r.aAdd = wrap(mul(inner.aAdd, outer.aMult) + outer.aAdd);
+    return r;
+}
+
 Value colorTransformValue(Vm& vm, Object* ctor, const swf::ColorTransform& cx) {
     return construct(vm, ctor, {Value(cx.rMult / 256.0), Value(cx.gMult / 256.0), Value(cx.bMult / 256.0),
                                 Value(cx.aMult / 256.0), Value(int(cx.rAdd)), Value(int(cx.gAdd)), Value(int(cx.bAdd)),
@@ -456,11 +477,20 @@ QTransform toQTransform(const swf::Matrix& m) {
 void installTransform(Stage& stage, Object* pkg, const Classes& c) {
     Vm& vm = *stage.vm();
     Stage* s = &stage;
-    Object* transform = defineClassOn(vm, pkg, QStringLiteral("Transform"), [](Vm&, const Value& self, Args args) {
-        if (Object* o = self.object()) o->define(QStringLiteral("__clip"), arg(args, 0), kHidden);
-        return Value();
-    });
+    Object* transform = defineClassOn(vm, pkg, QStringLiteral("Transform"), [](Vm&, const Value&, Args) { return Value(); });
     Object* proto = protoOf(vm, transform);
+    // A transform stands for one clip: without a clip to stand for, `new Transform` gives undefined.
+    auto makeTransform = [transform, proto](Vm& vm, const Value& clip) {
+        if (!displayOf(clip)) return Value();
+        Object* out = vm.makeObject();
+        out->setProto(proto);
+        out->define(QStringLiteral("__constructor__"), Value(transform), avm1::propflag::kDontEnum);
+        out->define(QStringLiteral("__clip"), clip, kHidden);
+        return Value(out);
+    };
+    transform->setNativeConstructor([makeTransform](Vm& vm, const Value&, Args args) {
+        return makeTransform(vm, arg(args, 0));
+    });
     auto clipOf = [](const Value& self) -> DisplayObject* {
         Object* o = self.object();
         const avm1::Property* p = o ? o->findOwn(QStringLiteral("__clip")) : nullptr;
@@ -501,10 +531,11 @@ void installTransform(Stage& stage, Object* pkg, const Classes& c) {
             DisplayObject* o = clipOf(self);
             return o ? colorTransformValue(vm, colorTransform, o->colorTransform) : Value();
         },
-        [clipOf, s](Vm& vm, const Value& self, Args args) {
+        [clipOf, s, colorTransform](Vm& vm, const Value& self, Args args) {
             DisplayObject* o = clipOf(self);
             const Value& ct = arg(args, 0);
-            if (!o || !ct.isObject()) return Value();
+            // Only a ColorTransform is taken: other objects leave the clip as it was.
+            if (!o || !vm.instanceOf(ct, colorTransform)) return Value();
             auto fixed = [&](const char* n, double scale) {
                 const double v = get(vm, ct, n) * scale;
                 return static_cast<std::int16_t>(std::isnan(v) ? 0 : std::clamp(v, -32768.0, 32767.0));
@@ -528,9 +559,40 @@ void installTransform(Stage& stage, Object* pkg, const Classes& c) {
                      if (!o) return Value();
                      swf::ColorTransform cx = o->colorTransform;
                      for (SpriteInstance* p = o->parent; p && p->owner(); p = p->parent())
-                         cx = cx.then(p->owner()->colorTransform);
+                         cx = concatenated(cx, p->owner()->colorTransform);
                      return colorTransformValue(vm, colorTransform, cx);
                  });
+    // The clip's bounds on the stage, in whole pixels.
+    Object* rectangle = c.rectangle;
+    defineGetter(vm, proto, QStringLiteral("pixelBounds"), [clipOf, rectangle, s](Vm& vm, const Value& self, Args) {
+        DisplayObject* o = clipOf(self);
+        if (!o) return Value();
+        const QRectF inner = objectBounds(movieOf(*s, *o), *o);
+        QRectF r = inner.isNull() ? QRectF() : worldTransform(*o).mapRect(inner);
+        const double x = std::round(r.left() / 20.0), y = std::round(r.top() / 20.0);
+        const double w = std::round(r.right() / 20.0) - x, h = std::round(r.bottom() / 20.0) - y;
+        return construct(vm, rectangle, {Value(x), Value(y), Value(w), Value(h)});
+    });
+
+    // MovieClip.transform: a new Transform for the clip on each read; assigning another clip's transform
+    // takes that clip's matrix and colour transform, anything else is ignored.
+    Object* clipProto = vm.protos().movieClip;
+    if (!clipProto) return;
+    defineAccessor(
+        vm, clipProto, QStringLiteral("transform"),
+        [makeTransform](Vm& vm, const Value& self, Args) { return makeTransform(vm, self); },
+        [clipOf, s](Vm&, const Value& self, Args args) {
+            DisplayObject* o = displayOf(self);
+            DisplayObject* from = clipOf(arg(args, 0));
+            if (!o || !from) return Value();
+            o->matrix = from->matrix;
+            o->colorTransform = from->colorTransform;
+            o->scriptGeometry = false;
+            o->transformedByScript = true;
+            s->touch();
+            return Value();
+        },
+        avm1::propflag::kVersion8);
 }
 
 }  // namespace

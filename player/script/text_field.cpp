@@ -414,6 +414,12 @@ QString autoSizeName(AutoSize a) {
 
 // ---- the field object ----
 
+// Markup starts its paragraphs aligned left before version 8; later movies keep the field's own
+// alignment unless the markup is empty.
+static bool markupResetsAlign(const Stage& stage, bool emptyMarkup) {
+    return emptyMarkup || stage.movie().header().version < 8;
+}
+
 TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf::DefineEditText* definition)
     : ClipObject(stage, avm1::ObjectClass::TextField), m_stage(stage) {
     setDisplay(&object);
@@ -424,6 +430,7 @@ TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf:
         input = !definition->readOnly;
         if (definition->maxLength) maxChars = *definition->maxLength;
         definitionMarkup = definition->html;
+        if (definition->html && markupResetsAlign(stage, definition->initialText.empty())) m_props.align = TextAlign::Left;
         if (const swf::CsmTextSettings* csm = stage.movie().textSettings(definition->id)) {
             if (csm->useFlashType == 1) stored[QStringLiteral("antiAliasType")] = Value(QStringLiteral("advanced"));
             static const char* const kGridFits[] = {"none", "pixel", "subpixel"};
@@ -508,6 +515,7 @@ void TextFieldObject::setHtmlText(const QString& value) {
     if (html != s.text) {
         s.text = html;
         definitionMarkup = false;
+        if (markupResetsAlign(m_stage, html.isEmpty())) m_props.align = newLayout.align = TextAlign::Left;
         changed();
     }
 }

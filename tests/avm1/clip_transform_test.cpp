@@ -1,0 +1,178 @@
+// A clip's transform as scripts see it: MovieClip.transform and flash.geom.Transform, the scale and
+// rotation a script reads back from a matrix, and which lookups of a clip's handlers ask __resolve.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "player/avm1/vm.h"
+#include "player/display_list.h"
+#include "player/player.h"
+#include "player/stage.h"
+#include "tests/avm1/script_movie.h"
+#include "tests/support/action_writer.h"
+
+namespace sw = vistrel::testing;
+using vistrel::avm1::Value;
+
+namespace {
+
+using Movie = sw::ScriptMovie;
+
+// A clip with a filled 20 x 10 pixel rectangle drawn at its origin.
+Value boxClip(Movie& m, const Value& parent, const char* name, int depth) {
+    Value clip = m.call(parent, "createEmptyMovieClip", {Value(name), Value(depth)});
+    m.call(clip, "beginFill", {Value(0xff0000)});
+    m.call(clip, "moveTo", {Value(0), Value(0)});
+    m.call(clip, "lineTo", {Value(20), Value(0)});
+    m.call(clip, "lineTo", {Value(20), Value(10)});
+    m.call(clip, "lineTo", {Value(0), Value(10)});
+    m.call(clip, "endFill");
+    return clip;
+}
+
+Value colorTransform(Movie& m, std::vector<double> v) {
+    std::vector<Value> args;
+    for (double d : v) args.push_back(Value(d));
+    return m.vm().construct(m.path("flash.geom.ColorTransform"), args);
+}
+
+}  // namespace
+
+TEST(ClipTransform, TransformReadsAndWritesTheClip) {
+    Movie m(8);
+    Value outer = m.call(m.root(), "createEmptyMovieClip", {Value("outer"), Value(1)});
+    Value inner = boxClip(m, outer, "inner", 1);
+    m.set(outer, "_x", Value(100));
+    m.set(outer, "_xscale", Value(200));
+    m.set(outer, "_yscale", Value(200));
+    m.set(inner, "_x", Value(5));
+    m.set(inner, "_y", Value(7));
+
+    Value t = m.get(inner, "transform");
+    ASSERT_TRUE(t.isObject());
+    EXPECT_TRUE(m.vm().instanceOf(t, m.path("flash.geom.Transform").object()));
+    EXPECT_EQ(m.str(m.get(t, "matrix")), "(a=1, b=0, c=0, d=1, tx=5, ty=7)");
+    EXPECT_EQ(m.str(m.get(t, "concatenatedMatrix")), "(a=2, b=0, c=0, d=2, tx=110, ty=14)");
+    EXPECT_EQ(m.str(m.get(t, "pixelBounds")), "(x=110, y=14, w=40, h=20)");
+
+    // Each read makes a new object: changing it does not reach the clip until it is assigned back.
+    EXPECT_FALSE(m.vm().looseEquals(m.get(inner, "transform"), m.get(inner, "transform")));
+    Value matrix = m.get(t, "matrix");
+    m.set(matrix, "tx", Value(999));
+    EXPECT_EQ(m.num(m.get(inner, "_x")), 5);
+    m.set(t, "matrix", matrix);
+    EXPECT_EQ(m.num(m.get(inner, "_x")), 999);
+    // An object that is no matrix leaves the clip alone.
+    m.set(t, "matrix", m.object());
+    EXPECT_EQ(m.num(m.get(inner, "_x")), 999);
+
+    // A transform follows its clip: moving the clip shows in a transform made before.
+    m.set(inner, "_x", Value(50));
+    EXPECT_EQ(m.str(m.get(t, "matrix")), "(a=1, b=0, c=0, d=1, tx=50, ty=7)");
+
+    // Assigning another clip's transform takes its matrix and colours; anything else is ignored.
+    Value other = boxClip(m, m.root(), "other", 2);
+    m.set(other, "_x", Value(10));
+    m.set(other, "_y", Value(20));
+    m.set(inner, "transform", m.get(other, "transform"));
+    EXPECT_EQ(m.num(m.get(inner, "_x")), 10);
+    EXPECT_EQ(m.num(m.get(inner, "_y")), 20);
+    m.set(inner, "transform", m.object());
+    EXPECT_EQ(m.num(m.get(inner, "_x")), 10);
+
+    // Without a clip there is no transform, and a removed clip's transform reads as nothing.
+    EXPECT_TRUE(m.make("flash.geom.Transform").isUndefined());
+    EXPECT_TRUE(m.make("flash.geom.Transform", {m.object()}).isUndefined());
+    m.call(inner, "removeMovieClip");
+    EXPECT_TRUE(m.get(t, "matrix").isUndefined());
+    EXPECT_TRUE(m.get(t, "colorTransform").isUndefined());
+}
+
+TEST(ClipTransform, TransformIsHiddenBeforeVersionEight) {
+    Movie m(7);
+    Value clip = m.call(m.root(), "createEmptyMovieClip", {Value("c"), Value(1)});
+    EXPECT_TRUE(m.get(clip, "transform").isUndefined());
+}
+
+TEST(ClipTransform, ColourTransformsCombineInFixedPoint) {
+    Movie m(8);
+    Value outer = m.call(m.root(), "createEmptyMovieClip", {Value("outer"), Value(1)});
+    Value inner = boxClip(m, outer, "inner", 1);
+    Value t = m.get(inner, "transform");
+    m.set(t, "colorTransform", colorTransform(m, {0.5, 1, 1, 1, 0, 64, 32, 0}));
+    m.set(m.get(outer, "transform"), "colorTransform", colorTransform(m, {1, 0.5, 1, 1, 64, 0, -555, 0}));
+    EXPECT_EQ(m.str(m.get(t, "colorTransform")),
+              "(redMultiplier=0.5, greenMultiplier=1, blueMultiplier=1, alphaMultiplier=1, redOffset=0, "
+              "greenOffset=64, blueOffset=32, alphaOffset=0)");
+    EXPECT_EQ(m.str(m.get(t, "concatenatedColorTransform")),
+              "(redMultiplier=0.5, greenMultiplier=0.5, blueMultiplier=1, alphaMultiplier=1, redOffset=64, "
+              "greenOffset=32, blueOffset=-523, alphaOffset=0)");
+
+    // Offsets scaled by a large multiplier round down and wrap to 16 bits.
+    m.set(m.get(m.root(), "transform"), "colorTransform", colorTransform(m, {1, 1, 127.5, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(m.str(m.get(t, "concatenatedColorTransform")),
+              "(redMultiplier=0.5, greenMultiplier=0.5, blueMultiplier=127.5, alphaMultiplier=1, redOffset=64, "
+              "greenOffset=32, blueOffset=-1147, alphaOffset=0)");
+
+    // Only a ColorTransform is taken.
+    m.set(t, "colorTransform", m.object());
+    EXPECT_EQ(m.num(m.get(m.get(t, "colorTransform"), "greenOffset")), 64);
+}
+
+TEST(ClipTransform, ScaleAndRotationComeFromEachAxis) {
+    Movie m(8);
+    Value clip = m.call(m.root(), "createEmptyMovieClip", {Value("c"), Value(1)});
+    Value matrix = m.make("flash.geom.Matrix", {Value(-1), Value(0), Value(0), Value(1), Value(0), Value(0)});
+    m.set(m.get(clip, "transform"), "matrix", matrix);
+    // A mirrored x axis reads as a half turn with both scales positive.
+    EXPECT_EQ(m.num(m.get(clip, "_rotation")), 180);
+    EXPECT_EQ(m.num(m.get(clip, "_xscale")), 100);
+    EXPECT_EQ(m.num(m.get(clip, "_yscale")), 100);
+
+    // What a script sets is kept: setting a negative scale twice mirrors once.
+    Value flipped = m.call(m.root(), "createEmptyMovieClip", {Value("f"), Value(2)});
+    for (int i = 0; i < 2; ++i) {
+        m.set(flipped, "_xscale", Value(-100));
+        EXPECT_EQ(m.num(m.get(flipped, "_xscale")), -100);
+        EXPECT_EQ(m.num(m.get(flipped, "_yscale")), 100);
+        EXPECT_EQ(m.num(m.get(flipped, "_rotation")), 0);
+        EXPECT_EQ(m.str(m.get(m.get(flipped, "transform"), "matrix")), "(a=-1, b=0, c=0, d=1, tx=0, ty=0)");
+    }
+
+    // A skewed matrix keeps its skew when the rotation changes.
+    Value skewed = m.call(m.root(), "createEmptyMovieClip", {Value("s"), Value(3)});
+    m.set(m.get(skewed, "transform"), "matrix",
+          m.make("flash.geom.Matrix", {Value(1), Value(0), Value(1), Value(1), Value(0), Value(0)}));
+    m.set(skewed, "_rotation", Value(90));
+    Value after = m.get(m.get(skewed, "transform"), "matrix");
+    EXPECT_NEAR(m.num(m.get(after, "a")), 0, 1e-9);
+    EXPECT_NEAR(m.num(m.get(after, "b")), 1, 1e-9);
+    EXPECT_NEAR(m.num(m.get(after, "c")), -1, 1e-9);
+    EXPECT_NEAR(m.num(m.get(after, "d")), 1, 1e-9);
+}
+
+TEST(ClipTransform, HandlersAreFoundWithoutResolve) {
+    using sw::ActionWriter;
+    using sw::Push;
+    namespace op = sw::op;
+    // A resolver on the root that logs every name it is asked for sees only what the script asks, not
+    // the frame, load and pointer events the player looks for.
+    ActionWriter a;
+    a.push({Push::str("asked"), Push::dbl(0), Push::str("Array")}).op(op::kNewObject).op(op::kSetVariable);
+    a.push(Push::str("this")).op(op::kGetVariable).push(Push::str("__resolve"));
+    ActionWriter body;
+    body.push({Push::str("name")}).op(op::kGetVariable).push({Push::dbl(1), Push::str("asked")}).op(op::kGetVariable);
+    body.push(Push::str("push")).op(op::kCallMethod).op(op::kPop);
+    body.push(Push::undefined()).op(op::kReturn);
+    a.defineFunction("", {"name"}, body);
+    a.op(op::kSetMember);
+    a.push(Push::str("this")).op(op::kGetVariable).push(Push::str("byScript")).op(op::kGetMember).op(op::kPop);
+    Movie m(7, a.end());
+    for (int i = 0; i < 3; ++i) m.player->nextFrame();
+    m.player->mouseMove(QPointF(10, 10));
+    m.player->mouseDown(QPointF(10, 10));
+    m.player->mouseUp(QPointF(10, 10));
+    m.player->nextFrame();
+    EXPECT_EQ(m.str(m.get(m.root(), "asked")), "byScript");
+}
