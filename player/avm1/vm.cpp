@@ -196,13 +196,17 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
 
 Property* Vm::findProperty(Object* object, const QString& name, Object** owner) {
     int depth = 0;
-    for (Object* o = object; o && depth < kMaxProtoDepth; o = o->proto(), ++depth) {
+    Object* o = object;
+    for (; o && depth < kMaxProtoDepth; o = o->proto(), ++depth) {
         Property* p = o->findOwn(name);
         if (p && !hiddenFor(p->flags, m_swfVersion)) {
             if (owner) *owner = o;
             return p;
         }
     }
+    // A lookup that runs off the end of the allowed chain (a prototype cycle) ends the whole script,
+    // as the reference does, rather than answering undefined.
+    if (o) throw ScriptAbort{QStringLiteral("A prototype chain in this movie is too long; the script was stopped.")};
     return nullptr;
 }
 
