@@ -718,6 +718,13 @@ QString extract(const QString& s, double index, double count) {
 }
 
 // A frame named by an object is named by its string form (a number or a "clip:label" path).
+// A frame number for ActionCall wraps as a 32-bit unsigned number (4294967299 is frame 3); 0-based,
+// -1 when it names no frame.
+int callFrameIndex(double n) {
+    const std::uint32_t frame = toUint32(n);
+    return frame == 0 || frame > 0x7fffffffu ? -1 : static_cast<int>(frame - 1);
+}
+
 Value frameValue(Vm& vm, const Value& v) {
     if (v.isObject()) return Value(vm.toString(v));
     return v;
@@ -921,7 +928,10 @@ bool Interpreter::callMethod() {
     const bool isSuper = super != nullptr;
     const Value thisValue = isSuper ? super->self : object;
     Value fn;
-    if (nameValue.isUndefined() || (nameValue.isString() && nameValue.asString().isEmpty())) {
+    // The name is a string by the time it is looked at: an object whose toString gives "" also calls
+    // the object itself.
+    const QString methodName = nameValue.isUndefined() ? QString() : vm.toString(nameValue);
+    if (methodName.isEmpty()) {
         fn = isSuper ? super->constructor : object;
         if (!isSuper) {
             // Calling the object itself: `this` is the object the call was made from.
@@ -929,7 +939,7 @@ bool Interpreter::callMethod() {
             return !object.isNullish();
         }
     } else if (isSuper) {
-        const QString name = vm.toString(nameValue);
+        const QString& name = methodName;
         fn = super->start ? vm.getMember(Value(super->start), name) : Value();
         // The method's own super then starts above the prototype it was found on.
         Object* home = super->start;
@@ -940,7 +950,7 @@ bool Interpreter::callMethod() {
         push(result);
         return true;
     } else {
-        fn = vm.getMember(object, vm.toString(nameValue));
+        fn = vm.getMember(object, methodName);
     }
     push(vm.call(fn, thisValue, args));
     return !object.isNullish();
@@ -1305,10 +1315,10 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
                 }
                 bool ok = false;
                 const double n = s.toDouble(&ok);
-                if (clip) index = ok ? static_cast<int>(toInteger(n)) - 1 : host->frameOfLabel(clip, s);
+                if (clip) index = ok ? callFrameIndex(n) : host->frameOfLabel(clip, s);
             } else {
                 const double n = vm.toNumber(frame);
-                if (!isNan(n)) index = static_cast<int>(std::clamp(toInteger(n), -1e9, 1e9)) - 1;
+                if (!isNan(n)) index = callFrameIndex(n);
             }
             if (clip && index >= 0) host->callFrame(clip, index);
             break;
