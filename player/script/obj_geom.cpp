@@ -531,6 +531,27 @@ void installTransform(Stage& stage, Object* pkg, const Classes& c) {
                          cx = cx.then(p->owner()->colorTransform);
                      return colorTransformValue(vm, colorTransform, cx);
                  });
+
+    // MovieClip.transform: a fresh Transform of the clip on every read; assigning one applies its
+    // matrix and colour transform to this clip.
+    Object* clipCtor = vm.getMember(Value(vm.global()), QStringLiteral("MovieClip")).object();
+    Object* clipProto = clipCtor ? vm.getMember(Value(clipCtor), QStringLiteral("prototype")).object() : nullptr;
+    if (!clipProto) return;
+    defineAccessor(
+        vm, clipProto, QStringLiteral("transform"),
+        [transform](Vm& vm, const Value& self, Args) {
+            if (!displayOf(self)) return Value();
+            return construct(vm, transform, {self});
+        },
+        [transform](Vm& vm, const Value& self, Args args) {
+            const Value& given = arg(args, 0);
+            if (!displayOf(self) || !given.isObject()) return Value();
+            const Value mine = construct(vm, transform, {self});
+            vm.setMember(mine, QStringLiteral("matrix"), vm.getMember(given, QStringLiteral("matrix")));
+            vm.setMember(mine, QStringLiteral("colorTransform"), vm.getMember(given, QStringLiteral("colorTransform")));
+            return Value();
+        },
+        kHidden | avm1::propflag::kVersion8);
 }
 
 }  // namespace
