@@ -262,8 +262,18 @@ void Vm::setMember(const Value& objectValue, const QString& name, const Value& v
         const Property* stored = findProperty(object, name);
         const Value oldValue = stored && !stored->isAccessor() ? stored->value : Value();
         const Value args[] = {Value(name), oldValue, newValue, w->userData};
-        newValue = call(watch, objectValue, args);
+        try {
+            newValue = call(watch, objectValue, args);
+        } catch (const ScriptException&) {
+            // A watcher that throws leaves the property undefined; the throw goes on to the script.
+            storeMember(object, objectValue, name, Value());
+            throw;
+        }
     }
+    storeMember(object, objectValue, name, newValue);
+}
+
+void Vm::storeMember(Object* object, const Value& objectValue, const QString& name, const Value& newValue) {
     if (object->setSpecial(*this, name, newValue)) return;
     Object* owner = nullptr;
     Property* p = findProperty(object, name, &owner);

@@ -118,6 +118,8 @@ public:
     // primitives boxed on the way. Setting runs setters (found along the prototype chain) and watches.
     Value getMember(const Value& object, const QString& name);
     void setMember(const Value& object, const QString& name, const Value& value);
+    // The store part of setMember, after any watcher has answered.
+    void storeMember(Object* object, const Value& objectValue, const QString& name, const Value& newValue);
     bool deleteMember(const Value& object, const QString& name);
     // The property as the prototype chain has it, or null (no getters run).
     Property* findProperty(Object* object, const QString& name, Object** owner = nullptr);
