@@ -120,7 +120,6 @@ struct Frame {
     bool superReady = false;
     Object* superObject = nullptr;
     Object* superHome = nullptr;   // set: the prototype the function was found on by a call through super
-    Value superConstructor;
     Value returnValue;
     Frame* caller = nullptr;
     bool constructing = false;   // a function run by `new`
@@ -242,8 +241,14 @@ std::optional<int> levelNumber(const Frame& f, const QString& name) {
 class SuperObject : public Object {
 public:
     Value self;
-    Value constructor;
+    Object* constructorFrom = nullptr;   // where `__constructor__` is looked up from, when called
     Object* start = nullptr;   // the prototype super stands for: lookups begin there
+    // The constructor super() runs, read at the call: a getter there runs then, not when `super` is named.
+    Value constructor(Vm& vm) {
+        Property* c = constructorFrom ? vm.findProperty(constructorFrom, QStringLiteral("__constructor__")) : nullptr;
+        if (!c) return {};
+        return c->isAccessor() ? vm.call(Value(c->getter), self, {}) : c->value;
+    }
     // Its __proto__ is the prototype above the one it stands for.
     bool getSpecial(Vm&, const QString& name, Value& out) override {
         if (name != u"__proto__") return false;
@@ -252,7 +257,7 @@ public:
     }
     void markChildren(Heap& heap) override {
         heap.mark(self);
-        heap.mark(constructor);
+        heap.mark(constructorFrom);
         heap.mark(start);
     }
 };
@@ -302,6 +307,8 @@ void prepareSuper(Frame& f) {
     if (!found) {
         superProto = self->proto() ? self->proto()->proto() : nullptr;
         clipHome = isClip(self->proto());
+        // As in a constructor, the constructor is looked up from the prototype itself.
+        constructorFrom = self->proto();
     }
     if (!constructorFrom) constructorFrom = superProto;
     SuperObject* super = f.vm.heap().make<SuperObject>();
@@ -310,10 +317,7 @@ void prepareSuper(Frame& f) {
     if (!superProto || isClip(superProto) || clipHome) return;
     super->start = superProto;
     super->setProto(superProto);
-    if (Property* c = f.vm.findProperty(constructorFrom, QStringLiteral("__constructor__"))) {
-        f.superConstructor = c->isAccessor() ? f.vm.call(Value(c->getter), f.thisValue, {}) : c->value;
-        super->constructor = f.superConstructor;
-    }
+    super->constructorFrom = constructorFrom;
 }
 
 // Names every scope answers before the chain is searched.
@@ -932,7 +936,7 @@ bool Interpreter::callMethod() {
     // the object itself.
     const QString methodName = nameValue.isUndefined() ? QString() : vm.toString(nameValue);
     if (methodName.isEmpty()) {
-        fn = isSuper ? super->constructor : object;
+        fn = isSuper ? super->constructor(vm) : object;
         if (!isSuper) {
             // Calling the object itself: `this` is the object the call was made from.
             push(vm.call(fn, Value(), args));
@@ -1445,14 +1449,14 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const Value fn = getVariable(f, name, &where);
             // super() runs the superclass constructor on this object.
             if (f.superObject && fn.object() == f.superObject) {
-                push(vm.call(f.superConstructor, f.thisValue, args));
+                push(vm.call(static_cast<SuperObject*>(f.superObject)->constructor(vm), f.thisValue, args));
                 break;
             }
             // A function found on a scope object runs with that object as `this`.
             Value thisValue;
             if (where && where != vm.global()) thisValue = Value(where);
             if (SuperObject* super = asSuper(fn)) {
-                push(vm.call(super->constructor, super->self, args));
+                push(vm.call(super->constructor(vm), super->self, args));
                 break;
             }
             push(vm.call(fn, thisValue, args));
