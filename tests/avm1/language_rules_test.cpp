@@ -118,3 +118,59 @@ TEST(CallFrame, TheFrameNumberWrapsAsAnUnsigned32BitNumber) {
     m.run(w);
     EXPECT_EQ(m.host.calls, (QStringList{"call / 2", "call / 1", "call / 6"}));
 }
+
+// ---- watchpoints ----
+
+TEST(Watch, AWatcherThatThrowsLeavesThePropertyUndefinedAndTheThrowGoesOn) {
+    Machine m(8);
+    ActionWriter thrower;
+    thrower.push(s("too low")).op(op::kThrow);
+    ActionWriter w;
+    newObject(w, "o");
+    w.push(s("o")).op(op::kGetVariable).push({s("v"), i(3)}).op(op::kSetMember);
+    w.defineFunction("thrower", {}, thrower);
+    // o.watch("v", thrower)
+    w.push(s("thrower")).op(op::kGetVariable).push({s("v"), i(2), s("o")}).op(op::kGetVariable);
+    w.push(s("watch")).op(op::kCallMethod).op(op::kPop);
+    w.push(s("o")).op(op::kGetVariable).push({s("v"), i(9)}).op(op::kSetMember);
+    say(w, "not reached");
+    const QStringList first = m.run(w);
+    EXPECT_FALSE(first.contains("not reached"));
+
+    ActionWriter read;
+    traceMember(read, "o", "v");
+    EXPECT_EQ(m.run(read), QStringList{"undefined"});
+}
+
+// ---- super() ----
+
+TEST(SuperCall, AConstructorGetterRunsWhenSuperIsCalledNotWhenItIsNamed) {
+    Machine m(8);
+    ActionWriter k;
+    say(k, "K");
+    ActionWriter getter;
+    say(getter, "getter");
+    getter.push(s("K")).op(op::kGetVariable).op(op::kReturn);
+    ActionWriter method;   // var z = super; trace("named"); z();
+    method.push({s("z"), s("super")}).op(op::kGetVariable).op(op::kDefineLocal);
+    say(method, "named");
+    method.push({i(0), s("z")}).op(op::kCallFunction).op(op::kPop);
+    ActionWriter onlyNames;   // var z = super; trace("only named");
+    onlyNames.push({s("z"), s("super")}).op(op::kGetVariable).op(op::kDefineLocal);
+    say(onlyNames, "only named");
+
+    ActionWriter w;
+    w.defineFunction("K", {}, k);
+    w.defineFunction("getter", {}, getter);
+    newObject(w, "proto");
+    // proto.addProperty("__constructor__", getter, null)
+    w.push(Push::null()).push(s("getter")).op(op::kGetVariable).push({s("__constructor__"), i(3), s("proto")});
+    w.op(op::kGetVariable).push(s("addProperty")).op(op::kCallMethod).op(op::kPop);
+    newObject(w, "obj");
+    setFromVar(w, "obj", "__proto__", "proto");
+    w.push(s("obj")).op(op::kGetVariable).push(s("m")).defineFunction("", {}, method).op(op::kSetMember);
+    w.push(s("obj")).op(op::kGetVariable).push(s("n")).defineFunction("", {}, onlyNames).op(op::kSetMember);
+    w.push({i(0), s("obj")}).op(op::kGetVariable).push(s("n")).op(op::kCallMethod).op(op::kPop);
+    w.push({i(0), s("obj")}).op(op::kGetVariable).push(s("m")).op(op::kCallMethod).op(op::kPop);
+    EXPECT_EQ(m.run(w), (QStringList{"only named", "named", "getter", "K"}));
+}
