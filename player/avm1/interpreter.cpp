@@ -702,20 +702,24 @@ double toInteger(double d) {
 }
 
 QString charFromCode(int version, double code, bool multibyte) {
-    const double c = toInteger(code);
-    if (!(c > 0) || c > 0x10ffff) return {};
-    const auto u = static_cast<char32_t>(c);
-    if (!multibyte && version < 6) return QString(QChar(static_cast<char16_t>(u & 0xff)));
-    if (u > 0xffff) return QString::fromUcs4(&u, 1);
-    return QString(QChar(static_cast<char16_t>(u)));
+    if (!multibyte && version < 6) {
+        const double c = toInteger(code);
+        if (!(c > 0) || c > 0x10ffff) return {};
+        return QString(QChar(static_cast<char16_t>(static_cast<std::uint32_t>(c) & 0xff)));
+    }
+    // One UTF-16 unit: the code wraps to 32 bits and keeps its low 16 (65616 and -65456 are both "P").
+    const auto u = static_cast<char16_t>(toUint32(code) & 0xffff);
+    if (u == 0) return {};
+    return QString(QChar(u));
 }
 
 // Substring with 1-based index as the string actions count; out-of-range parts are cut.
 QString extract(const QString& s, double index, double count) {
+    // Both numbers wrap to 32-bit integers first (4294967303 is 7).
     qsizetype start = 0;
-    const double i = toInteger(index);
+    const double i = toInt32(index);
     if (i > 1) start = i > static_cast<double>(s.size()) ? s.size() : static_cast<qsizetype>(i) - 1;
-    const double c = toInteger(count);
+    const double c = toInt32(count);
     if (c < 0) return s.mid(start);
     const qsizetype n = c > static_cast<double>(s.size()) ? s.size() : static_cast<qsizetype>(c);
     return s.mid(start, n);
@@ -1240,12 +1244,8 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x36: {
             const QString s = vm.toString(pop(f));
             double c = 0;
-            if (!s.isEmpty()) {
-                if (code == 0x36 && s[0].isHighSurrogate() && s.size() > 1 && s[1].isLowSurrogate())
-                    c = QChar::surrogateToUcs4(s[0], s[1]);
-                else
-                    c = s[0].unicode();
-            }
+            // The first UTF-16 unit; half of a surrogate pair is no character and reads as U+FFFD.
+            if (!s.isEmpty()) c = s[0].isSurrogate() ? 0xfffd : s[0].unicode();
             push(Value(c));
             break;
         }
