@@ -1658,7 +1658,15 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const int index = static_cast<int>(toInteger(vm.toNumber(pop(f))));
             const Value target = pop(f);
             Object* clip = clipOf(f, target);
-            if (host && clip && index >= 0 && index <= 21) host->setProperty(clip, index, value);
+            if (host && clip && index >= 0 && index <= 21) {
+                host->setProperty(clip, index, value);
+            } else if (value.isObject() && index >= 0 && index <= 21 && index != 11 && index != 14 && index != 15 &&
+                       index != 17) {
+                // With no clip there a property still converts the value as it would take it (_target,
+                // _droptarget, _url and _focusrect never do).
+                if (index == 13 || index == 19) vm.toString(value);
+                else vm.toNumber(value);
+            }
             break;
         }
         case 0x24: {
@@ -1676,9 +1684,15 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         }
         case 0x27: {
             Object* clip = clipOf(f, pop(f));
-            const bool lockCenter = vm.toBoolean(pop(f));
+            // Both flags are read as numbers, as the version 4 actions read every value.
+            auto flag = [&](const Value& v) {
+                const double n = vm.toNumber(v);
+                return !std::isnan(n) && n != 0;
+            };
+            const bool lockCenter = flag(pop(f));
             std::optional<QRectF> bounds;
-            if (vm.toBoolean(pop(f))) {
+            // The constraint rectangle follows only when the flag reads as exactly 1 (true, 1, "1").
+            if (vm.toNumber(pop(f)) == 1.0) {
                 const double y2 = vm.toNumber(pop(f));
                 const double x2 = vm.toNumber(pop(f));
                 const double y1 = vm.toNumber(pop(f));

@@ -1,5 +1,8 @@
 // Language rules of the machine seen from scripts: how far a prototype chain is followed, how a method
 // name is read, how ActionCall reads its frame number, and the built-ins that follow from them.
+#include <functional>
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "tests/avm1/interpreter_host.h"
@@ -173,4 +176,51 @@ TEST(SuperCall, AConstructorGetterRunsWhenSuperIsCalledNotWhenItIsNamed) {
     w.push({i(0), s("obj")}).op(op::kGetVariable).push(s("n")).op(op::kCallMethod).op(op::kPop);
     w.push({i(0), s("obj")}).op(op::kGetVariable).push(s("m")).op(op::kCallMethod).op(op::kPop);
     EXPECT_EQ(m.run(w), (QStringList{"only named", "named", "getter", "K"}));
+}
+
+// ---- version 4 clip actions: which values they convert ----
+
+namespace {
+
+// var name = {valueOf: function() { trace(name + ".v"); return value; }};
+ActionWriter& noisyNumber(ActionWriter& w, const char* name, std::int32_t value) {
+    ActionWriter body;
+    body.push(s((std::string(name) + ".v").c_str())).op(op::kTrace).push(i(value)).op(op::kReturn);
+    w.push({s(name), s("valueOf")}).defineFunction("", {}, body).push(i(1)).op(op::kInitObject).op(op::kSetVariable);
+    return w;
+}
+
+ActionWriter& var(ActionWriter& w, const char* name) { return w.push(s(name)).op(op::kGetVariable); }
+
+}  // namespace
+
+TEST(ClipActions, SetPropertyWithNoClipStillConvertsTheValueAsThePropertyWould) {
+    Machine m(8);
+    ActionWriter w;
+    noisyNumber(w, "o", 5);
+    for (std::int32_t index : {0, 11, 13, 14, 17, 21, 22}) {
+        say(w, std::to_string(index).c_str());
+        w.push({s("nothere"), i(index)});
+        var(w, "o").op(op::kSetProperty);
+    }
+    EXPECT_EQ(m.run(w), (QStringList{"0", "o.v", "11", "13", "14", "17", "21", "o.v", "22"}));
+}
+
+TEST(ClipActions, StartDragReadsItsRectangleOnlyWhenTheFlagIsExactlyOne) {
+    Machine m(8);
+    ActionWriter w;
+    noisyNumber(w, "r", 3);
+    noisyNumber(w, "two", 2);
+    noisyNumber(w, "one", 1);
+    auto drag = [&](const char* label, const std::function<void()>& pushFlag) {
+        say(w, label);
+        for (int n = 0; n < 4; ++n) var(w, "r");
+        pushFlag();
+        w.push({i(0), s("nothere")}).op(op::kStartDrag);
+    };
+    drag("two", [&] { var(w, "two"); });
+    drag("true", [&] { w.push(Push::boolean(true)); });
+    drag("one", [&] { var(w, "one"); });
+    EXPECT_EQ(m.run(w), (QStringList{"two", "two.v", "true", "r.v", "r.v", "r.v", "r.v", "one", "one.v", "r.v", "r.v",
+                                     "r.v", "r.v"}));
 }
