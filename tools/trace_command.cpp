@@ -24,7 +24,13 @@ int traceCommand(const QStringList& args) {
     if (!input.isEmpty() && !(script = loadInputScript(input, "trace", exitCode))) return exitCode;
     const auto movie = command.openMovie(positional[0], exitCode);
     if (!movie) return exitCode;
-    auto print = [](const QString& line) {
+    auto print = [](QString line) {
+        // Half a surrogate pair has no UTF-8 form: it prints as U+FFFD, as the reference writes it.
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const bool pair = line[i].isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate();
+            if (pair) ++i;
+            else if (line[i].isSurrogate()) line[i] = QChar(QChar::ReplacementCharacter);
+        }
         const QByteArray bytes = line.toUtf8();
         std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
         std::fputc('\n', stdout);

@@ -120,7 +120,6 @@ struct Frame {
     bool superReady = false;
     Object* superObject = nullptr;
     Object* superHome = nullptr;   // set: the prototype the function was found on by a call through super
-    Value superConstructor;
     Value returnValue;
     Frame* caller = nullptr;
     bool constructing = false;   // a function run by `new`
@@ -242,8 +241,14 @@ std::optional<int> levelNumber(const Frame& f, const QString& name) {
 class SuperObject : public Object {
 public:
     Value self;
-    Value constructor;
+    Object* constructorFrom = nullptr;   // where `__constructor__` is looked up from, when called
     Object* start = nullptr;   // the prototype super stands for: lookups begin there
+    // The constructor super() runs, read at the call: a getter there runs then, not when `super` is named.
+    Value constructor(Vm& vm) {
+        Property* c = constructorFrom ? vm.findProperty(constructorFrom, QStringLiteral("__constructor__")) : nullptr;
+        if (!c) return {};
+        return c->isAccessor() ? vm.call(Value(c->getter), self, {}) : c->value;
+    }
     // Its __proto__ is the prototype above the one it stands for.
     bool getSpecial(Vm&, const QString& name, Value& out) override {
         if (name != u"__proto__") return false;
@@ -252,7 +257,7 @@ public:
     }
     void markChildren(Heap& heap) override {
         heap.mark(self);
-        heap.mark(constructor);
+        heap.mark(constructorFrom);
         heap.mark(start);
     }
 };
@@ -302,6 +307,8 @@ void prepareSuper(Frame& f) {
     if (!found) {
         superProto = self->proto() ? self->proto()->proto() : nullptr;
         clipHome = isClip(self->proto());
+        // As in a constructor, the constructor is looked up from the prototype itself.
+        constructorFrom = self->proto();
     }
     if (!constructorFrom) constructorFrom = superProto;
     SuperObject* super = f.vm.heap().make<SuperObject>();
@@ -310,10 +317,7 @@ void prepareSuper(Frame& f) {
     if (!superProto || isClip(superProto) || clipHome) return;
     super->start = superProto;
     super->setProto(superProto);
-    if (Property* c = f.vm.findProperty(constructorFrom, QStringLiteral("__constructor__"))) {
-        f.superConstructor = c->isAccessor() ? f.vm.call(Value(c->getter), f.thisValue, {}) : c->value;
-        super->constructor = f.superConstructor;
-    }
+    super->constructorFrom = constructorFrom;
 }
 
 // Names every scope answers before the chain is searched.
@@ -698,26 +702,37 @@ double toInteger(double d) {
 }
 
 QString charFromCode(int version, double code, bool multibyte) {
-    const double c = toInteger(code);
-    if (!(c > 0) || c > 0x10ffff) return {};
-    const auto u = static_cast<char32_t>(c);
-    if (!multibyte && version < 6) return QString(QChar(static_cast<char16_t>(u & 0xff)));
-    if (u > 0xffff) return QString::fromUcs4(&u, 1);
-    return QString(QChar(static_cast<char16_t>(u)));
+    if (!multibyte && version < 6) {
+        const double c = toInteger(code);
+        if (!(c > 0) || c > 0x10ffff) return {};
+        return QString(QChar(static_cast<char16_t>(static_cast<std::uint32_t>(c) & 0xff)));
+    }
+    // One UTF-16 unit: the code wraps to 32 bits and keeps its low 16 (65616 and -65456 are both "P").
+    const auto u = static_cast<char16_t>(toUint32(code) & 0xffff);
+    if (u == 0) return {};
+    return QString(QChar(u));
 }
 
 // Substring with 1-based index as the string actions count; out-of-range parts are cut.
 QString extract(const QString& s, double index, double count) {
+    // Both numbers wrap to 32-bit integers first (4294967303 is 7).
     qsizetype start = 0;
-    const double i = toInteger(index);
+    const double i = toInt32(index);
     if (i > 1) start = i > static_cast<double>(s.size()) ? s.size() : static_cast<qsizetype>(i) - 1;
-    const double c = toInteger(count);
+    const double c = toInt32(count);
     if (c < 0) return s.mid(start);
     const qsizetype n = c > static_cast<double>(s.size()) ? s.size() : static_cast<qsizetype>(c);
     return s.mid(start, n);
 }
 
 // A frame named by an object is named by its string form (a number or a "clip:label" path).
+// A frame number for ActionCall wraps as a 32-bit unsigned number (4294967299 is frame 3); 0-based,
+// -1 when it names no frame.
+int callFrameIndex(double n) {
+    const std::uint32_t frame = toUint32(n);
+    return frame == 0 || frame > 0x7fffffffu ? -1 : static_cast<int>(frame - 1);
+}
+
 Value frameValue(Vm& vm, const Value& v) {
     if (v.isObject()) return Value(vm.toString(v));
     return v;
@@ -921,15 +936,18 @@ bool Interpreter::callMethod() {
     const bool isSuper = super != nullptr;
     const Value thisValue = isSuper ? super->self : object;
     Value fn;
-    if (nameValue.isUndefined() || (nameValue.isString() && nameValue.asString().isEmpty())) {
-        fn = isSuper ? super->constructor : object;
+    // The name is a string by the time it is looked at: an object whose toString gives "" also calls
+    // the object itself.
+    const QString methodName = nameValue.isUndefined() ? QString() : vm.toString(nameValue);
+    if (methodName.isEmpty()) {
+        fn = isSuper ? super->constructor(vm) : object;
         if (!isSuper) {
             // Calling the object itself: `this` is the object the call was made from.
             push(vm.call(fn, Value(), args));
             return !object.isNullish();
         }
     } else if (isSuper) {
-        const QString name = vm.toString(nameValue);
+        const QString& name = methodName;
         fn = super->start ? vm.getMember(Value(super->start), name) : Value();
         // The method's own super then starts above the prototype it was found on.
         Object* home = super->start;
@@ -940,7 +958,7 @@ bool Interpreter::callMethod() {
         push(result);
         return true;
     } else {
-        fn = vm.getMember(object, vm.toString(nameValue));
+        fn = vm.getMember(object, methodName);
     }
     push(vm.call(fn, thisValue, args));
     return !object.isNullish();
@@ -1226,12 +1244,8 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x36: {
             const QString s = vm.toString(pop(f));
             double c = 0;
-            if (!s.isEmpty()) {
-                if (code == 0x36 && s[0].isHighSurrogate() && s.size() > 1 && s[1].isLowSurrogate())
-                    c = QChar::surrogateToUcs4(s[0], s[1]);
-                else
-                    c = s[0].unicode();
-            }
+            // The first UTF-16 unit; half of a surrogate pair is no character and reads as U+FFFD.
+            if (!s.isEmpty()) c = s[0].isSurrogate() ? 0xfffd : s[0].unicode();
             push(Value(c));
             break;
         }
@@ -1305,10 +1319,10 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
                 }
                 bool ok = false;
                 const double n = s.toDouble(&ok);
-                if (clip) index = ok ? static_cast<int>(toInteger(n)) - 1 : host->frameOfLabel(clip, s);
+                if (clip) index = ok ? callFrameIndex(n) : host->frameOfLabel(clip, s);
             } else {
                 const double n = vm.toNumber(frame);
-                if (!isNan(n)) index = static_cast<int>(std::clamp(toInteger(n), -1e9, 1e9)) - 1;
+                if (!isNan(n)) index = callFrameIndex(n);
             }
             if (clip && index >= 0) host->callFrame(clip, index);
             break;
@@ -1435,14 +1449,14 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const Value fn = getVariable(f, name, &where);
             // super() runs the superclass constructor on this object.
             if (f.superObject && fn.object() == f.superObject) {
-                push(vm.call(f.superConstructor, f.thisValue, args));
+                push(vm.call(static_cast<SuperObject*>(f.superObject)->constructor(vm), f.thisValue, args));
                 break;
             }
             // A function found on a scope object runs with that object as `this`.
             Value thisValue;
             if (where && where != vm.global()) thisValue = Value(where);
             if (SuperObject* super = asSuper(fn)) {
-                push(vm.call(super->constructor, super->self, args));
+                push(vm.call(super->constructor(vm), super->self, args));
                 break;
             }
             push(vm.call(fn, thisValue, args));
@@ -1644,7 +1658,15 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const int index = static_cast<int>(toInteger(vm.toNumber(pop(f))));
             const Value target = pop(f);
             Object* clip = clipOf(f, target);
-            if (host && clip && index >= 0 && index <= 21) host->setProperty(clip, index, value);
+            if (host && clip && index >= 0 && index <= 21) {
+                host->setProperty(clip, index, value);
+            } else if (value.isObject() && index >= 0 && index <= 21 && index != 11 && index != 14 && index != 15 &&
+                       index != 17) {
+                // With no clip there a property still converts the value as it would take it (_target,
+                // _droptarget, _url and _focusrect never do).
+                if (index == 13 || index == 19) vm.toString(value);
+                else vm.toNumber(value);
+            }
             break;
         }
         case 0x24: {
@@ -1662,9 +1684,15 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         }
         case 0x27: {
             Object* clip = clipOf(f, pop(f));
-            const bool lockCenter = vm.toBoolean(pop(f));
+            // Both flags are read as numbers, as the version 4 actions read every value.
+            auto flag = [&](const Value& v) {
+                const double n = vm.toNumber(v);
+                return !std::isnan(n) && n != 0;
+            };
+            const bool lockCenter = flag(pop(f));
             std::optional<QRectF> bounds;
-            if (vm.toBoolean(pop(f))) {
+            // The constraint rectangle follows only when the flag reads as exactly 1 (true, 1, "1").
+            if (vm.toNumber(pop(f)) == 1.0) {
                 const double y2 = vm.toNumber(pop(f));
                 const double x2 = vm.toNumber(pop(f));
                 const double y1 = vm.toNumber(pop(f));

@@ -196,13 +196,17 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
 
 Property* Vm::findProperty(Object* object, const QString& name, Object** owner) {
     int depth = 0;
-    for (Object* o = object; o && depth < kMaxProtoDepth; o = o->proto(), ++depth) {
+    Object* o = object;
+    for (; o && depth < kMaxProtoDepth; o = o->proto(), ++depth) {
         Property* p = o->findOwn(name);
         if (p && !hiddenFor(p->flags, m_swfVersion)) {
             if (owner) *owner = o;
             return p;
         }
     }
+    // A lookup that runs off the end of the allowed chain (a prototype cycle) ends the whole script,
+    // as the reference does, rather than answering undefined.
+    if (o) throw ScriptAbort{QStringLiteral("A prototype chain in this movie is too long; the script was stopped.")};
     return nullptr;
 }
 
@@ -258,8 +262,18 @@ void Vm::setMember(const Value& objectValue, const QString& name, const Value& v
         const Property* stored = findProperty(object, name);
         const Value oldValue = stored && !stored->isAccessor() ? stored->value : Value();
         const Value args[] = {Value(name), oldValue, newValue, w->userData};
-        newValue = call(watch, objectValue, args);
+        try {
+            newValue = call(watch, objectValue, args);
+        } catch (const ScriptException&) {
+            // A watcher that throws leaves the property undefined; the throw goes on to the script.
+            storeMember(object, objectValue, name, Value());
+            throw;
+        }
     }
+    storeMember(object, objectValue, name, newValue);
+}
+
+void Vm::storeMember(Object* object, const Value& objectValue, const QString& name, const Value& newValue) {
     if (object->setSpecial(*this, name, newValue)) return;
     Object* owner = nullptr;
     Property* p = findProperty(object, name, &owner);

@@ -120,6 +120,8 @@ public:
     // The same lookup without asking __resolve: how the player finds event handlers.
     Value getMemberNoResolve(const Value& object, const QString& name) { return lookupMember(object, name, false); }
     void setMember(const Value& object, const QString& name, const Value& value);
+    // The store part of setMember, after any watcher has answered.
+    void storeMember(Object* object, const Value& objectValue, const QString& name, const Value& newValue);
     bool deleteMember(const Value& object, const QString& name);
     // The property as the prototype chain has it, or null (no getters run).
     Property* findProperty(Object* object, const QString& name, Object** owner = nullptr);

@@ -436,9 +436,12 @@ void installNodeMethods(Vm& vm, Object* proto) {
                 if (!n->attributes) continue;
                 Value found;
                 bool hit = false;
+                // Every attribute whose name starts with "xmlns" declares one: "xmlns:p" the prefix p, any
+                // other ("xmlns", "xmlns:", "xmlnsabc") the default. Parsed attributes are kept last to
+                // first, so the last match here is the first one written, which is the one that counts.
                 n->attributes->forEachOwn([&](const QString& name, const avm1::Property& p) {
-                    if (hit || !(name == u"xmlns" || name.startsWith(QStringLiteral("xmlns:")))) return;
-                    const QString prefix = name == u"xmlns" ? QString() : name.mid(6);
+                    if (!name.startsWith(QStringLiteral("xmlns"))) return;
+                    const QString prefix = name.size() > 5 && name[5] == u':' ? name.mid(6) : QString();
                     if (byPrefix ? prefix == wanted : vm.toString(p.value) == wanted) {
                         found = byPrefix ? p.value : Value(prefix);
                         hit = true;

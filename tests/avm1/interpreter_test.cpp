@@ -115,9 +115,17 @@ TEST(InterpreterStrings, MultibyteActionsCountCharacters) {
     EXPECT_EQ(runOp(6, {s("h\xc3\xa9llo")}, op::kMbStringLength), QStringList{"5"});
     EXPECT_EQ(runOp(6, {s("\xe2\x82\xac")}, op::kMbCharToAscii), QStringList{"8364"});
     EXPECT_EQ(runOp(6, {i(0x20ac)}, op::kMbAsciiToChar), QStringList{"\xe2\x82\xac"});
-    EXPECT_EQ(runOp(6, {i(0x1f600)}, op::kMbAsciiToChar), QStringList{"\xf0\x9f\x98\x80"});
-    EXPECT_EQ(runOp(6, {s("\xf0\x9f\x98\x80")}, op::kMbCharToAscii), QStringList{"128512"});
+    // One UTF-16 unit each way: codes keep their low 16 bits, and half a surrogate pair reads as U+FFFD.
+    EXPECT_EQ(runOp(6, {i(0x10050)}, op::kMbAsciiToChar), QStringList{"P"});
+    EXPECT_EQ(runOp(6, {i(-65456)}, op::kAsciiToChar), QStringList{"P"});
+    EXPECT_EQ(runOp(6, {s("\xf0\x9f\x98\x80")}, op::kMbCharToAscii), QStringList{"65533"});
+    EXPECT_EQ(runOp(6, {s("\xf0\x9f\x98\x80")}, op::kCharToAscii), QStringList{"65533"});
     EXPECT_EQ(runOp(6, {s("\xc3\xa9t\xc3\xa9"), i(2), i(2)}, op::kMbStringExtract), QStringList{"t\xc3\xa9"});
+    // Index and count wrap to 32-bit integers: 2^32 + 2 is 2 and -(2^32) + 3 is 3.
+    EXPECT_EQ(runOp(6, {s("testing"), Push::dbl(4294967298.0), Push::dbl(-4294967293.0)}, op::kStringExtract),
+              QStringList{"est"});
+    EXPECT_EQ(runOp(6, {s("testing"), Push::dbl(4294967298.0), Push::dbl(-4294967293.0)}, op::kMbStringExtract),
+              QStringList{"est"});
 }
 
 TEST(InterpreterStrings, UndefinedInStringContextDependsOnVersion) {
