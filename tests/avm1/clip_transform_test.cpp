@@ -175,10 +175,9 @@ TEST(ClipTransform, HandlersAreFoundWithoutResolve) {
     m.player->mouseUp(QPointF(10, 10));
     m.player->nextFrame();
     EXPECT_EQ(m.str(m.get(m.root(), "asked")), "byScript");
-
+}
 
 using vistrel::testing::ScriptMovie;
-using Value = vistrel::avm1::Value;
 
 TEST(ClipTransform, ColorTransformAssignedThroughTheClipReadsBack) {
     ScriptMovie m(8);
@@ -194,11 +193,13 @@ TEST(ClipTransform, ColorTransformAssignedThroughTheClipReadsBack) {
     EXPECT_EQ(m.num(m.get(again, "redOffset")), 100);
     EXPECT_EQ(m.num(m.get(again, "alphaMultiplier")), 0.5);
     EXPECT_EQ(m.num(m.get(root, "_alpha")), 50);
+}
 
 TEST(ClipTransform, AssigningATransformCopiesItsMatrixAndIsMissingBeforeVersion8) {
     ScriptMovie m(8);
     const Value matrix = m.make("flash.geom.Matrix", {Value(1), Value(0), Value(0), Value(1), Value(30), Value(40)});
     const Value t = m.get(m.root(), "transform");
+    m.set(t, "matrix", matrix);
     m.set(m.root(), "transform", t);
     EXPECT_EQ(m.num(m.get(m.root(), "_x")), 30);
     EXPECT_EQ(m.num(m.get(m.root(), "_y")), 40);
