@@ -251,12 +251,8 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
         if (image.isNull()) return;
         p.setRenderHint(QPainter::SmoothPixmapTransform, smoothBitmaps(paint));
         const QTransform toDevice = paint.matrix * device;
-        // Moved by whole pixels only, the painter copies pixels as they are, wherever a span starts.
-        const bool copied = toDevice.type() <= QTransform::TxTranslate && toDevice.dx() == std::round(toDevice.dx()) &&
-                            toDevice.dy() == std::round(toDevice.dy());
-        if (!paint.repeat && (!copied || !bitmapCovers(paint.image, paint.matrix, item.path.boundingRect()))) {
-            // A clipped bitmap, sampled here: its edge pixels carry on to the outline when it is
-            // smaller than its shape, and a part repainted matches the whole drawn at once.
+        if (!paint.repeat && !bitmapCovers(paint.image, paint.matrix, item.path.boundingRect())) {
+            // A clipped bitmap smaller than its shape: its edge pixels carry on to the outline.
             const bool smooth = smoothBitmaps(paint);
             fillDeviceImage(p, item, device, [&](const QRect& area, QImage& out) {
                 renderClampedBitmap(image, toDevice, area, smooth, out);

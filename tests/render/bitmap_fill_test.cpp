@@ -58,7 +58,7 @@ sw::Bytes fillsMovie() {
     std::vector<sw::Bytes> tags = {sw::setBackgroundColor(0xe0d8c0), picture()};
     tags.push_back(filledRect(2, 0x40, scaled(20 * 2.37, 20 * 1.71, 0, 13, 7), 3600, 2600));
     tags.push_back(filledRect(3, 0x40, scaled(20 * 1.9, 20 * 1.9, 0.45, 0, 0), 3400, 2600));
-    tags.push_back(filledRect(4, 0x41, scaled(20 * 9.3, 20 * 7.7, 0.2, 300, 200), 3400, 2600));
+    tags.push_back(filledRect(4, 0x41, scaled(20 * 1.3, 20 * 1.7, 0.2, 300, 200), 3400, 2600));
     tags.push_back(filledRect(5, 0x42, scaled(20 * 3.3, 20 * 2.9, 0.3, 0, 0), 3400, 2600));
     tags.push_back(sw::rectangleShape(6, 0, 0, 700, 500, 0x2040a0c0));
     tags.push_back(sw::placeObject2({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec::translate(200, 200)}));
