@@ -1,4 +1,6 @@
-// Clipped bitmap fills drawn ourselves: outside the picture the edge pixels carry on outward.
+// Bitmap fills drawn ourselves, so every device pixel takes the colour its own position gives it,
+// whatever part of the fill is being drawn: clipped fills, whose edge pixels carry on outward, and
+// repeating ones.
 #pragma once
 
 #include <QImage>
@@ -13,6 +15,11 @@ namespace vistrel::player {
 // A transform that cannot be inverted leaves it transparent.
 void renderClampedBitmap(const QImage& bitmap, const QTransform& bitmapToDevice, const QRect& area, bool smooth,
                          QImage& out);
+
+// The same for a bitmap repeated without end in every direction; `smooth` blends across the seams
+// between copies as inside one.
+void renderRepeatedBitmap(const QImage& bitmap, const QTransform& bitmapToDevice, const QRect& area, bool smooth,
+                          QImage& out);
 
 // Whether the shape outline `path` (in the same units as `bitmapToShape` maps the bitmap's pixels
 // to) stays inside the bitmap, so drawing the bitmap once covers it.

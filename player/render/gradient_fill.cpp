@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace vistrel::player {
 
@@ -117,8 +118,15 @@ void renderGradient(const swf::Gradient& gradient, swf::FillType type, const Gra
         const double edge = std::max(0.0, static_cast<double>(k) - kEdgeNudge);
         edges[k] = edge * edge;
     }
+    // A linear gradient whose position does not change down the device's columns gives every row
+    // the same colours: the first row is worked out and copied.
+    const bool sameRows = type == swf::FillType::LinearGradient && inverse.m21() == 0;
     for (int row = 0; row < area.height(); ++row) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
+        if (sameRows && row > 0) {
+            std::memcpy(line, image.constScanLine(0), static_cast<std::size_t>(area.width()) * sizeof(QRgb));
+            continue;
+        }
         const QPointF start = inverse.map(QPointF(0, area.top() + row));
         const int x0 = area.left();
         const double dx = inverse.m11(), dy = inverse.m12();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cmath>
 #include <cstring>
 
@@ -22,6 +23,8 @@ namespace {
 constexpr std::size_t kImageCacheSize = 256;
 // Colour-transformed bitmaps kept across frames take no more memory than this.
 constexpr std::size_t kImageCacheBytes = std::size_t{64} << 20;
+// Pictures whose alpha values are known at once.
+constexpr std::size_t kAlphaSets = 1024;
 constexpr double kAliasNudge = 0.75 / 64;
 constexpr std::size_t kSpareLayers = 4;
 // Seam bands kept beside the one a fill holds: per fill, and fills in all.
@@ -116,17 +119,29 @@ void QPainterRenderer::endFrame() {
     }
 }
 
-QImage QPainterRenderer::transformedImage(const QImage& image, const swf::ColorTransform& cx) {
-    if (cx.isIdentity() || image.isNull()) return image;
-    for (auto it = m_imageCache.begin(); it != m_imageCache.end(); ++it) {
-        if (it->key == image.cacheKey() && it->cx == cx) {
-            m_imageCache.splice(m_imageCache.begin(), m_imageCache, it);
-            return it->image;
+const std::bitset<256>& QPainterRenderer::alphasOf(const QImage& image) {
+    const auto found = m_alphas.find(image.cacheKey());
+    if (found != m_alphas.end()) return found->second;
+    if (m_alphas.size() >= kAlphaSets) m_alphas.clear();
+    std::bitset<256> alphas;
+    if (!image.hasAlphaChannel()) {
+        alphas.set(255);
+    } else {
+        const QImage argb = image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_ARGB32_Premultiplied
+                                ? image
+                                : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < argb.height() && !alphas.all(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+            for (int x = 0; x < argb.width(); ++x) alphas.set(qAlpha(line[x]));
         }
     }
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    return m_alphas.emplace(image.cacheKey(), alphas).first->second;
+}
+
+QImage QPainterRenderer::transformedImage(const QImage& image, const swf::ColorTransform& cx) {
+    if (cx.isIdentity() || image.isNull()) return image;
     // Each channel maps on its own: a table per channel does the transform's arithmetic once.
-    std::array<std::array<std::uint8_t, 256>, 4> table;
+    ChannelTables table;
     for (int v = 0; v < 256; ++v) {
         const auto u = static_cast<std::uint8_t>(v);
         const swf::Rgba c = cx.apply({u, u, u, u});
@@ -135,6 +150,34 @@ QImage QPainterRenderer::transformedImage(const QImage& image, const swf::ColorT
         table[2][static_cast<std::size_t>(v)] = c.b;
         table[3][static_cast<std::size_t>(v)] = c.a;
     }
+    // Only the alpha values the picture holds matter: transforms that agree on those give the same
+    // picture (fades of an opaque one beyond full, for one), so they share it, and one that leaves
+    // them all clear or all as they were needs no new picture.
+    const std::bitset<256>& alphas = alphasOf(image);
+    bool sameAlpha = true, clear = true;
+    for (std::size_t v = 0; v < 256; ++v) {
+        if (!alphas.test(v)) {
+            table[3][v] = 0;
+            continue;
+        }
+        sameAlpha = sameAlpha && table[3][v] == v;
+        clear = clear && table[3][v] == 0;
+    }
+    if (clear) return QImage();
+    bool sameColor = sameAlpha;
+    for (std::size_t c = 0; c < 3 && sameColor; ++c)
+        for (std::size_t v = 0; v < 256 && sameColor; ++v) sameColor = table[c][v] == v;
+    if (sameColor) return image;
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (const auto& channel : table)
+        for (const std::uint8_t v : channel) hash = (hash ^ v) * 0x100000001b3ull;
+    for (auto it = m_imageCache.begin(); it != m_imageCache.end(); ++it) {
+        if (it->key == image.cacheKey() && it->hash == hash && it->table == table) {
+            m_imageCache.splice(m_imageCache.begin(), m_imageCache, it);
+            return it->image;
+        }
+    }
+    QImage out = image.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < out.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
@@ -144,7 +187,7 @@ QImage QPainterRenderer::transformedImage(const QImage& image, const swf::ColorT
         }
     }
     out = out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    m_imageCache.push_front({image.cacheKey(), cx, out});
+    m_imageCache.push_front({image.cacheKey(), hash, table, out});
     m_imageCacheBytes += static_cast<std::size_t>(out.sizeInBytes());
     while (m_imageCache.size() > 1 && (m_imageCache.size() > kImageCacheSize || m_imageCacheBytes > kImageCacheBytes)) {
         m_imageCacheBytes -= static_cast<std::size_t>(m_imageCache.back().image.sizeInBytes());
@@ -157,7 +200,9 @@ QBrush QPainterRenderer::makeBrush(const Paint& paint, const swf::ColorTransform
     if (paint.type == swf::FillType::Solid) return QBrush(toQColor(cx.apply(paint.color)));
     if (paint.image.isNull() && static_cast<std::uint8_t>(paint.type) >= 0x40) return QBrush(Qt::NoBrush);
     if (static_cast<std::uint8_t>(paint.type) >= 0x40) {
-        QBrush brush(transformedImage(paint.image, cx));
+        const QImage image = transformedImage(paint.image, cx);
+        if (image.isNull()) return QBrush(Qt::NoBrush);
+        QBrush brush(image);
         brush.setTransform(paint.matrix);
         return brush;
     }
@@ -201,23 +246,31 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
     p.setPen(Qt::NoPen);
     if (static_cast<std::uint8_t>(paint.type) >= 0x40) {
         if (paint.image.isNull()) return;
+        // A transform that clears every pixel leaves nothing to draw.
+        const QImage image = transformedImage(paint.image, cx);
+        if (image.isNull()) return;
         p.setRenderHint(QPainter::SmoothPixmapTransform, smoothBitmaps(paint));
+        const QTransform toDevice = paint.matrix * device;
         if (!paint.repeat && !bitmapCovers(paint.image, paint.matrix, item.path.boundingRect())) {
             // A clipped bitmap smaller than its shape: its edge pixels carry on to the outline.
-            const QImage image = transformedImage(paint.image, cx);
             const bool smooth = smoothBitmaps(paint);
             fillDeviceImage(p, item, device, [&](const QRect& area, QImage& out) {
-                renderClampedBitmap(image, paint.matrix * device, area, smooth, out);
+                renderClampedBitmap(image, toDevice, area, smooth, out);
             });
         } else if (!paint.repeat) {
             // Clipped bitmap: the picture once, cut to the shape.
             p.save();
             p.setClipPath(item.path, Qt::IntersectClip);
             p.setTransform(paint.matrix * device);
-            p.drawImage(QPointF(0, 0), transformedImage(paint.image, cx));
+            p.drawImage(QPointF(0, 0), image);
             p.restore();
         } else {
-            p.fillPath(item.path, makeBrush(paint, cx, device));
+            // Repeating: sampled here too, since the painter's own sampling steps from where each
+            // clipped span starts and a part repainted would not match the whole drawn at once.
+            const bool smooth = smoothBitmaps(paint);
+            fillDeviceImage(p, item, device, [&](const QRect& area, QImage& out) {
+                renderRepeatedBitmap(image, toDevice, area, smooth, out);
+            });
         }
         p.setRenderHint(QPainter::SmoothPixmapTransform, m_quality == RenderQuality::Best);
         return;

@@ -2,6 +2,8 @@
 // paths, and offscreen layers for filters and blend modes.
 #pragma once
 
+#include <array>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -83,7 +85,9 @@ private:
     void fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     void strokeItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     QBrush makeBrush(const Paint& paint, const swf::ColorTransform& cx, const QTransform& device);
+    // The picture under the colour transform; null when it leaves every pixel clear.
     QImage transformedImage(const QImage& image, const swf::ColorTransform& cx);
+    const std::bitset<256>& alphasOf(const QImage& image);
     bool smoothBitmaps(const Paint& paint) const;
 
     QImage& m_target;
@@ -94,13 +98,17 @@ private:
     std::vector<QPainterPath> m_building;     // masks being collected, in device pixels
     std::vector<bool> m_maskApplied;          // per open mask: whether it changed the clip
     int m_masksApplied = 0;                   // entries of m_maskApplied that are true
+    // A colour transform as it acts on one picture: per channel what each value becomes.
+    using ChannelTables = std::array<std::array<std::uint8_t, 256>, 4>;
     struct CachedImage {
         qint64 key;
-        swf::ColorTransform cx;
+        std::uint64_t hash;   // of the tables, to pass over most entries quickly
+        ChannelTables table;
         QImage image;
     };
     std::list<CachedImage> m_imageCache;      // colour-transformed bitmaps, most recent first
     std::size_t m_imageCacheBytes = 0;
+    std::unordered_map<qint64, std::bitset<256>> m_alphas;   // alpha values each picture holds
     std::vector<Spare> m_spareLayers;         // layer images ready for reuse
     QRegion m_repaint;
     const std::vector<LayerPlan>* m_plan = nullptr;

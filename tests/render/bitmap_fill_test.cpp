@@ -1,0 +1,171 @@
+// Bitmap fills drawn at any scale and turn: a picture repainted in part over the kept one equals the
+// same frame drawn whole, repeating fills repeat, and colour transforms that clear or keep every
+// pixel draw nothing or the picture as it is.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "player/frame_drawer.h"
+#include "player/movie.h"
+#include "player/player.h"
+#include "player/render/qpainter_renderer.h"
+#include "player/stage_view.h"
+#include "tests/support/swf_writer.h"
+
+namespace sw = vistrel::testing;
+namespace vp = vistrel::player;
+
+namespace {
+
+constexpr int kFrames = 10;
+constexpr std::uint16_t kBitmap = 1;
+
+// An 8 x 6 picture of varied colours, a few of its pixels translucent.
+sw::Bytes picture() {
+    std::vector<std::uint32_t> argb;
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const std::uint32_t alpha = (x + y) % 5 == 0 ? 0x80 : 0xff;
+            argb.push_back(alpha << 24 | static_cast<std::uint32_t>(x * 31) << 16 | static_cast<std::uint32_t>(y * 47) << 8 |
+                           static_cast<std::uint32_t>((x * y * 13) & 0xff));
+        }
+    return sw::bitsLossless2(kBitmap, 8, 6, argb);
+}
+
+sw::MatrixSpec scaled(double sx, double sy, double turn, std::int32_t x, std::int32_t y) {
+    sw::MatrixSpec m = sw::MatrixSpec::translate(x, y);
+    m.scaleX = sx;
+    m.scaleY = sy;
+    if (turn != 0) m.rotateSkew0 = turn, m.rotateSkew1 = -turn;
+    return m;
+}
+
+// A rectangle filled with the picture; `type` 0x40 repeating smoothed, 0x41 clipped smoothed, 0x42
+// repeating unsmoothed, 0x43 clipped unsmoothed.
+sw::Bytes filledRect(std::uint16_t id, std::uint8_t type, const sw::MatrixSpec& fillMatrix, std::int32_t w, std::int32_t h) {
+    sw::FillSpec fill;
+    fill.type = type;
+    fill.bitmapId = kBitmap;
+    fill.matrix = fillMatrix;
+    sw::ShapeBuilder shape;
+    shape.fill(fill).style(std::nullopt, 1, std::nullopt).rect(0, 0, w, h);
+    return shape.build(3, id, 0, w, 0, h);
+}
+
+// Bitmap fills of each kind, scaled by uneven amounts, some turned, under a small shape that moves a
+// little every frame, so each frame repaints spans that start part-way along the fills.
+sw::Bytes fillsMovie() {
+    std::vector<sw::Bytes> tags = {sw::setBackgroundColor(0xe0d8c0), picture()};
+    tags.push_back(filledRect(2, 0x40, scaled(20 * 2.37, 20 * 1.71, 0, 13, 7), 3600, 2600));
+    tags.push_back(filledRect(3, 0x40, scaled(20 * 1.9, 20 * 1.9, 0.45, 0, 0), 3400, 2600));
+    tags.push_back(filledRect(4, 0x41, scaled(20 * 1.3, 20 * 1.7, 0.2, 300, 200), 3400, 2600));
+    tags.push_back(filledRect(5, 0x42, scaled(20 * 3.3, 20 * 2.9, 0.3, 0, 0), 3400, 2600));
+    tags.push_back(sw::rectangleShape(6, 0, 0, 700, 500, 0x2040a0c0));
+    tags.push_back(sw::placeObject2({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec::translate(200, 200)}));
+    tags.push_back(sw::placeObject2({.depth = 2, .characterId = 3, .matrix = sw::MatrixSpec::translate(4200, 200)}));
+    tags.push_back(sw::placeObject2({.depth = 3, .characterId = 4, .matrix = sw::MatrixSpec::translate(200, 3200)}));
+    tags.push_back(sw::placeObject2({.depth = 4, .characterId = 5, .matrix = sw::MatrixSpec::translate(4200, 3200)}));
+    for (int f = 0; f < kFrames; ++f) {
+        const sw::MatrixSpec at = sw::MatrixSpec::translate(300 + f * 733, 500 + f * 491);
+        tags.push_back(sw::placeObject2({.depth = 5, .move = f > 0, .characterId = f == 0 ? std::optional<std::uint16_t>(6) : std::nullopt,
+                                         .matrix = at}));
+        tags.push_back(sw::showFrame());
+    }
+    return sw::movie({.version = 8, .widthTwips = 8000, .heightTwips = 6000, .frameCount = kFrames}, tags);
+}
+
+vp::FrameView viewOf(const vp::Movie& movie, QSize size, vp::RenderQuality quality) {
+    return {size, vp::stageToDevice(movie.stageRect(), QSizeF(size), vp::ScaleMode::ShowAll, 1.0), quality, std::nullopt};
+}
+
+QImage fullDraw(const vp::Player& player, const vp::FrameView& view) {
+    QImage image(view.size, QImage::Format_ARGB32_Premultiplied);
+    vp::QPainterRenderer renderer(image);
+    player.render(renderer, view.stageToDevice, view.quality, view.background);
+    return image;
+}
+
+QString firstDifference(const QImage& a, const QImage& b) {
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                return QStringLiteral("(%1,%2): %3 vs %4").arg(x).arg(y).arg(a.pixel(x, y), 8, 16).arg(b.pixel(x, y), 8, 16);
+    return {};
+}
+
+// One frame of a movie whose only object is shape 2 placed with `cxform`, drawn whole at stage size.
+QImage drawOnce(const std::vector<sw::Bytes>& defs, const std::optional<sw::CxformSpec>& cxform) {
+    std::vector<sw::Bytes> tags = {sw::setBackgroundColor(0x406080)};
+    tags.insert(tags.end(), defs.begin(), defs.end());
+    tags.push_back(sw::placeObject2({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec::translate(100, 100), .cxform = cxform}));
+    tags.push_back(sw::showFrame());
+    const auto movie = vp::Movie::fromBytes(sw::movie({.version = 8, .widthTwips = 4000, .heightTwips = 3000}, tags));
+    EXPECT_TRUE(movie && movie->isValid());
+    if (!movie) return {};
+    vp::Player player(movie);
+    return fullDraw(player, viewOf(*movie, QSize(200, 150), vp::RenderQuality::High));
+}
+
+}  // namespace
+
+TEST(BitmapFillRepaint, PartialRepaintsOfScaledAndTurnedFillsEqualAFullDraw) {
+    const auto movie = vp::Movie::fromBytes(fillsMovie());
+    ASSERT_TRUE(movie && movie->isValid());
+    for (const QSize size : {QSize(400, 300), QSize(613, 411), QSize(1000, 750)}) {
+        for (const vp::RenderQuality quality : {vp::RenderQuality::High, vp::RenderQuality::Low}) {
+            SCOPED_TRACE(QStringLiteral("%1x%2 quality %3").arg(size.width()).arg(size.height()).arg(static_cast<int>(quality)).toStdString());
+            vp::Player player(movie);
+            vp::FrameDrawer drawer;
+            const vp::FrameView view = viewOf(*movie, size, quality);
+            int partial = 0;
+            for (int frame = 0; frame < kFrames; ++frame) {
+                if (frame > 0) player.nextFrame();
+                drawer.update(player, view);
+                const QImage full = fullDraw(player, view);
+                ASSERT_EQ(drawer.image(), full) << "frame " << frame << " " << firstDifference(drawer.image(), full).toStdString();
+                const QRect bounds = drawer.repainted().boundingRect();
+                if (!drawer.repainted().isEmpty() && bounds != drawer.image().rect()) ++partial;
+            }
+            EXPECT_GE(partial, kFrames - 2);
+        }
+    }
+}
+
+TEST(BitmapFillRepaint, RepeatingFillsRepeatAndClippedOnesCarryTheirEdgesOn) {
+    // The picture scaled by 2.5 on a stage drawn at 1 px per 20 twips: one copy is 20 x 15 pixels.
+    const QImage repeated = drawOnce({picture(), filledRect(2, 0x40, scaled(20 * 2.5, 20 * 2.5, 0, 0, 0), 3000, 2000)}, std::nullopt);
+    ASSERT_FALSE(repeated.isNull());
+    for (const QPoint p : {QPoint(12, 9), QPoint(27, 14), QPoint(41, 30)}) {
+        EXPECT_EQ(repeated.pixel(p), repeated.pixel(p + QPoint(20, 0))) << p.x() << "," << p.y();
+        EXPECT_EQ(repeated.pixel(p), repeated.pixel(p + QPoint(40, 30))) << p.x() << "," << p.y();
+    }
+    // Clipped: beyond the picture's right edge every pixel of a row takes the colour of its last column.
+    const QImage clipped = drawOnce({picture(), filledRect(2, 0x43, scaled(20 * 2.5, 20 * 2.5, 0, 0, 0), 3000, 2000)}, std::nullopt);
+    ASSERT_FALSE(clipped.isNull());
+    EXPECT_EQ(clipped.pixel(60, 12), clipped.pixel(120, 12));
+    EXPECT_EQ(clipped.pixel(80, 40), clipped.pixel(140, 40));
+    EXPECT_NE(clipped.pixel(60, 12), repeated.pixel(60, 12));
+}
+
+TEST(BitmapFillColour, TransformsThatClearOrKeepEveryPixelDrawNothingOrThePicture) {
+    // An opaque picture: an alpha multiplier past one changes none of its pixels, a negative one
+    // clears them all.
+    std::vector<std::uint32_t> opaque;
+    for (int i = 0; i < 48; ++i) opaque.push_back(0xff000000u | static_cast<std::uint32_t>(i * 0x050a03));
+    const std::vector<sw::Bytes> defs = {sw::bitsLossless2(kBitmap, 8, 6, opaque),
+                                         filledRect(2, 0x40, scaled(20 * 1.7, 20 * 1.3, 0.3, 0, 0), 3000, 2000)};
+    const QImage plain = drawOnce(defs, std::nullopt);
+    const QImage beyondFull = drawOnce(defs, sw::CxformSpec{std::array<std::int16_t, 4>{256, 256, 256, 700}, std::nullopt});
+    const QImage cleared = drawOnce(defs, sw::CxformSpec{std::array<std::int16_t, 4>{256, 256, 256, -300}, std::nullopt});
+    const QImage halfAlpha = drawOnce(defs, sw::CxformSpec{std::array<std::int16_t, 4>{256, 256, 256, 128}, std::nullopt});
+    const QImage tinted = drawOnce(defs, sw::CxformSpec{std::array<std::int16_t, 4>{128, 256, 256, 256}, std::array<std::int16_t, 4>{60, 0, 0, 0}});
+    const QImage nothing = drawOnce({sw::rectangleShape(2, 0, 0, 1, 1, 0x00000000)}, std::nullopt);
+    ASSERT_FALSE(plain.isNull());
+    EXPECT_EQ(beyondFull, plain) << firstDifference(beyondFull, plain).toStdString();
+    EXPECT_EQ(cleared, nothing) << firstDifference(cleared, nothing).toStdString();
+    // Other transforms still change the picture, each its own way.
+    EXPECT_NE(halfAlpha, plain);
+    EXPECT_NE(tinted, plain);
+    EXPECT_NE(tinted, halfAlpha);
+    EXPECT_NE(plain.pixel(50, 40), nothing.pixel(50, 40));
+}
