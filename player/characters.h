@@ -21,6 +21,7 @@ namespace vistrel::player {
 
 struct SpriteCharacter {
     Timeline timeline;
+    std::size_t tagBytes = 0;   // what a clip of it reports as its loaded and total bytes
 };
 
 struct BitmapCharacter {

@@ -21,7 +21,8 @@ const Timeline& emptyTimeline() {
 }
 
 bool sameName(const QString& a, const QString& b, bool ignoreCase) {
-    return a.compare(b, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+    if (!ignoreCase || a == b) return a == b;
+    return a.size() == b.size() && avm1::foldCase(a) == avm1::foldCase(b);
 }
 
 // Objects scripts can reach get a name even when the timeline gives none; shapes and static texts do not.

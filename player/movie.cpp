@@ -218,7 +218,7 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                        },
                        [&](const swf::DefineSprite& s) {
                            if (!root) return;   // sprites inside sprites are not valid definitions
-                           SpriteCharacter sprite{buildTimeline(s.tags, false)};
+                           SpriteCharacter sprite{buildTimeline(s.tags, false), s.tagBytes};
                            define(s.id, std::move(sprite));
                        },
                        [&](const swf::DefineFont& f) {

@@ -127,6 +127,18 @@ struct Frame {
 
 thread_local Frame* t_currentFrame = nullptr;
 
+// Set just before a call action runs a script function, so the callee can tell a call written in the
+// code from one the machine makes by itself (conversions, getters, watchers).
+thread_local bool t_explicitCall = false;
+
+Value callFromCode(Vm& vm, const Value& fn, const Value& thisValue, std::span<const Value> args) {
+    const Object* o = fn.object();
+    t_explicitCall = o && o->script();
+    const Value result = vm.call(fn, thisValue, args);
+    t_explicitCall = false;
+    return result;
+}
+
 // Register `reg` as code sees it: a function's own registers, then (up to the four every action list
 // has) those of the action list it was called from; null when there is none, which reads as
 // undefined and takes no store.
@@ -943,7 +955,7 @@ bool Interpreter::callMethod() {
         fn = isSuper ? super->constructor(vm) : object;
         if (!isSuper) {
             // Calling the object itself: `this` is the object the call was made from.
-            push(vm.call(fn, Value(), args));
+            push(callFromCode(vm, fn, Value(), args));
             return !object.isNullish();
         }
     } else if (isSuper) {
@@ -953,14 +965,14 @@ bool Interpreter::callMethod() {
         Object* home = super->start;
         for (int depth = 0; home && !home->findOwn(name) && depth < 256; ++depth) home = home->proto();
         vm.superHomePending() = home;
-        const Value result = vm.call(fn, thisValue, args);
+        const Value result = callFromCode(vm, fn, thisValue, args);
         vm.superHomePending() = nullptr;
         push(result);
         return true;
     } else {
         fn = vm.getMember(object, methodName);
     }
-    push(vm.call(fn, thisValue, args));
+    push(callFromCode(vm, fn, thisValue, args));
     return !object.isNullish();
 }
 
@@ -1364,7 +1376,10 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         // ---- variables ----
         case 0x1c: {
             const Value name = pop(f);
-            push(getVariable(f, vm.toString(name)));
+            Value value = getVariable(f, vm.toString(name));
+            // Version 4 code has no object values: a name or path that leads to a clip reads as undefined.
+            if (f.version < 5 && isClip(value.object())) value = Value();
+            push(std::move(value));
             break;
         }
         case 0x1d: {
@@ -1459,7 +1474,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
                 push(vm.call(super->constructor(vm), super->self, args));
                 break;
             }
-            push(vm.call(fn, thisValue, args));
+            push(callFromCode(vm, fn, thisValue, args));
             if (timelineLeft()) return kStop;
             break;
         }
@@ -1827,16 +1842,35 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
     const std::size_t end = begin + std::min(sf->length, bytes.size() - begin);
     Object* base = sf->baseClip;
     Value self = thisValue;
-    // Before version 6 a function has no timeline of its own: it acts on the clip it is called on, or
-    // on the caller's target for a plain call.
-    if (vm.swfVersion() <= 5) {
+    // A call written in code of a version 5 movie is no closure: the function acts on the clip it is
+    // called on (or the caller's target for a plain call), sees that timeline's variables and follows
+    // that movie's version rules, wherever it was defined. From version 6 on, and for calls the machine
+    // makes by itself, a function keeps the timeline, scope and version it was defined with.
+    const bool fromCode = std::exchange(t_explicitCall, false) || !t_currentFrame;
+    const int callerVersion = t_currentFrame ? t_currentFrame->version : vm.swfVersion();
+    int version = sf->swfVersion;
+    std::span<Object* const> scope(sf->scope);
+    Object* timelineScope[2] = {vm.global(), nullptr};
+    if (fromCode && callerVersion <= 5) {
         if (isClip(self.object())) base = self.object();
-        else if (self.isNullish() && t_currentFrame && t_currentFrame->target) base = t_currentFrame->target;
+        else if (t_currentFrame && t_currentFrame->target) base = t_currentFrame->target;
+        if (base && base != sf->baseClip) {
+            timelineScope[1] = base;
+            scope = std::span<Object* const>(timelineScope, 2);
+            const int clipVersion = vm.host() ? vm.host()->movieVersion(base) : 0;
+            version = clipVersion > 0 ? clipVersion : vm.swfVersion();
+        }
     }
     // A plain call has no object; the function then sees its own timeline as `this`.
     if (self.isNullish() && base) self = Value(base);
 
-    Frame f(vm, bytes, begin, end, std::span<Object* const>(sf->scope), base, self);
+    struct VersionScope {
+        Vm& vm;
+        int saved;
+        ~VersionScope() { vm.setSwfVersion(saved); }
+    } versionScope{vm, vm.swfVersion()};
+    vm.setSwfVersion(version);
+    Frame f(vm, bytes, begin, end, scope, base, self);
     FrameGuard guard(f);
     if (base && base->display()) f.haltAfterCall = base;
     guard.keepLeftovers = guard.previous != nullptr;

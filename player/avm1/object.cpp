@@ -123,6 +123,39 @@ bool Object::removeWatch(const QString& name) {
     return std::erase_if(*m_watches, [&](const auto& e) { return e.first == key; }) > 0;
 }
 
+namespace {
+
+// Capital letters (and everything between them that has no small partner) the old table leaves alone.
+constexpr std::pair<char16_t, char16_t> kUnfolded[] = {
+    {0x0220, 0x0220}, {0x023a, 0x037f}, {0x03cf, 0x03cf}, {0x03f7, 0x03ff}, {0x04c0, 0x04c0},
+    {0x04c5, 0x04c5}, {0x04c9, 0x04c9}, {0x04cd, 0x04cd}, {0x04fa, 0x052e}, {0x10c7, 0x13f5},
+    {0x1cb6, 0x1cbf}, {0x1e9e, 0x1e9e}, {0x1efa, 0x1efe}, {0x2132, 0x2132}, {0x2183, 0x2183},
+    {0x2c00, 0xa7f5}};
+
+char16_t foldChar(char16_t c) {
+    if (c < 0x80) return (c >= u'A' && c <= u'Z') ? char16_t(c + 0x20) : c;
+    if (c >= 0x10a0 && c <= 0x10c5) return char16_t(c + 0x30);
+    if (c == 0x0130) return u'i';   // the dotted capital I
+    for (const auto& [first, last] : kUnfolded) {
+        if (c < first) break;
+        if (c <= last) return c;
+    }
+    return char16_t(QChar::toLower(char32_t(c)));
+}
+
+}  // namespace
+
+QString foldCase(QStringView name) {
+    QString out(name.size(), Qt::Uninitialized);
+    QChar* d = out.data();
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        // Halves of a surrogate pair stay as they are; so do the letters beyond the first plane.
+        d[i] = QChar(QChar::isSurrogate(c) ? c : foldChar(c));
+    }
+    return out;
+}
+
 std::optional<std::size_t> arrayIndex(const QString& name) {
     if (name.isEmpty() || name.size() > 10) return std::nullopt;
     if (name.size() > 1 && name[0] == u'0') return std::nullopt;

@@ -194,6 +194,11 @@ private:
 // A number when `name` is a canonical array index ("0", "17", not "01" or "-1").
 std::optional<std::size_t> arrayIndex(const QString& name);
 
+// `name` in the one case that names compare in when case does not count. The older players' case
+// table is older than today's: letters given a case partner only later fold to themselves, and the
+// old Georgian capitals still fold to today's small letters.
+QString foldCase(QStringView name);
+
 // Owns every object; a mark-and-sweep collection runs only between scripts, from the roots the machine
 // names, so objects that only C++ code holds during a script are never collected under it.
 class Heap {
@@ -206,7 +211,7 @@ public:
     // Property names compare without case (movies before version 7).
     bool ignoresCase() const { return m_ignoreCase; }
     void setIgnoresCase(bool on) { m_ignoreCase = on; }
-    QString key(const QString& name) const { return m_ignoreCase ? name.toLower() : name; }
+    QString key(const QString& name) const { return m_ignoreCase ? foldCase(name) : name; }
 
     template <class T = Object, class... Args> T* make(Args&&... args) {
         auto owned = std::make_unique<T>(std::forward<Args>(args)...);

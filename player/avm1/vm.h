@@ -72,6 +72,8 @@ public:
     virtual double timerMs() = 0;                   // GetTime: milliseconds since the movie started
     virtual void toggleQuality() = 0;
     virtual void stopSounds() = 0;
+    // The version of the movie `clip` came from; 0 when unknown (the machine's own version applies).
+    virtual int movieVersion(Object* /*clip*/) { return 0; }
 };
 
 // Prototypes and constructors of the built-in classes, as the built-ins register them.

@@ -324,9 +324,21 @@ bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out)
                 out = avm1::Value(script);
                 return true;
             }
+            // A named shape, text or bitmap has no object of its own: its name leads to the clip holding it.
+            if (isGraphic(*child)) {
+                out = avm1::Value(this);
+                return true;
+            }
         }
     }
     return false;
+}
+
+bool ClipObject::isGraphic(const DisplayObject& child) const {
+    if (child.sprite || !child.parent) return false;
+    const Character* c = child.characterId ? child.parent->movie().character(child.characterId) : nullptr;
+    return c && !std::holds_alternative<SpriteCharacter>(*c) && !std::holds_alternative<ButtonCharacter>(*c) &&
+           !std::holds_alternative<swf::DefineEditText>(*c) && !std::holds_alternative<VideoCharacter>(*c);
 }
 
 bool ClipObject::setSpecial(avm1::Vm& vm, const QString& name, const avm1::Value& value) {
@@ -352,7 +364,7 @@ void ClipObject::specialNames(std::vector<QString>& names) const {
     const DisplayObject* o = display();
     if (!o || !o->sprite) return;
     for (const auto& [depth, child] : o->sprite->children())
-        if (!child->name.isEmpty() && m_stage.scriptObject(*child)) names.push_back(child->name);
+        if (!child->name.isEmpty() && (m_stage.scriptObject(*child) || isGraphic(*child))) names.push_back(child->name);
 }
 
 DisplayObject* displayOf(const avm1::Value& v) {

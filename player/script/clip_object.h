@@ -50,6 +50,9 @@ public:
     DisplayObject* currentDisplay() const override { return liveDisplay(); }
 
 private:
+    // A shape, morph shape, static text or bitmap: shown, named, but without a script object.
+    bool isGraphic(const DisplayObject& child) const;
+
     Stage& m_stage;
     QString m_lastPath;
     QString m_referencePath;

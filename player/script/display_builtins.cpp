@@ -127,10 +127,11 @@ void installChildMethods(Stage& stage, avm1::Object* proto) {
         if (DisplayObject* o = displayOf(self)) hostOf(vm).remove(*o);
         return Value();
     });
+    // Version 5 code does not see it.
     vm.defineMethod(proto, QStringLiteral("getDepth"), [](avm1::Vm&, const Value& self, Args) {
         DisplayObject* o = displayOf(self);
         return o ? Value(o->depth - kScriptDepthOffset) : Value();
-    });
+    }, avm1::propflag::kDontEnum | avm1::propflag::kVersion6);
     vm.defineMethod(proto, QStringLiteral("getNextHighestDepth"), [](avm1::Vm&, const Value& self, Args) {
         SpriteInstance* sprite = spriteOf(self);
         if (!sprite) return Value();
@@ -257,10 +258,16 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         const QRectF theirs = worldTransform(*other).mapRect(objectBounds(movieOf(*s, *other), *other));
         return Value(mine.intersects(theirs));
     });
-    // Movies are read whole before they play: what has loaded is all there is.
+    // Movies are read whole before they play: what has loaded is all there is. A clip of a defined
+    // sprite counts the bytes of that sprite's tags; a movie's root counts the whole movie.
     auto bytesMethod = [s](avm1::Vm&, const Value& self, Args) {
         DisplayObject* o = displayOf(self);
         if (!o) return Value();
+        if (o->characterId && o->parent && o->sprite && &o->sprite->movie() == &o->parent->movie()) {
+            const Character* c = o->parent->movie().character(o->characterId);
+            if (const auto* sprite = c ? std::get_if<SpriteCharacter>(c) : nullptr)
+                return Value(static_cast<double>(sprite->tagBytes));
+        }
         return Value(static_cast<double>(movieOf(*s, *o).header().declaredLength));
     };
     vm.defineMethod(proto, QStringLiteral("getBytesLoaded"), bytesMethod);

@@ -187,7 +187,8 @@ avm1::Object* ScriptHost::resolveTarget(avm1::Object* base, const QString& path)
     avm1::Vm& vm = *m_stage.vm();
     const bool ignoreCase = vm.swfVersion() < 7;
     auto eq = [&](QStringView a, QStringView b) {
-        return a.compare(b, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+        if (!ignoreCase || a == b) return a == b;
+        return a.size() == b.size() && avm1::foldCase(a) == avm1::foldCase(b);
     };
     QStringView rest(path);
     if (rest.startsWith(u'/')) {
@@ -287,5 +288,12 @@ void ScriptHost::trace(const QString& line) { m_stage.trace(line); }
 double ScriptHost::timerMs() { return m_stage.timerMs(); }
 
 void ScriptHost::stopSounds() { m_stage.stopAllSounds(); }
+
+int ScriptHost::movieVersion(avm1::Object* clip) {
+    const DisplayObject* d = displayOf(avm1::Value(clip));
+    if (!d) return 0;
+    const Movie* owner = d->sprite ? &d->sprite->movie() : d->parent ? &d->parent->movie() : nullptr;
+    return owner && owner->isValid() ? owner->header().version : 0;
+}
 
 }  // namespace vistrel::player

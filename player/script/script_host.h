@@ -39,6 +39,7 @@ public:
     double timerMs() override;
     void toggleQuality() override {}
     void stopSounds() override;
+    int movieVersion(avm1::Object* clip) override;
 
     // Shared with the MovieClip methods; `depth` in the timeline's numbering.
     DisplayObject* duplicate(DisplayObject& source, const QString& name, int depth);

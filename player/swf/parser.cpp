@@ -13,6 +13,7 @@ DefineSprite readDefineSprite(ByteReader& r, int swfVersion, Diagnostics& diagno
     DefineSprite s;
     s.id = r.u16();
     s.frameCount = r.u16();
+    s.tagBytes = r.remaining();
     if (nesting + 1 > kMaxSpriteNesting) {
         addDiagnostic(diagnostics, {tagcode::kDefineSprite, r.position(), "sprites nested too deeply; contents skipped"});
         r.rest();

@@ -25,6 +25,7 @@ struct DefineSprite {
     std::uint16_t id = 0;
     std::uint16_t frameCount = 0;
     std::vector<TagRecord> tags;
+    std::size_t tagBytes = 0;   // the length of its tag stream, after the id and frame count
 };
 
 // One character of a button: the states it shows in, and how it is placed.
