@@ -108,8 +108,9 @@ TEST_F(DeferredFolderTest, EndsInTheSameStateAsAnImmediateStart)
                 end.saved = savedFolder();
             }
             showAndPaint(*m_form);
-            if (when == TForm1::StartFolder::AfterFirstFrame)
+            if (when == TForm1::StartFolder::AfterFirstFrame) {
                 EXPECT_TRUE(QTest::qWaitFor([this] { return !m_form->shellList()->folder().isEmpty(); }));
+            }
             end.current = m_state.CurrentDir;
             end.list = m_form->shellList()->folder();
             end.tree = m_form->shellTree()->folder();
