@@ -14,10 +14,14 @@
 #include "player/render/qpainter_renderer.h"
 #include "player/stage_view.h"
 #include "tests/support/action_writer.h"
+#include "tests/support/frame_compare.h"
 #include "tests/support/swf_writer.h"
 
 namespace sw = vistrel::testing;
 namespace vp = vistrel::player;
+using sw::firstDifference;
+using sw::fullDraw;
+using sw::viewOf;
 
 namespace {
 
@@ -151,26 +155,6 @@ sw::Bytes bandMovie(bool smoothBitmaps = false) {
     return sw::movie({.version = 8, .widthTwips = 8000, .heightTwips = 6000, .frameCount = kFrames}, tags);
 }
 
-vp::FrameView viewOf(const vp::Movie& movie, QSize size, vp::RenderQuality quality) {
-    return {size, vp::stageToDevice(movie.stageRect(), QSizeF(size), vp::ScaleMode::ShowAll, 1.0), quality, std::nullopt};
-}
-
-// The frame drawn whole by one renderer on this thread.
-QImage singleThreadDraw(const vp::Player& player, const vp::FrameView& view) {
-    QImage image(view.size, QImage::Format_ARGB32_Premultiplied);
-    vp::QPainterRenderer renderer(image);
-    player.render(renderer, view.stageToDevice, view.quality, view.background);
-    return image;
-}
-
-QString firstDifference(const QImage& a, const QImage& b) {
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y))
-                return QStringLiteral("(%1,%2): %3 vs %4").arg(x).arg(y).arg(a.pixel(x, y), 8, 16).arg(b.pixel(x, y), 8, 16);
-    return {};
-}
-
 }  // namespace
 
 TEST(BandDraw, EveryFrameEqualsASingleThreadDrawAtEachSizeAndQuality) {
@@ -196,7 +180,7 @@ TEST(BandDraw, EveryFrameEqualsASingleThreadDrawAtEachSizeAndQuality) {
         for (int frame = 0; frame < 2 * kFrames; ++frame) {
             if (frame > 0) player.nextFrame();
             const bool drew = drawer.update(player, view);
-            const QImage single = singleThreadDraw(player, view);
+            const QImage single = fullDraw(player, view);
             ASSERT_EQ(drawer.image(), single) << "frame " << frame << " " << firstDifference(drawer.image(), single).toStdString();
             if (drew && drawer.lastBands() == 2) ++split;
             EXPECT_FALSE(drawer.cutShort());
@@ -231,7 +215,7 @@ TEST(BandDraw, SmallRepaintsAndSmoothedBitmapsStayOnOneThread) {
         for (const QRect& r : drawer.repainted()) area += r.width() * r.height();
         EXPECT_EQ(drawer.lastBands(), area >= threshold ? 2 : 1) << "frame " << frame << " area " << area;
         ++(area >= threshold ? large : small);
-        EXPECT_EQ(drawer.image(), singleThreadDraw(player, view)) << "frame " << frame;
+        EXPECT_EQ(drawer.image(), fullDraw(player, view)) << "frame " << frame;
     }
     EXPECT_EQ(large, 1);
     EXPECT_EQ(small, kFrames - 1);
@@ -239,7 +223,7 @@ TEST(BandDraw, SmallRepaintsAndSmoothedBitmapsStayOnOneThread) {
     drawer.invalidate();
     ASSERT_TRUE(drawer.update(player, view));
     EXPECT_EQ(drawer.lastBands(), 1);
-    EXPECT_EQ(drawer.image(), singleThreadDraw(player, view));
+    EXPECT_EQ(drawer.image(), fullDraw(player, view));
 
     // The rasteriser samples smoothed bitmaps from where each run of pixels starts, and a band edge can
     // start a run elsewhere: frames with them are drawn by one thread, still equal to its picture.
@@ -251,7 +235,7 @@ TEST(BandDraw, SmallRepaintsAndSmoothedBitmapsStayOnOneThread) {
         if (frame > 0) smoothPlayer.nextFrame();
         ASSERT_TRUE(smoothDrawer.update(smoothPlayer, view));
         EXPECT_EQ(smoothDrawer.lastBands(), 1);
-        EXPECT_EQ(smoothDrawer.image(), singleThreadDraw(smoothPlayer, view)) << "frame " << frame;
+        EXPECT_EQ(smoothDrawer.image(), fullDraw(smoothPlayer, view)) << "frame " << frame;
     }
 }
 
@@ -274,10 +258,10 @@ TEST(BandDraw, AFrameOutOfTimeIsShownAsFarAsItGotThenRedrawnWhole) {
         drawer.setTimeLimit(std::chrono::hours(1));
         ASSERT_TRUE(drawer.update(player, view));
         EXPECT_FALSE(drawer.cutShort());
-        EXPECT_EQ(drawer.image(), singleThreadDraw(player, view));
+        EXPECT_EQ(drawer.image(), fullDraw(player, view));
         player.nextFrame();
         drawer.update(player, view);
-        EXPECT_EQ(drawer.image(), singleThreadDraw(player, view));
+        EXPECT_EQ(drawer.image(), fullDraw(player, view));
     }
 }
 

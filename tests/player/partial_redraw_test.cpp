@@ -11,10 +11,14 @@
 #include "player/render/qpainter_renderer.h"
 #include "player/stage_view.h"
 #include "tests/support/action_writer.h"
+#include "tests/support/frame_compare.h"
 #include "tests/support/swf_writer.h"
 
 namespace sw = vistrel::testing;
 namespace vp = vistrel::player;
+using sw::firstDifference;
+using sw::fullDraw;
+using sw::viewOf;
 
 namespace {
 
@@ -149,26 +153,6 @@ sw::Bytes busyMovie() {
         tags.push_back(sw::showFrame());
     }
     return sw::movie({.version = 8, .widthTwips = 8000, .heightTwips = 6000, .frameCount = kFrames}, tags);
-}
-
-vp::FrameView viewOf(const vp::Movie& movie, QSize size, vp::RenderQuality quality) {
-    return {size, vp::stageToDevice(movie.stageRect(), QSizeF(size), vp::ScaleMode::ShowAll, 1.0), quality, std::nullopt};
-}
-
-QImage fullDraw(const vp::Player& player, const vp::FrameView& view) {
-    QImage image(view.size, QImage::Format_ARGB32_Premultiplied);
-    vp::QPainterRenderer renderer(image);
-    player.render(renderer, view.stageToDevice, view.quality, view.background);
-    return image;
-}
-
-// The first pixel where two pictures differ, for the failure message.
-QString firstDifference(const QImage& a, const QImage& b) {
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y))
-                return QStringLiteral("(%1,%2): %3 vs %4").arg(x).arg(y).arg(a.pixel(x, y), 8, 16).arg(b.pixel(x, y), 8, 16);
-    return {};
 }
 
 }  // namespace
