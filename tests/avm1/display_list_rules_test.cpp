@@ -6,6 +6,7 @@
 #include "player/movie.h"
 #include "player/player.h"
 #include "player/swf/tags_action.h"
+#include "tests/avm1/script_movie.h"
 #include "tests/support/action_writer.h"
 #include "tests/support/swf_writer.h"
 
@@ -25,16 +26,7 @@ Push num(int v) { return Push::integer(v); }
 
 // Plays `frames` frames of a movie made of `tags` (the first frame counts as one).
 Lines play(const std::vector<sw::Bytes>& tags, int frames, int version = 8) {
-    sw::MovieSpec spec;
-    spec.version = version;
-    spec.frameCount = 1;
-    std::vector<sw::Bytes> all{sw::setBackgroundColor(0xffffff)};
-    all.insert(all.end(), tags.begin(), tags.end());
-    Lines lines;
-    vp::Player player(vp::Movie::fromBytes(sw::movie(spec, all)),
-                      [&](const QString& line) { lines.push_back(line.toStdString()); });
-    for (int i = 1; i < frames; ++i) player.nextFrame();
-    return lines;
+    return sw::playOnWhite(tags, version, frames, 1);
 }
 
 sw::Bytes actions(const ActionWriter& a) { return sw::doAction(ActionWriter(a).end()); }

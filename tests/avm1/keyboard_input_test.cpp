@@ -30,16 +30,6 @@ using Movie = sw::ScriptMovie;
 
 constexpr vp::KeyEvent kTab{9, 9}, kEnter{13, 13}, kShift{16, 0}, kCapsLock{20, 0}, kKeyA{65, u'a'};
 
-Value recorder(Movie& m, std::vector<std::string>& log, const std::string& tag) {
-    return Value(m.vm().makeFunction(QStringLiteral("f"), [&log, tag](vistrel::avm1::Vm& vm, const Value&,
-                                                                     std::span<const Value> args) {
-        std::string line = tag;
-        for (const Value& a : args) line += " " + vm.toString(a).toStdString();
-        log.push_back(line);
-        return Value();
-    }));
-}
-
 // A text field made by script, of the given type, at (x, y) pixels.
 Value field(Movie& m, const char* name, int depth, int x, int y, const char* type = "input") {
     m.call(m.root(), "createTextField", {Value(name), Value(depth), Value(x), Value(y), Value(100), Value(20)});
@@ -99,11 +89,11 @@ TEST(KeyboardInput, FocusedClipHearsKeysBeforeKeyListeners) {
     m.call(m.root(), "createEmptyMovieClip", {Value("clip"), Value(1)});
     Value clip = m.get(m.root(), "clip");
     m.set(clip, "focusEnabled", Value(true));
-    m.set(clip, "onKeyDown", recorder(m, log, "clip down"));
-    m.set(clip, "onKeyUp", recorder(m, log, "clip up"));
+    m.set(clip, "onKeyDown", m.recorder(log, "clip down"));
+    m.set(clip, "onKeyUp", m.recorder(log, "clip up"));
     Value listener = m.object();
-    m.set(listener, "onKeyDown", recorder(m, log, "listener down"));
-    m.set(listener, "onKeyUp", recorder(m, log, "listener up"));
+    m.set(listener, "onKeyDown", m.recorder(log, "listener down"));
+    m.set(listener, "onKeyUp", m.recorder(log, "listener up"));
     m.call(m.path("Key"), "addListener", {listener});
     EXPECT_TRUE(m.player->wantsKeys());
 
@@ -122,10 +112,10 @@ TEST(KeyboardInput, FocusMovesWithKillAndSetEventsThenSelectionListeners) {
     std::vector<std::string> log;
     Value a = field(m, "a", 1, 0, 0);
     Value b = field(m, "b", 2, 0, 50);
-    m.set(a, "onKillFocus", recorder(m, log, "a kill"));
-    m.set(b, "onSetFocus", recorder(m, log, "b set"));
+    m.set(a, "onKillFocus", m.recorder(log, "a kill"));
+    m.set(b, "onSetFocus", m.recorder(log, "b set"));
     Value listener = m.object();
-    m.set(listener, "onSetFocus", recorder(m, log, "selection"));
+    m.set(listener, "onSetFocus", m.recorder(log, "selection"));
     m.call(m.path("Selection"), "addListener", {listener});
 
     Value selection = m.path("Selection");
@@ -192,8 +182,8 @@ TEST(KeyboardInput, ClipsActingAsButtonsAreTabStopsAndEnterPressesThem) {
     Value clip = m.get(m.root(), "clip");
     m.player->keyDown(kTab);
     EXPECT_EQ(focusName(m), "null");   // an empty clip is no tab stop
-    m.set(clip, "onPress", recorder(m, log, "press"));
-    m.set(clip, "onRelease", recorder(m, log, "release"));
+    m.set(clip, "onPress", m.recorder(log, "press"));
+    m.set(clip, "onRelease", m.recorder(log, "release"));
     m.player->keyDown(kTab);
     EXPECT_EQ(focusName(m), "_level0.clip");
     m.player->keyDown(kEnter);
@@ -211,7 +201,7 @@ TEST(KeyboardInput, TypingEditsTheFocusedInputField) {
     std::vector<std::string> log;
     Value f = field(m, "f", 1, 0, 0);
     m.set(f, "variable", Value("typed"));
-    m.set(f, "onChanged", recorder(m, log, "changed"));
+    m.set(f, "onChanged", m.recorder(log, "changed"));
     Value selection = m.path("Selection");
 
     type(*m.player, U"nothing");   // nothing has the focus yet

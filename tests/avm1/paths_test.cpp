@@ -5,6 +5,7 @@
 
 #include "player/movie.h"
 #include "player/player.h"
+#include "tests/avm1/script_movie.h"
 #include "tests/support/action_writer.h"
 #include "tests/support/swf_writer.h"
 
@@ -21,21 +22,8 @@ using Lines = std::vector<std::string>;
 Push str(const std::string& s) { return Push::str(s); }
 Push num(int v) { return Push::integer(v); }
 
-std::shared_ptr<const vp::Movie> makeMovie(const std::vector<sw::Bytes>& tags, int version, std::uint16_t frames) {
-    sw::MovieSpec spec;
-    spec.version = version;
-    spec.frameCount = frames;
-    std::vector<sw::Bytes> all{sw::setBackgroundColor(0xffffff)};
-    all.insert(all.end(), tags.begin(), tags.end());
-    return vp::Movie::fromBytes(sw::movie(spec, all));
-}
-
 Lines run(const std::vector<sw::Bytes>& tags, int version = 8, int frames = 1) {
-    Lines lines;
-    vp::Player player(makeMovie(tags, version, static_cast<std::uint16_t>(frames)),
-                      [&](const QString& line) { lines.push_back(line.toStdString()); });
-    for (int i = 1; i < frames; ++i) player.nextFrame();
-    return lines;
+    return sw::playOnWhite(tags, version, frames, frames);
 }
 
 sw::Bytes place(std::uint16_t id, std::uint16_t depth, std::optional<std::string> name = std::nullopt) {

@@ -7,6 +7,7 @@
 
 #include "player/movie.h"
 #include "player/player.h"
+#include "tests/avm1/script_movie.h"
 #include "tests/support/action_writer.h"
 #include "tests/support/swf_writer.h"
 
@@ -29,11 +30,7 @@ std::vector<std::string> play(const std::vector<std::vector<sw::Bytes>>& frameAc
         for (const sw::Bytes& actions : lists) tags.push_back(sw::doAction(actions));
         tags.push_back(sw::showFrame());
     }
-    std::vector<std::string> lines;
-    vp::Player player(vp::Movie::fromBytes(sw::movie(spec, tags)),
-                      [&lines](const QString& line) { lines.push_back(line.toStdString()); });
-    for (int i = 1; i < frames; ++i) player.nextFrame();
-    return lines;
+    return sw::playTraced(spec, tags, frames);
 }
 
 sw::Bytes traceText(const char* text) { return sw::ActionWriter().push(sw::Push::str(text)).op(op::kTrace).end(); }

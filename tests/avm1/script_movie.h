@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,27 @@
 #include "tests/support/swf_writer.h"
 
 namespace vistrel::testing {
+
+// Plays `frames` frames (the first counts as one) of the movie `spec` and `tags` make, and returns what
+// its scripts traced.
+inline std::vector<std::string> playTraced(const MovieSpec& spec, const std::vector<Bytes>& tags, int frames = 1) {
+    std::vector<std::string> lines;
+    player::Player player(player::Movie::fromBytes(movie(spec, tags)),
+                          [&lines](const QString& line) { lines.push_back(line.toStdString()); });
+    for (int i = 1; i < frames; ++i) player.nextFrame();
+    return lines;
+}
+
+// The same for a movie of `version` on a white stage, its header naming `frameCount` frames.
+inline std::vector<std::string> playOnWhite(const std::vector<Bytes>& tags, int version, int frames,
+                                            int frameCount) {
+    MovieSpec spec;
+    spec.version = version;
+    spec.frameCount = static_cast<std::uint16_t>(frameCount);
+    std::vector<Bytes> all{setBackgroundColor(0xffffff)};
+    all.insert(all.end(), tags.begin(), tags.end());
+    return playTraced(spec, all, frames);
+}
 
 class ScriptMovie {
 public:
@@ -57,6 +79,17 @@ public:
     double num(const Value& v) { return vm().toNumber(v); }
     Value object() { return Value(vm().makeObject()); }
     Value array(std::vector<Value> v) { return Value(vm().makeArray(std::move(v))); }
+    // A native function that records each call as "tag arg1 arg2..." in `log`: a stand-in for a script's
+    // listener method.
+    Value recorder(std::vector<std::string>& log, const std::string& tag) {
+        return Value(vm().makeFunction(QStringLiteral("f"), [&log, tag](avm1::Vm& vm, const Value&,
+                                                                         std::span<const Value> args) {
+            std::string line = tag;
+            for (const Value& a : args) line += " " + vm.toString(a).toStdString();
+            log.push_back(line);
+            return Value();
+        }));
+    }
 
     std::unique_ptr<player::Player> player;
     std::vector<std::string> lines;

@@ -24,16 +24,6 @@ namespace {
 
 using Movie = sw::ScriptMovie;
 
-// A native listener method that records its calls as "tag arg1 arg2...".
-Value recorder(Movie& m, std::vector<std::string>& log, const std::string& tag) {
-    return Value(m.vm().makeFunction(QStringLiteral("f"), [&log, tag](vistrel::avm1::Vm& vm, const Value&, std::span<const Value> args) {
-        std::string line = tag;
-        for (const Value& a : args) line += " " + vm.toString(a).toStdString();
-        log.push_back(line);
-        return Value();
-    }));
-}
-
 // Traces each name an enumeration pushed, until its end marker.
 void traceLoop(sw::ActionWriter& a) {
     using namespace sw;
@@ -132,7 +122,7 @@ TEST(StageObjectsMore, ConnectionsAndFileDialogsAnswerWithoutTheOutside) {
     Value file = m.vm().construct(m.path("flash.net.FileReference"), {});
     Value listener = m.object();
     std::vector<std::string> events;
-    m.set(listener, "onCancel", recorder(m, events, "cancel"));
+    m.set(listener, "onCancel", m.recorder(events, "cancel"));
     m.call(file, "addListener", {listener});
     EXPECT_EQ(m.str(m.call(file, "browse")), "true");
     EXPECT_TRUE(events.empty());
@@ -185,7 +175,7 @@ TEST(StageObjectsMore, SelectionMovesTheFocusAndDropsItWhenTheObjectGoes) {
     Value selection = m.path("Selection");
     std::vector<std::string> log;
     Value listener = m.object();
-    m.set(listener, "onSetFocus", recorder(m, log, "focus"));
+    m.set(listener, "onSetFocus", m.recorder(log, "focus"));
     m.call(selection, "addListener", {listener});
 
     EXPECT_TRUE(m.call(selection, "getFocus").isNull());
@@ -298,7 +288,7 @@ TEST(StageObjectsMore, StageModesAndFullScreenEvents) {
 
     std::vector<std::string> log;
     Value listener = m.object();
-    m.set(listener, "onFullScreen", recorder(m, log, "full"));
+    m.set(listener, "onFullScreen", m.recorder(log, "full"));
     m.call(stage, "addListener", {listener});
     m.set(stage, "displayState", Value("A"));
     m.set(stage, "displayState", Value("FULLSCREEN"));

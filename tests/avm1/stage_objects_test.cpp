@@ -23,16 +23,6 @@ namespace {
 
 using Movie = sw::ScriptMovie;
 
-// A native function from C++ that records its calls, to stand in for a script's listener method.
-Value recorder(Movie& m, std::vector<std::string>& log, const std::string& tag) {
-    return Value(m.vm().makeFunction(QStringLiteral("f"), [&log, tag](vistrel::avm1::Vm& vm, const Value&, std::span<const Value> args) {
-        std::string line = tag;
-        for (const Value& a : args) line += " " + vm.toString(a).toStdString();
-        log.push_back(line);
-        return Value();
-    }));
-}
-
 }  // namespace
 
 TEST(StageObjects, ScriptsSeeTheGlobalsWithTheirTypes) {
@@ -61,8 +51,8 @@ TEST(StageObjects, BroadcasterAddsRemovesAndBroadcastsOnce) {
     EXPECT_EQ(m.num(m.get(m.get(b, "_listeners"), "length")), 0);
 
     Value one(m.vm().makeObject()), two(m.vm().makeObject());
-    m.set(one, "onPing", recorder(m, log, "one"));
-    m.set(two, "onPing", recorder(m, log, "two"));
+    m.set(one, "onPing", m.recorder(log, "one"));
+    m.set(two, "onPing", m.recorder(log, "two"));
     EXPECT_TRUE(m.vm().toBoolean(m.call(b, "addListener", {one})));
     m.call(b, "addListener", {one});   // the same listener twice is kept once
     m.call(b, "addListener", {two});

@@ -8,6 +8,7 @@
 
 #include "player/movie.h"
 #include "player/player.h"
+#include "tests/avm1/script_movie.h"
 #include "tests/support/action_writer.h"
 #include "tests/support/swf_writer.h"
 
@@ -67,10 +68,7 @@ std::vector<std::string> aligns(int version) {
                                 sw::placeObject2({.depth = 4, .characterId = 2, .name = "scripted"}),
                                 sw::doAction(a.end()),
                                 sw::showFrame()};
-    std::vector<std::string> lines;
-    vp::Player player(vp::Movie::fromBytes(sw::movie(spec, tags)),
-                      [&](const QString& line) { lines.push_back(line.toStdString()); });
-    return lines;
+    return sw::playTraced(spec, tags);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "player/movie.h"
 #include "player/player.h"
+#include "tests/avm1/script_movie.h"
 #include "tests/support/action_writer.h"
 #include "tests/support/swf_writer.h"
 
@@ -22,16 +23,7 @@ Push str(const std::string& s) { return Push::str(s); }
 Push num(int v) { return Push::integer(v); }
 
 Lines run(const std::vector<sw::Bytes>& tags, int version = 8, int frames = 1) {
-    sw::MovieSpec spec;
-    spec.version = version;
-    spec.frameCount = static_cast<std::uint16_t>(frames);
-    std::vector<sw::Bytes> all{sw::setBackgroundColor(0xffffff)};
-    all.insert(all.end(), tags.begin(), tags.end());
-    Lines lines;
-    vp::Player player(vp::Movie::fromBytes(sw::movie(spec, all)),
-                      [&](const QString& line) { lines.push_back(line.toStdString()); });
-    for (int i = 1; i < frames; ++i) player.nextFrame();
-    return lines;
+    return sw::playOnWhite(tags, version, frames, frames);
 }
 
 Lines runScript(const ActionWriter& script, int version = 8, const std::vector<sw::Bytes>& lead = {}) {
@@ -265,10 +257,7 @@ TEST(MovieMachine, TheLeadingFileAttributesFlagPicksTheMachineWhateverBytecodeTh
     auto play = [](const std::vector<sw::Bytes>& tags) {
         sw::MovieSpec spec;
         spec.version = 9;
-        Lines lines;
-        vp::Player player(vp::Movie::fromBytes(sw::movie(spec, tags)),
-                          [&](const QString& line) { lines.push_back(line.toStdString()); });
-        return lines;
+        return sw::playTraced(spec, tags);
     };
     EXPECT_EQ(play({fileAttributes(0x00), abc, actions, sw::showFrame()}), (Lines{"from actions"}));
     EXPECT_EQ(play({fileAttributes(0x08), actions, sw::showFrame()}), Lines{});

@@ -203,10 +203,7 @@ TEST(Version4Code, ReadsNoClipsThroughVariables) {
     place.name = "a";
     const std::vector<sw::Bytes> tags{sw::defineSprite(1, 1, {sw::showFrame(), sw::endTag()}), sw::placeObject2(place, 4),
                                       sw::doAction(a.end()), sw::showFrame()};
-    Lines lines;
-    vp::Player player(vp::Movie::fromBytes(sw::movie(spec, tags)),
-                      [&](const QString& l) { lines.push_back(l.toStdString()); });
-    EXPECT_EQ(lines, (Lines{"undefined", "undefined", "undefined", "value", "a"}));
+    EXPECT_EQ(sw::playTraced(spec, tags), (Lines{"undefined", "undefined", "undefined", "value", "a"}));
 }
 
 TEST(NamedGraphics, AreListedAmongAClipsChildrenAndLeadToTheClipHoldingThem) {
@@ -232,10 +229,7 @@ TEST(NamedGraphics, AreListedAmongAClipsChildrenAndLeadToTheClipHoldingThem) {
                                       sw::defineSprite(2, 1, {sw::showFrame(), sw::endTag()}),
                                       sw::placeObject2(shape), sw::placeObject2(sprite), sw::doAction(a.end()),
                                       sw::showFrame()};
-    Lines lines;
-    vp::Player player(vp::Movie::fromBytes(sw::movie(spec, tags)),
-                      [&](const QString& l) { lines.push_back(l.toStdString()); });
-    EXPECT_EQ(lines, (Lines{"aSprite _level0.aSprite", "aShape _level0", ""}));
+    EXPECT_EQ(sw::playTraced(spec, tags), (Lines{"aSprite _level0.aSprite", "aShape _level0", ""}));
 }
 
 TEST(DefinedSprites, CountTheBytesOfTheirOwnTagsAsLoadedAndTotal) {
@@ -253,8 +247,5 @@ TEST(DefinedSprites, CountTheBytesOfTheirOwnTagsAsLoadedAndTotal) {
             .op(op::kTrace);
     const std::vector<sw::Bytes> tags{sw::defineSprite(2, 2, inner), sw::placeObject2(sprite), sw::doAction(a.end()),
                                       sw::showFrame()};
-    Lines lines;
-    vp::Player player(vp::Movie::fromBytes(sw::movie(spec, tags)),
-                      [&](const QString& l) { lines.push_back(l.toStdString()); });
-    EXPECT_EQ(lines, (Lines{std::to_string(innerBytes), std::to_string(innerBytes)}));
+    EXPECT_EQ(sw::playTraced(spec, tags), (Lines{std::to_string(innerBytes), std::to_string(innerBytes)}));
 }

@@ -14,6 +14,7 @@
 #include "player/render/qpainter_renderer.h"
 #include "player/stage_view.h"
 #include "tests/support/action_writer.h"
+#include "tests/support/draw_fixtures.h"
 #include "tests/support/frame_compare.h"
 #include "tests/support/swf_writer.h"
 
@@ -26,50 +27,6 @@ using sw::viewOf;
 namespace {
 
 constexpr int kFrames = 10;
-
-sw::MatrixSpec at(std::int32_t x, std::int32_t y, double scale = 1, double rotate = 0) {
-    sw::MatrixSpec m = sw::MatrixSpec::translate(x, y);
-    m.scaleX = m.scaleY = scale;
-    if (rotate != 0) m.rotateSkew0 = rotate, m.rotateSkew1 = -rotate;
-    return m;
-}
-
-sw::Bytes dropShadow(double blur, double distance) {
-    sw::ByteWriter w;
-    w.u8(1).u8(0);   // one drop shadow
-    w.rgba(0x000000c0).fixed16(blur).fixed16(blur).fixed16(0.785398).fixed16(distance).fixed8(1).u8(0x20 | (1 << 0));
-    return w.take();
-}
-
-sw::Bytes blur(double amount) {
-    sw::ByteWriter w;
-    w.u8(1).u8(1).fixed16(amount).fixed16(amount).u8(1 << 3);
-    return w.take();
-}
-
-sw::Bytes boxFont(std::uint16_t id) {
-    sw::ShapeBuilder a, b;
-    a.style(std::nullopt, 1, std::nullopt).rect(0, -20480, 10240, 20480);
-    b.style(std::nullopt, 1, std::nullopt).moveTo(0, 0).lineTo(10240, 0).lineTo(5120, -20480).lineTo(0, 0);
-    return sw::defineFont3(id, "Box", {{a, 'A', 12288}, {b, 'B', 12288}});
-}
-
-// An edit text of that font showing the variable `v`.
-sw::Bytes boundText(std::uint16_t id, std::uint16_t fontId) {
-    sw::ByteWriter w;
-    w.u16(id).rect(0, 5000, 0, 900);
-    w.u8(0x80 | 0x20 | 0x04 | 0x01).u8(0x20 | 0x01);
-    w.u16(fontId).u16(700).rgba(0x202080ff);
-    w.u8(0).u16(0).u16(0).u16(0).s16(0);
-    w.string("v").string("AB");
-    return sw::tag(37, w.data());
-}
-
-sw::Bytes setVariable(const std::string& name, const std::string& value) {
-    sw::ActionWriter a;
-    a.push({sw::Push::str(name), sw::Push::str(value)}).op(sw::op::kSetVariable);
-    return sw::doAction(a.end());
-}
 
 std::vector<std::uint32_t> checker(int size) {
     std::vector<std::uint32_t> pixels;
@@ -87,7 +44,7 @@ sw::Bytes bandMovie(bool smoothBitmaps = false) {
     sw::ShapeBuilder backdrop;
     sw::FillSpec radial;
     radial.type = 0x12;
-    radial.matrix = at(4000, 3000, 0.3);
+    radial.matrix = sw::placedAt(4000, 3000, 0.3);
     radial.stops = {{0, 0xffffffff}, {90, 0x80c0e0ff}, {255, 0x203060ff}};
     backdrop.fill(radial).style(std::nullopt, 1, std::nullopt).rect(0, 0, 8000, 6000);
     tags.push_back(backdrop.build(3, 1, 0, 8000, 0, 6000));
@@ -103,53 +60,53 @@ sw::Bytes bandMovie(bool smoothBitmaps = false) {
     sw::FillSpec repeat;
     repeat.type = smoothBitmaps ? 0x40 : 0x42;
     repeat.bitmapId = 3;
-    repeat.matrix = at(0, 0, 30, 0.3);
+    repeat.matrix = sw::placedAt(0, 0, 30, 0.3);
     tiled.fill(repeat).style(std::nullopt, 1, std::nullopt).moveTo(0, 0).curveTo(1500, -600, 3000, 0).lineTo(2600, 2400).lineTo(0, 2400).lineTo(0, 0);
     tags.push_back(tiled.build(3, 4, 0, 3000, -600, 2400));
     sw::ShapeBuilder clipped;
     sw::FillSpec once;
     once.type = 0x43;   // clipped, not smoothed
     once.bitmapId = 3;
-    once.matrix = at(0, 0, 80);
+    once.matrix = sw::placedAt(0, 0, 80);
     clipped.fill(once).style(std::nullopt, 1, std::nullopt).rect(0, 0, 1500, 1500);
     tags.push_back(clipped.build(3, 5, 0, 1500, 0, 1500));
-    tags.push_back(boxFont(6));
+    tags.push_back(sw::boxFont(6));
     tags.push_back(sw::defineText(7, 2, 0, 4000, -900, 100, 6, 0x802020ff, 900, 0, 0, {{0, 700}, {1, 700}, {0, 700}, {1, 700}}));
-    tags.push_back(boundText(8, 6));
+    tags.push_back(sw::boundText(8, 6, 5000, 900, 700, "AB"));
     tags.push_back(sw::rectangleShape(9, 0, 0, 1400, 1400, 0x20a040ff));
     tags.push_back(sw::morphRectangles(10, 0, 0, 600, 600, 0x8000ffff, 300, 200, 1800, 900, 0x00ff80ff));
     sw::ShapeBuilder band;
     sw::FillSpec linear;
     linear.type = 0x10;
-    linear.matrix = at(3000, 0, 0.2, 0.5);
+    linear.matrix = sw::placedAt(3000, 0, 0.2, 0.5);
     linear.stops = {{0, 0xff000080}, {255, 0x0000ff40}};
     band.fill(linear).style(std::nullopt, 1, std::nullopt).rect(0, 0, 6000, 700);
     tags.push_back(band.build(3, 11, 0, 6000, 0, 700));
 
     tags.push_back(sw::placeObject2({.depth = 1, .characterId = 1}));
-    tags.push_back(sw::placeObject2({.depth = 2, .characterId = 2, .matrix = at(2000, 2900)}));
-    tags.push_back(sw::placeObject2({.depth = 3, .characterId = 4, .matrix = at(4500, 1900)}));
-    tags.push_back(sw::placeObject2({.depth = 4, .characterId = 5, .matrix = at(600, 2300),
+    tags.push_back(sw::placeObject2({.depth = 2, .characterId = 2, .matrix = sw::placedAt(2000, 2900)}));
+    tags.push_back(sw::placeObject2({.depth = 3, .characterId = 4, .matrix = sw::placedAt(4500, 1900)}));
+    tags.push_back(sw::placeObject2({.depth = 4, .characterId = 5, .matrix = sw::placedAt(600, 2300),
                                      .cxform = sw::CxformSpec{std::array<std::int16_t, 4>{200, 256, 120, 256},
                                                               std::array<std::int16_t, 4>{10, 0, 40, 0}}}));
-    tags.push_back(sw::placeObject2({.depth = 5, .characterId = 7, .matrix = at(2500, 3200)}));
-    tags.push_back(sw::placeObject2({.depth = 6, .characterId = 8, .matrix = at(300, 2700)}));
-    tags.push_back(sw::placeObject2({.depth = 7, .characterId = 9, .matrix = at(5200, 2400), .clipDepth = 8}));
-    tags.push_back(sw::placeObject2({.depth = 8, .characterId = 2, .matrix = at(5800, 3000, 0.8)}));
-    tags.push_back(sw::placeObject3({.depth = 9, .characterId = 9, .matrix = at(3300, 2500), .filterList = dropShadow(8, 6)}));
-    tags.push_back(sw::placeObject3({.depth = 10, .characterId = 2, .matrix = at(6800, 3100, 0.6), .filterList = blur(6)}));
-    tags.push_back(sw::placeObject3({.depth = 11, .characterId = 9, .matrix = at(1500, 2200, 1.3), .blendMode = 3}));
-    tags.push_back(sw::placeObject2({.depth = 12, .characterId = 10, .matrix = at(4000, 3300), .ratio = 0}));
-    tags.push_back(sw::placeObject2({.depth = 13, .characterId = 11, .matrix = at(1000, 2650)}));
+    tags.push_back(sw::placeObject2({.depth = 5, .characterId = 7, .matrix = sw::placedAt(2500, 3200)}));
+    tags.push_back(sw::placeObject2({.depth = 6, .characterId = 8, .matrix = sw::placedAt(300, 2700)}));
+    tags.push_back(sw::placeObject2({.depth = 7, .characterId = 9, .matrix = sw::placedAt(5200, 2400), .clipDepth = 8}));
+    tags.push_back(sw::placeObject2({.depth = 8, .characterId = 2, .matrix = sw::placedAt(5800, 3000, 0.8)}));
+    tags.push_back(sw::placeObject3({.depth = 9, .characterId = 9, .matrix = sw::placedAt(3300, 2500), .filterList = sw::dropShadowFilter(8, 6)}));
+    tags.push_back(sw::placeObject3({.depth = 10, .characterId = 2, .matrix = sw::placedAt(6800, 3100, 0.6), .filterList = sw::blurFilter(6)}));
+    tags.push_back(sw::placeObject3({.depth = 11, .characterId = 9, .matrix = sw::placedAt(1500, 2200, 1.3), .blendMode = 3}));
+    tags.push_back(sw::placeObject2({.depth = 12, .characterId = 10, .matrix = sw::placedAt(4000, 3300), .ratio = 0}));
+    tags.push_back(sw::placeObject2({.depth = 13, .characterId = 11, .matrix = sw::placedAt(1000, 2650)}));
     for (int f = 0; f < kFrames; ++f) {
-        tags.push_back(sw::placeObject2({.depth = 2, .move = true, .matrix = at(2000 + f * 311, 2900 + f * 7, 1 + 0.04 * f, 0.13 * f)}));
-        tags.push_back(sw::placeObject2({.depth = 3, .move = true, .matrix = at(4500 - f * 170, 1900 + f * 61)}));
-        tags.push_back(sw::placeObject2({.depth = 7, .move = true, .matrix = at(5200 - f * 90, 2400 + f * 23)}));
-        tags.push_back(sw::placeObject3({.depth = 9, .move = true, .matrix = at(3300 + f * 37, 2500 + f * 19),
-                                         .filterList = dropShadow(8 + (f % 3), 6)}));
-        tags.push_back(sw::placeObject2({.depth = 11, .move = true, .matrix = at(1500 + f * 120, 2200 + f * 13, 1.3)}));
+        tags.push_back(sw::placeObject2({.depth = 2, .move = true, .matrix = sw::placedAt(2000 + f * 311, 2900 + f * 7, 1 + 0.04 * f, 0.13 * f)}));
+        tags.push_back(sw::placeObject2({.depth = 3, .move = true, .matrix = sw::placedAt(4500 - f * 170, 1900 + f * 61)}));
+        tags.push_back(sw::placeObject2({.depth = 7, .move = true, .matrix = sw::placedAt(5200 - f * 90, 2400 + f * 23)}));
+        tags.push_back(sw::placeObject3({.depth = 9, .move = true, .matrix = sw::placedAt(3300 + f * 37, 2500 + f * 19),
+                                         .filterList = sw::dropShadowFilter(8 + (f % 3), 6)}));
+        tags.push_back(sw::placeObject2({.depth = 11, .move = true, .matrix = sw::placedAt(1500 + f * 120, 2200 + f * 13, 1.3)}));
         tags.push_back(sw::placeObject2({.depth = 12, .move = true, .ratio = static_cast<std::uint16_t>(f * 6000)}));
-        if (f % 3 == 1) tags.push_back(setVariable("v", std::string(static_cast<std::size_t>(1 + f % 5), f % 2 ? 'A' : 'B')));
+        if (f % 3 == 1) tags.push_back(sw::setVariableAction("v", std::string(static_cast<std::size_t>(1 + f % 5), f % 2 ? 'A' : 'B')));
         tags.push_back(sw::showFrame());
     }
     return sw::movie({.version = 8, .widthTwips = 8000, .heightTwips = 6000, .frameCount = kFrames}, tags);
@@ -196,9 +153,9 @@ TEST(BandDraw, SmallRepaintsAndSmoothedBitmapsStayOnOneThread) {
     // A small shape moving over a still backdrop: the first picture is drawn whole, the rest in part.
     std::vector<sw::Bytes> tags = {sw::rectangleShape(1, 0, 0, 8000, 6000, 0x3050a0ff), sw::rectangleShape(2, 0, 0, 600, 600, 0xffd000ff),
                                    sw::placeObject2({.depth = 1, .characterId = 1}),
-                                   sw::placeObject2({.depth = 2, .characterId = 2, .matrix = at(1000, 2800)})};
+                                   sw::placeObject2({.depth = 2, .characterId = 2, .matrix = sw::placedAt(1000, 2800)})};
     for (int f = 0; f < kFrames; ++f) {
-        tags.push_back(sw::placeObject2({.depth = 2, .move = true, .matrix = at(1000 + f * 300, 2800, 1, 0.1 * f)}));
+        tags.push_back(sw::placeObject2({.depth = 2, .move = true, .matrix = sw::placedAt(1000 + f * 300, 2800, 1, 0.1 * f)}));
         tags.push_back(sw::showFrame());
     }
     const auto movie = vp::Movie::fromBytes(sw::movie({.widthTwips = 8000, .heightTwips = 6000, .frameCount = kFrames}, tags));

@@ -11,6 +11,7 @@
 #include "player/render/qpainter_renderer.h"
 #include "player/stage_view.h"
 #include "tests/support/action_writer.h"
+#include "tests/support/draw_fixtures.h"
 #include "tests/support/frame_compare.h"
 #include "tests/support/swf_writer.h"
 
@@ -24,56 +25,11 @@ namespace {
 
 constexpr int kFrames = 12;
 
-// A font whose glyph 'A' is a box half an em wide, 'B' a triangle.
-sw::Bytes boxFont(std::uint16_t id) {
-    sw::ShapeBuilder a, b;
-    a.style(std::nullopt, 1, std::nullopt).rect(0, -20480, 10240, 20480);
-    b.style(std::nullopt, 1, std::nullopt).moveTo(0, 0).lineTo(10240, 0).lineTo(5120, -20480).lineTo(0, 0);
-    return sw::defineFont3(id, "Box", {{a, 'A', 12288}, {b, 'B', 12288}});
-}
-
-// An edit text of that font showing the variable `v`.
-sw::Bytes boundText(std::uint16_t id, std::uint16_t fontId) {
-    sw::ByteWriter w;
-    w.u16(id).rect(0, 3000, 0, 700);
-    w.u8(0x80 | 0x20 | 0x04 | 0x01).u8(0x20 | 0x01);
-    w.u16(fontId).u16(400).rgba(0x202080ff);
-    w.u8(0).u16(0).u16(0).u16(0).s16(0);
-    w.string("v").string("A");
-    return sw::tag(37, w.data());
-}
-
-sw::Bytes setVariable(const std::string& name, const std::string& value) {
-    sw::ActionWriter a;
-    a.push({sw::Push::str(name), sw::Push::str(value)}).op(sw::op::kSetVariable);
-    return sw::doAction(a.end());
-}
-
 // Sets a property (by its number) of the clip at `target` from a script.
 sw::Bytes setProperty(const std::string& target, int property, double value) {
     sw::ActionWriter a;
     a.push({sw::Push::str(target), sw::Push::integer(property), sw::Push::dbl(value)}).op(sw::op::kSetProperty);
     return sw::doAction(a.end());
-}
-
-sw::Bytes dropShadow(double blur, double distance) {
-    sw::ByteWriter w;
-    w.u8(1).u8(0);   // one drop shadow
-    w.rgba(0x000000c0).fixed16(blur).fixed16(blur).fixed16(0.785398).fixed16(distance).fixed8(1).u8(0x20 | (1 << 0));
-    return w.take();
-}
-
-sw::Bytes blur(double amount) {
-    sw::ByteWriter w;
-    w.u8(1).u8(1).fixed16(amount).fixed16(amount).u8(1 << 3);
-    return w.take();
-}
-
-sw::MatrixSpec at(std::int32_t x, std::int32_t y, double scale = 1, double rotate = 0) {
-    sw::MatrixSpec m = sw::MatrixSpec::translate(x, y);
-    m.scaleX = m.scaleY = scale;
-    if (rotate != 0) m.rotateSkew0 = rotate, m.rotateSkew1 = -rotate;
-    return m;
 }
 
 sw::CxformSpec tint(std::int16_t r, std::int16_t g, std::int16_t b, std::int16_t a) {
@@ -90,7 +46,7 @@ sw::Bytes busyMovie() {
     sw::ShapeBuilder backdrop;
     sw::FillSpec gradient;
     gradient.type = 0x10;
-    gradient.matrix = at(4000, 3000, 0.25, 0.1);
+    gradient.matrix = sw::placedAt(4000, 3000, 0.25, 0.1);
     gradient.stops = {{0, 0x3060a0ff}, {128, 0xe0e0ffff}, {255, 0xa04020ff}};
     backdrop.fill(gradient).style(std::nullopt, 1, std::nullopt).rect(200, 200, 7600, 5600);
     tags.push_back(backdrop.build(3, 1, 200, 7800, 200, 5800));
@@ -103,43 +59,43 @@ sw::Bytes busyMovie() {
         .moveTo(0, -800).lineTo(200, -100).lineTo(800, 0).lineTo(200, 100).lineTo(0, 800).lineTo(-200, 100)
         .lineTo(-800, 0).lineTo(-200, -100).lineTo(0, -800);
     tags.push_back(star.build(4, 4, -900, 900, -900, 900));
-    tags.push_back(sw::defineSprite(5, 1, {sw::placeObject2({.depth = 1, .characterId = 3, .matrix = at(100, 100)}),
-                                           sw::placeObject2({.depth = 2, .characterId = 2, .matrix = at(400, 300, 0.5)}),
+    tags.push_back(sw::defineSprite(5, 1, {sw::placeObject2({.depth = 1, .characterId = 3, .matrix = sw::placedAt(100, 100)}),
+                                           sw::placeObject2({.depth = 2, .characterId = 2, .matrix = sw::placedAt(400, 300, 0.5)}),
                                            sw::showFrame()}));
     tags.push_back(sw::morphRectangles(6, 0, 0, 400, 400, 0x8000ffff, 300, 200, 900, 300, 0x00ff80ff));
-    tags.push_back(boxFont(7));
-    tags.push_back(boundText(8, 7));
+    tags.push_back(sw::boxFont(7));
+    tags.push_back(sw::boundText(8, 7, 3000, 700, 400, "A"));
     tags.push_back(sw::defineSprite(9, 1, {sw::placeObject2({.depth = 1, .characterId = 3}), sw::showFrame()}));
 
     tags.push_back(sw::placeObject2({.depth = 1, .characterId = 1}));
-    tags.push_back(sw::placeObject2({.depth = 3, .characterId = 5, .matrix = at(5000, 3500)}));
-    tags.push_back(sw::placeObject2({.depth = 4, .characterId = 2, .matrix = at(3000, 4400), .cxform = tint(256, 256, 256, 256)}));
-    tags.push_back(sw::placeObject2({.depth = 5, .characterId = 3, .matrix = at(1000, 1000), .clipDepth = 7}));
-    tags.push_back(sw::placeObject2({.depth = 6, .characterId = 2, .matrix = at(800, 800, 1.5)}));
-    tags.push_back(sw::placeObject2({.depth = 7, .characterId = 4, .matrix = at(1200, 1400)}));
-    tags.push_back(sw::placeObject3({.depth = 8, .characterId = 4, .matrix = at(6000, 1200), .filterList = dropShadow(6, 5)}));
-    tags.push_back(sw::placeObject3({.depth = 9, .characterId = 3, .matrix = at(6500, 4200), .filterList = blur(5)}));
-    tags.push_back(sw::placeObject3({.depth = 10, .characterId = 3, .matrix = at(2500, 2500, 2), .blendMode = 3}));
-    tags.push_back(sw::placeObject2({.depth = 11, .characterId = 8, .matrix = at(300, 4900)}));
-    tags.push_back(sw::placeObject2({.depth = 12, .characterId = 6, .matrix = at(4200, 600), .ratio = 0}));
-    tags.push_back(sw::placeObject2({.depth = 13, .characterId = 9, .matrix = at(4500, 2200), .name = "mover"}));
-    tags.push_back(sw::placeObject2({.depth = 14, .characterId = 2, .matrix = at(1500, 3200)}));
-    tags.push_back(sw::placeObject2({.depth = 15, .characterId = 3, .matrix = at(1800, 3400)}));
+    tags.push_back(sw::placeObject2({.depth = 3, .characterId = 5, .matrix = sw::placedAt(5000, 3500)}));
+    tags.push_back(sw::placeObject2({.depth = 4, .characterId = 2, .matrix = sw::placedAt(3000, 4400), .cxform = tint(256, 256, 256, 256)}));
+    tags.push_back(sw::placeObject2({.depth = 5, .characterId = 3, .matrix = sw::placedAt(1000, 1000), .clipDepth = 7}));
+    tags.push_back(sw::placeObject2({.depth = 6, .characterId = 2, .matrix = sw::placedAt(800, 800, 1.5)}));
+    tags.push_back(sw::placeObject2({.depth = 7, .characterId = 4, .matrix = sw::placedAt(1200, 1400)}));
+    tags.push_back(sw::placeObject3({.depth = 8, .characterId = 4, .matrix = sw::placedAt(6000, 1200), .filterList = sw::dropShadowFilter(6, 5)}));
+    tags.push_back(sw::placeObject3({.depth = 9, .characterId = 3, .matrix = sw::placedAt(6500, 4200), .filterList = sw::blurFilter(5)}));
+    tags.push_back(sw::placeObject3({.depth = 10, .characterId = 3, .matrix = sw::placedAt(2500, 2500, 2), .blendMode = 3}));
+    tags.push_back(sw::placeObject2({.depth = 11, .characterId = 8, .matrix = sw::placedAt(300, 4900)}));
+    tags.push_back(sw::placeObject2({.depth = 12, .characterId = 6, .matrix = sw::placedAt(4200, 600), .ratio = 0}));
+    tags.push_back(sw::placeObject2({.depth = 13, .characterId = 9, .matrix = sw::placedAt(4500, 2200), .name = "mover"}));
+    tags.push_back(sw::placeObject2({.depth = 14, .characterId = 2, .matrix = sw::placedAt(1500, 3200)}));
+    tags.push_back(sw::placeObject2({.depth = 15, .characterId = 3, .matrix = sw::placedAt(1800, 3400)}));
     for (int f = 0; f < kFrames; ++f) {
         // The moving, turning shape.
-        const sw::MatrixSpec spin = at(1500 + f * 437, 2000 + f * 123, 1 + 0.05 * f, 0.1 * f);
+        const sw::MatrixSpec spin = sw::placedAt(1500 + f * 437, 2000 + f * 123, 1 + 0.05 * f, 0.1 * f);
         tags.push_back(sw::placeObject2({.depth = 2, .move = f > 0, .characterId = f == 0 ? std::optional<std::uint16_t>(2) : std::nullopt,
                                          .matrix = spin}));
         if (f == 5) tags.push_back(sw::removeObject2(3));
         if (f == 3 || f == 7)
             tags.push_back(sw::placeObject2({.depth = 4, .move = true, .cxform = tint(f == 3 ? 100 : 256, 300, 40, 180)}));
-        if (f >= 2) tags.push_back(sw::placeObject2({.depth = 5, .move = true, .matrix = at(1000 + f * 150, 1000 + f * 40)}));
-        if (f >= 1) tags.push_back(sw::placeObject2({.depth = 7, .move = true, .matrix = at(1200 - f * 60, 1400 + f * 35)}));
+        if (f >= 2) tags.push_back(sw::placeObject2({.depth = 5, .move = true, .matrix = sw::placedAt(1000 + f * 150, 1000 + f * 40)}));
+        if (f >= 1) tags.push_back(sw::placeObject2({.depth = 7, .move = true, .matrix = sw::placedAt(1200 - f * 60, 1400 + f * 35)}));
         if (f >= 6) {
-            tags.push_back(sw::placeObject3({.depth = 8, .move = true, .matrix = at(6000 - f * 90, 1200 + f * 50),
-                                             .filterList = dropShadow(6 + f, 5)}));
+            tags.push_back(sw::placeObject3({.depth = 8, .move = true, .matrix = sw::placedAt(6000 - f * 90, 1200 + f * 50),
+                                             .filterList = sw::dropShadowFilter(6 + f, 5)}));
         }
-        if (f >= 1) tags.push_back(setVariable("v", std::string(static_cast<std::size_t>(1 + f % 4), f % 2 ? 'A' : 'B')));
+        if (f >= 1) tags.push_back(sw::setVariableAction("v", std::string(static_cast<std::size_t>(1 + f % 4), f % 2 ? 'A' : 'B')));
         tags.push_back(sw::placeObject2({.depth = 12, .move = true, .ratio = static_cast<std::uint16_t>(f * 5000)}));
         if (f >= 2) tags.push_back(setProperty("mover", 0, 225 + 13.5 * f));   // _x, in pixels
         if (f == 4) tags.push_back(setProperty("mover", 6, 40));                // _alpha
@@ -147,8 +103,8 @@ sw::Bytes busyMovie() {
             // Two overlapping objects trade places in the stacking order.
             tags.push_back(sw::removeObject2(14));
             tags.push_back(sw::removeObject2(15));
-            tags.push_back(sw::placeObject2({.depth = 14, .characterId = 3, .matrix = at(1800, 3400)}));
-            tags.push_back(sw::placeObject2({.depth = 15, .characterId = 2, .matrix = at(1500, 3200)}));
+            tags.push_back(sw::placeObject2({.depth = 14, .characterId = 3, .matrix = sw::placedAt(1800, 3400)}));
+            tags.push_back(sw::placeObject2({.depth = 15, .characterId = 2, .matrix = sw::placedAt(1500, 3200)}));
         }
         tags.push_back(sw::showFrame());
     }
@@ -188,9 +144,9 @@ TEST(PartialRedraw, EveryFrameEqualsAFullDrawAtEachSizeAndQuality) {
 TEST(PartialRedraw, FramesWithoutVisibleChangeRepaintNothing) {
     // A script changes a variable nothing shows each frame; a still shape stays.
     std::vector<sw::Bytes> tags = {sw::rectangleShape(1, 0, 0, 1000, 1000, 0x3050a0ff),
-                                   sw::placeObject2({.depth = 1, .characterId = 1, .matrix = at(300, 300)})};
+                                   sw::placeObject2({.depth = 1, .characterId = 1, .matrix = sw::placedAt(300, 300)})};
     for (int f = 0; f < 4; ++f) {
-        tags.push_back(setVariable("hidden", std::to_string(f)));
+        tags.push_back(sw::setVariableAction("hidden", std::to_string(f)));
         tags.push_back(sw::showFrame());
     }
     const auto movie = vp::Movie::fromBytes(sw::movie({.widthTwips = 4000, .heightTwips = 3000, .frameCount = 4}, tags));
@@ -212,13 +168,13 @@ TEST(PartialRedraw, DamageCoversWhatMovedAndWhatChangedOrder) {
     const auto movie = vp::Movie::fromBytes(sw::movie(
         {.widthTwips = 4000, .heightTwips = 3000, .frameCount = 3},
         {sw::rectangleShape(1, 0, 0, 200, 200, 0xff0000ff), sw::rectangleShape(2, 0, 0, 400, 400, 0x00ff00ff),
-         sw::placeObject2({.depth = 1, .characterId = 1, .matrix = at(200, 200)}),
-         sw::placeObject2({.depth = 2, .characterId = 2, .matrix = at(2000, 2000)}), sw::showFrame(),
-         sw::placeObject2({.depth = 1, .move = true, .matrix = at(1000, 200)}), sw::showFrame(),
+         sw::placeObject2({.depth = 1, .characterId = 1, .matrix = sw::placedAt(200, 200)}),
+         sw::placeObject2({.depth = 2, .characterId = 2, .matrix = sw::placedAt(2000, 2000)}), sw::showFrame(),
+         sw::placeObject2({.depth = 1, .move = true, .matrix = sw::placedAt(1000, 200)}), sw::showFrame(),
          // The still shape goes under the other one at the same place: only where they meet changes.
          sw::removeObject2(1), sw::removeObject2(2),
-         sw::placeObject2({.depth = 1, .characterId = 2, .matrix = at(2000, 2000)}),
-         sw::placeObject2({.depth = 2, .characterId = 1, .matrix = at(1000, 200)}), sw::showFrame()}));
+         sw::placeObject2({.depth = 1, .characterId = 2, .matrix = sw::placedAt(2000, 2000)}),
+         sw::placeObject2({.depth = 2, .characterId = 1, .matrix = sw::placedAt(1000, 200)}), sw::showFrame()}));
     vp::Player player(movie);
     const QTransform toDevice = QTransform::fromScale(0.05, 0.05);   // 1 px = 20 twips
     const auto record = [&] {
