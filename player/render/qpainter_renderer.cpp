@@ -5,6 +5,7 @@
 #include <bitset>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include <QPainter>
 #include <QPainterPathStroker>
@@ -89,6 +90,7 @@ void QPainterRenderer::beginFrame(swf::Rgba background, const QTransform& stageT
     if (quality == RenderQuality::Low) m_stage *= QTransform::fromTranslate(-kAliasNudge, -kAliasNudge);
     m_stageScale = scaleOf(m_stageExact);
     m_framePlan = m_plan;
+    m_gradients.nextFrame();
     m_layerCalls = 0;
     m_skipDepth = 0;
     m_skipCached = nullptr;
@@ -285,30 +287,72 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
 
 void QPainterRenderer::fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx) {
     const GradientTable table = buildGradientTable(item.paint.gradient, cx);
+    const QTransform toDevice = item.paint.matrix * device;
+    // A linear gradient that changes only across (or only down) the device gives every row (or column)
+    // the same colours: one row (or a narrow strip) is computed and the brush repeats it, instead of
+    // working out and blending a picture as tall as the fill.
+    QSize repeat;
+    bool invertible = false;
+    const QTransform inverse = toDevice.inverted(&invertible);
+    if (invertible && item.paint.type == swf::FillType::LinearGradient) {
+        constexpr int kMax = std::numeric_limits<int>::max();
+        if (inverse.m21() == 0) repeat = QSize(kMax, 1);
+        else if (inverse.m11() == 0) repeat = QSize(64, kMax);
+    }
+    GradientCache::Key key{table, item.paint.type, item.paint.gradient.spread, item.paint.gradient.focalPoint, toDevice, QRect()};
     fillDeviceImage(p, item, device, [&](const QRect& area, QImage& out) {
-        renderGradient(item.paint.gradient, item.paint.type, table, item.paint.matrix * device, area, out);
-    });
+        renderGradient(item.paint.gradient, item.paint.type, table, toDevice, area, out);
+    }, repeat, &key);
 }
 
 void QPainterRenderer::fillDeviceImage(QPainter& p, const DrawItem& item, const QTransform& device,
-                                       const std::function<void(const QRect&, QImage&)>& paint) {
+                                       const std::function<void(const QRect&, QImage&)>& paint, QSize repeat,
+                                       GradientCache::Key* cacheKey) {
     // Drawn in device pixels with an image of exactly the covered area, so no resampling moves
     // what the image holds.
     const QPainterPath outline = device.map(item.path);
     p.save();
     p.setTransform(QTransform());
-    QRect area = outline.boundingRect().toAlignedRect();
-    if (p.device()) area = area.intersected(QRect(0, 0, p.device()->width(), p.device()->height()));
+    QRect whole = outline.boundingRect().toAlignedRect();
+    if (p.device()) whole = whole.intersected(QRect(0, 0, p.device()->width(), p.device()->height()));
+    QRect area = whole;
     if (p.hasClipping()) area = area.intersected(p.clipBoundingRect().toAlignedRect());
     if (!area.isEmpty()) {
-        // One scratch buffer serves every such fill: fresh memory for each would cost far more
-        // than computing the pixels.
-        if (m_scratch.width() < area.width() || m_scratch.height() < area.height())
-            m_scratch = QImage(area.size().expandedTo(m_scratch.size()), QImage::Format_ARGB32_Premultiplied);
-        QImage view(m_scratch.bits(), area.width(), area.height(), m_scratch.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
-        paint(area, view);
-        QBrush brush(view);
-        brush.setTransform(QTransform::fromTranslate(area.left(), area.top()));
+        // A brush repeats its picture, so one period of a repeating fill paints the same pixels as the
+        // whole.
+        const auto period = [&](const QRect& r) {
+            return QRect(r.topLeft(), repeat.isValid() ? r.size().boundedTo(repeat) : r.size());
+        };
+        // Every pixel's colour follows from its own position, so pixels kept from an earlier frame
+        // (worked out for the whole fill, whatever part was repainted then) are the ones computed now.
+        const QImage* kept = nullptr;
+        bool wanted = false;
+        QRect origin = area;
+        if (cacheKey) {
+            cacheKey->area = period(whole);
+            kept = m_gradients.find(*cacheKey, wanted);
+            if (kept || wanted) origin = whole;
+        }
+        QBrush brush;
+        if (kept) {
+            brush = QBrush(*kept);
+        } else if (wanted) {
+            QImage image(cacheKey->area.size(), QImage::Format_ARGB32_Premultiplied);
+            paint(cacheKey->area, image);
+            brush = QBrush(image);
+            m_gradients.keep(*cacheKey, std::move(image));
+        } else {
+            // One scratch buffer serves every fill not kept: fresh memory for each would cost far
+            // more than computing the pixels.
+            const QRect computed = period(area);
+            if (m_scratch.width() < computed.width() || m_scratch.height() < computed.height())
+                m_scratch = QImage(computed.size().expandedTo(m_scratch.size()), QImage::Format_ARGB32_Premultiplied);
+            QImage view(m_scratch.bits(), computed.width(), computed.height(), m_scratch.bytesPerLine(),
+                        QImage::Format_ARGB32_Premultiplied);
+            paint(computed, view);
+            brush = QBrush(view);
+        }
+        brush.setTransform(QTransform::fromTranslate(origin.left(), origin.top()));
         p.fillPath(outline, brush);
     }
     p.restore();

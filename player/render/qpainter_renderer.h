@@ -15,6 +15,7 @@
 #include <QPainterPath>
 #include <QRegion>
 
+#include "player/render/gradient_cache.h"
 #include "player/render/layer_cache.h"
 #include "player/render/renderer.h"
 
@@ -80,8 +81,11 @@ private:
     void fillItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     void underlaySeams(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     static bool paintsOpaque(const Paint& paint, const swf::ColorTransform& cx);
+    // `repeat` (when given) says the picture repeats after that many pixels across and down, so only
+    // that much of it is computed and the brush tiles it.
     void fillDeviceImage(QPainter& p, const DrawItem& item, const QTransform& device,
-                         const std::function<void(const QRect&, QImage&)>& paint);
+                         const std::function<void(const QRect&, QImage&)>& paint, QSize repeat = QSize(),
+                         GradientCache::Key* cacheKey = nullptr);
     void fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     void strokeItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     QBrush makeBrush(const Paint& paint, const swf::ColorTransform& cx, const QTransform& device);
@@ -124,6 +128,7 @@ private:
     };
     std::unordered_map<const DrawItem*, std::vector<SeamBandUse>> m_seamBands;
     QImage m_scratch;                         // device-pixel fills are computed here
+    GradientCache m_gradients;                // gradient fills that stand still, as drawn
     QImage m_mixScratch;                      // blend modes mix the parent's pixels here
 };
 
