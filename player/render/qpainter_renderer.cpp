@@ -24,6 +24,12 @@ namespace {
 constexpr std::size_t kImageCacheSize = 256;
 // Colour-transformed bitmaps kept across frames take no more memory than this.
 constexpr std::size_t kImageCacheBytes = std::size_t{64} << 20;
+// Straight-colour copies of pictures drawn under changing colour transforms take no more than this.
+constexpr std::size_t kStraightBytes = std::size_t{32} << 20;
+// Of those, the ones not yet drawn a second time take no more than this.
+constexpr std::size_t kUntriedBytes = std::size_t{8} << 20;
+// Colour-transformed pictures let go of, kept to be written again.
+constexpr std::size_t kRecycledImages = 8;
 // Pictures whose alpha values are known at once.
 constexpr std::size_t kAlphaSets = 1024;
 constexpr double kAliasNudge = 0.75 / 64;
@@ -175,27 +181,77 @@ QImage QPainterRenderer::transformedImage(const QImage& image, const swf::ColorT
         for (const std::uint8_t v : channel) hash = (hash ^ v) * 0x100000001b3ull;
     for (auto it = m_imageCache.begin(); it != m_imageCache.end(); ++it) {
         if (it->key == image.cacheKey() && it->hash == hash && it->table == table) {
+            if (!it->reused) {
+                it->reused = true;
+                m_untriedBytes -= static_cast<std::size_t>(it->image.sizeInBytes());
+            }
             m_imageCache.splice(m_imageCache.begin(), m_imageCache, it);
             return it->image;
         }
     }
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    // Fades change the transform every frame: the picture's straight colours are kept, so each new
+    // transform costs one pass and one conversion rather than two.
+    const QImage& straight = straightColors(image);
+    // Memory of pictures the cache let go is written again: fresh memory costs more than the pass.
+    QImage out;
+    const auto spare = std::find_if(m_recycled.begin(), m_recycled.end(), [&](const QImage& i) {
+        return i.size() == straight.size() && i.isDetached();
+    });
+    if (spare != m_recycled.end()) {
+        out = std::move(*spare);
+        m_recycled.erase(spare);
+    } else {
+        out = QImage(straight.size(), QImage::Format_ARGB32_Premultiplied);
+    }
     for (int y = 0; y < out.height(); ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(straight.constScanLine(y));
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
-            const QRgb p = line[x];
-            line[x] = qRgba(table[0][static_cast<std::size_t>(qRed(p))], table[1][static_cast<std::size_t>(qGreen(p))],
-                            table[2][static_cast<std::size_t>(qBlue(p))], table[3][static_cast<std::size_t>(qAlpha(p))]);
+            const QRgb p = from[x];
+            line[x] = qPremultiply(qRgba(table[0][static_cast<std::size_t>(qRed(p))], table[1][static_cast<std::size_t>(qGreen(p))],
+                                         table[2][static_cast<std::size_t>(qBlue(p))], table[3][static_cast<std::size_t>(qAlpha(p))]));
         }
     }
-    out = out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    m_imageCache.push_front({image.cacheKey(), hash, table, out});
-    m_imageCacheBytes += static_cast<std::size_t>(out.sizeInBytes());
-    while (m_imageCache.size() > 1 && (m_imageCache.size() > kImageCacheSize || m_imageCacheBytes > kImageCacheBytes)) {
-        m_imageCacheBytes -= static_cast<std::size_t>(m_imageCache.back().image.sizeInBytes());
-        m_imageCache.pop_back();
+    const auto bytes = static_cast<std::size_t>(out.sizeInBytes());
+    m_imageCache.push_front({image.cacheKey(), hash, table, out, false});
+    m_imageCacheBytes += bytes;
+    m_untriedBytes += bytes;
+    const auto drop = [&](std::list<CachedImage>::iterator it) {
+        const auto size = static_cast<std::size_t>(it->image.sizeInBytes());
+        m_imageCacheBytes -= size;
+        if (!it->reused) m_untriedBytes -= size;
+        if (m_recycled.size() >= kRecycledImages) m_recycled.erase(m_recycled.begin());
+        m_recycled.push_back(std::move(it->image));
+        m_imageCache.erase(it);
+    };
+    // A fade makes a new picture every frame that is never asked for again: pictures not yet reused
+    // make way among themselves first, so they neither push out the ones that are nor take much memory.
+    while (m_untriedBytes > kUntriedBytes && m_imageCache.size() > 1) {
+        auto it = std::prev(m_imageCache.end());
+        while (it != m_imageCache.begin() && it->reused) --it;
+        if (it == m_imageCache.begin()) break;
+        drop(it);
     }
+    while (m_imageCache.size() > 1 && (m_imageCache.size() > kImageCacheSize || m_imageCacheBytes > kImageCacheBytes))
+        drop(std::prev(m_imageCache.end()));
     return out;
+}
+
+const QImage& QPainterRenderer::straightColors(const QImage& image) {
+    for (auto it = m_straight.begin(); it != m_straight.end(); ++it) {
+        if (it->first == image.cacheKey()) {
+            m_straight.splice(m_straight.begin(), m_straight, it);
+            return m_straight.front().second;
+        }
+    }
+    QImage straight = image.convertToFormat(QImage::Format_ARGB32);
+    m_straightBytes += static_cast<std::size_t>(straight.sizeInBytes());
+    m_straight.emplace_front(image.cacheKey(), std::move(straight));
+    while (m_straight.size() > 1 && m_straightBytes > kStraightBytes) {
+        m_straightBytes -= static_cast<std::size_t>(m_straight.back().second.sizeInBytes());
+        m_straight.pop_back();
+    }
+    return m_straight.front().second;
 }
 
 QBrush QPainterRenderer::makeBrush(const Paint& paint, const swf::ColorTransform& cx, const QTransform& device) {

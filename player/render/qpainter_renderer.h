@@ -9,6 +9,7 @@
 #include <list>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <QImage>
@@ -92,6 +93,8 @@ private:
     // The picture under the colour transform; null when it leaves every pixel clear.
     QImage transformedImage(const QImage& image, const swf::ColorTransform& cx);
     const std::bitset<256>& alphasOf(const QImage& image);
+    // The picture with straight (not premultiplied) colours, kept for pictures used lately.
+    const QImage& straightColors(const QImage& image);
     bool smoothBitmaps(const Paint& paint) const;
 
     QImage& m_target;
@@ -109,9 +112,14 @@ private:
         std::uint64_t hash;   // of the tables, to pass over most entries quickly
         ChannelTables table;
         QImage image;
+        bool reused;          // drawn again since it was made
     };
     std::list<CachedImage> m_imageCache;      // colour-transformed bitmaps, most recent first
     std::size_t m_imageCacheBytes = 0;
+    std::size_t m_untriedBytes = 0;           // of which pictures not drawn again yet
+    std::vector<QImage> m_recycled;           // pictures let go of by that cache, for their memory
+    std::list<std::pair<qint64, QImage>> m_straight;   // straight-colour pictures, most recent first
+    std::size_t m_straightBytes = 0;
     std::unordered_map<qint64, std::bitset<256>> m_alphas;   // alpha values each picture holds
     std::vector<Spare> m_spareLayers;         // layer images ready for reuse
     QRegion m_repaint;
