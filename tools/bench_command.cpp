@@ -43,10 +43,12 @@ double peakResidentMegabytes() {
 }  // namespace
 
 int benchCommand(const QStringList& args) {
-    const CommandLine command("bench", "[--size WxH] [--frames N] [--quality low|medium|high|best] [--verify] FILE");
+    const CommandLine command("bench", "[--size WxH] [--frames N] [--quality low|medium|high|best] [--verify] [--frame-times] FILE");
     // --verify also draws every frame whole and counts the frames whose repainted picture differs.
     QStringList rest = args;
     const bool verify = rest.removeAll(QStringLiteral("--verify")) > 0;
+    // --frame-times also prints each frame's draw time, to find which frames are slow.
+    const bool frameTimes = rest.removeAll(QStringLiteral("--frame-times")) > 0;
     const auto options = command.parse(rest, {"--frames", "--quality", "--size"});
     if (!options) return kExitNotMovie;
     const int frames = options->frames.value_or(120);
@@ -90,6 +92,9 @@ int benchCommand(const QStringList& args) {
             if (whole != drawer.image()) ++mismatched;
         }
     }
+    if (frameTimes)
+        for (std::size_t i = 0; i < draws.size(); ++i)
+            std::cout << "frame_ms " << i + 1 << " " << std::fixed << std::setprecision(3) << draws[i] << "\n";
     const int overHalf = static_cast<int>(std::count_if(draws.begin(), draws.end(), [&](double t) { return t > budget / 2; }));
     std::sort(draws.begin(), draws.end());
     std::sort(advances.begin(), advances.end());

@@ -5,6 +5,7 @@
 #include <bitset>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include <QPainter>
 #include <QPainterPathStroker>
@@ -23,6 +24,12 @@ namespace {
 constexpr std::size_t kImageCacheSize = 256;
 // Colour-transformed bitmaps kept across frames take no more memory than this.
 constexpr std::size_t kImageCacheBytes = std::size_t{64} << 20;
+// Straight-colour copies of pictures drawn under changing colour transforms take no more than this.
+constexpr std::size_t kStraightBytes = std::size_t{32} << 20;
+// Of those, the ones not yet drawn a second time take no more than this.
+constexpr std::size_t kUntriedBytes = std::size_t{8} << 20;
+// Colour-transformed pictures let go of, kept to be written again.
+constexpr std::size_t kRecycledImages = 8;
 // Pictures whose alpha values are known at once.
 constexpr std::size_t kAlphaSets = 1024;
 constexpr double kAliasNudge = 0.75 / 64;
@@ -89,6 +96,7 @@ void QPainterRenderer::beginFrame(swf::Rgba background, const QTransform& stageT
     if (quality == RenderQuality::Low) m_stage *= QTransform::fromTranslate(-kAliasNudge, -kAliasNudge);
     m_stageScale = scaleOf(m_stageExact);
     m_framePlan = m_plan;
+    m_gradients.nextFrame();
     m_layerCalls = 0;
     m_skipDepth = 0;
     m_skipCached = nullptr;
@@ -173,27 +181,77 @@ QImage QPainterRenderer::transformedImage(const QImage& image, const swf::ColorT
         for (const std::uint8_t v : channel) hash = (hash ^ v) * 0x100000001b3ull;
     for (auto it = m_imageCache.begin(); it != m_imageCache.end(); ++it) {
         if (it->key == image.cacheKey() && it->hash == hash && it->table == table) {
+            if (!it->reused) {
+                it->reused = true;
+                m_untriedBytes -= static_cast<std::size_t>(it->image.sizeInBytes());
+            }
             m_imageCache.splice(m_imageCache.begin(), m_imageCache, it);
             return it->image;
         }
     }
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    // Fades change the transform every frame: the picture's straight colours are kept, so each new
+    // transform costs one pass and one conversion rather than two.
+    const QImage& straight = straightColors(image);
+    // Memory of pictures the cache let go is written again: fresh memory costs more than the pass.
+    QImage out;
+    const auto spare = std::find_if(m_recycled.begin(), m_recycled.end(), [&](const QImage& i) {
+        return i.size() == straight.size() && i.isDetached();
+    });
+    if (spare != m_recycled.end()) {
+        out = std::move(*spare);
+        m_recycled.erase(spare);
+    } else {
+        out = QImage(straight.size(), QImage::Format_ARGB32_Premultiplied);
+    }
     for (int y = 0; y < out.height(); ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(straight.constScanLine(y));
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
-            const QRgb p = line[x];
-            line[x] = qRgba(table[0][static_cast<std::size_t>(qRed(p))], table[1][static_cast<std::size_t>(qGreen(p))],
-                            table[2][static_cast<std::size_t>(qBlue(p))], table[3][static_cast<std::size_t>(qAlpha(p))]);
+            const QRgb p = from[x];
+            line[x] = qPremultiply(qRgba(table[0][static_cast<std::size_t>(qRed(p))], table[1][static_cast<std::size_t>(qGreen(p))],
+                                         table[2][static_cast<std::size_t>(qBlue(p))], table[3][static_cast<std::size_t>(qAlpha(p))]));
         }
     }
-    out = out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    m_imageCache.push_front({image.cacheKey(), hash, table, out});
-    m_imageCacheBytes += static_cast<std::size_t>(out.sizeInBytes());
-    while (m_imageCache.size() > 1 && (m_imageCache.size() > kImageCacheSize || m_imageCacheBytes > kImageCacheBytes)) {
-        m_imageCacheBytes -= static_cast<std::size_t>(m_imageCache.back().image.sizeInBytes());
-        m_imageCache.pop_back();
+    const auto bytes = static_cast<std::size_t>(out.sizeInBytes());
+    m_imageCache.push_front({image.cacheKey(), hash, table, out, false});
+    m_imageCacheBytes += bytes;
+    m_untriedBytes += bytes;
+    const auto drop = [&](std::list<CachedImage>::iterator it) {
+        const auto size = static_cast<std::size_t>(it->image.sizeInBytes());
+        m_imageCacheBytes -= size;
+        if (!it->reused) m_untriedBytes -= size;
+        if (m_recycled.size() >= kRecycledImages) m_recycled.erase(m_recycled.begin());
+        m_recycled.push_back(std::move(it->image));
+        m_imageCache.erase(it);
+    };
+    // A fade makes a new picture every frame that is never asked for again: pictures not yet reused
+    // make way among themselves first, so they neither push out the ones that are nor take much memory.
+    while (m_untriedBytes > kUntriedBytes && m_imageCache.size() > 1) {
+        auto it = std::prev(m_imageCache.end());
+        while (it != m_imageCache.begin() && it->reused) --it;
+        if (it == m_imageCache.begin()) break;
+        drop(it);
     }
+    while (m_imageCache.size() > 1 && (m_imageCache.size() > kImageCacheSize || m_imageCacheBytes > kImageCacheBytes))
+        drop(std::prev(m_imageCache.end()));
     return out;
+}
+
+const QImage& QPainterRenderer::straightColors(const QImage& image) {
+    for (auto it = m_straight.begin(); it != m_straight.end(); ++it) {
+        if (it->first == image.cacheKey()) {
+            m_straight.splice(m_straight.begin(), m_straight, it);
+            return m_straight.front().second;
+        }
+    }
+    QImage straight = image.convertToFormat(QImage::Format_ARGB32);
+    m_straightBytes += static_cast<std::size_t>(straight.sizeInBytes());
+    m_straight.emplace_front(image.cacheKey(), std::move(straight));
+    while (m_straight.size() > 1 && m_straightBytes > kStraightBytes) {
+        m_straightBytes -= static_cast<std::size_t>(m_straight.back().second.sizeInBytes());
+        m_straight.pop_back();
+    }
+    return m_straight.front().second;
 }
 
 QBrush QPainterRenderer::makeBrush(const Paint& paint, const swf::ColorTransform& cx, const QTransform& device) {
@@ -285,30 +343,72 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
 
 void QPainterRenderer::fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx) {
     const GradientTable table = buildGradientTable(item.paint.gradient, cx);
+    const QTransform toDevice = item.paint.matrix * device;
+    // A linear gradient that changes only across (or only down) the device gives every row (or column)
+    // the same colours: one row (or a narrow strip) is computed and the brush repeats it, instead of
+    // working out and blending a picture as tall as the fill.
+    QSize repeat;
+    bool invertible = false;
+    const QTransform inverse = toDevice.inverted(&invertible);
+    if (invertible && item.paint.type == swf::FillType::LinearGradient) {
+        constexpr int kMax = std::numeric_limits<int>::max();
+        if (inverse.m21() == 0) repeat = QSize(kMax, 1);
+        else if (inverse.m11() == 0) repeat = QSize(64, kMax);
+    }
+    GradientCache::Key key{table, item.paint.type, item.paint.gradient.spread, item.paint.gradient.focalPoint, toDevice, QRect()};
     fillDeviceImage(p, item, device, [&](const QRect& area, QImage& out) {
-        renderGradient(item.paint.gradient, item.paint.type, table, item.paint.matrix * device, area, out);
-    });
+        renderGradient(item.paint.gradient, item.paint.type, table, toDevice, area, out);
+    }, repeat, &key);
 }
 
 void QPainterRenderer::fillDeviceImage(QPainter& p, const DrawItem& item, const QTransform& device,
-                                       const std::function<void(const QRect&, QImage&)>& paint) {
+                                       const std::function<void(const QRect&, QImage&)>& paint, QSize repeat,
+                                       GradientCache::Key* cacheKey) {
     // Drawn in device pixels with an image of exactly the covered area, so no resampling moves
     // what the image holds.
     const QPainterPath outline = device.map(item.path);
     p.save();
     p.setTransform(QTransform());
-    QRect area = outline.boundingRect().toAlignedRect();
-    if (p.device()) area = area.intersected(QRect(0, 0, p.device()->width(), p.device()->height()));
+    QRect whole = outline.boundingRect().toAlignedRect();
+    if (p.device()) whole = whole.intersected(QRect(0, 0, p.device()->width(), p.device()->height()));
+    QRect area = whole;
     if (p.hasClipping()) area = area.intersected(p.clipBoundingRect().toAlignedRect());
     if (!area.isEmpty()) {
-        // One scratch buffer serves every such fill: fresh memory for each would cost far more
-        // than computing the pixels.
-        if (m_scratch.width() < area.width() || m_scratch.height() < area.height())
-            m_scratch = QImage(area.size().expandedTo(m_scratch.size()), QImage::Format_ARGB32_Premultiplied);
-        QImage view(m_scratch.bits(), area.width(), area.height(), m_scratch.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
-        paint(area, view);
-        QBrush brush(view);
-        brush.setTransform(QTransform::fromTranslate(area.left(), area.top()));
+        // A brush repeats its picture, so one period of a repeating fill paints the same pixels as the
+        // whole.
+        const auto period = [&](const QRect& r) {
+            return QRect(r.topLeft(), repeat.isValid() ? r.size().boundedTo(repeat) : r.size());
+        };
+        // Every pixel's colour follows from its own position, so pixels kept from an earlier frame
+        // (worked out for the whole fill, whatever part was repainted then) are the ones computed now.
+        const QImage* kept = nullptr;
+        bool wanted = false;
+        QRect origin = area;
+        if (cacheKey) {
+            cacheKey->area = period(whole);
+            kept = m_gradients.find(*cacheKey, wanted);
+            if (kept || wanted) origin = whole;
+        }
+        QBrush brush;
+        if (kept) {
+            brush = QBrush(*kept);
+        } else if (wanted) {
+            QImage image(cacheKey->area.size(), QImage::Format_ARGB32_Premultiplied);
+            paint(cacheKey->area, image);
+            brush = QBrush(image);
+            m_gradients.keep(*cacheKey, std::move(image));
+        } else {
+            // One scratch buffer serves every fill not kept: fresh memory for each would cost far
+            // more than computing the pixels.
+            const QRect computed = period(area);
+            if (m_scratch.width() < computed.width() || m_scratch.height() < computed.height())
+                m_scratch = QImage(computed.size().expandedTo(m_scratch.size()), QImage::Format_ARGB32_Premultiplied);
+            QImage view(m_scratch.bits(), computed.width(), computed.height(), m_scratch.bytesPerLine(),
+                        QImage::Format_ARGB32_Premultiplied);
+            paint(computed, view);
+            brush = QBrush(view);
+        }
+        brush.setTransform(QTransform::fromTranslate(origin.left(), origin.top()));
         p.fillPath(outline, brush);
     }
     p.restore();

@@ -9,12 +9,14 @@
 #include <list>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <QImage>
 #include <QPainterPath>
 #include <QRegion>
 
+#include "player/render/gradient_cache.h"
 #include "player/render/layer_cache.h"
 #include "player/render/renderer.h"
 
@@ -80,14 +82,19 @@ private:
     void fillItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     void underlaySeams(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     static bool paintsOpaque(const Paint& paint, const swf::ColorTransform& cx);
+    // `repeat` (when given) says the picture repeats after that many pixels across and down, so only
+    // that much of it is computed and the brush tiles it.
     void fillDeviceImage(QPainter& p, const DrawItem& item, const QTransform& device,
-                         const std::function<void(const QRect&, QImage&)>& paint);
+                         const std::function<void(const QRect&, QImage&)>& paint, QSize repeat = QSize(),
+                         GradientCache::Key* cacheKey = nullptr);
     void fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     void strokeItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     QBrush makeBrush(const Paint& paint, const swf::ColorTransform& cx, const QTransform& device);
     // The picture under the colour transform; null when it leaves every pixel clear.
     QImage transformedImage(const QImage& image, const swf::ColorTransform& cx);
     const std::bitset<256>& alphasOf(const QImage& image);
+    // The picture with straight (not premultiplied) colours, kept for pictures used lately.
+    const QImage& straightColors(const QImage& image);
     bool smoothBitmaps(const Paint& paint) const;
 
     QImage& m_target;
@@ -105,9 +112,14 @@ private:
         std::uint64_t hash;   // of the tables, to pass over most entries quickly
         ChannelTables table;
         QImage image;
+        bool reused;          // drawn again since it was made
     };
     std::list<CachedImage> m_imageCache;      // colour-transformed bitmaps, most recent first
     std::size_t m_imageCacheBytes = 0;
+    std::size_t m_untriedBytes = 0;           // of which pictures not drawn again yet
+    std::vector<QImage> m_recycled;           // pictures let go of by that cache, for their memory
+    std::list<std::pair<qint64, QImage>> m_straight;   // straight-colour pictures, most recent first
+    std::size_t m_straightBytes = 0;
     std::unordered_map<qint64, std::bitset<256>> m_alphas;   // alpha values each picture holds
     std::vector<Spare> m_spareLayers;         // layer images ready for reuse
     QRegion m_repaint;
@@ -124,6 +136,7 @@ private:
     };
     std::unordered_map<const DrawItem*, std::vector<SeamBandUse>> m_seamBands;
     QImage m_scratch;                         // device-pixel fills are computed here
+    GradientCache m_gradients;                // gradient fills that stand still, as drawn
     QImage m_mixScratch;                      // blend modes mix the parent's pixels here
 };
 
