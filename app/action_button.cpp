@@ -67,7 +67,9 @@ public:
         return m_normal.pixmap(kSize.boundedTo(size), scale, mode, state);
     }
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {kSize}; }
-    bool isNull() override { return m_normal.isNull() && m_disabled.isNull(); }
+    // Asked by the style at every paint: answered without drawing either picture, the icon is empty only
+    // when made of two empty icons.
+    bool isNull() override { return m_normal.cacheKey() == 0 && m_disabled.cacheKey() == 0; }
     QString key() const override { return QStringLiteral("vistrel-disabled-image"); }
     QIconEngine* clone() const override { return new DisabledImageEngine(m_normal, m_disabled); }
 
