@@ -53,4 +53,9 @@ QString readPackText(const PrivateProfile& pack, bool utf8, QByteArrayView secti
     return decodePackValue(pack.readRaw(section, key), utf8);
 }
 
+QString readPackText(const ProfileSnapshot& pack, bool utf8, QByteArrayView section, QByteArrayView key)
+{
+    return decodePackValue(pack.readRaw(section, key), utf8);
+}
+
 } // namespace vistrel

@@ -15,11 +15,12 @@ namespace {
 constexpr int kMainMessageCount = 6;
 constexpr int kFavoritesMessageCount = 9;
 constexpr int kPlayerMessageCount = 6;
-// Real packs are a few kilobytes. Every key read parses the file again, so a huge file put in
-// the folder by mistake would stall the program; it is treated as unreadable instead.
+// Real packs are a few kilobytes; a huge file put in the folder by mistake would be held in memory
+// whole, so it is treated as unreadable instead.
 constexpr qint64 kMaxPackBytes = 1024 * 1024;
 
-// One opened pack. A pack that cannot be read answers every key with the empty text.
+// One opened pack, read once for all its keys. A pack that cannot be read answers every key with the
+// empty text.
 class PackFile {
 public:
     explicit PackFile(const QString& path)
@@ -50,7 +51,7 @@ public:
     }
 
 private:
-    std::optional<PrivateProfile> m_profile;
+    std::optional<ProfileSnapshot> m_profile;
     bool m_utf8 = false;
 };
 

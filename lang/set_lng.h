@@ -52,5 +52,6 @@ bool isUnicodePack(const QString& path);
 QString decodePackValue(QByteArrayView raw, bool utf8);
 // Reading one pack value decoded; empty when the key is missing.
 QString readPackText(const PrivateProfile& pack, bool utf8, QByteArrayView section, QByteArrayView key);
+QString readPackText(const ProfileSnapshot& pack, bool utf8, QByteArrayView section, QByteArrayView key);
 
 } // namespace vistrel

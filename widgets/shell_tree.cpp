@@ -46,9 +46,10 @@ ShellTree::ShellTree(QFileSystemModel* model, QWidget* parent)
       m_widthTimer(new QTimer(this))
 {
     setModel(m_proxy);
+    // The header goes first: with it hidden, hiding the columns does not measure its texts.
+    setHeaderHidden(true);
     for (int column = 1; column < m_proxy->columnCount(); ++column)
         hideColumn(column);
-    setHeaderHidden(true);
     header()->setStretchLastSection(false);
     // The name column is as wide as its widest visible name, so deep folders scroll sideways. It
     // is measured after the model settles, never while rows are being inserted or removed.

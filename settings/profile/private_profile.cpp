@@ -323,6 +323,16 @@ QByteArray PrivateProfile::readRaw(QByteArrayView section, QByteArrayView key,
     return bare.first(std::min<qsizetype>(bare.size(), kMaxValueLength)).toByteArray();
 }
 
+ProfileSnapshot::ProfileSnapshot(const QString &path) : m_data(readFile(path).data) {}
+
+QByteArray ProfileSnapshot::readRaw(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue) const {
+    const std::optional<QByteArrayView> value = findValue(m_data, section, key);
+    if (!value)
+        return defaultValue.first(std::min<qsizetype>(defaultValue.size(), PrivateProfile::kMaxValueLength)).toByteArray();
+    const QByteArrayView bare = unquoted(*value);
+    return bare.first(std::min<qsizetype>(bare.size(), PrivateProfile::kMaxValueLength)).toByteArray();
+}
+
 QString PrivateProfile::readString(QByteArrayView section, QByteArrayView key,
                                    const QString &defaultValue) const {
     const FileText file = readFile(m_path);

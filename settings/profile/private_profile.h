@@ -70,4 +70,17 @@ private:
     QString m_path;
 };
 
+// A profile file read once: the reads answer as PrivateProfile's would have at the moment it was read,
+// without opening and parsing the file again for every key. For a file read key by key in one go that
+// nothing writes meanwhile (a language pack applied to the windows).
+class ProfileSnapshot {
+public:
+    explicit ProfileSnapshot(const QString& path);
+
+    QByteArray readRaw(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue = {}) const;
+
+private:
+    QByteArray m_data;
+};
+
 } // namespace vistrel

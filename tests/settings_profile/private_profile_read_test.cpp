@@ -54,6 +54,14 @@ TEST_P(ProfileReadRulesTest, FindsTheValue) {
     EXPECT_EQ(profile.readRaw(c.section, c.key, "<default>"), c.expected);
 }
 
+// A file read once answers every rule as a read that opens the file does.
+TEST_P(ProfileReadRulesTest, SnapshotFindsTheSameValue) {
+    const ReadCase &c = GetParam();
+    const PrivateProfile profile = profileWith(c.text);
+    const ProfileSnapshot snapshot(profile.path());
+    EXPECT_EQ(snapshot.readRaw(c.section, c.key, "<default>"), c.expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rules, ProfileReadRulesTest,
     ::testing::Values(
@@ -158,6 +166,24 @@ TEST_F(ProfileReadTest, FolderInPlaceOfTheFileGivesDefaults) {
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("test.ini")));
     const PrivateProfile profile(path());
     EXPECT_EQ(profile.readRaw("a", "k", "d"), "d");
+}
+
+// A file read once: no file or a folder gives the defaults, long values are cut as a read cuts them,
+// and what was read stays what it answers when the file changes afterwards.
+TEST_F(ProfileReadTest, SnapshotReadsTheFileOnce) {
+    EXPECT_EQ(ProfileSnapshot(m_dir.filePath(QStringLiteral("absent.ini"))).readRaw("a", "k", "d"), "d");
+    const QString folder = m_dir.filePath(QStringLiteral("folder.ini"));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("folder.ini")));
+    EXPECT_EQ(ProfileSnapshot(folder).readRaw("a", "k", "d"), "d");
+    EXPECT_EQ(ProfileSnapshot(folder).readRaw("a", "k", QByteArray(3000, 'd')), QByteArray(2047, 'd'));
+
+    PrivateProfile profile = profileWith("[a]\nk=" + QByteArray(5000, 'v') + "\nj=1\n");
+    const ProfileSnapshot snapshot(profile.path());
+    EXPECT_EQ(snapshot.readRaw("a", "k"), QByteArray(2047, 'v'));
+    profile.writeString("a", "j", QStringLiteral("2"));
+    EXPECT_EQ(profile.readRaw("a", "j"), "2");
+    EXPECT_EQ(snapshot.readRaw("a", "j"), "1");
+    EXPECT_EQ(ProfileSnapshot(profile.path()).readRaw("A", "J"), "2");
 }
 
 } // namespace

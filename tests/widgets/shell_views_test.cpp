@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,20 @@
 
 namespace vistrel::test {
 namespace {
+
+// The tree is a plain list of folder names: no header, only the name column, whatever folder it shows.
+TEST_F(ShellViewsTest, TreeShowsOnlyTheNameColumnWithoutAHeader)
+{
+    for (const QString& target : {path(), path("alpha/inner")}) {
+        m_list->setFolder(target);
+        EXPECT_TRUE(m_tree->isHeaderHidden());
+        EXPECT_FALSE(m_tree->header()->isVisible());
+        ASSERT_GT(m_tree->model()->columnCount(), 1);
+        EXPECT_FALSE(m_tree->isColumnHidden(0));
+        for (int column = 1; column < m_tree->model()->columnCount(); ++column)
+            EXPECT_TRUE(m_tree->isColumnHidden(column)) << column;
+    }
+}
 
 TEST_F(ShellViewsTest, EachFolderChangeRaisesExactlyOneNotificationBeforeSetFolderReturns)
 {
