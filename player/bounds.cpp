@@ -29,6 +29,8 @@ QRectF boundsOf(const Movie& movie, const DisplayObject& object, int depth, bool
     if (object.text)
         if (const auto r = editTextInstanceBounds(object)) return *r;
     if (object.sprite) {
+        // Scripts still see the whole content; drawing shows only the scroll rectangle.
+        if (drawn && object.scrollRect) return QRectF(QPointF(0, 0), object.scrollRect->size());
         if (depth >= ObjectBudget::kMaxNesting) return {};
         QRectF r = spriteBounds(object.sprite->movie(), *object.sprite, depth + 1, drawn);
         if (object.drawing) r |= object.drawing->paths().bounds;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include <QRectF>
 #include <QString>
 
 #include "player/render/blend.h"
@@ -108,6 +109,8 @@ struct DisplayObject {
     std::vector<Filter> filters;
     bool visible = true;
     bool cacheAsBitmap = false;   // drawn as its own bitmap, on whole pixels
+    // Set by scripts (twips): only this part of the clip shows, moved to the clip's origin.
+    std::optional<QRectF> scrollRect;
     std::unique_ptr<SpriteInstance> sprite;   // sprites and buttons play their own timeline
 
     // Where it sits, and what scripts know of it.

@@ -70,7 +70,11 @@ std::vector<QString> Player::takeScriptMessages() { return m_stage->takeScriptMe
 void Player::render(Renderer& renderer, const QTransform& stageToDevice, RenderQuality quality,
                     std::optional<swf::Rgba> background) const {
     renderer.beginFrame(background.value_or(m_movie->background()), stageToDevice, quality);
-    renderDisplayList(m_stage->root().movie(), m_stage->root(), renderer, QTransform(), swf::ColorTransform{});
+    // The root draws with its own placement as a script left it (_x, _alpha, _visible and the rest).
+    const DisplayObject& root = m_stage->rootObject();
+    if (root.visible)
+        renderDisplayList(m_stage->root().movie(), m_stage->root(), renderer, toQTransform(root.matrix),
+                          root.colorTransform);
     // Levels loaded above the root draw over it, each with its own placement.
     for (const auto& [n, level] : m_stage->levels()) {
         if (!level->sprite || !level->visible) continue;

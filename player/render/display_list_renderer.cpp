@@ -151,6 +151,21 @@ void renderChildren(const Movie& movie, const SpriteInstance& sprite, Renderer& 
                        stageTransform(*scriptMask), swf::ColorTransform{});
             renderer.useMask();
         }
+        // A scroll rectangle shows that part of the clip at its origin, cut to the rectangle's size.
+        const std::optional<QRectF> scroll = object->sprite ? object->scrollRect : std::nullopt;
+        if (scroll) {
+            ShapePaths box;
+            DrawItem item;
+            item.path.addRect(QRectF(QPointF(0, 0), scroll->size()));
+            item.paint.color = swf::Rgba{0, 0, 0, 255};
+            box.bounds = item.path.boundingRect();
+            box.items.push_back(std::move(item));
+            renderer.beginMask();
+            renderer.drawShape(box, objectMatrix, swf::ColorTransform{});
+            renderer.useMask();
+        }
+        const QTransform contentMatrix =
+            scroll ? QTransform::fromTranslate(-scroll->x(), -scroll->y()) * objectMatrix : objectMatrix;
         // Filtered and cached objects are bitmaps of their own, placed on whole pixels.
         const bool bitmap = !object->filters.empty() || object->cacheAsBitmap;
         const bool layer = bitmap || object->blendMode != BlendMode::Normal;
@@ -160,9 +175,10 @@ void renderChildren(const Movie& movie, const SpriteInstance& sprite, Renderer& 
             // Shapes of a sliced sprite are moved into its space and drawn with its own matrix.
             renderer.drawShape(grid->apply(movie.shapePaths(object->characterId), toQTransform(object->matrix)), m, objectCx);
         } else {
-            drawObject(movie, *object, renderer, objectMatrix, objectCx);
+            drawObject(movie, *object, renderer, contentMatrix, objectCx);
         }
         if (layer) renderer.endLayer(object->filters, object->blendMode);
+        if (scroll) renderer.endMask();
         if (scriptMask) {
             renderer.endMask();
             --scriptMaskNesting;

@@ -32,18 +32,40 @@ const LinearLight& linearLight() {
 
 int mix(int a, int b, double t) { return static_cast<int>(std::lround(a + (b - a) * t)); }
 
+// Linear-light stops are held in eight bits, rounded down: dark channels lose their low steps
+// (sRGB 20 comes back as 13), as the reference shows them.
+double stopLinear(int v) {
+    return std::floor(linearLight().toLinear[static_cast<std::size_t>(v)] * 255) / 255;
+}
+
 int mixLinear(int a, int b, double t) {
-    const LinearLight& l = linearLight();
-    const double v = l.toLinear[a] + (l.toLinear[b] - l.toLinear[a]) * t;
-    return l.toSrgb[static_cast<std::size_t>(std::clamp(std::lround(v * 4096), 0l, 4096l))];
+    const double v = stopLinear(a) + (stopLinear(b) - stopLinear(a)) * t;
+    return linearLight().toSrgb[static_cast<std::size_t>(std::clamp(std::lround(v * 4096), 0l, 4096l))];
+}
+
+// Linear-light gradients that are not opaque darken: the colour is weighted by alpha^1.5625 where
+// plain blending weighs it by alpha (measured, within one step, over the whole alpha range). The
+// table is straight ARGB, so the colour carries the extra alpha^0.5625.
+QRgb linearLightColor(int r, int g, int b, int a) {
+    if (a < 255) {
+        const double k = std::pow(a / 255.0, 0.5625);
+        r = static_cast<int>(std::lround(r * k));
+        g = static_cast<int>(std::lround(g * k));
+        b = static_cast<int>(std::lround(b * k));
+    }
+    return qRgba(r, g, b, a);
 }
 
 QRgb blend(swf::Rgba a, swf::Rgba b, double t, bool linear) {
-    auto channel = [&](int x, int y) { return linear ? mixLinear(x, y, t) : mix(x, y, t); };
-    return qRgba(channel(a.r, b.r), channel(a.g, b.g), channel(a.b, b.b), mix(a.a, b.a, t));
+    if (linear)
+        return linearLightColor(mixLinear(a.r, b.r, t), mixLinear(a.g, b.g, t), mixLinear(a.b, b.b, t), mix(a.a, b.a, t));
+    return qRgba(mix(a.r, b.r, t), mix(a.g, b.g, t), mix(a.b, b.b, t), mix(a.a, b.a, t));
 }
 
-QRgb plain(swf::Rgba c) { return qRgba(c.r, c.g, c.b, c.a); }
+QRgb plain(swf::Rgba c, bool linear) {
+    if (linear) return linearLightColor(mixLinear(c.r, c.r, 0), mixLinear(c.g, c.g, 0), mixLinear(c.b, c.b, 0), c.a);
+    return qRgba(c.r, c.g, c.b, c.a);
+}
 
 }  // namespace
 
@@ -64,18 +86,18 @@ GradientTable buildGradientTable(const swf::Gradient& gradient, const swf::Color
     // previous colour, so runs of equal ratios show as one-entry stripes and the table never runs
     // backwards.
     int next = std::min<int>(records.front().ratio + 1, 256);
-    for (int e = 0; e < next; ++e) table[static_cast<std::size_t>(e)] = plain(colors.front());
+    for (int e = 0; e < next; ++e) table[static_cast<std::size_t>(e)] = plain(colors.front(), linear);
     for (std::size_t i = 1; i < records.size() && next < 256; ++i) {
         const int from = records[i - 1].ratio, to = records[i].ratio;
         const int end = std::min(256, std::max(to + 1, next + 1));
         for (int e = next; e < end; ++e) {
-            QRgb color = plain(colors[i - 1]);
+            QRgb color = plain(colors[i - 1], linear);
             if (to > from) color = blend(colors[i - 1], colors[i], std::min(1.0, double(e - from) / (to - from)), linear);
             table[static_cast<std::size_t>(e)] = color;
         }
         next = end;
     }
-    for (int e = next; e < 256; ++e) table[static_cast<std::size_t>(e)] = plain(colors.back());
+    for (int e = next; e < 256; ++e) table[static_cast<std::size_t>(e)] = plain(colors.back(), linear);
     return table;
 }
 

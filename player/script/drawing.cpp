@@ -417,7 +417,14 @@ void installDrawingMethods(Stage& stage, avm1::Object* proto) {
         return Value();
     });
     define(vm, proto, "beginGradientFill", [](avm1::Vm& vm, DisplayObject& o, Args args) {
-        beginFill(drawingOf(o), gradientPaint(vm, args));
+        Drawing& d = drawingOf(o);
+        // No type at all ends the fill as beginFill() does; any other arguments the reference would
+        // not take leave the fill in force as it was.
+        if (args.empty() || args[0].isUndefined()) {
+            beginFill(d, std::nullopt);
+            return Value();
+        }
+        if (std::optional<Paint> paint = gradientPaint(vm, args)) beginFill(d, std::move(paint));
         return Value();
     });
     define(vm, proto, "moveTo", [](avm1::Vm& vm, DisplayObject& o, Args args) {

@@ -593,6 +593,37 @@ void installTransform(Stage& stage, Object* pkg, const Classes& c) {
             return Value();
         },
         avm1::propflag::kVersion8);
+
+    // MovieClip.scrollRect: a new Rectangle of the part shown on each read, undefined when none; any
+    // object with x, y, width and height sets it, anything else takes it away.
+    defineAccessor(
+        vm, clipProto, QStringLiteral("scrollRect"),
+        [rectangle](Vm& vm, const Value& self, Args) {
+            DisplayObject* o = displayOf(self);
+            if (!o || !o->scrollRect) return Value();
+            const QRectF r = *o->scrollRect;
+            return construct(vm, rectangle,
+                             {Value(r.x() / 20.0), Value(r.y() / 20.0), Value(r.width() / 20.0), Value(r.height() / 20.0)});
+        },
+        [s](Vm& vm, const Value& self, Args args) {
+            DisplayObject* o = displayOf(self);
+            if (!o) return Value();
+            const Value v = arg(args, 0);
+            if (!v.isObject()) {
+                o->scrollRect.reset();
+            } else {
+                // Pixels to twips, held to a range that keeps the drawing maths finite.
+                auto twips = [&vm, &v](const char* name) {
+                    const double n = vm.toNumber(vm.getMember(v, QString::fromLatin1(name)));
+                    return std::isfinite(n) ? std::clamp(n * 20.0, -1e9, 1e9) : 0.0;
+                };
+                o->scrollRect = QRectF(twips("x"), twips("y"), std::max(0.0, twips("width")),
+                                       std::max(0.0, twips("height")));
+            }
+            s->touch();
+            return Value();
+        },
+        avm1::propflag::kVersion8);
 }
 
 }  // namespace

@@ -255,17 +255,26 @@ TEST(Drawing, GradientFillsAndTheArgumentsTheyRefuse) {
     gradient("ok", "linear", {0, 255});
     square(s, "ok", 0, 0, 100, 50);
     s.call("ok", "endFill", {});
-    // Refused: an unknown type, a ratio out of range, array lengths that differ. Each ends the
-    // fill before it, so nothing shows.
+    // Refused: an unknown type, a ratio out of range, array lengths that differ. Each leaves the
+    // fill before it in force.
     s.clip("bad", 2);
     s.call("bad", "beginFill", {num(0x00ff00)});
     gradient("bad", "LINEAR", {0, 255});
-    square(s, "bad", 0, 50, 30, 100);
+    square(s, "bad", 0, 50, 30, 75);
     gradient("bad", "linear", {0, 256});
-    square(s, "bad", 30, 50, 60, 100);
+    square(s, "bad", 30, 50, 60, 75);
     gradient("bad", "linear", {0});
-    square(s, "bad", 60, 50, 100, 100);
+    square(s, "bad", 60, 50, 100, 75);
     s.call("bad", "endFill", {});
+    // No arguments at all, or no type, end the fill as beginFill() does.
+    s.clip("none", 3);
+    s.call("none", "beginFill", {num(0x00ff00)});
+    s.call("none", "beginGradientFill", {});
+    square(s, "none", 0, 75, 50, 100);
+    s.call("none", "beginFill", {num(0x00ff00)});
+    s.call("none", "beginGradientFill", {Push::undefined(), num(1), num(2), num(3), num(4)});
+    square(s, "none", 50, 75, 100, 100);
+    s.call("none", "endFill", {});
     const Played p = play(s);
     const QRgb left = p.image.pixel(3, 25), right = p.image.pixel(96, 25), middle = p.image.pixel(50, 25);
     EXPECT_GT(qRed(left), 220);
@@ -274,7 +283,8 @@ TEST(Drawing, GradientFillsAndTheArgumentsTheyRefuse) {
     EXPECT_LT(qRed(right), 40);
     EXPECT_GT(qRed(middle), 90);
     EXPECT_GT(qBlue(middle), 90);
-    for (int x : {15, 45, 80}) EXPECT_PIXEL(p.image, x, 75, kBlue);
+    for (int x : {15, 45, 80}) EXPECT_PIXEL(p.image, x, 62, kGreen);
+    for (int x : {25, 75}) EXPECT_PIXEL(p.image, x, 88, kBlue);
 }
 
 TEST(Drawing, LineGradientStyleKeepsTheLineWhenRefused) {

@@ -1,0 +1,145 @@
+// What scripts change in how a clip is shown: the root's own placement and a clip's scroll
+// rectangle, played and rendered, checked by their pixels and traces.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QStringList>
+
+#include "player/movie.h"
+#include "player/player.h"
+#include "player/render/qpainter_renderer.h"
+#include "player/stage_view.h"
+#include "tests/support/action_writer.h"
+#include "tests/support/swf_writer.h"
+
+namespace sw = vistrel::testing;
+namespace vp = vistrel::player;
+namespace op = vistrel::testing::op;
+using sw::Push;
+
+namespace {
+
+constexpr QRgb kWhite = 0xffffffff, kRed = 0xffff0000, kGreen = 0xff00ff00;
+
+struct Played {
+    QImage image;
+    QStringList trace;
+};
+
+// A 100x100 pixel stage on white; `tags` come before the frame's script and its end.
+Played play(std::vector<sw::Bytes> tags, const sw::ActionWriter& script) {
+    sw::MovieSpec spec;
+    spec.widthTwips = 2000;
+    spec.heightTwips = 2000;
+    spec.version = 8;
+    tags.insert(tags.begin(), sw::setBackgroundColor(0xffffff));
+    tags.push_back(sw::doAction(script.end()));
+    tags.push_back(sw::showFrame());
+    auto movie = vp::Movie::fromBytes(sw::movie(spec, tags));
+    Played out;
+    EXPECT_TRUE(movie);
+    if (!movie) return out;
+    vp::Player player(movie, [&out](const QString& line) { out.trace << line; });
+    out.image = QImage(100, 100, QImage::Format_ARGB32_Premultiplied);
+    vp::QPainterRenderer renderer(out.image);
+    player.render(renderer, vp::stageToDevice(movie->stageRect(), QSizeF(100, 100), vp::ScaleMode::ShowAll, 1),
+                  vp::RenderQuality::Low);
+    return out;
+}
+
+bool near(QRgb a, QRgb b, int tolerance = 8) {
+    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+#define EXPECT_PIXEL(image, x, y, rgb) \
+    EXPECT_TRUE(near((image).pixel(x, y), rgb)) << "at " << (x) << "," << (y) << ": " << std::hex << (image).pixel(x, y)
+
+// setProperty("", index, value): the timeline running the script, here the root.
+void setOwn(sw::ActionWriter& a, int index, double value) {
+    a.push({Push::str(""), Push::integer(index), Push::dbl(value)}).op(op::kSetProperty);
+}
+
+}  // namespace
+
+TEST(RootPlacement, ScriptsMoveFadeAndHideTheWholeRoot) {
+    const std::vector<sw::Bytes> square{sw::rectangleShape(1, 0, 0, 400, 400, 0xff0000ff),
+                                        sw::placeObject(1, 1, sw::MatrixSpec())};
+    {
+        // _x 50, _y 30: the square drawn at the root's origin shows there.
+        sw::ActionWriter a;
+        setOwn(a, 0, 50);
+        setOwn(a, 1, 30);
+        const Played p = play(square, a);
+        EXPECT_PIXEL(p.image, 5, 5, kWhite);
+        EXPECT_PIXEL(p.image, 55, 35, kRed);
+        EXPECT_PIXEL(p.image, 68, 48, kRed);
+        EXPECT_PIXEL(p.image, 72, 52, kWhite);
+    }
+    {
+        // _alpha 50 and _xscale 200.
+        sw::ActionWriter a;
+        setOwn(a, 6, 50);
+        setOwn(a, 2, 200);
+        const Played p = play(square, a);
+        EXPECT_PIXEL(p.image, 5, 5, 0xffff8080);
+        EXPECT_PIXEL(p.image, 35, 5, 0xffff8080);
+        EXPECT_PIXEL(p.image, 45, 5, kWhite);
+    }
+    {
+        // _visible false: nothing of the root shows.
+        sw::ActionWriter a;
+        setOwn(a, 7, 0);
+        const Played p = play(square, a);
+        EXPECT_PIXEL(p.image, 5, 5, kWhite);
+    }
+}
+
+TEST(ScrollRect, ShowsThePartGivenAtTheClipsOriginAndReadsBack) {
+    // Clip "c" at (10, 10) holds a red square at (0,0)-(40,40) and a green one at (40,0)-(80,40);
+    // the scroll rectangle (40, 0, 30, 20) shows a 30x20 piece of the green one at (10, 10).
+    sw::ShapeBuilder shapes;
+    shapes.fill(sw::FillSpec::solid(0xff0000ff)).fill(sw::FillSpec::solid(0x00ff00ff));
+    shapes.style(std::nullopt, 1, std::nullopt).rect(0, 0, 800, 800);
+    shapes.style(std::nullopt, 2, std::nullopt).rect(800, 0, 800, 800);
+    sw::PlaceSpec place;
+    place.depth = 1;
+    place.characterId = 2;
+    place.matrix = sw::MatrixSpec::translate(200, 200);
+    place.name = "c";
+    const std::vector<sw::Bytes> tags{shapes.build(3, 1, 0, 1600, 0, 800),
+                                      sw::defineSprite(2, 1, {sw::placeObject(1, 1, sw::MatrixSpec()), sw::showFrame()}),
+                                      sw::placeObject2(place, 8)};
+    sw::ActionWriter a;
+    a.push(Push::str("c")).op(op::kGetVariable).push(Push::str("scrollRect"));
+    a.push({Push::dbl(20), Push::dbl(30), Push::dbl(0), Push::dbl(40), Push::integer(4), Push::str("flash")})
+        .op(op::kGetVariable)
+        .push(Push::str("geom"))
+        .op(op::kGetMember)
+        .push(Push::str("Rectangle"))
+        .op(op::kNewMethod)
+        .op(op::kSetMember);
+    auto traceMember = [&a](const char* member) {
+        a.push(Push::str("c")).op(op::kGetVariable).push(Push::str(member)).op(op::kGetMember);
+        a.op(op::kTrace);
+    };
+    a.push(Push::str("c")).op(op::kGetVariable).push(Push::str("scrollRect")).op(op::kGetMember);
+    a.push(Push::str("width")).op(op::kGetMember).op(op::kTrace);
+    traceMember("_width");
+    const Played p = play(tags, a);
+    EXPECT_PIXEL(p.image, 12, 12, kGreen);
+    EXPECT_PIXEL(p.image, 38, 28, kGreen);
+    EXPECT_PIXEL(p.image, 42, 15, kWhite);   // beyond the rectangle's width
+    EXPECT_PIXEL(p.image, 15, 32, kWhite);   // below its height
+    EXPECT_PIXEL(p.image, 60, 15, kWhite);   // where the green square stood unscrolled
+    EXPECT_EQ(p.trace, QStringList({"30", "80"}));   // _width still spans the whole content
+
+    // Setting it to a value that is not an object takes it away.
+    sw::ActionWriter b;
+    b.push(Push::str("c")).op(op::kGetVariable).push({Push::str("scrollRect"), Push::null()}).op(op::kSetMember);
+    b.push(Push::str("c")).op(op::kGetVariable).push(Push::str("scrollRect")).op(op::kGetMember).op(op::kTrace);
+    const Played q = play(tags, b);
+    EXPECT_PIXEL(q.image, 15, 15, kRed);
+    EXPECT_PIXEL(q.image, 60, 15, kGreen);
+    EXPECT_EQ(q.trace, QStringList({"undefined"}));
+}
