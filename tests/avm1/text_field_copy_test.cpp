@@ -100,7 +100,13 @@ TEST(TextFieldCopy, DuplicateLeavesBehindWhatAutoSizeMovedTheFieldBy) {
     duplicate(a, "src", "deep", 2146000000);
     a.push(Push::str("none")).op(op::kGetVariable).op(op::kTypeOf).op(op::kTrace);
     a.push(Push::str("deep")).op(op::kGetVariable).op(op::kTypeOf).op(op::kTrace);
-    EXPECT_EQ(run(a), (std::vector<std::string>{"true", "50", "true", "undefined", "undefined"}));
+    // A copy made at the source's own depth replaces it.
+    duplicate(a, "src", "same", 1);
+    a.push(Push::str("src")).op(op::kGetVariable).op(op::kTypeOf).op(op::kTrace);
+    a.push(Push::str("same")).op(op::kGetVariable).push(Push::str("_x")).op(op::kGetMember);
+    a.push(Push::str("again")).op(op::kGetVariable).push(Push::str("_x")).op(op::kGetMember);
+    a.op(op::kEquals2).op(op::kTrace);
+    EXPECT_EQ(run(a), (std::vector<std::string>{"true", "50", "true", "undefined", "undefined", "undefined", "true"}));
 }
 
 TEST(TextFieldCopy, LineBreaksASingleLineFieldIgnoredStayGoneWhenItTurnsMultiline) {
