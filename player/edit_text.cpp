@@ -454,12 +454,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         blank.format = &para.endFormat;
         bool shown = true;
         blank.font = fontFor(movie, para.endFormat, fieldFont, useOutlines, shown);
-        if (shown) {
-            measure(movie, blank);
-        } else {
-            blank.ascent = std::floor(para.endFormat.size * 20 * 0.9);
-            blank.descent = std::floor(para.endFormat.size * 20 * 0.22);
-        }
+        // Embedded text whose font the movie lacks takes no room, not even a line's height.
+        if (shown) measure(movie, blank);
         const double left = bounds.left() + kGutter + (para.leftMargin + para.blockIndent) * 20;
         const double right = bounds.right() - kGutter - para.rightMargin * 20;
         const double leading = para.leading * 20;

@@ -7,6 +7,7 @@
 #include "player/movie.h"
 #include "player/script/clip_object.h"
 #include "player/script/loader.h"
+#include "player/script/text_field.h"
 #include "player/mouse_input.h"
 #include "player/stage.h"
 #include "player/timeline.h"
@@ -115,6 +116,7 @@ void ScriptHost::setProperty(avm1::Object* clip, int index, const avm1::Value& v
 
 DisplayObject* ScriptHost::duplicate(DisplayObject& source, const QString& name, int internal) {
     SpriteInstance* parent = source.parent;
+    if (parent && source.text) return duplicateTextField(m_stage, source, *parent, internal, name);
     if (!parent || !source.sprite) return nullptr;
     // The source itself may sit at that depth: it is replaced, as the reference does.
     const swf::Matrix matrix = source.matrix;

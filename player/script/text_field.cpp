@@ -3,8 +3,10 @@
 #include <cmath>
 #include <map>
 
+#include <QRegularExpression>
 #include <QStringList>
 
+#include "player/avm1/builtins_internal.h"
 #include "player/avm1/convert.h"
 #include "player/avm1/vm.h"
 #include "player/display_list.h"
@@ -511,7 +513,14 @@ void TextFieldObject::setHtmlText(const QString& value) {
     if (!o || !o->text) return;
     EditTextState& s = *o->text;
     m_styledSource.reset();
-    const QString html = m_props.condenseWhite ? condensedWhite(value, keepsBlankText(), breaksLines()) : value;
+    QString html = m_props.condenseWhite ? condensedWhite(value, keepsBlankText(), breaksLines()) : value;
+    // Markup is read as it arrives: the line breaks a single-line field ignores stay gone when it turns
+    // multiline later.
+    if (!breaksLines()) {
+        static const QRegularExpression lineBreak(QStringLiteral("<br(\\s[^>]*)?/?>"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+        html.remove(lineBreak);
+    }
     if (html != s.text) {
         s.text = html;
         definitionMarkup = false;
@@ -628,7 +637,10 @@ const EditTextMetrics& TextFieldObject::metrics() {
             if (m_props.autoSize == AutoSize::Center) dx = std::round((b.width() - width) / 2);
             else if (m_props.autoSize == AutoSize::Right) dx = b.width() - width;
             m_props.bounds = QRectF(b.left(), b.top(), width, height);
-            if (o && dx != 0) o->matrix.tx += dx;
+            if (o && dx != 0) {
+                o->matrix.tx += dx;
+                autoSizeShift += dx;
+            }
             m = {};
             paths = buildEditText(movie, m_definition, m_props, &m);
             m_own = true;
@@ -764,6 +776,40 @@ avm1::Object* makeTextFieldObject(Stage& stage, DisplayObject& object) {
     object.script = field;
     field->syncFromVariable(true);
     return field;
+}
+
+namespace {
+TextFieldObject* makeScriptField(Stage& stage, DisplayObject& object);
+}  // namespace
+
+DisplayObject* duplicateTextField(Stage& stage, DisplayObject& source, SpriteInstance& parent, int depth,
+                                  const QString& name) {
+    auto* field = dynamic_cast<TextFieldObject*>(source.script);
+    if (!source.text || !field) return nullptr;
+    // The copy stands where the field was placed: what autoSize moved it by stays behind.
+    field->metrics();
+    swf::Matrix matrix = source.matrix;
+    matrix.tx -= field->autoSizeShift;
+    const swf::ColorTransform cx = source.colorTransform;
+    const bool input = field->input;
+    const std::uint16_t character = source.characterId;
+    // Neither the text, the size nor the other settings come along: a field from a definition starts
+    // again from it, a script-made one starts empty and zero-sized, keeping only its input type.
+    if (character != 0 && stage.movie().character(character)) {
+        auto prepare = [&](DisplayObject& copy) {
+            copy.matrix = matrix;
+            copy.colorTransform = cx;
+        };
+        return parent.addChild(depth, character, name, prepare);
+    }
+    DisplayObject* copy = parent.addChild(depth, 0, name);
+    if (!copy) return nullptr;
+    TextFieldObject* made = makeScriptField(stage, *copy);
+    copy->matrix = matrix;
+    copy->colorTransform = cx;
+    made->input = input;
+    made->changed();
+    return copy;
 }
 
 const ShapePaths* editTextInstancePaths(const DisplayObject& object) {
@@ -1007,8 +1053,24 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
                      static_cast<std::uint32_t>(avm1::toInt32(vm.toNumber(v))) - 1u);
                  tf.scroll = std::clamp(line, 0, maxScroll(tf) - 1) + 1;
              });
-    property(vm, proto, "filters", [](avm1::Vm& vm, TextFieldObject&) { return Value(vm.makeArray()); },
-             [](avm1::Vm&, TextFieldObject&, const Value&) {});
+    // The filters read back as copies, so that changing one read changes nothing until it is set again.
+    property(vm, proto, "filters", [](avm1::Vm& vm, TextFieldObject& tf) {
+        std::vector<Value> copies;
+        auto it = tf.stored.find(QStringLiteral("filters"));
+        if (it != tf.stored.end()) {
+            for (const Value& f : avm1::builtins::arrayLikeElements(vm, it->second)) {
+                const Value copy = vm.callMethod(f, QStringLiteral("clone"), {});
+                copies.push_back(copy.isObject() ? copy : f);
+            }
+        }
+        return Value(vm.makeArray(std::move(copies)));
+    }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
+        std::vector<Value> kept;
+        if (v.isObject())
+            for (const Value& f : avm1::builtins::arrayLikeElements(vm, v))
+                if (f.isObject()) kept.push_back(f);
+        tf.stored[QStringLiteral("filters")] = Value(vm.makeArray(std::move(kept)));
+    });
     // Numbers as given; the names only when known (anything else leaves the setting as it was).
     auto asNumber = [](avm1::Vm& vm, const Value& v) -> std::optional<Value> { return Value(vm.toNumber(v)); };
     storedProperty(vm, proto, "sharpness", Value(0), asNumber);

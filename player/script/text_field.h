@@ -12,6 +12,7 @@
 namespace vistrel::player {
 
 struct DisplayObject;
+class SpriteInstance;
 class Movie;
 class Stage;
 
@@ -84,6 +85,7 @@ public:
     int scroll = 1, hscroll = 0;
     int pressedLink = -1;           // the link a press landed on, followed if the release lands there too
     bool selectingWords = false;    // a double press: the drag selects whole words
+    double autoSizeShift = 0;       // twips autoSize has moved the field sideways, all told
     bool definitionMarkup = false;   // still the definition's own markup, whose kerning scripts see
     std::map<QString, avm1::Value> stored;   // settings kept only to be read back
 
@@ -105,6 +107,12 @@ private:
 
 // The object made for an edit text as it joins the display list (its variable bound).
 avm1::Object* makeTextFieldObject(Stage& stage, DisplayObject& object);
+
+// duplicateMovieClip on a text field: a fresh field at `depth` of `parent` that keeps only the source's
+// transform, colour and (for script-made fields) its input type; a field from a definition starts again
+// from the definition. Returns null when the copy cannot be made.
+DisplayObject* duplicateTextField(Stage& stage, DisplayObject& source, SpriteInstance& parent, int depth,
+                                  const QString& name);
 
 // What to draw for an edit-text instance, or null when the definition's shared outlines still apply.
 const ShapePaths* editTextInstancePaths(const DisplayObject& object);
