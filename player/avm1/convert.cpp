@@ -35,8 +35,13 @@ int digitValue(char16_t c)
     return 99;
 }
 
-// Builds a double from decimal mantissa digits (point after intCount of them) and a decimal exponent,
-// correctly rounded. Exponents far beyond the double range give 0 or Infinity without asking the parser.
+double powerOfTen(int exponent);
+
+// Builds a double from decimal mantissa digits (point after intCount of them) and a decimal exponent the way
+// the reference does, which movies can tell from the correctly rounded value in the last bit: the point
+// moves by the exponent first, the whole part is summed digit by digit and scaled by its trailing power of
+// ten, and each fraction digit is then added divided by its own power of ten. Tiny values (whose powers of
+// ten would overflow) and exponents far beyond the double range are read correctly rounded instead.
 double decimalToDouble(const std::string& digits, std::size_t intCount, std::int64_t exponent)
 {
     std::size_t lead = 0;
@@ -49,6 +54,21 @@ double decimalToDouble(const std::string& digits, std::size_t intCount, std::int
         return kInf;
     if (firstPos < -400)
         return 0.0;
+    if (firstPos >= -300) {
+        double value = 0.0;
+        std::int64_t place = firstPos;
+        std::size_t i = lead;
+        for (; i < digits.size() && place >= 0; ++i, --place)
+            value = value * 10.0 + (digits[i] - '0');
+        if (place >= 0)
+            value *= powerOfTen(static_cast<int>(place + 1));
+        // Digits past the last power of ten a double holds add nothing.
+        for (; i < digits.size() && place >= -330; ++i, --place) {
+            if (digits[i] != '0')
+                value += (digits[i] - '0') / powerOfTen(static_cast<int>(-place));
+        }
+        return value;
+    }
     // Rewrite as 0.<significant digits>e<exponent> so the parser never sees a huge exponent.
     std::string text = "0.";
     text.append(digits, lead, std::string::npos);

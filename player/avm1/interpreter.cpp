@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "player/avm1/convert.h"
+#include "player/avm1/class_relations.h"
 
 namespace vistrel::avm1 {
 
@@ -1540,23 +1541,21 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x54: {
             const Value ctor = pop(f);
             const Value object = pop(f);
-            push(boolResult(f, vm.instanceOf(object, ctor.object())));
+            push(boolResult(f, instanceOfAction(vm, object, ctor, false)));
             break;
         }
         case 0x2b: {
             const Value object = pop(f);
             const Value ctor = pop(f);
-            push(vm.instanceOf(object, ctor.object()) ? object : Value::null());
+            push(instanceOfAction(vm, object, ctor, true) ? object : Value::null());
             break;
         }
         case 0x2c: {
             const Value ctor = pop(f);
             const std::size_t n = popCount(f);
-            std::vector<Object*> interfaces;
-            for (std::size_t i = 0; i < n; ++i)
-                if (Object* o = pop(f).object()) interfaces.push_back(o);
-            if (Object* proto = vm.getMember(ctor, QStringLiteral("prototype")).object())
-                proto->interfaces() = std::move(interfaces);
+            std::vector<Value> interfaces;
+            for (std::size_t i = 0; i < n; ++i) interfaces.push_back(pop(f));
+            implementInterfaces(vm, ctor, interfaces);
             break;
         }
         case 0x69: {

@@ -60,7 +60,9 @@ void Object::define(const QString& name, const Value& value, std::uint16_t flags
 }
 
 void Object::defineAccessor(const QString& name, Object* getter, Object* setter, std::uint16_t flags) {
-    define(name, Value(), flags);
+    // A value the property held stays beneath the accessor: instanceof and implements read it.
+    const Property* old = findOwn(name);
+    define(name, old ? old->value : Value(), flags);
     Property* p = findOwn(name);
     p->getter = getter;
     p->setter = setter;

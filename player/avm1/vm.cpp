@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "player/avm1/class_relations.h"
 #include "player/avm1/convert.h"
 #include "player/avm1/interpreter.h"
 
@@ -217,6 +218,40 @@ bool Vm::hasProperty(Object* object, const QString& name) {
     return findProperty(object, name) != nullptr;
 }
 
+namespace {
+
+// One more call of a getter or setter, for as long as it runs. The reference lets the same one run
+// nested at most this many times (getter and setter calls together).
+constexpr int kMaxAccessorDepth = 65;
+
+// Calls now running per getter/setter definition (its property's place), for every machine of the thread.
+thread_local std::unordered_map<const void*, int> accessorDepths;
+
+class AccessorEntry {
+public:
+    explicit AccessorEntry(const void* id) : m_depths(accessorDepths), m_id(id) {
+        int& d = m_depths[id];
+        m_entered = d < kMaxAccessorDepth;
+        if (m_entered) ++d;
+        else if (d == 0) m_depths.erase(id);
+    }
+    ~AccessorEntry() {
+        if (!m_entered) return;
+        auto it = m_depths.find(m_id);
+        if (it != m_depths.end() && --it->second <= 0) m_depths.erase(it);
+    }
+    AccessorEntry(const AccessorEntry&) = delete;
+    AccessorEntry& operator=(const AccessorEntry&) = delete;
+    bool entered() const { return m_entered; }
+
+private:
+    std::unordered_map<const void*, int>& m_depths;
+    const void* m_id;
+    bool m_entered = false;
+};
+
+}  // namespace
+
 Value Vm::getMember(const Value& objectValue, const QString& name) { return lookupMember(objectValue, name, true); }
 
 Value Vm::lookupMember(const Value& objectValue, const QString& name, bool resolve) {
@@ -231,7 +266,12 @@ Value Vm::lookupMember(const Value& objectValue, const QString& name, bool resol
     if (object->getSpecial(*this, name, special)) return special;
     if (name == u"__proto__") return object->proto() ? Value(object->proto()) : Value();
     if (const Property* p = findProperty(object, name)) {
-        if (p->getter) return call(Value(p->getter), objectValue, {});
+        if (p->getter) {
+            AccessorEntry entry(p);
+            // A getter already running its limit of times gives the value last stored instead.
+            if (!entry.entered()) return p->value;
+            return call(Value(p->getter), objectValue, {});
+        }
         return p->value;
     }
     // __resolve answers for names nothing else has.
@@ -278,10 +318,18 @@ void Vm::storeMember(Object* object, const Value& objectValue, const QString& na
     Object* owner = nullptr;
     Property* p = findProperty(object, name, &owner);
     if (p && p->isAccessor()) {
-        if (p->setter) {
-            const Value arg = newValue;
-            call(Value(p->setter), objectValue, std::span<const Value>(&arg, 1));
+        const Object* setter = p->setter;
+        const Object* getter = p->getter;
+        {
+            AccessorEntry entry(p);
+            if (p->setter && entry.entered()) {
+                const Value arg = newValue;
+                call(Value(p->setter), objectValue, std::span<const Value>(&arg, 1));
+            }
         }
+        // The assigned value is kept too, once the setter is done; a getter at its limit reads it.
+        Property* after = findProperty(object, name, &owner);
+        if (after && after->getter == getter && after->setter == setter) after->value = newValue;
         return;
     }
     if (p && owner == object) {
@@ -427,20 +475,7 @@ QString Vm::typeOf(const Value& v) const {
 bool Vm::instanceOf(const Value& v, Object* constructor) {
     Object* o = v.object();
     if (!o || !constructor) return false;
-    const Value prototype = getMember(Value(constructor), QStringLiteral("prototype"));
-    Object* target = prototype.object();
-    int depth = 0;
-    for (Object* p = o->proto(); p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
-        if (p == target) return true;
-        for (Object* i : p->interfaces()) {
-            if (i == constructor) return true;
-            // An interface may extend another: its prototype chain counts too.
-            Object* ip = getMember(Value(i), QStringLiteral("prototype")).object();
-            for (int d = 0; ip && d < kMaxProtoDepth; ip = ip->proto(), ++d)
-                if (ip == target) return true;
-        }
-    }
-    return false;
+    return inheritsFrom(o, classPrototype(constructor).object());
 }
 
 bool Vm::looseEquals(const Value& a, const Value& b) {

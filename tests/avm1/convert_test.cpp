@@ -322,6 +322,40 @@ TEST(ParseFloat, ExponentAndExtraPoints)
     EXPECT_EQ(pfloat("1e-2147483649"), kInf);
 }
 
+// Decimal text is not read correctly rounded: the whole part is summed digit by digit and each fraction
+// digit added over its power of ten, after the exponent has moved the point. Number() reads the same way.
+TEST(ParseFloat, DigitsAreSummedNotRoundedOnce)
+{
+    auto ulpsFrom = [](double got, double nearest) {
+        int steps = 0;
+        for (double x = nearest; x != got && steps < 8 && steps > -8;) {
+            x = std::nextafter(x, got);
+            steps += got > nearest ? 1 : -1;
+        }
+        return steps;
+    };
+    EXPECT_EQ(pfloat(".1499999"), 0.14999990000000005);
+    EXPECT_EQ(pfloat("1499999e-7"), 0.14999990000000005);
+    EXPECT_EQ(pfloat("14.99999e-2"), 0.14999990000000005);
+    EXPECT_EQ(ulpsFrom(pfloat(".123"), 0.123), 1);
+    EXPECT_EQ(ulpsFrom(pfloat("15e-2"), 0.15), 1);
+    EXPECT_EQ(ulpsFrom(pfloat("1.1499999"), 1.1499999), -1);
+    EXPECT_EQ(ulpsFrom(pfloat("12345.6789"), 12345.6789), -1);
+    EXPECT_EQ(ulpsFrom(pfloat("1.5e300"), 1.5e300), 3);
+    EXPECT_EQ(ulpsFrom(pfloat("1e-300"), 1e-300), -4);
+    EXPECT_EQ(ulpsFrom(pfloat("123456789012345678901234567890"), 123456789012345678901234567890.0), -1);
+    // Short fractions still come out as the literal.
+    EXPECT_EQ(pfloat("0.3"), 0.3);
+    EXPECT_EQ(pfloat("0.9999999"), 0.9999999);
+    EXPECT_EQ(pfloat("123.456e10"), 123.456e10);
+    EXPECT_EQ(pfloat("1e23"), 1e23);
+    EXPECT_EQ(num(".1499999", 8), 0.14999990000000005);
+    EXPECT_EQ(num("-1.1499999", 6), -std::nextafter(1.1499999, 0.0));
+    // Tiny values read exactly.
+    EXPECT_EQ(pfloat("1e-310"), 1e-310);
+    EXPECT_EQ(pfloat("1.1e-320"), 1.1e-320);
+}
+
 TEST(IntegerConversion, ToInt32AndToUint32)
 {
     EXPECT_EQ(toInt32(std::nan("")), 0);
