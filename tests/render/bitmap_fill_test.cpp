@@ -1,7 +1,6 @@
 // Bitmap fills drawn at any scale and turn: a picture repainted in part over the kept one equals the
 // same frame drawn whole, repeating fills repeat, movies before version 8 draw every bitmap fill
-// unsmoothed, and colour transforms that clear or keep every
-// pixel draw nothing or the picture as it is.
+// unsmoothed, and colour transforms that clear or keep every pixel draw nothing or the picture as it is.
 #include <gtest/gtest.h>
 
 #include <QImage>
