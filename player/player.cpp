@@ -69,7 +69,8 @@ std::vector<QString> Player::takeScriptMessages() { return m_stage->takeScriptMe
 
 void Player::render(Renderer& renderer, const QTransform& stageToDevice, RenderQuality quality,
                     std::optional<swf::Rgba> background) const {
-    renderer.beginFrame(background.value_or(m_movie->background()), stageToDevice, quality);
+    renderer.beginFrame(background.value_or(m_movie->background()), stageToDevice,
+                        m_stage->scriptQuality().value_or(quality));
     renderDisplayList(m_stage->root().movie(), m_stage->root(), renderer, QTransform(), swf::ColorTransform{});
     // Levels loaded above the root draw over it, each with its own placement.
     for (const auto& [n, level] : m_stage->levels()) {
