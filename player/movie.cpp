@@ -27,6 +27,13 @@ const ShapePaths& emptyPaths() {
     return empty;
 }
 
+// Movies made before version 8 had no per-fill smoothing choice: their bitmap fills are drawn with
+// the nearest pixel whichever fill type they name.
+void applyBitmapSmoothingOfVersion(ShapePaths& paths, int version) {
+    if (version >= 8) return;
+    for (DrawItem& item : paths.items) item.paint.smooth = false;
+}
+
 }  // namespace
 
 std::shared_ptr<Movie> Movie::fromBytes(std::span<const std::uint8_t> data) {
@@ -420,6 +427,7 @@ const ShapePaths& Movie::shapePaths(std::uint16_t id) const {
     if (!shape) return emptyPaths();
     ShapePaths paths = buildShapePaths(shape->shape.fills, shape->shape.lines, shape->shape.records, shape->nonZeroWinding,
                                        [this](std::uint16_t b) { return bitmap(b); });
+    applyBitmapSmoothingOfVersion(paths, m_header.version);
     return m_shapeCache.emplace(key, std::move(paths)).first->second;
 }
 
@@ -435,6 +443,7 @@ const ShapePaths& Movie::morphPaths(std::uint16_t id, std::uint16_t ratio) const
     const swf::Shape shape = interpolateMorph(*morph, ratio / 65535.0);
     ShapePaths paths = buildShapePaths(shape.fills, shape.lines, shape.records, false,
                                        [this](std::uint16_t b) { return bitmap(b); });
+    applyBitmapSmoothingOfVersion(paths, m_header.version);
     return m_morphCache.emplace(key, std::move(paths)).first->second;
 }
 

@@ -69,7 +69,8 @@ std::vector<QString> Player::takeScriptMessages() { return m_stage->takeScriptMe
 
 void Player::render(Renderer& renderer, const QTransform& stageToDevice, RenderQuality quality,
                     std::optional<swf::Rgba> background) const {
-    renderer.beginFrame(background.value_or(m_movie->background()), stageToDevice, quality);
+    renderer.beginFrame(background.value_or(m_movie->background()), stageToDevice,
+                        m_stage->scriptQuality().value_or(quality));
     // The root draws with its own placement as a script left it (_x, _alpha, _visible and the rest).
     const DisplayObject& root = m_stage->rootObject();
     if (root.visible)

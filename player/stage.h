@@ -17,6 +17,7 @@
 #include "player/avm1/value.h"
 #include "player/display_list.h"
 #include "player/keyboard.h"
+#include "player/render/renderer.h"
 
 namespace vistrel::avm1 {
 class Vm;
@@ -161,6 +162,10 @@ public:
     // _focusrect of version 5 movies: one number, 1 or 0, for the whole movie.
     int focusRect() const { return m_focusRect; }
     void setFocusRect(int value) { m_focusRect = value; }
+    // The drawing quality a script chose (_quality, _highquality, toggleHighQuality): once set, frames
+    // are drawn at it whatever quality the viewer asks for.
+    std::optional<RenderQuality> scriptQuality() const { return m_scriptQuality; }
+    void setScriptQuality(RenderQuality quality) { m_scriptQuality = quality; }
     // Empty clips report their bounds as the largest twips value; the reference rounds it once a version
     // 8 movie is the root or has asked for bounds, and keeps doing so from then on.
     bool roundedEmptyBounds() const { return m_roundedEmptyBounds; }
@@ -233,6 +238,7 @@ private:
     void runClockObjects();
     DisplayObject* m_focus = nullptr;
     int m_focusRect = 1;
+    std::optional<RenderQuality> m_scriptQuality;
     bool m_roundedEmptyBounds = false;
     KeyboardState m_keyboard;
     int m_nextTimerId = 1;

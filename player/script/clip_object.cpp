@@ -25,6 +25,27 @@ constexpr const char16_t* kPropertyNames[kClipPropertyCount] = {
     u"_highquality", u"_focusrect", u"_soundbuftime", u"_quality", u"_xmouse", u"_ymouse"};
 
 double degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
+
+// _quality's names; the finer anti-aliasing names draw as the best.
+QString qualityName(RenderQuality q) {
+    switch (q) {
+    case RenderQuality::Low: return QStringLiteral("LOW");
+    case RenderQuality::Medium: return QStringLiteral("MEDIUM");
+    case RenderQuality::High: return QStringLiteral("HIGH");
+    case RenderQuality::Best: return QStringLiteral("BEST");
+    }
+    return QStringLiteral("HIGH");
+}
+
+std::optional<RenderQuality> qualityNamed(const QString& name) {
+    const QString n = name.trimmed().toUpper();
+    if (n == u"LOW") return RenderQuality::Low;
+    if (n == u"MEDIUM") return RenderQuality::Medium;
+    if (n == u"HIGH") return RenderQuality::High;
+    if (n == u"BEST" || n == u"8X8" || n == u"8X8LINEAR" || n == u"16X16" || n == u"16X16LINEAR")
+        return RenderQuality::Best;
+    return std::nullopt;
+}
 double radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
 
 // Scale and rotation as a script sees them: taken from the matrix unless a script set them. The x axis
@@ -144,12 +165,15 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::Name: return Value(o.name);
     case ClipProperty::DropTarget: return Value(o.dropTarget);
     case ClipProperty::Url: return Value(movieUrl(movieOf(stage, o)));
-    case ClipProperty::HighQuality: return Value(1);
+    case ClipProperty::HighQuality: {
+        const RenderQuality q = stage.scriptQuality().value_or(RenderQuality::High);
+        return Value(q == RenderQuality::Low ? 0 : q == RenderQuality::Best ? 2 : 1);
+    }
     // Version 5 movies share one number for every clip; later ones are not modelled beyond the default.
     case ClipProperty::FocusRect:
         return stage.movie().header().version <= 5 ? Value(stage.focusRect()) : Value(true);
     case ClipProperty::SoundBufTime: return Value(5);
-    case ClipProperty::Quality: return Value(QStringLiteral("HIGH"));
+    case ClipProperty::Quality: return Value(qualityName(stage.scriptQuality().value_or(RenderQuality::High)));
     case ClipProperty::XMouse:
     case ClipProperty::YMouse: {
         // The reference maps the pointer with every translation on whole pixels; a matrix that cannot be
@@ -255,9 +279,20 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
         else if (!std::isnan(v)) stage.setFocusRect(v != 0 ? 1 : 0);
         return;
     }
-    case ClipProperty::HighQuality:
-    case ClipProperty::SoundBufTime:
-    case ClipProperty::Quality: return;   // the viewer's own settings rule these
+    case ClipProperty::HighQuality: {
+        // 0 low, 2 and above best, any other number high; what is no number leaves it.
+        const double v = number();
+        if (std::isnan(v)) return;
+        stage.setScriptQuality(v == 0 ? RenderQuality::Low : v >= 2 ? RenderQuality::Best : RenderQuality::High);
+        break;
+    }
+    case ClipProperty::Quality: {
+        const std::optional<RenderQuality> q = qualityNamed(vm->toString(value));
+        if (!q) return;
+        stage.setScriptQuality(*q);
+        break;
+    }
+    case ClipProperty::SoundBufTime: return;   // the viewer's own settings rule it
     }
     stage.touch();
 }

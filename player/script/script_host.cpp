@@ -291,6 +291,13 @@ double ScriptHost::timerMs() { return m_stage.timerMs(); }
 
 void ScriptHost::stopSounds() { m_stage.stopAllSounds(); }
 
+void ScriptHost::toggleQuality() {
+    // Low goes to high, anything else to low.
+    const RenderQuality now = m_stage.scriptQuality().value_or(RenderQuality::High);
+    m_stage.setScriptQuality(now == RenderQuality::Low ? RenderQuality::High : RenderQuality::Low);
+    m_stage.touch();
+}
+
 int ScriptHost::movieVersion(avm1::Object* clip) {
     const DisplayObject* d = displayOf(avm1::Value(clip));
     if (!d) return 0;

@@ -1,6 +1,6 @@
 // Bitmap fills drawn at any scale and turn: a picture repainted in part over the kept one equals the
-// same frame drawn whole, repeating fills repeat, and colour transforms that clear or keep every
-// pixel draw nothing or the picture as it is.
+// same frame drawn whole, repeating fills repeat, movies before version 8 draw every bitmap fill
+// unsmoothed, and colour transforms that clear or keep every pixel draw nothing or the picture as it is.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -79,16 +79,17 @@ sw::Bytes fillsMovie() {
 }
 
 // One frame of a movie whose only object is shape 2 placed with `cxform`, drawn whole at stage size.
-QImage drawOnce(const std::vector<sw::Bytes>& defs, const std::optional<sw::CxformSpec>& cxform) {
+QImage drawOnce(const std::vector<sw::Bytes>& defs, const std::optional<sw::CxformSpec>& cxform, int version = 8,
+                vp::RenderQuality quality = vp::RenderQuality::High) {
     std::vector<sw::Bytes> tags = {sw::setBackgroundColor(0x406080)};
     tags.insert(tags.end(), defs.begin(), defs.end());
     tags.push_back(sw::placeObject2({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec::translate(100, 100), .cxform = cxform}));
     tags.push_back(sw::showFrame());
-    const auto movie = vp::Movie::fromBytes(sw::movie({.version = 8, .widthTwips = 4000, .heightTwips = 3000}, tags));
+    const auto movie = vp::Movie::fromBytes(sw::movie({.version = version, .widthTwips = 4000, .heightTwips = 3000}, tags));
     EXPECT_TRUE(movie && movie->isValid());
     if (!movie) return {};
     vp::Player player(movie);
-    return fullDraw(player, viewOf(*movie, QSize(200, 150), vp::RenderQuality::High));
+    return fullDraw(player, viewOf(*movie, QSize(200, 150), quality));
 }
 
 }  // namespace
@@ -153,4 +154,35 @@ TEST(BitmapFillColour, TransformsThatClearOrKeepEveryPixelDrawNothingOrThePictur
     EXPECT_NE(tinted, plain);
     EXPECT_NE(tinted, halfAlpha);
     EXPECT_NE(plain.pixel(50, 40), nothing.pixel(50, 40));
+}
+
+TEST(BitmapFillSmoothing, MoviesBeforeVersion8TakeTheNearestPixelWhateverTheFillType) {
+    // The picture magnified ten times: smoothing blends neighbouring pixels into colours the picture
+    // does not hold, the nearest pixel keeps each copy of a pixel one flat colour.
+    const sw::MatrixSpec tenTimes = scaled(20 * 10, 20 * 10, 0, 0, 0);
+    const auto draw = [&](std::uint8_t type, int version, vp::RenderQuality quality = vp::RenderQuality::High) {
+        return drawOnce({picture(), filledRect(2, type, tenTimes, 1600, 1200)}, std::nullopt, version, quality);
+    };
+    const QImage hardRepeating = draw(0x42, 8), hardClipped = draw(0x43, 8);
+    ASSERT_FALSE(hardRepeating.isNull());
+    ASSERT_FALSE(hardClipped.isNull());
+    for (const int version : {4, 6, 7}) {
+        SCOPED_TRACE(version);
+        const QImage repeating = draw(0x40, version), clipped = draw(0x41, version);
+        EXPECT_EQ(repeating, hardRepeating) << firstDifference(repeating, hardRepeating).toStdString();
+        EXPECT_EQ(clipped, hardClipped) << firstDifference(clipped, hardClipped).toStdString();
+        // The unsmoothed fills draw the same in the older movies as in the newer ones.
+        EXPECT_EQ(draw(0x42, version), hardRepeating);
+    }
+    // From version 8 on the fill type chooses.
+    const QImage smoothRepeating = draw(0x40, 8), smoothClipped = draw(0x41, 8);
+    EXPECT_NE(smoothRepeating, hardRepeating);
+    EXPECT_NE(smoothClipped, hardClipped);
+    EXPECT_EQ(draw(0x40, 9), smoothRepeating);
+    // A copy of one picture pixel covers device pixels 15 to 24 each way (the shape starts at 5):
+    // smoothed, it changes colour from one side to the other.
+    EXPECT_EQ(hardRepeating.pixel(16, 16), hardRepeating.pixel(23, 23));
+    EXPECT_NE(smoothRepeating.pixel(16, 16), smoothRepeating.pixel(23, 23));
+    // The best quality smooths every bitmap, old movies' too.
+    EXPECT_NE(draw(0x40, 7, vp::RenderQuality::Best), hardRepeating);
 }
