@@ -131,6 +131,10 @@ thread_local Frame* t_currentFrame = nullptr;
 // code from one the machine makes by itself (conversions, getters, watchers).
 thread_local bool t_explicitCall = false;
 
+// Set by a call of an object itself (a method call with no name): the callee's `this` then stays
+// undefined instead of falling back to its timeline.
+thread_local bool t_thisUnset = false;
+
 Value callFromCode(Vm& vm, const Value& fn, const Value& thisValue, std::span<const Value> args) {
     const Object* o = fn.object();
     t_explicitCall = o && o->script();
@@ -954,8 +958,11 @@ bool Interpreter::callMethod() {
     if (methodName.isEmpty()) {
         fn = isSuper ? super->constructor(vm) : object;
         if (!isSuper) {
-            // Calling the object itself: `this` is the object the call was made from.
+            // Calling the object itself: the callee gets no `this` at all, whatever its version.
+            const Object* callee = fn.object();
+            t_thisUnset = callee && callee->script();
             push(callFromCode(vm, fn, Value(), args));
+            t_thisUnset = false;
             return !object.isNullish();
         }
     } else if (isSuper) {
@@ -1847,6 +1854,7 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
     // that movie's version rules, wherever it was defined. From version 6 on, and for calls the machine
     // makes by itself, a function keeps the timeline, scope and version it was defined with.
     const bool fromCode = std::exchange(t_explicitCall, false) || !t_currentFrame;
+    const bool thisUnset = std::exchange(t_thisUnset, false);
     const int callerVersion = t_currentFrame ? t_currentFrame->version : vm.swfVersion();
     int version = sf->swfVersion;
     std::span<Object* const> scope(sf->scope);
@@ -1862,7 +1870,7 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
         }
     }
     // A plain call has no object; the function then sees its own timeline as `this`.
-    if (self.isNullish() && base) self = Value(base);
+    if (self.isNullish() && base && !thisUnset) self = Value(base);
 
     struct VersionScope {
         Vm& vm;
