@@ -749,6 +749,13 @@ int callFrameIndex(double n) {
     return frame == 0 || frame > 0x7fffffffu ? -1 : static_cast<int>(frame - 1);
 }
 
+// Frames a wait for a frame finds loaded. Once a clip's movie has loaded in full, every frame a movie
+// can have (and one more) counts as loaded, whether the timeline has it or not.
+int framesCountedLoaded(DisplayHost& host, Object* clip) {
+    constexpr int kFramesOfAWholeMovie = 16001;
+    return std::max(host.framesLoaded(clip), kFramesOfAWholeMovie);
+}
+
 Value frameValue(Vm& vm, const Value& v) {
     if (v.isObject()) return Value(vm.toString(v));
     return v;
@@ -1141,7 +1148,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const std::uint16_t frame = r.u16();
             const std::uint8_t skip = r.u8();
             if (!r.ok()) return kStop;
-            const bool loaded = !host || !f.target || frame < host->framesLoaded(f.target);
+            const bool loaded = !host || !f.target || frame < framesCountedLoaded(*host, f.target);
             if (!loaded && !skipActions(pc, end, skip)) return kStop;
             break;
         }
@@ -1151,23 +1158,28 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const Value frame = frameValue(vm, pop(f));
             bool loaded = true;
             if (host && f.target) {
-                int index = -1;
                 Object* clip = f.target;
+                std::optional<double> number;
                 if (frame.isString()) {
-                    QString s = frame.asString();
-                    const qsizetype colon = s.lastIndexOf(u':');
-                    if (colon >= 0) {
-                        clip = clipOf(f, Value(s.left(colon)));
-                        s = s.mid(colon + 1);
-                    }
+                    // A string that reads as a number in full is a frame number; anything else a label.
+                    const QString s = frame.asString();
                     bool ok = false;
-                    const double n = s.toDouble(&ok);
-                    if (clip) index = ok ? static_cast<int>(toInteger(n)) - 1 : host->frameOfLabel(clip, s);
+                    const double n = s.trimmed().size() == s.size() ? s.toDouble(&ok) : 0.0;
+                    if (ok) {
+                        number = n;
+                    } else {
+                        const int index = host->frameOfLabel(clip, s);
+                        if (index >= 0) loaded = index < framesCountedLoaded(*host, clip);
+                    }
                 } else {
-                    const double n = vm.toNumber(frame);
-                    if (!isNan(n)) index = static_cast<int>(std::clamp(toInteger(n), -1e9, 1e9)) - 1;
+                    number = vm.toNumber(frame);
                 }
-                if (clip) loaded = index < host->framesLoaded(clip);
+                // Only a whole number names a frame: the rest, like a label nobody has, counts as loaded.
+                // The frame number wraps as a 32-bit integer, and so does the step to an index.
+                if (number && std::isfinite(*number) && *number == std::floor(*number)) {
+                    const auto index = static_cast<std::int32_t>(static_cast<std::uint32_t>(toInt32(*number)) - 1u);
+                    loaded = index < framesCountedLoaded(*host, clip);
+                }
             }
             if (!loaded && !skipActions(pc, end, skip)) return kStop;
             break;
