@@ -206,6 +206,7 @@ public:
     void removeChild(int depth);
     // The timeline takes an object away (a remove tag, or a goto that leaves it out). One with unload
     // handlers moves below the timeline's depths and stays until the stage drops it after the tick.
+    // removeMovieClip takes script-made objects away the same way.
     void removeByTimeline(int depth);
     // Drops the objects waiting there, here and below; returns how many went.
     int dropPendingRemovals();

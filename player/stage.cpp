@@ -80,6 +80,7 @@ void Stage::start() {
     objectPlaced(*m_root);
     root().start();
     runQueue();
+    dropPendingRemovals();
     runPostedCalls();
     m_loader->process();
     ++m_changes;
@@ -209,8 +210,8 @@ void Stage::constructScriptClip(DisplayObject& object, avm1::Object* init) {
         prototype = m_vm->getMember(avm1::Value(ctor), QStringLiteral("prototype"));
         if (prototype.isObject()) script->setProto(prototype.object());
     }
-    // The init object's properties are there before the constructor runs.
-    if (init)
+    // The init object's properties are there before the constructor runs; a button takes none.
+    if (init && script->objectClass() == avm1::ObjectClass::MovieClip)
         init->forEachOwn([&](const QString& name, const avm1::Property& p) {
             m_vm->setMember(avm1::Value(script), name, p.value);
         });
@@ -289,9 +290,12 @@ void Stage::dropPendingRemovals() {
 void Stage::queueClipEvent(DisplayObject& object, std::uint32_t event, bool evenIfRemoved, bool onlyDefinedMethod) {
     avm1::Object* script = object.script;
     if (!script) return;
+    auto* clip = evenIfRemoved ? dynamic_cast<ClipObject*>(script) : nullptr;
     for (const swf::ClipAction& action : object.clipActions)
-        if (action.events & event)
+        if (action.events & event) {
             m_queue.push_back(QueuedScript{script, action.actions, QString(), avm1::Value(), evenIfRemoved});
+            if (clip) clip->holdForUnload(1);
+        }
     if (const char16_t* method = eventMethod(event)) {
         const QString name = QString::fromUtf16(method);
         if (onlyDefinedMethod) {
@@ -302,6 +306,7 @@ void Stage::queueClipEvent(DisplayObject& object, std::uint32_t event, bool even
             if (!defined) return;
         }
         m_queue.push_back(QueuedScript{script, nullptr, name, avm1::Value(), evenIfRemoved});
+        if (clip) clip->holdForUnload(1);
     }
 }
 
@@ -362,6 +367,13 @@ void Stage::runQueue() {
         std::deque<QueuedScript>& from = !m_initQueue.empty() ? m_initQueue : !m_constructQueue.empty() ? m_constructQueue : m_queue;
         QueuedScript item = std::move(from.front());
         from.pop_front();
+        // Once its unload handler has run, a removed clip is gone for good.
+        struct Release {
+            ClipObject* clip;
+            ~Release() {
+                if (clip) clip->holdForUnload(-1);
+            }
+        } release{item.evenIfRemoved ? dynamic_cast<ClipObject*>(item.clip) : nullptr};
         if (++ran > kMaxQueuedPerTick || clock.elapsed() > m_vm->timeLimitMs()) {
             m_vm->reportAbort(QStringLiteral("A script in this movie kept running without end and was stopped."));
             m_queue.clear();

@@ -132,6 +132,10 @@ thread_local Frame* t_currentFrame = nullptr;
 // code from one the machine makes by itself (conversions, getters, watchers).
 thread_local bool t_explicitCall = false;
 
+// Set by a call of an object itself (a method call with no name): the callee's `this` then stays
+// undefined instead of falling back to its timeline.
+thread_local bool t_thisUnset = false;
+
 Value callFromCode(Vm& vm, const Value& fn, const Value& thisValue, std::span<const Value> args) {
     const Object* o = fn.object();
     t_explicitCall = o && o->script();
@@ -746,6 +750,13 @@ int callFrameIndex(double n) {
     return frame == 0 || frame > 0x7fffffffu ? -1 : static_cast<int>(frame - 1);
 }
 
+// Frames a wait for a frame finds loaded. Once a clip's movie has loaded in full, every frame a movie
+// can have (and one more) counts as loaded, whether the timeline has it or not.
+int framesCountedLoaded(DisplayHost& host, Object* clip) {
+    constexpr int kFramesOfAWholeMovie = 16001;
+    return std::max(host.framesLoaded(clip), kFramesOfAWholeMovie);
+}
+
 Value frameValue(Vm& vm, const Value& v) {
     if (v.isObject()) return Value(vm.toString(v));
     return v;
@@ -955,8 +966,11 @@ bool Interpreter::callMethod() {
     if (methodName.isEmpty()) {
         fn = isSuper ? super->constructor(vm) : object;
         if (!isSuper) {
-            // Calling the object itself: `this` is the object the call was made from.
+            // Calling the object itself: the callee gets no `this` at all, whatever its version.
+            const Object* callee = fn.object();
+            t_thisUnset = callee && callee->script();
             push(callFromCode(vm, fn, Value(), args));
+            t_thisUnset = false;
             return !object.isNullish();
         }
     } else if (isSuper) {
@@ -1135,7 +1149,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const std::uint16_t frame = r.u16();
             const std::uint8_t skip = r.u8();
             if (!r.ok()) return kStop;
-            const bool loaded = !host || !f.target || frame < host->framesLoaded(f.target);
+            const bool loaded = !host || !f.target || frame < framesCountedLoaded(*host, f.target);
             if (!loaded && !skipActions(pc, end, skip)) return kStop;
             break;
         }
@@ -1145,23 +1159,28 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             const Value frame = frameValue(vm, pop(f));
             bool loaded = true;
             if (host && f.target) {
-                int index = -1;
                 Object* clip = f.target;
+                std::optional<double> number;
                 if (frame.isString()) {
-                    QString s = frame.asString();
-                    const qsizetype colon = s.lastIndexOf(u':');
-                    if (colon >= 0) {
-                        clip = clipOf(f, Value(s.left(colon)));
-                        s = s.mid(colon + 1);
-                    }
+                    // A string that reads as a number in full is a frame number; anything else a label.
+                    const QString s = frame.asString();
                     bool ok = false;
-                    const double n = s.toDouble(&ok);
-                    if (clip) index = ok ? static_cast<int>(toInteger(n)) - 1 : host->frameOfLabel(clip, s);
+                    const double n = s.trimmed().size() == s.size() ? s.toDouble(&ok) : 0.0;
+                    if (ok) {
+                        number = n;
+                    } else {
+                        const int index = host->frameOfLabel(clip, s);
+                        if (index >= 0) loaded = index < framesCountedLoaded(*host, clip);
+                    }
                 } else {
-                    const double n = vm.toNumber(frame);
-                    if (!isNan(n)) index = static_cast<int>(std::clamp(toInteger(n), -1e9, 1e9)) - 1;
+                    number = vm.toNumber(frame);
                 }
-                if (clip) loaded = index < host->framesLoaded(clip);
+                // Only a whole number names a frame: the rest, like a label nobody has, counts as loaded.
+                // The frame number wraps as a 32-bit integer, and so does the step to an index.
+                if (number && std::isfinite(*number) && *number == std::floor(*number)) {
+                    const auto index = static_cast<std::int32_t>(static_cast<std::uint32_t>(toInt32(*number)) - 1u);
+                    loaded = index < framesCountedLoaded(*host, clip);
+                }
             }
             if (!loaded && !skipActions(pc, end, skip)) return kStop;
             break;
@@ -1846,6 +1865,7 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
     // that movie's version rules, wherever it was defined. From version 6 on, and for calls the machine
     // makes by itself, a function keeps the timeline, scope and version it was defined with.
     const bool fromCode = std::exchange(t_explicitCall, false) || !t_currentFrame;
+    const bool thisUnset = std::exchange(t_thisUnset, false);
     const int callerVersion = t_currentFrame ? t_currentFrame->version : vm.swfVersion();
     int version = sf->swfVersion;
     std::span<Object* const> scope(sf->scope);
@@ -1861,7 +1881,7 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
         }
     }
     // A plain call has no object; the function then sees its own timeline as `this`.
-    if (self.isNullish() && base) self = Value(base);
+    if (self.isNullish() && base && !thisUnset) self = Value(base);
 
     struct VersionScope {
         Vm& vm;

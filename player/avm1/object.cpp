@@ -15,7 +15,16 @@ bool Value::strictEquals(const Value& other) const {
     case Type::Boolean: return asBool() == other.asBool();
     case Type::Number: return asNumber() == other.asNumber();
     case Type::String: return asString() == other.asString();
-    case Type::Object: return asObject() == other.asObject();
+    case Type::Object: {
+        if (asObject() == other.asObject()) return true;
+        // Two references to clips are the same when they mean the same clip now (one may stand for a
+        // clip that has gone and been replaced at its path).
+        const Object* a = asObject();
+        const Object* b = other.asObject();
+        if (a->objectClass() != ObjectClass::MovieClip || b->objectClass() != ObjectClass::MovieClip) return false;
+        const player::DisplayObject* d = a->currentDisplay();
+        return d && d == b->currentDisplay();
+    }
     }
     return false;
 }

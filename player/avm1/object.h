@@ -140,6 +140,9 @@ public:
     // The display object a reference to this object means now: its own, or for a clip that has gone,
     // the clip that took its place.
     virtual player::DisplayObject* currentDisplay() const { return m_display; }
+    // A reference to a clip that has gone with nothing now at its path: it reads as nothing, keeps
+    // nothing stored on it and prints as an empty string, yet stays a clip for typeof.
+    virtual bool vacant() const { return false; }
 
     // Heap bookkeeping.
     bool marked() const { return m_marked; }

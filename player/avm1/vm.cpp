@@ -356,7 +356,7 @@ Value Vm::toPrimitive(const Value& v, bool preferString) {
     Object* o = v.object();
     if (!o) return v;
     if (preferString) return Value(toString(v));
-    if (o->currentDisplay() && o->objectClass() != ObjectClass::Object) return v;
+    if ((o->currentDisplay() || o->vacant()) && o->objectClass() != ObjectClass::Object) return v;
     const bool dateString = o->objectClass() == ObjectClass::Date;
     // Conversions look for valueOf and toString without asking __resolve.
     const Value method = lookupMember(v, dateString ? QStringLiteral("toString") : QStringLiteral("valueOf"), false);
@@ -378,7 +378,7 @@ double Vm::toNumber(const Value& v) {
         // non-numeric value does.
         if (p.isObject()) {
             Object* o = p.asObject();
-            const bool clip = o->currentDisplay() && o->objectClass() != ObjectClass::Object;
+            const bool clip = (o->currentDisplay() || o->vacant()) && o->objectClass() != ObjectClass::Object;
             return m_swfVersion < 5 && !clip ? 0.0 : std::nan("");
         }
         return toNumber(p);
@@ -398,6 +398,7 @@ QString Vm::toString(const Value& v) {
         Object* o = v.asObject();
         // Clips, text fields and buttons turn into their path.
         if (o->currentDisplay() && o->objectClass() != ObjectClass::Object && m_host) return m_host->targetPath(o);
+        if (o->vacant()) return QString();
         // Only a string from toString counts; anything else prints as the object's kind.
         const Value method = lookupMember(v, QStringLiteral("toString"), false);
         if (method.isObject() && method.asObject()->isCallable()) {

@@ -318,9 +318,17 @@ static avm1::Object* successorOf(const ClipObject& clip) {
     return live ? live->script : nullptr;
 }
 
+bool ClipObject::vacant() const {
+    return !display() && objectClass() == avm1::ObjectClass::MovieClip && m_unloadHolds <= 0 && !liveDisplay();
+}
+
 bool ClipObject::getSpecial(avm1::Vm& vm, const QString& name, avm1::Value& out) {
     if (avm1::Object* successor = successorOf(*this)) {
         out = vm.getMember(avm1::Value(successor), name);
+        return true;
+    }
+    if (vacant()) {
+        out = avm1::Value();
         return true;
     }
     DisplayObject* o = display();
@@ -381,6 +389,7 @@ bool ClipObject::setSpecial(avm1::Vm& vm, const QString& name, const avm1::Value
         vm.setMember(avm1::Value(successor), name, value);
         return true;
     }
+    if (vacant()) return true;
     DisplayObject* o = display();
     if (!o || name.isEmpty() || name[0] != u'_') return false;
     // The display object holds it, so a movie loaded into the clip keeps it.

@@ -48,6 +48,9 @@ public:
     void setReferencePath(const QString& path) { m_referencePath = path; }
     DisplayObject* liveDisplay() const;
     DisplayObject* currentDisplay() const override { return liveDisplay(); }
+    bool vacant() const override;
+    // Unload handlers queued for it: until they have run, a removed clip still answers as it was.
+    void holdForUnload(int delta) { m_unloadHolds += delta; }
 
 private:
     // A shape, morph shape, static text or bitmap: shown, named, but without a script object.
@@ -56,6 +59,7 @@ private:
     Stage& m_stage;
     QString m_lastPath;
     QString m_referencePath;
+    int m_unloadHolds = 0;
 };
 
 // The clip a script object stands for, or null (not a clip, or removed).

@@ -156,7 +156,7 @@ bool ScriptHost::remove(DisplayObject& object) {
     // Only what sits in the scripts' range of depths can be removed by a script.
     const int scriptDepth = object.depth - kScriptDepthOffset;
     if (scriptDepth < 0 || scriptDepth >= 2130690045) return false;
-    object.parent->removeChild(object.depth);
+    object.parent->removeByTimeline(object.depth);
     return true;
 }
 

@@ -221,6 +221,16 @@ ParsedMovie parseMovie(std::span<const std::uint8_t> file) {
     movie.header.compression = d.compression;
     movie.header.declaredLength = d.declaredLength;
     if (d.truncated) addDiagnostic(movie.diagnostics, {0, d.body.size(), "the movie data ends early"});
+    // The movie is as long as its header says: what follows is never played. A length too short for
+    // the header itself is ignored rather than leaving nothing.
+    if (!d.body.empty() && d.declaredLength >= 8) {
+        const std::size_t rectBytes = (5 + 4 * std::size_t(d.body[0] >> 3) + 7) / 8;
+        const std::size_t declaredBody = d.declaredLength - 8;
+        if (declaredBody >= rectBytes + 4 && declaredBody < d.body.size()) {
+            addDiagnostic(movie.diagnostics, {0, declaredBody, "data past the movie's declared length is left out"});
+            d.body.resize(declaredBody);
+        }
+    }
     ByteReader r(d.body);
     movie.header.frameSize = readRect(r);
     movie.header.frameRate = r.u16() / 256.0;

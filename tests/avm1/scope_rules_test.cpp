@@ -112,6 +112,21 @@ TEST(ScopeThis, HiddenThisFallsToTheTimelineFromVersion6) {
     }
 }
 
+TEST(ScopeThis, CallingAFunctionValueByMethodCallWithNoNameGivesItNoThis) {
+    for (const int version : {5, 6, 7}) {
+        Machine m(version);
+        ActionWriter body;
+        body.push(s("this")).op(op::kGetVariable).op(op::kTypeOf).op(op::kTrace);
+        ActionWriter w;
+        w.defineFunction("f", {}, body);
+        // f called as a method of itself, the name undefined and then empty, and then as a plain call.
+        w.push(i(0)).push(s("f")).op(op::kGetVariable).push(Push::undefined()).op(op::kCallMethod).op(op::kPop);
+        w.push(i(0)).push(s("f")).op(op::kGetVariable).push(s("")).op(op::kCallMethod).op(op::kPop);
+        callPlain(w, "f");
+        EXPECT_EQ(m.run(w), (QStringList{"undefined", "undefined", "movieclip"})) << "version " << version;
+    }
+}
+
 // ---- DefineFunction2 preloads ----
 
 TEST(ScopeRegisters, MissingParentTakesNoRegister) {
