@@ -137,9 +137,15 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::Y: return Value(o.matrix.ty / 20.0);
     case ClipProperty::XScale: return Value(geometryOf(o).xScale);
     case ClipProperty::YScale: return Value(geometryOf(o).yScale);
-    case ClipProperty::CurrentFrame: return Value(o.sprite ? o.sprite->currentFrame() + 1 : 1);
+    case ClipProperty::CurrentFrame:
+        if (!o.failedLoadUrl.isEmpty()) return Value(0);
+        return Value(o.sprite ? o.sprite->currentFrame() + 1 : 1);
     case ClipProperty::TotalFrames:
-    case ClipProperty::FramesLoaded: return Value(o.sprite ? o.sprite->frameCount() : 1);
+        if (!o.failedLoadUrl.isEmpty()) return Value(0);
+        return Value(o.sprite ? o.sprite->frameCount() : 1);
+    case ClipProperty::FramesLoaded:
+        if (!o.failedLoadUrl.isEmpty()) return Value(-1);
+        return Value(o.sprite ? o.sprite->frameCount() : 1);
     case ClipProperty::Alpha: return Value(o.colorTransform.aMult / 256.0 * 100.0);
     case ClipProperty::Visible: return Value(o.visible);
     case ClipProperty::Width: return Value(std::round(parentBounds(stage, o).width()) / 20.0);
@@ -148,7 +154,9 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::Target: return Value(slashPath(o));
     case ClipProperty::Name: return Value(o.name);
     case ClipProperty::DropTarget: return Value(o.dropTarget);
-    case ClipProperty::Url: return Value(movieUrl(movieOf(stage, o)));
+    case ClipProperty::Url:
+        if (!o.failedLoadUrl.isEmpty()) return Value(o.failedLoadUrl);
+        return Value(movieUrl(movieOf(stage, o)));
     case ClipProperty::HighQuality: return Value(1);
     // Version 5 movies share one number for every clip; later ones are not modelled beyond the default.
     case ClipProperty::FocusRect:
