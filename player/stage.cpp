@@ -578,6 +578,7 @@ void Stage::loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> mo
     target.text.reset();
     target.clipActions.clear();
     target.characterId = 0;
+    target.failedLoadUrl.clear();
     if (avm1::Object* script = target.script) {
         // The clip keeps its identity, but what scripts stored on it belongs to what it showed before.
         std::vector<QString> names;

@@ -1654,8 +1654,12 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x62: result = b ^ a; break;
             case 0x63: result = static_cast<std::int32_t>(ub << shift); break;
             case 0x64: result = b >> shift; break;
-            // The unsigned shift's 32 bits read back as a signed number: 4294967295 >>> 0 is -1.
-            default: result = static_cast<std::int32_t>(ub >> shift); break;
+            // Version 8 and 9 movies read the unsigned shift's 32 bits back as a signed number (4294967295 >>> 0
+            // is -1 there); other versions keep it unsigned.
+            default:
+                result = f.version == 8 || f.version == 9 ? static_cast<double>(static_cast<std::int32_t>(ub >> shift))
+                                                          : static_cast<double>(ub >> shift);
+                break;
             }
             push(Value(result));
             break;

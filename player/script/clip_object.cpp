@@ -72,6 +72,11 @@ void setGeometry(DisplayObject& o, Geometry g) {
     o.matrix.b = sx * std::sin(xAngle);
     o.matrix.c = -sy * std::sin(yAngle);
     o.matrix.d = sy * std::cos(yAngle);
+    // Scripts may ask for infinite scales or turns; the values read back as given, but the drawing matrix
+    // stays finite so bounds and painting never meet NaN.
+    if (!std::isfinite(o.matrix.a) || !std::isfinite(o.matrix.b) || !std::isfinite(o.matrix.c) ||
+        !std::isfinite(o.matrix.d))
+        o.matrix.a = o.matrix.b = o.matrix.c = o.matrix.d = 0;
     o.scriptXScale = g.xScale;
     o.scriptYScale = g.yScale;
     o.scriptRotation = g.rotation;
@@ -153,9 +158,15 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::Y: return Value(o.matrix.ty / 20.0);
     case ClipProperty::XScale: return Value(geometryOf(o).xScale);
     case ClipProperty::YScale: return Value(geometryOf(o).yScale);
-    case ClipProperty::CurrentFrame: return Value(o.sprite ? o.sprite->currentFrame() + 1 : 1);
+    case ClipProperty::CurrentFrame:
+        if (!o.failedLoadUrl.isEmpty()) return Value(0);
+        return Value(o.sprite ? o.sprite->currentFrame() + 1 : 1);
     case ClipProperty::TotalFrames:
-    case ClipProperty::FramesLoaded: return Value(o.sprite ? o.sprite->frameCount() : 1);
+        if (!o.failedLoadUrl.isEmpty()) return Value(0);
+        return Value(o.sprite ? o.sprite->frameCount() : 1);
+    case ClipProperty::FramesLoaded:
+        if (!o.failedLoadUrl.isEmpty()) return Value(-1);
+        return Value(o.sprite ? o.sprite->frameCount() : 1);
     case ClipProperty::Alpha: return Value(o.colorTransform.aMult / 256.0 * 100.0);
     case ClipProperty::Visible: return Value(o.visible);
     case ClipProperty::Width: return Value(std::round(parentBounds(stage, o).width()) / 20.0);
@@ -164,7 +175,9 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::Target: return Value(slashPath(o));
     case ClipProperty::Name: return Value(o.name);
     case ClipProperty::DropTarget: return Value(o.dropTarget);
-    case ClipProperty::Url: return Value(movieUrl(movieOf(stage, o)));
+    case ClipProperty::Url:
+        if (!o.failedLoadUrl.isEmpty()) return Value(o.failedLoadUrl);
+        return Value(movieUrl(movieOf(stage, o)));
     case ClipProperty::HighQuality: {
         const RenderQuality q = stage.scriptQuality().value_or(RenderQuality::High);
         return Value(q == RenderQuality::Low ? 0 : q == RenderQuality::Best ? 2 : 1);
@@ -204,8 +217,10 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
     case ClipProperty::X:
     case ClipProperty::Y: {
         const double v = number();
-        if (!std::isfinite(v)) return;
-        (property == ClipProperty::X ? o.matrix.tx : o.matrix.ty) = std::trunc(v * 20.0);   // whole twips, cut as the reference does
+        if (std::isnan(v)) return;
+        // Whole twips, cut as the reference does; an infinite position lands on the smallest 32-bit twips value.
+        (property == ClipProperty::X ? o.matrix.tx : o.matrix.ty) =
+            std::isfinite(v) ? std::trunc(v * 20.0) : -2147483648.0;
         o.transformedByScript = true;
         break;
     }
@@ -213,7 +228,8 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
     case ClipProperty::YScale:
     case ClipProperty::Rotation: {
         const double v = number();
-        if (!std::isfinite(v)) return;
+        // NaN leaves the value; an infinite scale is kept and an infinite turn reads back as NaN.
+        if (std::isnan(v)) return;
         Geometry g = geometryOf(o);
         if (property == ClipProperty::XScale) g.xScale = v;
         else if (property == ClipProperty::YScale) g.yScale = v;
@@ -224,34 +240,47 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
     }
     case ClipProperty::Alpha: {
         const double v = number();
-        if (!std::isfinite(v)) return;
-        o.colorTransform.aMult = static_cast<std::int16_t>(std::clamp(v * 2.56, -32768.0, 32767.0));
+        if (std::isnan(v)) return;
+        // An infinite alpha wraps to nothing, as a 32-bit integer conversion does.
+        o.colorTransform.aMult =
+            std::isfinite(v) ? static_cast<std::int16_t>(std::clamp(v * 2.56, -32768.0, 32767.0)) : std::int16_t(0);
         o.transformedByScript = true;
         break;
     }
     case ClipProperty::Visible: {
-        // Numbers and numeric strings count by their value; other values by their truth.
-        if (value.isString()) {
-            const double v = number();
-            o.visible = std::isnan(v) ? vm->toBoolean(value) : v != 0;
-        } else {
-            o.visible = vm->toBoolean(value);
-        }
+        // The value counts as a number; one that is not a number leaves the flag as it was.
+        const double v = number();
+        if (std::isnan(v)) return;
+        o.visible = v != 0;
         if (!o.visible) objects::focusLost(stage, o);   // a hidden object cannot keep the focus
         break;
     }
     case ClipProperty::Width:
     case ClipProperty::Height: {
         const double v = number();
-        if (!std::isfinite(v) || v < 0) return;
+        if (!std::isfinite(v)) return;
         const QRectF inner = objectBounds(movieOf(stage, o), o);
-        const double size = property == ClipProperty::Width ? inner.width() : inner.height();
-        if (size <= 0) return;
         Geometry g = geometryOf(o);
-        const double scale = v * 20.0 / size * 100.0;
-        if (property == ClipProperty::Width) g.xScale = scale;
-        else g.yScale = g.yScale < 0 ? -scale : scale;
-        // Rotated objects: the reference scales along the object's own axes as well.
+        if (!(inner.width() > 0) || !(inner.height() > 0)) {
+            // A flat or empty object has no size to scale from: the reference collapses both axes.
+            g.xScale = 0;
+            g.yScale = 0;
+        } else {
+            // The new scale of the named axis assumes the other axis unscaled, and the other axis takes a
+            // blend of both old scales weighted by the rotation, so a rotated object's size moves towards,
+            // but not exactly onto, the value asked for.
+            const double turn = radians(g.rotation);
+            const double sine = std::abs(std::sin(turn)), cosine = std::abs(std::cos(turn));
+            const bool width = property == ClipProperty::Width;
+            const double along = width ? inner.width() : inner.height();
+            const double across = width ? inner.height() : inner.width();
+            const double ratio = across / along;
+            const double named = v * 20.0 / (along * (cosine + ratio * sine)) * 100.0;
+            double& mine = width ? g.xScale : g.yScale;
+            double& other = width ? g.yScale : g.xScale;
+            other = (sine * mine + ratio * cosine * other) / (ratio * cosine + sine);
+            mine = named;
+        }
         setGeometry(o, g);
         o.transformedByScript = true;
         break;

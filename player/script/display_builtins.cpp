@@ -260,20 +260,24 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
     });
     // Movies are read whole before they play: what has loaded is all there is. A clip of a defined
     // sprite counts the bytes of that sprite's tags; a movie's root counts the whole movie.
-    auto bytesMethod = [s](avm1::Vm&, const Value& self, Args) {
-        DisplayObject* o = displayOf(self);
-        if (!o) return Value();
-        if (o->characterId && o->parent && o->sprite && &o->sprite->movie() == &o->parent->movie()) {
-            const Character* c = o->parent->movie().character(o->characterId);
-            if (const auto* sprite = c ? std::get_if<SpriteCharacter>(c) : nullptr)
-                return Value(static_cast<double>(sprite->tagBytes));
-        }
-        return Value(static_cast<double>(movieOf(*s, *o).header().declaredLength));
+    auto bytesMethod = [s](bool total) {
+        return [s, total](avm1::Vm&, const Value& self, Args) {
+            DisplayObject* o = displayOf(self);
+            if (!o) return Value();
+            if (!o->failedLoadUrl.isEmpty()) return Value(total ? -1 : 0);
+            if (o->characterId && o->parent && o->sprite && &o->sprite->movie() == &o->parent->movie()) {
+                const Character* c = o->parent->movie().character(o->characterId);
+                if (const auto* sprite = c ? std::get_if<SpriteCharacter>(c) : nullptr)
+                    return Value(static_cast<double>(sprite->tagBytes));
+            }
+            return Value(static_cast<double>(movieOf(*s, *o).header().declaredLength));
+        };
     };
-    vm.defineMethod(proto, QStringLiteral("getBytesLoaded"), bytesMethod);
-    vm.defineMethod(proto, QStringLiteral("getBytesTotal"), bytesMethod);
+    vm.defineMethod(proto, QStringLiteral("getBytesLoaded"), bytesMethod(false));
+    vm.defineMethod(proto, QStringLiteral("getBytesTotal"), bytesMethod(true));
     vm.defineMethod(proto, QStringLiteral("getSWFVersion"), [s](avm1::Vm&, const Value& self, Args) {
         DisplayObject* o = displayOf(self);
+        if (o && !o->failedLoadUrl.isEmpty()) return Value(-1);
         return o ? Value(movieOf(*s, *o).header().version) : Value();
     });
     vm.defineMethod(proto, QStringLiteral("startDrag"), [](avm1::Vm& vm, const Value& self, Args args) {

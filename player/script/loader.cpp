@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QFile>
+#include <QUrl>
 
 #include "player/avm1/builtins_internal.h"
 #include "player/avm1/vm.h"
@@ -164,6 +165,16 @@ void Loader::finishMovie(const Request& r) {
     if (!target) return;   // the clip went away while its movie was on the way
     avm1::Object* clip = m_stage.scriptObject(*target);
     if (!ok) {
+        // A clip (not a level) that was asked to load loses what it showed and keeps the address it failed on.
+        if (r.target && target->parent) {
+            m_stage.loadMovieInto(*target, nullptr);
+            const QString folder = m_stage.movieFolder();
+            const QString address = filePart(r.url);
+            target->failedLoadUrl = folder.isEmpty() || address.contains(u':')
+                                        ? address
+                                        : QUrl::fromLocalFile(folder + u'/' + address).toString(QUrl::FullyEncoded);
+            clip = m_stage.scriptObject(*target);
+        }
         if (r.listener) {
             const Value args[] = {Value(clip), Value(QStringLiteral("URLNotFound")), Value(0)};
             objects::broadcast(vm, r.listener, QStringLiteral("onLoadError"), args);

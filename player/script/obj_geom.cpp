@@ -1,6 +1,7 @@
 // flash.geom: Point, Rectangle, Matrix, ColorTransform and Transform. Their fields are ordinary properties
 // a script may overwrite, so the methods read them back through member access each time.
 #include <cmath>
+#include <optional>
 
 #include <QTransform>
 
@@ -37,6 +38,26 @@ Value describe(Vm& vm, const Value& self, std::initializer_list<const char*> nam
     }
     return Value(out + QLatin1Char(')'));
 }
+
+// a >= b (or a > b when strict) as the script's comparison gives it: no answer when either side is NaN.
+std::optional<bool> notBelow(double a, double b, bool strict = false) {
+    if (std::isnan(a) || std::isnan(b)) return std::nullopt;
+    return strict ? a > b : a >= b;
+}
+
+// The conjunction of comparisons, stopping at the first that is false or has no answer.
+Value allOrUndefined(std::initializer_list<std::optional<bool>> tests) {
+    for (const std::optional<bool>& t : tests) {
+        if (!t) return Value();
+        if (!*t) return Value(false);
+    }
+    return Value(true);
+}
+
+// The smaller or larger of two edges, where a NaN on the second (the other rectangle's) side wins, as a plain
+// "a < b ? a : b" does.
+double pickMin(double a, double b) { return a < b ? a : b; }
+double pickMax(double a, double b) { return a > b ? a : b; }
 
 struct Classes {
     Object* point = nullptr;
@@ -166,8 +187,14 @@ void installRectangle(Vm& vm, Object* pkg, Classes& c) {
                        return construct(vm, point, {vm.getMember(self, QStringLiteral("x")), vm.getMember(self, QStringLiteral("y"))});
                    },
                    setter([](Vm& vm, const Value& self, const Value& v) {
-                       put(vm, self, "x", vm.getMember(v, QStringLiteral("x")));
-                       put(vm, self, "y", vm.getMember(v, QStringLiteral("y")));
+                       // Moving the top-left corner keeps the bottom-right corner where it was.
+                       const Value x = vm.getMember(v, QStringLiteral("x")), y = vm.getMember(v, QStringLiteral("y"));
+                       const double right = get(vm, self, "x") + get(vm, self, "width");
+                       const double bottom = get(vm, self, "y") + get(vm, self, "height");
+                       put(vm, self, "width", Value(right - vm.toNumber(x)));
+                       put(vm, self, "height", Value(bottom - vm.toNumber(y)));
+                       put(vm, self, "x", x);
+                       put(vm, self, "y", y);
                    }));
     defineAccessor(vm, proto, QStringLiteral("bottomRight"),
                    [point](Vm& vm, const Value& self, Args) {
@@ -196,22 +223,26 @@ void installRectangle(Vm& vm, Object* pkg, Classes& c) {
         for (const char* n : {"x", "y", "width", "height"}) put(vm, self, n, Value(0));
         return Value();
     });
+    // The containment tests compare like the script's own operators: a comparison with NaN is neither true nor
+    // false, and the first such comparison makes the whole answer undefined.
     auto contains = [](Vm& vm, const Value& self, double x, double y) {
         const double rx = get(vm, self, "x"), ry = get(vm, self, "y");
-        return x >= rx && y >= ry && x < rx + get(vm, self, "width") && y < ry + get(vm, self, "height");
+        return allOrUndefined({notBelow(x, rx), notBelow(y, ry), notBelow(rx + get(vm, self, "width"), x, true),
+                               notBelow(ry + get(vm, self, "height"), y, true)});
     };
     method(vm, proto, QStringLiteral("contains"), [contains](Vm& vm, const Value& self, Args args) {
-        return Value(contains(vm, self, vm.toNumber(arg(args, 0)), vm.toNumber(arg(args, 1))));
+        return contains(vm, self, vm.toNumber(arg(args, 0)), vm.toNumber(arg(args, 1)));
     });
     method(vm, proto, QStringLiteral("containsPoint"), [contains](Vm& vm, const Value& self, Args args) {
-        return Value(contains(vm, self, get(vm, arg(args, 0), "x"), get(vm, arg(args, 0), "y")));
+        return contains(vm, self, get(vm, arg(args, 0), "x"), get(vm, arg(args, 0), "y"));
     });
     method(vm, proto, QStringLiteral("containsRectangle"), [](Vm& vm, const Value& self, Args args) {
         const Value& r = arg(args, 0);
         const double x = get(vm, self, "x"), y = get(vm, self, "y");
         const double rx = get(vm, r, "x"), ry = get(vm, r, "y");
-        return Value(rx >= x && ry >= y && rx + get(vm, r, "width") <= x + get(vm, self, "width") &&
-                     ry + get(vm, r, "height") <= y + get(vm, self, "height"));
+        return allOrUndefined({notBelow(rx, x), notBelow(ry, y),
+                               notBelow(x + get(vm, self, "width"), rx + get(vm, r, "width")),
+                               notBelow(y + get(vm, self, "height"), ry + get(vm, r, "height"))});
     });
     auto box = [](Vm& vm, const Value& r) {
         const double x = get(vm, r, "x"), y = get(vm, r, "y");
@@ -223,15 +254,15 @@ void installRectangle(Vm& vm, Object* pkg, Classes& c) {
     });
     method(vm, proto, QStringLiteral("intersection"), [box, rect](Vm& vm, const Value& self, Args args) {
         const QRectF a = box(vm, self), b = box(vm, arg(args, 0));
-        const double l = std::max(a.left(), b.left()), t = std::max(a.top(), b.top());
-        const double r = std::min(a.right(), b.right()), bt = std::min(a.bottom(), b.bottom());
+        const double l = pickMax(a.left(), b.left()), t = pickMax(a.top(), b.top());
+        const double r = pickMin(a.right(), b.right()), bt = pickMin(a.bottom(), b.bottom());
         if (!(r > l) || !(bt > t)) return construct(vm, rect, {});
         return construct(vm, rect, {Value(l), Value(t), Value(r - l), Value(bt - t)});
     });
     method(vm, proto, QStringLiteral("union"), [box, rect](Vm& vm, const Value& self, Args args) {
         const QRectF a = box(vm, self), b = box(vm, arg(args, 0));
-        const double l = std::min(a.left(), b.left()), t = std::min(a.top(), b.top());
-        const double r = std::max(a.right(), b.right()), bt = std::max(a.bottom(), b.bottom());
+        const double l = pickMin(a.left(), b.left()), t = pickMin(a.top(), b.top());
+        const double r = pickMax(a.right(), b.right()), bt = pickMax(a.bottom(), b.bottom());
         return construct(vm, rect, {Value(l), Value(t), Value(r - l), Value(bt - t)});
     });
     auto inflate = [](Vm& vm, const Value& self, double dx, double dy) {

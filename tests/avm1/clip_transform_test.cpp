@@ -2,6 +2,8 @@
 // rotation a script reads back from a matrix, and which lookups of a clip's handlers ask __resolve.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -206,4 +208,98 @@ TEST(ClipTransform, AssigningATransformCopiesItsMatrixAndIsMissingBeforeVersion8
 
     ScriptMovie old(7);
     EXPECT_TRUE(old.get(old.root(), "transform").isUndefined());
+}
+
+TEST(ClipTransform, SizeSettersWorkAlongTheRotatedAxes) {
+    Movie m(10);
+    // Unrotated: the named axis takes the whole change, the other keeps its scale.
+    Value plain = boxClip(m, m.root(), "plain", 1);
+    m.set(plain, "_width", Value(40));
+    EXPECT_DOUBLE_EQ(m.num(m.get(plain, "_xscale")), 200);
+    EXPECT_DOUBLE_EQ(m.num(m.get(plain, "_yscale")), 100);
+    m.set(plain, "_height", Value(-5));
+    EXPECT_DOUBLE_EQ(m.num(m.get(plain, "_yscale")), -50);
+    EXPECT_DOUBLE_EQ(m.num(m.get(plain, "_xscale")), 200);
+
+    // A quarter turn: the first width set scales the object's own x axis (which now runs vertically), so the
+    // width is unchanged; the second one, with the x scale already right, moves the y scale instead.
+    Value turned = boxClip(m, m.root(), "turned", 2);
+    m.set(turned, "_rotation", Value(90));
+    m.set(turned, "_width", Value(5));
+    EXPECT_DOUBLE_EQ(m.num(m.get(turned, "_xscale")), 50);
+    EXPECT_DOUBLE_EQ(m.num(m.get(turned, "_yscale")), 100);
+    EXPECT_DOUBLE_EQ(m.num(m.get(turned, "_width")), 10);
+    m.set(turned, "_width", Value(5));
+    EXPECT_DOUBLE_EQ(m.num(m.get(turned, "_xscale")), 50);
+    EXPECT_DOUBLE_EQ(m.num(m.get(turned, "_yscale")), 50);
+    EXPECT_DOUBLE_EQ(m.num(m.get(turned, "_width")), 5);
+
+    // An eighth of a turn: x scale from the rotated unscaled width, y scale a blend of both old scales.
+    Value diagonal = boxClip(m, m.root(), "diagonal", 3);
+    m.set(diagonal, "_rotation", Value(45));
+    m.set(diagonal, "_width", Value(10));
+    const double rotatedWidth = (20 + 10) * std::sqrt(0.5);
+    EXPECT_NEAR(m.num(m.get(diagonal, "_xscale")), 100 * 10 / rotatedWidth, 1e-9);
+    EXPECT_DOUBLE_EQ(m.num(m.get(diagonal, "_yscale")), 100);
+    const double xs = 10 / rotatedWidth;
+    m.set(diagonal, "_width", Value(10));
+    EXPECT_NEAR(m.num(m.get(diagonal, "_yscale")), 100 * (xs + 0.5) / 1.5, 1e-9);
+
+    // An object without area (empty, or a flat line) collapses on both axes whatever size is asked for.
+    Value empty = m.call(m.root(), "createEmptyMovieClip", {Value("empty"), Value(4)});
+    m.set(empty, "_width", Value(20));
+    EXPECT_EQ(m.num(m.get(empty, "_xscale")), 0);
+    EXPECT_EQ(m.num(m.get(empty, "_yscale")), 0);
+    Value line = m.call(m.root(), "createEmptyMovieClip", {Value("line"), Value(5)});
+    m.call(line, "lineStyle", {Value(0), Value(0)});
+    m.call(line, "lineTo", {Value(50), Value(0)});
+    m.set(line, "_height", Value(20));
+    EXPECT_EQ(m.num(m.get(line, "_xscale")), 0);
+    EXPECT_EQ(m.num(m.get(line, "_yscale")), 0);
+    // Drawing into the collapsed clip later shows nothing.
+    m.call(empty, "beginFill", {Value(0)});
+    m.call(empty, "lineTo", {Value(30), Value(0)});
+    m.call(empty, "lineTo", {Value(30), Value(30)});
+    m.call(empty, "endFill");
+    EXPECT_EQ(m.num(m.get(empty, "_width")), 0);
+    EXPECT_EQ(m.num(m.get(empty, "_height")), 0);
+}
+
+TEST(ClipTransform, PropertyValuesThatAreNotNumbers) {
+    Movie m(7);
+    Value clip = boxClip(m, m.root(), "c", 1);
+    // NaN, and anything that converts to it, leaves a property as it was.
+    m.set(clip, "_x", Value(3));
+    m.set(clip, "_x", Value("abc"));
+    EXPECT_EQ(m.num(m.get(clip, "_x")), 3);
+    m.set(clip, "_xscale", Value(std::nan("")));
+    EXPECT_EQ(m.num(m.get(clip, "_xscale")), 100);
+    // Infinite positions land on the smallest whole-twips value; infinite scales are kept; an infinite alpha
+    // is none; an infinite turn reads back as NaN.
+    m.set(clip, "_y", Value(std::numeric_limits<double>::infinity()));
+    EXPECT_DOUBLE_EQ(m.num(m.get(clip, "_y")), -107374182.4);
+    m.set(clip, "_x", Value(-std::numeric_limits<double>::infinity()));
+    EXPECT_DOUBLE_EQ(m.num(m.get(clip, "_x")), -107374182.4);
+    m.set(clip, "_yscale", Value(-std::numeric_limits<double>::infinity()));
+    EXPECT_EQ(m.str(m.get(clip, "_yscale")), "-Infinity");
+    m.set(clip, "_alpha", Value(std::numeric_limits<double>::infinity()));
+    EXPECT_EQ(m.num(m.get(clip, "_alpha")), 0);
+    m.set(clip, "_rotation", Value(std::numeric_limits<double>::infinity()));
+    EXPECT_EQ(m.str(m.get(clip, "_rotation")), "NaN");
+    // The clip can still be measured and drawn.
+    EXPECT_TRUE(std::isfinite(m.num(m.get(clip, "_width"))));
+    m.player->nextFrame();
+
+    // Visibility goes by the value as a number; values that are no number leave it.
+    m.set(clip, "_visible", Value(false));
+    for (const Value& v : {Value("true"), Value(), Value::null(), Value(""), m.object()}) {
+        m.set(clip, "_visible", v);
+        EXPECT_FALSE(m.vm().toBoolean(m.get(clip, "_visible")));
+    }
+    m.set(clip, "_visible", Value("1"));
+    EXPECT_TRUE(m.vm().toBoolean(m.get(clip, "_visible")));
+    m.set(clip, "_visible", Value("0000"));
+    EXPECT_FALSE(m.vm().toBoolean(m.get(clip, "_visible")));
+    m.set(clip, "_visible", Value(std::numeric_limits<double>::infinity()));
+    EXPECT_TRUE(m.vm().toBoolean(m.get(clip, "_visible")));
 }

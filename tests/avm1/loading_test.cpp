@@ -325,3 +325,29 @@ TEST(LoadMovie, RootInsideALoadedMovieIsItsLevelUnlessTheClipLocksIt) {
     EXPECT_EQ(f.str(f.get(locked, "_lockroot")), "true");
     EXPECT_EQ(f.str(f.get(open, "_lockroot")), "false");
 }
+
+TEST(MovieClipLoader, AClipWhoseMovieFailedToLoadIsEmptiedAndReadsAsAFailedLoad) {
+    Folder f;
+    f.writeMovie("child.swf", {sw::ActionWriter().end()}, 6);
+    f.play({sw::ActionWriter().end()}, 10);
+    const Value clip = f.emptyClip("holder", 1);
+    f.call(clip, "createEmptyMovieClip", {Value(QStringLiteral("kid")), Value(1)});
+    f.vm().setMember(clip, QStringLiteral("note"), Value(7));
+    f.call(clip, "loadMovie", {Value(QStringLiteral("missing.swf"))});
+    f.player->nextFrame();
+    EXPECT_TRUE(f.get(clip, "kid").isUndefined());
+    EXPECT_TRUE(f.get(clip, "note").isUndefined());
+    EXPECT_EQ(f.str(f.get(clip, "_framesloaded")), "-1");
+    EXPECT_EQ(f.str(f.get(clip, "_totalframes")), "0");
+    EXPECT_EQ(f.str(f.get(clip, "_currentframe")), "0");
+    EXPECT_EQ(f.str(f.call(clip, "getSWFVersion")), "-1");
+    EXPECT_EQ(f.str(f.call(clip, "getBytesTotal")), "-1");
+    EXPECT_EQ(f.str(f.call(clip, "getBytesLoaded")), "0");
+    EXPECT_TRUE(QString::fromStdString(f.str(f.get(clip, "_url"))).endsWith(QStringLiteral("/missing.swf")));
+
+    // A later load that works clears the failure.
+    f.call(clip, "loadMovie", {Value(QStringLiteral("child.swf"))});
+    f.player->nextFrame();
+    EXPECT_EQ(f.str(f.call(clip, "getSWFVersion")), "6");
+    EXPECT_EQ(f.str(f.get(clip, "_framesloaded")), "1");
+}
