@@ -163,9 +163,10 @@ public:
     int focusRect() const { return m_focusRect; }
     void setFocusRect(int value) { m_focusRect = value; }
     // The drawing quality a script chose (_quality, _highquality, toggleHighQuality): once set, frames
-    // are drawn at it whatever quality the viewer asks for.
+    // are drawn at it whatever quality the viewer asks for, until the user picks one in the viewer.
     std::optional<RenderQuality> scriptQuality() const { return m_scriptQuality; }
     void setScriptQuality(RenderQuality quality) { m_scriptQuality = quality; }
+    void clearScriptQuality() { m_scriptQuality.reset(); }
     // Empty clips report their bounds as the largest twips value; the reference rounds it once a version
     // 8 movie is the root or has asked for bounds, and keeps doing so from then on.
     bool roundedEmptyBounds() const { return m_roundedEmptyBounds; }

@@ -34,7 +34,8 @@ ActionWriter& setVar(ActionWriter& a, const std::string& name, const Push& value
 }
 
 // The number of colours of a stage drawn with one slanted red triangle, after the frame's actions.
-std::size_t coloursDrawn(const sw::Bytes& actions, vp::RenderQuality asked) {
+// With `userChoosesAfter` the viewer's user picks a quality once the actions have run.
+std::size_t coloursDrawn(const sw::Bytes& actions, vp::RenderQuality asked, bool userChoosesAfter = false) {
     sw::ShapeBuilder tri;
     tri.fill(sw::FillSpec::solid(0xff0000ff)).style(std::nullopt, 1, std::nullopt).moveTo(0, 0);
     tri.lineTo(2000, 700).lineTo(300, 2000).lineTo(0, 0);
@@ -45,6 +46,7 @@ std::size_t coloursDrawn(const sw::Bytes& actions, vp::RenderQuality asked) {
     EXPECT_TRUE(movie && movie->isValid());
     if (!movie) return 0;
     vp::Player player(movie);
+    if (userChoosesAfter) player.stage().clearScriptQuality();
     QImage image(QSize(100, 100), QImage::Format_ARGB32_Premultiplied);
     vp::QPainterRenderer renderer(image);
     player.render(renderer, vp::stageToDevice(movie->stageRect(), QSizeF(100, 100), vp::ScaleMode::ShowAll, 1), asked);
@@ -102,4 +104,7 @@ TEST(ScriptQuality, FramesAreDrawnAtTheQualityAScriptChose) {
     EXPECT_EQ(coloursDrawn(low.end(), vp::RenderQuality::High), 2u);
     EXPECT_EQ(coloursDrawn(toggled.end(), vp::RenderQuality::Best), 2u);
     EXPECT_GT(coloursDrawn(high.end(), vp::RenderQuality::Low), 2u);
+    // A quality the user picks afterwards takes over again.
+    EXPECT_GT(coloursDrawn(low.end(), vp::RenderQuality::High, true), 2u);
+    EXPECT_EQ(coloursDrawn(high.end(), vp::RenderQuality::Low, true), 2u);
 }

@@ -19,6 +19,7 @@
 #include "player/movie.h"
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
+#include "player/stage.h"
 #include "widgets/player/audio_output.h"
 #include "widgets/player/movie_loader.h"
 
@@ -176,6 +177,8 @@ void ShockwaveFlash::setQualityName(const QString& name) {
     else if (name == QLatin1String("MEDIUM")) m_quality = player::RenderQuality::Medium;
     else if (name == QLatin1String("BEST")) m_quality = player::RenderQuality::Best;
     else m_quality = player::RenderQuality::High;
+    // The user's latest choice wins over the one the movie's script made, until the script chooses again.
+    if (m_player) m_player->stage().clearScriptQuality();
     update();
 }
 
