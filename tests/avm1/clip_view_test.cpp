@@ -10,6 +10,7 @@
 #include "player/render/qpainter_renderer.h"
 #include "player/stage_view.h"
 #include "tests/support/action_writer.h"
+#include "tests/support/pixel_expect.h"
 #include "tests/support/swf_writer.h"
 
 namespace sw = vistrel::testing;
@@ -46,14 +47,6 @@ Played play(std::vector<sw::Bytes> tags, const sw::ActionWriter& script) {
                   vp::RenderQuality::Low);
     return out;
 }
-
-bool near(QRgb a, QRgb b, int tolerance = 8) {
-    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
-}
-
-#define EXPECT_PIXEL(image, x, y, rgb) \
-    EXPECT_TRUE(near((image).pixel(x, y), rgb)) << "at " << (x) << "," << (y) << ": " << std::hex << (image).pixel(x, y)
 
 // setProperty("", index, value): the timeline running the script, here the root.
 void setOwn(sw::ActionWriter& a, int index, double value) {

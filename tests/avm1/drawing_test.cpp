@@ -15,6 +15,7 @@
 #include "player/render/recording_renderer.h"
 #include "player/stage_view.h"
 #include "tests/support/action_writer.h"
+#include "tests/support/pixel_expect.h"
 #include "tests/support/swf_writer.h"
 
 namespace sw = vistrel::testing;
@@ -124,14 +125,6 @@ Played play(const Script& script) {
                   vp::RenderQuality::Low);
     return out;
 }
-
-bool near(QRgb a, QRgb b, int tolerance = 8) {
-    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
-}
-
-#define EXPECT_PIXEL(image, x, y, rgb) \
-    EXPECT_TRUE(near((image).pixel(x, y), rgb)) << "at " << (x) << "," << (y) << ": " << std::hex << (image).pixel(x, y)
 
 Script& square(Script& s, const std::string& clip, double x0, double y0, double x1, double y1) {
     s.call(clip, "moveTo", {num(x0), num(y0)});
