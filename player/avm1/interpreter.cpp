@@ -754,7 +754,8 @@ int callFrameIndex(double n) {
 // can have (and one more) counts as loaded, whether the timeline has it or not.
 int framesCountedLoaded(DisplayHost& host, Object* clip) {
     constexpr int kFramesOfAWholeMovie = 16001;
-    return std::max(host.framesLoaded(clip), kFramesOfAWholeMovie);
+    const int loaded = host.framesLoaded(clip);
+    return loaded >= host.totalFrames(clip) ? std::max(loaded, kFramesOfAWholeMovie) : loaded;
 }
 
 Value frameValue(Vm& vm, const Value& v) {
