@@ -165,7 +165,18 @@ void Movie::importAssets(const swf::ImportAssets& tag, std::size_t offset, Frame
     }
     copier.importAs(wanted);
     for (auto& named : copier.importExports()) m_importedExports.push_back(std::move(named));
-    for (CopiedCharacter& c : copier.takeCopied()) {
+    std::vector<CopiedCharacter> copied = copier.takeCopied();
+    // Imported init scripts run in the order the imported movie holds them, whichever symbol was named.
+    std::unordered_map<std::uint16_t, std::size_t> initOrder;
+    for (const Frame& f : copier.source().rootTimeline().frames)
+        for (std::uint16_t id : f.initActions) initOrder.emplace(id, initOrder.size());
+    auto rank = [&](const CopiedCharacter& c) {
+        auto it = initOrder.find(c.sourceId);
+        return it == initOrder.end() ? initOrder.size() : it->second;
+    };
+    std::stable_sort(copied.begin(), copied.end(),
+                     [&](const CopiedCharacter& a, const CopiedCharacter& b) { return rank(a) < rank(b); });
+    for (CopiedCharacter& c : copied) {
         if (m_dictionary.count(c.id)) continue;   // the movie's own earlier definition of the id wins
         if (c.scalingGrid) m_scalingGrids.emplace(c.id, *c.scalingGrid);
         if (!c.jpegTables.empty()) m_importedJpegTables.emplace(c.id, std::move(c.jpegTables));
@@ -341,10 +352,11 @@ swf::ActionBytes Movie::initActions(std::uint16_t spriteId) const {
 }
 
 std::uint16_t Movie::exportedCharacter(const QString& name) const {
-    // Names compare without case, as symbol linkage names do in the reference player.
+    // Names compare without case, as symbol linkage names do; a name exported again names the later
+    // character.
     for (const auto* list : {&m_exports, &m_importedExports})
-        for (const auto& [exported, id] : *list)
-            if (exported.compare(name, Qt::CaseInsensitive) == 0) return id;
+        for (auto it = list->rbegin(); it != list->rend(); ++it)
+            if (it->first.compare(name, Qt::CaseInsensitive) == 0) return it->second;
     return 0;
 }
 
