@@ -42,6 +42,14 @@ void makeClip(ActionWriter& a, const std::string& object, const std::string& nam
 void setMember(ActionWriter& a, const std::string& object, const std::string& member, const std::string& value) {
     a.push(str(object)).op(op::kGetVariable).push({str(member), str(value)}).op(op::kSetMember);
 }
+// A placement of character `id` at `depth` under an instance name.
+sw::PlaceSpec named(std::uint16_t depth, std::uint16_t id, const std::string& name) {
+    sw::PlaceSpec p;
+    p.depth = depth;
+    p.characterId = id;
+    p.name = name;
+    return p;
+}
 // trace(String(eval(path))).
 void traceVariable(ActionWriter& a, const std::string& path) {
     a.push(str(path)).op(op::kGetVariable).op(op::kToString).op(op::kTrace);
@@ -263,4 +271,31 @@ TEST(MovieMachine, TheLeadingFileAttributesFlagPicksTheMachineWhateverBytecodeTh
     EXPECT_EQ(play({fileAttributes(0x08), actions, sw::showFrame()}), Lines{});
     // Without the tag, bytecode for the other machine is what tells.
     EXPECT_EQ(play({abc, actions, sw::showFrame()}), Lines{});
+}
+
+TEST(TargetPaths, VersionFourKnowsSlashesOnlyWithALevelNameOpeningThePath) {
+    const sw::PlaceSpec child = named(1, 1, "child"), a = named(1, 2, "a");
+    ActionWriter s;
+    s.push({str("root_var"), str("on root")}).op(op::kSetVariable);
+    s.push({str("a:var"), str("on a")}).op(op::kSetVariable);
+    // getProperty(path, _name) for targets: "-" marks a path that leads nowhere.
+    for (const char* path : {"a/child", "_level0/a", "a/..", "a:child", "a.child", "_level0:a:child", "_level0.a/child",
+                             "_level0..:/", "_flash0/a", "_root", "this", "/_level0", "a/..:a", "a//child"}) {
+        s.push({str(path), num(13)}).op(op::kGetProperty).op(op::kPushDuplicate).op(op::kTypeOf);
+        s.push(str("undefined")).op(op::kStringEquals).ifTrue(std::string("none ") + path);
+        s.push(str(std::string(path) + " ")).op(op::kStackSwap).op(op::kStringAdd).op(op::kTrace);
+        s.jump(std::string("next ") + path).label(std::string("none ") + path).op(op::kPop);
+        s.push(str(std::string("- ") + path)).op(op::kTrace).label(std::string("next ") + path);
+    }
+    // Variables: only a colon splits a name from its path, and the path may not be empty.
+    for (const char* name : {"/a:var", "a/..:root_var", ":root_var", ".root_var", "/a.var", "a.var"}) {
+        s.push(str(name)).op(op::kGetVariable).op(op::kTypeOf).op(op::kTrace);
+    }
+    const std::vector<sw::Bytes> tags{sw::defineSprite(1, 1, {sw::showFrame()}),
+                                      sw::defineSprite(2, 1, {sw::placeObject2(child, 4), sw::showFrame()}),
+                                      sw::placeObject2(a, 4), sw::doAction(s.end()), sw::showFrame()};
+    EXPECT_EQ(run(tags, 4),
+              (Lines{"a/child child", "_level0/a a", "a/.. ", "- a:child", "- a.child", "_level0:a:child ",
+                     "- _level0.a/child", "_level0..:/ ", "_flash0/a a", "- _root", "- this", "- /_level0", "- a/..:a",
+                     "- a//child", "string", "string", "undefined", "undefined", "undefined", "undefined"}));
 }
