@@ -113,6 +113,7 @@ void Movie::load(std::span<const std::uint8_t> data, const ImportContext* import
     std::optional<ImportLoad> importLoad;
     if (imports && importsSomething) importLoad.emplace(*imports, usedCharacterIds(parsed.tags));
     m_root = buildTimeline(parsed.tags, true, importLoad ? &*importLoad : nullptr);
+    m_root.declaredFrames = parsed.header.frameCount;
 }
 
 void Movie::importAssets(const swf::ImportAssets& tag, std::size_t offset, Frame& frame, ImportLoad& imports) {
@@ -201,6 +202,7 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                        [&](const swf::PlaceObject& p) { current.commands.emplace_back(p); },
                        [&](const swf::RemoveObject& r) { current.commands.emplace_back(r); },
                        [&](const swf::ShowFrame&) {
+                           ++timeline.shownFrames;
                            timeline.frames.push_back(std::move(current));
                            current = Frame{};
                        },
@@ -237,6 +239,7 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                        [&](const swf::DefineSprite& s) {
                            if (!root) return;   // sprites inside sprites are not valid definitions
                            SpriteCharacter sprite{buildTimeline(s.tags, false), s.tagBytes};
+                           sprite.timeline.declaredFrames = s.frameCount;
                            define(s.id, std::move(sprite));
                        },
                        [&](const swf::DefineFont& f) {

@@ -564,7 +564,12 @@ void Stage::removeLevel(int n) {
 }
 
 void Stage::loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> movie) {
-    static const Timeline empty;
+    // What an unloaded clip plays: nothing, and it declares no frames.
+    static const Timeline empty = [] {
+        Timeline t;
+        t.declaredFrames = 0;
+        return t;
+    }();
     if (target.sprite) {
         std::vector<int> depths;
         for (const auto& [depth, child] : target.sprite->children()) depths.push_back(depth);

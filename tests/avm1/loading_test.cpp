@@ -245,7 +245,22 @@ TEST(LoadMovie, UnloadingAClipRunsItsUnloadHandlerAndEmptiesIt) {
     f.call(clip, "unloadMovie");
     f.player->nextFrame();
     EXPECT_EQ(f.lines, (Lines{"onUnload"}));
+    // An unloaded clip declares no frames, has entered none and holds no bytes.
+    for (const char* property : {"_totalframes", "_framesloaded", "_currentframe"})
+        EXPECT_EQ(f.str(f.get(clip, property)), "0") << property;
+    EXPECT_EQ(f.str(f.call(clip, "getBytesTotal")), "0");
+}
+
+TEST(LoadMovie, AnEmptyClipHasOneFrameItHasNotEnteredAndNoBytes) {
+    Folder f;
+    f.play();
+    const Value clip = f.emptyClip("holder", 1);
+    f.player->nextFrame();
+    EXPECT_EQ(f.str(f.get(clip, "_currentframe")), "0");
     EXPECT_EQ(f.str(f.get(clip, "_totalframes")), "1");
+    EXPECT_EQ(f.str(f.get(clip, "_framesloaded")), "1");
+    EXPECT_EQ(f.str(f.call(clip, "getBytesLoaded")), "0");
+    EXPECT_EQ(f.str(f.call(clip, "getBytesTotal")), "0");
 }
 
 TEST(LoadVariables, PairsAreDecodedIntoTheTargetClipInALaterFrame) {

@@ -273,6 +273,30 @@ TEST(MovieMachine, TheLeadingFileAttributesFlagPicksTheMachineWhateverBytecodeTh
     EXPECT_EQ(play({abc, actions, sw::showFrame()}), Lines{});
 }
 
+TEST(FrameCounts, ScriptsAreToldTheDeclaredCountAndTheFramesShownOfItWhilePlaybackGoesByTheFrames) {
+    const sw::PlaceSpec shortOne = named(1, 1, "fewer"), longOne = named(2, 2, "more"), none = named(3, 3, "none");
+    ActionWriter first;
+    for (const char* clip : {"_root", "fewer", "more", "none"})
+        for (const char* property : {"_totalframes", "_framesloaded"}) traceVariable(first, std::string(clip) + "." + property);
+    traceVariable(first, "none._currentframe");
+    ActionWriter second;
+    second.op(op::kStop);
+    traceVariable(second, "more._currentframe");
+    // The root's header declares four frames; it holds two.
+    const std::vector<sw::Bytes> tags{sw::defineSprite(1, 3, {sw::showFrame()}),
+                                      sw::defineSprite(2, 1, {sw::showFrame(), sw::showFrame(), sw::showFrame()}),
+                                      sw::defineSprite(3, 0, {}),
+                                      sw::placeObject2(shortOne),
+                                      sw::placeObject2(longOne),
+                                      sw::placeObject2(none),
+                                      sw::doAction(first.end()),
+                                      sw::showFrame(),
+                                      sw::doAction(second.end()),
+                                      sw::showFrame()};
+    EXPECT_EQ(sw::playOnWhite(tags, 8, 3, 4),
+              (Lines{"4", "2", "3", "1", "1", "1", "0", "0", "1", "2"}));
+}
+
 TEST(TargetPaths, VersionFourKnowsSlashesOnlyWithALevelNameOpeningThePath) {
     const sw::PlaceSpec child = named(1, 1, "child"), a = named(1, 2, "a");
     ActionWriter s;
