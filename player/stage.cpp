@@ -581,7 +581,7 @@ void Stage::loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> mo
     target.sprite.reset();
     target.drawing.reset();
     target.text.reset();
-    target.clipActions.clear();
+    // The clip's own event handlers (from its placement) stay: they belong to the clip, not to what it shows.
     target.characterId = 0;
     target.failedLoadUrl.clear();
     if (avm1::Object* script = target.script) {
@@ -599,6 +599,8 @@ void Stage::loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> mo
     }
     if (!target.script) scriptObject(target);
     target.sprite->setStartTick(m_ticks + 1);
+    // A movie arriving is a load for the clip: its load handlers run before the movie's first frame.
+    if (target.sprite->loadedMovie()) queueClipEvent(target, swf::clipevent::kLoad);
     target.sprite->start();
     ++m_changes;
 }
