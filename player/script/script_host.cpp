@@ -220,8 +220,10 @@ avm1::Object* ScriptHost::resolveTarget(avm1::Object* base, const QString& path)
             current = current ? rootFor(*current) : &m_stage.rootObject();
             continue;
         }
-        if (const auto n = avm1::levelOfName(segment, ignoreCase)) {
-            current = *n >= 0 ? m_stage.levelObject(*n) : nullptr;
+        if (segment.startsWith(u"_level", Qt::CaseInsensitive)) {
+            bool digits = false;
+            const int n = segment.mid(6).toInt(&digits);
+            current = digits && n >= 0 ? m_stage.levelObject(n) : nullptr;
             if (!current) return nullptr;
             continue;
         }
