@@ -150,6 +150,8 @@ struct DisplayObject {
     // Buttons: the state shown (0 up, 1 over, 2 down). Dragged clips: what they were last dropped on.
     int buttonState = 0;
     QString dropTarget;
+    // _focusrect from version 6 on: each clip's own, unset (null to scripts) until a script sets it.
+    std::optional<bool> focusRect;
     // A movie asked for could not be loaded into this clip: its address, until something else is loaded or
     // the clip is unloaded. Scripts then see a clip with no frames and no movie version.
     QString failedLoadUrl;

@@ -247,6 +247,7 @@ void ImportCopier::copyPending() {
         if (!original) continue;
         CopiedCharacter copy;
         copy.id = targetId;
+        copy.sourceId = sourceId;
         copy.character = *original;
         remap(copy.character);
         std::visit(Overloaded{

@@ -63,6 +63,7 @@ private:
 // One definition copied out of an imported movie, already under its id in the importing movie.
 struct CopiedCharacter {
     std::uint16_t id = 0;
+    std::uint16_t sourceId = 0;                 // its id in the imported movie
     Character character;
     std::optional<QRectF> scalingGrid;
     swf::ActionBytes initActions;               // the sprite's DoInitAction, null when none

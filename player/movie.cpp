@@ -113,6 +113,7 @@ void Movie::load(std::span<const std::uint8_t> data, const ImportContext* import
     std::optional<ImportLoad> importLoad;
     if (imports && importsSomething) importLoad.emplace(*imports, usedCharacterIds(parsed.tags));
     m_root = buildTimeline(parsed.tags, true, importLoad ? &*importLoad : nullptr);
+    m_root.declaredFrames = parsed.header.frameCount;
 }
 
 void Movie::importAssets(const swf::ImportAssets& tag, std::size_t offset, Frame& frame, ImportLoad& imports) {
@@ -165,7 +166,18 @@ void Movie::importAssets(const swf::ImportAssets& tag, std::size_t offset, Frame
     }
     copier.importAs(wanted);
     for (auto& named : copier.importExports()) m_importedExports.push_back(std::move(named));
-    for (CopiedCharacter& c : copier.takeCopied()) {
+    std::vector<CopiedCharacter> copied = copier.takeCopied();
+    // Imported init scripts run in the order the imported movie holds them, whichever symbol was named.
+    std::unordered_map<std::uint16_t, std::size_t> initOrder;
+    for (const Frame& f : copier.source().rootTimeline().frames)
+        for (std::uint16_t id : f.initActions) initOrder.emplace(id, initOrder.size());
+    auto rank = [&](const CopiedCharacter& c) {
+        auto it = initOrder.find(c.sourceId);
+        return it == initOrder.end() ? initOrder.size() : it->second;
+    };
+    std::stable_sort(copied.begin(), copied.end(),
+                     [&](const CopiedCharacter& a, const CopiedCharacter& b) { return rank(a) < rank(b); });
+    for (CopiedCharacter& c : copied) {
         if (m_dictionary.count(c.id)) continue;   // the movie's own earlier definition of the id wins
         if (c.scalingGrid) m_scalingGrids.emplace(c.id, *c.scalingGrid);
         if (!c.jpegTables.empty()) m_importedJpegTables.emplace(c.id, std::move(c.jpegTables));
@@ -190,6 +202,7 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                        [&](const swf::PlaceObject& p) { current.commands.emplace_back(p); },
                        [&](const swf::RemoveObject& r) { current.commands.emplace_back(r); },
                        [&](const swf::ShowFrame&) {
+                           ++timeline.shownFrames;
                            timeline.frames.push_back(std::move(current));
                            current = Frame{};
                        },
@@ -226,6 +239,7 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                        [&](const swf::DefineSprite& s) {
                            if (!root) return;   // sprites inside sprites are not valid definitions
                            SpriteCharacter sprite{buildTimeline(s.tags, false), s.tagBytes};
+                           sprite.timeline.declaredFrames = s.frameCount;
                            define(s.id, std::move(sprite));
                        },
                        [&](const swf::DefineFont& f) {
@@ -341,10 +355,11 @@ swf::ActionBytes Movie::initActions(std::uint16_t spriteId) const {
 }
 
 std::uint16_t Movie::exportedCharacter(const QString& name) const {
-    // Names compare without case, as symbol linkage names do in the reference player.
+    // Names compare without case, as symbol linkage names do; a name exported again names the later
+    // character.
     for (const auto* list : {&m_exports, &m_importedExports})
-        for (const auto& [exported, id] : *list)
-            if (exported.compare(name, Qt::CaseInsensitive) == 0) return id;
+        for (auto it = list->rbegin(); it != list->rend(); ++it)
+            if (it->first.compare(name, Qt::CaseInsensitive) == 0) return it->second;
     return 0;
 }
 

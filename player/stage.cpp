@@ -564,7 +564,12 @@ void Stage::removeLevel(int n) {
 }
 
 void Stage::loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> movie) {
-    static const Timeline empty;
+    // What an unloaded clip plays: nothing, and it declares no frames.
+    static const Timeline empty = [] {
+        Timeline t;
+        t.declaredFrames = 0;
+        return t;
+    }();
     if (target.sprite) {
         std::vector<int> depths;
         for (const auto& [depth, child] : target.sprite->children()) depths.push_back(depth);
@@ -576,7 +581,7 @@ void Stage::loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> mo
     target.sprite.reset();
     target.drawing.reset();
     target.text.reset();
-    target.clipActions.clear();
+    // The clip's own event handlers (from its placement) stay: they belong to the clip, not to what it shows.
     target.characterId = 0;
     target.failedLoadUrl.clear();
     if (avm1::Object* script = target.script) {
@@ -594,6 +599,8 @@ void Stage::loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> mo
     }
     if (!target.script) scriptObject(target);
     target.sprite->setStartTick(m_ticks + 1);
+    // A movie arriving is a load for the clip: its load handlers run before the movie's first frame.
+    if (target.sprite->loadedMovie()) queueClipEvent(target, swf::clipevent::kLoad);
     target.sprite->start();
     ++m_changes;
 }

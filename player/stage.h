@@ -162,6 +162,9 @@ public:
     // _focusrect of version 5 movies: one number, 1 or 0, for the whole movie.
     int focusRect() const { return m_focusRect; }
     void setFocusRect(int value) { m_focusRect = value; }
+    // _soundbuftime: seconds of sound to buffer, one number for the whole movie.
+    int soundBufferTime() const { return m_soundBufferTime; }
+    void setSoundBufferTime(int seconds) { m_soundBufferTime = seconds; }
     // The drawing quality a script chose (_quality, _highquality, toggleHighQuality): once set, frames
     // are drawn at it whatever quality the viewer asks for, until the user picks one in the viewer.
     std::optional<RenderQuality> scriptQuality() const { return m_scriptQuality; }
@@ -239,6 +242,7 @@ private:
     void runClockObjects();
     DisplayObject* m_focus = nullptr;
     int m_focusRect = 1;
+    int m_soundBufferTime = 5;
     std::optional<RenderQuality> m_scriptQuality;
     bool m_roundedEmptyBounds = false;
     KeyboardState m_keyboard;

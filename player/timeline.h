@@ -2,6 +2,7 @@
 // order, the sprites whose init scripts the frame carries, and its label.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,7 +31,17 @@ struct Timeline {
     // A sprite whose tags stop short (no end tag, or tags after its last shown frame) plays what it has
     // once and stays on its last frame instead of looping.
     bool loops = true;
+    // The frame count the movie header or sprite tag declares (-1: none, a clip a script made), and how
+    // many frames a ShowFrame ends. Scripts are told these; playback goes by the frames there are.
+    int declaredFrames = -1;
+    int shownFrames = 0;
     int frameCount() const { return frames.empty() ? 1 : static_cast<int>(frames.size()); }
+    // What _totalframes and _framesloaded report: the declared count, and the frames shown of it (a
+    // timeline without any ShowFrame still counts its one frame).
+    int reportedTotalFrames() const { return declaredFrames < 0 ? frameCount() : declaredFrames; }
+    int reportedLoadedFrames() const {
+        return declaredFrames < 0 ? frameCount() : std::min(declaredFrames, std::max(shownFrames, 1));
+    }
     // 0-based index of the frame with this label, or -1.
     int findLabel(const std::string& label) const;
     // The same, comparing without case (scripts name labels that way).

@@ -397,6 +397,26 @@ std::uint32_t toUint32(double v)
     return static_cast<std::uint32_t>(t);
 }
 
+std::optional<std::int32_t> levelOfName(QStringView name, bool ignoreCase)
+{
+    const Qt::CaseSensitivity cs = ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    if (!name.startsWith(u"_level", cs) && !name.startsWith(u"_flash", cs))
+        return std::nullopt;
+    QStringView rest = name.mid(6);
+    const bool negative = rest.startsWith(u'-');
+    if (negative)
+        rest = rest.mid(1);
+    std::uint32_t n = 0;
+    for (QChar c : rest) {
+        if (c < u'0' || c > u'9')
+            break;
+        n = n * 10u + static_cast<std::uint32_t>(c.unicode() - u'0');
+    }
+    if (negative)
+        n = 0u - n;
+    return static_cast<std::int32_t>(n);
+}
+
 std::optional<bool> numberLess(double a, double b)
 {
     if (std::isnan(a) || std::isnan(b))

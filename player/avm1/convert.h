@@ -33,6 +33,11 @@ double parseFloatValue(const QString& s);
 std::int32_t toInt32(double v);
 std::uint32_t toUint32(double v);
 
+// The level a "_levelN" or "_flashN" name stands for: an optional minus sign and the digits after the
+// prefix, wrapping as a 32-bit integer, whatever follows them; no digits at all is level 0. Nothing for
+// other names. The prefix compares without case when `ignoreCase`.
+std::optional<std::int32_t> levelOfName(QStringView name, bool ignoreCase);
+
 // Numeric comparison for the less-than actions: empty when either side is NaN (the result is undefined).
 std::optional<bool> numberLess(double a, double b);
 

@@ -11,6 +11,8 @@
 #include <optional>
 #include <utility>
 
+#include <QStringList>
+
 #include "player/avm1/convert.h"
 #include "player/avm1/class_relations.h"
 
@@ -245,12 +247,45 @@ Value rootOf(Frame& f) {
     return Value(host->resolveTarget(from, QStringLiteral("_root")));
 }
 
+// Version 4 target paths know slashes only: a leading slash starts at the root, a level name may open the
+// path (whatever follows its number up to the first slash), ".." is the parent, and every other step is a
+// child's whole name; special names and dot or colon steps lead nowhere.
+Object* resolveTarget4(Frame& f, const QString& path) {
+    DisplayHost* host = f.vm.host();
+    Object* from = f.target ? f.target : f.baseClip;
+    if (!host || !from) return nullptr;
+    if (path.isEmpty()) return from;
+    const QStringList steps = path.split(u'/');
+    Object* cur = from;
+    qsizetype i = 0;
+    if (path.startsWith(u'/')) {
+        cur = rootOf(f).object();
+        i = 1;
+    } else if (const auto level = levelOfName(steps[0], true)) {
+        cur = *level >= 0 ? host->level(*level) : nullptr;
+        i = 1;
+    }
+    for (; cur && i < steps.size(); ++i) {
+        const QString& step = steps[i];
+        // A slash may end the path; two in a row lead nowhere.
+        if (step.isEmpty()) return i + 1 == steps.size() ? cur : nullptr;
+        if (step == u"..") {
+            cur = host->resolveTarget(cur, QStringLiteral("_parent"));
+            continue;
+        }
+        if (step.contains(u':') || step.contains(u'.') || levelOfName(step, true) ||
+            step.compare(u"this", Qt::CaseInsensitive) == 0 || step.compare(u"_root", Qt::CaseInsensitive) == 0 ||
+            step.compare(u"_parent", Qt::CaseInsensitive) == 0)
+            return nullptr;
+        cur = host->resolveTarget(cur, step);
+    }
+    return cur;
+}
+
 std::optional<int> levelNumber(const Frame& f, const QString& name) {
-    if (name.size() < 7 || !sameName(f, name.left(6), QLatin1StringView("_level"))) return std::nullopt;
-    bool ok = false;
-    const int n = name.mid(6).toInt(&ok);
-    if (!ok || n < 0) return std::nullopt;
-    return n;
+    const auto n = levelOfName(name, f.version < 7);
+    if (!n || *n < 0) return std::nullopt;
+    return *n;
 }
 
 // What `super` gives a method: calling it runs the class constructor above, and methods called on it
@@ -537,6 +572,20 @@ bool hasPathChars(const QString& name) {
 Value getVariable(Frame& f, const QString& name, Object** where = nullptr) {
     if (where) *where = nullptr;
     Value out;
+    if (f.version < 5 && hasPathChars(name)) {
+        // "path:name" on the clip a slash path leads to; a name without a colon is a clip path, or a plain
+        // variable whose name holds dots.
+        const qsizetype at = name.lastIndexOf(u':');
+        if (at < 0) {
+            if (name.contains(u'/'))
+                if (Object* clip = resolveTarget4(f, name)) return Value(clip);
+            return findVariable(f, name, out, where) ? out : Value();
+        }
+        Object* holder = at > 0 ? resolveTarget4(f, name.left(at)) : nullptr;
+        if (!holder) return {};
+        if (where) *where = holder;
+        return f.vm.getMember(Value(holder), name.mid(at + 1));
+    }
     if (hasPathChars(name)) {
         // "path:name" or "path.name" (the last colon or dot): the variable on the object the path leads to,
         // from the first scope where it exists there.
@@ -581,6 +630,16 @@ Object* timelineFor(Frame& f) {
 }
 
 void setVariable(Frame& f, const QString& name, const Value& value) {
+    if (f.version < 5) {
+        // Only a colon splits a name from its slash path.
+        if (const qsizetype at = name.lastIndexOf(u':'); at >= 0) {
+            if (Object* holder = at > 0 ? resolveTarget4(f, name.left(at)) : nullptr)
+                f.vm.setMember(Value(holder), name.mid(at + 1), value);
+            return;
+        }
+        f.vm.setMember(Value(timelineFor(f)), name, value);
+        return;
+    }
     // "path:name" or "path.name" (the last colon or dot) sets the name on the object the path leads to
     // from the first scope where it leads anywhere; a slash alone makes no path ("a/b" is a plain name).
     if (const qsizetype at = std::max(name.lastIndexOf(u':'), name.lastIndexOf(u'.')); at >= 0) {
@@ -628,6 +687,7 @@ Object* clipOf(Frame& f, const Value& v) {
     if (Object* o = v.object(); isClip(o)) return o;
     const QString path = f.vm.toString(v);
     if (path.isEmpty()) return timelineTarget(f);
+    if (f.version < 5) return resolveTarget4(f, path);
     DisplayHost* host = f.vm.host();
     if (!host || !f.target) return nullptr;
     if (Object* o = host->resolveTarget(f.target, path)) return o;
@@ -644,8 +704,16 @@ void setTarget(Frame& f, const QString& path) {
         return;
     }
     DisplayHost* host = f.vm.host();
-    const Value found = f.origTarget ? resolvePathFrom(f, path, Value(f.origTarget), false) : Value();
-    Object* t = isClip(found.object()) ? found.asObject() : nullptr;
+    Object* t = nullptr;
+    if (f.version < 5) {
+        Object* current = f.target;
+        f.target = f.origTarget;
+        t = f.origTarget ? resolveTarget4(f, path) : nullptr;
+        f.target = current;
+    } else {
+        const Value found = f.origTarget ? resolvePathFrom(f, path, Value(f.origTarget), false) : Value();
+        t = isClip(found.object()) ? found.asObject() : nullptr;
+    }
     if (t) {
         f.target = t;
         return;

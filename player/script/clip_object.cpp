@@ -3,6 +3,7 @@
 #include "player/script/obj_internal.h"
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include <QUrl>
@@ -128,6 +129,11 @@ const Movie& movieOf(const Stage& stage, const DisplayObject& object) {
     return object.parent ? object.parent->movie() : stage.movie();
 }
 
+bool showsNoMovie(const DisplayObject& object) {
+    return object.parent && object.sprite && object.characterId == 0 && !object.sprite->loadedMovie() &&
+           object.sprite->timeline().frames.empty();
+}
+
 QString movieUrl(const Movie& movie) {
     if (movie.sourcePath().isEmpty()) return QString();
     return QUrl::fromLocalFile(movie.sourcePath()).toString(QUrl::FullyEncoded);
@@ -159,14 +165,14 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::XScale: return Value(geometryOf(o).xScale);
     case ClipProperty::YScale: return Value(geometryOf(o).yScale);
     case ClipProperty::CurrentFrame:
-        if (!o.failedLoadUrl.isEmpty()) return Value(0);
+        if (!o.failedLoadUrl.isEmpty() || showsNoMovie(o)) return Value(0);
         return Value(o.sprite ? o.sprite->currentFrame() + 1 : 1);
     case ClipProperty::TotalFrames:
         if (!o.failedLoadUrl.isEmpty()) return Value(0);
-        return Value(o.sprite ? o.sprite->frameCount() : 1);
+        return Value(o.sprite ? o.sprite->timeline().reportedTotalFrames() : 1);
     case ClipProperty::FramesLoaded:
         if (!o.failedLoadUrl.isEmpty()) return Value(-1);
-        return Value(o.sprite ? o.sprite->frameCount() : 1);
+        return Value(o.sprite ? o.sprite->timeline().reportedLoadedFrames() : 1);
     case ClipProperty::Alpha: return Value(o.colorTransform.aMult / 256.0 * 100.0);
     case ClipProperty::Visible: return Value(o.visible);
     case ClipProperty::Width: return Value(std::round(parentBounds(stage, o).width()) / 20.0);
@@ -182,10 +188,13 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
         const RenderQuality q = stage.scriptQuality().value_or(RenderQuality::High);
         return Value(q == RenderQuality::Low ? 0 : q == RenderQuality::Best ? 2 : 1);
     }
-    // Version 5 movies share one number for every clip; later ones are not modelled beyond the default.
+    // Version 5 movies share one number for every clip; later ones keep a flag per clip, null until set,
+    // and the root's is the movie's own (on from the start).
     case ClipProperty::FocusRect:
-        return stage.movie().header().version <= 5 ? Value(stage.focusRect()) : Value(true);
-    case ClipProperty::SoundBufTime: return Value(5);
+        if (stage.movie().header().version <= 5) return Value(stage.focusRect());
+        if (!o.parent) return Value(stage.focusRect() != 0);
+        return o.focusRect ? Value(*o.focusRect) : Value::null();
+    case ClipProperty::SoundBufTime: return Value(stage.soundBufferTime());
     case ClipProperty::Quality: return Value(qualityName(stage.scriptQuality().value_or(RenderQuality::High)));
     case ClipProperty::XMouse:
     case ClipProperty::YMouse: {
@@ -285,7 +294,11 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
         o.transformedByScript = true;
         break;
     }
-    case ClipProperty::Name: o.name = vm->toString(value); break;
+    case ClipProperty::Name:
+        // From version 7 a name that is not a number is written as "0".
+        if (value.isNumber() && std::isnan(value.asNumber()) && vm->swfVersion() >= 7) o.name = QStringLiteral("0");
+        else o.name = vm->toString(value);
+        break;
     case ClipProperty::CurrentFrame:
     case ClipProperty::TotalFrames:
     case ClipProperty::Target:
@@ -298,7 +311,18 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
         // Version 5: set through any clip for all of them, as 1 or 0; values that are not numbers leave it.
         // Later versions: the root's setting rules whether keyboard focus shows its rectangle.
         if (stage.movie().header().version > 5) {
-            if (!o.parent) stage.setFocusRect(stage.vm() && stage.vm()->toBoolean(value) ? 1 : 0);
+            // A flag: an object clears it without being asked for a number; what is no number leaves it.
+            bool on = false;
+            if (value.isNullish()) return;
+            if (value.isBoolean()) {
+                on = value.asBool();
+            } else if (!value.isObject()) {
+                const double v = number();
+                if (std::isnan(v)) return;
+                on = v != 0;
+            }
+            o.focusRect = on;
+            if (!o.parent) stage.setFocusRect(on ? 1 : 0);
             return;
         }
         if (value.isNullish()) return;
@@ -321,7 +345,16 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
         stage.setScriptQuality(*q);
         break;
     }
-    case ClipProperty::SoundBufTime: return;   // the viewer's own settings rule it
+    case ClipProperty::SoundBufTime: {
+        // Scripts read back what they set: whole seconds, what is no number leaves it, and a number out of
+        // the 32-bit range (an infinite one too) is the smallest 32-bit integer. The viewer's own settings
+        // rule the buffering itself.
+        const double v = std::trunc(number());
+        if (std::isnan(v)) return;
+        const bool fits = v >= -2147483648.0 && v <= 2147483647.0;
+        stage.setSoundBufferTime(fits ? static_cast<int>(v) : std::numeric_limits<int>::min());
+        return;
+    }
     }
     stage.touch();
 }

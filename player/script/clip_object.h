@@ -74,6 +74,9 @@ QString slashPath(const DisplayObject& object);
 // the address a movie was read from, as _url gives it.
 const Movie& movieOf(const Stage& stage, const DisplayObject& object);
 QString movieUrl(const Movie& movie);
+// A clip that shows no movie of its own: one createEmptyMovieClip made, or one whose movie was unloaded.
+// It has not entered a frame and holds no bytes.
+bool showsNoMovie(const DisplayObject& object);
 // What _root means inside `object`: the root of its level, or the nearest clip with _lockroot set.
 DisplayObject* rootFor(DisplayObject& object);
 

@@ -265,6 +265,7 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
             DisplayObject* o = displayOf(self);
             if (!o) return Value();
             if (!o->failedLoadUrl.isEmpty()) return Value(total ? -1 : 0);
+            if (showsNoMovie(*o)) return Value(0);
             if (o->characterId && o->parent && o->sprite && &o->sprite->movie() == &o->parent->movie()) {
                 const Character* c = o->parent->movie().character(o->characterId);
                 if (const auto* sprite = c ? std::get_if<SpriteCharacter>(c) : nullptr)

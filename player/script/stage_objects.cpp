@@ -1,9 +1,11 @@
 #include "player/script/stage_objects.h"
 
 #include <cmath>
+#include <utility>
 
 #include "player/avm1/object.h"
 #include "player/movie.h"
+#include "player/script/clip_object.h"
 #include "player/script/obj_internal.h"
 #include "player/stage.h"
 
@@ -159,10 +161,15 @@ void installStageObject(Stage& stage) {
     Object* o = defineObjectOn(vm, vm.global(), QStringLiteral("Stage"));
     initializeBroadcaster(vm, o);
     auto settings = std::make_shared<StageSettings>();
-    const QRectF r = stage.movie().stageRect();
-    const double width = std::round(r.width() / 20.0), height = std::round(r.height() / 20.0);
-    defineGetter(vm, o, QStringLiteral("width"), [width](Vm&, const Value&, Args) { return Value(width); });
-    defineGetter(vm, o, QStringLiteral("height"), [height](Vm&, const Value&, Args) { return Value(height); });
+    // The size is the one of the movie level 0 shows now: a movie loaded over the first one brings its own.
+    Stage* s = &stage;
+    auto stageSize = [s]() {
+        const QRectF r = movieOf(*s, s->rootObject()).stageRect();
+        return std::pair(std::round(r.width() / 20.0), std::round(r.height() / 20.0));
+    };
+    defineGetter(vm, o, QStringLiteral("width"), [stageSize](Vm&, const Value&, Args) { return Value(stageSize().first); });
+    defineGetter(vm, o, QStringLiteral("height"),
+                 [stageSize](Vm&, const Value&, Args) { return Value(stageSize().second); });
     defineAccessor(
         vm, o, QStringLiteral("scaleMode"), [settings](Vm&, const Value&, Args) { return Value(settings->scaleMode); },
         [settings](Vm& vm, const Value&, Args args) {

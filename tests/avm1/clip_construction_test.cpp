@@ -98,6 +98,22 @@ TEST(ClipConstruction, AClassRegisteredUnderOneExportNameServesTheSymbolUnderIts
     EXPECT_EQ(play(tags), (std::vector<std::string>{"constructor", "movieclip"}));
 }
 
+TEST(ClipConstruction, ANameExportedAgainNamesTheLaterSymbolWhateverItsCase) {
+    // Each symbol's frame says which one was attached.
+    auto symbol = [](std::uint16_t id, const std::string& text) {
+        sw::ActionWriter frame;
+        say(frame, text);
+        return sw::defineSprite(id, 1, {sw::doAction(frame.end()), sw::showFrame()});
+    };
+    sw::ActionWriter a;
+    a.raw(attachCall("test", "one", 1, false).code()).op(op::kPop);
+    a.raw(attachCall("pair", "two", 2, false).code()).op(op::kPop);
+    std::vector<sw::Bytes> tags{symbol(1, "first"), symbol(2, "second"), symbol(3, "third"),
+                                sw::exportAssets({{1, "test"}}), sw::exportAssets({{2, "TEST"}}),
+                                sw::exportAssets({{1, "pair"}, {3, "pair"}}), sw::doAction(a.end()), sw::showFrame()};
+    EXPECT_EQ(play(tags), (std::vector<std::string>{"second", "third"}));
+}
+
 TEST(ClipConstruction, ButtonsIgnoreRegisteredClassesAndOnConstructRunsForPlainClips) {
     // onConstruct answers clips without a class; a throw in it stops there, the maker goes on.
     sw::ActionWriter onConstruct;

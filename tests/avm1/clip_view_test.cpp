@@ -2,6 +2,11 @@
 // rectangle, played and rendered, checked by their pixels and traces.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
 #include <QImage>
 #include <QStringList>
 
@@ -135,4 +140,42 @@ TEST(ScrollRect, ShowsThePartGivenAtTheClipsOriginAndReadsBack) {
     EXPECT_PIXEL(q.image, 15, 15, kRed);
     EXPECT_PIXEL(q.image, 60, 15, kGreen);
     EXPECT_EQ(q.trace, QStringList({"undefined"}));
+}
+
+TEST(ClipProperties, SettingNameFocusRectAndSoundBufferTimeFollowsTheVersion) {
+    // setProperty("", index, value) then trace(getProperty("", index)).
+    auto setAndRead = [](sw::ActionWriter& a, int index, const Push& value) {
+        a.push({Push::str(""), Push::integer(index), value}).op(op::kSetProperty);
+        a.push({Push::str(""), Push::integer(index)}).op(op::kGetProperty).op(op::kTrace);
+    };
+    constexpr int kName = 13, kFocusRect = 17, kSoundBufTime = 18;
+    sw::ActionWriter a;
+    setAndRead(a, kName, Push::dbl(std::nan("")));
+    // From version 6 the focus rectangle is a flag (the root's on from the start): numbers set it, what is
+    // no number leaves it, an object clears it.
+    a.push({Push::str(""), Push::integer(kFocusRect)}).op(op::kGetProperty).op(op::kTrace);
+    setAndRead(a, kFocusRect, Push::integer(2));
+    setAndRead(a, kFocusRect, Push::str("abc"));
+    setAndRead(a, kFocusRect, Push::undefined());
+    a.push({Push::str(""), Push::integer(kFocusRect), Push::integer(0)}).op(op::kInitObject).op(op::kSetProperty);
+    a.push({Push::str(""), Push::integer(kFocusRect)}).op(op::kGetProperty).op(op::kTrace);
+    setAndRead(a, kFocusRect, Push::boolean(true));
+    // Sound buffer time reads back in whole seconds; what is no number leaves it.
+    setAndRead(a, kSoundBufTime, Push::dbl(1.5));
+    setAndRead(a, kSoundBufTime, Push::str("10x"));
+    setAndRead(a, kSoundBufTime, Push::dbl(std::numeric_limits<double>::infinity()));
+    auto traced = [&](int version) {
+        sw::MovieSpec spec;
+        spec.version = version;
+        std::vector<std::string> lines;
+        vp::Player player(vp::Movie::fromBytes(sw::movie(spec, {sw::doAction(a.end()), sw::showFrame()})),
+                          [&lines](const QString& line) { lines.push_back(line.toStdString()); });
+        return lines;
+    };
+    const std::vector<std::string> rest{"true", "true", "true", "true", "false", "true", "1", "1", "-2147483648"};
+    std::vector<std::string> seven{"0"}, six{"NaN"};
+    seven.insert(seven.end(), rest.begin(), rest.end());
+    six.insert(six.end(), rest.begin(), rest.end());
+    EXPECT_EQ(traced(7), seven);
+    EXPECT_EQ(traced(6), six);
 }

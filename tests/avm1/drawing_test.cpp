@@ -350,7 +350,10 @@ TEST(Drawing, ShapeHitTestsFollowOutlinesNotBounds) {
     EXPECT_EQ(p.trace, (QStringList{"false", "true", "true", "false", "true", "false", "false"}));
 }
 
-TEST(Drawing, SetMaskClipsTheClipAndHidesTheMask) {
+namespace {
+
+// A red 100x100 "content" clip and a green 50x50 "holder" clip above it, for masking.
+Script contentAndHolder() {
     Script s;
     s.clip("content", 1);
     s.call("content", "beginFill", {num(0xff0000)});
@@ -358,6 +361,13 @@ TEST(Drawing, SetMaskClipsTheClipAndHidesTheMask) {
     s.clip("holder", 2);
     s.call("holder", "beginFill", {num(0x00ff00)});
     square(s, "holder", 0, 0, 50, 50);
+    return s;
+}
+
+}  // namespace
+
+TEST(Drawing, SetMaskClipsTheClipAndHidesTheMask) {
+    Script s = contentAndHolder();
     // Paths read as the reference reads them: a variable in a target, a clip path.
     s.traceCall("content", "setMask", {str("_level0:holder")});
     s.traceCall("content", "setMask", {str("holder")});
@@ -370,6 +380,13 @@ TEST(Drawing, SetMaskClipsTheClipAndHidesTheMask) {
     EXPECT_PIXEL(masked.image, 25, 25, kRed);     // the content, where the mask is
     EXPECT_PIXEL(masked.image, 75, 75, kBlue);    // masked away
     EXPECT_PIXEL(masked.image, 75, 25, kBlue);
+
+    // A target path naming a level then a variable leads to the clip, not the level.
+    Script byPath = contentAndHolder();
+    byPath.call("content", "setMask", {str("_level0:holder")});
+    const Played maskedByPath = play(byPath);
+    EXPECT_PIXEL(maskedByPath.image, 25, 25, kRed);
+    EXPECT_PIXEL(maskedByPath.image, 75, 75, kBlue);
 
     s.traceCall("content", "setMask", {Push::null()});
     const Played unmasked = play(s);

@@ -19,6 +19,7 @@
 #include "player/movie.h"
 #include "player/player.h"
 #include "player/stage.h"
+#include "player/swf/tags_action.h"
 #include "tests/support/action_writer.h"
 #include "tests/support/swf_writer.h"
 
@@ -56,7 +57,10 @@ public:
         write(name, bytesOf(sw::traceMovie(frames, version)));
     }
     void play(const std::vector<sw::Bytes>& frames = {sw::ActionWriter().end()}, int version = 8) {
-        writeMovie("main.swf", frames, version);
+        playMovie(sw::traceMovie(frames, version));
+    }
+    void playMovie(const sw::Bytes& bytes) {
+        write("main.swf", bytesOf(bytes));
         auto movie = vp::Movie::fromFile(path("main.swf"));
         ASSERT_TRUE(movie->isValid());
         player = std::make_unique<vp::Player>(movie, [this](const QString& line) { lines.push_back(line.toStdString()); });
@@ -245,7 +249,62 @@ TEST(LoadMovie, UnloadingAClipRunsItsUnloadHandlerAndEmptiesIt) {
     f.call(clip, "unloadMovie");
     f.player->nextFrame();
     EXPECT_EQ(f.lines, (Lines{"onUnload"}));
+    // An unloaded clip declares no frames, has entered none and holds no bytes.
+    for (const char* property : {"_totalframes", "_framesloaded", "_currentframe"})
+        EXPECT_EQ(f.str(f.get(clip, property)), "0") << property;
+    EXPECT_EQ(f.str(f.call(clip, "getBytesTotal")), "0");
+}
+
+TEST(LoadMovie, AnEmptyClipHasOneFrameItHasNotEnteredAndNoBytes) {
+    Folder f;
+    f.play();
+    const Value clip = f.emptyClip("holder", 1);
+    f.player->nextFrame();
+    EXPECT_EQ(f.str(f.get(clip, "_currentframe")), "0");
     EXPECT_EQ(f.str(f.get(clip, "_totalframes")), "1");
+    EXPECT_EQ(f.str(f.get(clip, "_framesloaded")), "1");
+    EXPECT_EQ(f.str(f.call(clip, "getBytesLoaded")), "0");
+    EXPECT_EQ(f.str(f.call(clip, "getBytesTotal")), "0");
+}
+
+TEST(LoadMovie, APlacedClipKeepsItsEventHandlersAndHearsLoadBeforeTheMoviesFirstFrame) {
+    Folder f;
+    f.writeMovie("child.swf", {traceText("child frame 1")});
+    sw::ActionWriter load;
+    load.push(sw::Push::str("load")).op(sw::op::kTrace);
+    sw::PlaceSpec holder;
+    holder.characterId = 1;
+    holder.name = "holder";
+    holder.clipActions = {{vistrel::swf::clipevent::kLoad, 0, load.end()}};
+    sw::ActionWriter main;
+    main.push({sw::Push::str("child.swf"), sw::Push::integer(1), sw::Push::str("holder")}).op(sw::op::kGetVariable);
+    main.push(sw::Push::str("loadMovie")).op(sw::op::kCallMethod).op(sw::op::kPop);
+    sw::MovieSpec spec;
+    spec.version = 8;
+    spec.frameCount = 2;
+    f.playMovie(sw::movie(spec, {sw::defineSprite(1, 1, {sw::showFrame()}), sw::placeObject2(holder, 8),
+                                 sw::doAction(main.end()), sw::showFrame(), sw::showFrame()}));
+    f.player->nextFrame();
+    EXPECT_EQ(f.lines, (Lines{"load", "load", "child frame 1"}));
+}
+
+TEST(LoadMovie, StageSizeIsTheOneOfTheMovieLevelZeroShows) {
+    Folder f;
+    sw::ActionWriter size;
+    size.push(sw::Push::str("Stage")).op(sw::op::kGetVariable).push(sw::Push::str("width")).op(sw::op::kGetMember);
+    size.op(sw::op::kTrace);
+    size.push(sw::Push::str("Stage")).op(sw::op::kGetVariable).push(sw::Push::str("height")).op(sw::op::kGetMember);
+    size.op(sw::op::kTrace);
+    sw::MovieSpec spec;
+    spec.version = 8;
+    spec.widthTwips = 300 * 20;
+    spec.heightTwips = 250 * 20;
+    f.write("other.swf", bytesOf(sw::movie(spec, {sw::doAction(size.end()), sw::showFrame()})));
+    sw::ActionWriter main = size;
+    main.push({sw::Push::str("other.swf"), sw::Push::str("_level0")}).getUrl2(0, false, false);
+    f.play({main.end(), sw::ActionWriter().end()});
+    f.player->nextFrame();
+    EXPECT_EQ(f.lines, (Lines{"200", "100", "300", "250"}));
 }
 
 TEST(LoadVariables, PairsAreDecodedIntoTheTargetClipInALaterFrame) {

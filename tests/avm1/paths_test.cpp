@@ -224,3 +224,16 @@ TEST(SpecialNames, CaseOfRootParentAndGlobalFollowsTheVersion) {
     EXPECT_EQ(run(tags, 6), (Lines{"movieclip", "movieclip", "object", "movieclip"}));
     EXPECT_EQ(run(tags, 7), (Lines{"undefined", "undefined", "undefined", "movieclip"}));
 }
+
+TEST(SpecialNames, ALevelNameReadsTheNumberAtItsStartWhateverFollows) {
+    // The digits after the prefix (a minus sign allowed) wrap as a 32-bit integer; no digits is level 0.
+    ActionWriter s;
+    for (const char* name : {"_level0undefined", "_level", "_levelabc", "_level 1", "_level4294967296", "_flash0x",
+                             "_level1x", "_level-1", "_flash1", "_LEVEL0"})
+        s.push(str(name)).op(op::kGetVariable).op(op::kTypeOf).op(op::kTrace);
+    const auto tags = std::vector<sw::Bytes>{sw::doAction(s.end()), sw::showFrame()};
+    EXPECT_EQ(run(tags, 7), (Lines{"movieclip", "movieclip", "movieclip", "movieclip", "movieclip", "movieclip",
+                                   "undefined", "undefined", "undefined", "undefined"}));
+    // Before version 7 the prefix is any case.
+    EXPECT_EQ(run(tags, 6).back(), "movieclip");
+}

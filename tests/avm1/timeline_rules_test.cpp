@@ -42,6 +42,14 @@ void makeClip(ActionWriter& a, const std::string& object, const std::string& nam
 void setMember(ActionWriter& a, const std::string& object, const std::string& member, const std::string& value) {
     a.push(str(object)).op(op::kGetVariable).push({str(member), str(value)}).op(op::kSetMember);
 }
+// A placement of character `id` at `depth` under an instance name.
+sw::PlaceSpec named(std::uint16_t depth, std::uint16_t id, const std::string& name) {
+    sw::PlaceSpec p;
+    p.depth = depth;
+    p.characterId = id;
+    p.name = name;
+    return p;
+}
 // trace(String(eval(path))).
 void traceVariable(ActionWriter& a, const std::string& path) {
     a.push(str(path)).op(op::kGetVariable).op(op::kToString).op(op::kTrace);
@@ -263,4 +271,55 @@ TEST(MovieMachine, TheLeadingFileAttributesFlagPicksTheMachineWhateverBytecodeTh
     EXPECT_EQ(play({fileAttributes(0x08), actions, sw::showFrame()}), Lines{});
     // Without the tag, bytecode for the other machine is what tells.
     EXPECT_EQ(play({abc, actions, sw::showFrame()}), Lines{});
+}
+
+TEST(FrameCounts, ScriptsAreToldTheDeclaredCountAndTheFramesShownOfItWhilePlaybackGoesByTheFrames) {
+    const sw::PlaceSpec shortOne = named(1, 1, "fewer"), longOne = named(2, 2, "more"), none = named(3, 3, "none");
+    ActionWriter first;
+    for (const char* clip : {"_root", "fewer", "more", "none"})
+        for (const char* property : {"_totalframes", "_framesloaded"}) traceVariable(first, std::string(clip) + "." + property);
+    traceVariable(first, "none._currentframe");
+    ActionWriter second;
+    second.op(op::kStop);
+    traceVariable(second, "more._currentframe");
+    // The root's header declares four frames; it holds two.
+    const std::vector<sw::Bytes> tags{sw::defineSprite(1, 3, {sw::showFrame()}),
+                                      sw::defineSprite(2, 1, {sw::showFrame(), sw::showFrame(), sw::showFrame()}),
+                                      sw::defineSprite(3, 0, {}),
+                                      sw::placeObject2(shortOne),
+                                      sw::placeObject2(longOne),
+                                      sw::placeObject2(none),
+                                      sw::doAction(first.end()),
+                                      sw::showFrame(),
+                                      sw::doAction(second.end()),
+                                      sw::showFrame()};
+    EXPECT_EQ(sw::playOnWhite(tags, 8, 3, 4),
+              (Lines{"4", "2", "3", "1", "1", "1", "0", "0", "1", "2"}));
+}
+
+TEST(TargetPaths, VersionFourKnowsSlashesOnlyWithALevelNameOpeningThePath) {
+    const sw::PlaceSpec child = named(1, 1, "child"), a = named(1, 2, "a");
+    ActionWriter s;
+    s.push({str("root_var"), str("on root")}).op(op::kSetVariable);
+    s.push({str("a:var"), str("on a")}).op(op::kSetVariable);
+    // getProperty(path, _name) for targets: "-" marks a path that leads nowhere.
+    for (const char* path : {"a/child", "_level0/a", "a/..", "a:child", "a.child", "_level0:a:child", "_level0.a/child",
+                             "_level0..:/", "_flash0/a", "_root", "this", "/_level0", "a/..:a", "a//child"}) {
+        s.push({str(path), num(13)}).op(op::kGetProperty).op(op::kPushDuplicate).op(op::kTypeOf);
+        s.push(str("undefined")).op(op::kStringEquals).ifTrue(std::string("none ") + path);
+        s.push(str(std::string(path) + " ")).op(op::kStackSwap).op(op::kStringAdd).op(op::kTrace);
+        s.jump(std::string("next ") + path).label(std::string("none ") + path).op(op::kPop);
+        s.push(str(std::string("- ") + path)).op(op::kTrace).label(std::string("next ") + path);
+    }
+    // Variables: only a colon splits a name from its path, and the path may not be empty.
+    for (const char* name : {"/a:var", "a/..:root_var", ":root_var", ".root_var", "/a.var", "a.var"}) {
+        s.push(str(name)).op(op::kGetVariable).op(op::kTypeOf).op(op::kTrace);
+    }
+    const std::vector<sw::Bytes> tags{sw::defineSprite(1, 1, {sw::showFrame()}),
+                                      sw::defineSprite(2, 1, {sw::placeObject2(child, 4), sw::showFrame()}),
+                                      sw::placeObject2(a, 4), sw::doAction(s.end()), sw::showFrame()};
+    EXPECT_EQ(run(tags, 4),
+              (Lines{"a/child child", "_level0/a a", "a/.. ", "- a:child", "- a.child", "_level0:a:child ",
+                     "- _level0.a/child", "_level0..:/ ", "_flash0/a a", "- _root", "- this", "- /_level0", "- a/..:a",
+                     "- a//child", "string", "string", "undefined", "undefined", "undefined", "undefined"}));
 }

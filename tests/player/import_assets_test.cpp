@@ -142,6 +142,29 @@ TEST(ImportAssets, ImportedSpritePlaysWithItsScripts) {
     EXPECT_EQ(quiet.currentFrame(), 1);
 }
 
+TEST(ImportAssets, InitScriptsOfTheLibraryRunInItsOrderWhicheverSymbolWasNamed) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Each init script traces its name and the clip it runs on.
+    auto init = [](std::uint16_t id, const std::string& text) {
+        sw::ActionWriter a;
+        a.push(sw::Push::str(text)).op(sw::op::kTrace);
+        a.push(sw::Push::str("this")).op(sw::op::kGetVariable).op(sw::op::kTrace);
+        return sw::doInitAction(id, a.end());
+    };
+    writeFile(dir.filePath("lib.swf"),
+              movieOf({sw::defineSprite(1, 1, {sw::showFrame()}), sw::defineSprite(2, 1, {sw::showFrame()}),
+                       sw::defineSprite(3, 1, {sw::showFrame()}), sw::exportAssets({{1, "one"}, {2, "two"}, {3, "three"}}),
+                       init(3, "init three"), init(1, "init one"), init(2, "init two"), sw::showFrame()}));
+    writeFile(dir.filePath("main.swf"), movieOf({sw::importAssets("lib.swf", {{9, "two"}}), traceAction("main frame"),
+                                                 sw::showFrame()}));
+    auto movie = vp::Movie::fromFile(dir.filePath("main.swf"));
+    ASSERT_TRUE(movie->isValid());
+    QStringList traced;
+    vp::Player player(movie, [&](const QString& line) { traced << line; });
+    EXPECT_EQ(traced, (QStringList{"init three", "_level0", "init one", "_level0", "init two", "_level0", "main frame"}));
+}
+
 TEST(ImportAssets, ReferencesAreRemappedToFreeIds) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
