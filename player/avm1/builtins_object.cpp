@@ -34,7 +34,8 @@ enum class Own { None, Hidden, Enumerable };
 Own ownProperty(Object* o, const QString& name) {
     if (auto* array = dynamic_cast<ArrayObject*>(o)) {
         if (name == u"length") return Own::Hidden;
-        if (const auto i = arrayIndex(name); i && *i < array->elements().size()) return Own::Enumerable;
+        if (const auto i = arrayIndex(name); i && array->has(*i))
+            return (array->element(*i)->flags & propflag::kDontEnum) ? Own::Hidden : Own::Enumerable;
     }
     // A property hidden from this movie's version still counts as its own (the reference's
     // hasOwnProperty sees it although reading it gives undefined).
