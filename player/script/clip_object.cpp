@@ -285,7 +285,11 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
         o.transformedByScript = true;
         break;
     }
-    case ClipProperty::Name: o.name = vm->toString(value); break;
+    case ClipProperty::Name:
+        // From version 7 a number that is NaN names the clip "0".
+        if (value.isNumber() && std::isnan(value.asNumber()) && vm->swfVersion() >= 7) o.name = QStringLiteral("0");
+        else o.name = vm->toString(value);
+        break;
     case ClipProperty::CurrentFrame:
     case ClipProperty::TotalFrames:
     case ClipProperty::Target:
