@@ -620,7 +620,7 @@ avm1::Object* Stage::registeredClassFor(const DisplayObject& object) {
     // A class belongs to the symbol, so any of the names a symbol is exported under finds it.
     for (const auto& [name, id] : owner.exportedNames())
         if (id == characterId)
-            if (avm1::Object* ctor = avm1::registeredClass(*m_vm, name)) return ctor;
+            if (avm1::Object* ctor = avm1::registeredClass(*m_vm, name, owner.header().version)) return ctor;
     return nullptr;
 }
 

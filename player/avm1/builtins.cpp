@@ -22,7 +22,7 @@ Object* defineClass(Vm& vm, const QString& name, Object* prototype, NativeFuncti
 std::vector<Value> arrayLikeElements(Vm& vm, const Value& v) {
     Object* o = v.object();
     if (!o) return {};
-    if (auto* array = dynamic_cast<ArrayObject*>(o)) return array->elements();
+    if (auto* array = dynamic_cast<ArrayObject*>(o)) return array->values();
     const double n = vm.toNumber(vm.getMember(v, QStringLiteral("length")));
     if (!(n > 0)) return {};
     // A forged length must not make us allocate the world.

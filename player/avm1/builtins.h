@@ -7,8 +7,8 @@
 
 namespace vistrel::avm1 {
 
-// The constructor Object.registerClass tied to a library symbol, or null. attachMovie and placed clips use
-// it to give a new clip its class.
-Object* registeredClass(Vm& vm, const QString& symbol);
+// The constructor Object.registerClass tied to a library symbol of a movie of `movieVersion`, or null.
+// attachMovie and placed clips use it to give a new clip its class.
+Object* registeredClass(Vm& vm, const QString& symbol, int movieVersion);
 
 }  // namespace vistrel::avm1

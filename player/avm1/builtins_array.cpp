@@ -28,7 +28,7 @@ void storeElements(Vm& vm, const Value& self, std::vector<Value> elements) {
     if (!o) return;
     if (auto* array = dynamic_cast<ArrayObject*>(o)) {
         checkLength(elements.size());
-        array->elements() = std::move(elements);
+        array->assign(std::move(elements));
         return;
     }
     const double oldLength = vm.toNumber(vm.getMember(self, QStringLiteral("length")));
@@ -46,6 +46,52 @@ void storeElements(Vm& vm, const Value& self, std::vector<Value> elements) {
     }
     vm.setMember(self, QStringLiteral("length"), Value(static_cast<double>(elements.size())));
 }
+
+// The elements of an array or an array-like object one at a time, read, deleted and written as a script
+// would: methods that move elements do it in the reference's order, so holes, read-only and undeletable
+// elements and the enumeration order come out the same.
+class ElementAccess {
+public:
+    ElementAccess(Vm& vm, const Value& self) : m_vm(vm), m_self(self), m_array(dynamic_cast<ArrayObject*>(self.object())) {}
+
+    std::size_t length() {
+        if (m_array) return m_array->length();
+        const double n = m_vm.toNumber(m_vm.getMember(m_self, QStringLiteral("length")));
+        return std::isfinite(n) && n > 0 ? static_cast<std::size_t>(std::min(n, double(ArrayObject::kMaxArrayLength))) : 0;
+    }
+    Value get(std::size_t i) {
+        m_vm.tick();
+        if (m_array && m_array->has(i) && !m_array->element(i)->flags) return m_array->at(i);
+        return m_vm.getMember(m_self, QString::number(i));
+    }
+    void remove(std::size_t i) {
+        if (m_array) m_array->remove(i);
+        else m_vm.deleteMember(m_self, QString::number(i));
+    }
+    void set(std::size_t i, const Value& v) {
+        if (m_array) m_array->set(i, v);
+        else m_vm.setMember(m_self, QString::number(i), v);
+    }
+    bool has(std::size_t i) {
+        if (m_array) return m_array->has(i);
+        return m_vm.hasProperty(m_self.object(), QString::number(i));
+    }
+    // Copies element `from` to `to`; a hole at `from` deletes `to`.
+    void move(std::size_t from, std::size_t to) {
+        if (has(from)) set(to, get(from));
+        else remove(to);
+    }
+    // Sets length after elements moved: an array cuts what lies past it, an array-like object is told.
+    void truncate(std::size_t n) {
+        if (m_array) m_array->setLength(n);
+        else m_vm.setMember(m_self, QStringLiteral("length"), Value(static_cast<double>(n)));
+    }
+
+private:
+    Vm& m_vm;
+    const Value& m_self;
+    ArrayObject* m_array;
+};
 
 // A position argument as slice and splice read it: negative counts from the end, clamped to [0, length].
 std::size_t relativeIndex(Vm& vm, const Value& v, std::size_t length) {
@@ -278,9 +324,9 @@ void installArray(Vm& vm) {
         if (!self.isObject()) return {};
         // A real array grows in place: building one with push stays linear.
         if (auto* array = dynamic_cast<ArrayObject*>(self.asObject())) {
-            const std::size_t length = array->elements().size() + args.size();
-            if (length > ArrayObject::kMaxArrayLength) array->setLength(length);   // stops the script
-            array->elements().insert(array->elements().end(), args.begin(), args.end());
+            const std::size_t length = array->length() + args.size();
+            checkLength(length);
+            for (const Value& v : args) array->push(v);
             return Value(static_cast<double>(length));
         }
         std::vector<Value> e = elementsOf(vm, self);
@@ -291,18 +337,27 @@ void installArray(Vm& vm) {
     });
     method(vm, proto, QStringLiteral("unshift"), [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
         if (!self.isObject()) return {};
-        std::vector<Value> e = elementsOf(vm, self);
-        e.insert(e.begin(), args.begin(), args.end());
-        const double length = static_cast<double>(e.size());
-        storeElements(vm, self, std::move(e));
-        return Value(length);
+        // Each element moves up from the last one down (taken away, then stored anew), then the new ones
+        // are stored at the front.
+        ElementAccess a(vm, self);
+        const std::size_t length = a.length();
+        const std::size_t n = args.size();
+        checkLength(length + n);
+        for (std::size_t k = length; k > 0; --k) {
+            const Value v = a.get(k - 1);
+            a.remove(k - 1);
+            a.set(k - 1 + n, v);
+        }
+        for (std::size_t j = 0; j < n; ++j) a.set(j, args[j]);
+        a.truncate(length + n);
+        return Value(static_cast<double>(length + n));
     });
     method(vm, proto, QStringLiteral("pop"), [](Vm& vm, const Value& self, std::span<const Value>) -> Value {
         if (!self.isObject()) return {};
         if (auto* array = dynamic_cast<ArrayObject*>(self.asObject())) {
-            if (array->elements().empty()) return {};
-            Value last = array->elements().back();
-            array->elements().pop_back();
+            if (array->length() == 0) return {};
+            Value last = ElementAccess(vm, self).get(array->length() - 1);
+            array->setLength(array->length() - 1);
             return last;
         }
         std::vector<Value> e = elementsOf(vm, self);
@@ -314,18 +369,36 @@ void installArray(Vm& vm) {
     });
     method(vm, proto, QStringLiteral("shift"), [](Vm& vm, const Value& self, std::span<const Value>) -> Value {
         if (!self.isObject()) return {};
-        std::vector<Value> e = elementsOf(vm, self);
-        if (e.empty()) return {};
-        Value first = e.front();
-        e.erase(e.begin());
-        storeElements(vm, self, std::move(e));
+        // Every element after the first is taken away and stored anew one place down (holes become
+        // undefined elements), then the last place goes.
+        ElementAccess a(vm, self);
+        const std::size_t length = a.length();
+        if (length == 0) return {};
+        Value first = a.get(0);
+        for (std::size_t i = 1; i < length; ++i) {
+            const Value v = a.get(i);
+            a.remove(i - 1);
+            a.set(i - 1, v);
+        }
+        a.remove(length - 1);
+        a.truncate(length - 1);
         return first;
     });
     method(vm, proto, QStringLiteral("reverse"), [](Vm& vm, const Value& self, std::span<const Value>) -> Value {
         if (!self.isObject()) return {};
-        std::vector<Value> e = elementsOf(vm, self);
-        std::reverse(e.begin(), e.end());
-        storeElements(vm, self, std::move(e));
+        // Pairs from the outside in: both read, both taken away, then stored swapped (holes become
+        // undefined elements, an element that may not go stays where it is in enumeration order).
+        ElementAccess a(vm, self);
+        const std::size_t length = a.length();
+        for (std::size_t i = 0, j = length; i + 1 < j; ++i) {
+            --j;
+            const Value low = a.get(i);
+            const Value high = a.get(j);
+            a.remove(i);
+            a.remove(j);
+            a.set(i, high);
+            a.set(j, low);
+        }
         return self;
     });
     method(vm, proto, QStringLiteral("concat"), [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
@@ -333,8 +406,9 @@ void installArray(Vm& vm) {
         for (const Value& v : args) {
             // Arrays are spread one level; anything else is appended as it is.
             if (auto* a = dynamic_cast<ArrayObject*>(v.object())) {
-                checkLength(e.size() + a->elements().size());
-                e.insert(e.end(), a->elements().begin(), a->elements().end());
+                checkLength(e.size() + a->length());
+                const std::vector<Value> more = a->values();
+                e.insert(e.end(), more.begin(), more.end());
             } else {
                 e.push_back(v);
             }
@@ -359,19 +433,31 @@ void installArray(Vm& vm) {
     });
     method(vm, proto, QStringLiteral("splice"), [](Vm& vm, const Value& self, std::span<const Value> args) -> Value {
         if (!self.isObject() || args.empty()) return {};
-        std::vector<Value> e = elementsOf(vm, self);
-        const std::size_t start = relativeIndex(vm, args[0], e.size());
-        std::size_t count = e.size() - start;
+        ElementAccess a(vm, self);
+        const std::size_t length = a.length();
+        const std::size_t start = relativeIndex(vm, args[0], length);
+        std::size_t count = length - start;
         if (args.size() > 1) {
             const double n = toInteger(vm.toNumber(args[1]));
             count = n <= 0 ? 0 : static_cast<std::size_t>(std::min(n, static_cast<double>(count)));
         }
-        const auto first = e.begin() + static_cast<std::ptrdiff_t>(start);
-        std::vector<Value> removed(first, first + static_cast<std::ptrdiff_t>(count));
-        e.erase(first, first + static_cast<std::ptrdiff_t>(count));
-        if (args.size() > 2)
-            e.insert(e.begin() + static_cast<std::ptrdiff_t>(start), args.begin() + 2, args.end());
-        storeElements(vm, self, std::move(e));
+        std::vector<Value> removed;
+        removed.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) removed.push_back(a.get(start + i));
+        const std::span<const Value> items = args.size() > 2 ? args.subspan(2) : std::span<const Value>();
+        const std::size_t n = items.size();
+        checkLength(length - count + n);
+        // The elements after the cut move to their new places, holes staying holes: an element stored
+        // where one already is keeps that one's place in enumeration order. Moving down goes up from
+        // the cut, moving up comes down from the end, so nothing is overwritten before it moved.
+        if (n < count) {
+            for (std::size_t k = start; k < length - count; ++k) a.move(k + count, k + n);
+            for (std::size_t k = length; k > length - count + n; --k) a.remove(k - 1);
+        } else if (n > count) {
+            for (std::size_t k = length - count; k > start; --k) a.move(k + count - 1, k + n - 1);
+        }
+        for (std::size_t j = 0; j < n; ++j) a.set(start + j, items[j]);
+        a.truncate(length - count + n);
         return Value(newArray(vm, std::move(removed)));
     });
     method(vm, proto, QStringLiteral("sort"), arraySort);

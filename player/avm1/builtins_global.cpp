@@ -83,7 +83,9 @@ Value setPropFlags(Vm& vm, const Value&, std::span<const Value> args) {
     std::vector<QString> names;
     const Value& which = args[1];
     if (which.isNullish()) {
-        names = o->ownNames();
+        std::vector<Object::OwnEntry> entries;
+        o->ownEntries(entries);
+        for (Object::OwnEntry& e : entries) names.push_back(std::move(e.name));
     } else if (which.isObject()) {
         for (const Value& v : arrayLikeElements(vm, which)) names.push_back(vm.toString(v));
     } else {
@@ -91,8 +93,13 @@ Value setPropFlags(Vm& vm, const Value&, std::span<const Value> args) {
     }
     const auto set = static_cast<std::uint16_t>(toInt32(vm.toNumber(args[2])));
     const auto clear = static_cast<std::uint16_t>(args.size() > 3 ? toInt32(vm.toNumber(args[3])) : 0);
-    for (const QString& name : names)
-        if (Property* p = o->findOwn(name)) p->flags = static_cast<std::uint16_t>((p->flags & ~clear) | set);
+    auto* array = dynamic_cast<ArrayObject*>(o);
+    for (const QString& name : names) {
+        std::uint16_t* flags = nullptr;
+        if (const auto i = array ? arrayIndex(name) : std::nullopt; i && array->has(*i)) flags = &array->element(*i)->flags;
+        else if (Property* p = o->findOwn(name)) flags = &p->flags;
+        if (flags) *flags = static_cast<std::uint16_t>((*flags & ~clear) | set);
+    }
     return {};
 }
 

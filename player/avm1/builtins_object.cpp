@@ -11,10 +11,16 @@ namespace {
 using builtins::arg;
 
 // Symbol names tied to classes by Object.registerClass. It lives in the heap (held through the machine's
-// extra roots) so the constructors it names stay alive as long as the movie can attach them.
+// extra roots) so the constructors it names stay alive as long as the movie can attach them. Movies of
+// version 7 and later and older ones keep apart registrations (the older ones' names without case): a
+// class one kind of movie registers never reaches a symbol of the other kind.
 class ClassRegistry : public Object {
 public:
-    std::map<QString, Object*> classes;
+    using Key = std::pair<bool, QString>;
+    static Key key(const QString& symbol, int version) {
+        return version >= 7 ? Key{true, symbol} : Key{false, foldCase(symbol)};
+    }
+    std::map<Key, Object*> classes;
     void markChildren(Heap& heap) override {
         for (const auto& [name, ctor] : classes) heap.mark(ctor);
     }
@@ -34,7 +40,8 @@ enum class Own { None, Hidden, Enumerable };
 Own ownProperty(Object* o, const QString& name) {
     if (auto* array = dynamic_cast<ArrayObject*>(o)) {
         if (name == u"length") return Own::Hidden;
-        if (const auto i = arrayIndex(name); i && *i < array->elements().size()) return Own::Enumerable;
+        if (const auto i = arrayIndex(name); i && array->has(*i))
+            return (array->element(*i)->flags & propflag::kDontEnum) ? Own::Hidden : Own::Enumerable;
     }
     // A property hidden from this movie's version still counts as its own (the reference's
     // hasOwnProperty sees it although reading it gives undefined).
@@ -52,10 +59,10 @@ Value objectCall(Vm& vm, const Value&, std::span<const Value> args) {
 
 }  // namespace
 
-Object* registeredClass(Vm& vm, const QString& symbol) {
+Object* registeredClass(Vm& vm, const QString& symbol, int movieVersion) {
     ClassRegistry* r = registry(vm, false);
     if (!r) return nullptr;
-    const auto it = r->classes.find(vm.heap().key(symbol));
+    const auto it = r->classes.find(ClassRegistry::key(symbol, movieVersion));
     return it == r->classes.end() ? nullptr : it->second;
 }
 
@@ -147,7 +154,7 @@ void installObject(Vm& vm) {
         vm, ctor, QStringLiteral("registerClass"),
         [](Vm& vm, const Value&, std::span<const Value> args) -> Value {
             if (args.size() < 2) return Value(false);
-            const QString symbol = vm.heap().key(vm.toString(args[0]));
+            const ClassRegistry::Key symbol = ClassRegistry::key(vm.toString(args[0]), vm.swfVersion());
             ClassRegistry* r = registry(vm, true);
             // A function registers, null or undefined takes the class away, anything else is refused.
             if (Object* c = args[1].object(); c && c->isCallable()) {

@@ -857,19 +857,15 @@ void enumerate(Frame& f, const Value& v) {
         seenKeys.push_back(k);
         return false;
     };
+    std::vector<Object::OwnEntry> own;
     for (Object* p : chain) {
-        std::vector<QString> own;
-        p->specialNames(own);
-        p->forEachOwn([&](const QString& name, const Property& prop) {
+        own.clear();
+        p->ownEntries(own);
+        for (const Object::OwnEntry& e : own) {
             // A hidden own property also hides the same name further up the chain.
-            if (hiddenFrom(prop.flags)) {
-                seen(name);
-                return;
-            }
-            own.push_back(name);
-        });
-        for (const QString& name : own)
-            if (!seen(name)) names.push_back(name);
+            if (hiddenFrom(e.flags)) seen(e.name);
+            else if (!seen(e.name)) names.push_back(e.name);
+        }
     }
     for (const QString& name : names) push(Value(name));
 }

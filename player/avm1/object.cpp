@@ -7,6 +7,16 @@
 
 namespace vistrel::avm1 {
 
+bool hiddenFor(std::uint16_t flags, int version) {
+    if ((flags & propflag::kVersion6) && version < 6) return true;
+    if ((flags & propflag::kUpToVersion6) && version < 7) return true;
+    if ((flags & propflag::kVersion7) && version < 7) return true;
+    if ((flags & propflag::kVersion8) && version < 8) return true;
+    if ((flags & propflag::kVersion9) && version < 9) return true;
+    if ((flags & propflag::kVersion10) && version < 10) return true;
+    return false;
+}
+
 bool Value::strictEquals(const Value& other) const {
     if (type() != other.type()) return false;
     switch (type()) {
@@ -65,7 +75,7 @@ void Object::define(const QString& name, const Value& value, std::uint16_t flags
         return;
     }
     m_index.emplace(m_heap ? m_heap->key(name) : name, static_cast<int>(m_slots.size()));
-    m_slots.push_back(Slot{name, p, false});
+    m_slots.push_back(Slot{name, p, nextStamp(), false});
 }
 
 void Object::defineAccessor(const QString& name, Object* getter, Object* setter, std::uint16_t flags) {
@@ -109,6 +119,21 @@ std::vector<QString> Object::ownNames() const {
 bool Object::getSpecial(Vm&, const QString&, Value&) { return false; }
 bool Object::setSpecial(Vm&, const QString&, const Value&) { return false; }
 void Object::specialNames(std::vector<QString>&) const {}
+std::optional<bool> Object::removeSpecial(const QString&) { return std::nullopt; }
+
+void Object::renumberStamps() {
+    std::uint32_t next = 0;
+    forEachStamp([&](std::uint32_t& stamp) { stamp = next++; });
+    m_nextStamp = next;
+}
+
+void Object::ownEntries(std::vector<OwnEntry>& out) const {
+    std::vector<QString> special;
+    specialNames(special);
+    for (QString& name : special) out.push_back(OwnEntry{std::move(name), 0});
+    for (const Slot& s : m_slots)
+        if (!s.removed) out.push_back(OwnEntry{s.name, s.property.flags});
+}
 void Object::markChildren(Heap&) {}
 
 Object::Watch* Object::findWatch(const QString& name) {
@@ -178,21 +203,59 @@ std::optional<std::size_t> arrayIndex(const QString& name) {
     return n;
 }
 
+const Value& ArrayObject::at(std::size_t i) const {
+    static const Value kUndefined;
+    return has(i) ? m_elements[i].value : kUndefined;
+}
+
+void ArrayObject::set(std::size_t i, const Value& value) {
+    if (i >= m_elements.size()) setLength(i + 1);
+    Element& e = m_elements[i];
+    if (e.present) {
+        if (!(e.flags & propflag::kReadOnly)) e.value = value;
+        return;
+    }
+    e = Element{value, nextStamp(), 0, true};
+}
+
+bool ArrayObject::remove(std::size_t i) {
+    if (!has(i) || (m_elements[i].flags & propflag::kDontDelete)) return false;
+    m_elements[i] = Element{};
+    return true;
+}
+
 void ArrayObject::setLength(std::size_t length) {
     if (length > kMaxArrayLength) throw ScriptAbort{QStringLiteral("An array grew past %1 elements.").arg(kMaxArrayLength)};
     m_elements.resize(length);
 }
 
-bool ArrayObject::getSpecial(Vm&, const QString& name, Value& out) {
+std::vector<Value> ArrayObject::values() const {
+    std::vector<Value> out;
+    out.reserve(m_elements.size());
+    for (const Element& e : m_elements) out.push_back(e.value);
+    return out;
+}
+
+void ArrayObject::assign(std::vector<Value> values) {
+    setLength(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        Element& e = m_elements[i];
+        if (!e.present) e = Element{Value(), nextStamp(), 0, true};
+        e.value = std::move(values[i]);
+    }
+}
+
+bool ArrayObject::getSpecial(Vm& vm, const QString& name, Value& out) {
     if (name == u"length") {
         out = Value(static_cast<double>(m_elements.size()));
         return true;
     }
-    if (const auto i = arrayIndex(name)) {
-        if (*i < m_elements.size()) {
-            out = m_elements[*i];
-            return true;
-        }
+    if (const auto i = arrayIndex(name); i && has(*i)) {
+        const Element& e = m_elements[*i];
+        // Flags can hide an element from older movies like any property; then the prototype answers.
+        if (e.flags && hiddenFor(e.flags, vm.swfVersion())) return false;
+        out = e.value;
+        return true;
     }
     return false;
 }
@@ -205,19 +268,56 @@ bool ArrayObject::setSpecial(Vm& vm, const QString& name, const Value& value) {
         return true;
     }
     if (const auto i = arrayIndex(name)) {
-        if (*i >= m_elements.size()) setLength(*i + 1);
-        m_elements[*i] = value;
+        set(*i, value);
         return true;
     }
     return false;
 }
 
-void ArrayObject::specialNames(std::vector<QString>& names) const {
-    for (std::size_t i = 0; i < m_elements.size(); ++i) names.push_back(QString::number(i));
+std::optional<bool> ArrayObject::removeSpecial(const QString& name) {
+    if (const auto i = arrayIndex(name)) {
+        if (has(*i)) return remove(*i);
+        return std::nullopt;   // a hole: a stored property of the same name is not possible, nothing goes
+    }
+    return std::nullopt;
+}
+
+void ArrayObject::ownEntries(std::vector<OwnEntry>& out) const {
+    // Elements and stored properties merged by creation stamp; elements usually come in order already.
+    std::vector<std::pair<std::uint32_t, std::size_t>> order;
+    bool sorted = true;
+    for (std::size_t i = 0; i < m_elements.size(); ++i) {
+        if (!m_elements[i].present) continue;
+        if (!order.empty() && order.back().first > m_elements[i].stamp) sorted = false;
+        order.emplace_back(m_elements[i].stamp, i);
+    }
+    if (!sorted) std::sort(order.begin(), order.end());
+    auto next = order.begin();
+    auto flushUpTo = [&](std::uint32_t stamp) {
+        for (; next != order.end() && next->first < stamp; ++next)
+            out.push_back(OwnEntry{QString::number(next->second), m_elements[next->second].flags});
+    };
+    forEachOwnStamped([&](const QString& name, const Property& p, std::uint32_t stamp) {
+        flushUpTo(stamp);
+        out.push_back(OwnEntry{name, p.flags});
+    });
+    for (; next != order.end(); ++next)
+        out.push_back(OwnEntry{QString::number(next->second), m_elements[next->second].flags});
+}
+
+void ArrayObject::renumberStamps() {
+    std::vector<std::uint32_t*> stamps;
+    for (Element& e : m_elements)
+        if (e.present) stamps.push_back(&e.stamp);
+    forEachStamp([&](std::uint32_t& stamp) { stamps.push_back(&stamp); });
+    std::sort(stamps.begin(), stamps.end(), [](const std::uint32_t* a, const std::uint32_t* b) { return *a < *b; });
+    std::uint32_t next = 0;
+    for (std::uint32_t* s : stamps) *s = next++;
+    setNextStamp(next);
 }
 
 void ArrayObject::markChildren(Heap& heap) {
-    for (const Value& v : m_elements) heap.mark(v);
+    for (const Element& e : m_elements) heap.mark(e.value);
 }
 
 Heap::~Heap() {

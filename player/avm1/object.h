@@ -32,7 +32,12 @@ inline constexpr std::uint16_t kDontEnum = 1, kDontDelete = 2, kReadOnly = 4;
 // Hidden from movies of versions before 6, 7, 8, 9 and 10 (built-ins added by later players).
 inline constexpr std::uint16_t kVersion6 = 1 << 7, kVersion7 = 1 << 10, kVersion8 = 1 << 12, kVersion9 = 1 << 13,
                                kVersion10 = 1 << 14;
+// Hides a property from version 6 movies and older (the reverse of the version bits above it).
+inline constexpr std::uint16_t kUpToVersion6 = 1 << 8;
 }  // namespace propflag
+
+// Whether a property with these flags is out of sight for a movie of `version`.
+bool hiddenFor(std::uint16_t flags, int version);
 
 struct Property {
     Value value;
@@ -102,8 +107,17 @@ public:
     // field's text). Looked up before the stored properties; return false to fall through.
     virtual bool getSpecial(Vm& vm, const QString& name, Value& out);
     virtual bool setSpecial(Vm& vm, const QString& name, const Value& value);
-    // Special names an enumeration also lists (array indices), appended to `names`.
+    // Special names an enumeration also lists (a clip's named children), appended to `names`.
     virtual void specialNames(std::vector<QString>& names) const;
+    // Deletes a computed member: nullopt when `name` is not one, else whether it went.
+    virtual std::optional<bool> removeSpecial(const QString& name);
+    // Every own name with its flags, oldest first, as an enumeration walks them: the special names,
+    // then the stored properties.
+    struct OwnEntry {
+        QString name;
+        std::uint16_t flags = 0;
+    };
+    virtual void ownEntries(std::vector<OwnEntry>& out) const;
     // Marks what this object reaches beyond its properties and prototype.
     virtual void markChildren(Heap& heap);
 
@@ -147,11 +161,32 @@ public:
     // Heap bookkeeping.
     bool marked() const { return m_marked; }
 
+protected:
+    // Creation stamps: a property added later has a larger one (array elements share the count). When
+    // the count runs out, every stamp is numbered afresh in the same order.
+    std::uint32_t nextStamp() {
+        if (m_nextStamp == kLastStamp) renumberStamps();
+        return m_nextStamp++;
+    }
+    virtual void renumberStamps();
+    template <class F> void forEachOwnStamped(F&& f) const {
+        for (const Slot& s : m_slots)
+            if (!s.removed) f(s.name, s.property, s.stamp);
+    }
+    // The stamp of every stored property, oldest first, to renumber; then the count goes on from `next`.
+    template <class F> void forEachStamp(F&& f) {
+        for (Slot& s : m_slots)
+            if (!s.removed) f(s.stamp);
+    }
+    void setNextStamp(std::uint32_t next) { m_nextStamp = next; }
+    static constexpr std::uint32_t kLastStamp = 0xffffffffu;
+
 private:
     friend class Heap;
     struct Slot {
         QString name;
         Property property;
+        std::uint32_t stamp = 0;
         bool removed = false;
     };
     int indexOf(const QString& name) const;
@@ -162,6 +197,7 @@ private:
     std::vector<Slot> m_slots;
     std::unordered_map<QString, int> m_index;   // key: the name, folded when names ignore case
     int m_removedCount = 0;
+    std::uint32_t m_nextStamp = 0;
     NativeFunction m_native;
     NativeFunction m_nativeConstructor;
     std::shared_ptr<ScriptFunction> m_script;
@@ -173,25 +209,52 @@ private:
     bool m_marked = false;
 };
 
-// An array keeps its elements densely; indices and `length` are special members.
+// An array keeps its elements in one vector as long as `length`; an index never set (or deleted) is a
+// hole: absent for enumeration and hasOwnProperty, read through the prototype. Elements carry flags and
+// creation stamps like stored properties, so for..in lists elements and named properties newest first.
 class ArrayObject : public Object {
 public:
+    struct Element {
+        Value value;
+        std::uint32_t stamp = 0;
+        std::uint16_t flags = 0;
+        bool present = false;
+    };
+
     ArrayObject() : Object(ObjectClass::Array) {}
-    std::vector<Value>& elements() { return m_elements; }
-    const std::vector<Value>& elements() const { return m_elements; }
-    // Sets length, cutting or padding with undefined (bounded by kMaxArrayLength).
+    std::size_t length() const { return m_elements.size(); }
+    bool has(std::size_t i) const { return i < m_elements.size() && m_elements[i].present; }
+    // The element's value, undefined for a hole or past the end.
+    const Value& at(std::size_t i) const;
+    // The element at `i` or null for a hole or past the end.
+    Element* element(std::size_t i) { return has(i) ? &m_elements[i] : nullptr; }
+    // Stores a value at `i`, growing length; a read-only element keeps its value. A hole filled is a
+    // new element (newest for enumeration).
+    void set(std::size_t i, const Value& value);
+    void push(const Value& value) { set(m_elements.size(), value); }
+    // Deletes the element at `i`, leaving a hole; false when it is not there or may not be deleted.
+    bool remove(std::size_t i);
+    // Sets length: cutting drops the elements past it, growing adds holes (bounded by kMaxArrayLength).
     void setLength(std::size_t length);
+    // Every element's value with holes as undefined.
+    std::vector<Value> values() const;
+    // Replaces the contents: elements that stay keep their place in enumeration order.
+    void assign(std::vector<Value> values);
 
     bool getSpecial(Vm& vm, const QString& name, Value& out) override;
     bool setSpecial(Vm& vm, const QString& name, const Value& value) override;
-    void specialNames(std::vector<QString>& names) const override;
+    std::optional<bool> removeSpecial(const QString& name) override;
+    void ownEntries(std::vector<OwnEntry>& out) const override;
     void markChildren(Heap& heap) override;
 
     // Longest array a script may build; past it the machine stops the script.
     static constexpr std::size_t kMaxArrayLength = 1u << 24;
 
+protected:
+    void renumberStamps() override;
+
 private:
-    std::vector<Value> m_elements;
+    std::vector<Element> m_elements;
 };
 
 // A number when `name` is a canonical array index ("0", "17", not "01" or "-1").

@@ -28,19 +28,6 @@ private:
     bool m_outermost;
 };
 
-// Hides a property from version 6 movies and older (the reverse of the version bits above it).
-constexpr std::uint16_t kUpToVersion6 = 1 << 8;
-
-bool hiddenFor(std::uint16_t flags, int version) {
-    if ((flags & propflag::kVersion6) && version < 6) return true;
-    if ((flags & kUpToVersion6) && version < 7) return true;
-    if ((flags & propflag::kVersion7) && version < 7) return true;
-    if ((flags & propflag::kVersion8) && version < 8) return true;
-    if ((flags & propflag::kVersion9) && version < 9) return true;
-    if ((flags & propflag::kVersion10) && version < 10) return true;
-    return false;
-}
-
 }  // namespace
 
 Vm::Vm(int swfVersion, DisplayHost* host) : m_swfVersion(swfVersion), m_host(host) {
@@ -342,6 +329,7 @@ void Vm::storeMember(Object* object, const Value& objectValue, const QString& na
 bool Vm::deleteMember(const Value& objectValue, const QString& name) {
     Object* object = objectValue.object();
     if (!object) return false;
+    if (const auto removed = object->removeSpecial(name)) return *removed;
     return object->removeOwn(name);
 }
 
@@ -525,7 +513,7 @@ Object* Vm::makeObject() {
 ArrayObject* Vm::makeArray(std::vector<Value> elements) {
     ArrayObject* a = m_heap.make<ArrayObject>();
     a->setProto(m_protos.array ? m_protos.array : m_protos.object);
-    a->elements() = std::move(elements);
+    a->assign(std::move(elements));
     return a;
 }
 

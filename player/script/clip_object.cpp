@@ -295,7 +295,7 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
         break;
     }
     case ClipProperty::Name:
-        // From version 7 a name that is not a number is written as "0".
+        // From version 7 a number that is NaN names the clip "0".
         if (value.isNumber() && std::isnan(value.asNumber()) && vm->swfVersion() >= 7) o.name = QStringLiteral("0");
         else o.name = vm->toString(value);
         break;

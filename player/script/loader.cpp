@@ -319,7 +319,7 @@ void installMovieClipLoader(Stage& stage) {
         objects::initializeBroadcaster(vm, o);
         // A loader listens to itself: handlers set on it directly hear its events too.
         if (auto* list = dynamic_cast<avm1::ArrayObject*>(vm.getMember(self, QStringLiteral("_listeners")).object()))
-            list->elements().push_back(self);
+            list->push(self);
         return Value();
     });
     avm1::Object* proto = vm.getMember(Value(ctor), QStringLiteral("prototype")).object();

@@ -568,7 +568,7 @@ Value paletteMap(Context&, Vm& vm, BitmapSurface& s, const Value&, Args args) {
         if (!arr) continue;
         has[k] = true;
         for (int v = 0; v < 256; ++v)
-            table[k][v] = v < static_cast<int>(arr->elements().size()) ? toColor(vm, arr->elements()[v]) : 0;
+            table[k][v] = v < static_cast<int>(arr->length()) ? toColor(vm, arr->at(static_cast<std::size_t>(v))) : 0;
     }
     const std::vector<std::uint32_t> from = src->pixels;
     const Region g = copyRegion(*src, r, px, py, s);

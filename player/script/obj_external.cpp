@@ -75,20 +75,13 @@ std::vector<QString> enumerableNames(Vm& vm, Object* o) {
     const int version = vm.swfVersion();
     int guard = 0;
     for (Object* p = o; p && guard < 256; p = p->proto(), ++guard) {
+        std::vector<avm1::Object::OwnEntry> entries;
+        p->ownEntries(entries);
         std::vector<QString> own;
-        p->specialNames(own);
-        p->forEachOwn([&](const QString& name, const avm1::Property& prop) {
-            const bool versionHidden = ((prop.flags & avm1::propflag::kVersion6) && version < 6) ||
-                                       ((prop.flags & avm1::propflag::kVersion7) && version < 7) ||
-                                       ((prop.flags & avm1::propflag::kVersion8) && version < 8) ||
-                                       ((prop.flags & avm1::propflag::kVersion9) && version < 9) ||
-                                       ((prop.flags & avm1::propflag::kVersion10) && version < 10);
-            if ((prop.flags & avm1::propflag::kDontEnum) || versionHidden) {
-                hidden.push_back(name);
-                return;
-            }
-            own.push_back(name);
-        });
+        for (avm1::Object::OwnEntry& e : entries) {
+            if ((e.flags & avm1::propflag::kDontEnum) || avm1::hiddenFor(e.flags, version)) hidden.push_back(e.name);
+            else own.push_back(std::move(e.name));
+        }
         for (auto it = own.rbegin(); it != own.rend(); ++it) {
             if (std::find(hidden.begin(), hidden.end(), *it) != hidden.end()) continue;
             if (std::find(names.begin(), names.end(), *it) != names.end()) continue;
@@ -157,8 +150,7 @@ Value arrayToAs(Vm& vm, const Value& v, int depth) {
                                                    QStringLiteral("id")));
         if (!(id >= 0) || id >= avm1::ArrayObject::kMaxArrayLength) continue;
         const auto index = static_cast<std::size_t>(id);
-        if (out->elements().size() <= index) out->setLength(index + 1);
-        out->elements()[index] = toAs(vm, vm.getMember(property, QStringLiteral("firstChild")), depth + 1);
+        out->set(index, toAs(vm, vm.getMember(property, QStringLiteral("firstChild")), depth + 1));
     }
     return Value(out);
 }
@@ -184,7 +176,7 @@ Value argumentsToAs(Vm& vm, const Value& v, int depth) {
     const Value children = vm.getMember(v, QStringLiteral("childNodes"));
     if (!children.isObject()) return Value(out);
     const std::size_t n = lengthOf(vm, children);
-    for (std::size_t i = 0; i < n; ++i) out->elements().push_back(toAs(vm, vm.getMember(children, QString::number(i)), depth + 1));
+    for (std::size_t i = 0; i < n; ++i) out->push(toAs(vm, vm.getMember(children, QString::number(i)), depth + 1));
     return Value(out);
 }
 

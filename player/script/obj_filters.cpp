@@ -120,7 +120,7 @@ void installFilters(Stage& stage) {
         copy->setObjectClass(o->objectClass());
         o->forEachOwn([&](const QString& name, const avm1::Property& p) {
             Value v = p.value;
-            if (auto* array = dynamic_cast<avm1::ArrayObject*>(v.object())) v = Value(vm.makeArray(array->elements()));
+            if (auto* array = dynamic_cast<avm1::ArrayObject*>(v.object())) v = Value(vm.makeArray(array->values()));
             copy->define(name, v, p.flags);
         });
         return Value(copy);

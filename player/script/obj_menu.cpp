@@ -68,8 +68,8 @@ void installContextMenu(Stage& stage) {
         const Value custom = vm.getMember(self, QStringLiteral("customItems"));
         auto* target = dynamic_cast<avm1::ArrayObject*>(vm.getMember(out, QStringLiteral("customItems")).object());
         if (auto* list = dynamic_cast<avm1::ArrayObject*>(custom.object()); list && target) {
-            const std::vector<Value> items = list->elements();
-            for (const Value& i : items) target->elements().push_back(vm.callMethod(i, QStringLiteral("copy"), {}));
+            const std::vector<Value> items = list->values();
+            for (const Value& i : items) target->push(vm.callMethod(i, QStringLiteral("copy"), {}));
         }
         return out;
     });

@@ -35,8 +35,8 @@ public:
 
     void syncChildArray() {
         if (!childArray) return;
-        childArray->elements().clear();
-        for (XmlNode* c : children) childArray->elements().push_back(Value(static_cast<Object*>(c)));
+        childArray->setLength(0);
+        for (XmlNode* c : children) childArray->push(Value(static_cast<Object*>(c)));
     }
     int indexInParent() const {
         if (!parent) return -1;

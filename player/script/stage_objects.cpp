@@ -62,10 +62,11 @@ avm1::ArrayObject* listenersOf(Vm& vm, const Value& self) {
 
 // Listeners match the way == compares (undefined finds null), as the reference's removeListener does.
 void removeMatching(Vm& vm, avm1::ArrayObject* list, const Value& listener, bool& removed) {
-    auto& e = list->elements();
+    std::vector<Value> e = list->values();
     for (std::size_t i = 0; i < e.size(); ++i) {
         if (vm.looseEquals(e[i], listener)) {
             e.erase(e.begin() + static_cast<std::ptrdiff_t>(i));
+            list->assign(std::move(e));
             removed = true;
             return;
         }
@@ -77,7 +78,7 @@ Value addListener(Vm& vm, const Value& self, Args args) {
     if (!list) return Value(true);
     bool removed = false;
     removeMatching(vm, list, arg(args, 0), removed);
-    if (list->elements().size() < avm1::ArrayObject::kMaxArrayLength) list->elements().push_back(arg(args, 0));
+    if (list->length() < avm1::ArrayObject::kMaxArrayLength) list->push(arg(args, 0));
     return Value(true);
 }
 
@@ -109,9 +110,9 @@ Value broadcastMessage(Vm& vm, const Value& self, Args args) {
 
 bool broadcast(Vm& vm, Object* broadcaster, const QString& name, Args args) {
     avm1::ArrayObject* list = listenersOf(vm, Value(broadcaster));
-    if (!list || list->elements().empty()) return false;
+    if (!list || list->length() == 0) return false;
     // A listener may add or remove listeners while it runs: the message goes to those there at the start.
-    const std::vector<Value> listeners = list->elements();
+    const std::vector<Value> listeners = list->values();
     for (const Value& l : listeners) callListener(vm, l, name, args);
     return true;
 }

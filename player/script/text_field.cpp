@@ -294,7 +294,7 @@ Value makeFormatObject(avm1::Vm& vm, const TextFormat& f, const TextParagraph& p
     vm.setMember(self, QStringLiteral("rightMargin"), Value(p.rightMargin));
     vm.setMember(self, QStringLiteral("size"), Value(f.size));
     avm1::ArrayObject* stops = vm.makeArray();
-    for (double t : p.tabStops) stops->elements().push_back(Value(t));
+    for (double t : p.tabStops) stops->push(Value(t));
     vm.setMember(self, QStringLiteral("tabStops"), Value(stops));
     vm.setMember(self, QStringLiteral("target"), Value(f.target));
     vm.setMember(self, QStringLiteral("underline"), Value(f.underline));
@@ -394,7 +394,7 @@ void applyFormatObject(avm1::Vm& vm, const Value& format, TextFormat& f, EditTex
         p->tabStops.clear();
         auto* stops = dynamic_cast<avm1::ArrayObject*>(v.object());
         if (!stops) return;
-        for (const Value& e : stops->elements()) {
+        for (const Value& e : stops->values()) {
             const double d = vm.toNumber(e);
             p->tabStops.push_back(std::isfinite(d) ? std::trunc(d) : 0);
             if (p->tabStops.size() >= 1024) break;

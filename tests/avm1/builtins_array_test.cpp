@@ -118,8 +118,8 @@ TEST(BuiltinsArray, SortWithComparatorAndFlags) {
     auto* big = m.vm.makeArray(many);
     m.call(Value(big), "sort", {liar});
     std::vector<bool> seen(200, false);
-    ASSERT_EQ(big->elements().size(), 200u);
-    for (const Value& v : big->elements()) seen[static_cast<std::size_t>(v.asNumber())] = true;
+    ASSERT_EQ(big->values().size(), 200u);
+    for (const Value& v : big->values()) seen[static_cast<std::size_t>(v.asNumber())] = true;
     EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 200);
 }
 
@@ -136,7 +136,7 @@ TEST(BuiltinsArray, SortOnFieldsAndPerFieldFlags) {
                                     item(Value(10), "q"), item(Value(), "u")});
         auto order = [&] {
             std::string s;
-            for (const Value& v : static_cast<ArrayObject*>(list.asObject())->elements()) s += m.str(m.vm.getMember(v, "b"));
+            for (const Value& v : static_cast<ArrayObject*>(list.asObject())->values()) s += m.str(m.vm.getMember(v, "b"));
             return s;
         };
         m.call(list, "sortOn", {Value("a")});

@@ -80,14 +80,30 @@ TEST(BuiltinsObject, AddPropertyAndWatch) {
 TEST(BuiltinsObject, RegisterClassFeedsAttachMovie) {
     Machine m(6);
     const Value ctor(m.vm.makeFunction("C", [](Vm&, const Value&, std::span<const Value>) { return Value(); }));
-    EXPECT_EQ(registeredClass(m.vm, "clipSymbol"), nullptr);
+    EXPECT_EQ(registeredClass(m.vm, "clipSymbol", 6), nullptr);
     EXPECT_TRUE(m.call(m.global("Object"), "registerClass", {Value("clipSymbol"), ctor}).asBool());
-    EXPECT_EQ(registeredClass(m.vm, "clipSymbol"), ctor.asObject());
+    EXPECT_EQ(registeredClass(m.vm, "clipSymbol", 6), ctor.asObject());
     m.vm.collectGarbage({});
-    EXPECT_EQ(registeredClass(m.vm, "clipSymbol"), ctor.asObject());
+    EXPECT_EQ(registeredClass(m.vm, "clipSymbol", 6), ctor.asObject());
     EXPECT_TRUE(m.call(m.global("Object"), "registerClass", {Value("clipSymbol"), Value::null()}).asBool());
-    EXPECT_EQ(registeredClass(m.vm, "clipSymbol"), nullptr);
+    EXPECT_EQ(registeredClass(m.vm, "clipSymbol", 6), nullptr);
     EXPECT_FALSE(m.call(m.global("Object"), "registerClass", {Value("x")}).asBool());
+}
+
+TEST(BuiltinsObject, RegisterClassKeepsOldAndNewMoviesApart) {
+    // Code of a version 6 movie registers for symbols of movies before version 7, names without case;
+    // code of a version 7 movie for symbols of later movies, names with case.
+    Machine m(6);
+    const Value oldClass(m.vm.makeFunction("Old", [](Vm&, const Value&, std::span<const Value>) { return Value(); }));
+    const Value newClass(m.vm.makeFunction("New", [](Vm&, const Value&, std::span<const Value>) { return Value(); }));
+    m.call(m.global("Object"), "registerClass", {Value("Clip"), oldClass});
+    EXPECT_EQ(registeredClass(m.vm, "clip", 5), oldClass.asObject());
+    EXPECT_EQ(registeredClass(m.vm, "Clip", 7), nullptr);
+    m.vm.setSwfVersion(8);
+    m.call(m.global("Object"), "registerClass", {Value("Clip"), newClass});
+    EXPECT_EQ(registeredClass(m.vm, "Clip", 10), newClass.asObject());
+    EXPECT_EQ(registeredClass(m.vm, "clip", 10), nullptr);
+    EXPECT_EQ(registeredClass(m.vm, "CLIP", 6), oldClass.asObject());
 }
 
 TEST(BuiltinsObject, NamesEachVersionSees) {

@@ -302,4 +302,14 @@ TEST(ClipTransform, PropertyValuesThatAreNotNumbers) {
     EXPECT_FALSE(m.vm().toBoolean(m.get(clip, "_visible")));
     m.set(clip, "_visible", Value(std::numeric_limits<double>::infinity()));
     EXPECT_TRUE(m.vm().toBoolean(m.get(clip, "_visible")));
+
+    // A name that is the number NaN reads "0" from version 7; the string "NaN" stays itself.
+    m.set(clip, "_name", Value(std::nan("")));
+    EXPECT_EQ(m.str(m.get(clip, "_name")), "0");
+    m.set(clip, "_name", Value("NaN"));
+    EXPECT_EQ(m.str(m.get(clip, "_name")), "NaN");
+    Movie m6(6);
+    Value old = boxClip(m6, m6.root(), "c", 1);
+    m6.set(old, "_name", Value(std::nan("")));
+    EXPECT_EQ(m6.str(m6.get(old, "_name")), "NaN");
 }
