@@ -1,6 +1,6 @@
 // Device text (fields without embedded outlines) as scripts measure it: one face for every font name,
 // whole-pixel advances, letter spacing in whole pixels, line heights from the face's own metrics, and
-// where lines wrap and end. The exact figures are those of Noto Sans, which scripts/setup.sh installs.
+// TextFormat.getTextExtent. The exact figures are those of Noto Sans, which scripts/setup.sh installs.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -105,6 +105,35 @@ TEST(DeviceText, LinesStandAsHighAsTheFacesAscentAndDescentInWholeTwips) {
     m.set(grown, "text", str("x"));
     EXPECT_DOUBLE_EQ(m.num(m.get(grown, "_height")), 14.85);   // 217 + 80 twips
     EXPECT_DOUBLE_EQ(m.num(m.get(grown, "_width")), 8);
+}
+
+TEST(DeviceText, TextExtentLaysTheTextOutInTheFormat) {
+    Movie m(8);
+    auto extent = [&](const Value& format, const std::string& text, std::initializer_list<Value> width = {}) {
+        std::vector<Value> args{str(text)};
+        args.insert(args.end(), width.begin(), width.end());
+        const Value e = m.vm().callMethod(format, QStringLiteral("getTextExtent"), args);
+        std::string out;
+        for (const char* name : {"width", "height", "ascent", "descent", "textFieldWidth", "textFieldHeight"})
+            out += (out.empty() ? "" : " ") + m.str(m.get(e, name));
+        return out;
+    };
+    const Value twenty = m.make("TextFormat", {str("_sans"), Value(20)});
+    // Ascent 427, descent 117 twips; the height leaves room for one more descent.
+    EXPECT_EQ(extent(twenty, "ab"), "23 33.05 21.35 5.85 27 31.2");
+    EXPECT_EQ(extent(twenty, "ab\rcd"), "23 60.25 21.35 5.85 27 58.4");
+    // An empty last line counts in the height, not in the field's.
+    EXPECT_EQ(extent(twenty, "ab\r"), "23 60.25 21.35 5.85 27 31.2");
+    // A width wraps the text and is the field's width.
+    EXPECT_EQ(extent(twenty, "ab cd", {Value(50)}), "28 60.25 21.35 5.85 50 58.4");
+    // Without text, the default format's empty line stands.
+    EXPECT_EQ(extent(twenty, ""), "0 19.8 12.8 3.5 4 4");
+    // Leading counts after every line in the height.
+    const Value spaced = m.make("TextFormat", {str("_sans"), Value(20)});
+    m.set(spaced, "leading", Value(5));
+    EXPECT_EQ(extent(spaced, "ab\rcd"), "23 70.25 21.35 5.85 27 63.4");
+    // Without a size, 12 pixels.
+    EXPECT_EQ(extent(m.make("TextFormat"), "The quick brown fox"), "111 19.8 12.8 3.5 115 20.3");
 }
 
 TEST(DeviceText, BlanksAfterAWordMayReachPastTheLineEnd) {
