@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include <QFont>
-#include <QFontMetricsF>
-
 #include "player/movie.h"
+#include "player/text/device_font.h"
 #include "player/text/html_text.h"
 
 namespace vistrel::player {
@@ -22,28 +20,10 @@ struct Piece {
     const FontCharacter* font = nullptr;   // embedded outlines, or null for a device font
     QChar next;                            // the character after the piece in the same run, for kerning
     double width = 0, ascent = 0, descent = 0;
+    double blanks = 0;                     // the part of the width its trailing blanks take
     bool endsWithSpace = false;
     int index = -1;                        // where it starts in the plain text; -1 for a bullet
 };
-
-QFont deviceFont(const TextFormat& f, double sizeTwips) {
-    QFont font;
-    const QString name = f.font;
-    if (name == QLatin1String("_serif") || name.contains(QLatin1String("Times"), Qt::CaseInsensitive))
-        font.setFamilies({QStringLiteral("Nimbus Roman"), QStringLiteral("DejaVu Serif")});
-    else if (name == QLatin1String("_typewriter") || name.contains(QLatin1String("Courier"), Qt::CaseInsensitive))
-        font.setFamilies({QStringLiteral("Nimbus Mono PS"), QStringLiteral("DejaVu Sans Mono")});
-    else if (name == QLatin1String("_sans") || name.isEmpty())
-        font.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
-    else
-        font.setFamilies({name, QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(sizeTwips))));
-    font.setBold(f.bold);
-    font.setItalic(f.italic);
-    font.setKerning(f.kerning || f.markupKerning);
-    if (f.letterSpacing != 0) font.setLetterSpacing(QFont::AbsoluteSpacing, f.letterSpacing * 20);
-    return font;
-}
 
 // The font's kerning adjustment between two characters, in font units.
 double kerningBetween(const FontCharacter& font, QChar left, QChar right) {
@@ -72,6 +52,12 @@ std::vector<double> advances(const Movie& movie, const Piece& p) {
     std::vector<double> out;
     out.reserve(static_cast<std::size_t>(p.text.size()));
     const double size = p.format->size * 20;
+    if (!p.font) {
+        // Device text takes no kerning.
+        const DeviceFont& device = DeviceFont::instance();
+        for (QChar c : p.text) out.push_back(deviceSpacedAdvance(device.advance(c, size), p.format->letterSpacing));
+        return out;
+    }
     for (qsizetype i = 0; i < p.text.size(); ++i) {
         const QChar next = i + 1 < p.text.size() ? p.text[i + 1] : p.next;
         const bool kerning = p.format->kerning || p.format->markupKerning;
@@ -83,18 +69,18 @@ std::vector<double> advances(const Movie& movie, const Piece& p) {
 
 void measure(const Movie& movie, Piece& p) {
     const double size = p.format->size * 20;
-    p.width = 0;
+    const std::vector<double> steps = advances(movie, p);
+    p.width = p.blanks = 0;
+    for (double a : steps) p.width += a;
+    for (qsizetype i = p.text.size() - 1; i >= 0 && p.text[i].isSpace(); --i) p.blanks += steps[static_cast<std::size_t>(i)];
     if (p.font) {
-        for (double a : advances(movie, p)) p.width += a;
         const double scale = size / p.font->emSize();
         // Whole twips, each cut down on its own.
         p.ascent = std::floor(p.font->font.hasLayout ? p.font->font.ascent * scale : size * 0.9);
         p.descent = std::floor(p.font->font.hasLayout ? p.font->font.descent * scale : size * 0.22);
     } else {
-        const QFontMetricsF fm(deviceFont(*p.format, size));
-        p.width = fm.horizontalAdvance(p.text);
-        p.ascent = fm.ascent();
-        p.descent = fm.descent();
+        p.ascent = DeviceFont::instance().ascent(size);
+        p.descent = DeviceFont::instance().descent(size);
     }
 }
 
@@ -102,21 +88,21 @@ void emitPiece(const Movie& movie, const Piece& p, double x, double baseline, Sh
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
     const double size = p.format->size * 20;
-    if (p.font) {
-        const double scale = size / p.font->emSize();
-        const std::vector<double> steps = advances(movie, p);
-        for (qsizetype i = 0; i < p.text.size(); ++i) {
+    const std::vector<double> steps = advances(movie, p);
+    for (qsizetype i = 0; i < p.text.size(); ++i) {
+        if (p.font) {
             auto it = p.font->glyphForCode.find(p.text[i].unicode());
             if (it != p.font->glyphForCode.end()) {
+                const double scale = size / p.font->emSize();
                 QTransform t;
                 t.translate(x, baseline);
                 t.scale(scale, scale);
                 path.addPath(t.map(movie.glyphPath(*p.font, it->second)));
             }
-            x += steps[static_cast<std::size_t>(i)];
+        } else {
+            path.addPath(DeviceFont::instance().glyph(p.text[i], size).translated(x, baseline));
         }
-    } else {
-        path.addText(QPointF(x, baseline), deviceFont(*p.format, size), p.text);
+        x += steps[static_cast<std::size_t>(i)];
     }
     if (path.isEmpty()) return;
     DrawItem item;
@@ -193,14 +179,8 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
 // parts are made at once, so a long word in a narrow field costs time in proportion to its length.
 void breakLongWord(const Movie& movie, std::vector<Piece>& pieces, std::size_t i, double avail, double availAfter) {
     const Piece word = pieces[i];
-    if (word.width <= avail + 0.5 || word.text.size() < 2) return;
-    std::vector<double> steps;
-    if (word.font) {
-        steps = advances(movie, word);
-    } else {
-        const QFontMetricsF fm(deviceFont(*word.format, word.format->size * 20));
-        for (QChar c : word.text) steps.push_back(fm.horizontalAdvance(c));
-    }
+    if (word.width - word.blanks <= avail + 0.5 || word.text.size() < 2) return;
+    const std::vector<double> steps = advances(movie, word);
     std::vector<Piece> parts;
     qsizetype begin = 0;
     double room = avail;
@@ -231,17 +211,7 @@ void breakLongWord(const Movie& movie, std::vector<Piece>& pieces, std::size_t i
 std::vector<double> penOffsets(const Movie& movie, const Piece& p) {
     std::vector<double> out{0};
     out.reserve(static_cast<std::size_t>(p.text.size()) + 1);
-    if (p.font) {
-        for (double a : advances(movie, p)) out.push_back(out.back() + a);
-    } else {
-        // Each character's own advance, scaled so that together they make the piece's shaped width.
-        const QFontMetricsF fm(deviceFont(*p.format, p.format->size * 20));
-        for (QChar c : p.text) out.push_back(out.back() + fm.horizontalAdvance(c));
-        if (out.back() > 0) {
-            const double scale = p.width / out.back();
-            for (double& x : out) x *= scale;
-        }
-    }
+    for (double a : advances(movie, p)) out.push_back(out.back() + a);
     // The piece's measured width is where the next one starts.
     if (out.size() > 1) out.back() = p.width;
     return out;
@@ -263,23 +233,14 @@ Line takeLine(const std::vector<Piece>& pieces, std::size_t begin, double avail,
     if (begin < pieces.size()) line.ascent = line.descent = 0;
     while (line.end < pieces.size()) {
         const Piece& p = pieces[line.end];
-        if (line.end > begin && wordWrap && line.width + p.width > avail + 0.5) break;
+        // Blanks after a word may reach past the line's end.
+        if (line.end > begin && wordWrap && line.width + p.width - p.blanks > avail + 0.5) break;
         line.width += p.width;
         line.ascent = std::max(line.ascent, p.ascent);
         line.descent = std::max(line.descent, p.descent);
         ++line.end;
     }
     return line;
-}
-
-// The width of the blanks that end a line: they take no room in its alignment.
-double trailingBlanks(const Movie& movie, const std::vector<Piece>& pieces, const Line& line) {
-    if (line.end == line.begin || !pieces[line.end - 1].endsWithSpace) return 0;
-    Piece last = pieces[line.end - 1];
-    last.text = last.text.trimmed();
-    last.width = 0;
-    measure(movie, last);
-    return pieces[line.end - 1].width - last.width;
 }
 
 }  // namespace
@@ -436,6 +397,9 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
             for (const TextRun& run : para.runs) plainLength += static_cast<int>(run.text.size());
         }
     }
+    // A line break that ends the text leaves an empty line after it: shown and scrolled to, but not
+    // counted in the text's height.
+    const bool endsInBreak = paragraphs.size() > 1 && paragraphs.back().runs.empty();
     // A bullet item shows its bullet ahead of its text.
     for (TextParagraph& para : paragraphs)
         if (para.bullet)
@@ -444,7 +408,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
 
     const std::size_t textStart = out.items.size();
     double y = bounds.top() + kGutter;
-    double lastLeading = 0;
+    std::vector<double> lineLeadings;
     for (std::size_t pi = 0; pi < paragraphs.size(); ++pi) {
         const TextParagraph& para = paragraphs[pi];
         const int paraStart = paraStarts[pi];
@@ -468,7 +432,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
             const Line line = takeLine(pieces, i, avail, props.wordWrap, blank);
             const std::size_t j = line.end;
             const double ascent = line.ascent, descent = line.descent;
-            const double lineWidth = line.width - trailingBlanks(movie, pieces, line);
+            // The blanks that end a line take no room in its alignment.
+            const double lineWidth = line.width - (j > i ? pieces[j - 1].blanks : 0);
             double x = left + indent;
             if (para.align == TextAlign::Right) x = right - lineWidth;
             else if (para.align == TextAlign::Center) x = left + indent + (avail - lineWidth) / 2;
@@ -502,10 +467,10 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                                         (para.align == TextAlign::Right || para.align == TextAlign::Center);
                 metrics->textWidth = std::max(metrics->textWidth, (dropBlanks ? lineWidth : line.width) + indent);
                 metrics->lineBottoms.push_back(baseline + descent - (bounds.top() + kGutter));
+                lineLeadings.push_back(leading);
                 metrics->lines.push_back(std::move(placed));
             }
             y = baseline + descent + leading;
-            lastLeading = leading;
             i = j;
             firstLine = false;
         } while (i < pieces.size());
@@ -521,9 +486,10 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     }
     if (metrics) {
         metrics->lineCount = static_cast<int>(metrics->lineBottoms.size());
-        metrics->textHeight = metrics->lineBottoms.empty() ? 0 : metrics->lineBottoms.back();
+        const std::size_t counted = metrics->lineBottoms.size() - (endsInBreak ? 1 : 0);
+        metrics->textHeight = counted == 0 ? 0 : metrics->lineBottoms[counted - 1];
         // The leading after the last line counts only in a field of one line.
-        if (metrics->lineCount == 1) metrics->textHeight += lastLeading;
+        if (counted == 1) metrics->textHeight += lineLeadings.front();
     }
     const QRectF shown = props.border ? bounds.adjusted(0, 0, 20, 20) : bounds;
     out.bounds = props.autoSize != AutoSize::None ? out.bounds | shown : shown;

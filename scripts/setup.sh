@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev
     fp-utils            # chmcmd, compiles the help file
     fonts-dejavu-core   # outlines of the start-up movie's title
-    fonts-urw-base35    # the faces device text asks for first (Nimbus Sans, Roman, Mono PS)
+    fonts-noto-core     # Noto Sans: the face of movies' device text
     xdg-utils           # xdg-open, used by the help command
     clang libclang-rt-dev   # libFuzzer and sanitizer runtimes
     time                # peak memory in the measuring scripts

@@ -8,6 +8,7 @@
 #include "player/avm1/convert.h"
 #include "player/avm1/object.h"
 #include "player/script/obj_internal.h"
+#include "player/script/text_field.h"
 #include "player/stage.h"
 
 namespace vistrel::player::objects {
@@ -132,18 +133,9 @@ void installTextFormat(Stage& stage) {
             },
             f.flags);
     }
-    method(vm, proto, QStringLiteral("getTextExtent"), [](Vm& vm, const Value&, Args args) {
-        // Without the field's font at hand: an estimate from the text's length at the default size.
-        const QString text = vm.toString(arg(args, 0));
-        Object* out = vm.makeObject();
-        const double width = text.size() * 6.0, height = 14.0;
-        out->setOwn(QStringLiteral("width"), Value(width));
-        out->setOwn(QStringLiteral("height"), Value(height));
-        out->setOwn(QStringLiteral("ascent"), Value(11.0));
-        out->setOwn(QStringLiteral("descent"), Value(3.0));
-        out->setOwn(QStringLiteral("textFieldWidth"), Value(width + 4));
-        out->setOwn(QStringLiteral("textFieldHeight"), Value(height + 4));
-        return Value(out);
+    method(vm, proto, QStringLiteral("getTextExtent"), [&stage](Vm&, const Value& self, Args args) {
+        if (!dynamic_cast<TextFormatObject*>(self.object())) return Value();
+        return textExtent(stage, self, stage.vm()->toString(arg(args, 0)), arg(args, 1));
     });
 }
 

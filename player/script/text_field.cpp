@@ -15,6 +15,7 @@
 #include "player/script/obj_internal.h"
 #include "player/script/script_host.h"
 #include "player/stage.h"
+#include "player/text/device_font.h"
 #include "player/text/html_tokens.h"
 #include "player/text_input.h"
 
@@ -1215,6 +1216,44 @@ void orderProperties(avm1::Vm& vm, avm1::Object* proto) {
 void syncTextVariables(Stage& stage) {
     if (!stage.vm()) return;
     syncFields(stage.root(), 0);
+}
+
+avm1::Value textExtent(Stage& stage, const avm1::Value& format, const QString& text, const avm1::Value& width) {
+    avm1::Vm& vm = *stage.vm();
+    EditTextProps props;
+    props.format.font = QStringLiteral("_sans");
+    props.multiline = true;
+    // The text takes the format; without text, an empty line in the default format stands.
+    EditTextProps layout;
+    if (!text.isEmpty()) applyFormatObject(vm, format, props.format, &layout);
+    props.leading = layout.leading;
+    props.text = text;
+    const bool wrapped = !width.isUndefined();
+    double fieldWidth = 0;
+    if (wrapped) {
+        const double w = std::abs(vm.toNumber(width));
+        fieldWidth = std::isfinite(w) ? std::min(w, kMaxFieldPixels) : 0;
+    }
+    props.wordWrap = wrapped;
+    props.bounds = QRectF(0, 0, wrapped ? fieldWidth * 20 : kMaxFieldPixels * 20, kMaxFieldPixels * 20);
+    EditTextMetrics m;
+    buildEditText(stage.movie(), swf::DefineEditText{}, props, &m);
+    const double size = props.format.size * 20;
+    const DeviceFont& font = DeviceFont::instance();
+    const double ascent = font.ascent(size), descent = font.descent(size);
+    // Every line counts in the height, an empty last one too, with the leading after the last and room
+    // below it for a descender; the field's height counts the lines as its text height does.
+    const double lines = m.lineBottoms.empty() ? ascent + descent : m.lineBottoms.back();
+    const double height = lines + props.leading + descent;
+    const double textWidth = std::floor(m.textWidth / 20.0 + 1e-9);
+    avm1::Object* out = vm.makeObject();
+    out->setOwn(QStringLiteral("width"), Value(text.isEmpty() ? 0.0 : textWidth));
+    out->setOwn(QStringLiteral("height"), Value(height / 20.0));
+    out->setOwn(QStringLiteral("ascent"), Value(ascent / 20.0));
+    out->setOwn(QStringLiteral("descent"), Value(descent / 20.0));
+    out->setOwn(QStringLiteral("textFieldWidth"), Value(wrapped ? fieldWidth : textWidth + kGutters / 20));
+    out->setOwn(QStringLiteral("textFieldHeight"), Value(((text.isEmpty() ? 0.0 : m.textHeight) + kGutters) / 20.0));
+    return Value(out);
 }
 
 void installTextFieldBuiltins(Stage& stage) {

@@ -130,4 +130,9 @@ void syncTextVariables(Stage& stage);
 // The TextField methods and properties, and MovieClip.createTextField.
 void installTextFieldBuiltins(Stage& stage);
 
+// TextFormat.getTextExtent: `text` laid out in the character format and leading of `format` (a TextFormat
+// object), wrapped at `width` pixels unless it is undefined. An object of width, height, ascent, descent,
+// textFieldWidth and textFieldHeight.
+avm1::Value textExtent(Stage& stage, const avm1::Value& format, const QString& text, const avm1::Value& width);
+
 }  // namespace vistrel::player
