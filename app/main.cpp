@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -33,9 +34,13 @@ int main(int argc, char* argv[])
     startupMark("application");
     // The desktop's style (or the one asked for with -style), its extension button pictures read when needed.
     QApplication::setStyle(new LazyIconStyle);
-    // The window's first text needs the system's font list, whose reading the bare window never pays: it is
-    // read on another thread while the window is being built (the font database guards itself).
-    QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
+    // The window's first text needs the system's font list and the face and fallbacks of the interface font,
+    // which a bare window never reads: they are read on another thread while the window is being built (the
+    // font database guards itself and keeps what it found for every thread).
+    QThreadPool::globalInstance()->start([font = QApplication::font()] {
+        QFontDatabase::families();
+        QFontMetrics(font).horizontalAdvance(QStringLiteral("Vistrel"));
+    });
     // The application title: taskbar text and caption of plain and error boxes.
     QApplication::setApplicationName(QStringLiteral("Vistrel"));
     QApplication::setApplicationVersion(QStringLiteral(VISTREL_VERSION));
