@@ -5,10 +5,14 @@
 
 #include <string>
 
+#include <QImage>
+
+#include "player/render/qpainter_renderer.h"
 #include "player/text/device_font.h"
 #include "tests/avm1/script_movie.h"
 
 namespace sw = vistrel::testing;
+namespace vp = vistrel::player;
 using vistrel::avm1::Value;
 using Movie = sw::ScriptMovie;
 
@@ -174,4 +178,24 @@ TEST(DeviceText, AnEmptyLineAfterTheLastBreakIsNotInTheTextHeight) {
     EXPECT_EQ(measured("ab\rcd"), "59 2");
     EXPECT_EQ(measured("ab\rcd\r"), "59 3");
     EXPECT_EQ(measured("ab\r\r"), "59 3");
+}
+
+TEST(DeviceText, BoldAndItalicAreDrawnInTheRegularFace) {
+    Movie m(8);
+    const Value field = markupField(m);
+    auto drawn = [&](const std::string& markup) {
+        m.set(field, "htmlText", str(markup));
+        QImage image(300, 40, QImage::Format_ARGB32_Premultiplied);
+        vp::QPainterRenderer renderer(image);
+        m.player->render(renderer, QTransform::fromScale(0.05, 0.05), vp::RenderQuality::High, vistrel::swf::Rgba{255, 255, 255, 255});
+        return image;
+    };
+    const QImage regular = drawn(font(20, "Hxg Wave"));
+    int dark = 0;
+    for (int y = 0; y < regular.height(); ++y)
+        for (int x = 0; x < regular.width(); ++x) dark += qGray(regular.pixel(x, y)) < 128 ? 1 : 0;
+    EXPECT_GT(dark, 100);
+    EXPECT_EQ(drawn(font(20, "<B>Hxg Wave</B>")), regular);
+    EXPECT_EQ(drawn(font(20, "<I>Hxg Wave</I>")), regular);
+    EXPECT_NE(drawn(font(20, "Hxg Wove")), regular);
 }
