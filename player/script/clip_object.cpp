@@ -157,6 +157,18 @@ QTransform worldTransform(const DisplayObject& object) {
     return t;
 }
 
+QTransform placedTransform(const DisplayObject& object, bool withRoot) {
+    if (!object.parent) return withRoot ? toQTransform(object.matrix) : QTransform();
+    QTransform t = toQTransform(object.matrix);
+    int guard = 0;
+    for (const SpriteInstance* p = object.parent; p && p->owner() && (withRoot || p->owner()->parent) && guard < 64;
+         p = p->owner()->parent, ++guard) {
+        const QTransform u = t * toQTransform(p->owner()->matrix);
+        t = QTransform(u.m11(), u.m12(), u.m21(), u.m22(), std::round(u.dx()), std::round(u.dy()));
+    }
+    return t;
+}
+
 avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty property) {
     using avm1::Value;
     switch (property) {

@@ -82,5 +82,8 @@ DisplayObject* rootFor(DisplayObject& object);
 
 // The world transform of a display object's parent space, and of the object itself, in twips.
 QTransform worldTransform(const DisplayObject& object);
+// The same as drawing places the object: the translation kept in whole twips at every level of nesting.
+// With `withRoot` false the root's own matrix is left out, as frames are drawn without it.
+QTransform placedTransform(const DisplayObject& object, bool withRoot);
 
 }  // namespace vistrel::player

@@ -221,11 +221,17 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
                 return Value();
             const double x = px->value.asNumber();
             const double y = py->value.asNumber();
-            QTransform t = worldTransform(*o);
-            if (!toGlobal) t = t.inverted();
-            const QPointF p = t.map(QPointF(x * 20.0, y * 20.0));
-            vm.setMember(Value(point), QStringLiteral("x"), Value(p.x() / 20.0));
-            vm.setMember(Value(point), QStringLiteral("y"), Value(p.y() / 20.0));
+            // In whole twips throughout: the point cut to twips, the clip's matrices as drawing nests them
+            // (and their inverse) with whole-twip translations, the answer rounded to twips.
+            QTransform t = placedTransform(*o, true);
+            if (!toGlobal) {
+                t = t.inverted();
+                t = QTransform(t.m11(), t.m12(), t.m21(), t.m22(), std::round(t.dx()), std::round(t.dy()));
+            }
+            const QPointF p = t.map(QPointF(std::trunc(x * 20.0), std::trunc(y * 20.0)));
+            const auto twips = [](double v) { return std::isfinite(v) ? std::round(v) / 20.0 : v / 20.0; };
+            vm.setMember(Value(point), QStringLiteral("x"), Value(twips(p.x())));
+            vm.setMember(Value(point), QStringLiteral("y"), Value(twips(p.y())));
             return Value();
         };
     };
@@ -237,7 +243,9 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         const QRectF mine = worldTransform(*o).mapRect(objectBounds(movieOf(*s, *o), *o));
         if (args.size() >= 2) {
             const double x = vm.toNumber(args[0]) * 20.0, y = vm.toNumber(args[1]) * 20.0;
-            if (args.size() >= 3 && vm.toBoolean(args[2])) return Value(hitTestShape(movieOf(*s, *o), *o, QPointF(x, y)));
+            // A clip masking another through setMask has no shape of its own to hit.
+            if (args.size() >= 3 && vm.toBoolean(args[2]))
+                return Value(!o->masking && hitTestShape(movieOf(*s, *o), *o, QPointF(x, y)));
             // The point is in the root's space: the root's own transform carries it onto the stage.
             const DisplayObject* root = o;
             for (int guard = 0; root->parent && root->parent->owner() && guard < 64; ++guard) root = root->parent->owner();

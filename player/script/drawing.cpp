@@ -92,10 +92,15 @@ void addEdge(Drawing& d, QPointF to, const QPointF* control) {
     if (drawn) d.changed();
 }
 
-// Ends the open fill: an open contour is closed by a straight edge, stroked with the line in force.
+// Closes the open fill's contour by a straight edge back to where it began, stroked with the line in force.
+void closeContour(Drawing& d) {
+    if (d.filling && d.pen != d.fillStart && !currentLayer(d).fillPath.isEmpty()) addEdge(d, d.fillStart, nullptr);
+}
+
+// Ends the open fill, its open contour closed.
 void endFill(Drawing& d) {
     if (!d.filling) return;
-    if (d.pen != d.fillStart && !currentLayer(d).fillPath.isEmpty()) addEdge(d, d.fillStart, nullptr);
+    closeContour(d);
     d.filling = false;
     d.changed();
 }
@@ -282,15 +287,23 @@ bool pathsHit(const ShapePaths& paths, QPointF p) {
 
 namespace {
 
-bool objectHit(const Movie& movie, const DisplayObject& o, QPointF local, int nesting);
+// Where the hit test stands: the point on the stage, and how the object being tested maps onto it.
+struct HitPlace {
+    QPointF stagePoint;
+    QTransform toStage;
+};
 
-bool childHit(const Movie& movie, const DisplayObject& child, QPointF parentPoint, int nesting) {
+bool objectHit(const Movie& movie, const DisplayObject& o, QPointF local, int nesting, const HitPlace& place);
+
+bool childHit(const Movie& movie, const DisplayObject& child, QPointF parentPoint, int nesting, const HitPlace& parent) {
     bool invertible = false;
-    const QTransform inverse = toQTransform(child.matrix).inverted(&invertible);
-    return invertible && objectHit(movie, child, inverse.map(parentPoint), nesting + 1);
+    const QTransform matrix = toQTransform(child.matrix);
+    const QTransform inverse = matrix.inverted(&invertible);
+    return invertible &&
+           objectHit(movie, child, inverse.map(parentPoint), nesting + 1, {parent.stagePoint, matrix * parent.toStage});
 }
 
-bool objectHit(const Movie& movie, const DisplayObject& o, QPointF local, int nesting) {
+bool objectHit(const Movie& movie, const DisplayObject& o, QPointF local, int nesting, const HitPlace& place) {
     if (nesting > kMaxHitNesting) return false;
     if (o.sprite) {
         if (o.drawing && pathsHit(o.drawing->paths(), local)) return true;
@@ -302,12 +315,12 @@ bool objectHit(const Movie& movie, const DisplayObject& o, QPointF local, int ne
         for (const auto& [depth, child] : o.sprite->children()) {
             while (!masks.empty() && depth > masks.back().depth) masks.pop_back();
             if (child->clipDepth && *child->clipDepth > 0) {
-                masks.push_back({*child->clipDepth, childHit(movie, *child, local, nesting)});
+                masks.push_back({*child->clipDepth, childHit(movie, *child, local, nesting, place)});
                 continue;
             }
             if (!child->visible) continue;
             if (std::any_of(masks.begin(), masks.end(), [](const Clip& m) { return !m.hit; })) continue;
-            if (childHit(movie, *child, local, nesting)) return true;
+            if (childHit(movie, *child, local, nesting, place)) return true;
         }
         return false;
     }
@@ -319,7 +332,16 @@ bool objectHit(const Movie& movie, const DisplayObject& o, QPointF local, int ne
     if (!c) return false;
     if (std::holds_alternative<swf::DefineShape>(*c)) return pathsHit(movie.shapePaths(o.characterId), local);
     if (std::holds_alternative<swf::DefineMorphShape>(*c)) return pathsHit(movie.morphPaths(o.characterId, o.ratio), local);
-    if (std::holds_alternative<swf::DefineText>(*c)) return pathsHit(movie.textPaths(o.characterId), local);
+    if (const auto* text = std::get_if<swf::DefineText>(c)) {
+        // Text drawn with advanced anti-aliasing answers over its whole box, as it lies on the stage.
+        const swf::CsmTextSettings* settings = movie.textSettings(o.characterId);
+        if (settings && settings->useFlashType == 1) {
+            const swf::Rect& b = text->bounds;
+            const QRectF box = place.toStage.mapRect(QRectF(QPointF(b.xMin, b.yMin), QPointF(b.xMax, b.yMax)));
+            return box.contains(place.stagePoint);
+        }
+        return pathsHit(movie.textPaths(o.characterId), local);
+    }
     if (std::holds_alternative<BitmapCharacter>(*c)) return pathsHit(movie.bitmapPaths(o.characterId), local);
     // Edit texts answer over their whole box.
     return objectBounds(movie, o).contains(local);
@@ -364,26 +386,18 @@ const ShapePaths& Drawing::paths() const {
     return m_paths;
 }
 
-QTransform stageTransform(const DisplayObject& object) {
-    QTransform t = toQTransform(object.matrix);
-    if (!object.parent) return QTransform();   // the root: frames are drawn without its matrix
-    int guard = 0;
-    for (const SpriteInstance* p = object.parent; p && p->owner() && p->owner()->parent && guard < 64;
-         p = p->owner()->parent, ++guard) {
-        const QTransform u = t * toQTransform(p->owner()->matrix);
-        t = QTransform(u.m11(), u.m12(), u.m21(), u.m22(), std::round(u.dx()), std::round(u.dy()));
-    }
-    return t;
-}
+QTransform stageTransform(const DisplayObject& object) { return placedTransform(object, false); }
 
 bool hitTestShape(const Movie& movie, const DisplayObject& object, QPointF stagePoint) {
     if (!std::isfinite(stagePoint.x()) || !std::isfinite(stagePoint.y())) return false;
     bool invertible = false;
     const QTransform inverse = stageTransform(object).inverted(&invertible);
-    if (!invertible || !objectHit(movie, object, inverse.map(stagePoint), 0)) return false;
+    if (!invertible || !objectHit(movie, object, inverse.map(stagePoint), 0, {stagePoint, stageTransform(object)}))
+        return false;
     if (const DisplayObject* mask = object.maskedBy) {
-        const QTransform maskInverse = stageTransform(*mask).inverted(&invertible);
-        if (!invertible || !objectHit(movie, *mask, maskInverse.map(stagePoint), 0)) return false;
+        const QTransform maskMatrix = stageTransform(*mask);
+        const QTransform maskInverse = maskMatrix.inverted(&invertible);
+        if (!invertible || !objectHit(movie, *mask, maskInverse.map(stagePoint), 0, {stagePoint, maskMatrix})) return false;
     }
     return true;
 }
@@ -430,6 +444,7 @@ void installDrawingMethods(Stage& stage, avm1::Object* proto) {
     define(vm, proto, "moveTo", [](avm1::Vm& vm, DisplayObject& o, Args args) {
         if (args.size() < 2) return Value();
         Drawing& d = drawingOf(o);
+        closeContour(d);   // the contour left behind is closed (and stroked) before the next begins
         d.pen = QPointF(toTwips(vm, args[0]), toTwips(vm, args[1]));
         if (d.filling) d.fillStart = d.pen;   // a new contour of the same fill
         return Value();
@@ -456,14 +471,19 @@ void installDrawingMethods(Stage& stage, avm1::Object* proto) {
     });
     define(vm, proto, "setMask", [](avm1::Vm& vm, DisplayObject& o, Args args) {
         if (args.empty()) return Value();
+        // A clip a script masks, or unmasks, or masks another with, stops being a timeline mask.
         if (args[0].isNullish()) {
             unlinkMask(o);
+            o.clipDepth.reset();
             return Value(true);
         }
         DisplayObject* mask = maskTarget(vm, o, args[0]);
-        if (!mask || mask == &o) return Value(false);
+        if (!mask) return Value(false);
         unlinkMask(o);
         if (mask->masking) unlinkMask(*mask->masking);
+        o.clipDepth.reset();
+        mask->clipDepth.reset();
+        // A clip may mask itself: it is then drawn only as its own mask, which shows nothing.
         mask->masking = &o;
         o.maskedBy = mask;
         return Value(true);

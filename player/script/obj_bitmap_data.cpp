@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include "player/avm1/object.h"
+#include "player/bitmap/perlin_noise.h"
 #include "player/bitmap_surface.h"
 #include "player/display_list.h"
 #include "player/movie.h"
@@ -630,7 +631,7 @@ public:
         if (m_state == 0) m_state = 1;
     }
     std::uint32_t next() {
-        m_state = (m_state * 16807) % 2147483647;
+        m_state = parkMillerNext(m_state);
         return static_cast<std::uint32_t>(m_state);
     }
     std::uint32_t inRange(std::uint32_t low, std::uint32_t high) {
@@ -666,6 +667,37 @@ Value noise(Context&, Vm& vm, BitmapSurface& s, const Value&, Args args) {
             }
             s.at(x, y) = s.transparent ? premultiplyNoise(argb) : argb;
         }
+    s.changed();
+    return Value(0);
+}
+
+// perlinNoise(baseX, baseY, numOctaves, randomSeed, stitch, fractalNoise, channelOptions, grayScale,
+// offsets): sizes, octaves and the seed are whole numbers (the seed wraps to 32 bits); offsets are any
+// objects with x and y, one per octave.
+Value perlinNoiseMethod(Context&, Vm& vm, BitmapSurface& s, const Value&, Args args) {
+    PerlinNoiseSpec spec;
+    spec.baseX = toInt(vm, args[0]);
+    spec.baseY = toInt(vm, args[1]);
+    spec.octaves = toInt(vm, args[2]);
+    spec.seed = static_cast<std::int32_t>(toColor(vm, args[3]));
+    spec.stitch = vm.toBoolean(args[4]);
+    spec.fractal = vm.toBoolean(args[5]);
+    spec.channels = args.size() > 6 ? toColor(vm, args[6]) & 15 : 7;
+    spec.grayscale = args.size() > 7 && vm.toBoolean(args[7]);
+    if (args.size() > 8 && args[8].isObject()) {
+        const auto coordinate = [&vm](const Value& v) {
+            const double d = vm.toNumber(v);
+            return std::isfinite(d) ? d : 0.0;
+        };
+        const int wanted = std::min(std::max(spec.octaves, 0), kPerlinMaxOctaves);
+        const int count = std::clamp(toInt(vm, vm.getMember(args[8], QStringLiteral("length"))), 0, wanted);
+        for (int i = 0; i < count; ++i) {
+            const Value point = vm.getMember(args[8], QString::number(i));
+            spec.offsets.emplace_back(coordinate(vm.getMember(point, QStringLiteral("x"))),
+                                      coordinate(vm.getMember(point, QStringLiteral("y"))));
+        }
+    }
+    perlinNoise(spec, s.width, s.height, s.transparent, s.pixels.data());
     s.changed();
     return Value(0);
 }
@@ -831,6 +863,7 @@ const MethodEntry kMethods[] = {
     {"paletteMap", 3, paletteMap},
     {"merge", 7, merge},
     {"noise", 1, noise},
+    {"perlinNoise", 6, perlinNoiseMethod},
     {"pixelDissolve", 4, pixelDissolve},
     {"draw", 1, draw},
     {"hitTest", 0, hitTest},
@@ -918,11 +951,6 @@ void installBitmapData(Stage& stage) {
         if (!live(self) || args.size() < 2) return Value(-1);
         return vm.getMember(args[0], QStringLiteral("clone")).isObject() ? vm.callMethod(args[0], QStringLiteral("clone"), {})
                                                                          : Value();
-    });
-    // perlinNoise: accepted, the pixels stay as they were.
-    method(vm, proto, QStringLiteral("perlinNoise"), [](Vm&, const Value& self, Args args) {
-        if (!live(self) || args.size() < 6) return Value(-1);
-        return Value(0);
     });
 
     // MovieClip.attachBitmap(bitmap, depth, pixelSnapping, smoothing).

@@ -2,7 +2,11 @@
 // rounding, the drawing methods' clipping, disposal, and bitmaps attached to clips being drawn.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <initializer_list>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -245,4 +249,136 @@ TEST(BitmapData, DrawRendersAClipInItsOwnCoordinates) {
     m.call(b, "draw", {clip, matrix});
     EXPECT_EQ(m.pixel(b, 6, 6), 0xFFFF0000u);
     EXPECT_EQ(m.pixel(b, 6, 1), 0u);
+}
+
+namespace {
+
+// perlinNoise on a fresh 24x16 bitmap; the pixels as getPixel32 reads them, row by row.
+std::vector<std::uint32_t> perlin(Movie& m, bool transparent, std::initializer_list<Value> args,
+                                  Value* answer = nullptr) {
+    Value b = m.bitmap(24, 16, transparent, 0x12345678);
+    const Value result = m.call(b, "perlinNoise", args);
+    if (answer) *answer = result;
+    std::vector<std::uint32_t> out;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 24; ++x) out.push_back(m.pixel(b, x, y));
+    return out;
+}
+
+std::uint32_t channelOf(std::uint32_t argb, int shift) { return (argb >> shift) & 0xFF; }
+
+// How far two pictures are apart at most, channel by channel.
+int maxDifference(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
+    int worst = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        for (int shift = 0; shift < 32; shift += 8)
+            worst = std::max(worst, std::abs(static_cast<int>(channelOf(a[i], shift)) - static_cast<int>(channelOf(b[i], shift))));
+    return worst;
+}
+
+}  // namespace
+
+TEST(BitmapData, PerlinNoiseIsSeededAndMidGreyOnTheLattice) {
+    Movie m;
+    Value answer;
+    const auto base = perlin(m, false, {Value(10), Value(8), Value(2), Value(42), Value(false), Value(true)}, &answer);
+    EXPECT_EQ(m.num(answer), 0);
+    // Fractal noise is zero at lattice points: the origin is mid grey in every channel.
+    EXPECT_EQ(base[0], 0xFF7F7F7Fu);
+    int varied = 0;
+    for (std::uint32_t p : base) varied += p != base[0];
+    EXPECT_GT(varied, 300);
+    // The seed is a whole 32-bit number; the same seed gives the same noise, another seed other noise.
+    EXPECT_EQ(perlin(m, false, {Value(10), Value(8), Value(2), Value(42.9), Value(false), Value(true)}), base);
+    EXPECT_EQ(perlin(m, false, {Value(10), Value(8), Value(2), Value(4294967296.0 + 42), Value(false), Value(true)}), base);
+    EXPECT_NE(perlin(m, false, {Value(10), Value(8), Value(2), Value(43), Value(false), Value(true)}), base);
+    // Seeds of 0 and below count up from 1.
+    EXPECT_EQ(perlin(m, false, {Value(10), Value(8), Value(1), Value(0), Value(false), Value(true)}),
+              perlin(m, false, {Value(10), Value(8), Value(1), Value(1), Value(false), Value(true)}));
+    EXPECT_EQ(perlin(m, false, {Value(10), Value(8), Value(1), Value(-1), Value(false), Value(true)}),
+              perlin(m, false, {Value(10), Value(8), Value(1), Value(2), Value(false), Value(true)}));
+    // Cell sizes and octaves are whole numbers.
+    EXPECT_EQ(perlin(m, false, {Value(10.8), Value(8.2), Value(2.9), Value(42), Value(false), Value(true)}), base);
+    // No octaves: nothing summed, mid grey (fractal) or black (turbulence).
+    for (std::uint32_t p : perlin(m, false, {Value(10), Value(8), Value(0), Value(42), Value(false), Value(true)}))
+        EXPECT_EQ(p, 0xFF7F7F7Fu);
+    for (std::uint32_t p : perlin(m, false, {Value(10), Value(8), Value(-3), Value(42), Value(false), Value(false)}))
+        EXPECT_EQ(p, 0xFF000000u);
+    // Turbulence sums absolute values: never below black, and darker than fractal noise's mid grey.
+    const auto turbulence = perlin(m, false, {Value(10), Value(8), Value(2), Value(42), Value(false), Value(false)});
+    EXPECT_EQ(turbulence[0], 0xFF000000u);
+    EXPECT_NE(turbulence, base);
+}
+
+TEST(BitmapData, PerlinNoiseChannelsTakeTheNoisesInOrder) {
+    Movie m;
+    const auto rgb = perlin(m, false, {Value(9), Value(7), Value(2), Value(5), Value(false), Value(true), Value(7)});
+    const auto green = perlin(m, false, {Value(9), Value(7), Value(2), Value(5), Value(false), Value(true), Value(2)});
+    const auto grey = perlin(m, false, {Value(9), Value(7), Value(2), Value(5), Value(false), Value(true), Value(0), Value(true)});
+    const auto alpha = perlin(m, true, {Value(9), Value(7), Value(2), Value(5), Value(false), Value(true), Value(8)});
+    const auto opaqueAlpha = perlin(m, false, {Value(9), Value(7), Value(2), Value(5), Value(false), Value(true), Value(8)});
+    bool greenDiffersFromRed = false;
+    for (std::size_t i = 0; i < rgb.size(); ++i) {
+        const std::uint32_t red = channelOf(rgb[i], 16);
+        greenDiffersFromRed |= channelOf(rgb[i], 8) != red;
+        // The first channel asked for gets the first noise, whichever channel it is.
+        EXPECT_EQ(green[i], 0xFF000000u | (red << 8)) << i;
+        // Grey is that noise in all three colours, whatever channels were named.
+        EXPECT_EQ(grey[i], 0xFF000000u | red * 0x010101u) << i;
+        // Alpha alone: the noise as alpha over black, on a transparent bitmap only.
+        EXPECT_EQ(alpha[i], red << 24) << i;
+        EXPECT_EQ(opaqueAlpha[i], 0xFF000000u) << i;
+    }
+    EXPECT_TRUE(greenDiffersFromRed);
+    // Colours above the alpha they come with are stored as premultiplied values: capped at full.
+    const auto all = perlin(m, true, {Value(9), Value(7), Value(2), Value(5), Value(false), Value(true), Value(15)});
+    EXPECT_EQ(all[0], 0x7FFFFFFFu);   // mid grey in all four: grey at half alpha is white
+}
+
+TEST(BitmapData, PerlinNoiseOffsetsMoveOctavesAndStitchingTiles) {
+    Movie m;
+    const auto shifted = [&m](double dx, bool stitch) {
+        return perlin(m, false, {Value(8), Value(8), Value(1), Value(7), Value(stitch), Value(true), Value(7), Value(false),
+                                 m.array({m.point(dx, 0)})});
+    };
+    const auto plain = perlin(m, false, {Value(8), Value(8), Value(1), Value(7), Value(false), Value(true)});
+    const auto moved = shifted(3, false);
+    // The octave's offset moves its pattern: what stood at x + 3 stands at x.
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x + 3 < 24; ++x)
+            EXPECT_LE(maxDifference({plain[y * 24 + x + 3]}, {moved[y * 24 + x]}), 1) << x << "," << y;
+    // Any object with x and y serves as an offset.
+    Value offset = m.object();
+    m.set(offset, "x", Value(3));
+    m.set(offset, "y", Value(0));
+    EXPECT_EQ(perlin(m, false, {Value(8), Value(8), Value(1), Value(7), Value(false), Value(true), Value(7), Value(false),
+                                m.array({offset})}),
+              moved);
+    // Stitched noise goes on past the right edge as it began at the left, so tiles meet without a
+    // seam; unstitched noise does not. Compared over the first cell (8 pixels) of every row.
+    const auto firstCell = [](const std::vector<std::uint32_t>& p) {
+        std::vector<std::uint32_t> out;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 8; ++x) out.push_back(p[y * 24 + x]);
+        return out;
+    };
+    EXPECT_LE(maxDifference(firstCell(shifted(0, true)), firstCell(shifted(24, true))), 1);
+    EXPECT_GT(maxDifference(firstCell(shifted(0, false)), firstCell(shifted(24, false))), 16);
+    // A cell size that does not divide the bitmap is fitted to it: 7 becomes 8 over 24 pixels.
+    EXPECT_EQ(perlin(m, false, {Value(7), Value(8), Value(1), Value(7), Value(true), Value(true)}), shifted(0, true));
+}
+
+TEST(BitmapData, PerlinNoiseSurvivesHostileArguments) {
+    Movie m;
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+    for (double v : {nan, inf, -inf, 1e300, -1e300, 0.0}) {
+        const auto p = perlin(m, true, {Value(v), Value(v), Value(v), Value(v), Value(true), Value(true), Value(v),
+                                        Value(true), m.array({m.point(v, v), m.point(-v, v)})});
+        EXPECT_EQ(p.size(), 24u * 16u);
+    }
+    // A billion octaves are as many as make a difference, and take no longer.
+    const auto many = perlin(m, false, {Value(8), Value(8), Value(1e9), Value(3), Value(true), Value(true)});
+    EXPECT_EQ(many, perlin(m, false, {Value(8), Value(8), Value(40), Value(3), Value(true), Value(true)}));
+    Value b = m.bitmap(4, 4, true, 0);
+    EXPECT_EQ(m.num(m.call(b, "perlinNoise", {Value(8), Value(8), Value(1)})), -1);   // too few arguments
 }

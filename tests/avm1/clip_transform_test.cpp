@@ -313,3 +313,47 @@ TEST(ClipTransform, PropertyValuesThatAreNotNumbers) {
     m6.set(old, "_name", Value(std::nan("")));
     EXPECT_EQ(m6.str(m6.get(old, "_name")), "NaN");
 }
+
+TEST(ClipTransform, PointConversionsWorkInWholeTwips) {
+    Movie m(8);
+    Value mc = boxClip(m, m.root(), "mc", 1);
+    m.set(mc, "_x", Value(0.5));    // 10 twips
+    m.set(mc, "_y", Value(0.35));   // 7 twips
+    m.set(mc, "_xscale", Value(30));
+    m.set(mc, "_yscale", Value(30));
+    const auto convert = [&m](const Value& clip, const char* method, double x, double y) {
+        Value point = m.object();
+        m.set(point, "x", Value(x));
+        m.set(point, "y", Value(y));
+        m.call(clip, method, {point});
+        return m.str(m.get(point, "x")) + " " + m.str(m.get(point, "y"));
+    };
+    // The point is cut to whole twips first (toward zero), the answer rounded to them.
+    EXPECT_EQ(convert(m.root(), "localToGlobal", 0.01, 0.026), "0 0");
+    EXPECT_EQ(convert(m.root(), "globalToLocal", 0.024, -0.026), "0 0");
+    EXPECT_EQ(convert(mc, "localToGlobal", 1.01, 2), "0.8 0.95");   // 20 * 0.3 + 10 = 16 twips
+    // Back the other way the inverse matrix moves by whole twips: -10 / 0.3 becomes -33.
+    EXPECT_EQ(convert(mc, "globalToLocal", 1.01, 2), "1.7 5.5");
+
+    // Nested clips combine as they are drawn, every level's translation kept in whole twips.
+    Movie r(8);
+    Value outer = r.call(r.root(), "createEmptyMovieClip", {Value("outer"), Value(1)});
+    Value inner = r.call(outer, "createEmptyMovieClip", {Value("inner"), Value(1)});
+    r.set(outer, "_x", Value(200));
+    r.set(outer, "_y", Value(200));
+    r.set(outer, "_xscale", Value(25));
+    r.set(outer, "_yscale", Value(25));
+    r.set(outer, "_rotation", Value(25));
+    r.set(inner, "_x", Value(200));
+    r.set(inner, "_y", Value(200));
+    Value point = r.object();
+    r.set(point, "x", Value(10));
+    r.set(point, "y", Value(10));
+    r.call(inner, "localToGlobal", {point});
+    const double gx = r.num(r.get(point, "x")), gy = r.num(r.get(point, "y"));
+    EXPECT_DOUBLE_EQ(gx * 20, std::round(gx * 20));
+    EXPECT_DOUBLE_EQ(gy * 20, std::round(gy * 20));
+    r.call(inner, "globalToLocal", {point});
+    EXPECT_NEAR(r.num(r.get(point, "x")), 10, 0.15);
+    EXPECT_NEAR(r.num(r.get(point, "y")), 10, 0.15);
+}

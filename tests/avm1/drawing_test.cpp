@@ -115,8 +115,7 @@ struct Played {
     QStringList trace;
 };
 
-Played play(const Script& script) {
-    auto movie = movieOf(script);
+Played play(const std::shared_ptr<const vp::Movie>& movie) {
     Played out;
     vp::Player player(movie, [&out](const QString& line) { out.trace << line; });
     out.image = QImage(100, 100, QImage::Format_ARGB32_Premultiplied);
@@ -125,6 +124,8 @@ Played play(const Script& script) {
                   vp::RenderQuality::Low);
     return out;
 }
+
+Played play(const Script& script) { return play(movieOf(script)); }
 
 Script& square(Script& s, const std::string& clip, double x0, double y0, double x1, double y1) {
     s.call(clip, "moveTo", {num(x0), num(y0)});
@@ -173,6 +174,31 @@ TEST(Drawing, AnOpenFillShowsClosedWithItsClosingEdgeStroked) {
     EXPECT_PIXEL(p.image, 50, 50, kGreen);   // on the closing diagonal
     EXPECT_PIXEL(p.image, 50, 10, kGreen);   // on the first edge
     EXPECT_PIXEL(p.image, 25, 75, kBlue);
+}
+
+TEST(Drawing, MovingThePenClosesTheOpenContourWithTheLineInForce) {
+    Script s;
+    s.clip("mc", 1);
+    s.call("mc", "lineStyle", {num(6), num(0x00ff00)});
+    s.call("mc", "beginFill", {num(0xff0000)});
+    s.call("mc", "moveTo", {num(10), num(10)});
+    s.call("mc", "lineTo", {num(40), num(10)});
+    s.call("mc", "lineTo", {num(40), num(40)});
+    s.call("mc", "moveTo", {num(60), num(10)});   // the first triangle closes here, stroked
+    s.call("mc", "lineTo", {num(90), num(10)});
+    s.call("mc", "lineTo", {num(90), num(40)});
+    s.call("mc", "lineStyle", {});                // no line: the next closing edge is not stroked
+    s.call("mc", "moveTo", {num(10), num(60)});
+    s.call("mc", "lineTo", {num(40), num(60)});
+    s.call("mc", "lineTo", {num(40), num(90)});
+    s.call("mc", "endFill", {});
+    const Played p = play(s);
+    EXPECT_PIXEL(p.image, 35, 15, kRed);
+    EXPECT_PIXEL(p.image, 25, 25, kGreen);   // closing diagonal of the first contour
+    EXPECT_PIXEL(p.image, 70, 30, kBlue);    // beside the second's closing edge: no line there
+    EXPECT_PIXEL(p.image, 85, 15, kRed);
+    EXPECT_PIXEL(p.image, 15, 85, kBlue);    // outside the third triangle
+    EXPECT_PIXEL(p.image, 35, 65, kRed);
 }
 
 TEST(Drawing, LaterFillsCoverEarlierLinesAndLinesCoverTheirFill) {
@@ -350,6 +376,39 @@ TEST(Drawing, ShapeHitTestsFollowOutlinesNotBounds) {
     EXPECT_EQ(p.trace, (QStringList{"false", "true", "true", "false", "true", "false", "false"}));
 }
 
+TEST(Drawing, TextWithAdvancedAntiAliasingIsHitOverItsBox) {
+    // Two 10 x 20 pixel glyph boxes 30 pixels apart in a 40 x 20 text, once plain, once with advanced
+    // anti-aliasing; each in a clip, at (10, 10) and (10, 50).
+    sw::ShapeBuilder glyph;
+    glyph.style(std::nullopt, 1, std::nullopt).rect(0, -20480, 10240, 20480);
+    const auto text = [](std::uint16_t id) {
+        return sw::defineText(id, 2, 0, 800, 0, 400, 1, 0xff0000ff, 400, 0, 400, {{0, 600}, {0, 600}});
+    };
+    sw::ByteWriter advanced;
+    advanced.u16(3).u8(0x40).u32(0).u32(0).u8(0);
+    const auto holder = [](std::uint16_t id, std::uint16_t textId) {
+        return sw::defineSprite(id, 1, {sw::placeObject2({.characterId = textId}), sw::showFrame()});
+    };
+    const auto place = [](std::uint16_t depth, std::uint16_t id, const std::string& name, std::int32_t y) {
+        return sw::placeObject2({.depth = depth, .characterId = id, .matrix = sw::MatrixSpec::translate(200, y), .name = name});
+    };
+    Script s;
+    for (const char* clip : {"plain", "advanced"}) {
+        const double y = clip[0] == 'p' ? 20 : 60;
+        s.traceCall(clip, "hitTest", {num(15), num(y), Push::boolean(true)});   // on a glyph
+        s.traceCall(clip, "hitTest", {num(30), num(y), Push::boolean(true)});   // between the glyphs
+        s.traceCall(clip, "hitTest", {num(60), num(y), Push::boolean(true)});   // past the text
+    }
+    sw::MovieSpec spec;
+    spec.widthTwips = 2000;
+    spec.heightTwips = 2000;
+    const Played p = play(vp::Movie::fromBytes(sw::movie(
+        spec, {sw::defineFont3(1, "Box", {{glyph, 'A', 20480}}), text(2), text(3), sw::tag(74, advanced.data()),
+               holder(10, 2), holder(11, 3), place(1, 10, "plain", 200), place(2, 11, "advanced", 1000),
+               sw::doAction(s.bytes()), sw::showFrame()})));
+    EXPECT_EQ(p.trace, (QStringList{"true", "false", "false", "true", "true", "false"}));
+}
+
 namespace {
 
 // A red 100x100 "content" clip and a green 50x50 "holder" clip above it, for masking.
@@ -395,6 +454,81 @@ TEST(Drawing, SetMaskClipsTheClipAndHidesTheMask) {
     EXPECT_PIXEL(unmasked.image, 25, 25, kGreen);   // no longer a mask: drawn in its place
 }
 
+// The timeline places X as the mask of depths up to 3 (a 20x20 square at 40,40 drawn in green),
+// Y (red, the whole stage) at depth 2 under it and W (red, the left half) at depth 5; `script` runs
+// after them.
+std::shared_ptr<const vp::Movie> timelineMaskMovie(const Script& script) {
+    sw::MovieSpec spec;
+    spec.widthTwips = 2000;
+    spec.heightTwips = 2000;
+    const auto place = [](std::uint16_t depth, std::uint16_t sprite, const std::string& name,
+                          std::optional<std::uint16_t> clipDepth = std::nullopt) {
+        return sw::placeObject2({.depth = depth, .characterId = sprite, .name = name, .clipDepth = clipDepth});
+    };
+    const auto sprite = [](std::uint16_t id, std::uint16_t shape) {
+        return sw::defineSprite(id, 1, {sw::placeObject2({.characterId = shape}), sw::showFrame()});
+    };
+    return vp::Movie::fromBytes(sw::movie(
+        spec, {sw::setBackgroundColor(0x0000ff), sw::rectangleShape(1, 800, 800, 400, 400, 0x00ff00ff),
+               sprite(2, 1), sw::rectangleShape(3, 0, 0, 2000, 2000, 0xff0000ff), sprite(4, 3),
+               sw::rectangleShape(5, 0, 0, 1000, 2000, 0xff0000ff), sprite(6, 5), place(1, 2, "X", 3),
+               place(2, 4, "Y"), place(5, 6, "W"), sw::doAction(script.bytes()), sw::showFrame()}));
+}
+
+TEST(Drawing, SetMaskEndsTheTimelineMaskOfEitherClip) {
+    const Played timeline = play(timelineMaskMovie(Script()));
+    EXPECT_PIXEL(timeline.image, 50, 50, kRed);   // Y, inside its timeline mask
+    EXPECT_PIXEL(timeline.image, 80, 20, kBlue);  // masked away
+
+    Script unmaskY;
+    unmaskY.traceCall("Y", "setMask", {Push::null()});
+    const Played stillMasked = play(timelineMaskMovie(unmaskY));
+    EXPECT_EQ(stillMasked.trace, QStringList{QStringLiteral("true")});
+    EXPECT_PIXEL(stillMasked.image, 80, 20, kBlue);   // Y had no script mask to drop
+    Script unmaskX;
+    unmaskX.traceCall("X", "setMask", {Push::null()});
+    EXPECT_PIXEL(play(timelineMaskMovie(unmaskX)).image, 80, 20, kRed);   // X is no mask any more
+
+    Script maskedByX;
+    maskedByX.traceCall("Y", "setMask", {str("X")});
+    const Played byScript = play(timelineMaskMovie(maskedByX));
+    EXPECT_PIXEL(byScript.image, 50, 50, kRed);   // the same square, now as a script mask
+    EXPECT_PIXEL(byScript.image, 80, 20, kBlue);
+    maskedByX.traceCall("Y", "setMask", {Push::null()});
+    EXPECT_PIXEL(play(timelineMaskMovie(maskedByX)).image, 80, 20, kRed);   // and gone with it
+
+    Script maskItself;
+    maskItself.traceCall("X", "setMask", {str("Y")});   // the timeline mask is masked in turn
+    const Played xMasked = play(timelineMaskMovie(maskItself));
+    EXPECT_EQ(xMasked.trace, QStringList{QStringLiteral("true")});
+    EXPECT_PIXEL(xMasked.image, 50, 50, kGreen);  // X drawn as itself, inside Y
+    EXPECT_PIXEL(xMasked.image, 80, 20, kBlue);   // Y is only a mask now
+}
+
+TEST(Drawing, AClipMaskingItselfShowsNothingAndAMaskIsNeverHitByShape) {
+    Script s;
+    s.set("W", "_x", num(50));   // over the blue right half
+    s.traceCall("W", "setMask", {str("W")});
+    s.traceCall("W", "hitTest", {num(75), num(50), Push::boolean(true)});
+    s.traceCall("W", "hitTest", {num(75), num(50), Push::boolean(false)});
+    s.traceMember("W", "_width");
+    const Played self = play(timelineMaskMovie(s));
+    EXPECT_EQ(self.trace, (QStringList{"true", "false", "true", "50"}));
+    EXPECT_PIXEL(self.image, 75, 20, kBlue);      // W is only its own mask
+
+    Script other;
+    other.traceCall("Y", "setMask", {str("W")});
+    other.traceCall("W", "hitTest", {num(25), num(50), Push::boolean(true)});
+    other.traceCall("Y", "hitTest", {num(25), num(50), Push::boolean(true)});
+    other.traceCall("X", "hitTest", {num(50), num(50), Push::boolean(true)});   // a timeline mask answers
+    const Played masked = play(timelineMaskMovie(other));
+    EXPECT_EQ(masked.trace, (QStringList{"true", "false", "true", "true"}));
+    // Y is clipped by both masks: the timeline's square and W's left half.
+    EXPECT_PIXEL(masked.image, 45, 45, kRed);
+    EXPECT_PIXEL(masked.image, 55, 45, kBlue);
+    EXPECT_PIXEL(masked.image, 25, 50, kBlue);
+}
+
 TEST(Drawing, HostileArgumentsNeitherCrashNorPoisonTheDrawing) {
     const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
     Script s;
@@ -407,7 +541,7 @@ TEST(Drawing, HostileArgumentsNeitherCrashNorPoisonTheDrawing) {
     s.call("mc", "lineTo", {num(1)});
     s.call("mc", "beginGradientFill", {str("radial"), num(1), num(2), num(3), num(4), num(5), num(6), num(inf)});
     s.call("mc", "lineGradientStyle", {});
-    s.call("mc", "setMask", {str("mc")});   // itself: refused
+    s.call("mc", "setMask", {num(nan)});   // names no clip: refused
     s.call("mc", "endFill", {});
     s.call("mc", "clear", {});
     s.call("mc", "beginFill", {num(0xff0000)});
