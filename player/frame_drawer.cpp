@@ -55,6 +55,8 @@ struct FrameDrawer::State {
     std::unique_ptr<QPainterRenderer> bandRenderer;
     FrameReplay replay;
     BandWorker worker;
+    // Hairlines reached below a repaint's last row: draw on all the picture's rows until the view changes.
+    bool wholeDevice = false;
 };
 
 FrameDrawer::FrameDrawer()
@@ -97,6 +99,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
         if (!(m_view == view) || m_player != &player) {
             state.layers.clear();
             state.replay.forget();
+            state.wholeDevice = false;
         }
     }
     m_player = &player;
@@ -113,6 +116,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
     state.layers.beginFrame();
     const auto deadline = std::chrono::steady_clock::now() + m_timeLimit;
     QPainterRenderer& renderer = *state.renderer;
+    renderer.setRowLimit(!state.wholeDevice);
     renderer.setLayerPlan(&record.layers);
     renderer.setLayerCache(&state.layers);
     int split = m_bands > 1 && areaOf(area) >= m_splitPixels ? balancedSplitRow(record, area) : -1;
@@ -150,6 +154,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
         state.bandCanvas = QImage(pixels, size.width(), size.height(), m_image.bytesPerLine(), m_image.format());
         if (!state.bandRenderer) state.bandRenderer = std::make_unique<QPainterRenderer>(state.bandCanvas);
         QPainterRenderer& lower = *state.bandRenderer;
+        lower.setRowLimit(!state.wholeDevice);
         lower.setRepaintArea(bottom);
         lower.setLayerPlan(&record.layers);
         lower.setLayerCache(&state.layers);
@@ -172,6 +177,19 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
         }
         lower.setLayerPlan(nullptr);
         cut = cut || lowerCut;
+    }
+    // A hairline reached below the rows a band drew on: the frame is drawn once more on all the
+    // picture's rows, on this thread, and so are the frames after it until the view changes.
+    if (renderer.wantedWholeDevice() || (split >= 0 && state.bandRenderer->wantedWholeDevice())) {
+        state.wholeDevice = true;
+        if (!cut) {
+            m_lastBands = 1;
+            renderer.setRowLimit(false);
+            renderer.setRepaintArea(full ? QRegion() : area);
+            CutShortRenderer limited(renderer, deadline);
+            player.render(limited, view.stageToDevice, view.quality, view.background);
+            cut = limited.cutShort();
+        }
     }
     renderer.setLayerPlan(nullptr);
     m_cutShort = cut;

@@ -33,6 +33,8 @@ constexpr std::size_t kRecycledImages = 8;
 // Pictures whose alpha values are known at once.
 constexpr std::size_t kAlphaSets = 1024;
 constexpr double kAliasNudge = 0.75 / 64;
+// Device widths up to this are drawn as hairlines (with a margin over one pixel for rounding).
+constexpr double kHairlineWidth = 1.01;
 constexpr std::size_t kSpareLayers = 4;
 // Seam bands kept beside the one a fill holds: per fill, and fills in all.
 constexpr std::size_t kSeamBandsPerItem = 4;
@@ -114,7 +116,20 @@ void QPainterRenderer::beginFrame(swf::Rgba background, const QTransform& stageT
         }
         base.cull = true;
     }
-    base.painter = std::make_unique<QPainter>(&m_target);
+    // The anti-aliasing rasteriser works through every row of an outline down to the device's last
+    // one, clip or not, and for tall outlines (lines above all) that costs far more than the pixels
+    // painted. A partial repaint draws on the picture's rows down to the last repainted one only: the
+    // origin stays put, so each row is worked out exactly as on the whole picture.
+    const int rows = m_repaint.isEmpty() ? m_target.height()
+                                         : std::clamp(m_repaint.boundingRect().bottom() + 1, 1, m_target.height());
+    m_wantedWholeDevice = false;
+    if (m_rowLimit && rows < m_target.height()) {
+        m_rows = QImage(m_target.bits(), m_target.width(), rows, m_target.bytesPerLine(), m_target.format());
+        base.painter = std::make_unique<QPainter>(&m_rows);
+    } else {
+        m_rows = QImage();
+        base.painter = std::make_unique<QPainter>(&m_target);
+    }
     if (!m_repaint.isEmpty()) base.painter->setClipRegion(m_repaint);
     prepare(*base.painter);
     m_layers.push_back(std::move(base));
@@ -370,7 +385,9 @@ void QPainterRenderer::fillDeviceImage(QPainter& p, const DrawItem& item, const 
     p.save();
     p.setTransform(QTransform());
     QRect whole = outline.boundingRect().toAlignedRect();
-    if (p.device()) whole = whole.intersected(QRect(0, 0, p.device()->width(), p.device()->height()));
+    // The picture's whole extent, even where the device ends above its last row: pixels kept from an
+    // earlier frame are looked up by the area they cover.
+    whole = whole.intersected(m_target.rect());
     QRect area = whole;
     if (p.hasClipping()) area = area.intersected(p.clipBoundingRect().toAlignedRect());
     if (!area.isEmpty()) {
@@ -434,6 +451,12 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
         pen.setCosmetic(true);
         pen.setWidthF(std::max(1.0, width));
     }
+    // Lines a pixel wide or less are drawn by a stroker that clips them to the device first, which moves
+    // where their pixels fall: reaching below the shortened device they are not the whole picture's.
+    // Lines of a fixed device width are stroked on the device as well, so they count too.
+    if (!m_rows.isNull() && m_layers.size() == 1 && (pen.isCosmetic() || width <= kHairlineWidth) &&
+        device.mapRect(item.path.controlPointRect()).bottom() + 2 >= m_rows.height())
+        m_wantedWholeDevice = true;
     p.setTransform(device);
     p.setBrush(Qt::NoBrush);
     p.setPen(pen);

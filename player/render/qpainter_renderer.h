@@ -59,6 +59,12 @@ public:
     void setLayerPlan(const std::vector<LayerPlan>* plan) { m_plan = plan; }
     // Where finished bitmap layers are kept between frames (null: nowhere).
     void setLayerCache(LayerCache* cache) { m_cache = cache; }
+    // Whether a partial repaint draws on the picture's rows down to the last repainted one only (on by
+    // default): far cheaper for tall outlines, and the same pixels, except for hairlines reaching below.
+    void setRowLimit(bool on) { m_rowLimit = on; }
+    // Whether the last frame drew such a hairline on the shortened rows: drawn again without the limit,
+    // it gives the whole picture's pixels.
+    bool wantedWholeDevice() const { return m_wantedWholeDevice; }
 
 private:
     struct Layer {
@@ -98,6 +104,9 @@ private:
     bool smoothBitmaps(const Paint& paint) const;
 
     QImage& m_target;
+    QImage m_rows;                            // the target's rows down to the last repainted, when drawn on
+    bool m_rowLimit = true;
+    bool m_wantedWholeDevice = false;
     std::vector<Layer> m_layers;              // [0] paints the target itself
     QTransform m_stage;                       // what draws use
     QTransform m_stageExact;                  // the same without the nudge of aliased drawing

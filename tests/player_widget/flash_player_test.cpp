@@ -3,8 +3,10 @@
 
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include <QApplication>
+#include <QPaintEvent>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -177,4 +179,31 @@ TEST_F(FlashPlayerTest, PaintsOnDemandAndReusesUnchangedFrames) {
     m_flash->resize(200, 200);
     m_flash->repaint();
     EXPECT_EQ(m_flash->lastFrame().size(), QSize(200, 200));
+}
+
+TEST_F(FlashPlayerTest, PlayingAsksToRepaintOnlyWhatEachFrameChanged) {
+    // Paint events the pane receives: their areas, and whether each was the whole pane.
+    struct PaintSpy : QObject {
+        std::vector<QRect> rects;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) rects.push_back(static_cast<QPaintEvent*>(event)->region().boundingRect());
+            return false;
+        }
+    } paints;
+    m_flash->installEventFilter(&paints);
+    m_flash->putMovie(write(threeFrameMovie()));
+    m_flash->show();
+    QSignalSpy frames(m_flash.get(), &ShockwaveFlash::frameChanged);
+    QSignalSpy rendered(m_flash.get(), &ShockwaveFlash::frameRendered);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= 6 && rendered.size() >= 6; }, 5000));
+    m_flash->Stop();
+    QTest::qWait(50);
+    // The 20 px square moves 20 px a frame in a 100 px pane: a frame's change, its edges' soft pixels
+    // included, lies within 64 x 24 pixels.
+    int small = 0;
+    for (const QRect& r : paints.rects)
+        if (r.width() <= 64 && r.height() <= 24) ++small;
+    EXPECT_GE(small, 3);
+    // The picture on screen is the whole frame all the same.
+    EXPECT_EQ(m_flash->lastFrame(), m_flash->renderFrame(m_flash->size()));
 }

@@ -378,12 +378,33 @@ void ShockwaveFlash::tick() {
     m_player->setSoundDevicePulling(m_audio->active());
     const int due = m_player->framesDue();
     for (int i = 0; i < due; ++i) m_player->nextFrame();
-    if (m_player->changeCount() != before) update();
-    if (m_rateProbe) m_rateProbe->framesRun(due, m_player->changeCount() != before, m_movie->playbackRate());
+    const bool shown = m_player->changeCount() != before && showChange();
+    if (m_rateProbe) m_rateProbe->framesRun(due, shown, m_movie->playbackRate());
     if (m_player->currentFrame() != frame) emit frameChanged(m_player->currentFrame());
     reportScriptMessages();
     // What lies under a still pointer may have changed with the frame.
     if (underMouse() && !m_panning) updatePointer();
+}
+
+bool ShockwaveFlash::showChange() {
+    // The frame is drawn now, so that only the part of the picture it changed is brought to the screen:
+    // copying the whole pane every frame costs more than drawing a small change.
+    if (!isVisible() || window()->isMinimized()) {
+        update();   // drawn if and when it is painted
+        return true;
+    }
+    QElapsedTimer clock;
+    if (m_rateProbe) clock.start();
+    if (m_drawer.update(*m_player, frameView(size()))) m_drawnUnshown = true;
+    if (m_rateProbe) m_drawAheadMs += static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    if (m_drawer.cutShort()) {
+        update();
+        return true;
+    }
+    const QRegion changed = m_drawer.repainted();
+    if (changed.isEmpty()) return false;   // nothing visible changed
+    update(changed);
+    return true;
 }
 
 void ShockwaveFlash::reportScriptMessages() {
@@ -418,11 +439,14 @@ QImage ShockwaveFlash::renderFrame(QSize size) {
 void ShockwaveFlash::paintEvent(QPaintEvent* event) {
     QElapsedTimer clock;
     if (m_rateProbe) clock.start();
-    if (m_drawer.update(*m_player, frameView(size()))) emit frameRendered();
+    const bool drawn = m_drawer.update(*m_player, frameView(size()));
+    if (drawn || m_drawnUnshown) emit frameRendered();
+    m_drawnUnshown = false;
     QPainter p(this);
     p.drawImage(event->rect(), m_drawer.image(), event->rect());
     drawNote(p);
-    if (m_rateProbe) m_rateProbe->painted(static_cast<double>(clock.nsecsElapsed()) / 1e6, size());
+    if (m_rateProbe) m_rateProbe->painted(static_cast<double>(clock.nsecsElapsed()) / 1e6 + m_drawAheadMs, size());
+    m_drawAheadMs = 0;
 }
 
 void ShockwaveFlash::resizeEvent(QResizeEvent* event) {

@@ -118,6 +118,7 @@ private:
     void drawNote(QPainter& painter);
     void afterInput();
     void tick();
+    bool showChange();
     void setQualityName(const QString& name);
     void frameMoved();
     void reportScriptMessages();
@@ -156,6 +157,8 @@ private:
 
     // The picture of the current frame, drawn again only when the frame or the view changed.
     player::FrameDrawer m_drawer;
+    bool m_drawnUnshown = false;          // drawn ahead of the paint that shows it
+    double m_drawAheadMs = 0;             // for the frame-rate probe: drawing time ahead of that paint
     std::unique_ptr<FrameRateProbe> m_rateProbe;   // only when the environment asks for it
 };
 
