@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "player/movie.h"
 #include "player/text/device_font.h"
@@ -22,8 +23,12 @@ struct Piece {
     double width = 0, ascent = 0, descent = 0;
     double blanks = 0;                     // the part of the width its trailing blanks take
     bool endsWithSpace = false;
+    bool tab = false;                      // a tab on its own: its width depends on where the line has got to
     int index = -1;                        // where it starts in the plain text; -1 for a bullet
 };
+
+bool isTab(QChar c) { return c == u'\t'; }
+bool isBlank(QChar c) { return c.isSpace() && !isTab(c); }
 
 // The font's kerning adjustment between two characters, in font units.
 double kerningBetween(const FontCharacter& font, QChar left, QChar right) {
@@ -69,8 +74,18 @@ std::vector<double> advances(const Movie& movie, const Piece& p) {
 
 void measure(const Movie& movie, Piece& p) {
     const double size = p.format->size * 20;
-    const std::vector<double> steps = advances(movie, p);
     p.width = p.blanks = 0;
+    if (p.tab) {
+        // As high as a blank of its font; its width comes with its place in the line.
+        Piece blank = p;
+        blank.text = QStringLiteral(" ");
+        blank.tab = false;
+        measure(movie, blank);
+        p.ascent = blank.ascent;
+        p.descent = blank.descent;
+        return;
+    }
+    const std::vector<double> steps = advances(movie, p);
     for (double a : steps) p.width += a;
     for (qsizetype i = p.text.size() - 1; i >= 0 && p.text[i].isSpace(); --i) p.blanks += steps[static_cast<std::size_t>(i)];
     if (p.font) {
@@ -85,6 +100,7 @@ void measure(const Movie& movie, Piece& p) {
 }
 
 void emitPiece(const Movie& movie, const Piece& p, double x, double baseline, ShapePaths& out) {
+    if (p.tab) return;
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
     const double size = p.format->size * 20;
@@ -157,12 +173,17 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
         qsizetype i = 0;
         while (i < run.text.size()) {
             qsizetype j = i;
-            while (j < run.text.size() && !run.text[j].isSpace()) ++j;
-            while (j < run.text.size() && run.text[j].isSpace()) ++j;
+            if (isTab(run.text[j])) {
+                ++j;
+            } else {
+                while (j < run.text.size() && !run.text[j].isSpace()) ++j;
+                while (j < run.text.size() && isBlank(run.text[j])) ++j;
+            }
             Piece p;
             p.text = run.text.mid(i, j - i);
             p.format = &run.format;
             p.font = font;
+            p.tab = isTab(p.text.front());
             p.endsWithSpace = p.text.back().isSpace();
             p.index = runStart < 0 ? -1 : runStart + static_cast<int>(i);
             if (j < run.text.size()) p.next = run.text[j];
@@ -209,6 +230,7 @@ void breakLongWord(const Movie& movie, std::vector<Piece>& pieces, std::size_t i
 
 // The pen's offset from the piece's start before each of its characters and after the last, as drawn.
 std::vector<double> penOffsets(const Movie& movie, const Piece& p) {
+    if (p.tab) return {0, p.width};
     std::vector<double> out{0};
     out.reserve(static_cast<std::size_t>(p.text.size()) + 1);
     for (double a : advances(movie, p)) out.push_back(out.back() + a);
@@ -223,24 +245,63 @@ struct Line {
     double width = 0, ascent = 0, descent = 0;
 };
 
+// How far a tab at `x` (twips from the line's start) moves the pen: to the first of the paragraph's stops
+// (pixels, in the order given) past it, or nowhere when none is; without stops, to the next multiple of
+// 2.7 times the font's size.
+double tabWidth(const TextParagraph& para, const TextFormat& format, double x) {
+    if (!para.tabStops.empty()) {
+        for (double stop : para.tabStops)
+            if (stop * 20 > x) return stop * 20 - x;
+        return 0;
+    }
+    const double interval = format.size * 54;
+    if (interval <= 0) return 0;
+    return (std::floor(x / interval) + 1) * interval - x;
+}
+
 // Takes pieces while they fit; a line always takes at least one piece, so it advances. An empty
-// paragraph still has the height of the field's own font.
-Line takeLine(const std::vector<Piece>& pieces, std::size_t begin, double avail, bool wordWrap, const Piece& blank) {
+// paragraph still has the height of the field's own font. Tabs get their widths here.
+Line takeLine(std::vector<Piece>& pieces, std::size_t begin, double avail, bool wordWrap, const Piece& blank,
+              const TextParagraph& para) {
     Line line;
     line.begin = line.end = begin;
     line.ascent = blank.ascent;
     line.descent = blank.descent;
     if (begin < pieces.size()) line.ascent = line.descent = 0;
     while (line.end < pieces.size()) {
-        const Piece& p = pieces[line.end];
+        Piece& p = pieces[line.end];
         // Blanks after a word may reach past the line's end.
-        if (line.end > begin && wordWrap && line.width + p.width - p.blanks > avail + 0.5) break;
+        if (p.tab) p.width = tabWidth(para, *p.format, line.width);
+        else if (line.end > begin && wordWrap && line.width + p.width - p.blanks > avail + 0.5) break;
         line.width += p.width;
         line.ascent = std::max(line.ascent, p.ascent);
         line.descent = std::max(line.descent, p.descent);
         ++line.end;
     }
     return line;
+}
+
+// The width of the tabs that start a line and of those that end it: the line's text reaches from its
+// first glyph to its last.
+std::pair<double, double> outerTabs(const std::vector<Piece>& pieces, const Line& line) {
+    double lead = 0, trail = 0;
+    std::size_t k = line.begin;
+    for (; k < line.end && pieces[k].tab; ++k) lead += pieces[k].width;
+    for (std::size_t e = line.end; e > k && pieces[e - 1].tab; --e) trail += pieces[e - 1].width;
+    return {lead, trail};
+}
+
+// The width of the blanks (and tabs) that end a line: they take no room in its alignment.
+double trailingBlanks(const std::vector<Piece>& pieces, const Line& line) {
+    double width = 0;
+    std::size_t end = line.end;
+    for (; end > line.begin && pieces[end - 1].tab; --end) width += pieces[end - 1].width;
+    return end == line.begin ? width : width + pieces[end - 1].blanks;
+}
+
+// The first line's indent in twips: a negative one reaches back over the margins, never past them.
+double firstLineIndent(const TextParagraph& para) {
+    return std::max(para.indent, -(para.leftMargin + para.blockIndent)) * 20;
 }
 
 }  // namespace
@@ -308,25 +369,23 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     ShapePaths out;
     const QRectF bounds = props.bounds;
     if (props.background || props.border) {
-        // A one-pixel frame whose lines lie on the pixels at the bounds' edges (the right and
-        // bottom ones just past them), drawn as a filled ring so it stays sharp.
-        const QRectF outer = bounds.adjusted(0, 0, 20, 20);
-        const QRectF inner = bounds.adjusted(20, 20, 0, 0);
+        // The box and its one-pixel frame lie on whole pixels (the frame's right and bottom lines
+        // just past the bounds), sharp wherever the field stands.
         auto rgba = [](QRgb c) {
             return swf::Rgba{static_cast<std::uint8_t>(qRed(c)), static_cast<std::uint8_t>(qGreen(c)),
                              static_cast<std::uint8_t>(qBlue(c)), 255};
         };
         if (props.background) {
             DrawItem back;
-            back.path.addRect(props.border ? inner : bounds);
+            back.path.addRect(bounds);
+            back.pixelBox = PixelBox::Fill;
             back.paint.color = rgba(props.backgroundColor);
             out.items.push_back(back);
         }
         if (props.border) {
             DrawItem frame;
-            frame.path.setFillRule(Qt::OddEvenFill);
-            frame.path.addRect(outer);
-            frame.path.addRect(inner);
+            frame.path.addRect(bounds);
+            frame.pixelBox = PixelBox::Frame;
             frame.paint.color = rgba(props.borderColor);
             out.items.push_back(frame);
         }
@@ -362,7 +421,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                 blank.ascent = std::floor(para.endFormat.size * 20 * 0.9);
                 blank.descent = std::floor(para.endFormat.size * 20 * 0.22);
             }
-            const double left = bounds.left() + kGutter + (para.leftMargin + para.blockIndent + para.indent) * 20;
+            const double left = bounds.left() + kGutter + (para.leftMargin + para.blockIndent) * 20 + firstLineIndent(para);
             const double right = bounds.right() - kGutter - para.rightMargin * 20;
             double x = left;
             if (para.align == TextAlign::Right) x = right;
@@ -409,6 +468,9 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     const std::size_t textStart = out.items.size();
     double y = bounds.top() + kGutter;
     std::vector<double> lineLeadings;
+    std::vector<double> lineTops;
+    // The text's width runs from the leftmost glyph of any line to the farthest line end.
+    double textLeft = HUGE_VAL, textRight = -HUGE_VAL;
     for (std::size_t pi = 0; pi < paragraphs.size(); ++pi) {
         const TextParagraph& para = paragraphs[pi];
         const int paraStart = paraStarts[pi];
@@ -426,22 +488,25 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         std::size_t i = 0;
         bool firstLine = true;
         do {
-            const double indent = firstLine ? para.indent * 20 : 0;
+            const double indent = firstLine ? firstLineIndent(para) : 0;
             const double avail = right - left - indent;
             if (props.wordWrap && i < pieces.size()) breakLongWord(movie, pieces, i, avail, right - left);
-            const Line line = takeLine(pieces, i, avail, props.wordWrap, blank);
+            const Line line = takeLine(pieces, i, avail, props.wordWrap, blank, para);
             const std::size_t j = line.end;
             const double ascent = line.ascent, descent = line.descent;
-            // The blanks that end a line take no room in its alignment.
-            const double lineWidth = line.width - (j > i ? pieces[j - 1].blanks : 0);
+            const auto [leadTabs, trailTabs] = outerTabs(pieces, line);
+            // Tabs before the first glyph still move it, but the line aligns by its glyphs alone.
+            const double lineWidth = line.width - leadTabs - trailingBlanks(pieces, line);
             double x = left + indent;
             if (para.align == TextAlign::Right) x = right - lineWidth;
             else if (para.align == TextAlign::Center) x = left + indent + (avail - lineWidth) / 2;
+            const double lineStart = x;
             // Justified lines, all but a paragraph's last, share the spare room among their gaps.
             double gap = 0;
             if (para.align == TextAlign::Justify && j < pieces.size() && j - i > 1 && avail > lineWidth)
                 gap = (avail - lineWidth) / static_cast<double>(j - i - 1);
             const double baseline = y + ascent;
+            lineTops.push_back(y);
             EditTextLine placed;
             placed.top = y;
             placed.bottom = baseline + descent;
@@ -465,7 +530,9 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                 // from version 8, right and centred lines leave them out of the width too.
                 const bool dropBlanks = movie.header().version >= 8 &&
                                         (para.align == TextAlign::Right || para.align == TextAlign::Center);
-                metrics->textWidth = std::max(metrics->textWidth, (dropBlanks ? lineWidth : line.width) + indent);
+                const double reach = dropBlanks ? lineWidth : line.width - leadTabs - trailTabs;
+                textLeft = std::min(textLeft, lineStart + leadTabs);
+                textRight = std::max(textRight, lineStart + leadTabs + reach);
                 metrics->lineBottoms.push_back(baseline + descent - (bounds.top() + kGutter));
                 lineLeadings.push_back(leading);
                 metrics->lines.push_back(std::move(placed));
@@ -475,16 +542,36 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
             firstLine = false;
         } while (i < pieces.size());
     }
-    // A field shows only what lies inside its bounds; text that runs past them is cut off,
-    // unless the field grows to fit its text.
-    for (std::size_t k = props.autoSize != AutoSize::None ? out.items.size() : textStart; k < out.items.size(); ++k) {
-        QPainterPath& path = out.items[k].path;
-        if (bounds.contains(path.boundingRect())) continue;
-        QPainterPath box;
-        box.addRect(bounds);
-        path = path.intersected(box);
+    // Scrolled text moves up by the lines above the first one shown, and left by the pixels scrolled.
+    const std::size_t shownLine =
+        lineTops.empty() ? 0 : static_cast<std::size_t>(std::clamp<int>(props.scroll, 1, static_cast<int>(lineTops.size())) - 1);
+    const QPointF shift(-std::max(0, props.hscroll) * 20.0, lineTops.empty() ? 0 : lineTops.front() - lineTops[shownLine]);
+    if (!shift.isNull()) {
+        for (std::size_t k = textStart; k < out.items.size(); ++k) out.items[k].path.translate(shift);
+        if (metrics) {
+            for (EditTextLine& line : metrics->lines) {
+                line.top += shift.y();
+                line.bottom += shift.y();
+                for (double& x : line.xs) x += shift.x();
+            }
+        }
+    }
+    // A field shows only what lies inside its bounds less the gutters at the sides; text that runs
+    // past them is cut off, unless the field grows to fit its text.
+    if (props.autoSize == AutoSize::None) {
+        const QRectF shownArea(bounds.left() + kGutter, bounds.top(), std::max(0.0, bounds.width() - 2 * kGutter),
+                               bounds.height());
+        const bool inside = std::all_of(out.items.begin() + static_cast<std::ptrdiff_t>(textStart), out.items.end(),
+                                        [&](const DrawItem& item) { return shownArea.contains(item.path.boundingRect()); });
+        if (!inside && shownArea.isEmpty()) {
+            out.items.erase(out.items.begin() + static_cast<std::ptrdiff_t>(textStart), out.items.end());
+        } else if (!inside) {
+            out.clip = shownArea;
+            out.clipFrom = textStart;
+        }
     }
     if (metrics) {
+        if (textLeft <= textRight) metrics->textWidth = textRight - textLeft;
         metrics->lineCount = static_cast<int>(metrics->lineBottoms.size());
         const std::size_t counted = metrics->lineBottoms.size() - (endsInBreak ? 1 : 0);
         metrics->textHeight = counted == 0 ? 0 : metrics->lineBottoms[counted - 1];

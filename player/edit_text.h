@@ -34,9 +34,13 @@ struct EditTextProps {
     double blockIndent = 0;                                             // twips
     bool bullet = false;
     std::vector<double> tabStops;                                       // pixels
+    // What is scrolled into view: the first line shown (counting from 1) and the pixels the text has
+    // moved left. The text shows inside the bounds less the gutters at the sides.
+    int scroll = 1, hscroll = 0;
 };
 
-// One laid-out line of a field, for placing the caret and the selection: in twips of the field's space.
+// One laid-out line of a field, for placing the caret and the selection: in twips of the field's space,
+// where it is drawn (scrolled).
 struct EditTextLine {
     double top = 0, bottom = 0;
     int begin = 0, end = 0;    // indexes of the characters it shows in the plain text ("\r" between paragraphs)

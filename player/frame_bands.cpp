@@ -26,6 +26,8 @@ QPainterPath detachedPath(const QPainterPath& path) {
 ShapePaths detachedShape(const ShapePaths& shape) {
     ShapePaths copy;
     copy.bounds = shape.bounds;
+    copy.clip = shape.clip;
+    copy.clipFrom = shape.clipFrom;
     copy.items.reserve(shape.items.size());
     for (const DrawItem& item : shape.items) {
         DrawItem& own = copy.items.emplace_back(item);

@@ -36,6 +36,11 @@ struct StrokeStyle {
 
 struct SeamBand;
 
+// Boxes drawn on whole device pixels, as text fields draw their background and frame: the item's path
+// is one rectangle whose edges move to the pixels whose centres they reach first; a frame is drawn as
+// lines one device pixel wide along those edges, at any scale.
+enum class PixelBox : std::uint8_t { None, Fill, Frame };
+
 struct DrawItem {
     QPainterPath path;          // fill: closed contours with the fill rule set; stroke: open or closed lines
     bool stroke = false;
@@ -47,6 +52,7 @@ struct DrawItem {
     QPainterPath seams;
     // The renderer's band along the seams for one scale and rotation, made on first use.
     mutable std::shared_ptr<const SeamBand> seamBand;
+    PixelBox pixelBox = PixelBox::None;   // fills only
 };
 
 struct SeamBand {
@@ -57,6 +63,10 @@ struct SeamBand {
 struct ShapePaths {
     std::vector<DrawItem> items;   // in drawing order
     QRectF bounds;                 // twips
+    // Items from `clipFrom` on show only inside `clip` (twips) when drawn, as a text field cuts its text
+    // to its box; a mask made of the shape takes them whole. No cut while `clip` is empty.
+    QRectF clip;
+    std::size_t clipFrom = 0;
 };
 
 // Finds the decoded image of a bitmap character (a null image when there is none).

@@ -47,7 +47,10 @@ text::EditRules rulesFor(avm1::Vm& vm, TextFieldObject& tf) {
 
 // The user changed the text: it goes to the field (and its variable), then onChanged runs.
 void commitEdit(Stage& stage, DisplayObject& o, TextFieldObject& tf, const text::TextEditor& editor) {
+    // Typing keeps the view where it was, as far as the text still reaches.
+    const int line = tf.scroll, pixels = tf.hscroll;
     tf.setText(editor.text());
+    tf.scrollTo(std::min(line, tf.maxScroll()), std::min(pixels, tf.maxHScroll()));
     keepSelection(o, editor);
     stage.touch();
     avm1::Vm* vm = stage.vm();

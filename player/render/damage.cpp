@@ -87,6 +87,8 @@ void hashPaint(Hasher& h, const Paint& p) {
 std::uint64_t hashShape(const ShapePaths& shape) {
     Hasher h;
     h.add(shape.bounds);
+    h.add(shape.clip);
+    h.add(static_cast<int>(shape.clipFrom));
     h.add(static_cast<int>(shape.items.size()));
     for (const DrawItem& item : shape.items) {
         h.add(item.stroke);
@@ -103,6 +105,7 @@ std::uint64_t hashShape(const ShapePaths& shape) {
         }
         h.add(item.path);
         h.add(item.seams);
+        h.add(unsigned{static_cast<std::uint8_t>(item.pixelBox)});
     }
     return h.value();
 }

@@ -431,6 +431,50 @@ void QPainterRenderer::fillDeviceImage(QPainter& p, const DrawItem& item, const 
     p.restore();
 }
 
+void QPainterRenderer::drawPixelBox(QPainter& p, const DrawItem& item, const QTransform& device,
+                                    const swf::ColorTransform& cx) {
+    const QBrush brush = makeBrush(item.paint, cx, device);
+    p.save();
+    p.setPen(Qt::NoPen);
+    if (device.m12() != 0 || device.m21() != 0) {
+        // Turned or slanted: the box as it lies, its frame a line one pixel wide.
+        p.setTransform(device);
+        if (item.pixelBox == PixelBox::Fill) {
+            p.fillPath(item.path, brush);
+        } else {
+            QPen pen(brush, 1);
+            pen.setCosmetic(true);
+            pen.setJoinStyle(Qt::MiterJoin);
+            p.strokePath(item.path, pen);
+        }
+        p.restore();
+        return;
+    }
+    // Each edge goes to the first pixel whose centre it reaches; the box is drawn without soft edges.
+    const QRectF box = device.mapRect(item.path.boundingRect());
+    const auto snap = [](double v) { return std::ceil(v - 0.5); };
+    const double x0 = snap(box.left()), x1 = snap(box.right()), y0 = snap(box.top()), y1 = snap(box.bottom());
+    p.setTransform(QTransform());
+    p.setRenderHint(QPainter::Antialiasing, false);
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    const auto add = [&](double x, double y, double w, double h) {
+        if (w > 0 && h > 0) path.addRect(QRectF(x, y, w, h));
+    };
+    if (item.pixelBox == PixelBox::Fill) {
+        add(x0, y0, x1 - x0, y1 - y0);
+    } else {
+        // The lines along the top and left reach one pixel past the box's far edges; those along the
+        // right and bottom stop short of the corner they share.
+        add(x0, y0, x1 - x0 + 1, 1);
+        add(x0, y0 + 1, 1, y1 - y0);
+        add(x1, y0 + 1, 1, y1 - y0 - 1);
+        add(x0 + 1, y1, x1 - x0 - 1, 1);
+    }
+    p.fillPath(path, brush);
+    p.restore();
+}
+
 void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx) {
     const StrokeStyle& s = item.strokeStyle;
     QPen pen(makeBrush(item.paint, cx, device), s.width);
@@ -498,14 +542,26 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
     m_layers.back().touched |= reach;
     QPainter& p = painter();
     const bool antialiased = m_quality != RenderQuality::Low;
-    for (const DrawItem& item : shape.items) {
+    const bool cut = !shape.clip.isEmpty() && shape.clipFrom < shape.items.size();
+    for (std::size_t k = 0; k < shape.items.size(); ++k) {
+        const DrawItem& item = shape.items[k];
+        if (cut && k == shape.clipFrom) {
+            p.save();
+            p.setTransform(device);
+            p.setClipRect(shape.clip, Qt::IntersectClip);
+        }
         if (item.stroke) {
             strokeItem(p, item, device, cx);
+            continue;
+        }
+        if (item.pixelBox != PixelBox::None) {
+            drawPixelBox(p, item, device, cx);
             continue;
         }
         fillItem(p, item, device, cx);
         if (antialiased && !item.seams.isEmpty() && paintsOpaque(item.paint, cx)) underlaySeams(p, item, device, cx);
     }
+    if (cut) p.restore();
 }
 
 bool QPainterRenderer::paintsOpaque(const Paint& paint, const swf::ColorTransform& cx) {

@@ -95,6 +95,7 @@ private:
                          GradientCache::Key* cacheKey = nullptr);
     void fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     void strokeItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
+    void drawPixelBox(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     QBrush makeBrush(const Paint& paint, const swf::ColorTransform& cx, const QTransform& device);
     // The picture under the colour transform; null when it leaves every pixel clear.
     QImage transformedImage(const QImage& image, const swf::ColorTransform& cx);

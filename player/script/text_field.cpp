@@ -498,7 +498,7 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
         m_props.blockIndent = newLayout.blockIndent;
         m_props.bullet = newLayout.bullet;
         m_props.tabStops = newLayout.tabStops;
-        changed();
+        relaidOut();
     }
     if (fromVariable) return;
     QString name;
@@ -526,7 +526,7 @@ void TextFieldObject::setHtmlText(const QString& value) {
         s.text = html;
         definitionMarkup = false;
         if (markupResetsAlign(m_stage, html.isEmpty())) m_props.align = newLayout.align = TextAlign::Left;
-        changed();
+        relaidOut();
     }
 }
 
@@ -616,6 +616,36 @@ void TextFieldObject::changed() {
     m_stage.touch();
 }
 
+void TextFieldObject::relaidOut() {
+    scroll = 1;
+    hscroll = 0;
+    changed();
+}
+
+int TextFieldObject::maxScroll() {
+    // The first line from which the rest of the text fits the field.
+    const EditTextMetrics& m = metrics();
+    const double visible = bounds().height() - kGutters;
+    int first = 1;
+    const double total = m.lineBottoms.empty() ? 0 : m.lineBottoms.back();
+    while (first < m.lineCount && total - m.lineBottoms[static_cast<std::size_t>(first - 1)] + 0.5 > 0 &&
+           total - (first > 1 ? m.lineBottoms[static_cast<std::size_t>(first - 2)] : 0) > visible)
+        ++first;
+    return first;
+}
+
+int TextFieldObject::maxHScroll() {
+    const double spare = metrics().textWidth - (bounds().width() - kGutters);
+    return spare > 0 ? static_cast<int>(std::round(spare / 20.0)) : 0;
+}
+
+void TextFieldObject::scrollTo(int line, int pixels) {
+    if (line == scroll && pixels == hscroll) return;
+    scroll = line;
+    hscroll = pixels;
+    changed();
+}
+
 const EditTextMetrics& TextFieldObject::metrics() {
     DisplayObject* o = display();
     EditTextState* s = o ? o->text.get() : nullptr;
@@ -623,6 +653,8 @@ const EditTextMetrics& TextFieldObject::metrics() {
     if (m_metrics) return *m_metrics;
     m_props.text = s ? s->text : QString();
     m_props.html = s && s->html;
+    m_props.scroll = scroll;
+    m_props.hscroll = hscroll;
     const Movie& movie = m_stage.movie();
     EditTextMetrics m;
     ShapePaths paths = buildEditText(movie, m_definition, m_props, &m);
@@ -753,7 +785,7 @@ bool TextFieldObject::setSpecial(avm1::Vm& vm, const QString& name, const Value&
             if (width) b.setWidth(twips);
             else b.setHeight(twips);
             m_props.bounds = b;
-            changed();
+            relaidOut();
             return true;
         }
     }
@@ -871,15 +903,17 @@ void property(avm1::Vm& vm, avm1::Object* proto, const char* name, Getter get, S
     proto->defineAccessor(QString::fromLatin1(name), getter, setter);
 }
 
-// A flag of the field's layout.
-template <bool EditTextProps::*Flag> void flagProperty(avm1::Vm& vm, avm1::Object* proto, const char* name) {
+// A flag of the field's settings; `layout` when it changes how the text is laid out.
+template <bool EditTextProps::*Flag, bool layout>
+void flagProperty(avm1::Vm& vm, avm1::Object* proto, const char* name) {
     property(
         vm, proto, name, [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.props().*Flag); },
         [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
             const bool on = vm.toBoolean(v);
             if (tf.props().*Flag == on) return;
             tf.props().*Flag = on;
-            tf.changed();
+            if (layout) tf.relaidOut();
+            else tf.changed();
         });
 }
 
@@ -910,17 +944,6 @@ void storedProperty(avm1::Vm& vm, avm1::Object* proto, const char* name, const V
     proto->defineAccessor(key, getter, setter);
 }
 
-// The first line from which the rest of the text fits the field.
-int maxScroll(TextFieldObject& tf) {
-    const EditTextMetrics& m = tf.metrics();
-    const double visible = tf.bounds().height() - kGutters;
-    int first = 1;
-    const double total = m.lineBottoms.empty() ? 0 : m.lineBottoms.back();
-    while (first < m.lineCount && total - m.lineBottoms[static_cast<std::size_t>(first - 1)] + 0.5 > 0 &&
-           total - (first > 1 ? m.lineBottoms[static_cast<std::size_t>(first - 2)] : 0) > visible)
-        ++first;
-    return first;
-}
 
 void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     // In the order the reference enumerates them.
@@ -953,13 +976,13 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
              nullptr);
     property(vm, proto, "selectable", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.selectable); },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.selectable = vm.toBoolean(v); });
-    flagProperty<&EditTextProps::multiline>(vm, proto, "multiline");
-    flagProperty<&EditTextProps::password>(vm, proto, "password");
-    flagProperty<&EditTextProps::wordWrap>(vm, proto, "wordWrap");
-    flagProperty<&EditTextProps::background>(vm, proto, "background");
-    flagProperty<&EditTextProps::border>(vm, proto, "border");
+    flagProperty<&EditTextProps::multiline, true>(vm, proto, "multiline");
+    flagProperty<&EditTextProps::password, true>(vm, proto, "password");
+    flagProperty<&EditTextProps::wordWrap, true>(vm, proto, "wordWrap");
+    flagProperty<&EditTextProps::background, false>(vm, proto, "background");
+    flagProperty<&EditTextProps::border, false>(vm, proto, "border");
     property(vm, proto, "html", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.htmlFlag()); }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) { tf.setHtml(vm.toBoolean(v)); });
-    flagProperty<&EditTextProps::useOutlines>(vm, proto, "embedFonts");
+    flagProperty<&EditTextProps::useOutlines, true>(vm, proto, "embedFonts");
     property(vm, proto, "maxChars", [](avm1::Vm&, TextFieldObject& tf) {
         return tf.maxChars ? Value(*tf.maxChars) : Value::null();
     }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
@@ -967,15 +990,11 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
         if (v.isNullish() || !std::isfinite(d) || d <= 0) tf.maxChars.reset();
         else tf.maxChars = static_cast<int>(std::min(d, 2147483647.0));
     });
-    property(vm, proto, "maxhscroll", [](avm1::Vm&, TextFieldObject& tf) {
-        const double spare = tf.metrics().textWidth - (tf.bounds().width() - kGutters);
-        return Value(spare > 0 ? std::round(spare / 20.0) : 0.0);
-    }, nullptr);
+    property(vm, proto, "maxhscroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.maxHScroll()); }, nullptr);
     property(vm, proto, "hscroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.hscroll); },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
-                 const double spare = tf.metrics().textWidth - (tf.bounds().width() - kGutters);
-                 const int most = spare > 0 ? static_cast<int>(std::round(spare / 20.0)) : 0;
-                 tf.hscroll = std::clamp(static_cast<int>(avm1::toInt32(vm.toNumber(v))), 0, most);
+                 const int most = tf.maxHScroll();
+                 tf.scrollTo(tf.scroll, std::clamp(static_cast<int>(avm1::toInt32(vm.toNumber(v))), 0, most));
              });
     property(vm, proto, "variable", [](avm1::Vm&, TextFieldObject& tf) {
         const DisplayObject* o = tf.display();
@@ -1022,7 +1041,7 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
                  }
                  if (a == tf.props().autoSize) return;
                  tf.props().autoSize = a;
-                 tf.changed();
+                 tf.relaidOut();
              });
     storedProperty(vm, proto, "tabIndex", Value());
     property(vm, proto, "textColor", [](avm1::Vm&, TextFieldObject& tf) {
@@ -1032,7 +1051,7 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
         tf.props().format.color = colorOf(vm, v);
         tf.newFormat.color = tf.props().format.color;
         tf.recolorMarkup(tf.props().format.color);
-        tf.changed();
+        tf.relaidOut();
     });
     property(vm, proto, "backgroundColor", [](avm1::Vm&, TextFieldObject& tf) {
         return Value(static_cast<double>(tf.props().backgroundColor & 0xffffff));
@@ -1046,13 +1065,13 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
         tf.props().borderColor = colorOf(vm, v);
         tf.changed();
     });
-    property(vm, proto, "maxscroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(maxScroll(tf)); }, nullptr);
+    property(vm, proto, "maxscroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.maxScroll()); }, nullptr);
     property(vm, proto, "scroll", [](avm1::Vm&, TextFieldObject& tf) { return Value(tf.scroll); },
              [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
                  // The line index counts from zero in 32 bits: the step down from the line number wraps.
                  const auto line = static_cast<std::int32_t>(
                      static_cast<std::uint32_t>(avm1::toInt32(vm.toNumber(v))) - 1u);
-                 tf.scroll = std::clamp(line, 0, maxScroll(tf) - 1) + 1;
+                 tf.scrollTo(std::clamp(line, 0, tf.maxScroll() - 1) + 1, tf.hscroll);
              });
     // The filters read back as copies, so that changing one read changes nothing until it is set again.
     property(vm, proto, "filters", [](avm1::Vm& vm, TextFieldObject& tf) {
@@ -1136,7 +1155,7 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
         const Value format = args.back();
         if (tf->text().isEmpty()) return Value();
         applyFormatObject(vm, format, tf->props().format, &tf->props());
-        tf->changed();
+        tf->relaidOut();
         return Value();
     });
     vm.defineMethod(proto, QStringLiteral("setNewTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {

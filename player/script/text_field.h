@@ -56,8 +56,17 @@ public:
     // Whether text of blanks alone between tags counts (from version 8).
     bool keepsBlankText() const;
 
-    // Something that changes the layout: laid out again on next use, drawn from the instance from now on.
+    // Something that changes what the field draws: laid out again on next use, drawn from the instance
+    // from now on.
     void changed();
+    // A change that lays the text out anew (its text, format, wrapping or size): the view scrolls back to
+    // the first line and the left edge.
+    void relaidOut();
+    // Scrolls to `line` (from 1) and `pixels` from the left edge, as given (callers keep them in range).
+    void scrollTo(int line, int pixels);
+    // The last line scroll may take (from which the rest of the text fits), and the most pixels hscroll may.
+    int maxScroll();
+    int maxHScroll();
     // Laid out as it stands (autoSize applied), paths cached in the display object's text state.
     const EditTextMetrics& metrics();
     // What to draw, or null while the field still shows its definition unchanged.

@@ -212,17 +212,26 @@ private:
         m_stack.push_back({name, format, block});
     }
 
-    // A closing tag closes the innermost open tag when it names it, and is ignored otherwise.
+    // A closing tag closes the innermost open tag when it names it, and is ignored otherwise. A
+    // paragraph's end tag is the exception: it ends the open paragraph however many tags opened inside
+    // it are still open, and those stay open (an item's end after it still ends a line).
     void close(const QString& name)
     {
+        if (name == u"p") {
+            const auto open = std::find_if(m_stack.rbegin(), m_stack.rend(), [](const Open& o) { return o.name == u"p"; });
+            if (open == m_stack.rend())
+                return;
+            if (m_multiline)
+                lineBreak(m_lastFont ? &*m_lastFont : &m_stack.front().format);
+            m_stack.erase(std::next(open).base());
+            return;
+        }
         if (m_stack.size() < 2 || m_stack.back().name != name)
             return;
-        // An item's line end takes the format around it; a paragraph's the format of the last font
-        // closed before it, or the outermost one.
+        // An item's line end takes the format around it (a paragraph's, above, the format of the last
+        // font closed before it, or the outermost one).
         if (m_multiline && name == u"li")
             lineBreak();
-        else if (m_multiline && name == u"p")
-            lineBreak(m_lastFont ? &*m_lastFont : &m_stack.front().format);
         if (name == u"font")
             m_lastFont = m_stack.back().format;
         m_stack.pop_back();

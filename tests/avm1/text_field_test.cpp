@@ -591,3 +591,108 @@ TEST(TextFieldObject, IndentsMayReachLeftAndAreKeptAsGiven) {
                             sw::doAction(a.end()), sw::showFrame()});
     EXPECT_EQ(lines, (std::vector<std::string>{"-10", "64010"}));
 }
+
+namespace {
+
+// Renders the first frame of a movie holding the box font, `field` placed as "f" at (x, y) twips, and
+// `script` run after it.
+QImage renderField(const sw::Bytes& field, ActionWriter script, std::int32_t x = 0, std::int32_t y = 0) {
+    auto movie = makeMovie({boxFont(1), field,
+                            sw::placeObject2({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec::translate(x, y), .name = "f"}),
+                            sw::doAction(script.end()), sw::showFrame()});
+    vp::Player player(movie);
+    return render(player, *movie);
+}
+
+int darkIn(const QImage& img, QRect area) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) n += qGray(img.pixel(x, y)) < 128 ? 1 : 0;
+    return n;
+}
+
+}  // namespace
+
+TEST(TextFieldDrawing, ScrolledFieldsDrawFromTheLineAndPixelScrolledTo) {
+    // Three lines, one box more on each; the 30-pixel field shows one line. Boxes are 10 pixels wide
+    // every 20, from the 2-pixel gutter.
+    const sw::Bytes lines = editText({.text = "A\rAA\rAAA"});
+    const QRect secondBox(22, 4, 10, 12);
+    EXPECT_EQ(darkIn(renderField(lines, ActionWriter()), secondBox), 0);
+    ActionWriter down;
+    setMember(down, "f", "scroll", Push::integer(2));
+    EXPECT_GT(darkIn(renderField(lines, down), secondBox), 60);
+
+    // Moved 5 pixels left, the first box reaches past the gutter, where the text is cut.
+    const sw::Bytes wide = editText({.text = "AAAAAAAA"});
+    ActionWriter left;
+    setMember(left, "f", "hscroll", Push::integer(5));
+    const QImage moved = renderField(wide, left);
+    EXPECT_EQ(darkIn(moved, QRect(0, 4, 2, 12)), 0);
+    EXPECT_GT(darkIn(moved, QRect(2, 4, 5, 12)), 40);
+    EXPECT_EQ(darkIn(moved, QRect(7, 4, 10, 12)), 0);
+    EXPECT_GT(darkIn(moved, QRect(17, 4, 10, 12)), 100);
+}
+
+TEST(TextFieldDrawing, LayoutChangesScrollBackAndOtherSettingsDoNot) {
+    ActionWriter a;
+    const auto scrollThen = [&](const std::string& property, const Push& value) {
+        setMember(a, "f", "scroll", Push::integer(2));
+        setMember(a, "f", "hscroll", Push::integer(3));
+        setMember(a, "f", property, value);
+        traceMember(a, "f", "scroll");
+        traceMember(a, "f", "hscroll");
+    };
+    scrollThen("background", Push::boolean(true));
+    scrollThen("borderColor", Push::integer(0xff0000));
+    scrollThen("text", Push::str("AAAAAAAA\rA\rA"));   // the same text again
+    scrollThen("textColor", Push::integer(0xff));
+    scrollThen("wordWrap", Push::boolean(true));
+    const auto lines = run({boxFont(1), editText({.text = "AAAAAAAA\rA\rA"}), placeField(2, "f"), sw::doAction(a.end()),
+                            sw::showFrame()});
+    const std::vector<std::string> expected{"2", "3", "2", "3", "2", "3", "1", "0", "1", "0"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(TextFieldDrawing, FrameLiesOnWholePixelsWhereverTheFieldStands) {
+    // At (10.5, 10.25) pixels the frame's lines fall on columns 10 and 110 and rows 10 and 40, solid.
+    const QImage img = renderField(editText({.border = true}), ActionWriter(), 210, 205);
+    for (int y : {15, 25, 35}) {
+        EXPECT_LT(qGray(img.pixel(10, y)), 32) << y;
+        EXPECT_GT(qGray(img.pixel(9, y)), 224) << y;
+        EXPECT_GT(qGray(img.pixel(11, y)), 224) << y;
+        EXPECT_LT(qGray(img.pixel(110, y)), 32) << y;
+        EXPECT_GT(qGray(img.pixel(111, y)), 224) << y;
+    }
+    EXPECT_LT(qGray(img.pixel(50, 10)), 32);
+    EXPECT_GT(qGray(img.pixel(50, 11)), 224);
+    EXPECT_LT(qGray(img.pixel(50, 40)), 32);
+    EXPECT_GT(qGray(img.pixel(50, 41)), 224);
+}
+
+TEST(TextFieldDrawing, NegativeIndentReachesBackOverTheMarginsOnly) {
+    // An indent of -10 pixels with no margin: the first box still starts at the gutter.
+    const QImage img = renderField(editText({.text = "A", .indent = -200}), ActionWriter());
+    EXPECT_GT(darkIn(img, QRect(2, 4, 10, 12)), 100);
+}
+
+TEST(TextFieldMetrics, TabsMoveToTheNextStop) {
+    ActionWriter a;
+    const auto widthOf = [&](const std::string& text) {
+        setMember(a, "f", "text", Push::str(text));
+        traceMember(a, "f", "textWidth");
+    };
+    // Without stops, every 2.7 font sizes (54 pixels at 20): a tab that leads or ends a line takes no
+    // room in its width.
+    widthOf("A\tA");
+    widthOf("\tA");
+    widthOf("A\t");
+    // Stops in the order given: the first past the pen; past the last one a tab moves nothing.
+    a.push({Push::str("fmt"), Push::str("tabStops"), Push::integer(25), Push::integer(30), Push::integer(2)});
+    a.op(op::kInitArray).push(Push::integer(1)).op(op::kInitObject).op(op::kSetVariable);
+    callWithVariable(a, "f", "setNewTextFormat", "fmt");
+    widthOf("A\tA\tA");
+    const auto lines = run({boxFont(1), editText({.width = 8000}), placeField(2, "f"), sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"74", "20", "20", "70"};
+    EXPECT_EQ(lines, expected);
+}

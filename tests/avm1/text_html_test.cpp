@@ -119,6 +119,20 @@ TEST(TextFieldHtml, MarkupWritesOneParagraphPerLineEnd) {
     EXPECT_EQ(markupOf("<li>a</li>", true), "<LI>" + kFont + "a</FONT></LI>");
 }
 
+TEST(TextFieldHtml, ParagraphEndClosesTheOpenParagraphWhateverIsOpenInsideIt) {
+    const std::string item = "<LI>" + kFont + "a</FONT></LI>", emptyItem = "<LI>" + kFont + "</FONT></LI>";
+    // The paragraph's end ends the line inside the item; the item's own end then ends an empty one,
+    // still an item; the outer end tag finds no paragraph open any more.
+    EXPECT_EQ(markupOf("<p><li><p>a</p></li></p>", true), item + emptyItem);
+    EXPECT_EQ(markupOf("<li><p>a</p></li>", true), item + emptyItem);
+    // Items inside stay open until their own ends.
+    EXPECT_EQ(markupOf("<p><li><li><p>a</p></li></li></p>", true), item + emptyItem + emptyItem);
+    // An item ended inside a paragraph leaves the paragraph's line after it.
+    EXPECT_EQ(markupOf("<p><li>a</li></p>", true), item + para(""));
+    // A paragraph opened inside another counts for nothing; the first end tag ends the outer one.
+    EXPECT_EQ(textOf("<p>a<p>b</p>c<p>d</p>e</p>", true), "ab\rcd\re");
+}
+
 TEST(TextFieldHtml, FontsNestAndCloseBackToAMatchingOuterFont) {
     // A run whose font differs opens a font inside naming only what differs ...
     EXPECT_EQ(markupOf("a<font color=\"#aaaaaa\">b</font>", true),
