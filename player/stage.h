@@ -159,9 +159,12 @@ public:
     // The object with the keyboard focus (Selection), null when none has it.
     DisplayObject* focus() const { return m_focus; }
     void setFocusObject(DisplayObject* object) { m_focus = object; }
-    // _focusrect of version 5 movies: one number, 1 or 0, for the whole movie.
+    // _focusrect of the root (of every clip in version 5 movies): 1 or 0.
     int focusRect() const { return m_focusRect; }
     void setFocusRect(int value) { m_focusRect = value; }
+    // _soundbuftime: one whole number of seconds for every clip; the viewer's own settings rule the sound.
+    int soundBufferTime() const { return m_soundBufferTime; }
+    void setSoundBufferTime(int seconds) { m_soundBufferTime = seconds; }
     // The drawing quality a script chose (_quality, _highquality, toggleHighQuality): once set, frames
     // are drawn at it whatever quality the viewer asks for, until the user picks one in the viewer.
     std::optional<RenderQuality> scriptQuality() const { return m_scriptQuality; }
@@ -239,6 +242,7 @@ private:
     void runClockObjects();
     DisplayObject* m_focus = nullptr;
     int m_focusRect = 1;
+    int m_soundBufferTime = 5;
     std::optional<RenderQuality> m_scriptQuality;
     bool m_roundedEmptyBounds = false;
     KeyboardState m_keyboard;

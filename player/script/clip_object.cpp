@@ -3,6 +3,7 @@
 #include "player/script/obj_internal.h"
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include <QUrl>
@@ -182,10 +183,10 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
         const RenderQuality q = stage.scriptQuality().value_or(RenderQuality::High);
         return Value(q == RenderQuality::Low ? 0 : q == RenderQuality::Best ? 2 : 1);
     }
-    // Version 5 movies share one number for every clip; later ones are not modelled beyond the default.
+    // Version 5 movies share one number for every clip; later ones read the root's setting as a boolean.
     case ClipProperty::FocusRect:
-        return stage.movie().header().version <= 5 ? Value(stage.focusRect()) : Value(true);
-    case ClipProperty::SoundBufTime: return Value(5);
+        return stage.movie().header().version <= 5 ? Value(stage.focusRect()) : Value(stage.focusRect() != 0);
+    case ClipProperty::SoundBufTime: return Value(stage.soundBufferTime());
     case ClipProperty::Quality: return Value(qualityName(stage.scriptQuality().value_or(RenderQuality::High)));
     case ClipProperty::XMouse:
     case ClipProperty::YMouse: {
@@ -301,8 +302,16 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
     case ClipProperty::FocusRect: {
         // Version 5: set through any clip for all of them, as 1 or 0; values that are not numbers leave it.
         // Later versions: the root's setting rules whether keyboard focus shows its rectangle.
+        // Values that are no number leave it there too, and an object switches it off without being asked
+        // for its value.
         if (stage.movie().header().version > 5) {
-            if (!o.parent) stage.setFocusRect(stage.vm() && stage.vm()->toBoolean(value) ? 1 : 0);
+            if (o.parent || value.isNullish()) return;
+            if (value.isObject()) {
+                stage.setFocusRect(0);
+                return;
+            }
+            const double v = number();
+            if (!std::isnan(v)) stage.setFocusRect(v != 0 ? 1 : 0);
             return;
         }
         if (value.isNullish()) return;
@@ -325,7 +334,15 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
         stage.setScriptQuality(*q);
         break;
     }
-    case ClipProperty::SoundBufTime: return;   // the viewer's own settings rule it
+    case ClipProperty::SoundBufTime: {
+        // Whole seconds, cut towards zero; what is no number leaves it, what lies beyond a 32-bit integer
+        // (infinity too) becomes its smallest value.
+        const double v = number();
+        if (std::isnan(v)) return;
+        const bool fits = v > -2147483649.0 && v < 2147483648.0;
+        stage.setSoundBufferTime(fits ? static_cast<int>(std::trunc(v)) : std::numeric_limits<int>::min());
+        return;
+    }
     }
     stage.touch();
 }
