@@ -159,7 +159,7 @@ public:
     // The object with the keyboard focus (Selection), null when none has it.
     DisplayObject* focus() const { return m_focus; }
     void setFocusObject(DisplayObject* object) { m_focus = object; }
-    // _focusrect of version 5 movies: one number, 1 or 0, for the whole movie.
+    // _focusrect of the root (of every clip in version 5 movies): 1 or 0.
     int focusRect() const { return m_focusRect; }
     void setFocusRect(int value) { m_focusRect = value; }
     // _soundbuftime: seconds of sound to buffer, one number for the whole movie.

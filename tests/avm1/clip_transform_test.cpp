@@ -312,6 +312,39 @@ TEST(ClipTransform, PropertyValuesThatAreNotNumbers) {
     Value old = boxClip(m6, m6.root(), "c", 1);
     m6.set(old, "_name", Value(std::nan("")));
     EXPECT_EQ(m6.str(m6.get(old, "_name")), "NaN");
+
+    // The root's _focusrect reads as a boolean; values that are no number leave it, and an object switches
+    // it off without being asked for its value.
+    m.set(m.root(), "_focusrect", Value(0));
+    EXPECT_EQ(m.str(m.get(m.root(), "_focusrect")), "false");
+    m.set(m.root(), "_focusrect", Value(2));
+    EXPECT_EQ(m.str(m.get(m.root(), "_focusrect")), "true");
+    for (const Value& v : {Value("abc"), Value(), Value::null(), Value(std::nan(""))}) {
+        m.set(m.root(), "_focusrect", v);
+        EXPECT_EQ(m.str(m.get(m.root(), "_focusrect")), "true");
+    }
+    int asked = 0;
+    Value number = m.object();
+    m.set(number, "valueOf", Value(m.vm().makeFunction("valueOf", [&asked](vistrel::avm1::Vm&, const Value&,
+                                                                           std::span<const Value>) {
+        ++asked;
+        return Value(1);
+    })));
+    m.set(m.root(), "_focusrect", number);
+    EXPECT_EQ(m.str(m.get(m.root(), "_focusrect")), "false");
+    EXPECT_EQ(asked, 0);
+
+    // _soundbuftime: one whole number for every clip, cut towards zero; no number leaves it, infinity is
+    // the smallest 32-bit integer.
+    EXPECT_EQ(m.num(m.get(m.root(), "_soundbuftime")), 5);
+    m.set(clip, "_soundbuftime", Value(7.9));
+    EXPECT_EQ(m.num(m.get(m.root(), "_soundbuftime")), 7);
+    m.set(m.root(), "_soundbuftime", Value("x"));
+    EXPECT_EQ(m.num(m.get(clip, "_soundbuftime")), 7);
+    m.set(m.root(), "_soundbuftime", Value(-3.5));
+    EXPECT_EQ(m.num(m.get(clip, "_soundbuftime")), -3);
+    m.set(m.root(), "_soundbuftime", Value(std::numeric_limits<double>::infinity()));
+    EXPECT_EQ(m.num(m.get(m.root(), "_soundbuftime")), -2147483648.0);
 }
 
 TEST(ClipTransform, PointConversionsWorkInWholeTwips) {
