@@ -8,6 +8,27 @@
 
 namespace vistrel {
 
+namespace {
+
+double cpuMs(clockid_t clock)
+{
+    timespec cpu{};
+    clock_gettime(clock, &cpu);
+    return double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6;
+}
+
+} // namespace
+
+double threadCpuMs()
+{
+    return cpuMs(CLOCK_THREAD_CPUTIME_ID);
+}
+
+double processCpuMs()
+{
+    return cpuMs(CLOCK_PROCESS_CPUTIME_ID);
+}
+
 void startupMark(const char* what)
 {
     static const qint64 launchedNs = qEnvironmentVariableIsSet("VISTREL_STARTUP_TRACE")
@@ -18,10 +39,7 @@ void startupMark(const char* what)
     const qint64 nowNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
     // The calling thread's processor time beside the clock: on a busy machine the clock mostly
     // measures the other programs, the processor time only what this start-up did.
-    timespec cpu{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
-    const double cpuMs = double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6;
-    std::printf("startup %7.1f cpu %6.1f %s\n", double(nowNs - launchedNs) / 1e6, cpuMs, what);
+    std::printf("startup %7.1f cpu %6.1f %s\n", double(nowNs - launchedNs) / 1e6, threadCpuMs(), what);
     std::fflush(stdout);
 }
 

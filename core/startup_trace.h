@@ -7,5 +7,8 @@
 namespace vistrel {
 
 void startupMark(const char* what);
+// Processor time used so far, in milliseconds: by the calling thread, and by all threads of the process.
+double threadCpuMs();
+double processCpuMs();
 
 }  // namespace vistrel
