@@ -35,6 +35,7 @@ struct StrokeStyle {
 };
 
 struct SeamBand;
+struct FillPieces;
 
 struct DrawItem {
     QPainterPath path;          // fill: closed contours with the fill rule set; stroke: open or closed lines
@@ -47,6 +48,8 @@ struct DrawItem {
     QPainterPath seams;
     // The renderer's band along the seams for one scale and rotation, made on first use.
     mutable std::shared_ptr<const SeamBand> seamBand;
+    // Fills: the path's separate outlines grouped for rasterising one by one, made on first use.
+    mutable std::shared_ptr<const FillPieces> pieces;
 };
 
 struct SeamBand {
