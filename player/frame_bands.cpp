@@ -34,6 +34,7 @@ ShapePaths detachedShape(const ShapePaths& shape) {
         own.path = detachedPath(item.path);
         own.seams = detachedPath(item.seams);
         own.seamBand.reset();
+        own.pieces.reset();
     }
     return copy;
 }

@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
+#include <functional>
 #include <thread>
 
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 #include <QtGlobal>
 
 #include "player/frame_bands.h"
@@ -33,6 +38,34 @@ int defaultBands() {
     const int asked = qEnvironmentVariableIntValue("VISTREL_DRAW_BANDS", &ok);
     if (ok) return std::clamp(asked, 1, 2);
     return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+}
+
+// Runs `job` on a thread of Qt's shared pool and waits for it (here when the pool has none free). The
+// raster engine hands the spans of every larger fill to that pool unless it already runs there: for the
+// many small fills of text and outlines, waking its threads costs more than the fill, and the frame is
+// already split across the cores when that pays.
+void onPoolThread(const std::function<void()>& job) {
+    QThreadPool* pool = QThreadPool::globalInstance();
+    if (pool->contains(QThread::currentThread())) {
+        job();
+        return;
+    }
+    QSemaphore done;
+    std::exception_ptr failure;
+    const bool started = pool->tryStart([&] {
+        try {
+            job();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done.release();
+    });
+    if (!started) {
+        job();
+        return;
+    }
+    done.acquire();
+    if (failure) std::rethrow_exception(failure);
 }
 
 double areaOf(const QRegion& region) {
@@ -140,9 +173,11 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
     bool cut = false;
     if (split < 0) {
         renderer.setRepaintArea(full ? QRegion() : area);
-        CutShortRenderer limited(renderer, deadline);
-        player.render(limited, view.stageToDevice, view.quality, view.background);
-        cut = limited.cutShort();
+        onPoolThread([&] {
+            CutShortRenderer limited(renderer, deadline);
+            player.render(limited, view.stageToDevice, view.quality, view.background);
+            cut = limited.cutShort();
+        });
     } else {
         // Each band is a partial repaint of its own rows in the picture's own coordinates, so edges
         // crossing the split are rasterised as one thread would.
@@ -159,21 +194,39 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
         lower.setLayerPlan(&record.layers);
         lower.setLayerCache(&state.layers);
         bool lowerCut = false;
-        state.worker.start([&] {
+        const auto lowerBand = [&] {
             CutShortRenderer limited(lower, deadline);
             state.replay.replay(limited);
             lowerCut = limited.cutShort();
+        };
+        // On a thread of the shared pool when one is free (see onPoolThread), else on the drawer's own.
+        QSemaphore lowerDone;
+        const bool pooled = QThreadPool::globalInstance()->tryStart([&] {
+            // A band that fails (out of memory) leaves its rows as they were; the frame still completes.
+            try {
+                lowerBand();
+            } catch (...) {
+            }
+            lowerDone.release();
         });
+        if (!pooled) state.worker.start(lowerBand);
         {
-            // The worker uses what lives in this scope: it is waited for however the drawing here ends.
+            // The lower band uses what lives in this scope: it is waited for however the drawing here ends.
             struct Join {
                 BandWorker& worker;
-                ~Join() { worker.wait(); }
-            } join{state.worker};
+                QSemaphore& done;
+                bool pooled;
+                ~Join() {
+                    if (pooled) done.acquire();
+                    else worker.wait();
+                }
+            } join{state.worker, lowerDone, pooled};
             renderer.setRepaintArea(top);
-            CutShortRenderer limited(renderer, deadline);
-            player.render(limited, view.stageToDevice, view.quality, view.background);
-            cut = limited.cutShort();
+            onPoolThread([&] {
+                CutShortRenderer limited(renderer, deadline);
+                player.render(limited, view.stageToDevice, view.quality, view.background);
+                cut = limited.cutShort();
+            });
         }
         lower.setLayerPlan(nullptr);
         cut = cut || lowerCut;

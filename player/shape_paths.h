@@ -35,6 +35,7 @@ struct StrokeStyle {
 };
 
 struct SeamBand;
+struct FillPieces;
 
 // Boxes drawn on whole device pixels, as text fields draw their background and frame: the item's path
 // is one rectangle whose edges move to the pixels whose centres they reach first; a frame is drawn as
@@ -52,6 +53,8 @@ struct DrawItem {
     QPainterPath seams;
     // The renderer's band along the seams for one scale and rotation, made on first use.
     mutable std::shared_ptr<const SeamBand> seamBand;
+    // Fills: the path's separate outlines grouped for rasterising one by one, made on first use.
+    mutable std::shared_ptr<const FillPieces> pieces;
     PixelBox pixelBox = PixelBox::None;   // fills only
 };
 

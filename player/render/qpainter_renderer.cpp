@@ -12,6 +12,7 @@
 
 #include "player/render/bitmap_fill.h"
 #include "player/render/damage.h"
+#include "player/render/fill_pieces.h"
 #include "player/render/filters.h"
 #include "player/render/gradient_fill.h"
 #include "player/render/gradient_table.h"
@@ -353,7 +354,9 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
         fillGradient(p, item, device, cx);
         return;
     }
-    p.fillPath(item.path, makeBrush(paint, cx, device));
+    // Kept with the fill while its path stays the one they were made from (copies of an item share it).
+    if (!item.pieces || !(item.pieces->source == item.path)) item.pieces = splitFill(item.path);
+    fillInPieces(p, item.path, item.pieces.get(), makeBrush(paint, cx, device));
 }
 
 void QPainterRenderer::fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx) {
