@@ -188,7 +188,7 @@ void Movie::importAssets(const swf::ImportAssets& tag, std::size_t offset, Frame
 }
 
 void Movie::define(std::uint16_t id, Character c) {
-    // The first definition of an id wins, as in the reference behaviour; later ones are ignored.
+    // The first definition of an id wins; movies that define an id again still play as first made.
     m_dictionary.emplace(id, std::move(c));
 }
 
