@@ -47,19 +47,24 @@ while IFS=$'\t' read -r movie file frames rate rest; do
     rm -f "$folder/vistrel.ini"
     printf '[Config]\nLF=English.lng\n' > "$folder/vistrel.ini"
     log="$folder/fps.log"
-    (cd "$folder" && VISTREL_FPS_TRACE=1 exec ./vistrel "$set_dir/$movie/$file" >"$log" 2>/dev/null) &
-    pid=$!
-    # The window fills the screen, as a maximised one would without a window manager.
-    window=""
-    for ((i = 0; i < 100; i++)); do
-        window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1)
+    # A viewer that could not reach the X server (it happens now and then right after the last one
+    # closed) shows no window: it is started once more.
+    for attempt in 1 2; do
+        (cd "$folder" && VISTREL_FPS_TRACE=1 exec ./vistrel "$set_dir/$movie/$file" >"$log" 2>/dev/null) &
+        pid=$!
+        # The window fills the screen, as a maximised one would without a window manager.
+        window=""
+        for ((i = 0; i < 100; i++)); do
+            window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1)
+            [ -n "$window" ] && break
+            sleep 0.1
+        done
+        [ -n "$window" ] && xdotool windowmove "$window" 0 0 windowsize "$window" 1920 1080 2>/dev/null
+        sleep "$seconds"
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
         [ -n "$window" ] && break
-        sleep 0.1
     done
-    [ -n "$window" ] && xdotool windowmove "$window" 0 0 windowsize "$window" 1920 1080 2>/dev/null
-    sleep "$seconds"
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
     total=$((total + 1))
     # The first two reports cover start-up and the resize.
     lines=$(grep '^fps ' "$log" | tail -n +3)
