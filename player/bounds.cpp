@@ -61,7 +61,42 @@ QRectF spriteBounds(const Movie& movie, const SpriteInstance& sprite, int depth,
     return out;
 }
 
+// A definition's extent as its first frame shows it (the hit states of buttons hold definitions, not
+// live objects).
+QRectF definitionBounds(const Movie& movie, std::uint16_t id, int depth) {
+    if (depth > ObjectBudget::kMaxNesting) return {};
+    const Character* c = movie.character(id);
+    if (!c) return {};
+    if (const auto* s = std::get_if<swf::DefineShape>(c)) return toRect(s->bounds);
+    if (const auto* m = std::get_if<swf::DefineMorphShape>(c)) return toRect(m->startBounds);
+    if (const auto* t = std::get_if<swf::DefineText>(c)) return toRect(t->bounds);
+    if (const auto* e = std::get_if<swf::DefineEditText>(c)) return toRect(e->bounds);
+    if (std::holds_alternative<BitmapCharacter>(*c)) return movie.bitmapPaths(id).bounds;
+    QRectF out;
+    if (const auto* s = std::get_if<SpriteCharacter>(c)) {
+        if (s->timeline.frames.empty()) return {};
+        for (const FrameCommand& command : s->timeline.frames.front().commands) {
+            const auto* p = std::get_if<swf::PlaceObject>(&command);
+            if (!p || !p->character || (p->clipDepth && *p->clipDepth > 0)) continue;
+            const QRectF inner = definitionBounds(movie, *p->character, depth + 1);
+            if (!inner.isNull()) out |= (p->matrix ? toQTransform(*p->matrix) : QTransform()).mapRect(inner);
+        }
+    }
+    if (const auto* b = std::get_if<ButtonCharacter>(c))
+        for (const swf::ButtonRecord& r : b->button.records) {
+            if (!r.hitTest) continue;
+            const QRectF inner = definitionBounds(movie, r.character, depth + 1);
+            if (!inner.isNull()) out |= toQTransform(r.matrix).mapRect(inner);
+        }
+    return out;
+}
+
 }  // namespace
+
+QRectF buttonHitBounds(const Movie& movie, std::uint16_t buttonId) {
+    const Character* c = movie.character(buttonId);
+    return c && std::holds_alternative<ButtonCharacter>(*c) ? definitionBounds(movie, buttonId, 0) : QRectF();
+}
 
 QRectF objectBounds(const Movie& movie, const DisplayObject& object) { return boundsOf(movie, object, 0, false); }
 QRectF drawnBounds(const Movie& movie, const DisplayObject& object) { return boundsOf(movie, object, 0, true); }

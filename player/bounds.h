@@ -1,6 +1,8 @@
 // The rectangle a placed object covers in its own twips, as its definitions declare it.
 #pragma once
 
+#include <cstdint>
+
 #include <QRectF>
 
 namespace vistrel::player {
@@ -14,5 +16,9 @@ struct DisplayObject;
 QRectF objectBounds(const Movie& movie, const DisplayObject& object);
 // What drawing covers: a morph's bounds follow its ratio.
 QRectF drawnBounds(const Movie& movie, const DisplayObject& object);
+// A button's hit area: the union of its hit-state records as their definitions declare them (a
+// sprite's first frame, a nested button's own hit area). Empty when the character is no button or
+// has no hit state.
+QRectF buttonHitBounds(const Movie& movie, std::uint16_t buttonId);
 
 }  // namespace vistrel::player

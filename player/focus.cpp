@@ -272,6 +272,9 @@ QRectF focusRectBounds(Stage& stage) {
     if (!o || !focusHighlighted(stage) || !shownOnStage(*o)) return {};
     if (o->script && o->script->objectClass() == avm1::ObjectClass::TextField) return {};
     if (!stage.focusRect()) return {};
+    // A button is framed where it takes the pointer, whatever state it shows.
+    if (o->script && o->script->objectClass() == avm1::ObjectClass::Button)
+        return worldTransform(*o).mapRect(buttonHitBounds(movieOf(stage, *o), o->characterId));
     return stageBounds(stage, *o);
 }
 

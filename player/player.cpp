@@ -13,19 +13,20 @@ namespace vistrel::player {
 
 namespace {
 
-// The yellow frame around the object highlighted from the keyboard, in stage twips.
+// The yellow frame around the object highlighted from the keyboard, in stage twips: three pixels
+// wide, lying inside the object's bounds so that it covers the object's own edge.
 void drawFocusRect(Renderer& renderer, const QRectF& bounds) {
     if (bounds.isEmpty() || !bounds.isValid()) return;
+    constexpr double kWidth = 60;
     ShapePaths frame;
-    DrawItem line;
-    line.stroke = true;
-    line.paint.color = swf::Rgba{255, 255, 0, 255};
-    line.strokeStyle.width = 40;
-    line.strokeStyle.join = swf::JoinStyle::Miter;
-    line.strokeStyle.startCap = line.strokeStyle.endCap = swf::CapStyle::Square;
-    line.path.addRect(bounds);
-    frame.items.push_back(std::move(line));
-    frame.bounds = bounds.adjusted(-20, -20, 20, 20);
+    DrawItem fill;
+    fill.paint.color = swf::Rgba{255, 255, 0, 255};
+    fill.path.setFillRule(Qt::OddEvenFill);
+    fill.path.addRect(bounds);
+    const QRectF inner = bounds.adjusted(kWidth, kWidth, -kWidth, -kWidth);
+    if (inner.isValid() && !inner.isEmpty()) fill.path.addRect(inner);
+    frame.items.push_back(std::move(fill));
+    frame.bounds = bounds;
     renderer.drawShape(frame, QTransform(), swf::ColorTransform{});
 }
 

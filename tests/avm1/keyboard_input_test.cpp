@@ -363,6 +363,15 @@ TEST(KeyboardInput, QtKeysMapToMovieKeys) {
 
 namespace {
 
+// The stages of the drawn cases: 200 x 100 pixels.
+vistrel::testing::MovieSpec stageSpec() {
+    vistrel::testing::MovieSpec spec;
+    spec.version = 8;
+    spec.widthTwips = 200 * 20;
+    spec.heightTwips = 100 * 20;
+    return spec;
+}
+
 // A movie with one button (a 40-pixel square at 20, 20) whose conditions trace what happens to it.
 std::shared_ptr<const vp::Movie> buttonMovie() {
     using namespace sw;
@@ -371,10 +380,6 @@ std::shared_ptr<const vp::Movie> buttonMovie() {
         a.push(Push::str(text)).op(op::kTrace);
         return a.end();
     };
-    MovieSpec spec;
-    spec.version = 8;
-    spec.widthTwips = 200 * 20;
-    spec.heightTwips = 100 * 20;
     std::vector<Bytes> tags;
     tags.push_back(rectangleShape(1, 0, 0, 800, 800, 0x0000ffff));
     tags.push_back(defineButton2(2, {ButtonRecordSpec{}},
@@ -385,14 +390,20 @@ std::shared_ptr<const vp::Movie> buttonMovie() {
     tags.push_back(placeObject2(PlaceSpec{.depth = 1, .characterId = 2, .matrix = MatrixSpec::translate(400, 400),
                                           .name = "b"}));
     tags.push_back(showFrame());
-    return vp::Movie::fromBytes(sw::movie(spec, tags));
+    return vp::Movie::fromBytes(sw::movie(stageSpec(), tags));
 }
 
-int yellowPixels(vp::Player& player, const vp::Movie& movie) {
+// The 200 x 100 stage at its own size; at low quality each pixel is inside or outside an edge.
+QImage stageImage(vp::Player& player, const vp::Movie& movie, vp::RenderQuality quality) {
     QImage image(200, 100, QImage::Format_ARGB32_Premultiplied);
     vp::QPainterRenderer renderer(image);
     player.render(renderer, vp::stageToDevice(movie.stageRect(), QSizeF(200, 100), vp::ScaleMode::ShowAll, 1),
-                  vp::RenderQuality::High);
+                  quality);
+    return image;
+}
+
+int yellowPixels(vp::Player& player, const vp::Movie& movie) {
+    const QImage image = stageImage(player, movie, vp::RenderQuality::High);
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
@@ -431,4 +442,70 @@ TEST(KeyboardInput, TabHighlightsAButtonUntilThePointerMoves) {
     p.focusChanged(false);
     EXPECT_EQ(lines, (std::vector<std::string>{"out"}));
     EXPECT_EQ(p.stage().focus(), nullptr);
+}
+
+namespace {
+
+// Three tab stops in a row, taken in the order of their tabIndex: a clip showing a 40-pixel square at
+// (5, 5); a button showing the same square at (60, 5) whose hit area is a 10-pixel square 15 pixels
+// inside it; a button showing the square at (110, 5) that has no hit area at all.
+std::shared_ptr<const vp::Movie> tabStopsMovie() {
+    using namespace sw;
+    std::vector<Bytes> tags;
+    tags.push_back(rectangleShape(1, 0, 0, 800, 800, 0x0000ffff));
+    tags.push_back(rectangleShape(3, 300, 300, 200, 200, 0xff0000ff));
+    tags.push_back(defineButton2(2, {ButtonRecordSpec{.states = 0x07, .characterId = 1, .depth = 1},
+                                     ButtonRecordSpec{.states = 0x08, .characterId = 3, .depth = 2}}, {}));
+    tags.push_back(defineButton2(4, {ButtonRecordSpec{.states = 0x07, .characterId = 1, .depth = 1}}, {}));
+    tags.push_back(defineSprite(5, 1, {placeObject2(PlaceSpec{.depth = 1, .characterId = 1}), showFrame()}));
+    tags.push_back(placeObject2(PlaceSpec{.depth = 1, .characterId = 5, .matrix = MatrixSpec::translate(100, 100),
+                                          .name = "c"}));
+    tags.push_back(placeObject2(PlaceSpec{.depth = 2, .characterId = 2, .matrix = MatrixSpec::translate(1200, 100),
+                                          .name = "b"}));
+    tags.push_back(placeObject2(PlaceSpec{.depth = 3, .characterId = 4, .matrix = MatrixSpec::translate(2200, 100),
+                                          .name = "n"}));
+    ActionWriter a;
+    int index = 1;
+    for (const char* name : {"c", "b", "n"})
+        a.push(Push::str(name)).op(op::kGetVariable).push({Push::str("tabIndex"), Push::integer(index++)}).op(op::kSetMember);
+    tags.push_back(doAction(a.end()));
+    tags.push_back(showFrame());
+    return vp::Movie::fromBytes(sw::movie(stageSpec(), tags));
+}
+
+bool yellowAt(const QImage& image, int x, int y) { return image.pixel(x, y) == qRgb(255, 255, 0); }
+
+int yellowCount(const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) n += yellowAt(image, x, y) ? 1 : 0;
+    return n;
+}
+
+}  // namespace
+
+TEST(KeyboardInput, FocusFrameLiesInsideTheBoundsAndButtonsAreFramedByTheirHitArea) {
+    auto movie = tabStopsMovie();
+    vp::Player p(movie, {});
+
+    // The clip: a frame three pixels wide over the square's own edge, nothing outside it.
+    p.keyDown(kTab);
+    QImage image = stageImage(p, *movie, vp::RenderQuality::Low);
+    for (int x : {5, 6, 7, 42, 43, 44}) EXPECT_TRUE(yellowAt(image, x, 25)) << x;
+    for (int x : {4, 8, 41, 45}) EXPECT_FALSE(yellowAt(image, x, 25)) << x;
+    EXPECT_EQ(image.pixel(8, 25), qRgb(0, 0, 255));
+    EXPECT_EQ(yellowCount(image), 40 * 40 - 34 * 34);
+
+    // The button: its hit area is framed, not the square it shows.
+    p.keyDown(kTab);
+    image = stageImage(p, *movie, vp::RenderQuality::Low);
+    for (int x : {75, 77, 82, 84}) EXPECT_TRUE(yellowAt(image, x, 25)) << x;
+    EXPECT_EQ(image.pixel(78, 25), qRgb(0, 0, 255));
+    EXPECT_EQ(image.pixel(60, 25), qRgb(0, 0, 255));
+    EXPECT_EQ(yellowCount(image), 10 * 10 - 4 * 4);
+
+    // A button without a hit area takes the focus but shows no frame.
+    p.keyDown(kTab);
+    EXPECT_NE(p.stage().focus(), nullptr);
+    EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 0);
 }
