@@ -3,9 +3,13 @@
 # expected PNG. Prints per image the share of pixels whose channels all differ by at most 16; an
 # image matches at 99 % or more. Usage: scripts/conformance.sh [CORPUS] (default ../shared/corpus).
 # VISTREL_BUILD names the build folder (default build).
+# Movies whose images were made while keys and the mouse were played to them replay those events: an
+# input.json beside the movie, or the one the trace corpus (VISTREL_TRACE_CORPUS, default
+# ../shared/avm1) keeps for the same movie, byte for byte.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 corpus="${1:-../shared/corpus}"
+traces="${VISTREL_TRACE_CORPUS:-../shared/avm1}"
 build="${VISTREL_BUILD:-build}"
 tool="${VISTREL_TOOL:-$build/bin/vistrel-tool}"
 compare="${VISTREL_COMPARE:-$build/bin/vistrel-compare}"
@@ -28,7 +32,13 @@ while IFS=$'\t' read -r movie image frames quality tolerance scripted version si
     [ "$movie" = "movie" ] && continue
     [ -z "$movie" ] && continue
     out="$work/${movie}__${image}"
-    if timeout 120 "$tool" render --frames "$frames" --quality "$quality" "$corpus/$movie/movie.swf" "$out" 2>"$work/err"; then
+    input=()
+    if [ -f "$corpus/$movie/input.json" ]; then
+        input=(--input "$corpus/$movie/input.json")
+    elif [ -f "$traces/$movie/input.json" ] && cmp -s "$traces/$movie/movie.swf" "$corpus/$movie/movie.swf"; then
+        input=(--input "$traces/$movie/input.json")
+    fi
+    if timeout 120 "$tool" render --frames "$frames" --quality "$quality" "${input[@]}" "$corpus/$movie/movie.swf" "$out" 2>"$work/err"; then
         share="$("$compare" "$out" "$corpus/$movie/$image" 16 2>/dev/null | awk '{print $1}')"
     else
         share="0"
