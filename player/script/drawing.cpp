@@ -177,10 +177,11 @@ std::optional<Paint> gradientPaint(avm1::Vm& vm, Args args) {
     if (args.size() > 6 && args[6].isString() && args[6].asString() == QLatin1String("linearRGB"))
         p.gradient.interpolation = 1;
     if (args.size() > 7 && p.type == swf::FillType::RadialGradient) {
+        // Kept as the shape tags keep it, in 8.8 fixed point, cut toward zero.
         const double focal = vm.toNumber(args[7]);
-        if (std::isfinite(focal) && focal != 0) {
+        if (std::isfinite(focal) && std::trunc(std::clamp(focal, -1.0, 1.0) * 256) != 0) {
             p.type = swf::FillType::FocalGradient;
-            p.gradient.focalPoint = std::clamp(focal, -1.0, 1.0);
+            p.gradient.focalPoint = std::trunc(std::clamp(focal, -1.0, 1.0) * 256) / 256;
         }
     }
     return p;

@@ -306,6 +306,40 @@ TEST(Drawing, GradientFillsAndTheArgumentsTheyRefuse) {
     for (int x : {25, 75}) EXPECT_PIXEL(p.image, x, 88, kBlue);
 }
 
+namespace {
+
+// A 100x100 square filled with a reflected red-to-blue radial gradient whose focal point is `focal`.
+QImage focalGradient(double focal) {
+    Script s;
+    s.clip("mc", 1);
+    s.callBuilt("mc", "beginGradientFill", 8, [focal](sw::ActionWriter& a) {
+        a.push({num(focal), str("RGB"), str("reflect")});
+        a.push({str("matrixType"), str("box"), str("x"), num(0), str("y"), num(0), str("w"), num(60), str("h"),
+                num(60), str("r"), num(0), num(6)});
+        a.op(op::kInitObject);
+        a.push(Script::array({0, 255})).op(op::kInitArray);
+        a.push(Script::array({100, 100})).op(op::kInitArray);
+        a.push(Script::array({0xff0000, 0x0000ff})).op(op::kInitArray);
+        a.push(str("radial"));
+    });
+    square(s, "mc", 0, 0, 100, 100);
+    s.call("mc", "endFill", {});
+    return play(s).image;
+}
+
+}  // namespace
+
+TEST(Drawing, AFocalPointKeepsTheFixedPointPrecisionOfShapeTags) {
+    // 8.8 fixed point cut toward zero: 0.503 is drawn as 128/256 on either side of the centre,
+    // while 0.51 (130/256) is a step away.
+    EXPECT_EQ(focalGradient(0.503), focalGradient(0.5));
+    EXPECT_EQ(focalGradient(-0.503), focalGradient(-0.5));
+    EXPECT_NE(focalGradient(0.51), focalGradient(0.5));
+    EXPECT_NE(focalGradient(-0.5), focalGradient(0.5));
+    // Below 1/256 nothing is left of it: a plain radial gradient.
+    EXPECT_EQ(focalGradient(0.003), focalGradient(0));
+}
+
 TEST(Drawing, LineGradientStyleKeepsTheLineWhenRefused) {
     Script s;
     s.clip("mc", 1);
