@@ -1,6 +1,7 @@
 #include "player/script/text_field.h"
 
 #include <cmath>
+#include <functional>
 #include <map>
 
 #include <QRegularExpression>
@@ -55,6 +56,49 @@ QString escapeHtml(const QString& s) {
         else out += c;
     }
     return out;
+}
+
+// Decoded text written back as markup.
+QString escapeMarkupText(const QString& t) {
+    QString e = t;
+    e.replace(u'&', QLatin1String("&amp;")).replace(u'<', QLatin1String("&lt;")).replace(u'>', QLatin1String("&gt;"));
+    return e;
+}
+
+// A tag written back as markup: names as read, values escaped again; `valueOf` may replace a value.
+QString tagMarkup(const html_detail::Tag& tag,
+                  const std::function<QString(const QString& key, const QString& value)>& valueOf = {}) {
+    QString out = tag.closing ? QStringLiteral("</") : QStringLiteral("<");
+    out += tag.name;
+    for (const auto& [key, value] : tag.attributes)
+        out += u' ' + key + QLatin1String("=\"") + escapeHtml(valueOf ? valueOf(key, value) : value) + u'"';
+    out += tag.selfClosing ? QLatin1String("/>") : QLatin1String(">");
+    return out;
+}
+
+// What a style sheet gives one selector, as the text format it keeps for it holds it. Selectors match
+// whatever their case.
+struct SheetFormat {
+    std::optional<QRgb> color;
+    std::optional<double> size;
+};
+
+void addSheetFormat(avm1::Vm& vm, const Value& sheet, const QString& selector, SheetFormat& into) {
+    const Value styles = vm.getMember(sheet, QStringLiteral("_styles"));
+    const avm1::Object* table = styles.object();
+    if (!table) return;
+    std::vector<QString> names;
+    table->forEachOwn([&](const QString& name, const avm1::Property&) {
+        if (name.compare(selector, Qt::CaseInsensitive) == 0) names.push_back(name);
+    });
+    if (names.empty()) return;
+    const Value format = vm.getMember(styles, names.front());
+    if (!format.isObject()) return;
+    const Value color = vm.getMember(format, QStringLiteral("color"));
+    const Value size = vm.getMember(format, QStringLiteral("size"));
+    if (const double c = color.isNullish() ? NAN : vm.toNumber(color); std::isfinite(c))
+        into.color = static_cast<QRgb>(static_cast<std::int64_t>(c) & 0xffffff);
+    if (const double z = size.isNullish() ? NAN : vm.toNumber(size); std::isfinite(z) && z > 0) into.size = z;
 }
 
 // Plain text as markup that gives it back: text of blanks alone is written as references, since
@@ -471,11 +515,12 @@ QString TextFieldObject::htmlText() const {
     if (!o || !o->text) return {};
     if (m_styleSheet.isObject()) {
         if (m_styledSource) return *m_styledSource;
-        if (!o->text->html)
-            return toHtml(parseHtmlText(markupOfPlain(o->text->text), m_props.format, editTextLayout(m_props),
-                                        breaksLines(), keepsBlankText()));
+        // Plain text (even plain text still showing an earlier sheet's styles) as the markup it amounts to.
+        if (!o->text->html || m_styledMarkup)
+            return toHtml(parseHtmlText(markupOfPlain(o->text->html ? text() : o->text->text), m_props.format,
+                                        editTextLayout(m_props), breaksLines(), keepsBlankText()));
     }
-    if (!o->text->html) return text();
+    if (!o->text->html || m_styledMarkup) return text();
     return toHtml(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines(), keepsBlankText()));
 }
 
@@ -488,16 +533,7 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
     if (stored != s.text) {
         s.text = stored;
         definitionMarkup = false;
-        // New text takes the format set for new text.
-        m_props.format = newFormat;
-        m_props.align = newLayout.align;
-        m_props.leftMargin = newLayout.leftMargin;
-        m_props.rightMargin = newLayout.rightMargin;
-        m_props.indent = newLayout.indent;
-        m_props.leading = newLayout.leading;
-        m_props.blockIndent = newLayout.blockIndent;
-        m_props.bullet = newLayout.bullet;
-        m_props.tabStops = newLayout.tabStops;
+        takeNewFormat();
         relaidOut();
     }
     if (fromVariable) return;
@@ -507,6 +543,18 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
         m_boundValue = m_stage.vm()->getMember(Value(target), name);
         m_boundSet = true;
     }
+}
+
+void TextFieldObject::takeNewFormat() {
+    m_props.format = newFormat;
+    m_props.align = newLayout.align;
+    m_props.leftMargin = newLayout.leftMargin;
+    m_props.rightMargin = newLayout.rightMargin;
+    m_props.indent = newLayout.indent;
+    m_props.leading = newLayout.leading;
+    m_props.blockIndent = newLayout.blockIndent;
+    m_props.bullet = newLayout.bullet;
+    m_props.tabStops = newLayout.tabStops;
 }
 
 void TextFieldObject::setHtmlText(const QString& value) {
@@ -551,22 +599,13 @@ void TextFieldObject::recolorMarkup(QRgb color) {
     // The markup again, with the colors its font tags name replaced: the rest (the default format)
     // already has the new color.
     const QString name = QStringLiteral("#%1").arg(color & 0xffffffu, 6, 16, QLatin1Char('0')).toUpper();
-    auto escaped = [](const QString& t) {
-        QString e = t;
-        e.replace(u'&', QLatin1String("&amp;")).replace(u'<', QLatin1String("&lt;")).replace(u'>', QLatin1String("&gt;"));
-        return e;
-    };
     QString out;
     html_detail::tokenize(
-        o->text->text, [&](const QString& text, bool) { out += escaped(text); },
+        o->text->text, [&](const QString& text, bool) { out += escapeMarkupText(text); },
         [&](const html_detail::Tag& tag) {
-            out += tag.closing ? QLatin1String("</") : QLatin1String("<");
-            out += tag.name;
-            for (const auto& [key, value] : tag.attributes) {
-                const QString v = tag.name == u"font" && key == u"color" ? name : value;
-                out += u' ' + key + QLatin1String("=\"") + escaped(v).replace(u'"', QLatin1String("&quot;")) + u'"';
-            }
-            out += tag.selfClosing ? QLatin1String("/>") : QLatin1String(">");
+            out += tagMarkup(tag, [&](const QString& key, const QString& value) {
+                return tag.name == u"font" && key == u"color" ? name : value;
+            });
         });
     o->text->text = out;
     m_styledSource.reset();
@@ -577,15 +616,58 @@ bool TextFieldObject::htmlFlag() const {
     return o && o->text && o->text->html && !m_styledMarkup;
 }
 
+// The markup with the sheet's styles written out as font tags the layout reads: classes of spans,
+// paragraphs, links and list items, and the styles of the p, a and li elements themselves (a class
+// over its element's style). Markup inside a styled tag still overrides it.
+QString TextFieldObject::markupWithSheet(const QString& html) const {
+    avm1::Vm* vm = m_stage.vm();
+    if (!vm || !m_styleSheet.isObject()) return html;
+    struct Open {
+        QString name;
+        bool wrapped;
+    };
+    std::vector<Open> open;
+    QString out;
+    html_detail::tokenize(
+        html, [&](const QString& text, bool) { out += escapeMarkupText(text); },
+        [&](const html_detail::Tag& tag) {
+            if (tag.closing) {
+                for (auto it = open.rbegin(); it != open.rend(); ++it) {
+                    if (it->name != tag.name) continue;
+                    if (it->wrapped) out += QLatin1String("</font>");
+                    open.erase(std::next(it).base());
+                    break;
+                }
+                out += tagMarkup(tag);
+                return;
+            }
+            out += tagMarkup(tag);
+            const bool element = tag.name == u"p" || tag.name == u"a" || tag.name == u"li";
+            if (tag.selfClosing || !(element || tag.name == u"span")) return;
+            SheetFormat format;
+            if (element) addSheetFormat(*vm, m_styleSheet, tag.name, format);
+            if (tag.has(u"class")) addSheetFormat(*vm, m_styleSheet, u'.' + tag.attribute(u"class"), format);
+            QString attributes;
+            if (format.color)
+                attributes += QStringLiteral(" color=\"#%1\"").arg(*format.color, 6, 16, QLatin1Char('0'));
+            if (format.size) attributes += QStringLiteral(" size=\"%1\"").arg(*format.size);
+            open.push_back({tag.name, !attributes.isEmpty()});
+            if (!attributes.isEmpty()) out += QLatin1String("<font") + attributes + u'>';
+        });
+    return out;
+}
+
 void TextFieldObject::setStyledText(const QString& html) {
     DisplayObject* o = display();
     if (!o || !o->text) return;
     if (!o->text->html) {
+        // Plain text turning into markup: the markup stands on the format set for new text.
         o->text->html = true;
         o->text->text.clear();
         m_styledMarkup = true;
+        takeNewFormat();
     }
-    setHtmlText(html);
+    setHtmlText(markupWithSheet(html));
     m_styledSource = html;
 }
 
@@ -593,20 +675,16 @@ void TextFieldObject::setStyleSheet(const Value& sheet) {
     // Objects only; display objects are not style sheets.
     const bool accepted = sheet.isObject() && !sheet.asObject()->display() && !dynamic_cast<ClipObject*>(sheet.asObject());
     m_styleSheet = accepted ? sheet : Value();
-    if (accepted) return;
-    m_styledSource.reset();
-    if (m_styledMarkup) {
-        // Without the sheet the field is plain again: it keeps the text its markup showed.
-        DisplayObject* o = display();
-        const QString plain = text();
-        m_styledMarkup = false;
-        if (o && o->text) {
-            o->text->html = false;
-            o->text->text = plain;
-            definitionMarkup = false;
-            changed();
+    if (accepted) {
+        // The markup last given is styled again by the sheet as it stands now.
+        if (m_styledSource) {
+            const QString source = *m_styledSource;
+            setStyledText(source);
         }
+        return;
     }
+    // Without the sheet the field reads as plain text again, but still shows the text as it was styled.
+    m_styledSource.reset();
 }
 
 void TextFieldObject::changed() {
@@ -1011,7 +1089,7 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
     }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
         const DisplayObject* o = tf.display();
         if (tf.styleSheet().isObject()) tf.setStyledText(vm.toString(v));
-        else if (o && o->text && o->text->html) tf.setHtmlText(vm.toString(v));
+        else if (o && o->text && tf.htmlFlag()) tf.setHtmlText(vm.toString(v));
         else tf.setText(vm.toString(v));
     });
     property(vm, proto, "type", [](avm1::Vm&, TextFieldObject& tf) {

@@ -49,6 +49,8 @@ public:
     void setStyleSheet(const avm1::Value& sheet);
     const avm1::Value& styleSheet() const { return m_styleSheet; }
     void setStyledText(const QString& html);
+    // `html` with what the style sheet sets for its tags written out as plain markup.
+    QString markupWithSheet(const QString& html) const;
     // Every character of the markup takes `color` (as setting textColor does).
     void recolorMarkup(QRgb color);
     // Whether paragraph and break tags end lines in this field's markup.
@@ -107,6 +109,8 @@ private:
     std::uint64_t m_layoutSerial = 0;          // counts layouts, so that drawings made from one can tell
     std::optional<EditTextSelection> m_selectionPaths;
     std::uint64_t m_selectionKey = 0;
+    // New text takes the format and paragraph layout set for new text.
+    void takeNewFormat();
     avm1::Value m_styleSheet;
     avm1::Value m_boundValue;   // the bound variable's value the text last came from or went to
     bool m_boundSet = false;

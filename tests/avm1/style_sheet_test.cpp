@@ -170,3 +170,93 @@ TEST(StyleSheet, FieldsTakeObjectsAndReadTheirTextAsMarkup) {
     const std::string html = m.str(m.get(field, "htmlText"));
     EXPECT_NE(html.find("&lt;b&gt;x&lt;/b&gt;"), std::string::npos) << html;
 }
+
+namespace {
+
+// The format of the first `c` the field shows.
+Value formatOf(Movie& m, const Value& field, char c) {
+    const int index = static_cast<int>(m.num(m.call(m.get(field, "text"), "indexOf", {str(std::string(1, c).c_str())})));
+    EXPECT_GE(index, 0) << c;
+    return m.call(field, "getTextFormat", {Value(index), Value(index + 1)});
+}
+
+// Its color as "#rrggbb".
+std::string colorOf(Movie& m, const Value& field, char c) {
+    const double rgb = m.num(m.get(formatOf(m, field, c), "color"));
+    return QStringLiteral("#%1").arg(static_cast<uint>(rgb), 6, 16, QLatin1Char('0')).toStdString();
+}
+
+// A sheet with the given selectors, each setting a color.
+Value colorSheet(Movie& m, const std::vector<std::pair<const char*, const char*>>& colors) {
+    const Value sheet = m.make("TextField.StyleSheet");
+    for (const auto& [selector, color] : colors) {
+        const Value style = m.object();
+        m.set(style, "color", str(color));
+        m.call(sheet, "setStyle", {str(selector), style});
+    }
+    return sheet;
+}
+
+}  // namespace
+
+TEST(StyleSheet, ClassesAndElementStylesColorWhatTheFieldShows) {
+    Movie m(8);
+    const Value field = newField(m, "t", 1);
+    Value sheet = colorSheet(m, {{".red", "#FF0000"}, {".green", "#00FF00"}, {"p", "#0000FF"}, {"span", "#00FFFF"}});
+    const Value small = m.object();
+    m.set(small, "fontSize", str("10"));
+    m.call(sheet, "setStyle", {str(".small"), small});
+    m.set(field, "styleSheet", sheet);
+    const Value format = m.make("TextFormat");
+    m.set(format, "size", Value(20));
+    m.call(field, "setNewTextFormat", {format});
+
+    // Text turned into markup stands on the format set for new text. A class names one style, whatever its case; a list of classes or blanks around it name none, and
+    // a span's own element style is not used.
+    m.set(field, "htmlText", str("<span class=\"RED\">a</span><span class=\"red green\">b</span>"
+                                 "<span class=\" red\">c</span><span class=\"small\">d</span>x"));
+    EXPECT_EQ(colorOf(m, field, 'a'), "#ff0000");
+    EXPECT_EQ(colorOf(m, field, 'b'), "#000000");
+    EXPECT_EQ(colorOf(m, field, 'c'), "#000000");
+    EXPECT_EQ(m.num(m.get(formatOf(m, field, 'd'), "size")), 10);
+    EXPECT_EQ(m.num(m.get(formatOf(m, field, 'x'), "size")), 20);
+    EXPECT_EQ(colorOf(m, field, 'x'), "#000000");
+
+    // Paragraphs take their element's style, a class over it; markup inside a styled tag wins.
+    m.set(field, "htmlText", str("<p>a</p><p class=\"green\">b<font color=\"#ff00ff\">c</font></p>"
+                                 "<font color=\"#ff00ff\"><span class=\"red\">d</span></font>"));
+    EXPECT_EQ(colorOf(m, field, 'a'), "#0000ff");
+    EXPECT_EQ(colorOf(m, field, 'b'), "#00ff00");
+    EXPECT_EQ(colorOf(m, field, 'c'), "#ff00ff");
+    EXPECT_EQ(colorOf(m, field, 'd'), "#ff0000");
+    EXPECT_EQ(m.str(m.get(field, "htmlText")),
+              "<p>a</p><p class=\"green\">b<font color=\"#ff00ff\">c</font></p>"
+              "<font color=\"#ff00ff\"><span class=\"red\">d</span></font>");
+}
+
+TEST(StyleSheet, ASheetSetAgainRestylesAndTheLookOutlastsTheSheet) {
+    Movie m(8);
+    const Value field = newField(m, "t", 1);
+    const Value sheet = colorSheet(m, {{".c", "#FF0000"}});
+    m.set(field, "styleSheet", sheet);
+    m.set(field, "htmlText", str("<span class=\"c\">a</span>"));
+    EXPECT_EQ(colorOf(m, field, 'a'), "#ff0000");
+
+    // A style changed in the sheet shows once the sheet is set again.
+    const Value green = m.object();
+    m.set(green, "color", str("#00FF00"));
+    m.call(sheet, "setStyle", {str(".c"), green});
+    EXPECT_EQ(colorOf(m, field, 'a'), "#ff0000");
+    m.set(field, "styleSheet", sheet);
+    EXPECT_EQ(colorOf(m, field, 'a'), "#00ff00");
+
+    // Without the sheet the field reads as plain text but keeps showing the styled text.
+    m.set(field, "styleSheet", Value::null());
+    EXPECT_EQ(m.str(m.get(field, "htmlText")), "a");
+    EXPECT_FALSE(m.vm().toBoolean(m.get(field, "html")));
+    EXPECT_EQ(colorOf(m, field, 'a'), "#00ff00");
+    // New text is plain again.
+    m.set(field, "htmlText", str("<b>x</b>"));
+    EXPECT_EQ(m.str(m.get(field, "text")), "<b>x</b>");
+    EXPECT_EQ(colorOf(m, field, 'x'), "#000000");
+}
