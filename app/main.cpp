@@ -70,7 +70,8 @@ int main(int argc, char* argv[])
             auto* config = new TForm3(state, *form, form);
             form->setDialogs(favorites, config);
         });
-        InitLanguage(state, form1->languageWindows());
+        // The packs' names are read for the language box when the dialogs are made, after the first frame.
+        InitLanguage(state, form1->languageWindows(), false);
         startupMark("language");
     } catch (const std::exception& error) {
         // Without its windows the program cannot run; start-up ends with the error shown.

@@ -124,11 +124,14 @@ void TForm1::ensureDialogs()
         showError(this, QString::fromUtf8(error.what()));
         return;
     }
-    // The dialogs take the window's language: the packs listed at start-up, the active pack's texts.
+    // The dialogs take the window's language: the packs listed at start-up (listed now if the start left
+    // them for later), the active pack's texts.
     LanguageWindows windows = languageWindows();
     windows.viewer = nullptr;
     windows.notify = nullptr;
-    if (windows.languageBox) {
+    if (m_state.LanguagePacks.isEmpty()) {
+        ListLanguagePacks(m_state, windows);
+    } else if (windows.languageBox) {
         windows.languageBox->clear();
         for (const LanguagePackEntry& entry : std::as_const(m_state.LanguagePacks))
             addSortedLanguageName(windows.languageBox, entry.displayName);

@@ -94,7 +94,7 @@ QStringList readMessages(const PackFile& pack, const char* prefix, int count)
 
 } // namespace
 
-void InitLanguage(SharedState& state, const LanguageWindows& windows)
+void InitLanguage(SharedState& state, const LanguageWindows& windows, bool listPacks)
 {
     const PrivateProfile settings(state.settingsPath());
     state.CurrentLanguageFile = settings.readString("Config", "LF");
@@ -103,6 +103,17 @@ void InitLanguage(SharedState& state, const LanguageWindows& windows)
     if (!state.ConfigDir.isEmpty() && !QFileInfo::exists(state.settingsPath()) && state.CurrentLanguageFile.isEmpty())
         state.CurrentLanguageFile = QStringLiteral("English.lng");
 
+    if (listPacks)
+        ListLanguagePacks(state, windows);
+
+    state.MainMessages.clear();
+    state.FavoritesMessages.clear();
+    state.PlayerMessages.clear();
+    LoadLanguage(state, windows, state.CurrentLanguageFile);
+}
+
+void ListLanguagePacks(SharedState& state, const LanguageWindows& windows)
+{
     state.LanguagePacks.clear();
     if (windows.languageBox)
         windows.languageBox->clear();
@@ -111,11 +122,6 @@ void InitLanguage(SharedState& state, const LanguageWindows& windows)
     // Filling an empty box selects its first item; the box shows a name only once a pack loads.
     if (windows.languageBox)
         windows.languageBox->setCurrentIndex(-1);
-
-    state.MainMessages.clear();
-    state.FavoritesMessages.clear();
-    state.PlayerMessages.clear();
-    LoadLanguage(state, windows, state.CurrentLanguageFile);
 }
 
 void AddLanguagePack(SharedState& state, const LanguageWindows& windows, const QString& fileName)

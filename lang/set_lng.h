@@ -26,8 +26,11 @@ struct LanguageWindows {
 };
 
 // Reads [Config] LF, lists Language/*.lng into LanguagePacks and the language box, then loads
-// the pack named in the settings.
-void InitLanguage(SharedState& state, const LanguageWindows& windows);
+// the pack named in the settings. With `listPacks` false the list is left empty: reading every pack's
+// name can wait until the dialogs that show the list are made (ListLanguagePacks).
+void InitLanguage(SharedState& state, const LanguageWindows& windows, bool listPacks = true);
+// Lists Language/*.lng (and the user's packs) into LanguagePacks and the language box, anew.
+void ListLanguagePacks(SharedState& state, const LanguageWindows& windows);
 // Adds one pack file (name without folder) to LanguagePacks and the language box.
 void AddLanguagePack(SharedState& state, const LanguageWindows& windows, const QString& fileName);
 // Applies one pack (name without folder); a missing pack is reported and changes nothing.

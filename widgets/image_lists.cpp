@@ -45,26 +45,34 @@ QImage greyed(const QImage& source)
 
 constexpr int kSizes[] = {kImageListIconSize, kImageListIconSize * 2};
 
-QIcon iconOf(images::Drawing drawing)
+// The pictures of one drawing at the list's size and, with `large`, at twice that size for scaled
+// screens: in colour with its grey form for the disabled look, or (`grey`) in grey for both.
+QIcon iconSetOf(images::Drawing drawing, bool grey, bool large)
 {
     QIcon icon;
     for (const int size : kSizes) {
+        if (size > kImageListIconSize && !large)
+            break;
         const QImage image = render(drawing, size);
-        icon.addPixmap(QPixmap::fromImage(image), QIcon::Normal);
-        icon.addPixmap(QPixmap::fromImage(greyed(image)), QIcon::Disabled);
+        const QPixmap disabled = QPixmap::fromImage(greyed(image));
+        icon.addPixmap(grey ? disabled : QPixmap::fromImage(image), QIcon::Normal);
+        icon.addPixmap(disabled, QIcon::Disabled);
     }
     return icon;
 }
 
-QIcon greyIconOf(images::Drawing drawing)
+QIcon iconOf(images::Drawing drawing)
 {
-    QIcon icon;
-    for (const int size : kSizes) {
-        const QPixmap grey = QPixmap::fromImage(greyed(render(drawing, size)));
-        icon.addPixmap(grey, QIcon::Normal);
-        icon.addPixmap(grey, QIcon::Disabled);
-    }
-    return icon;
+    return iconSetOf(drawing, false, true);
+}
+
+// Drawn when first shown, and only at the list's size where that is all a screen at scale 1 asks for:
+// most of the list waits in menus and hidden buttons at start-up.
+QIcon lazyIconOf(images::Drawing drawing, bool grey)
+{
+    return lazyIcon([drawing, grey] { return iconSetOf(drawing, grey, false); },
+                    QSize(kImageListIconSize, kImageListIconSize),
+                    [drawing, grey] { return iconSetOf(drawing, grey, true); });
 }
 
 // A sheet with a folded corner and a strip of film across it.
@@ -108,13 +116,8 @@ QList<QIcon> imageList1()
 {
     QList<QIcon> list;
     list.reserve(kImageList1Count);
-    for (int index = 0; index < kImageList1Count; ++index) {
-        // Drawn when first shown: most of the list waits in menus and hidden buttons at start-up.
-        if (index % 2 == 0)
-            list.append(lazyIcon([index] { return iconOf(images::toolbarDrawing(index)); }));
-        else
-            list.append(lazyIcon([index] { return greyIconOf(images::toolbarDrawing(index - 1)); }));
-    }
+    for (int index = 0; index < kImageList1Count; ++index)
+        list.append(lazyIconOf(images::toolbarDrawing(index - index % 2), index % 2 == 1));
     return list;
 }
 
@@ -123,7 +126,7 @@ QList<QIcon> imageList2()
     QList<QIcon> list;
     list.reserve(kImageList2Count);
     for (int index = 0; index < kImageList2Count; ++index)
-        list.append(lazyIcon([index] { return iconOf(images::statusDrawing(index)); }));
+        list.append(lazyIconOf(images::statusDrawing(index), false));
     return list;
 }
 

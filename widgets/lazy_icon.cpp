@@ -4,6 +4,7 @@
 
 #include <QIconEngine>
 #include <QGuiApplication>
+#include <QPaintDevice>
 #include <QPainter>
 
 namespace vistrel {
@@ -50,12 +51,52 @@ private:
     std::shared_ptr<Made> m_made;
 };
 
+class SizedIconEngine final : public QIconEngine {
+public:
+    SizedIconEngine(QIcon small, QSize smallSize, QIcon full)
+        : m_small(std::move(small)), m_smallSize(smallSize), m_full(std::move(full)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        const qreal scale = painter->device() ? painter->device()->devicePixelRatio() : qApp->devicePixelRatio();
+        iconFor(rect.size(), scale).paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return iconFor(size, 1.0).actualSize(size, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return iconFor(size, 1.0).pixmap(size, 1.0, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
+        return iconFor(size, scale).pixmap(size, scale, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return m_full.availableSizes(mode, state);
+    }
+    bool isNull() override { return false; }
+    QString key() const override { return QStringLiteral("vistrel-lazy-sized"); }
+    QIconEngine* clone() const override { return new SizedIconEngine(m_small, m_smallSize, m_full); }
+
+private:
+    const QIcon& iconFor(QSize size, qreal scale) const {
+        const bool fits = scale <= 1.0 && size.width() <= m_smallSize.width() && size.height() <= m_smallSize.height();
+        return fits ? m_small : m_full;
+    }
+
+    QIcon m_small;
+    QSize m_smallSize;
+    QIcon m_full;
+};
+
 }  // namespace
 
 QIcon lazyIcon(std::function<QIcon()> make) {
     auto made = std::make_shared<LazyIconEngine::Made>();
     made->make = std::move(make);
     return QIcon(new LazyIconEngine(std::move(made)));
+}
+
+QIcon lazyIcon(std::function<QIcon()> small, QSize smallSize, std::function<QIcon()> full) {
+    return QIcon(new SizedIconEngine(lazyIcon(std::move(small)), smallSize, lazyIcon(std::move(full))));
 }
 
 }  // namespace vistrel

@@ -12,6 +12,12 @@ namespace vistrel {
 // `make` runs at most once, on the GUI thread, when the icon is first used; copies share its result.
 QIcon lazyIcon(std::function<QIcon()> make);
 
+// A lazy icon made in two steps: `small` serves what is asked at scale 1 within `smallSize`, `full` all
+// the rest, each made when first needed. `small` must hold the pictures `full` would give for those
+// requests, so that both answer alike: a window at scale 1 then never draws the larger pictures. The
+// icon is never null, and saying so draws nothing.
+QIcon lazyIcon(std::function<QIcon()> small, QSize smallSize, std::function<QIcon()> full);
+
 }  // namespace vistrel
 
 #include <QProxyStyle>

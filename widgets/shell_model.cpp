@@ -22,11 +22,6 @@ ShellIconProvider* sharedIconProvider()
 QFileSystemModel* createShellModel(QObject* parent, bool readNow)
 {
     auto* model = new QFileSystemModel(parent);
-    // AllDirs keeps folders out of the name filter; leaving out QDir::CaseSensitive makes the
-    // pattern match "movie.SWF" as well.
-    model->setFilter(QDir::AllDirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-    model->setNameFilters({QString::fromLatin1(kShellFilePattern)});
-    model->setNameFilterDisables(false); // hide what does not match instead of greying it
     model->setReadOnly(true);
     if (readNow)
         startShellModel(model);
@@ -37,6 +32,14 @@ void startShellModel(QFileSystemModel* model)
 {
     if (!model || model->iconProvider() == sharedIconProvider())
         return;
+    // The filters go in only now: each change makes the model sort itself at the next turn of the event
+    // loop, and that sort builds the nodes of the working folder's path, looking up their icons in the
+    // desktop's icon theme, which held up the first paint of a window whose model was not started.
+    // AllDirs keeps folders out of the name filter; leaving out QDir::CaseSensitive makes the
+    // pattern match "movie.SWF" as well.
+    model->setFilter(QDir::AllDirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    model->setNameFilters({QString::fromLatin1(kShellFilePattern)});
+    model->setNameFilterDisables(false); // hide what does not match instead of greying it
     model->setIconProvider(sharedIconProvider());
     model->setRootPath(QStringLiteral("/"));
 }

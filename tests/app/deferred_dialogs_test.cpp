@@ -30,8 +30,9 @@ protected:
                    configTitle + "\n");
     }
 
-    // Starts the window as the program does: dialogs left to the maker, the language applied.
-    TForm1& startWithMaker()
+    // Starts the window as the program does: dialogs left to the maker, the language applied, the packs
+    // listed when the dialogs are made (or, with `listPacksAtStart`, at once).
+    TForm1& startWithMaker(bool listPacksAtStart = false)
     {
         TForm1& form = start();
         form.setDialogMaker([this, &form] {
@@ -40,7 +41,7 @@ protected:
             m_config = new TForm3(m_state, form, &form);
             form.setDialogs(m_favorites, m_config);
         });
-        InitLanguage(m_state, form.languageWindows());
+        InitLanguage(m_state, form.languageWindows(), listPacksAtStart);
         return form;
     }
 
@@ -54,29 +55,36 @@ TEST_F(DeferredDialogsTest, MadeOnceOnDemandWithTheActiveLanguage)
     writePack(QStringLiteral("Alpha.lng"), "Alpha", "Alpha favorites", "Alpha settings");
     writePack(QStringLiteral("Beta.lng"), "Beta", "Beta favorites", "Beta settings");
     writeSettings("[Config]\nLF=Beta.lng\n");
-    TForm1& form = startWithMaker();
-    EXPECT_EQ(m_made, 0);   // nothing painted, nothing asked for
-    EXPECT_EQ(form.languageWindows().config, nullptr);
+    for (const bool listPacksAtStart : {false, true}) {
+        SCOPED_TRACE(listPacksAtStart ? "packs listed at start" : "packs listed with the dialogs");
+        m_made = 0;
+        TForm1& form = startWithMaker(listPacksAtStart);
+        EXPECT_EQ(m_made, 0);   // nothing painted, nothing asked for
+        EXPECT_EQ(form.languageWindows().config, nullptr);
+        EXPECT_EQ(m_state.CurrentLanguageName, QStringLiteral("Beta"));
+        EXPECT_EQ(m_state.LanguagePacks.size(), listPacksAtStart ? 2 : 0);
 
-    form.ensureDialogs();
-    form.ensureDialogs();
-    ASSERT_EQ(m_made, 1);
-    EXPECT_EQ(m_favorites->windowTitle(), QStringLiteral("Beta favorites"));
-    EXPECT_EQ(m_config->windowTitle(), QStringLiteral("Beta settings"));
-    // The language box lists every pack and shows the active one.
-    QComboBox* box = m_config->languageBox();
-    ASSERT_EQ(box->count(), 2);
-    EXPECT_EQ(box->itemText(0), QStringLiteral("Alpha"));
-    EXPECT_EQ(box->itemText(1), QStringLiteral("Beta"));
-    EXPECT_EQ(box->currentText(), QStringLiteral("Beta"));
-    // A later change of language reaches them as before.
-    form.loadLanguage(QStringLiteral("Alpha.lng"));
-    EXPECT_EQ(m_config->windowTitle(), QStringLiteral("Alpha settings"));
+        form.ensureDialogs();
+        form.ensureDialogs();
+        ASSERT_EQ(m_made, 1);
+        EXPECT_EQ(m_favorites->windowTitle(), QStringLiteral("Beta favorites"));
+        EXPECT_EQ(m_config->windowTitle(), QStringLiteral("Beta settings"));
+        // The language box lists every pack and shows the active one; the list knows their files.
+        QComboBox* box = m_config->languageBox();
+        ASSERT_EQ(box->count(), 2);
+        EXPECT_EQ(box->itemText(0), QStringLiteral("Alpha"));
+        EXPECT_EQ(box->itemText(1), QStringLiteral("Beta"));
+        EXPECT_EQ(box->currentText(), QStringLiteral("Beta"));
+        EXPECT_EQ(languageFileFor(m_state, QStringLiteral("Alpha")), QStringLiteral("Alpha.lng"));
+        // A later change of language reaches them as before.
+        form.loadLanguage(QStringLiteral("Alpha.lng"));
+        EXPECT_EQ(m_config->windowTitle(), QStringLiteral("Alpha settings"));
 
-    form.deleteDialogs();
-    EXPECT_EQ(form.languageWindows().favorites, nullptr);
-    form.ensureDialogs();   // deleted for good: not made again
-    EXPECT_EQ(m_made, 1);
+        form.deleteDialogs();
+        EXPECT_EQ(form.languageWindows().favorites, nullptr);
+        form.ensureDialogs();   // deleted for good: not made again
+        EXPECT_EQ(m_made, 1);
+    }
 }
 
 TEST_F(DeferredDialogsTest, MadeAfterTheFirstPaintedFrame)

@@ -81,6 +81,46 @@ TEST_F(MainFormTest, LayoutHoldsTheControlsInTheirDesignedOrderAndSizes)
     EXPECT_EQ(form.control(QStringLiteral("B_Favor"))->toolTip(), QStringLiteral("Закладки"));
 }
 
+// Each toolbar lies between two grooves (a line of the mid colour over a lighter one, at the top and at
+// the bottom), its buttons start two pixels in from the frame's edge and stand one pixel apart.
+TEST_F(MainFormTest, ToolbarsLieBetweenGroovesWithTheirButtonsOnePixelApart)
+{
+    TForm1& form = start();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    for (const char* name : {"Toolbar1", "Toolbar2"}) {
+        SCOPED_TRACE(name);
+        QWidget* frame = form.control(QString::fromLatin1(name));
+        ASSERT_NE(frame, nullptr);
+        const QImage image = frame->grab().toImage();
+        ASSERT_EQ(image.height(), 29);
+        const QRgb mid = frame->palette().color(QPalette::Mid).rgb();
+        const QRgb light = QColor(mid).lighter().rgb();
+        const QRgb window = frame->palette().color(QPalette::Window).rgb();
+        ASSERT_NE(mid, light);
+        for (const int x : {0, image.width() / 2, image.width() - 1}) {
+            EXPECT_EQ(image.pixel(x, 0), mid);
+            EXPECT_EQ(image.pixel(x, 1), light);
+            EXPECT_EQ(image.pixel(x, 27), mid);
+            EXPECT_EQ(image.pixel(x, 28), light);
+        }
+        // Between the grooves, where no button lies, the window colour shows.
+        EXPECT_EQ(image.pixel(image.width() - 1, 14), window);
+    }
+    const QStringList row = {"B_Rewind", "B_BackStep", "B_Play", "B_Stop", "B_ForwardStep"};
+    QWidget* frame = form.control(QStringLiteral("Toolbar2"));
+    const QRect first(form.control(row.front())->mapTo(frame, QPoint(0, 0)), form.control(row.front())->size());
+    EXPECT_EQ(first.left(), 2);
+    EXPECT_EQ(first.top(), 4);
+    EXPECT_EQ(first.bottom(), 24);
+    for (int i = 1; i < row.size(); ++i) {
+        const QWidget* before = form.control(row.at(i - 1));
+        const QWidget* button = form.control(row.at(i));
+        EXPECT_EQ(button->x(), before->x() + before->width() + 1) << row.at(i).toStdString();
+        EXPECT_EQ(button->y(), before->y());
+    }
+}
+
 TEST_F(MainFormTest, SavedGeometryIsRestoredAndCorrected)
 {
     writeSettings("[Position]\nX=-20\nY=30\nW=399\nH=300\nP1=9\nP2=250\n");

@@ -70,6 +70,67 @@ TEST(LazyIcon, DrawsOnceOnFirstUseTheSamePictureAsTheMaker)
     EXPECT_EQ(made, 1);
 }
 
+// The small set holds the full set's 16-pixel pictures only.
+QIcon smallSetOf(QColor colour)
+{
+    QIcon icon;
+    QPixmap pixmap(16, 16);
+    pixmap.fill(colour);
+    icon.addPixmap(pixmap, QIcon::Normal);
+    QPixmap grey(16, 16);
+    grey.fill(Qt::gray);
+    icon.addPixmap(grey, QIcon::Disabled);
+    return icon;
+}
+
+TEST(LazyIcon, ATwoStepIconDrawsTheLargerPicturesOnlyWhenAskedForThem)
+{
+    int smallMade = 0;
+    int fullMade = 0;
+    const QIcon lazy = lazyIcon(
+        [&smallMade] {
+            ++smallMade;
+            return smallSetOf(Qt::red);
+        },
+        QSize(16, 16),
+        [&fullMade] {
+            ++fullMade;
+            return drawnIcon(Qt::red);
+        });
+    EXPECT_FALSE(lazy.isNull());
+    EXPECT_EQ(smallMade + fullMade, 0);
+
+    // What a window at scale 1 asks of a toolbar or menu picture.
+    const QIcon direct = drawnIcon(Qt::red);
+    for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled, QIcon::Active, QIcon::Selected})
+        EXPECT_EQ(imageOf(lazy, 16, mode), imageOf(direct, 16, mode)) << mode;
+    EXPECT_EQ(lazy.actualSize(QSize(16, 16)), QSize(16, 16));
+    QImage painted(20, 20, QImage::Format_ARGB32);
+    painted.fill(Qt::transparent);
+    QPainter painter(&painted);
+    lazy.paint(&painter, QRect(2, 2, 16, 16), Qt::AlignCenter, QIcon::Disabled);
+    painter.end();
+    EXPECT_EQ(painted.pixel(10, 10), QColor(Qt::gray).rgba());
+    EXPECT_EQ(smallMade, 1);
+    EXPECT_EQ(fullMade, 0);
+
+    // Larger or scaled requests get the full set, as the icon made at once would give them.
+    for (const int size : {8, 16, 24, 32, 48}) {
+        for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled, QIcon::Active}) {
+            for (const qreal scale : {1.0, 2.0}) {
+                if (size < 16 && scale > 1.0)
+                    continue;   // below the smallest picture a scaled lazy icon picks another source
+                SCOPED_TRACE(testing::Message() << size << " " << mode << " " << scale);
+                EXPECT_EQ(imageOf(lazy, size, mode, scale), imageOf(direct, size, mode, scale));
+            }
+        }
+    }
+    EXPECT_EQ(lazy.availableSizes(), direct.availableSizes());
+    EXPECT_EQ(lazy.actualSize(QSize(64, 64)), direct.actualSize(QSize(64, 64)));
+    EXPECT_EQ(smallMade, 1);
+    EXPECT_EQ(fullMade, 1);
+}
+
 TEST(LazyIcon, AnEmptyMakerGivesANullIcon)
 {
     EXPECT_TRUE(lazyIcon([] { return QIcon(); }).isNull());
