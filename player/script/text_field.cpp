@@ -479,6 +479,19 @@ QString TextFieldObject::htmlText() const {
     return toHtml(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines(), keepsBlankText()));
 }
 
+// New text, plain or markup, starts from the format set for new text.
+void TextFieldObject::takeNewFormat() {
+    m_props.format = newFormat;
+    m_props.align = newLayout.align;
+    m_props.leftMargin = newLayout.leftMargin;
+    m_props.rightMargin = newLayout.rightMargin;
+    m_props.indent = newLayout.indent;
+    m_props.leading = newLayout.leading;
+    m_props.blockIndent = newLayout.blockIndent;
+    m_props.bullet = newLayout.bullet;
+    m_props.tabStops = newLayout.tabStops;
+}
+
 void TextFieldObject::setText(const QString& value, bool fromVariable) {
     DisplayObject* o = display();
     if (!o || !o->text) return;
@@ -488,16 +501,7 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
     if (stored != s.text) {
         s.text = stored;
         definitionMarkup = false;
-        // New text takes the format set for new text.
-        m_props.format = newFormat;
-        m_props.align = newLayout.align;
-        m_props.leftMargin = newLayout.leftMargin;
-        m_props.rightMargin = newLayout.rightMargin;
-        m_props.indent = newLayout.indent;
-        m_props.leading = newLayout.leading;
-        m_props.blockIndent = newLayout.blockIndent;
-        m_props.bullet = newLayout.bullet;
-        m_props.tabStops = newLayout.tabStops;
+        takeNewFormat();
         relaidOut();
     }
     if (fromVariable) return;
@@ -522,11 +526,15 @@ void TextFieldObject::setHtmlText(const QString& value) {
                                                   QRegularExpression::CaseInsensitiveOption);
         html.remove(lineBreak);
     }
+    // Markup is read anew each time, the same markup too, from the format set for new text.
+    takeNewFormat();
     if (html != s.text) {
         s.text = html;
         definitionMarkup = false;
         if (markupResetsAlign(m_stage, html.isEmpty())) m_props.align = newLayout.align = TextAlign::Left;
         relaidOut();
+    } else {
+        changed();
     }
 }
 
