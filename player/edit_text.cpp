@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "player/movie.h"
@@ -13,6 +14,7 @@ namespace vistrel::player {
 namespace {
 
 constexpr double kGutter = 40;   // fields keep 2 pixels between their border and the text
+constexpr double kBulletStep = 36 * 20;
 
 // One word (with its trailing blanks) in one format, measured.
 struct Piece {
@@ -24,7 +26,7 @@ struct Piece {
     double blanks = 0;                     // the part of the width its trailing blanks take
     bool endsWithSpace = false;
     bool tab = false;                      // a tab on its own: its width depends on where the line has got to
-    int index = -1;                        // where it starts in the plain text; -1 for a bullet
+    int index = -1;                        // where it starts in the plain text
 };
 
 bool isTab(QChar c) { return c == u'\t'; }
@@ -157,16 +159,14 @@ const FontCharacter* fontFor(const Movie& movie, const TextFormat& format, const
 }
 
 // Splits runs into words, each keeping the blanks that follow it. The paragraph's text starts at
-// `start` in the plain text; a bullet run ahead of it has no place there.
+// `start` in the plain text.
 std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, const FontCharacter* fieldFont,
                                bool useOutlines, int start = 0) {
     std::vector<Piece> pieces;
     int offset = start;
-    for (std::size_t r = 0; r < para.runs.size(); ++r) {
-        const TextRun& run = para.runs[r];
-        const bool bullet = para.bullet && r == 0;
-        const int runStart = bullet ? -1 : offset;
-        if (!bullet) offset += static_cast<int>(run.text.size());
+    for (const TextRun& run : para.runs) {
+        const int runStart = offset;
+        offset += static_cast<int>(run.text.size());
         bool shown = true;
         const FontCharacter* font = fontFor(movie, run.format, fieldFont, useOutlines, shown);
         if (!shown) continue;
@@ -185,7 +185,7 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
             p.font = font;
             p.tab = isTab(p.text.front());
             p.endsWithSpace = p.text.back().isSpace();
-            p.index = runStart < 0 ? -1 : runStart + static_cast<int>(i);
+            p.index = runStart + static_cast<int>(i);
             if (j < run.text.size()) p.next = run.text[j];
             measure(movie, p);
             pieces.push_back(std::move(p));
@@ -217,7 +217,7 @@ void breakLongWord(const Movie& movie, std::vector<Piece>& pieces, std::size_t i
         part.text = word.text.mid(begin, end - begin);
         part.next = end < word.text.size() ? word.text[end] : word.next;
         part.endsWithSpace = part.text.back().isSpace();
-        if (word.index >= 0) part.index = word.index + static_cast<int>(begin);
+        part.index = word.index + static_cast<int>(begin);
         measure(movie, part);
         parts.push_back(std::move(part));
         begin = end;
@@ -299,9 +299,11 @@ double trailingBlanks(const std::vector<Piece>& pieces, const Line& line) {
     return end == line.begin ? width : width + pieces[end - 1].blanks;
 }
 
-// The first line's indent in twips: a negative one reaches back over the margins, never past them.
+// The first line's indent in twips: a negative one reaches back over the margins and a bullet's step,
+// never past them.
 double firstLineIndent(const TextParagraph& para) {
-    return std::max(para.indent, -(para.leftMargin + para.blockIndent)) * 20;
+    const double room = (para.leftMargin + para.blockIndent) * 20.0 + (para.bullet ? kBulletStep : 0);
+    return std::max(para.indent * 20.0, -room);
 }
 
 }  // namespace
@@ -421,7 +423,8 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                 blank.ascent = std::floor(para.endFormat.size * 20 * 0.9);
                 blank.descent = std::floor(para.endFormat.size * 20 * 0.22);
             }
-            const double left = bounds.left() + kGutter + (para.leftMargin + para.blockIndent) * 20 + firstLineIndent(para);
+            const double left = bounds.left() + kGutter + (para.leftMargin + para.blockIndent) * 20 +
+                                 (para.bullet ? kBulletStep : 0) + firstLineIndent(para);
             const double right = bounds.right() - kGutter - para.rightMargin * 20;
             double x = left;
             if (para.align == TextAlign::Right) x = right;
@@ -459,12 +462,6 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     // A line break that ends the text leaves an empty line after it: shown and scrolled to, but not
     // counted in the text's height.
     const bool endsInBreak = paragraphs.size() > 1 && paragraphs.back().runs.empty();
-    // A bullet item shows its bullet ahead of its text.
-    for (TextParagraph& para : paragraphs)
-        if (para.bullet)
-            para.runs.insert(para.runs.begin(), TextRun{QStringLiteral("\u2022 "),
-                                                        para.runs.empty() ? para.endFormat : para.runs.front().format});
-
     const std::size_t textStart = out.items.size();
     double y = bounds.top() + kGutter;
     std::vector<double> lineLeadings;
@@ -482,7 +479,22 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         blank.font = fontFor(movie, para.endFormat, fieldFont, useOutlines, shown);
         // Embedded text whose font the movie lacks takes no room, not even a line's height.
         if (shown) measure(movie, blank);
-        const double left = bounds.left() + kGutter + (para.leftMargin + para.blockIndent) * 20;
+        const double margin = bounds.left() + kGutter + (para.leftMargin + para.blockIndent) * 20;
+        // A bullet item's lines start a fixed step in from its margin, its bullet half as far in, in
+        // the format its text starts with; neither step counts in the text's width.
+        const double left = para.bullet ? margin + kBulletStep : margin;
+        std::optional<Piece> bulletMark;
+        if (para.bullet) {
+            Piece mark;
+            mark.text = QStringLiteral("\u2022");
+            mark.format = para.runs.empty() ? &para.endFormat : &para.runs.front().format;
+            bool markShown = true;
+            mark.font = fontFor(movie, *mark.format, fieldFont, useOutlines, markShown);
+            if (markShown) {
+                measure(movie, mark);
+                bulletMark = std::move(mark);
+            }
+        }
         const double right = bounds.right() - kGutter - para.rightMargin * 20;
         const double leading = para.leading * 20;
         std::size_t i = 0;
@@ -506,6 +518,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
             if (para.align == TextAlign::Justify && j < pieces.size() && j - i > 1 && avail > lineWidth)
                 gap = (avail - lineWidth) / static_cast<double>(j - i - 1);
             const double baseline = y + ascent;
+            if (firstLine && bulletMark) emitPiece(movie, *bulletMark, margin + indent + kBulletStep / 2, baseline, out);
             lineTops.push_back(y);
             EditTextLine placed;
             placed.top = y;
@@ -515,11 +528,11 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
             bool started = false;
             for (std::size_t k = i; k < j; ++k) {
                 emitPiece(movie, pieces[k], x, baseline, out);
-                if (metrics && pieces[k].index >= 0) {
+                if (metrics) {
                     const std::vector<double> offsets = penOffsets(movie, pieces[k]);
                     if (!started) placed.begin = pieces[k].index;
                     started = true;
-                    placed.xs.back() = x;   // a bullet or a justified gap before it is no place for the caret
+                    placed.xs.back() = x;   // a justified gap before it is no place for the caret
                     for (std::size_t c = 1; c < offsets.size(); ++c) placed.xs.push_back(x + offsets[c]);
                     placed.end = pieces[k].index + static_cast<int>(pieces[k].text.size());
                 }

@@ -67,7 +67,8 @@ bool characterHit(const Movie& movie, std::uint16_t id, QPointF local, int nesti
     const Character* c = movie.character(id);
     if (!c) return false;
     if (std::holds_alternative<swf::DefineShape>(*c)) return pathsHit(movie.shapePaths(id), local);
-    if (std::holds_alternative<swf::DefineMorphShape>(*c)) return pathsHit(movie.morphPaths(id, 0), local);
+    if (std::holds_alternative<swf::DefineMorphShape>(*c))
+        return pathsHit(movie.morphPaths(id, 0), local, StrokesHit::No);
     if (std::holds_alternative<swf::DefineText>(*c)) return pathsHit(movie.textPaths(id), local);
     if (std::holds_alternative<BitmapCharacter>(*c)) return pathsHit(movie.bitmapPaths(id), local);
     if (const auto* t = std::get_if<swf::DefineEditText>(c)) {

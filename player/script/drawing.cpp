@@ -263,13 +263,14 @@ void define(avm1::Vm& vm, avm1::Object* proto, const char* name, F body) {
 
 }  // namespace
 
-bool pathsHit(const ShapePaths& paths, QPointF p) {
+bool pathsHit(const ShapePaths& paths, QPointF p, StrokesHit strokes) {
     if (!paths.bounds.isNull() && !paths.bounds.adjusted(-1, -1, 1, 1).contains(p)) return false;
     for (const DrawItem& item : paths.items) {
         if (!item.stroke) {
             if (item.path.contains(p)) return true;
             continue;
         }
+        if (strokes == StrokesHit::No) continue;
         const double half = std::max(item.strokeStyle.width, 20.0) / 2;
         if (!item.path.controlPointRect().adjusted(-half, -half, half, half).contains(p)) continue;
         QPainterPathStroker stroker;
@@ -332,7 +333,8 @@ bool objectHit(const Movie& movie, const DisplayObject& o, QPointF local, int ne
     const Character* c = movie.character(o.characterId);
     if (!c) return false;
     if (std::holds_alternative<swf::DefineShape>(*c)) return pathsHit(movie.shapePaths(o.characterId), local);
-    if (std::holds_alternative<swf::DefineMorphShape>(*c)) return pathsHit(movie.morphPaths(o.characterId, o.ratio), local);
+    if (std::holds_alternative<swf::DefineMorphShape>(*c))
+        return pathsHit(movie.morphPaths(o.characterId, o.ratio), local, StrokesHit::No);
     if (const auto* text = std::get_if<swf::DefineText>(c)) {
         // Text drawn with advanced anti-aliasing answers over its whole box, as it lies on the stage.
         const swf::CsmTextSettings* settings = movie.textSettings(o.characterId);

@@ -24,12 +24,14 @@ void installDrawingMethods(Stage& stage, avm1::Object* clipProto);
 // root's.
 QTransform stageTransform(const DisplayObject& object);
 
+// Whether a point (the outlines' own twips) falls on a fill or, where strokes count, within a
+// stroke's width. Morph shapes answer by their fills alone.
+enum class StrokesHit { Yes, No };
+bool pathsHit(const ShapePaths& paths, QPointF point, StrokesHit strokes = StrokesHit::Yes);
+
 // Whether a point (stage twips) falls on what the object shows: fills, strokes, glyphs and children
 // (masked children only inside their masks), ignoring the object's own visibility; a clip masked by
 // setMask only where its mask is hit too.
-// Whether a point (the outlines' own twips) falls on a fill or within a stroke's width.
-bool pathsHit(const ShapePaths& paths, QPointF point);
-
 bool hitTestShape(const Movie& movie, const DisplayObject& object, QPointF stagePoint);
 
 }  // namespace vistrel::player

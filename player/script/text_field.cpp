@@ -524,6 +524,19 @@ QString TextFieldObject::htmlText() const {
     return toHtml(parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props), breaksLines(), keepsBlankText()));
 }
 
+// New text, plain or markup, starts from the format set for new text.
+void TextFieldObject::takeNewFormat() {
+    m_props.format = newFormat;
+    m_props.align = newLayout.align;
+    m_props.leftMargin = newLayout.leftMargin;
+    m_props.rightMargin = newLayout.rightMargin;
+    m_props.indent = newLayout.indent;
+    m_props.leading = newLayout.leading;
+    m_props.blockIndent = newLayout.blockIndent;
+    m_props.bullet = newLayout.bullet;
+    m_props.tabStops = newLayout.tabStops;
+}
+
 void TextFieldObject::setText(const QString& value, bool fromVariable) {
     DisplayObject* o = display();
     if (!o || !o->text) return;
@@ -570,11 +583,15 @@ void TextFieldObject::setHtmlText(const QString& value) {
                                                   QRegularExpression::CaseInsensitiveOption);
         html.remove(lineBreak);
     }
+    // Markup is read anew each time, the same markup too, from the format set for new text.
+    takeNewFormat();
     if (html != s.text) {
         s.text = html;
         definitionMarkup = false;
         if (markupResetsAlign(m_stage, html.isEmpty())) m_props.align = newLayout.align = TextAlign::Left;
         relaidOut();
+    } else {
+        changed();
     }
 }
 

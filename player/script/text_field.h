@@ -64,6 +64,7 @@ public:
     // A change that lays the text out anew (its text, format, wrapping or size): the view scrolls back to
     // the first line and the left edge.
     void relaidOut();
+    void takeNewFormat();
     // Scrolls to `line` (from 1) and `pixels` from the left edge, as given (callers keep them in range).
     void scrollTo(int line, int pixels);
     // The last line scroll may take (from which the rest of the text fits), and the most pixels hscroll may.

@@ -253,6 +253,42 @@ TEST(PointerRules, MorphBoundsStayAtTheStartShapeWhateverTheRatio) {
     EXPECT_TRUE(m.vm().toBoolean(m.call(morph, "hitTest", {Value(60), Value(30), Value(true)})));
 }
 
+TEST(PointerRules, MorphShapesAnswerTheShapeTestByTheirFillsAlone) {
+    // The same 20 x 20 pixel square twice, each with a 20 pixel wide stroke: once as a morph at its
+    // end ratio, once as a plain shape.
+    sw::Bytes lead = sw::morphRectangles(1, 0, 0, 400, 400, 0xff0000ff, 0, 0, 400, 400, 0xff0000ff, 20, 400);
+    sw::ShapeBuilder plain;
+    sw::LineSpec wide;
+    wide.width = 400;
+    plain.fill(sw::FillSpec::solid(0xff0000ff)).line(wide).style(std::nullopt, 1, 1);
+    plain.rect(0, 0, 400, 400);
+    const sw::Bytes shape = plain.build(1, 2, -200, 600, -200, 600);
+    lead.insert(lead.end(), shape.begin(), shape.end());
+    for (const auto& [id, name, x] : {std::tuple<std::uint16_t, const char*, std::int32_t>{1, "m", 2000},
+                                      {2, "s", 4000}}) {
+        sw::PlaceSpec place;
+        place.depth = id;
+        place.characterId = id;
+        place.matrix = sw::MatrixSpec::translate(x, 2000);
+        if (id == 1) place.ratio = 65535;
+        place.name = name;
+        const sw::Bytes placed = sw::placeObject2(place, 8);
+        lead.insert(lead.end(), placed.begin(), placed.end());
+    }
+    Movie m(8, sw::ActionWriter().end(), lead);
+    auto shapeHit = [&m](const char* name, int x, int y) {
+        return m.vm().toBoolean(m.call(m.get(m.root(), name), "hitTest", {Value(x), Value(y), Value(true)}));
+    };
+    // Inside the fill both answer; 5 pixels outside, within the stroke, only the plain shape does.
+    EXPECT_TRUE(shapeHit("m", 110, 110));
+    EXPECT_TRUE(shapeHit("s", 210, 110));
+    EXPECT_FALSE(shapeHit("m", 95, 110));
+    EXPECT_FALSE(shapeHit("m", 110, 125));
+    EXPECT_TRUE(shapeHit("s", 195, 110));
+    EXPECT_TRUE(shapeHit("s", 210, 125));
+    EXPECT_FALSE(shapeHit("s", 185, 110));
+}
+
 TEST(PointerRules, HitTestReadsPointsInTheRootsSpaceAndTargetsAsPaths) {
     Movie m;
     for (const char* name : {"a", "b"}) {

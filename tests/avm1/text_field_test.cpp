@@ -696,3 +696,58 @@ TEST(TextFieldMetrics, TabsMoveToTheNextStop) {
     const std::vector<std::string> expected{"74", "20", "20", "70"};
     EXPECT_EQ(lines, expected);
 }
+
+TEST(TextFieldDrawing, BulletItemsStartAFixedStepInFromTheirMargin) {
+    // The box font has no bullet glyph, so only the item's text shows: 36 pixels in from the gutter.
+    const QImage img = renderField(editText({.html = true, .text = "<li>A</li>"}), ActionWriter());
+    EXPECT_EQ(darkIn(img, QRect(0, 0, 38, 30)), 0);
+    EXPECT_GT(darkIn(img, QRect(38, 4, 10, 12)), 100);
+}
+
+TEST(TextFieldMetrics, BulletStepNarrowsTheLinesButTakesNoPartInTheWidth) {
+    ActionWriter a;
+    const auto measure = [&](const std::string& markup) {
+        setMember(a, "f", "htmlText", Push::str(markup));
+        traceMember(a, "f", "textWidth");
+        traceMember(a, "f", "textHeight");
+    };
+    // "A A A" (73 pixels) fits the 96 a 100-pixel field offers, but not the 60 left beside a bullet.
+    measure("A A A");
+    measure("<li>A A A</li>");
+    measure("<li>A</li>");
+    const auto lines = run({boxFont(1), editText({.html = true, .wordWrap = true, .width = 2000}), placeField(2, "f"),
+                            sw::doAction(a.end()), sw::showFrame()});
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "73");   // 1466 twips, cut to whole pixels
+    EXPECT_EQ(lines[2], "53");   // "A A " on the first line, its blank included
+    EXPECT_EQ(std::stod(lines[3]), 2 * std::stod(lines[1]));
+    EXPECT_EQ(lines[4], "20");
+    EXPECT_EQ(lines[5], lines[1]);
+}
+
+TEST(TextFieldRules, MarkupStartsFromTheNewTextFormatEachTimeItIsSet) {
+    ActionWriter a;
+    const auto traceFormat = [&] {
+        callMethod(a, "f", "getTextFormat", {});
+        a.push(Push::str("leftMargin")).op(op::kGetMember).op(op::kTrace);
+        callMethod(a, "f", "getTextFormat", {});
+        a.push(Push::str("size")).op(op::kGetMember).op(op::kTrace);
+    };
+    makeObject(a, "wide", {{"size", Push::integer(30)}, {"leftMargin", Push::integer(10)}});
+    callWithVariable(a, "f", "setNewTextFormat", "wide");
+    setMember(a, "f", "htmlText", Push::str("A"));
+    traceFormat();
+    // The same markup again takes the format set since; plain text set to what it holds does not.
+    makeObject(a, "narrow", {{"leftMargin", Push::integer(15)}});
+    callWithVariable(a, "f", "setNewTextFormat", "narrow");
+    setMember(a, "f", "htmlText", Push::str("A"));
+    traceFormat();
+    makeObject(a, "none", {{"leftMargin", Push::integer(0)}});
+    callWithVariable(a, "f", "setNewTextFormat", "none");
+    setMember(a, "f", "text", Push::str("A"));
+    traceFormat();
+    const auto lines = run({boxFont(1), editText({.html = true}), placeField(2, "f"), sw::doAction(a.end()),
+                            sw::showFrame()});
+    const std::vector<std::string> expected{"10", "30", "15", "30", "15", "30"};
+    EXPECT_EQ(lines, expected);
+}

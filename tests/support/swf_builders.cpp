@@ -154,11 +154,11 @@ Bytes ShapeBuilder::build(int shapeVersion, std::uint16_t id, std::int32_t xMin,
     return tag(kCodes[shapeVersion - 1], w.data(), true);
 }
 
-Bytes ShapeBuilder::buildGlyph() const {
+Bytes ShapeBuilder::buildGlyph(bool withLine) const {
     BitWriter bw;
     bw.writeUB(4, 1);
-    bw.writeUB(4, 0);
-    writeRecords(bw, 1, 0, true);
+    bw.writeUB(4, withLine ? 1 : 0);
+    writeRecords(bw, 1, withLine ? 1 : 0, true);
     return bw.finish();
 }
 
@@ -169,20 +169,23 @@ Bytes rectangleShape(std::uint16_t id, std::int32_t x, std::int32_t y, std::int3
     return s.build(shapeVersion, id, x, x + w, y, y + h);
 }
 
-static Bytes rectEdges(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, bool withStyle) {
+static Bytes rectEdges(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, bool withStyle,
+                       bool stroked = false) {
     ShapeBuilder s;
-    if (withStyle) s.style(std::nullopt, 1, std::nullopt);
+    if (withStyle) s.style(std::nullopt, 1, stroked ? std::optional<int>(1) : std::nullopt);
     s.rect(x, y, w, h);
-    return s.buildGlyph();
+    return s.buildGlyph(stroked);
 }
 
 Bytes morphRectangles(std::uint16_t id, std::int32_t x0, std::int32_t y0, std::int32_t w0, std::int32_t h0,
                       std::uint32_t rgba0, std::int32_t x1, std::int32_t y1, std::int32_t w1, std::int32_t h1,
-                      std::uint32_t rgba1) {
+                      std::uint32_t rgba1, std::uint16_t strokeWidth0, std::uint16_t strokeWidth1) {
+    const bool stroked = strokeWidth0 || strokeWidth1;
     ByteWriter styles;
     styles.u8(1).u8(0x00).rgba(rgba0).rgba(rgba1);  // one solid morph fill
-    styles.u8(0);                                   // no line styles
-    const Bytes start = rectEdges(x0, y0, w0, h0, true);
+    styles.u8(stroked ? 1 : 0);
+    if (stroked) styles.u16(strokeWidth0).u16(strokeWidth1).rgba(0x000000ff).rgba(0x000000ff);
+    const Bytes start = rectEdges(x0, y0, w0, h0, true, stroked);
     const Bytes end = rectEdges(x1, y1, w1, h1, false);
     ByteWriter w;
     w.u16(id).rect(x0, x0 + w0, y0, y0 + h0).rect(x1, x1 + w1, y1, y1 + h1);

@@ -171,8 +171,9 @@ public:
     // Whole DefineShape tag (tagVersion 1-4 -> codes 2, 22, 32, 83) with these bounds.
     Bytes build(int shapeVersion, std::uint16_t id, std::int32_t xMin, std::int32_t xMax,
                 std::int32_t yMin, std::int32_t yMax) const;
-    // Just the SHAPE record (no styles) as glyphs use it: one fill bit and one line bit.
-    Bytes buildGlyph() const;
+    // Just the SHAPE record (no styles) as glyphs use it: one fill bit and no line bits (one line bit
+    // when withLine, for morph edges that pick a line style).
+    Bytes buildGlyph(bool withLine = false) const;
 
 private:
     struct Record {
@@ -193,10 +194,11 @@ void writeFillStyle(ByteWriter& w, const FillSpec& f, int shapeVersion);
 Bytes rectangleShape(std::uint16_t id, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
                      std::uint32_t rgba, int shapeVersion = 3);
 
-// DefineMorphShape (version 1) between two rectangles of solid colours.
+// DefineMorphShape (version 1) between two rectangles of solid colours, outlined by a black stroke
+// growing from strokeWidth0 to strokeWidth1 twips when either is set.
 Bytes morphRectangles(std::uint16_t id, std::int32_t x0, std::int32_t y0, std::int32_t w0, std::int32_t h0,
                       std::uint32_t rgba0, std::int32_t x1, std::int32_t y1, std::int32_t w1, std::int32_t h1,
-                      std::uint32_t rgba1);
+                      std::uint32_t rgba1, std::uint16_t strokeWidth0 = 0, std::uint16_t strokeWidth1 = 0);
 
 // DefineBitsLossless2 (format 5) from unpremultiplied 0xAARRGGBB pixels.
 Bytes bitsLossless2(std::uint16_t id, int width, int height, const std::vector<std::uint32_t>& argb);
