@@ -558,18 +558,6 @@ void TextFieldObject::setText(const QString& value, bool fromVariable) {
     }
 }
 
-void TextFieldObject::takeNewFormat() {
-    m_props.format = newFormat;
-    m_props.align = newLayout.align;
-    m_props.leftMargin = newLayout.leftMargin;
-    m_props.rightMargin = newLayout.rightMargin;
-    m_props.indent = newLayout.indent;
-    m_props.leading = newLayout.leading;
-    m_props.blockIndent = newLayout.blockIndent;
-    m_props.bullet = newLayout.bullet;
-    m_props.tabStops = newLayout.tabStops;
-}
-
 void TextFieldObject::setHtmlText(const QString& value) {
     DisplayObject* o = display();
     if (!o || !o->text) return;

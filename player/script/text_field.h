@@ -64,6 +64,7 @@ public:
     // A change that lays the text out anew (its text, format, wrapping or size): the view scrolls back to
     // the first line and the left edge.
     void relaidOut();
+    // New text, plain or markup, takes the format and paragraph layout set for new text.
     void takeNewFormat();
     // Scrolls to `line` (from 1) and `pixels` from the left edge, as given (callers keep them in range).
     void scrollTo(int line, int pixels);
@@ -110,8 +111,6 @@ private:
     std::uint64_t m_layoutSerial = 0;          // counts layouts, so that drawings made from one can tell
     std::optional<EditTextSelection> m_selectionPaths;
     std::uint64_t m_selectionKey = 0;
-    // New text takes the format and paragraph layout set for new text.
-    void takeNewFormat();
     avm1::Value m_styleSheet;
     avm1::Value m_boundValue;   // the bound variable's value the text last came from or went to
     bool m_boundSet = false;
