@@ -453,10 +453,15 @@ void QPainterRenderer::drawPixelBox(QPainter& p, const DrawItem& item, const QTr
         p.restore();
         return;
     }
-    // Each edge goes to the first pixel whose centre it reaches; the box is drawn without soft edges.
+    // The box's corner and its size are each rounded to whole pixels (halves to the even one), so a
+    // field's frame keeps its size wherever the field stands; it is drawn without soft edges.
     const QRectF box = device.mapRect(item.path.boundingRect());
-    const auto snap = [](double v) { return std::ceil(v - 0.5); };
-    const double x0 = snap(box.left()), x1 = snap(box.right()), y0 = snap(box.top()), y1 = snap(box.bottom());
+    const auto whole = [](double v) {
+        const double r = std::round(v);
+        return std::abs(v - std::trunc(v)) == 0.5 ? 2 * std::round(v / 2) : r;
+    };
+    const double x0 = whole(box.left()), y0 = whole(box.top());
+    const double x1 = x0 + whole(box.width()), y1 = y0 + whole(box.height());
     p.setTransform(QTransform());
     p.setRenderHint(QPainter::Antialiasing, false);
     QPainterPath path;
