@@ -456,9 +456,11 @@ void QPainterRenderer::drawPixelBox(QPainter& p, const DrawItem& item, const QTr
     // The box's corner and its size are each rounded to whole pixels (halves to the even one), so a
     // field's frame keeps its size wherever the field stands; it is drawn without soft edges.
     const QRectF box = device.mapRect(item.path.boundingRect());
+    // A half within rounding noise of the twips-to-pixels scale counts as a half.
     const auto whole = [](double v) {
-        const double r = std::round(v);
-        return std::abs(v - std::trunc(v)) == 0.5 ? 2 * std::round(v / 2) : r;
+        const double below = std::floor(v);
+        if (std::abs(v - below - 0.5) > 1e-6) return std::round(v);
+        return std::fmod(below, 2.0) == 0 ? below : below + 1;
     };
     const double x0 = whole(box.left()), y0 = whole(box.top());
     const double x1 = x0 + whole(box.width()), y1 = y0 + whole(box.height());

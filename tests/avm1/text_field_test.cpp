@@ -680,6 +680,17 @@ TEST(TextFieldDrawing, FrameLiesOnWholePixelsWhereverTheFieldStands) {
     EXPECT_TRUE(dark(30, 10));
     EXPECT_TRUE(dark(30, 28));
     EXPECT_FALSE(dark(30, 29));
+
+    // Scaled to three quarters a field 30 pixels wide is 22.5 wide: a half, to the even 22.
+    auto movie = makeMovie({boxFont(1), editText({.border = true, .width = 600}),
+                            sw::placeObject2({.depth = 1, .characterId = 2,
+                                              .matrix = sw::MatrixSpec{.scaleX = 0.75, .scaleY = 0.75, .translateX = 201, .translateY = 200}}),
+                            sw::showFrame()});
+    vp::Player player(movie);
+    const QImage scaled = render(player, *movie);
+    EXPECT_LT(qGray(scaled.pixel(10, 15)), 32);
+    EXPECT_LT(qGray(scaled.pixel(32, 15)), 32);
+    EXPECT_GT(qGray(scaled.pixel(33, 15)), 224);
 }
 
 TEST(TextFieldDrawing, NegativeIndentReachesBackOverTheMarginsOnly) {
