@@ -508,6 +508,25 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
     // Lines a pixel wide or less are drawn by a stroker that clips them to the device first, which moves
     // where their pixels fall: reaching below the shortened device they are not the whole picture's.
     // Lines of a fixed device width are stroked on the device as well, so they count too.
+    if (!p.testRenderHint(QPainter::Antialiasing) && (pen.isCosmetic() || width <= kHairlineWidth)) {
+        // Without anti-aliasing a thin line is the outline it sweeps, filled as shapes are: the pixels
+        // whose centres it covers. The painter's own thin-line stepping differs at the ends and,
+        // cutting lines to the device first, puts a line lying along the device's edge onto it.
+        QPainterPathStroker stroker;
+        stroker.setWidth(pen.isCosmetic() ? pen.widthF() : width);
+        stroker.setCapStyle(pen.capStyle());
+        stroker.setJoinStyle(pen.joinStyle());
+        stroker.setMiterLimit(pen.miterLimit());
+        QPainterPath outline = stroker.createStroke(device.map(item.path));
+        outline.setFillRule(Qt::WindingFill);
+        QBrush brush = pen.brush();
+        if (brush.style() != Qt::SolidPattern) brush.setTransform(brush.transform() * device);
+        p.setTransform(QTransform());
+        p.setPen(Qt::NoPen);
+        p.setBrush(brush);
+        p.drawPath(outline);
+        return;
+    }
     if (!m_rows.isNull() && m_layers.size() == 1 && (pen.isCosmetic() || width <= kHairlineWidth) &&
         device.mapRect(item.path.controlPointRect()).bottom() + 2 >= m_rows.height())
         m_wantedWholeDevice = true;
