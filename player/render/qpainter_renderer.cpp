@@ -527,7 +527,7 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
         // Without anti-aliasing a thin line along a pixel row or column is the band it sweeps, filled
         // as shapes are: the pixels whose centres it covers. The painter's own thin-line stepping
         // reaches past the ends and, cutting lines to the device first, puts a line lying along the
-        // device's edge onto it. Slanted lines keep that stepping: one pixel across, never two.
+        // device's edge onto it. Slanted lines keep that stepping.
         QPainterPathStroker stroker;
         stroker.setWidth(pen.isCosmetic() ? pen.widthF() : width);
         stroker.setCapStyle(pen.capStyle());
