@@ -61,6 +61,18 @@ Qt::PenJoinStyle toJoin(swf::JoinStyle j) {
 
 double scaleOf(const QTransform& t) { return std::sqrt(std::abs(t.m11() * t.m22() - t.m12() * t.m21())); }
 
+// Whether every piece of `path` is a straight line along a pixel row or column.
+bool alongPixelAxes(const QPainterPath& path) {
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo()) continue;
+        if (!e.isLineTo()) return false;
+        const QPainterPath::Element from = path.elementAt(i - 1);
+        if (std::abs(e.x - from.x) > 1e-9 && std::abs(e.y - from.y) > 1e-9) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 QPainterRenderer::QPainterRenderer(QImage& target) : m_target(target) {}
@@ -453,10 +465,17 @@ void QPainterRenderer::drawPixelBox(QPainter& p, const DrawItem& item, const QTr
         p.restore();
         return;
     }
-    // Each edge goes to the first pixel whose centre it reaches; the box is drawn without soft edges.
+    // The box's corner and its size are each rounded to whole pixels (halves to the even one), so a
+    // field's frame keeps its size wherever the field stands; it is drawn without soft edges.
     const QRectF box = device.mapRect(item.path.boundingRect());
-    const auto snap = [](double v) { return std::ceil(v - 0.5); };
-    const double x0 = snap(box.left()), x1 = snap(box.right()), y0 = snap(box.top()), y1 = snap(box.bottom());
+    // A half within rounding noise of the twips-to-pixels scale counts as a half.
+    const auto whole = [](double v) {
+        const double below = std::floor(v);
+        if (std::abs(v - below - 0.5) > 1e-6) return std::round(v);
+        return std::fmod(below, 2.0) == 0 ? below : below + 1;
+    };
+    const double x0 = whole(box.left()), y0 = whole(box.top());
+    const double x1 = x0 + whole(box.width()), y1 = y0 + whole(box.height());
     p.setTransform(QTransform());
     p.setRenderHint(QPainter::Antialiasing, false);
     QPainterPath path;
@@ -501,7 +520,30 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
     // Lines a pixel wide or less are drawn by a stroker that clips them to the device first, which moves
     // where their pixels fall: reaching below the shortened device they are not the whole picture's.
     // Lines of a fixed device width are stroked on the device as well, so they count too.
-    if (!m_rows.isNull() && m_layers.size() == 1 && (pen.isCosmetic() || width <= kHairlineWidth) &&
+    const bool thin = pen.isCosmetic() || width <= kHairlineWidth;
+    QPainterPath onDevice;
+    if (thin && !p.testRenderHint(QPainter::Antialiasing)) onDevice = device.map(item.path);
+    if (!onDevice.isEmpty() && alongPixelAxes(onDevice)) {
+        // Without anti-aliasing a thin line along a pixel row or column is the band it sweeps, filled
+        // as shapes are: the pixels whose centres it covers. The painter's own thin-line stepping
+        // reaches past the ends and, cutting lines to the device first, puts a line lying along the
+        // device's edge onto it. Slanted lines keep that stepping.
+        QPainterPathStroker stroker;
+        stroker.setWidth(pen.isCosmetic() ? pen.widthF() : width);
+        stroker.setCapStyle(pen.capStyle());
+        stroker.setJoinStyle(pen.joinStyle());
+        stroker.setMiterLimit(pen.miterLimit());
+        QPainterPath outline = stroker.createStroke(onDevice);
+        outline.setFillRule(Qt::WindingFill);
+        QBrush brush = pen.brush();
+        if (brush.style() != Qt::SolidPattern) brush.setTransform(brush.transform() * device);
+        p.setTransform(QTransform());
+        p.setPen(Qt::NoPen);
+        p.setBrush(brush);
+        p.drawPath(outline);
+        return;
+    }
+    if (!m_rows.isNull() && m_layers.size() == 1 && thin &&
         device.mapRect(item.path.controlPointRect()).bottom() + 2 >= m_rows.height())
         m_wantedWholeDevice = true;
     p.setTransform(device);

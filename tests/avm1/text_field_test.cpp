@@ -668,6 +668,29 @@ TEST(TextFieldDrawing, FrameLiesOnWholePixelsWhereverTheFieldStands) {
     EXPECT_GT(qGray(img.pixel(50, 11)), 224);
     EXPECT_LT(qGray(img.pixel(50, 40)), 32);
     EXPECT_GT(qGray(img.pixel(50, 41)), 224);
+
+    // The corner and the size are rounded each on its own, halves to the even pixel: a field 31.5 by
+    // 18.5 pixels at (11.5, 10.5) has its frame on columns 12 and 44 and rows 10 and 28.
+    const QImage odd = renderField(editText({.border = true, .width = 630, .height = 370}), ActionWriter(), 230, 210);
+    const auto dark = [&](int x, int y) { return qGray(odd.pixel(x, y)) < 32; };
+    EXPECT_FALSE(dark(11, 20));
+    EXPECT_TRUE(dark(12, 20));
+    EXPECT_FALSE(dark(43, 20));
+    EXPECT_TRUE(dark(44, 20));
+    EXPECT_TRUE(dark(30, 10));
+    EXPECT_TRUE(dark(30, 28));
+    EXPECT_FALSE(dark(30, 29));
+
+    // Scaled to three quarters a field 30 pixels wide is 22.5 wide: a half, to the even 22.
+    auto movie = makeMovie({boxFont(1), editText({.border = true, .width = 600}),
+                            sw::placeObject2({.depth = 1, .characterId = 2,
+                                              .matrix = sw::MatrixSpec{.scaleX = 0.75, .scaleY = 0.75, .translateX = 201, .translateY = 200}}),
+                            sw::showFrame()});
+    vp::Player player(movie);
+    const QImage scaled = render(player, *movie);
+    EXPECT_LT(qGray(scaled.pixel(10, 15)), 32);
+    EXPECT_LT(qGray(scaled.pixel(32, 15)), 32);
+    EXPECT_GT(qGray(scaled.pixel(33, 15)), 224);
 }
 
 TEST(TextFieldDrawing, NegativeIndentReachesBackOverTheMarginsOnly) {

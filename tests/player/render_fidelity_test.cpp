@@ -3,6 +3,7 @@
 // that carry their edges on, nine-slice scaling, edit-text frames and advances.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include <QImage>
@@ -139,6 +140,28 @@ TEST(RenderFidelity, LinesKeepOneWidthUnderStretching) {
     // Horizontal crossing: the two vertical sides; vertical crossing: the two horizontal sides.
     EXPECT_EQ(across.size(), down.size());
     EXPECT_LE(across.size(), 6u);
+}
+
+// Without anti-aliasing a one-pixel line along a row or column covers the pixels whose centres it
+// sweeps over, as a fill would, wherever it lies: a frame 0.1 px in from the stage's left and on its
+// top and bottom edges shows on column 0 and the last row but not on row 0; a line from x = 10 to 40
+// at y = 50 inks row 49, columns 10 to 39.
+TEST(RenderFidelity, AliasedThinLinesCoverThePixelCentresTheySweep) {
+    sw::ShapeBuilder frame;
+    frame.line({.width = 20, .rgba = 0x000000ff}).style(std::nullopt, std::nullopt, 1).rect(2, 0, 2000, 2000);
+    sw::ShapeBuilder bar;
+    bar.line({.width = 20, .rgba = 0x000000ff}).style(std::nullopt, std::nullopt, 1).moveTo(200, 1000).lineTo(800, 1000);
+    const QImage img = render({frame.build(1, 1, -20, 2040, -20, 2020), sw::placeObject2({.depth = 1, .characterId = 1}),
+                               bar.build(1, 2, 180, 820, 980, 1020), sw::placeObject2({.depth = 2, .characterId = 2}),
+                               sw::showFrame()});
+    EXPECT_EQ(inkAlongRow(img, 0), (std::vector<int>{0}));
+    EXPECT_EQ(inkAlongColumn(img, 30), (std::vector<int>{49, 99}));
+    std::vector<int> bar49;
+    for (int x = 10; x < 40; ++x) bar49.push_back(x);
+    std::vector<int> row49 = inkAlongRow(img, 49);
+    row49.erase(std::remove(row49.begin(), row49.end(), 0), row49.end());
+    EXPECT_EQ(row49, bar49);
+    EXPECT_EQ(inkAlongColumn(img, 0).size(), 100u);
 }
 
 // A clipped bitmap fill smaller than its shape carries its edge pixels on to the outline.
