@@ -109,18 +109,20 @@ void QPainterRenderer::beginFrame(swf::Rgba background, const QTransform& stageT
         m_target.fill(toQColor(background));
     } else {
         const QRgb fill = qRgba(background.r, background.g, background.b, 255);
+        uchar* const pixels = m_target.bits();
         for (const QRect& r : m_repaint.intersected(m_target.rect())) {
-            for (int y = r.top(); y <= r.bottom(); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(m_target.scanLine(y)) + r.left();
-                std::fill(line, line + r.width(), fill);
-            }
+            // Through an image over the rectangle's own pixels, whose fill is far quicker than a loop.
+            QImage part(pixels + static_cast<qsizetype>(r.top()) * m_target.bytesPerLine() + static_cast<qsizetype>(r.left()) * 4,
+                        r.width(), r.height(), m_target.bytesPerLine(), m_target.format());
+            part.fill(fill);
         }
         base.cull = true;
     }
     // The anti-aliasing rasteriser works through every row of an outline down to the device's last
     // one, clip or not, and for tall outlines (lines above all) that costs far more than the pixels
     // painted. A partial repaint draws on the picture's rows down to the last repainted one only: the
-    // origin stays put, so each row is worked out exactly as on the whole picture.
+    // origin stays put, so each row is worked out exactly as on the whole picture (curves are cut into
+    // lines after they are placed, and moved by whole rows they would be cut a little differently).
     const int rows = m_repaint.isEmpty() ? m_target.height()
                                          : std::clamp(m_repaint.boundingRect().bottom() + 1, 1, m_target.height());
     m_wantedWholeDevice = false;
@@ -538,8 +540,10 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
     }
     if (!device.isInvertible()) return;
     const QRectF mapped = device.mapRect(shape.bounds);
-    const QRect reach = deviceRect(mapped, shapeDevicePad(shape, device, m_stageScale));
-    if (m_layers.back().cull && !m_repaint.intersects(reach)) return;
+    const double pad = shapeDevicePad(shape, device, m_stageScale);
+    const QRect reach = deviceRect(mapped, pad);
+    const bool cull = m_layers.back().cull;
+    if (cull && !m_repaint.intersects(reach)) return;
     // Anti-aliased edges may touch the pixel next to the exact bounds.
     m_layers.back().drawn |= mapped.adjusted(-1, -1, 1, 1);
     m_layers.back().touched |= reach;
@@ -553,6 +557,11 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
             p.setTransform(device);
             p.setClipRect(shape.clip, Qt::IntersectClip);
         }
+        // A large drawing seen through a small repaint: its parts wholly outside are left out, as the
+        // clip would discard every pixel they paint (their anti-aliased edges, seam underlays and lines
+        // reach no further than the shape's own margin).
+        if (cull && shape.items.size() > 1 && !m_repaint.intersects(deviceRect(device.mapRect(item.path.controlPointRect()), pad)))
+            continue;
         if (item.stroke) {
             strokeItem(p, item, device, cx);
             continue;
