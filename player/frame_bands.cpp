@@ -193,9 +193,9 @@ void BandWorker::run() {
     }
 }
 
-int balancedSplitRow(const FrameRecord& record, const QRegion& area) {
+BandSplit balancedSplit(const FrameRecord& record, const QRegion& area, double aboveCost) {
     const QRect box = area.boundingRect();
-    if (box.height() < 2) return -1;
+    if (box.height() < 2) return {};
     // Work per row: clearing the repainted pixels, then every entry over the width it covers there.
     std::vector<double> change(static_cast<std::size_t>(box.height()) + 1, 0.0);
     const auto add = [&](const QRect& r, double weight) {
@@ -213,12 +213,17 @@ int balancedSplitRow(const FrameRecord& record, const QRegion& area) {
         row[y] = running;
         total += running;
     }
+    // Equal work: aboveCost * above == total - above.
+    const double target = total / (1 + std::clamp(aboveCost, 0.01, 100.0));
     double sum = 0;
     for (std::size_t y = 0; y + 1 < row.size(); ++y) {
         sum += row[y];
-        if (sum >= total / 2) return box.top() + static_cast<int>(y) + 1;
+        if (sum >= target) return {box.top() + static_cast<int>(y) + 1, sum, total - sum};
     }
-    return box.top() + box.height() / 2;
+    const std::size_t half = row.size() / 2;
+    double above = 0;
+    for (std::size_t y = 0; y < half; ++y) above += row[y];
+    return {box.top() + static_cast<int>(half), above, total - above};
 }
 
 }  // namespace vistrel::player

@@ -131,8 +131,16 @@ private:
     bool m_quit = false;
 };
 
+// Where `area` splits into two bands of drawing work: `row` is -1 when it cannot be split; `above` and
+// `below` are the estimates of each band's work.
+struct BandSplit {
+    int row = -1;
+    double above = 0, below = 0;
+};
+
 // The row at which `area` splits into two bands of about equal drawing work, judged by how much of
-// each row the frame's entries cover; -1 when it cannot be split.
-int balancedSplitRow(const FrameRecord& record, const QRegion& area);
+// each row the frame's entries cover, a unit of it above the split costing `aboveCost` times one below
+// (what the bands took of late says how far the estimate misjudges either side).
+BandSplit balancedSplit(const FrameRecord& record, const QRegion& area, double aboveCost = 1.0);
 
 }  // namespace vistrel::player

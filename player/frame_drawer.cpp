@@ -1,6 +1,7 @@
 #include "player/frame_drawer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <exception>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <QThreadPool>
 #include <QtGlobal>
 
+#include "core/startup_trace.h"
 #include "player/frame_bands.h"
 #include "player/player.h"
 #include "player/render/damage.h"
@@ -90,6 +92,10 @@ struct FrameDrawer::State {
     BandWorker worker;
     // Hairlines reached below a repaint's last row: draw on all the picture's rows until the view changes.
     bool wholeDevice = false;
+    // What a unit of estimated work took in the upper band against one in the lower, as the last split
+    // frames measured it (processor time of each band's thread): the estimate counts the pixels each
+    // drawing covers, while the cost also follows its edges, and the upper band walks the display list too.
+    double aboveCost = 1.0;
 };
 
 FrameDrawer::FrameDrawer()
@@ -133,6 +139,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
             state.layers.clear();
             state.replay.forget();
             state.wholeDevice = false;
+            state.aboveCost = 1.0;
         }
     }
     m_player = &player;
@@ -152,7 +159,8 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
     renderer.setRowLimit(!state.wholeDevice);
     renderer.setLayerPlan(&record.layers);
     renderer.setLayerCache(&state.layers);
-    int split = m_bands > 1 && areaOf(area) >= m_splitPixels ? balancedSplitRow(record, area) : -1;
+    const BandSplit planned = m_bands > 1 && areaOf(area) >= m_splitPixels ? balancedSplit(record, area, state.aboveCost) : BandSplit{};
+    int split = planned.row;
     if (split >= 0) {
         // Filtered layers are drawn whole by each band (their filters reach across the split): when
         // those not in the cache cover much of the area, two threads would do more than they save.
@@ -194,10 +202,13 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
         lower.setLayerPlan(&record.layers);
         lower.setLayerCache(&state.layers);
         bool lowerCut = false;
+        double aboveTime = 0, belowTime = 0;
         const auto lowerBand = [&] {
+            const double start = threadCpuMs();
             CutShortRenderer limited(lower, deadline);
             state.replay.replay(limited);
             lowerCut = limited.cutShort();
+            belowTime = threadCpuMs() - start;
         };
         // On a thread of the shared pool when one is free (see onPoolThread), else on the drawer's own.
         QSemaphore lowerDone;
@@ -223,13 +234,22 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
             } join{state.worker, lowerDone, pooled};
             renderer.setRepaintArea(top);
             onPoolThread([&] {
+                const double start = threadCpuMs();
                 CutShortRenderer limited(renderer, deadline);
                 player.render(limited, view.stageToDevice, view.quality, view.background);
                 cut = limited.cutShort();
+                aboveTime = threadCpuMs() - start;
             });
         }
         lower.setLayerPlan(nullptr);
         cut = cut || lowerCut;
+        // Half way from the last judgement to this frame's: frames change little from one to the next,
+        // and one disturbed measurement moves the split only a little.
+        constexpr double kMinMeasured = 0.05;   // milliseconds: below this the clock says little
+        if (!cut && aboveTime > kMinMeasured && belowTime > kMinMeasured && planned.above > 0 && planned.below > 0) {
+            const double seen = (aboveTime / planned.above) / (belowTime / planned.below);
+            state.aboveCost = std::clamp(std::sqrt(state.aboveCost * seen), 0.1, 10.0);
+        }
     }
     // A hairline reached below the rows a band drew on: the frame is drawn once more on all the
     // picture's rows, on this thread, and so are the frames after it until the view changes.

@@ -440,13 +440,17 @@ std::vector<QRect> mergeRects(std::vector<QRect> rects, int maxRects) {
         }
         rects = std::move(coarse);
     }
+    // What each pair would waste, worked out once and again only for the piece a merge changes.
+    std::vector<std::vector<double>> wastes(rects.size(), std::vector<double>(rects.size(), 0.0));
+    for (std::size_t i = 0; i < rects.size(); ++i)
+        for (std::size_t j = i + 1; j < rects.size(); ++j) wastes[i][j] = waste(rects[i], rects[j]);
     for (;;) {
         // Pieces whose union wastes nothing merge whatever the count; past the limit the cheapest pair does.
         std::size_t bi = 0, bj = 0;
         double bestWaste = std::numeric_limits<double>::infinity();
         for (std::size_t i = 0; i < rects.size(); ++i)
             for (std::size_t j = i + 1; j < rects.size(); ++j) {
-                const double w = waste(rects[i], rects[j]);
+                const double w = wastes[i][j];
                 if (w < bestWaste) {
                     bestWaste = w;
                     bi = i;
@@ -456,6 +460,12 @@ std::vector<QRect> mergeRects(std::vector<QRect> rects, int maxRects) {
         if (rects.size() < 2 || (bestWaste > 0 && rects.size() <= static_cast<std::size_t>(maxRects))) break;
         rects[bi] |= rects[bj];
         rects.erase(rects.begin() + static_cast<long>(bj));
+        wastes.erase(wastes.begin() + static_cast<long>(bj));
+        for (std::vector<double>& row : wastes) row.erase(row.begin() + static_cast<long>(bj));
+        for (std::size_t k = 0; k < rects.size(); ++k) {
+            if (k < bi) wastes[k][bi] = waste(rects[k], rects[bi]);
+            else if (k > bi) wastes[bi][k] = waste(rects[bi], rects[k]);
+        }
     }
     return rects;
 }

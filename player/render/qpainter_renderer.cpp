@@ -40,6 +40,10 @@ constexpr std::size_t kSpareLayers = 4;
 // Seam bands kept beside the one a fill holds: per fill, and fills in all.
 constexpr std::size_t kSeamBandsPerItem = 4;
 constexpr std::size_t kSeamBandItems = 4096;
+// Seam bands kept as pictures take no more memory than this.
+constexpr std::size_t kKeptSeamBytes = std::size_t{32} << 20;
+// Shapes further out than this many pixels are drawn as they are, not from kept pictures.
+constexpr double kFarPixels = 1 << 24;
 
 QColor toQColor(swf::Rgba c) { return QColor(c.r, c.g, c.b, c.a); }
 
@@ -121,18 +125,20 @@ void QPainterRenderer::beginFrame(swf::Rgba background, const QTransform& stageT
         m_target.fill(toQColor(background));
     } else {
         const QRgb fill = qRgba(background.r, background.g, background.b, 255);
+        uchar* const pixels = m_target.bits();
         for (const QRect& r : m_repaint.intersected(m_target.rect())) {
-            for (int y = r.top(); y <= r.bottom(); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(m_target.scanLine(y)) + r.left();
-                std::fill(line, line + r.width(), fill);
-            }
+            // Through an image over the rectangle's own pixels, whose fill is far quicker than a loop.
+            QImage part(pixels + static_cast<qsizetype>(r.top()) * m_target.bytesPerLine() + static_cast<qsizetype>(r.left()) * 4,
+                        r.width(), r.height(), m_target.bytesPerLine(), m_target.format());
+            part.fill(fill);
         }
         base.cull = true;
     }
     // The anti-aliasing rasteriser works through every row of an outline down to the device's last
     // one, clip or not, and for tall outlines (lines above all) that costs far more than the pixels
     // painted. A partial repaint draws on the picture's rows down to the last repainted one only: the
-    // origin stays put, so each row is worked out exactly as on the whole picture.
+    // origin stays put, so each row is worked out exactly as on the whole picture (curves are cut into
+    // lines after they are placed, and moved by whole rows they would be cut a little differently).
     const int rows = m_repaint.isEmpty() ? m_target.height()
                                          : std::clamp(m_repaint.boundingRect().bottom() + 1, 1, m_target.height());
     m_wantedWholeDevice = false;
@@ -580,8 +586,10 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
     }
     if (!device.isInvertible()) return;
     const QRectF mapped = device.mapRect(shape.bounds);
-    const QRect reach = deviceRect(mapped, shapeDevicePad(shape, device, m_stageScale));
-    if (m_layers.back().cull && !m_repaint.intersects(reach)) return;
+    const double pad = shapeDevicePad(shape, device, m_stageScale);
+    const QRect reach = deviceRect(mapped, pad);
+    const bool cull = m_layers.back().cull;
+    if (cull && !m_repaint.intersects(reach)) return;
     // Anti-aliased edges may touch the pixel next to the exact bounds.
     m_layers.back().drawn |= mapped.adjusted(-1, -1, 1, 1);
     m_layers.back().touched |= reach;
@@ -595,6 +603,11 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
             p.setTransform(device);
             p.setClipRect(shape.clip, Qt::IntersectClip);
         }
+        // A large drawing seen through a small repaint: its parts wholly outside are left out, as the
+        // clip would discard every pixel they paint (their anti-aliased edges, seam underlays and lines
+        // reach no further than the shape's own margin).
+        if (cull && shape.items.size() > 1 && !m_repaint.intersects(deviceRect(device.mapRect(item.path.controlPointRect()), pad)))
+            continue;
         if (item.stroke) {
             strokeItem(p, item, device, cx);
             continue;
@@ -643,7 +656,13 @@ void QPainterRenderer::underlaySeams(QPainter& p, const DrawItem& item, const QT
             stroker.setWidth(2.0);
             stroker.setCapStyle(Qt::FlatCap);
             stroker.setJoinStyle(Qt::MiterJoin);
-            item.seamBand = std::make_shared<SeamBand>(SeamBand{linear, stroker.createStroke(linear.map(item.seams))});
+            // Curves are cut into lines here, once: cut where they are drawn, the cut would shift with the
+            // position, and a band laid down from a kept picture would differ from one filled in place.
+            const QPainterPath stroke = stroker.createStroke(linear.map(item.seams));
+            QPainterPath outline;
+            outline.setFillRule(stroke.fillRule());
+            for (const QPolygonF& part : stroke.toSubpathPolygons()) outline.addPolygon(part);
+            item.seamBand = std::make_shared<SeamBand>(SeamBand{linear, outline});
             if (m_seamBands.size() > kSeamBandItems) m_seamBands.clear();
             std::vector<SeamBandUse>& fresh = m_seamBands[&item];
             if (fresh.size() >= kSeamBandsPerItem) fresh.pop_back();
@@ -652,13 +671,71 @@ void QPainterRenderer::underlaySeams(QPainter& p, const DrawItem& item, const QT
     }
     QBrush brush = makeBrush(item.paint, cx, device);
     if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush) brush.setTransform(brush.transform() * linear);
-    p.save();
+    if (brush.style() == Qt::SolidPattern && drawKeptSeams(p, item, device, brush)) return;
+    // Only the hint and the transform change, and both are put back: saving and restoring the whole
+    // painter state (clip included) for each of a drawing's many fills cost more than the band.
+    const QTransform previous = p.transform();
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setTransform(QTransform::fromTranslate(device.dx(), device.dy()));
-    p.setPen(Qt::NoPen);
-    p.setBrush(brush);
-    p.drawPath(item.seamBand->outline);
-    p.restore();
+    p.fillPath(item.seamBand->outline, brush);
+    p.setTransform(previous);
+    p.setRenderHint(QPainter::Antialiasing, true);
+}
+
+bool QPainterRenderer::drawKeptSeams(QPainter& p, const DrawItem& item, const QTransform& device, const QBrush& brush) {
+    // A band drawn again where it was, or moved by whole pixels, covers the same pixels moved with it:
+    // its pixels are kept as a picture, opaque where the band is and clear elsewhere, and laid down as
+    // they are, far quicker than filling the band's outline again. The picture is made the second time
+    // the band is drawn at the same fraction of a pixel, so bands that keep moving by fractions cost
+    // nothing more; a few fractions are kept per fill, for shapes that move to and fro.
+    const double wholeX = std::floor(device.dx()), wholeY = std::floor(device.dy());
+    if (!std::isfinite(wholeX) || !std::isfinite(wholeY) || std::abs(wholeX) > kFarPixels || std::abs(wholeY) > kFarPixels)
+        return false;
+    const QPointF fraction(device.dx() - wholeX, device.dy() - wholeY);
+    const QRgb color = brush.color().rgba();
+    if (m_keptSeams.size() > kSeamBandItems) {
+        m_keptSeams.clear();
+        m_keptSeamBytes = 0;
+    }
+    std::vector<KeptSeams>& kept = m_keptSeams[&item];
+    auto found = std::find_if(kept.begin(), kept.end(), [&](const KeptSeams& k) {
+        return k.band == item.seamBand && k.fraction == fraction && k.color == color;
+    });
+    if (found == kept.end()) {
+        if (kept.size() >= kSeamBandsPerItem) {
+            m_keptSeamBytes -= static_cast<std::size_t>(kept.back().image.sizeInBytes());
+            kept.pop_back();
+        }
+        kept.insert(kept.begin(), KeptSeams{item.seamBand, fraction, color, QImage(), QPoint()});
+        return false;
+    }
+    if (found->image.isNull()) {
+        const QTransform shift = QTransform::fromTranslate(fraction.x(), fraction.y());
+        const QRect box = shift.map(item.seamBand->outline).boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
+        const qsizetype bytes = static_cast<qsizetype>(box.width()) * box.height() * 4;
+        if (box.isEmpty() || bytes > static_cast<qsizetype>(kKeptSeamBytes / 8)) return false;
+        if (m_keptSeamBytes + static_cast<std::size_t>(bytes) > kKeptSeamBytes) {
+            m_keptSeams.clear();
+            m_keptSeamBytes = 0;
+            return false;
+        }
+        QImage image(box.size(), QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull()) return false;
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setTransform(shift * QTransform::fromTranslate(-box.left(), -box.top()));
+        painter.fillPath(item.seamBand->outline, brush);
+        painter.end();
+        found->image = std::move(image);
+        found->origin = box.topLeft();
+        m_keptSeamBytes += static_cast<std::size_t>(bytes);
+    }
+    const QTransform previous = p.transform();
+    p.setTransform(QTransform());
+    p.drawImage(QPoint(static_cast<int>(wholeX) + found->origin.x(), static_cast<int>(wholeY) + found->origin.y()), found->image);
+    p.setTransform(previous);
+    return true;
 }
 
 void QPainterRenderer::beginMask() {

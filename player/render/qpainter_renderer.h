@@ -87,6 +87,9 @@ private:
     void prepare(QPainter& p) const;
     void fillItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     void underlaySeams(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
+    // Lays down the fill's seam band in `brush` (a solid colour) from a picture of its pixels made
+    // before; false when there is none to use, and the band is to be filled.
+    bool drawKeptSeams(QPainter& p, const DrawItem& item, const QTransform& device, const QBrush& brush);
     static bool paintsOpaque(const Paint& paint, const swf::ColorTransform& cx);
     // `repeat` (when given) says the picture repeats after that many pixels across and down, so only
     // that much of it is computed and the brush tiles it.
@@ -145,6 +148,15 @@ private:
         std::shared_ptr<const SeamBand> band;
     };
     std::unordered_map<const DrawItem*, std::vector<SeamBandUse>> m_seamBands;
+    struct KeptSeams {
+        std::shared_ptr<const SeamBand> band;   // what the picture shows: this band,
+        QPointF fraction;                       // moved by this fraction of a pixel,
+        QRgb color = 0;                         // in this colour
+        QImage image;                           // null until the same band is drawn a second time
+        QPoint origin;                          // where the picture's corner lies, before whole pixels
+    };
+    std::unordered_map<const DrawItem*, std::vector<KeptSeams>> m_keptSeams;   // per fill, latest first
+    std::size_t m_keptSeamBytes = 0;
     QImage m_scratch;                         // device-pixel fills are computed here
     GradientCache m_gradients;                // gradient fills that stand still, as drawn
     QImage m_mixScratch;                      // blend modes mix the parent's pixels here

@@ -11,6 +11,7 @@
 #include "player/frame_drawer.h"
 #include "player/movie.h"
 #include "player/player.h"
+#include "player/render/damage.h"
 #include "player/render/qpainter_renderer.h"
 #include "player/stage_view.h"
 #include "tests/support/action_writer.h"
@@ -242,4 +243,28 @@ TEST(BandDraw, DetachedCopiesKeepOutlinesAndLeaveSeamBandsBehind) {
     EXPECT_EQ(own.items[0].path, path);
     EXPECT_EQ(own.items[0].seams, path);
     EXPECT_FALSE(own.items[0].seamBand);
+}
+
+TEST(BandDraw, TheSplitGivesEachBandTheWorkItsMeasuredCostSays) {
+    // One drawing per row band of 10 rows, each as wide as the area: the work is spread evenly down it.
+    vp::FrameRecord record;
+    for (int y = 0; y < 400; y += 10) record.entries.push_back({static_cast<std::uint64_t>(y + 1), QRect(0, y, 200, 10)});
+    const QRegion area(QRect(0, 0, 200, 400));
+    const vp::BandSplit even = vp::balancedSplit(record, area);
+    EXPECT_NEAR(even.row, 200, 2);
+    EXPECT_NEAR(even.above, even.below, even.above * 0.02);
+    // Work above the split measured three times as dear: the upper band gets a quarter of the rows.
+    const vp::BandSplit dear = vp::balancedSplit(record, area, 3.0);
+    EXPECT_NEAR(dear.row, 100, 2);
+    EXPECT_NEAR(3 * dear.above, dear.below, dear.below * 0.03);
+    // And a third as dear: three quarters.
+    EXPECT_NEAR(vp::balancedSplit(record, area, 1.0 / 3).row, 300, 2);
+    // The estimate sees where the drawings are: all of them in the lower half moves the split there.
+    vp::FrameRecord low;
+    for (int y = 200; y < 400; y += 10) low.entries.push_back({static_cast<std::uint64_t>(y + 1), QRect(0, y, 200, 10)});
+    const vp::BandSplit lowSplit = vp::balancedSplit(low, area);
+    EXPECT_GT(lowSplit.row, 200);
+    EXPECT_LT(lowSplit.row, 400);
+    // An area one row tall cannot be split.
+    EXPECT_EQ(vp::balancedSplit(record, QRegion(QRect(0, 5, 200, 1))).row, -1);
 }

@@ -1,7 +1,7 @@
-// Repaints that end well above the picture's last row, over outlines reaching down past them: lines of
-// every width, cap and join (hairlines, wide ones, curves), fills sharing edges, a mask and a turned
-// copy, while a small shape moves near the top. Each frame equals the same frame drawn whole, in one
-// band or two, anti-aliased or not.
+// Repaints that end well above the picture's last row or start well below its first, over outlines
+// reaching past them: lines of every width, cap and join (hairlines, wide ones, curves), fills sharing
+// edges, a mask and a turned copy, while a small shape moves near the top or near the bottom. Each
+// frame equals the same frame drawn whole, in one band or two, anti-aliased or not.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -52,8 +52,9 @@ sw::Bytes tallDiamond(std::uint16_t id) {
     return shape.build(4, id, 50, 2950, 50, kHeight - 50);
 }
 
-// With `hairlines`, the first zigzag is drawn one pixel wide whatever the scale.
-sw::Bytes tallOutlinesMovie(bool hairlines) {
+// With `hairlines`, the first zigzag is drawn one pixel wide whatever the scale; with `low`, the small
+// shape moves near the bottom of the stage instead of its top.
+sw::Bytes tallOutlinesMovie(bool hairlines, bool low = false) {
     std::vector<sw::Bytes> tags = {sw::setBackgroundColor(0xf0e8d8)};
     std::uint16_t id = 2;
     std::int32_t x = 3200;
@@ -93,19 +94,20 @@ sw::Bytes tallOutlinesMovie(bool hairlines) {
             {.depth = 60,
              .move = !first,
              .characterId = first ? std::optional<std::uint16_t>(mover) : std::nullopt,
-             .matrix = sw::MatrixSpec::translate(200 + f * 677 % 7000, 100 + f * 53 % 400)}));
+             .matrix = sw::MatrixSpec::translate(200 + f * 677 % 7000, (low ? kHeight - 800 : 100) + f * 53 % 400)}));
         tags.push_back(sw::showFrame());
     }
     return sw::movie({.version = 8, .widthTwips = kWidth, .heightTwips = kHeight, .frameCount = kFrames},
                      tags);
 }
 
-} // namespace
-
-TEST(TallOutlineRepaint, RepaintsNearTheTopEqualAFullDrawInOneBandOrTwo) {
+// Plays the movie with its small shape near the top (or with `low`, near the bottom) at several sizes,
+// anti-aliased or not, in one band or two: every frame equals a full draw, and every frame after the
+// first repaints only the quarter of the picture the shape moves in.
+void expectRepaintsEqualAFullDraw(bool low) {
     for (const bool hairlines : {false, true}) {
         SCOPED_TRACE(hairlines ? "with hairlines" : "without hairlines");
-        const auto movie = vp::Movie::fromBytes(tallOutlinesMovie(hairlines));
+        const auto movie = vp::Movie::fromBytes(tallOutlinesMovie(hairlines, low));
         ASSERT_TRUE(movie && movie->isValid());
         for (const QSize size : {QSize(400, 300), QSize(1111, 833), QSize(1920, 1080)}) {
             for (const vp::RenderQuality quality : {vp::RenderQuality::High, vp::RenderQuality::Low}) {
@@ -120,7 +122,7 @@ TEST(TallOutlineRepaint, RepaintsNearTheTopEqualAFullDrawInOneBandOrTwo) {
                     vp::FrameDrawer drawer;
                     drawer.setBands(bands, 1);
                     const vp::FrameView view = viewOf(*movie, size, quality);
-                    int nearTop = 0;
+                    int inQuarter = 0;
                     for (int frame = 0; frame < kFrames; ++frame) {
                         if (frame > 0)
                             player.nextFrame();
@@ -130,14 +132,23 @@ TEST(TallOutlineRepaint, RepaintsNearTheTopEqualAFullDrawInOneBandOrTwo) {
                             << "frame " << frame << " "
                             << firstDifference(drawer.image(), full).toStdString();
                         const QRect repainted = drawer.repainted().boundingRect();
-                        if (!repainted.isEmpty() && repainted.bottom() < size.height() / 4)
-                            ++nearTop;
+                        if (!repainted.isEmpty() && (low ? repainted.top() > size.height() * 3 / 4
+                                                         : repainted.bottom() < size.height() / 4))
+                            ++inQuarter;
                     }
-                    // The mover stays in the top band of the picture: every frame after the first repaints
-                    // there.
-                    EXPECT_EQ(nearTop, kFrames - 1);
+                    EXPECT_EQ(inQuarter, kFrames - 1);
                 }
             }
         }
     }
+}
+
+} // namespace
+
+TEST(TallOutlineRepaint, RepaintsNearTheTopEqualAFullDrawInOneBandOrTwo) {
+    expectRepaintsEqualAFullDraw(false);
+}
+
+TEST(TallOutlineRepaint, RepaintsNearTheBottomEqualAFullDrawInOneBandOrTwo) {
+    expectRepaintsEqualAFullDraw(true);
 }
