@@ -48,8 +48,8 @@ void storeElements(Vm& vm, const Value& self, std::vector<Value> elements) {
 }
 
 // The elements of an array or an array-like object one at a time, read, deleted and written as a script
-// would: methods that move elements do it in the reference's order, so holes, read-only and undeletable
-// elements and the enumeration order come out the same.
+// would: methods that move elements do it in a fixed order, so holes, read-only and undeletable
+// elements and the enumeration order come out as movies expect.
 class ElementAccess {
 public:
     ElementAccess(Vm& vm, const Value& self) : m_vm(vm), m_self(self), m_array(dynamic_cast<ArrayObject*>(self.object())) {}
@@ -116,7 +116,7 @@ Value arrayConstruct(Vm& vm, const Value&, std::span<const Value> args) {
     return Value(vm.makeArray(std::vector<Value>(args.begin(), args.end())));
 }
 
-// The reference's quicksort (middle element as pivot, partitions of under four sorted by hand). Its order
+// The sort is this quicksort (middle element as pivot, partitions of under four sorted by hand). Its order
 // for equal elements and for comparators that contradict themselves is what movies see, so it is kept
 // exactly. It only swaps entries of `order`, so it stays in bounds whatever `compare` answers.
 void quickSort(std::vector<std::size_t>& order, const std::function<int(std::size_t, std::size_t)>& compare) {
