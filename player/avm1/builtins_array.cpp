@@ -55,7 +55,7 @@ public:
     ElementAccess(Vm& vm, const Value& self) : m_vm(vm), m_self(self), m_array(dynamic_cast<ArrayObject*>(self.object())) {}
 
     std::size_t length() {
-        if (m_array) return m_array->length();
+        if (m_array) return ArrayObject::walkable(m_array->length());
         const double n = m_vm.toNumber(m_vm.getMember(m_self, QStringLiteral("length")));
         return std::isfinite(n) && n > 0 ? static_cast<std::size_t>(std::min(n, double(ArrayObject::kMaxArrayLength))) : 0;
     }
@@ -110,7 +110,7 @@ Value arrayConstruct(Vm& vm, const Value&, std::span<const Value> args) {
     if (args.size() == 1 && args[0].isNumber()) {
         ArrayObject* a = vm.makeArray();
         const double n = toInteger(args[0].asNumber());
-        if (n > 0) a->setLength(static_cast<std::size_t>(std::min(n, double(ArrayObject::kMaxArrayLength) + 1)));
+        if (n > 0) a->setLength(static_cast<std::size_t>(std::min(n, double(ArrayObject::kMaxLength) + 1)));
         return Value(a);
     }
     return Value(vm.makeArray(std::vector<Value>(args.begin(), args.end())));
@@ -325,7 +325,6 @@ void installArray(Vm& vm) {
         // A real array grows in place: building one with push stays linear.
         if (auto* array = dynamic_cast<ArrayObject*>(self.asObject())) {
             const std::size_t length = array->length() + args.size();
-            checkLength(length);
             for (const Value& v : args) array->push(v);
             return Value(static_cast<double>(length));
         }
