@@ -260,7 +260,7 @@ void SpriteInstance::place(const swf::PlaceObject& p, int frame) {
     }
     if (!p.character) return;
     if (existing != m_children.end()) {
-        // The reference refuses a new placement on an occupied depth, and says so.
+        // A new placement on an occupied depth is refused, with a warning in the trace.
         m_stage.trace(QStringLiteral("Warning: Failed to place object at depth %1.").arg(p.depth));
         return;
     }

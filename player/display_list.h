@@ -1,6 +1,6 @@
 // The live display list: placed objects by depth, and sprite instances playing their timelines. Objects
 // have stable addresses while they live, so scripts can hold them; a goto rebuilds a timeline's children
-// to the target frame the way the reference player does (objects on both sides keep their identity and
+// to the target frame (objects on both sides keep their identity and
 // what scripts set on them, objects created by scripts stay).
 #pragma once
 
@@ -196,7 +196,7 @@ public:
     // One tick of this timeline (children are ticked by the stage): moves on one frame when playing,
     // looping to the first after the last. Returns whether anything may look different.
     bool advance();
-    // Jumps to a frame (0-based, clamped), rebuilding the children as the reference does; the target
+    // Jumps to a frame (0-based, clamped), rebuilding the children to match it; the target
     // frame's scripts are queued when `runScripts` is set.
     void gotoFrame(int frame, bool runScripts = true);
 
@@ -221,7 +221,7 @@ public:
     void showButtonState(const Timeline& state);
 
     int nesting() const;
-    // Order of creation: the stage runs newer timelines first, as the reference's execution list does.
+    // Order of creation: the stage runs newer timelines first.
     std::uint64_t serial() const { return m_serial; }
 
 private:

@@ -88,7 +88,7 @@ void collect(Vm& vm, SpriteInstance& sprite, std::vector<DisplayObject*>& out, i
     }
 }
 
-// tabIndex as the reference reads it: a 32-bit signed number; -1 and non-numbers mean none.
+// tabIndex is read as a 32-bit signed number; -1 and non-numbers mean none.
 std::optional<std::int32_t> tabIndexOf(Vm& vm, DisplayObject& o) {
     const Value v = vm.getMember(Value(o.script), QStringLiteral("tabIndex"));
     if (v.isNullish()) return std::nullopt;

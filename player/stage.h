@@ -1,6 +1,6 @@
 // Everything one playing movie holds: its root clip and display list, the ActionScript machine, the
 // queue of scripts waiting to run, and the virtual clock. The stage decides in which order timelines
-// move, events fire and scripts run in one tick, following the reference player.
+// move, events fire and scripts run in one tick.
 #pragma once
 
 #include <cstdint>
@@ -170,8 +170,8 @@ public:
     std::optional<RenderQuality> scriptQuality() const { return m_scriptQuality; }
     void setScriptQuality(RenderQuality quality) { m_scriptQuality = quality; }
     void clearScriptQuality() { m_scriptQuality.reset(); }
-    // Empty clips report their bounds as the largest twips value; the reference rounds it once a version
-    // 8 movie is the root or has asked for bounds, and keeps doing so from then on.
+    // Empty clips report their bounds as the largest twips value; it is rounded once a version
+    // 8 movie is the root or has asked for bounds, and stays rounded from then on.
     bool roundedEmptyBounds() const { return m_roundedEmptyBounds; }
     void setRoundedEmptyBounds() { m_roundedEmptyBounds = true; }
     // Keys held, the last key, the clipboard.

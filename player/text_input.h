@@ -19,7 +19,7 @@ bool textPointer(Stage& stage, DisplayObject& text, QPointF stagePixels, Pointer
 // Whether the pointer (stage twips) over the edit text `text` is on a link of its text.
 bool textLinkAt(Stage& stage, DisplayObject& text, QPointF stageTwips);
 
-// A press that no text took: the focused text loses focus as the reference player does.
+// A press that no text took: the focused text loses focus.
 void pointerPressedElsewhere(Stage& stage);
 
 }  // namespace vistrel::player

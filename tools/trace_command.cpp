@@ -25,7 +25,7 @@ int traceCommand(const QStringList& args) {
     const auto movie = command.openMovie(positional[0], exitCode);
     if (!movie) return exitCode;
     auto print = [](QString line) {
-        // Half a surrogate pair has no UTF-8 form: it prints as U+FFFD, as the reference writes it.
+        // Half a surrogate pair has no UTF-8 form: it prints as U+FFFD.
         for (qsizetype i = 0; i < line.size(); ++i) {
             const bool pair = line[i].isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate();
             if (pair) ++i;

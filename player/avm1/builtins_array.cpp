@@ -48,14 +48,14 @@ void storeElements(Vm& vm, const Value& self, std::vector<Value> elements) {
 }
 
 // The elements of an array or an array-like object one at a time, read, deleted and written as a script
-// would: methods that move elements do it in the reference's order, so holes, read-only and undeletable
-// elements and the enumeration order come out the same.
+// would: methods that move elements do it in a fixed order, so holes, read-only and undeletable
+// elements and the enumeration order come out as movies expect.
 class ElementAccess {
 public:
     ElementAccess(Vm& vm, const Value& self) : m_vm(vm), m_self(self), m_array(dynamic_cast<ArrayObject*>(self.object())) {}
 
     std::size_t length() {
-        if (m_array) return m_array->length();
+        if (m_array) return ArrayObject::walkable(m_array->length());
         const double n = m_vm.toNumber(m_vm.getMember(m_self, QStringLiteral("length")));
         return std::isfinite(n) && n > 0 ? static_cast<std::size_t>(std::min(n, double(ArrayObject::kMaxArrayLength))) : 0;
     }
@@ -110,13 +110,13 @@ Value arrayConstruct(Vm& vm, const Value&, std::span<const Value> args) {
     if (args.size() == 1 && args[0].isNumber()) {
         ArrayObject* a = vm.makeArray();
         const double n = toInteger(args[0].asNumber());
-        if (n > 0) a->setLength(static_cast<std::size_t>(std::min(n, double(ArrayObject::kMaxArrayLength) + 1)));
+        if (n > 0) a->setLength(static_cast<std::size_t>(std::min(n, double(ArrayObject::kMaxLength) + 1)));
         return Value(a);
     }
     return Value(vm.makeArray(std::vector<Value>(args.begin(), args.end())));
 }
 
-// The reference's quicksort (middle element as pivot, partitions of under four sorted by hand). Its order
+// The sort is this quicksort (middle element as pivot, partitions of under four sorted by hand). Its order
 // for equal elements and for comparators that contradict themselves is what movies see, so it is kept
 // exactly. It only swaps entries of `order`, so it stays in bounds whatever `compare` answers.
 void quickSort(std::vector<std::size_t>& order, const std::function<int(std::size_t, std::size_t)>& compare) {
@@ -325,7 +325,6 @@ void installArray(Vm& vm) {
         // A real array grows in place: building one with push stays linear.
         if (auto* array = dynamic_cast<ArrayObject*>(self.asObject())) {
             const std::size_t length = array->length() + args.size();
-            checkLength(length);
             for (const Value& v : args) array->push(v);
             return Value(static_cast<double>(length));
         }

@@ -1,6 +1,6 @@
 // The built-in function tables: ASnative(table, index) hands out a built-in by number, ASSetNative and
-// ASSetNativeAccessor put numbered built-ins on an object under names (the way the reference's own class
-// library is written), ASnew tells a function whether `new` runs it.
+// ASSetNativeAccessor put numbered built-ins on an object under names (the way class
+// libraries built on the numbered tables are written), ASnew tells a function whether `new` runs it.
 #include <limits>
 
 #include <QStringList>

@@ -1,5 +1,5 @@
 // Date: a time value in milliseconds since 1970 (UTC), read and written in UTC or in this machine's local
-// time, with the day arithmetic of ECMA-262 (which the reference follows).
+// time, with the day arithmetic of ECMA-262.
 #include <cmath>
 #include <ctime>
 

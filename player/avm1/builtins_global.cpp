@@ -109,7 +109,7 @@ void installGlobals(Vm& vm) {
     Object* global = vm.global();
     global->define(QStringLiteral("NaN"), Value(std::numeric_limits<double>::quiet_NaN()), kHidden);
     global->define(QStringLiteral("Infinity"), Value(std::numeric_limits<double>::infinity()), kHidden);
-    // The reference's global object carries a variable `o` holding null; scripts reading an unset `o`
+    // The global object carries a variable `o` holding null; scripts reading an unset `o`
     // see it.
     global->define(QStringLiteral("o"), Value::null(), propflag::kDontEnum);
 

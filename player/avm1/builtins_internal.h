@@ -8,7 +8,7 @@
 
 namespace vistrel::avm1::builtins {
 
-// Built-ins are hidden from for..in and survive delete, as the reference player has them.
+// Built-ins are hidden from for..in and survive delete.
 inline constexpr std::uint16_t kHidden = propflag::kDontEnum | propflag::kDontDelete;
 inline constexpr std::uint16_t kConstant = kHidden | propflag::kReadOnly;
 

@@ -1,4 +1,4 @@
-// Math: the constants and functions. The reference converts the first two arguments of every function (so
+// Math: the constants and functions. Every function converts its first two arguments (so
 // valueOf runs on both even for one-argument functions) and min and max compare only two values.
 #include <algorithm>
 #include <cmath>
@@ -80,7 +80,7 @@ void installMath(Vm& vm) {
         return Value(n.b > n.a ? n.b : n.a);
     });
     method(vm, math, QStringLiteral("random"), [](Vm& vm, const Value&, std::span<const Value> args) {
-        // The reference converts the first two arguments (their valueOf runs) and then ignores them.
+        // The first two arguments are converted (their valueOf runs) and then ignored.
         for (std::size_t i = 0; i < std::min<std::size_t>(args.size(), 2); ++i) vm.toNumber(args[i]);
         return Value(static_cast<double>(vm.random()) / 4294967296.0);
     });

@@ -43,8 +43,8 @@ Own ownProperty(Object* o, const QString& name) {
         if (const auto i = arrayIndex(name); i && array->has(*i))
             return (array->element(*i)->flags & propflag::kDontEnum) ? Own::Hidden : Own::Enumerable;
     }
-    // A property hidden from this movie's version still counts as its own (the reference's
-    // hasOwnProperty sees it although reading it gives undefined).
+    // A property hidden from this movie's version still counts as its own (hasOwnProperty
+    // sees it although reading it gives undefined).
     if (const Property* p = o->findOwn(name))
         return (p->flags & propflag::kDontEnum) ? Own::Hidden : Own::Enumerable;
     if (name == u"__proto__" && o->proto()) return Own::Hidden;

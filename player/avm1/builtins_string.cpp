@@ -1,4 +1,4 @@
-// String: the constructor, fromCharCode and the methods, counting UTF-16 units as the reference does.
+// String: the constructor, fromCharCode and the methods, counting UTF-16 units.
 #include <algorithm>
 #include <vector>
 
@@ -89,7 +89,7 @@ void installString(Vm& vm) {
     method(vm, ctor, QStringLiteral("fromCharCode"), [](Vm& vm, const Value&, std::span<const Value> args) -> Value {
         QString out;
         out.reserve(static_cast<qsizetype>(args.size()));
-        // Strings end at a zero unit in the reference, so a zero code ends the result.
+        // Strings end at a zero unit, so a zero code ends the result.
         for (const Value& v : args) {
             const auto unit = static_cast<char16_t>(toUint32(vm.toNumber(v)) & 0xffff);
             if (unit == 0) break;

@@ -13,7 +13,7 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// The reference skips only these before a number; vertical tab, form feed and no-break space stop it.
+// Only these are skipped before a number; vertical tab, form feed and no-break space stop it.
 bool isSpace(char16_t c)
 {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
@@ -37,8 +37,8 @@ int digitValue(char16_t c)
 
 double powerOfTen(int exponent);
 
-// Builds a double from decimal mantissa digits (point after intCount of them) and a decimal exponent the way
-// the reference does, which movies can tell from the correctly rounded value in the last bit: the point
+// Builds a double from decimal mantissa digits (point after intCount of them) and a decimal exponent in
+// fixed steps, which movies can tell from the correctly rounded value in the last bit: the point
 // moves by the exponent first, the whole part is summed digit by digit and scaled by its trailing power of
 // ten, and each fraction digit is then added divided by its own power of ten. Tiny values (whose powers of
 // ten would overflow) and exponents far beyond the double range are read correctly rounded instead.
@@ -90,7 +90,7 @@ struct DecimalScan {
 
 // Decimal number at `pos`: sign, digits, point, exponent. In the lenient (parseFloat) form extra points are
 // skipped while digits continue, and after such a point no exponent is read. A lone "." counts as zero.
-// Exponent digits wrap as a 32-bit integer, as the reference's do.
+// Exponent digits wrap as a 32-bit integer.
 DecimalScan scanDecimal(const QString& s, qsizetype pos, bool lenientPoints)
 {
     DecimalScan scan;
@@ -194,7 +194,7 @@ bool looksOctal(const QString& s)
     return true;
 }
 
-// Integer the reference formats for non-decimal radixes: truncated, and -2^31 for anything out of range.
+// Integer formatted for non-decimal radixes: truncated, and -2^31 for anything out of range.
 std::int32_t radixInteger(double v)
 {
     if (std::isnan(v))
@@ -205,7 +205,7 @@ std::int32_t radixInteger(double v)
     return static_cast<std::int32_t>(t);
 }
 
-// 10 to an integer power the way the reference computes it: by squaring, and one division by the result
+// 10 to an integer power, computed by squaring, and one division by the result
 // for a negative power. Its small inexactness shows in the last printed digit of some numbers.
 double powerOfTen(int exponent)
 {
@@ -231,7 +231,7 @@ QString numberToString(double v)
     if (v == 0.0)
         return QStringLiteral("0");
 
-    // The reference picks plain or exponent notation from a decimal exponent found by repeated scaling,
+    // Plain or exponent notation is picked from a decimal exponent found by repeated scaling,
     // before rounding: 999999999999999.6 prints "1000000000000000", 1 ulp below 1e-5 prints "0.00001".
     const double magnitude = std::fabs(v);
     int scaledExponent = 0;
@@ -250,7 +250,7 @@ QString numberToString(double v)
     const bool plain = scaledExponent >= -5 && scaledExponent < 15;
 
     // 15 significant digits of the number divided by 10 to that exponent (d.dddddddddddddde±x): for the
-    // exponent form the reference rounds that quotient, not the exact number. Where the divisor leaves the range of finite
+    // exponent form that quotient is rounded, not the exact number. Where the divisor leaves the range of finite
     // non-zero numbers the number itself is rounded.
     // Only the exponent form is made that way; plain numbers are rounded correctly.
     const double divisor = powerOfTen(scaledExponent);
@@ -301,7 +301,7 @@ QString numberToStringRadix(double v, int radix)
         return numberToString(v);
     const std::int32_t value = radixInteger(v);
     // Digits come out of signed remainders, so -2^31 (whose negation does not fit) yields characters below
-    // '0' exactly as the reference shows them.
+    // '0', and those are what is printed.
     std::int32_t n = value < 0 ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(value)) : value;
     QString reversed;
     do {
@@ -344,7 +344,7 @@ double parseIntValue(const QString& s, std::optional<int> radix)
     const qsizetype n = s.size();
     qsizetype pos = 0;
     int base = radix.value_or(10);
-    // A "0x" prefix is dropped whatever the radix. After a sign the reference drops two characters too, but
+    // A "0x" prefix is dropped whatever the radix. After a sign two characters are dropped too, but
     // they are the sign and the zero, so "-0x10" continues at "x10" and loses its sign.
     const bool hexAt0 = n >= 2 && s[0] == u'0' && (s[1] == u'x' || s[1] == u'X');
     const bool hexAfterSign =

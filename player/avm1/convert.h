@@ -1,7 +1,7 @@
 #pragma once
 
-// Number and string conversions of the ActionScript 1/2 machine, matching what the reference player prints
-// and parses (including its quirks, which movies depend on).
+// Number and string conversions of the ActionScript 1/2 machine, with the exact digits and parsing rules
+// movies depend on, quirks included.
 
 #include <QString>
 
@@ -16,7 +16,7 @@ QString numberToString(double v);
 
 // Number.prototype.toString(radix). Radixes outside 2..36 (and 10) print as numberToString. Other radixes
 // print the value truncated to a 32-bit integer; values that do not fit become -2^31 and print the
-// reference's garbled digits for it.
+// garbled digits (characters below '0') for it.
 QString numberToStringRadix(double v, int radix);
 
 // String to number for arithmetic and Number(). SWF 4 takes the longest numeric prefix (nothing gives 0);

@@ -27,7 +27,7 @@ constexpr std::uint16_t kPreloadThis = 0x0001, kSuppressThis = 0x0002, kPreloadA
                         kSuppressArguments = 0x0008, kPreloadSuper = 0x0010, kSuppressSuper = 0x0020,
                         kPreloadRoot = 0x0040, kPreloadParent = 0x0080, kPreloadGlobal = 0x0100;
 
-// Longest `with` nesting the reference accepts; deeper blocks are skipped.
+// Longest `with` nesting accepted; deeper blocks are skipped.
 constexpr std::size_t kMaxWithDepth = 64;
 
 // Reads the body of one action record; every read is checked against the body's end.
@@ -1268,7 +1268,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x0b:
         case 0x0c:
         case 0x0d: {
-            // The reference converts the left operand first for + and *, the right one first for - and /.
+            // The left operand is converted first for + and *, the right one first for - and /.
             const Value av = pop(f);
             const Value bv = pop(f);
             double a = 0, b = 0;
@@ -1687,7 +1687,7 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
         case 0x66: {
             const Value a = pop(f);
             const Value b = pop(f);
-            // NaN is equal to itself here, as in the reference.
+            // NaN is equal to itself here.
             const bool nans = a.isNumber() && b.isNumber() && isNan(a.asNumber()) && isNan(b.asNumber());
             push(boolResult(f, nans || b.strictEquals(a)));
             break;
@@ -1856,7 +1856,7 @@ struct FrameGuard {
     Frame* previous;
     std::size_t base;
     int uncaught;
-    // Values a list or function leaves on the stack stay for the code that ran it (the reference has one
+    // Values a list or function leaves on the stack stay for the code that ran it (there is one
     // operand stack); only its registers go. An exception unwinding through drops everything.
     bool keepLeftovers = false;
     explicit FrameGuard(Frame& f)

@@ -23,7 +23,7 @@ void clearSharedStack(Vm& vm);
 bool runningConstructor();
 
 // The clip the innermost running script acts on (its target), null when no script runs or its
-// SetTarget named nothing. Paths natives keep as text resolve from here, as the reference resolves them.
+// SetTarget named nothing. Paths natives keep as text resolve from here.
 Object* runningTarget();
 
 }  // namespace vistrel::avm1

@@ -205,39 +205,96 @@ std::optional<std::size_t> arrayIndex(const QString& name) {
 
 const Value& ArrayObject::at(std::size_t i) const {
     static const Value kUndefined;
-    return has(i) ? m_elements[i].value : kUndefined;
+    const Element* e = find(i);
+    return e ? e->value : kUndefined;
 }
 
 void ArrayObject::set(std::size_t i, const Value& value) {
-    if (i >= m_elements.size()) setLength(i + 1);
-    Element& e = m_elements[i];
-    if (e.present) {
-        if (!(e.flags & propflag::kReadOnly)) e.value = value;
+    if (i >= m_length) setLength(i + 1);
+    if (Element* e = element(i)) {
+        if (!(e->flags & propflag::kReadOnly)) e->value = value;
         return;
     }
-    e = Element{value, nextStamp(), 0, true};
+    Element fresh{value, nextStamp(), 0, true};
+    ++m_present;
+    if (!m_isSparse) {
+        m_elements[i] = std::move(fresh);
+        return;
+    }
+    m_sparse.emplace(i, std::move(fresh));
+    toSlotsIfDense();
 }
 
 bool ArrayObject::remove(std::size_t i) {
-    if (!has(i) || (m_elements[i].flags & propflag::kDontDelete)) return false;
-    m_elements[i] = Element{};
+    const Element* e = find(i);
+    if (!e || (e->flags & propflag::kDontDelete)) return false;
+    if (m_isSparse) m_sparse.erase(i);
+    else m_elements[i] = Element{};
+    --m_present;
     return true;
 }
 
 void ArrayObject::setLength(std::size_t length) {
-    if (length > kMaxArrayLength) throw ScriptAbort{QStringLiteral("An array grew past %1 elements.").arg(kMaxArrayLength)};
-    m_elements.resize(length);
+    if (length > kMaxLength) throw ScriptAbort{QStringLiteral("An array grew past %1 elements.").arg(kMaxLength)};
+    // Growing into mostly holes (a write at a distant index, or a length set) keeps only the elements
+    // present, so memory follows what the script stored, however the length was reached.
+    if (!m_isSparse && length > m_length && length > kSparseGap && length / 4 > m_present) toSparse();
+    if (!m_isSparse) {
+        for (std::size_t i = length; i < m_length; ++i)
+            if (m_elements[i].present) --m_present;
+        m_elements.resize(length);
+        m_length = length;
+        return;
+    }
+    m_length = length;
+    m_sparse.erase(m_sparse.lower_bound(length), m_sparse.end());
+    m_present = m_sparse.size();
+    toSlotsIfDense();
+}
+
+std::size_t ArrayObject::walkable(std::size_t length) {
+    if (length > kMaxArrayLength)
+        throw ScriptAbort{QStringLiteral("An array of more than %1 places was to be gone through.").arg(kMaxArrayLength)};
+    return length;
+}
+
+void ArrayObject::toSparse() {
+    forEachPresent(*this, [&](std::size_t i, Element& e) { m_sparse.emplace(i, std::move(e)); });
+    std::vector<Element>().swap(m_elements);
+    m_isSparse = true;
+}
+
+void ArrayObject::toSlotsIfDense() {
+    // Slots again once they would cost at most twice the elements present (or the array is short).
+    if (!m_isSparse || (m_length > kSparseGap && m_present * 2 < m_length)) return;
+    m_elements.assign(m_length, Element{});
+    for (auto& [i, e] : m_sparse) m_elements[i] = std::move(e);
+    m_sparse.clear();
+    m_isSparse = false;
 }
 
 std::vector<Value> ArrayObject::values() const {
-    std::vector<Value> out;
-    out.reserve(m_elements.size());
-    for (const Element& e : m_elements) out.push_back(e.value);
+    std::vector<Value> out(walkable(m_length));
+    forEachPresent(*this, [&](std::size_t i, const Element& e) { out[i] = e.value; });
     return out;
 }
 
 void ArrayObject::assign(std::vector<Value> values) {
-    setLength(values.size());
+    if (values.size() > kMaxArrayLength)
+        throw ScriptAbort{QStringLiteral("An array grew past %1 elements.").arg(kMaxArrayLength)};
+    // Every index is filled, so the slot form serves; elements that stay keep their stamps.
+    if (m_isSparse) {
+        std::vector<Element> filled(values.size());
+        for (auto& [i, e] : m_sparse)
+            if (i < filled.size()) filled[i] = std::move(e);
+        m_sparse.clear();
+        m_elements = std::move(filled);
+        m_isSparse = false;
+    } else {
+        m_elements.resize(values.size());
+    }
+    m_length = values.size();
+    m_present = values.size();
     for (std::size_t i = 0; i < values.size(); ++i) {
         Element& e = m_elements[i];
         if (!e.present) e = Element{Value(), nextStamp(), 0, true};
@@ -247,11 +304,11 @@ void ArrayObject::assign(std::vector<Value> values) {
 
 bool ArrayObject::getSpecial(Vm& vm, const QString& name, Value& out) {
     if (name == u"length") {
-        out = Value(static_cast<double>(m_elements.size()));
+        out = Value(static_cast<double>(m_length));
         return true;
     }
     if (const auto i = arrayIndex(name); i && has(*i)) {
-        const Element& e = m_elements[*i];
+        const Element& e = *find(*i);
         // Flags can hide an element from older movies like any property; then the prototype answers.
         if (e.flags && hiddenFor(e.flags, vm.swfVersion())) return false;
         out = e.value;
@@ -264,7 +321,7 @@ bool ArrayObject::setSpecial(Vm& vm, const QString& name, const Value& value) {
     if (name == u"length") {
         const double n = vm.toNumber(value);
         // A length that is not a whole non-negative number leaves the array as it is.
-        if (std::isfinite(n) && n >= 0) setLength(static_cast<std::size_t>(n));
+        if (std::isfinite(n) && n >= 0) setLength(static_cast<std::size_t>(std::min(n, double(kMaxLength) + 1)));
         return true;
     }
     if (const auto i = arrayIndex(name)) {
@@ -286,29 +343,26 @@ void ArrayObject::ownEntries(std::vector<OwnEntry>& out) const {
     // Elements and stored properties merged by creation stamp; elements usually come in order already.
     std::vector<std::pair<std::uint32_t, std::size_t>> order;
     bool sorted = true;
-    for (std::size_t i = 0; i < m_elements.size(); ++i) {
-        if (!m_elements[i].present) continue;
-        if (!order.empty() && order.back().first > m_elements[i].stamp) sorted = false;
-        order.emplace_back(m_elements[i].stamp, i);
-    }
+    forEachPresent(*this, [&](std::size_t i, const Element& e) {
+        if (!order.empty() && order.back().first > e.stamp) sorted = false;
+        order.emplace_back(e.stamp, i);
+    });
     if (!sorted) std::sort(order.begin(), order.end());
     auto next = order.begin();
     auto flushUpTo = [&](std::uint32_t stamp) {
         for (; next != order.end() && next->first < stamp; ++next)
-            out.push_back(OwnEntry{QString::number(next->second), m_elements[next->second].flags});
+            out.push_back(OwnEntry{QString::number(next->second), find(next->second)->flags});
     };
     forEachOwnStamped([&](const QString& name, const Property& p, std::uint32_t stamp) {
         flushUpTo(stamp);
         out.push_back(OwnEntry{name, p.flags});
     });
-    for (; next != order.end(); ++next)
-        out.push_back(OwnEntry{QString::number(next->second), m_elements[next->second].flags});
+    for (; next != order.end(); ++next) out.push_back(OwnEntry{QString::number(next->second), find(next->second)->flags});
 }
 
 void ArrayObject::renumberStamps() {
     std::vector<std::uint32_t*> stamps;
-    for (Element& e : m_elements)
-        if (e.present) stamps.push_back(&e.stamp);
+    forEachPresent(*this, [&](std::size_t, Element& e) { stamps.push_back(&e.stamp); });
     forEachStamp([&](std::uint32_t& stamp) { stamps.push_back(&stamp); });
     std::sort(stamps.begin(), stamps.end(), [](const std::uint32_t* a, const std::uint32_t* b) { return *a < *b; });
     std::uint32_t next = 0;
@@ -317,7 +371,7 @@ void ArrayObject::renumberStamps() {
 }
 
 void ArrayObject::markChildren(Heap& heap) {
-    for (const Element& e : m_elements) heap.mark(e.value);
+    forEachPresent(*this, [&](std::size_t, const Element& e) { heap.mark(e.value); });
 }
 
 Heap::~Heap() {

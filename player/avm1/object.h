@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -222,21 +223,21 @@ public:
     };
 
     ArrayObject() : Object(ObjectClass::Array) {}
-    std::size_t length() const { return m_elements.size(); }
-    bool has(std::size_t i) const { return i < m_elements.size() && m_elements[i].present; }
+    std::size_t length() const { return m_length; }
+    bool has(std::size_t i) const { return find(i) != nullptr; }
     // The element's value, undefined for a hole or past the end.
     const Value& at(std::size_t i) const;
     // The element at `i` or null for a hole or past the end.
-    Element* element(std::size_t i) { return has(i) ? &m_elements[i] : nullptr; }
+    Element* element(std::size_t i) { return const_cast<Element*>(find(i)); }
     // Stores a value at `i`, growing length; a read-only element keeps its value. A hole filled is a
     // new element (newest for enumeration).
     void set(std::size_t i, const Value& value);
-    void push(const Value& value) { set(m_elements.size(), value); }
+    void push(const Value& value) { set(m_length, value); }
     // Deletes the element at `i`, leaving a hole; false when it is not there or may not be deleted.
     bool remove(std::size_t i);
-    // Sets length: cutting drops the elements past it, growing adds holes (bounded by kMaxArrayLength).
+    // Sets length: cutting drops the elements past it, growing adds holes (bounded by kMaxLength).
     void setLength(std::size_t length);
-    // Every element's value with holes as undefined.
+    // Every element's value with holes as undefined (as many as walkable() allows).
     std::vector<Value> values() const;
     // Replaces the contents: elements that stay keep their place in enumeration order.
     void assign(std::vector<Value> values);
@@ -247,14 +248,47 @@ public:
     void ownEntries(std::vector<OwnEntry>& out) const override;
     void markChildren(Heap& heap) override;
 
-    // Longest array a script may build; past it the machine stops the script.
+    // Longest array a method goes through place by place or builds; past it the machine stops the script.
     static constexpr std::size_t kMaxArrayLength = 1u << 24;
+    // Longest length a script may give an array (by a far index or by length) while storing only a few.
+    static constexpr std::size_t kMaxLength = 0xffffffffu;
+    // `length` when a method may go through that many places one by one; otherwise the script stops.
+    static std::size_t walkable(std::size_t length);
+    // Whether only the elements present are stored (an array mostly of holes), rather than a slot for
+    // every index below length.
+    bool isSparse() const { return m_isSparse; }
 
 protected:
     void renumberStamps() override;
 
 private:
+    // Arrays this short always have a slot per index; longer ones have them while at least a quarter of
+    // the places hold an element (going back to slots once half of them do).
+    static constexpr std::size_t kSparseGap = 1024;
+
+    const Element* find(std::size_t i) const {
+        if (!m_isSparse) return i < m_elements.size() && m_elements[i].present ? &m_elements[i] : nullptr;
+        const auto it = m_sparse.find(i);
+        return it != m_sparse.end() ? &it->second : nullptr;
+    }
+    // Calls f(index, element) for every element present, in index order.
+    template <class Self, class F> static void forEachPresent(Self& self, F&& f) {
+        if (self.m_isSparse) {
+            for (auto& [i, e] : self.m_sparse) f(i, e);
+            return;
+        }
+        for (std::size_t i = 0; i < self.m_elements.size(); ++i)
+            if (self.m_elements[i].present) f(i, self.m_elements[i]);
+    }
+    void toSparse();
+    void toSlotsIfDense();
+
+    // One form at a time: slots for every index below length, or the elements present by index.
     std::vector<Element> m_elements;
+    std::map<std::size_t, Element> m_sparse;
+    std::size_t m_length = 0;
+    std::size_t m_present = 0;   // elements present, in either form
+    bool m_isSparse = false;
 };
 
 // A number when `name` is a canonical array index ("0", "17", not "01" or "-1").

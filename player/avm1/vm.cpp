@@ -66,7 +66,7 @@ void Vm::reportAbort(const QString& reason) {
 
 namespace {
 
-// A throw nobody catches ends its action list; the reference says so in its trace.
+// A throw nobody catches ends its action list, with a line in the trace.
 void reportUncaught(Vm& vm, const Value& value) {
     if (!vm.host()) return;
     QString text;
@@ -112,7 +112,7 @@ void Vm::runActions(const ActionCode& code, Object* clip) {
     try {
         interpretActionList(*this, code, clip);
     } catch (const ScriptException& e) {
-        // An uncaught throw ends this list only; the reference says so in its trace.
+        // An uncaught throw ends this list only, with a line in the trace.
         reportUncaught(*this, e.value);
     } catch (const ScriptAbort& abort) {
         if (!scope.outermost()) throw;
@@ -193,7 +193,7 @@ Property* Vm::findProperty(Object* object, const QString& name, Object** owner) 
         }
     }
     // A lookup that runs off the end of the allowed chain (a prototype cycle) ends the whole script,
-    // as the reference does, rather than answering undefined.
+    // rather than answering undefined.
     if (o) throw ScriptAbort{QStringLiteral("A prototype chain in this movie is too long; the script was stopped.")};
     return nullptr;
 }
@@ -207,8 +207,8 @@ bool Vm::hasProperty(Object* object, const QString& name) {
 
 namespace {
 
-// One more call of a getter or setter, for as long as it runs. The reference lets the same one run
-// nested at most this many times (getter and setter calls together).
+// One more call of a getter or setter, for as long as it runs. The same one runs nested at most
+// this many times (getter and setter calls together).
 constexpr int kMaxAccessorDepth = 65;
 
 // Calls now running per getter/setter definition (its property's place), for every machine of the thread.
@@ -276,7 +276,7 @@ Value Vm::lookupMember(const Value& objectValue, const QString& name, bool resol
 void Vm::setMember(const Value& objectValue, const QString& name, const Value& value) {
     Object* object = objectValue.object();
     if (!object) return;
-    // The reference never stores a property with an empty name.
+    // A property with an empty name is never stored.
     if (name.isEmpty()) return;
     if (name == u"__proto__") {
         object->setProto(value.object());
@@ -335,7 +335,7 @@ bool Vm::deleteMember(const Value& objectValue, const QString& name) {
 
 // ---- conversions ----
 
-// The reference asks one method only: valueOf for numbers (toString for dates), and a method that is
+// Conversion asks one method only: valueOf for numbers (toString for dates), and a method that is
 // missing gives undefined rather than trying the other one. A method that answers with the object
 // itself (Object.prototype.valueOf) leaves the object as it is, so `{} + 1` is NaN while `{} + "a"`
 // uses toString; so does a method answering with another object (a later number conversion asks
@@ -478,7 +478,7 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
         return looseEquals(pa, pb);
     }
     if (a.type() == b.type()) {
-        // The reference finds NaN equal to NaN.
+        // NaN is equal to NaN here.
         if (a.isNumber()) return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
         return a.strictEquals(b);
     }

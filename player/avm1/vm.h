@@ -153,7 +153,7 @@ public:
     Object* defineMethod(Object* target, const QString& name, NativeFunction f, std::uint16_t flags = 0);
 
     // Limits. Every action checks the clock through tick(); a list that runs past the time limit is
-    // aborted. Recursion deeper than kMaxCallDepth aborts the list with the reference's message.
+    // aborted. Recursion deeper than kMaxCallDepth aborts the list with a message in the trace.
     static constexpr int kMaxCallDepth = 256;
     void setTimeLimitMs(int ms) { m_timeLimitMs = ms; }
     int timeLimitMs() const { return m_timeLimitMs; }
@@ -182,7 +182,7 @@ public:
     std::vector<Object*>& extraRoots() { return m_extraRoots; }
 
     // What one outermost action list hands on to the next: the values it left on the operand stack and
-    // the constant pool declared last (the reference keeps both between lists).
+    // the constant pool declared last (both last from one list to the next).
     std::vector<Value>& carriedStack() { return m_carriedStack; }
 
     // Built-in functions by (table, index), as ASnative and ASSetNative reach them; filled once the

@@ -94,7 +94,7 @@ namespace {
 constexpr int kMaxScriptMaskNesting = 3;
 thread_local int scriptMaskNesting = 0;
 
-// Draws a setMask mask: only fills shape it, as in the reference; lines are left out.
+// Draws a setMask mask: only fills shape it; lines are left out.
 class FillsOnly : public Renderer {
 public:
     explicit FillsOnly(Renderer& target) : m_target(target) {}

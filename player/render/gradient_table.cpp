@@ -33,7 +33,7 @@ const LinearLight& linearLight() {
 int mix(int a, int b, double t) { return static_cast<int>(std::lround(a + (b - a) * t)); }
 
 // Linear-light stops are held in eight bits, rounded down: dark channels lose their low steps
-// (sRGB 20 comes back as 13), as the reference shows them.
+// (sRGB 20 comes back as 13).
 double stopLinear(int v) {
     return std::floor(linearLight().toLinear[static_cast<std::size_t>(v)] * 255) / 255;
 }

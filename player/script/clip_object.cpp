@@ -210,7 +210,7 @@ avm1::Value getClipProperty(Stage& stage, DisplayObject& o, ClipProperty propert
     case ClipProperty::Quality: return Value(qualityName(stage.scriptQuality().value_or(RenderQuality::High)));
     case ClipProperty::XMouse:
     case ClipProperty::YMouse: {
-        // The reference maps the pointer with every translation on whole pixels; a matrix that cannot be
+        // The pointer is mapped with every translation on whole pixels; a matrix that cannot be
         // inverted leaves the point a twentieth of what it was.
         QTransform t;
         int guard = 0;
@@ -239,7 +239,7 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
     case ClipProperty::Y: {
         const double v = number();
         if (std::isnan(v)) return;
-        // Whole twips, cut as the reference does; an infinite position lands on the smallest 32-bit twips value.
+        // Whole twips, cut toward zero; an infinite position lands on the smallest 32-bit twips value.
         (property == ClipProperty::X ? o.matrix.tx : o.matrix.ty) =
             std::isfinite(v) ? std::trunc(v * 20.0) : -2147483648.0;
         o.transformedByScript = true;
@@ -283,7 +283,7 @@ void setClipProperty(Stage& stage, DisplayObject& o, ClipProperty property, cons
         const QRectF inner = objectBounds(movieOf(stage, o), o);
         Geometry g = geometryOf(o);
         if (!(inner.width() > 0) || !(inner.height() > 0)) {
-            // A flat or empty object has no size to scale from: the reference collapses both axes.
+            // A flat or empty object has no size to scale from: both axes collapse.
             g.xScale = 0;
             g.yScale = 0;
         } else {

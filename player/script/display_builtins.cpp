@@ -26,7 +26,7 @@ namespace {
 
 Value arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value(); }
 
-// A depth a script asks for, in the timeline's numbering, or nothing when the reference refuses it:
+// A depth a script asks for, in the timeline's numbering, or nothing when it is refused:
 // scripts reach from the timeline's first depth up to a little under 2^31.
 std::optional<int> scriptDepth(avm1::Vm& vm, const Value& value) {
     const std::int64_t depth = avm1::toInt32(vm.toNumber(value));
@@ -189,7 +189,7 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         if (newScript && target != o) s->setRoundedEmptyBounds();
         if (s->movie().header().version >= 8) s->setRoundedEmptyBounds();
         if (r.isNull()) {
-            // The reference reports an empty clip with the largest twips value, 0x7ffffff.
+            // An empty clip reports the largest twips value, 0x7ffffff.
             const double v = s->roundedEmptyBounds() ? static_cast<double>(static_cast<float>(0x7ffffff)) / 20.0
                                                      : 0x7ffffff / 20.0;
             if (newScript) s->setRoundedEmptyBounds();

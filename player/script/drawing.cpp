@@ -33,7 +33,7 @@ constexpr std::size_t kMaxGradientRecords = 15;
 constexpr int kMaxHitNesting = ObjectBudget::kMaxNesting;
 
 
-// A script coordinate in pixels to twips: whole twips, as the reference stores edges.
+// A script coordinate in pixels to twips: edges are stored in whole twips.
 double toTwips(avm1::Vm& vm, const Value& v) {
     const double n = vm.toNumber(v);
     if (!std::isfinite(n)) return 0;
@@ -118,7 +118,7 @@ void beginFill(Drawing& d, std::optional<Paint> paint) {
 
 // The gradient arguments shared by beginGradientFill and lineGradientStyle: type, colors, alphas,
 // ratios, matrix, then spread, interpolation and focal point. Nothing when they do not make a
-// gradient the reference accepts.
+// valid gradient.
 std::optional<Paint> gradientPaint(avm1::Vm& vm, Args args) {
     if (args.size() < 5 || args.size() > 8 || !args[0].isString()) return std::nullopt;
     Paint p;
@@ -415,7 +415,7 @@ void installDrawingMethods(Stage& stage, avm1::Object* proto) {
     });
     define(vm, proto, "lineGradientStyle", [](avm1::Vm& vm, DisplayObject& o, Args args) {
         Drawing& d = drawingOf(o);
-        // Arguments the reference would not take leave the line as it was.
+        // Arguments that make no valid gradient leave the line as it was.
         std::optional<Paint> paint = gradientPaint(vm, args);
         if (!paint || !d.lineStyle) return Value();
         d.lineStyle->paint = std::move(*paint);
@@ -435,8 +435,8 @@ void installDrawingMethods(Stage& stage, avm1::Object* proto) {
     });
     define(vm, proto, "beginGradientFill", [](avm1::Vm& vm, DisplayObject& o, Args args) {
         Drawing& d = drawingOf(o);
-        // No type at all ends the fill as beginFill() does; any other arguments the reference would
-        // not take leave the fill in force as it was.
+        // No type at all ends the fill as beginFill() does; any other arguments that make no valid
+        // gradient leave the fill in force as it was.
         if (args.empty() || args[0].isUndefined()) {
             beginFill(d, std::nullopt);
             return Value();

@@ -2,7 +2,7 @@
 // variables (loadVariables), and the text of XML and LoadVars objects. Files are read only from the folder
 // tree of the movie opened first; anything else (other folders, addresses with a scheme) fails as a missing
 // file does, without touching the disk or the network. Results arrive after the calling script, at the end
-// of the frame, as the reference player delivers them.
+// of the frame.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +43,7 @@ public:
     // The bytes of the file `url` names in the movie's folder tree, or nothing when it may not be read
     // or is missing. A query string is no part of the file name.
     std::optional<QByteArray> readFile(const QString& url, QString* path = nullptr) const;
-    // Text of a loaded file as the reference decodes it: UTF-8, after a byte-order mark if any.
+    // Text of a loaded file: decoded as UTF-8, after a byte-order mark if any.
     static QString decodeText(const QByteArray& bytes);
 
 private:

@@ -1,6 +1,6 @@
-// flash.display.BitmapData and MovieClip.attachBitmap. Pixels are kept premultiplied, as the reference
-// keeps them, so a colour read back after a write shows the same rounding a script sees there.
-// Methods give the reference's answers: -1 for a disposed bitmap or missing arguments, and small
+// flash.display.BitmapData and MovieClip.attachBitmap. Pixels are kept premultiplied,
+// so a colour read back after a write shows the same rounding a script sees there.
+// Methods answer -1 for a disposed bitmap or missing arguments, and small
 // negative codes for arguments of the wrong kind.
 #include <algorithm>
 #include <cmath>
@@ -165,8 +165,8 @@ bool readPoint(Vm& vm, const Value& v, int& x, int& y) {
     return true;
 }
 
-// The source bitmap and rectangle of the copying methods; 0 when both are usable, otherwise the answer
-// the reference gives: -2 for no bitmap, -3 for a disposed one, -4 for no rectangle.
+// The source bitmap and rectangle of the copying methods; 0 when both are usable, otherwise the error
+// code: -2 for no bitmap, -3 for a disposed one, -4 for no rectangle.
 int readSource(Vm& vm, Args args, BitmapSurface*& src, IntRect& r) {
     auto* object = dynamic_cast<BitmapDataObject*>(arg(args, 0).object());
     if (!object) return -2;
@@ -623,7 +623,7 @@ Value merge(Context&, Vm& vm, BitmapSurface& s, const Value&, Args args) {
 // The random numbers noise draws: a Park-Miller generator seeded from the script's seed.
 class Random {
 public:
-    // Seeds of 0 and below count from 1 upwards (0 is 1, -1 is 2), as the reference's sequences show.
+    // Seeds of 0 and below count from 1 upwards (0 is 1, -1 is 2).
     explicit Random(double seed) {
         double s = std::isfinite(seed) ? std::trunc(seed) : 0;
         if (s <= 0) s = 1 - s;
@@ -917,7 +917,7 @@ void installBitmapData(Stage& stage) {
     for (int i = 0; i < 4; ++i) ctor->define(QString::fromLatin1(channels[i]), Value(1 << i));
     method(vm, ctor, QStringLiteral("loadBitmap"), [cx](Vm& vm, const Value&, Args args) { return loadBitmap(*cx, vm, args); });
 
-    // Size and kind read -1 once the bitmap is disposed; they are enumerable, as the reference lists them.
+    // Size and kind read -1 once the bitmap is disposed; they are enumerable.
     auto property = [&](const char* name, auto read) {
         Object* getter = vm.makeFunction(QString::fromLatin1(name), [read](Vm& vm, const Value& self, Args) {
             auto* b = dynamic_cast<BitmapDataObject*>(self.object());

@@ -1,6 +1,6 @@
 // flash.external.ExternalInterface: this viewer has no page around the movie, so `available` is false and
-// calls out go nowhere; the serialising helpers (values to the XML call format and back) work as they do
-// in the reference player, since movies use them directly.
+// calls out go nowhere; the serialising helpers (values to the XML call format and back) work in full,
+// since movies use them directly.
 #include <algorithm>
 
 #include "player/avm1/convert.h"
@@ -94,7 +94,7 @@ std::vector<QString> enumerableNames(Vm& vm, Object* o) {
 QString objectToXml(Vm& vm, const Value& v, int depth) {
     QString out = QStringLiteral("<object>");
     if (Object* o = v.object()) {
-        // Names go out as they are: the reference does not escape them.
+        // Names go out as they are, not escaped.
         for (const QString& name : enumerableNames(vm, o))
             out += QStringLiteral("<property id=\"%1\">").arg(name) + toXml(vm, vm.getMember(v, name), depth + 1) +
                    QStringLiteral("</property>");

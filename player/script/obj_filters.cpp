@@ -1,4 +1,4 @@
-// flash.filters: the filter classes as data objects holding their settings, with the reference's defaults
+// flash.filters: the filter classes as data objects holding their settings, with their defaults
 // and clone(). Clips do not take them through scripts yet.
 #include <algorithm>
 #include <cmath>

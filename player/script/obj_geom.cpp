@@ -418,7 +418,7 @@ void installColorTransform(Vm& vm, Object* pkg, Classes& c) {
     Object* ct = c.colorTransform;
     Object* proto = protoOf(vm, ct);
     // The eight fields are numbers kept behind getters and setters on the prototype, which lists them
-    // and its methods to for..in; they are made in the reverse of the order the reference enumerates.
+    // and its methods to for..in; they are made in the reverse of the order they enumerate in.
     for (const char* field : {"alphaMultiplier", "redMultiplier", "greenMultiplier", "blueMultiplier", "alphaOffset",
                               "redOffset", "greenOffset", "blueOffset"}) {
         const QString name = QString::fromLatin1(field);

@@ -200,7 +200,7 @@ void applyGain(Stage& stage, DisplayObject* clip) {
     stage.sound().mixer()->setGroupGain(reinterpret_cast<std::uintptr_t>(clip), left, right);
 }
 
-// The clip whose settings a call works on, or null when it is gone (the reference answers undefined).
+// The clip whose settings a call works on, or null when it is gone (the call answers undefined).
 DisplayObject* soundFor(Vm& vm, Stage& stage, const Value& self) {
     auto* sound = dynamic_cast<SoundObject*>(self.object());
     if (!sound) return nullptr;
@@ -513,7 +513,7 @@ void installSharedObject(Stage& stage) {
     Object* proto = vm.getMember(Value(ctor), QStringLiteral("prototype")).object();
     method(vm, ctor, QStringLiteral("getLocal"), [store, proto](Vm& vm, const Value&, Args args) {
         const QString name = vm.toString(arg(args, 0));
-        // Names with characters a file name cannot hold are refused, as the reference does.
+        // Names with characters a file name cannot hold are refused.
         if (name.isEmpty() || name.contains(QRegularExpression(QStringLiteral("[~%&\\\\;:\"',<>?# ]"))))
             return Value::null();
         const QString key = name + QLatin1Char('\n') + vm.toString(arg(args, 1));

@@ -1,5 +1,5 @@
 // ContextMenu and ContextMenuItem: the menu a movie sets up for its clips. This viewer shows no such
-// menu yet, so these only keep what scripts put in them, with the reference's defaults and copying.
+// menu yet, so these only keep what scripts put in them, with their defaults and copying rules.
 #include "player/avm1/object.h"
 #include "player/script/obj_internal.h"
 #include "player/stage.h"

@@ -1,7 +1,7 @@
 // NetStream: plays an FLV file from the movie's folder tree on the stage's clock, shown by the Video
 // objects it is attached to, its sound mixed with the movie's. Nothing is fetched from the network: a
-// name the loader refuses is a stream that is not found. The status codes and their order follow the
-// reference player: Play.Start when play is called; Buffer.Full (then the file's metadata) on the next
+// name the loader refuses is a stream that is not found. The status codes come in a fixed
+// order: Play.Start when play is called; Buffer.Full (then the file's metadata) on the next
 // tick; the clock runs from the tick after; Buffer.Flush, Play.Stop and Buffer.Empty once every tag has
 // been passed.
 #include <atomic>
@@ -222,8 +222,8 @@ void installNetStream(Stage& stage) {
     stateGetter("bytesLoaded", loaded);
     stateGetter("bytesTotal", loaded);
     stateGetter("bufferTime", [](const StreamState& st) { return Value(st.bufferTime); });
-    // The whole file is at hand at once: the buffer always holds what was asked for, as the reference
-    // reports it even before anything plays.
+    // The whole file is at hand at once: the buffer always holds what was asked for,
+    // even before anything plays.
     stateGetter("bufferLength", [](const StreamState& st) { return Value(st.bufferTime); });
     method(vm, proto, QStringLiteral("setBufferTime"), [](Vm& vm, const Value& self, Args args) {
         if (StreamState* st = stateOf(self)) {

@@ -1,5 +1,5 @@
 // TextFormat: character and paragraph settings, each unset (null) until given. Its fields are accessors
-// that convert what is stored the way the reference does (sizes rounded to whole numbers, unknown
+// that convert what is stored (sizes rounded to whole numbers, unknown
 // alignments ignored).
 #include <cmath>
 #include <map>
@@ -53,7 +53,7 @@ double wholeNumber(double n, bool truncate) {
     return r;
 }
 
-// The stored value for `v`; `current` is kept when the reference ignores the value. Only the setters
+// The stored value for `v`; `current` is kept when the value is ignored. Only the setters
 // keep margins from going below zero.
 Value convert(Vm& vm, Kind kind, const Value& v, const Value& current, bool fromConstructor) {
     // Display takes its known values only, anything else resets it; align ignores what it does not know.

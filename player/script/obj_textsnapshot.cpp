@@ -1,5 +1,5 @@
 // TextSnapshot: the static text of a clip as one string (MovieClip.getTextSnapshot makes one through
-// whatever _global.TextSnapshot is at the time, as the reference does).
+// whatever _global.TextSnapshot is at the time).
 #include <algorithm>
 #include <cmath>
 #include <variant>

@@ -118,7 +118,7 @@ DisplayObject* ScriptHost::duplicate(DisplayObject& source, const QString& name,
     SpriteInstance* parent = source.parent;
     if (parent && source.text) return duplicateTextField(m_stage, source, *parent, internal, name);
     if (!parent || !source.sprite) return nullptr;
-    // The source itself may sit at that depth: it is replaced, as the reference does.
+    // The source itself may sit at that depth: it is replaced.
     const swf::Matrix matrix = source.matrix;
     const swf::ColorTransform cx = source.colorTransform;
     const std::vector<swf::ClipAction> actions = source.clipActions;

@@ -60,7 +60,7 @@ avm1::ArrayObject* listenersOf(Vm& vm, const Value& self) {
     return dynamic_cast<avm1::ArrayObject*>(vm.getMember(self, QStringLiteral("_listeners")).object());
 }
 
-// Listeners match the way == compares (undefined finds null), as the reference's removeListener does.
+// removeListener matches listeners the way == compares (undefined finds null).
 void removeMatching(Vm& vm, avm1::ArrayObject* list, const Value& listener, bool& removed) {
     std::vector<Value> e = list->values();
     for (std::size_t i = 0; i < e.size(); ++i) {
@@ -184,7 +184,7 @@ void installStageObject(Stage& stage) {
     defineAccessor(
         vm, o, QStringLiteral("align"), [settings](Vm&, const Value&, Args) { return Value(settings->align); },
         [settings](Vm& vm, const Value&, Args args) {
-            // The letters it understands, in the order the reference reports them.
+            // The letters it understands, always reported in the order L, T, R, B.
             const QString v = vm.toString(arg(args, 0)).toUpper();
             QString out;
             for (QChar c : {QChar(u'L'), QChar(u'T'), QChar(u'R'), QChar(u'B')})

@@ -197,7 +197,7 @@ QString blockAttributes(const TextParagraph& p) {
     return attrs;
 }
 
-// The markup the reference writes back for a field: per paragraph (the empty one after a final
+// The markup written back for a field: per paragraph (the empty one after a final
 // paragraph end left out) a P, or LI for a bullet item, inside a TEXTFORMAT when its layout differs
 // from the defaults. The first run's font is named in full; a later run whose font matches one still
 // open closes back to it, and any other opens a font inside the innermost naming what differs.
@@ -311,7 +311,7 @@ QString condensedWhite(const QString& html, bool acrossTags, bool multiline) {
     return out;
 }
 
-// Whole pixels as the reference keeps them for a field's position and size: cut toward zero.
+// Whole pixels for a field's position and size: cut toward zero.
 double wholePixels(avm1::Vm& vm, const Value& v) {
     const double d = avm1::toInt32(vm.toNumber(v));
     return std::clamp(d, -kMaxFieldPixels, kMaxFieldPixels);
@@ -486,7 +486,7 @@ TextFieldObject::TextFieldObject(Stage& stage, DisplayObject& object, const swf:
             stored[QStringLiteral("sharpness")] = Value(static_cast<double>(csm->sharpness));
         }
     } else {
-        // Fields made by scripts start empty, in the reference's default format, and draw themselves.
+        // Fields made by scripts start empty, in the default format, and draw themselves.
         m_props.format.font = QStringLiteral("Times New Roman");
         m_props.format.size = 12;
         m_props.format.color = qRgb(0, 0, 0);
@@ -836,7 +836,7 @@ bool TextFieldObject::getSpecial(avm1::Vm& vm, const QString& name, Value& out) 
     if (o && name.size() > 1 && name[0] == u'_') {
         const auto p = clipPropertyByName(name);
         if (p == ClipProperty::Width || p == ClipProperty::Height) {
-            // Each corner lands on a whole twip before the extent is taken, as the reference measures.
+            // Each corner lands on a whole twip before the extent is taken.
             const QTransform t = toQTransform(o->matrix);
             const QRectF b = bounds();
             double lo = HUGE_VAL, hi = -HUGE_VAL;
@@ -1029,7 +1029,7 @@ void storedProperty(avm1::Vm& vm, avm1::Object* proto, const char* name, const V
 
 
 void installProperties(avm1::Vm& vm, avm1::Object* proto) {
-    // In the order the reference enumerates them.
+    // In their enumeration order.
     property(vm, proto, "styleSheet", [](avm1::Vm&, TextFieldObject& tf) { return tf.styleSheet(); },
              [](avm1::Vm&, TextFieldObject& tf, const Value& v) { tf.setStyleSheet(v); });
     storedProperty(vm, proto, "mouseWheelEnabled", Value(true));

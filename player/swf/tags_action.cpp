@@ -42,7 +42,7 @@ std::vector<ClipAction> readClipActions(ByteReader& r, int swfVersion) {
     const bool wide = swfVersion >= 6;
     auto readEvents = [&]() -> std::uint32_t { return wide ? r.u32() : r.u16(); };
     r.u16();   // reserved
-    // The union of the records' events: the reference answers only events that are in it as well.
+    // The union of the records' events: only events that are in it as well are answered.
     const std::uint32_t allEvents = readEvents();
     std::vector<ClipAction> actions;
     // A body that stops exactly where the end marker belongs has lost nothing but the marker.

@@ -61,7 +61,7 @@ struct StartSound {
 
 struct SoundStreamHead {
     int version = 1;
-    SoundFormat playback;   // what the reference player would play at (kept for completeness)
+    SoundFormat playback;   // the format the movie suggests for playback (kept for completeness)
     SoundFormat stream;     // what the blocks hold
     std::uint16_t samplesPerBlock = 0;
     std::int16_t latencySeek = 0;   // MP3 only

@@ -53,7 +53,7 @@ struct Open {
 };
 
 // Builds the field's text as one string of characters, each with its format, "\r" ending each
-// paragraph, as the reference keeps it; paragraphs are cut from it at the end.
+// paragraph, as a field keeps it; paragraphs are cut from it at the end.
 class Builder {
 public:
     Builder(const TextFormat& defaults, const TextParagraph& layout, bool multiline) : m_multiline(multiline)

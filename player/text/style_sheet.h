@@ -1,5 +1,5 @@
 // Style sheets as text fields take them: rules of selectors and name: value declarations, read the
-// forgiving way the reference reads them.
+// forgiving way movies count on.
 #pragma once
 
 #include <optional>

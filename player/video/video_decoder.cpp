@@ -257,8 +257,8 @@ QImage Decoder::convert(const AVFrame& f) {
     if (w <= 0 || h <= 0 || static_cast<std::int64_t>(w) * h > kMaxPicturePixels) return {};
     const AVPixelFormat format = static_cast<AVPixelFormat>(f.format);
     const bool alpha = hasAlpha(format);
-    // Each chroma sample colours its pixels as it is, not blended with its neighbours, as in the
-    // reference player; rounding is exact.
+    // Each chroma sample colours its pixels as it is, not blended with its neighbours; rounding is
+    // exact.
     s.scaler = sws_getCachedContext(s.scaler, w, h, format, w, h, AV_PIX_FMT_BGRA,
                                     SWS_POINT | SWS_FULL_CHR_H_INT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
     if (!s.scaler) return {};
@@ -269,7 +269,7 @@ QImage Decoder::convert(const AVFrame& f) {
     if (sws_scale(s.scaler, f.data, f.linesize, 0, h, dst, dstStride) != h) return {};
     if (alpha) {
         // Colour planes of transparent video hold colour already multiplied by the alpha plane; a
-        // colour above its alpha is cut to it, as the reference player shows it.
+        // colour above its alpha is cut to it.
         for (int y = 0; y < h; ++y) {
             auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
             for (int x = 0; x < w; ++x) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/avm1/interpreter_host.h"
+#include "tests/support/allocation_probe.h"
 
 namespace avm1 = vistrel::avm1;
 namespace op = vistrel::testing::op;
@@ -43,6 +44,8 @@ public:
         m.vm.call(m.vm.getMember(Value(m.vm.global()), QStringLiteral("ASSetPropFlags")), Value(), args);
     }
     std::string str(const Value& v) { return m.vm.toString(v).toStdString(); }
+    double length(const Value& v) { return m.vm.toNumber(m.vm.getMember(v, "length")); }
+    bool isSparse(const Value& v) { return dynamic_cast<avm1::ArrayObject*>(v.object())->isSparse(); }
 
     // What for..in over `v` lists, comma-terminated, run by the action loop.
     std::string keys(const Value& v) {
@@ -190,4 +193,142 @@ TEST(ArrayHoles, ShiftSpliceAndSortKeepTheirOwnOrders) {
     EXPECT_EQ(t.keys(a), "foo,3,2,");
     EXPECT_EQ(t.keys(t.call(a, "slice", {Value(0)})), "4,3,2,1,0,");
     EXPECT_EQ(t.keys(t.call(a, "concat", {Value(1)})), "5,4,3,2,1,0,");
+}
+
+TEST(ArrayHoles, AWriteFarPastTheEndStoresOneElementNotMillionsOfHoles) {
+    Arrays t;
+    const Value a = t.sparse({});
+    std::size_t largest = 0;
+    {
+        vistrel::testing::LargestAllocation probe;
+        t.m.vm.setMember(a, "16000000", Value(1));
+        t.m.vm.setMember(a, "foo", Value("f"));
+        t.m.vm.setMember(a, "9000000", Value(2));
+        largest = probe.bytes();
+    }
+    EXPECT_LT(largest, std::size_t(1) << 16);
+    EXPECT_EQ(t.length(a), 16000001);
+    EXPECT_EQ(t.keys(a), "9000000,foo,16000000,");
+    EXPECT_EQ(t.m.vm.toNumber(t.m.vm.getMember(a, "16000000")), 1);
+    EXPECT_TRUE(t.m.vm.getMember(a, "15999999").isUndefined());
+    EXPECT_FALSE(t.hasOwn(a, "0"));
+    // pop, push and a shorter length work on the stored elements alone.
+    EXPECT_EQ(t.m.vm.toNumber(t.call(a, "pop")), 1);
+    EXPECT_EQ(t.length(a), 16000000);
+    EXPECT_EQ(t.m.vm.toNumber(t.call(a, "push", {Value(3)})), 16000001);
+    EXPECT_EQ(t.keys(a), "16000000,9000000,foo,");
+    t.m.vm.setMember(a, "length", Value(9000000));
+    EXPECT_EQ(t.keys(a), "foo,");
+    EXPECT_EQ(t.length(a), 9000000);
+    // The same through a constructor with a huge length, which asks for nothing either.
+    {
+        vistrel::testing::LargestAllocation probe;
+        const Value sized =
+            t.m.vm.construct(t.m.vm.getMember(Value(t.m.vm.global()), "Array"), std::vector<Value>{Value(16000000)});
+        EXPECT_EQ(t.length(sized), 16000000);
+        EXPECT_EQ(t.keys(sized), "");
+        // Nor a length reached by doubling, one step at a time.
+        const Value grown = t.sparse({});
+        for (double n = 1000; n < 4e9; n *= 2) t.m.vm.setMember(grown, "length", Value(n));
+        EXPECT_EQ(t.length(grown), 2097152000);
+        EXPECT_LT(probe.bytes(), std::size_t(1) << 16);
+    }
+}
+
+TEST(ArrayHoles, LengthsUpTo32BitsAreKeptAndGoingThroughEveryPlaceStopsTheScript) {
+    Arrays t;
+    auto script = [&](std::initializer_list<const char*> lines) {
+        ActionWriter w;
+        for (const char* line : lines) {
+            const std::string s(line);
+            // "x.length=N": a new array in x given length N; "x[N]": 1 stored at N; "x.m": method m called
+            // with the argument 1, its result traced; "x": its length traced; anything else is traced.
+            if (const auto eq = s.find(".length="); eq != std::string::npos) {
+                const std::string name = s.substr(0, eq);
+                w.push({Push::str(name.c_str()), Push::integer(0)}).op(op::kInitArray).op(op::kSetVariable);
+                w.push(Push::str(name.c_str())).op(op::kGetVariable);
+                w.push({Push::str("length"), Push::dbl(std::stod(s.substr(eq + 8)))}).op(op::kSetMember);
+            } else if (const auto open = s.find('['); open != std::string::npos) {
+                const std::string name = s.substr(0, open);
+                const std::string index = s.substr(open + 1, s.find(']') - open - 1);
+                w.push(Push::str(name.c_str())).op(op::kGetVariable);
+                w.push({Push::str(index.c_str()), Push::integer(1)}).op(op::kSetMember);
+            } else if (const auto dot = s.find('.'); dot != std::string::npos) {
+                w.push({Push::integer(1), Push::integer(1), Push::str(s.substr(0, dot).c_str())}).op(op::kGetVariable);
+                w.push(Push::str(s.substr(dot + 1).c_str())).op(op::kCallMethod).op(op::kTrace);
+            } else if (s.size() == 1) {
+                w.push(Push::str(s.c_str())).op(op::kGetVariable).push(Push::str("length")).op(op::kGetMember).op(op::kTrace);
+            } else {
+                w.push(Push::str(s.c_str())).op(op::kTrace);
+            }
+        }
+        return t.m.run(w);
+    };
+    EXPECT_EQ(script({"a.length=4294967295", "a", "b.length=0", "b[16777217]", "b", "c.length=20000000", "c.push", "c",
+                      "e.length=4294967295", "e.pop", "e", "done"}),
+              (QStringList{"4294967295", "16777218", "20000001", "20000001", "undefined", "4294967294", "done"}));
+    // A method that would go through every place of a huge array stops the script rather than the window.
+    for (const char* method : {"a.reverse", "a.join", "a.sort", "a.shift", "a.slice", "a.toString"})
+        EXPECT_FALSE(script({method, "not reached"}).contains(QStringLiteral("not reached"))) << method;
+    EXPECT_EQ(script({"a", "b.pop", "b"}), (QStringList{"4294967295", "1", "16777217"}));
+}
+
+// An array built by a far write (elements kept by index) and one filled and emptied again (a slot per
+// index) with the same elements made in the same order: every method sees the same array in both.
+TEST(ArrayHoles, AnArrayMostlyOfHolesBehavesAsOneWithASlotPerIndex) {
+    struct Case {
+        const char* method;
+        std::vector<Value> args;
+    };
+    const std::vector<Case> cases{
+        {"reverse", {}},
+        {"shift", {}},
+        {"unshift", {Value(7), Value(8)}},
+        {"splice", {Value(1999), Value(2)}},
+        {"splice", {Value(10), Value(0), Value("x")}},
+        {"sort", {}},
+        {"sort", {Value(16 | 2)}},
+        {"pop", {}},
+        {"push", {Value("p")}},
+        {"slice", {Value(1990), Value(2500)}},
+        {"concat", {Value(1)}},
+        {"join", {Value("")}},
+        {"toString", {}},
+    };
+    for (const Case& c : cases) {
+        Arrays t;
+        const Value far = t.sparse({});
+        t.m.vm.setMember(far, "2999", Value(5));
+        t.m.vm.setMember(far, "2000", Value("b"));
+        t.m.vm.setMember(far, "named", Value("n"));
+        t.m.vm.setMember(far, "3", Value(-1));
+        ASSERT_TRUE(t.isSparse(far));
+        const Value stepped = t.sparse({});
+        for (int i = 0; i < 3000; ++i) t.m.vm.setMember(stepped, QString::number(i), Value(i));
+        for (int i = 0; i < 3000; ++i) t.m.vm.deleteMember(stepped, QString::number(i));
+        ASSERT_FALSE(t.isSparse(stepped));
+        t.m.vm.setMember(stepped, "2999", Value(5));
+        t.m.vm.setMember(stepped, "2000", Value("b"));
+        t.m.vm.setMember(stepped, "named", Value("n"));
+        t.m.vm.setMember(stepped, "3", Value(-1));
+
+        const Value fromFar = t.call(far, c.method, c.args);
+        const Value fromStepped = t.call(stepped, c.method, c.args);
+        EXPECT_EQ(t.str(fromFar), t.str(fromStepped)) << c.method;
+        EXPECT_EQ(t.str(far), t.str(stepped)) << c.method;
+        EXPECT_EQ(t.keys(far), t.keys(stepped)) << c.method;
+        EXPECT_EQ(t.length(far), t.length(stepped)) << c.method;
+        if (fromFar.isObject()) {
+            EXPECT_EQ(t.keys(fromFar), t.keys(fromStepped)) << c.method;
+        }
+    }
+    // Filled in again, the far-written array holds every element it was given.
+    Arrays t;
+    const Value a = t.sparse({{4999, Value(1)}});
+    for (int i = 0; i < 4999; ++i) t.m.vm.setMember(a, QString::number(i), Value(i));
+    EXPECT_FALSE(t.isSparse(a));
+    EXPECT_EQ(t.m.vm.toNumber(t.m.vm.getMember(a, "2500")), 2500);
+    const std::string keys = t.keys(a);
+    EXPECT_EQ(keys.substr(0, 15), "4998,4997,4996,");
+    EXPECT_EQ(keys.substr(keys.size() - 9), "1,0,4999,");
 }

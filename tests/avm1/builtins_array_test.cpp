@@ -1,4 +1,4 @@
-// Array built-ins: the constructor forms, the mutating methods, and sort/sortOn with the reference's flags
+// Array built-ins: the constructor forms, the mutating methods, and sort/sortOn with their flags
 // and its order for equal, undefined and mixed values.
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ TEST(BuiltinsArray, ConstructorForms) {
     EXPECT_EQ(m.num(m.path("Array.RETURNINDEXEDARRAY")), 8);
 }
 
-TEST(BuiltinsArray, MutatingMethodsReturnWhatTheReferenceReturns) {
+TEST(BuiltinsArray, MutatingMethodsAndWhatTheyReturn) {
     Machine m(7);
     const Value a = m.array({Value(1), Value(2), Value(3)});
     EXPECT_EQ(m.num(m.call(a, "push", {Value(4), Value(5)})), 5);

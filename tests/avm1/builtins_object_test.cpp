@@ -137,7 +137,7 @@ TEST(BuiltinsGlobal, AsSetPropFlagsHidesProtectsAndGatesByVersion) {
     // 0x400: only version 7 and later movies see it.
     m.vm.call(flags, Value(), std::vector<Value>{o, Value::null(), Value(0x400)});
     EXPECT_TRUE(m.vm.getMember(o, "a").isUndefined());
-    // Hidden from reading, but still its own property, as the reference's hasOwnProperty reports.
+    // Hidden from reading, but still its own property, as hasOwnProperty reports.
     EXPECT_TRUE(m.call(o, "hasOwnProperty", {Value("d")}).asBool());
     m.vm.call(flags, Value(), std::vector<Value>{o, Value::null(), Value(0), Value(0x400)});
     EXPECT_EQ(m.num(m.vm.getMember(o, "a")), 1);

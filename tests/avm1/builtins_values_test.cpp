@@ -1,4 +1,4 @@
-// Number, Boolean, Math, Date and Error built-ins: casts, constants, the reference's Math argument rules,
+// Number, Boolean, Math, Date and Error built-ins: casts, constants, Math's argument rules,
 // Date arithmetic in UTC and its string form, Error's message.
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ TEST(BuiltinsGlobal, ParseWithoutArgumentsGivesUndefined) {
     EXPECT_EQ(m.num(m.callGlobal("parseInt", {Value("ff"), Value(16)})), 255);
 }
 
-TEST(BuiltinsMath, ArgumentRulesOfTheReference) {
+TEST(BuiltinsMath, ArgumentRulesRoundingAndConstants) {
     Machine m(7);
     const Value math = m.global("Math");
     EXPECT_EQ(m.num(m.call(math, "min", {Value(1), Value(2)})), 1);

@@ -1,5 +1,5 @@
 // Number/string conversions of the ActionScript machine: printing, the per-version string-to-number rules,
-// parseInt/parseFloat and 32-bit integer conversion, including the reference player's quirks.
+// parseInt/parseFloat and 32-bit integer conversion, quirks included.
 #include <gtest/gtest.h>
 
 #include <cmath>

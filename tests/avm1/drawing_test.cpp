@@ -461,7 +461,7 @@ Script contentAndHolder() {
 
 TEST(Drawing, SetMaskClipsTheClipAndHidesTheMask) {
     Script s = contentAndHolder();
-    // Paths read as the reference reads them: a variable in a target, a clip path.
+    // Paths read as script paths: a variable in a target, a clip path.
     s.traceCall("content", "setMask", {str("_level0:holder")});
     s.traceCall("content", "setMask", {str("holder")});
     s.traceCall("content", "setMask", {str("nothingThere")});

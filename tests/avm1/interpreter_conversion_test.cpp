@@ -70,7 +70,7 @@ TEST(InterpreterConversion, ToStringThatAnswersWithANumberGivesTheObjectKind) {
     EXPECT_EQ(m.run(w), (QStringList{"num called", "[type Object]!"}));
 }
 
-TEST(InterpreterConversion, Swf4OperatorsConvertTheirOperandsInTheReferenceOrder) {
+TEST(InterpreterConversion, Swf4SubtractConvertsItsRightOperandFirstTheOthersTheirLeft) {
     for (int version : {4, 5}) {
         Machine m(version);
         ActionWriter w;

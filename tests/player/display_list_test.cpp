@@ -163,8 +163,8 @@ TEST_P(SteppingTest, BackAndRewindMatchPlayingForward) {
     EXPECT_EQ(drawCalls(stepped), expected[static_cast<std::size_t>(target - 1)]);
 }
 
-// Going back keeps a sprite that is on both frames as it is, playing on from its own frame, as the
-// reference player does; one that was not there at the target frame is placed afresh.
+// Going back keeps a sprite that is on both frames as it is, playing on from its own frame;
+// one that was not there at the target frame is placed afresh.
 TEST(DisplayList, GoingBackKeepsSpritesOnBothSides) {
     auto movie = load({sw::rectangleShape(1, 0, 0, 10, 10, 0xff0000ff),
                        sw::defineSprite(10, 3, {sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame(),
