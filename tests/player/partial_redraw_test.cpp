@@ -17,7 +17,6 @@
 
 namespace sw = vistrel::testing;
 namespace vp = vistrel::player;
-using sw::firstDifference;
 using sw::fullDraw;
 using sw::viewOf;
 
@@ -128,14 +127,9 @@ TEST(PartialRedraw, EveryFrameEqualsAFullDrawAtEachSizeAndQuality) {
         const vp::FrameView view = viewOf(*movie, c.size, c.quality);
         int partial = 0;
         // Twice round the loop: the second pass finds filtered layers in the cache.
-        for (int frame = 0; frame < 2 * kFrames; ++frame) {
-            if (frame > 0) player.nextFrame();
-            drawer.update(player, view);
-            const QImage full = fullDraw(player, view);
-            ASSERT_EQ(drawer.image(), full) << "frame " << frame << " " << firstDifference(drawer.image(), full).toStdString();
-            const QRect bounds = drawer.repainted().boundingRect();
-            if (!drawer.repainted().isEmpty() && bounds != drawer.image().rect()) ++partial;
-        }
+        ASSERT_TRUE(sw::everyFrameEqualsAFullDraw(player, drawer, view, 2 * kFrames, [&](const vp::FrameDrawer& d) {
+            if (sw::repaintedInPart(d)) ++partial;
+        }));
         // Most frames change a small part of the picture: they are repainted in part.
         EXPECT_GE(partial, kFrames);
     }

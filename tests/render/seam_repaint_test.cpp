@@ -17,8 +17,6 @@
 
 namespace sw = vistrel::testing;
 namespace vp = vistrel::player;
-using sw::firstDifference;
-using sw::fullDraw;
 using sw::viewOf;
 
 namespace {
@@ -88,14 +86,7 @@ TEST(SeamRepaint, UnderlaysKeptBetweenFramesEqualAFreshDrawEveryFrame) {
                 drawer.setBands(bands, 1);
                 drawer.setPartialRedraw(partial);
                 const vp::FrameView view = viewOf(*movie, size, vp::RenderQuality::High);
-                for (int frame = 0; frame < kFrames; ++frame) {
-                    if (frame > 0)
-                        player.nextFrame();
-                    drawer.update(player, view);
-                    const QImage full = fullDraw(player, view);
-                    ASSERT_EQ(drawer.image(), full)
-                        << "frame " << frame << " " << firstDifference(drawer.image(), full).toStdString();
-                }
+                ASSERT_TRUE(sw::everyFrameEqualsAFullDraw(player, drawer, view, kFrames));
             }
         }
     }

@@ -17,8 +17,6 @@
 
 namespace sw = vistrel::testing;
 namespace vp = vistrel::player;
-using sw::firstDifference;
-using sw::fullDraw;
 using sw::viewOf;
 
 namespace {
@@ -123,19 +121,12 @@ void expectRepaintsEqualAFullDraw(bool low) {
                     drawer.setBands(bands, 1);
                     const vp::FrameView view = viewOf(*movie, size, quality);
                     int inQuarter = 0;
-                    for (int frame = 0; frame < kFrames; ++frame) {
-                        if (frame > 0)
-                            player.nextFrame();
-                        drawer.update(player, view);
-                        const QImage full = fullDraw(player, view);
-                        ASSERT_EQ(drawer.image(), full)
-                            << "frame " << frame << " "
-                            << firstDifference(drawer.image(), full).toStdString();
-                        const QRect repainted = drawer.repainted().boundingRect();
+                    ASSERT_TRUE(sw::everyFrameEqualsAFullDraw(player, drawer, view, kFrames, [&](const vp::FrameDrawer& d) {
+                        const QRect repainted = d.repainted().boundingRect();
                         if (!repainted.isEmpty() && (low ? repainted.top() > size.height() * 3 / 4
                                                          : repainted.bottom() < size.height() / 4))
                             ++inQuarter;
-                    }
+                    }));
                     EXPECT_EQ(inQuarter, kFrames - 1);
                 }
             }

@@ -2,6 +2,10 @@
 // for the drawer's partial, banded and self-sampled paths, which must match it pixel for pixel.
 #pragma once
 
+#include <functional>
+
+#include <gtest/gtest.h>
+
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -35,6 +39,30 @@ inline QString firstDifference(const QImage& a, const QImage& b) {
             if (a.pixel(x, y) != b.pixel(x, y))
                 return QStringLiteral("(%1,%2): %3 vs %4").arg(x).arg(y).arg(a.pixel(x, y), 8, 16).arg(b.pixel(x, y), 8, 16);
     return {};
+}
+
+// True when the drawer's last update repainted part of the picture, not all of it.
+inline bool repaintedInPart(const player::FrameDrawer& drawer) {
+    return !drawer.repainted().isEmpty() && drawer.repainted().boundingRect() != drawer.image().rect();
+}
+
+// Plays `frames` frames (the first as it stands) through `drawer`, kept from frame to frame, and
+// checks each against a whole draw; `eachFrame` then sees the drawer. False at the first difference,
+// reported with the frame and the first differing pixel.
+inline bool everyFrameEqualsAFullDraw(player::Player& player, player::FrameDrawer& drawer,
+                                      const player::FrameView& view, int frames,
+                                      const std::function<void(const player::FrameDrawer&)>& eachFrame = {}) {
+    for (int frame = 0; frame < frames; ++frame) {
+        if (frame > 0) player.nextFrame();
+        drawer.update(player, view);
+        const QImage full = fullDraw(player, view);
+        if (drawer.image() != full) {
+            ADD_FAILURE() << "frame " << frame << " " << firstDifference(drawer.image(), full).toStdString();
+            return false;
+        }
+        if (eachFrame) eachFrame(drawer);
+    }
+    return true;
 }
 
 }  // namespace vistrel::testing
