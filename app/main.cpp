@@ -8,9 +8,14 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <clocale>
 #include <cstdio>
 #include <exception>
+#include <locale.h>
+#include <future>
 #include <memory>
+
+#include <fontconfig/fontconfig.h>
 
 #include "app/browse_probe.h"
 #include "app/main_form.h"
@@ -30,6 +35,22 @@ int main(int argc, char* argv[])
     using namespace vistrel;
 
     startupMark("main");
+    // The window's first text needs the system's font configuration, dozens of XML files that take longer
+    // to read than the application object takes to reach the display: they are read on a thread of their
+    // own from the start (the library keeps one configuration for the whole process). The thread reads
+    // numbers in the environment's locale, a copy of its own, as the application object sets the process's
+    // locale meanwhile.
+    std::shared_future<void> fontConfiguration = std::async(std::launch::async, [] {
+        const locale_t ownLocale = newlocale(LC_ALL_MASK, "", locale_t(nullptr));
+        if (ownLocale)
+            uselocale(ownLocale);
+        FcInit();
+        if (ownLocale) {
+            uselocale(LC_GLOBAL_LOCALE);
+            freelocale(ownLocale);
+        }
+        startupMark("font configuration (own thread)");
+    });
     VistrelApplication app(argc, argv);
     startupMark("application");
     // The desktop's style (or the one asked for with -style), its extension button pictures read when needed.
@@ -37,9 +58,11 @@ int main(int argc, char* argv[])
     // The window's first text needs the system's font list and the face and fallbacks of the interface font,
     // which a bare window never reads: they are read on another thread while the window is being built (the
     // font database guards itself and keeps what it found for every thread).
-    QThreadPool::globalInstance()->start([font = QApplication::font()] {
+    QThreadPool::globalInstance()->start([font = QApplication::font(), fontConfiguration] {
+        fontConfiguration.wait();
         QFontDatabase::families();
         QFontMetrics(font).horizontalAdvance(QStringLiteral("Vistrel"));
+        startupMark("font list (worker thread)");
     });
     // The application title: taskbar text and caption of plain and error boxes.
     QApplication::setApplicationName(QStringLiteral("Vistrel"));

@@ -25,6 +25,8 @@ viewer_cpu_all=()
 bare_cpu=()
 bare_cpu_all=()
 baseline=()
+baseline_cpu=()
+baseline_cpu_all=()
 baseline_bin=${VISTREL_STARTUP_BASELINE:-}
 trace=""
 for ((i = 0; i < runs; i++)); do
@@ -56,9 +58,12 @@ for ((i = 0; i < runs; i++)); do
         cp "$baseline_bin" "$folder/vistrel"
         printf '[Config]\nLF=English.lng\n' > "$folder/vistrel.ini"
         start=$(date +%s%N)
-        base_ms=$(cd "$folder" && VISTREL_STARTUP_PROBE=$start timeout 60 ./vistrel 2>/dev/null | awk '/first-frame-ms/ {print $2}' || true)
+        out=$(cd "$folder" && VISTREL_STARTUP_PROBE=$start timeout 60 ./vistrel 2>/dev/null || true)
         rm -rf "$folder"
+        base_ms=$(awk '/first-frame-ms/ {print $2}' <<<"$out")
         [ -n "$base_ms" ] && baseline+=("$base_ms")
+        read -r cpu cpu_all < <(awk '/first-frame-cpu-ms/ {print $2, $3}' <<<"$out") || true
+        [ -n "${cpu:-}" ] && baseline_cpu+=("$cpu") && baseline_cpu_all+=("$cpu_all")
         base_ms=", baseline ${base_ms:-failed} ms"
     fi
     echo "run $((i + 1)): viewer ${ms:-failed} ms, bare window ${bare_ms} ms${base_ms}"
@@ -83,4 +88,10 @@ if [ ${#baseline[@]} -gt 0 ]; then
     baseline_median=$(printf '%s\n' "${baseline[@]}" | median)
     echo "baseline build: median ${baseline_median} ms over ${#baseline[@]} runs"
     awk -v v="$baseline_median" -v b="$bare_median" 'BEGIN {printf "ratio baseline / bare window: %.2f\n", v / b}'
+    if [ ${#baseline_cpu[@]} -gt 0 ] && [ ${#bare_cpu[@]} -gt 0 ]; then
+        blc=$(printf '%s\n' "${baseline_cpu[@]}" | median)
+        blca=$(printf '%s\n' "${baseline_cpu_all[@]}" | median)
+        echo "baseline processor time to first frame, main thread / all threads: ${blc} / ${blca} ms"
+        awk -v v="$blc" -v b="$bc" 'BEGIN {printf "ratio of main-thread processor time baseline / bare window: %.2f\n", v / b}'
+    fi
 fi

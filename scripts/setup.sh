@@ -16,6 +16,7 @@ packages=(
     time                # peak memory in the measuring scripts
     util-linux          # setpriv: permission tests drop root for a child run
     desktop-file-utils appstream shared-mime-info xvfb   # scripts/install_check.sh
+    libfontconfig-dev   # the viewer reads the font configuration early, on a thread of its own
     libavcodec-dev libavutil-dev libswresample-dev libswscale-dev   # sound and video decoding
     qt6-multimedia-dev  # sound output
     ffmpeg              # tests encode short sound and video clips
