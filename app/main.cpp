@@ -49,10 +49,21 @@ int main(int argc, char* argv[])
             uselocale(LC_GLOBAL_LOCALE);
             freelocale(ownLocale);
         }
-        startupMark("font configuration (own thread)");
     });
     VistrelApplication app(argc, argv);
     startupMark("application");
+    // The application title: taskbar text and caption of plain and error boxes.
+    QApplication::setApplicationName(QStringLiteral("Vistrel"));
+    QApplication::setApplicationVersion(QStringLiteral(VISTREL_VERSION));
+    // `vistrel [FILE.swf | FOLDER]`: --help and --version print and end the run,
+    // before any other thread is started that the end would cut short.
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("Viewer for SWF movies: browse folders and play the movies in them."));
+    options.addHelpOption();
+    options.addVersionOption();
+    options.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A movie to play in its folder, or a folder to open."),
+                                  QStringLiteral("[FILE.swf | FOLDER]"));
+    options.process(app);
     // The desktop's style (or the one asked for with -style), its extension button pictures read when needed.
     QApplication::setStyle(new LazyIconStyle);
     // The window's first text needs the system's font list and the face and fallbacks of the interface font,
@@ -64,18 +75,6 @@ int main(int argc, char* argv[])
         QFontMetrics(font).horizontalAdvance(QStringLiteral("Vistrel"));
         startupMark("font list (worker thread)");
     });
-    // The application title: taskbar text and caption of plain and error boxes.
-    QApplication::setApplicationName(QStringLiteral("Vistrel"));
-    QApplication::setApplicationVersion(QStringLiteral(VISTREL_VERSION));
-
-    // `vistrel [FILE.swf | FOLDER]`: --help and --version print and end the run.
-    QCommandLineParser options;
-    options.setApplicationDescription(QStringLiteral("Viewer for SWF movies: browse folders and play the movies in them."));
-    options.addHelpOption();
-    options.addVersionOption();
-    options.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A movie to play in its folder, or a folder to open."),
-                                  QStringLiteral("[FILE.swf | FOLDER]"));
-    options.process(app);
     // Made absolute now: loading the settings moves the working folder to the remembered one.
     QStringList paths;
     for (const QString& path : options.positionalArguments())
