@@ -27,6 +27,7 @@
 #include "widgets/player/flash_player.h"
 #include "settings/config_dialog.h"
 #include "widgets/balloon_hints.h"
+#include "widgets/image_lists.h"
 #include "widgets/lazy_icon.h"
 #include "widgets/message_box.h"
 
@@ -79,6 +80,8 @@ int main(int argc, char* argv[])
     QStringList paths;
     for (const QString& path : options.positionalArguments())
         paths << (path.isEmpty() ? path : QFileInfo(path).absoluteFilePath());
+    // The toolbar's and status panes' pictures are drawn on other threads while the window is built.
+    prepareImageLists();
     BalloonHints balloons(&app);
 
     SharedState state;

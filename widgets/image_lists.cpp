@@ -1,6 +1,9 @@
 #include "widgets/image_lists.h"
 
 #include <algorithm>
+#include <future>
+#include <map>
+#include <mutex>
 
 #include <QImage>
 #include <QPainter>
@@ -45,6 +48,60 @@ QImage greyed(const QImage& source)
 
 constexpr int kSizes[] = {kImageListIconSize, kImageListIconSize * 2};
 
+// A drawing at one size, in colour and in its grey form.
+struct Pictures {
+    QImage colour;
+    QImage grey;
+};
+
+Pictures picturesOf(images::Drawing drawing, int size)
+{
+    Pictures pictures{render(drawing, size), QImage()};
+    pictures.grey = greyed(pictures.colour);
+    return pictures;
+}
+
+// Both lists' pictures at the list's size, drawn ahead on a worker thread (images, unlike pixmaps, may be
+// painted on any thread); empty until prepareImageLists() is called.
+using PreparedPictures = std::map<images::Drawing, Pictures>;
+
+std::shared_future<PreparedPictures>& preparedPictures()
+{
+    static std::shared_future<PreparedPictures> prepared;
+    return prepared;
+}
+
+constexpr int kApplicationIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
+// The window icon's pictures, drawn ahead after the lists' (the window takes its icon once the first
+// frame is painted).
+std::shared_future<QList<QImage>>& preparedApplicationImages()
+{
+    static std::shared_future<QList<QImage>> prepared;
+    return prepared;
+}
+
+QList<QImage> applicationImages()
+{
+    QList<QImage> images;
+    for (const int size : kApplicationIconSizes)
+        images.append(render(images::drawApplication, size));
+    return images;
+}
+
+std::once_flag preparedOnce;
+
+// The drawing's prepared pictures, waiting for the worker if it is still at them; null without them.
+const Pictures* preparedPicturesOf(images::Drawing drawing)
+{
+    const std::shared_future<PreparedPictures>& prepared = preparedPictures();
+    if (!prepared.valid())
+        return nullptr;
+    const PreparedPictures& all = prepared.get();
+    const auto found = all.find(drawing);
+    return found == all.end() ? nullptr : &found->second;
+}
+
 // The pictures of one drawing at the list's size and, with `large`, at twice that size for scaled
 // screens: in colour with its grey form for the disabled look, or (`grey`) in grey for both.
 QIcon iconSetOf(images::Drawing drawing, bool grey, bool large)
@@ -53,9 +110,10 @@ QIcon iconSetOf(images::Drawing drawing, bool grey, bool large)
     for (const int size : kSizes) {
         if (size > kImageListIconSize && !large)
             break;
-        const QImage image = render(drawing, size);
-        const QPixmap disabled = QPixmap::fromImage(greyed(image));
-        icon.addPixmap(grey ? disabled : QPixmap::fromImage(image), QIcon::Normal);
+        const Pictures* ready = size == kImageListIconSize ? preparedPicturesOf(drawing) : nullptr;
+        const Pictures pictures = ready ? *ready : picturesOf(drawing, size);
+        const QPixmap disabled = QPixmap::fromImage(pictures.grey);
+        icon.addPixmap(grey ? disabled : QPixmap::fromImage(pictures.colour), QIcon::Normal);
         icon.addPixmap(disabled, QIcon::Disabled);
     }
     return icon;
@@ -130,11 +188,30 @@ QList<QIcon> imageList2()
     return list;
 }
 
+void prepareImageLists()
+{
+    std::call_once(preparedOnce, [] {
+        preparedPictures() = std::async(std::launch::async, [] {
+            PreparedPictures pictures;
+            for (int index = 0; index < kImageList1Count; index += 2)
+                pictures.try_emplace(images::toolbarDrawing(index), picturesOf(images::toolbarDrawing(index), kImageListIconSize));
+            for (int index = 0; index < kImageList2Count; ++index)
+                pictures.try_emplace(images::statusDrawing(index), picturesOf(images::statusDrawing(index), kImageListIconSize));
+            return pictures;
+        }).share();
+        preparedApplicationImages() = std::async(std::launch::async, [pictures = preparedPictures()] {
+            pictures.wait();
+            return applicationImages();
+        }).share();
+    });
+}
+
 QIcon applicationIcon()
 {
+    const std::shared_future<QList<QImage>>& prepared = preparedApplicationImages();
     QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addPixmap(QPixmap::fromImage(render(images::drawApplication, size)));
+    for (const QImage& image : prepared.valid() ? prepared.get() : applicationImages())
+        icon.addPixmap(QPixmap::fromImage(image));
     return icon;
 }
 

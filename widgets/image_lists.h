@@ -49,6 +49,10 @@ enum ImageIndex2 : int {
     kGlyphFileSize = 5,
 };
 
+// Starts drawing both lists' pictures at the list's size, then the window icon's, on worker threads, so
+// the first paint finds them made; without it each is drawn when first asked for. Call on the GUI thread
+// once the application object exists.
+void prepareImageLists();
 QList<QIcon> imageList1();
 QList<QIcon> imageList2();
 QIcon applicationIcon();

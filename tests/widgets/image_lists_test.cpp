@@ -83,5 +83,31 @@ TEST(ImageListsTest, OddIndexesAreGreyFormsOfTheImageBefore)
     }
 }
 
+TEST(ImageListsTest, PicturesDrawnAheadOnAWorkerMatchThoseDrawnWhenShown)
+{
+    // Every picture, in both modes, as the lists give it: drawn when shown, then drawn ahead.
+    const auto allPictures = [] {
+        QList<QImage> pictures;
+        for (const QList<QIcon>& list : {imageList1(), imageList2()})
+            for (const QIcon& icon : list)
+                pictures << imageOf(icon) << imageOf(icon, QIcon::Disabled);
+        const QIcon application = applicationIcon();
+        for (const int size : {16, 24, 32, 48, 64, 128, 256})
+            pictures << application.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+        return pictures;
+    };
+    const QList<QImage> drawnWhenShown = allPictures();
+    prepareImageLists();
+    prepareImageLists();   // a second call changes nothing
+    const QList<QImage> drawnAhead = allPictures();
+    ASSERT_EQ(drawnAhead.size(), drawnWhenShown.size());
+    for (qsizetype i = 0; i < drawnAhead.size(); ++i)
+        EXPECT_EQ(drawnAhead[i], drawnWhenShown[i]) << "picture " << i;
+    // The larger pictures of scaled screens are still drawn when asked for.
+    const QIcon play = imageList1().at(kImagePlay);
+    EXPECT_EQ(play.pixmap(QSize(32, 32), 1.0).size(), QSize(32, 32));
+    EXPECT_EQ(play.pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32));
+}
+
 } // namespace
 } // namespace vistrel
