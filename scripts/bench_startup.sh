@@ -6,7 +6,8 @@
 # until that paint (main thread, all threads): on a busy machine the clock mostly measures the other programs.
 # Usage: scripts/bench_startup.sh [RUNS]   (needs a built build/bin and Xvfb or a display)
 # VISTREL_STARTUP_TRACE=1 also prints where the viewer's start-up time went, for the last run.
-# VISTREL_STARTUP_BASELINE=/path/to/another/vistrel also times that build in the same runs (before/after).
+# VISTREL_STARTUP_BASELINE=/path/to/another/vistrel also times that build in the same runs (before/after), by the
+# clock and by processor time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-7}
