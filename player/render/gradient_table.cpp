@@ -84,8 +84,10 @@ GradientTable buildGradientTable(const swf::Gradient& gradient, const swf::Color
     // record the entries after where the previous one stopped up to its own ratio, blending from
     // the previous record. A record whose ratio repeats or goes back still takes one entry, in the
     // previous colour, so runs of equal ratios show as one-entry stripes and the table never runs
-    // backwards.
-    int next = std::min<int>(records.front().ratio + 1, 256);
+    // backwards. The first colour's run ends where the first segment does, so a second record
+    // whose ratio lies below the first cuts that run short.
+    const int firstEnd = records.size() > 1 ? std::min(records[0].ratio, records[1].ratio) : records[0].ratio;
+    int next = std::min<int>(firstEnd + 1, 256);
     for (int e = 0; e < next; ++e) table[static_cast<std::size_t>(e)] = plain(colors.front(), linear);
     for (std::size_t i = 1; i < records.size() && next < 256; ++i) {
         const int from = records[i - 1].ratio, to = records[i].ratio;

@@ -57,6 +57,12 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"BackwardRatio",
                   gradient({{50, kRed}, {200, kGreen}, {100, kBlue}}),
                   {{50, kRed}, {200, kGreen}, {201, kGreen}, {202, kBlue}, {255, kBlue}}},
+        // A second ratio below the first ends the first colour's run there; the next forward
+        // record blends from that second record on.
+        TableCase{"SecondRatioBelowTheFirst",
+                  gradient({{200, kRed}, {100, kGreen}, {150, kBlue}, {50, kWhite}, {250, kRed}}),
+                  {{0, kRed}, {100, kRed}, {101, kRed}, {150, kBlue}, {151, kBlue}, {250, kRed}, {255, kRed}}},
+        TableCase{"ReversedPairShowsTheLastColour", gradient({{255, kRed}, {0, kWhite}}), {{0, kRed}, {1, kRed}, {2, kWhite}, {255, kWhite}}},
         TableCase{"OneRecordFillsAll", gradient({{128, kBlue}}), {{0, kBlue}, {255, kBlue}}}),
     [](const ::testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
 
