@@ -6,6 +6,7 @@
 #include <exception>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include <QSemaphore>
 #include <QThread>
@@ -130,8 +131,15 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
     QRegion area;
     if (!full && !(record.background == state.shown.background)) full = true;
     if (!full) {
-        for (const QRect& r : damageBetween(state.shown, record, kMaxRepaintRects)) area |= r & m_image.rect();
-        if (areaOf(area) > kMostOfTheFrame * size.width() * size.height()) full = true;
+        std::vector<QRect> changed = changedRects(state.shown, record);
+        // Most of the picture surely changed: merging hundreds of pieces to learn as much costs the
+        // frame more than the rest of its bookkeeping.
+        if (coveredShare(changed, m_image.rect()) > kMostOfTheFrame) {
+            full = true;
+        } else {
+            for (const QRect& r : mergeRects(std::move(changed), kMaxRepaintRects)) area |= r & m_image.rect();
+            if (areaOf(area) > kMostOfTheFrame * size.width() * size.height()) full = true;
+        }
     }
     if (full) {
         area = QRegion(m_image.rect());

@@ -351,7 +351,7 @@ void DamageRecorder::endLayer(const std::vector<Filter>& filters, BlendMode mode
     plan.valid = true;
 }
 
-std::vector<QRect> damageBetween(const FrameRecord& before, const FrameRecord& after, int maxRects) {
+std::vector<QRect> changedRects(const FrameRecord& before, const FrameRecord& after) {
     const auto& olds = before.entries;
     const auto& news = after.entries;
     // Each new entry takes the first unmatched old one with its signature.
@@ -410,7 +410,34 @@ std::vector<QRect> damageBetween(const FrameRecord& before, const FrameRecord& a
         add(news[static_cast<std::size_t>(order[k])].rect);
         add(olds[static_cast<std::size_t>(matchOf[static_cast<std::size_t>(order[k])])].rect);
     }
-    return mergeRects(std::move(rects), maxRects);
+    return rects;
+}
+
+std::vector<QRect> damageBetween(const FrameRecord& before, const FrameRecord& after, int maxRects) {
+    return mergeRects(changedRects(before, after), maxRects);
+}
+
+double coveredShare(const std::vector<QRect>& rects, const QRect& bounds) {
+    constexpr int kTile = 16;
+    if (bounds.isEmpty()) return 0;
+    const int columns = (bounds.width() + kTile - 1) / kTile, rows = (bounds.height() + kTile - 1) / kTile;
+    // Tiles wholly inside `bounds` and inside one of the rectangles; the last row and column may be cut short.
+    std::vector<std::uint8_t> tiles(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), 0);
+    double covered = 0;
+    for (const QRect& r : rects) {
+        const QRect c = r & bounds;
+        if (c.isEmpty()) continue;
+        const int x0 = (c.left() - bounds.left() + kTile - 1) / kTile, y0 = (c.top() - bounds.top() + kTile - 1) / kTile;
+        const int x1 = (c.right() + 1 - bounds.left()) / kTile, y1 = (c.bottom() + 1 - bounds.top()) / kTile;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+                std::uint8_t& tile = tiles[static_cast<std::size_t>(y) * static_cast<std::size_t>(columns) + static_cast<std::size_t>(x)];
+                if (tile) continue;
+                tile = 1;
+                covered += static_cast<double>(kTile) * kTile;
+            }
+    }
+    return covered / (static_cast<double>(bounds.width()) * bounds.height());
 }
 
 std::vector<QRect> mergeRects(std::vector<QRect> rects, int maxRects) {

@@ -91,8 +91,13 @@ private:
     std::vector<OpenLayer> m_open;
 };
 
+// The device rectangles in which `after` may differ from `before`, as found (overlapping, unmerged).
+std::vector<QRect> changedRects(const FrameRecord& before, const FrameRecord& after);
 // The device area in which `after` may differ from `before`, as at most `maxRects` rectangles.
 std::vector<QRect> damageBetween(const FrameRecord& before, const FrameRecord& after, int maxRects = 8);
+// A share of `bounds` that `rects` together surely cover: counted in whole tiles of the rectangles' union,
+// never more than they cover, and quick for hundreds of them.
+double coveredShare(const std::vector<QRect>& rects, const QRect& bounds);
 // Unites rectangles until at most `maxRects` remain, choosing the unions that paint least outside them.
 std::vector<QRect> mergeRects(std::vector<QRect> rects, int maxRects);
 

@@ -29,6 +29,15 @@ struct FillPieces {
 // Splits `path` into pieces of contours whose bounds meet (a glyph and its holes stay together).
 std::shared_ptr<const FillPieces> splitFill(const QPainterPath& path);
 
+// Fills `path` with `brush` through `p` (whose transform maps the path to the device). The anti-aliasing
+// rasteriser walks every row of an outline once for each band of a few dozen rows it works in, so a tall
+// outline costs far more than its pixels: one made of straight lines that spans many rows is cut into
+// strips of rows fixed on the device (so a part repainted is cut as the whole) and each is filled on its
+// own; strips outside the clip are left out. Where a cut meets an edge the point lands on the
+// rasteriser's sub-pixel grid, so pixels along the edges may differ from the whole filled at once by a
+// few steps of coverage; pixels wholly inside or outside are the same.
+void fillPath(QPainter& p, const QPainterPath& path, const QBrush& brush);
+
 // Fills `path` with `brush` through `p` (whose transform maps the path to the device), piece by piece
 // where `pieces` (made from `path` by splitFill, or null) has pieces that stay apart on the device.
 void fillInPieces(QPainter& p, const QPainterPath& path, const FillPieces* pieces, const QBrush& brush);

@@ -447,7 +447,7 @@ void QPainterRenderer::fillDeviceImage(QPainter& p, const DrawItem& item, const 
             brush = QBrush(view);
         }
         brush.setTransform(QTransform::fromTranslate(origin.left(), origin.top()));
-        p.fillPath(outline, brush);
+        fillPath(p, outline, brush);
     }
     p.restore();
 }

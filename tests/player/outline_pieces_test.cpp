@@ -10,6 +10,7 @@
 
 #include "player/render/qpainter_renderer.h"
 #include "player/shape_paths.h"
+#include "tests/support/shape_draw.h"
 
 namespace vp = vistrel::player;
 namespace swf = vistrel::swf;
@@ -39,15 +40,7 @@ QPainterPath line(int count, double advance, double size, Qt::FillRule rule) {
     return p;
 }
 
-vp::ShapePaths shapeOf(const QPainterPath& path, swf::Rgba color) {
-    vp::ShapePaths shape;
-    vp::DrawItem item;
-    item.path = path;
-    item.paint.color = color;
-    shape.bounds = path.boundingRect();
-    shape.items.push_back(std::move(item));
-    return shape;
-}
+vp::ShapePaths shapeOf(const QPainterPath& path, swf::Rgba color) { return vistrel::testing::oneFillShape(path, color); }
 
 QImage blank(QSize size = {400, 200}) {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
@@ -58,23 +51,13 @@ QImage blank(QSize size = {400, 200}) {
 // The renderer's picture of `shape` placed with `m`, repainting only `area` when given.
 QImage drawn(const vp::ShapePaths& shape, const QTransform& m, const QRegion& area = QRegion(),
              vp::RenderQuality quality = vp::RenderQuality::High, QImage image = blank()) {
-    vp::QPainterRenderer renderer(image);
-    renderer.setRepaintArea(area);
-    renderer.beginFrame(swf::Rgba{0x20, 0x30, 0x40, 255}, kStage, quality);
-    renderer.drawShape(shape, m, swf::ColorTransform{});
-    renderer.endFrame();
-    return image;
+    return vistrel::testing::rendererPicture(shape, m, kStage, std::move(image), swf::Rgba{0x20, 0x30, 0x40, 255}, area,
+                                             quality);
 }
 
 // The whole outline filled at once with an anti-aliasing painter.
 QImage filledAtOnce(const QPainterPath& path, swf::Rgba color, const QTransform& m) {
-    QImage image = blank();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setTransform(m * kStage);
-    p.fillPath(path, QColor(color.r, color.g, color.b, color.a));
-    return image;
+    return vistrel::testing::filledAtOnce(path, color, m, kStage, blank());
 }
 
 int differingPixels(const QImage& a, const QImage& b) {

@@ -204,3 +204,33 @@ TEST(PartialRedraw, MergedRectanglesCoverEveryPiece) {
     // Pieces that already fit stay apart.
     EXPECT_EQ(vp::mergeRects({QRect(0, 0, 10, 10), QRect(100, 100, 10, 10)}, 8).size(), 2u);
 }
+
+TEST(PartialRedraw, CoveredShareNeverClaimsMoreThanThePiecesCover) {
+    // A frame is redrawn whole without merging its pieces when they surely cover most of the picture, so
+    // the share must never count pixels no piece covers.
+    const QRect bounds(0, 0, 1000, 700);
+    const auto exactShare = [&](const std::vector<QRect>& rects) {
+        QRegion union_;
+        for (const QRect& r : rects) union_ |= r & bounds;
+        double area = 0;
+        for (const QRect& r : union_) area += static_cast<double>(r.width()) * r.height();
+        return area / (static_cast<double>(bounds.width()) * bounds.height());
+    };
+    // Hundreds of overlapping pieces, some reaching past the bounds, at odd offsets.
+    std::vector<QRect> pieces;
+    for (int i = 0; i < 300; ++i)
+        pieces.emplace_back((i * 53) % 1100 - 50, (i * 97) % 760 - 30, 20 + (i * 13) % 140, 15 + (i * 7) % 120);
+    const double exact = exactShare(pieces);
+    const double share = vp::coveredShare(pieces, bounds);
+    EXPECT_LE(share, exact);
+    EXPECT_GT(share, exact - 0.2);   // only the pieces' ragged borders go uncounted
+    // Overlaps count once: the same rectangle many times, and the whole picture.
+    EXPECT_DOUBLE_EQ(vp::coveredShare(std::vector<QRect>(50, QRect(0, 0, 320, 320)), bounds),
+                     320.0 * 320 / (1000.0 * 700));
+    EXPECT_LE(vp::coveredShare({bounds, bounds, QRect(-10, -10, 2000, 2000)}, bounds), 1.0);
+    EXPECT_GT(vp::coveredShare({bounds}, bounds), 0.95);
+    // Pieces smaller than what is counted, and none at all.
+    EXPECT_EQ(vp::coveredShare({QRect(3, 3, 10, 10), QRect(500, 500, 12, 15)}, bounds), 0.0);
+    EXPECT_EQ(vp::coveredShare({}, bounds), 0.0);
+    EXPECT_EQ(vp::coveredShare(pieces, QRect()), 0.0);
+}
