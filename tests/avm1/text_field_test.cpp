@@ -774,3 +774,41 @@ TEST(TextFieldRules, MarkupStartsFromTheNewTextFormatEachTimeItIsSet) {
     const std::vector<std::string> expected{"10", "30", "15", "30", "15", "30"};
     EXPECT_EQ(lines, expected);
 }
+
+TEST(TextFieldMetrics, MixedSizeLinesTakeTheirHeightFromTheRunsStartingOnThem) {
+    // The Wide font at size 100 reaches 1757 twips up and 390 down, at 50 878 and 195, at 30 527 and 117.
+    // A line is as high as the runs of one format (line end included) that start on it; a run carried
+    // on past a line end or a wrap counts as the first thing on the line before. The text's height spans
+    // the glyph boxes (each as high as its own font) and the boxes of empty lines.
+    ActionWriter a;
+    callMethod(a, "_root", "createTextField", {Push::str("f"), Push::integer(1), Push::integer(0), Push::integer(0),
+                                                Push::integer(1000), Push::integer(1000)});
+    a.op(op::kPop);
+    for (const char* property : {"embedFonts", "multiline", "html"}) setMember(a, "f", property, Push::boolean(true));
+    makeObject(a, "big", {{"font", Push::str("Wide")}, {"size", Push::integer(100)}});
+    callWithVariable(a, "f", "setNewTextFormat", "big");
+    const auto measure = [&](const std::string& markup) {
+        setMember(a, "f", "htmlText", Push::str(markup));
+        traceMember(a, "f", "textHeight");
+    };
+    measure("A<br>A");                                                    // 2 * 2147 twips
+    // The break (size 100) starts a run on the first line: 2147 down to the second, whose 50 stands on its own.
+    measure("<font size=\"50\">A</font><br><font size=\"50\">A</font>");    // 879 to 3220
+    // Each item's end (size 100) starts a run on its line: the second line stands 1757 down too.
+    measure("<li><font size=\"50\">A</font></li><li><font size=\"50\">A</font></li>");   // 879 to 3904 + 195
+    // The second line carries on the break's run: it stands as high as the 50 before.
+    measure("<font size=\"50\">A</font><br>A");                           // 879 to 3025 + 390
+    // An empty line carried on is as high as the 50 too; so is the line after it.
+    measure("<font size=\"50\">A</font><br><br>A");                       // 879 to 3220 + 878 + 390
+    // Markup that lays the next paragraph out otherwise starts a new run there.
+    measure("<font size=\"50\">A</font><br><textformat leading=\"20\">A</textformat>");   // 879 to 3904 + 390
+    // What counts is the layout at the line end, not where the paragraph began.
+    measure("<textformat leading=\"20\"><font size=\"50\">A</font></textformat><br>A");   // 879 to 2547 + 878 + 390
+    // A wrap inside a run: the second line stands as high as the 30 the first line began with.
+    setMember(a, "f", "wordWrap", Push::boolean(true));
+    setMember(a, "f", "_width", Push::integer(280));
+    measure("<font size=\"30\">A</font>AA AA");                            // 0 to 2147 + 527 + 390
+    const auto lines = run({wideFont(1), sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"214", "117", "161", "126", "180", "170", "146", "153"};
+    EXPECT_EQ(lines, expected);
+}
