@@ -475,6 +475,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     // on from an earlier line, past a line end or a wrap, counts there as the first thing on the line
     // before did.
     Extent carried;
+    const TextFormat* carriedFormat = nullptr;
     const TextParagraph* previous = nullptr;
     // The text's width runs from the leftmost glyph of any line to the farthest line end.
     double textLeft = HUGE_VAL, textRight = -HUGE_VAL;
@@ -493,18 +494,6 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         // A bullet item's lines start a fixed step in from its margin, its bullet half as far in, in
         // the format its text starts with; neither step counts in the text's width.
         const double left = para.bullet ? margin + kBulletStep : margin;
-        std::optional<Piece> bulletMark;
-        if (para.bullet) {
-            Piece mark;
-            mark.text = QStringLiteral("\u2022");
-            mark.format = para.runs.empty() ? &para.endFormat : &para.runs.front().format;
-            bool markShown = true;
-            mark.font = fontFor(movie, *mark.format, fieldFont, useOutlines, markShown);
-            if (markShown) {
-                measure(movie, mark);
-                bulletMark = std::move(mark);
-            }
-        }
         const double right = bounds.right() - kGutter - para.rightMargin * 20;
         const double leading = para.leading * 20;
         // Where each run starts in the plain text; whether the first one goes on with the line end before.
@@ -534,23 +523,43 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                             (carriedRun == 0 && goesOn)
                       : goesOn;
             Extent extent, first;
-            bool haveFirst = false;
-            const auto add = [&](Extent e) {
-                if (!haveFirst) first = e;
-                haveFirst = true;
+            const TextFormat* firstFormat = nullptr;
+            const auto add = [&](Extent e, const TextFormat* format) {
+                if (!firstFormat) {
+                    first = e;
+                    firstFormat = format;
+                }
                 extent.ascent = std::max(extent.ascent, e.ascent);
                 extent.descent = std::max(extent.descent, e.descent);
             };
-            for (std::size_t k = i; k < j; ++k)
-                add(carriedOver && pieces[k].run == carriedRun ? carried : Extent{pieces[k].ascent, pieces[k].descent});
+            const auto own = [](const Piece& p) { return Extent{p.ascent, p.descent}; };
+            for (std::size_t k = i; k < j; ++k) {
+                if (carriedOver && pieces[k].run == carriedRun) add(carried, carriedFormat);
+                else add(own(pieces[k]), pieces[k].format);
+            }
             if (j == pieces.size() && (para.ended || i == j)) {
                 const bool endCarried =
                     carriedOver && (i == j || (carriedRun + 1 == static_cast<int>(para.runs.size()) && endJoinsLastRun));
-                add(endCarried ? carried : Extent{blank.ascent, blank.descent});
+                if (endCarried) add(carried, carriedFormat);
+                else add(own(blank), &para.endFormat);
             }
             runBegunAbove = j < pieces.size() && pieces[j].index == runStarts[static_cast<std::size_t>(pieces[j].run)];
-            if (runBegunAbove) add(Extent{pieces[j].ascent, pieces[j].descent});
+            if (runBegunAbove) add(own(pieces[j]), pieces[j].format);
+            // A bullet takes the format the item's first line starts with, as that line measures it.
+            std::optional<Piece> bulletMark;
+            if (firstLine && para.bullet && firstFormat) {
+                Piece mark;
+                mark.text = QStringLiteral("\u2022");
+                mark.format = firstFormat;
+                bool markShown = true;
+                mark.font = fontFor(movie, *mark.format, fieldFont, useOutlines, markShown);
+                if (markShown) {
+                    measure(movie, mark);
+                    bulletMark = std::move(mark);
+                }
+            }
             carried = first;
+            carriedFormat = firstFormat;
             const double ascent = extent.ascent, descent = extent.descent;
             const auto [leadTabs, trailTabs] = outerTabs(pieces, line);
             // Tabs before the first glyph still move it, but the line aligns by its glyphs alone.
@@ -648,6 +657,9 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
             bottom = std::max(bottom, lineBoxes[l].second);
         }
         metrics->textHeight = counted == 0 ? 0 : bottom - top;
+        // Scrolling measures the lines from there too, so a field grown to its text shows every line.
+        if (counted > 0)
+            for (double& lineBottom : metrics->lineBottoms) lineBottom -= top;
         // The leading after the last line counts only in a field of one line.
         if (counted == 1) metrics->textHeight += lineLeadings.front();
     }
