@@ -27,6 +27,12 @@ struct Piece {
     bool endsWithSpace = false;
     bool tab = false;                      // a tab on its own: its width depends on where the line has got to
     int index = -1;                        // where it starts in the plain text
+    int run = -1;                          // which of its paragraph's runs it comes from
+};
+
+// How far a line reaches above and below its baseline.
+struct Extent {
+    double ascent = 0, descent = 0;
 };
 
 bool isTab(QChar c) { return c == u'\t'; }
@@ -164,7 +170,8 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
                                bool useOutlines, int start = 0) {
     std::vector<Piece> pieces;
     int offset = start;
-    for (const TextRun& run : para.runs) {
+    for (std::size_t r = 0; r < para.runs.size(); ++r) {
+        const TextRun& run = para.runs[r];
         const int runStart = offset;
         offset += static_cast<int>(run.text.size());
         bool shown = true;
@@ -186,6 +193,7 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
             p.tab = isTab(p.text.front());
             p.endsWithSpace = p.text.back().isSpace();
             p.index = runStart + static_cast<int>(i);
+            p.run = static_cast<int>(r);
             if (j < run.text.size()) p.next = run.text[j];
             measure(movie, p);
             pieces.push_back(std::move(p));
@@ -242,7 +250,7 @@ std::vector<double> penOffsets(const Movie& movie, const Piece& p) {
 // One line: pieces [begin, end) and its measures.
 struct Line {
     std::size_t begin = 0, end = 0;
-    double width = 0, ascent = 0, descent = 0;
+    double width = 0;
 };
 
 // How far a tab at `x` (twips from the line's start) moves the pen: to the first of the paragraph's stops
@@ -259,23 +267,17 @@ double tabWidth(const TextParagraph& para, const TextFormat& format, double x) {
     return (std::floor(x / interval) + 1) * interval - x;
 }
 
-// Takes pieces while they fit; a line always takes at least one piece, so it advances. An empty
-// paragraph still has the height of the field's own font. Tabs get their widths here.
-Line takeLine(std::vector<Piece>& pieces, std::size_t begin, double avail, bool wordWrap, const Piece& blank,
-              const TextParagraph& para) {
+// Takes pieces while they fit; a line always takes at least one piece, so it advances. Tabs get their
+// widths here.
+Line takeLine(std::vector<Piece>& pieces, std::size_t begin, double avail, bool wordWrap, const TextParagraph& para) {
     Line line;
     line.begin = line.end = begin;
-    line.ascent = blank.ascent;
-    line.descent = blank.descent;
-    if (begin < pieces.size()) line.ascent = line.descent = 0;
     while (line.end < pieces.size()) {
         Piece& p = pieces[line.end];
         // Blanks after a word may reach past the line's end.
         if (p.tab) p.width = tabWidth(para, *p.format, line.width);
         else if (line.end > begin && wordWrap && line.width + p.width - p.blanks > avail + 0.5) break;
         line.width += p.width;
-        line.ascent = std::max(line.ascent, p.ascent);
-        line.descent = std::max(line.descent, p.descent);
         ++line.end;
     }
     return line;
@@ -466,6 +468,15 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     double y = bounds.top() + kGutter;
     std::vector<double> lineLeadings;
     std::vector<double> lineTops;
+    // Each line's glyph boxes (or, for an empty line, its end's), top and bottom below the text's top,
+    // each as high as its own font: the text's height spans them.
+    std::vector<std::pair<double, double>> lineBoxes;
+    // A line is as high as the runs of one format (its line end included) that start on it. A run carried
+    // on from an earlier line, past a line end or a wrap, counts there as the first thing on the line
+    // before did.
+    Extent carried;
+    const TextFormat* carriedFormat = nullptr;
+    const TextParagraph* previous = nullptr;
     // The text's width runs from the leftmost glyph of any line to the farthest line end.
     double textLeft = HUGE_VAL, textRight = -HUGE_VAL;
     for (std::size_t pi = 0; pi < paragraphs.size(); ++pi) {
@@ -483,29 +494,73 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         // A bullet item's lines start a fixed step in from its margin, its bullet half as far in, in
         // the format its text starts with; neither step counts in the text's width.
         const double left = para.bullet ? margin + kBulletStep : margin;
-        std::optional<Piece> bulletMark;
-        if (para.bullet) {
-            Piece mark;
-            mark.text = QStringLiteral("\u2022");
-            mark.format = para.runs.empty() ? &para.endFormat : &para.runs.front().format;
-            bool markShown = true;
-            mark.font = fontFor(movie, *mark.format, fieldFont, useOutlines, markShown);
-            if (markShown) {
-                measure(movie, mark);
-                bulletMark = std::move(mark);
-            }
-        }
         const double right = bounds.right() - kGutter - para.rightMargin * 20;
         const double leading = para.leading * 20;
+        // Where each run starts in the plain text; whether the first one goes on with the line end before.
+        std::vector<int> runStarts;
+        for (int at = paraStart; const TextRun& run : para.runs) {
+            runStarts.push_back(at);
+            at += static_cast<int>(run.text.size());
+        }
+        const TextFormat& firstFormat = para.runs.empty() ? para.endFormat : para.runs.front().format;
+        const bool goesOn = previous && previous->ended && sameFormat(previous->endFormat, firstFormat) &&
+                            previous->endLikeNext.value_or(sameLayout(*previous, para));
+        const bool endJoinsLastRun = !para.runs.empty() && sameFormat(para.runs.back().format, para.endFormat);
+        previous = &para;
         std::size_t i = 0;
         bool firstLine = true;
+        bool runBegunAbove = false;   // a wrap just before a run's first word leaves the run begun above
         do {
             const double indent = firstLine ? firstLineIndent(para) : 0;
             const double avail = right - left - indent;
             if (props.wordWrap && i < pieces.size()) breakLongWord(movie, pieces, i, avail, right - left);
-            const Line line = takeLine(pieces, i, avail, props.wordWrap, blank, para);
+            const Line line = takeLine(pieces, i, avail, props.wordWrap, para);
             const std::size_t j = line.end;
-            const double ascent = line.ascent, descent = line.descent;
+            // An empty line holds only the paragraph's end.
+            const int carriedRun = i < j ? pieces[i].run : -1;
+            const bool carriedOver =
+                i < j ? runBegunAbove || pieces[i].index > runStarts[static_cast<std::size_t>(carriedRun)] ||
+                            (carriedRun == 0 && goesOn)
+                      : goesOn;
+            Extent extent, first;
+            const TextFormat* firstFormat = nullptr;
+            const auto add = [&](Extent e, const TextFormat* format) {
+                if (!firstFormat) {
+                    first = e;
+                    firstFormat = format;
+                }
+                extent.ascent = std::max(extent.ascent, e.ascent);
+                extent.descent = std::max(extent.descent, e.descent);
+            };
+            const auto own = [](const Piece& p) { return Extent{p.ascent, p.descent}; };
+            for (std::size_t k = i; k < j; ++k) {
+                if (carriedOver && pieces[k].run == carriedRun) add(carried, carriedFormat);
+                else add(own(pieces[k]), pieces[k].format);
+            }
+            if (j == pieces.size() && (para.ended || i == j)) {
+                const bool endCarried =
+                    carriedOver && (i == j || (carriedRun + 1 == static_cast<int>(para.runs.size()) && endJoinsLastRun));
+                if (endCarried) add(carried, carriedFormat);
+                else add(own(blank), &para.endFormat);
+            }
+            runBegunAbove = j < pieces.size() && pieces[j].index == runStarts[static_cast<std::size_t>(pieces[j].run)];
+            if (runBegunAbove) add(own(pieces[j]), pieces[j].format);
+            // A bullet takes the format the item's first line starts with, as that line measures it.
+            std::optional<Piece> bulletMark;
+            if (firstLine && para.bullet && firstFormat) {
+                Piece mark;
+                mark.text = QStringLiteral("\u2022");
+                mark.format = firstFormat;
+                bool markShown = true;
+                mark.font = fontFor(movie, *mark.format, fieldFont, useOutlines, markShown);
+                if (markShown) {
+                    measure(movie, mark);
+                    bulletMark = std::move(mark);
+                }
+            }
+            carried = first;
+            carriedFormat = firstFormat;
+            const double ascent = extent.ascent, descent = extent.descent;
             const auto [leadTabs, trailTabs] = outerTabs(pieces, line);
             // Tabs before the first glyph still move it, but the line aligns by its glyphs alone.
             const double lineWidth = line.width - leadTabs - trailingBlanks(pieces, line);
@@ -547,6 +602,15 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
                 textLeft = std::min(textLeft, lineStart + leadTabs);
                 textRight = std::max(textRight, lineStart + leadTabs + reach);
                 metrics->lineBottoms.push_back(baseline + descent - (bounds.top() + kGutter));
+                const double textTop = bounds.top() + kGutter;
+                std::pair<double, double> box{HUGE_VAL, -HUGE_VAL};
+                const auto spans = [&](const Piece& p) {
+                    box.first = std::min(box.first, baseline - p.ascent - textTop);
+                    box.second = std::max(box.second, baseline + p.descent - textTop);
+                };
+                for (std::size_t k = i; k < j; ++k) spans(pieces[k]);
+                if (i == j) spans(blank);
+                lineBoxes.push_back(box);
                 lineLeadings.push_back(leading);
                 metrics->lines.push_back(std::move(placed));
             }
@@ -587,7 +651,15 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
         if (textLeft <= textRight) metrics->textWidth = textRight - textLeft;
         metrics->lineCount = static_cast<int>(metrics->lineBottoms.size());
         const std::size_t counted = metrics->lineBottoms.size() - (endsInBreak ? 1 : 0);
-        metrics->textHeight = counted == 0 ? 0 : metrics->lineBottoms[counted - 1];
+        double top = HUGE_VAL, bottom = -HUGE_VAL;
+        for (std::size_t l = 0; l < counted; ++l) {
+            top = std::min(top, lineBoxes[l].first);
+            bottom = std::max(bottom, lineBoxes[l].second);
+        }
+        metrics->textHeight = counted == 0 ? 0 : bottom - top;
+        // Scrolling measures the lines from there too, so a field grown to its text shows every line.
+        if (counted > 0)
+            for (double& lineBottom : metrics->lineBottoms) lineBottom -= top;
         // The leading after the last line counts only in a field of one line.
         if (counted == 1) metrics->textHeight += lineLeadings.front();
     }

@@ -57,7 +57,7 @@ struct EditTextLink {
 struct EditTextMetrics {
     double textWidth = 0, textHeight = 0;
     int lineCount = 0;
-    std::vector<double> lineBottoms;   // each line's bottom below the text's top
+    std::vector<double> lineBottoms;   // each line's bottom below the top of the text's glyphs
     std::vector<EditTextLine> lines;
     std::vector<EditTextLink> links;
 };

@@ -44,6 +44,8 @@ struct BlockFormat {
     double leftMargin = 0, rightMargin = 0, indent = 0, blockIndent = 0, leading = 0;
     bool bullet = false;
     std::vector<double> tabStops;
+
+    bool operator==(const BlockFormat&) const = default;
 };
 
 struct Open {
@@ -180,6 +182,8 @@ public:
             if (m_chars[i].c == u'\r') {
                 current.endFormat = format;
                 current.ended = true;
+                if (index + 1 < m_paragraphs.size() && index < m_breakBlocks.size())
+                    current.endLikeNext = m_breakBlocks[index] == m_paragraphs[index + 1];
                 out.push_back(std::move(current));
                 ++index;
                 begin();
@@ -253,6 +257,7 @@ private:
     void lineBreak(const TextFormat* format = nullptr)
     {
         put(u'\r', format);
+        m_breakBlocks.push_back(top().block);
         m_paragraphs.push_back(top().block);
         m_started = false;
     }
@@ -308,6 +313,7 @@ private:
     std::vector<Char> m_chars;
     std::vector<TextFormat> m_formats;     // the distinct formats in order of use
     std::vector<BlockFormat> m_paragraphs; // one per paragraph begun
+    std::vector<BlockFormat> m_breakBlocks; // the layout in force at each line end
     bool m_started = false;                // the last paragraph has a character
     std::optional<TextFormat> m_lastFont;  // the format inside the font tag closed last
     bool m_multiline;
@@ -320,6 +326,13 @@ bool sameFormat(const TextFormat& a, const TextFormat& b)
     return a.font == b.font && a.size == b.size && a.color == b.color && a.bold == b.bold &&
            a.italic == b.italic && a.underline == b.underline && a.url == b.url && a.target == b.target &&
            a.letterSpacing == b.letterSpacing && a.kerning == b.kerning && a.markupKerning == b.markupKerning;
+}
+
+bool sameLayout(const TextParagraph& a, const TextParagraph& b)
+{
+    return a.align == b.align && a.leftMargin == b.leftMargin && a.rightMargin == b.rightMargin &&
+           a.indent == b.indent && a.blockIndent == b.blockIndent && a.leading == b.leading && a.bullet == b.bullet &&
+           a.tabStops == b.tabStops;
 }
 
 std::vector<TextParagraph> parseHtmlText(const QString& html, const TextFormat& defaults, TextAlign defaultAlign,

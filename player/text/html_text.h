@@ -1,6 +1,7 @@
 // The HTML subset of edit-text fields, parsed into paragraphs of uniformly styled runs.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <QRgb>
@@ -40,7 +41,13 @@ struct TextParagraph {
     std::vector<TextRun> runs;
     TextFormat endFormat;   // the format of the paragraph's end, shown for an empty paragraph
     bool ended = false;     // closed by a line end (the last paragraph is not)
+    // Whether markup lays out its line end like the next paragraph's first character; unknown, when the
+    // paragraphs are alike.
+    std::optional<bool> endLikeNext;
 };
+
+// Whether two paragraphs are laid out alike (their runs aside).
+bool sameLayout(const TextParagraph& a, const TextParagraph& b);
 
 // Parses `html` with `defaults` as the outermost format and `defaultAlign` for paragraphs that
 // set none. Tolerates unknown, unclosed and mismatched tags; "\r" and "\n" in the text each end a

@@ -774,3 +774,90 @@ TEST(TextFieldRules, MarkupStartsFromTheNewTextFormatEachTimeItIsSet) {
     const std::vector<std::string> expected{"10", "30", "15", "30", "15", "30"};
     EXPECT_EQ(lines, expected);
 }
+
+namespace {
+
+// A multiline HTML field `name` of embedded text, made by script, its new text in `font` at `size`.
+void makeHtmlField(ActionWriter& a, const std::string& name, int depth, int width, int height, const std::string& font,
+                   int size) {
+    callMethod(a, "_root", "createTextField", {Push::str(name), Push::integer(depth), Push::integer(0),
+                                                Push::integer(0), Push::integer(width), Push::integer(height)});
+    a.op(op::kPop);
+    for (const char* property : {"embedFonts", "multiline", "html"}) setMember(a, name, property, Push::boolean(true));
+    makeObject(a, name + "Format", {{"font", Push::str(font)}, {"size", Push::integer(size)}});
+    callWithVariable(a, name, "setNewTextFormat", name + "Format");
+}
+
+}  // namespace
+
+TEST(TextFieldMetrics, MixedSizeLinesTakeTheirHeightFromTheRunsStartingOnThem) {
+    // The Wide font at size 100 reaches 1757 twips up and 390 down, at 50 878 and 195, at 30 527 and 117.
+    // A line is as high as the runs of one format (line end included) that start on it; a run carried
+    // on past a line end or a wrap counts as the first thing on the line before. The text's height spans
+    // the glyph boxes (each as high as its own font) and the boxes of empty lines.
+    ActionWriter a;
+    makeHtmlField(a, "f", 1, 1000, 1000, "Wide", 100);
+    const auto measure = [&](const std::string& markup) {
+        setMember(a, "f", "htmlText", Push::str(markup));
+        traceMember(a, "f", "textHeight");
+    };
+    measure("A<br>A");                                                    // 2 * 2147 twips
+    // The break (size 100) starts a run on the first line: 2147 down to the second, whose 50 stands on its own.
+    measure("<font size=\"50\">A</font><br><font size=\"50\">A</font>");    // 879 to 3220
+    // Each item's end (size 100) starts a run on its line: the second line stands 1757 down too.
+    measure("<li><font size=\"50\">A</font></li><li><font size=\"50\">A</font></li>");   // 879 to 3904 + 195
+    // The second line carries on the break's run: it stands as high as the 50 before.
+    measure("<font size=\"50\">A</font><br>A");                           // 879 to 3025 + 390
+    // An empty line carried on is as high as the 50 too; so is the line after it.
+    measure("<font size=\"50\">A</font><br><br>A");                       // 879 to 3220 + 878 + 390
+    // Markup that lays the next paragraph out otherwise starts a new run there.
+    measure("<font size=\"50\">A</font><br><textformat leading=\"20\">A</textformat>");   // 879 to 3904 + 390
+    // What counts is the layout at the line end, not where the paragraph began.
+    measure("<textformat leading=\"20\"><font size=\"50\">A</font></textformat><br>A");   // 879 to 2547 + 878 + 390
+    // A wrap inside a run: the second line stands as high as the 30 the first line began with.
+    setMember(a, "f", "wordWrap", Push::boolean(true));
+    setMember(a, "f", "_width", Push::integer(280));
+    measure("<font size=\"30\">A</font>AA AA");                            // 0 to 2147 + 527 + 390
+    const auto lines = run({wideFont(1), sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"214", "117", "161", "126", "180", "170", "146", "153"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(TextFieldMetrics, ScrollingMeasuresTheLinesFromTheTopOfTheirGlyphs) {
+    // Size 50 text around a size-100 break reaches from 879 twips to 3220 (see above): 2341 twips.
+    ActionWriter a;
+    const auto field = [&](const std::string& name, int depth, int height, bool autoSize) {
+        makeHtmlField(a, name, depth, 300, height, "Wide", 100);
+        if (autoSize) setMember(a, name, "autoSize", Push::str("left"));
+        setMember(a, name, "htmlText", Push::str("<font size=\"50\">A</font><br><font size=\"50\">A</font>"));
+        traceMember(a, name, "maxscroll");
+        traceMember(a, name, "bottomScroll");
+    };
+    field("grown", 1, 20, true);     // grows to show it all
+    field("short", 2, 121, false);   // 2340 twips inside its gutters: the second line is cut
+    field("tall", 3, 122, false);    // 2360: both lines show
+    const auto lines = run({wideFont(1), sw::doAction(a.end()), sw::showFrame()});
+    const std::vector<std::string> expected{"1", "2", "2", "1", "1", "2"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(TextFieldDrawing, ABulletTakesTheFormatItsLineStartsWithAsMeasured) {
+    // A size-15 item ends in a size-30 item end; the empty line after it carries on that end's run, so
+    // it starts as the line before did, at size 15, and so does its bullet: a dot half an em high on the
+    // baseline, 18 pixels in. The lines: 32.2 pixels, then the baseline 13.2 below.
+    sw::ShapeBuilder glyph;
+    glyph.style(std::nullopt, 1, std::nullopt).rect(0, -18000, 10240, 18000);
+    sw::ShapeBuilder dot;
+    dot.style(std::nullopt, 1, std::nullopt).rect(0, -10240, 10240, 10240);
+    const sw::Bytes font = sw::defineFont3(1, "Dot", {{glyph, 'A', 20480}, {dot, 0x2022, 20480}});
+    ActionWriter a;
+    makeHtmlField(a, "f", 1, 200, 100, "Dot", 30);
+    setMember(a, "f", "htmlText", Push::str("<li><font size=\"15\">A</font></li>"));
+    auto movie = makeMovie({font, sw::doAction(a.end()), sw::showFrame()});
+    vp::Player player(movie);
+    const QImage img = render(player, *movie);
+    EXPECT_GT(darkIn(img, QRect(21, 22, 5, 5)), 15);    // the first line's dot, size 15
+    EXPECT_GT(darkIn(img, QRect(21, 41, 5, 5)), 15);    // the empty line's dot
+    EXPECT_EQ(darkIn(img, QRect(21, 34, 5, 4)), 0);     // a size-30 dot would reach up here
+    EXPECT_EQ(darkIn(img, QRect(28, 41, 5, 5)), 0);     // and reach this far right
+}
