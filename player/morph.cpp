@@ -86,18 +86,28 @@ swf::Shape interpolateMorph(const swf::DefineMorphShape& m, double t) {
     Pen startPen, endPen;
     std::int32_t outX = 0, outY = 0;
     std::size_t j = 0;
+    // Takes the end shape's style records up to its next edge (only the first when `consume`), and
+    // tells whether one of them moved its pen.
     auto takeEndMove = [&](bool consume) -> bool {
+        bool moved = false;
         while (j < m.endRecords.size()) {
             const auto* c = std::get_if<swf::StyleChange>(&m.endRecords[j]);
-            if (!c) return false;
+            if (!c) break;
             if (c->moveX) {
                 endPen.x = *c->moveX;
                 endPen.y = *c->moveY;
+                moved = true;
             }
             ++j;
-            if (consume) return true;
+            if (consume) break;
         }
-        return false;
+        return moved;
+    };
+    auto moveBetweenPens = [&](swf::StyleChange& out) {
+        outX = toTwip(lerp(startPen.x, endPen.x, t));
+        outY = toTwip(lerp(startPen.y, endPen.y, t));
+        out.moveX = outX;
+        out.moveY = outY;
     };
     for (const swf::ShapeRecord& rec : m.startRecords) {
         if (const auto* c = std::get_if<swf::StyleChange>(&rec)) {
@@ -106,15 +116,18 @@ swf::Shape interpolateMorph(const swf::DefineMorphShape& m, double t) {
                 startPen.x = *c->moveX;
                 startPen.y = *c->moveY;
                 takeEndMove(true);
-                outX = toTwip(lerp(startPen.x, endPen.x, t));
-                outY = toTwip(lerp(startPen.y, endPen.y, t));
-                out.moveX = outX;
-                out.moveY = outY;
+                moveBetweenPens(out);
             }
             shape.records.emplace_back(std::move(out));
             continue;
         }
-        takeEndMove(false);
+        // A contour the end shape starts where the start shape draws on starts here too, between
+        // where the two pens are.
+        if (takeEndMove(false)) {
+            swf::StyleChange move;
+            moveBetweenPens(move);
+            shape.records.emplace_back(std::move(move));
+        }
         const AbsEdge a = absolute(rec, startPen);
         AbsEdge b{false, endPen.x, endPen.y, endPen.x, endPen.y};
         if (j < m.endRecords.size()) b = absolute(m.endRecords[j++], endPen);

@@ -135,6 +135,34 @@ TEST(Render, MorphRatioInterpolatesShapeAndColour) {
     EXPECT_PIXEL(end, 25, 25, kBlueBackground);
 }
 
+// The start shape goes round its square twice in one contour; the end shape goes round the same
+// square, then moves and draws a smaller square inside. The move starts a second contour in every
+// shape between them, so the inner square is a hole (the fill is even-odd), growing from the whole
+// square at the start to the smaller one at the end.
+TEST(Render, MorphContourTheEndShapeStartsIsAContourAtEveryRatio) {
+    sw::ShapeBuilder start, end;
+    start.style(1, std::nullopt, std::nullopt).moveTo(0, 0);
+    end.moveTo(0, 0);
+    for (sw::ShapeBuilder* s : {&start, &end})
+        s->lineTo(2000, 0).lineTo(2000, 2000).lineTo(0, 2000).lineTo(0, 0);
+    start.lineTo(2000, 0).lineTo(2000, 2000).lineTo(0, 2000).lineTo(0, 0);
+    end.moveTo(500, 500).lineTo(1500, 500).lineTo(1500, 1500).lineTo(500, 1500).lineTo(500, 500);
+    const auto morph = sw::morphShape(1, start, end, kRed, kRed, {0, 2000, 0, 2000});
+    auto at = [&](std::uint16_t ratio) {
+        return render({morph, sw::placeObject2({.depth = 1, .characterId = 1, .ratio = ratio}), sw::showFrame()});
+    };
+    // Halfway the hole spans 12.5..87.5 pixels.
+    const QImage middle = at(32768);
+    EXPECT_PIXEL(middle, 50, 50, kBlueBackground);
+    EXPECT_PIXEL(middle, 15, 50, kBlueBackground);
+    EXPECT_PIXEL(middle, 10, 50, 0xffff0000);
+    EXPECT_PIXEL(middle, 50, 90, 0xffff0000);
+    const QImage finish = at(65535);
+    EXPECT_PIXEL(finish, 50, 50, kBlueBackground);
+    EXPECT_PIXEL(finish, 20, 50, 0xffff0000);
+    EXPECT_PIXEL(finish, 80, 80, 0xffff0000);
+}
+
 TEST(Render, LinearGradientRunsAcrossItsSquare) {
     sw::FillSpec g;
     g.type = 0x10;

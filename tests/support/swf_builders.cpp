@@ -177,6 +177,16 @@ static Bytes rectEdges(std::int32_t x, std::int32_t y, std::int32_t w, std::int3
     return s.buildGlyph(stroked);
 }
 
+// The tag around a morph's styles and its start and end edges.
+static Bytes morphTag(std::uint16_t id, const std::array<std::int32_t, 4>& startBox, const std::array<std::int32_t, 4>& endBox,
+                      const Bytes& styles, const Bytes& start, const Bytes& end) {
+    ByteWriter w;
+    w.u16(id).rect(startBox[0], startBox[1], startBox[2], startBox[3]).rect(endBox[0], endBox[1], endBox[2], endBox[3]);
+    w.u32(static_cast<std::uint32_t>(styles.size() + start.size()));
+    w.bytes(styles).bytes(start).bytes(end);
+    return tag(46, w.data(), true);
+}
+
 Bytes morphRectangles(std::uint16_t id, std::int32_t x0, std::int32_t y0, std::int32_t w0, std::int32_t h0,
                       std::uint32_t rgba0, std::int32_t x1, std::int32_t y1, std::int32_t w1, std::int32_t h1,
                       std::uint32_t rgba1, std::uint16_t strokeWidth0, std::uint16_t strokeWidth1) {
@@ -185,13 +195,15 @@ Bytes morphRectangles(std::uint16_t id, std::int32_t x0, std::int32_t y0, std::i
     styles.u8(1).u8(0x00).rgba(rgba0).rgba(rgba1);  // one solid morph fill
     styles.u8(stroked ? 1 : 0);
     if (stroked) styles.u16(strokeWidth0).u16(strokeWidth1).rgba(0x000000ff).rgba(0x000000ff);
-    const Bytes start = rectEdges(x0, y0, w0, h0, true, stroked);
-    const Bytes end = rectEdges(x1, y1, w1, h1, false);
-    ByteWriter w;
-    w.u16(id).rect(x0, x0 + w0, y0, y0 + h0).rect(x1, x1 + w1, y1, y1 + h1);
-    w.u32(static_cast<std::uint32_t>(styles.data().size() + start.size()));
-    w.bytes(styles.data()).bytes(start).bytes(end);
-    return tag(46, w.data(), true);
+    return morphTag(id, {x0, x0 + w0, y0, y0 + h0}, {x1, x1 + w1, y1, y1 + h1}, styles.data(),
+                    rectEdges(x0, y0, w0, h0, true, stroked), rectEdges(x1, y1, w1, h1, false));
+}
+
+Bytes morphShape(std::uint16_t id, const ShapeBuilder& start, const ShapeBuilder& end, std::uint32_t rgba0,
+                 std::uint32_t rgba1, const std::array<std::int32_t, 4>& box) {
+    ByteWriter styles;
+    styles.u8(1).u8(0x00).rgba(rgba0).rgba(rgba1).u8(0);  // one solid morph fill, no lines
+    return morphTag(id, box, box, styles.data(), start.buildGlyph(), end.buildGlyph());
 }
 
 Bytes bitsLossless2(std::uint16_t id, int width, int height, const std::vector<std::uint32_t>& argb) {

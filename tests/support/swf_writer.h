@@ -200,6 +200,12 @@ Bytes morphRectangles(std::uint16_t id, std::int32_t x0, std::int32_t y0, std::i
                       std::uint32_t rgba0, std::int32_t x1, std::int32_t y1, std::int32_t w1, std::int32_t h1,
                       std::uint32_t rgba1, std::uint16_t strokeWidth0 = 0, std::uint16_t strokeWidth1 = 0);
 
+// DefineMorphShape (version 1) of one solid fill going from rgba0 to rgba1, with the edges of two
+// builders (the start one picks the fill with style(); the end one has moves and edges only), both
+// bounded by `box` (xMin, xMax, yMin, yMax).
+Bytes morphShape(std::uint16_t id, const ShapeBuilder& start, const ShapeBuilder& end, std::uint32_t rgba0,
+                 std::uint32_t rgba1, const std::array<std::int32_t, 4>& box);
+
 // DefineBitsLossless2 (format 5) from unpremultiplied 0xAARRGGBB pixels.
 Bytes bitsLossless2(std::uint16_t id, int width, int height, const std::vector<std::uint32_t>& argb);
 
