@@ -267,11 +267,16 @@ void tabFocus(Stage& stage, bool backwards) {
     moveFocus(stage, next, FocusCause::Keyboard);
 }
 
+bool focusRectEnabled(Stage& stage, const DisplayObject& object) {
+    if (object.focusRect && object.parent) return *object.focusRect;
+    return stage.focusRect() != 0;
+}
+
 QRectF focusRectBounds(Stage& stage) {
     DisplayObject* o = stage.focus();
     if (!o || !focusHighlighted(stage) || !shownOnStage(*o)) return {};
     if (o->script && o->script->objectClass() == avm1::ObjectClass::TextField) return {};
-    if (!stage.focusRect()) return {};
+    if (!focusRectEnabled(stage, *o)) return {};
     // A button is framed where it takes the pointer, whatever state it shows.
     if (o->script && o->script->objectClass() == avm1::ObjectClass::Button)
         return worldTransform(*o).mapRect(buttonHitBounds(movieOf(stage, *o), o->characterId));
