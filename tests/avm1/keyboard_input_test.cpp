@@ -552,6 +552,12 @@ TEST(KeyboardInput, AnObjectsOwnFocusRectOverridesTheMoviesForItsFrameAndForEnte
     p.keyDown(kTab);
     EXPECT_EQ(p.stage().focus(), button);
     EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 0);
+    // An object's own setting counts from the time it takes the highlight: set later, it shows the next time.
     setFocusRect(button, true);
+    EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 0);
+    for (int i = 0; i < 3; ++i) p.keyDown(kTab);
+    EXPECT_EQ(p.stage().focus(), button);
+    EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 10 * 10 - 4 * 4);
+    setFocusRect(button, false);
     EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 10 * 10 - 4 * 4);
 }
