@@ -216,6 +216,11 @@ void TForm1::createLayout()
         }
         return QString();
     });
+    Flash1->setMenuCommands({{action(QStringLiteral("ZoomIn")), action(QStringLiteral("ZoomOut")), action(QStringLiteral("ShowAll"))},
+                             menu(QStringLiteral("M_Quality")),
+                             {action(QStringLiteral("Play")), action(QStringLiteral("Stop"))},
+                             {action(QStringLiteral("Rewind"))},
+                             {action(QStringLiteral("ForwardStep")), action(QStringLiteral("BackStep"))}});
     rightLayout->addWidget(Flash1, 1);
     row->addWidget(rightPane, 1);
 

@@ -181,6 +181,14 @@ void focusEvents(Stage& stage, Object* fromScript, Object* toScript) {
 
 }  // namespace
 
+namespace {
+
+void noteOwnFocusRect(Stage& stage, const DisplayObject& o) {
+    stage.keyboard().focusRectOwn = o.parent ? o.focusRect : std::nullopt;
+}
+
+}  // namespace
+
 void pointerMoved(Stage& stage) {
     if (stage.keyboard().focusByKeyboard) stage.touch();
     stage.keyboard().focusByKeyboard = false;
@@ -195,6 +203,7 @@ void moveFocus(Stage& stage, DisplayObject* to, FocusCause cause) {
     stage.setFocusObject(to);
     const bool highlight = cause != FocusCause::Pointer && isClipOrButton(to);
     stage.keyboard().focusByKeyboard = highlight;
+    if (highlight) noteOwnFocusRect(stage, *to);
     stage.touch();
     if (!stage.vm()) return;
     stage.keyboard().selectionPending = to && to->text;
@@ -258,6 +267,7 @@ void tabFocus(Stage& stage, bool backwards) {
         // Tab back onto the focused object (the only stop) highlights it again.
         if (!focusHighlighted(stage) && isClipOrButton(next)) {
             stage.keyboard().focusByKeyboard = true;
+            noteOwnFocusRect(stage, *next);
             queueRoll(stage, *next, true);
             stage.runQueue();
             stage.touch();
@@ -267,11 +277,16 @@ void tabFocus(Stage& stage, bool backwards) {
     moveFocus(stage, next, FocusCause::Keyboard);
 }
 
+bool focusRectEnabled(Stage& stage) {
+    const std::optional<bool>& own = stage.keyboard().focusRectOwn;
+    return own ? *own : stage.focusRect() != 0;
+}
+
 QRectF focusRectBounds(Stage& stage) {
     DisplayObject* o = stage.focus();
     if (!o || !focusHighlighted(stage) || !shownOnStage(*o)) return {};
     if (o->script && o->script->objectClass() == avm1::ObjectClass::TextField) return {};
-    if (!stage.focusRect()) return {};
+    if (!focusRectEnabled(stage)) return {};
     // A button is framed where it takes the pointer, whatever state it shows.
     if (o->script && o->script->objectClass() == avm1::ObjectClass::Button)
         return worldTransform(*o).mapRect(buttonHitBounds(movieOf(stage, *o), o->characterId));

@@ -47,6 +47,11 @@ std::vector<DisplayObject*> tabOrder(Stage& stage);
 // Tab (or Shift+Tab when `backwards`) moves the focus on along the tab order.
 void tabFocus(Stage& stage, bool backwards);
 
+// Whether the highlighted object shows the focus rectangle: its own _focusrect as a script had set it
+// when it took the highlight, otherwise the movie's. Without the rectangle Enter and Space do not press
+// it either.
+bool focusRectEnabled(Stage& stage);
+
 // The focused object's bounds on the stage (twips) when its focus rectangle shows, or an empty rect.
 QRectF focusRectBounds(Stage& stage);
 

@@ -139,6 +139,34 @@ void collectTagIds(const std::vector<swf::TagRecord>& tags, std::unordered_set<s
     }
 }
 
+// Movies were made where file names ignore case: "einstein.jpg" names EINSTEIN.JPG. Each part of the
+// path is looked up in its folder without regard to case; of several that match, the first by name is
+// taken so that the choice does not depend on the order the folder lists them in.
+QString findIgnoringCase(const QString& folder, const QStringList& parts) {
+    constexpr qsizetype kMaxListed = 4096;   // a huge folder is not searched
+    QDir dir(folder);
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        QString match;
+        if (last ? QFileInfo(dir.filePath(parts[i])).isFile() : dir.exists(parts[i])) {
+            match = parts[i];
+        } else {
+            const QStringList entries =
+                dir.entryList((last ? QDir::Files : QDir::Dirs) | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+            if (entries.size() > kMaxListed) return {};
+            for (const QString& e : entries)
+                if (e.compare(parts[i], Qt::CaseInsensitive) == 0) {
+                    match = e;
+                    break;
+                }
+        }
+        if (match.isEmpty()) return {};
+        if (last) return dir.filePath(match);
+        if (!dir.cd(match)) return {};
+    }
+    return {};
+}
+
 }  // namespace
 
 QString resolveImportPath(const QString& rootFolder, const QString& folder, const QString& url) {
@@ -160,8 +188,12 @@ QString resolveImportPath(const QString& rootFolder, const QString& folder, cons
         parts << part;
     }
     if (parts.isEmpty()) return {};
-    const QFileInfo info(QDir(folder).filePath(parts.join(u'/')));
-    if (!info.isFile()) return {};
+    QFileInfo info(QDir(folder).filePath(parts.join(u'/')));
+    if (!info.isFile()) {
+        const QString found = findIgnoringCase(folder, parts);
+        if (found.isEmpty()) return {};
+        info.setFile(found);
+    }
     const QString canonical = info.canonicalFilePath();
     if (canonical.isEmpty()) return {};
     // Links are followed by canonicalFilePath, so one pointing out of the tree is caught here.

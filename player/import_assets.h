@@ -40,7 +40,8 @@ struct ImportContext {
 
 // The canonical path of the file an import names, or empty when the name is not a plain relative file
 // name (absolute paths, "..", URLs with a scheme, query or fragment are refused), the file is missing,
-// or it resolves (through links too) outside `rootFolder`.
+// or it resolves (through links too) outside `rootFolder`. A name that differs from the file's only in
+// case finds it.
 QString resolveImportPath(const QString& rootFolder, const QString& folder, const QString& url);
 
 // Every character id a movie's tags define or refer to, so that ids picked for imports stay clear of

@@ -2,6 +2,8 @@
 // Positions are stage pixels (twips / 20) in the movie's own coordinates, whatever the zoom.
 #pragma once
 
+#include <vector>
+
 #include <QString>
 
 namespace vistrel::player {
@@ -26,6 +28,20 @@ enum class TextControl {
     MoveLeft, MoveRight, MoveUp, MoveDown, MoveLineStart, MoveLineEnd, MoveStart, MoveEnd,
     SelectLeft, SelectRight, SelectUp, SelectDown, SelectLineStart, SelectLineEnd, SelectAll,
     Backspace, Delete, Enter, Copy, Cut, Paste,
+};
+
+// The menu the right mouse button opens over a movie: the movie's own entries first, then the built-in
+// ones it leaves shown (all of them unless a script hid them; none but the viewer's own when Stage.showMenu
+// is false).
+struct MovieMenu {
+    struct Item {
+        QString caption;
+        bool enabled = true;
+        bool separatorBefore = false;
+    };
+    std::vector<Item> items;
+    bool full = true;
+    bool zoom = true, quality = true, play = true, loop = true, rewind = true, forwardBack = true, print = true;
 };
 
 // Where copy and paste go: the desktop clipboard in the viewer, a string in the trace tool.

@@ -139,7 +139,7 @@ bool isClipOrButton(const DisplayObject* o) {
 }
 
 bool focusRectActive(Stage& stage) {
-    return focusHighlighted(stage) && stage.focusRect() != 0;
+    return focusHighlighted(stage) && focusRectEnabled(stage);
 }
 
 }  // namespace

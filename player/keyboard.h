@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
 #include "player/input.h"
 
@@ -18,6 +19,9 @@ struct KeyboardState {
     bool paneFocused = true;
     // The focus moved by the keyboard: the focus rectangle shows until the pointer moves the focus.
     bool focusByKeyboard = false;
+    // The highlighted object's own _focusrect as it was when it took the highlight (none: the movie's
+    // setting rules); a later change shows at its next highlight.
+    std::optional<bool> focusRectOwn;
     // A text just took the focus and its focus events are running: it has no selection yet (the
     // indexes read -1); the whole text is selected once they are done, unless a handler chose one.
     bool selectionPending = false;

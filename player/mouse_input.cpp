@@ -407,15 +407,20 @@ void MouseInput::updateDrag() {
 }
 
 void MouseInput::updateDropTarget(DisplayObject& clip) {
-    DisplayObject* under = nullptr;
-    const auto& levels = m_stage.levels();
-    for (auto it = levels.rbegin(); it != levels.rend() && !under; ++it)
-        if (it->first > 0 && it->second) under = topmostUnder(m_stage, *it->second, m_pos, &clip, 0);
-    if (!under) under = topmostUnder(m_stage, m_stage.rootObject(), m_pos, &clip, 0);
+    DisplayObject* under = objectUnder(m_pos, &clip);
     // Shapes and texts answer for the clip that holds them; the stage itself is no target.
     while (under && !under->sprite) under = under->parent ? under->parent->owner() : nullptr;
     if (under && under->sprite && buttonOf(m_stage, *under)) under = under->parent ? under->parent->owner() : nullptr;
     clip.dropTarget = under && under->parent ? slashPath(*under) : QString();
+}
+
+DisplayObject* MouseInput::objectUnder(QPointF stageTwips, const DisplayObject* skip) const {
+    DisplayObject* under = nullptr;
+    const auto& levels = m_stage.levels();
+    for (auto it = levels.rbegin(); it != levels.rend() && !under; ++it)
+        if (it->first > 0 && it->second) under = topmostUnder(m_stage, *it->second, stageTwips, skip, 0);
+    if (!under) under = topmostUnder(m_stage, m_stage.rootObject(), stageTwips, skip, 0);
+    return under;
 }
 
 void MouseInput::startDrag(DisplayObject& clip, bool lockCenter, std::optional<QRectF> bounds) {

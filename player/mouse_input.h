@@ -45,6 +45,13 @@ public:
     // handlers, or an edit text when `texts` is set.
     DisplayObject* pick(QPointF stageTwips, bool texts) const;
 
+    // The topmost object of any kind under `stageTwips` (levels above the root first), `skip` and what it
+    // holds left out.
+    DisplayObject* objectUnder(QPointF stageTwips, const DisplayObject* skip = nullptr) const;
+    // The object whose menu the right mouse button opened last, while it lives.
+    void setMenuTarget(DisplayObject* o) { m_menuTarget = ref(o); }
+    DisplayObject* menuTarget() const { return live(m_menuTarget); }
+
     // Button sounds: called with the button and the transition (0 over to up, 1 up to over, 2 over to
     // down, 3 down to over) whenever a button changes state.
     void setButtonSoundSink(std::function<void(const DisplayObject&, int)> sink) { m_buttonSound = std::move(sink); }
@@ -74,6 +81,7 @@ private:
     Ref m_hover;
     Ref m_pressed;
     Ref m_text;   // the edit text that took the press
+    Ref m_menuTarget;
     struct Drag {
         Ref clip;
         bool lockCenter = false;

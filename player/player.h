@@ -75,6 +75,10 @@ public:
     bool wantsKeys() const;
     // True while an input text has the keyboard focus: editing keys such as Backspace are then its.
     bool editingText() const;
+    // The right mouse button asks for the menu at the point: the movie hears of it (ContextMenu.onSelect)
+    // and says what to show. Choosing one of its own entries then runs that entry's handler.
+    MovieMenu openMenu(QPointF stagePixels);
+    void chooseMenuItem(std::size_t index);
     // The caret's blink phase, which the viewer turns with a timer; frames drawn without one show it.
     void setCaretVisible(bool shown);
 

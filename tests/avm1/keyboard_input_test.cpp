@@ -509,3 +509,55 @@ TEST(KeyboardInput, FocusFrameLiesInsideTheBoundsAndButtonsAreFramedByTheirHitAr
     EXPECT_NE(p.stage().focus(), nullptr);
     EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 0);
 }
+
+TEST(KeyboardInput, AnObjectsOwnFocusRectOverridesTheMoviesForItsFrameAndForEnter) {
+    auto movie = tabStopsMovie();
+    vp::Player p(movie, {});
+    vistrel::avm1::Vm& vm = *p.stage().vm();
+    vp::DisplayObject* clip = p.stage().root().childAt(1);
+    vp::DisplayObject* button = p.stage().root().childAt(2);
+    ASSERT_TRUE(clip && button);
+    std::vector<std::string> log;
+    vm.setMember(Value(clip->script), QStringLiteral("onPress"),
+                 Value(vm.makeFunction(QStringLiteral("f"), [&log](vistrel::avm1::Vm&, const Value&, std::span<const Value>) {
+                     log.push_back("press");
+                     return Value();
+                 })));
+    auto setFocusRect = [&vm](vp::DisplayObject* o, bool on) {
+        vm.setMember(Value(o->script), QStringLiteral("_focusrect"), Value(on));
+    };
+
+    // The clip's own false wins over the movie's true: Tab stops there unframed, and Enter is only a key.
+    setFocusRect(clip, false);
+    p.keyDown(kTab);
+    EXPECT_EQ(p.stage().focus(), clip);
+    EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 0);
+    p.keyDown(kEnter);
+    EXPECT_TRUE(log.empty());
+    // The button has none of its own: the movie's setting frames it.
+    p.keyDown(kTab);
+    EXPECT_EQ(p.stage().focus(), button);
+    EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 10 * 10 - 4 * 4);
+
+    // The movie's switched off, the clip's own true still frames it and lets Enter press it; the button
+    // follows the movie now.
+    vm.setMember(Value(p.stage().scriptObject(p.stage().rootObject())), QStringLiteral("_focusrect"), Value(false));
+    setFocusRect(clip, true);
+    p.keyDown(kTab);
+    p.keyDown(kTab);
+    EXPECT_EQ(p.stage().focus(), clip);
+    EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 40 * 40 - 34 * 34);
+    p.keyDown(kEnter);
+    EXPECT_EQ(log, std::vector<std::string>{"press"});
+    p.keyDown(kTab);
+    EXPECT_EQ(p.stage().focus(), button);
+    EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 0);
+    // An object's own setting counts from the time it takes the highlight: set later, it shows the next time.
+    setFocusRect(button, true);
+    EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 0);
+    for (int i = 0; i < 3; ++i) p.keyDown(kTab);
+    EXPECT_EQ(p.stage().focus(), button);
+    EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 10 * 10 - 4 * 4);
+    setFocusRect(button, false);
+    EXPECT_EQ(yellowCount(stageImage(p, *movie, vp::RenderQuality::Low)), 10 * 10 - 4 * 4);
+}

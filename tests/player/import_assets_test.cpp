@@ -263,7 +263,7 @@ TEST(ImportAssets, ReferencesAreRemappedToFreeIds) {
     EXPECT_TRUE(calls.filter("shape 1 at 0,0").size() > 0) << calls.join(" | ").toStdString();
 }
 
-TEST(ImportAssets, NamesLeavingTheFolderAreRefused) {
+TEST(ImportAssets, NamesFindFilesInTheFolderWhateverTheirCaseAndNothingOutsideIt) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(QDir(dir.path()).mkpath("movies/sub"));
@@ -293,6 +293,13 @@ TEST(ImportAssets, NamesLeavingTheFolderAreRefused) {
     EXPECT_FALSE(imports("link.swf"));   // a link out of the folder
     EXPECT_FALSE(imports("missing.swf"));
     EXPECT_FALSE(imports(""));
+    // Names were written where case did not matter; it still does not, inside the folder only.
+    EXPECT_TRUE(imports("LIB.SWF"));
+    EXPECT_TRUE(imports("Sub/Deep.Swf"));
+    EXPECT_TRUE(imports("SUB\\DEEP.swf"));
+    EXPECT_FALSE(imports("SUB"));   // a folder is no file
+    EXPECT_FALSE(imports("LINK.SWF"));
+    EXPECT_FALSE(imports("../OUTSIDE.SWF"));
 
     // A damaged library leaves the symbol undefined and the movie playing.
     sw::Bytes damaged = library("Thing");

@@ -6,6 +6,8 @@
 #include <stdexcept>
 
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -683,6 +685,43 @@ void ShockwaveFlash::keyReleaseEvent(QKeyEvent* event) {
     const player::KeyEvent key = player::keyEventFromQt(event->key(), event->text());
     input().keyUp(key);
     event->accept();
+    afterInput();
+}
+
+void ShockwaveFlash::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    m_reportedFrame = m_player->currentFrame();
+    const player::MovieMenu menu = input().openMenu(stagePosition(event->pos()));
+    afterInput();
+    QMenu popup(this);
+    std::vector<QAction*> own;
+    for (const player::MovieMenu::Item& item : menu.items) {
+        if (item.separatorBefore && !own.empty()) popup.addSeparator();
+        QAction* action = popup.addAction(item.caption);
+        action->setEnabled(item.enabled);
+        own.push_back(action);
+    }
+    if (menu.full) {
+        const auto group = [&popup](const QList<QAction*>& actions, bool shown) {
+            if (!shown || actions.isEmpty()) return;
+            if (!popup.isEmpty()) popup.addSeparator();
+            popup.addActions(actions);
+        };
+        group(m_menuCommands.zoom, menu.zoom);
+        if (menu.quality && m_menuCommands.quality) {
+            if (!popup.isEmpty()) popup.addSeparator();
+            popup.addMenu(m_menuCommands.quality);
+        }
+        group(m_menuCommands.play, menu.play);
+        group(m_menuCommands.rewind, menu.rewind);
+        group(m_menuCommands.forwardBack, menu.forwardBack);
+    }
+    if (popup.isEmpty()) return;
+    QAction* chosen = popup.exec(event->globalPos());
+    const auto it = std::find(own.begin(), own.end(), chosen);
+    if (it == own.end()) return;
+    m_reportedFrame = m_player->currentFrame();
+    input().chooseMenuItem(static_cast<std::size_t>(it - own.begin()));
     afterInput();
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include <QColor>
+#include <QList>
 #include <QImage>
 #include <QString>
 #include <QTimer>
@@ -20,6 +21,9 @@
 #include "widgets/player/frame_rate_probe.h"
 #include "widgets/player/movie_input.h"
 #include "widgets/player/movie_note.h"
+
+class QAction;
+class QMenu;
 
 namespace vistrel {
 
@@ -78,6 +82,16 @@ public:
     void panBy(QPointF delta);
     // Sends mouse and keyboard input somewhere else than the playing movie (null: the movie again).
     void setMovieInput(MovieInput* input);
+    // The viewer's own commands the right mouse button's menu offers after the movie's entries, each group
+    // as far as the movie leaves it shown.
+    struct MenuCommands {
+        QList<QAction*> zoom;
+        QMenu* quality = nullptr;
+        QList<QAction*> play;
+        QList<QAction*> rewind;
+        QList<QAction*> forwardBack;
+    };
+    void setMenuCommands(MenuCommands commands) { m_menuCommands = std::move(commands); }
 
 signals:
     void frameChanged(int frame);
@@ -101,6 +115,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
@@ -151,6 +166,7 @@ private:
     MovieInput* m_inputOverride = nullptr;
     DesktopClipboard m_clipboard;
     bool m_panning = false;
+    MenuCommands m_menuCommands;
     QPointF m_panFrom;
     int m_wheelRest = 0;
     int m_reportedFrame = 0;              // the frame before the input now being handled                  // wheel eighths of a degree not yet a whole line

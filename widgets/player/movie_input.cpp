@@ -21,5 +21,7 @@ player::Cursor PlayerInput::cursor() const { return m_player ? m_player->cursor(
 bool PlayerInput::wantsKeys() const { return m_player && m_player->wantsKeys(); }
 
 bool PlayerInput::editingText() const { return m_player && m_player->editingText(); }
+player::MovieMenu PlayerInput::openMenu(QPointF p) { return m_player ? m_player->openMenu(p) : player::MovieMenu{}; }
+void PlayerInput::chooseMenuItem(std::size_t index) { if (m_player) m_player->chooseMenuItem(index); }
 
 }  // namespace vistrel

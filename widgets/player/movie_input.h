@@ -2,6 +2,8 @@
 // the movie only through this, so what it forwards can be watched without a movie behind it.
 #pragma once
 
+#include <cstddef>
+
 #include <QPointF>
 
 #include "player/input.h"
@@ -35,6 +37,9 @@ public:
     virtual bool wantsKeys() const = 0;
     // True while an input text of the movie has the keyboard focus.
     virtual bool editingText() const = 0;
+    // The right mouse button's menu at a point, and the choice of one of the movie's own entries.
+    virtual player::MovieMenu openMenu(QPointF) { return {}; }
+    virtual void chooseMenuItem(std::size_t) {}
 };
 
 // Passes everything on to a player.
@@ -59,6 +64,8 @@ public:
     player::Cursor cursor() const override;
     bool wantsKeys() const override;
     bool editingText() const override;
+    player::MovieMenu openMenu(QPointF stagePixels) override;
+    void chooseMenuItem(std::size_t index) override;
 
 private:
     player::Player* m_player;
