@@ -42,12 +42,6 @@ void callHandler(Vm& vm, Object* target, const QString& name, std::span<const Va
     }
 }
 
-bool shownOnStage(const DisplayObject& o) {
-    for (const DisplayObject* p = &o; p; p = p->parent ? p->parent->owner() : nullptr)
-        if (!p->visible) return false;
-    return true;
-}
-
 bool isInputText(Object* script) {
     auto* tf = dynamic_cast<TextFieldObject*>(script);
     return tf && tf->input;
@@ -109,6 +103,12 @@ QRectF stageBounds(Stage& stage, const DisplayObject& o) {
 }
 
 }  // namespace
+
+bool shownOnStage(const DisplayObject& o) {
+    for (const DisplayObject* p = &o; p; p = p->parent ? p->parent->owner() : nullptr)
+        if (!p->visible) return false;
+    return true;
+}
 
 bool canTakeFocus(Stage& stage, DisplayObject& o) {
     Vm* vm = stage.vm();

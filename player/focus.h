@@ -32,6 +32,9 @@ void moveFocus(Stage& stage, DisplayObject* to, FocusCause cause = FocusCause::S
 // The focused clip or button is highlighted (focused by a script or the keyboard, the pointer not moved
 // since).
 bool focusHighlighted(Stage& stage);
+
+// Whether the object and every clip holding it are visible.
+bool shownOnStage(const DisplayObject& object);
 // The pointer moved over the movie: the highlight goes (the focus stays).
 void pointerMoved(Stage& stage);
 

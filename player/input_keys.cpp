@@ -105,12 +105,6 @@ void activateFocused(Stage& stage, DisplayObject& o) {
     stage.runQueue();
 }
 
-bool shownOnStage(const DisplayObject& o) {
-    for (const DisplayObject* p = &o; p; p = p->parent ? p->parent->owner() : nullptr)
-        if (!p->visible) return false;
-    return true;
-}
-
 // A key press with its key number: clips' onClipEvent(keyPress) handlers for it, and the first button
 // on the stage whose key condition names it (which takes the key: it types nothing and moves no focus).
 bool runKeyPress(Stage& stage, int pressCode, bool dryRun = false) {
