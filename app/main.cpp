@@ -8,11 +8,10 @@
 #include <QThreadPool>
 #include <QTimer>
 
-#include <clocale>
 #include <cstdio>
 #include <exception>
-#include <locale.h>
 #include <future>
+#include <locale.h>
 #include <memory>
 
 #include <fontconfig/fontconfig.h>

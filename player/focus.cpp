@@ -179,10 +179,7 @@ void focusEvents(Stage& stage, Object* fromScript, Object* toScript) {
     }
 }
 
-}  // namespace
-
-namespace {
-
+// An object's own _focusrect counts as it was when the object took the highlight.
 void noteOwnFocusRect(Stage& stage, const DisplayObject& o) {
     stage.keyboard().focusRectOwn = o.parent ? o.focusRect : std::nullopt;
 }
