@@ -42,8 +42,11 @@
 namespace vistrel {
 
 TForm1::TForm1(SharedState& state, QWidget* parent, StartFolder startFolder)
-    : QMainWindow(parent), m_state(state), m_startFolder(startFolder)
+    : QMainWindow(parent), m_state(state), m_startFolder(startFolder), m_location(locateThisProgram())
 {
+    // The start-up movie does not depend on the settings: it is read on another thread while the
+    // window is built.
+    m_preparedStartMovie = ShockwaveFlash::prepareMovie(startMoviePath(m_location.baseDir));
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Vistrel 1.0"));
     // The icon is drawn at every size a desktop may ask for, which takes a while: the start-up movie is
@@ -272,12 +275,11 @@ void TForm1::createLayout()
 
 void TForm1::FormCreate()
 {
-    const ProgramLocation location = locateThisProgram();
-    m_state.BaseDir = location.baseDir;
-    m_state.ConfigDir = location.configDir;
-    m_state.UserLanguageDir = location.userLanguageDir;
-    m_state.HomeDir = location.homeDir;
-    m_state.StartMovie = m_state.BaseDir + QStringLiteral("/swfinfo.dat");
+    m_state.BaseDir = m_location.baseDir;
+    m_state.ConfigDir = m_location.configDir;
+    m_state.UserLanguageDir = m_location.userLanguageDir;
+    m_state.HomeDir = m_location.homeDir;
+    m_state.StartMovie = startMoviePath(m_state.BaseDir);
     m_state.FavoriteList.clear();
     m_state.MaxFavorites = 20;
     LoadSettings(m_state, *this);

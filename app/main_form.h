@@ -3,6 +3,7 @@
 // It owns nothing but its controls; the state shared with the dialogs lives in SharedState.
 
 #include <functional>
+#include <memory>
 
 #include <QHash>
 #include <QIcon>
@@ -12,6 +13,7 @@
 
 #include "core/language_target.h"
 #include "core/main_window_host.h"
+#include "core/program_location.h"
 #include "core/shared_state.h"
 
 class QAction;
@@ -26,6 +28,7 @@ namespace vistrel {
 class ActionButton;
 class GlyphStatusPane;
 class HotSpotSplitter;
+class PreparedMovie;
 class ShellCombo;
 class ShellList;
 class ShellTree;
@@ -204,6 +207,9 @@ private:
     StartFolder m_startFolder = StartFolder::Now;
     QString m_pendingFolder;   // the start folder, until the folder views show it
     QFileSystemModel* m_shellModel = nullptr;
+    ProgramLocation m_location;
+    // The start-up movie, read while the window is being built.
+    std::shared_ptr<PreparedMovie> m_preparedStartMovie;
 };
 
 } // namespace vistrel

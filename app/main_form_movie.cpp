@@ -1,6 +1,7 @@
 // Movie loading, the status panes, and the playback, quality and zoom commands.
 
 #include <algorithm>
+#include <utility>
 
 #include <QAction>
 #include <QDesktopServices>
@@ -69,7 +70,7 @@ void TForm1::LoadMovie()
     UncheckQuality();
     checkAction(QStringLiteral("High"), true);
     Flash1->putBGColor(QStringLiteral("-1"));
-    Flash1->putMovie(m_state.CurrentMovie);
+    Flash1->putMovie(m_state.CurrentMovie, std::exchange(m_preparedStartMovie, nullptr));
 }
 
 bool TForm1::startMovieShown() const

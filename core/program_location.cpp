@@ -41,4 +41,9 @@ ProgramLocation locateThisProgram()
                          QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), QDir::homePath());
 }
 
+QString startMoviePath(const QString& baseDir)
+{
+    return baseDir + QLatin1Char('/') + kStartMovie;
+}
+
 } // namespace vistrel

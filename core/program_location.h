@@ -25,4 +25,7 @@ ProgramLocation locateProgram(const QString& workingDir, const QString& executab
 // The same with this process's folders and the user's standard locations.
 ProgramLocation locateThisProgram();
 
+// The start-up movie of a program data folder.
+QString startMoviePath(const QString& baseDir);
+
 } // namespace vistrel

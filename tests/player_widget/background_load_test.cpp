@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -254,4 +255,59 @@ TEST_F(BackgroundLoadTest, FilesThatCannotBeShownGiveTheirNoteWithoutBlocking) {
     flash->Stop();
     flash->Rewind();
     EXPECT_EQ(flash->renderFrame(QSize(kSide, kSide)).pixel(10, 10), qRgb(255, 0, 0));
+}
+
+TEST_F(BackgroundLoadTest, APreparedMovieShowsWhatLoadingAtOnceShows) {
+    // A movie, a file that is no movie, a movie cut short and a folder: the pane ends up the same
+    // whether putMovie reads them itself or takes what was prepared on another thread.
+    const sw::Bytes movie = squareMovie(0x00ff00, 0, sw::Compression::Zlib);
+    const QString folder = m_dir.filePath(QStringLiteral("folder.swf"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString paths[] = {write(movie, QStringLiteral("small.swf")),
+                             write(sw::Bytes{'h', 'e', 'l', 'l', 'o'}, QStringLiteral("text.swf")),
+                             write(sw::Bytes(movie.begin(), movie.begin() + 6), QStringLiteral("cut.swf")), folder};
+    for (const QString& path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        auto atOnce = pane(std::numeric_limits<std::int64_t>::max());
+        atOnce->putMovie(path);
+        atOnce->Stop();
+
+        auto prepared = ShockwaveFlash::prepareMovie(path);
+        ASSERT_TRUE(prepared);
+        auto fromPrepared = pane(std::numeric_limits<std::int64_t>::max());
+        QSignalSpy loaded(fromPrepared.get(), &ShockwaveFlash::movieLoaded);
+        fromPrepared->putMovie(path, prepared);
+        EXPECT_FALSE(fromPrepared->isLoading());
+        EXPECT_EQ(loaded.size(), 1);
+        EXPECT_TRUE(fromPrepared->isPlaying());
+        fromPrepared->Stop();
+        EXPECT_EQ(fromPrepared->frameCount(), atOnce->frameCount());
+        EXPECT_EQ(fromPrepared->currentFrame(), 1);
+        EXPECT_EQ(fromPrepared->movieNote(), atOnce->movieNote());
+        EXPECT_EQ(fromPrepared->renderFrame(QSize(kSide, kSide)), atOnce->renderFrame(QSize(kSide, kSide)));
+        // Stepping on plays the prepared movie like any other.
+        fromPrepared->Forward();
+        atOnce->Forward();
+        EXPECT_EQ(fromPrepared->currentFrame(), atOnce->currentFrame());
+        EXPECT_EQ(fromPrepared->renderFrame(QSize(kSide, kSide)), atOnce->renderFrame(QSize(kSide, kSide)));
+    }
+    EXPECT_EQ(pane(std::numeric_limits<std::int64_t>::max())->movieNote(), MovieNote::None);
+}
+
+TEST_F(BackgroundLoadTest, AMoviePreparedForAnotherPathIsNotShown) {
+    const QString green = write(squareMovie(0x00ff00, 0), QStringLiteral("green.swf"));
+    const QString blue = write(squareMovie(0x0000ff, 0), QStringLiteral("blue.swf"));
+    auto prepared = ShockwaveFlash::prepareMovie(green);
+    auto flash = pane(std::numeric_limits<std::int64_t>::max());
+    flash->putMovie(blue, prepared);
+    flash->Stop();
+    EXPECT_EQ(flash->renderFrame(QSize(kSide, kSide)).pixel(90, 90), qRgb(0, 0, 255));
+    // Taken once: the same preparation given again is read afresh, not replayed.
+    flash->putMovie(green, prepared);
+    flash->Stop();
+    EXPECT_EQ(flash->renderFrame(QSize(kSide, kSide)).pixel(90, 90), qRgb(0, 255, 0));
+    flash->putMovie(green, prepared);
+    flash->Stop();
+    EXPECT_EQ(flash->currentFrame(), 1);
+    EXPECT_EQ(flash->renderFrame(QSize(kSide, kSide)).pixel(90, 90), qRgb(0, 255, 0));
 }

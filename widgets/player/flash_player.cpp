@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <stdexcept>
 
@@ -109,7 +110,63 @@ std::function<void(const QString&)> traceSinkFromEnvironment() {
     };
 }
 
+// Where the movies' trace() lines go, read from the environment once for the whole run.
+const std::function<void(const QString&)>& movieTraceSink() {
+    static const std::function<void(const QString&)> sink = traceSinkFromEnvironment();
+    return sink;
+}
+
+// A movie as putMovie loads it at once: devices and pipes are never opened (reading one could wait for
+// ever); a file that cannot be read gives an empty movie.
+struct LoadedMovie {
+    std::shared_ptr<const player::Movie> movie;
+    QByteArray leading;   // the file's first bytes, which say why a movie could not be read
+};
+
+LoadedMovie loadAtOnce(const QString& path) {
+    const bool readable = !path.isEmpty() && QFileInfo(path).isFile();
+    LoadedMovie loaded;
+    loaded.movie = readable ? player::Movie::fromFile(path) : player::Movie::fromBytes({});
+    if (readable) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) loaded.leading = file.read(8);
+    }
+    return loaded;
+}
+
 }  // namespace
+
+class PreparedMovie {
+public:
+    struct Result {
+        LoadedMovie loaded;
+        std::unique_ptr<player::Player> player;   // has run the first frame
+    };
+    PreparedMovie(QString path, std::future<Result> result) : m_path(std::move(path)), m_result(std::move(result)) {}
+    const QString& path() const { return m_path; }
+    // The result, once: nothing when it was taken before.
+    std::optional<Result> take() {
+        if (!m_result.valid()) return std::nullopt;
+        return m_result.get();
+    }
+
+private:
+    QString m_path;
+    std::future<Result> m_result;
+};
+
+std::shared_ptr<PreparedMovie> ShockwaveFlash::prepareMovie(const QString& path) {
+    if (path.isEmpty() || loadsInBackground(QFileInfo(path), kBackgroundLoadBytes)) return nullptr;
+    // The sink is made here, so a trace file is opened by the GUI thread that goes on writing to it.
+    const std::function<void(const QString&)>& trace = movieTraceSink();
+    auto work = [path, trace] {
+        PreparedMovie::Result result;
+        result.loaded = loadAtOnce(path);
+        result.player = std::make_unique<player::Player>(result.loaded.movie, trace);
+        return result;
+    };
+    return std::make_shared<PreparedMovie>(path, std::async(std::launch::async, std::move(work)));
+}
 
 QString ShockwaveFlash::DesktopClipboard::text() const {
     const QClipboard* clipboard = QGuiApplication::clipboard();
@@ -201,7 +258,9 @@ void ShockwaveFlash::putBGColor(const QString& color) {
     update();
 }
 
-void ShockwaveFlash::putMovie(const QString& path) {
+void ShockwaveFlash::putMovie(const QString& path) { putMovie(path, nullptr); }
+
+void ShockwaveFlash::putMovie(const QString& path, std::shared_ptr<PreparedMovie> prepared) {
     m_loader->cancel();
     m_loading = false;
     const QFileInfo info(path);
@@ -218,24 +277,23 @@ void ShockwaveFlash::putMovie(const QString& path) {
         m_loader->load(path, info.size() <= player::kMaxMovieFileSize);
         return;
     }
-    // Devices and pipes are never opened: reading one could wait for ever.
-    const bool readable = !path.isEmpty() && info.isFile();
-    auto movie = readable ? player::Movie::fromFile(path) : player::Movie::fromBytes({});
-    QByteArray leading;
-    if (readable) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) leading = file.read(8);
+    if (prepared && prepared->path() == path) {
+        if (std::optional<PreparedMovie::Result> result = prepared->take()) {
+            startMovie(std::move(result->loaded.movie), path, result->loaded.leading, std::move(result->player));
+            return;
+        }
     }
-    startMovie(std::move(movie), path, leading);
+    LoadedMovie loaded = loadAtOnce(path);
+    startMovie(std::move(loaded.movie), path, loaded.leading);
 }
 
 void ShockwaveFlash::setBackgroundLoadThreshold(std::int64_t bytes) {
     m_backgroundLoadBytes = std::max<std::int64_t>(0, bytes);
 }
 
-void ShockwaveFlash::switchPlayer(std::shared_ptr<const player::Movie> movie, bool withSound) {
-    static const std::function<void(const QString&)> trace = traceSinkFromEnvironment();
-    auto fresh = std::make_unique<player::Player>(movie, trace);
+void ShockwaveFlash::switchPlayer(std::shared_ptr<const player::Movie> movie, bool withSound,
+                                  std::unique_ptr<player::Player> fresh) {
+    if (!fresh) fresh = std::make_unique<player::Player>(movie, movieTraceSink());
     // The old movie's sound ends with it; the device plays the new one's from now on.
     if (withSound) {
         m_audio->setMixer(fresh->mixer());
@@ -256,13 +314,13 @@ void ShockwaveFlash::switchPlayer(std::shared_ptr<const player::Movie> movie, bo
 }
 
 void ShockwaveFlash::startMovie(std::shared_ptr<const player::Movie> movie, const QString& path,
-                                const QByteArray& leading) {
+                                const QByteArray& leading, std::unique_ptr<player::Player> player) {
     m_loading = false;
     const QFileInfo info(path);
     if (path.isEmpty()) m_note = MovieNote::None;
     else if (info.exists() && !info.isFile()) m_note = MovieNote::Unreadable;
     else m_note = movieNoteFor(*movie, leading);
-    switchPlayer(std::move(movie), true);
+    switchPlayer(std::move(movie), true, std::move(player));
     m_timer.setInterval(std::max(1, static_cast<int>(1000.0 / m_movie->playbackRate() + 0.5)));
     m_playing = true;
     m_timer.start();

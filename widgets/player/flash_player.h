@@ -33,6 +33,8 @@ class Player;
 }
 class AudioOutput;
 class MovieLoader;
+// A movie read, and its first frame run, on another thread while the window is still being built.
+class PreparedMovie;
 
 class ShockwaveFlash : public QWidget {
     Q_OBJECT
@@ -43,6 +45,11 @@ public:
     void putQuality(int quality);             // 0 low, 1 high, 2 autolow, 3 autohigh
     void putBGColor(const QString& color);    // "-1": the movie's own; "RRGGBB" hex or a decimal number
     void putMovie(const QString& path);       // a file that cannot be read shows an empty stage
+    // Starts that work for a movie putMovie would load at once (for any other path it does nothing): the
+    // putMovie given the result and the same path takes it, waiting for it if need be, instead of reading
+    // the movie on the GUI thread. Dropping the result unused waits for the work to end.
+    static std::shared_ptr<PreparedMovie> prepareMovie(const QString& path);
+    void putMovie(const QString& path, std::shared_ptr<PreparedMovie> prepared);
     // A movie of at least this many bytes (in its file or unpacked) is read and parsed off the GUI thread:
     // putMovie then returns at once, the first frame shows as soon as its tags are in, and the whole
     // movie plays when it is read. Smaller ones load before putMovie returns.
@@ -137,9 +144,11 @@ private:
     void setQualityName(const QString& name);
     void frameMoved();
     void reportScriptMessages();
-    void startMovie(std::shared_ptr<const player::Movie> movie, const QString& path, const QByteArray& leading);
+    void startMovie(std::shared_ptr<const player::Movie> movie, const QString& path, const QByteArray& leading,
+                    std::unique_ptr<player::Player> player = nullptr);
     void showFirstFrame(std::shared_ptr<const player::Movie> firstFrame);
-    void switchPlayer(std::shared_ptr<const player::Movie> movie, bool withSound);
+    void switchPlayer(std::shared_ptr<const player::Movie> movie, bool withSound,
+                      std::unique_ptr<player::Player> fresh = nullptr);
 
     std::shared_ptr<const player::Movie> m_movie;
     std::unique_ptr<player::Player> m_player;
