@@ -175,12 +175,15 @@ void TForm1::createLayout()
     rightLayout->setSpacing(0);
     createToolbars(leftLayout, rightLayout);
 
-    // At the program's own start the model reads nothing until the start folder is shown.
+    // At the program's own start the model reads nothing until the start folder is shown, and the
+    // views take it up only then.
     auto* model = createShellModel(this, m_startFolder == StartFolder::Now);
     m_shellModel = model;
-    ShellTree1 = new ShellTree(model);
+    const ShellModelUse modelUse =
+        m_startFolder == StartFolder::Now ? ShellModelUse::Now : ShellModelUse::WithFirstFolder;
+    ShellTree1 = new ShellTree(model, nullptr, modelUse);
     ShellTree1->setObjectName(QStringLiteral("ShellTree1"));
-    ShellList1 = new ShellList(model);
+    ShellList1 = new ShellList(model, nullptr, modelUse);
     ShellList1->setObjectName(QStringLiteral("ShellList1"));
     ShellCombo1 = new ShellCombo(model);
     ShellCombo1->setObjectName(QStringLiteral("ShellCombo1"));

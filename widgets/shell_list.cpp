@@ -8,10 +8,9 @@
 
 namespace vistrel {
 
-ShellList::ShellList(QFileSystemModel* model, QWidget* parent)
+ShellList::ShellList(QFileSystemModel* model, QWidget* parent, ShellModelUse use)
     : NoCurrentItemOnFocus<QListView>(parent), m_model(model)
 {
-    setModel(model);
     setViewMode(QListView::ListMode);
     setFlow(QListView::TopToBottom);
     setWrapping(false);
@@ -24,10 +23,19 @@ ShellList::ShellList(QFileSystemModel* model, QWidget* parent)
     setDragDropMode(QAbstractItemView::DragOnly); // files can be dragged out, nothing is moved in
 
     connect(this, &QAbstractItemView::activated, this, &ShellList::openItem);
+    if (use == ShellModelUse::Now)
+        takeUpModel();
+}
+
+void ShellList::takeUpModel()
+{
+    if (model())
+        return;
+    setModel(m_model);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &ShellList::reportSelection);
     // The model reads folders in the background: a subfolder to select may arrive after the folder.
-    connect(model, &QFileSystemModel::directoryLoaded, this, &ShellList::selectPendingSubfolder);
-    connect(model, &QAbstractItemModel::rowsInserted, this, &ShellList::selectPendingSubfolder);
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, &ShellList::selectPendingSubfolder);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &ShellList::selectPendingSubfolder);
 }
 
 void ShellList::selectSubfolder(const QString& path)
@@ -74,6 +82,7 @@ void ShellList::setFolder(const QString& path)
 
 void ShellList::showFolder(const QString& path)
 {
+    takeUpModel();
     if (path == m_folder)
         return;
     QModelIndex index = m_model->index(path);

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "widgets/shell_focus.h"
+#include "widgets/shell_model.h"
 
 class QFileSystemModel;
 
@@ -23,7 +24,7 @@ public:
     static constexpr int kMargin = 2;
 
     // The model is shared with the tree and the combo (see createShellModel) and not owned.
-    explicit ShellList(QFileSystemModel* model, QWidget* parent = nullptr);
+    explicit ShellList(QFileSystemModel* model, QWidget* parent = nullptr, ShellModelUse use = ShellModelUse::Now);
 
     QFileSystemModel* shellModel() const { return m_model; }
 
@@ -59,6 +60,8 @@ private:
     void openItem(const QModelIndex& index);
     void reportSelection(const QItemSelection& selected, const QItemSelection& deselected);
     void selectPendingSubfolder();
+    // Sets the view up for the model, once.
+    void takeUpModel();
 
     QFileSystemModel* m_model;
     QPointer<ShellTree> m_tree;

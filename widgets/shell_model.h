@@ -19,6 +19,10 @@ QFileSystemModel* createShellModel(QObject* parent = nullptr, bool readNow = tru
 // Starts reading a model made with `readNow` false; later calls do nothing.
 void startShellModel(QFileSystemModel* model);
 
+// When a shell view takes up the model: at once, or when it is first given a folder to show (a window
+// can so be painted before its views are set up for a model that reads nothing until then).
+enum class ShellModelUse { Now, WithFirstFolder };
+
 // The folder a view shows for `path`: absolute (relative paths count from the current folder),
 // without "." and ".." steps or a trailing "/" (except the root "/"). The root "/" when the path
 // is empty or names nothing that is a folder.

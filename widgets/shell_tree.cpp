@@ -41,16 +41,11 @@ bool isAncestorIndex(const QModelIndex& ancestor, QModelIndex index)
 
 } // namespace
 
-ShellTree::ShellTree(QFileSystemModel* model, QWidget* parent)
-    : NoCurrentItemOnFocus<QTreeView>(parent), m_model(model), m_proxy(new FolderProxy(model, this)),
-      m_widthTimer(new QTimer(this))
+ShellTree::ShellTree(QFileSystemModel* model, QWidget* parent, ShellModelUse use)
+    : NoCurrentItemOnFocus<QTreeView>(parent), m_model(model), m_widthTimer(new QTimer(this))
 {
-    setModel(m_proxy);
     // The header goes first: with it hidden, hiding the columns does not measure its texts.
     setHeaderHidden(true);
-    for (int column = 1; column < m_proxy->columnCount(); ++column)
-        hideColumn(column);
-    header()->setStretchLastSection(false);
     // The name column is as wide as its widest visible name, so deep folders scroll sideways. It
     // is measured after the model settles, never while rows are being inserted or removed.
     m_widthTimer->setSingleShot(true);
@@ -62,6 +57,30 @@ ShellTree::ShellTree(QFileSystemModel* model, QWidget* parent)
             scrollTo(currentIndex());
         }
     });
+    connect(this, &QTreeView::expanded, m_widthTimer, qOverload<>(&QTimer::start));
+    connect(this, &QTreeView::collapsed, m_widthTimer, qOverload<>(&QTimer::start));
+    setIndentation(kIndent);
+    setFrameShape(QFrame::NoFrame);
+    setViewportMargins(kMargin, kMargin, kMargin, kMargin);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformRowHeights(true);
+    setAnimated(false);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly); // folders can be dragged out, nothing is moved in
+    if (use == ShellModelUse::Now)
+        takeUpModel();
+}
+
+void ShellTree::takeUpModel()
+{
+    if (m_proxy)
+        return;
+    m_proxy = new FolderProxy(m_model, this);
+    setModel(m_proxy);
+    for (int column = 1; column < m_proxy->columnCount(); ++column)
+        hideColumn(column);
+    header()->setStretchLastSection(false);
     // Folders above the selected one fill in after it is selected and push it out of sight;
     // bring it back into view as each of them finishes loading.
     connect(m_model, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
@@ -71,8 +90,6 @@ ShellTree::ShellTree(QFileSystemModel* model, QWidget* parent)
             m_widthTimer->start();
         }
     });
-    connect(this, &QTreeView::expanded, m_widthTimer, qOverload<>(&QTimer::start));
-    connect(this, &QTreeView::collapsed, m_widthTimer, qOverload<>(&QTimer::start));
     // The model fills folders in batches and sorts them later, some after it reported them
     // loaded: a selected folder that was in view stays in view when rows move above it.
     const auto noteWhetherInView = [this] {
@@ -88,19 +105,12 @@ ShellTree::ShellTree(QFileSystemModel* model, QWidget* parent)
     connect(m_proxy, &QAbstractItemModel::layoutAboutToBeChanged, this, noteWhetherInView);
     connect(m_proxy, &QAbstractItemModel::layoutChanged, this, keepInView);
     connect(m_proxy, &QAbstractItemModel::rowsRemoved, m_widthTimer, qOverload<>(&QTimer::start));
-    setIndentation(kIndent);
-    setFrameShape(QFrame::NoFrame);
-    setViewportMargins(kMargin, kMargin, kMargin, kMargin);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setUniformRowHeights(true);
-    setAnimated(false);
-    setDragEnabled(true);
-    setDragDropMode(QAbstractItemView::DragOnly); // folders can be dragged out, nothing is moved in
 }
 
 QModelIndex ShellTree::indexForPath(const QString& path) const
 {
+    if (!m_proxy)
+        return {};
     // QFileSystemModel::index builds the nodes along an existing path at once.
     const QModelIndex source = m_model->index(path);
     return source.isValid() ? m_proxy->mapFromSource(source) : QModelIndex();
@@ -108,11 +118,14 @@ QModelIndex ShellTree::indexForPath(const QString& path) const
 
 QString ShellTree::pathOf(const QModelIndex& index) const
 {
+    if (!m_proxy)
+        return {};
     return m_model->filePath(m_proxy->mapToSource(index));
 }
 
 void ShellTree::selectFolder(const QString& path)
 {
+    takeUpModel();
     QModelIndex index = indexForPath(path);
     if (!index.isValid())
         index = indexForPath(QStringLiteral("/"));

@@ -9,6 +9,7 @@
 #include <QTreeView>
 
 #include "widgets/shell_focus.h"
+#include "widgets/shell_model.h"
 
 class QFileSystemModel;
 class QSortFilterProxyModel;
@@ -26,7 +27,7 @@ public:
     static constexpr int kMargin = 2;
 
     // The model is shared with the list and the combo (see createShellModel) and not owned.
-    explicit ShellTree(QFileSystemModel* model, QWidget* parent = nullptr);
+    explicit ShellTree(QFileSystemModel* model, QWidget* parent = nullptr, ShellModelUse use = ShellModelUse::Now);
 
     QFileSystemModel* shellModel() const { return m_model; }
     // Path of the selected folder; empty until a folder is first selected.
@@ -51,9 +52,11 @@ private:
     QModelIndex indexForPath(const QString& path) const;
     QString pathOf(const QModelIndex& index) const;
     void selectAfterRemoval();
+    // Sets the view up for the model, once.
+    void takeUpModel();
 
     QFileSystemModel* m_model;
-    QSortFilterProxyModel* m_proxy;
+    QSortFilterProxyModel* m_proxy = nullptr;
     QPointer<ShellList> m_list;
     QPointer<ShellCombo> m_combo;
     QString m_folder;

@@ -34,10 +34,10 @@ void ShellViewsTest::SetUp()
         writeFile(path(file));
 
     m_window = std::make_unique<QWidget>();
-    m_model = createShellModel(m_window.get());
+    m_model = createShellModel(m_window.get(), m_readNow);
     m_combo = new ShellCombo(m_model);
-    m_tree = new ShellTree(m_model);
-    m_list = new ShellList(m_model);
+    m_tree = new ShellTree(m_model, nullptr, m_modelUse);
+    m_list = new ShellList(m_model, nullptr, m_modelUse);
     auto* layout = new QVBoxLayout(m_window.get());
     layout->addWidget(m_combo);
     layout->addWidget(m_tree, 1);

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "widgets/shell_model.h"
+
 class QFileSystemModel;
 class QModelIndex;
 class QWidget;
@@ -44,6 +46,10 @@ protected:
     // The list's item for a name in the folder it shows (invalid when absent).
     QModelIndex listItem(const QString& name) const;
     QModelIndex treeItem(const QString& folderPath) const;
+
+    // How SetUp makes the model and the views: by default read at once and taken up at once.
+    bool m_readNow = true;
+    ShellModelUse m_modelUse = ShellModelUse::Now;
 
     QTemporaryDir m_dir;
     std::unique_ptr<QWidget> m_window;

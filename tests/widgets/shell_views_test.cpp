@@ -270,5 +270,62 @@ TEST(ShellTreeStartTest, FolderChosenBeforeTheWindowShowsIsInViewOnceTheTreeSett
     EXPECT_TRUE(QTest::qWaitFor(inView, 5000)) << "the chosen folder is scrolled out of view";
 }
 
+// Views that take up the model only with their first folder, over a model that reads nothing until
+// started: the main window's start.
+class ShellViewsFirstFolderTest : public ShellViewsTest {
+protected:
+    ShellViewsFirstFolderTest()
+    {
+        m_readNow = false;
+        m_modelUse = ShellModelUse::WithFirstFolder;
+    }
+};
+
+TEST_F(ShellViewsFirstFolderTest, ShowNothingUntilTheFirstFolderThenBehaveAsAtOnce)
+{
+    // Before a folder: empty views, the tree without a header, nothing selected or reported.
+    QSignalSpy changed(m_tree, &ShellTree::folderChanged);
+    QSignalSpy selected(m_list, &ShellList::itemSelected);
+    QTest::qWait(50);
+    EXPECT_FALSE(m_tree->header()->isVisible());
+    EXPECT_TRUE(m_tree->folder().isEmpty());
+    EXPECT_TRUE(m_list->folder().isEmpty());
+    EXPECT_TRUE(m_combo->folder().isEmpty());
+    EXPECT_FALSE(m_tree->currentIndex().isValid());
+    m_tree->setFocus();
+    QTest::keyClick(m_tree, Qt::Key_Down);
+    QTest::keyClick(m_list, Qt::Key_Down);
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(selected.count(), 0);
+
+    startShellModel(m_model);
+    m_list->setFolder(path("alpha"));
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.at(0).at(0).toString(), path("alpha"));
+    EXPECT_EQ(m_tree->folder(), path("alpha"));
+    EXPECT_EQ(m_combo->folder(), path("alpha"));
+    ASSERT_TRUE(waitForListNames({"inner"}));
+    EXPECT_FALSE(m_tree->header()->isVisible());
+    ASSERT_GT(m_tree->model()->columnCount(), 1);
+    for (int column = 1; column < m_tree->model()->columnCount(); ++column)
+        EXPECT_TRUE(m_tree->isColumnHidden(column)) << column;
+
+    // A file chosen by path is selected and reported; double-clicking a folder opens it.
+    ASSERT_TRUE(m_list->selectFile(path("movie.swf")));
+    ASSERT_FALSE(selected.isEmpty());
+    EXPECT_EQ(selected.last().at(0).toString(), path("movie.swf"));
+    EXPECT_TRUE(selected.last().at(1).toBool());
+    EXPECT_EQ(m_tree->folder(), path());
+    ASSERT_TRUE(waitForListNames(kRootFolders + kRootSwfFiles));
+    const QModelIndex alpha = listItem("alpha");
+    ASSERT_TRUE(alpha.isValid());
+    m_list->scrollTo(alpha);
+    const QPoint centre = m_list->visualRect(alpha).center();
+    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(m_list->viewport(), Qt::LeftButton, {}, centre);
+    EXPECT_EQ(m_tree->folder(), path("alpha"));
+    EXPECT_EQ(m_list->folder(), path("alpha"));
+}
+
 } // namespace
 } // namespace vistrel::test
