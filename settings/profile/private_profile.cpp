@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 #include <QStringDecoder>
 
 namespace vistrel {
@@ -45,6 +46,14 @@ QByteArrayView trimmed(QByteArrayView text) {
 
 char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// A name as sameName compares it.
+QByteArray asciiLowered(QByteArrayView name) {
+    QByteArray lowered(name.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < name.size(); ++i)
+        lowered[i] = asciiLower(name[i]);
+    return lowered;
 }
 
 // Names match without regard to ASCII letter case; other bytes must be equal.
@@ -323,11 +332,30 @@ QByteArray PrivateProfile::readRaw(QByteArrayView section, QByteArrayView key,
     return bare.first(std::min<qsizetype>(bare.size(), kMaxValueLength)).toByteArray();
 }
 
-ProfileSnapshot::ProfileSnapshot(const QString &path) : m_data(readFile(path).data) {}
+ProfileSnapshot::ProfileSnapshot(const QString &path) : m_data(readFile(path).data) {
+    // Read through once, so that a key costs a look-up instead of a pass over the file.
+    const QByteArrayView text(m_data);
+    QSet<QByteArray> sectionsSeen;
+    QByteArray section;
+    bool inSection = false;
+    forEachLine(text, [&](const LineSpan &span) {
+        const ParsedLine line = parseLine(text.sliced(span.start, span.end - span.start));
+        if (line.kind == LineKind::Section) {
+            section = asciiLowered(line.name);
+            inSection = !sectionsSeen.contains(section);
+            sectionsSeen.insert(section);
+        } else if (inSection && line.kind == LineKind::Key) {
+            const std::pair<QByteArray, QByteArray> name(section, asciiLowered(line.name));
+            if (!m_values.contains(name))
+                m_values.insert(name, line.value);
+        }
+        return true;
+    });
+}
 
 QByteArray ProfileSnapshot::readRaw(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue) const {
-    const std::optional<QByteArrayView> value = findValue(m_data, section, key);
-    if (!value)
+    const auto value = m_values.constFind({asciiLowered(section), asciiLowered(key)});
+    if (value == m_values.cend())
         return defaultValue.first(std::min<qsizetype>(defaultValue.size(), PrivateProfile::kMaxValueLength)).toByteArray();
     const QByteArrayView bare = unquoted(*value);
     return bare.first(std::min<qsizetype>(bare.size(), PrivateProfile::kMaxValueLength)).toByteArray();

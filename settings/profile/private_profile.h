@@ -10,8 +10,10 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QString>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace vistrel {
@@ -81,6 +83,9 @@ public:
 
 private:
     QByteArray m_data;
+    // Each key's value in m_data, by section and key name in ASCII lower case: the first section of a
+    // name and the first key of a name in it, as the reads find them.
+    QHash<std::pair<QByteArray, QByteArray>, QByteArrayView> m_values;
 };
 
 } // namespace vistrel
