@@ -40,7 +40,9 @@ QString decodePackValue(QByteArrayView raw, bool utf8)
         // what it can.
         return dropControlCharacters(QString::fromUtf8(raw));
     }
-    QStringDecoder decoder("windows-1251");
+    // Opening the converter costs more than decoding a text: each thread keeps one.
+    thread_local QStringDecoder decoder("windows-1251");
+    decoder.resetState();
     if (!decoder.isValid()) {
         // A Qt built without the code page: Latin-1 keeps the ASCII part legible.
         return dropControlCharacters(QString::fromLatin1(raw));
