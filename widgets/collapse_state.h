@@ -23,10 +23,16 @@ public:
         show(pane);
         return true;
     }
-    // A pane newly put behind the bar is shown as the state says.
+    // A pane newly put behind the bar is shown as the state says. One never shown or hidden under a
+    // parent not shown yet appears with that parent: showing it now would lay the parent out before its
+    // window is shown, measuring texts while the font list may still be being read on another thread.
     void show(QWidget* pane) const
     {
-        if (pane)
+        if (!pane)
+            return;
+        const bool showsWithParent = !m_collapsed && !pane->testAttribute(Qt::WA_WState_ExplicitShowHide) &&
+                                     pane->parentWidget() && !pane->parentWidget()->isVisible();
+        if (!showsWithParent)
             pane->setVisible(!m_collapsed);
     }
 

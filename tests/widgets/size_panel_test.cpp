@@ -182,5 +182,47 @@ TEST_F(SizePanelTest, LimitsNarrowedByTheReceiverBindLaterDrags)
     EXPECT_EQ(m_panel->panelWidth(), 100);
 }
 
+// A content widget shows as the panel's state says wherever it is given: with a panel not shown yet
+// it appears when the panel does, behind a collapsed panel it stays hidden until the panel opens, and
+// in a shown panel it appears at once.
+TEST(SizePanelContent, ShowsAsThePanelsStateSaysWhenItIsGiven)
+{
+    QWidget host;
+    auto* layout = new QHBoxLayout(&host);
+    auto* panel = new SizePanel;
+    layout->addWidget(panel);
+    auto* early = new QLabel("early");
+    panel->setContentWidget(early);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    EXPECT_TRUE(early->isVisible());
+
+    panel->setCollapsed(true);
+    auto* behindCollapsed = new QLabel("behind");
+    panel->setContentWidget(behindCollapsed);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(behindCollapsed->isVisible());
+    panel->setCollapsed(false);
+    EXPECT_TRUE(behindCollapsed->isVisible());
+
+    auto* late = new QLabel("late");
+    panel->setContentWidget(late);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return late->isVisible(); }));
+
+    // Collapsed before the panel is ever shown: the content stays hidden when the window appears.
+    QWidget second;
+    auto* secondLayout = new QHBoxLayout(&second);
+    auto* collapsedPanel = new SizePanel;
+    secondLayout->addWidget(collapsedPanel);
+    collapsedPanel->setCollapsed(true);
+    auto* hidden = new QLabel("hidden");
+    collapsedPanel->setContentWidget(hidden);
+    second.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
+    EXPECT_FALSE(hidden->isVisible());
+    collapsedPanel->setCollapsed(false);
+    EXPECT_TRUE(hidden->isVisible());
+}
+
 } // namespace
 } // namespace vistrel
