@@ -18,7 +18,20 @@ constexpr double kStreamLead = 0.12;
 // Frames one call may ask the picture to catch up by.
 constexpr int kMaxCatchUp = 8;
 
+// A clip's own Sound settings as a channel mix.
+sound::ChannelMix ownMix(const DisplayObject& c) {
+    const double v = c.soundVolume / 100.0;
+    auto share = [v](double percent) { return static_cast<float>(std::max(0.0, v * percent / 100.0)); };
+    return {share(c.soundLL), share(c.soundLR), share(c.soundRR), share(c.soundRL)};
+}
+
 }  // namespace
+
+sound::ChannelMix channelMixOf(const DisplayObject* clip) {
+    sound::ChannelMix mix;
+    for (const DisplayObject* c = clip; c; c = c->parent ? c->parent->owner() : nullptr) mix = ownMix(*c).after(mix);
+    return mix;
+}
 
 struct StageSound::StreamState {
     std::unique_ptr<sound::Decoder> decoder;
@@ -69,7 +82,7 @@ void StageSound::frameReached(SpriteInstance& sprite, int frame) {
         std::uint16_t id = start.soundId;
         if (!start.className.empty())
             id = sprite.movie().exportedCharacter(sprite.movie().decodeString(start.className));
-        startSound(sprite.movie(), id, start.info);
+        startSound(sprite.movie(), id, start.info, prepareGroup(sprite.owner()));
     }
     if (!timeline.streamHead) return;
     const swf::SoundStreamHead& head = *timeline.streamHead;
@@ -99,6 +112,29 @@ void StageSound::frameReached(SpriteInstance& sprite, int frame) {
     const std::size_t drop = std::min(state->skip, out.size() / 2);
     state->skip -= drop;
     m_mixer->streamAppend(sprite.serial(), out.subspan(drop * 2));
+    m_mixer->streamSetMix(sprite.serial(), channelMixOf(sprite.owner()));
+}
+
+std::uint64_t StageSound::prepareGroup(const DisplayObject* clip) {
+    if (!clip) return 0;
+    m_mixer->setGroupMix(groupOf(clip), channelMixOf(clip));
+    return groupOf(clip);
+}
+
+void StageSound::mixChanged(const DisplayObject& clip) {
+    const std::vector<std::uint64_t> playing = m_mixer->groupsPlaying();
+    const DisplayObject* holder = clip.parent ? clip.parent->owner() : nullptr;
+    // The clip and everything it holds, each with the mix of its holders; no recursion, however deep.
+    std::vector<std::pair<const DisplayObject*, sound::ChannelMix>> todo{{&clip, channelMixOf(holder)}};
+    while (!todo.empty()) {
+        const auto [o, outer] = todo.back();
+        todo.pop_back();
+        const sound::ChannelMix mix = outer.after(ownMix(*o));
+        if (std::find(playing.begin(), playing.end(), groupOf(o)) != playing.end()) m_mixer->setGroupMix(groupOf(o), mix);
+        if (!o->sprite) continue;
+        if (m_streams.count(o->sprite->serial())) m_mixer->streamSetMix(o->sprite->serial(), mix);
+        for (const auto& [depth, child] : o->sprite->children()) todo.emplace_back(child.get(), mix);
+    }
 }
 
 void StageSound::tick(double ms) {

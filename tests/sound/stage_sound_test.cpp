@@ -7,6 +7,7 @@
 #include "player/sound/mixer.h"
 #include "player/stage.h"
 #include "tests/sound/sound_fixtures.h"
+#include "tests/support/action_writer.h"
 
 using namespace vistrel;
 using namespace vistrel::testing;
@@ -158,4 +159,39 @@ TEST(StageSound, BadSoundDataIsSilentAndTheMoviePlays) {
     auto out = mixFrames(p, 1000);
     EXPECT_EQ(peak(out), 0);
     EXPECT_EQ(p.currentFrame(), 2);
+}
+
+TEST(StageSound, ButtonsPlayTheSoundOfEachStateChange) {
+    // Sounds 1-4 at levels 1000-4000; the button's sound for each change names one.
+    std::vector<Bytes> tags;
+    for (std::uint16_t id = 1; id <= 4; ++id)
+        tags.push_back(defineSound(id, 3, 3, true, false, 20000, constantBlock(static_cast<std::int16_t>(1000 * id), 20000)));
+    tags.push_back(rectangleShape(8, 0, 0, 1000, 1000, 0xff0000ff));
+    tags.push_back(defineButton2(10, {{.states = 15, .characterId = 8, .depth = 1}}, {}));
+    // Over to up plays 1, up to over 2, over to down 3, down to over 4.
+    tags.push_back(defineButtonSound(10, {1, 2, 3, 4}));
+    tags.push_back(placeObject2({.depth = 1, .characterId = 10}));
+    tags.push_back(showFrame());
+    player::Player p(load(vistrel::testing::movie(tenFps(1), tags)));
+    p.setSoundDevicePulling(true);   // the test takes the mix itself
+    EXPECT_EQ(mixFrames(p, 1)[0], 0);
+    p.mouseMove(QPointF(10, 10));
+    EXPECT_EQ(mixFrames(p, 1)[0], 2000);
+    p.mouseDown(QPointF(10, 10));
+    EXPECT_EQ(mixFrames(p, 1)[0], 2000 + 3000);
+    p.mouseUp(QPointF(10, 10));
+    EXPECT_EQ(mixFrames(p, 1)[0], 2000 + 3000 + 4000);
+    p.mouseMove(QPointF(200, 200));
+    EXPECT_EQ(mixFrames(p, 1)[1], 2000 + 3000 + 4000 + 1000);
+    // A state change without a sound for it plays nothing more.
+    player::Player quiet(load(vistrel::testing::movie(
+        tenFps(1), {defineSound(1, 3, 3, true, false, 20000, constantBlock(1000, 20000)),
+                    rectangleShape(8, 0, 0, 1000, 1000, 0xff0000ff),
+                    defineButton2(10, {{.states = 15, .characterId = 8, .depth = 1}}, {}),
+                    defineButtonSound(10, {0, 0, 1, 0}), placeObject2({.depth = 1, .characterId = 10}), showFrame()})));
+    quiet.setSoundDevicePulling(true);
+    quiet.mouseMove(QPointF(10, 10));
+    EXPECT_EQ(mixFrames(quiet, 1)[0], 0);
+    quiet.mouseDown(QPointF(10, 10));
+    EXPECT_EQ(mixFrames(quiet, 1)[0], 1000);
 }
