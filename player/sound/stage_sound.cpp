@@ -101,9 +101,16 @@ void StageSound::frameReached(SpriteInstance& sprite, int frame) {
     if (!state) {
         state = std::make_unique<StreamState>();
         state->decoder = std::make_unique<sound::Decoder>(head.stream);
-        if (head.stream.format == swf::soundformat::kMp3 && head.latencySeek > 0)
+        // A stream starting at a block, after a jump as well as at its first, drops that block's seek
+        // samples: what its first MP3 frames hold from before this frame. A first block that gives none
+        // leaves it to the head's latency.
+        int seek = sound::streamBlockSeek(head.stream, *f.streamBlock);
+        const bool first = std::none_of(timeline.frames.begin(), timeline.frames.begin() + frame,
+                                        [](const Frame& earlier) { return earlier.streamBlock != nullptr; });
+        if (seek <= 0 && first && head.stream.format == swf::soundformat::kMp3) seek = head.latencySeek;
+        if (seek > 0)
             state->skip = static_cast<std::size_t>(
-                std::lround(head.latencySeek * double(sound::kOutputRate) / std::max(1, head.stream.sampleRate())));
+                std::lround(seek * double(sound::kOutputRate) / std::max(1, head.stream.sampleRate())));
     }
     state->lastFrame = frame;
     sound::Samples pcm;

@@ -195,3 +195,36 @@ TEST(StageSound, ButtonsPlayTheSoundOfEachStateChange) {
     quiet.mouseDown(QPointF(10, 10));
     EXPECT_EQ(mixFrames(quiet, 1)[0], 1000);
 }
+
+TEST(StageSound, AnMp3StreamStartingAtABlockDropsThatBlocksSeekSamples) {
+    const auto mp3 = encodeMp3(500, 0.5, 22050, 1);
+    if (!mp3) GTEST_SKIP() << "ffmpeg cannot encode MP3 here";
+    // Every block holds the whole sound; they differ only in their seek samples (source samples).
+    auto block = [&mp3](std::int16_t seek) {
+        ByteWriter w;
+        w.u16(11025).s16(seek);
+        Bytes b = w.take();
+        b.insert(b.end(), mp3->begin(), mp3->end());
+        return soundStreamBlock(b);
+    };
+    // What is queued after a jump to a frame (numbered from 1; 0: no jump, the first frame only).
+    auto queuedAfterJump = [&](int frame, std::optional<std::int16_t> latency) {
+        auto movie = load(vistrel::testing::movie(
+            tenFps(4), {soundStreamHead(2, 2, 2, true, false, 2205, latency), block(0), showFrame(), showFrame(),
+                        block(0), showFrame(), block(1000), showFrame()}));
+        player::Player p(movie);
+        p.setSoundDevicePulling(true);   // the test takes the mix itself
+        if (frame > 0) p.gotoFrame(frame);
+        return static_cast<double>(p.mixer()->streamQueued(p.stage().root().serial()));
+    };
+    const double whole = queuedAfterJump(3, std::nullopt);
+    EXPECT_GT(whole, 0.4 * sound::kOutputRate);
+    // 1000 source samples at 22.05 kHz are 2000 output frames.
+    EXPECT_NEAR(whole - queuedAfterJump(4, std::nullopt), 2000, 2);
+    EXPECT_NEAR(whole - queuedAfterJump(0, std::nullopt), 0, 2);
+    // The first block gives none: the head's latency says what to drop; a later block's own seek wins,
+    // and a later block without one drops nothing.
+    EXPECT_NEAR(whole - queuedAfterJump(0, 500), 1000, 2);
+    EXPECT_NEAR(whole - queuedAfterJump(4, 500), 2000, 2);
+    EXPECT_NEAR(whole - queuedAfterJump(3, 500), 0, 2);
+}
