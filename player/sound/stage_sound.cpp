@@ -13,8 +13,12 @@ namespace {
 
 // Sounds one movie may keep decoded; past this, older ones are decoded again when next used.
 constexpr std::size_t kMaxCachedSounds = 512;
-// How far the stream sound is kept ahead of the device, in seconds.
+// How far the stream sound is kept ahead of the device, in seconds: at least this, and at least a frame
+// and the timer's slack with kStreamReserve still queued when the picture has to catch up.
 constexpr double kStreamLead = 0.12;
+constexpr double kStreamReserve = 0.02;
+// How late a frame tick may come, in seconds, before the picture skips a drawing to keep up.
+constexpr double kTimerSlack = 0.05;
 // Frames one call may ask the picture to catch up by.
 constexpr int kMaxCatchUp = 8;
 
@@ -173,9 +177,14 @@ int StageSound::framesDue(std::uint64_t serial, double framesPerSecond) const {
     const double queued = static_cast<double>(m_mixer->streamQueued(serial));
     if (queued <= 0) return -1;
     const double perFrame = sound::kOutputRate / framesPerSecond;
-    const double lead = std::max(kStreamLead * sound::kOutputRate, perFrame);
-    if (queued >= lead) return 0;
-    return std::clamp(static_cast<int>(std::ceil((lead - queued) / perFrame)), 1, kMaxCatchUp);
+    // The frame timer is late now and then, so what is queued swings by that much between ticks. A tick
+    // up to half a frame (at most kTimerSlack) late still moves one frame, and the picture waits only
+    // once it is a whole frame ahead: small swings neither skip a drawing nor hold one back. The lead
+    // keeps the sound queued past the point where the picture catches up.
+    const double slack = std::min(perFrame / 2, kTimerSlack * sound::kOutputRate);
+    const double lead = std::max(kStreamLead * sound::kOutputRate, perFrame + slack + kStreamReserve * sound::kOutputRate);
+    if (queued >= lead + perFrame) return 0;
+    return std::clamp(static_cast<int>(std::ceil((lead - slack - queued) / perFrame)), 1, kMaxCatchUp);
 }
 
 }  // namespace vistrel::player

@@ -140,9 +140,19 @@ TEST(StageSound, StreamSoundSetsHowManyFramesThePictureMoves) {
     p.setSoundDevicePulling(true);
     EXPECT_EQ(p.framesDue(), 1);   // less than the lead is queued
     p.nextFrame();
-    EXPECT_EQ(p.framesDue(), 0);   // the picture is ahead of the sound: wait
-    mixFrames(p, 2 * kPerFrame - 100);
-    EXPECT_EQ(p.framesDue(), 2);   // the sound ran ahead: catch up, skipping a drawing
+    p.nextFrame();
+    // At 10 frames a second the sound is kept 0.17 s ahead (a frame, half a frame of timer slack and a
+    // 0.02 s reserve); three frames (0.3 s) are queued, more than a frame past that: the picture waits.
+    EXPECT_EQ(p.framesDue(), 0);
+    // Less than a frame past it, the frame rate goes on.
+    mixFrames(p, 3 * kPerFrame - 11900);
+    EXPECT_EQ(p.framesDue(), 1);
+    // Late ticks that let the queue fall, down to the reserve, still move one frame: no drawing is skipped.
+    mixFrames(p, 11900 - 1000);
+    EXPECT_EQ(p.framesDue(), 1);
+    // Below the reserve the sound ran ahead: catch up, skipping a drawing.
+    mixFrames(p, 200);
+    EXPECT_EQ(p.framesDue(), 2);
 }
 
 TEST(StageSound, BadSoundDataIsSilentAndTheMoviePlays) {
