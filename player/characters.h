@@ -41,6 +41,7 @@ struct ButtonCharacter {
     Timeline upState;
     Timeline overState;
     Timeline downState;
+    std::optional<swf::DefineButtonSound> sounds;   // what each state change plays
 };
 
 // An embedded video: its definition and its frames with their decoder, shared by every placement.

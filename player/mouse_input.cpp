@@ -225,7 +225,7 @@ bool contains(const DisplayObject& o, const DisplayObject* wanted, std::uint64_t
 struct ButtonTransition {
     std::uint16_t condition;
     int state;
-    int sound;   // -1: none
+    int sound;   // the button's sound for it (0 over to up, 1 up to over, 2 over to down, 3 down to over); -1: none
 };
 
 }  // namespace
@@ -300,7 +300,11 @@ void MouseInput::fire(DisplayObject& target, Event event) {
             target.buttonState = t.state;
             target.sprite->showButtonState(t.state == 0 ? b->upState : t.state == 1 ? b->overState : b->downState);
         }
-        if (t.sound >= 0 && m_buttonSound) m_buttonSound(target, t.sound);
+        if (t.sound >= 0 && b->sounds) {
+            const auto at = static_cast<std::size_t>(t.sound);
+            if (const std::uint16_t id = b->sounds->soundId[at])
+                m_stage.startSound(movieHolding(m_stage, target), id, b->sounds->info[at], &target);
+        }
         // Condition actions run on the clip that holds the button; then the Button object's method.
         if (DisplayObject* holder = target.parent ? target.parent->owner() : nullptr)
             for (const swf::ButtonAction& a : b->button.actions)

@@ -52,10 +52,6 @@ public:
     void setMenuTarget(DisplayObject* o) { m_menuTarget = ref(o); }
     DisplayObject* menuTarget() const { return live(m_menuTarget); }
 
-    // Button sounds: called with the button and the transition (0 over to up, 1 up to over, 2 over to
-    // down, 3 down to over) whenever a button changes state.
-    void setButtonSoundSink(std::function<void(const DisplayObject&, int)> sink) { m_buttonSound = std::move(sink); }
-
     enum class Event { Press, Release, ReleaseOutside, RollOver, RollOut, DragOver, DragOut };
 
 private:
@@ -90,7 +86,6 @@ private:
     };
     std::optional<Drag> m_drag;
     Cursor m_cursor = Cursor::Arrow;
-    std::function<void(const DisplayObject&, int)> m_buttonSound;
     int m_dispatching = 0;   // nested dispatches (a handler that sends input) are refused
 };
 

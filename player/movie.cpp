@@ -263,7 +263,7 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                        [&](const swf::DefineEditText& t) { define(t.id, t); },
                        [&](const swf::CsmTextSettings& c) { m_textSettings.insert_or_assign(c.id, c); },
                        [&](const swf::DefineButton& b) {
-                           ButtonCharacter button{b, {}, {}, {}};
+                           ButtonCharacter button{b, {}, {}, {}, {}};
                            auto stateTimeline = [&](bool swf::ButtonRecord::*state) {
                            Frame up;
                            for (const swf::ButtonRecord& r : b.records) {
@@ -286,6 +286,12 @@ Timeline Movie::buildTimeline(const std::vector<swf::TagRecord>& tags, bool root
                            button.overState = stateTimeline(&swf::ButtonRecord::over);
                            button.downState = stateTimeline(&swf::ButtonRecord::down);
                            define(b.id, std::move(button));
+                       },
+                       [&](const swf::DefineButtonSound& s) {
+                           // The sounds join the button they name, which comes before them.
+                           auto it = m_dictionary.find(s.buttonId);
+                           if (it == m_dictionary.end()) return;
+                           if (auto* b = std::get_if<ButtonCharacter>(&it->second); b && !b->sounds) b->sounds = s;
                        },
                        [&](const swf::DefineVideoStream& v) {
                            define(v.id, VideoCharacter{v, std::make_shared<video::VideoStream>(v.codec, v.deblocking)});

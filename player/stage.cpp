@@ -127,8 +127,9 @@ void Stage::advanceAll() {
     }
 }
 
-std::uint64_t Stage::startSound(const Movie& movie, std::uint16_t id, const swf::SoundInfo& info) {
-    return m_sound->startSound(movie, id, info);
+std::uint64_t Stage::startSound(const Movie& movie, std::uint16_t id, const swf::SoundInfo& info,
+                                const DisplayObject* clip) {
+    return m_sound->startSound(movie, id, info, m_sound->prepareGroup(clip));
 }
 
 void Stage::stopAllSounds() { m_sound->stopAll(); }

@@ -123,8 +123,9 @@ public:
     // Sound: event sounds, the timelines' stream sound, and the mix the output device plays.
     StageSound& sound() { return *m_sound; }
     // Starts (or, with its stop flag, stops) a sound character of `movie` as a SOUNDINFO says: buttons and
-    // scripts call this. Returns the voice, 0 when nothing started.
-    std::uint64_t startSound(const Movie& movie, std::uint16_t id, const swf::SoundInfo& info);
+    // scripts call this, in the Sound settings of `clip` when given. Returns the voice, 0 when nothing started.
+    std::uint64_t startSound(const Movie& movie, std::uint16_t id, const swf::SoundInfo& info,
+                             const DisplayObject* clip = nullptr);
     void stopAllSounds();
 
     // Output of trace(): every line, in order.

@@ -17,6 +17,7 @@
 #include "player/stage.h"
 #include "tools/command_line.h"
 #include "tools/info_command.h"
+#include "tools/input_script.h"
 
 namespace vistrel::tools {
 
@@ -94,7 +95,7 @@ bool writeWav(const QString& path, const std::vector<std::int16_t>& samples) {
 }  // namespace
 
 int audioCommand(const QStringList& args) {
-    const CommandLine command("audio", "[--frames N] FILE OUT.wav | --list FILE | --sound ID FILE OUT.wav");
+    const CommandLine command("audio", "[--frames N] [--input EVENTS.json] FILE OUT.wav | --list FILE | --sound ID FILE OUT.wav");
     QStringList rest = args;
     const bool list = rest.removeAll(QStringLiteral("--list")) > 0;
     std::optional<int> soundId;
@@ -104,7 +105,7 @@ int audioCommand(const QStringList& args) {
         if (!soundId) return kExitNotMovie;
         rest.remove(at, 2);
     }
-    const auto options = command.parse(rest, {"--frames"});
+    const auto options = command.parse(rest, {"--frames", "--input"});
     if (!options) return kExitNotMovie;
     if (list || soundId) {
         const qsizetype wanted = list ? 1 : 2;
@@ -129,9 +130,19 @@ int audioCommand(const QStringList& args) {
     const QStringList& positional = options->positional;
     if (positional.size() != 2) return command.usageError("expected FILE and OUT.wav");
     int exitCode = kExitOk;
+    std::optional<InputScript> script;
+    if (!options->input.isEmpty() && !(script = loadInputScript(options->input, "audio", exitCode))) return exitCode;
     const auto movie = command.openMovie(positional[0], exitCode);
     if (!movie) return exitCode;
     player::Player player(movie);
+    InputReplay replay(player);
+    // Batch i of the events goes after frame i + 1 has run, as in the other commands.
+    auto sendBatch = [&](int framesRun) {
+        const auto batch = static_cast<std::size_t>(framesRun - 1);
+        if (script && batch < script->batches.size())
+            for (const InputEvent& event : script->batches[batch]) replay.send(event);
+    };
+    sendBatch(1);
     player.setSoundDevicePulling(true);   // this command is the device: it takes each frame's mix
     if (frames == 0) frames = player.frameCount();
     const auto mixer = player.mixer();
@@ -148,7 +159,10 @@ int audioCommand(const QStringList& args) {
         if (reached < frames) {
             // At the start the device has pulled nothing yet: only the stream sound's lead is filled.
             int due = tick == 0 ? std::max(sound.framesDue(root, movie->playbackRate()), 0) : player.framesDue();
-            for (; due > 0 && reached < frames; --due, ++reached) player.nextFrame();
+            for (; due > 0 && reached < frames; --due) {
+                player.nextFrame();
+                sendBatch(++reached);
+            }
         } else if (tick > 0 && mixer->streamQueued(root) == 0) {
             break;
         }

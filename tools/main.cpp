@@ -27,7 +27,7 @@ const char *const kUsage =
     "      play N frames headless and print every trace() line\n"
     "  vistrel-tool bench [--size WxH] [--frames N] [--quality low|medium|high|best] FILE\n"
     "      play N frames headless and print what drawing them cost\n"
-    "  vistrel-tool audio [--frames N] FILE OUT.wav\n"
+    "  vistrel-tool audio [--frames N] [--input EVENTS.json] FILE OUT.wav\n"
     "      play N frames headless (default: every frame once) and write the sound mix as WAV\n"
     "  vistrel-tool audio --list FILE | --sound ID FILE OUT.wav\n"
     "      list the movie's sounds in file order, or write one defined sound as it plays\n";

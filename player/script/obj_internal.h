@@ -81,8 +81,6 @@ void installNetStream(Stage& stage);
 std::shared_ptr<video::StreamPicture> netStreamPicture(const Value& stream);
 // A NetStream's sound goes to this clip's Sound settings (MovieClip.attachAudio); false or null stops it.
 void attachStreamAudio(Stage& stage, Object* clip, const Value& source);
-// Left and right gains of a clip's sounds: its volume and transform, times those of the clips holding it.
-std::pair<float, float> soundGainOf(const DisplayObject* clip);
 // Video.prototype as the global Video class has it (null when a script removed it).
 Object* videoPrototype(Vm& vm);
 // The focused object leaves the stage or is hidden: the focus is dropped and listeners told.

@@ -177,27 +177,9 @@ public:
 
 double framesToMs(std::uint64_t frames) { return std::round(frames * 1000.0 / sound::kOutputRate); }
 
-// Left and right gains of a clip's sounds: its volume and transform, times those of the clips holding it.
-std::pair<float, float> clipGain(const DisplayObject* clip) {
-    double left = 1, right = 1;
-    for (const DisplayObject* c = clip; c; c = c->parent ? c->parent->owner() : nullptr) {
-        const double v = c->soundVolume / 100.0;
-        left *= v * c->soundLL / 100.0;
-        right *= v * c->soundRR / 100.0;
-    }
-    return {static_cast<float>(std::max(0.0, left)), static_cast<float>(std::max(0.0, right))};
-}
-
-}  // namespace
-
-std::pair<float, float> soundGainOf(const DisplayObject* clip) { return clipGain(clip); }
-
-namespace {
-
-void applyGain(Stage& stage, DisplayObject* clip) {
-    if (!clip) return;
-    const auto [left, right] = clipGain(clip);
-    stage.sound().mixer()->setGroupGain(reinterpret_cast<std::uintptr_t>(clip), left, right);
+// A clip's settings changed: what plays in it and below follows at once.
+void applyGain(Stage& stage, const DisplayObject* clip) {
+    if (clip) stage.sound().mixChanged(*clip);
 }
 
 // The clip whose settings a call works on, or null when it is gone (the call answers undefined).
@@ -254,9 +236,7 @@ void installLoadSound(Vm& vm, Stage& stage, SoundProto* proto) {
         }
         if (load.streaming && st->sound().enabled() && !s->samples->empty()) {
             DisplayObject* clip = soundFor(vm, *st, self);
-            applyGain(*st, clip);
-            if (const std::uint64_t voice =
-                    st->sound().mixer()->start(s->samples, {}, reinterpret_cast<std::uintptr_t>(clip))) {
+            if (const std::uint64_t voice = st->sound().mixer()->start(s->samples, {}, st->sound().prepareGroup(clip))) {
                 s->voice = voice;
                 proto->playing[voice] = s;
             }
@@ -450,8 +430,7 @@ void installSound(Stage& stage) {
         if (std::isfinite(offset) && offset > 0)
             info.inPoint = static_cast<std::uint32_t>(std::min(offset * sound::kOutputRate, 4.0e9));
         info.loops = static_cast<std::uint16_t>(std::isfinite(loops) ? std::clamp(loops, 1.0, 65535.0) : 1.0);
-        const auto group = reinterpret_cast<std::uintptr_t>(clip);
-        applyGain(*st, clip);
+        const std::uint64_t group = st->sound().prepareGroup(clip);
         // A loaded file has no id in any movie: its samples play as they are.
         const std::uint64_t voice = s->movie ? st->sound().startSound(*s->movie, s->soundId, info, group)
                                     : st->sound().enabled() ? st->sound().mixer()->start(s->samples, info, group)
@@ -481,7 +460,7 @@ void installSound(Stage& stage) {
         if (DisplayObject* clip = soundFor(vm, *st, self); clip && s->target.isUndefined()) {
             st->stopAllSounds();
         } else if (clip) {
-            st->sound().mixer()->stopGroup(reinterpret_cast<std::uintptr_t>(clip));
+            st->sound().mixer()->stopGroup(StageSound::groupOf(clip));
         }
         return Value();
     });

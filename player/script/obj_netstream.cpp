@@ -115,12 +115,12 @@ void deliver(Stage& stage, Object* self, StreamState& st, video::FlvPlayback::St
     if (!samples.empty() && stage.sound().enabled()) stage.sound().mixer()->streamAppend(st.audioId, samples);
     // The clip's Sound settings are read every tick, so that a volume set on it or a clip holding it
     // takes effect on what is still queued.
-    std::pair<float, float> gain{0.0f, 0.0f};
-    if (st.audio == StreamState::Audio::Root) gain = soundGainOf(&stage.rootObject());
+    sound::ChannelMix mix{0, 0, 0, 0};
+    if (st.audio == StreamState::Audio::Root) mix = channelMixOf(&stage.rootObject());
     else if (st.audio == StreamState::Audio::Clip) {
-        if (DisplayObject* clip = displayOf(Value(st.audioClip))) gain = soundGainOf(clip);
+        if (DisplayObject* clip = displayOf(Value(st.audioClip))) mix = channelMixOf(clip);
     }
-    stage.sound().mixer()->streamSetGain(st.audioId, gain.first, gain.second);
+    stage.sound().mixer()->streamSetMix(st.audioId, mix);
     for (const auto& values : step.scripts) {
         if (values.empty() || values[0].type != video::AmfValue::Type::String || values[0].string.isEmpty()) continue;
         std::vector<Value> args;
@@ -185,7 +185,7 @@ void attachStreamAudio(Stage& stage, Object* clip, const Value& source) {
         if (const auto st = weak.lock(); st && st->audio == StreamState::Audio::Clip && st->audioClip == clip) {
             st->audio = StreamState::Audio::Off;
             st->audioClip = nullptr;
-            stage.sound().mixer()->streamSetGain(st->audioId, 0, 0);
+            stage.sound().mixer()->streamSetMix(st->audioId, {0, 0, 0, 0});
         }
     if (auto* ns = dynamic_cast<NetStreamObject*>(source.object())) {
         ns->state->audio = StreamState::Audio::Clip;

@@ -304,6 +304,11 @@ std::span<const std::uint8_t> streamBlockAudio(const swf::SoundFormat& format, s
     return block;
 }
 
+int streamBlockSeek(const swf::SoundFormat& format, std::span<const std::uint8_t> block) {
+    if (format.format != swf::soundformat::kMp3 || block.size() < 4) return 0;
+    return static_cast<std::int16_t>(block[2] | (block[3] << 8));
+}
+
 SharedSamples decodeSound(const swf::DefineSound& sound) {
     auto out = std::make_shared<Samples>();
     if (!sound.data) return out;

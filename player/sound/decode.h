@@ -42,6 +42,8 @@ SharedSamples decodeSound(const swf::DefineSound& sound);
 
 // One stream block's audio data (MP3 blocks start with their sample count and seek samples).
 std::span<const std::uint8_t> streamBlockAudio(const swf::SoundFormat& format, std::span<const std::uint8_t> block);
+// The source samples a stream starting at this block drops first (its MP3 seek samples); 0 for other formats.
+int streamBlockSeek(const swf::SoundFormat& format, std::span<const std::uint8_t> block);
 
 // ADPCM as movies store it: 2-5 bits a sample, packets of 4096 samples per channel. Output is at the
 // source rate, interleaved when stereo; at most `maxFrames` frames are decoded.

@@ -63,15 +63,18 @@ std::uint64_t Mixer::voicePosition(std::uint64_t voice) const {
     return 0;
 }
 
-void Mixer::setGroupGain(std::uint64_t group, float left, float right) {
+void Mixer::setGroupMix(std::uint64_t group, const ChannelMix& mix) {
     std::lock_guard lock(m_mutex);
-    for (Gain& g : m_gains)
-        if (g.group == group) {
-            g.left = left;
-            g.right = right;
-            return;
-        }
-    m_gains.push_back({group, left, right});
+    if (mix == ChannelMix{}) m_groupMixes.erase(group);
+    else m_groupMixes[group] = mix;
+}
+
+std::vector<std::uint64_t> Mixer::groupsPlaying() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<std::uint64_t> groups;
+    for (const Voice& v : m_voices)
+        if (std::find(groups.begin(), groups.end(), v.group) == groups.end()) groups.push_back(v.group);
+    return groups;
 }
 
 std::vector<std::uint64_t> Mixer::takeFinished() {
@@ -110,13 +113,10 @@ std::size_t Mixer::streamQueued(std::uint64_t stream) const {
     return 0;
 }
 
-void Mixer::streamSetGain(std::uint64_t stream, float left, float right) {
+void Mixer::streamSetMix(std::uint64_t stream, const ChannelMix& mix) {
     std::lock_guard lock(m_mutex);
     for (Stream& s : m_streams)
-        if (s.id == stream) {
-            s.left = left;
-            s.right = right;
-        }
+        if (s.id == stream) s.mix = mix;
 }
 
 void Mixer::stopAll() {
@@ -135,10 +135,9 @@ std::uint64_t Mixer::framesMixed() const {
     return m_framesMixed;
 }
 
-Mixer::Gain Mixer::gainOf(std::uint64_t group) const {
-    for (const Gain& g : m_gains)
-        if (g.group == group) return g;
-    return {group, 1, 1};
+ChannelMix Mixer::mixOf(std::uint64_t group) const {
+    const auto it = m_groupMixes.find(group);
+    return it == m_groupMixes.end() ? ChannelMix{} : it->second;
 }
 
 void Mixer::envelopeAt(const Voice& v, float& left, float& right) const {
@@ -171,18 +170,19 @@ void Mixer::mix(std::int16_t* out, std::size_t frames) {
     m_accumulator.assign(frames * 2, 0);
     std::int32_t* acc = m_accumulator.data();
     for (Voice& v : m_voices) {
-        const Gain g = gainOf(v.group);
+        const ChannelMix g = mixOf(v.group);
         const std::int16_t* s = v.samples->data();
         std::size_t f = 0;
         while (f < frames && v.loopsLeft > 0) {
             // The envelope is read every 32 frames: fine enough for its slow ramps, cheap enough for many voices.
             float el = 1, er = 1;
             envelopeAt(v, el, er);
-            const float gl = el * g.left, gr = er * g.right;
+            const float ll = el * g.ll, lr = er * g.lr, rr = er * g.rr, rl = el * g.rl;
             const std::size_t n = std::min({frames - f, v.end - v.pos, std::size_t(32)});
             for (std::size_t k = 0; k < n; ++k) {
-                acc[2 * (f + k)] += static_cast<std::int32_t>(s[2 * (v.pos + k)] * gl);
-                acc[2 * (f + k) + 1] += static_cast<std::int32_t>(s[2 * (v.pos + k) + 1] * gr);
+                const float left = s[2 * (v.pos + k)], right = s[2 * (v.pos + k) + 1];
+                acc[2 * (f + k)] += static_cast<std::int32_t>(left * ll + right * lr);
+                acc[2 * (f + k) + 1] += static_cast<std::int32_t>(right * rr + left * rl);
             }
             f += n;
             v.pos += n;
@@ -201,10 +201,15 @@ void Mixer::mix(std::int16_t* out, std::size_t frames) {
     if (m_finished.size() > 4096) m_finished.erase(m_finished.begin(), m_finished.end() - 4096);
     for (Stream& s : m_streams) {
         const std::size_t n = std::min(frames * 2, s.queue.size());
-        if (s.left == 1 && s.right == 1) {
+        if (s.mix == ChannelMix{}) {
             for (std::size_t k = 0; k < n; ++k) acc[k] += s.queue[k];
         } else {
-            for (std::size_t k = 0; k < n; ++k) acc[k] += static_cast<std::int32_t>(s.queue[k] * (k % 2 ? s.right : s.left));
+            const ChannelMix& g = s.mix;
+            for (std::size_t k = 0; k + 1 < n; k += 2) {
+                const float left = s.queue[k], right = s.queue[k + 1];
+                acc[k] += static_cast<std::int32_t>(left * g.ll + right * g.lr);
+                acc[k + 1] += static_cast<std::int32_t>(right * g.rr + left * g.rl);
+            }
         }
         s.queue.erase(s.queue.begin(), s.queue.begin() + static_cast<std::ptrdiff_t>(n));
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <span>
 #include <vector>
@@ -13,6 +14,18 @@
 #include "player/swf/tags_sound.h"
 
 namespace vistrel::sound {
+
+// How a sound's two channels reach the two outputs: left output = ll * left + lr * right, right output =
+// rr * right + rl * left. Scripts set it per clip; a clip's sounds hear the product of its holders'.
+struct ChannelMix {
+    float ll = 1, lr = 0, rr = 1, rl = 0;
+    bool operator==(const ChannelMix&) const = default;
+    // This mix applied after `inner`.
+    ChannelMix after(const ChannelMix& inner) const {
+        return {ll * inner.ll + lr * inner.rl, ll * inner.lr + lr * inner.rr, rl * inner.lr + rr * inner.rr,
+                rl * inner.ll + rr * inner.rl};
+    }
+};
 
 // Event sounds playing at once, at most; more are refused while this many play.
 inline constexpr std::size_t kMaxVoices = 256;
@@ -32,8 +45,10 @@ public:
     bool voicePlaying(std::uint64_t voice) const;
     // Frames a voice has played of its sound (loops wrap), 0 when it is gone.
     std::uint64_t voicePosition(std::uint64_t voice) const;
-    // Left and right gains of a group (scripts' volume and pan), 1 by default.
-    void setGroupGain(std::uint64_t group, float left, float right);
+    // The channel mix of a group (scripts' volume, pan and transform), as it is by default.
+    void setGroupMix(std::uint64_t group, const ChannelMix& mix);
+    // The groups voices play in now.
+    std::vector<std::uint64_t> groupsPlaying() const;
     // Voices that ended by themselves since the last call.
     std::vector<std::uint64_t> takeFinished();
 
@@ -43,8 +58,8 @@ public:
     bool streamActive(std::uint64_t stream) const;
     // Frames queued and not yet played.
     std::size_t streamQueued(std::uint64_t stream) const;
-    // Left and right gains of a stream channel that exists (scripts' volume and pan), 1 by default.
-    void streamSetGain(std::uint64_t stream, float left, float right);
+    // The channel mix of a stream channel that exists (scripts' volume, pan and transform).
+    void streamSetMix(std::uint64_t stream, const ChannelMix& mix);
 
     void stopAll();
     std::size_t voiceCount() const;
@@ -68,19 +83,15 @@ private:
     struct Stream {
         std::uint64_t id = 0;
         std::deque<std::int16_t> queue;
-        float left = 1, right = 1;
-    };
-    struct Gain {
-        std::uint64_t group = 0;
-        float left = 1, right = 1;
+        ChannelMix mix;
     };
     void envelopeAt(const Voice& v, float& left, float& right) const;
-    Gain gainOf(std::uint64_t group) const;
+    ChannelMix mixOf(std::uint64_t group) const;
 
     mutable std::mutex m_mutex;
     std::vector<Voice> m_voices;
     std::vector<Stream> m_streams;
-    std::vector<Gain> m_gains;
+    std::map<std::uint64_t, ChannelMix> m_groupMixes;   // groups whose mix is not the default
     std::vector<std::uint64_t> m_finished;
     std::vector<std::int32_t> m_accumulator;
     std::uint64_t m_nextVoice = 1;

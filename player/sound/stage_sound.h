@@ -17,6 +17,11 @@ namespace vistrel::player {
 
 class Movie;
 class SpriteInstance;
+struct DisplayObject;
+
+// The channel mix a clip's sounds play with: its Sound settings (volume and transform) after those of
+// every clip holding it.
+sound::ChannelMix channelMixOf(const DisplayObject* clip);
 
 class StageSound {
 public:
@@ -35,6 +40,12 @@ public:
     sound::SharedSamples samples(const Movie& movie, std::uint16_t id);
     // What a frame a timeline reached by playing or by a jump holds: its event sounds, its stream block.
     void frameReached(SpriteInstance& sprite, int frame);
+    // The mixer group of a clip's sounds: what its timeline, its buttons and Sound objects on it start.
+    static std::uint64_t groupOf(const DisplayObject* clip) { return reinterpret_cast<std::uintptr_t>(clip); }
+    // The group of a clip about to start a sound, its mix brought up to date; 0 (no group) for none.
+    std::uint64_t prepareGroup(const DisplayObject* clip);
+    // A script changed the Sound settings of `clip`: what plays in it and in the clips it holds follows.
+    void mixChanged(const DisplayObject& clip);
     // The timeline's stream sound stops (it left the stage, or its movie was replaced).
     void streamStop(std::uint64_t serial);
     void stopAll();

@@ -129,14 +129,37 @@ TEST(SoundMixer, StreamChannelsPlayWhatArrivedAndStopAtOnce) {
     EXPECT_LE(m.streamQueued(8), sound::kMaxStreamFrames);
 }
 
-TEST(SoundMixer, GroupGainsScaleEachSide) {
+TEST(SoundMixer, GroupMixesScaleAndCrossEachSide) {
     sound::Mixer m;
     m.start(level(10000, 10), {}, 5);
     m.start(level(1000, 10), {}, 6);
-    m.setGroupGain(5, 0.5f, 0.0f);
+    m.setGroupMix(5, {0.5f, 0, 0, 0});
     auto out = mixFrames(m, 1);
     EXPECT_EQ(out[0], 6000);
     EXPECT_EQ(out[1], 1000);
+    // Each output side takes its share of both inputs.
+    sound::Samples sides(20);
+    for (std::size_t i = 0; i < sides.size(); i += 2) sides[i] = 4000, sides[i + 1] = -2000;
+    m.start(std::make_shared<const sound::Samples>(sides), {}, 7);
+    m.setGroupMix(7, {0, 1, 0, 1});   // left and right change places
+    out = mixFrames(m, 1);
+    EXPECT_EQ(out[0], 5000 + 1000 - 2000);
+    EXPECT_EQ(out[1], 1000 + 4000);
+    m.setGroupMix(7, {0.5f, 0.5f, 0.25f, 0.25f});
+    out = mixFrames(m, 1);
+    EXPECT_EQ(out[0], 5000 + 1000 + 1000);
+    EXPECT_EQ(out[1], 1000 + 500);
+    // A mix applied after another: the holder's settings after the clip's own.
+    const sound::ChannelMix swap{0, 1, 0, 1}, halfLeft{0.5f, 0, 1, 0};
+    EXPECT_EQ(halfLeft.after(swap), (sound::ChannelMix{0, 0.5f, 0, 1}));
+    EXPECT_EQ(swap.after(halfLeft), (sound::ChannelMix{0, 1, 0, 0.5f}));
     m.stopGroup(5);
+    m.stopGroup(7);
     EXPECT_EQ(mixFrames(m, 1)[0], 1000);
+    // Stream channels take a mix the same way.
+    m.streamAppend(9, sides);
+    m.streamSetMix(9, swap);
+    out = mixFrames(m, 1);
+    EXPECT_EQ(out[0], 1000 - 2000);
+    EXPECT_EQ(out[1], 1000 + 4000);
 }

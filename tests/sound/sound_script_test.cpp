@@ -325,3 +325,37 @@ TEST(SoundScript, AClipPathKeptAsTextIsReadFromTheClipWhoseScriptUsesIt) {
     ScriptMovie m(8, a.end());
     EXPECT_EQ(m.lines, (std::vector<std::string>{"50", "undefined", "50"}));
 }
+
+TEST(SoundScript, TimelineSoundsFollowTheSoundSettingsOfTheirClipAndItsHolders) {
+    // A clip whose first frame starts an event sound (left 1000, right 3000) and a stream block (100).
+    std::vector<std::int16_t> sides(2 * sound::kOutputRate);
+    for (std::size_t i = 0; i < sides.size(); i += 2) sides[i] = 1000, sides[i + 1] = 3000;
+    Folder f;
+    f.play({defineSound(1, 3, 3, true, true, sound::kOutputRate, littleEndian(sides)),
+            defineSprite(5, 2, {soundStreamHead(2, 3, 3, true, false, 4410),
+                                soundStreamBlock(littleEndian(std::vector<std::int16_t>(4410, 100))), startSound(1),
+                                showFrame(), showFrame()}),
+            placeObject2({.depth = 1, .characterId = 5, .name = std::string("mc")})});
+    auto both = [&f] {
+        const sound::Samples out = f.mix(1);
+        return std::vector<int>{out[0], out[1]};
+    };
+    EXPECT_EQ(both(), (std::vector<int>{1100, 3100}));
+    // The movie's own Sound object sets the level of everything in it.
+    f.call(f.sound(), "setVolume", {Value(50)});
+    EXPECT_EQ(both(), (std::vector<int>{550, 1550}));
+    // The clip's transform sends its right side to the left and its left to the right.
+    avm1::Object* swap = f.vm().makeObject();
+    for (const char* side : {"ll", "rr"}) swap->setOwn(QString::fromLatin1(side), Value(0));
+    for (const char* side : {"lr", "rl"}) swap->setOwn(QString::fromLatin1(side), Value(100));
+    const Value mc = f.get(f.root(), "mc");
+    f.call(f.sound(mc), "setTransform", {Value(swap)});
+    EXPECT_EQ(both(), (std::vector<int>{1550, 550}));
+    f.call(f.sound(), "setVolume", {Value(0)});
+    EXPECT_EQ(both(), (std::vector<int>{0, 0}));
+    f.call(f.sound(), "setVolume", {Value(100)});
+    EXPECT_EQ(both(), (std::vector<int>{3100, 1100}));
+    // Stopping the clip's sounds stops what its timeline started, not the stream.
+    f.call(f.sound(mc), "stop");
+    EXPECT_EQ(both(), (std::vector<int>{100, 100}));
+}

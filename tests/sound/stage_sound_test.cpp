@@ -7,6 +7,7 @@
 #include "player/sound/mixer.h"
 #include "player/stage.h"
 #include "tests/sound/sound_fixtures.h"
+#include "tests/support/action_writer.h"
 
 using namespace vistrel;
 using namespace vistrel::testing;
@@ -139,9 +140,19 @@ TEST(StageSound, StreamSoundSetsHowManyFramesThePictureMoves) {
     p.setSoundDevicePulling(true);
     EXPECT_EQ(p.framesDue(), 1);   // less than the lead is queued
     p.nextFrame();
-    EXPECT_EQ(p.framesDue(), 0);   // the picture is ahead of the sound: wait
-    mixFrames(p, 2 * kPerFrame - 100);
-    EXPECT_EQ(p.framesDue(), 2);   // the sound ran ahead: catch up, skipping a drawing
+    p.nextFrame();
+    // At 10 frames a second the sound is kept 0.17 s ahead (a frame, half a frame of timer slack and a
+    // 0.02 s reserve); three frames (0.3 s) are queued, more than a frame past that: the picture waits.
+    EXPECT_EQ(p.framesDue(), 0);
+    // Less than a frame past it, the frame rate goes on.
+    mixFrames(p, 3 * kPerFrame - 11900);
+    EXPECT_EQ(p.framesDue(), 1);
+    // Late ticks that let the queue fall, down to the reserve, still move one frame: no drawing is skipped.
+    mixFrames(p, 11900 - 1000);
+    EXPECT_EQ(p.framesDue(), 1);
+    // Below the reserve the sound ran ahead: catch up, skipping a drawing.
+    mixFrames(p, 200);
+    EXPECT_EQ(p.framesDue(), 2);
 }
 
 TEST(StageSound, BadSoundDataIsSilentAndTheMoviePlays) {
@@ -158,4 +169,72 @@ TEST(StageSound, BadSoundDataIsSilentAndTheMoviePlays) {
     auto out = mixFrames(p, 1000);
     EXPECT_EQ(peak(out), 0);
     EXPECT_EQ(p.currentFrame(), 2);
+}
+
+TEST(StageSound, ButtonsPlayTheSoundOfEachStateChange) {
+    // Sounds 1-4 at levels 1000-4000; the button's sound for each change names one.
+    std::vector<Bytes> tags;
+    for (std::uint16_t id = 1; id <= 4; ++id)
+        tags.push_back(defineSound(id, 3, 3, true, false, 20000, constantBlock(static_cast<std::int16_t>(1000 * id), 20000)));
+    tags.push_back(rectangleShape(8, 0, 0, 1000, 1000, 0xff0000ff));
+    tags.push_back(defineButton2(10, {{.states = 15, .characterId = 8, .depth = 1}}, {}));
+    // Over to up plays 1, up to over 2, over to down 3, down to over 4.
+    tags.push_back(defineButtonSound(10, {1, 2, 3, 4}));
+    tags.push_back(placeObject2({.depth = 1, .characterId = 10}));
+    tags.push_back(showFrame());
+    player::Player p(load(vistrel::testing::movie(tenFps(1), tags)));
+    p.setSoundDevicePulling(true);   // the test takes the mix itself
+    EXPECT_EQ(mixFrames(p, 1)[0], 0);
+    p.mouseMove(QPointF(10, 10));
+    EXPECT_EQ(mixFrames(p, 1)[0], 2000);
+    p.mouseDown(QPointF(10, 10));
+    EXPECT_EQ(mixFrames(p, 1)[0], 2000 + 3000);
+    p.mouseUp(QPointF(10, 10));
+    EXPECT_EQ(mixFrames(p, 1)[0], 2000 + 3000 + 4000);
+    p.mouseMove(QPointF(200, 200));
+    EXPECT_EQ(mixFrames(p, 1)[1], 2000 + 3000 + 4000 + 1000);
+    // A state change without a sound for it plays nothing more.
+    player::Player quiet(load(vistrel::testing::movie(
+        tenFps(1), {defineSound(1, 3, 3, true, false, 20000, constantBlock(1000, 20000)),
+                    rectangleShape(8, 0, 0, 1000, 1000, 0xff0000ff),
+                    defineButton2(10, {{.states = 15, .characterId = 8, .depth = 1}}, {}),
+                    defineButtonSound(10, {0, 0, 1, 0}), placeObject2({.depth = 1, .characterId = 10}), showFrame()})));
+    quiet.setSoundDevicePulling(true);
+    quiet.mouseMove(QPointF(10, 10));
+    EXPECT_EQ(mixFrames(quiet, 1)[0], 0);
+    quiet.mouseDown(QPointF(10, 10));
+    EXPECT_EQ(mixFrames(quiet, 1)[0], 1000);
+}
+
+TEST(StageSound, AnMp3StreamStartingAtABlockDropsThatBlocksSeekSamples) {
+    const auto mp3 = encodeMp3(500, 0.5, 22050, 1);
+    if (!mp3) GTEST_SKIP() << "ffmpeg cannot encode MP3 here";
+    // Every block holds the whole sound; they differ only in their seek samples (source samples).
+    auto block = [&mp3](std::int16_t seek) {
+        ByteWriter w;
+        w.u16(11025).s16(seek);
+        Bytes b = w.take();
+        b.insert(b.end(), mp3->begin(), mp3->end());
+        return soundStreamBlock(b);
+    };
+    // What is queued after a jump to a frame (numbered from 1; 0: no jump, the first frame only).
+    auto queuedAfterJump = [&](int frame, std::optional<std::int16_t> latency) {
+        auto movie = load(vistrel::testing::movie(
+            tenFps(4), {soundStreamHead(2, 2, 2, true, false, 2205, latency), block(0), showFrame(), showFrame(),
+                        block(0), showFrame(), block(1000), showFrame()}));
+        player::Player p(movie);
+        p.setSoundDevicePulling(true);   // the test takes the mix itself
+        if (frame > 0) p.gotoFrame(frame);
+        return static_cast<double>(p.mixer()->streamQueued(p.stage().root().serial()));
+    };
+    const double whole = queuedAfterJump(3, std::nullopt);
+    EXPECT_GT(whole, 0.4 * sound::kOutputRate);
+    // 1000 source samples at 22.05 kHz are 2000 output frames.
+    EXPECT_NEAR(whole - queuedAfterJump(4, std::nullopt), 2000, 2);
+    EXPECT_NEAR(whole - queuedAfterJump(0, std::nullopt), 0, 2);
+    // The first block gives none: the head's latency says what to drop; a later block's own seek wins,
+    // and a later block without one drops nothing.
+    EXPECT_NEAR(whole - queuedAfterJump(0, 500), 1000, 2);
+    EXPECT_NEAR(whole - queuedAfterJump(4, 500), 2000, 2);
+    EXPECT_NEAR(whole - queuedAfterJump(3, 500), 0, 2);
 }
