@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace vistrel::player {
 
@@ -55,23 +56,42 @@ public:
     Sampler(const GradientTable& table, const std::array<QRgb, 256>& premultiplied)
         : straight_(table), premultiplied_(premultiplied) {}
 
+    // Works out every step's colour at once: cheaper than blending per pixel once a fill covers
+    // many more pixels than there are steps.
+    void expand() {
+        fine_.resize(kLastStep + 1);
+        for (std::int64_t step = 0; step <= kLastStep; ++step) fine_[static_cast<std::size_t>(step)] = atStep(step);
+    }
+
     // `s` in entries, already spread into 0..256.
     QRgb at(double s) const {
-        const std::int64_t step = floorOf(s * kSteps) - static_cast<std::int64_t>(kSteps / 2);
+        // s is never negative here, so the cast rounds down.
+        const std::int64_t step = static_cast<std::int64_t>(s * kSteps) - static_cast<std::int64_t>(kSteps / 2);
+        if (fine_.empty()) return atStep(step);
+        return fine_[static_cast<std::size_t>(std::clamp<std::int64_t>(step, 0, kLastStep))];
+    }
+
+private:
+    static constexpr std::int64_t kLastStep = 255 * 256;
+
+    QRgb atStep(std::int64_t step) const {
         if (step <= 0) return premultiplied_[0];
-        if (step >= 255 * 256) return premultiplied_[255];
+        if (step >= kLastStep) return premultiplied_[255];
         const auto e = static_cast<std::size_t>(step >> 8);
         const auto f = static_cast<std::uint32_t>(step & 255);
         const QRgb a = straight_[e], b = straight_[e + 1];
         if (f == 0 || a == b) return premultiplied_[e];
-        const auto mix = [f](int x, int y) { return static_cast<int>((static_cast<std::uint32_t>(x) * (256 - f) + static_cast<std::uint32_t>(y) * f + 128) >> 8); };
-        const QRgb blended = qRgba(mix(qRed(a), qRed(b)), mix(qGreen(a), qGreen(b)), mix(qBlue(a), qBlue(b)), mix(qAlpha(a), qAlpha(b)));
+        // Two channels at a time: each 16-bit lane holds at most 255 * 256 + 128.
+        const std::uint32_t g = 256 - f;
+        const std::uint32_t rb = (((a & 0xff00ffu) * g + (b & 0xff00ffu) * f + 0x800080u) >> 8) & 0xff00ffu;
+        const std::uint32_t ag = (((a >> 8) & 0xff00ffu) * g + ((b >> 8) & 0xff00ffu) * f + 0x800080u) & 0xff00ff00u;
+        const QRgb blended = rb | ag;
         return qAlpha(blended) == 255 ? blended : qPremultiply(blended);
     }
 
-private:
     const GradientTable& straight_;
     const std::array<QRgb, 256>& premultiplied_;
+    std::vector<QRgb> fine_;
 };
 
 // Points that fall exactly on an entry's edge belong to the entry after it; the tiny nudge keeps
@@ -200,13 +220,18 @@ void renderBlended(const Walk& w, swf::FillType type, const Sampler& sampler, QI
                 std::fill(line, line + width, sampler.at(spreadPosition(base, spread)));
                 return;
             }
+            if (spread == 0) {
+                for (int col = 0; col < width; ++col)
+                    line[col] = sampler.at(std::clamp(base + step * static_cast<double>(x0 + col), 0.0, 256.0));
+                return;
+            }
             for (int col = 0; col < width; ++col)
                 line[col] = sampler.at(spreadPosition(base + step * static_cast<double>(x0 + col), spread));
         } else if (w.focal == 0) {
             const double u0 = start.x() * scale, v0 = start.y() * scale, du = dx * scale, dv = dy * scale;
             for (int col = 0; col < width; ++col) {
-                const double u = u0 + du * (x0 + col), v = v0 + dv * (x0 + col);
-                line[col] = sampler.at(spreadPosition(std::sqrt(u * u + v * v), spread));
+                const double u = u0 + du * (x0 + col), v = v0 + dv * (x0 + col), r = std::sqrt(u * u + v * v);
+                line[col] = sampler.at(spread == 0 ? std::min(r, 256.0) : spreadPosition(r, spread));
             }
         } else {
             for (int col = 0; col < width; ++col)
@@ -247,7 +272,11 @@ void renderGradient(const swf::Gradient& gradient, swf::FillType type, const Gra
     // A linear gradient whose position does not change down the device's columns gives every row
     // the same colours: the first row is worked out and copied.
     w.sameRows = type == swf::FillType::LinearGradient && inverse.m21() == 0;
-    if (sampling == GradientSampling::Blended) renderBlended(w, type, Sampler(table, colors), image);
+    if (sampling == GradientSampling::Blended) {
+        Sampler sampler(table, colors);
+        if (static_cast<std::int64_t>(area.width()) * area.height() > 2 * 65536) sampler.expand();
+        renderBlended(w, type, sampler, image);
+    }
     else renderStepped(w, type, colors, image);
 }
 

@@ -219,4 +219,27 @@ TEST(BlendedGradientPixels, EndsHoldWithoutWrapping) {
     EXPECT_EQ(img.pixel(510, 4), qRgb(32, 32, 32));
 }
 
+// A blended fill gives every pixel the same colour whether it is drawn whole or in small pieces,
+// for each kind of gradient and spread, translucent stops included.
+TEST(BlendedGradientPixels, WholeFillEqualsPiecewiseFill) {
+    const swf::Gradient g = gradient({{0, swf::Rgba{255, 0, 0, 40}}, {90, kBlue}, {90, kGreen}, {200, swf::Rgba{0, 0, 0, 200}}, {255, kWhite}});
+    const vp::GradientTable table = vp::buildGradientTable(g, {}, kBlended);
+    const QTransform square = QTransform(0.013, 0.004, -0.005, 0.011, 320, 200);
+    const QRect whole(0, 0, 640, 400);
+    for (const auto type : {kLinear, kRadial, kFocal}) {
+        for (const std::uint8_t spread : {0, 1, 2}) {
+            swf::Gradient shaped = g;
+            shaped.spread = spread;
+            shaped.focalPoint = 0.6;
+            QImage full(whole.size(), QImage::Format_ARGB32_Premultiplied);
+            vp::renderGradient(shaped, type, table, square, whole, full, kBlended);
+            for (const QRect piece : {QRect(0, 0, 40, 30), QRect(300, 180, 64, 48), QRect(600, 370, 40, 30)}) {
+                QImage part(piece.size(), QImage::Format_ARGB32_Premultiplied);
+                vp::renderGradient(shaped, type, table, square, piece, part, kBlended);
+                EXPECT_EQ(part, full.copy(piece)) << static_cast<int>(type) << " spread " << int(spread) << " at " << piece.x();
+            }
+        }
+    }
+}
+
 }  // namespace
