@@ -25,6 +25,8 @@ std::uint64_t GradientCache::hashOf(const Key& key) {
     hash = mix(hash, &type, sizeof type);
     hash = mix(hash, &key.spread, sizeof key.spread);
     hash = mix(hash, &key.focal, sizeof key.focal);
+    const auto sampling = static_cast<int>(key.sampling);
+    hash = mix(hash, &sampling, sizeof sampling);
     const double m[] = {key.squareToDevice.m11(), key.squareToDevice.m12(), key.squareToDevice.m13(),
                         key.squareToDevice.m21(), key.squareToDevice.m22(), key.squareToDevice.m23(),
                         key.squareToDevice.m31(), key.squareToDevice.m32(), key.squareToDevice.m33()};

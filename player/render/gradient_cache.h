@@ -26,6 +26,7 @@ public:
         double focal = 0;
         QTransform squareToDevice;
         QRect area;
+        GradientSampling sampling = GradientSampling::Stepped;
         bool operator==(const Key&) const = default;
     };
 

@@ -69,7 +69,7 @@ QRgb plain(swf::Rgba c, bool linear) {
 
 }  // namespace
 
-GradientTable buildGradientTable(const swf::Gradient& gradient, const swf::ColorTransform& cx) {
+GradientTable buildGradientTable(const swf::Gradient& gradient, const swf::ColorTransform& cx, GradientSampling sampling) {
     GradientTable table;
     const auto& records = gradient.records;
     if (records.empty()) {
@@ -80,20 +80,27 @@ GradientTable buildGradientTable(const swf::Gradient& gradient, const swf::Color
     colors.reserve(records.size());
     for (const swf::GradientRecord& r : records) colors.push_back(cx.apply(r.color));
     const bool linear = gradient.interpolation == 1;
-    // The table fills from the start: the first colour up to and including its ratio, then each
-    // record the entries after where the previous one stopped up to its own ratio, blending from
-    // the previous record. A record whose ratio repeats or goes back still takes one entry, in the
-    // previous colour, so runs of equal ratios show as one-entry stripes and the table never runs
-    // backwards. The first colour's run ends where the first segment does, so a second record
-    // whose ratio lies below the first cuts that run short.
+    // The table fills from the start: the first colour, then each record the entries from where
+    // the previous one stopped up to its own ratio, blending from the previous record. A record
+    // whose ratio repeats or goes back still takes one entry, so runs of equal ratios show as
+    // one-entry stripes and the table never runs backwards. The first colour's run ends where the
+    // first segment does, so a second record whose ratio lies below the first cuts that run short.
+    // How the runs meet depends on the sampling:
+    // - stepped: the first colour's run includes its ratio, and a repeated or backward record's
+    //   entry shows the colour before it;
+    // - blended: the first colour's run stops just short of its ratio (the first segment's entry
+    //   takes that ratio), a repeated record's entry shows the colour before it and a backward
+    //   record's entry, after the first segment, its own colour.
+    const bool stepped = sampling == GradientSampling::Stepped;
     const int firstEnd = records.size() > 1 ? std::min(records[0].ratio, records[1].ratio) : records[0].ratio;
-    int next = std::min<int>(firstEnd + 1, 256);
+    int next = std::min<int>(firstEnd + (stepped ? 1 : 0), 256);
     for (int e = 0; e < next; ++e) table[static_cast<std::size_t>(e)] = plain(colors.front(), linear);
     for (std::size_t i = 1; i < records.size() && next < 256; ++i) {
         const int from = records[i - 1].ratio, to = records[i].ratio;
         const int end = std::min(256, std::max(to + 1, next + 1));
+        const bool ownColour = !stepped && to < from && i >= 2;
         for (int e = next; e < end; ++e) {
-            QRgb color = plain(colors[i - 1], linear);
+            QRgb color = plain(colors[ownColour ? i : i - 1], linear);
             if (to > from) color = blend(colors[i - 1], colors[i], std::min(1.0, double(e - from) / (to - from)), linear);
             table[static_cast<std::size_t>(e)] = color;
         }

@@ -378,8 +378,12 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
 }
 
 void QPainterRenderer::fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx) {
-    const GradientTable table = buildGradientTable(item.paint.gradient, cx);
-    const QTransform toDevice = item.paint.matrix * device;
+    // Without anti-aliasing colours blend between entries; with it each pixel keeps one entry.
+    const GradientSampling sampling = m_quality == RenderQuality::Low ? GradientSampling::Blended : GradientSampling::Stepped;
+    const GradientTable table = buildGradientTable(item.paint.gradient, cx, sampling);
+    // The nudge that settles aliased edges is for the rasteriser only: colours sample the exact place.
+    QTransform toDevice = item.paint.matrix * device;
+    if (m_quality == RenderQuality::Low) toDevice *= QTransform::fromTranslate(kAliasNudge, kAliasNudge);
     // A linear gradient that changes only across (or only down) the device gives every row (or column)
     // the same colours: one row (or a narrow strip) is computed and the brush repeats it, instead of
     // working out and blending a picture as tall as the fill.
@@ -391,9 +395,9 @@ void QPainterRenderer::fillGradient(QPainter& p, const DrawItem& item, const QTr
         if (inverse.m21() == 0) repeat = QSize(kMax, 1);
         else if (inverse.m11() == 0) repeat = QSize(64, kMax);
     }
-    GradientCache::Key key{table, item.paint.type, item.paint.gradient.spread, item.paint.gradient.focalPoint, toDevice, QRect()};
+    GradientCache::Key key{table, item.paint.type, item.paint.gradient.spread, item.paint.gradient.focalPoint, toDevice, QRect(), sampling};
     fillDeviceImage(p, item, device, [&](const QRect& area, QImage& out) {
-        renderGradient(item.paint.gradient, item.paint.type, table, toDevice, area, out);
+        renderGradient(item.paint.gradient, item.paint.type, table, toDevice, area, out, sampling);
     }, repeat, &key);
 }
 

@@ -17,6 +17,8 @@ namespace swf = vistrel::swf;
 
 namespace {
 
+constexpr auto kBlended = vp::GradientSampling::Blended;
+
 constexpr swf::Rgba kRed{255, 0, 0, 255}, kGreen{0, 255, 0, 255}, kBlue{0, 0, 255, 255}, kBlack{0, 0, 0, 255},
     kWhite{255, 255, 255, 255};
 
@@ -34,12 +36,13 @@ struct TableCase {
     const char* name;
     swf::Gradient gradient;
     std::vector<std::pair<int, swf::Rgba>> entries;
+    vp::GradientSampling sampling = vp::GradientSampling::Stepped;
 };
 
 class GradientTableTest : public ::testing::TestWithParam<TableCase> {};
 
 TEST_P(GradientTableTest, EntriesHoldTheirColours) {
-    const vp::GradientTable table = vp::buildGradientTable(GetParam().gradient, swf::ColorTransform{});
+    const vp::GradientTable table = vp::buildGradientTable(GetParam().gradient, swf::ColorTransform{}, GetParam().sampling);
     for (const auto& [entry, color] : GetParam().entries)
         EXPECT_EQ(table[static_cast<std::size_t>(entry)], rgb(color)) << "entry " << entry;
 }
@@ -63,7 +66,25 @@ INSTANTIATE_TEST_SUITE_P(
                   gradient({{200, kRed}, {100, kGreen}, {150, kBlue}, {50, kWhite}, {250, kRed}}),
                   {{0, kRed}, {100, kRed}, {101, kRed}, {150, kBlue}, {151, kBlue}, {250, kRed}, {255, kRed}}},
         TableCase{"ReversedPairShowsTheLastColour", gradient({{255, kRed}, {0, kWhite}}), {{0, kRed}, {1, kRed}, {2, kWhite}, {255, kWhite}}},
-        TableCase{"OneRecordFillsAll", gradient({{128, kBlue}}), {{0, kBlue}, {255, kBlue}}}),
+        TableCase{"OneRecordFillsAll", gradient({{128, kBlue}}), {{0, kBlue}, {255, kBlue}}},
+        // Tables for blended fills: the first colour stops short of its ratio, so the records at
+        // one ratio take the entries from that ratio on, each in the colour before it.
+        TableCase{"BlendedPlainRamp", gradient({{50, kRed}, {200, kGreen}}), {{0, kRed}, {50, kRed}, {200, kGreen}, {255, kGreen}}, kBlended},
+        TableCase{"BlendedRepeatedRatios",
+                  gradient({{100, kRed}, {100, kGreen}, {100, kBlue}, {200, kBlue}}),
+                  {{99, kRed}, {100, kRed}, {101, kGreen}, {102, kBlue}, {200, kBlue}}, kBlended},
+        TableCase{"BlendedRepeatAfterARamp",
+                  gradient({{0, kBlack}, {100, kBlack}, {100, kWhite}, {255, kWhite}}),
+                  {{100, kBlack}, {101, kBlack}, {102, kWhite}}, kBlended},
+        // A ratio that goes back takes one entry in its own colour...
+        TableCase{"BlendedBackwardRatio",
+                  gradient({{50, kRed}, {200, kGreen}, {100, kBlue}}),
+                  {{49, kRed}, {200, kGreen}, {201, kBlue}, {255, kBlue}}, kBlended},
+        // ...except the second record, whose entry the first colour's run keeps.
+        TableCase{"BlendedSecondRatioBelowTheFirst",
+                  gradient({{200, kRed}, {100, kGreen}, {150, kBlue}, {50, kWhite}, {250, kRed}}),
+                  {{0, kRed}, {99, kRed}, {100, kRed}, {150, kBlue}, {151, kWhite}, {250, kRed}, {255, kRed}}, kBlended},
+        TableCase{"BlendedReversedPair", gradient({{255, kRed}, {0, kWhite}}), {{0, kRed}, {1, kWhite}, {255, kWhite}}, kBlended}),
     [](const ::testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
 
 TEST(GradientTable, BlendsInLinearLightWhenAsked) {
@@ -85,68 +106,72 @@ TEST(GradientTable, ColourTransformAppliesToEveryRecord) {
     EXPECT_EQ(table[255], qRgba(0, 255, 255, 255));
 }
 
-struct EntryCase {
+struct PositionCase {
     const char* name;
     swf::FillType type;
     int spread;
     double focal, x, y;
-    int entry;
+    double position;
 };
 
-class GradientEntryTest : public ::testing::TestWithParam<EntryCase> {};
+class GradientPositionTest : public ::testing::TestWithParam<PositionCase> {};
 
-TEST_P(GradientEntryTest, PointMapsToEntry) {
-    const EntryCase& c = GetParam();
-    EXPECT_EQ(vp::gradientEntry(c.type, c.spread, c.focal, c.x, c.y), c.entry);
+TEST_P(GradientPositionTest, PointMapsToPosition) {
+    const PositionCase& c = GetParam();
+    EXPECT_NEAR(vp::gradientPosition(c.type, c.spread, c.focal, c.x, c.y), c.position, 0.01);
 }
 
 constexpr auto kLinear = swf::FillType::LinearGradient, kRadial = swf::FillType::RadialGradient,
                kFocal = swf::FillType::FocalGradient;
 
 INSTANTIATE_TEST_SUITE_P(
-    Square, GradientEntryTest,
-    ::testing::Values(EntryCase{"LinearStart", kLinear, 0, 0, -16384, 0, 0},
-                      EntryCase{"LinearMiddle", kLinear, 0, 0, 0, 5000, 128},
-                      EntryCase{"LinearEdgeBelongsToNextEntry", kLinear, 0, 0, -16384 + 128 * 10, 0, 10},
-                      EntryCase{"PadBeyondEnd", kLinear, 0, 0, 40000, 0, 255},
-                      EntryCase{"PadBeforeStart", kLinear, 0, 0, -40000, 0, 0},
-                      EntryCase{"ReflectComesBack", kLinear, 1, 0, 16384 + 8192, 0, 192},
-                      EntryCase{"RepeatStartsAgain", kLinear, 2, 0, 16384 + 8192, 0, 64},
-                      EntryCase{"RadialHalfway", kRadial, 0, 0, 0, 8192, 128},
-                      EntryCase{"RadialOutside", kRadial, 0, 0, 30000, 30000, 255},
-                      EntryCase{"FocalPointIsStart", kFocal, 0, 0.5, 8192, 0, 0},
-                      EntryCase{"FocalCircleIsEnd", kFocal, 0, 0.5, -16383, 0, 255},
+    Square, GradientPositionTest,
+    ::testing::Values(PositionCase{"LinearStart", kLinear, 0, 0, -16384, 0, 0},
+                      PositionCase{"LinearMiddle", kLinear, 0, 0, 0, 5000, 128},
+                      PositionCase{"LinearTenEntriesIn", kLinear, 0, 0, -16384 + 128 * 10, 0, 10},
+                      PositionCase{"PadBeyondEnd", kLinear, 0, 0, 40000, 0, 256},
+                      PositionCase{"PadBeforeStart", kLinear, 0, 0, -40000, 0, 0},
+                      PositionCase{"ReflectComesBack", kLinear, 1, 0, 16384 + 8192, 0, 192},
+                      PositionCase{"ReflectBeforeStart", kLinear, 1, 0, -16384 - 4096, 0, 32},
+                      PositionCase{"RepeatStartsAgain", kLinear, 2, 0, 16384 + 8192, 0, 64},
+                      PositionCase{"RepeatBeforeStart", kLinear, 2, 0, -16384 - 4096, 0, 224},
+                      PositionCase{"RadialHalfway", kRadial, 0, 0, 0, 8192, 128},
+                      PositionCase{"RadialOutside", kRadial, 0, 0, 30000, 30000, 256},
+                      PositionCase{"FocalPointIsStart", kFocal, 0, 0.5, 8192, 0, 0},
+                      PositionCase{"FocalCircleIsEnd", kFocal, 0, 0.5, -16384, 0, 256},
                       // Halfway from the focal point to the circle, on the far side.
-                      EntryCase{"FocalHalfway", kFocal, 0, 0.5, -4096, 0, 128},
-                      EntryCase{"HugeRepeatStaysInRange", kLinear, 2, 0, 1e30, 0, 0}),
-    [](const ::testing::TestParamInfo<EntryCase>& info) { return std::string(info.param.name); });
+                      PositionCase{"FocalHalfway", kFocal, 0, 0.5, -4096, 0, 128},
+                      PositionCase{"HugeRepeatStaysInRange", kLinear, 2, 0, 1e30, 0, 0}),
+    [](const ::testing::TestParamInfo<PositionCase>& info) { return std::string(info.param.name); });
 
-// A 256x8 pixel stage drawn one to one, with a linear gradient whose square spans it exactly.
-QImage renderRamp(std::vector<sw::GradientStop> stops, vp::RenderQuality quality) {
+// A (256 x perEntry) x 8 pixel stage drawn one to one, with a linear gradient whose square spans
+// it exactly: each table entry covers `perEntry` pixel columns.
+QImage renderRamp(std::vector<sw::GradientStop> stops, vp::RenderQuality quality, int perEntry = 1, std::uint8_t spread = 0) {
+    const int width = 5120 * perEntry;
     sw::FillSpec g;
     g.type = 0x10;
     g.stops = std::move(stops);
-    g.matrix.scaleX = g.matrix.scaleY = 5120.0 / 32768;
-    g.matrix.translateX = 2560;
+    g.spread = spread;
+    g.matrix.scaleX = g.matrix.scaleY = width / 32768.0;
+    g.matrix.translateX = width / 2;
     g.matrix.translateY = 80;
     sw::ShapeBuilder s;
-    s.fill(g).style(std::nullopt, 1, std::nullopt).rect(0, 0, 5120, 160);
+    s.fill(g).style(std::nullopt, 1, std::nullopt).rect(0, 0, width, 160);
     sw::MovieSpec spec;
-    spec.widthTwips = 5120;
+    spec.widthTwips = width;
     spec.heightTwips = 160;
-    auto movie = vp::Movie::fromBytes(sw::movie(spec, {s.build(3, 1, 0, 5120, 0, 160), sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()}));
+    auto movie = vp::Movie::fromBytes(sw::movie(spec, {s.build(3, 1, 0, width, 0, 160), sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()}));
     vp::Player player(movie);
-    QImage image(256, 8, QImage::Format_ARGB32_Premultiplied);
+    QImage image(256 * perEntry, 8, QImage::Format_ARGB32_Premultiplied);
     vp::QPainterRenderer renderer(image);
     player.render(renderer, QTransform::fromScale(0.05, 0.05), quality);
     return image;
 }
 
-class GradientPixelsTest : public ::testing::TestWithParam<vp::RenderQuality> {};
-
-// Each pixel column takes exactly one table entry, so one-entry stripes land on one column.
-TEST_P(GradientPixelsTest, StripesOfRepeatedRatiosLandOnSingleColumns) {
-    const QImage img = renderRamp({{100, 0xff0000ff}, {100, 0x00ff00ff}, {100, 0x0000ffff}, {255, 0x0000ffff}}, GetParam());
+// With anti-aliasing each pixel column takes exactly one table entry at its left edge, so
+// one-entry stripes land on one column.
+TEST(SteppedGradientPixels, StripesOfRepeatedRatiosLandOnSingleColumns) {
+    const QImage img = renderRamp({{100, 0xff0000ff}, {100, 0x00ff00ff}, {100, 0x0000ffff}, {255, 0x0000ffff}}, vp::RenderQuality::High);
     EXPECT_EQ(img.pixel(100, 4), 0xffff0000);
     EXPECT_EQ(img.pixel(101, 4), 0xffff0000);
     EXPECT_EQ(img.pixel(102, 4), 0xff00ff00);
@@ -154,6 +179,67 @@ TEST_P(GradientPixelsTest, StripesOfRepeatedRatiosLandOnSingleColumns) {
     EXPECT_EQ(img.pixel(200, 4), 0xff0000ff);
 }
 
-INSTANTIATE_TEST_SUITE_P(Qualities, GradientPixelsTest, ::testing::Values(vp::RenderQuality::Low, vp::RenderQuality::High));
+TEST(SteppedGradientPixels, WideEntriesStayFlat) {
+    const QImage img = renderRamp({{0, 0x000000ff}, {100, 0x000000ff}, {101, 0xffffffff}, {255, 0xffffffff}}, vp::RenderQuality::High, 4);
+    EXPECT_EQ(qRed(img.pixel(403, 4)), 0);
+    for (int x = 404; x < 408; ++x) EXPECT_EQ(qRed(img.pixel(x, 4)), 255) << x;
+}
+
+// Without anti-aliasing each pixel takes the colour at its centre, entries sitting at their own
+// centres: an entry one pixel wide shows alone, a wider one blends into its neighbours.
+TEST(BlendedGradientPixels, StripesOfRepeatedRatiosLandOnSingleColumns) {
+    const QImage img = renderRamp({{100, 0xff0000ff}, {100, 0x00ff00ff}, {100, 0x0000ffff}, {255, 0x0000ffff}}, vp::RenderQuality::Low);
+    EXPECT_EQ(img.pixel(100, 4), 0xffff0000);
+    EXPECT_EQ(img.pixel(101, 4), 0xff00ff00);
+    EXPECT_EQ(img.pixel(102, 4), 0xff0000ff);
+    EXPECT_EQ(img.pixel(200, 4), 0xff0000ff);
+}
+
+TEST(BlendedGradientPixels, NeighbouringEntriesBlendByTheirDistance) {
+    // Entry 100 black, 101 white, four pixels each: centres between them blend by eighths.
+    const QImage img = renderRamp({{0, 0x000000ff}, {100, 0x000000ff}, {101, 0xffffffff}, {255, 0xffffffff}}, vp::RenderQuality::Low, 4);
+    const int expected[] = {0, 32, 96, 159, 223, 255};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(img.pixel(401 + i, 4), qRgb(expected[i], expected[i], expected[i])) << 401 + i;
+}
+
+TEST(BlendedGradientPixels, TranslucentEntriesBlendUnpremultiplied) {
+    // Transparent red into opaque blue over the white stage: an eighth of the way the colour
+    // (223, 0, 32) is still mostly red, at an eighth of full alpha. Blending premultiplied
+    // colours would give (223, 223, 255).
+    const QImage img = renderRamp({{0, 0xff000000}, {100, 0xff000000}, {101, 0x0000ffff}, {255, 0x0000ffff}}, vp::RenderQuality::Low, 4);
+    EXPECT_EQ(img.pixel(402, 4), qRgb(251, 223, 227));
+    EXPECT_EQ(img.pixel(400, 4), qRgb(255, 255, 255));
+}
+
+TEST(BlendedGradientPixels, EndsHoldWithoutWrapping) {
+    // A repeating ramp: the first and last half entries keep their own end colour.
+    const QImage img = renderRamp({{0, 0x000000ff}, {127, 0x000000ff}, {128, 0xffffffff}, {255, 0xffffffff}}, vp::RenderQuality::Low, 4, 2);
+    EXPECT_EQ(img.pixel(0, 4), qRgb(0, 0, 0));
+    EXPECT_EQ(img.pixel(1023, 4), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(510, 4), qRgb(32, 32, 32));
+}
+
+// A blended fill gives every pixel the same colour whether it is drawn whole or in small pieces,
+// for each kind of gradient and spread, translucent stops included.
+TEST(BlendedGradientPixels, WholeFillEqualsPiecewiseFill) {
+    const swf::Gradient g = gradient({{0, swf::Rgba{255, 0, 0, 40}}, {90, kBlue}, {90, kGreen}, {200, swf::Rgba{0, 0, 0, 200}}, {255, kWhite}});
+    const vp::GradientTable table = vp::buildGradientTable(g, {}, kBlended);
+    const QTransform square = QTransform(0.013, 0.004, -0.005, 0.011, 320, 200);
+    const QRect whole(0, 0, 640, 400);
+    for (const auto type : {kLinear, kRadial, kFocal}) {
+        for (const std::uint8_t spread : {0, 1, 2}) {
+            swf::Gradient shaped = g;
+            shaped.spread = spread;
+            shaped.focalPoint = 0.6;
+            QImage full(whole.size(), QImage::Format_ARGB32_Premultiplied);
+            vp::renderGradient(shaped, type, table, square, whole, full, kBlended);
+            for (const QRect piece : {QRect(0, 0, 40, 30), QRect(300, 180, 64, 48), QRect(600, 370, 40, 30)}) {
+                QImage part(piece.size(), QImage::Format_ARGB32_Premultiplied);
+                vp::renderGradient(shaped, type, table, square, piece, part, kBlended);
+                EXPECT_EQ(part, full.copy(piece)) << static_cast<int>(type) << " spread " << int(spread) << " at " << piece.x();
+            }
+        }
+    }
+}
 
 }  // namespace
