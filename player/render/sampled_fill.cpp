@@ -350,11 +350,15 @@ void strokeSampled(QPainter& p, const QPainterPath& path, double width, const QB
     // Round ends and corners are discs, with sides short enough to stay within kFlatness of the circle.
     const int sides = std::clamp(static_cast<int>(std::ceil(kPi / std::sqrt(2 * kFlatness / half))), 8, 128);
     thread_local std::vector<QPointF> circle;   // the disc's corners around the origin
-    circle.clear();
-    for (int k = 0; k < sides; ++k) {
-        // Turning the same way as the pieces along the lines, so where they overlap the windings add.
-        const double angle = -2 * kPi * k / sides;
-        circle.push_back(QPointF(std::cos(angle), std::sin(angle)) * half);
+    thread_local double circleHalf = 0;          // for lines of this half width
+    if (circleHalf != half) {
+        circle.clear();
+        for (int k = 0; k < sides; ++k) {
+            // Turning the same way as the pieces along the lines, so where they overlap the windings add.
+            const double angle = -2 * kPi * k / sides;
+            circle.push_back(QPointF(std::cos(angle), std::sin(angle)) * half);
+        }
+        circleHalf = half;
     }
     const auto disc = [&](QPointF centre) {
         outlines.starts.push_back(outlines.points.size());
