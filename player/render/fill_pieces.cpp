@@ -9,6 +9,8 @@
 #include <QPaintDevice>
 #include <QPolygonF>
 
+#include "player/render/sampled_fill.h"
+
 namespace vistrel::player {
 
 namespace {
@@ -20,10 +22,6 @@ constexpr int kMaxPieces = 2048;
 // Device points are rounded to a fraction of a pixel before rasterising: pieces this close to a
 // pixel's edge may still reach into it.
 constexpr double kEdgeSlack = 1.0 / 16;
-// Strips of device rows tall outlines are cut into, and the height from which cutting pays.
-// Each strip is a fill of its own, with the cost of one: outlines under about seventy rows fill faster whole.
-constexpr int kStripRows = 32;
-constexpr double kMinStripHeight = 72;
 
 struct Groups {
     std::vector<int> parent;
@@ -73,83 +71,11 @@ PixelBox pixelsOf(const QRectF& deviceBounds) {
             std::floor(deviceBounds.right() + kEdgeSlack), std::floor(deviceBounds.bottom() + kEdgeSlack)};
 }
 
-// The contours of a path of straight lines mapped by `t`; false when it has curves (their flattening
-// follows where they are drawn, so they are left whole).
-bool lineContours(const QPainterPath& path, const QTransform& t, std::vector<QPolygonF>& out) {
-    const int n = path.elementCount();
-    for (int i = 0; i < n; ++i) {
-        const QPainterPath::Element& e = path.elementAt(i);
-        if (e.isCurveTo()) return false;
-        if (e.isMoveTo() || out.empty()) out.emplace_back();
-        out.back().append(t.map(QPointF(e.x, e.y)));
-    }
-    return true;
-}
-
-// The part of the closed polygon `in` between the rows `top` and `bottom`, into `out`. Cutting a contour
-// by a band keeps the winding of every point inside the band, so either fill rule fills the same there.
-void rowsOf(const QPolygonF& in, double top, double bottom, QPolygonF& scratch, QPolygonF& out) {
-    const auto cut = [](const QPolygonF& from, double y, bool below, QPolygonF& to) {
-        to.clear();
-        const qsizetype n = from.size();
-        for (qsizetype i = 0; i < n; ++i) {
-            const QPointF& a = from[i];
-            const QPointF& b = from[(i + 1) % n];
-            const bool aIn = below ? a.y() >= y : a.y() <= y;
-            const bool bIn = below ? b.y() >= y : b.y() <= y;
-            if (aIn) to.append(a);
-            if (aIn != bIn) to.append(QPointF(a.x() + (y - a.y()) * (b.x() - a.x()) / (b.y() - a.y()), y));
-        }
-    };
-    cut(in, top, true, scratch);
-    cut(scratch, bottom, false, out);
-}
-
-bool fillInStrips(QPainter& p, const QPainterPath& path, const QBrush& brush) {
-    if (!p.testRenderHint(QPainter::Antialiasing)) return false;
-    const QTransform device = p.transform();
-    if (device.type() > QTransform::TxShear) return false;
-    // A patterned brush is placed by the painter's transform, which the strips no longer use.
-    if (brush.style() != Qt::SolidPattern && !device.isIdentity()) return false;
-    const QRectF box = device.mapRect(path.controlPointRect());
-    if (!(box.height() > kMinStripHeight) || !std::isfinite(box.top()) || !std::isfinite(box.bottom()) ||
-        std::abs(box.top()) > (1 << 24) || std::abs(box.bottom()) > (1 << 24))
-        return false;
-    std::vector<QPolygonF> contours;
-    if (!lineContours(path, device, contours)) return false;
-    std::vector<QRectF> spans;   // each contour's bounds, to pass over those a strip misses
-    spans.reserve(contours.size());
-    for (const QPolygonF& contour : contours) spans.push_back(contour.boundingRect());
-    double first = std::floor(box.top()), last = std::ceil(box.bottom());
-    if (p.hasClipping()) {
-        const QRectF clip = device.mapRect(p.clipBoundingRect());
-        first = std::max(first, std::floor(clip.top()));
-        last = std::min(last, std::ceil(clip.bottom()));
-    }
-    if (const QPaintDevice* target = p.device()) {
-        first = std::max(first, 0.0);
-        last = std::min(last, static_cast<double>(target->height()));
-    }
-    p.setTransform(QTransform());
-    QPolygonF scratch, part;
-    for (double top = std::floor(first / kStripRows) * kStripRows; top < last; top += kStripRows) {
-        QPainterPath strip;
-        strip.setFillRule(path.fillRule());
-        for (std::size_t c = 0; c < contours.size(); ++c) {
-            if (spans[c].bottom() <= top || spans[c].top() >= top + kStripRows) continue;
-            rowsOf(contours[c], top, top + kStripRows, scratch, part);
-            if (part.size() >= 3) strip.addPolygon(part);
-        }
-        if (!strip.isEmpty()) p.fillPath(strip, brush);
-    }
-    p.setTransform(device);
-    return true;
-}
-
 }  // namespace
 
-void fillPath(QPainter& p, const QPainterPath& path, const QBrush& brush) {
-    if (!fillInStrips(p, path, brush)) p.fillPath(path, brush);
+void fillPath(QPainter& p, const QPainterPath& path, const QBrush& brush, const QRegion* clip) {
+    if (p.testRenderHint(QPainter::Antialiasing)) fillSampled(p, path, brush, clip);
+    else p.fillPath(path, brush);
 }
 
 std::shared_ptr<const FillPieces> splitFill(const QPainterPath& path) {
@@ -217,9 +143,10 @@ std::shared_ptr<const FillPieces> splitFill(const QPainterPath& path) {
     return out;
 }
 
-void fillInPieces(QPainter& p, const QPainterPath& path, const FillPieces* pieces, const QBrush& brush) {
+void fillInPieces(QPainter& p, const QPainterPath& path, const FillPieces* pieces, const QBrush& brush,
+                  const QRegion* clip) {
     if (!pieces || pieces->pieces.size() < 2) {
-        fillPath(p, path, brush);
+        fillPath(p, path, brush, clip);
         return;
     }
     const QTransform device = p.transform();
@@ -229,7 +156,7 @@ void fillInPieces(QPainter& p, const QPainterPath& path, const FillPieces* piece
         const QRectF mapped = device.mapRect(piece.bounds);
         if (!std::isfinite(mapped.left()) || !std::isfinite(mapped.top()) || !std::isfinite(mapped.right()) ||
             !std::isfinite(mapped.bottom())) {
-            fillPath(p, path, brush);
+            fillPath(p, path, brush, clip);
             return;
         }
         boxes.push_back(pixelsOf(mapped));
@@ -253,7 +180,7 @@ void fillInPieces(QPainter& p, const QPainterPath& path, const FillPieces* piece
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         if (groups.find(static_cast<int>(i)) != static_cast<int>(i)) continue;
         const int slot = joinedOf[i];
-        fillPath(p, slot < 0 ? pieces->pieces[i].path : joined[static_cast<std::size_t>(slot)], brush);
+        fillPath(p, slot < 0 ? pieces->pieces[i].path : joined[static_cast<std::size_t>(slot)], brush, clip);
     }
 }
 

@@ -1,8 +1,8 @@
-// Fills made of many separate outlines (a line of text is one fill of all its glyphs) are rasterised
-// far faster piece by piece: the rasteriser works in a small fixed buffer, and a wide outline with many
-// edges overflows it and is walked again for every narrower band it falls back to. Outlines whose
-// device pixels never meet give the same pixels whether filled at once or one after another (no pixel
-// gets coverage from two of them), so such pieces are filled on their own.
+// Fills made of many separate outlines (a line of text is one fill of all its glyphs) are filled piece
+// by piece: each piece's rows are worked out over its own narrow area and few edges (and the painter's
+// rasteriser, drawing without anti-aliasing, works in a small fixed buffer that a wide outline with many
+// edges overflows). Outlines whose device pixels never meet give the same pixels whether filled at once
+// or one after another (no pixel gets coverage from two of them), so such pieces are filled on their own.
 #pragma once
 
 #include <memory>
@@ -14,6 +14,7 @@
 
 class QBrush;
 class QPainter;
+class QRegion;
 
 namespace vistrel::player {
 
@@ -29,17 +30,14 @@ struct FillPieces {
 // Splits `path` into pieces of contours whose bounds meet (a glyph and its holes stay together).
 std::shared_ptr<const FillPieces> splitFill(const QPainterPath& path);
 
-// Fills `path` with `brush` through `p` (whose transform maps the path to the device). The anti-aliasing
-// rasteriser walks every row of an outline once for each band of a few dozen rows it works in, so a tall
-// outline costs far more than its pixels: one made of straight lines that spans many rows is cut into
-// strips of rows fixed on the device (so a part repainted is cut as the whole) and each is filled on its
-// own; strips outside the clip are left out. Where a cut meets an edge the point lands on the
-// rasteriser's sub-pixel grid, so pixels along the edges may differ from the whole filled at once by a
-// few steps of coverage; pixels wholly inside or outside are the same.
-void fillPath(QPainter& p, const QPainterPath& path, const QBrush& brush);
+// Fills `path` with `brush` through `p` (whose transform maps the path to the device): with four
+// coverage samples a pixel when the painter anti-aliases, by pixel centres when it does not. `clip`,
+// when given, is the painter's clip in device pixels, known to be exactly that region.
+void fillPath(QPainter& p, const QPainterPath& path, const QBrush& brush, const QRegion* clip = nullptr);
 
 // Fills `path` with `brush` through `p` (whose transform maps the path to the device), piece by piece
 // where `pieces` (made from `path` by splitFill, or null) has pieces that stay apart on the device.
-void fillInPieces(QPainter& p, const QPainterPath& path, const FillPieces* pieces, const QBrush& brush);
+void fillInPieces(QPainter& p, const QPainterPath& path, const FillPieces* pieces, const QBrush& brush,
+                  const QRegion* clip = nullptr);
 
 }  // namespace vistrel::player

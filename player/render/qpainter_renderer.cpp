@@ -16,6 +16,7 @@
 #include "player/render/filters.h"
 #include "player/render/gradient_fill.h"
 #include "player/render/gradient_table.h"
+#include "player/render/sampled_fill.h"
 #include "player/shape_paths.h"
 
 namespace vistrel::player {
@@ -374,7 +375,7 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
     }
     // Kept with the fill while its path stays the one they were made from (copies of an item share it).
     if (!item.pieces || !(item.pieces->source == item.path)) item.pieces = splitFill(item.path);
-    fillInPieces(p, item.path, item.pieces.get(), makeBrush(paint, cx, device));
+    fillInPieces(p, item.path, item.pieces.get(), makeBrush(paint, cx, device), knownClip());
 }
 
 void QPainterRenderer::fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx) {
@@ -451,7 +452,7 @@ void QPainterRenderer::fillDeviceImage(QPainter& p, const DrawItem& item, const 
             brush = QBrush(view);
         }
         brush.setTransform(QTransform::fromTranslate(origin.left(), origin.top()));
-        fillPath(p, outline, brush);
+        fillPath(p, outline, brush, knownClip());
     }
     p.restore();
 }
@@ -531,24 +532,38 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
     // where their pixels fall: reaching below the shortened device they are not the whole picture's.
     // Lines of a fixed device width are stroked on the device as well, so they count too.
     const bool thin = pen.isCosmetic() || width <= kHairlineWidth;
+    const bool antialiased = p.testRenderHint(QPainter::Antialiasing);
     QPainterPath onDevice;
-    if (thin && !p.testRenderHint(QPainter::Antialiasing)) onDevice = device.map(item.path);
-    if (!onDevice.isEmpty() && alongPixelAxes(onDevice)) {
-        // Without anti-aliasing a thin line along a pixel row or column is the band it sweeps, filled
-        // as shapes are: the pixels whose centres it covers. The painter's own thin-line stepping
-        // reaches past the ends and, cutting lines to the device first, puts a line lying along the
-        // device's edge onto it. Slanted lines keep that stepping.
+    if (antialiased || thin) onDevice = device.map(item.path);
+    if (antialiased || (!onDevice.isEmpty() && alongPixelAxes(onDevice))) {
+        // Anti-aliased, a line is the band it sweeps on the device, filled with the same coverage
+        // samples as fills, so a line along a fill's edge covers the samples the fill leaves.
+        // Without anti-aliasing a thin line along a pixel row or column is that band filled as shapes
+        // are: the pixels whose centres it covers. The painter's own thin-line stepping reaches past the
+        // ends and, cutting lines to the device first, puts a line lying along the device's edge onto it.
+        // Slanted lines keep that stepping.
+        const double across = pen.isCosmetic() ? pen.widthF() : width;
+        QBrush brush = pen.brush();
+        if (brush.style() != Qt::SolidPattern) brush.setTransform(brush.transform() * device);
+        p.setTransform(QTransform());
+        p.setPen(Qt::NoPen);
+        if (antialiased && pen.capStyle() == Qt::RoundCap && pen.joinStyle() == Qt::RoundJoin) {
+            // Round ends and corners, by far the most common, are laid down directly: far cheaper than
+            // a stroker's outline of the same.
+            strokeSampled(p, onDevice, across, brush, knownClip());
+            return;
+        }
         QPainterPathStroker stroker;
-        stroker.setWidth(pen.isCosmetic() ? pen.widthF() : width);
+        stroker.setWidth(across);
         stroker.setCapStyle(pen.capStyle());
         stroker.setJoinStyle(pen.joinStyle());
         stroker.setMiterLimit(pen.miterLimit());
         QPainterPath outline = stroker.createStroke(onDevice);
         outline.setFillRule(Qt::WindingFill);
-        QBrush brush = pen.brush();
-        if (brush.style() != Qt::SolidPattern) brush.setTransform(brush.transform() * device);
-        p.setTransform(QTransform());
-        p.setPen(Qt::NoPen);
+        if (antialiased) {
+            fillPath(p, outline, brush, knownClip());
+            return;
+        }
         p.setBrush(brush);
         p.drawPath(outline);
         return;
@@ -603,6 +618,7 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
     for (std::size_t k = 0; k < shape.items.size(); ++k) {
         const DrawItem& item = shape.items[k];
         if (cut && k == shape.clipFrom) {
+            m_cutting = true;
             p.save();
             p.setTransform(device);
             p.setClipRect(shape.clip, Qt::IntersectClip);
@@ -623,7 +639,16 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
         fillItem(p, item, device, cx);
         if (antialiased && !item.seams.isEmpty() && paintsOpaque(item.paint, cx)) underlaySeams(p, item, device, cx);
     }
-    if (cut) p.restore();
+    if (cut) {
+        p.restore();
+        m_cutting = false;
+    }
+}
+
+const QRegion* QPainterRenderer::knownClip() const {
+    // The painter clips to the repaint area and nothing more, unless a mask or a shape's own clip is in
+    // force (a layer's painter clips to nothing).
+    return m_masksApplied > 0 || m_cutting ? nullptr : &m_repaint;
 }
 
 bool QPainterRenderer::paintsOpaque(const Paint& paint, const swf::ColorTransform& cx) {

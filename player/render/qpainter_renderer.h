@@ -106,6 +106,8 @@ private:
     // The picture with straight (not premultiplied) colours, kept for pictures used lately.
     const QImage& straightColors(const QImage& image);
     bool smoothBitmaps(const Paint& paint) const;
+    // The painter's clip in device pixels when it is known to be a set of rectangles, else null.
+    const QRegion* knownClip() const;
 
     QImage& m_target;
     QImage m_rows;                            // the target's rows down to the last repainted, when drawn on
@@ -118,6 +120,7 @@ private:
     std::vector<QPainterPath> m_building;     // masks being collected, in device pixels
     std::vector<bool> m_maskApplied;          // per open mask: whether it changed the clip
     int m_masksApplied = 0;                   // entries of m_maskApplied that are true
+    bool m_cutting = false;                   // a shape's own clip is in force
     // A colour transform as it acts on one picture: per channel what each value becomes.
     using ChannelTables = std::array<std::array<std::uint8_t, 256>, 4>;
     struct CachedImage {

@@ -1,5 +1,5 @@
-// One shape drawn through the renderer, and the same outline filled at once by a plain anti-aliasing
-// painter: the yardstick for the renderer's ways of filling outlines (in pieces, in strips of rows).
+// One shape drawn through the renderer, and the same outline filled at once with the same coverage
+// samples: the yardstick for the renderer's ways of filling outlines (in pieces, in part).
 #pragma once
 
 #include <utility>
@@ -11,6 +11,7 @@
 #include <QTransform>
 
 #include "player/render/qpainter_renderer.h"
+#include "player/render/sampled_fill.h"
 #include "player/shape_paths.h"
 
 namespace vistrel::testing {
@@ -39,15 +40,15 @@ inline QImage rendererPicture(const player::ShapePaths& shape, const QTransform&
     return image;
 }
 
-// `path` placed with `m` on the stage seen through `stage`, filled at once over `image` with an
-// anti-aliasing painter.
+// `path` placed with `m` on the stage seen through `stage`, filled at once over `image` with four
+// coverage samples a pixel.
 inline QImage filledAtOnce(const QPainterPath& path, swf::Rgba color, const QTransform& m, const QTransform& stage,
                            QImage image) {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setTransform(m * stage);
-    p.fillPath(path, QColor(color.r, color.g, color.b, color.a));
+    player::fillSampled(p, path, QColor(color.r, color.g, color.b, color.a));
     p.end();
     return image;
 }

@@ -1,0 +1,429 @@
+#include "player/render/sampled_fill.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <QBrush>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
+#include <QTransform>
+
+namespace vistrel::player {
+
+namespace {
+
+// Sample k lies at (kSampleX[k], kSampleY[k]) within its pixel: one in each quarter row, a little
+// past its middle, and the quarter columns taken in the order 2, 4, 1, 3 from the top.
+constexpr double kSampleY[4] = {5.0 / 32, 13.0 / 32, 21.0 / 32, 29.0 / 32};
+constexpr double kSampleX[4] = {13.0 / 32, 29.0 / 32, 5.0 / 32, 21.0 / 32};
+// Fills reach no further than this many pixels from the device's origin (the same bound as the rest of
+// the drawing), so their areas stay within integers.
+constexpr double kFar = 1 << 24;
+// How far the lines curves are cut into may stray from them, in device pixels, and the most lines
+// one curve becomes.
+constexpr double kFlatness = 1.0 / 8;
+constexpr double kMostSteps = 256;
+constexpr double kPi = 3.14159265358979323846;
+
+struct Edge {
+    double top, bottom;   // top < bottom
+    double xAtTop, dxdy;
+    int winding;          // +1 going down, -1 going up
+};
+
+struct Crossing {
+    double x;
+    std::size_t edge;
+};
+
+// The outlines of `path` mapped by `toDevice`, curves cut into lines that stray from them by no more
+// than kFlatness device pixels: the points of all in `points`, and where each outline starts in `starts`.
+struct Contours {
+    std::vector<QPointF> points;
+    std::vector<std::size_t> starts;   // where each outline's points start, and past the last
+    bool evenOdd = false;
+};
+
+void deviceContours(const QPainterPath& path, const QTransform& toDevice, Contours& out) {
+    std::vector<QPointF>& points = out.points;
+    std::vector<std::size_t>& starts = out.starts;
+    points.clear();
+    starts.clear();
+    out.evenOdd = path.fillRule() == Qt::OddEvenFill;
+    const int n = path.elementCount();
+    for (int i = 0; i < n; ++i) {
+        const QPainterPath::Element& e = path.elementAt(i);
+        const QPointF to = toDevice.map(QPointF(e.x, e.y));
+        if (e.isMoveTo() || starts.empty()) {
+            starts.push_back(points.size());
+            points.push_back(to);
+            continue;
+        }
+        if (e.isLineTo()) {
+            points.push_back(to);
+            continue;
+        }
+        if (!e.isCurveTo() || i + 2 >= n) continue;
+        const QPointF p0 = points.back();
+        const QPointF p1 = to;
+        const QPointF p2 = toDevice.map(QPointF(path.elementAt(i + 1).x, path.elementAt(i + 1).y));
+        const QPointF p3 = toDevice.map(QPointF(path.elementAt(i + 2).x, path.elementAt(i + 2).y));
+        i += 2;
+        // A cubic's distance from the lines through n points in even steps stays under 3/4 of its
+        // largest second difference over n squared.
+        const QPointF d1 = p0 - 2 * p1 + p2, d2 = p1 - 2 * p2 + p3;
+        const double bend = std::max(std::hypot(d1.x(), d1.y()), std::hypot(d2.x(), d2.y()));
+        const double steps = std::ceil(std::sqrt(0.75 * bend / kFlatness));
+        const int count = std::isfinite(steps) ? static_cast<int>(std::clamp(steps, 1.0, kMostSteps)) : 1;
+        for (int k = 1; k < count; ++k) {
+            const double t = static_cast<double>(k) / count, u = 1 - t;
+            points.push_back(u * u * u * p0 + 3 * u * u * t * p1 + 3 * u * t * t * p2 + t * t * t * p3);
+        }
+        points.push_back(p3);
+    }
+    starts.push_back(points.size());
+}
+
+// A run of pixels in one row with the same count of samples inside: columns from `from` up to `to`.
+struct Run {
+    int from, to;
+    int count;
+};
+
+// Calls `row(y, runs)` for each device row of `area` with samples inside `outlines` (closed, in device
+// pixels), with the runs of pixels that hold any, left to right, in device columns.
+template <typename Row>
+void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
+    if (area.isEmpty()) return;
+    thread_local std::vector<Edge> edges;
+    edges.clear();
+    const std::vector<QPointF>& points = outlines.points;
+    const std::vector<std::size_t>& starts = outlines.starts;
+    for (std::size_t c = 0; c + 1 < starts.size(); ++c) {
+        const std::size_t first = starts[c], n = starts[c + 1] - first;
+        if (n < 2) continue;
+        for (std::size_t i = 0; i < n; ++i) {
+            // Every contour is closed, as a fill closes it.
+            QPointF a = points[first + i], b = points[first + (i + 1) % n];
+            if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y())) continue;
+            if (a.y() == b.y()) continue;
+            int winding = 1;
+            if (a.y() > b.y()) {
+                std::swap(a, b);
+                winding = -1;
+            }
+            if (b.y() <= area.top() || a.y() >= area.top() + area.height()) continue;
+            // Edges reaching far beyond the rows drawn start and end just outside them: the crossings
+            // stay exact where it counts, and every coordinate stays small.
+            const double dxdy = (b.x() - a.x()) / (b.y() - a.y());
+            if (!std::isfinite(dxdy)) continue;
+            const double top = std::max(a.y(), area.top() - 1.0), bottom = std::min(b.y(), area.top() + area.height() + 1.0);
+            const double x = a.y() < top ? (b.y() - top < top - a.y() ? b.x() - (b.y() - top) * dxdy : a.x() + (top - a.y()) * dxdy)
+                                         : a.x();
+            if (!std::isfinite(x)) continue;
+            edges.push_back({top, bottom, x, dxdy, winding});
+        }
+    }
+    if (edges.empty()) return;
+    std::sort(edges.begin(), edges.end(), [](const Edge& l, const Edge& r) { return l.top < r.top; });
+    const bool evenOdd = outlines.evenOdd;
+    const int left = area.left(), right = area.left() + area.width();
+    thread_local std::vector<Crossing> active;   // the edges crossing the sample row, left to right
+    thread_local std::vector<int> steps;   // per column: how the count changes there
+    thread_local std::vector<int> touched;   // the columns whose step may not be 0
+    thread_local std::vector<Run> runs;
+    active.clear();
+    steps.assign(static_cast<std::size_t>(area.width()) + 1, 0);
+    touched.clear();
+    std::size_t next = 0;
+    double lowestBottom = std::numeric_limits<double>::infinity();   // of the active edges
+    // Rows above the first edge hold nothing.
+    const int startRow = std::clamp(static_cast<int>(std::floor(edges.front().top)) - area.top(), 0, area.height());
+    for (int r = startRow; r < area.height(); ++r) {
+        if (next == edges.size() && active.empty()) break;
+        for (int s = 0; s < 4; ++s) {
+            const double y = area.top() + r + kSampleY[s];
+            // An edge counts for the samples below its top, down to its bottom: a sample on a
+            // horizontal edge belongs to the fill above it.
+            if (y > lowestBottom) {
+                std::erase_if(active, [&](const Crossing& c) { return edges[c.edge].bottom < y; });
+                lowestBottom = std::numeric_limits<double>::infinity();
+                for (const Crossing& c : active) lowestBottom = std::min(lowestBottom, edges[c.edge].bottom);
+            }
+            while (next < edges.size() && edges[next].top < y) {
+                if (edges[next].bottom >= y) {
+                    active.push_back({0, next});
+                    lowestBottom = std::min(lowestBottom, edges[next].bottom);
+                }
+                ++next;
+            }
+            for (Crossing& c : active) {
+                const Edge& edge = edges[c.edge];
+                c.x = edge.xAtTop + (y - edge.top) * edge.dxdy;
+            }
+            // Edges keep their order from one sample row to the next but where they cross, so sorting
+            // by insertion takes little more than a pass over them.
+            for (std::size_t k = 1; k < active.size(); ++k) {
+                const Crossing c = active[k];
+                std::size_t j = k;
+                for (; j > 0 && active[j - 1].x > c.x; --j) active[j] = active[j - 1];
+                active[j] = c;
+            }
+            if (active.size() < 2) continue;
+            // A pixel's sample in this row counts when it lies in a span inside the outline: from a
+            // crossing at or left of the sample to the next one right of it.
+            const double shift = kSampleX[s];
+            const double lowest = left - 1, highest = right + 1;
+            int winding = 0;
+            for (std::size_t k = 0; k + 1 < active.size(); ++k) {
+                winding += edges[active[k].edge].winding;
+                if (evenOdd ? (winding & 1) == 0 : winding == 0) continue;
+                const int from = std::max(left, static_cast<int>(std::ceil(std::clamp(active[k].x - shift, lowest, highest))));
+                const int to = std::min(right, static_cast<int>(std::ceil(std::clamp(active[k + 1].x - shift, lowest, highest))));
+                if (from >= to) continue;
+                for (const auto& [x, delta] : {std::pair{from, 1}, std::pair{to, -1}}) {
+                    int& step = steps[static_cast<std::size_t>(x - left)];
+                    if (step == 0) touched.push_back(x);
+                    step += delta;
+                }
+            }
+        }
+        if (touched.empty()) continue;
+        // The count changes only where a step lies: runs of one count between them.
+        std::sort(touched.begin(), touched.end());
+        runs.clear();
+        int count = 0, start = touched.front();
+        for (const int x : touched) {
+            int& step = steps[static_cast<std::size_t>(x - left)];
+            if (step == 0) continue;   // steps that cancelled out
+            if (count > 0 && x > start) runs.push_back({start, x, std::min(count, 4)});
+            count += step;
+            step = 0;
+            start = x;
+        }
+        touched.clear();
+        if (!runs.empty()) row(area.top() + r, runs);
+    }
+}
+
+// x * a / 255 for each channel of x, rounded as the painter's own blending does.
+inline QRgb byteMul(QRgb x, unsigned a) {
+    unsigned t = (x & 0xff00ffu) * a;
+    t = (t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8;
+    t &= 0xff00ffu;
+    x = ((x >> 8) & 0xff00ffu) * a;
+    x = x + ((x >> 8) & 0xff00ffu) + 0x800080u;
+    x &= 0xff00ff00u;
+    return x | t;
+}
+
+// The premultiplied colour `c` at k of 4 samples.
+QRgb atSamples(QRgb c, int k) {
+    return k >= 4 ? c : byteMul(c, static_cast<unsigned>((255 * k + 2) / 4));
+}
+
+// Fills `outlines` (in device pixels, within `box`) with `brush`, which `p`'s transform places.
+void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, const QBrush& brush, const QRegion* clip) {
+    const QTransform device = p.transform();
+    if (!std::isfinite(box.left()) || !std::isfinite(box.right()) || !std::isfinite(box.top()) || !std::isfinite(box.bottom()))
+        return;
+    const QRectF reach = box.intersected(QRectF(-kFar, -kFar, 2 * kFar, 2 * kFar));
+    if (reach.isEmpty()) return;
+    QRect area = reach.toAlignedRect();
+    QPaintDevice* const target = p.device();
+    if (target) area &= QRect(0, 0, target->width(), target->height());
+    const bool clipped = p.hasClipping();
+    if (clipped) area &= device.mapRect(p.clipBoundingRect()).toAlignedRect();
+    if (area.isEmpty()) return;
+    // A solid colour laid over a picture the painter draws on, through no clip or a clip known to be a
+    // set of rectangles, is blended into its pixels here: the same result as the painter's, at far less
+    // cost than a picture of the fill handed to it.
+    QImage* const image = target && target->devType() == QInternal::Image ? static_cast<QImage*>(target) : nullptr;
+    if (brush.style() == Qt::SolidPattern && image && image->format() == QImage::Format_ARGB32_Premultiplied &&
+        p.compositionMode() == QPainter::CompositionMode_SourceOver && p.opacity() >= 1.0 && (!clipped || clip)) {
+        const QRgb color = qPremultiply(brush.color().rgba());
+        if (qAlpha(color) == 0) return;
+        const QRgb levels[5] = {0, atSamples(color, 1), atSamples(color, 2), atSamples(color, 3), color};
+        const unsigned keep[5] = {255, 255u - qAlpha(levels[1]), 255u - qAlpha(levels[2]), 255u - qAlpha(levels[3]),
+                                  255u - qAlpha(color)};
+        thread_local std::vector<QRect> rects;
+        rects.clear();
+        if (clipped) {
+            for (const QRect& r : *clip)
+                if (r.intersects(area)) rects.push_back(r & area);
+        } else {
+            rects.push_back(area);
+        }
+        if (rects.empty()) return;
+        uchar* const bits = image->bits();
+        const qsizetype stride = image->bytesPerLine();
+        coverRows(outlines, area, [&](int y, const std::vector<Run>& runs) {
+            auto* line = reinterpret_cast<QRgb*>(bits + stride * y);
+            for (const QRect& r : rects) {
+                if (y < r.top() || y > r.bottom()) continue;
+                for (const Run& run : runs) {
+                    const int from = std::max(run.from, r.left()), to = std::min(run.to, r.right() + 1);
+                    if (from >= to) continue;
+                    const QRgb level = levels[run.count];
+                    const unsigned kept = keep[run.count];
+                    if (kept == 0) {
+                        std::fill(line + from, line + to, level);
+                    } else {
+                        for (int x = from; x < to; ++x) line[x] = level + byteMul(line[x], kept);
+                    }
+                }
+            }
+        });
+        return;
+    }
+    // Otherwise the fill becomes a picture of the area, clear where no sample is inside, which the
+    // painter lays down with its clip, opacity and composition mode.
+    thread_local QImage scratch;
+    if (scratch.width() < area.width() || scratch.height() < area.height())
+        scratch = QImage(area.size().expandedTo(scratch.size()), QImage::Format_ARGB32_Premultiplied);
+    if (scratch.isNull()) return;
+    QImage sprite(scratch.bits(), area.width(), area.height(), scratch.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
+    const bool solid = brush.style() == Qt::SolidPattern;
+    if (!solid) {
+        QPainter brushPainter(&sprite);
+        brushPainter.setRenderHints(p.renderHints());
+        brushPainter.setCompositionMode(QPainter::CompositionMode_Source);
+        QBrush placed = brush;
+        placed.setTransform(brush.transform() * device * QTransform::fromTranslate(-area.left(), -area.top()));
+        brushPainter.fillRect(sprite.rect(), placed);
+    }
+    const QRgb color = solid ? qPremultiply(brush.color().rgba()) : 0;
+    int top = area.bottom() + 1, bottom = area.top() - 1, left = area.right() + 1, right = area.left() - 1;
+    int cleared = area.top();   // rows above this are cleared or written
+    const auto clear = [&](int from, int to) {
+        for (int y = from; y < to; ++y)
+            std::fill_n(reinterpret_cast<QRgb*>(sprite.scanLine(y - area.top())), area.width(), QRgb{0});
+    };
+    coverRows(outlines, area, [&](int y, const std::vector<Run>& runs) {
+        clear(cleared, y);
+        cleared = y + 1;
+        QRgb* const line = reinterpret_cast<QRgb*>(sprite.scanLine(y - area.top()));
+        int done = 0;   // pixels of the row left of this are written
+        for (const Run& run : runs) {
+            const int from = run.from - area.left(), to = run.to - area.left();
+            std::fill(line + done, line + from, QRgb{0});
+            if (solid) {
+                std::fill(line + from, line + to, atSamples(color, run.count));
+            } else if (run.count < 4) {
+                for (int x = from; x < to; ++x) line[x] = atSamples(line[x], run.count);
+            }
+            done = to;
+        }
+        std::fill(line + done, line + area.width(), QRgb{0});
+        top = std::min(top, y);
+        bottom = y;
+        left = std::min(left, runs.front().from);
+        right = std::max(right, runs.back().to - 1);
+    });
+    if (bottom < top || right < left) return;
+    const QRect hit(QPoint(left, top), QPoint(right, bottom));
+    p.setTransform(QTransform());
+    p.drawImage(hit.topLeft(), sprite, hit.translated(-area.topLeft()));
+    p.setTransform(device);
+}
+
+}  // namespace
+
+void fillSampled(QPainter& p, const QPainterPath& path, const QBrush& brush, const QRegion* clip) {
+    if (brush.style() == Qt::NoBrush) return;
+    thread_local Contours outlines;
+    deviceContours(path, p.transform(), outlines);
+    fillContours(p, outlines, p.transform().mapRect(path.controlPointRect()), brush, clip);
+}
+
+void strokeSampled(QPainter& p, const QPainterPath& path, double width, const QBrush& brush, const QRegion* clip) {
+    if (brush.style() == Qt::NoBrush || !(width > 0) || !std::isfinite(width)) return;
+    thread_local Contours lines, outlines;
+    deviceContours(path, p.transform(), lines);
+    outlines.points.clear();
+    outlines.starts.clear();
+    outlines.evenOdd = false;
+    const double half = width / 2;
+    // Round ends and corners are discs, with sides short enough to stay within kFlatness of the circle.
+    const int sides = std::clamp(static_cast<int>(std::ceil(kPi / std::sqrt(2 * kFlatness / half))), 8, 128);
+    thread_local std::vector<QPointF> circle;   // the disc's corners around the origin
+    thread_local double circleHalf = 0;          // for lines of this half width
+    if (circleHalf != half) {
+        circle.clear();
+        for (int k = 0; k < sides; ++k) {
+            // Turning the same way as the pieces along the lines, so where they overlap the windings add.
+            const double angle = -2 * kPi * k / sides;
+            circle.push_back(QPointF(std::cos(angle), std::sin(angle)) * half);
+        }
+        circleHalf = half;
+    }
+    const auto disc = [&](QPointF centre) {
+        outlines.starts.push_back(outlines.points.size());
+        for (const QPointF& corner : circle) outlines.points.push_back(centre + corner);
+    };
+    // The offset half the width to the left of the way from a to b (null when they meet).
+    const auto across = [&](QPointF a, QPointF b) {
+        const QPointF d = b - a;
+        const double length = std::hypot(d.x(), d.y());
+        return length > 0 ? QPointF(-d.y() * half / length, d.x() * half / length) : QPointF();
+    };
+    const auto piece = [&](QPointF a, QPointF b) {
+        const QPointF n = across(a, b);
+        if (n.isNull()) return;
+        outlines.starts.push_back(outlines.points.size());
+        outlines.points.insert(outlines.points.end(), {a + n, b + n, b - n, a - n});
+    };
+    // Pieces meeting at an angle leave a wedge open on the outside of the corner, from the line's middle
+    // out: a triangle on each side closes it (the inner one lies where the pieces overlap), turned the
+    // same way as the pieces.
+    const auto wedges = [&](QPointF corner, QPointF n1, QPointF n2) {
+        const bool flip = n1.x() * n2.y() - n1.y() * n2.x() > 0;
+        for (const double side : {1.0, -1.0}) {
+            const QPointF a = corner + side * n1, b = corner + side * n2;
+            outlines.starts.push_back(outlines.points.size());
+            if (flip) outlines.points.insert(outlines.points.end(), {corner, b, a});
+            else outlines.points.insert(outlines.points.end(), {corner, a, b});
+        }
+    };
+    double x0 = std::numeric_limits<double>::infinity(), y0 = x0, x1 = -x0, y1 = -x0;
+    for (std::size_t c = 0; c + 1 < lines.starts.size(); ++c) {
+        const std::size_t first = lines.starts[c], last = lines.starts[c + 1];
+        if (first == last) continue;
+        const QPointF* pt = lines.points.data();
+        disc(pt[first]);
+        for (std::size_t i = first + 1; i < last; ++i) {
+            piece(pt[i - 1], pt[i]);
+            if (i + 1 < last) {
+                const QPointF n1 = across(pt[i - 1], pt[i]), n2 = across(pt[i], pt[i + 1]);
+                if (n1.isNull() || n2.isNull() || n1 == n2) continue;
+                wedges(pt[i], n1, n2);
+                // Where the straight edge across the wedge strays from the round corner by more than a
+                // fraction of a sample's spacing, the corner is a disc: half the width times
+                // 1 - cos(turn / 2).
+                const double cosine = (n1.x() * n2.x() + n1.y() * n2.y()) / (half * half);
+                if (half * (1 - std::sqrt(std::max(0.0, (1 + cosine) / 2))) > kFlatness / 4) disc(pt[i]);
+            }
+        }
+        if (last - first > 1) disc(pt[last - 1]);
+        for (std::size_t i = first; i < last; ++i) {
+            x0 = std::min(x0, pt[i].x());
+            y0 = std::min(y0, pt[i].y());
+            x1 = std::max(x1, pt[i].x());
+            y1 = std::max(y1, pt[i].y());
+        }
+    }
+    outlines.starts.push_back(outlines.points.size());
+    if (outlines.points.empty()) return;
+    const QRectF box(QPointF(x0 - half - 1, y0 - half - 1), QPointF(x1 + half + 1, y1 + half + 1));
+    const QTransform device = p.transform();
+    p.setTransform(QTransform());
+    QBrush placed = brush;
+    if (brush.style() != Qt::SolidPattern) placed.setTransform(brush.transform() * device);
+    fillContours(p, outlines, box, placed, clip);
+    p.setTransform(device);
+}
+
+}  // namespace vistrel::player
