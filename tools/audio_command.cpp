@@ -131,7 +131,7 @@ int audioCommand(const QStringList& args) {
     int exitCode = kExitOk;
     const auto movie = command.openMovie(positional[0], exitCode);
     if (!movie) return exitCode;
-    player::Player player(movie);
+    player::Player player(movie, {}, player::DateClock::Frames);
     player.setSoundDevicePulling(true);   // this command is the device: it takes each frame's mix
     if (frames == 0) frames = player.frameCount();
     const auto mixer = player.mixer();
