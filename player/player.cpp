@@ -32,9 +32,10 @@ void drawFocusRect(Renderer& renderer, const QRectF& bounds) {
 
 }  // namespace
 
-Player::Player(std::shared_ptr<const Movie> movie, std::function<void(const QString&)> trace)
+Player::Player(std::shared_ptr<const Movie> movie, std::function<void(const QString&)> trace, DateClock dates)
     : m_movie(movie), m_stage(std::make_unique<Stage>(std::move(movie))) {
     m_stage->setTraceSink(std::move(trace));
+    m_stage->setDatesFollowFrames(dates == DateClock::Frames);
     m_stage->start();
 }
 

@@ -24,10 +24,16 @@ namespace vistrel::player {
 class Movie;
 class Stage;
 
+// What Date() reads: the wall clock (a viewer playing in real time), or the frame clock counted on from
+// the wall-clock time the movie started (headless playing, where frames come as fast as they are made:
+// a movie timing its motion by Date then moves as it would at its own pace).
+enum class DateClock { Wall, Frames };
+
 class Player {
 public:
     // The first frame runs at once; `trace` receives what its scripts trace.
-    explicit Player(std::shared_ptr<const Movie> movie, std::function<void(const QString&)> trace = {});
+    explicit Player(std::shared_ptr<const Movie> movie, std::function<void(const QString&)> trace = {},
+                    DateClock dates = DateClock::Wall);
     ~Player();
 
     const Movie& movie() const { return *m_movie; }

@@ -53,6 +53,7 @@ const char16_t* eventMethod(std::uint32_t event) {
 }  // namespace
 
 Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)), m_sound(std::make_unique<StageSound>()) {
+    m_madeAtMs = avm1::wallClockMs();
     m_root = std::make_unique<DisplayObject>(m_budget);
     m_root->sprite = std::make_unique<SpriteInstance>(*this, m_movie->rootTimeline(), 0, m_root.get(), nullptr);
     m_loader = std::make_unique<Loader>(*this);
@@ -75,6 +76,12 @@ Stage::~Stage() {
 
 double Stage::framePeriodMs() const { return 1000.0 / m_movie->playbackRate(); }
 
+// The first frame shows when one frame period has passed. Multiplying (rather than adding a period a
+// tick) keeps whole milliseconds whole: at 120 frames a second the twelfth frame is at 100 ms, not 99.99.
+double Stage::timerMs() const { return static_cast<double>(m_ticks + 1) * 1000.0 / m_movie->playbackRate(); }
+
+double Stage::dateMs() const { return m_datesFollowFrames ? m_madeAtMs + timerMs() : avm1::wallClockMs(); }
+
 void Stage::start() {
     if (root().started()) return;
     objectPlaced(*m_root);
@@ -92,7 +99,6 @@ void Stage::tick() {
         start();
         return;
     }
-    m_timerMs += framePeriodMs();
     ++m_ticks;
     m_sound->tick(framePeriodMs());
     m_retiredMovies.clear();
@@ -416,7 +422,7 @@ void Stage::runQueue() {
 
 int Stage::addTimer(Timer timer) {
     timer.id = m_nextTimerId++;
-    timer.nextMs = m_timerMs + timer.intervalMs;
+    timer.nextMs = timerMs() + timer.intervalMs;
     m_timers.push_back(std::move(timer));
     return m_timers.back().id;
 }
@@ -430,14 +436,14 @@ void Stage::runTimers() {
     // Timers due by now fire once each this tick, in the order they were made.
     std::vector<int> due;
     for (const Timer& t : m_timers)
-        if (t.nextMs <= m_timerMs) due.push_back(t.id);
+        if (t.nextMs <= timerMs()) due.push_back(t.id);
     for (int id : due) {
         auto it = std::find_if(m_timers.begin(), m_timers.end(), [id](const Timer& t) { return t.id == id; });
         if (it == m_timers.end()) continue;
         Timer fire = *it;
         if (fire.repeat) {
-            it->nextMs = std::max(it->nextMs + std::max(it->intervalMs, 1.0), m_timerMs);
-            if (it->nextMs <= m_timerMs) it->nextMs = m_timerMs + std::max(it->intervalMs, 1.0);
+            it->nextMs = std::max(it->nextMs + std::max(it->intervalMs, 1.0), timerMs());
+            if (it->nextMs <= timerMs()) it->nextMs = timerMs() + std::max(it->intervalMs, 1.0);
         } else {
             m_timers.erase(it);
         }

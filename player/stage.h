@@ -133,9 +133,14 @@ public:
     void trace(const QString& line) {
         if (m_traceSink) m_traceSink(line);
     }
-    // The virtual clock: milliseconds since the movie started, one frame period a tick.
-    double timerMs() const { return m_timerMs; }
+    // The virtual clock: milliseconds since the movie started, one frame period a tick, the first frame
+    // running when one period has passed.
+    double timerMs() const;
     double framePeriodMs() const;
+    // Date(): milliseconds since 1970 on the wall clock, or, following the frames, the wall-clock time
+    // the stage was made plus the virtual clock.
+    void setDatesFollowFrames(bool on) { m_datesFollowFrames = on; }
+    double dateMs() const;
     // Messages for the user (a script stopped by a limit), each once.
     std::vector<QString> takeScriptMessages();
     // Counts every change that may alter what is drawn.
@@ -227,9 +232,10 @@ private:
     std::deque<QueuedScript> m_constructQueue;   // construct events and class constructors: next
     std::set<std::pair<const Movie*, std::uint16_t>> m_initDone;
     std::function<void(const QString&)> m_traceSink;
-    double m_timerMs = 0;
     std::uint64_t m_changes = 0;
     std::uint64_t m_ticks = 0;
+    bool m_datesFollowFrames = false;
+    double m_madeAtMs = 0;   // wall clock when the stage was made
     bool m_quit = false;
     std::size_t m_messagesTaken = 0;
     std::vector<Timer> m_timers;

@@ -134,7 +134,7 @@ int audioCommand(const QStringList& args) {
     if (!options->input.isEmpty() && !(script = loadInputScript(options->input, "audio", exitCode))) return exitCode;
     const auto movie = command.openMovie(positional[0], exitCode);
     if (!movie) return exitCode;
-    player::Player player(movie);
+    player::Player player(movie, {}, player::DateClock::Frames);
     InputReplay replay(player);
     // Batch i of the events goes after frame i + 1 has run, as in the other commands.
     auto sendBatch = [&](int framesRun) {

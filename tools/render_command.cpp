@@ -35,7 +35,7 @@ int renderCommand(const QStringList& args) {
     if (!input.isEmpty() && !(script = loadInputScript(input, "render", exitCode))) return exitCode;
     const auto movie = command.openMovie(file, exitCode);
     if (!movie) return exitCode;
-    player::Player player(movie);
+    player::Player player(movie, {}, player::DateClock::Frames);
     playWithInput(player, frames, script ? &*script : nullptr);
     const QRectF stage = movie->stageRect();
     const QSize size = viewSize.isValid() ? viewSize

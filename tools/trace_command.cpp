@@ -35,7 +35,7 @@ int traceCommand(const QStringList& args) {
         std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
         std::fputc('\n', stdout);
     };
-    player::Player player(movie, print);
+    player::Player player(movie, print, player::DateClock::Frames);
     playWithInput(player, frames, script ? &*script : nullptr);
     for (const QString& message : player.takeScriptMessages()) std::cerr << "vistrel-tool trace: " << message.toStdString() << "\n";
     std::fflush(stdout);

@@ -3,8 +3,6 @@
 #include <cmath>
 #include <ctime>
 
-#include <QDateTime>
-
 #include "player/avm1/builtins_internal.h"
 
 namespace vistrel::avm1::builtins {
@@ -118,7 +116,7 @@ Value makeDateObject(Vm& vm, double t) {
     return Value(o);
 }
 
-double nowMs() { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()); }
+double nowMs(Vm& vm) { return vm.host() ? vm.host()->dateMs() : wallClockMs(); }
 
 // Time value from (year, month[, date, hours, minutes, seconds, ms]) arguments, before the zone shift.
 double fromParts(Vm& vm, std::span<const Value> args) {
@@ -185,9 +183,9 @@ void installDate(Vm& vm) {
     vm.protos().date = proto;
     Object* ctor = defineClass(
         vm, QStringLiteral("Date"), proto,
-        [](Vm&, const Value&, std::span<const Value>) -> Value { return Value(dateToString(timeClip(nowMs()))); },
+        [](Vm& vm, const Value&, std::span<const Value>) -> Value { return Value(dateToString(timeClip(nowMs(vm)))); },
         [](Vm& vm, const Value&, std::span<const Value> args) -> Value {
-            if (args.empty()) return makeDateObject(vm, nowMs());
+            if (args.empty()) return makeDateObject(vm, nowMs(vm));
             if (args.size() == 1) return makeDateObject(vm, vm.toNumber(args[0]));
             return makeDateObject(vm, utcFromLocal(fromParts(vm, args)));
         });

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <QDateTime>
+
 #include "player/avm1/class_relations.h"
 #include "player/avm1/convert.h"
 #include "player/avm1/interpreter.h"
@@ -29,6 +31,8 @@ private:
 };
 
 }  // namespace
+
+double wallClockMs() { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()); }
 
 Vm::Vm(int swfVersion, DisplayHost* host) : m_swfVersion(swfVersion), m_host(host) {
     m_heap.setIgnoresCase(swfVersion < 7);

@@ -33,6 +33,9 @@ struct ScriptAbort {
     QString reason;
 };
 
+// Milliseconds since 1970 on the wall clock.
+double wallClockMs();
+
 // What the machine needs from the display list and the outside world; the player implements it.
 // Clip arguments are the script objects of clips; calls on a removed clip do nothing.
 class DisplayHost {
@@ -70,6 +73,7 @@ public:
     virtual void callFrame(Object* clip, int frame) = 0;   // ActionCall: that frame's actions, now
     virtual void trace(const QString& line) = 0;
     virtual double timerMs() = 0;                   // GetTime: milliseconds since the movie started
+    virtual double dateMs() { return wallClockMs(); }   // Date(): milliseconds since 1970
     virtual void toggleQuality() = 0;
     virtual void stopSounds() = 0;
     // The version of the movie `clip` came from; 0 when unknown (the machine's own version applies).

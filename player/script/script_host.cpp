@@ -289,6 +289,8 @@ void ScriptHost::trace(const QString& line) { m_stage.trace(line); }
 
 double ScriptHost::timerMs() { return m_stage.timerMs(); }
 
+double ScriptHost::dateMs() { return m_stage.dateMs(); }
+
 void ScriptHost::stopSounds() { m_stage.stopAllSounds(); }
 
 void ScriptHost::toggleQuality() {

@@ -37,6 +37,7 @@ public:
     void callFrame(avm1::Object* clip, int frame) override;
     void trace(const QString& line) override;
     double timerMs() override;
+    double dateMs() override;
     void toggleQuality() override;
     void stopSounds() override;
     int movieVersion(avm1::Object* clip) override;

@@ -126,3 +126,69 @@ TEST(StageLimits, EndlessScriptIsStoppedAndReportedOnce) {
     player.nextFrame();
     EXPECT_EQ(lines, QStringList({"one", "one", "after"}));
 }
+
+namespace {
+
+// new Date().getTime(), left on the stack.
+void pushDateNow(ActionWriter& a) {
+    a.push(Push::integer(0)).push({Push::integer(0), Push::str("Date")}).op(sw::op::kNewObject);
+    a.push(Push::str("getTime")).op(sw::op::kCallMethod);
+}
+
+// A movie of `frames` frames at `rate` frames a second, each running `script`.
+std::shared_ptr<vp::Movie> everyFrame(double rate, int frames, const ActionWriter& firstFrame, const ActionWriter& script) {
+    std::vector<sw::Bytes> tags{sw::doAction(ActionWriter(firstFrame).end()), sw::showFrame()};
+    for (int f = 2; f <= frames; ++f) {
+        tags.push_back(sw::doAction(ActionWriter(script).end()));
+        tags.push_back(sw::showFrame());
+    }
+    return vp::Movie::fromBytes(sw::movie({.frameRate = rate, .frameCount = static_cast<std::uint16_t>(frames)}, tags));
+}
+
+}  // namespace
+
+// getTimer() counts frame periods: one has passed when the first frame runs, and the count stays exact
+// however many frames go by (at 120 frames a second the twelfth frame is at 100 ms, not 99).
+TEST(StageClock, GetTimerCountsWholeFramePeriodsFromTheFirstFrame) {
+    ActionWriter now;
+    now.op(sw::op::kGetTime).op(sw::op::kTrace);
+    QStringList lines;
+    vp::Player player(everyFrame(120, 13, now, now), [&](const QString& line) { lines << line; });
+    for (int i = 1; i < 13; ++i) player.nextFrame();
+    EXPECT_EQ(lines, QStringList({"8", "16", "25", "33", "41", "50", "58", "66", "75", "83", "91", "100", "108"}));
+
+    QStringList slow;
+    vp::Player seven(everyFrame(7, 2, now, now), [&](const QString& line) { slow << line; });
+    seven.nextFrame();
+    EXPECT_EQ(slow, QStringList({"142", "285"}));
+}
+
+// Date() reads the wall clock while a viewer plays; played headless it follows the frames, so a movie
+// timing its motion by Date moves as it would at its own pace however fast the frames are made.
+TEST(StageClock, DatesFollowTheFramesOnlyWhenAskedTo) {
+    ActionWriter start, elapsed;
+    start.push(Push::str("t0"));
+    pushDateNow(start);
+    start.op(sw::op::kSetVariable);
+    pushDateNow(elapsed);
+    elapsed.push(Push::str("t0")).op(sw::op::kGetVariable).op(sw::op::kSubtract).op(sw::op::kTrace);
+    QStringList lines;
+    vp::Player headless(everyFrame(10, 4, start, elapsed), [&](const QString& line) { lines << line; },
+                        vp::DateClock::Frames);
+    for (int i = 1; i < 4; ++i) headless.nextFrame();
+    EXPECT_EQ(lines, QStringList({"100", "200", "300"}));
+
+    ActionWriter stamp;
+    pushDateNow(stamp);
+    stamp.op(sw::op::kTrace);
+    QStringList stamps;
+    const double before = vistrel::avm1::wallClockMs();
+    vp::Player viewer(everyFrame(10, 2, stamp, stamp), [&](const QString& line) { stamps << line; });
+    viewer.nextFrame();
+    const double after = vistrel::avm1::wallClockMs();
+    ASSERT_EQ(stamps.size(), 2);
+    for (const QString& s : stamps) {
+        EXPECT_GE(s.toDouble(), before);
+        EXPECT_LE(s.toDouble(), after);
+    }
+}
