@@ -66,6 +66,40 @@ Qt::PenJoinStyle toJoin(swf::JoinStyle j) {
 
 double scaleOf(const QTransform& t) { return std::sqrt(std::abs(t.m11() * t.m22() - t.m12() * t.m21())); }
 
+// The scale a line's width is measured at: how long the transform makes a step of one unit along
+// both axes at once, per unit of that step (for a plain stretch, the root mean square of its two
+// scales; turned as well, the stretch counts for less or more as it lines up with that diagonal).
+double lineScaleOf(const QTransform& t) { return std::hypot(t.m11() + t.m21(), t.m12() + t.m22()) / std::sqrt(2.0); }
+
+// A line is as wide in its shape's own space as its style says, and is stretched with the shape;
+// only when that comes to less than one device pixel at the line scale is it widened to that pixel.
+double lineWidthInShape(double width, const QTransform& device) {
+    const double scale = lineScaleOf(device);
+    return scale > 0 && std::isfinite(scale) ? std::max(width, 1.0 / scale) : width;
+}
+
+// The outline of a line along `path`, `width` wide, with `pen`'s ends and corners.
+QPainterPath lineOutline(const QPainterPath& path, double width, const QPen& pen) {
+    QPainterPathStroker stroker;
+    stroker.setWidth(width);
+    stroker.setCapStyle(pen.capStyle());
+    stroker.setJoinStyle(pen.joinStyle());
+    stroker.setMiterLimit(pen.miterLimit());
+    return stroker.createStroke(path);
+}
+
+// How `t` scales: along axes that stay perpendicular, and by the same amount along both. Both
+// within what a movie's fixed-point matrices can hold of a turn.
+struct Scaling {
+    bool square = true, even = true;
+};
+Scaling scalingOf(const QTransform& t) {
+    constexpr double kFixedPointNoise = 1e-4;
+    const double scaleX = std::hypot(t.m11(), t.m12()), scaleY = std::hypot(t.m21(), t.m22());
+    return {std::abs(t.m11() * t.m21() + t.m12() * t.m22()) <= kFixedPointNoise * scaleX * scaleY,
+            std::abs(scaleX - scaleY) <= kFixedPointNoise * std::max(scaleX, scaleY)};
+}
+
 // Whether every piece of `path` is a straight line along a pixel row or column.
 bool alongPixelAxes(const QPainterPath& path) {
     for (int i = 0; i < path.elementCount(); ++i) {
@@ -514,17 +548,39 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
     pen.setCapStyle(toCap(s.startCap));
     pen.setJoinStyle(toJoin(s.join));
     pen.setMiterLimit(s.miterLimit);
-    // A line keeps one width all along, even under a stretched or sheared transform: the
-    // smaller of the two axis scales, or only the one its flags let it follow.
-    const double scaleX = std::hypot(device.m11(), device.m12()), scaleY = std::hypot(device.m21(), device.m22());
-    double width = s.width * std::min(scaleX, scaleY);
+    const bool antialiased = p.testRenderHint(QPainter::Antialiasing);
+    QBrush brush = pen.brush();
+    if (brush.style() != Qt::SolidPattern) brush.setTransform(brush.transform() * device);
+    // Fills a line's outline, given on the device, with its paint.
+    const auto paintOutline = [&](QPainterPath outline) {
+        outline.setFillRule(Qt::WindingFill);
+        p.setTransform(QTransform());
+        p.setPen(Qt::NoPen);
+        if (antialiased) {
+            fillPath(p, outline, brush, knownClip());
+            return;
+        }
+        p.setBrush(brush);
+        p.drawPath(outline);
+    };
+    const bool keepsWidth = s.noHScale || s.noVScale;
+    const Scaling scaling = scalingOf(device);
+    if (!keepsWidth && scaling.square && !scaling.even) {
+        // Stretched along its axes: the line's outline is made in the shape's own space and carried
+        // onto the device with it, so its sides grow or shrink with the stretch across them.
+        paintOutline(device.map(lineOutline(item.path, lineWidthInShape(s.width, device), pen)));
+        return;
+    }
+    // Scaled alike every way, a line is one device width all along, never under one pixel. So is a
+    // slanted one, at the smaller of its two axis scales, and one whose flags keep its width from
+    // following the object's scale: it takes only the axis scale they leave it, or none but the
+    // stage's.
+    double width = s.width * lineScaleOf(device);
+    if (!scaling.square) width = s.width * std::min(std::hypot(device.m11(), device.m12()), std::hypot(device.m21(), device.m22()));
     if (s.noHScale && s.noVScale) width = s.width * scaleOf(m_stage);
-    else if (s.noHScale) width = s.width * scaleY;
-    else if (s.noVScale) width = s.width * scaleX;
-    const bool uniform = std::abs(scaleX - scaleY) < 1e-6 * std::max(scaleX, scaleY) &&
-                         std::abs(device.m11() * device.m21() + device.m12() * device.m22()) < 1e-9 * scaleX * scaleY;
-    if (!uniform || s.noHScale || s.noVScale || width < 1.0) {
-        // Lines never get thinner than one pixel, whatever the scale.
+    else if (s.noHScale) width = s.width * std::hypot(device.m21(), device.m22());
+    else if (s.noVScale) width = s.width * std::hypot(device.m11(), device.m12());
+    if (keepsWidth || !scaling.square || width < 1.0) {
         pen.setCosmetic(true);
         pen.setWidthF(std::max(1.0, width));
     }
@@ -532,7 +588,6 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
     // where their pixels fall: reaching below the shortened device they are not the whole picture's.
     // Lines of a fixed device width are stroked on the device as well, so they count too.
     const bool thin = pen.isCosmetic() || width <= kHairlineWidth;
-    const bool antialiased = p.testRenderHint(QPainter::Antialiasing);
     QPainterPath onDevice;
     if (antialiased || thin) onDevice = device.map(item.path);
     if (antialiased || (!onDevice.isEmpty() && alongPixelAxes(onDevice))) {
@@ -543,29 +598,15 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
         // ends and, cutting lines to the device first, puts a line lying along the device's edge onto it.
         // Slanted lines keep that stepping.
         const double across = pen.isCosmetic() ? pen.widthF() : width;
-        QBrush brush = pen.brush();
-        if (brush.style() != Qt::SolidPattern) brush.setTransform(brush.transform() * device);
-        p.setTransform(QTransform());
-        p.setPen(Qt::NoPen);
         if (antialiased && pen.capStyle() == Qt::RoundCap && pen.joinStyle() == Qt::RoundJoin) {
             // Round ends and corners, by far the most common, are laid down directly: far cheaper than
             // a stroker's outline of the same.
+            p.setTransform(QTransform());
+            p.setPen(Qt::NoPen);
             strokeSampled(p, onDevice, across, brush, knownClip());
             return;
         }
-        QPainterPathStroker stroker;
-        stroker.setWidth(across);
-        stroker.setCapStyle(pen.capStyle());
-        stroker.setJoinStyle(pen.joinStyle());
-        stroker.setMiterLimit(pen.miterLimit());
-        QPainterPath outline = stroker.createStroke(onDevice);
-        outline.setFillRule(Qt::WindingFill);
-        if (antialiased) {
-            fillPath(p, outline, brush, knownClip());
-            return;
-        }
-        p.setBrush(brush);
-        p.drawPath(outline);
+        paintOutline(lineOutline(onDevice, across, pen));
         return;
     }
     if (!m_rows.isNull() && m_layers.size() == 1 && thin &&
@@ -587,7 +628,7 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
             QPainterPath outline = item.path;
             if (item.stroke) {
                 QPainterPathStroker stroker;
-                stroker.setWidth(std::max(1.0, item.strokeStyle.width));
+                stroker.setWidth(lineWidthInShape(item.strokeStyle.width, device));
                 outline = stroker.createStroke(item.path);
                 outline.setFillRule(Qt::WindingFill);
             }
