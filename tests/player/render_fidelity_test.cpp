@@ -126,30 +126,42 @@ TEST(RenderFidelity, FilterSizesFollowTheObjectsScale) {
     EXPECT_NE(large.pixel(84, 65), kWhite);
 }
 
+namespace {
+
+// A 20x50 px frame drawn with `line`, placed with `matrix`.
+QImage placedFrame(const sw::LineSpec& line, const sw::MatrixSpec& matrix, vp::RenderQuality quality = vp::RenderQuality::Low) {
+    sw::ShapeBuilder s;
+    s.line(line).style(std::nullopt, std::nullopt, 1).rect(0, 0, 400, 1000);
+    return render({s.build(4, 1, -20, 420, -20, 1020), sw::placeObject2({.depth = 1, .characterId = 1, .matrix = matrix}), sw::showFrame()},
+                  quality);
+}
+sw::MatrixSpec stretchAt200(double scaleX, double scaleY) {
+    return {.scaleX = scaleX, .scaleY = scaleY, .translateX = 200, .translateY = 200};
+}
+
+// How many pixels of a frame's first side (below 30 px) a crossing of it inks, along a row and
+// along a column.
+std::pair<std::ptrdiff_t, std::ptrdiff_t> firstSides(const QImage& img, int row, int column) {
+    const std::vector<int> across = inkAlongRow(img, row), down = inkAlongColumn(img, column);
+    return {std::count_if(across.begin(), across.end(), [](int x) { return x < 30; }),
+            std::count_if(down.begin(), down.end(), [](int y) { return y < 30; })};
+}
+
+}  // namespace
+
 // A line is stroked in its shape's own space and stretched with the shape: a 2 px frame stretched
 // four times across has vertical sides 8 px wide and horizontal ones 2 px; squashed to a quarter
 // down, its horizontal sides shrink below a pixel while its vertical ones stay 2 px. A hairline
 // stays about a pixel wide on the device. Turning the stretched shape turns its wide sides with it.
 TEST(RenderFidelity, LinesStretchWithTheirShape) {
-    auto frame = [](double scaleX, double scaleY, int width, vp::RenderQuality quality) {
-        sw::ShapeBuilder s;
-        s.line({.width = static_cast<std::uint16_t>(width), .rgba = 0x000000ff})
-            .style(std::nullopt, std::nullopt, 1)
-            .rect(0, 0, 400, 1000);
-        return render({s.build(4, 1, -20, 420, -20, 1020),
-                       sw::placeObject2({.depth = 1, .characterId = 1, .matrix = sw::MatrixSpec{.scaleX = scaleX, .scaleY = scaleY, .translateX = 200, .translateY = 200}}),
-                       sw::showFrame()},
-                      quality);
-    };
+    const sw::LineSpec twoPx{.width = 40, .rgba = 0x000000ff};
     // Stretched across: the left side spans x = 10 +- 4 px, the top one y = 10 +- 1 px.
-    const QImage img = frame(4, 1, 40, vp::RenderQuality::Low);
-    const std::vector<int> across = inkAlongRow(img, 40), down = inkAlongColumn(img, 50);
-    ASSERT_FALSE(across.empty());
-    ASSERT_FALSE(down.empty());
-    EXPECT_EQ(across.front(), 6);
-    EXPECT_EQ(std::count_if(across.begin(), across.end(), [](int x) { return x < 30; }), 8);
-    EXPECT_EQ(down.front(), 9);
-    EXPECT_EQ(std::count_if(down.begin(), down.end(), [](int y) { return y < 30; }), 2);
+    const QImage img = placedFrame(twoPx, stretchAt200(4, 1));
+    ASSERT_FALSE(inkAlongRow(img, 40).empty());
+    ASSERT_FALSE(inkAlongColumn(img, 50).empty());
+    EXPECT_EQ(inkAlongRow(img, 40).front(), 6);
+    EXPECT_EQ(inkAlongColumn(img, 50).front(), 9);
+    EXPECT_EQ(firstSides(img, 40, 50), std::pair(std::ptrdiff_t{8}, std::ptrdiff_t{2}));
     // Total ink across a side, in pixels, anti-aliased.
     auto inkAcross = [](const QImage& img, bool alongRow, int at, int from, int to) {
         double ink = 0;
@@ -157,52 +169,33 @@ TEST(RenderFidelity, LinesStretchWithTheirShape) {
         return ink / 255;
     };
     // Squashed down to a quarter: the top side at y = 10 is 0.5 px, the left at x = 10 is 2 px.
-    const QImage squashed = frame(1, 0.25, 40, vp::RenderQuality::High);
+    const QImage squashed = placedFrame(twoPx, stretchAt200(1, 0.25), vp::RenderQuality::High);
     EXPECT_NEAR(inkAcross(squashed, false, 15, 5, 14), 0.5, 0.2);
     EXPECT_NEAR(inkAcross(squashed, true, 15, 5, 16), 2.0, 0.2);
     // A hairline squashed to a quarter: widened to a pixel at the mean scale (about 1.4 px in
     // the shape), so 0.35 px down and 1.4 px across.
-    const QImage hair = frame(1, 0.25, 0, vp::RenderQuality::High);
+    const QImage hair = placedFrame({.width = 0, .rgba = 0x000000ff}, stretchAt200(1, 0.25), vp::RenderQuality::High);
     EXPECT_NEAR(inkAcross(hair, false, 15, 5, 14), 0.35, 0.2);
     EXPECT_NEAR(inkAcross(hair, true, 15, 5, 16), 1.4, 0.2);
-    // Stretched four times across, then turned a quarter: the stretched sides now lie along rows.
-    sw::ShapeBuilder s;
-    s.line({.width = 40, .rgba = 0x000000ff}).style(std::nullopt, std::nullopt, 1).rect(0, 0, 400, 1000);
-    const QImage turned = render({s.build(4, 1, -20, 420, -20, 1020),
-                                  sw::placeObject2({.depth = 1, .characterId = 1,
-                                                    .matrix = sw::MatrixSpec{.scaleX = 0, .scaleY = 0, .rotateSkew0 = 4, .rotateSkew1 = -1, .translateX = 1200, .translateY = 200}}),
-                                  sw::showFrame()});
-    // The frame spans x = 10..60 px and y = 10..90 px: rows 6..13 hold its top, columns 9..10 its left.
-    const std::vector<int> topSide = inkAlongColumn(turned, 30), leftSide = inkAlongRow(turned, 50);
-    ASSERT_FALSE(topSide.empty());
-    ASSERT_FALSE(leftSide.empty());
-    EXPECT_EQ(topSide.front(), 6);
-    EXPECT_EQ(std::count_if(topSide.begin(), topSide.end(), [](int y) { return y < 30; }), 8);
-    EXPECT_EQ(leftSide.front(), 9);
-    EXPECT_EQ(std::count_if(leftSide.begin(), leftSide.end(), [](int x) { return x < 30; }), 2);
+    // Stretched four times across, then turned a quarter: the frame spans x = 10..60 px and
+    // y = 10..90 px; its stretched sides now lie along rows (the top on rows 6..13), the others
+    // along columns (the left on columns 9..10).
+    const QImage turned = placedFrame(twoPx, {.scaleX = 0, .scaleY = 0, .rotateSkew0 = 4, .rotateSkew1 = -1, .translateX = 1200, .translateY = 200});
+    ASSERT_FALSE(inkAlongColumn(turned, 30).empty());
+    EXPECT_EQ(inkAlongColumn(turned, 30).front(), 6);
+    EXPECT_EQ(firstSides(turned, 50, 30), std::pair(std::ptrdiff_t{2}, std::ptrdiff_t{8}));
 }
 
 // A line whose flags keep its width from both axis scales stays as wide as its style says, on
 // every side, however the shape is stretched; with one flag it follows the other axis's scale.
 TEST(RenderFidelity, LinesFlaggedToKeepTheirWidth) {
-    auto frame = [](bool noHScale, bool noVScale) {
-        sw::ShapeBuilder s;
-        s.line({.width = 20, .rgba = 0x000000ff, .noHScale = noHScale, .noVScale = noVScale}).style(std::nullopt, std::nullopt, 1).rect(0, 0, 400, 1000);
-        return render({s.build(4, 1, -20, 420, -20, 1020),
-                       sw::placeObject2({.depth = 1, .characterId = 1, .matrix = sw::MatrixSpec{.scaleX = 4, .scaleY = 2, .translateX = 200, .translateY = 200}}),
-                       sw::showFrame()},
-                      vp::RenderQuality::Low);
+    auto sides = [](bool noHScale, bool noVScale) {
+        return firstSides(placedFrame({.width = 20, .rgba = 0x000000ff, .noHScale = noHScale, .noVScale = noVScale}, stretchAt200(4, 2)), 40, 50);
     };
-    // Sides: left at x = 10 px, top at y = 10 px.
-    auto sides = [](const QImage& img) {
-        const std::vector<int> across = inkAlongRow(img, 40), down = inkAlongColumn(img, 50);
-        return std::pair{std::count_if(across.begin(), across.end(), [](int x) { return x < 30; }),
-                         std::count_if(down.begin(), down.end(), [](int y) { return y < 30; })};
-    };
-    EXPECT_EQ(sides(frame(true, true)), std::pair(std::ptrdiff_t{1}, std::ptrdiff_t{1}));
-    EXPECT_EQ(sides(frame(true, false)), std::pair(std::ptrdiff_t{2}, std::ptrdiff_t{2}));
-    EXPECT_EQ(sides(frame(false, true)), std::pair(std::ptrdiff_t{4}, std::ptrdiff_t{4}));
-    EXPECT_EQ(sides(frame(false, false)), std::pair(std::ptrdiff_t{4}, std::ptrdiff_t{2}));
+    EXPECT_EQ(sides(true, true), std::pair(std::ptrdiff_t{1}, std::ptrdiff_t{1}));
+    EXPECT_EQ(sides(true, false), std::pair(std::ptrdiff_t{2}, std::ptrdiff_t{2}));
+    EXPECT_EQ(sides(false, true), std::pair(std::ptrdiff_t{4}, std::ptrdiff_t{4}));
+    EXPECT_EQ(sides(false, false), std::pair(std::ptrdiff_t{4}, std::ptrdiff_t{2}));
 }
 
 // Without anti-aliasing a one-pixel line along a row or column covers the pixels whose centres it
