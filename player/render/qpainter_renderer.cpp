@@ -628,7 +628,7 @@ void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, c
             QPainterPath outline = item.path;
             if (item.stroke) {
                 QPainterPathStroker stroker;
-                stroker.setWidth(lineWidthInShape(item.strokeStyle.width, device));
+                stroker.setWidth(std::max(1.0, item.strokeStyle.width));
                 outline = stroker.createStroke(item.path);
                 outline.setFillRule(Qt::WindingFill);
             }
