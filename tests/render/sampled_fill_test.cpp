@@ -272,6 +272,37 @@ TEST(SampledFill, ThroughAMaskOrAtHalfOpacityTheSamePixelsAreBlended) {
     }
 }
 
+TEST(SampledFill, TranslucentFillsBlendInPlaceAsThePainterBlendsAPicture) {
+    // Over a picture of many colours, some of them translucent, a translucent fill blended in place must
+    // give each pixel exactly what the painter gives when the same coverage reaches it as a picture (as
+    // under a clip), on runs of every length and at every level.
+    QImage under(QSize(400, 600), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < under.height(); ++y)
+        for (int x = 0; x < under.width(); ++x) {
+            const int a = 100 + (x * 7 + y * 3) % 156;
+            under.setPixel(x, y, qRgba((x * 5 + y) % (a + 1), (x + y * 11) % (a + 1), (x * y) % (a + 1), a));
+        }
+    for (const Outline& outline : outlines()) {
+        SCOPED_TRACE(outline.name);
+        for (const int alpha : {190, 77, 254}) {
+            SCOPED_TRACE(alpha);
+            const QTransform m = QTransform::fromTranslate(4000, 6000).rotate(23).translate(-4000, -6000);
+            QImage inPlace = under, throughClip = under;
+            for (QImage* image : {&inPlace, &throughClip}) {
+                QPainter p(image);
+                p.setRenderHint(QPainter::Antialiasing);
+                if (image == &throughClip) p.setClipRect(QRect(-50, -50, 1000, 1000));
+                p.setTransform(m * kStage);
+                vp::fillSampled(p, outline.path, QBrush(QColor(230, 120, 30, alpha)));
+            }
+            EXPECT_NE(inPlace, under);
+            for (int y = 0; y < under.height(); ++y)
+                for (int x = 0; x < under.width(); ++x)
+                    ASSERT_EQ(inPlace.pixel(x, y), throughClip.pixel(x, y)) << x << "," << y;
+        }
+    }
+}
+
 TEST(SampledFill, FarAndBrokenOutlinesNeitherCrashNorSpillIntoThePicture) {
     QPainterPath far;
     far.addRect(QRectF(1e9, 1e9, 50, 50));
