@@ -1,5 +1,6 @@
 #include "player/script/display_builtins.h"
 
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -12,6 +13,7 @@
 #include "player/script/clip_object.h"
 #include "player/script/drawing.h"
 #include "player/script/loader.h"
+#include "player/script/obj_internal.h"
 #include "player/script/script_host.h"
 #include "player/script/stage_objects.h"
 #include "player/script/text_field.h"
@@ -305,6 +307,67 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
     });
 }
 
+// How a clip is composited, as scripts from version 8 see it. The mode reads as its name; it is set by
+// name (an unknown name changes nothing) or by its number in the file's numbering, taken from the
+// lowest byte of the value's 32-bit integer (0 and 1 are normal, a byte past the last mode changes
+// nothing); undefined and null set it back to normal, other values change nothing.
+constexpr std::array<const char*, 15> kBlendModeNames{"normal", "normal",   "layer",    "multiply", "screen",
+                                                      "lighten", "darken",  "difference", "add",    "subtract",
+                                                      "invert", "alpha",    "erase",    "overlay",  "hardlight"};
+
+std::optional<BlendMode> scriptBlendMode(avm1::Vm& vm, const Value& v) {
+    if (v.isNullish()) return BlendMode::Normal;
+    if (v.isNumber()) {
+        const auto byte = static_cast<std::uint8_t>(avm1::toInt32(v.asNumber()) & 0xff);
+        if (byte >= kBlendModeNames.size()) return std::nullopt;
+        return blendModeFromByte(byte);
+    }
+    if (!v.isString()) return std::nullopt;
+    const QString name = vm.toString(v);
+    for (std::size_t i = 1; i < kBlendModeNames.size(); ++i)
+        if (name == QLatin1String(kBlendModeNames[i])) return blendModeFromByte(static_cast<std::uint8_t>(i));
+    return std::nullopt;
+}
+
+// blendMode and cacheAsBitmap: both change how the clip is drawn from the next frame on.
+void installCompositingProperties(Stage& stage, avm1::Object* proto) {
+    avm1::Vm& vm = *stage.vm();
+    Stage* s = &stage;
+    objects::defineAccessor(
+        vm, proto, QStringLiteral("blendMode"),
+        [](avm1::Vm&, const Value& self, Args) {
+            const DisplayObject* o = displayOf(self);
+            if (!o) return Value();
+            return Value(QString::fromLatin1(kBlendModeNames[static_cast<std::size_t>(o->blendMode)]));
+        },
+        [s](avm1::Vm& vm, const Value& self, Args args) {
+            DisplayObject* o = displayOf(self);
+            if (!o) return Value();
+            if (const std::optional<BlendMode> mode = scriptBlendMode(vm, arg(args, 0)); mode && *mode != o->blendMode) {
+                o->blendMode = *mode;
+                s->touch();
+            }
+            return Value();
+        },
+        avm1::propflag::kVersion8);
+    objects::defineAccessor(
+        vm, proto, QStringLiteral("cacheAsBitmap"),
+        [](avm1::Vm&, const Value& self, Args) {
+            const DisplayObject* o = displayOf(self);
+            return o ? Value(o->cacheAsBitmap) : Value();
+        },
+        [s](avm1::Vm& vm, const Value& self, Args args) {
+            DisplayObject* o = displayOf(self);
+            if (!o) return Value();
+            if (const bool on = vm.toBoolean(arg(args, 0)); on != o->cacheAsBitmap) {
+                o->cacheAsBitmap = on;
+                s->touch();
+            }
+            return Value();
+        },
+        avm1::propflag::kVersion8);
+}
+
 // setInterval, setTimeout and their clearing functions.
 void installTimers(Stage& stage) {
     avm1::Vm& vm = *stage.vm();
@@ -357,6 +420,7 @@ void installDisplayBuiltins(Stage& stage) {
     installChildMethods(stage, clipProto);
     installGeometryMethods(stage, clipProto);
     installDrawingMethods(stage, clipProto);
+    installCompositingProperties(stage, clipProto);
     // Clips and buttons answer the pointer while enabled, showing the hand unless told not to.
     clipProto->define(QStringLiteral("enabled"), Value(true), avm1::propflag::kDontEnum);
     clipProto->define(QStringLiteral("useHandCursor"), Value(true), avm1::propflag::kDontEnum);

@@ -14,6 +14,7 @@
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
 #include "player/stage_view.h"
+#include "tests/avm1/script_movie.h"
 #include "tests/support/action_writer.h"
 #include "tests/support/pixel_expect.h"
 #include "tests/support/swf_writer.h"
@@ -56,6 +57,13 @@ Played play(std::vector<sw::Bytes> tags, const sw::ActionWriter& script) {
 // setProperty("", index, value): the timeline running the script, here the root.
 void setOwn(sw::ActionWriter& a, int index, double value) {
     a.push({Push::str(""), Push::integer(index), Push::dbl(value)}).op(op::kSetProperty);
+}
+
+// What a one-frame movie of `version` running `script` traces.
+std::vector<std::string> tracedAt(int version, const sw::ActionWriter& script) {
+    sw::MovieSpec spec;
+    spec.version = version;
+    return sw::playTraced(spec, {sw::doAction(script.end()), sw::showFrame()});
 }
 
 }  // namespace
@@ -164,18 +172,105 @@ TEST(ClipProperties, SettingNameFocusRectAndSoundBufferTimeFollowsTheVersion) {
     setAndRead(a, kSoundBufTime, Push::dbl(1.5));
     setAndRead(a, kSoundBufTime, Push::str("10x"));
     setAndRead(a, kSoundBufTime, Push::dbl(std::numeric_limits<double>::infinity()));
-    auto traced = [&](int version) {
-        sw::MovieSpec spec;
-        spec.version = version;
-        std::vector<std::string> lines;
-        vp::Player player(vp::Movie::fromBytes(sw::movie(spec, {sw::doAction(a.end()), sw::showFrame()})),
-                          [&lines](const QString& line) { lines.push_back(line.toStdString()); });
-        return lines;
-    };
+    auto traced = [&a](int version) { return tracedAt(version, a); };
     const std::vector<std::string> rest{"true", "true", "true", "true", "false", "true", "1", "1", "-2147483648"};
     std::vector<std::string> seven{"0"}, six{"NaN"};
     seven.insert(seven.end(), rest.begin(), rest.end());
     six.insert(six.end(), rest.begin(), rest.end());
     EXPECT_EQ(traced(7), seven);
     EXPECT_EQ(traced(6), six);
+}
+
+namespace {
+
+// c.member = value; trace(c.member)
+void setAndTrace(sw::ActionWriter& a, const char* member, const Push& value) {
+    a.push(Push::str("c")).op(op::kGetVariable).push({Push::str(member), value}).op(op::kSetMember);
+    a.push(Push::str("c")).op(op::kGetVariable).push(Push::str(member)).op(op::kGetMember).op(op::kTrace);
+}
+
+// Plays a movie of `version` whose first frame makes the empty clip "c" and runs `script`.
+std::vector<std::string> tracedWithEmptyClip(int version, const sw::ActionWriter& script) {
+    sw::ActionWriter a;
+    a.push({Push::integer(1), Push::str("c"), Push::integer(2), Push::str("_root")})
+        .op(op::kGetVariable)
+        .push(Push::str("createEmptyMovieClip"))
+        .op(op::kCallMethod)
+        .op(op::kPop);
+    a.raw(script.code());
+    return tracedAt(version, a);
+}
+
+}  // namespace
+
+TEST(ClipCompositing, BlendModeReadsAsANameAndTakesNamesOrTheFilesNumbers) {
+    sw::ActionWriter a;
+    a.push(Push::str("c")).op(op::kGetVariable).push(Push::str("blendMode")).op(op::kGetMember).op(op::kTrace);
+    setAndTrace(a, "blendMode", Push::integer(3));           // the file's numbering
+    setAndTrace(a, "blendMode", Push::str("screen"));
+    setAndTrace(a, "blendMode", Push::str("Multiply"));      // names are matched exactly: unchanged
+    setAndTrace(a, "blendMode", Push::str("4"));             // a string is a name, never a number
+    setAndTrace(a, "blendMode", Push::integer(15));          // past the last mode: unchanged
+    setAndTrace(a, "blendMode", Push::dbl(2.9));             // whole part
+    setAndTrace(a, "blendMode", Push::integer(259));         // lowest byte: 3
+    setAndTrace(a, "blendMode", Push::dbl(-254.5));          // -254, lowest byte 2
+    setAndTrace(a, "blendMode", Push::boolean(true));        // not a number: unchanged
+    setAndTrace(a, "blendMode", Push::undefined());          // back to normal
+    setAndTrace(a, "blendMode", Push::str("hardlight"));
+    setAndTrace(a, "blendMode", Push::integer(256));         // lowest byte 0: normal
+    setAndTrace(a, "blendMode", Push::str("erase"));
+    setAndTrace(a, "blendMode", Push::null());
+    // The properties belong to every clip, not to the clip itself, and stay when deleted.
+    a.push(Push::str("c")).op(op::kGetVariable).push(Push::str("blendMode")).op(op::kDelete).op(op::kTrace);
+    a.push({Push::str("blendMode"), Push::integer(1), Push::str("c")})
+        .op(op::kGetVariable)
+        .push(Push::str("hasOwnProperty"))
+        .op(op::kCallMethod)
+        .op(op::kTrace);
+    a.push(Push::str("c")).op(op::kGetVariable).push(Push::str("cacheAsBitmap")).op(op::kGetMember).op(op::kTypeOf).op(op::kTrace);
+    setAndTrace(a, "cacheAsBitmap", Push::str("x"));
+    setAndTrace(a, "cacheAsBitmap", Push::integer(0));
+    setAndTrace(a, "cacheAsBitmap", Push::str("false"));     // a non-empty string is true
+    setAndTrace(a, "cacheAsBitmap", Push::undefined());
+
+    EXPECT_EQ(tracedWithEmptyClip(8, a),
+              (std::vector<std::string>{"normal", "multiply", "screen", "screen", "screen", "screen", "layer",
+                                        "multiply", "layer", "layer", "normal", "hardlight", "normal", "erase",
+                                        "normal", "false", "false", "boolean", "true", "false", "true", "false"}));
+    // Before version 8 a clip has neither: what is set is kept as given, as on any object.
+    EXPECT_EQ(tracedWithEmptyClip(7, a),
+              (std::vector<std::string>{"undefined", "3", "screen", "Multiply", "4", "15", "2.9", "259", "-254.5",
+                                        "true", "undefined", "hardlight", "256", "erase", "null", "true", "false",
+                                        "undefined", "x", "0", "false", "undefined"}));
+}
+
+TEST(ClipCompositing, ABlendModeSetByScriptDrawsTheClipWithIt) {
+    // A red square on the left half; clip "c" holds a green band over the top half.
+    sw::PlaceSpec place;
+    place.depth = 2;
+    place.characterId = 3;
+    place.name = "c";
+    const std::vector<sw::Bytes> tags{
+        sw::rectangleShape(1, 0, 0, 1000, 2000, 0xff0000ff), sw::placeObject(1, 1, sw::MatrixSpec()),
+        sw::rectangleShape(2, 0, 0, 2000, 1000, 0x00ff00ff),
+        sw::defineSprite(3, 1, {sw::placeObject(2, 1, sw::MatrixSpec()), sw::showFrame()}), sw::placeObject2(place, 8)};
+    auto withMode = [](const Push& mode) {
+        sw::ActionWriter a;
+        a.push(Push::str("c")).op(op::kGetVariable).push({Push::str("blendMode"), mode}).op(op::kSetMember);
+        return a;
+    };
+    const Played plain = play(tags, withMode(Push::str("no such mode")));
+    EXPECT_PIXEL(plain.image, 25, 25, kGreen);
+    EXPECT_PIXEL(plain.image, 25, 75, kRed);
+
+    // Multiplied: black where the band meets red, the band's own green over white.
+    const Played multiplied = play(tags, withMode(Push::str("multiply")));
+    EXPECT_PIXEL(multiplied.image, 25, 25, 0xff000000);
+    EXPECT_PIXEL(multiplied.image, 75, 25, kGreen);
+    EXPECT_PIXEL(multiplied.image, 25, 75, kRed);
+
+    // By number: 6 is darken, the darker of each channel.
+    const Played darkened = play(tags, withMode(Push::integer(6)));
+    EXPECT_PIXEL(darkened.image, 25, 25, 0xff000000);
+    EXPECT_PIXEL(darkened.image, 75, 25, kGreen);
 }
