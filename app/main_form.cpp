@@ -15,6 +15,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <memory>
+#include <utility>
+
 #include "app/action_button.h"
 #include "app/vistrel_application.h"
 #include "core/builtin_texts.h"
@@ -49,13 +52,18 @@ TForm1::TForm1(SharedState& state, QWidget* parent, StartFolder startFolder)
     m_preparedStartMovie = ShockwaveFlash::prepareMovie(startMoviePath(m_location.baseDir));
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Vistrel 1.0"));
-    // The icon is drawn at every size a desktop may ask for, which takes a while: the start-up movie is
-    // painted first (or a second has passed, should the pane not be painted).
-    const auto setIcon = [this] {
-        if (!testAttribute(Qt::WA_SetWindowIcon))
-            setWindowIcon(applicationIcon());
+    // The icon is drawn at every size a desktop may ask for, which takes a while: it is drawn on a worker
+    // once the start-up movie is painted, so it takes no processor time from the way to the first frame
+    // (or once a second has passed, should the pane not be painted).
+    const auto drawIcon = [this, started = std::make_shared<bool>(false)] {
+        if (std::exchange(*started, true))
+            return;
+        drawApplicationIconAhead(this, [this](const QIcon& icon) {
+            if (!testAttribute(Qt::WA_SetWindowIcon))
+                setWindowIcon(icon);
+        });
     };
-    QTimer::singleShot(1000, this, setIcon);
+    QTimer::singleShot(1000, this, drawIcon);
     m_images = imageList1();
     // Designed bounds; the settings replace them.
     setGeometry(286, 210, 740, 600);
@@ -64,8 +72,7 @@ TForm1::TForm1(SharedState& state, QWidget* parent, StartFolder startFolder)
     createMenus();
     startupMark("actions and menus");
     createLayout();
-    connect(Flash1, &ShockwaveFlash::frameRendered, this, [this, setIcon] { QTimer::singleShot(0, this, setIcon); },
-            Qt::SingleShotConnection);
+    connect(Flash1, &ShockwaveFlash::frameRendered, this, drawIcon, Qt::SingleShotConnection);
     startupMark("layout");
     // A movie or folder dropped anywhere on the window opens it.
     setAcceptDrops(true);

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QThreadPool>
 
 #include "widgets/image_drawing.h"
 #include "widgets/lazy_icon.h"
@@ -73,20 +75,20 @@ std::shared_future<PreparedPictures>& preparedPictures()
 
 constexpr int kApplicationIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
 
-// The window icon's pictures, drawn ahead after the lists' (the window takes its icon once the first
-// frame is painted).
-std::shared_future<QList<QImage>>& preparedApplicationImages()
-{
-    static std::shared_future<QList<QImage>> prepared;
-    return prepared;
-}
-
 QList<QImage> applicationImages()
 {
     QList<QImage> images;
     for (const int size : kApplicationIconSizes)
         images.append(render(images::drawApplication, size));
     return images;
+}
+
+QIcon iconFromImages(const QList<QImage>& images)
+{
+    QIcon icon;
+    for (const QImage& image : images)
+        icon.addPixmap(QPixmap::fromImage(image));
+    return icon;
 }
 
 std::once_flag preparedOnce;
@@ -199,20 +201,34 @@ void prepareImageLists()
                 pictures.try_emplace(images::statusDrawing(index), picturesOf(images::statusDrawing(index), kImageListIconSize));
             return pictures;
         }).share();
-        preparedApplicationImages() = std::async(std::launch::async, [pictures = preparedPictures()] {
-            pictures.wait();
-            return applicationImages();
-        }).share();
     });
 }
 
 QIcon applicationIcon()
 {
-    const std::shared_future<QList<QImage>>& prepared = preparedApplicationImages();
-    QIcon icon;
-    for (const QImage& image : prepared.valid() ? prepared.get() : applicationImages())
-        icon.addPixmap(QPixmap::fromImage(image));
-    return icon;
+    return iconFromImages(applicationImages());
+}
+
+void drawApplicationIconAhead(QObject* receiver, std::function<void(const QIcon&)> take)
+{
+    // The worker hands the pictures over only while the receiver lives: its end clears the pointer
+    // under the same lock, and the events posted to it go with it.
+    struct Handover {
+        std::mutex mutex;
+        QObject* receiver = nullptr;
+    };
+    const auto handover = std::make_shared<Handover>();
+    handover->receiver = receiver;
+    QObject::connect(receiver, &QObject::destroyed, [handover] {
+        const std::lock_guard lock(handover->mutex);
+        handover->receiver = nullptr;
+    });
+    QThreadPool::globalInstance()->start([handover, take = std::move(take)] {
+        const QList<QImage> images = applicationImages();
+        const std::lock_guard lock(handover->mutex);
+        if (handover->receiver)
+            QMetaObject::invokeMethod(handover->receiver, [take, images] { take(iconFromImages(images)); }, Qt::QueuedConnection);
+    });
 }
 
 } // namespace vistrel

@@ -5,6 +5,9 @@
 
 #include <QIcon>
 #include <QList>
+#include <QObject>
+
+#include <functional>
 
 namespace vistrel {
 
@@ -49,13 +52,16 @@ enum ImageIndex2 : int {
     kGlyphFileSize = 5,
 };
 
-// Starts drawing both lists' pictures at the list's size, then the window icon's, on worker threads, so
-// the first paint finds them made; without it each is drawn when first asked for. Call on the GUI thread
-// once the application object exists.
+// Starts drawing both lists' pictures at the list's size on a worker thread, so the first paint finds
+// them made; without it each is drawn when first asked for. Call on the GUI thread once the application
+// object exists.
 void prepareImageLists();
 QList<QIcon> imageList1();
 QList<QIcon> imageList2();
 QIcon applicationIcon();
+// Draws the window icon on a worker thread and gives it to `take` on the receiver's (GUI) thread, unless
+// the receiver is gone by then. Call on the GUI thread.
+void drawApplicationIconAhead(QObject* receiver, std::function<void(const QIcon&)> take);
 // The file views' pictures where the desktop's icon theme has none: a folder, and a movie file.
 QIcon folderIcon();
 QIcon movieFileIcon();

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QThreadPool>
 #include <QSet>
 
 #include "widgets/image_lists.h"
@@ -91,9 +93,6 @@ TEST(ImageListsTest, PicturesDrawnAheadOnAWorkerMatchThoseDrawnWhenShown)
         for (const QList<QIcon>& list : {imageList1(), imageList2()})
             for (const QIcon& icon : list)
                 pictures << imageOf(icon) << imageOf(icon, QIcon::Disabled);
-        const QIcon application = applicationIcon();
-        for (const int size : {16, 24, 32, 48, 64, 128, 256})
-            pictures << application.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
         return pictures;
     };
     const QList<QImage> drawnWhenShown = allPictures();
@@ -107,6 +106,49 @@ TEST(ImageListsTest, PicturesDrawnAheadOnAWorkerMatchThoseDrawnWhenShown)
     const QIcon play = imageList1().at(kImagePlay);
     EXPECT_EQ(play.pixmap(QSize(32, 32), 1.0).size(), QSize(32, 32));
     EXPECT_EQ(play.pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32));
+}
+
+QList<QImage> iconPictures(const QIcon& icon)
+{
+    QList<QImage> pictures;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        pictures << icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+    return pictures;
+}
+
+TEST(ImageListsTest, WindowIconDrawnAheadReachesAReceiverThatLivesOnly)
+{
+    const QList<QImage> drawnWhenAsked = iconPictures(applicationIcon());
+    ASSERT_EQ(drawnWhenAsked.size(), 7);
+
+    QObject receiver;
+    int handed = 0;
+    QIcon received;
+    drawApplicationIconAhead(&receiver, [&](const QIcon& icon) {
+        ++handed;
+        received = icon;
+    });
+    // Handed over on the receiver's thread: nothing before its events are processed.
+    QThreadPool::globalInstance()->waitForDone();
+    EXPECT_EQ(handed, 0);
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(handed, 1);
+    const QList<QImage> drawnAhead = iconPictures(received);
+    ASSERT_EQ(drawnAhead.size(), drawnWhenAsked.size());
+    for (qsizetype i = 0; i < drawnAhead.size(); ++i)
+        EXPECT_EQ(drawnAhead[i], drawnWhenAsked[i]) << "size " << drawnAhead[i].width();
+
+    // A receiver gone before the pictures are made, or before they are handed over, gets nothing.
+    auto* early = new QObject;
+    auto* late = new QObject;
+    int handedToGone = 0;
+    drawApplicationIconAhead(early, [&](const QIcon&) { ++handedToGone; });
+    delete early;
+    drawApplicationIconAhead(late, [&](const QIcon&) { ++handedToGone; });
+    QThreadPool::globalInstance()->waitForDone();
+    delete late;
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(handedToGone, 0);
 }
 
 } // namespace
