@@ -2,6 +2,9 @@
 // square with each spread mode and focal points, and rendered gradient pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <QImage>
 
 #include "player/movie.h"
@@ -95,6 +98,41 @@ TEST(GradientTable, BlendsInLinearLightWhenAsked) {
     EXPECT_NEAR(qRed(linear[127]), 188, 2);
     EXPECT_EQ(linear[0], rgb(kBlack));
     EXPECT_EQ(linear[254], rgb(kWhite));
+}
+
+// The sRGB curve and its inverse, worked out here on their own, 0..1 both ways.
+double srgbOf(double linear) { return linear <= 0.0031308 ? linear * 12.92 : 1.055 * std::pow(linear, 1 / 2.4) - 0.055; }
+double linearOf(int srgb) {
+    const double v = srgb / 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+TEST(GradientTable, LinearLightEntriesHoldWholeLevelsOfLinearLight) {
+    // A dark channel rising slowly between two stops climbs through the sRGB values of whole
+    // linear levels (0, 13, 22, 28, ...) and holds each for several entries, never in between;
+    // each entry lies at or below the exact blend, since its level is rounded down.
+    std::vector<long> levels;
+    for (int k = 0; k < 256; ++k) levels.push_back(std::lround(srgbOf(k / 255.0) * 255));
+    const swf::Gradient g = gradient({{30, swf::Rgba{250, 128, 3, 255}}, {220, swf::Rgba{7, 255, 130, 255}}}, 1);
+    const vp::GradientTable table = vp::buildGradientTable(g, {}, kBlended);
+    long previous = 0;
+    int changes = 0;
+    for (int e = 31; e < 120; ++e) {
+        const long blue = qBlue(table[static_cast<std::size_t>(e)]);
+        EXPECT_NE(std::find(levels.begin(), levels.end(), blue), levels.end()) << "entry " << e << " blue " << blue;
+        EXPECT_GE(blue, previous) << "entry " << e;
+        changes += blue != previous;
+        previous = blue;
+        const double exact = linearOf(3) + (linearOf(130) - linearOf(3)) * (e - 30) / 190.0;
+        EXPECT_LE(blue, std::lround(srgbOf(exact) * 255)) << "entry " << e;
+    }
+    // 89 entries over about 26 linear levels.
+    EXPECT_LT(changes, 30);
+    // Stops exactly at a level keep it: white stays white, black black.
+    const vp::GradientTable grey = vp::buildGradientTable(gradient({{0, kBlack}, {255, kWhite}}, 1), {}, kBlended);
+    EXPECT_EQ(grey[255], rgb(kWhite));
+    EXPECT_EQ(grey[0], rgb(kBlack));
+    for (int e = 1; e < 256; ++e) EXPECT_GE(qRed(grey[static_cast<std::size_t>(e)]), qRed(grey[static_cast<std::size_t>(e - 1)]));
 }
 
 TEST(GradientTable, ColourTransformAppliesToEveryRecord) {
