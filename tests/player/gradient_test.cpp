@@ -257,6 +257,63 @@ TEST(BlendedGradientPixels, EndsHoldWithoutWrapping) {
     EXPECT_EQ(img.pixel(510, 4), qRgb(32, 32, 32));
 }
 
+// A 200 x 100 pixel stage holding either a rectangle filled with `g` or a line 40 pixels wide,
+// painted with `g`, running through the middle of that rectangle from side to side.
+QImage renderGradientBand(const sw::FillSpec& g, bool asLine, vp::RenderQuality quality) {
+    sw::ShapeBuilder s;
+    if (asLine) {
+        sw::LineSpec line;
+        line.width = 800;
+        line.fill = g;
+        s.line(line).style(std::nullopt, std::nullopt, 1).moveTo(-400, 1000).lineTo(4400, 1000);
+    } else {
+        s.fill(g).style(std::nullopt, 1, std::nullopt).rect(0, 0, 4000, 2000);
+    }
+    sw::MovieSpec spec;
+    spec.widthTwips = 4000;
+    spec.heightTwips = 2000;
+    auto movie = vp::Movie::fromBytes(sw::movie(spec, {s.build(4, 1, -800, 4800, -400, 2400), sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()}));
+    vp::Player player(movie);
+    QImage image(200, 100, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    vp::QPainterRenderer renderer(image);
+    player.render(renderer, QTransform::fromScale(0.05, 0.05), quality);
+    return image;
+}
+
+// Lines painted with a gradient take, pixel by pixel, the colours a fill of the same gradient has
+// there, whatever the kind of gradient, its spread and the drawing quality.
+TEST(GradientLines, ShowTheColoursOfAFillOfTheSameGradient) {
+    sw::FillSpec linear;
+    linear.type = 0x10;
+    linear.stops = {{0, 0xff1419ff}, {90, 0x20ff40ff}, {255, 0x0e14ffff}};
+    linear.matrix.scaleX = linear.matrix.scaleY = 1300 / 32768.0;
+    linear.matrix.translateX = 1700;
+    linear.matrix.translateY = 1000;
+    linear.spread = 1;
+    sw::FillSpec focal = linear;
+    focal.type = 0x13;
+    focal.focalPoint = 0.8;
+    focal.spread = 2;
+    focal.interpolation = 1;
+    sw::FillSpec radial = linear;
+    radial.type = 0x12;
+    radial.spread = 0;
+    for (const sw::FillSpec& g : {linear, focal, radial}) {
+        for (const auto quality : {vp::RenderQuality::Low, vp::RenderQuality::High}) {
+            const QImage fill = renderGradientBand(g, false, quality);
+            const QImage line = renderGradientBand(g, true, quality);
+            ASSERT_FALSE(fill.isNull());
+            ASSERT_FALSE(line.isNull());
+            int differing = 0;
+            // Rows well inside the line's band, away from its anti-aliased sides.
+            for (int y = 35; y < 65; ++y)
+                for (int x = 0; x < 200; ++x) differing += line.pixel(x, y) != fill.pixel(x, y);
+            EXPECT_EQ(differing, 0) << "type " << int(g.type) << " quality " << int(quality);
+        }
+    }
+}
+
 // A blended fill gives every pixel the same colour whether it is drawn whole or in small pieces,
 // for each kind of gradient and spread, translucent stops included.
 TEST(BlendedGradientPixels, WholeFillEqualsPiecewiseFill) {
