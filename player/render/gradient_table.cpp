@@ -8,17 +8,14 @@ namespace vistrel::player {
 
 namespace {
 
-// sRGB <-> linear light through tables: 256 values in, 4096 steps back out.
+// sRGB <-> linear light through tables: 256 values in, 256 eight-bit linear levels back out.
 struct LinearLight {
     std::array<double, 256> toLinear{};
-    std::array<std::uint8_t, 4097> toSrgb{};
+    std::array<std::uint8_t, 256> toSrgb{};
     LinearLight() {
         for (int i = 0; i < 256; ++i) {
             const double v = i / 255.0;
             toLinear[i] = v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        }
-        for (int i = 0; i <= 4096; ++i) {
-            const double v = i / 4096.0;
             const double s = v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
             toSrgb[i] = static_cast<std::uint8_t>(std::clamp(std::lround(s * 255), 0l, 255l));
         }
@@ -32,15 +29,15 @@ const LinearLight& linearLight() {
 
 int mix(int a, int b, double t) { return static_cast<int>(std::lround(a + (b - a) * t)); }
 
-// Linear-light stops are held in eight bits, rounded down: dark channels lose their low steps
-// (sRGB 20 comes back as 13).
-double stopLinear(int v) {
-    return std::floor(linearLight().toLinear[static_cast<std::size_t>(v)] * 255) / 255;
-}
-
+// Stops blend exactly in linear light, but every entry holds its linear value in eight bits,
+// rounded down, before it goes back to sRGB: dark channels move in coarse steps (sRGB 0, 13, 22,
+// ...) and a stop of sRGB 20 comes back as 13.
 int mixLinear(int a, int b, double t) {
-    const double v = stopLinear(a) + (stopLinear(b) - stopLinear(a)) * t;
-    return linearLight().toSrgb[static_cast<std::size_t>(std::clamp(std::lround(v * 4096), 0l, 4096l))];
+    const auto& light = linearLight();
+    const double from = light.toLinear[static_cast<std::size_t>(a)], to = light.toLinear[static_cast<std::size_t>(b)];
+    // The hair above the level keeps values that are whole levels from rounding down a level.
+    const double level = std::floor((from + (to - from) * t) * 255 + 1e-9);
+    return light.toSrgb[static_cast<std::size_t>(std::clamp(level, 0.0, 255.0))];
 }
 
 // Linear-light gradients that are not opaque darken: the colour is weighted by alpha^1.5625 where

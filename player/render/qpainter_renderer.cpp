@@ -402,8 +402,7 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
         p.setRenderHint(QPainter::SmoothPixmapTransform, m_quality == RenderQuality::Best);
         return;
     }
-    if (paint.gradient.records.size() > 1 && (paint.type == swf::FillType::LinearGradient || paint.type == swf::FillType::RadialGradient ||
-                                             paint.type == swf::FillType::FocalGradient)) {
+    if (drawnAsGradient(paint)) {
         fillGradient(p, item, device, cx);
         return;
     }
@@ -412,13 +411,44 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
     fillInPieces(p, item.path, item.pieces.get(), makeBrush(paint, cx, device), knownClip());
 }
 
-void QPainterRenderer::fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx) {
+bool QPainterRenderer::drawnAsGradient(const Paint& paint) {
+    return paint.gradient.records.size() > 1 && (paint.type == swf::FillType::LinearGradient ||
+                                                 paint.type == swf::FillType::RadialGradient ||
+                                                 paint.type == swf::FillType::FocalGradient);
+}
+
+GradientSampling QPainterRenderer::gradientSampling() const {
     // Without anti-aliasing colours blend between entries; with it each pixel keeps one entry.
-    const GradientSampling sampling = m_quality == RenderQuality::Low ? GradientSampling::Blended : GradientSampling::Stepped;
-    const GradientTable table = buildGradientTable(item.paint.gradient, cx, sampling);
+    return m_quality == RenderQuality::Low ? GradientSampling::Blended : GradientSampling::Stepped;
+}
+
+QTransform QPainterRenderer::gradientToDevice(const Paint& paint, const QTransform& device) const {
     // The nudge that settles aliased edges is for the rasteriser only: colours sample the exact place.
-    QTransform toDevice = item.paint.matrix * device;
+    QTransform toDevice = paint.matrix * device;
     if (m_quality == RenderQuality::Low) toDevice *= QTransform::fromTranslate(kAliasNudge, kAliasNudge);
+    return toDevice;
+}
+
+QBrush QPainterRenderer::lineGradientBrush(const Paint& paint, const QTransform& device, const swf::ColorTransform& cx,
+                                           QRect area) {
+    // Lines take their gradient colours pixel by pixel as fills do: a picture of the device area the
+    // line may cover, which the brush lays down where it stands.
+    area &= m_target.rect();
+    if (area.isEmpty()) return QBrush(Qt::NoBrush);
+    const GradientSampling sampling = gradientSampling();
+    const GradientTable table = buildGradientTable(paint.gradient, cx, sampling);
+    QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) return QBrush(Qt::NoBrush);
+    renderGradient(paint.gradient, paint.type, table, gradientToDevice(paint, device), area, image, sampling);
+    QBrush brush(image);
+    brush.setTransform(QTransform::fromTranslate(area.left(), area.top()));
+    return brush;
+}
+
+void QPainterRenderer::fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx) {
+    const GradientSampling sampling = gradientSampling();
+    const GradientTable table = buildGradientTable(item.paint.gradient, cx, sampling);
+    const QTransform toDevice = gradientToDevice(item.paint, device);
     // A linear gradient that changes only across (or only down) the device gives every row (or column)
     // the same colours: one row (or a narrow strip) is computed and the brush repeats it, instead of
     // working out and blending a picture as tall as the fill.
@@ -551,6 +581,16 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
     const bool antialiased = p.testRenderHint(QPainter::Antialiasing);
     QBrush brush = pen.brush();
     if (brush.style() != Qt::SolidPattern) brush.setTransform(brush.transform() * device);
+    if (drawnAsGradient(item.paint)) {
+        // Every way of laying the line's outline down below reaches no further than its width (or a
+        // pixel) beyond its path on the device, round ends and corners included.
+        const double scale = std::max({std::hypot(device.m11(), device.m12()), std::hypot(device.m21(), device.m22()),
+                                       scaleOf(m_stage)});
+        const double reach = std::max(1.0, s.width * scale) + 2;
+        const QRectF bounds = device.mapRect(item.path.controlPointRect()).adjusted(-reach, -reach, reach, reach);
+        if (std::isfinite(bounds.width()) && std::isfinite(bounds.height()))
+            brush = lineGradientBrush(item.paint, device, cx, bounds.toAlignedRect());
+    }
     // Fills a line's outline, given on the device, with its paint.
     const auto paintOutline = [&](QPainterPath outline) {
         outline.setFillRule(Qt::WindingFill);
@@ -612,6 +652,12 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
     if (!m_rows.isNull() && m_layers.size() == 1 && thin &&
         device.mapRect(item.path.controlPointRect()).bottom() + 2 >= m_rows.height())
         m_wantedWholeDevice = true;
+    if (drawnAsGradient(item.paint) && brush.style() == Qt::TexturePattern && device.isInvertible()) {
+        // The painter maps the pen's brush by the device transform too.
+        QBrush placed = brush;
+        placed.setTransform(brush.transform() * device.inverted());
+        pen.setBrush(placed);
+    }
     p.setTransform(device);
     p.setBrush(Qt::NoBrush);
     p.setPen(pen);

@@ -97,6 +97,13 @@ private:
                          const std::function<void(const QRect&, QImage&)>& paint, QSize repeat = QSize(),
                          GradientCache::Key* cacheKey = nullptr);
     void fillGradient(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
+    // Whether the paint is a gradient worked out pixel by pixel (one of a single colour is not).
+    static bool drawnAsGradient(const Paint& paint);
+    GradientSampling gradientSampling() const;
+    // Where the gradient square lies on the device, as its colours are sampled.
+    QTransform gradientToDevice(const Paint& paint, const QTransform& device) const;
+    // A brush in device pixels holding the gradient over `area`, for lines.
+    QBrush lineGradientBrush(const Paint& paint, const QTransform& device, const swf::ColorTransform& cx, QRect area);
     void strokeItem(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     void drawPixelBox(QPainter& p, const DrawItem& item, const QTransform& device, const swf::ColorTransform& cx);
     QBrush makeBrush(const Paint& paint, const swf::ColorTransform& cx, const QTransform& device);

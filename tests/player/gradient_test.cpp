@@ -2,6 +2,9 @@
 // square with each spread mode and focal points, and rendered gradient pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <QImage>
 
 #include "player/movie.h"
@@ -95,6 +98,41 @@ TEST(GradientTable, BlendsInLinearLightWhenAsked) {
     EXPECT_NEAR(qRed(linear[127]), 188, 2);
     EXPECT_EQ(linear[0], rgb(kBlack));
     EXPECT_EQ(linear[254], rgb(kWhite));
+}
+
+// The sRGB curve and its inverse, worked out here on their own, 0..1 both ways.
+double srgbOf(double linear) { return linear <= 0.0031308 ? linear * 12.92 : 1.055 * std::pow(linear, 1 / 2.4) - 0.055; }
+double linearOf(int srgb) {
+    const double v = srgb / 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+TEST(GradientTable, LinearLightEntriesHoldWholeLevelsOfLinearLight) {
+    // A dark channel rising slowly between two stops climbs through the sRGB values of whole
+    // linear levels (0, 13, 22, 28, ...) and holds each for several entries, never in between;
+    // each entry lies at or below the exact blend, since its level is rounded down.
+    std::vector<long> levels;
+    for (int k = 0; k < 256; ++k) levels.push_back(std::lround(srgbOf(k / 255.0) * 255));
+    const swf::Gradient g = gradient({{30, swf::Rgba{250, 128, 3, 255}}, {220, swf::Rgba{7, 255, 130, 255}}}, 1);
+    const vp::GradientTable table = vp::buildGradientTable(g, {}, kBlended);
+    long previous = 0;
+    int changes = 0;
+    for (int e = 31; e < 120; ++e) {
+        const long blue = qBlue(table[static_cast<std::size_t>(e)]);
+        EXPECT_NE(std::find(levels.begin(), levels.end(), blue), levels.end()) << "entry " << e << " blue " << blue;
+        EXPECT_GE(blue, previous) << "entry " << e;
+        changes += blue != previous;
+        previous = blue;
+        const double exact = linearOf(3) + (linearOf(130) - linearOf(3)) * (e - 30) / 190.0;
+        EXPECT_LE(blue, std::lround(srgbOf(exact) * 255)) << "entry " << e;
+    }
+    // 89 entries over about 26 linear levels.
+    EXPECT_LT(changes, 30);
+    // Stops exactly at a level keep it: white stays white, black black.
+    const vp::GradientTable grey = vp::buildGradientTable(gradient({{0, kBlack}, {255, kWhite}}, 1), {}, kBlended);
+    EXPECT_EQ(grey[255], rgb(kWhite));
+    EXPECT_EQ(grey[0], rgb(kBlack));
+    for (int e = 1; e < 256; ++e) EXPECT_GE(qRed(grey[static_cast<std::size_t>(e)]), qRed(grey[static_cast<std::size_t>(e - 1)]));
 }
 
 TEST(GradientTable, ColourTransformAppliesToEveryRecord) {
@@ -217,6 +255,63 @@ TEST(BlendedGradientPixels, EndsHoldWithoutWrapping) {
     EXPECT_EQ(img.pixel(0, 4), qRgb(0, 0, 0));
     EXPECT_EQ(img.pixel(1023, 4), qRgb(255, 255, 255));
     EXPECT_EQ(img.pixel(510, 4), qRgb(32, 32, 32));
+}
+
+// A 200 x 100 pixel stage holding either a rectangle filled with `g` or a line 40 pixels wide,
+// painted with `g`, running through the middle of that rectangle from side to side.
+QImage renderGradientBand(const sw::FillSpec& g, bool asLine, vp::RenderQuality quality) {
+    sw::ShapeBuilder s;
+    if (asLine) {
+        sw::LineSpec line;
+        line.width = 800;
+        line.fill = g;
+        s.line(line).style(std::nullopt, std::nullopt, 1).moveTo(-400, 1000).lineTo(4400, 1000);
+    } else {
+        s.fill(g).style(std::nullopt, 1, std::nullopt).rect(0, 0, 4000, 2000);
+    }
+    sw::MovieSpec spec;
+    spec.widthTwips = 4000;
+    spec.heightTwips = 2000;
+    auto movie = vp::Movie::fromBytes(sw::movie(spec, {s.build(4, 1, -800, 4800, -400, 2400), sw::placeObject2({.depth = 1, .characterId = 1}), sw::showFrame()}));
+    vp::Player player(movie);
+    QImage image(200, 100, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    vp::QPainterRenderer renderer(image);
+    player.render(renderer, QTransform::fromScale(0.05, 0.05), quality);
+    return image;
+}
+
+// Lines painted with a gradient take, pixel by pixel, the colours a fill of the same gradient has
+// there, whatever the kind of gradient, its spread and the drawing quality.
+TEST(GradientLines, ShowTheColoursOfAFillOfTheSameGradient) {
+    sw::FillSpec linear;
+    linear.type = 0x10;
+    linear.stops = {{0, 0xff1419ff}, {90, 0x20ff40ff}, {255, 0x0e14ffff}};
+    linear.matrix.scaleX = linear.matrix.scaleY = 1300 / 32768.0;
+    linear.matrix.translateX = 1700;
+    linear.matrix.translateY = 1000;
+    linear.spread = 1;
+    sw::FillSpec focal = linear;
+    focal.type = 0x13;
+    focal.focalPoint = 0.8;
+    focal.spread = 2;
+    focal.interpolation = 1;
+    sw::FillSpec radial = linear;
+    radial.type = 0x12;
+    radial.spread = 0;
+    for (const sw::FillSpec& g : {linear, focal, radial}) {
+        for (const auto quality : {vp::RenderQuality::Low, vp::RenderQuality::High}) {
+            const QImage fill = renderGradientBand(g, false, quality);
+            const QImage line = renderGradientBand(g, true, quality);
+            ASSERT_FALSE(fill.isNull());
+            ASSERT_FALSE(line.isNull());
+            int differing = 0;
+            // Rows well inside the line's band, away from its anti-aliased sides.
+            for (int y = 35; y < 65; ++y)
+                for (int x = 0; x < 200; ++x) differing += line.pixel(x, y) != fill.pixel(x, y);
+            EXPECT_EQ(differing, 0) << "type " << int(g.type) << " quality " << int(quality);
+        }
+    }
 }
 
 // A blended fill gives every pixel the same colour whether it is drawn whole or in small pieces,
