@@ -110,6 +110,11 @@ void FrameDrawer::setBands(int bands, int minPixels) {
     m_splitPixels = std::max(minPixels, 2);
 }
 
+bool FrameDrawer::shows(const Player& player, const FrameView& view) const {
+    return m_player == &player && m_changeCount == player.changeCount() && m_view == view &&
+           m_image.size() == view.size.expandedTo(QSize(1, 1));
+}
+
 bool FrameDrawer::update(const Player& player, const FrameView& view) {
     const std::uint64_t changes = player.changeCount();
     if (m_valid && m_player == &player && m_changeCount == changes && m_view == view) return false;
@@ -162,7 +167,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
         return false;   // nothing visible changed
     }
     state.layers.beginFrame();
-    const auto deadline = std::chrono::steady_clock::now() + m_timeLimit;
+    const auto deadline = (m_clock ? m_clock() : std::chrono::steady_clock::now()) + m_timeLimit;
     QPainterRenderer& renderer = *state.renderer;
     renderer.setRowLimit(!state.wholeDevice);
     renderer.setLayerPlan(&record.layers);
@@ -190,7 +195,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
     if (split < 0) {
         renderer.setRepaintArea(full ? QRegion() : area);
         onPoolThread([&] {
-            CutShortRenderer limited(renderer, deadline);
+            CutShortRenderer limited(renderer, deadline, m_clock);
             player.render(limited, view.stageToDevice, view.quality, view.background);
             cut = limited.cutShort();
         });
@@ -213,7 +218,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
         double aboveTime = 0, belowTime = 0;
         const auto lowerBand = [&] {
             const double start = threadCpuMs();
-            CutShortRenderer limited(lower, deadline);
+            CutShortRenderer limited(lower, deadline, m_clock);
             state.replay.replay(limited);
             lowerCut = limited.cutShort();
             belowTime = threadCpuMs() - start;
@@ -243,7 +248,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
             renderer.setRepaintArea(top);
             onPoolThread([&] {
                 const double start = threadCpuMs();
-                CutShortRenderer limited(renderer, deadline);
+                CutShortRenderer limited(renderer, deadline, m_clock);
                 player.render(limited, view.stageToDevice, view.quality, view.background);
                 cut = limited.cutShort();
                 aboveTime = threadCpuMs() - start;
@@ -267,7 +272,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
             m_lastBands = 1;
             renderer.setRowLimit(false);
             renderer.setRepaintArea(full ? QRegion() : area);
-            CutShortRenderer limited(renderer, deadline);
+            CutShortRenderer limited(renderer, deadline, m_clock);
             player.render(limited, view.stageToDevice, view.quality, view.background);
             cut = limited.cutShort();
         }

@@ -939,6 +939,12 @@ void QPainterRenderer::endLayer(const std::vector<Filter>& filters, BlendMode mo
     release();
 }
 
+void QPainterRenderer::abandonLayer(BlendMode mode) {
+    // Its pixels lack what was left out: the cache would hand them out as the finished layer.
+    if (m_skipDepth == 0 && m_building.empty() && m_layers.size() >= 2) m_layers.back().cacheable = false;
+    endLayer({}, mode);
+}
+
 void QPainterRenderer::composite(const QImage& content, const QRect& box, BlendMode mode) {
     // Alpha and erase change the layer of an ancestor; with none to act on they leave no trace.
     if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && m_layers.size() == 1) return;

@@ -49,6 +49,7 @@ public:
     void endMask() override;
     void beginLayer(const QTransform& m, const QRectF& bounds, bool filtered) override;
     void endLayer(const std::vector<Filter>& filters, BlendMode mode) override;
+    void abandonLayer(BlendMode mode) override;
     void endFrame() override;
 
     // Frames from now on repaint only `area` (device pixels), leaving the rest of the target as it
