@@ -169,6 +169,9 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
     state.layers.beginFrame();
     const auto deadline = (m_clock ? m_clock() : std::chrono::steady_clock::now()) + m_timeLimit;
     QPainterRenderer& renderer = *state.renderer;
+    // Long filter work stops at the limit too (checked between passes, from either band's thread).
+    const std::function<bool()> late = [&] { return (m_clock ? m_clock() : std::chrono::steady_clock::now()) >= deadline; };
+    renderer.setStop(late);
     renderer.setRowLimit(!state.wholeDevice);
     renderer.setLayerPlan(&record.layers);
     renderer.setLayerCache(&state.layers);
@@ -211,6 +214,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
         if (!state.bandRenderer) state.bandRenderer = std::make_unique<QPainterRenderer>(state.bandCanvas);
         QPainterRenderer& lower = *state.bandRenderer;
         lower.setRowLimit(!state.wholeDevice);
+        lower.setStop(late);
         lower.setRepaintArea(bottom);
         lower.setLayerPlan(&record.layers);
         lower.setLayerCache(&state.layers);
@@ -255,7 +259,8 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
             });
         }
         lower.setLayerPlan(nullptr);
-        cut = cut || lowerCut;
+        lower.setStop({});
+        cut = cut || lowerCut || lower.filtersStopped();
         // Half way from the last judgement to this frame's: frames change little from one to the next,
         // and one disturbed measurement moves the split only a little.
         constexpr double kMinMeasured = 0.05;   // milliseconds: below this the clock says little
@@ -277,6 +282,8 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
             cut = limited.cutShort();
         }
     }
+    cut = cut || renderer.filtersStopped();
+    renderer.setStop({});
     renderer.setLayerPlan(nullptr);
     m_cutShort = cut;
     if (cut) m_valid = false;   // the next update draws the whole picture again
