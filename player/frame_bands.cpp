@@ -131,7 +131,7 @@ void FrameReplay::forget() {
 }
 
 bool CutShortRenderer::late() {
-    if (!m_cut && std::chrono::steady_clock::now() >= m_deadline) m_cut = true;
+    if (!m_cut && (m_clock ? m_clock() : std::chrono::steady_clock::now()) >= m_deadline) m_cut = true;
     return m_cut;
 }
 
@@ -146,7 +146,7 @@ void CutShortRenderer::drawShapeKeyed(const ShapePaths& shape, const QTransform&
 
 void CutShortRenderer::endLayer(const std::vector<Filter>& filters, BlendMode mode) {
     // The layer still closes, so masks and layers stay paired; its filters are what may take long.
-    if (late()) m_target.endLayer({}, mode);
+    if (late()) m_target.abandonLayer(mode);
     else m_target.endLayer(filters, mode);
 }
 

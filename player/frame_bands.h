@@ -82,8 +82,10 @@ private:
 // applied, so a frame too heavy to draw in time is shown as far as it got.
 class CutShortRenderer final : public Renderer {
 public:
-    CutShortRenderer(Renderer& target, std::chrono::steady_clock::time_point deadline)
-        : m_target(target), m_deadline(deadline) {}
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // `clock` tells the time (the steady clock when empty); the two bands of a frame read it at once.
+    CutShortRenderer(Renderer& target, std::chrono::steady_clock::time_point deadline, const Clock& clock = {})
+        : m_target(target), m_deadline(deadline), m_clock(clock) {}
     void beginFrame(swf::Rgba background, const QTransform& stageToDevice, RenderQuality quality) override {
         m_target.beginFrame(background, stageToDevice, quality);
     }
@@ -97,6 +99,7 @@ public:
         m_target.beginLayer(m, bounds, filtered);
     }
     void endLayer(const std::vector<Filter>& filters, BlendMode mode) override;
+    void abandonLayer(BlendMode mode) override { m_target.abandonLayer(mode); }
     void endFrame() override { m_target.endFrame(); }
 
     bool cutShort() const { return m_cut; }
@@ -106,6 +109,7 @@ private:
 
     Renderer& m_target;
     std::chrono::steady_clock::time_point m_deadline;
+    const Clock& m_clock;
     bool m_cut = false;
 };
 

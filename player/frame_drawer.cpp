@@ -110,6 +110,11 @@ void FrameDrawer::setBands(int bands, int minPixels) {
     m_splitPixels = std::max(minPixels, 2);
 }
 
+bool FrameDrawer::shows(const Player& player, const FrameView& view) const {
+    return m_player == &player && m_changeCount == player.changeCount() && m_view == view &&
+           m_image.size() == view.size.expandedTo(QSize(1, 1));
+}
+
 bool FrameDrawer::update(const Player& player, const FrameView& view) {
     const std::uint64_t changes = player.changeCount();
     if (m_valid && m_player == &player && m_changeCount == changes && m_view == view) return false;
@@ -162,8 +167,11 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
         return false;   // nothing visible changed
     }
     state.layers.beginFrame();
-    const auto deadline = std::chrono::steady_clock::now() + m_timeLimit;
+    const auto deadline = (m_clock ? m_clock() : std::chrono::steady_clock::now()) + m_timeLimit;
     QPainterRenderer& renderer = *state.renderer;
+    // Long filter work stops at the limit too (checked between passes, from either band's thread).
+    const std::function<bool()> late = [&] { return (m_clock ? m_clock() : std::chrono::steady_clock::now()) >= deadline; };
+    renderer.setStop(late);
     renderer.setRowLimit(!state.wholeDevice);
     renderer.setLayerPlan(&record.layers);
     renderer.setLayerCache(&state.layers);
@@ -190,7 +198,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
     if (split < 0) {
         renderer.setRepaintArea(full ? QRegion() : area);
         onPoolThread([&] {
-            CutShortRenderer limited(renderer, deadline);
+            CutShortRenderer limited(renderer, deadline, m_clock);
             player.render(limited, view.stageToDevice, view.quality, view.background);
             cut = limited.cutShort();
         });
@@ -206,6 +214,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
         if (!state.bandRenderer) state.bandRenderer = std::make_unique<QPainterRenderer>(state.bandCanvas);
         QPainterRenderer& lower = *state.bandRenderer;
         lower.setRowLimit(!state.wholeDevice);
+        lower.setStop(late);
         lower.setRepaintArea(bottom);
         lower.setLayerPlan(&record.layers);
         lower.setLayerCache(&state.layers);
@@ -213,7 +222,7 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
         double aboveTime = 0, belowTime = 0;
         const auto lowerBand = [&] {
             const double start = threadCpuMs();
-            CutShortRenderer limited(lower, deadline);
+            CutShortRenderer limited(lower, deadline, m_clock);
             state.replay.replay(limited);
             lowerCut = limited.cutShort();
             belowTime = threadCpuMs() - start;
@@ -243,14 +252,15 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
             renderer.setRepaintArea(top);
             onPoolThread([&] {
                 const double start = threadCpuMs();
-                CutShortRenderer limited(renderer, deadline);
+                CutShortRenderer limited(renderer, deadline, m_clock);
                 player.render(limited, view.stageToDevice, view.quality, view.background);
                 cut = limited.cutShort();
                 aboveTime = threadCpuMs() - start;
             });
         }
         lower.setLayerPlan(nullptr);
-        cut = cut || lowerCut;
+        lower.setStop({});
+        cut = cut || lowerCut || lower.filtersStopped();
         // Half way from the last judgement to this frame's: frames change little from one to the next,
         // and one disturbed measurement moves the split only a little.
         constexpr double kMinMeasured = 0.05;   // milliseconds: below this the clock says little
@@ -267,11 +277,13 @@ bool FrameDrawer::update(const Player& player, const FrameView& view) {
             m_lastBands = 1;
             renderer.setRowLimit(false);
             renderer.setRepaintArea(full ? QRegion() : area);
-            CutShortRenderer limited(renderer, deadline);
+            CutShortRenderer limited(renderer, deadline, m_clock);
             player.render(limited, view.stageToDevice, view.quality, view.background);
             cut = limited.cutShort();
         }
     }
+    cut = cut || renderer.filtersStopped();
+    renderer.setStop({});
     renderer.setLayerPlan(nullptr);
     m_cutShort = cut;
     if (cut) m_valid = false;   // the next update draws the whole picture again

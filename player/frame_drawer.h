@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -57,6 +58,12 @@ public:
     void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
     // Whether the last update ran out of time; the next update then redraws the whole picture.
     bool cutShort() const { return m_cutShort; }
+    // Whether the picture, whole or cut short, is of `player`'s current frame seen through `view`.
+    bool shows(const Player& player, const FrameView& view) const;
+    // What the time limit is measured by (the steady clock by default); it may be read from two
+    // threads at once.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void setClock(Clock clock) { m_clock = std::move(clock); }
 
 private:
     struct State;
@@ -70,6 +77,7 @@ private:
     int m_splitPixels = 0;
     int m_lastBands = 1;
     std::chrono::milliseconds m_timeLimit{1000};
+    Clock m_clock;
     bool m_cutShort = false;
     QRegion m_repainted;
     std::unique_ptr<State> m_state;   // the renderer with its caches, and what the picture shows

@@ -104,6 +104,36 @@ void blurColumns(std::uint8_t* data, std::vector<std::uint8_t>& source, int widt
 
 } // namespace
 
+namespace {
+thread_local const std::function<bool()>* t_stop = nullptr;
+thread_local bool t_stopped = false;
+} // namespace
+
+StopScope::StopScope(const std::function<bool()>& stop) : m_outer(t_stop), m_outerStopped(t_stopped)
+{
+    t_stop = stop ? &stop : nullptr;
+    t_stopped = false;
+}
+
+StopScope::~StopScope()
+{
+    // Outside every scope nothing stops; an outer scope finds out from its own `stop` when it asks.
+    t_stop = m_outer;
+    t_stopped = m_outerStopped;
+}
+
+bool stopRequested()
+{
+    if (!t_stopped && t_stop && (*t_stop)())
+        t_stopped = true;
+    return t_stopped;
+}
+
+bool stopSeen()
+{
+    return t_stopped;
+}
+
 double blurWidth(double amount, double scale)
 {
     return std::clamp(finiteOr0(amount), 0.0, kMaxBlur) * std::min(std::fabs(finiteOr0(scale)), 64.0);
@@ -142,6 +172,8 @@ void boxBlur(std::uint8_t* data, int width, int height, int channels, double wid
     const Box boxY(widthY);
     std::vector<std::uint8_t> scratch;
     for (int pass = 0; pass < passes; ++pass) {
+        if (stopRequested())
+            return;
         if (boxX.reach > 0) {
             if (channels == 4)
                 blurRows<4>(data, width, height, boxX);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include <QImage>
@@ -31,6 +32,25 @@ QPoint filterOffset(double angle, double distance, double scaleX, double scaleY)
 // Box-blurs `channels` (1 or 4) interleaved 8-bit values per pixel with zeros outside the image:
 // `passes` times, horizontally with a box widthX pixels wide and vertically widthY wide.
 void boxBlur(std::uint8_t* data, int width, int height, int channels, double widthX, double widthY, int passes);
+
+// While a scope lives, blur passes on this thread ask `stop` before each pass and leave out the rest
+// once it says so: a blur many times the picture's size in many passes can take seconds, and the
+// frame it belongs to is shown as far as it got. (Kept per thread, not passed through every filter.)
+class StopScope {
+public:
+    explicit StopScope(const std::function<bool()>& stop);
+    ~StopScope();
+    StopScope(const StopScope&) = delete;
+    StopScope& operator=(const StopScope&) = delete;
+
+private:
+    const std::function<bool()>* m_outer;
+    bool m_outerStopped;
+};
+// Whether the innermost scope's `stop` said so (asked once more while it has not).
+bool stopRequested();
+// Whether work was left out for it in the innermost scope (without asking again).
+bool stopSeen();
 
 // One 8-bit value per pixel, read with zero outside the plane.
 struct AlphaPlane {

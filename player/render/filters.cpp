@@ -131,14 +131,20 @@ QMarginsF filterMargins(const std::vector<Filter>& filters, double scaleX, doubl
     return {std::ceil(total.left()), std::ceil(total.top()), std::ceil(total.right()), std::ceil(total.bottom())};
 }
 
-void applyFilters(QImage& layer, const std::vector<Filter>& filters, double scaleX, double scaleY)
+bool applyFilters(QImage& layer, const std::vector<Filter>& filters, double scaleX, double scaleY,
+                  const std::function<bool()>& stop)
 {
     if (layer.isNull() || filters.empty())
-        return;
+        return false;
     if (layer.format() != QImage::Format_ARGB32_Premultiplied)
         layer = layer.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    for (const Filter& filter : filters)
+    const StopScope scope(stop);
+    for (const Filter& filter : filters) {
+        if (stopRequested())
+            break;
         std::visit(ApplyVisitor{layer, scaleX, scaleY}, filter);
+    }
+    return stopSeen();
 }
 
 } // namespace vistrel::player

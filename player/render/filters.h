@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -20,7 +21,9 @@ QMarginsF filterMargins(const std::vector<Filter>& filters, double scaleX, doubl
 
 // Applies the filters in order to a premultiplied layer image that already includes
 // filterMargins() around the content. Any image format is accepted; the result is
-// Format_ARGB32_Premultiplied.
-void applyFilters(QImage& layer, const std::vector<Filter>& filters, double scaleX, double scaleY);
+// Format_ARGB32_Premultiplied. Before each filter and each blur pass `stop` is asked whether to go
+// on (a frame out of time): the layer then stays as far as it got, and the result is true.
+bool applyFilters(QImage& layer, const std::vector<Filter>& filters, double scaleX, double scaleY,
+                  const std::function<bool()>& stop = {});
 
 } // namespace vistrel::player

@@ -138,6 +138,7 @@ bool QPainterRenderer::smoothBitmaps(const Paint& paint) const {
 }
 
 void QPainterRenderer::beginFrame(swf::Rgba background, const QTransform& stageToDevice, RenderQuality quality) {
+    m_filtersStopped = false;
     m_layers.clear();
     m_building.clear();
     m_maskApplied.clear();
@@ -978,11 +979,20 @@ void QPainterRenderer::endLayer(const std::vector<Filter>& filters, BlendMode mo
     // The layer's own pixels are used in place: copies of large areas cost more than the work.
     QImage content(layer.image->bits() + static_cast<qsizetype>(box.y()) * layer.image->bytesPerLine() + box.x() * 4,
                    box.width(), box.height(), layer.image->bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
-    if (!filters.empty()) applyFilters(content, filters, sx, sy);
+    if (!filters.empty() && applyFilters(content, filters, sx, sy, m_stop)) {
+        m_filtersStopped = true;
+        layer.cacheable = false;   // not the finished layer
+    }
     dirty |= box;
     if (layer.cacheable) m_cache->offer(layer.cacheSignature, box, content);
     composite(content, box, mode);
     release();
+}
+
+void QPainterRenderer::abandonLayer(BlendMode mode) {
+    // Its pixels lack what was left out: the cache would hand them out as the finished layer.
+    if (m_skipDepth == 0 && m_building.empty() && m_layers.size() >= 2) m_layers.back().cacheable = false;
+    endLayer({}, mode);
 }
 
 void QPainterRenderer::composite(const QImage& content, const QRect& box, BlendMode mode) {

@@ -49,6 +49,7 @@ public:
     void endMask() override;
     void beginLayer(const QTransform& m, const QRectF& bounds, bool filtered) override;
     void endLayer(const std::vector<Filter>& filters, BlendMode mode) override;
+    void abandonLayer(BlendMode mode) override;
     void endFrame() override;
 
     // Frames from now on repaint only `area` (device pixels), leaving the rest of the target as it
@@ -65,6 +66,10 @@ public:
     // Whether the last frame drew such a hairline on the shortened rows: drawn again without the limit,
     // it gives the whole picture's pixels.
     bool wantedWholeDevice() const { return m_wantedWholeDevice; }
+    // Filters ask `stop` before each filter and blur pass and leave the rest out once it says so.
+    void setStop(std::function<bool()> stop) { m_stop = std::move(stop); }
+    // Whether the frame drawn last left out filter work for it.
+    bool filtersStopped() const { return m_filtersStopped; }
 
 private:
     struct Layer {
@@ -149,6 +154,8 @@ private:
     const std::vector<LayerPlan>* m_plan = nullptr;
     const std::vector<LayerPlan>* m_framePlan = nullptr;   // the plan while this frame still follows it
     LayerCache* m_cache = nullptr;
+    std::function<bool()> m_stop;
+    bool m_filtersStopped = false;
     std::size_t m_layerCalls = 0;             // beginLayer calls so far this frame
     int m_skipDepth = 0;                      // inside a layer left out (or taken from the cache)
     const LayerCache::Entry* m_skipCached = nullptr;       // the cache entry standing for the layer left out

@@ -40,6 +40,9 @@ public:
     // drawn as the object's own bitmap, placed on whole device pixels.
     virtual void beginLayer(const QTransform& m, const QRectF& bounds, bool filtered) = 0;
     virtual void endLayer(const std::vector<Filter>& filters, BlendMode mode) = 0;
+    // Closes the layer begun last when drawing ran out of time in it: what it got is shown unfiltered,
+    // and renderers that keep finished layers for later frames must not keep this one.
+    virtual void abandonLayer(BlendMode mode) { endLayer({}, mode); }
     virtual void endFrame() = 0;
 };
 

@@ -94,6 +94,24 @@ TEST(BlurFilterApply, MorePassesAndScaleReachFurther)
     EXPECT_NEAR(alphaSum(twoPasses), before, before / 50);  // blurring moves coverage, keeps it
 }
 
+TEST(BlurFilterApply, StopsBetweenPassesWhenAsked)
+{
+    // Asked before each filter and each pass: stopping after the first pass leaves one pass done.
+    QImage source = canvas(41, 41);
+    QPainter(&source).fillRect(18, 18, 5, 5, Qt::white);
+    QImage onePass = source, stopped = source, whole = source;
+    EXPECT_FALSE(applyFilters(onePass, {BlurFilter{4, 4, 1}}, 1, 1));
+    EXPECT_FALSE(applyFilters(whole, {BlurFilter{4, 4, 3}}, 1, 1, [] { return false; }));
+    int asked = 0;
+    EXPECT_TRUE(applyFilters(stopped, {BlurFilter{4, 4, 3}}, 1, 1, [&] { return ++asked > 2; }));
+    EXPECT_EQ(stopped, onePass);
+    EXPECT_NE(stopped, whole);
+    // A stop there from the start leaves the layer as it was.
+    QImage untouched = source;
+    EXPECT_TRUE(applyFilters(untouched, {BlurFilter{4, 4, 3}}, 1, 1, [] { return true; }));
+    EXPECT_EQ(untouched, source);
+}
+
 TEST(BlurFilterApply, OnlyTheRequestedAxis)
 {
     QImage image = canvas(21, 21);

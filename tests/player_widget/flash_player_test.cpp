@@ -1,6 +1,8 @@
 // The player control: property puts, playback commands, zoom and scale, drawing on demand.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -179,6 +181,47 @@ TEST_F(FlashPlayerTest, PaintsOnDemandAndReusesUnchangedFrames) {
     m_flash->resize(200, 200);
     m_flash->repaint();
     EXPECT_EQ(m_flash->lastFrame().size(), QSize(200, 200));
+}
+
+TEST_F(FlashPlayerTest, AFrameCutShortWhilePlayingIsShownAsFarAsItGot) {
+    // While `slow` holds, every reading of the drawing clock is an hour after the last, so drawing stops
+    // at the first shape: only the green background is drawn. Otherwise time stands still.
+    auto slow = std::make_shared<std::atomic<bool>>(false);
+    auto hours = std::make_shared<std::atomic<long>>(0);
+    m_flash->setDrawClock([slow, hours] {
+        return std::chrono::steady_clock::time_point(std::chrono::hours(*slow ? hours->fetch_add(1) : hours->load()));
+    });
+    m_flash->putMovie(write(threeFrameMovie()));
+    m_flash->Stop();
+    QSignalSpy rendered(m_flash.get(), &ShockwaveFlash::frameRendered);
+    m_flash->show();
+    ASSERT_TRUE(rendered.wait(5000));
+    ASSERT_EQ(pixel(10, 10), qRgb(255, 0, 0));
+
+    // The next frame is cut short by the tick that moves to it; time is plentiful again for the paint
+    // that follows, which must show the picture as far as it got instead of drawing the frame again
+    // (the window would wait for a second draw).
+    bool moved = false;
+    QImage shown;
+    QObject::connect(m_flash.get(), &ShockwaveFlash::frameChanged, m_flash.get(), [&] {
+        if (moved) return;
+        moved = true;
+        *slow = false;
+        m_flash->Stop();
+    });
+    QObject::connect(m_flash.get(), &ShockwaveFlash::frameRendered, m_flash.get(), [&] {
+        if (moved && shown.isNull()) shown = m_flash->lastFrame();
+    });
+    *slow = true;
+    m_flash->Play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.isNull(); }, 5000));
+    EXPECT_EQ(m_flash->currentFrame(), 2);
+    EXPECT_EQ(shown.pixel(30, 10), qRgb(0, 255, 0));
+    EXPECT_EQ(shown.pixel(10, 10), qRgb(0, 255, 0));
+    // A later paint draws it whole.
+    m_flash->repaint();
+    EXPECT_EQ(m_flash->lastFrame().pixel(30, 10), qRgb(255, 0, 0));
+    EXPECT_EQ(m_flash->lastFrame(), m_flash->renderFrame(m_flash->size()));
 }
 
 TEST_F(FlashPlayerTest, PlayingAsksToRepaintOnlyWhatEachFrameChanged) {

@@ -3,6 +3,7 @@
 // long it took and how much memory it needed.
 //
 // Usage: vistrel_make_hostile_movies FOLDER
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -157,6 +158,44 @@ sw::Bytes filterStorm() {
                     sw::showFrame()});
 }
 
+// `count` tiny squares in a sprite that moves every frame over a backdrop whose colour changes every
+// frame: every pixel of every frame changes, and every frame draws them all.
+sw::Bytes tinyObjectsEveryFrame(int count, std::uint16_t frames) {
+    constexpr int kColumns = 125, kCell = 88;   // twips
+    std::vector<sw::Bytes> inside;
+    for (int i = 0; i < count; ++i)
+        inside.push_back(sw::placeObject2({.depth = std::uint16_t(i + 1), .characterId = 1,
+                                           .matrix = sw::MatrixSpec::translate((i % kColumns) * kCell, (i / kColumns) * kCell)}));
+    inside.push_back(sw::showFrame());
+    std::vector<sw::Bytes> tags{sw::rectangleShape(1, 0, 0, 40, 40, kRed), sw::defineSprite(2, 1, inside),
+                                sw::rectangleShape(3, 0, 0, 11000, 8000, kBlue), place(1, 3), place(2, 2)};
+    for (int f = 0; f < frames; ++f) {
+        const auto shade = std::int16_t(f * 16 % 256);
+        tags.push_back(sw::placeObject2({.depth = 1, .move = true, .cxform = sw::CxformSpec{std::nullopt, std::array<std::int16_t, 4>{shade, shade, 0, 0}}}));
+        tags.push_back(sw::placeObject2({.depth = 2, .move = true, .matrix = sw::MatrixSpec::translate(f * 20 % kCell, f * 20 % kCell)}));
+        tags.push_back(sw::showFrame());
+    }
+    return sw::movie({.version = 10, .widthTwips = 11000, .heightTwips = 8000, .frameCount = frames}, tags);
+}
+
+// A square blurred 255 pixels in 15 passes at 64 times its size, a box some 16 000 pixels wide, moving
+// every frame so no finished layer can be kept.
+sw::Bytes wideBlur(std::uint16_t frames) {
+    sw::ByteWriter filters;
+    filters.u8(1).u8(1).u32(0x00ff0000).u32(0x00ff0000).u8(std::uint8_t(15 << 3));
+    const auto at = [](int f) {
+        sw::MatrixSpec m = sw::MatrixSpec::translate(1000 + f * 40, 1000 + f * 20);
+        m.scaleX = m.scaleY = 64;
+        return m;
+    };
+    std::vector<sw::Bytes> tags{sw::rectangleShape(1, 0, 0, 100, 60, kGreen),
+                                sw::placeObject3({.depth = 1, .characterId = 1, .matrix = at(0), .filterList = filters.data()})};
+    for (int f = 0; f < frames; ++f) {
+        tags.push_back(sw::placeObject2({.depth = 1, .move = true, .matrix = at(f)}));
+        tags.push_back(sw::showFrame());
+    }
+    return sw::movie({.version = 10, .widthTwips = 11000, .heightTwips = 8000, .frameCount = frames}, tags);
+}
 
 }  // namespace
 
@@ -178,6 +217,8 @@ int main(int argc, char** argv) {
     save(folder, "inflate_bomb_lzma.swf", inflateBomb(sw::Compression::Lzma));
     save(folder, "glyph_flood.swf", glyphFlood(1000000));
     save(folder, "filter_storm.swf", filterStorm());
+    save(folder, "tiny_objects_every_frame.swf", tinyObjectsEveryFrame(10000, 30));
+    save(folder, "wide_blur.swf", wideBlur(30));
     for (const auto compression : {sw::Compression::None, sw::Compression::Zlib, sw::Compression::Lzma}) {
         sw::Bytes big = sw::everyFamilyMovie(compression);
         setDeclaredLength(big, 0xffffffffu);

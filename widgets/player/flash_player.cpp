@@ -458,6 +458,7 @@ bool ShockwaveFlash::showChange() {
     if (m_drawer.update(*m_player, frameView(size()))) m_drawnUnshown = true;
     if (m_rateProbe) m_drawAheadMs += static_cast<double>(clock.nsecsElapsed()) / 1e6;
     if (m_drawer.cutShort()) {
+        m_cutUnshown = true;
         update();
         return true;
     }
@@ -499,9 +500,14 @@ QImage ShockwaveFlash::renderFrame(QSize size) {
 void ShockwaveFlash::paintEvent(QPaintEvent* event) {
     QElapsedTimer clock;
     if (m_rateProbe) clock.start();
-    const bool drawn = m_drawer.update(*m_player, frameView(size()));
+    const player::FrameView view = frameView(size());
+    // A frame the tick just cut short is shown as far as it got: drawing it once more here would hold
+    // the window for a second draw of the same frame. Later paints try it whole again.
+    const bool keepCut = m_cutUnshown && m_drawer.shows(*m_player, view);
+    const bool drawn = !keepCut && m_drawer.update(*m_player, view);
     if (drawn || m_drawnUnshown) emit frameRendered();
     m_drawnUnshown = false;
+    m_cutUnshown = false;
     QPainter p(this);
     p.drawImage(event->rect(), m_drawer.image(), event->rect());
     drawNote(p);

@@ -76,6 +76,8 @@ public:
     QImage lastFrame() const { return m_drawer.image(); }
     // Draws the current frame at `size` exactly as the control would.
     QImage renderFrame(QSize size);
+    // What the one-second limit on drawing a frame is measured by (tests give a clock of their own).
+    void setDrawClock(player::FrameDrawer::Clock clock) { m_drawer.setClock(std::move(clock)); }
 
     // Why the movie cannot be shown as meant (the note drawn over the stage); None when it can.
     MovieNote movieNote() const { return m_note; }
@@ -183,6 +185,7 @@ private:
     // The picture of the current frame, drawn again only when the frame or the view changed.
     player::FrameDrawer m_drawer;
     bool m_drawnUnshown = false;          // drawn ahead of the paint that shows it
+    bool m_cutUnshown = false;            // that drawing ran out of time
     double m_drawAheadMs = 0;             // for the frame-rate probe: drawing time ahead of that paint
     std::unique_ptr<FrameRateProbe> m_rateProbe;   // only when the environment asks for it
 };
