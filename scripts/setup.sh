@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config ccache
+    lld                 # links the many test programs quickly
     qt6-base-dev qt6-image-formats-plugins libgl-dev
     zlib1g-dev liblzma-dev
     libgtest-dev libgmock-dev
