@@ -47,6 +47,13 @@ struct Crossing {
     std::size_t edge;
 };
 
+// The length of (x, y). The root of the squares' sum is far cheaper than hypot and as good where the
+// squares neither overflow nor vanish, as they do not for device coordinates.
+inline double lengthOf(double x, double y) {
+    const double squares = x * x + y * y;
+    return squares < 1e300 && squares > 1e-300 ? std::sqrt(squares) : std::hypot(x, y);
+}
+
 // The outlines of `path` mapped by `toDevice`, curves cut into lines that stray from them by no more
 // than kFlatness device pixels: the points of all in `points`, and where each outline starts in `starts`.
 struct Contours {
@@ -83,7 +90,7 @@ void deviceContours(const QPainterPath& path, const QTransform& toDevice, Contou
         // A cubic's distance from the lines through n points in even steps stays under 3/4 of its
         // largest second difference over n squared.
         const QPointF d1 = p0 - 2 * p1 + p2, d2 = p1 - 2 * p2 + p3;
-        const double bend = std::max(std::hypot(d1.x(), d1.y()), std::hypot(d2.x(), d2.y()));
+        const double bend = std::max(lengthOf(d1.x(), d1.y()), lengthOf(d2.x(), d2.y()));
         const double steps = std::ceil(std::sqrt(0.75 * bend / kFlatness));
         const int count = std::isfinite(steps) ? static_cast<int>(std::clamp(steps, 1.0, kMostSteps)) : 1;
         for (int k = 1; k < count; ++k) {
@@ -555,7 +562,7 @@ void strokeSampled(QPainter& p, const QPainterPath& path, double width, const QB
     // The offset half the width to the left of the way from a to b (null when they meet).
     const auto across = [&](QPointF a, QPointF b) {
         const QPointF d = b - a;
-        const double length = std::hypot(d.x(), d.y());
+        const double length = lengthOf(d.x(), d.y());
         return length > 0 ? QPointF(-d.y() * half / length, d.x() * half / length) : QPointF();
     };
     const auto piece = [&](QPointF a, QPointF b, QPointF n) {
