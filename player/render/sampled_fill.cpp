@@ -1,9 +1,11 @@
 #include "player/render/sampled_fill.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <span>
+#include <tuple>
 #include <vector>
 
 #include <QBrush>
@@ -45,6 +47,13 @@ struct Crossing {
     std::size_t edge;
 };
 
+// The length of (x, y). The root of the squares' sum is far cheaper than hypot and as good where the
+// squares neither overflow nor vanish, as they do not for device coordinates.
+inline double lengthOf(double x, double y) {
+    const double squares = x * x + y * y;
+    return squares < 1e300 && squares > 1e-300 ? std::sqrt(squares) : std::hypot(x, y);
+}
+
 // The outlines of `path` mapped by `toDevice`, curves cut into lines that stray from them by no more
 // than kFlatness device pixels: the points of all in `points`, and where each outline starts in `starts`.
 struct Contours {
@@ -81,7 +90,7 @@ void deviceContours(const QPainterPath& path, const QTransform& toDevice, Contou
         // A cubic's distance from the lines through n points in even steps stays under 3/4 of its
         // largest second difference over n squared.
         const QPointF d1 = p0 - 2 * p1 + p2, d2 = p1 - 2 * p2 + p3;
-        const double bend = std::max(std::hypot(d1.x(), d1.y()), std::hypot(d2.x(), d2.y()));
+        const double bend = std::max(lengthOf(d1.x(), d1.y()), lengthOf(d2.x(), d2.y()));
         const double steps = std::ceil(std::sqrt(0.75 * bend / kFlatness));
         const int count = std::isfinite(steps) ? static_cast<int>(std::clamp(steps, 1.0, kMostSteps)) : 1;
         for (int k = 1; k < count; ++k) {
@@ -104,6 +113,20 @@ struct Run {
     int from, to;
     int count;
 };
+
+// Puts four values in order.
+inline void sortFour(int (&v)[4]) {
+    const auto order = [&](int i, int j) {
+        const int low = std::min(v[i], v[j]), high = std::max(v[i], v[j]);
+        v[i] = low;
+        v[j] = high;
+    };
+    order(0, 1);
+    order(2, 3);
+    order(0, 2);
+    order(1, 3);
+    order(1, 2);
+}
 
 // Calls `row(y, runs)` for each device row of `area` with samples inside `outlines` (closed, in device
 // pixels), with the runs of pixels that hold any, left to right, in device columns.
@@ -143,7 +166,9 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
     std::sort(edges.begin(), edges.end(), [](const Edge& l, const Edge& r) { return l.top < r.top; });
     const bool evenOdd = outlines.evenOdd;
     const int left = area.left(), right = area.left() + area.width();
+    const double lowest = left - 1, highest = right + 1;
     thread_local std::vector<Crossing> active;   // the edges crossing the sample row, left to right
+    thread_local std::vector<std::array<double, 4>> across;   // per active edge: its crossing of each sample row
     thread_local std::vector<int> steps;   // per column: how the count changes there
     thread_local std::vector<int> touched;   // the columns whose step may not be 0
     thread_local std::vector<Run> runs;
@@ -153,58 +178,160 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
     touched.clear();
     std::size_t next = 0;
     double lowestBottom = std::numeric_limits<double>::infinity();   // of the active edges
+    // Brings the active edges to the sample row at `y`, in order.
+    const auto reach = [&](double y) {
+        // An edge counts for the samples below its top, down to its bottom: a sample on a horizontal
+        // edge belongs to the fill above it.
+        if (y > lowestBottom) {
+            std::erase_if(active, [&](const Crossing& c) { return edges[c.edge].bottom < y; });
+            lowestBottom = std::numeric_limits<double>::infinity();
+            for (const Crossing& c : active) lowestBottom = std::min(lowestBottom, edges[c.edge].bottom);
+        }
+        while (next < edges.size() && edges[next].top < y) {
+            if (edges[next].bottom >= y) {
+                active.push_back({0, next});
+                lowestBottom = std::min(lowestBottom, edges[next].bottom);
+            }
+            ++next;
+        }
+        for (Crossing& c : active) {
+            const Edge& edge = edges[c.edge];
+            c.x = edge.xAtTop + (y - edge.top) * edge.dxdy;
+        }
+        // Edges keep their order from one sample row to the next but where they cross, so sorting by
+        // insertion takes little more than a pass over them.
+        for (std::size_t k = 1; k < active.size(); ++k) {
+            const Crossing c = active[k];
+            std::size_t j = k;
+            for (; j > 0 && active[j - 1].x > c.x; --j) active[j] = active[j - 1];
+            active[j] = c;
+        }
+    };
+    // A pixel's sample in row `s` counts when it lies in a span inside the outline: from a crossing at
+    // or left of the sample to the next one right of it. These are its columns.
+    const auto span = [&](double from, double to, int s) {
+        const double shift = kSampleX[s];
+        return std::pair(std::max(left, ceilToInt(std::clamp(from - shift, lowest, highest))),
+                         std::min(right, ceilToInt(std::clamp(to - shift, lowest, highest))));
+    };
+    const auto inside = [&](int winding) { return evenOdd ? (winding & 1) != 0 : winding != 0; };
+    // A step where the count of samples inside changes, for the general way of building runs.
+    const auto addSteps = [&](int from, int to) {
+        int& up = stepAt[from - left];
+        if (up == 0) touched.push_back(from);
+        ++up;
+        int& down = stepAt[to - left];
+        if (down == 0) touched.push_back(to);
+        --down;
+    };
     // Rows above the first edge hold nothing.
     const int startRow = std::clamp(static_cast<int>(std::floor(edges.front().top)) - area.top(), 0, area.height());
     for (int r = startRow; r < area.height(); ++r) {
         if (next == edges.size() && active.empty()) break;
-        for (int s = 0; s < 4; ++s) {
-            const double y = area.top() + r + kSampleY[s];
-            // An edge counts for the samples below its top, down to its bottom: a sample on a
-            // horizontal edge belongs to the fill above it.
-            if (y > lowestBottom) {
-                std::erase_if(active, [&](const Crossing& c) { return edges[c.edge].bottom < y; });
-                lowestBottom = std::numeric_limits<double>::infinity();
-                for (const Crossing& c : active) lowestBottom = std::min(lowestBottom, edges[c.edge].bottom);
+        const int rowTop = area.top() + r;
+        reach(rowTop + kSampleY[0]);
+        // Mostly no edge starts or ends among the row's samples, and none passes another: then the
+        // same spans lie inside in all four sample rows, found in one pass, and the row's count
+        // changes come straight from their ends.
+        const double last = rowTop + kSampleY[3];
+        bool steady = last <= lowestBottom && (next == edges.size() || edges[next].top >= last);
+        const std::size_t crossings = active.size();
+        if (steady && crossings >= 2) {
+            if (across.size() < crossings) across.resize(crossings);
+            for (std::size_t k = 0; k < crossings; ++k) {
+                const Edge& edge = edges[active[k].edge];
+                across[k][0] = active[k].x;
+                for (int s = 1; s < 4; ++s) across[k][s] = edge.xAtTop + (rowTop + kSampleY[s] - edge.top) * edge.dxdy;
             }
-            while (next < edges.size() && edges[next].top < y) {
-                if (edges[next].bottom >= y) {
-                    active.push_back({0, next});
-                    lowestBottom = std::min(lowestBottom, edges[next].bottom);
-                }
-                ++next;
-            }
-            for (Crossing& c : active) {
-                const Edge& edge = edges[c.edge];
-                c.x = edge.xAtTop + (y - edge.top) * edge.dxdy;
-            }
-            // Edges keep their order from one sample row to the next but where they cross, so sorting
-            // by insertion takes little more than a pass over them.
-            for (std::size_t k = 1; k < active.size(); ++k) {
-                const Crossing c = active[k];
-                std::size_t j = k;
-                for (; j > 0 && active[j - 1].x > c.x; --j) active[j] = active[j - 1];
-                active[j] = c;
-            }
-            if (active.size() < 2) continue;
-            // A pixel's sample in this row counts when it lies in a span inside the outline: from a
-            // crossing at or left of the sample to the next one right of it.
-            const double shift = kSampleX[s];
-            const double lowest = left - 1, highest = right + 1;
-            const Crossing* const crossing = active.data();
-            const std::size_t crossings = active.size();
+            for (std::size_t k = 1; k < crossings && steady; ++k)
+                for (int s = 1; s < 4; ++s) steady = steady && across[k - 1][s] <= across[k][s];
+        }
+        if (steady) {
+            if (crossings < 2) continue;
+            // Each span's four sample rows give up to four starts and four ends; where the spans' columns
+            // do not overlap, they turn into runs directly, left to right.
+            if (runs.size() < 8 * crossings) runs.resize(8 * crossings);
+            Run* const run = runs.data();
+            std::size_t found = 0;
+            int count = 0, start = 0, reached = std::numeric_limits<int>::min();
+            const auto change = [&](int x, int by) {
+                if (count > 0 && x > start) run[found++] = {start, x, std::min(count, 4)};
+                count += by;
+                start = x;
+            };
+            bool direct = true;
             int winding = 0;
+            for (std::size_t k = 0; k + 1 < crossings && direct; ++k) {
+                winding += edges[active[k].edge].winding;
+                if (!inside(winding)) continue;
+                int froms[4], tos[4];
+                for (int s = 0; s < 4; ++s) std::tie(froms[s], tos[s]) = span(across[k][s], across[k + 1][s], s);
+                int starts[4], ends[4];
+                std::copy_n(froms, 4, starts);
+                std::copy_n(tos, 4, ends);
+                sortFour(starts);
+                sortFour(ends);
+                if (starts[0] < reached) {
+                    direct = false;
+                    break;
+                }
+                if (starts[3] <= ends[0]) {
+                    // The span of every sample row holds the columns from the last start to the first end:
+                    // the count climbs by one at each start and falls by one at each end.
+                    constexpr int kRamp[7] = {1, 2, 3, 4, 3, 2, 1};
+                    const int at[8] = {starts[0], starts[1], starts[2], starts[3], ends[0], ends[1], ends[2], ends[3]};
+                    for (int i = 0; i < 7; ++i) {
+                        run[found] = {at[i], at[i + 1], kRamp[i]};
+                        found += at[i] < at[i + 1];
+                    }
+                    reached = ends[3];
+                    continue;
+                }
+                // A sliver: only the sample rows whose span holds a column count.
+                int n = 0;
+                for (int s = 0; s < 4; ++s) {
+                    if (froms[s] >= tos[s]) continue;
+                    starts[n] = froms[s];
+                    ends[n] = tos[s];
+                    ++n;
+                }
+                if (n == 0) continue;
+                std::sort(starts, starts + n);
+                std::sort(ends, ends + n);
+                for (int i = 0, j = 0; j < n;) {
+                    const int x = i < n && starts[i] <= ends[j] ? starts[i] : ends[j];
+                    int by = 0;
+                    for (; i < n && starts[i] == x; ++i) ++by;
+                    for (; j < n && ends[j] == x; ++j) --by;
+                    if (by != 0) change(x, by);
+                }
+                reached = ends[n - 1];
+            }
+            if (direct) {
+                if (found > 0) row(rowTop, std::span<const Run>(run, found));
+                continue;
+            }
+            winding = 0;
             for (std::size_t k = 0; k + 1 < crossings; ++k) {
-                winding += edges[crossing[k].edge].winding;
-                if (evenOdd ? (winding & 1) == 0 : winding == 0) continue;
-                const int from = std::max(left, ceilToInt(std::clamp(crossing[k].x - shift, lowest, highest)));
-                const int to = std::min(right, ceilToInt(std::clamp(crossing[k + 1].x - shift, lowest, highest)));
-                if (from >= to) continue;
-                int& up = stepAt[from - left];
-                if (up == 0) touched.push_back(from);
-                ++up;
-                int& down = stepAt[to - left];
-                if (down == 0) touched.push_back(to);
-                --down;
+                winding += edges[active[k].edge].winding;
+                if (!inside(winding)) continue;
+                for (int s = 0; s < 4; ++s) {
+                    const auto [from, to] = span(across[k][s], across[k + 1][s], s);
+                    if (from < to) addSteps(from, to);
+                }
+            }
+        } else {
+            for (int s = 0; s < 4; ++s) {
+                if (s > 0) reach(rowTop + kSampleY[s]);
+                if (active.size() < 2) continue;
+                const Crossing* const crossing = active.data();
+                int winding = 0;
+                for (std::size_t k = 0; k + 1 < active.size(); ++k) {
+                    winding += edges[crossing[k].edge].winding;
+                    if (!inside(winding)) continue;
+                    const auto [from, to] = span(crossing[k].x, crossing[k + 1].x, s);
+                    if (from < to) addSteps(from, to);
+                }
             }
         }
         if (touched.empty()) continue;
@@ -234,7 +361,7 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
             start = x;
         }
         touched.clear();
-        if (found > 0) row(area.top() + r, std::span<const Run>(run, found));
+        if (found > 0) row(rowTop, std::span<const Run>(run, found));
     }
 }
 
@@ -435,7 +562,7 @@ void strokeSampled(QPainter& p, const QPainterPath& path, double width, const QB
     // The offset half the width to the left of the way from a to b (null when they meet).
     const auto across = [&](QPointF a, QPointF b) {
         const QPointF d = b - a;
-        const double length = std::hypot(d.x(), d.y());
+        const double length = lengthOf(d.x(), d.y());
         return length > 0 ? QPointF(-d.y() * half / length, d.x() * half / length) : QPointF();
     };
     const auto piece = [&](QPointF a, QPointF b, QPointF n) {

@@ -425,3 +425,93 @@ TEST(SampledStroke, ASampleIsCoveredWithinHalfTheWidthOfTheLine) {
     EXPECT_GT(painted, 500);
     EXPECT_GT(checked, 9000);
 }
+
+namespace {
+
+// How many samples of pixel (x, y) lie inside `polygon` (in pixels) under `rule`, counted straight from
+// the sample points: an edge counts for the samples below its top, down to its bottom, and a sample
+// counts from a crossing at or left of it. Returns -1 where a sample lies too near an edge or a corner's
+// row to tell.
+int samplesInside(const std::vector<QPointF>& polygon, Qt::FillRule rule, int x, int y) {
+    int inside = 0;
+    for (std::size_t s = 0; s < 4; ++s) {
+        const double sx = x + kColumns[s], sy = y + kRows[s];
+        int winding = 0;
+        for (std::size_t i = 0; i < polygon.size(); ++i) {
+            QPointF a = polygon[i], b = polygon[(i + 1) % polygon.size()];
+            if (a.y() == b.y()) continue;
+            const int way = a.y() < b.y() ? 1 : -1;
+            if (way < 0) std::swap(a, b);
+            if (std::abs(sy - a.y()) < 1e-6 || std::abs(sy - b.y()) < 1e-6) return -1;
+            if (sy < a.y() || sy > b.y()) continue;
+            const double cx = a.x() + (sy - a.y()) * (b.x() - a.x()) / (b.y() - a.y());
+            if (std::abs(cx - sx) < 1e-6) return -1;
+            if (cx <= sx) winding += way;
+        }
+        inside += rule == Qt::OddEvenFill ? (winding & 1) : winding != 0;
+    }
+    return inside;
+}
+
+}  // namespace
+
+TEST(SampledFill, EveryPixelShowsItsSamplesInsideWhereverEdgesStartEndOrCross) {
+    // Outlines whose rows are mostly crossed by the same edges from top to bottom, and outlines whose
+    // edges start, end or pass each other inside a pixel row, whose spans are thinner than a pixel or
+    // lie so close that their edge pixels share columns: each pixel must show exactly its samples inside.
+    struct Case {
+        std::string name;
+        std::vector<QPointF> points;
+        Qt::FillRule rule;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"steep quad", {{20.3, 3.7}, {61.9, 8.2}, {55.4, 110.6}, {12.2, 96.1}}, Qt::OddEvenFill});
+    cases.push_back({"shallow sliver", {{2.2, 40.15}, {157.7, 47.9}, {150.1, 48.55}}, Qt::OddEvenFill});
+    cases.push_back({"upright sliver", {{80.1, 2.3}, {80.45, 2.6}, {81.3, 117.2}}, Qt::WindingFill});
+    cases.push_back({"bow tie", {{10.4, 10.6}, {140.2, 100.3}, {140.7, 12.1}, {9.9, 105.8}}, Qt::WindingFill});
+    // Thin slanted bars a pixel and a bit apart, drawn as one outline: their edge pixels overlap in
+    // every row, and under the winding rule the overlapping second copy must not count twice.
+    std::vector<QPointF> comb;
+    for (int k = 0; k < 12; ++k) {
+        const double x = 8.3 + 1.35 * k;
+        comb.insert(comb.end(), {{x, 5.2}, {x + 0.55, 5.2}, {x + 40.8, 114.9}, {x + 40.25, 114.9}, {x, 5.2}});
+    }
+    cases.push_back({"close bars", comb, Qt::OddEvenFill});
+    cases.push_back({"close bars winding", comb, Qt::WindingFill});
+    // Stars with many points, their corners at uneven heights: edges start, end and cross everywhere.
+    for (const int points : {5, 7, 11}) {
+        std::vector<QPointF> star;
+        for (int k = 0; k < points; ++k) {
+            const double angle = 0.3 + k * 2 * M_PI * (points / 2) / points;
+            const double reach = 45 + 7.3 * std::sin(3.1 * k);
+            star.push_back({80.37 + 1.6 * reach * std::cos(angle), 60.21 + reach * std::sin(angle)});
+        }
+        for (const Qt::FillRule rule : {Qt::OddEvenFill, Qt::WindingFill})
+            cases.push_back({std::to_string(points) + "-point star " + (rule == Qt::OddEvenFill ? "even-odd" : "winding"), star, rule});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QPainterPath path;
+        path.addPolygon(QPolygonF(QList<QPointF>(c.points.begin(), c.points.end())));
+        path.closeSubpath();
+        path.setFillRule(c.rule);
+        QImage image = white(QSize(160, 120));
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            vp::fillSampled(p, path, QBrush(Qt::black));
+        }
+        int checked = 0, partial = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const int expected = samplesInside(c.points, c.rule, x, y);
+                if (expected < 0) continue;
+                ++checked;
+                partial += expected > 0 && expected < 4;
+                ASSERT_TRUE(isLevel(image.pixel(x, y))) << x << "," << y;
+                ASSERT_EQ(samplesOf(image.pixel(x, y)), expected) << x << "," << y;
+            }
+        EXPECT_GT(checked, 160 * 120 * 9 / 10);
+        EXPECT_GT(partial, 40);
+    }
+}
