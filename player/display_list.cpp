@@ -21,8 +21,7 @@ const Timeline& emptyTimeline() {
 }
 
 bool sameName(const QString& a, const QString& b, bool ignoreCase) {
-    if (!ignoreCase || a == b) return a == b;
-    return a.size() == b.size() && avm1::foldCase(a) == avm1::foldCase(b);
+    return ignoreCase ? avm1::sameFolded(a, b) : a == b;
 }
 
 // Objects scripts can reach get a name even when the timeline gives none; shapes and static texts do not.

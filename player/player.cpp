@@ -65,6 +65,22 @@ int Player::framesDue() const {
 
 std::uint64_t Player::changeCount() const { return m_stage->changeCount(); }
 
+void Player::prepareShapes() {
+    std::vector<const DisplayObject*> pending{&m_stage->rootObject()};
+    while (!pending.empty()) {
+        const DisplayObject* object = pending.back();
+        pending.pop_back();
+        if (object->sprite) {
+            for (const auto& [depth, child] : object->sprite->children()) pending.push_back(child.get());
+            continue;
+        }
+        const Character* c = m_movie->character(object->characterId);
+        if (!c) continue;
+        if (std::holds_alternative<swf::DefineShape>(*c)) m_movie->shapePaths(object->characterId);
+        else if (std::holds_alternative<swf::DefineMorphShape>(*c)) m_movie->morphPaths(object->characterId, object->ratio);
+    }
+}
+
 std::vector<QString> Player::takeScriptMessages() { return m_stage->takeScriptMessages(); }
 
 // The mouse methods live in input_mouse.cpp, the keyboard ones in input_keys.cpp.

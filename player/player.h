@@ -47,6 +47,9 @@ public:
     // Messages about scripts stopped by a limit, each once; empty when there is nothing new.
     std::vector<QString> takeScriptMessages();
     Stage& stage() { return *m_stage; }
+    // Builds the outlines of the shapes the stage shows now, so that drawing the frame finds them ready:
+    // for a thread that prepares a movie before handing it to the one that draws it.
+    void prepareShapes();
 
     // Sound: the mix an output device plays, pulled from the device's own thread.
     std::shared_ptr<sound::Mixer> mixer() const;

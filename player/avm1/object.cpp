@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "player/avm1/vm.h"
 
@@ -41,9 +42,65 @@ bool Value::strictEquals(const Value& other) const {
 
 Object::~Object() = default;
 
+namespace {
+
+// Four UTF-16 units read as one word, folded when asked: four ASCII units fold at once (a capital gains
+// 0x20: adding 0x3f sets a lane's bit 7 from 'A' up, adding 0x25 from past 'Z' up), others one by one.
+std::uint64_t loadUnits(const char16_t* p, bool fold) {
+    std::uint64_t w;
+    if (!fold) {
+        std::memcpy(&w, p, sizeof w);
+        return w;
+    }
+    std::memcpy(&w, p, sizeof w);
+    if ((w & 0xff80ff80ff80ff80ull) == 0) {
+        const std::uint64_t fromA = w + 0x003f003f003f003full;
+        const std::uint64_t pastZ = w + 0x0025002500250025ull;
+        return w | ((fromA & ~pastZ & 0x0080008000800080ull) >> 2);
+    }
+    const char16_t folded[4] = {foldUnit(p[0]), foldUnit(p[1]), foldUnit(p[2]), foldUnit(p[3])};
+    std::memcpy(&w, folded, sizeof w);
+    return w;
+}
+
+}  // namespace
+
+std::size_t Object::hashName(QStringView name, bool fold) noexcept {
+    // A multiplicative hash over the units, folded when asked: a stored key (already folded) and a
+    // name that folds to it hash alike.
+    const char16_t* p = reinterpret_cast<const char16_t*>(name.utf16());
+    const qsizetype n = name.size();
+    std::uint64_t h = 0xcbf29ce484222325ull ^ static_cast<std::uint64_t>(n);
+    qsizetype i = 0;
+    for (; i + 4 <= n; i += 4) {
+        h = (h ^ loadUnits(p + i, fold)) * 0x9e3779b97f4a7c15ull;
+        h ^= h >> 32;
+    }
+    for (; i < n; ++i) h = (h ^ (fold ? foldUnit(p[i]) : p[i])) * 0x100000001b3ull;
+    return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
+bool Object::matchesKey(const NameKey& a, const QString& key) noexcept {
+    const qsizetype n = key.size();
+    if (a.name.size() != n) return false;
+    if (!a.fold) return a.name == QStringView(key);
+    const char16_t* p = reinterpret_cast<const char16_t*>(a.name.utf16());
+    const char16_t* k = reinterpret_cast<const char16_t*>(key.constData());
+    qsizetype i = 0;
+    for (; i + 4 <= n; i += 4)
+        if (loadUnits(p + i, true) != loadUnits(k + i, false)) return false;
+    for (; i < n; ++i)
+        if (k[i] != foldUnit(p[i])) return false;
+    return true;
+}
+
+Object::NameKey Object::lookupKey(const QString& name) const {
+    return NameKey{name, m_heap && m_heap->ignoresCase()};
+}
+
 int Object::indexOf(const QString& name) const {
     if (m_index.empty()) return -1;
-    const auto it = m_index.find(m_heap ? m_heap->key(name) : name);
+    const auto it = m_index.find(lookupKey(name));
     return it == m_index.end() ? -1 : it->second;
 }
 
@@ -92,7 +149,7 @@ bool Object::removeOwn(const QString& name) {
     if (i < 0) return false;
     Slot& slot = m_slots[static_cast<std::size_t>(i)];
     if (slot.property.flags & propflag::kDontDelete) return false;
-    m_index.erase(m_heap ? m_heap->key(name) : name);
+    m_index.erase(m_index.find(lookupKey(name)));
     slot.removed = true;
     slot.property = Property{};
     // Compact once removed slots outnumber live ones, so an object used as a queue stays small.
@@ -168,7 +225,11 @@ constexpr std::pair<char16_t, char16_t> kUnfolded[] = {
     {0x1cb6, 0x1cbf}, {0x1e9e, 0x1e9e}, {0x1efa, 0x1efe}, {0x2132, 0x2132}, {0x2183, 0x2183},
     {0x2c00, 0xa7f5}};
 
-char16_t foldChar(char16_t c) {
+}  // namespace
+
+char16_t foldUnitWide(char16_t c) {
+    // Halves of a surrogate pair stay as they are; so do the letters beyond the first plane.
+    if (QChar::isSurrogate(c)) return c;
     if (c < 0x80) return (c >= u'A' && c <= u'Z') ? char16_t(c + 0x20) : c;
     if (c >= 0x10a0 && c <= 0x10c5) return char16_t(c + 0x30);
     if (c == 0x0130) return u'i';   // the dotted capital I
@@ -179,17 +240,35 @@ char16_t foldChar(char16_t c) {
     return char16_t(QChar::toLower(char32_t(c)));
 }
 
-}  // namespace
-
 QString foldCase(QStringView name) {
     QString out(name.size(), Qt::Uninitialized);
     QChar* d = out.data();
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t c = name[i].unicode();
-        // Halves of a surrogate pair stay as they are; so do the letters beyond the first plane.
-        d[i] = QChar(QChar::isSurrogate(c) ? c : foldChar(c));
-    }
+    for (qsizetype i = 0; i < name.size(); ++i) d[i] = QChar(foldUnit(name[i].unicode()));
     return out;
+}
+
+QString foldedName(const QString& name) {
+    const char16_t* p = reinterpret_cast<const char16_t*>(name.constData());
+    for (qsizetype i = 0; i < name.size(); ++i)
+        if (foldUnit(p[i]) != p[i]) {
+            // The first unit that changes: the units before it are copied as they are.
+            QString out(name.size(), Qt::Uninitialized);
+            char16_t* d = reinterpret_cast<char16_t*>(out.data());
+            std::copy(p, p + i, d);
+            for (qsizetype j = i; j < name.size(); ++j) d[j] = foldUnit(p[j]);
+            return out;
+        }
+    return name;
+}
+
+bool sameFolded(QStringView a, QStringView b) {
+    if (a.size() != b.size()) return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x != y && foldUnit(x) != foldUnit(y)) return false;
+    }
+    return true;
 }
 
 std::optional<std::size_t> arrayIndex(const QString& name) {

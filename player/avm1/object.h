@@ -190,13 +190,33 @@ private:
         std::uint32_t stamp = 0;
         bool removed = false;
     };
+    // A name looked up in the index, folded on the fly when names ignore case; the index keeps the
+    // folded form, so a lookup neither allocates nor folds twice.
+    struct NameKey {
+        QStringView name;
+        bool fold = false;
+    };
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(const QString& key) const noexcept { return hashName(key, false); }
+        std::size_t operator()(const NameKey& key) const noexcept { return hashName(key.name, key.fold); }
+    };
+    struct NameEq {
+        using is_transparent = void;
+        bool operator()(const QString& a, const QString& b) const noexcept { return a == b; }
+        bool operator()(const NameKey& a, const QString& key) const noexcept { return matchesKey(a, key); }
+        bool operator()(const QString& key, const NameKey& a) const noexcept { return matchesKey(a, key); }
+    };
+    static std::size_t hashName(QStringView name, bool fold) noexcept;
+    static bool matchesKey(const NameKey& a, const QString& key) noexcept;
+    NameKey lookupKey(const QString& name) const;
     int indexOf(const QString& name) const;
     void rebuildIndex();
 
     ObjectClass m_class;
     Object* m_proto = nullptr;
     std::vector<Slot> m_slots;
-    std::unordered_map<QString, int> m_index;   // key: the name, folded when names ignore case
+    std::unordered_map<QString, int, NameHash, NameEq> m_index;   // key: the name, folded when names ignore case
     int m_removedCount = 0;
     std::uint32_t m_nextStamp = 0;
     NativeFunction m_native;
@@ -298,6 +318,16 @@ std::optional<std::size_t> arrayIndex(const QString& name);
 // table is older than today's: letters given a case partner only later fold to themselves, and the
 // old Georgian capitals still fold to today's small letters.
 QString foldCase(QStringView name);
+// foldCase of `name`, sharing `name` itself when folding changes nothing (most names are already small).
+QString foldedName(const QString& name);
+// Whether two names are the same once folded (foldCase(a) == foldCase(b)), without building either.
+bool sameFolded(QStringView a, QStringView b);
+// One UTF-16 unit as foldCase turns it: the letters of the first plane fold, surrogate halves stay.
+char16_t foldUnitWide(char16_t c);
+inline char16_t foldUnit(char16_t c) {
+    if (c < 0x80) return (c >= u'A' && c <= u'Z') ? char16_t(c + 0x20) : c;
+    return foldUnitWide(c);
+}
 
 // Owns every object; a mark-and-sweep collection runs only between scripts, from the roots the machine
 // names, so objects that only C++ code holds during a script are never collected under it.
@@ -311,7 +341,7 @@ public:
     // Property names compare without case (movies before version 7).
     bool ignoresCase() const { return m_ignoreCase; }
     void setIgnoresCase(bool on) { m_ignoreCase = on; }
-    QString key(const QString& name) const { return m_ignoreCase ? foldCase(name) : name; }
+    QString key(const QString& name) const { return m_ignoreCase ? foldedName(name) : name; }
 
     template <class T = Object, class... Args> T* make(Args&&... args) {
         auto owned = std::make_unique<T>(std::forward<Args>(args)...);

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include <QUrl>
+#include <QVarLengthArray>
 
 #include "player/bounds.h"
 #include "player/display_list.h"
@@ -113,8 +114,33 @@ QString clipPropertyName(ClipProperty property) {
 
 QString dotPath(const DisplayObject& object) {
     if (!object.parent) return QStringLiteral("_level") + QString::number(object.level);
-    const DisplayObject* owner = object.parent->owner();
-    return (owner ? dotPath(*owner) : QStringLiteral("_level0")) + u'.' + object.name;
+    // The clips from this one up to the last with an owner, then the level they hang from; the path is
+    // built once, at its full length (clips are placed often, and deep).
+    QVarLengthArray<const DisplayObject*, 16> chain;
+    QString level;
+    for (const DisplayObject* o = &object;;) {
+        chain.push_back(o);
+        const DisplayObject* owner = o->parent->owner();
+        if (!owner) {
+            level = QStringLiteral("_level0");
+            break;
+        }
+        if (!owner->parent) {
+            level = QStringLiteral("_level") + QString::number(owner->level);
+            break;
+        }
+        o = owner;
+    }
+    qsizetype size = level.size();
+    for (const DisplayObject* o : chain) size += 1 + o->name.size();
+    QString path;
+    path.reserve(size);
+    path += level;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        path += u'.';
+        path += (*it)->name;
+    }
+    return path;
 }
 
 QString slashPath(const DisplayObject& object) {

@@ -189,8 +189,7 @@ avm1::Object* ScriptHost::resolveTarget(avm1::Object* base, const QString& path)
     avm1::Vm& vm = *m_stage.vm();
     const bool ignoreCase = vm.swfVersion() < 7;
     auto eq = [&](QStringView a, QStringView b) {
-        if (!ignoreCase || a == b) return a == b;
-        return a.size() == b.size() && avm1::foldCase(a) == avm1::foldCase(b);
+        return ignoreCase ? avm1::sameFolded(a, b) : a == b;
     };
     QStringView rest(path);
     if (rest.startsWith(u'/')) {

@@ -143,6 +143,41 @@ TEST(BuiltinsGlobal, AsSetPropFlagsHidesProtectsAndGatesByVersion) {
     EXPECT_EQ(m.num(m.vm.getMember(o, "a")), 1);
 }
 
+TEST(BuiltinsObject, OwnNamesIgnoreCaseBeforeVersion7ThroughDeletesAndCompaction) {
+    // Enough deletions that the object compacts its storage; the rest stay reachable under any case.
+    auto name = [](const char* stem, int i) { return QString::fromUtf8(stem) + QString::number(i); };
+    Machine old(6);
+    Object* o = old.vm.heap().make<Object>();
+    for (int i = 0; i < 40; ++i) o->setOwn(name("PropertyNumber", i), Value(i));
+    for (int i = 0; i < 30; ++i) EXPECT_TRUE(o->removeOwn(name("propertynumber", i))) << i;
+    EXPECT_FALSE(o->removeOwn(name("PROPERTYNUMBER", 0))) << "already gone";
+    for (int i = 0; i < 40; ++i) {
+        const Property* p = o->findOwn(name("PROPERTYNUMBER", i));
+        if (i < 30) {
+            EXPECT_EQ(p, nullptr) << i;
+            continue;
+        }
+        ASSERT_NE(p, nullptr) << i;
+        EXPECT_EQ(old.num(p->value), i);
+    }
+    // Setting under another case replaces the value and keeps the first spelling.
+    o->setOwn(QStringLiteral("propertyNUMBER35"), Value(99));
+    EXPECT_EQ(old.num(o->findOwn(QStringLiteral("PropertyNumber35"))->value), 99);
+    const std::vector<QString> names = o->ownNames();
+    ASSERT_EQ(names.size(), 10u);
+    EXPECT_EQ(names.front(), QStringLiteral("PropertyNumber30"));
+    EXPECT_EQ(names[5], QStringLiteral("PropertyNumber35"));
+
+    Machine current(7);
+    Object* c = current.vm.heap().make<Object>();
+    c->setOwn(QStringLiteral("PropertyNumber1"), Value(1));
+    EXPECT_EQ(c->findOwn(QStringLiteral("propertynumber1")), nullptr);
+    EXPECT_FALSE(c->removeOwn(QStringLiteral("propertynumber1")));
+    c->setOwn(QStringLiteral("propertynumber1"), Value(2));
+    EXPECT_EQ(current.num(c->findOwn(QStringLiteral("PropertyNumber1"))->value), 1);
+    EXPECT_EQ(current.num(c->findOwn(QStringLiteral("propertynumber1"))->value), 2);
+}
+
 TEST(BuiltinsFunction, CallAndApply) {
     Machine m(7);
     const Value f(m.vm.makeFunction("f", [](Vm& vm, const Value& self, std::span<const Value> a) {

@@ -152,12 +152,12 @@ TEST(CrossVersionCalls, ImplicitCallsKeepTheFunctionsOwnTimelineEvenFromVersion5
 
 namespace {
 
-// Sets this[set] = 1 in a version 6 movie and traces this[get].
-Lines caseLookup(const std::string& set, const std::string& get) {
+// Sets this[set] = 1 in a movie of `version` (6 unless given) and traces this[get].
+Lines caseLookup(const std::string& set, const std::string& get, int version = 6) {
     ActionWriter a;
     a.push({Push::str("this")}).op(op::kGetVariable).push({Push::str(set), Push::integer(1)}).op(op::kSetMember);
     a.push({Push::str("this")}).op(op::kGetVariable).push(Push::str(get)).op(op::kGetMember).op(op::kTrace);
-    sw::ScriptMovie m(6, a.end());
+    sw::ScriptMovie m(version, a.end());
     return m.lines;
 }
 
@@ -176,6 +176,29 @@ TEST(CaseInsensitiveNames, FollowTheOldCaseTable) {
     // The old Georgian capitals fold to the common small letters, not to the letters paired with them today.
     EXPECT_EQ(caseLookup("\xe1\x82\xa0", "\xe1\x83\x90"), Lines{"1"});
     EXPECT_EQ(caseLookup("\xe1\x82\xa0", "\xe2\xb4\x80"), Lines{"undefined"});
+}
+
+TEST(CaseInsensitiveNames, EveryLetterOfALongNameFolds) {
+    EXPECT_EQ(caseLookup("ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz"), Lines{"1"});
+    EXPECT_EQ(caseLookup("onEnterFrameHandler", "ONENTERFRAMEHANDLER"), Lines{"1"});
+    EXPECT_EQ(caseLookup("abcdefgh", "ABCDEFG"), Lines{"undefined"}) << "a shorter name is another name";
+    EXPECT_EQ(caseLookup("abcdefgh", "ABCDEFGI"), Lines{"undefined"}) << "the last letter counts";
+    // The signs beside the capitals and small letters are no letters: they stay apart in any run of them.
+    EXPECT_EQ(caseLookup("@@@@[[[[", "````{{{{"), Lines{"undefined"});
+    EXPECT_EQ(caseLookup("````{{{{", "@@@@[[[["), Lines{"undefined"});
+    EXPECT_EQ(caseLookup("x@Z[a`z{", "X@z[A`Z{"), Lines{"1"});
+    // Letters beyond ASCII among ASCII ones fold by the same old table.
+    EXPECT_EQ(caseLookup("abc\xc3\x84xyz", "ABC\xc3\xa4XYZ"), Lines{"1"});
+    EXPECT_EQ(caseLookup("ABC\xc8\xbaXYZ", "abc\xe2\xb1\xa5xyz"), Lines{"undefined"});
+    // A letter beyond the first plane keeps its case, whatever stands around it.
+    EXPECT_EQ(caseLookup("NAME\xf0\x90\x90\x80", "name\xf0\x90\x90\x80"), Lines{"1"});
+    EXPECT_EQ(caseLookup("NAME\xf0\x90\x90\x80", "name\xf0\x90\x90\xa8"), Lines{"undefined"});
+}
+
+TEST(CaseSensitiveNames, FromVersion7LongNamesMatchOnlyAsWritten) {
+    EXPECT_EQ(caseLookup("onEnterFrameHandler", "onEnterFrameHandler", 7), Lines{"1"});
+    EXPECT_EQ(caseLookup("onEnterFrameHandler", "ONENTERFRAMEHANDLER", 7), Lines{"undefined"});
+    EXPECT_EQ(caseLookup("abc\xc3\x84xyz", "abc\xc3\xa4xyz", 7), Lines{"undefined"});
 }
 
 TEST(CaseInsensitiveNames, ChildClipNamesUseTheSameTable) {

@@ -2,7 +2,9 @@
 // gradients, bitmaps, quality and the stage view.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
+#include <thread>
 
 #include <QImage>
 
@@ -247,4 +249,36 @@ TEST(StageView, ShowAllCentresNoScaleKeepsPixelsZoomMagnifies) {
     EXPECT_PIXEL(zoomed, 5, 5, 0xffff0000);        // the centre quarter fills the view
     EXPECT_PIXEL(zoomed, 45, 45, 0xffff0000);
     EXPECT_PIXEL(zoomed, 55, 55, kBlueBackground);
+}
+
+TEST(Render, ShapesPreparedOnAnotherThreadDrawTheSameFrames) {
+    // A movie of every drawn family (shapes in sprites, a morph, a bitmap fill, text, a mask), made and
+    // prepared on a worker as the viewer prepares its start-up movie, then drawn here frame by frame.
+    const sw::Bytes bytes = sw::everyFamilyMovie();
+    auto draw = [&](bool prepare) {
+        std::vector<QImage> frames;
+        std::unique_ptr<vp::Player> player;
+        std::thread worker([&] {
+            player = std::make_unique<vp::Player>(vp::Movie::fromBytes(bytes));
+            if (prepare) player->prepareShapes();
+        });
+        worker.join();
+        for (int frame = 0; frame < 2; ++frame) {
+            if (frame > 0) {
+                player->nextFrame();
+                if (prepare) player->prepareShapes();
+            }
+            QImage image(QSize(120, 90), QImage::Format_ARGB32_Premultiplied);
+            vp::QPainterRenderer renderer(image);
+            player->render(renderer, vp::stageToDevice(player->movie().stageRect(), QSizeF(image.size()),
+                                                       vp::ScaleMode::ShowAll, 1),
+                           vp::RenderQuality::High);
+            frames.push_back(image);
+        }
+        return frames;
+    };
+    const std::vector<QImage> prepared = draw(true);
+    const std::vector<QImage> plain = draw(false);
+    ASSERT_EQ(prepared.size(), plain.size());
+    for (std::size_t i = 0; i < plain.size(); ++i) EXPECT_TRUE(prepared[i] == plain[i]) << "frame " << i + 1;
 }

@@ -163,6 +163,8 @@ std::shared_ptr<PreparedMovie> ShockwaveFlash::prepareMovie(const QString& path)
         PreparedMovie::Result result;
         result.loaded = loadAtOnce(path);
         result.player = std::make_unique<player::Player>(result.loaded.movie, trace);
+        // The first frame's shapes are built here too, not on the way to its first paint.
+        result.player->prepareShapes();
         return result;
     };
     return std::make_shared<PreparedMovie>(path, std::async(std::launch::async, std::move(work)));
