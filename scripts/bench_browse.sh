@@ -23,8 +23,9 @@ cp -r "$bin"/. "$work/program"/
 rm -f "$work/program/vistrel.ini"
 printf '[Config]\nLF=English.lng\n' > "$work/program/vistrel.ini"
 
-# Every few movies of the sources in a stable order, so the list mixes small and large ones.
-mapfile -t all < <(for s in "${sources[@]}"; do [ -d "$s" ] && find "$s" -name '*.swf' -type f; done | sort -u)
+# Every few movies of the sources in a stable order, so the list mixes small and large ones; the same
+# folder reached by two names is listed once.
+mapfile -t all < <(for s in "${sources[@]}"; do [ -d "$s" ] && find "$(realpath "$s")" -name '*.swf' -type f; done | sort -u)
 [ ${#all[@]} -gt 0 ] || { echo "no movies found in ${sources[*]}" >&2; exit 1; }
 step=$(( ${#all[@]} / count )); [ "$step" -ge 1 ] || step=1
 n=0
