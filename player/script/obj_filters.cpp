@@ -1,7 +1,9 @@
 // flash.filters: the filter classes as data objects holding their settings, with their defaults
-// and clone(). Clips do not take them through scripts yet.
+// and clone(). Clips and text fields keep the filters scripts give them to read back; they do not
+// draw them yet.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "player/avm1/builtins_internal.h"
@@ -28,21 +30,34 @@ struct FilterSpec {
 };
 
 double clampTo(double v, double lo, double hi) { return std::isnan(v) ? lo : std::clamp(v, lo, hi); }
+// An opacity from 0 to 1 as the byte it is kept in.
+double alphaByte(double a) { return std::trunc(a * 255.0) / 255.0; }
+
+// The ranges a filter keeps its numbers in: blurs 0 to 255, strengths 0 to 255 in steps of 1/256,
+// angles in degrees below a full turn (the sign kept), quality 0 to 15.
+double inRange(const Field& f, double n) {
+    const QLatin1String name(f.name);
+    if (name == QLatin1String("blurX") || name == QLatin1String("blurY")) return clampTo(n, 0, 255);
+    if (name == QLatin1String("strength")) return std::trunc(clampTo(n, 0, 255) * 256.0) / 256.0;
+    if (name == QLatin1String("angle")) return std::isfinite(n) ? std::fmod(n, 360.0) : 0.0;
+    if (name == QLatin1String("quality")) return clampTo(n, 0, 15);
+    return n;
+}
 
 Value convert(Vm& vm, const Field& f, const Value& v) {
     switch (f.kind) {
     case Kind::Number: {
         const double n = vm.toNumber(v);
-        return Value(std::isnan(n) ? 0.0 : n);
+        return Value(std::isnan(n) ? 0.0 : inRange(f, n));
     }
-    case Kind::Integer: return Value(std::trunc(clampTo(vm.toNumber(v), 0, 255)));
+    case Kind::Integer: return Value(std::trunc(inRange(f, clampTo(vm.toNumber(v), 0, 255))));
     case Kind::Boolean: return Value(vm.toBoolean(v));
     case Kind::String: return Value(vm.toString(v));
     case Kind::Color: {
         const double n = vm.toNumber(v);
         return Value(std::isfinite(n) ? int(static_cast<std::int64_t>(n) & 0xffffff) : 0);
     }
-    case Kind::Alpha: return Value(clampTo(vm.toNumber(v), 0, 1));
+    case Kind::Alpha: return Value(alphaByte(clampTo(vm.toNumber(v), 0, 1)));
     case Kind::Array: {
         // The filter keeps its own copy: changing the array given later changes nothing.
         if (v.isObject()) return Value(vm.makeArray(avm1::builtins::arrayLikeElements(vm, v)));
@@ -104,7 +119,85 @@ std::vector<FilterSpec> specs() {
     };
 }
 
+// A filter of the same class with the same settings (arrays copied).
+Object* copyOf(Vm& vm, const Object& o) {
+    Object* copy = vm.makeObject();
+    copy->setProto(o.proto());
+    copy->setObjectClass(o.objectClass());
+    o.forEachOwn([&](const QString& name, const avm1::Property& p) {
+        Value v = p.value;
+        if (auto* array = dynamic_cast<avm1::ArrayObject*>(v.object())) v = Value(vm.makeArray(array->values()));
+        copy->define(name, v, p.flags);
+    });
+    return copy;
+}
+
 }  // namespace
+
+Value filterCopies(Vm& vm, const Value& list) {
+    std::vector<Value> copies;
+    if (list.isObject())
+        for (const Value& f : avm1::builtins::arrayLikeElements(vm, list))
+            if (Object* o = f.object()) copies.push_back(Value(copyOf(vm, *o)));
+    return Value(vm.makeArray(std::move(copies)));
+}
+
+namespace {
+
+// A number as the display keeps it: 16.16 fixed point, cut toward zero.
+double fixed16(double v) { return std::trunc(v * 65536.0) / 65536.0; }
+
+// A setting as a clip or text field keeps it: blurs and distances in 16.16 fixed point, angles as
+// radians in 16.16, strengths in signed 8.8 fixed point.
+// A setting as a clip or text field keeps it: in its range (a script may have stored anything on the
+// filter), blurs and distances in 16.16 fixed point, angles as radians in 16.16, strengths in signed
+// 8.8 fixed point, opacities as bytes.
+Value asDisplayKeepsIt(const Field& f, const Value& v) {
+    if (!v.isNumber()) return v;
+    if (f.kind == Kind::Alpha) return Value(alphaByte(clampTo(v.asNumber(), 0, 1)));
+    if (f.kind == Kind::Integer) return Value(std::trunc(inRange(f, clampTo(v.asNumber(), 0, 255))));
+    if (f.kind != Kind::Number || std::isnan(v.asNumber())) return v;
+    const QLatin1String name(f.name);
+    const double n = inRange(f, v.asNumber());
+    if (!std::isfinite(n)) return Value(n);
+    if (name == QLatin1String("blurX") || name == QLatin1String("blurY") || name == QLatin1String("distance"))
+        return Value(fixed16(n));
+    if (name == QLatin1String("angle")) return Value(fixed16(n * std::numbers::pi / 180.0) * 180.0 / std::numbers::pi);
+    if (name == QLatin1String("strength")) return Value(std::clamp(n * 256.0, -32768.0, 32767.0) / 256.0);
+    return Value(n);
+}
+
+}  // namespace
+
+Value filtersGiven(Vm& vm, const Value& given) {
+    std::vector<Value> kept;
+    if (!given.isObject()) return Value(vm.makeArray());
+    Value pkg(vm.global());
+    for (const char* part : {"flash", "filters"}) pkg = vm.getMemberNoResolve(pkg, QString::fromLatin1(part));
+    const std::vector<FilterSpec> all = specs();
+    for (const Value& f : avm1::builtins::arrayLikeElements(vm, given)) {
+        // Only objects a filter class made count; each is kept as a new filter holding just its
+        // settings, as the display keeps them.
+        Object* o = f.object();
+        if (!o || o->objectClass() != avm1::ObjectClass::Other) continue;
+        for (const FilterSpec& spec : all) {
+            Object* ctor = vm.getMemberNoResolve(pkg, QString::fromLatin1(spec.name)).object();
+            if (!ctor || !vm.instanceOf(f, ctor)) continue;
+            Object* copy = vm.makeObject();
+            copy->setProto(o->proto());
+            copy->setObjectClass(avm1::ObjectClass::Other);
+            for (const Field& field : spec.fields) {
+                const QString key = QString::fromLatin1(field.name);
+                Value v = vm.getMember(f, key);
+                if (auto* array = dynamic_cast<avm1::ArrayObject*>(v.object())) v = Value(vm.makeArray(array->values()));
+                copy->setOwn(key, asDisplayKeepsIt(field, v));
+            }
+            kept.push_back(Value(copy));
+            break;
+        }
+    }
+    return Value(vm.makeArray(std::move(kept)));
+}
 
 void installFilters(Stage& stage) {
     Vm& vm = *stage.vm();
@@ -114,16 +207,7 @@ void installFilters(Stage& stage) {
     // clone: a new filter of the same class with the same settings (arrays copied).
     method(vm, baseProto, QStringLiteral("clone"), [](Vm& vm, const Value& self, Args) {
         Object* o = self.object();
-        if (!o) return Value();
-        Object* copy = vm.makeObject();
-        copy->setProto(o->proto());
-        copy->setObjectClass(o->objectClass());
-        o->forEachOwn([&](const QString& name, const avm1::Property& p) {
-            Value v = p.value;
-            if (auto* array = dynamic_cast<avm1::ArrayObject*>(v.object())) v = Value(vm.makeArray(array->values()));
-            copy->define(name, v, p.flags);
-        });
-        return Value(copy);
+        return o ? Value(copyOf(vm, *o)) : Value();
     });
 
     for (const FilterSpec& spec : specs()) {
