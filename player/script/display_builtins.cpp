@@ -368,7 +368,7 @@ void installCompositingProperties(Stage& stage, avm1::Object* proto) {
         },
         avm1::propflag::kVersion8);
     // filters: read back as a new array of copies each time (empty until set); setting keeps only the
-    // filters of the array-like value given.
+    // filters of the array-like value given, and the clip is drawn with them from the next frame on.
     objects::defineAccessor(
         vm, proto, QStringLiteral("filters"),
         [](avm1::Vm& vm, const Value& self, Args) {
@@ -376,9 +376,14 @@ void installCompositingProperties(Stage& stage, avm1::Object* proto) {
             if (!clip || !displayOf(self)) return Value();
             return objects::filterCopies(vm, clip->scriptFilters);
         },
-        [](avm1::Vm& vm, const Value& self, Args args) {
+        [s](avm1::Vm& vm, const Value& self, Args args) {
             auto* clip = dynamic_cast<ClipObject*>(self.object());
-            if (clip && displayOf(self)) clip->scriptFilters = objects::filtersGiven(vm, arg(args, 0));
+            DisplayObject* o = displayOf(self);
+            if (!clip || !o) return Value();
+            std::vector<Filter> shown;
+            clip->scriptFilters = objects::filtersGiven(vm, arg(args, 0), &shown);
+            o->filters = std::move(shown);
+            s->touch();
             return Value();
         },
         avm1::propflag::kVersion8);

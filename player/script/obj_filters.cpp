@@ -1,14 +1,17 @@
 // flash.filters: the filter classes as data objects holding their settings, with their defaults
-// and clone(). Clips and text fields keep the filters scripts give them to read back; they do not
-// draw them yet.
+// and clone(). Clips and text fields keep the filters scripts give them to read back; clips are
+// drawn with them, text fields not yet.
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 #include "player/avm1/builtins_internal.h"
+#include "player/avm1/convert.h"
 #include "player/avm1/object.h"
 #include "player/script/obj_internal.h"
+#include "player/render/filter_types.h"
 #include "player/stage.h"
 
 namespace vistrel::player::objects {
@@ -167,9 +170,83 @@ Value asDisplayKeepsIt(const Field& f, const Value& v) {
     return Value(n);
 }
 
+// What the renderer draws for a filter of class `name` holding the settings of `f`; nothing for a
+// class it does not draw.
+std::optional<Filter> filterToDraw(Vm& vm, const char* name, Object* f) {
+    const Value self(f);
+    auto num = [&](const char* key) { return vm.toNumber(vm.getMember(self, QString::fromLatin1(key))); };
+    auto flag = [&](const char* key) { return vm.toBoolean(vm.getMember(self, QString::fromLatin1(key))); };
+    auto passes = [&] { return static_cast<int>(clampTo(num("quality"), 0, 15)); };
+    auto radians = [&] { return num("angle") * std::numbers::pi / 180.0; };
+    auto argb = [&](const char* color, const char* alpha) {
+        const auto a = static_cast<unsigned>(std::lround(clampTo(num(alpha), 0, 1) * 255.0));
+        return swf::Argb((a << 24) | (static_cast<unsigned>(avm1::toInt32(num(color))) & 0xffffffu));
+    };
+    auto type = [&] { return vm.toString(vm.getMember(self, QStringLiteral("type"))); };
+    const QLatin1String cls(name);
+    if (cls == QLatin1String("BlurFilter")) return Filter(BlurFilter{num("blurX"), num("blurY"), passes()});
+    if (cls == QLatin1String("DropShadowFilter")) {
+        DropShadowFilter d;
+        d.color = argb("color", "alpha");
+        d.blurX = num("blurX"), d.blurY = num("blurY"), d.angle = radians(), d.distance = num("distance");
+        d.strength = num("strength"), d.inner = flag("inner"), d.knockout = flag("knockout");
+        d.compositeSource = !flag("hideObject"), d.passes = passes();
+        return Filter(d);
+    }
+    if (cls == QLatin1String("GlowFilter")) {
+        GlowFilter g;
+        g.color = argb("color", "alpha");
+        g.blurX = num("blurX"), g.blurY = num("blurY"), g.strength = num("strength");
+        g.inner = flag("inner"), g.knockout = flag("knockout"), g.passes = passes();
+        return Filter(g);
+    }
+    if (cls == QLatin1String("BevelFilter")) {
+        BevelFilter b;
+        b.highlightColor = argb("highlightColor", "highlightAlpha"), b.shadowColor = argb("shadowColor", "shadowAlpha");
+        b.blurX = num("blurX"), b.blurY = num("blurY"), b.angle = radians(), b.distance = num("distance");
+        b.strength = num("strength"), b.knockout = flag("knockout"), b.passes = passes();
+        b.inner = type() == u"inner", b.onTop = type() == u"full";
+        return Filter(b);
+    }
+    if (cls == QLatin1String("GradientGlowFilter") || cls == QLatin1String("GradientBevelFilter")) {
+        GradientFilterData g;
+        const auto colors = avm1::builtins::arrayLikeElements(vm, vm.getMember(self, QStringLiteral("colors")));
+        const auto alphas = avm1::builtins::arrayLikeElements(vm, vm.getMember(self, QStringLiteral("alphas")));
+        const auto ratios = avm1::builtins::arrayLikeElements(vm, vm.getMember(self, QStringLiteral("ratios")));
+        const std::size_t n = std::min({colors.size(), alphas.size(), ratios.size(), std::size_t{16}});
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto a = static_cast<unsigned>(std::lround(clampTo(vm.toNumber(alphas[i]), 0, 1) * 255.0));
+            const auto c = static_cast<unsigned>(avm1::toInt32(vm.toNumber(colors[i]))) & 0xffffffu;
+            g.stops.push_back({swf::Argb((a << 24) | c), static_cast<std::uint8_t>(clampTo(vm.toNumber(ratios[i]), 0, 255))});
+        }
+        g.blurX = num("blurX"), g.blurY = num("blurY"), g.angle = radians(), g.distance = num("distance");
+        g.strength = num("strength"), g.knockout = flag("knockout"), g.passes = passes();
+        g.inner = type() == u"inner", g.onTop = type() == u"full";
+        if (cls == QLatin1String("GradientGlowFilter")) return Filter(GradientGlowFilter{g});
+        return Filter(GradientBevelFilter{g});
+    }
+    if (cls == QLatin1String("ColorMatrixFilter")) {
+        ColorMatrixFilter c;
+        const auto m = avm1::builtins::arrayLikeElements(vm, vm.getMember(self, QStringLiteral("matrix")));
+        for (std::size_t i = 0; i < 20 && i < m.size(); ++i) c.matrix[i] = static_cast<float>(vm.toNumber(m[i]));
+        return Filter(c);
+    }
+    if (cls == QLatin1String("ConvolutionFilter")) {
+        ConvolutionFilter c;
+        c.matrixX = static_cast<int>(clampTo(num("matrixX"), 0, 15)), c.matrixY = static_cast<int>(clampTo(num("matrixY"), 0, 15));
+        const auto m = avm1::builtins::arrayLikeElements(vm, vm.getMember(self, QStringLiteral("matrix")));
+        for (int i = 0; i < c.matrixX * c.matrixY; ++i)
+            c.matrix.push_back(static_cast<std::size_t>(i) < m.size() ? static_cast<float>(vm.toNumber(m[static_cast<std::size_t>(i)])) : 0.0f);
+        c.divisor = static_cast<float>(num("divisor")), c.bias = static_cast<float>(num("bias"));
+        c.defaultColor = argb("color", "alpha"), c.clamp = flag("clamp"), c.preserveAlpha = flag("preserveAlpha");
+        return Filter(c);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-Value filtersGiven(Vm& vm, const Value& given) {
+Value filtersGiven(Vm& vm, const Value& given, std::vector<Filter>* shown) {
     std::vector<Value> kept;
     if (!given.isObject()) return Value(vm.makeArray());
     Value pkg(vm.global());
@@ -193,6 +270,9 @@ Value filtersGiven(Vm& vm, const Value& given) {
                 copy->setOwn(key, asDisplayKeepsIt(field, v));
             }
             kept.push_back(Value(copy));
+            if (shown) {
+                if (std::optional<Filter> drawn = filterToDraw(vm, spec.name, copy)) shown->push_back(std::move(*drawn));
+            }
             break;
         }
     }
