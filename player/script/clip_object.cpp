@@ -418,6 +418,11 @@ static avm1::Object* successorOf(const ClipObject& clip) {
     return live ? live->script : nullptr;
 }
 
+void ClipObject::markChildren(avm1::Heap& heap) {
+    avm1::Object::markChildren(heap);
+    heap.mark(scriptFilters);
+}
+
 bool ClipObject::vacant() const {
     return !display() && objectClass() == avm1::ObjectClass::MovieClip && m_unloadHolds <= 0 && !liveDisplay();
 }

@@ -51,6 +51,9 @@ public:
     bool vacant() const override;
     // Unload handlers queued for it: until they have run, a removed clip still answers as it was.
     void holdForUnload(int delta) { m_unloadHolds += delta; }
+    // The filter objects a script gave it, kept to be read back.
+    avm1::Value scriptFilters;
+    void markChildren(avm1::Heap& heap) override;
 
 private:
     // A shape, morph shape, static text or bitmap: shown, named, but without a script object.

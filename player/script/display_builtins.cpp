@@ -191,9 +191,10 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         if (newScript && target != o) s->setRoundedEmptyBounds();
         if (s->movie().header().version >= 8) s->setRoundedEmptyBounds();
         if (r.isNull()) {
-            // An empty clip reports the largest twips value, 0x7ffffff.
-            const double v = s->roundedEmptyBounds() ? static_cast<double>(static_cast<float>(0x7ffffff)) / 20.0
-                                                     : 0x7ffffff / 20.0;
+            // An empty clip reports the largest twips value, 0x7ffffff. Only a change of space rounds
+            // it: asked in its own space, the value comes back as it is.
+            const bool rounded = s->roundedEmptyBounds() && target != o;
+            const double v = rounded ? static_cast<double>(static_cast<float>(0x7ffffff)) / 20.0 : 0x7ffffff / 20.0;
             if (newScript) s->setRoundedEmptyBounds();
             out->setOwn(QStringLiteral("xMin"), Value(v));
             out->setOwn(QStringLiteral("xMax"), Value(v));
@@ -210,7 +211,7 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         return Value(out);
     };
     vm.defineMethod(proto, QStringLiteral("getBounds"), boundsMethod);
-    vm.defineMethod(proto, QStringLiteral("getRect"), boundsMethod);
+    vm.defineMethod(proto, QStringLiteral("getRect"), boundsMethod, avm1::propflag::kVersion8);
     auto pointMethod = [](bool toGlobal) {
         return [toGlobal](avm1::Vm& vm, const Value& self, Args args) {
             DisplayObject* o = displayOf(self);
@@ -363,6 +364,26 @@ void installCompositingProperties(Stage& stage, avm1::Object* proto) {
                 o->cacheAsBitmap = on;
                 s->touch();
             }
+            return Value();
+        },
+        avm1::propflag::kVersion8);
+    // filters: read back as a new array of copies each time (empty until set); setting keeps only the
+    // filters of the array-like value given, and the clip is drawn with them from the next frame on.
+    objects::defineAccessor(
+        vm, proto, QStringLiteral("filters"),
+        [](avm1::Vm& vm, const Value& self, Args) {
+            auto* clip = dynamic_cast<ClipObject*>(self.object());
+            if (!clip || !displayOf(self)) return Value();
+            return objects::filterCopies(vm, clip->scriptFilters);
+        },
+        [s](avm1::Vm& vm, const Value& self, Args args) {
+            auto* clip = dynamic_cast<ClipObject*>(self.object());
+            DisplayObject* o = displayOf(self);
+            if (!clip || !o) return Value();
+            std::vector<Filter> shown;
+            clip->scriptFilters = objects::filtersGiven(vm, arg(args, 0), &shown);
+            o->filters = std::move(shown);
+            s->touch();
             return Value();
         },
         avm1::propflag::kVersion8);

@@ -4,10 +4,12 @@
 #include <memory>
 #include <span>
 #include <utility>
+#include <vector>
 
 #include <QString>
 
 #include "player/avm1/vm.h"
+#include "player/swf/filter_list.h"
 
 namespace vistrel::player {
 
@@ -65,6 +67,11 @@ void installEnvironment(Stage& stage);   // Stage, System, Key, Mouse, Accessibi
 void installMedia(Stage& stage);         // Color, Sound, SharedObject
 void installGeometry(Stage& stage);      // flash.geom
 void installFilters(Stage& stage);       // flash.filters
+// A filter list as scripts read it back: a new array of copies of the filters in `list`.
+Value filterCopies(Vm& vm, const Value& list);
+// The filters of an array-like value, as a new array; anything that is not a filter is left out.
+// `shown`, when given, receives what the renderer draws for them.
+Value filtersGiven(Vm& vm, const Value& given, std::vector<swf::Filter>* shown = nullptr);
 void installXml(Stage& stage);           // XML, XMLNode, LoadVars
 void installTextFormat(Stage& stage);
 void installStyleSheet(Stage& stage);  // TextField.StyleSheet

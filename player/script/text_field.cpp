@@ -1158,21 +1158,10 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
              });
     // The filters read back as copies, so that changing one read changes nothing until it is set again.
     property(vm, proto, "filters", [](avm1::Vm& vm, TextFieldObject& tf) {
-        std::vector<Value> copies;
         auto it = tf.stored.find(QStringLiteral("filters"));
-        if (it != tf.stored.end()) {
-            for (const Value& f : avm1::builtins::arrayLikeElements(vm, it->second)) {
-                const Value copy = vm.callMethod(f, QStringLiteral("clone"), {});
-                copies.push_back(copy.isObject() ? copy : f);
-            }
-        }
-        return Value(vm.makeArray(std::move(copies)));
+        return objects::filterCopies(vm, it != tf.stored.end() ? it->second : Value());
     }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
-        std::vector<Value> kept;
-        if (v.isObject())
-            for (const Value& f : avm1::builtins::arrayLikeElements(vm, v))
-                if (f.isObject()) kept.push_back(f);
-        tf.stored[QStringLiteral("filters")] = Value(vm.makeArray(std::move(kept)));
+        tf.stored[QStringLiteral("filters")] = objects::filtersGiven(vm, v);
     });
     // Numbers as given; the names only when known (anything else leaves the setting as it was).
     auto asNumber = [](avm1::Vm& vm, const Value& v) -> std::optional<Value> { return Value(vm.toNumber(v)); };

@@ -80,6 +80,15 @@ public:
         m_a.push(str(method)).op(op::kCallMethod).op(op::kPop);
         return *this;
     }
+    // target.member = value, the value pushed by `pushValue`.
+    Script& setBuilt(const std::string& target, const std::string& member,
+                     const std::function<void(sw::ActionWriter&)>& pushValue) {
+        pushTarget(target);
+        m_a.push(str(member));
+        pushValue(m_a);
+        m_a.op(op::kSetMember);
+        return *this;
+    }
     sw::Bytes bytes() const { return m_a.end(); }
 
 private:
@@ -585,4 +594,41 @@ TEST(Drawing, HostileArgumentsNeitherCrashNorPoisonTheDrawing) {
     const Played p = play(s);
     EXPECT_EQ(p.trace, QStringList{QStringLiteral("10")});
     EXPECT_PIXEL(p.image, 5, 5, kRed);
+}
+
+TEST(Drawing, FiltersAScriptGivesAClipAreDrawn) {
+    Script s;
+    // Red squares on the blue stage: the left one through a colour matrix that moves red into green,
+    // the right one with a black shadow 10 pixels to the right and down.
+    s.clip("left", 1).call("left", "beginFill", {num(0xff0000)});
+    square(s, "left", 5, 5, 35, 35).call("left", "endFill", {});
+    s.clip("right", 2).call("right", "beginFill", {num(0xff0000)});
+    square(s, "right", 50, 5, 80, 35).call("right", "endFill", {});
+    auto filterList = [](const std::string& cls, const std::vector<Push>& args) {
+        return [cls, args](sw::ActionWriter& a) {
+            for (auto it = args.rbegin(); it != args.rend(); ++it) a.push(*it);
+            a.push(num(static_cast<double>(args.size())));
+            a.push(str("flash")).op(op::kGetVariable).push(str("filters")).op(op::kGetMember);
+            a.push(str(cls)).op(op::kNewMethod).push(num(1)).op(op::kInitArray);
+        };
+    };
+    s.setBuilt("left", "filters", [&](sw::ActionWriter& a) {
+        // matrix rows R, G, B, A: G' = R, R' = 0, B' = B, A' = A.
+        const std::vector<double> m{0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+        for (auto it = m.rbegin(); it != m.rend(); ++it) a.push(num(*it));
+        a.push(num(20)).op(op::kInitArray);
+        a.push(num(1)).push(str("flash")).op(op::kGetVariable).push(str("filters")).op(op::kGetMember);
+        a.push(str("ColorMatrixFilter")).op(op::kNewMethod).push(num(1)).op(op::kInitArray);
+    });
+    // new DropShadowFilter(distance 10, angle 45, black, alpha 1, no blur, strength 1, quality 1)
+    s.setBuilt("right", "filters", filterList("DropShadowFilter", {num(10), num(45), num(0), num(1), num(0), num(0),
+                                                                    num(1), num(1)}));
+    const Played p = play(s);
+    EXPECT_PIXEL(p.image, 20, 20, kGreen);
+    EXPECT_PIXEL(p.image, 65, 20, kRed);
+    // Below the square, where only the offset shadow reaches.
+    const QRgb shadow = p.image.pixel(70, 40);
+    EXPECT_LT(qBlue(shadow), 60);
+    EXPECT_LT(qRed(shadow), 60);
+    EXPECT_PIXEL(p.image, 70, 60, kBlue);
 }

@@ -2,6 +2,8 @@
 // flash.filters, TextFormat, XML, LoadVars) as a playing movie's scripts see them.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -221,6 +223,66 @@ TEST(StageObjects, FiltersHaveDefaultsAndCloneDeeply) {
     m.set(m.get(copy, "matrix"), "0", Value(9));
     EXPECT_EQ(m.num(m.get(m.get(cm, "matrix"), "0")), 1);   // the clone has its own array
     EXPECT_TRUE(m.get(copy, "__proto__").strictEquals(m.get(cm, "__proto__")));
+}
+
+TEST(StageObjects, ClipFiltersReadBackAsFreshCopiesOfTheFiltersGiven) {
+    Movie m(8);
+    Value clip = m.call(m.root(), "createEmptyMovieClip", {Value("c"), Value(1)});
+    Value first = m.get(clip, "filters");
+    EXPECT_EQ(m.vm().typeOf(first).toStdString(), "object");
+    EXPECT_EQ(m.num(m.get(first, "length")), 0);
+    EXPECT_FALSE(m.get(clip, "filters").strictEquals(first));   // a new array on every read
+    EXPECT_EQ(m.num(m.get(m.get(m.root(), "filters"), "length")), 0);
+
+    // Only filters are kept; other elements, and values that are not lists, leave nothing.
+    Value blur = m.make("flash.filters.BlurFilter", {Value(5), Value(7)});
+    m.set(clip, "filters", m.array({Value(3), blur, m.object(), Value("x")}));
+    Value read = m.get(clip, "filters");
+    ASSERT_EQ(m.num(m.get(read, "length")), 1);
+    Value kept = m.get(read, "0");
+    EXPECT_FALSE(kept.strictEquals(blur));
+    EXPECT_EQ(m.num(m.get(kept, "blurY")), 7);
+    EXPECT_TRUE(m.vm().instanceOf(kept, m.path("flash.filters.BlurFilter").object()));
+    m.set(blur, "blurY", Value(1));   // changing the filter given later changes nothing set
+    EXPECT_EQ(m.num(m.get(m.get(m.get(clip, "filters"), "0"), "blurY")), 7);
+    for (const Value& notAList : {Value(5), Value(), Value("abc")}) {
+        m.set(clip, "filters", m.array({blur}));
+        m.set(clip, "filters", notAList);
+        EXPECT_EQ(m.num(m.get(m.get(clip, "filters"), "length")), 0);
+    }
+    // Anything with a length and numbered elements serves as the list.
+    Value listLike = m.object();
+    m.set(listLike, "length", Value(1));
+    m.set(listLike, "0", blur);
+    m.set(clip, "filters", listLike);
+    EXPECT_EQ(m.num(m.get(m.get(clip, "filters"), "length")), 1);
+
+    // The display keeps each setting in its own range and precision: reading back shows that form, and
+    // settings a filter class does not have are not kept.
+    Value shadow = m.make("flash.filters.DropShadowFilter", {Value(7.3), Value(400.3), Value(0x123456), Value(0.33)});
+    EXPECT_DOUBLE_EQ(m.num(m.get(shadow, "angle")), std::fmod(400.3, 360.0));
+    EXPECT_DOUBLE_EQ(m.num(m.get(shadow, "alpha")), 84.0 / 255.0);
+    m.set(shadow, "strength", Value(300.3));
+    m.set(shadow, "blurY", Value(-2));
+    m.set(shadow, "quality", Value(31));
+    m.set(shadow, "extra", Value(1));
+    m.set(clip, "filters", m.array({shadow}));
+    Value shown = m.get(m.get(clip, "filters"), "0");
+    EXPECT_DOUBLE_EQ(m.num(m.get(shown, "distance")), 478412.0 / 65536.0);   // 16.16, cut toward zero
+    EXPECT_DOUBLE_EQ(m.num(m.get(shown, "strength")), 32767.0 / 256.0);      // signed 8.8
+    EXPECT_DOUBLE_EQ(m.num(m.get(shown, "blurY")), 0);
+    EXPECT_DOUBLE_EQ(m.num(m.get(shown, "quality")), 15);
+    EXPECT_EQ(m.num(m.get(shown, "color")), 0x123456);
+    EXPECT_TRUE(m.get(shown, "extra").isUndefined());
+    // An object that only borrows a filter's prototype is not a filter.
+    Value pretender = m.object();
+    m.set(pretender, "__proto__", m.path("flash.filters.BlurFilter.prototype"));
+    m.set(clip, "filters", m.array({pretender}));
+    EXPECT_EQ(m.num(m.get(m.get(clip, "filters"), "length")), 0);
+
+    Movie seven(7);
+    Value older = seven.call(seven.root(), "createEmptyMovieClip", {Value("c"), Value(1)});
+    EXPECT_TRUE(seven.get(older, "filters").isUndefined());
 }
 
 TEST(StageObjects, TextFormatConvertsWhatIsSet) {

@@ -202,6 +202,25 @@ TEST(EmptyClipBounds, RoundedOnceAVersionEightMovieAsks) {
     EXPECT_EQ(runScript(a, 8), (Lines{"6710886.4", "6710886.4"}));
 }
 
+TEST(EmptyClipBounds, StayUnroundedInTheClipsOwnSpace) {
+    // e.getBounds(_root), e.getBounds(e), e.getBounds(), e.getRect(e): only the change of space rounds.
+    ActionWriter a;
+    makeClip(a, "_root", "e", 1);
+    auto bounds = [&a](const char* method, const char* target) {
+        if (target) a.push(str(target)).op(op::kGetVariable).push(num(1));
+        else a.push(num(0));
+        a.push(str("e")).op(op::kGetVariable).push(str(method)).op(op::kCallMethod);
+        a.push(str("xMin")).op(op::kGetMember).op(op::kTrace);
+    };
+    bounds("getBounds", "_root");
+    bounds("getBounds", "e");
+    bounds("getBounds", nullptr);
+    bounds("getRect", "e");
+    EXPECT_EQ(runScript(a, 8), (Lines{"6710886.4", "6710886.35", "6710886.35", "6710886.35"}));
+    // getRect arrived with version 8.
+    EXPECT_EQ(runScript(a, 7), (Lines{"6710886.35", "6710886.35", "6710886.35", "undefined"}));
+}
+
 TEST(ClipReferences, AReferenceToARemovedClipFollowsTheClipNowAtItsPlacedPath) {
     ActionWriter a;
     makeClip(a, "_root", "a", 1);
