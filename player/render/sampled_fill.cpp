@@ -114,6 +114,19 @@ struct Run {
     int count;
 };
 
+// Runs of one count between the columns where the count of samples inside changes, written left to
+// right into room made beforehand.
+struct RunWriter {
+    Run* run;
+    std::size_t found = 0;
+    int count = 0, start = 0;
+    void change(int x, int by) {
+        if (count > 0 && x > start) run[found++] = {start, x, std::min(count, 4)};
+        count += by;
+        start = x;
+    }
+};
+
 // Puts four values in order.
 inline void sortFour(int (&v)[4]) {
     const auto order = [&](int i, int j) {
@@ -251,14 +264,8 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
             // Each span's four sample rows give up to four starts and four ends; where the spans' columns
             // do not overlap, they turn into runs directly, left to right.
             if (runs.size() < 8 * crossings) runs.resize(8 * crossings);
-            Run* const run = runs.data();
-            std::size_t found = 0;
-            int count = 0, start = 0, reached = std::numeric_limits<int>::min();
-            const auto change = [&](int x, int by) {
-                if (count > 0 && x > start) run[found++] = {start, x, std::min(count, 4)};
-                count += by;
-                start = x;
-            };
+            RunWriter out{runs.data()};
+            int reached = std::numeric_limits<int>::min();
             bool direct = true;
             int winding = 0;
             for (std::size_t k = 0; k + 1 < crossings && direct; ++k) {
@@ -281,8 +288,8 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
                     constexpr int kRamp[7] = {1, 2, 3, 4, 3, 2, 1};
                     const int at[8] = {starts[0], starts[1], starts[2], starts[3], ends[0], ends[1], ends[2], ends[3]};
                     for (int i = 0; i < 7; ++i) {
-                        run[found] = {at[i], at[i + 1], kRamp[i]};
-                        found += at[i] < at[i + 1];
+                        out.run[out.found] = {at[i], at[i + 1], kRamp[i]};
+                        out.found += at[i] < at[i + 1];
                     }
                     reached = ends[3];
                     continue;
@@ -303,12 +310,12 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
                     int by = 0;
                     for (; i < n && starts[i] == x; ++i) ++by;
                     for (; j < n && ends[j] == x; ++j) --by;
-                    if (by != 0) change(x, by);
+                    if (by != 0) out.change(x, by);
                 }
                 reached = ends[n - 1];
             }
             if (direct) {
-                if (found > 0) row(rowTop, std::span<const Run>(run, found));
+                if (out.found > 0) row(rowTop, std::span<const Run>(out.run, out.found));
                 continue;
             }
             winding = 0;
@@ -349,19 +356,15 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
         }
         // At most one run starts at each step: room for them all is made once, and filled in place.
         if (runs.size() < touched.size()) runs.resize(touched.size());
-        Run* const run = runs.data();
-        std::size_t found = 0;
-        int count = 0, start = touched.front();
+        RunWriter out{runs.data()};
         for (const int x : touched) {
             int& step = stepAt[x - left];
             if (step == 0) continue;   // steps that cancelled out
-            if (count > 0 && x > start) run[found++] = {start, x, std::min(count, 4)};
-            count += step;
+            out.change(x, step);
             step = 0;
-            start = x;
         }
         touched.clear();
-        if (found > 0) row(rowTop, std::span<const Run>(run, found));
+        if (out.found > 0) row(rowTop, std::span<const Run>(out.run, out.found));
     }
 }
 

@@ -150,8 +150,6 @@ namespace {
 // A number as the display keeps it: 16.16 fixed point, cut toward zero.
 double fixed16(double v) { return std::trunc(v * 65536.0) / 65536.0; }
 
-// A setting as a clip or text field keeps it: blurs and distances in 16.16 fixed point, angles as
-// radians in 16.16, strengths in signed 8.8 fixed point.
 // A setting as a clip or text field keeps it: in its range (a script may have stored anything on the
 // filter), blurs and distances in 16.16 fixed point, angles as radians in 16.16, strengths in signed
 // 8.8 fixed point, opacities as bytes.
