@@ -182,43 +182,51 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
     const double lowest = left - 1, highest = right + 1;
     thread_local std::vector<Crossing> active;   // the edges crossing the sample row, left to right
     thread_local std::vector<std::array<double, 4>> across;   // per active edge: its crossing of each sample row
+    thread_local std::vector<std::array<int, 4>> columns;     // per active edge: the column each crossing counts from
     thread_local std::vector<int> steps;   // per column: how the count changes there
     thread_local std::vector<int> touched;   // the columns whose step may not be 0
     thread_local std::vector<Run> runs;
     active.clear();
-    steps.assign(static_cast<std::size_t>(area.width()) + 1, 0);
+    // Every step is put back to 0 once its row is done, so the columns need clearing only when first made.
+    if (steps.size() <= static_cast<std::size_t>(area.width())) steps.resize(static_cast<std::size_t>(area.width()) + 1, 0);
     int* const stepAt = steps.data();   // by column from the area's left
     touched.clear();
+    const Edge* const edge = edges.data();
+    const std::size_t edgeCount = edges.size();
     std::size_t next = 0;
     double lowestBottom = std::numeric_limits<double>::infinity();   // of the active edges
+    // Brings the set of active edges to the sample row at `y`. An edge counts for the samples below its
+    // top, down to its bottom: a sample on a horizontal edge belongs to the fill above it.
+    const auto advance = [&](double y) __attribute__((always_inline)) {
+        if (y > lowestBottom) {
+            std::erase_if(active, [&](const Crossing& c) { return edge[c.edge].bottom < y; });
+            lowestBottom = std::numeric_limits<double>::infinity();
+            for (const Crossing& c : active) lowestBottom = std::min(lowestBottom, edge[c.edge].bottom);
+        }
+        for (; next < edgeCount && edge[next].top < y; ++next) {
+            if (edge[next].bottom >= y) {
+                active.push_back({0, next});
+                lowestBottom = std::min(lowestBottom, edge[next].bottom);
+            }
+        }
+    };
+    // Puts the active edges in order of their crossings, set beforehand. Edges keep their order from one
+    // sample row to the next but where they cross, so sorting by insertion takes little more than a
+    // pass over them.
+    const auto order = [&] {
+        Crossing* const crossing = active.data();
+        for (std::size_t k = 1; k < active.size(); ++k) {
+            const Crossing c = crossing[k];
+            std::size_t j = k;
+            for (; j > 0 && crossing[j - 1].x > c.x; --j) crossing[j] = crossing[j - 1];
+            crossing[j] = c;
+        }
+    };
     // Brings the active edges to the sample row at `y`, in order.
     const auto reach = [&](double y) {
-        // An edge counts for the samples below its top, down to its bottom: a sample on a horizontal
-        // edge belongs to the fill above it.
-        if (y > lowestBottom) {
-            std::erase_if(active, [&](const Crossing& c) { return edges[c.edge].bottom < y; });
-            lowestBottom = std::numeric_limits<double>::infinity();
-            for (const Crossing& c : active) lowestBottom = std::min(lowestBottom, edges[c.edge].bottom);
-        }
-        while (next < edges.size() && edges[next].top < y) {
-            if (edges[next].bottom >= y) {
-                active.push_back({0, next});
-                lowestBottom = std::min(lowestBottom, edges[next].bottom);
-            }
-            ++next;
-        }
-        for (Crossing& c : active) {
-            const Edge& edge = edges[c.edge];
-            c.x = edge.xAtTop + (y - edge.top) * edge.dxdy;
-        }
-        // Edges keep their order from one sample row to the next but where they cross, so sorting by
-        // insertion takes little more than a pass over them.
-        for (std::size_t k = 1; k < active.size(); ++k) {
-            const Crossing c = active[k];
-            std::size_t j = k;
-            for (; j > 0 && active[j - 1].x > c.x; --j) active[j] = active[j - 1];
-            active[j] = c;
-        }
+        advance(y);
+        for (Crossing& c : active) c.x = edge[c.edge].xAtTop + (y - edge[c.edge].top) * edge[c.edge].dxdy;
+        order();
     };
     // A pixel's sample in row `s` counts when it lies in a span inside the outline: from a crossing at
     // or left of the sample to the next one right of it. These are its columns.
@@ -237,30 +245,100 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
         if (down == 0) touched.push_back(to);
         --down;
     };
+    // The active edges' crossings of the row's four sample rows, in their present order, and whether
+    // they keep that order in the sample rows from `from` on.
+    const auto crossRow = [&](int rowTop, int from) {
+        const std::size_t count = active.size();
+        const Crossing* const crossing = active.data();
+        std::array<double, 4>* const x = across.data();
+        bool ordered = true;
+#if defined(__SSE2__)
+        const __m128d upper = _mm_set_pd(rowTop + kSampleY[1], rowTop + kSampleY[0]);
+        const __m128d lower = _mm_set_pd(rowTop + kSampleY[3], rowTop + kSampleY[2]);
+        __m128d leftUpper = _mm_set1_pd(-std::numeric_limits<double>::infinity()), leftLower = leftUpper;
+        const int skipped = from == 0 ? 0 : from == 1 ? 1 : 3;   // sample rows not checked, as bits
+        for (std::size_t k = 0; k < count; ++k) {
+            const Edge& e = edge[crossing[k].edge];
+            const __m128d top = _mm_set1_pd(e.top), start = _mm_set1_pd(e.xAtTop), slope = _mm_set1_pd(e.dxdy);
+            const __m128d atUpper = _mm_add_pd(start, _mm_mul_pd(_mm_sub_pd(upper, top), slope));
+            const __m128d atLower = _mm_add_pd(start, _mm_mul_pd(_mm_sub_pd(lower, top), slope));
+            _mm_storeu_pd(x[k].data(), atUpper);
+            _mm_storeu_pd(x[k].data() + 2, atLower);
+            ordered = ordered && ((_mm_movemask_pd(_mm_cmple_pd(leftUpper, atUpper)) | skipped) & 3) == 3 &&
+                      _mm_movemask_pd(_mm_cmple_pd(leftLower, atLower)) == 3;
+            leftUpper = atUpper;
+            leftLower = atLower;
+        }
+#else
+        for (std::size_t k = 0; k < count; ++k) {
+            const Edge& e = edge[crossing[k].edge];
+            for (int s = 0; s < 4; ++s) x[k][s] = e.xAtTop + (rowTop + kSampleY[s] - e.top) * e.dxdy;
+            if (k > 0)
+                for (int s = from; s < 4; ++s) ordered = ordered && x[k - 1][s] <= x[k][s];
+        }
+#endif
+        return ordered;
+    };
+    // The column each crossing counts from in its sample row: a span between two crossings holds the
+    // columns from the left one's up to the right one's. Clamped to the area, a span's columns are the
+    // same, and an empty span stays empty.
+    const auto countFrom = [&](std::size_t count) {
+        const std::array<double, 4>* const x = across.data();
+        std::array<int, 4>* const column = columns.data();
+#if defined(__SSE2__)
+        const __m128d shiftUpper = _mm_set_pd(kSampleX[1], kSampleX[0]), shiftLower = _mm_set_pd(kSampleX[3], kSampleX[2]);
+        const __m128d low = _mm_set1_pd(left), high = _mm_set1_pd(right);
+        // std::ceil as ints, for values well within the int range: truncated, and one more where that
+        // fell short.
+        const auto ceilings = [](__m128d v) {
+            const __m128i whole = _mm_cvttpd_epi32(v);
+            const __m128d below = _mm_cmplt_pd(_mm_cvtepi32_pd(whole), v);
+            return _mm_sub_epi32(whole, _mm_shuffle_epi32(_mm_castpd_si128(below), _MM_SHUFFLE(3, 3, 2, 0)));
+        };
+        for (std::size_t k = 0; k < count; ++k) {
+            const __m128d upper = _mm_min_pd(_mm_max_pd(_mm_sub_pd(_mm_loadu_pd(x[k].data()), shiftUpper), low), high);
+            const __m128d lower = _mm_min_pd(_mm_max_pd(_mm_sub_pd(_mm_loadu_pd(x[k].data() + 2), shiftLower), low), high);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(column[k].data()), _mm_unpacklo_epi64(ceilings(upper), ceilings(lower)));
+        }
+#else
+        for (std::size_t k = 0; k < count; ++k)
+            for (int s = 0; s < 4; ++s)
+                column[k][s] = ceilToInt(std::clamp(x[k][s] - kSampleX[s], static_cast<double>(left), static_cast<double>(right)));
+#endif
+    };
     // Rows above the first edge hold nothing.
     const int startRow = std::clamp(static_cast<int>(std::floor(edges.front().top)) - area.top(), 0, area.height());
     for (int r = startRow; r < area.height(); ++r) {
-        if (next == edges.size() && active.empty()) break;
+        if (next == edgeCount && active.empty()) break;
         const int rowTop = area.top() + r;
-        reach(rowTop + kSampleY[0]);
+        const double first = rowTop + kSampleY[0];
+        advance(first);
         // Mostly no edge starts or ends among the row's samples, and none passes another: then the
         // same spans lie inside in all four sample rows, found in one pass, and the row's count
         // changes come straight from their ends.
         const double last = rowTop + kSampleY[3];
-        bool steady = last <= lowestBottom && (next == edges.size() || edges[next].top >= last);
+        bool steady = last <= lowestBottom && (next == edgeCount || edge[next].top >= last);
+        bool placed = false;   // whether the active edges hold their crossings of the first sample row
         const std::size_t crossings = active.size();
         if (steady && crossings >= 2) {
-            if (across.size() < crossings) across.resize(crossings);
-            for (std::size_t k = 0; k < crossings; ++k) {
-                const Edge& edge = edges[active[k].edge];
-                across[k][0] = active[k].x;
-                for (int s = 1; s < 4; ++s) across[k][s] = edge.xAtTop + (rowTop + kSampleY[s] - edge.top) * edge.dxdy;
+            if (across.size() < crossings) {
+                across.resize(crossings);
+                columns.resize(crossings);
             }
-            for (std::size_t k = 1; k < crossings && steady; ++k)
-                for (int s = 1; s < 4; ++s) steady = steady && across[k - 1][s] <= across[k][s];
+            if (!crossRow(rowTop, 0)) {
+                // An edge came in, or edges passed each other: in order at the first sample row, they
+                // may still keep it through the others.
+                for (std::size_t k = 0; k < crossings; ++k) active[k].x = across[k][0];
+                order();
+                placed = true;
+                steady = crossRow(rowTop, 1);
+            }
         }
         if (steady) {
             if (crossings < 2) continue;
+            countFrom(crossings);
+            const std::array<int, 4>* const column = columns.data();
+            const Crossing* const crossing = active.data();
             // Each span's four sample rows give up to four starts and four ends; where the spans' columns
             // do not overlap, they turn into runs directly, left to right.
             if (runs.size() < 8 * crossings) runs.resize(8 * crossings);
@@ -269,13 +347,12 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
             bool direct = true;
             int winding = 0;
             for (std::size_t k = 0; k + 1 < crossings && direct; ++k) {
-                winding += edges[active[k].edge].winding;
+                winding += edge[crossing[k].edge].winding;
                 if (!inside(winding)) continue;
-                int froms[4], tos[4];
-                for (int s = 0; s < 4; ++s) std::tie(froms[s], tos[s]) = span(across[k][s], across[k + 1][s], s);
-                int starts[4], ends[4];
-                std::copy_n(froms, 4, starts);
-                std::copy_n(tos, 4, ends);
+                const std::array<int, 4>& froms = column[k];
+                const std::array<int, 4>& tos = column[k + 1];
+                int starts[4] = {froms[0], froms[1], froms[2], froms[3]};
+                int ends[4] = {tos[0], tos[1], tos[2], tos[3]};
                 sortFour(starts);
                 sortFour(ends);
                 if (starts[0] < reached) {
@@ -285,12 +362,19 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
                 if (starts[3] <= ends[0]) {
                     // The span of every sample row holds the columns from the last start to the first end:
                     // the count climbs by one at each start and falls by one at each end.
-                    constexpr int kRamp[7] = {1, 2, 3, 4, 3, 2, 1};
-                    const int at[8] = {starts[0], starts[1], starts[2], starts[3], ends[0], ends[1], ends[2], ends[3]};
-                    for (int i = 0; i < 7; ++i) {
-                        out.run[out.found] = {at[i], at[i + 1], kRamp[i]};
-                        out.found += at[i] < at[i + 1];
-                    }
+                    Run* put = out.run + out.found;
+                    const auto step = [&put](int from, int to, int count) {
+                        *put = {from, to, count};
+                        put += from < to;
+                    };
+                    step(starts[0], starts[1], 1);
+                    step(starts[1], starts[2], 2);
+                    step(starts[2], starts[3], 3);
+                    step(starts[3], ends[0], 4);
+                    step(ends[0], ends[1], 3);
+                    step(ends[1], ends[2], 2);
+                    step(ends[2], ends[3], 1);
+                    out.found = static_cast<std::size_t>(put - out.run);
                     reached = ends[3];
                     continue;
                 }
@@ -320,21 +404,20 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
             }
             winding = 0;
             for (std::size_t k = 0; k + 1 < crossings; ++k) {
-                winding += edges[active[k].edge].winding;
+                winding += edge[crossing[k].edge].winding;
                 if (!inside(winding)) continue;
-                for (int s = 0; s < 4; ++s) {
-                    const auto [from, to] = span(across[k][s], across[k + 1][s], s);
-                    if (from < to) addSteps(from, to);
-                }
+                for (int s = 0; s < 4; ++s)
+                    if (column[k][s] < column[k + 1][s]) addSteps(column[k][s], column[k + 1][s]);
             }
         } else {
             for (int s = 0; s < 4; ++s) {
                 if (s > 0) reach(rowTop + kSampleY[s]);
+                else if (!placed) reach(first);
                 if (active.size() < 2) continue;
                 const Crossing* const crossing = active.data();
                 int winding = 0;
                 for (std::size_t k = 0; k + 1 < active.size(); ++k) {
-                    winding += edges[crossing[k].edge].winding;
+                    winding += edge[crossing[k].edge].winding;
                     if (!inside(winding)) continue;
                     const auto [from, to] = span(crossing[k].x, crossing[k + 1].x, s);
                     if (from < to) addSteps(from, to);
@@ -384,6 +467,13 @@ void setPixels(QRgb* line, int n, QRgb color) {
     int x = 0;
 #if defined(__SSE2__)
     const __m128i four = _mm_set1_epi32(static_cast<int>(color));
+    for (; x + 16 <= n; x += 16) {
+        auto* const at = reinterpret_cast<__m128i*>(line + x);
+        _mm_storeu_si128(at, four);
+        _mm_storeu_si128(at + 1, four);
+        _mm_storeu_si128(at + 2, four);
+        _mm_storeu_si128(at + 3, four);
+    }
     for (; x + 4 <= n; x += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(line + x), four);
 #endif
     for (; x < n; ++x) line[x] = color;
@@ -392,6 +482,11 @@ void setPixels(QRgb* line, int n, QRgb color) {
 // Lays `level` (premultiplied) over `n` pixels from `line` on, which keep `kept` / 255 of themselves:
 // pixel = level + byteMul(pixel, kept), four pixels at a time where the processor allows.
 void blendPixels(QRgb* line, int n, QRgb level, unsigned kept) {
+    // Runs along edges are mostly a single pixel.
+    if (n == 1) {
+        line[0] = level + byteMul(line[0], kept);
+        return;
+    }
     int x = 0;
 #if defined(__SSE2__)
     // Each channel widened to 16 bits: its product with `kept` and the rounding stay below 65536, so

@@ -453,18 +453,64 @@ int samplesInside(const std::vector<QPointF>& polygon, Qt::FillRule rule, int x,
     return inside;
 }
 
+struct PolygonCase {
+    std::string name;
+    std::vector<QPointF> points;   // pixels
+    Qt::FillRule rule;
+};
+
+// `points` filled black under `rule` on a white picture of 160 x 120, through the repaint area `clip`
+// when given.
+QImage filledPolygon(const std::vector<QPointF>& points, Qt::FillRule rule, const QRegion* clip = nullptr) {
+    QPainterPath path;
+    path.addPolygon(QPolygonF(QList<QPointF>(points.begin(), points.end())));
+    path.closeSubpath();
+    path.setFillRule(rule);
+    QImage image = white(QSize(160, 120));
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (clip) p.setClipRegion(*clip);
+    vp::fillSampled(p, path, QBrush(Qt::black), clip);
+    p.end();
+    return image;
+}
+
+// Compares each pixel of `image` within `clip` (all when null) with the samples of `points` inside
+// it, and checks that pixels outside `clip` are still white. Counts the pixels compared and those
+// partly covered; names the first wrong pixel.
+struct Comparison {
+    int checked = 0, partial = 0;
+    std::string fault;
+};
+Comparison compareWithSamples(const QImage& image, const std::vector<QPointF>& points, Qt::FillRule rule,
+                              const QRegion* clip = nullptr) {
+    Comparison out;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const std::string at = std::to_string(x) + "," + std::to_string(y);
+            if (clip && !clip->contains(QPoint(x, y))) {
+                if (image.pixel(x, y) != kWhite) return {out.checked, out.partial, "changed outside at " + at};
+                continue;
+            }
+            const int expected = samplesInside(points, rule, x, y);
+            if (expected < 0) continue;
+            ++out.checked;
+            out.partial += expected > 0 && expected < 4;
+            if (!isLevel(image.pixel(x, y))) return {out.checked, out.partial, "not a level at " + at};
+            if (samplesOf(image.pixel(x, y)) != expected)
+                return {out.checked, out.partial,
+                        "wrong samples at " + at + ": " + std::to_string(samplesOf(image.pixel(x, y))) + " for " + std::to_string(expected)};
+        }
+    return out;
+}
+
 }  // namespace
 
 TEST(SampledFill, EveryPixelShowsItsSamplesInsideWhereverEdgesStartEndOrCross) {
     // Outlines whose rows are mostly crossed by the same edges from top to bottom, and outlines whose
     // edges start, end or pass each other inside a pixel row, whose spans are thinner than a pixel or
     // lie so close that their edge pixels share columns: each pixel must show exactly its samples inside.
-    struct Case {
-        std::string name;
-        std::vector<QPointF> points;
-        Qt::FillRule rule;
-    };
-    std::vector<Case> cases;
+    std::vector<PolygonCase> cases;
     cases.push_back({"steep quad", {{20.3, 3.7}, {61.9, 8.2}, {55.4, 110.6}, {12.2, 96.1}}, Qt::OddEvenFill});
     cases.push_back({"shallow sliver", {{2.2, 40.15}, {157.7, 47.9}, {150.1, 48.55}}, Qt::OddEvenFill});
     cases.push_back({"upright sliver", {{80.1, 2.3}, {80.45, 2.6}, {81.3, 117.2}}, Qt::WindingFill});
@@ -489,29 +535,37 @@ TEST(SampledFill, EveryPixelShowsItsSamplesInsideWhereverEdgesStartEndOrCross) {
         for (const Qt::FillRule rule : {Qt::OddEvenFill, Qt::WindingFill})
             cases.push_back({std::to_string(points) + "-point star " + (rule == Qt::OddEvenFill ? "even-odd" : "winding"), star, rule});
     }
-    for (const Case& c : cases) {
+    for (const PolygonCase& c : cases) {
         SCOPED_TRACE(c.name);
-        QPainterPath path;
-        path.addPolygon(QPolygonF(QList<QPointF>(c.points.begin(), c.points.end())));
-        path.closeSubpath();
-        path.setFillRule(c.rule);
-        QImage image = white(QSize(160, 120));
-        {
-            QPainter p(&image);
-            p.setRenderHint(QPainter::Antialiasing);
-            vp::fillSampled(p, path, QBrush(Qt::black));
+        const Comparison result = compareWithSamples(filledPolygon(c.points, c.rule), c.points, c.rule);
+        EXPECT_EQ(result.fault, "");
+        EXPECT_GT(result.checked, 160 * 120 * 9 / 10);
+        EXPECT_GT(result.partial, 40);
+    }
+}
+
+TEST(SampledFill, OutlinesReachingPastThePictureOrTheRepaintAreaShowOnlyTheSamplesInsideBoth) {
+    // Edges beyond the picture's sides or the repainted rectangles still bound the spans they close:
+    // the pixels at the borders show the samples inside, and nothing outside the rectangles changes.
+    std::vector<PolygonCase> cases;
+    cases.push_back({"wider than the picture", {{-40.3, 10.2}, {205.6, 30.7}, {190.1, 100.4}, {-25.8, 90.9}}, Qt::OddEvenFill});
+    cases.push_back({"sliver on the left border", {{0.1, 3.3}, {0.9, 3.3}, {1.4, 115.2}, {-0.3, 115.2}}, Qt::WindingFill});
+    cases.push_back({"sliver on the right border", {{159.05, 4.1}, {160.8, 4.1}, {159.9, 114.6}, {158.7, 114.6}}, Qt::WindingFill});
+    cases.push_back({"just left of the picture", {{-0.95, 5.2}, {-0.05, 5.2}, {-0.02, 110.3}, {-0.9, 110.3}}, Qt::OddEvenFill});
+    cases.push_back({"just right of the picture", {{160.02, 5.2}, {160.9, 5.2}, {161.3, 110.3}, {160.05, 110.3}}, Qt::OddEvenFill});
+    // Two bars meeting the picture's sides, one outline: spans on both sides of the picture in one row.
+    cases.push_back({"bars across both sides",
+                     {{-10.5, 20.2}, {30.25, 22.7}, {31.1, 60.4}, {-9.7, 58.3}, {-10.5, 20.2},
+                      {130.2, 40.6}, {175.4, 41.9}, {176.3, 95.1}, {129.6, 99.8}, {130.2, 40.6}},
+                     Qt::WindingFill});
+    const QRegion repaint = QRegion(0, 0, 37, 120) + QRegion(37, 30, 80, 41) + QRegion(117, 0, 43, 120);
+    for (const bool clipped : {false, true}) {
+        for (const PolygonCase& c : cases) {
+            SCOPED_TRACE(c.name + (clipped ? " clipped" : ""));
+            const QRegion* const clip = clipped ? &repaint : nullptr;
+            const Comparison result = compareWithSamples(filledPolygon(c.points, c.rule, clip), c.points, c.rule, clip);
+            EXPECT_EQ(result.fault, "");
+            EXPECT_GT(result.checked, (clipped ? 9000 : 160 * 120) * 9 / 10);
         }
-        int checked = 0, partial = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const int expected = samplesInside(c.points, c.rule, x, y);
-                if (expected < 0) continue;
-                ++checked;
-                partial += expected > 0 && expected < 4;
-                ASSERT_TRUE(isLevel(image.pixel(x, y))) << x << "," << y;
-                ASSERT_EQ(samplesOf(image.pixel(x, y)), expected) << x << "," << y;
-            }
-        EXPECT_GT(checked, 160 * 120 * 9 / 10);
-        EXPECT_GT(partial, 40);
     }
 }
