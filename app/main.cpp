@@ -20,6 +20,7 @@
 #include "app/main_form.h"
 #include "app/vistrel_application.h"
 #include "core/startup_trace.h"
+#include "core/thread_priority.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
 #include "player/codec_libraries.h"
@@ -36,11 +37,16 @@ int main(int argc, char* argv[])
 
     startupMark("main");
     // The window's first text needs the system's font configuration, dozens of XML files that take longer
-    // to read than the application object takes to reach the display: they are read on a thread of their
-    // own from the start (the library keeps one configuration for the whole process). The thread reads
-    // numbers in the environment's locale, a copy of its own, as the application object sets the process's
-    // locale meanwhile.
-    std::shared_future<void> fontConfiguration = std::async(std::launch::async, [] {
+    // to read than the application object takes to reach the display, and then the system's font list and
+    // the face and fallbacks of the interface font, which a bare window never reads. They are read on a
+    // thread of their own from the start (the library keeps one configuration for the whole process, the
+    // font database guards itself and keeps what it found for every thread), at a lower priority, so the
+    // GUI thread building the window gets a core first. The thread reads numbers in the environment's
+    // locale, a copy of its own, as the application object sets the process's locale meanwhile; the
+    // interface font is known once the application object has read the desktop's settings.
+    std::promise<QFont> interfaceFont;
+    const std::future<void> fontsRead = std::async(std::launch::async, [font = interfaceFont.get_future()]() mutable {
+        lowerThisThreadPriority();
         const locale_t ownLocale = newlocale(LC_ALL_MASK, "", locale_t(nullptr));
         if (ownLocale)
             uselocale(ownLocale);
@@ -49,6 +55,10 @@ int main(int argc, char* argv[])
             uselocale(LC_GLOBAL_LOCALE);
             freelocale(ownLocale);
         }
+        const QFont uiFont = font.get();
+        QFontDatabase::families();
+        QFontMetrics(uiFont).horizontalAdvance(QStringLiteral("Vistrel"));
+        startupMark("font list (worker thread)");
     });
     VistrelApplication app(argc, argv);
     startupMark("application");
@@ -66,15 +76,8 @@ int main(int argc, char* argv[])
     options.process(app);
     // The desktop's style (or the one asked for with -style), its extension button pictures read when needed.
     QApplication::setStyle(new LazyIconStyle);
-    // The window's first text needs the system's font list and the face and fallbacks of the interface font,
-    // which a bare window never reads: they are read on another thread while the window is being built (the
-    // font database guards itself and keeps what it found for every thread).
-    QThreadPool::globalInstance()->start([font = QApplication::font(), fontConfiguration] {
-        fontConfiguration.wait();
-        QFontDatabase::families();
-        QFontMetrics(font).horizontalAdvance(QStringLiteral("Vistrel"));
-        startupMark("font list (worker thread)");
-    });
+    // The font thread goes on with the style's interface font.
+    interfaceFont.set_value(QApplication::font());
     // Made absolute now: loading the settings moves the working folder to the remembered one.
     QStringList paths;
     for (const QString& path : options.positionalArguments())
@@ -114,6 +117,14 @@ int main(int argc, char* argv[])
             const qint64 nowNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
             std::printf("first-frame-ms %.1f\nfirst-frame-cpu-ms %.1f %.1f\n", double(nowNs - launchedNs) / 1e6,
                         threadCpuMs(), processCpuMs());
+            // Where the system tells it, the time this thread was ready to run but waited for a core.
+            if (FILE* schedule = std::fopen("/proc/thread-self/schedstat", "r")) {
+                unsigned long long runningNs = 0;
+                unsigned long long waitingNs = 0;
+                if (std::fscanf(schedule, "%llu %llu", &runningNs, &waitingNs) == 2)
+                    std::printf("first-frame-core-wait-ms %.1f\n", double(waitingNs) / 1e6);
+                std::fclose(schedule);
+            }
             std::fflush(stdout);
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         });

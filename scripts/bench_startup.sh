@@ -5,6 +5,8 @@
 # run starts from a fresh program folder without settings. Beside the clock, the processor time both used
 # until that paint (main thread, all threads): on a busy machine the clock mostly measures the other programs.
 # Usage: scripts/bench_startup.sh [RUNS]   (needs a built build/bin and Xvfb or a display)
+# The viewer also says how long its GUI thread was ready to run but waited for a core (the other programs
+# and its own helper threads taking the cores), where the system tells it.
 # VISTREL_STARTUP_TRACE=1 also prints where the viewer's start-up time went, for the last run.
 # VISTREL_STARTUP_BASELINE=/path/to/another/vistrel also times that build in the same runs (before/after), by the
 # clock and by processor time.
@@ -23,6 +25,8 @@ viewer=()
 bare=()
 viewer_cpu=()
 viewer_cpu_all=()
+viewer_wait=()
+baseline_wait=()
 bare_cpu=()
 bare_cpu_all=()
 baseline=()
@@ -51,6 +55,8 @@ for ((i = 0; i < runs; i++)); do
     [ -n "$ms" ] && viewer+=("$ms")
     read -r cpu cpu_all < <(awk '/first-frame-cpu-ms/ {print $2, $3}' <<<"$out") || true
     [ -n "${cpu:-}" ] && viewer_cpu+=("$cpu") && viewer_cpu_all+=("$cpu_all")
+    wait_ms=$(awk '/first-frame-core-wait-ms/ {print $2}' <<<"$out")
+    [ -n "$wait_ms" ] && viewer_wait+=("$wait_ms")
     [ -n "${VISTREL_STARTUP_TRACE:-}" ] && trace=$(grep '^startup ' <<<"$out" || true)
     base_ms=""
     if [ -n "$baseline_bin" ]; then
@@ -65,6 +71,8 @@ for ((i = 0; i < runs; i++)); do
         [ -n "$base_ms" ] && baseline+=("$base_ms")
         read -r cpu cpu_all < <(awk '/first-frame-cpu-ms/ {print $2, $3}' <<<"$out") || true
         [ -n "${cpu:-}" ] && baseline_cpu+=("$cpu") && baseline_cpu_all+=("$cpu_all")
+        wait_ms=$(awk '/first-frame-core-wait-ms/ {print $2}' <<<"$out")
+        [ -n "$wait_ms" ] && baseline_wait+=("$wait_ms")
         base_ms=", baseline ${base_ms:-failed} ms"
     fi
     echo "run $((i + 1)): viewer ${ms:-failed} ms, bare window ${bare_ms} ms${base_ms}"
@@ -85,6 +93,9 @@ if [ ${#viewer_cpu[@]} -gt 0 ] && [ ${#bare_cpu[@]} -gt 0 ]; then
     echo "processor time to first frame, main thread / all threads: viewer ${vc} / ${vca} ms, bare window ${bc} / ${bca} ms"
     awk -v v="$vc" -v b="$bc" 'BEGIN {printf "ratio of main-thread processor time viewer / bare window: %.2f\n", v / b}'
 fi
+if [ ${#viewer_wait[@]} -gt 0 ]; then
+    echo "viewer's GUI thread waiting for a core until the first frame: median $(printf '%s\n' "${viewer_wait[@]}" | median) ms"
+fi
 if [ ${#baseline[@]} -gt 0 ]; then
     baseline_median=$(printf '%s\n' "${baseline[@]}" | median)
     echo "baseline build: median ${baseline_median} ms over ${#baseline[@]} runs"
@@ -94,5 +105,8 @@ if [ ${#baseline[@]} -gt 0 ]; then
         blca=$(printf '%s\n' "${baseline_cpu_all[@]}" | median)
         echo "baseline processor time to first frame, main thread / all threads: ${blc} / ${blca} ms"
         awk -v v="$blc" -v b="$bc" 'BEGIN {printf "ratio of main-thread processor time baseline / bare window: %.2f\n", v / b}'
+    fi
+    if [ ${#baseline_wait[@]} -gt 0 ]; then
+        echo "baseline's GUI thread waiting for a core until the first frame: median $(printf '%s\n' "${baseline_wait[@]}" | median) ms"
     fi
 fi

@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QThreadPool>
 
+#include "core/thread_priority.h"
 #include "widgets/image_drawing.h"
 #include "widgets/lazy_icon.h"
 
@@ -194,6 +195,8 @@ void prepareImageLists()
 {
     std::call_once(preparedOnce, [] {
         preparedPictures() = std::async(std::launch::async, [] {
+            // Below the GUI thread, which builds the window meanwhile.
+            lowerThisThreadPriority();
             PreparedPictures pictures;
             for (int index = 0; index < kImageList1Count; index += 2)
                 pictures.try_emplace(images::toolbarDrawing(index), picturesOf(images::toolbarDrawing(index), kImageListIconSize));

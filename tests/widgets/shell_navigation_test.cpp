@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileSystemModel>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTest>
 
 #include "shell_test_support.h"
@@ -107,6 +108,31 @@ TEST_F(ShellViewsTest, PickingTheRootInTheComboPopupMovesTheTree)
     ASSERT_TRUE(chosen.count() == 1 || chosen.wait());
     EXPECT_EQ(chosen.at(0).at(0).toString(), "/");
     EXPECT_EQ(m_tree->folder(), "/");
+}
+
+TEST_F(ShellViewsTest, ComboPopupIndentsEachFolderBelowItsParent)
+{
+    m_list->setFolder(path("beta"));
+    const QStringList chain = m_combo->folderChain();
+    ASSERT_GE(chain.size(), 3);
+    m_combo->showPopup();
+    QAbstractItemView* popup = m_combo->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popup->isVisible(); }));
+    // The width an entry asks for beyond a plain entry's is its indent: none for the root, more at each step down.
+    const QStyledItemDelegate plain;
+    QStyleOptionViewItem option;
+    option.initFrom(popup);
+    int previous = -1;
+    for (int row = 0; row < chain.size(); ++row) {
+        const QModelIndex entry = popup->model()->index(row, 0);
+        const int indent = popup->itemDelegate()->sizeHint(option, entry).width() - plain.sizeHint(option, entry).width();
+        if (row == 0)
+            EXPECT_EQ(indent, 0);
+        else
+            EXPECT_GT(indent, previous) << chain.at(row).toStdString();
+        previous = indent;
+    }
+    m_combo->hidePopup();
 }
 
 TEST_F(ShellViewsTest, ArrowKeysRaiseItemSelectedForEachItem)

@@ -19,6 +19,7 @@
 #include <QPaintEvent>
 #include <QWheelEvent>
 
+#include "core/thread_priority.h"
 #include "player/movie.h"
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
@@ -160,6 +161,8 @@ std::shared_ptr<PreparedMovie> ShockwaveFlash::prepareMovie(const QString& path)
     // The sink is made here, so a trace file is opened by the GUI thread that goes on writing to it.
     const std::function<void(const QString&)>& trace = movieTraceSink();
     auto work = [path, trace] {
+        // Below the GUI thread, which builds the window meanwhile.
+        lowerThisThreadPriority();
         PreparedMovie::Result result;
         result.loaded = loadAtOnce(path);
         result.player = std::make_unique<player::Player>(result.loaded.movie, trace);
