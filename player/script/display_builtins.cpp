@@ -330,7 +330,8 @@ std::optional<BlendMode> scriptBlendMode(avm1::Vm& vm, const Value& v) {
     return std::nullopt;
 }
 
-// blendMode and cacheAsBitmap: both change how the clip is drawn from the next frame on.
+// blendMode, cacheAsBitmap and filters of clips and buttons: each changes how the object is drawn from
+// the next frame on.
 void installCompositingProperties(Stage& stage, avm1::Object* proto) {
     avm1::Vm& vm = *stage.vm();
     Stage* s = &stage;
@@ -354,8 +355,9 @@ void installCompositingProperties(Stage& stage, avm1::Object* proto) {
     objects::defineAccessor(
         vm, proto, QStringLiteral("cacheAsBitmap"),
         [](avm1::Vm&, const Value& self, Args) {
+            // An object with filters is always drawn through a cached bitmap, and says so.
             const DisplayObject* o = displayOf(self);
-            return o ? Value(o->cacheAsBitmap) : Value();
+            return o ? Value(o->cacheAsBitmap || !o->filters.empty()) : Value();
         },
         [s](avm1::Vm& vm, const Value& self, Args args) {
             DisplayObject* o = displayOf(self);
@@ -367,13 +369,16 @@ void installCompositingProperties(Stage& stage, avm1::Object* proto) {
             return Value();
         },
         avm1::propflag::kVersion8);
-    // filters: read back as a new array of copies each time (empty until set); setting keeps only the
-    // filters of the array-like value given, and the clip is drawn with them from the next frame on.
+    // filters: read back as a new array of copies each time (until set, those the timeline placed the
+    // clip with); setting keeps only the filters of the array-like value given, and the clip is drawn
+    // with them from the next frame on.
     objects::defineAccessor(
         vm, proto, QStringLiteral("filters"),
         [](avm1::Vm& vm, const Value& self, Args) {
             auto* clip = dynamic_cast<ClipObject*>(self.object());
-            if (!clip || !displayOf(self)) return Value();
+            const DisplayObject* o = displayOf(self);
+            if (!clip || !o) return Value();
+            if (clip->scriptFilters.isUndefined()) return objects::filtersShown(vm, o->filters);
             return objects::filterCopies(vm, clip->scriptFilters);
         },
         [s](avm1::Vm& vm, const Value& self, Args args) {
@@ -451,6 +456,7 @@ void installDisplayBuiltins(Stage& stage) {
     vm.protos().button = buttonProto;
     buttonProto->define(QStringLiteral("enabled"), Value(true));
     buttonProto->define(QStringLiteral("useHandCursor"), Value(true), avm1::propflag::kDontEnum);
+    installCompositingProperties(stage, buttonProto);
     global->define(QStringLiteral("Button"), Value(button), avm1::propflag::kDontEnum);
 
     avm1::Object* textProto = vm.makeObject();

@@ -1,15 +1,18 @@
-// flash.filters: the filter classes as data objects holding their settings, with their defaults
-// and clone(). Clips and text fields keep the filters scripts give them to read back; clips are
-// drawn with them, text fields not yet.
+// flash.filters: the filter classes as objects holding their settings, with their defaults and
+// clone(). The settings are properties of the class prototypes that keep every value in its range,
+// whether it comes through the constructor or a later assignment. Clips, buttons and text fields keep the
+// filters scripts give them to read back, and are drawn with them.
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <variant>
 #include <vector>
 
 #include "player/avm1/builtins_internal.h"
 #include "player/avm1/convert.h"
 #include "player/avm1/object.h"
+#include "player/overloaded.h"
 #include "player/script/obj_internal.h"
 #include "player/render/filter_types.h"
 #include "player/stage.h"
@@ -37,34 +40,71 @@ double clampTo(double v, double lo, double hi) { return std::isnan(v) ? lo : std
 double alphaByte(double a) { return std::trunc(a * 255.0) / 255.0; }
 
 // The ranges a filter keeps its numbers in: blurs 0 to 255, strengths 0 to 255 in steps of 1/256,
-// angles in degrees below a full turn (the sign kept), quality 0 to 15.
+// angles in degrees below a full turn (the sign kept), quality 0 to 15. A blur, angle or distance that
+// is not a number stays so.
 double inRange(const Field& f, double n) {
     const QLatin1String name(f.name);
-    if (name == QLatin1String("blurX") || name == QLatin1String("blurY")) return clampTo(n, 0, 255);
+    if (name == QLatin1String("blurX") || name == QLatin1String("blurY"))
+        return std::isnan(n) ? n : std::clamp(n, 0.0, 255.0);
     if (name == QLatin1String("strength")) return std::trunc(clampTo(n, 0, 255) * 256.0) / 256.0;
-    if (name == QLatin1String("angle")) return std::isfinite(n) ? std::fmod(n, 360.0) : 0.0;
-    if (name == QLatin1String("quality")) return clampTo(n, 0, 15);
+    if (name == QLatin1String("angle")) return std::isfinite(n) || std::isnan(n) ? std::fmod(n, 360.0) : 0.0;
+    if (name == QLatin1String("quality") || name == QLatin1String("matrixX") || name == QLatin1String("matrixY"))
+        return clampTo(n, 0, 15);
+    // Displacement scales are kept as single-precision numbers up to 65535 either way.
+    if (name == QLatin1String("scaleX") || name == QLatin1String("scaleY"))
+        return std::isnan(n) ? n : static_cast<double>(static_cast<float>(std::clamp(n, -65535.0, 65535.0)));
     return n;
+}
+
+// A displacement map's colour channel is any whole number (not a number counts as zero).
+bool unboundedInteger(const Field& f) {
+    const QLatin1String name(f.name);
+    return name == QLatin1String("componentX") || name == QLatin1String("componentY");
+}
+
+// Names a string setting takes; anything else falls back to the first.
+const char* const* choicesOf(const Field& f) {
+    static const char* const bevelTypes[] = {"full", "inner", "outer", nullptr};
+    static const char* const mapModes[] = {"wrap", "clamp", "ignore", "color", nullptr};
+    const QLatin1String name(f.name);
+    if (name == QLatin1String("type")) return bevelTypes;
+    if (name == QLatin1String("mode")) return mapModes;
+    return nullptr;
 }
 
 Value convert(Vm& vm, const Field& f, const Value& v) {
     switch (f.kind) {
-    case Kind::Number: {
+    case Kind::Number: return Value(inRange(f, vm.toNumber(v)));
+    case Kind::Integer: {
         const double n = vm.toNumber(v);
-        return Value(std::isnan(n) ? 0.0 : inRange(f, n));
+        if (unboundedInteger(f)) return Value(std::isnan(n) ? 0.0 : std::trunc(n));
+        return Value(std::trunc(inRange(f, clampTo(n, 0, 255))));
     }
-    case Kind::Integer: return Value(std::trunc(inRange(f, clampTo(vm.toNumber(v), 0, 255))));
     case Kind::Boolean: return Value(vm.toBoolean(v));
-    case Kind::String: return Value(vm.toString(v));
+    case Kind::String: {
+        const QString text = vm.toString(v);
+        if (const char* const* choices = choicesOf(f)) {
+            for (const char* const* c = choices; *c; ++c)
+                if (text == QLatin1String(*c)) return Value(text);
+            return Value(QString::fromLatin1(choices[0]));
+        }
+        return Value(text);
+    }
     case Kind::Color: {
         const double n = vm.toNumber(v);
         return Value(std::isfinite(n) ? int(static_cast<std::int64_t>(n) & 0xffffff) : 0);
     }
     case Kind::Alpha: return Value(alphaByte(clampTo(vm.toNumber(v), 0, 1)));
     case Kind::Array: {
-        // The filter keeps its own copy: changing the array given later changes nothing.
-        if (v.isObject()) return Value(vm.makeArray(avm1::builtins::arrayLikeElements(vm, v)));
-        return Value(vm.makeArray());
+        // The filter keeps its own copy: changing the array given later changes nothing. A colour
+        // matrix always holds twenty numbers, missing ones not a number.
+        std::vector<Value> e;
+        if (v.isObject() || f.text) e = avm1::builtins::arrayLikeElements(vm, v);
+        if (f.text && QLatin1String(f.text) == QLatin1String("identity")) {
+            e.resize(20);
+            for (Value& x : e) x = Value(vm.toNumber(x));
+        }
+        return Value(vm.makeArray(std::move(e)));
     }
     case Kind::Any: return v;
     }
@@ -122,16 +162,53 @@ std::vector<FilterSpec> specs() {
     };
 }
 
+// A value as a reader gets it: arrays as new copies, so changing one changes nothing in the filter.
+Value readCopy(Vm& vm, const Value& v) {
+    if (auto* array = dynamic_cast<avm1::ArrayObject*>(v.object())) return Value(vm.makeArray(array->values()));
+    return v;
+}
+
+// The settings of a filter, kept apart from its own properties: scripts reach them only through the
+// accessors of its class. Null for an object no filter constructor has set up.
+Object* settingsOf(const Object* o) {
+    if (!o || o->objectClass() != avm1::ObjectClass::Other) return nullptr;
+    return o->primitive().object();
+}
+
+Object* newSettings(Vm& vm, Object* filter) {
+    Object* settings = vm.makeObject();
+    settings->setProto(nullptr);
+    filter->setObjectClass(avm1::ObjectClass::Other);
+    filter->setPrimitive(Value(settings));
+    return settings;
+}
+
+// A convolution matrix holds at least matrixX * matrixY numbers: a shorter one is filled with zeros.
+void fillConvolution(Vm& vm, Object* settings) {
+    const avm1::Property* m = settings->findOwn(QStringLiteral("matrix"));
+    auto* array = m ? dynamic_cast<avm1::ArrayObject*>(m->value.object()) : nullptr;
+    if (!array) return;
+    auto count = [&](const char* key) {
+        const avm1::Property* p = settings->findOwn(QString::fromLatin1(key));
+        return p && p->value.isNumber() ? static_cast<std::size_t>(std::max(0.0, p->value.asNumber())) : 0;
+    };
+    const std::size_t want = count("matrixX") * count("matrixY");
+    std::vector<Value> values = array->values();
+    if (values.size() >= want) return;
+    values.resize(want, Value(0));
+    settings->setOwn(QStringLiteral("matrix"), Value(vm.makeArray(std::move(values))));
+}
+
 // A filter of the same class with the same settings (arrays copied).
 Object* copyOf(Vm& vm, const Object& o) {
     Object* copy = vm.makeObject();
     copy->setProto(o.proto());
     copy->setObjectClass(o.objectClass());
-    o.forEachOwn([&](const QString& name, const avm1::Property& p) {
-        Value v = p.value;
-        if (auto* array = dynamic_cast<avm1::ArrayObject*>(v.object())) v = Value(vm.makeArray(array->values()));
-        copy->define(name, v, p.flags);
-    });
+    o.forEachOwn([&](const QString& name, const avm1::Property& p) { copy->define(name, readCopy(vm, p.value), p.flags); });
+    if (const Object* settings = settingsOf(&o)) {
+        Object* kept = newSettings(vm, copy);
+        settings->forEachOwn([&](const QString& name, const avm1::Property& p) { kept->setOwn(name, readCopy(vm, p.value)); });
+    }
     return copy;
 }
 
@@ -172,7 +249,11 @@ Value asDisplayKeepsIt(const Field& f, const Value& v) {
 // class it does not draw.
 std::optional<Filter> filterToDraw(Vm& vm, const char* name, Object* f) {
     const Value self(f);
-    auto num = [&](const char* key) { return vm.toNumber(vm.getMember(self, QString::fromLatin1(key))); };
+    // A setting that is not a number draws as zero.
+    auto num = [&](const char* key) {
+        const double n = vm.toNumber(vm.getMember(self, QString::fromLatin1(key)));
+        return std::isnan(n) ? 0.0 : n;
+    };
     auto flag = [&](const char* key) { return vm.toBoolean(vm.getMember(self, QString::fromLatin1(key))); };
     auto passes = [&] { return static_cast<int>(clampTo(num("quality"), 0, 15)); };
     auto radians = [&] { return num("angle") * std::numbers::pi / 180.0; };
@@ -260,12 +341,10 @@ Value filtersGiven(Vm& vm, const Value& given, std::vector<Filter>* shown) {
             if (!ctor || !vm.instanceOf(f, ctor)) continue;
             Object* copy = vm.makeObject();
             copy->setProto(o->proto());
-            copy->setObjectClass(avm1::ObjectClass::Other);
+            Object* settings = newSettings(vm, copy);
             for (const Field& field : spec.fields) {
                 const QString key = QString::fromLatin1(field.name);
-                Value v = vm.getMember(f, key);
-                if (auto* array = dynamic_cast<avm1::ArrayObject*>(v.object())) v = Value(vm.makeArray(array->values()));
-                copy->setOwn(key, asDisplayKeepsIt(field, v));
+                settings->setOwn(key, asDisplayKeepsIt(field, readCopy(vm, vm.getMember(f, key))));
             }
             kept.push_back(Value(copy));
             if (shown) {
@@ -275,6 +354,115 @@ Value filtersGiven(Vm& vm, const Value& given, std::vector<Filter>* shown) {
         }
     }
     return Value(vm.makeArray(std::move(kept)));
+}
+
+namespace {
+
+double degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
+double alphaOf(swf::Argb c) { return static_cast<double>(c >> 24) / 255.0; }
+int rgbOf(swf::Argb c) { return static_cast<int>(c & 0xffffffu); }
+const char* bevelType(bool inner, bool onTop) { return onTop ? "full" : inner ? "inner" : "outer"; }
+
+// The settings a filter from the file shows to scripts, by name, with the class that holds them.
+struct Shown {
+    const char* cls = nullptr;
+    std::vector<std::pair<const char*, Value>> values;
+};
+
+Shown shownSettings(Vm& vm, const Filter& filter) {
+    Shown s;
+    auto add = [&](const char* key, const Value& v) { s.values.emplace_back(key, v); };
+    auto gradient = [&](const GradientFilterData& g) {
+        std::vector<Value> colors, alphas, ratios;
+        for (const swf::GradientStop& stop : g.stops) {
+            colors.push_back(Value(rgbOf(stop.color)));
+            alphas.push_back(Value(alphaOf(stop.color)));
+            ratios.push_back(Value(int(stop.ratio)));
+        }
+        add("distance", Value(g.distance)), add("angle", Value(degrees(g.angle)));
+        add("colors", Value(vm.makeArray(std::move(colors)))), add("alphas", Value(vm.makeArray(std::move(alphas))));
+        add("ratios", Value(vm.makeArray(std::move(ratios))));
+        add("blurX", Value(g.blurX)), add("blurY", Value(g.blurY)), add("strength", Value(g.strength));
+        add("quality", Value(g.passes)), add("type", Value(QString::fromLatin1(bevelType(g.inner, g.onTop))));
+        add("knockout", Value(g.knockout));
+    };
+    std::visit(Overloaded{
+                   [&](const BlurFilter& b) {
+                       s.cls = "BlurFilter";
+                       add("blurX", Value(b.blurX)), add("blurY", Value(b.blurY)), add("quality", Value(b.passes));
+                   },
+                   [&](const DropShadowFilter& d) {
+                       s.cls = "DropShadowFilter";
+                       add("distance", Value(d.distance)), add("angle", Value(degrees(d.angle)));
+                       add("color", Value(rgbOf(d.color))), add("alpha", Value(alphaOf(d.color)));
+                       add("blurX", Value(d.blurX)), add("blurY", Value(d.blurY)), add("strength", Value(d.strength));
+                       add("quality", Value(d.passes)), add("inner", Value(d.inner)), add("knockout", Value(d.knockout));
+                       add("hideObject", Value(!d.compositeSource));
+                   },
+                   [&](const GlowFilter& g) {
+                       s.cls = "GlowFilter";
+                       add("color", Value(rgbOf(g.color))), add("alpha", Value(alphaOf(g.color)));
+                       add("blurX", Value(g.blurX)), add("blurY", Value(g.blurY)), add("strength", Value(g.strength));
+                       add("quality", Value(g.passes)), add("inner", Value(g.inner)), add("knockout", Value(g.knockout));
+                   },
+                   [&](const BevelFilter& b) {
+                       s.cls = "BevelFilter";
+                       add("distance", Value(b.distance)), add("angle", Value(degrees(b.angle)));
+                       add("highlightColor", Value(rgbOf(b.highlightColor)));
+                       add("highlightAlpha", Value(alphaOf(b.highlightColor)));
+                       add("shadowColor", Value(rgbOf(b.shadowColor))), add("shadowAlpha", Value(alphaOf(b.shadowColor)));
+                       add("blurX", Value(b.blurX)), add("blurY", Value(b.blurY)), add("strength", Value(b.strength));
+                       add("quality", Value(b.passes)), add("type", Value(QString::fromLatin1(bevelType(b.inner, b.onTop))));
+                       add("knockout", Value(b.knockout));
+                   },
+                   [&](const GradientGlowFilter& g) {
+                       s.cls = "GradientGlowFilter";
+                       gradient(g);
+                   },
+                   [&](const GradientBevelFilter& g) {
+                       s.cls = "GradientBevelFilter";
+                       gradient(g);
+                   },
+                   [&](const ColorMatrixFilter& c) {
+                       s.cls = "ColorMatrixFilter";
+                       std::vector<Value> m;
+                       for (float x : c.matrix) m.push_back(Value(double(x)));
+                       add("matrix", Value(vm.makeArray(std::move(m))));
+                   },
+                   [&](const ConvolutionFilter& c) {
+                       s.cls = "ConvolutionFilter";
+                       std::vector<Value> m;
+                       for (float x : c.matrix) m.push_back(Value(double(x)));
+                       add("matrixX", Value(c.matrixX)), add("matrixY", Value(c.matrixY));
+                       add("matrix", Value(vm.makeArray(std::move(m))));
+                       add("divisor", Value(double(c.divisor))), add("bias", Value(double(c.bias)));
+                       add("preserveAlpha", Value(c.preserveAlpha)), add("clamp", Value(c.clamp));
+                       add("color", Value(rgbOf(c.defaultColor))), add("alpha", Value(alphaOf(c.defaultColor)));
+                   },
+               },
+               filter);
+    return s;
+}
+
+}  // namespace
+
+Value filtersShown(Vm& vm, const std::vector<Filter>& shown) {
+    std::vector<Value> out;
+    Value pkg(vm.global());
+    for (const char* part : {"flash", "filters"}) pkg = vm.getMemberNoResolve(pkg, QString::fromLatin1(part));
+    for (const Filter& filter : shown) {
+        Shown s = shownSettings(vm, filter);
+        // A filter whose class a script has taken away cannot be shown.
+        const Value ctor = s.cls ? vm.getMemberNoResolve(pkg, QString::fromLatin1(s.cls)) : Value();
+        Object* proto = ctor.isObject() ? vm.getMember(ctor, QStringLiteral("prototype")).object() : nullptr;
+        if (!proto) continue;
+        Object* o = vm.makeObject();
+        o->setProto(proto);
+        Object* settings = newSettings(vm, o);
+        for (const auto& [key, v] : s.values) settings->setOwn(QString::fromLatin1(key), v);
+        out.push_back(Value(o));
+    }
+    return Value(vm.makeArray(std::move(out)));
 }
 
 void installFilters(Stage& stage) {
@@ -305,12 +493,32 @@ void installFilters(Stage& stage) {
             if (convolution && args.size() == 8) values[8] = Value(1);
             Object* o = self.object();
             if (!o || o->objectClass() != avm1::ObjectClass::Object) return Value();
-            o->setObjectClass(avm1::ObjectClass::Other);
-            for (std::size_t i = 0; i < fields.size(); ++i) o->setOwn(QString::fromLatin1(fields[i].name), values[i]);
+            Object* settings = newSettings(vm, o);
+            for (std::size_t i = 0; i < fields.size(); ++i) settings->setOwn(QString::fromLatin1(fields[i].name), values[i]);
+            if (convolution) fillConvolution(vm, settings);
             return Value();
         });
         Object* proto = vm.getMember(Value(ctor), QStringLiteral("prototype")).object();
         proto->setProto(baseProto);
+        // Each setting: read back as kept (arrays as copies), assigned through the same conversion the
+        // constructor applies.
+        for (const Field& field : fields) {
+            const QString key = QString::fromLatin1(field.name);
+            Object* getter = vm.makeFunction(key, [key](Vm& vm, const Value& self, Args) {
+                    const Object* settings = settingsOf(self.object());
+                    const avm1::Property* p = settings ? settings->findOwn(key) : nullptr;
+                    return p ? readCopy(vm, p->value) : Value();
+            });
+            Object* setter = vm.makeFunction(key, [key, field, convolution](Vm& vm, const Value& self, Args args) {
+                    Object* settings = settingsOf(self.object());
+                    if (!settings) return Value();
+                    settings->setOwn(key, convert(vm, field, args.empty() ? Value() : args[0]));
+                    if (convolution) fillConvolution(vm, settings);
+                    return Value();
+            });
+            // Listed by for-in, as the settings always were.
+            proto->defineAccessor(key, getter, setter, avm1::propflag::kDontDelete);
+        }
     }
 }
 

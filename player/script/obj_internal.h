@@ -72,6 +72,8 @@ Value filterCopies(Vm& vm, const Value& list);
 // The filters of an array-like value, as a new array; anything that is not a filter is left out.
 // `shown`, when given, receives what the renderer draws for them.
 Value filtersGiven(Vm& vm, const Value& given, std::vector<swf::Filter>* shown = nullptr);
+// Script objects for filters a clip shows from its timeline, each of the class that draws it.
+Value filtersShown(Vm& vm, const std::vector<swf::Filter>& shown);
 void installXml(Stage& stage);           // XML, XMLNode, LoadVars
 void installTextFormat(Stage& stage);
 void installStyleSheet(Stage& stage);  // TextField.StyleSheet

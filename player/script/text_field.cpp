@@ -1156,12 +1156,19 @@ void installProperties(avm1::Vm& vm, avm1::Object* proto) {
                      static_cast<std::uint32_t>(avm1::toInt32(vm.toNumber(v))) - 1u);
                  tf.scrollTo(std::clamp(line, 0, tf.maxScroll() - 1) + 1, tf.hscroll);
              });
-    // The filters read back as copies, so that changing one read changes nothing until it is set again.
+    // The filters read back as copies, so that changing one read changes nothing until it is set again;
+    // until a script sets them, those the timeline placed the field with. The field is drawn with them.
     property(vm, proto, "filters", [](avm1::Vm& vm, TextFieldObject& tf) {
         auto it = tf.stored.find(QStringLiteral("filters"));
+        if (it == tf.stored.end() && tf.display()) return objects::filtersShown(vm, tf.display()->filters);
         return objects::filterCopies(vm, it != tf.stored.end() ? it->second : Value());
     }, [](avm1::Vm& vm, TextFieldObject& tf, const Value& v) {
-        tf.stored[QStringLiteral("filters")] = objects::filtersGiven(vm, v);
+        std::vector<Filter> shown;
+        tf.stored[QStringLiteral("filters")] = objects::filtersGiven(vm, v, &shown);
+        if (DisplayObject* d = tf.display()) {
+            d->filters = std::move(shown);
+            tf.stage().touch();
+        }
     });
     // Numbers as given; the names only when known (anything else leaves the setting as it was).
     auto asNumber = [](avm1::Vm& vm, const Value& v) -> std::optional<Value> { return Value(vm.toNumber(v)); };

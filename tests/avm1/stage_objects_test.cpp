@@ -15,6 +15,7 @@
 #include "player/stage.h"
 #include "tests/avm1/script_movie.h"
 #include "tests/support/action_writer.h"
+#include "tests/support/draw_fixtures.h"
 #include "tests/support/swf_writer.h"
 
 namespace sw = vistrel::testing;
@@ -283,6 +284,153 @@ TEST(StageObjects, ClipFiltersReadBackAsFreshCopiesOfTheFiltersGiven) {
     Movie seven(7);
     Value older = seven.call(seven.root(), "createEmptyMovieClip", {Value("c"), Value(1)});
     EXPECT_TRUE(seven.get(older, "filters").isUndefined());
+}
+
+TEST(StageObjects, FilterSettingsKeepTheirRangesHoweverTheyAreSet) {
+    Movie m(8);
+    const double nan = std::nan("");
+    auto after = [&](const Value& filter, const char* name, const Value& v) {
+        m.set(filter, name, v);
+        return m.get(filter, name);
+    };
+    auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    struct Case { const char* cls; const char* name; Value given; double kept; };
+    const Case numbers[] = {
+        {"BlurFilter", "blurX", Value(300), 255},          {"BlurFilter", "blurX", Value(-5), 0},
+        {"BlurFilter", "blurY", Value(3.3333), 3.3333},    {"BlurFilter", "blurY", Value("abc"), nan},
+        {"BlurFilter", "quality", Value(3.7), 3},          {"BlurFilter", "quality", Value(20), 15},
+        {"GlowFilter", "strength", Value(1.3), 1.296875},  {"GlowFilter", "strength", Value("abc"), 0},
+        {"GlowFilter", "alpha", Value(0.5), 127.0 / 255},  {"GlowFilter", "alpha", Value(2), 1},
+        {"GlowFilter", "color", Value(-1), 0xffffff},      {"GlowFilter", "color", Value(0x1234567), 0x234567},
+        {"DropShadowFilter", "angle", Value(400), 40},     {"DropShadowFilter", "angle", Value(-400), -40},
+        {"DropShadowFilter", "distance", Value(1000), 1000},
+        {"ConvolutionFilter", "matrixX", Value(20), 15},   {"ConvolutionFilter", "matrixY", Value(3.5), 3},
+        {"DisplacementMapFilter", "componentX", Value(-5), -5},
+        {"DisplacementMapFilter", "componentY", Value("abc"), 0},
+        {"DisplacementMapFilter", "scaleX", Value(100000), 65535},
+        {"DisplacementMapFilter", "scaleY", Value(12.7), static_cast<float>(12.7)},
+    };
+    for (const Case& c : numbers) {
+        const Value filter = m.make((std::string("flash.filters.") + c.cls).c_str());
+        const double got = m.num(after(filter, c.name, c.given));
+        EXPECT_TRUE(same(got, c.kept)) << c.cls << "." << c.name << " = " << m.str(c.given) << " gave " << got;
+        // The constructor keeps the same ranges.
+        if (std::string(c.cls) == "BlurFilter") {
+            const Value made = m.make("flash.filters.BlurFilter", {c.name == std::string("blurX") ? c.given : Value(4),
+                                                                   c.name == std::string("blurY") ? c.given : Value(4),
+                                                                   c.name == std::string("quality") ? c.given : Value(1)});
+            EXPECT_TRUE(same(m.num(m.get(made, c.name)), c.kept)) << "new BlurFilter with " << c.name;
+        }
+    }
+
+    // Names outside the known set fall back to the first one.
+    const Value bevel = m.make("flash.filters.BevelFilter");
+    EXPECT_EQ(m.str(after(bevel, "type", Value("outer"))), "outer");
+    EXPECT_EQ(m.str(after(bevel, "type", Value("sideways"))), "full");
+    const Value map = m.make("flash.filters.DisplacementMapFilter");
+    EXPECT_EQ(m.str(after(map, "mode", Value("clamp"))), "clamp");
+    EXPECT_EQ(m.str(after(map, "mode", Value("stretch"))), "wrap");
+    EXPECT_EQ(m.str(m.get(m.make("flash.filters.GradientBevelFilter", {Value(4), Value(45), m.array({}), m.array({}),
+                                                                        m.array({}), Value(4), Value(4), Value(1),
+                                                                        Value(1), Value("x")}),
+                          "type")),
+              "full");
+
+    // The settings live on the class, not on each filter: they cannot be deleted or listed as own.
+    const Value blur = m.make("flash.filters.BlurFilter", {Value(9)});
+    EXPECT_FALSE(m.vm().toBoolean(m.call(blur, "hasOwnProperty", {Value("blurX")})));
+    EXPECT_TRUE(m.vm().toBoolean(m.call(m.path("flash.filters.BlurFilter.prototype"), "hasOwnProperty", {Value("blurX")})));
+    EXPECT_TRUE(m.path("flash.filters.BlurFilter.prototype.blurX").isUndefined());
+    m.vm().deleteMember(blur, QStringLiteral("blurX"));
+    EXPECT_EQ(m.num(m.get(blur, "blurX")), 9);
+    EXPECT_EQ(m.num(m.get(m.call(blur, "clone"), "blurX")), 9);
+}
+
+TEST(StageObjects, FilterArraysReadBackAsCopiesOfAFixedShape) {
+    Movie m(8);
+    const Value colours = m.make("flash.filters.ColorMatrixFilter");
+    const Value read = m.get(colours, "matrix");
+    EXPECT_FALSE(m.get(colours, "matrix").strictEquals(read));
+    m.set(read, "0", Value(5));
+    EXPECT_EQ(m.num(m.get(m.get(colours, "matrix"), "0")), 1);
+    // A colour matrix always holds twenty numbers, given or not.
+    m.set(colours, "matrix", m.array({Value(2), Value(3)}));
+    EXPECT_EQ(m.str(m.get(colours, "matrix")), "2,3,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN");
+    const Value made = m.make("flash.filters.ColorMatrixFilter", {Value("zz")});
+    EXPECT_EQ(m.num(m.get(m.get(made, "matrix"), "length")), 20);
+
+    // A convolution matrix is filled with zeros up to its columns times rows, never cut.
+    const Value conv = m.make("flash.filters.ConvolutionFilter",
+                              {Value(2), Value(2), m.array({Value(1), Value(2), Value(3), Value(4)})});
+    EXPECT_FALSE(m.get(conv, "matrix").strictEquals(m.get(conv, "matrix")));
+    m.set(conv, "matrix", m.array({Value(9)}));
+    EXPECT_EQ(m.str(m.get(conv, "matrix")), "9,0,0,0");
+    m.set(conv, "matrixX", Value(3));
+    EXPECT_EQ(m.str(m.get(conv, "matrix")), "9,0,0,0,0,0");
+    m.set(conv, "matrixX", Value(1));
+    EXPECT_EQ(m.num(m.get(m.get(conv, "matrix"), "length")), 6);
+}
+
+TEST(StageObjects, TimelineFiltersShowThroughFiltersAndCacheAsBitmap) {
+    using namespace sw;
+    // A clip and a button placed with filters by the timeline, and one of each without.
+    ByteWriter glow;
+    glow.u8(2).rgba(0x11223380).fixed16(5).fixed16(6).fixed8(1.5).u8(0x80 | 0x20 | 3);   // inner, 3 passes
+    Bytes list = blurFilter(7.5);
+    list[0] = 2;
+    list.insert(list.end(), glow.data().begin(), glow.data().end());
+    Bytes lead = defineSprite(1, 1, {showFrame()});
+    for (const Bytes& tag : {defineButton2(2, {ButtonRecordSpec{}}, {}),
+                             placeObject3({.depth = 1, .characterId = 1, .name = "mc", .filterList = list}),
+                             placeObject3({.depth = 2, .characterId = 1, .name = "plain"}),
+                             placeObject3({.depth = 3, .characterId = 2, .name = "btn", .filterList = blurFilter(3)}),
+                             placeObject3({.depth = 4, .characterId = 2, .name = "plainButton"})})
+        lead.insert(lead.end(), tag.begin(), tag.end());
+    Movie m(8, ActionWriter().end(), lead);
+    const Value mc = m.get(m.root(), "mc");
+    const Value shown = m.get(mc, "filters");
+    ASSERT_EQ(m.num(m.get(shown, "length")), 2);
+    const Value blur = m.get(shown, "0");
+    EXPECT_TRUE(m.vm().instanceOf(blur, m.path("flash.filters.BlurFilter").object()));
+    EXPECT_EQ(m.num(m.get(blur, "blurX")), 7.5);
+    const Value glowRead = m.get(shown, "1");
+    EXPECT_TRUE(m.vm().instanceOf(glowRead, m.path("flash.filters.GlowFilter").object()));
+    EXPECT_EQ(m.num(m.get(glowRead, "color")), 0x112233);
+    EXPECT_DOUBLE_EQ(m.num(m.get(glowRead, "alpha")), 128.0 / 255.0);
+    EXPECT_EQ(m.num(m.get(glowRead, "strength")), 1.5);
+    EXPECT_EQ(m.num(m.get(glowRead, "quality")), 3);
+    EXPECT_TRUE(m.vm().toBoolean(m.get(glowRead, "inner")));
+    // Changing what was read changes nothing shown.
+    m.set(blur, "blurX", Value(1));
+    EXPECT_EQ(m.num(m.get(m.get(m.get(mc, "filters"), "0"), "blurX")), 7.5);
+
+    // Buttons have filters too; an object with filters reads as cached as a bitmap whatever was set.
+    const Value btn = m.get(m.root(), "btn");
+    EXPECT_EQ(m.num(m.get(m.get(m.get(btn, "filters"), "0"), "blurX")), 3);
+    EXPECT_EQ(m.str(m.get(btn, "blendMode")), "normal");
+    const Value plainButton = m.get(m.root(), "plainButton");
+    EXPECT_EQ(m.num(m.get(m.get(plainButton, "filters"), "length")), 0);
+    m.set(plainButton, "filters", m.array({m.make("flash.filters.BlurFilter", {Value(9), Value(8)})}));
+    EXPECT_EQ(m.num(m.get(m.get(m.get(plainButton, "filters"), "0"), "blurY")), 8);
+    EXPECT_TRUE(m.vm().toBoolean(m.get(plainButton, "cacheAsBitmap")));
+
+    // A text field is drawn with the filters a script gives it.
+    m.call(m.root(), "createTextField", {Value("tf"), Value(10), Value(0), Value(0), Value(50), Value(20)});
+    const Value field = m.get(m.root(), "tf");
+    ASSERT_TRUE(field.isObject() && field.asObject()->display());
+    EXPECT_EQ(m.num(m.get(m.get(field, "filters"), "length")), 0);
+    m.set(field, "filters", m.array({m.make("flash.filters.GlowFilter")}));
+    EXPECT_EQ(m.num(m.get(m.get(field, "filters"), "length")), 1);
+    EXPECT_EQ(field.asObject()->display()->filters.size(), 1u);
+
+    const Value plain = m.get(m.root(), "plain");
+    EXPECT_FALSE(m.vm().toBoolean(m.get(plain, "cacheAsBitmap")));
+    EXPECT_TRUE(m.vm().toBoolean(m.get(mc, "cacheAsBitmap")));
+    m.set(plain, "filters", m.array({m.make("flash.filters.BlurFilter")}));
+    m.set(plain, "cacheAsBitmap", Value(false));
+    EXPECT_TRUE(m.vm().toBoolean(m.get(plain, "cacheAsBitmap")));
+    m.set(plain, "filters", m.array({}));
+    EXPECT_FALSE(m.vm().toBoolean(m.get(plain, "cacheAsBitmap")));
 }
 
 TEST(StageObjects, TextFormatConvertsWhatIsSet) {
