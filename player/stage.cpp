@@ -62,6 +62,7 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)), m_
         m_host = std::make_unique<ScriptHost>(*this);
         m_vm = std::make_unique<avm1::Vm>(m_movie->header().version, m_host.get());
         installDisplayBuiltins(*this);
+        m_vm->splitGroups();
     }
 }
 
@@ -156,14 +157,15 @@ avm1::Object* Stage::scriptObject(DisplayObject& object) {
     if (!c || std::holds_alternative<SpriteCharacter>(*c)) {
         if (!object.sprite) return nullptr;
         cls = avm1::ObjectClass::MovieClip;
-        proto = m_vm->protos().movieClip;
+        // A clip is of the MovieClip class of the movie it plays.
+        proto = m_vm->protosFor(object.sprite->movie().header().version).movieClip;
     } else if (std::holds_alternative<ButtonCharacter>(*c)) {
         if (m_movie->header().version < 6) return nullptr;   // Button objects came with version 6
         cls = avm1::ObjectClass::Button;
-        proto = m_vm->protos().button;
+        proto = m_vm->protosFor(movie.header().version).button;
     } else if (std::holds_alternative<swf::DefineEditText>(*c)) {
         cls = avm1::ObjectClass::TextField;
-        proto = m_vm->protos().textField;
+        proto = m_vm->protosFor(movie.header().version).textField;
     } else if (std::holds_alternative<VideoCharacter>(*c)) {
         cls = avm1::ObjectClass::Other;
         proto = objects::videoPrototype(*m_vm);
@@ -596,7 +598,7 @@ void Stage::loadMovieInto(DisplayObject& target, std::shared_ptr<const Movie> mo
         std::vector<QString> names;
         script->forEachOwn([&](const QString& name, const avm1::Property&) { names.push_back(name); });
         for (const QString& name : names) script->removeOwn(name);
-        if (m_vm) script->setProto(m_vm->protos().movieClip);
+        if (m_vm) script->setProto(m_vm->protosFor(movie && movie->isValid() ? movie->header().version : m_movie->header().version).movieClip);
     }
     if (movie && movie->isValid() && !movie->usesActionScript3() &&
         (!target.parent || target.parent->nesting() + 1 < ObjectBudget::kMaxNesting)) {

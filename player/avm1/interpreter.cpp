@@ -1958,6 +1958,7 @@ Value interpretFunction(Vm& vm, Object* callee, const Value& thisValue, std::spa
         ~VersionScope() { vm.setSwfVersion(saved); }
     } versionScope{vm, vm.swfVersion()};
     vm.setSwfVersion(version);
+    timelineScope[0] = vm.global();   // the global object of the version the body runs with
     Frame f(vm, bytes, begin, end, scope, base, self);
     FrameGuard guard(f);
     if (base && base->display()) f.haltAfterCall = base;

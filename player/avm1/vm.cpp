@@ -1,6 +1,7 @@
 #include "player/avm1/vm.h"
 
 #include <cmath>
+#include <utility>
 
 #include <QDateTime>
 
@@ -34,7 +35,7 @@ private:
 
 double wallClockMs() { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()); }
 
-Vm::Vm(int swfVersion, DisplayHost* host) : m_swfVersion(swfVersion), m_host(host) {
+Vm::Vm(int swfVersion, DisplayHost* host) : m_swfVersion(swfVersion), m_host(host), m_group(versionGroup(swfVersion)) {
     m_heap.setIgnoresCase(swfVersion < 7);
     m_protos.object = m_heap.make<Object>();
     m_protos.function = m_heap.make<Object>(ObjectClass::Function);
@@ -95,17 +96,109 @@ std::uint32_t Vm::random() {
     return x;
 }
 
+namespace {
+
+constexpr Object* BuiltinProtos::* kDisplayProtos[] = {&BuiltinProtos::movieClip, &BuiltinProtos::button,
+                                                       &BuiltinProtos::textField};
+
+void copyOwn(const Object& from, Object& to, const QString& except = {}) {
+    from.forEachOwn([&](const QString& name, const Property& p) {
+        if (name == except) return;
+        if (p.isAccessor()) to.defineAccessor(name, p.getter, p.setter, p.flags);
+        else to.define(name, p.value, p.flags);
+    });
+}
+
+}  // namespace
+
 void Vm::collectGarbage(const std::function<void(Heap&)>& markRoots) {
     if (running()) return;
-    m_heap.mark(m_global);
-    for (Object* p : {m_protos.object, m_protos.function, m_protos.array, m_protos.string, m_protos.number,
-                      m_protos.boolean, m_protos.date, m_protos.error, m_protos.movieClip, m_protos.textField,
-                      m_protos.button})
-        m_heap.mark(p);
+    for (const auto& [global, protos] : {std::pair{m_global, &m_protos}, std::pair{m_otherGlobal, &m_otherProtos}}) {
+        if (!global) continue;
+        m_heap.mark(global);
+        for (Object* p : {protos->object, protos->function, protos->array, protos->string, protos->number,
+                          protos->boolean, protos->date, protos->error, protos->movieClip, protos->textField,
+                          protos->button})
+            m_heap.mark(p);
+    }
+    if (m_splitGlobals) {
+        m_heap.mark(m_splitGlobals);
+        for (Object* BuiltinProtos::* slot : kDisplayProtos)
+            if (m_splitCopies.*slot) m_heap.mark(m_splitCopies.*slot);
+    }
     for (Object* o : m_extraRoots) m_heap.mark(o);
     for (const Value& v : m_carriedStack) m_heap.mark(v);
     if (markRoots) markRoots(m_heap);
     m_heap.sweep();
+}
+
+// ---- version groups ----
+
+void Vm::splitGroups() {
+    // Scripts may change the built-ins before a movie of the other group arrives; that group must not
+    // see those changes, so what it starts from is saved now.
+    m_splitGlobals = m_heap.make<Object>();
+    m_splitGlobals->setProto(nullptr);
+    copyOwn(*m_global, *m_splitGlobals);
+    m_splitFrom = m_protos;
+    for (Object* BuiltinProtos::* slot : kDisplayProtos) {
+        if (!(m_protos.*slot)) continue;
+        Object* copy = m_heap.make<Object>();
+        copyOwn(*(m_protos.*slot), *copy, QStringLiteral("constructor"));
+        m_splitCopies.*slot = copy;
+    }
+    m_groupsSplit = true;
+}
+
+BuiltinProtos& Vm::protosFor(int version) {
+    if (!m_groupsSplit || versionGroup(version) == m_group) return m_protos;
+    if (!m_otherGlobal) makeOtherGroup();
+    return m_otherProtos;
+}
+
+void Vm::enterGroup(int group) {
+    if (!m_otherGlobal) makeOtherGroup();
+    std::swap(m_global, m_otherGlobal);
+    std::swap(m_protos, m_otherProtos);
+    m_group = group;
+}
+
+void Vm::makeOtherGroup() {
+    Object* const global = m_global;
+    const BuiltinProtos protos = m_protos;
+    // The native table keeps the first set's functions (ASnative reaches the same behaviour either way).
+    const auto natives = m_nativeTable;
+    m_protos = {};
+    m_protos.object = m_heap.make<Object>();
+    m_protos.function = m_heap.make<Object>(ObjectClass::Function);
+    m_protos.function->setProto(m_protos.object);
+    m_global = m_heap.make<Object>();
+    m_global->setProto(nullptr);
+    installCoreBuiltins(*this);
+    m_splitGlobals->forEachOwn([&](const QString& name, const Property& p) {
+        if (m_global->hasOwn(name)) return;
+        Object* ctor = p.isAccessor() ? nullptr : p.value.object();
+        const Property* protoProp = ctor ? ctor->findOwn(QStringLiteral("prototype")) : nullptr;
+        Object* classProto = protoProp ? protoProp->value.object() : nullptr;
+        for (Object* BuiltinProtos::* slot : kDisplayProtos) {
+            if (!classProto || classProto != m_splitFrom.*slot || !(m_splitCopies.*slot)) continue;
+            // A class of this set, whose prototype holds the same members and inherits this set's Object.
+            Object* copy = m_splitCopies.*slot;
+            copy->setProto(m_protos.object);
+            m_global->define(name, Value(makeClass(name, ctor->native(), copy)), p.flags);
+            m_protos.*slot = copy;
+            return;
+        }
+        if (p.isAccessor()) m_global->defineAccessor(name, p.getter, p.setter, p.flags);
+        else m_global->define(name, p.value, p.flags);
+    });
+    m_splitGlobals = nullptr;
+    m_splitFrom = m_splitCopies = {};
+    m_otherGlobal = m_global;
+    m_otherProtos = m_protos;
+    m_global = global;
+    m_protos = protos;
+    m_nativeTable = natives;
 }
 
 // ---- running code ----

@@ -103,8 +103,21 @@ public:
     Vm& operator=(const Vm&) = delete;
 
     int swfVersion() const { return m_swfVersion; }
-    // Code of a movie loaded into another runs with its own movie's version rules.
-    void setSwfVersion(int version) { m_swfVersion = version; }
+    // Code of a movie loaded into another runs with its own movie's version rules, and with the global
+    // object and built-in classes of its version group.
+    void setSwfVersion(int version) {
+        m_swfVersion = version;
+        if (m_groupsSplit && versionGroup(version) != m_group) enterGroup(versionGroup(version));
+    }
+    // Movies up to version 6 and movies from version 7 on each have their own global object and built-in
+    // classes when one is loaded into the other. The set of the root movie's group is made first; the
+    // other is made when a movie of that group first needs it, from the built-ins as they were when
+    // splitGroups() was called: fresh core classes, own copies of the classes that describe clips,
+    // buttons and text fields, the other host objects shared. Until then every movie shares one set.
+    static int versionGroup(int version) { return version >= 7 ? 1 : 0; }
+    void splitGroups();
+    // The built-in prototypes objects of a movie of `version` are made with.
+    BuiltinProtos& protosFor(int version);
     Heap& heap() { return m_heap; }
     Object* global() const { return m_global; }
     BuiltinProtos& protos() { return m_protos; }
@@ -200,6 +213,8 @@ public:
 
 private:
     void checkLimits();
+    void enterGroup(int group);
+    void makeOtherGroup();
     // getMember, with or without asking __resolve for a name nothing has.
     Value lookupMember(const Value& object, const QString& name, bool resolve);
 
@@ -208,6 +223,16 @@ private:
     Heap m_heap;
     Object* m_global = nullptr;
     BuiltinProtos m_protos;
+    // The set of the version group not running now (null until made), and which group runs.
+    Object* m_otherGlobal = nullptr;
+    BuiltinProtos m_otherProtos;
+    int m_group = 0;
+    bool m_groupsSplit = false;
+    // What the second set starts from, kept as splitGroups() saw it (null once that set is made): the
+    // built-in globals, and the display prototypes with copies of their members.
+    Object* m_splitGlobals = nullptr;
+    BuiltinProtos m_splitFrom;
+    BuiltinProtos m_splitCopies;
     int m_timeLimitMs = 15000;
     QElapsedTimer m_clock;   // started when the outermost list starts
     std::uint32_t m_ticks = 0;

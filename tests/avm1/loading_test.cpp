@@ -206,6 +206,103 @@ TEST(LoadMovie, QueryStringVariablesAreSetOnTheLoadedRootBeforeItsFirstFrame) {
     EXPECT_EQ(f.lines, (Lines{"hello there", "http://example.com/"}));
 }
 
+TEST(LoadMovie, MoviesUpToVersionSixAndFromSevenOnEachSeeTheirOwnBuiltIns) {
+    Folder f;
+    // Each child keeps its Object and MovieClip classes and an object it made.
+    sw::ActionWriter child;
+    for (const char* cls : {"Object", "MovieClip"})
+        child.push({sw::Push::str(std::string("my") + cls), sw::Push::str(cls)}).op(sw::op::kGetVariable).op(sw::op::kSetVariable);
+    child.push({sw::Push::str("made"), sw::Push::integer(0)}).op(sw::op::kInitObject).op(sw::op::kSetVariable);
+    const int versions[] = {5, 6, 7, 9};
+    for (int version : versions) f.writeMovie(QStringLiteral("v%1.swf").arg(version), {child.end()}, version);
+    f.play({sw::ActionWriter().end(), sw::ActionWriter().end()}, 8);
+    std::vector<Value> holders;
+    for (int version : versions) {
+        const std::string name = "h" + std::to_string(version);
+        holders.push_back(f.emptyClip(name.c_str(), static_cast<int>(holders.size()) + 1));
+        f.call(holders.back(), "loadMovie", {Value(QStringLiteral("v%1.swf").arg(version))});
+    }
+    f.player->nextFrame();
+    f.player->nextFrame();
+    const Value rootObject = f.global("Object"), rootClip = f.global("MovieClip");
+    auto mine = [&](std::size_t i, const char* name) { return f.get(holders[i], name); };
+    ASSERT_TRUE(mine(0, "myObject").isObject());
+    ASSERT_TRUE(mine(2, "myObject").isObject());
+    // Versions 5 and 6 share one set, apart from the root's; 7 and 9 share the root's (version 8).
+    EXPECT_TRUE(mine(0, "myObject").strictEquals(mine(1, "myObject")));
+    EXPECT_TRUE(mine(0, "myMovieClip").strictEquals(mine(1, "myMovieClip")));
+    EXPECT_FALSE(mine(0, "myObject").strictEquals(rootObject));
+    EXPECT_FALSE(mine(0, "myMovieClip").strictEquals(rootClip));
+    for (std::size_t i : {2u, 3u}) {
+        EXPECT_TRUE(mine(i, "myObject").strictEquals(rootObject));
+        EXPECT_TRUE(mine(i, "myMovieClip").strictEquals(rootClip));
+    }
+    // Clips and objects are instances of the classes of their own movie's set only.
+    EXPECT_FALSE(f.vm().instanceOf(f.root(), mine(0, "myMovieClip").object()));
+    EXPECT_TRUE(f.vm().instanceOf(holders[0], mine(0, "myMovieClip").object()));
+    EXPECT_FALSE(f.vm().instanceOf(holders[0], rootClip.object()));
+    EXPECT_TRUE(f.vm().instanceOf(holders[2], rootClip.object()));
+    EXPECT_FALSE(f.vm().instanceOf(mine(0, "made"), rootObject.object()));
+    EXPECT_TRUE(f.vm().instanceOf(mine(0, "made"), mine(1, "myObject").object()));
+    EXPECT_TRUE(f.vm().instanceOf(mine(2, "made"), rootObject.object()));
+    // The other set's clip class still has every clip method, and its clips still work.
+    EXPECT_TRUE(f.get(f.get(mine(0, "myMovieClip"), "prototype"), "gotoAndStop").isObject());
+    EXPECT_EQ(f.str(f.call(holders[0], "getDepth")), "1");
+}
+
+TEST(LoadMovie, ChangesToBuiltInsAndGlobalsStayWithTheVersionGroupThatMadeThem) {
+    Folder f;
+    auto setOn = [](sw::ActionWriter& a, const char* object, const char* name, const char* value) {
+        a.push(sw::Push::str(object)).op(sw::op::kGetVariable).push({sw::Push::str(name), sw::Push::str(value)}).op(sw::op::kSetMember);
+    };
+    auto keep = [](sw::ActionWriter& a, const char* as, const char* object, const char* name) {
+        a.push({sw::Push::str(as), sw::Push::str(object)}).op(sw::op::kGetVariable).push(sw::Push::str(name)).op(sw::op::kGetMember).op(sw::op::kSetVariable);
+    };
+    // The first version 6 child adds to its clip class and its _global; every child records what it sees.
+    sw::ActionWriter writer;
+    writer.push(sw::Push::str("MovieClip")).op(sw::op::kGetVariable).push(sw::Push::str("prototype")).op(sw::op::kGetMember)
+        .push({sw::Push::str("fromSix"), sw::Push::str("six")}).op(sw::op::kSetMember);
+    setOn(writer, "_global", "six", "six");
+    sw::ActionWriter reader;
+    keep(reader, "seenSix", "_global", "six");
+    keep(reader, "seenRoot", "_global", "root");
+    f.writeMovie("writer.swf", {writer.end()}, 6);
+    f.writeMovie("reader6.swf", {reader.end()}, 6);
+    f.writeMovie("reader7.swf", {reader.end()}, 7);
+    f.play({sw::ActionWriter().end(), sw::ActionWriter().end()}, 8);
+    // The root changes its built-ins, then plays long enough for garbage to be collected before the other
+    // group's set is first needed.
+    f.vm().setMember(f.get(f.global("MovieClip"), "prototype"), QStringLiteral("fromRoot"), Value(QStringLiteral("root")));
+    f.vm().setMember(Value(f.vm().global()), QStringLiteral("root"), Value(QStringLiteral("root")));
+    for (int i = 0; i < 65; ++i) f.player->nextFrame();
+    const Value w = f.emptyClip("w", 1);
+    f.call(w, "loadMovie", {Value(QStringLiteral("writer.swf"))});
+    f.player->nextFrame();
+    f.player->nextFrame();
+    const Value r6 = f.emptyClip("r6", 2), r7 = f.emptyClip("r7", 3);
+    f.call(r6, "loadMovie", {Value(QStringLiteral("reader6.swf"))});
+    f.call(r7, "loadMovie", {Value(QStringLiteral("reader7.swf"))});
+    f.player->nextFrame();
+    f.player->nextFrame();
+    EXPECT_EQ(f.str(f.get(w, "fromSix")), "six");
+    EXPECT_EQ(f.str(f.get(r6, "fromSix")), "six");
+    EXPECT_TRUE(f.get(w, "fromRoot").isUndefined()) << "the root's later change is not in the other set";
+    EXPECT_TRUE(f.get(f.root(), "fromSix").isUndefined());
+    EXPECT_TRUE(f.get(r7, "fromSix").isUndefined());
+    EXPECT_EQ(f.str(f.get(r7, "fromRoot")), "root");
+    EXPECT_EQ(f.str(f.get(r6, "seenSix")), "six");
+    EXPECT_TRUE(f.get(r6, "seenRoot").isUndefined());
+    EXPECT_TRUE(f.get(r7, "seenSix").isUndefined());
+    EXPECT_EQ(f.str(f.get(r7, "seenRoot")), "root");
+    EXPECT_TRUE(f.global("six").isUndefined());
+    // Unloaded and loaded again with a movie of the root's group, a clip is of the root's clip class again.
+    f.call(w, "loadMovie", {Value(QStringLiteral("reader7.swf"))});
+    f.player->nextFrame();
+    f.player->nextFrame();
+    EXPECT_EQ(f.str(f.get(w, "fromRoot")), "root");
+    EXPECT_TRUE(f.get(w, "fromSix").isUndefined());
+}
+
 TEST(LoadMovie, LevelsLoadAboveTheRootAndUnloadAgain) {
     Folder f;
     sw::ActionWriter child;
