@@ -19,6 +19,7 @@
 #include "app/browse_probe.h"
 #include "app/main_form.h"
 #include "app/vistrel_application.h"
+#include "core/session_bus.h"
 #include "core/startup_trace.h"
 #include "core/thread_priority.h"
 #include "favorites/favorites_dialog.h"
@@ -78,6 +79,12 @@ int main(int argc, char* argv[])
     QApplication::setStyle(new LazyIconStyle);
     // The font thread goes on with the style's interface font.
     interfaceFont.set_value(QApplication::font());
+    // A menu bar asks the session bus whether a global menu takes it. Where the environment names no bus,
+    // asking would have the bus library launch its helper process (a fork of the whole program, tens of
+    // milliseconds the window waits for) for a bus this session never gave the program: the menu bar
+    // then stays in the window, as it would after a failed search.
+    if (!sessionBusNamed())
+        QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     // Made absolute now: loading the settings moves the working folder to the remembered one.
     QStringList paths;
     for (const QString& path : options.positionalArguments())
@@ -118,13 +125,8 @@ int main(int argc, char* argv[])
             std::printf("first-frame-ms %.1f\nfirst-frame-cpu-ms %.1f %.1f\n", double(nowNs - launchedNs) / 1e6,
                         threadCpuMs(), processCpuMs());
             // Where the system tells it, the time this thread was ready to run but waited for a core.
-            if (FILE* schedule = std::fopen("/proc/thread-self/schedstat", "r")) {
-                unsigned long long runningNs = 0;
-                unsigned long long waitingNs = 0;
-                if (std::fscanf(schedule, "%llu %llu", &runningNs, &waitingNs) == 2)
-                    std::printf("first-frame-core-wait-ms %.1f\n", double(waitingNs) / 1e6);
-                std::fclose(schedule);
-            }
+            if (const double waitedMs = threadCoreWaitMs(); waitedMs >= 0)
+                std::printf("first-frame-core-wait-ms %.1f\n", waitedMs);
             std::fflush(stdout);
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         });
