@@ -1,6 +1,7 @@
 // Program entry: the start-up sequence in its binding order.
 
 #include <QCommandLineParser>
+#include <QDBusConnection>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -19,9 +20,7 @@
 #include "app/browse_probe.h"
 #include "app/main_form.h"
 #include "app/vistrel_application.h"
-#include "core/session_bus.h"
 #include "core/startup_trace.h"
-#include "core/thread_priority.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
 #include "player/codec_libraries.h"
@@ -41,13 +40,14 @@ int main(int argc, char* argv[])
     // to read than the application object takes to reach the display, and then the system's font list and
     // the face and fallbacks of the interface font, which a bare window never reads. They are read on a
     // thread of their own from the start (the library keeps one configuration for the whole process, the
-    // font database guards itself and keeps what it found for every thread), at a lower priority, so the
-    // GUI thread building the window gets a core first. The thread reads numbers in the environment's
-    // locale, a copy of its own, as the application object sets the process's locale meanwhile; the
-    // interface font is known once the application object has read the desktop's settings.
+    // font database guards itself and keeps what it found for every thread). Unlike the other helpers it
+    // keeps the GUI thread's priority: the GUI thread waits for the font list before its first text, and
+    // a lowered thread would then lose the cores to the picture and movie helpers. The thread reads
+    // numbers in the environment's locale, a copy of its own, as the application object sets the
+    // process's locale meanwhile; the interface font is known once the application object has read the
+    // desktop's settings.
     std::promise<QFont> interfaceFont;
     const std::future<void> fontsRead = std::async(std::launch::async, [font = interfaceFont.get_future()]() mutable {
-        lowerThisThreadPriority();
         const locale_t ownLocale = newlocale(LC_ALL_MASK, "", locale_t(nullptr));
         if (ownLocale)
             uselocale(ownLocale);
@@ -75,16 +75,15 @@ int main(int argc, char* argv[])
     options.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A movie to play in its folder, or a folder to open."),
                                   QStringLiteral("[FILE.swf | FOLDER]"));
     options.process(app);
+    // The menu bar (whether a global menu takes it) and the accessibility bridge ask the session bus while
+    // the window is built, and the GUI thread would sleep until the bus answers: connecting can take long
+    // (where the environment names no bus, the bus library first runs its launcher in a new process). The
+    // connection is made on a helper meanwhile; the process keeps it, made or refused, for every later asker.
+    const std::future<void> sessionBusAsked = std::async(std::launch::async, [] { QDBusConnection::sessionBus(); });
     // The desktop's style (or the one asked for with -style), its extension button pictures read when needed.
     QApplication::setStyle(new LazyIconStyle);
     // The font thread goes on with the style's interface font.
     interfaceFont.set_value(QApplication::font());
-    // A menu bar asks the session bus whether a global menu takes it. Where the environment names no bus,
-    // asking would have the bus library launch its helper process (a fork of the whole program, tens of
-    // milliseconds the window waits for) for a bus this session never gave the program: the menu bar
-    // then stays in the window, as it would after a failed search.
-    if (!sessionBusNamed())
-        QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     // Made absolute now: loading the settings moves the working folder to the remembered one.
     QStringList paths;
     for (const QString& path : options.positionalArguments())
