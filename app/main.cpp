@@ -21,6 +21,7 @@
 #include "app/main_form.h"
 #include "app/vistrel_application.h"
 #include "core/startup_trace.h"
+#include "core/thread_priority.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
 #include "player/codec_libraries.h"
@@ -40,14 +41,13 @@ int main(int argc, char* argv[])
     // to read than the application object takes to reach the display, and then the system's font list and
     // the face and fallbacks of the interface font, which a bare window never reads. They are read on a
     // thread of their own from the start (the library keeps one configuration for the whole process, the
-    // font database guards itself and keeps what it found for every thread). Unlike the other helpers it
-    // keeps the GUI thread's priority: the GUI thread waits for the font list before its first text, and
-    // a lowered thread would then lose the cores to the picture and movie helpers. The thread reads
-    // numbers in the environment's locale, a copy of its own, as the application object sets the
-    // process's locale meanwhile; the interface font is known once the application object has read the
-    // desktop's settings.
+    // font database guards itself and keeps what it found for every thread), at a lower priority, so the
+    // GUI thread building the window gets a core first. The thread reads numbers in the environment's
+    // locale, a copy of its own, as the application object sets the process's locale meanwhile; the
+    // interface font is known once the application object has read the desktop's settings.
     std::promise<QFont> interfaceFont;
     const std::future<void> fontsRead = std::async(std::launch::async, [font = interfaceFont.get_future()]() mutable {
+        lowerThisThreadPriority();
         const locale_t ownLocale = newlocale(LC_ALL_MASK, "", locale_t(nullptr));
         if (ownLocale)
             uselocale(ownLocale);
