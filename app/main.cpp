@@ -46,7 +46,9 @@ int main(int argc, char* argv[])
     // locale, a copy of its own, as the application object sets the process's locale meanwhile; the
     // interface font is known once the application object has read the desktop's settings.
     std::promise<QFont> interfaceFont;
-    const std::future<void> fontsRead = std::async(std::launch::async, [font = interfaceFont.get_future()]() mutable {
+    std::promise<void> fontConfigurationRead;
+    const std::future<void> fontConfigured = fontConfigurationRead.get_future();
+    const std::future<void> fontsRead = std::async(std::launch::async, [font = interfaceFont.get_future(), &fontConfigurationRead]() mutable {
         lowerThisThreadPriority();
         const locale_t ownLocale = newlocale(LC_ALL_MASK, "", locale_t(nullptr));
         if (ownLocale)
@@ -56,6 +58,7 @@ int main(int argc, char* argv[])
             uselocale(LC_GLOBAL_LOCALE);
             freelocale(ownLocale);
         }
+        fontConfigurationRead.set_value();
         const QFont uiFont = font.get();
         QFontDatabase::families();
         QFontMetrics(uiFont).horizontalAdvance(QStringLiteral("Vistrel"));
@@ -92,6 +95,9 @@ int main(int argc, char* argv[])
     prepareImageLists();
     BalloonHints balloons(&app);
 
+    // The window's first text needs the font configuration. Two threads asking for it at once would both
+    // read it (the library keeps one and drops the other), so the GUI thread waits for the font thread's.
+    fontConfigured.wait();
     SharedState state;
     std::unique_ptr<TForm1> form1;
     try {
