@@ -21,7 +21,6 @@
 #include "app/main_form.h"
 #include "app/vistrel_application.h"
 #include "core/startup_trace.h"
-#include "core/thread_priority.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
 #include "player/codec_libraries.h"
@@ -41,15 +40,16 @@ int main(int argc, char* argv[])
     // to read than the application object takes to reach the display, and then the system's font list and
     // the face and fallbacks of the interface font, which a bare window never reads. They are read on a
     // thread of their own from the start (the library keeps one configuration for the whole process, the
-    // font database guards itself and keeps what it found for every thread), at a lower priority, so the
-    // GUI thread building the window gets a core first. The thread reads numbers in the environment's
-    // locale, a copy of its own, as the application object sets the process's locale meanwhile; the
-    // interface font is known once the application object has read the desktop's settings.
+    // font database guards itself and keeps what it found for every thread). Unlike the other helpers it
+    // keeps the GUI thread's priority: the GUI thread waits for its configuration and font list before
+    // the window's first text, and a lowered thread starves there as soon as anything else wants the
+    // cores. The thread reads numbers in the environment's locale, a copy of its own, as the application
+    // object sets the process's locale meanwhile; the interface font is known once the application object
+    // has read the desktop's settings.
     std::promise<QFont> interfaceFont;
     std::promise<void> fontConfigurationRead;
     const std::future<void> fontConfigured = fontConfigurationRead.get_future();
     const std::future<void> fontsRead = std::async(std::launch::async, [font = interfaceFont.get_future(), &fontConfigurationRead]() mutable {
-        lowerThisThreadPriority();
         const locale_t ownLocale = newlocale(LC_ALL_MASK, "", locale_t(nullptr));
         if (ownLocale)
             uselocale(ownLocale);
