@@ -152,6 +152,7 @@ void QPainterRenderer::beginFrame(swf::Rgba background, const QTransform& stageT
     m_stageScale = scaleOf(m_stageExact);
     m_framePlan = m_plan;
     m_gradients.nextFrame();
+    forgetSamples();
     m_layerCalls = 0;
     m_skipDepth = 0;
     m_skipCached = nullptr;

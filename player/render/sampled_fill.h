@@ -11,6 +11,9 @@ class QRegion;
 
 namespace vistrel::player {
 
+// Forgets what the samples of the pictures drawn on so far hold: a new frame starts.
+void forgetSamples();
+
 // Fills `path` with `brush` through `p` (whose transform maps the path to the device) with that
 // coverage. The painter's clip, opacity and composition mode apply as to any of its drawing. `clip`,
 // when given, is the painter's clip in device pixels, known to be exactly that region.

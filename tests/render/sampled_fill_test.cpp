@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <QImage>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPainterPathStroker>
@@ -567,5 +568,51 @@ TEST(SampledFill, OutlinesReachingPastThePictureOrTheRepaintAreaShowOnlyTheSampl
             EXPECT_EQ(result.fault, "");
             EXPECT_GT(result.checked, (clipped ? 9000 : 160 * 120) * 9 / 10);
         }
+    }
+}
+
+TEST(SampledFill, EachSampleShowsOnlyTheLastFillOverIt) {
+    // A pixel is the blend of its samples, each holding the colour of the last fill over it: a fill laid
+    // exactly over another hides it at the edges too, and two fills meeting along an edge leave nothing
+    // of what lies below between them, whether solid or shaded.
+    const QPainterPath quad = polygon({{130, 110}, {7900, 370}, {7100, 7700}, {410, 7300}});
+    const QPainterPath left = polygon({{8100, 100}, {9900, 100}, {11300, 7900}, {8100, 7900}});
+    const QPainterPath right = polygon({{9900, 100}, {15900, 100}, {15900, 7900}, {11300, 7900}});
+    const auto shaded = [](QColor from, QColor to) {
+        QLinearGradient g(QPointF(0, 0), QPointF(16000, 8000));
+        g.setColorAt(0, from);
+        g.setColorAt(1, to);
+        return QBrush(g);
+    };
+    for (const bool solid : {true, false}) {
+        SCOPED_TRACE(solid ? "solid" : "shaded");
+        const QBrush red = solid ? QBrush(QColor(255, 0, 0)) : shaded(QColor(255, 0, 0), QColor(200, 0, 0));
+        const QBrush blue = solid ? QBrush(QColor(0, 0, 255)) : shaded(QColor(0, 0, 255), QColor(0, 0, 160));
+        QImage image = white(QSize(800, 400));
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setTransform(kStage);
+            vp::fillSampled(p, quad, red);
+            vp::fillSampled(p, quad, blue);
+            vp::fillSampled(p, left, red);
+            vp::fillSampled(p, right, blue);
+        }
+        int edges = 0, meeting = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                if (x < 400) {
+                    // Blue over white alone: red and green stay equal.
+                    ASSERT_LE(std::abs(qRed(pixel) - qGreen(pixel)), 2) << x << "," << y;
+                    edges += pixel != kWhite && qRed(pixel) > 0;
+                } else if (y > 10 && y < 390 && x > 410 && x < 790) {
+                    // Red beside blue: no white between them.
+                    ASSERT_LE(qGreen(pixel), 2) << x << "," << y;
+                    meeting += qRed(pixel) > 0 && qBlue(pixel) > 0;
+                }
+            }
+        EXPECT_GT(edges, 400);
+        EXPECT_GT(meeting, 300);
     }
 }
