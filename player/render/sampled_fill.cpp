@@ -544,28 +544,30 @@ QRgb atSamples(QRgb c, int k) {
 // its other samples hold comes back from the blend.
 struct SampleMemory {
     struct Entry {
-        QRgb written = 0;             // the pixel as left by the fill
-        QRgb colour = 0;              // the fill's colour, opaque
-        std::uint32_t generation = 0; // entries of older generations are forgotten
-        int mask = 0;                 // the samples it covered
+        QRgb written = 0;         // the pixel as left by the fill
+        QRgb colour = 0;          // the fill's colour, opaque
+        std::uint32_t stamp = 0;  // the generation, shifted past the four bits of the samples covered
     };
     const uchar* bits = nullptr;
     int width = 0, height = 0;
-    std::uint32_t generation = 1;
+    std::uint32_t generation = 1;   // entries of older generations are forgotten
     std::vector<Entry> entries;
 
-    // The entries of `image`'s pixels; a picture drawn on before is forgotten.
+    // The entries of `image`'s pixels; another picture drawn on since is forgotten. The room only
+    // grows, so going back and forth between pictures costs nothing but what they forget.
     Entry* rowOf(const QImage& image, int y) {
         if (image.constBits() != bits || image.width() != width || image.height() != height) {
             bits = image.constBits();
             width = image.width();
             height = image.height();
             const auto size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-            if (entries.size() != size) entries.assign(size, Entry{});
-            ++generation;
+            if (entries.size() < size) entries.resize(size);
+            forget();
         }
         return entries.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     }
+
+    void forget() { generation = (generation + 1) & 0x0fffffffu; }
 };
 
 thread_local SampleMemory sampleMemory;
@@ -574,25 +576,29 @@ thread_local SampleMemory sampleMemory;
 // entry `e` is brought up to date.
 inline QRgb layOnSamples(QRgb pixel, QRgb c, int mask, SampleMemory::Entry& e, std::uint32_t generation) {
     const int k = std::popcount(static_cast<unsigned>(mask));
+    const int earlier = static_cast<int>(e.stamp & 15);
     QRgb out;
-    if (e.generation == generation && e.written == pixel && e.mask != 0 && e.mask != 15) {
+    if (e.stamp >> 4 == generation && e.written == pixel && earlier != 0 && earlier != 15) {
         // The earlier fill's samples that this one leaves keep its colour; the rest keep what lay
         // below it, found from the blend.
-        const int before = std::popcount(static_cast<unsigned>(e.mask));
-        const int kept = std::popcount(static_cast<unsigned>(e.mask & ~mask));
+        const int before = std::popcount(static_cast<unsigned>(earlier));
+        const int kept = std::popcount(static_cast<unsigned>(earlier & ~mask));
         const int below = 4 - k - kept;
+        // Alpha first: no colour channel of a premultiplied pixel may pass it.
         out = 0;
-        for (int shift = 0; shift < 32; shift += 8) {
+        int most = 255;
+        for (int shift = 24; shift >= 0; shift -= 8) {
             const int p = static_cast<int>((pixel >> shift) & 0xff), c0 = static_cast<int>((e.colour >> shift) & 0xff);
             const int under = std::clamp((4 * p - c0 * before + (4 - before) / 2) / (4 - before), 0, 255);
-            const int v = (static_cast<int>((c >> shift) & 0xff) * k + c0 * kept + under * below + 2) / 4;
-            out |= static_cast<QRgb>(std::clamp(v, 0, 255)) << shift;
+            const int v = std::clamp((static_cast<int>((c >> shift) & 0xff) * k + c0 * kept + under * below + 2) / 4, 0, most);
+            if (shift == 24) most = v;
+            out |= static_cast<QRgb>(v) << shift;
         }
     } else {
         const QRgb level = atSamples(c, k);
         out = level + byteMul(pixel, 255u - qAlpha(level));
     }
-    e = {out, c, generation, mask};
+    e = {out, c, generation << 4 | static_cast<std::uint32_t>(mask & 15)};
     return out;
 }
 
@@ -745,7 +751,7 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
 
 }  // namespace
 
-void forgetSamples() { ++sampleMemory.generation; }
+void forgetSamples() { sampleMemory.forget(); }
 
 void fillSampled(QPainter& p, const QPainterPath& path, const QBrush& brush, const QRegion* clip) {
     if (brush.style() == Qt::NoBrush) return;
