@@ -5,7 +5,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <memory>
 #include <span>
 #include <tuple>
 #include <vector>
@@ -551,7 +553,12 @@ struct SampleMemory {
     const uchar* bits = nullptr;
     int width = 0, height = 0;
     std::uint32_t generation = 1;   // entries of older generations are forgotten
-    std::vector<Entry> entries;
+    // Zeroed room from the system (no entry of generation 0 is ever current), given up by the thread.
+    struct Free {
+        void operator()(Entry* e) const { std::free(e); }
+    };
+    std::unique_ptr<Entry[], Free> entries;
+    std::size_t room = 0;
 
     // The entries of `image`'s pixels; another picture drawn on since is forgotten. The room only
     // grows, so going back and forth between pictures costs nothing but what they forget.
@@ -561,10 +568,14 @@ struct SampleMemory {
             width = image.width();
             height = image.height();
             const auto size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-            if (entries.size() < size) entries.resize(size);
+            if (room < size) {
+                entries.reset(static_cast<Entry*>(std::calloc(size, sizeof(Entry))));
+                room = entries ? size : 0;
+            }
             forget();
         }
-        return entries.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        if (!entries) return nullptr;
+        return entries.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     }
 
     void forget() { generation = (generation + 1) & 0x0fffffffu; }
@@ -699,9 +710,17 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
                 for (const Run& run : runs) {
                     const int from = std::max(run.from, r.left()), to = std::min(run.to, r.right() + 1);
                     const int count = std::popcount(static_cast<unsigned>(run.mask));
+                    if (count == 4) {
+                        for (int x = from; x < to; ++x) {
+                            const QRgb c = source[x];
+                            const unsigned kept = 255u - qAlpha(c);
+                            line[x] = kept == 0 ? c : c + byteMul(line[x], kept);
+                        }
+                        continue;
+                    }
                     for (int x = from; x < to; ++x) {
                         const QRgb c = source[x];
-                        if (count < 4 && qAlpha(c) == 255) {
+                        if (memory && qAlpha(c) == 255) {
                             line[x] = layOnSamples(line[x], c, run.mask, memory[x], sampleMemory.generation);
                             continue;
                         }
