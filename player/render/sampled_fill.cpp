@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -550,38 +551,82 @@ struct SampleMemory {
         QRgb colour = 0;          // the fill's colour, opaque
         std::uint32_t stamp = 0;  // the generation, shifted past the four bits of the samples covered
     };
-    const uchar* bits = nullptr;
-    int width = 0, height = 0;
-    std::uint32_t generation = 1;   // entries of older generations are forgotten
-    // Zeroed room from the system (no entry of generation 0 is ever current), given up by the thread.
-    struct Free {
-        void operator()(Entry* e) const { std::free(e); }
-    };
-    std::unique_ptr<Entry[], Free> entries;
-    std::size_t room = 0;
+    // The memory of one picture. Zeroed room from the system (no entry of generation 0 is ever
+    // current), given up by the thread; it only grows, so a picture drawn on again costs nothing but
+    // what it forgets.
+    struct Slot {
+        struct Free {
+            void operator()(Entry* e) const { std::free(e); }
+        };
+        std::unique_ptr<Entry[], Free> entries;
+        std::size_t room = 0;
+        qint64 image = -1;   // the picture's own number (its pixel data's, not its contents')
+        const uchar* bits = nullptr;
+        int width = 0, height = 0;
+        std::uint32_t generation = 1;   // entries of older generations are forgotten
+        std::uint32_t frame = 0;        // the frame the entries belong to
+        std::uint64_t used = 0;         // when last drawn on, to give up the longest unused
 
-    // The entries of `image`'s pixels; another picture drawn on since is forgotten. The room only
-    // grows, so going back and forth between pictures costs nothing but what they forget.
-    Entry* rowOf(const QImage& image, int y) {
-        if (image.constBits() != bits || image.width() != width || image.height() != height) {
-            bits = image.constBits();
-            width = image.width();
-            height = image.height();
-            const auto size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-            if (room < size) {
-                entries.reset(static_cast<Entry*>(std::calloc(size, sizeof(Entry))));
-                room = entries ? size : 0;
-            }
-            forget();
+        void forget() { generation = generation % 0x0fffffffu + 1; }
+        bool holds(const QImage& picture) const {
+            return image == picture.cacheKey() >> 32 && bits == picture.constBits() && width == picture.width() &&
+                   height == picture.height();
         }
-        if (!entries) return nullptr;
-        return entries.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        Entry* row(int y) { return entries.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width); }
+    };
+    // Offscreen layers are drawn between fills of the picture they go into: each picture keeps its
+    // own memory, so what one holds never depends on what else is drawn. A layer's memory is let go
+    // when the layer is done, so only layers nested deeper than this take the place of another.
+    static constexpr int kSlots = 4;
+    std::array<Slot, kSlots> pictures;
+    std::uint64_t clock = 0;
+
+    // The memory of `picture` in the frame `frame`, or null when there is no room for it.
+    Slot* of(const QImage& picture, std::uint32_t frame) {
+        Slot* found = nullptr;
+        for (Slot& slot : pictures)
+            if (slot.holds(picture)) found = &slot;
+        if (!found) {
+            // A free slot, else the longest unused one.
+            for (Slot& slot : pictures) {
+                if (slot.image < 0) {
+                    found = &slot;
+                    break;
+                }
+                if (!found || slot.used < found->used) found = &slot;
+            }
+            const auto size = static_cast<std::size_t>(picture.width()) * static_cast<std::size_t>(picture.height());
+            if (found->room < size) {
+                found->entries.reset(static_cast<Entry*>(std::calloc(size, sizeof(Entry))));
+                found->room = found->entries ? size : 0;
+            }
+            found->image = picture.cacheKey() >> 32;
+            found->bits = picture.constBits();
+            found->width = picture.width();
+            found->height = picture.height();
+            found->forget();
+            found->frame = frame;
+        }
+        if (found->frame != frame) {
+            found->forget();
+            found->frame = frame;
+        }
+        found->used = ++clock;
+        return found->entries ? found : nullptr;
     }
 
-    void forget() { generation = (generation + 1) & 0x0fffffffu; }
+    void release(const QImage& picture) {
+        for (Slot& slot : pictures)
+            if (slot.holds(picture)) slot.image = -1;
+    }
 };
 
 thread_local SampleMemory sampleMemory;
+
+// Frames are numbered once for the whole program, so a number marks one frame of one renderer
+// whichever thread draws it.
+std::atomic<std::uint32_t> nextFrame{1};
+thread_local std::uint32_t currentFrame = 0;
 
 // Lays the opaque premultiplied colour `c` on the samples `mask` (some, not all) of `pixel`, whose
 // entry `e` is brought up to date.
@@ -657,9 +702,10 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
                                   255u - qAlpha(color)};
         uchar* const bits = image->bits();
         const qsizetype stride = image->bytesPerLine();
+        SampleMemory::Slot* const slot = opaque ? sampleMemory.of(*image, currentFrame) : nullptr;
         coverRows(outlines, area, [&](int y, std::span<const Run> runs) {
             auto* line = reinterpret_cast<QRgb*>(bits + stride * y);
-            SampleMemory::Entry* const memory = opaque ? sampleMemory.rowOf(*image, y) : nullptr;
+            SampleMemory::Entry* const memory = slot ? slot->row(y) : nullptr;
             for (const QRect& r : rects) {
                 if (y < r.top() || y > r.bottom()) continue;
                 for (const Run& run : runs) {
@@ -667,7 +713,7 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
                     if (from >= to) continue;
                     if (memory && run.mask != 15) {
                         for (int x = from; x < to; ++x)
-                            line[x] = layOnSamples(line[x], color, run.mask, memory[x], sampleMemory.generation);
+                            line[x] = layOnSamples(line[x], color, run.mask, memory[x], slot->generation);
                         continue;
                     }
                     const int count = std::popcount(static_cast<unsigned>(run.mask));
@@ -701,10 +747,11 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
         if (rects.empty()) return;
         uchar* const bits = image->bits();
         const qsizetype stride = image->bytesPerLine();
+        SampleMemory::Slot* const slot = sampleMemory.of(*image, currentFrame);
         coverRows(outlines, area, [&](int y, std::span<const Run> runs) {
             auto* line = reinterpret_cast<QRgb*>(bits + stride * y);
             const auto* source = reinterpret_cast<const QRgb*>(sprite.constScanLine(y - area.top())) - area.left();
-            SampleMemory::Entry* const memory = sampleMemory.rowOf(*image, y);
+            SampleMemory::Entry* const memory = slot ? slot->row(y) : nullptr;
             for (const QRect& r : rects) {
                 if (y < r.top() || y > r.bottom()) continue;
                 for (const Run& run : runs) {
@@ -721,7 +768,7 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
                     for (int x = from; x < to; ++x) {
                         const QRgb c = source[x];
                         if (memory && qAlpha(c) == 255) {
-                            line[x] = layOnSamples(line[x], c, run.mask, memory[x], sampleMemory.generation);
+                            line[x] = layOnSamples(line[x], c, run.mask, memory[x], slot->generation);
                             continue;
                         }
                         const QRgb level = atSamples(c, count);
@@ -770,7 +817,17 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
 
 }  // namespace
 
-void forgetSamples() { sampleMemory.forget(); }
+std::uint32_t newSampleFrame() {
+    std::uint32_t frame = 0;
+    while (frame == 0) frame = nextFrame.fetch_add(1, std::memory_order_relaxed);
+    return frame;
+}
+
+void drawSampleFrame(std::uint32_t frame) { currentFrame = frame; }
+
+void forgetSamples() { drawSampleFrame(newSampleFrame()); }
+
+void releaseSamples(const QImage& picture) { sampleMemory.release(picture); }
 
 void fillSampled(QPainter& p, const QPainterPath& path, const QBrush& brush, const QRegion* clip) {
     if (brush.style() == Qt::NoBrush) return;
