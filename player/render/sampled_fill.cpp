@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -113,6 +112,12 @@ inline int ceilToInt(double v) {
     return static_cast<double>(i) < v ? i + 1 : i;
 }
 
+// How many samples the set `mask` (four bits) holds.
+inline int samplesIn(int mask) {
+    constexpr int kCount[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    return kCount[mask & 15];
+}
+
 // A run of pixels in one row with the same samples inside: columns from `from` up to `to`. Sample k
 // is bit k of `mask`.
 struct Run {
@@ -135,12 +140,13 @@ struct RunWriter {
 };
 
 // Puts four values in order, each value's sample bit going with it.
-inline void sortFour(int (&v)[4], int (&bit)[4]) {
-    // Each value and its bit (below 16) as one key, ordered without branches.
-    std::int64_t key[4];
-    for (int i = 0; i < 4; ++i) key[i] = static_cast<std::int64_t>(v[i]) * 16 + bit[i];
+inline __attribute__((always_inline)) void sortFour(int (&v)[4], int (&bit)[4]) {
+    // Each value and its bit (below 16) as one key, ordered without branches; values are columns,
+    // far inside the range this leaves.
+    int key[4];
+    for (int i = 0; i < 4; ++i) key[i] = v[i] * 16 + bit[i];
     const auto order = [&](int i, int j) {
-        const std::int64_t low = std::min(key[i], key[j]), high = std::max(key[i], key[j]);
+        const int low = std::min(key[i], key[j]), high = std::max(key[i], key[j]);
         key[i] = low;
         key[j] = high;
     };
@@ -150,10 +156,13 @@ inline void sortFour(int (&v)[4], int (&bit)[4]) {
     order(1, 3);
     order(1, 2);
     for (int i = 0; i < 4; ++i) {
-        v[i] = static_cast<int>(key[i] >> 4);
-        bit[i] = static_cast<int>(key[i] & 15);
+        v[i] = key[i] >> 4;
+        bit[i] = key[i] & 15;
     }
 }
+
+// Past every column a picture may have, with room to spare below the largest int when times 16.
+constexpr int kPastColumns = 1 << 26;
 
 // Calls `row(y, runs)` for each device row of `area` with samples inside `outlines` (closed, in device
 // pixels), with the runs of pixels that hold any, left to right, in device columns.
@@ -400,7 +409,7 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
                 int n = 0;
                 for (int s = 0; s < 4; ++s) {
                     const bool empty = froms[s] >= tos[s];
-                    starts[s] = ends[s] = empty ? std::numeric_limits<int>::max() : froms[s];
+                    starts[s] = ends[s] = empty ? kPastColumns : froms[s];
                     if (!empty) ends[s] = tos[s];
                     startBits[s] = endBits[s] = 1 << s;
                     n += empty ? 0 : 1;
@@ -587,15 +596,12 @@ struct SampleMemory {
         for (Slot& slot : pictures)
             if (slot.holds(picture)) found = &slot;
         if (!found) {
-            // A free slot, else the longest unused one.
-            for (Slot& slot : pictures) {
-                if (slot.image < 0) {
-                    found = &slot;
-                    break;
-                }
-                if (!found || slot.used < found->used) found = &slot;
-            }
+            // A free slot with room enough, else any free slot, else the longest unused one.
             const auto size = static_cast<std::size_t>(picture.width()) * static_cast<std::size_t>(picture.height());
+            const auto rank = [&](const Slot& slot) { return slot.image >= 0 ? 0 : slot.room >= size ? 2 : 1; };
+            for (Slot& slot : pictures)
+                if (!found || rank(slot) > rank(*found) || (rank(slot) == rank(*found) && slot.used < found->used))
+                    found = &slot;
             if (found->room < size) {
                 found->entries.reset(static_cast<Entry*>(std::calloc(size, sizeof(Entry))));
                 found->room = found->entries ? size : 0;
@@ -630,15 +636,15 @@ thread_local std::uint32_t currentFrame = 0;
 
 // Lays the opaque premultiplied colour `c` on the samples `mask` (some, not all) of `pixel`, whose
 // entry `e` is brought up to date.
-inline QRgb layOnSamples(QRgb pixel, QRgb c, int mask, SampleMemory::Entry& e, std::uint32_t generation) {
-    const int k = std::popcount(static_cast<unsigned>(mask));
+inline __attribute__((always_inline)) QRgb layOnSamples(QRgb pixel, QRgb c, int mask, SampleMemory::Entry& e, std::uint32_t generation) {
+    const int k = samplesIn(mask);
     const int earlier = static_cast<int>(e.stamp & 15);
     QRgb out;
     if (e.stamp >> 4 == generation && e.written == pixel && earlier != 0 && earlier != 15) {
         // The earlier fill's samples that this one leaves keep its colour; the rest keep what lay
         // below it, found from the blend.
-        const int before = std::popcount(static_cast<unsigned>(earlier));
-        const int kept = std::popcount(static_cast<unsigned>(earlier & ~mask));
+        const int before = samplesIn(earlier);
+        const int kept = samplesIn(earlier & ~mask);
         const int below = 4 - k - kept;
         // Alpha first: no colour channel of a premultiplied pixel may pass it.
         out = 0;
@@ -716,7 +722,7 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
                             line[x] = layOnSamples(line[x], color, run.mask, memory[x], slot->generation);
                         continue;
                     }
-                    const int count = std::popcount(static_cast<unsigned>(run.mask));
+                    const int count = samplesIn(run.mask);
                     const QRgb level = levels[count];
                     const unsigned kept = keep[count];
                     if (kept == 0) setPixels(line + from, to - from, level);
@@ -756,7 +762,7 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
                 if (y < r.top() || y > r.bottom()) continue;
                 for (const Run& run : runs) {
                     const int from = std::max(run.from, r.left()), to = std::min(run.to, r.right() + 1);
-                    const int count = std::popcount(static_cast<unsigned>(run.mask));
+                    const int count = samplesIn(run.mask);
                     if (count == 4) {
                         for (int x = from; x < to; ++x) {
                             const QRgb c = source[x];
@@ -793,7 +799,7 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
         int done = 0;   // pixels of the row left of this are written
         for (const Run& run : runs) {
             const int from = run.from - area.left(), to = run.to - area.left();
-            const int count = std::popcount(static_cast<unsigned>(run.mask));
+            const int count = samplesIn(run.mask);
             std::fill(line + done, line + from, QRgb{0});
             if (solid) {
                 std::fill(line + from, line + to, atSamples(color, count));
