@@ -22,6 +22,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__unix__)
+#include <sys/mman.h>
+#endif
 
 namespace vistrel::player {
 
@@ -114,7 +117,7 @@ inline int ceilToInt(double v) {
 
 // How many samples the set `mask` (four bits) holds.
 inline int samplesIn(int mask) {
-    constexpr int kCount[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    static constexpr int kCount[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
     return kCount[mask & 15];
 }
 
@@ -549,6 +552,27 @@ QRgb atSamples(QRgb c, int k) {
     return k >= 4 ? c : byteMul(c, static_cast<unsigned>((255 * k + 2) / 4));
 }
 
+// `bytes` of zeroed room straight from the system, null when there is none. Its pages come only when
+// first touched, so the memory of a picture takes only as much as its rows drawn with partly covered
+// pixels, and nothing is written to clear it.
+void* zeroedRoom(std::size_t bytes) {
+#if defined(__unix__)
+    void* const room = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return room == MAP_FAILED ? nullptr : room;
+#else
+    return std::calloc(bytes, 1);
+#endif
+}
+
+void giveBack(void* room, std::size_t bytes) {
+#if defined(__unix__)
+    if (room) munmap(room, bytes);
+#else
+    (void)bytes;
+    std::free(room);
+#endif
+}
+
 // Each sample of a pixel keeps the colour of the last fill over it: where two fills share an edge, or
 // one lies exactly over another, no colour from below shows through between them. A pixel holds only
 // the blend of its samples, so for each pixel an opaque fill last covered in part this remembers that
@@ -565,9 +589,10 @@ struct SampleMemory {
     // what it forgets.
     struct Slot {
         struct Free {
-            void operator()(Entry* e) const { std::free(e); }
+            std::size_t bytes;
+            void operator()(Entry* e) const { giveBack(e, bytes); }
         };
-        std::unique_ptr<Entry[], Free> entries;
+        std::unique_ptr<Entry[], Free> entries{nullptr, Free{0}};
         std::size_t room = 0;
         qint64 image = -1;   // the picture's own number (its pixel data's, not its contents')
         const uchar* bits = nullptr;
@@ -596,15 +621,26 @@ struct SampleMemory {
         for (Slot& slot : pictures)
             if (slot.holds(picture)) found = &slot;
         if (!found) {
-            // A free slot with room enough, else any free slot, else the longest unused one.
+            // A slot with room enough, free or else holding only an earlier frame's forgotten samples,
+            // before one that must grow; the longest unused among equals. A picture made anew each frame
+            // over the same pixels thus takes the room of the one before it instead of growing another.
             const auto size = static_cast<std::size_t>(picture.width()) * static_cast<std::size_t>(picture.height());
-            const auto rank = [&](const Slot& slot) { return slot.image >= 0 ? 0 : slot.room >= size ? 2 : 1; };
+            const auto rank = [&](const Slot& slot) {
+                const int reusable = slot.image < 0 ? 2 : slot.frame != frame ? 1 : 0;
+                return reusable == 0 ? 0 : (slot.room >= size ? 2 : 0) + reusable;
+            };
             for (Slot& slot : pictures)
                 if (!found || rank(slot) > rank(*found) || (rank(slot) == rank(*found) && slot.used < found->used))
                     found = &slot;
             if (found->room < size) {
-                found->entries.reset(static_cast<Entry*>(std::calloc(size, sizeof(Entry))));
-                found->room = found->entries ? size : 0;
+                found->entries.reset();
+                // Pictures of a frame's layers differ in size from frame to frame: growing by at least
+                // half as much again keeps a slot from growing anew each time. The room's pages that
+                // are never touched cost nothing.
+                const std::size_t room = std::max(size, found->room + found->room / 2);
+                const std::size_t bytes = room * sizeof(Entry);
+                found->entries = std::unique_ptr<Entry[], Slot::Free>(static_cast<Entry*>(zeroedRoom(bytes)), Slot::Free{bytes});
+                found->room = found->entries ? room : 0;
             }
             found->image = picture.cacheKey() >> 32;
             found->bits = picture.constBits();
@@ -634,34 +670,74 @@ thread_local SampleMemory sampleMemory;
 std::atomic<std::uint32_t> nextFrame{1};
 thread_local std::uint32_t currentFrame = 0;
 
-// Lays the opaque premultiplied colour `c` on the samples `mask` (some, not all) of `pixel`, whose
-// entry `e` is brought up to date.
-inline __attribute__((always_inline)) QRgb layOnSamples(QRgb pixel, QRgb c, int mask, SampleMemory::Entry& e, std::uint32_t generation) {
-    const int k = samplesIn(mask);
-    const int earlier = static_cast<int>(e.stamp & 15);
+// A pixel whose `before` samples (1 to 3) held `c0` and the rest one colour below it, as `pixel` blends
+// them, with `k` samples turned to `c`, `kept` keeping `c0` and `below` keeping the colour below.
+// Alpha first: no colour channel of a premultiplied pixel may pass it.
+inline QRgb mixSamples(QRgb pixel, QRgb c0, int before, QRgb c, int k, int kept, int below) {
+#if defined(__SSE2__)
+    // The four channels side by side in 16 bits each: every sum stays below 1100, and a sum that
+    // would go below zero leaves nothing of the colour below.
+    const __m128i zero = _mm_setzero_si128();
+    const auto widen = [&](QRgb v) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), zero); };
+    const __m128i p = widen(pixel), first = widen(c0), now = widen(c);
+    const __m128i share = _mm_max_epi16(
+        _mm_sub_epi16(_mm_add_epi16(_mm_slli_epi16(p, 2), _mm_set1_epi16(static_cast<short>((4 - before) / 2))),
+                      _mm_mullo_epi16(first, _mm_set1_epi16(static_cast<short>(before)))),
+        zero);
+    // Divided by the samples below, 3, 2 or 1: a third is the high half of the product with
+    // 2^17 / 3 rounded up, halved, exact for every value here.
+    __m128i under = before == 1   ? _mm_srli_epi16(_mm_mulhi_epu16(share, _mm_set1_epi16(static_cast<short>(0xaaab))), 1)
+                    : before == 2 ? _mm_srli_epi16(share, 1)
+                                  : share;
+    under = _mm_min_epi16(under, _mm_set1_epi16(255));
+    const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(now, _mm_set1_epi16(static_cast<short>(k))),
+                                                    _mm_mullo_epi16(first, _mm_set1_epi16(static_cast<short>(kept)))),
+                                      _mm_add_epi16(_mm_mullo_epi16(under, _mm_set1_epi16(static_cast<short>(below))), _mm_set1_epi16(2)));
+    __m128i v = _mm_srli_epi16(sum, 2);
+    v = _mm_min_epi16(v, _mm_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)));
+    return static_cast<QRgb>(_mm_cvtsi128_si32(_mm_packus_epi16(v, zero)));
+#else
+    QRgb out = 0;
+    int most = 255;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const int p = static_cast<int>((pixel >> shift) & 0xff), first = static_cast<int>((c0 >> shift) & 0xff);
+        const int under = std::clamp((4 * p - first * before + (4 - before) / 2) / (4 - before), 0, 255);
+        const int v = std::clamp((static_cast<int>((c >> shift) & 0xff) * k + first * kept + under * below + 2) / 4, 0, most);
+        if (shift == 24) most = v;
+        out |= static_cast<QRgb>(v) << shift;
+    }
+    return out;
+#endif
+}
+
+// Lays the opaque premultiplied colour `c` on the samples `mask` (some, not all: k of them) of
+// `pixel`, whose entry `e` is brought up to date. `level` is `c` at k samples, and `keep` what share
+// of the pixel it leaves, as the caller knows them for the whole run.
+inline __attribute__((always_inline)) QRgb layOnSamples(QRgb pixel, QRgb c, int mask, int k, QRgb level, unsigned keep,
+                                                        SampleMemory::Entry& e, std::uint32_t generation) {
+    const std::uint32_t stamp = e.stamp;
     QRgb out;
-    if (e.stamp >> 4 == generation && e.written == pixel && earlier != 0 && earlier != 15) {
+    // Entries are only ever written for some samples of a pixel, never none or all.
+    if (stamp >> 4 == generation && e.written == pixel) [[unlikely]] {
         // The earlier fill's samples that this one leaves keep its colour; the rest keep what lay
         // below it, found from the blend.
+        const int earlier = static_cast<int>(stamp & 15);
         const int before = samplesIn(earlier);
         const int kept = samplesIn(earlier & ~mask);
         const int below = 4 - k - kept;
-        // Alpha first: no colour channel of a premultiplied pixel may pass it.
-        out = 0;
-        int most = 255;
-        for (int shift = 24; shift >= 0; shift -= 8) {
-            const int p = static_cast<int>((pixel >> shift) & 0xff), c0 = static_cast<int>((e.colour >> shift) & 0xff);
-            const int under = std::clamp((4 * p - c0 * before + (4 - before) / 2) / (4 - before), 0, 255);
-            const int v = std::clamp((static_cast<int>((c >> shift) & 0xff) * k + c0 * kept + under * below + 2) / 4, 0, most);
-            if (shift == 24) most = v;
-            out |= static_cast<QRgb>(v) << shift;
-        }
+        out = mixSamples(pixel, e.colour, before, c, k, kept, below);
     } else {
-        const QRgb level = atSamples(c, k);
-        out = level + byteMul(pixel, 255u - qAlpha(level));
+        out = level + byteMul(pixel, keep);
     }
-    e = {out, c, generation << 4 | static_cast<std::uint32_t>(mask & 15)};
+    e = {out, c, generation << 4 | static_cast<std::uint32_t>(mask)};
     return out;
+}
+
+// Lays the opaque premultiplied colour `c` on the samples `mask` (some, not all: k of them) of the
+// pixels of `line` from `from` up to `to`, whose entries start at `memory`.
+inline void layRunOnSamples(QRgb* line, int from, int to, QRgb c, int mask, int k, QRgb level, unsigned keep,
+                            SampleMemory::Entry* memory, std::uint32_t generation) {
+    for (int x = from; x < to; ++x) line[x] = layOnSamples(line[x], c, mask, k, level, keep, memory[x], generation);
 }
 
 // The painter's clip as rectangles within `area` when the fill may blend into `p`'s picture itself:
@@ -709,6 +785,7 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
         uchar* const bits = image->bits();
         const qsizetype stride = image->bytesPerLine();
         SampleMemory::Slot* const slot = opaque ? sampleMemory.of(*image, currentFrame) : nullptr;
+        const std::uint32_t generation = slot ? slot->generation : 0;
         coverRows(outlines, area, [&](int y, std::span<const Run> runs) {
             auto* line = reinterpret_cast<QRgb*>(bits + stride * y);
             SampleMemory::Entry* const memory = slot ? slot->row(y) : nullptr;
@@ -717,14 +794,13 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
                 for (const Run& run : runs) {
                     const int from = std::max(run.from, r.left()), to = std::min(run.to, r.right() + 1);
                     if (from >= to) continue;
-                    if (memory && run.mask != 15) {
-                        for (int x = from; x < to; ++x)
-                            line[x] = layOnSamples(line[x], color, run.mask, memory[x], slot->generation);
-                        continue;
-                    }
                     const int count = samplesIn(run.mask);
                     const QRgb level = levels[count];
                     const unsigned kept = keep[count];
+                    if (memory && count != 4) {
+                        layRunOnSamples(line, from, to, color, run.mask, count, level, kept, memory, generation);
+                        continue;
+                    }
                     if (kept == 0) setPixels(line + from, to - from, level);
                     else blendPixels(line + from, to - from, level, kept);
                 }
@@ -773,12 +849,13 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
                     }
                     for (int x = from; x < to; ++x) {
                         const QRgb c = source[x];
+                        const QRgb level = atSamples(c, count);
+                        const unsigned keep = 255u - qAlpha(level);
                         if (memory && qAlpha(c) == 255) {
-                            line[x] = layOnSamples(line[x], c, run.mask, memory[x], slot->generation);
+                            line[x] = layOnSamples(line[x], c, run.mask, count, level, keep, memory[x], slot->generation);
                             continue;
                         }
-                        const QRgb level = atSamples(c, count);
-                        line[x] = level + byteMul(line[x], 255u - qAlpha(level));
+                        line[x] = level + byteMul(line[x], keep);
                     }
                 }
             }
