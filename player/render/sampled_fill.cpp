@@ -710,34 +710,36 @@ inline QRgb mixSamples(QRgb pixel, QRgb c0, int before, QRgb c, int k, int kept,
 #endif
 }
 
-// Lays the opaque premultiplied colour `c` on the samples `mask` (some, not all: k of them) of
-// `pixel`, whose entry `e` is brought up to date. `level` is `c` at k samples, and `keep` what share
-// of the pixel it leaves, as the caller knows them for the whole run.
-inline __attribute__((always_inline)) QRgb layOnSamples(QRgb pixel, QRgb c, int mask, int k, QRgb level, unsigned keep,
-                                                        SampleMemory::Entry& e, std::uint32_t generation) {
-    const std::uint32_t stamp = e.stamp;
+// Lays the opaque premultiplied colour `c` on the samples `mask` (some, not all) of `pixel`, whose
+// entry `e` is brought up to date to `stamp` (the generation and the samples). `level` is `c` at as
+// many samples as `mask` holds, and `keep` what share of the pixel it leaves, as the caller knows them
+// for the whole run.
+inline __attribute__((always_inline)) QRgb layOnSamples(QRgb pixel, QRgb c, int mask, QRgb level, unsigned keep,
+                                                        SampleMemory::Entry& e, std::uint32_t stamp) {
     QRgb out;
     // Entries are only ever written for some samples of a pixel, never none or all.
-    if (stamp >> 4 == generation && e.written == pixel) [[unlikely]] {
+    if ((e.stamp ^ stamp) < 16 && e.written == pixel) [[unlikely]] {
         // The earlier fill's samples that this one leaves keep its colour; the rest keep what lay
         // below it, found from the blend.
-        const int earlier = static_cast<int>(stamp & 15);
-        const int before = samplesIn(earlier);
+        const int earlier = static_cast<int>(e.stamp & 15);
+        const int k = samplesIn(mask);
         const int kept = samplesIn(earlier & ~mask);
-        const int below = 4 - k - kept;
-        out = mixSamples(pixel, e.colour, before, c, k, kept, below);
+        out = mixSamples(pixel, e.colour, samplesIn(earlier), c, k, kept, 4 - k - kept);
     } else {
         out = level + byteMul(pixel, keep);
     }
-    e = {out, c, generation << 4 | static_cast<std::uint32_t>(mask)};
+    e = {out, c, stamp};
     return out;
 }
 
-// Lays the opaque premultiplied colour `c` on the samples `mask` (some, not all: k of them) of the
-// pixels of `line` from `from` up to `to`, whose entries start at `memory`.
-inline void layRunOnSamples(QRgb* line, int from, int to, QRgb c, int mask, int k, QRgb level, unsigned keep,
+// Lays the opaque premultiplied colour `c` on the samples `mask` (some, not all) of the pixels of
+// `line` from `from` up to `to`, whose entries start at `memory`.
+inline void layRunOnSamples(QRgb* line, int from, int to, QRgb c, int mask, QRgb level, unsigned keep,
                             SampleMemory::Entry* memory, std::uint32_t generation) {
-    for (int x = from; x < to; ++x) line[x] = layOnSamples(line[x], c, mask, k, level, keep, memory[x], generation);
+    const std::uint32_t stamp = generation << 4 | static_cast<std::uint32_t>(mask);
+    QRgb* const end = line + to;
+    SampleMemory::Entry* e = memory + from;
+    for (QRgb* at = line + from; at != end; ++at, ++e) *at = layOnSamples(*at, c, mask, level, keep, *e, stamp);
 }
 
 // The painter's clip as rectangles within `area` when the fill may blend into `p`'s picture itself:
@@ -780,8 +782,13 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
         if (qAlpha(color) == 0 || rects.empty()) return;
         const bool opaque = qAlpha(color) == 255;
         const QRgb levels[5] = {0, atSamples(color, 1), atSamples(color, 2), atSamples(color, 3), color};
-        const unsigned keep[5] = {255, 255u - qAlpha(levels[1]), 255u - qAlpha(levels[2]), 255u - qAlpha(levels[3]),
-                                  255u - qAlpha(color)};
+        // By the set of samples a run holds, so a run needs no count of them.
+        QRgb levelOf[16];
+        unsigned keepOf[16];
+        for (int mask = 0; mask < 16; ++mask) {
+            levelOf[mask] = levels[samplesIn(mask)];
+            keepOf[mask] = 255u - qAlpha(levelOf[mask]);
+        }
         uchar* const bits = image->bits();
         const qsizetype stride = image->bytesPerLine();
         SampleMemory::Slot* const slot = opaque ? sampleMemory.of(*image, currentFrame) : nullptr;
@@ -794,11 +801,11 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
                 for (const Run& run : runs) {
                     const int from = std::max(run.from, r.left()), to = std::min(run.to, r.right() + 1);
                     if (from >= to) continue;
-                    const int count = samplesIn(run.mask);
-                    const QRgb level = levels[count];
-                    const unsigned kept = keep[count];
-                    if (memory && count != 4) {
-                        layRunOnSamples(line, from, to, color, run.mask, count, level, kept, memory, generation);
+                    const int mask = run.mask;
+                    const QRgb level = levelOf[mask];
+                    const unsigned kept = keepOf[mask];
+                    if (mask != 15 && memory) {
+                        layRunOnSamples(line, from, to, color, mask, level, kept, memory, generation);
                         continue;
                     }
                     if (kept == 0) setPixels(line + from, to - from, level);
@@ -839,6 +846,7 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
                 for (const Run& run : runs) {
                     const int from = std::max(run.from, r.left()), to = std::min(run.to, r.right() + 1);
                     const int count = samplesIn(run.mask);
+                    const std::uint32_t stamp = slot ? slot->generation << 4 | static_cast<std::uint32_t>(run.mask) : 0;
                     if (count == 4) {
                         for (int x = from; x < to; ++x) {
                             const QRgb c = source[x];
@@ -852,7 +860,7 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
                         const QRgb level = atSamples(c, count);
                         const unsigned keep = 255u - qAlpha(level);
                         if (memory && qAlpha(c) == 255) {
-                            line[x] = layOnSamples(line[x], c, run.mask, count, level, keep, memory[x], slot->generation);
+                            line[x] = layOnSamples(line[x], c, run.mask, level, keep, memory[x], stamp);
                             continue;
                         }
                         line[x] = level + byteMul(line[x], keep);
