@@ -727,3 +727,46 @@ TEST(SampleMemory, OffscreenLayersDrawnBetweenTwoFillsLeaveTheirMeetingAlone) {
                 for (int x = 0; x < 25; ++x) ASSERT_EQ(layered.pixel(x, y), plain.pixel(x, y)) << x << "," << y;
         }
 }
+
+TEST(SampleMemory, APixelSplitAmongTwoFillsAndWhatLayBelowKeepsEachSharesColour) {
+    // Bands a quarter of a pixel high hold whole sample rows of the pixels they cross. The first fill
+    // takes some samples of a grey pixel and the second others, some of them the first's: each sample
+    // shows its last fill, and those neither took keep the grey, whatever share each holds.
+    const QRgb grey = qRgb(100, 100, 100), first = qRgb(200, 40, 0), second = qRgb(0, 90, 250);
+    const auto band = [](double top, double bottom) { return polygon({{-1, top}, {9, top}, {9, bottom}, {-1, bottom}}); };
+    struct Split {
+        const char* name;
+        QPainterPath under, over;
+        int firsts, seconds;   // samples each fill keeps; the grey keeps the rest
+    };
+    const std::vector<Split> splits = {
+        {"one sample, then one beside it", band(0, 0.25), band(0.25, 0.5), 1, 1},
+        {"two samples, then one beside them", band(0, 0.5), band(0.5, 0.75), 2, 1},
+        {"three samples, then one of them", band(0, 0.75), band(0, 0.25), 2, 1},
+        {"one sample, then two beside it", band(0, 0.25), band(0.25, 0.75), 1, 2},
+    };
+    for (const Split& split : splits) {
+        SCOPED_TRACE(split.name);
+        vp::forgetSamples();
+        QImage image(QSize(8, 4), QImage::Format_ARGB32_Premultiplied);
+        image.fill(grey);
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            vp::fillSampled(p, split.under, QBrush(QColor(first)));
+            vp::fillSampled(p, split.over, QBrush(QColor(second)));
+        }
+        const int greys = 4 - split.firsts - split.seconds;
+        const auto expected = [&](int (*channel)(QRgb)) {
+            return (channel(first) * split.firsts + channel(second) * split.seconds + channel(grey) * greys) / 4.0;
+        };
+        for (int x = 1; x < 7; ++x) {
+            const QRgb pixel = image.pixel(x, 0);
+            EXPECT_NEAR(qRed(pixel), expected(qRed), 2) << x;
+            EXPECT_NEAR(qGreen(pixel), expected(qGreen), 2) << x;
+            EXPECT_NEAR(qBlue(pixel), expected(qBlue), 2) << x;
+            EXPECT_EQ(qAlpha(pixel), 255) << x;
+            EXPECT_EQ(image.pixel(x, 1), grey) << x;
+        }
+    }
+}
