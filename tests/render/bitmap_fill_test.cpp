@@ -181,3 +181,65 @@ TEST(BitmapFillSmoothing, MoviesBeforeVersion8TakeTheNearestPixelWhateverTheFill
     // The best quality smooths every bitmap, old movies' too.
     EXPECT_NE(draw(0x40, 7, vp::RenderQuality::Best), hardRepeating);
 }
+
+namespace {
+
+// A clipped fill of `pixels` (8 x 6, shown 1:1) on a rectangle exactly its size, placed `x`, `y` twips
+// from the stage's corner, drawn at 1 px per 20 twips over a dark background.
+QImage placedPicture(const std::vector<std::uint32_t>& pixels, std::uint8_t type, int version, std::int32_t x, std::int32_t y) {
+    const std::vector<sw::Bytes> tags = {sw::setBackgroundColor(0x102030), sw::bitsLossless2(kBitmap, 8, 6, pixels),
+                                         filledRect(2, type, scaled(20, 20, 0, 0, 0), 160, 120),
+                                         sw::placeObject2({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec::translate(x, y)}),
+                                         sw::showFrame()};
+    const auto movie = vp::Movie::fromBytes(sw::movie({.version = version, .widthTwips = 600, .heightTwips = 400}, tags));
+    EXPECT_TRUE(movie && movie->isValid());
+    if (!movie) return {};
+    vp::Player player(movie);
+    return fullDraw(player, viewOf(*movie, QSize(30, 20), vp::RenderQuality::High));
+}
+
+// Whether every channel of `c` lies strictly between those of `a` and `b` (which differ in each).
+bool strictlyBetween(QRgb c, QRgb a, QRgb b) {
+    const auto inside = [](int v, int p, int q) { return v > std::min(p, q) && v < std::max(p, q); };
+    return inside(qRed(c), qRed(a), qRed(b)) && inside(qGreen(c), qGreen(a), qGreen(b)) && inside(qBlue(c), qBlue(a), qBlue(b));
+}
+
+}  // namespace
+
+TEST(BitmapFillPlacement, ClippedPicturesBetweenPixelsGetSoftEdgesAndSmoothOnesBlend) {
+    const QRgb background = 0xff102030, colour = 0xffe0a050;
+    const std::vector<std::uint32_t> flat(48, colour);
+    // Placed half a pixel right and a quarter down, the picture's outline cuts through columns 5 and 13
+    // and rows 5 and 11: those pixels take a share of the picture, whichever kind of clipped fill and
+    // movie version, as a plain fill's edges would; whole pixels inside keep the picture's colour.
+    for (const int version : {6, 8}) {
+        for (const std::uint8_t type : {std::uint8_t{0x41}, std::uint8_t{0x43}}) {
+            SCOPED_TRACE(QStringLiteral("version %1 type %2").arg(version).arg(type).toStdString());
+            const QImage image = placedPicture(flat, type, version, 110, 105);
+            ASSERT_FALSE(image.isNull());
+            for (const QPoint edge : {QPoint(5, 8), QPoint(13, 8), QPoint(9, 5), QPoint(9, 11)})
+                EXPECT_TRUE(strictlyBetween(image.pixel(edge), background, colour))
+                    << edge.x() << "," << edge.y() << " " << std::hex << image.pixel(edge);
+            EXPECT_EQ(image.pixel(9, 8), colour);
+            EXPECT_EQ(image.pixel(4, 8), background);
+            EXPECT_EQ(image.pixel(14, 8), background);
+        }
+    }
+    // Moved by a quarter pixel each way, a smoothed fill blends each pixel with its neighbours into
+    // colours the picture does not hold; an unsmoothed one, or any before version 8, shows its own.
+    std::vector<std::uint32_t> checks;
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) checks.push_back((x + y) % 2 ? 0xff000000u : 0xffffffffu);
+    const auto ownColours = [](const QImage& image) {
+        for (int y = 7; y <= 9; ++y)
+            for (int x = 7; x <= 10; ++x)
+                if (image.pixel(x, y) != 0xff000000u && image.pixel(x, y) != 0xffffffffu) return false;
+        return true;
+    };
+    const QImage smooth = placedPicture(checks, 0x41, 8, 105, 105);
+    ASSERT_FALSE(smooth.isNull());
+    EXPECT_FALSE(ownColours(smooth));
+    EXPECT_TRUE(strictlyBetween(smooth.pixel(8, 8), 0xff000000u, 0xffffffffu)) << std::hex << smooth.pixel(8, 8);
+    EXPECT_TRUE(ownColours(placedPicture(checks, 0x43, 8, 105, 105)));
+    EXPECT_TRUE(ownColours(placedPicture(checks, 0x41, 7, 105, 105)));
+}
