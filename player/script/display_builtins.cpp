@@ -182,7 +182,15 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         QRectF r = objectBounds(movieOf(*s, *o), *o);
         QTransform toTarget;
         DisplayObject* target = args.empty() ? o : displayOf(args[0]);
-        if (target && target != o) toTarget = worldTransform(*o) * worldTransform(*target).inverted();
+        if (target && target != o) {
+            // Through the stage, as points travel: the clip's placement composed level by level, then
+            // the target's inverted, each with whole-twip translations.
+            QTransform back = placedTransform(*target, true).inverted();
+            back = QTransform(back.m11(), back.m12(), back.m21(), back.m22(), std::round(back.dx()), std::round(back.dy()));
+            toTarget = placedTransform(*o, true) * back;
+            toTarget = QTransform(toTarget.m11(), toTarget.m12(), toTarget.m21(), toTarget.m22(), std::round(toTarget.dx()),
+                                  std::round(toTarget.dy()));
+        }
         if (!target) return Value();
         avm1::Object* out = vm.makeObject();
         // A version 8 root rounds from the start. A version 8 script asking for another clip's bounds sees the rounded form at once; asking for a
@@ -204,10 +212,12 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         }
         if (newScript) s->setRoundedEmptyBounds();
         r = toTarget.mapRect(r);
-        out->setOwn(QStringLiteral("xMin"), Value(r.left() / 20.0));
-        out->setOwn(QStringLiteral("xMax"), Value(r.right() / 20.0));
-        out->setOwn(QStringLiteral("yMin"), Value(r.top() / 20.0));
-        out->setOwn(QStringLiteral("yMax"), Value(r.bottom() / 20.0));
+        // The answer is in whole twips, like every position a script reads.
+        const auto twips = [](double v) { return std::round(v) / 20.0; };
+        out->setOwn(QStringLiteral("xMin"), Value(twips(r.left())));
+        out->setOwn(QStringLiteral("xMax"), Value(twips(r.right())));
+        out->setOwn(QStringLiteral("yMin"), Value(twips(r.top())));
+        out->setOwn(QStringLiteral("yMax"), Value(twips(r.bottom())));
         return Value(out);
     };
     vm.defineMethod(proto, QStringLiteral("getBounds"), boundsMethod);
