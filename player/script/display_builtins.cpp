@@ -152,7 +152,8 @@ void installChildMethods(Stage& stage, avm1::Object* proto) {
     vm.defineMethod(proto, QStringLiteral("swapDepths"), [](avm1::Vm& vm, const Value& self, Args args) {
         DisplayObject* o = displayOf(self);
         if (!o || !o->parent || args.empty() || args[0].isUndefined()) return Value();
-        // A clip, or a path naming one, trades places with it; anything else is a depth.
+        // A clip, or a path naming one, trades places with it; a number is a depth. Anything else
+        // (a path naming no clip, a boolean, null, another object) leaves the clip where it is.
         DisplayObject* other = displayOf(args[0]);
         if (!other && args[0].isString())
             other = displayOf(Value(vm.host()->resolveTarget(self.object(), args[0].asString())));
@@ -160,7 +161,7 @@ void installChildMethods(Stage& stage, avm1::Object* proto) {
         if (other) {
             if (other->parent != o->parent) return Value();
             target = other->depth;
-        } else if (args[0].isObject()) {
+        } else if (!args[0].isNumber()) {
             return Value();
         } else {
             const std::optional<int> depth = scriptDepth(vm, args[0]);
