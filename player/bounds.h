@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include <QRectF>
+#include <QTransform>
 
 namespace vistrel::player {
 
@@ -14,6 +15,8 @@ struct DisplayObject;
 // what they show now. An object with nothing to show gives an empty rectangle.
 // Scripts' view: a morph keeps its start bounds whatever its ratio.
 QRectF objectBounds(const Movie& movie, const DisplayObject& object);
+// The same extent as `m` maps it: each part mapped by its own chain of matrices and `m`, then joined.
+QRectF objectBoundsMapped(const Movie& movie, const DisplayObject& object, const QTransform& m);
 // What drawing covers: a morph's bounds follow its ratio.
 QRectF drawnBounds(const Movie& movie, const DisplayObject& object);
 // A button's hit area: the union of its hit-state records as their definitions declare them (a

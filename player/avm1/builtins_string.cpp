@@ -175,11 +175,17 @@ void installString(Vm& vm) {
                return Value(s.mid(start, end - start));
            });
     method(vm, proto, QStringLiteral("split"), stringSplit);
+    // Case changes map each character to one character: a letter whose other case is several
+    // (the sharp s, ligatures) stays as it is, so lengths and indices hold.
     method(vm, proto, QStringLiteral("toLowerCase"), [](Vm& vm, const Value& self, std::span<const Value>) -> Value {
-        return Value(thisString(vm, self).toLower());
+        QString s = thisString(vm, self);
+        for (QChar& c : s) c = c.toLower();
+        return Value(s);
     });
     method(vm, proto, QStringLiteral("toUpperCase"), [](Vm& vm, const Value& self, std::span<const Value>) -> Value {
-        return Value(thisString(vm, self).toUpper());
+        QString s = thisString(vm, self);
+        for (QChar& c : s) c = c.toUpper();
+        return Value(s);
     });
 }
 

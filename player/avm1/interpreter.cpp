@@ -1656,8 +1656,8 @@ Outcome Interpreter::run(std::size_t begin, std::size_t end) {
 
         // ---- SWF 5 operators ----
         case 0x47: {
-            const Value a = vm.toPrimitive(pop(f));
-            const Value b = vm.toPrimitive(pop(f));
+            const Value a = vm.toPrimitive(pop(f), false, true);
+            const Value b = vm.toPrimitive(pop(f), false, true);
             if (a.isString() || b.isString())
                 push(Value(vm.toString(b) + vm.toString(a)));
             else

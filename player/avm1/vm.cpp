@@ -432,17 +432,17 @@ bool Vm::deleteMember(const Value& objectValue, const QString& name) {
 
 // ---- conversions ----
 
-// Conversion asks one method only: valueOf for numbers (toString for dates), and a method that is
-// missing gives undefined rather than trying the other one. A method that answers with the object
-// itself (Object.prototype.valueOf) leaves the object as it is, so `{} + 1` is NaN while `{} + "a"`
-// uses toString; so does a method answering with another object (a later number conversion asks
-// valueOf again). Clips stay objects too.
-Value Vm::toPrimitive(const Value& v, bool preferString) {
+// Conversion asks one method only: valueOf for numbers (toString for dates added with +), and a
+// method that is missing gives undefined rather than trying the other one. A method that answers with
+// the object itself (Object.prototype.valueOf) leaves the object as it is, so `{} + 1` is NaN while
+// `{} + "a"` uses toString; so does a method answering with another object (a later number conversion
+// asks valueOf again). Clips stay objects too. Dates compare, subtract and convert by their time.
+Value Vm::toPrimitive(const Value& v, bool preferString, bool forAdd) {
     Object* o = v.object();
     if (!o) return v;
     if (preferString) return Value(toString(v));
     if ((o->currentDisplay() || o->vacant()) && o->objectClass() != ObjectClass::Object) return v;
-    const bool dateString = o->objectClass() == ObjectClass::Date;
+    const bool dateString = forAdd && o->objectClass() == ObjectClass::Date;
     // Conversions look for valueOf and toString without asking __resolve.
     const Value method = lookupMember(v, dateString ? QStringLiteral("toString") : QStringLiteral("valueOf"), false);
     if (!method.isObject() || !method.asObject()->isCallable()) return {};

@@ -147,7 +147,8 @@ public:
     bool hasProperty(Object* object, const QString& name);
 
     // Conversions with this movie's version rules (valueOf and toString run on objects).
-    Value toPrimitive(const Value& v, bool preferString = false);
+    // `forAdd`: the operand of +, for which a date gives its text rather than its time.
+    Value toPrimitive(const Value& v, bool preferString = false, bool forAdd = false);
     double toNumber(const Value& v);
     QString toString(const Value& v);
     bool toBoolean(const Value& v) const;

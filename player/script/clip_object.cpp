@@ -96,7 +96,7 @@ double normalizedRotation(double deg) {
 QRectF parentBounds(Stage& stage, const DisplayObject& o) {
     const QRectF inner = objectBounds(movieOf(stage, o), o);
     if (inner.isEmpty() && inner.width() == 0 && inner.height() == 0) return {};
-    return toQTransform(o.matrix).mapRect(inner);
+    return objectBoundsMapped(movieOf(stage, o), o, toQTransform(o.matrix));
 }
 
 }  // namespace

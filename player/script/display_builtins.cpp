@@ -152,7 +152,8 @@ void installChildMethods(Stage& stage, avm1::Object* proto) {
     vm.defineMethod(proto, QStringLiteral("swapDepths"), [](avm1::Vm& vm, const Value& self, Args args) {
         DisplayObject* o = displayOf(self);
         if (!o || !o->parent || args.empty() || args[0].isUndefined()) return Value();
-        // A clip, or a path naming one, trades places with it; anything else is a depth.
+        // A clip, or a path naming one, trades places with it; a number is a depth. Anything else
+        // (a path naming no clip, a boolean, null, another object) leaves the clip where it is.
         DisplayObject* other = displayOf(args[0]);
         if (!other && args[0].isString())
             other = displayOf(Value(vm.host()->resolveTarget(self.object(), args[0].asString())));
@@ -160,7 +161,7 @@ void installChildMethods(Stage& stage, avm1::Object* proto) {
         if (other) {
             if (other->parent != o->parent) return Value();
             target = other->depth;
-        } else if (args[0].isObject()) {
+        } else if (!args[0].isNumber()) {
             return Value();
         } else {
             const std::optional<int> depth = scriptDepth(vm, args[0]);
@@ -182,7 +183,15 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         QRectF r = objectBounds(movieOf(*s, *o), *o);
         QTransform toTarget;
         DisplayObject* target = args.empty() ? o : displayOf(args[0]);
-        if (target && target != o) toTarget = worldTransform(*o) * worldTransform(*target).inverted();
+        if (target && target != o) {
+            // Through the stage, as points travel: the clip's placement composed level by level, then
+            // the target's inverted, each with whole-twip translations.
+            QTransform back = placedTransform(*target, true).inverted();
+            back = QTransform(back.m11(), back.m12(), back.m21(), back.m22(), std::round(back.dx()), std::round(back.dy()));
+            toTarget = placedTransform(*o, true) * back;
+            toTarget = QTransform(toTarget.m11(), toTarget.m12(), toTarget.m21(), toTarget.m22(), std::round(toTarget.dx()),
+                                  std::round(toTarget.dy()));
+        }
         if (!target) return Value();
         avm1::Object* out = vm.makeObject();
         // A version 8 root rounds from the start. A version 8 script asking for another clip's bounds sees the rounded form at once; asking for a
@@ -204,10 +213,12 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         }
         if (newScript) s->setRoundedEmptyBounds();
         r = toTarget.mapRect(r);
-        out->setOwn(QStringLiteral("xMin"), Value(r.left() / 20.0));
-        out->setOwn(QStringLiteral("xMax"), Value(r.right() / 20.0));
-        out->setOwn(QStringLiteral("yMin"), Value(r.top() / 20.0));
-        out->setOwn(QStringLiteral("yMax"), Value(r.bottom() / 20.0));
+        // The answer is in whole twips, like every position a script reads.
+        const auto twips = [](double v) { return std::round(v) / 20.0; };
+        out->setOwn(QStringLiteral("xMin"), Value(twips(r.left())));
+        out->setOwn(QStringLiteral("xMax"), Value(twips(r.right())));
+        out->setOwn(QStringLiteral("yMin"), Value(twips(r.top())));
+        out->setOwn(QStringLiteral("yMax"), Value(twips(r.bottom())));
         return Value(out);
     };
     vm.defineMethod(proto, QStringLiteral("getBounds"), boundsMethod);

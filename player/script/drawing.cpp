@@ -33,11 +33,12 @@ constexpr std::size_t kMaxGradientRecords = 15;
 constexpr int kMaxHitNesting = ObjectBudget::kMaxNesting;
 
 
-// A script coordinate in pixels to twips: edges are stored in whole twips.
+// A script coordinate in pixels to twips: edges are stored in whole twips, the fraction cut off
+// toward zero.
 double toTwips(avm1::Vm& vm, const Value& v) {
     const double n = vm.toNumber(v);
     if (!std::isfinite(n)) return 0;
-    return std::clamp(std::round(n * 20.0), -kMaxTwips, kMaxTwips);
+    return std::clamp(std::trunc(n * 20.0), -kMaxTwips, kMaxTwips);
 }
 
 std::uint32_t toColor(avm1::Vm& vm, const Value& v) {
@@ -350,6 +351,11 @@ bool objectHit(const Movie& movie, const DisplayObject& o, QPointF local, int ne
     return objectBounds(movie, o).contains(local);
 }
 
+// Curves bulge past their end points to fractions of a twip; the extent is kept in whole twips.
+QRectF wholeTwips(const QRectF& r) {
+    return QRectF(QPointF(std::round(r.left()), std::round(r.top())), QPointF(std::round(r.right()), std::round(r.bottom())));
+}
+
 }  // namespace
 
 const ShapePaths& Drawing::paths() const {
@@ -362,7 +368,7 @@ const ShapePaths& Drawing::paths() const {
             item.path = layer.fillPath;
             item.path.setFillRule(Qt::OddEvenFill);
             item.paint = *layer.fill;
-            m_paths.bounds |= item.path.boundingRect();
+            m_paths.bounds |= wholeTwips(item.path.boundingRect());
             m_paths.items.push_back(std::move(item));
         }
         auto addLine = [this](const Line& line) {
@@ -372,8 +378,9 @@ const ShapePaths& Drawing::paths() const {
             item.path = line.path;
             item.paint = line.paint;
             item.strokeStyle = line.style;
-            const double half = line.style.width / 2.0;
-            m_paths.bounds |= item.path.boundingRect().adjusted(-half, -half, half, half);
+            // Strokes widen the extent by half their width in whole twips.
+            const double half = std::floor(line.style.width / 2.0);
+            m_paths.bounds |= wholeTwips(item.path.boundingRect()).adjusted(-half, -half, half, half);
             m_paths.items.push_back(std::move(item));
         };
         for (const Line& line : layer.lines) addLine(line);

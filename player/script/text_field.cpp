@@ -58,6 +58,13 @@ QString escapeHtml(const QString& s) {
     return out;
 }
 
+// Text between tags written back: apostrophes as references too.
+QString escapeHtmlText(const QString& s) {
+    QString out = escapeHtml(s);
+    out.replace(u'\'', QLatin1String("&apos;"));
+    return out;
+}
+
 // Decoded text written back as markup.
 QString escapeMarkupText(const QString& t) {
     QString e = t;
@@ -107,7 +114,7 @@ QString markupOfPlain(const QString& s) {
     const bool blank = std::all_of(s.begin(), s.end(), [](QChar c) {
         return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
     });
-    if (!blank) return escapeHtml(s);
+    if (!blank) return escapeHtmlText(s);
     QString out;
     for (QChar c : s) out += QStringLiteral("&#%1;").arg(c.unicode());
     return out;
@@ -175,7 +182,7 @@ QString styledRun(const TextFormat& f, const QString& text) {
         open += QLatin1String("<U>");
         close.prepend(QLatin1String("</U>"));
     }
-    return open + escapeHtml(text) + close;
+    return open + escapeHtmlText(text) + close;
 }
 
 // The paragraph settings beyond the defaults, as a TEXTFORMAT tag's attributes (empty when none).

@@ -85,3 +85,13 @@ TEST(BuiltinsString, SplitFollowsTheVersionRules) {
         EXPECT_EQ(m.num(m.vm.getMember(m.call(Value(""), "split", {Value("")}), "length")), version < 6 ? 1 : 0);
     }
 }
+
+TEST(BuiltinsString, CaseChangesKeepEveryCharacterOnePlace) {
+    Machine m(7);
+    // Letters whose other case takes several characters stay as they are; the rest change one for one.
+    const Value s(QStringLiteral("stra\u00dfe \ufb01x \u0149 \u00ff\u01c5"));
+    EXPECT_EQ(m.str(m.call(s, "toUpperCase")), QStringLiteral("STRA\u00dfE \ufb01X \u0149 \u0178\u01c4").toStdString());
+    EXPECT_EQ(m.num(m.vm.getMember(m.call(s, "toUpperCase"), "length")), 14);   // as many as it was given
+    EXPECT_EQ(m.str(m.call(Value(QStringLiteral("\u01c5AbC \u00c0")), "toLowerCase")),
+              QStringLiteral("\u01c6abc \u00e0").toStdString());
+}

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -199,7 +201,8 @@ TEST(ClipDepths, ScriptDepthsOutsideTheirRangeAreRefused) {
         a.push(str("createEmptyMovieClip")).op(op::kCallMethod).push(str("getDepth")).op(op::kGetMember);
         a.op(op::kTypeOf).op(op::kTrace);
     }
-    // swapDepths: out of range stays, numbers wrap to 32 bits, NaN is 0, undefined is ignored.
+    // swapDepths: out of range stays, numbers wrap to 32 bits, a string naming no clip is ignored, NaN is 0,
+    // undefined is ignored.
     a.push({num(1), str("m"), num(2), str("this")}).op(op::kGetVariable).push(str("createEmptyMovieClip")).op(op::kCallMethod).op(op::kPop);
     auto swapTo = [&a](const Push& value) {
         a.push({value, num(1), str("m")}).op(op::kGetVariable).push(str("swapDepths")).op(op::kCallMethod).op(op::kPop);
@@ -208,9 +211,39 @@ TEST(ClipDepths, ScriptDepthsOutsideTheirRangeAreRefused) {
     swapTo(num(-16385));
     swapTo(num(4294967297.5));
     swapTo(str("not a number"));
+    swapTo(num(std::nan("")));
     swapTo(Push::undefined());
     EXPECT_EQ(play({sw::doAction(a.end()), sw::showFrame()}),
-              (std::vector<std::string>{"function", "undefined", "function", "undefined", "1", "1", "0", "0"}));
+              (std::vector<std::string>{"function", "undefined", "function", "undefined", "1", "1", "1", "0", "0"}));
+}
+
+TEST(ClipDepths, SwapDepthsTakesClipsPathsAndNumbersOnly) {
+    // Clips a (10) and b (20) on the root, c inside a. Each step traces a's depth then b's.
+    sw::ActionWriter a;
+    for (const auto& [name, depth] : {std::pair{"a", 10.0}, std::pair{"b", 20.0}})
+        a.push({num(depth), str(name), num(2), str("this")}).op(op::kGetVariable).push(str("createEmptyMovieClip")).op(op::kCallMethod).op(op::kPop);
+    a.push({num(1), str("c"), num(2), str("a")}).op(op::kGetVariable).push(str("createEmptyMovieClip")).op(op::kCallMethod).op(op::kPop);
+    auto swapTo = [&a](const std::function<void()>& pushValue) {
+        pushValue();
+        a.push({num(1), str("a")}).op(op::kGetVariable).push(str("swapDepths")).op(op::kCallMethod).op(op::kPop);
+        for (const char* name : {"a", "b"})
+            a.push({num(0), str(name)}).op(op::kGetVariable).push(str("getDepth")).op(op::kCallMethod).op(op::kTrace);
+    };
+    // A path is read from the clip itself: "b" names no child of a, "_root.b" names the sibling.
+    swapTo([&a] { a.push(str("b")); });
+    swapTo([&a] { a.push(str("_root.b")); });
+    // A string of digits is a path too, not a depth; booleans, null, objects and clips of another
+    // parent leave both where they are.
+    swapTo([&a] { a.push(str("30")); });
+    swapTo([&a] { a.push(Push::boolean(true)); });
+    swapTo([&a] { a.push(Push::null()); });
+    swapTo([&a] { a.push(num(0)).op(op::kInitObject); });
+    swapTo([&a] { a.push(str("a")).op(op::kGetVariable).push(str("c")).op(op::kGetMember); });
+    // A number is a depth.
+    swapTo([&a] { a.push(num(7.9)); });
+    EXPECT_EQ(play({sw::doAction(a.end()), sw::showFrame()}),
+              (std::vector<std::string>{"10", "20", "20", "10", "20", "10", "20", "10", "20", "10", "20", "10", "20",
+                                        "10", "7", "10"}));
 }
 
 TEST(ClipDepths, PlacementOnAnOccupiedDepthIsRefusedWithAWarning) {

@@ -266,6 +266,72 @@ TEST(Drawing, BoundsTakeInFillsAndHalfTheLineWidth) {
     EXPECT_EQ(p.trace, (QStringList{"50", "30", "5", "45"}));
 }
 
+TEST(Drawing, CoordinatesAndLineWidthsLandOnWholeTwips) {
+    Script s;
+    // Points are cut toward zero to whole twips: 0.99 is 0.95, -0.99 is -0.95, 20.049 is 20.
+    s.clip("fill", 1);
+    s.call("fill", "beginFill", {num(0)});
+    s.call("fill", "moveTo", {num(0.99), num(-0.99)});
+    s.call("fill", "lineTo", {num(50.33), num(-0.99)});
+    s.call("fill", "lineTo", {num(50.33), num(20.049)});
+    s.call("fill", "endFill", {});
+    for (const char* side : {"xMin", "xMax", "yMin", "yMax"}) s.traceCallMember("fill", "getBounds", {}, side);
+    // A line 0.75 pixels wide (15 twips) widens the extent by 7 twips, not 7.5.
+    s.clip("line", 2);
+    s.call("line", "lineStyle", {num(0.75)});
+    s.call("line", "moveTo", {num(10), num(10)});
+    s.call("line", "lineTo", {num(20), num(10)});
+    s.traceCallMember("line", "getBounds", {}, "xMin").traceCallMember("line", "getBounds", {}, "yMax");
+    // A curve's bulge ends on a whole twip too: the control point is -6.9 once cut, the leftmost
+    // point of the curve -28.17 twips.
+    s.clip("curve", 3);
+    s.call("curve", "beginFill", {num(0)});
+    s.call("curve", "moveTo", {num(0), num(0)});
+    s.call("curve", "curveTo", {num(-6.93), num(30), num(20), num(0)});
+    s.call("curve", "endFill", {});
+    s.traceCallMember("curve", "getBounds", {}, "xMin");
+    const Played p = play(s);
+    EXPECT_EQ(p.trace, (QStringList{"0.95", "50.3", "-0.95", "20", "9.65", "10.35", "-1.4"}));
+}
+
+TEST(Drawing, NestedClipsMeasureEachPartThroughTheWholeChainOfMatrices) {
+    Script s;
+    // p (turned 45 degrees, at 50,20) holds q (turned 45 more), which draws a 10 pixel square: the square
+    // stands upright on the stage, so p is 10 wide, not the 20 of the box of q's box.
+    s.clip("p", 1);
+    s.call("p", "createEmptyMovieClip", {str("q"), num(1)});
+    s.call("p.q", "beginFill", {num(0)});
+    square(s, "p.q", 0, 0, 10, 10);
+    s.call("p.q", "endFill", {});
+    s.set("p.q", "_rotation", num(45));
+    s.set("p", "_rotation", num(45));
+    s.set("p", "_x", num(50));
+    s.set("p", "_y", num(20));
+    s.traceMember("p", "_width").traceMember("p", "_height");
+    // In p's own space q's square is a diamond, its corners on whole twips (10 * sqrt 2 is 282.8 twips).
+    // bounds = clip.getBounds(space), its sides traced.
+    auto bounds = [&s](const std::vector<std::string>& clip, const std::string& space,
+                       std::initializer_list<const char*> sides) {
+        s.setBuilt("_root", "bounds", [&](sw::ActionWriter& a) {
+            a.push(str(space)).op(op::kGetVariable).push(num(1)).push(str("_root")).op(op::kGetVariable);
+            for (const std::string& name : clip) a.push(str(name)).op(op::kGetMember);
+            a.push(str("getBounds")).op(op::kCallMethod);
+        });
+        for (const char* side : sides) s.traceMember("bounds", side);
+    };
+    bounds({"p"}, "p", {"xMin", "xMax", "yMax"});
+    bounds({"p", "q"}, "_root", {"xMin", "xMax", "yMin", "yMax"});
+    // A third of the scale puts the right edge at 66.67 twips: reported as 67.
+    s.clip("thin", 2);
+    s.call("thin", "beginFill", {num(0)});
+    square(s, "thin", 0, 0, 10, 10);
+    s.call("thin", "endFill", {});
+    s.set("thin", "_xscale", num(100.0 / 3));
+    bounds({"thin"}, "_root", {"xMax"});
+    const Played p = play(s);
+    EXPECT_EQ(p.trace, (QStringList{"10", "10", "-7.05", "7.05", "14.15", "40", "50", "20", "30", "3.35"}));
+}
+
 TEST(Drawing, GradientFillsAndTheArgumentsTheyRefuse) {
     Script s;
     s.clip("ok", 1);

@@ -201,3 +201,20 @@ TEST(InterpreterOperators, IsNaNAndIsFiniteWithoutAnArgument) {
     }
     EXPECT_EQ(m.run(w), (QStringList{"true", "false", "false", "true"}));
 }
+
+TEST(InterpreterOperators, DatesJoinTextWithPlusButCompareAndSubtractByTheirTime) {
+    for (int version : {6, 8}) {
+        Machine m(version);
+        ActionWriter w;
+        // a = new Date(86400000), b = new Date(0) (times in milliseconds since 1970).
+        for (const auto& [name, time] : {std::pair{"a", 86400000}, std::pair{"b", 0}})
+            w.push({s(name), i(time), i(1), s("Date")}).op(op::kNewObject).op(op::kSetVariable);
+        w.push(s("a")).op(op::kGetVariable).push(s("b")).op(op::kGetVariable).op(op::kSubtract).op(op::kTrace);
+        w.push(s("b")).op(op::kGetVariable).push(s("a")).op(op::kGetVariable).op(op::kLess2).op(op::kTrace);
+        w.push(s("a")).op(op::kGetVariable).push(i(86400000)).op(op::kEquals2).op(op::kTrace);
+        w.push(s("a")).op(op::kGetVariable).op(op::kToNumber).op(op::kTrace);
+        // + still writes the date out as text.
+        w.push(s("b")).op(op::kGetVariable).push(i(1)).op(op::kAdd2).op(op::kTypeOf).op(op::kTrace);
+        EXPECT_EQ(m.run(w), (QStringList{"86400000", "true", "true", "86400000", "string"})) << "version " << version;
+    }
+}

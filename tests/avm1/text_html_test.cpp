@@ -179,3 +179,16 @@ TEST(TextFieldHtml, GetTextFormatOverARangeIsNullWhereCharactersDiffer) {
                                             "false",   "Times New Roman", "null"};
     EXPECT_EQ(run(a), expected);
 }
+
+TEST(TextFieldHtml, TextWrittenBackEscapesQuotesAndApostrophes) {
+    // Whether the characters came as references or as they are, the markup gives them as references.
+    EXPECT_EQ(markupOf("a&apos;b&quot;c &lt;&amp;&gt;", false), para("a&apos;b&quot;c &lt;&amp;&gt;"));
+    EXPECT_EQ(markupOf("it's \"x\"", false), para("it&apos;s &quot;x&quot;"));
+    EXPECT_EQ(textOf("it&apos;s", false), "it's");
+    // Plain text set on a markup field is written back the same way.
+    ActionWriter a;
+    makeField(a, false);
+    setMember(a, "t", "text", Push::str("don't"));
+    traceMember(a, "t", "htmlText");
+    EXPECT_EQ(run(a), std::vector<std::string>{para("don&apos;t")});
+}
