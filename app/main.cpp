@@ -1,7 +1,6 @@
 // Program entry: the start-up sequence in its binding order.
 
 #include <QCommandLineParser>
-#include <QDBusConnection>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -21,6 +20,7 @@
 #include "app/main_form.h"
 #include "app/vistrel_application.h"
 #include "core/startup_trace.h"
+#include "core/thread_priority.h"
 #include "favorites/favorites_dialog.h"
 #include "lang/set_lng.h"
 #include "player/codec_libraries.h"
@@ -40,16 +40,13 @@ int main(int argc, char* argv[])
     // to read than the application object takes to reach the display, and then the system's font list and
     // the face and fallbacks of the interface font, which a bare window never reads. They are read on a
     // thread of their own from the start (the library keeps one configuration for the whole process, the
-    // font database guards itself and keeps what it found for every thread). Unlike the other helpers it
-    // keeps the GUI thread's priority: the GUI thread waits for its configuration and font list before
-    // the window's first text, and a lowered thread starves there as soon as anything else wants the
-    // cores. The thread reads numbers in the environment's locale, a copy of its own, as the application
-    // object sets the process's locale meanwhile; the interface font is known once the application object
-    // has read the desktop's settings.
+    // font database guards itself and keeps what it found for every thread), at a lower priority, so the
+    // GUI thread building the window gets a core first. The thread reads numbers in the environment's
+    // locale, a copy of its own, as the application object sets the process's locale meanwhile; the
+    // interface font is known once the application object has read the desktop's settings.
     std::promise<QFont> interfaceFont;
-    std::promise<void> fontConfigurationRead;
-    const std::future<void> fontConfigured = fontConfigurationRead.get_future();
-    const std::future<void> fontsRead = std::async(std::launch::async, [font = interfaceFont.get_future(), &fontConfigurationRead]() mutable {
+    const std::future<void> fontsRead = std::async(std::launch::async, [font = interfaceFont.get_future()]() mutable {
+        lowerThisThreadPriority();
         const locale_t ownLocale = newlocale(LC_ALL_MASK, "", locale_t(nullptr));
         if (ownLocale)
             uselocale(ownLocale);
@@ -58,7 +55,6 @@ int main(int argc, char* argv[])
             uselocale(LC_GLOBAL_LOCALE);
             freelocale(ownLocale);
         }
-        fontConfigurationRead.set_value();
         const QFont uiFont = font.get();
         QFontDatabase::families();
         QFontMetrics(uiFont).horizontalAdvance(QStringLiteral("Vistrel"));
@@ -78,11 +74,6 @@ int main(int argc, char* argv[])
     options.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A movie to play in its folder, or a folder to open."),
                                   QStringLiteral("[FILE.swf | FOLDER]"));
     options.process(app);
-    // The menu bar (whether a global menu takes it) and the accessibility bridge ask the session bus while
-    // the window is built, and the GUI thread would sleep until the bus answers: connecting can take long
-    // (where the environment names no bus, the bus library first runs its launcher in a new process). The
-    // connection is made on a helper meanwhile; the process keeps it, made or refused, for every later asker.
-    const std::future<void> sessionBusAsked = std::async(std::launch::async, [] { QDBusConnection::sessionBus(); });
     // The desktop's style (or the one asked for with -style), its extension button pictures read when needed.
     QApplication::setStyle(new LazyIconStyle);
     // The font thread goes on with the style's interface font.
@@ -95,9 +86,6 @@ int main(int argc, char* argv[])
     prepareImageLists();
     BalloonHints balloons(&app);
 
-    // The window's first text needs the font configuration. Two threads asking for it at once would both
-    // read it (the library keeps one and drops the other), so the GUI thread waits for the font thread's.
-    fontConfigured.wait();
     SharedState state;
     std::unique_ptr<TForm1> form1;
     try {
@@ -130,8 +118,13 @@ int main(int argc, char* argv[])
             std::printf("first-frame-ms %.1f\nfirst-frame-cpu-ms %.1f %.1f\n", double(nowNs - launchedNs) / 1e6,
                         threadCpuMs(), processCpuMs());
             // Where the system tells it, the time this thread was ready to run but waited for a core.
-            if (const double waitedMs = threadCoreWaitMs(); waitedMs >= 0)
-                std::printf("first-frame-core-wait-ms %.1f\n", waitedMs);
+            if (FILE* schedule = std::fopen("/proc/thread-self/schedstat", "r")) {
+                unsigned long long runningNs = 0;
+                unsigned long long waitingNs = 0;
+                if (std::fscanf(schedule, "%llu %llu", &runningNs, &waitingNs) == 2)
+                    std::printf("first-frame-core-wait-ms %.1f\n", double(waitingNs) / 1e6);
+                std::fclose(schedule);
+            }
             std::fflush(stdout);
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         });

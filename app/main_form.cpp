@@ -6,7 +6,6 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QMimeData>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -70,10 +69,6 @@ TForm1::TForm1(SharedState& state, QWidget* parent, StartFolder startFolder)
     setGeometry(286, 210, 740, 600);
 
     createActions();
-    // The menu bar may wait for the session bus (main() connects to it on a helper). Before that this
-    // thread loads its own engine of the interface font (engines are kept per thread), which the menus'
-    // and every control's text needs; it waits there for the font list when that is still being read.
-    QFontMetrics(font()).horizontalAdvance(QStringLiteral("Vistrel"));
     createMenus();
     startupMark("actions and menus");
     createLayout();
