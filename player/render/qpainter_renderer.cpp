@@ -162,8 +162,6 @@ void QPainterRenderer::beginFrame(swf::Rgba background, const QTransform& stageT
     m_stageScale = scaleOf(m_stageExact);
     m_framePlan = m_plan;
     m_gradients.nextFrame();
-    m_sampleFrame = newSampleFrame();
-    drawSampleFrame(m_sampleFrame);
     m_layerCalls = 0;
     m_skipDepth = 0;
     m_skipCached = nullptr;
@@ -746,8 +744,6 @@ void QPainterRenderer::strokeItem(QPainter& p, const DrawItem& item, const QTran
 
 void QPainterRenderer::drawShape(const ShapePaths& shape, const QTransform& m, const swf::ColorTransform& cx) {
     if (m_layers.empty() || m_skipDepth > 0) return;
-    // The thread drawing may not be the one that began the frame.
-    drawSampleFrame(m_sampleFrame);
     const QPointF offset = m_layers.back().offset;
     const QTransform device = m * m_stage * QTransform::fromTranslate(offset.x(), offset.y());
     if (!m_building.empty()) {
@@ -1038,7 +1034,6 @@ void QPainterRenderer::endLayer(const std::vector<Filter>& filters, BlendMode mo
     Layer layer = std::move(m_layers.back());
     m_layers.pop_back();
     layer.painter->end();
-    releaseSamples(*layer.image);
     QRect dirty = layer.touched;
     auto release = [&] {
         if (m_spareLayers.size() < kSpareLayers) m_spareLayers.push_back({std::move(layer.image), dirty});

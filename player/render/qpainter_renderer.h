@@ -181,7 +181,6 @@ private:
     std::size_t m_keptSeamBytes = 0;
     QImage m_scratch;                         // device-pixel fills are computed here
     GradientCache m_gradients;                // gradient fills that stand still, as drawn
-    std::uint32_t m_sampleFrame = 0;          // the frame's number for the samples' memory
     QImage m_mixScratch;                      // blend modes mix the parent's pixels here
 };
 

@@ -2,12 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
 #include <limits>
-#include <memory>
 #include <span>
 #include <tuple>
 #include <vector>
@@ -21,9 +17,6 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
-#if defined(__unix__)
-#include <sys/mman.h>
 #endif
 
 namespace vistrel::player {
@@ -115,57 +108,38 @@ inline int ceilToInt(double v) {
     return static_cast<double>(i) < v ? i + 1 : i;
 }
 
-// How many samples the set `mask` (four bits) holds.
-inline int samplesIn(int mask) {
-    static constexpr int kCount[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
-    return kCount[mask & 15];
-}
-
-// A run of pixels in one row with the same samples inside: columns from `from` up to `to`. Sample k
-// is bit k of `mask`.
+// A run of pixels in one row with the same count of samples inside: columns from `from` up to `to`.
 struct Run {
     int from, to;
-    int mask;
+    int count;
 };
 
-// Runs of one set of samples between the columns where it changes, written left to right into room
-// made beforehand. A sample's spans in a row never overlap, so adding and taking away its bit keeps
-// the set.
+// Runs of one count between the columns where the count of samples inside changes, written left to
+// right into room made beforehand.
 struct RunWriter {
     Run* run;
     std::size_t found = 0;
-    int mask = 0, start = 0;
+    int count = 0, start = 0;
     void change(int x, int by) {
-        if (mask != 0 && x > start) run[found++] = {start, x, mask & 15};
-        mask += by;
+        if (count > 0 && x > start) run[found++] = {start, x, std::min(count, 4)};
+        count += by;
         start = x;
     }
 };
 
-// Puts four values in order, each value's sample bit going with it.
-inline __attribute__((always_inline)) void sortFour(int (&v)[4], int (&bit)[4]) {
-    // Each value and its bit (below 16) as one key, ordered without branches; values are columns,
-    // far inside the range this leaves.
-    int key[4];
-    for (int i = 0; i < 4; ++i) key[i] = v[i] * 16 + bit[i];
+// Puts four values in order.
+inline void sortFour(int (&v)[4]) {
     const auto order = [&](int i, int j) {
-        const int low = std::min(key[i], key[j]), high = std::max(key[i], key[j]);
-        key[i] = low;
-        key[j] = high;
+        const int low = std::min(v[i], v[j]), high = std::max(v[i], v[j]);
+        v[i] = low;
+        v[j] = high;
     };
     order(0, 1);
     order(2, 3);
     order(0, 2);
     order(1, 3);
     order(1, 2);
-    for (int i = 0; i < 4; ++i) {
-        v[i] = key[i] >> 4;
-        bit[i] = key[i] & 15;
-    }
 }
-
-// Past every column a picture may have, with room to spare below the largest int when times 16.
-constexpr int kPastColumns = 1 << 26;
 
 // Calls `row(y, runs)` for each device row of `area` with samples inside `outlines` (closed, in device
 // pixels), with the runs of pixels that hold any, left to right, in device columns.
@@ -262,14 +236,14 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
                          std::min(right, ceilToInt(std::clamp(to - shift, lowest, highest))));
     };
     const auto inside = [&](int winding) { return evenOdd ? (winding & 1) != 0 : winding != 0; };
-    // Where a sample comes inside and goes out again, for the general way of building runs.
-    const auto addSteps = [&](int from, int to, int bit) {
+    // A step where the count of samples inside changes, for the general way of building runs.
+    const auto addSteps = [&](int from, int to) {
         int& up = stepAt[from - left];
         if (up == 0) touched.push_back(from);
-        up += bit;
+        ++up;
         int& down = stepAt[to - left];
         if (down == 0) touched.push_back(to);
-        down -= bit;
+        --down;
     };
     // The active edges' crossings of the row's four sample rows, in their present order, and whether
     // they keep that order in the sample rows from `from` on.
@@ -379,52 +353,47 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
                 const std::array<int, 4>& tos = column[k + 1];
                 int starts[4] = {froms[0], froms[1], froms[2], froms[3]};
                 int ends[4] = {tos[0], tos[1], tos[2], tos[3]};
-                int startBits[4] = {1, 2, 4, 8}, endBits[4] = {1, 2, 4, 8};
-                sortFour(starts, startBits);
-                sortFour(ends, endBits);
+                sortFour(starts);
+                sortFour(ends);
                 if (starts[0] < reached) {
                     direct = false;
                     break;
                 }
                 if (starts[3] <= ends[0]) {
                     // The span of every sample row holds the columns from the last start to the first end:
-                    // each start brings its sample in, each end takes its sample out.
-                    const int in1 = startBits[0], in2 = in1 | startBits[1], in3 = in2 | startBits[2];
-                    const int out1 = 15 & ~endBits[0], out2 = out1 & ~endBits[1], out3 = out2 & ~endBits[2];
+                    // the count climbs by one at each start and falls by one at each end.
                     Run* put = out.run + out.found;
-                    const auto step = [&put](int from, int to, int mask) {
-                        *put = {from, to, mask};
+                    const auto step = [&put](int from, int to, int count) {
+                        *put = {from, to, count};
                         put += from < to;
                     };
-                    step(starts[0], starts[1], in1);
-                    step(starts[1], starts[2], in2);
-                    step(starts[2], starts[3], in3);
-                    step(starts[3], ends[0], 15);
-                    step(ends[0], ends[1], out1);
-                    step(ends[1], ends[2], out2);
-                    step(ends[2], ends[3], out3);
+                    step(starts[0], starts[1], 1);
+                    step(starts[1], starts[2], 2);
+                    step(starts[2], starts[3], 3);
+                    step(starts[3], ends[0], 4);
+                    step(ends[0], ends[1], 3);
+                    step(ends[1], ends[2], 2);
+                    step(ends[2], ends[3], 1);
                     out.found = static_cast<std::size_t>(put - out.run);
                     reached = ends[3];
                     continue;
                 }
                 // A sliver: only the sample rows whose span holds a column count.
-                // Empty spans sort past the others and are left out.
                 int n = 0;
                 for (int s = 0; s < 4; ++s) {
-                    const bool empty = froms[s] >= tos[s];
-                    starts[s] = ends[s] = empty ? kPastColumns : froms[s];
-                    if (!empty) ends[s] = tos[s];
-                    startBits[s] = endBits[s] = 1 << s;
-                    n += empty ? 0 : 1;
+                    if (froms[s] >= tos[s]) continue;
+                    starts[n] = froms[s];
+                    ends[n] = tos[s];
+                    ++n;
                 }
                 if (n == 0) continue;
-                sortFour(starts, startBits);
-                sortFour(ends, endBits);
+                std::sort(starts, starts + n);
+                std::sort(ends, ends + n);
                 for (int i = 0, j = 0; j < n;) {
                     const int x = i < n && starts[i] <= ends[j] ? starts[i] : ends[j];
                     int by = 0;
-                    for (; i < n && starts[i] == x; ++i) by += startBits[i];
-                    for (; j < n && ends[j] == x; ++j) by -= endBits[j];
+                    for (; i < n && starts[i] == x; ++i) ++by;
+                    for (; j < n && ends[j] == x; ++j) --by;
                     if (by != 0) out.change(x, by);
                 }
                 reached = ends[n - 1];
@@ -438,7 +407,7 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
                 winding += edge[crossing[k].edge].winding;
                 if (!inside(winding)) continue;
                 for (int s = 0; s < 4; ++s)
-                    if (column[k][s] < column[k + 1][s]) addSteps(column[k][s], column[k + 1][s], 1 << s);
+                    if (column[k][s] < column[k + 1][s]) addSteps(column[k][s], column[k + 1][s]);
             }
         } else {
             for (int s = 0; s < 4; ++s) {
@@ -451,7 +420,7 @@ void coverRows(const Contours& outlines, const QRect& area, Row&& row) {
                     winding += edge[crossing[k].edge].winding;
                     if (!inside(winding)) continue;
                     const auto [from, to] = span(crossing[k].x, crossing[k + 1].x, s);
-                    if (from < to) addSteps(from, to, 1 << s);
+                    if (from < to) addSteps(from, to);
                 }
             }
         }
@@ -552,214 +521,6 @@ QRgb atSamples(QRgb c, int k) {
     return k >= 4 ? c : byteMul(c, static_cast<unsigned>((255 * k + 2) / 4));
 }
 
-// `bytes` of zeroed room straight from the system, null when there is none. Its pages come only when
-// first touched, so the memory of a picture takes only as much as its rows drawn with partly covered
-// pixels, and nothing is written to clear it.
-void* zeroedRoom(std::size_t bytes) {
-#if defined(__unix__)
-    void* const room = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    return room == MAP_FAILED ? nullptr : room;
-#else
-    return std::calloc(bytes, 1);
-#endif
-}
-
-void giveBack(void* room, std::size_t bytes) {
-#if defined(__unix__)
-    if (room) munmap(room, bytes);
-#else
-    (void)bytes;
-    std::free(room);
-#endif
-}
-
-// Each sample of a pixel keeps the colour of the last fill over it: where two fills share an edge, or
-// one lies exactly over another, no colour from below shows through between them. A pixel holds only
-// the blend of its samples, so for each pixel an opaque fill last covered in part this remembers that
-// fill's colour and samples, and the pixel as written: while the pixel still reads the same, the colour
-// its other samples hold comes back from the blend.
-struct SampleMemory {
-    struct Entry {
-        QRgb written = 0;         // the pixel as left by the fill
-        QRgb colour = 0;          // the fill's colour, opaque
-        std::uint32_t stamp = 0;  // the generation, shifted past the four bits of the samples covered
-    };
-    // The memory of one picture. Zeroed room from the system (no entry of generation 0 is ever
-    // current), given up by the thread; it only grows, so a picture drawn on again costs nothing but
-    // what it forgets.
-    struct Slot {
-        struct Free {
-            std::size_t bytes;
-            void operator()(Entry* e) const { giveBack(e, bytes); }
-        };
-        std::unique_ptr<Entry[], Free> entries{nullptr, Free{0}};
-        std::size_t room = 0;
-        qint64 image = -1;   // the picture's own number (its pixel data's, not its contents')
-        const uchar* bits = nullptr;
-        int width = 0, height = 0;
-        std::uint32_t generation = 1;   // entries of older generations are forgotten
-        std::uint32_t frame = 0;        // the frame the entries belong to
-        std::uint64_t used = 0;         // when last drawn on, to give up the longest unused
-
-        void forget() { generation = generation % 0x0fffffffu + 1; }
-        bool holds(const QImage& picture) const {
-            return image == picture.cacheKey() >> 32 && bits == picture.constBits() && width == picture.width() &&
-                   height == picture.height();
-        }
-        Entry* row(int y) { return entries.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width); }
-    };
-    // Offscreen layers are drawn between fills of the picture they go into: each picture keeps its
-    // own memory, so what one holds never depends on what else is drawn. A layer's memory is let go
-    // when the layer is done, so only layers nested deeper than this take the place of another.
-    static constexpr int kSlots = 4;
-    std::array<Slot, kSlots> pictures;
-    std::uint64_t clock = 0;
-
-    // The memory of `picture` in the frame `frame`, or null when there is no room for it.
-    Slot* of(const QImage& picture, std::uint32_t frame) {
-        Slot* found = nullptr;
-        for (Slot& slot : pictures)
-            if (slot.holds(picture)) found = &slot;
-        if (!found) {
-            // A slot with room enough, free or else holding only an earlier frame's forgotten samples,
-            // before one that must grow; the longest unused among equals. A picture made anew each frame
-            // over the same pixels thus takes the room of the one before it instead of growing another.
-            const auto size = static_cast<std::size_t>(picture.width()) * static_cast<std::size_t>(picture.height());
-            const auto rank = [&](const Slot& slot) {
-                const int reusable = slot.image < 0 ? 2 : slot.frame != frame ? 1 : 0;
-                return reusable == 0 ? 0 : (slot.room >= size ? 2 : 0) + reusable;
-            };
-            for (Slot& slot : pictures)
-                if (!found || rank(slot) > rank(*found) || (rank(slot) == rank(*found) && slot.used < found->used))
-                    found = &slot;
-            if (found->room < size) {
-                found->entries.reset();
-                // Pictures of a frame's layers differ in size from frame to frame: growing by at least
-                // half as much again keeps a slot from growing anew each time. The room's pages that
-                // are never touched cost nothing.
-                const std::size_t room = std::max(size, found->room + found->room / 2);
-                const std::size_t bytes = room * sizeof(Entry);
-                found->entries = std::unique_ptr<Entry[], Slot::Free>(static_cast<Entry*>(zeroedRoom(bytes)), Slot::Free{bytes});
-                found->room = found->entries ? room : 0;
-            }
-            found->image = picture.cacheKey() >> 32;
-            found->bits = picture.constBits();
-            found->width = picture.width();
-            found->height = picture.height();
-            found->forget();
-            found->frame = frame;
-        }
-        if (found->frame != frame) {
-            found->forget();
-            found->frame = frame;
-        }
-        found->used = ++clock;
-        return found->entries ? found : nullptr;
-    }
-
-    void release(const QImage& picture) {
-        for (Slot& slot : pictures)
-            if (slot.holds(picture)) slot.image = -1;
-    }
-};
-
-thread_local SampleMemory sampleMemory;
-
-// Frames are numbered once for the whole program, so a number marks one frame of one renderer
-// whichever thread draws it.
-std::atomic<std::uint32_t> nextFrame{1};
-thread_local std::uint32_t currentFrame = 0;
-
-// A pixel whose `before` samples (1 to 3) held `c0` and the rest one colour below it, as `pixel` blends
-// them, with `k` samples turned to `c`, `kept` keeping `c0` and `below` keeping the colour below.
-// Alpha first: no colour channel of a premultiplied pixel may pass it.
-inline QRgb mixSamples(QRgb pixel, QRgb c0, int before, QRgb c, int k, int kept, int below) {
-#if defined(__SSE2__)
-    // The four channels side by side in 16 bits each: every sum stays below 1100, and a sum that
-    // would go below zero leaves nothing of the colour below.
-    const __m128i zero = _mm_setzero_si128();
-    const auto widen = [&](QRgb v) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), zero); };
-    const __m128i p = widen(pixel), first = widen(c0), now = widen(c);
-    const __m128i share = _mm_max_epi16(
-        _mm_sub_epi16(_mm_add_epi16(_mm_slli_epi16(p, 2), _mm_set1_epi16(static_cast<short>((4 - before) / 2))),
-                      _mm_mullo_epi16(first, _mm_set1_epi16(static_cast<short>(before)))),
-        zero);
-    // Divided by the samples below, 3, 2 or 1: a third is the high half of the product with
-    // 2^17 / 3 rounded up, halved, exact for every value here.
-    __m128i under = before == 1   ? _mm_srli_epi16(_mm_mulhi_epu16(share, _mm_set1_epi16(static_cast<short>(0xaaab))), 1)
-                    : before == 2 ? _mm_srli_epi16(share, 1)
-                                  : share;
-    under = _mm_min_epi16(under, _mm_set1_epi16(255));
-    const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(now, _mm_set1_epi16(static_cast<short>(k))),
-                                                    _mm_mullo_epi16(first, _mm_set1_epi16(static_cast<short>(kept)))),
-                                      _mm_add_epi16(_mm_mullo_epi16(under, _mm_set1_epi16(static_cast<short>(below))), _mm_set1_epi16(2)));
-    __m128i v = _mm_srli_epi16(sum, 2);
-    v = _mm_min_epi16(v, _mm_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)));
-    return static_cast<QRgb>(_mm_cvtsi128_si32(_mm_packus_epi16(v, zero)));
-#else
-    QRgb out = 0;
-    int most = 255;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const int p = static_cast<int>((pixel >> shift) & 0xff), first = static_cast<int>((c0 >> shift) & 0xff);
-        const int under = std::clamp((4 * p - first * before + (4 - before) / 2) / (4 - before), 0, 255);
-        const int v = std::clamp((static_cast<int>((c >> shift) & 0xff) * k + first * kept + under * below + 2) / 4, 0, most);
-        if (shift == 24) most = v;
-        out |= static_cast<QRgb>(v) << shift;
-    }
-    return out;
-#endif
-}
-
-// Lays the opaque premultiplied colour `c` on the samples `mask` (some, not all) of `pixel`, whose
-// entry `e` is brought up to date to `stamp` (the generation and the samples). `level` is `c` at as
-// many samples as `mask` holds, and `keep` what share of the pixel it leaves, as the caller knows them
-// for the whole run.
-inline __attribute__((always_inline)) QRgb layOnSamples(QRgb pixel, QRgb c, int mask, QRgb level, unsigned keep,
-                                                        SampleMemory::Entry& e, std::uint32_t stamp) {
-    QRgb out;
-    // Entries are only ever written for some samples of a pixel, never none or all.
-    if ((e.stamp ^ stamp) < 16 && e.written == pixel) [[unlikely]] {
-        // The earlier fill's samples that this one leaves keep its colour; the rest keep what lay
-        // below it, found from the blend.
-        const int earlier = static_cast<int>(e.stamp & 15);
-        const int k = samplesIn(mask);
-        const int kept = samplesIn(earlier & ~mask);
-        out = mixSamples(pixel, e.colour, samplesIn(earlier), c, k, kept, 4 - k - kept);
-    } else {
-        out = level + byteMul(pixel, keep);
-    }
-    e = {out, c, stamp};
-    return out;
-}
-
-// Lays the opaque premultiplied colour `c` on the samples `mask` (some, not all) of the pixels of
-// `line` from `from` up to `to`, whose entries start at `memory`.
-inline void layRunOnSamples(QRgb* line, int from, int to, QRgb c, int mask, QRgb level, unsigned keep,
-                            SampleMemory::Entry* memory, std::uint32_t generation) {
-    const std::uint32_t stamp = generation << 4 | static_cast<std::uint32_t>(mask);
-    QRgb* const end = line + to;
-    SampleMemory::Entry* e = memory + from;
-    for (QRgb* at = line + from; at != end; ++at, ++e) *at = layOnSamples(*at, c, mask, level, keep, *e, stamp);
-}
-
-// The painter's clip as rectangles within `area` when the fill may blend into `p`'s picture itself:
-// source over, fully opaque, through no clip or a clip known to be a set of rectangles. Null otherwise.
-QImage* blendTarget(QPainter& p, const QRect& area, const QRegion* clip, std::vector<QRect>& rects) {
-    QPaintDevice* const target = p.device();
-    QImage* const image = target && target->devType() == QInternal::Image ? static_cast<QImage*>(target) : nullptr;
-    if (!image || image->format() != QImage::Format_ARGB32_Premultiplied ||
-        p.compositionMode() != QPainter::CompositionMode_SourceOver || p.opacity() < 1.0 || (p.hasClipping() && !clip))
-        return nullptr;
-    rects.clear();
-    if (p.hasClipping()) {
-        for (const QRect& r : *clip)
-            if (r.intersects(area)) rects.push_back(r & area);
-    } else {
-        rects.push_back(area);
-    }
-    return image;
-}
-
 // Fills `outlines` (in device pixels, within `box`) with `brush`, which `p`'s transform places.
 void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, const QBrush& brush, const QRegion* clip) {
     const QTransform device = p.transform();
@@ -773,41 +534,37 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
     const bool clipped = p.hasClipping();
     if (clipped) area &= device.mapRect(p.clipBoundingRect()).toAlignedRect();
     if (area.isEmpty()) return;
-    thread_local std::vector<QRect> rects;
-    QImage* const image = blendTarget(p, area, clip, rects);
-    // A solid colour laid over a picture the painter draws on is blended into its pixels here: the same
-    // result as the painter's, at far less cost than a picture of the fill handed to it.
-    if (brush.style() == Qt::SolidPattern && image) {
+    // A solid colour laid over a picture the painter draws on, through no clip or a clip known to be a
+    // set of rectangles, is blended into its pixels here: the same result as the painter's, at far less
+    // cost than a picture of the fill handed to it.
+    QImage* const image = target && target->devType() == QInternal::Image ? static_cast<QImage*>(target) : nullptr;
+    if (brush.style() == Qt::SolidPattern && image && image->format() == QImage::Format_ARGB32_Premultiplied &&
+        p.compositionMode() == QPainter::CompositionMode_SourceOver && p.opacity() >= 1.0 && (!clipped || clip)) {
         const QRgb color = qPremultiply(brush.color().rgba());
-        if (qAlpha(color) == 0 || rects.empty()) return;
-        const bool opaque = qAlpha(color) == 255;
+        if (qAlpha(color) == 0) return;
         const QRgb levels[5] = {0, atSamples(color, 1), atSamples(color, 2), atSamples(color, 3), color};
-        // By the set of samples a run holds, so a run needs no count of them.
-        QRgb levelOf[16];
-        unsigned keepOf[16];
-        for (int mask = 0; mask < 16; ++mask) {
-            levelOf[mask] = levels[samplesIn(mask)];
-            keepOf[mask] = 255u - qAlpha(levelOf[mask]);
+        const unsigned keep[5] = {255, 255u - qAlpha(levels[1]), 255u - qAlpha(levels[2]), 255u - qAlpha(levels[3]),
+                                  255u - qAlpha(color)};
+        thread_local std::vector<QRect> rects;
+        rects.clear();
+        if (clipped) {
+            for (const QRect& r : *clip)
+                if (r.intersects(area)) rects.push_back(r & area);
+        } else {
+            rects.push_back(area);
         }
+        if (rects.empty()) return;
         uchar* const bits = image->bits();
         const qsizetype stride = image->bytesPerLine();
-        SampleMemory::Slot* const slot = opaque ? sampleMemory.of(*image, currentFrame) : nullptr;
-        const std::uint32_t generation = slot ? slot->generation : 0;
         coverRows(outlines, area, [&](int y, std::span<const Run> runs) {
             auto* line = reinterpret_cast<QRgb*>(bits + stride * y);
-            SampleMemory::Entry* const memory = slot ? slot->row(y) : nullptr;
             for (const QRect& r : rects) {
                 if (y < r.top() || y > r.bottom()) continue;
                 for (const Run& run : runs) {
                     const int from = std::max(run.from, r.left()), to = std::min(run.to, r.right() + 1);
                     if (from >= to) continue;
-                    const int mask = run.mask;
-                    const QRgb level = levelOf[mask];
-                    const unsigned kept = keepOf[mask];
-                    if (mask != 15 && memory) {
-                        layRunOnSamples(line, from, to, color, mask, level, kept, memory, generation);
-                        continue;
-                    }
+                    const QRgb level = levels[run.count];
+                    const unsigned kept = keep[run.count];
                     if (kept == 0) setPixels(line + from, to - from, level);
                     else blendPixels(line + from, to - from, level, kept);
                 }
@@ -815,9 +572,8 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
         });
         return;
     }
-    // Otherwise the fill becomes a picture of the area: blended here where it may be, else cleared
-    // where no sample is inside and laid down by the painter with its clip, opacity and composition
-    // mode.
+    // Otherwise the fill becomes a picture of the area, clear where no sample is inside, which the
+    // painter lays down with its clip, opacity and composition mode.
     thread_local QImage scratch;
     if (scratch.width() < area.width() || scratch.height() < area.height())
         scratch = QImage(area.size().expandedTo(scratch.size()), QImage::Format_ARGB32_Premultiplied);
@@ -831,44 +587,6 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
         QBrush placed = brush;
         placed.setTransform(brush.transform() * device * QTransform::fromTranslate(-area.left(), -area.top()));
         brushPainter.fillRect(sprite.rect(), placed);
-    }
-    if (image && !solid) {
-        if (rects.empty()) return;
-        uchar* const bits = image->bits();
-        const qsizetype stride = image->bytesPerLine();
-        SampleMemory::Slot* const slot = sampleMemory.of(*image, currentFrame);
-        coverRows(outlines, area, [&](int y, std::span<const Run> runs) {
-            auto* line = reinterpret_cast<QRgb*>(bits + stride * y);
-            const auto* source = reinterpret_cast<const QRgb*>(sprite.constScanLine(y - area.top())) - area.left();
-            SampleMemory::Entry* const memory = slot ? slot->row(y) : nullptr;
-            for (const QRect& r : rects) {
-                if (y < r.top() || y > r.bottom()) continue;
-                for (const Run& run : runs) {
-                    const int from = std::max(run.from, r.left()), to = std::min(run.to, r.right() + 1);
-                    const int count = samplesIn(run.mask);
-                    const std::uint32_t stamp = slot ? slot->generation << 4 | static_cast<std::uint32_t>(run.mask) : 0;
-                    if (count == 4) {
-                        for (int x = from; x < to; ++x) {
-                            const QRgb c = source[x];
-                            const unsigned kept = 255u - qAlpha(c);
-                            line[x] = kept == 0 ? c : c + byteMul(line[x], kept);
-                        }
-                        continue;
-                    }
-                    for (int x = from; x < to; ++x) {
-                        const QRgb c = source[x];
-                        const QRgb level = atSamples(c, count);
-                        const unsigned keep = 255u - qAlpha(level);
-                        if (memory && qAlpha(c) == 255) {
-                            line[x] = layOnSamples(line[x], c, run.mask, level, keep, memory[x], stamp);
-                            continue;
-                        }
-                        line[x] = level + byteMul(line[x], keep);
-                    }
-                }
-            }
-        });
-        return;
     }
     const QRgb color = solid ? qPremultiply(brush.color().rgba()) : 0;
     int top = area.bottom() + 1, bottom = area.top() - 1, left = area.right() + 1, right = area.left() - 1;
@@ -884,12 +602,11 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
         int done = 0;   // pixels of the row left of this are written
         for (const Run& run : runs) {
             const int from = run.from - area.left(), to = run.to - area.left();
-            const int count = samplesIn(run.mask);
             std::fill(line + done, line + from, QRgb{0});
             if (solid) {
-                std::fill(line + from, line + to, atSamples(color, count));
-            } else if (count < 4) {
-                for (int x = from; x < to; ++x) line[x] = atSamples(line[x], count);
+                std::fill(line + from, line + to, atSamples(color, run.count));
+            } else if (run.count < 4) {
+                for (int x = from; x < to; ++x) line[x] = atSamples(line[x], run.count);
             }
             done = to;
         }
@@ -907,18 +624,6 @@ void fillContours(QPainter& p, const Contours& outlines, const QRectF& box, cons
 }
 
 }  // namespace
-
-std::uint32_t newSampleFrame() {
-    std::uint32_t frame = 0;
-    while (frame == 0) frame = nextFrame.fetch_add(1, std::memory_order_relaxed);
-    return frame;
-}
-
-void drawSampleFrame(std::uint32_t frame) { currentFrame = frame; }
-
-void forgetSamples() { drawSampleFrame(newSampleFrame()); }
-
-void releaseSamples(const QImage& picture) { sampleMemory.release(picture); }
 
 void fillSampled(QPainter& p, const QPainterPath& path, const QBrush& brush, const QRegion* clip) {
     if (brush.style() == Qt::NoBrush) return;

@@ -4,25 +4,12 @@
 // a turned grid, one in each quarter row and each quarter column of the pixel.
 #pragma once
 
-#include <cstdint>
-
 class QBrush;
-class QImage;
 class QPainter;
 class QPainterPath;
 class QRegion;
 
 namespace vistrel::player {
-
-// Each sample of a pixel keeps the colour of the last opaque fill over it within one frame. A frame
-// takes a number of its own, and the thread drawing it says so before its fills; a number never comes
-// twice, so what one frame's samples hold never shows in another's, whichever thread drew it.
-std::uint32_t newSampleFrame();
-void drawSampleFrame(std::uint32_t frame);
-// Starts a new frame on the calling thread: forgets what the samples of the pictures drawn on hold.
-void forgetSamples();
-// Lets go of what the samples of `picture` hold, drawn on by the calling thread: it is done with.
-void releaseSamples(const QImage& picture);
 
 // Fills `path` with `brush` through `p` (whose transform maps the path to the device) with that
 // coverage. The painter's clip, opacity and composition mode apply as to any of its drawing. `clip`,

@@ -8,19 +8,16 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <QImage>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPainterPathStroker>
 
-#include "player/frame_bands.h"
 #include "player/render/qpainter_renderer.h"
 #include "player/render/sampled_fill.h"
 #include "player/shape_paths.h"
@@ -569,204 +566,6 @@ TEST(SampledFill, OutlinesReachingPastThePictureOrTheRepaintAreaShowOnlyTheSampl
             const Comparison result = compareWithSamples(filledPolygon(c.points, c.rule, clip), c.points, c.rule, clip);
             EXPECT_EQ(result.fault, "");
             EXPECT_GT(result.checked, (clipped ? 9000 : 160 * 120) * 9 / 10);
-        }
-    }
-}
-
-TEST(SampledFill, EachSampleShowsOnlyTheLastFillOverIt) {
-    // A pixel is the blend of its samples, each holding the colour of the last fill over it: a fill laid
-    // exactly over another hides it at the edges too, and two fills meeting along an edge leave nothing
-    // of what lies below between them, whether solid or shaded.
-    const QPainterPath quad = polygon({{130, 110}, {7900, 370}, {7100, 7700}, {410, 7300}});
-    const QPainterPath left = polygon({{8100, 100}, {9900, 100}, {11300, 7900}, {8100, 7900}});
-    const QPainterPath right = polygon({{9900, 100}, {15900, 100}, {15900, 7900}, {11300, 7900}});
-    const auto shaded = [](QColor from, QColor to) {
-        QLinearGradient g(QPointF(0, 0), QPointF(16000, 8000));
-        g.setColorAt(0, from);
-        g.setColorAt(1, to);
-        return QBrush(g);
-    };
-    for (const bool solid : {true, false}) {
-        SCOPED_TRACE(solid ? "solid" : "shaded");
-        const QBrush red = solid ? QBrush(QColor(255, 0, 0)) : shaded(QColor(255, 0, 0), QColor(200, 0, 0));
-        const QBrush blue = solid ? QBrush(QColor(0, 0, 255)) : shaded(QColor(0, 0, 255), QColor(0, 0, 160));
-        QImage image = white(QSize(800, 400));
-        {
-            QPainter p(&image);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setTransform(kStage);
-            vp::fillSampled(p, quad, red);
-            vp::fillSampled(p, quad, blue);
-            vp::fillSampled(p, left, red);
-            vp::fillSampled(p, right, blue);
-        }
-        int edges = 0, meeting = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QRgb pixel = image.pixel(x, y);
-                if (x < 400) {
-                    // Blue over white alone: red and green stay equal.
-                    ASSERT_LE(std::abs(qRed(pixel) - qGreen(pixel)), 2) << x << "," << y;
-                    edges += pixel != kWhite && qRed(pixel) > 0;
-                } else if (y > 10 && y < 390 && x > 410 && x < 790) {
-                    // Red beside blue: no white between them.
-                    ASSERT_LE(qGreen(pixel), 2) << x << "," << y;
-                    meeting += qRed(pixel) > 0 && qBlue(pixel) > 0;
-                }
-            }
-        EXPECT_GT(edges, 400);
-        EXPECT_GT(meeting, 300);
-    }
-}
-
-namespace {
-
-// Rectangles (twips) on a stage of 40 by 20 pixels: the left one ends half way across column 10, so
-// it holds two samples of each of that column's pixels and the right one the other two.
-const QPainterPath kLeftHalf = polygon({{0, 0}, {210, 0}, {210, 400}, {0, 400}});
-const QPainterPath kRightHalf = polygon({{210, 0}, {800, 0}, {800, 400}, {210, 400}});
-const QPainterPath kLeftWhole = polygon({{0, 0}, {220, 0}, {220, 400}, {0, 400}});
-constexpr swf::Rgba kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255}, kGreen{0, 255, 0, 255}, kPaper{255, 255, 255, 255};
-
-void drawFill(vp::Renderer& renderer, const QPainterPath& path, swf::Rgba color) {
-    renderer.drawShape(vistrel::testing::oneFillShape(path, color), QTransform(), swf::ColorTransform{});
-}
-
-}  // namespace
-
-TEST(SampleMemory, AFrameNeverSeesAnEarlierFramesSamplesWhicheverThreadDrawsIt) {
-    // Frames are drawn by worker threads as well as the one that begins them. A pixel whose samples were
-    // split between two fills in one frame, then laid whole in its own colour in the next, holds that
-    // colour under the next fill's samples: nothing of the earlier frame's fills comes back.
-    QImage image = white(QSize(40, 20));
-    vp::QPainterRenderer renderer(image);
-    vp::BandWorker worker;
-    const auto onWorker = [&](const std::function<void()>& draw) {
-        worker.start(draw);
-        worker.wait();
-    };
-    renderer.beginFrame(kPaper, kStage, vp::RenderQuality::High);
-    onWorker([&] {
-        drawFill(renderer, kLeftHalf, kRed);
-        drawFill(renderer, kRightHalf, kBlue);
-    });
-    renderer.endFrame();
-    const QRgb split = image.pixel(10, 10);
-    ASSERT_GT(qRed(split), 100);
-    ASSERT_GT(qBlue(split), 100);
-    const swf::Rgba asDrawn{static_cast<std::uint8_t>(qRed(split)), static_cast<std::uint8_t>(qGreen(split)),
-                            static_cast<std::uint8_t>(qBlue(split)), 255};
-    const auto secondFrame = [&](vp::Renderer& r) {
-        drawFill(r, kLeftWhole, asDrawn);
-        drawFill(r, kRightHalf, kGreen);
-    };
-    for (const bool beganOnWorker : {false, true}) {
-        SCOPED_TRACE(beganOnWorker ? "begun on the worker" : "begun here");
-        if (beganOnWorker) onWorker([&] { renderer.beginFrame(kPaper, kStage, vp::RenderQuality::High); });
-        else renderer.beginFrame(kPaper, kStage, vp::RenderQuality::High);
-        onWorker([&] { secondFrame(renderer); });
-        renderer.endFrame();
-
-        QImage fresh = white(QSize(40, 20));
-        vp::QPainterRenderer alone(fresh);
-        alone.beginFrame(kPaper, kStage, vp::RenderQuality::High);
-        secondFrame(alone);
-        alone.endFrame();
-        ASSERT_TRUE(image == fresh);
-        // The pixel is half the colour it was given, half green: no red of the earlier frame.
-        const QRgb pixel = image.pixel(10, 10);
-        EXPECT_NEAR(qRed(pixel), (qRed(split) + 1) / 2, 2);
-        EXPECT_NEAR(qGreen(pixel), 128, 2);
-
-        // Drawing the first frame again on the worker, to leave its samples there for the next round.
-        renderer.beginFrame(kPaper, kStage, vp::RenderQuality::High);
-        onWorker([&] {
-            drawFill(renderer, kLeftHalf, kRed);
-            drawFill(renderer, kRightHalf, kBlue);
-        });
-        renderer.endFrame();
-        ASSERT_EQ(image.pixel(10, 10), split);
-    }
-}
-
-TEST(SampleMemory, OffscreenLayersDrawnBetweenTwoFillsLeaveTheirMeetingAlone) {
-    // A layer (here a filtered object elsewhere on the stage) drawn between two fills meeting along an
-    // edge: the edge's pixels are the two fills' alone, as without the layer, with no paper between.
-    const QPainterPath elsewhere = polygon({{600, 40}, {760, 40}, {760, 160}, {600, 160}});
-    const auto draw = [&](int layers, bool nested) {
-        QImage image = white(QSize(40, 20));
-        vp::QPainterRenderer renderer(image);
-        renderer.beginFrame(kPaper, kStage, vp::RenderQuality::High);
-        drawFill(renderer, kLeftHalf, kRed);
-        for (int i = 0; i < layers; ++i) {
-            renderer.beginLayer(QTransform(), elsewhere.boundingRect(), true);
-            drawFill(renderer, elsewhere, kGreen);
-            if (nested) {
-                renderer.beginLayer(QTransform(), elsewhere.boundingRect(), true);
-                drawFill(renderer, elsewhere, kBlue);
-                renderer.endLayer({}, vp::BlendMode::Normal);
-            }
-            renderer.endLayer({}, vp::BlendMode::Normal);
-        }
-        drawFill(renderer, kRightHalf, kBlue);
-        renderer.endFrame();
-        return image;
-    };
-    const QImage plain = draw(0, false);
-    for (int y = 0; y < plain.height(); ++y) {
-        const QRgb pixel = plain.pixel(10, y);
-        ASSERT_LE(qGreen(pixel), 2) << y;
-        ASSERT_GT(qRed(pixel), 100) << y;
-        ASSERT_GT(qBlue(pixel), 100) << y;
-    }
-    for (const int layers : {1, 6})
-        for (const bool nested : {false, true}) {
-            SCOPED_TRACE(testing::Message() << layers << " layers" << (nested ? ", nested" : ""));
-            const QImage layered = draw(layers, nested);
-            for (int y = 0; y < plain.height(); ++y)
-                for (int x = 0; x < 25; ++x) ASSERT_EQ(layered.pixel(x, y), plain.pixel(x, y)) << x << "," << y;
-        }
-}
-
-TEST(SampleMemory, APixelSplitAmongTwoFillsAndWhatLayBelowKeepsEachSharesColour) {
-    // Bands a quarter of a pixel high hold whole sample rows of the pixels they cross. The first fill
-    // takes some samples of a grey pixel and the second others, some of them the first's: each sample
-    // shows its last fill, and those neither took keep the grey, whatever share each holds.
-    const QRgb grey = qRgb(100, 100, 100), first = qRgb(200, 40, 0), second = qRgb(0, 90, 250);
-    const auto band = [](double top, double bottom) { return polygon({{-1, top}, {9, top}, {9, bottom}, {-1, bottom}}); };
-    struct Split {
-        const char* name;
-        QPainterPath under, over;
-        int firsts, seconds;   // samples each fill keeps; the grey keeps the rest
-    };
-    const std::vector<Split> splits = {
-        {"one sample, then one beside it", band(0, 0.25), band(0.25, 0.5), 1, 1},
-        {"two samples, then one beside them", band(0, 0.5), band(0.5, 0.75), 2, 1},
-        {"three samples, then one of them", band(0, 0.75), band(0, 0.25), 2, 1},
-        {"one sample, then two beside it", band(0, 0.25), band(0.25, 0.75), 1, 2},
-    };
-    for (const Split& split : splits) {
-        SCOPED_TRACE(split.name);
-        vp::forgetSamples();
-        QImage image(QSize(8, 4), QImage::Format_ARGB32_Premultiplied);
-        image.fill(grey);
-        {
-            QPainter p(&image);
-            p.setRenderHint(QPainter::Antialiasing);
-            vp::fillSampled(p, split.under, QBrush(QColor(first)));
-            vp::fillSampled(p, split.over, QBrush(QColor(second)));
-        }
-        const int greys = 4 - split.firsts - split.seconds;
-        const auto expected = [&](int (*channel)(QRgb)) {
-            return (channel(first) * split.firsts + channel(second) * split.seconds + channel(grey) * greys) / 4.0;
-        };
-        for (int x = 1; x < 7; ++x) {
-            const QRgb pixel = image.pixel(x, 0);
-            EXPECT_NEAR(qRed(pixel), expected(qRed), 2) << x;
-            EXPECT_NEAR(qGreen(pixel), expected(qGreen), 2) << x;
-            EXPECT_NEAR(qBlue(pixel), expected(qBlue), 2) << x;
-            EXPECT_EQ(qAlpha(pixel), 255) << x;
-            EXPECT_EQ(image.pixel(x, 1), grey) << x;
         }
     }
 }
