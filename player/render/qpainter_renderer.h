@@ -98,11 +98,6 @@ private:
     static bool paintsOpaque(const Paint& paint, const swf::ColorTransform& cx);
     // `repeat` (when given) says the picture repeats after that many pixels across and down, so only
     // that much of it is computed and the brush tiles it.
-    // Lays the clipped picture `image`, placed by `toDevice` so that it covers the fill, into `out` (the
-    // size of the device `area`); pixels whose centres fall beyond its sides take its edge pixels. Only
-    // pixels inside `clip` (device pixels), when given and not empty, are needed.
-    static void layCoveringBitmap(const QImage& image, const QTransform& toDevice, const QRect& area, bool smooth,
-                                  const QRegion* clip, QImage& out);
     void fillDeviceImage(QPainter& p, const DrawItem& item, const QTransform& device,
                          const std::function<void(const QRect&, QImage&)>& paint, QSize repeat = QSize(),
                          GradientCache::Key* cacheKey = nullptr);
