@@ -32,7 +32,7 @@ QRectF mapped(const QTransform& m, const QRectF& r, bool drawn) {
     if (drawn || !std::isfinite(out.left()) || !std::isfinite(out.right()) || !std::isfinite(out.top()) ||
         !std::isfinite(out.bottom()))
         return out;
-    return QRectF(QPointF(std::round(out.left()), std::round(out.top())), QPointF(std::round(out.right()), std::round(out.bottom())));
+    return wholeTwipRect(out);
 }
 
 // The object's extent mapped by `m`. A sprite hands its children the matrices composed down to each of
@@ -72,7 +72,7 @@ QRectF spriteBounds(const Movie& movie, const SpriteInstance& sprite, int depth,
         if (child->clipDepth && *child->clipDepth > 0) continue;   // masks are never drawn
         QTransform down = toQTransform(child->matrix) * m;
         // Composed as scripts place points: translations in whole twips at every level.
-        if (!drawn) down = QTransform(down.m11(), down.m12(), down.m21(), down.m22(), std::round(down.dx()), std::round(down.dy()));
+        if (!drawn) down = wholeTwipTranslation(down);
         const QRectF inner = boundsOf(movie, *child, depth, drawn, down);
         if (!inner.isNull()) out |= inner;
     }

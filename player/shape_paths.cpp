@@ -110,6 +110,14 @@ struct StyleGroup {
 
 QTransform toQTransform(const swf::Matrix& m) { return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty); }
 
+QTransform wholeTwipTranslation(const QTransform& t) {
+    return QTransform(t.m11(), t.m12(), t.m21(), t.m22(), std::round(t.dx()), std::round(t.dy()));
+}
+
+QRectF wholeTwipRect(const QRectF& r) {
+    return QRectF(QPointF(std::round(r.left()), std::round(r.top())), QPointF(std::round(r.right()), std::round(r.bottom())));
+}
+
 ShapePaths buildShapePaths(const std::vector<swf::FillStyle>& fills, const std::vector<swf::LineStyle>& lines,
                            const std::vector<swf::ShapeRecord>& records, bool nonZero, const BitmapLookup& bitmaps) {
     std::vector<StyleGroup> groups(1);

@@ -84,5 +84,10 @@ ShapePaths buildShapePaths(const std::vector<swf::FillStyle>& fills, const std::
 QPainterPath buildGlyphPath(const std::vector<swf::ShapeRecord>& records);
 
 QTransform toQTransform(const swf::Matrix& m);
+// Positions are kept in whole twips, as the file stores them, also after nesting: the translation
+// rounded, the rest as it is.
+QTransform wholeTwipTranslation(const QTransform& t);
+// `r` with its edges on whole twips.
+QRectF wholeTwipRect(const QRectF& r);
 
 }  // namespace vistrel::player

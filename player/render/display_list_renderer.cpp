@@ -17,8 +17,7 @@ namespace {
 
 // Matrices keep their translation in whole twips, as the file stores it, also after nesting.
 QTransform concatenate(const QTransform& inner, const QTransform& outer) {
-    const QTransform t = inner * outer;
-    return QTransform(t.m11(), t.m12(), t.m21(), t.m22(), std::round(t.dx()), std::round(t.dy()));
+    return wholeTwipTranslation(inner * outer);
 }
 
 void renderChildren(const Movie& movie, const SpriteInstance& sprite, Renderer& renderer, const QTransform& m,

@@ -189,8 +189,7 @@ QTransform placedTransform(const DisplayObject& object, bool withRoot) {
     int guard = 0;
     for (const SpriteInstance* p = object.parent; p && p->owner() && (withRoot || p->owner()->parent) && guard < 64;
          p = p->owner()->parent, ++guard) {
-        const QTransform u = t * toQTransform(p->owner()->matrix);
-        t = QTransform(u.m11(), u.m12(), u.m21(), u.m22(), std::round(u.dx()), std::round(u.dy()));
+        t = wholeTwipTranslation(t * toQTransform(p->owner()->matrix));
     }
     return t;
 }

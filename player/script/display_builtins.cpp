@@ -28,6 +28,9 @@ namespace {
 
 Value arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value(); }
 
+// A position in twips as scripts read it: rounded to whole twips, in pixels.
+double twips(double v) { return std::isfinite(v) ? std::round(v) / 20.0 : v / 20.0; }
+
 // A depth a script asks for, in the timeline's numbering, or nothing when it is refused:
 // scripts reach from the timeline's first depth up to a little under 2^31.
 std::optional<int> scriptDepth(avm1::Vm& vm, const Value& value) {
@@ -186,11 +189,8 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         if (target && target != o) {
             // Through the stage, as points travel: the clip's placement composed level by level, then
             // the target's inverted, each with whole-twip translations.
-            QTransform back = placedTransform(*target, true).inverted();
-            back = QTransform(back.m11(), back.m12(), back.m21(), back.m22(), std::round(back.dx()), std::round(back.dy()));
-            toTarget = placedTransform(*o, true) * back;
-            toTarget = QTransform(toTarget.m11(), toTarget.m12(), toTarget.m21(), toTarget.m22(), std::round(toTarget.dx()),
-                                  std::round(toTarget.dy()));
+            const QTransform back = wholeTwipTranslation(placedTransform(*target, true).inverted());
+            toTarget = wholeTwipTranslation(placedTransform(*o, true) * back);
         }
         if (!target) return Value();
         avm1::Object* out = vm.makeObject();
@@ -214,7 +214,6 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         if (newScript) s->setRoundedEmptyBounds();
         r = toTarget.mapRect(r);
         // The answer is in whole twips, like every position a script reads.
-        const auto twips = [](double v) { return std::round(v) / 20.0; };
         out->setOwn(QStringLiteral("xMin"), Value(twips(r.left())));
         out->setOwn(QStringLiteral("xMax"), Value(twips(r.right())));
         out->setOwn(QStringLiteral("yMin"), Value(twips(r.top())));
@@ -238,12 +237,8 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
             // In whole twips throughout: the point cut to twips, the clip's matrices as drawing nests them
             // (and their inverse) with whole-twip translations, the answer rounded to twips.
             QTransform t = placedTransform(*o, true);
-            if (!toGlobal) {
-                t = t.inverted();
-                t = QTransform(t.m11(), t.m12(), t.m21(), t.m22(), std::round(t.dx()), std::round(t.dy()));
-            }
+            if (!toGlobal) t = wholeTwipTranslation(t.inverted());
             const QPointF p = t.map(QPointF(std::trunc(x * 20.0), std::trunc(y * 20.0)));
-            const auto twips = [](double v) { return std::isfinite(v) ? std::round(v) / 20.0 : v / 20.0; };
             vm.setMember(Value(point), QStringLiteral("x"), Value(twips(p.x())));
             vm.setMember(Value(point), QStringLiteral("y"), Value(twips(p.y())));
             return Value();

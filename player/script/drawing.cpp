@@ -351,11 +351,6 @@ bool objectHit(const Movie& movie, const DisplayObject& o, QPointF local, int ne
     return objectBounds(movie, o).contains(local);
 }
 
-// Curves bulge past their end points to fractions of a twip; the extent is kept in whole twips.
-QRectF wholeTwips(const QRectF& r) {
-    return QRectF(QPointF(std::round(r.left()), std::round(r.top())), QPointF(std::round(r.right()), std::round(r.bottom())));
-}
-
 }  // namespace
 
 const ShapePaths& Drawing::paths() const {
@@ -368,7 +363,8 @@ const ShapePaths& Drawing::paths() const {
             item.path = layer.fillPath;
             item.path.setFillRule(Qt::OddEvenFill);
             item.paint = *layer.fill;
-            m_paths.bounds |= wholeTwips(item.path.boundingRect());
+            // Curves bulge past their end points to fractions of a twip; the extent is kept in whole twips.
+            m_paths.bounds |= wholeTwipRect(item.path.boundingRect());
             m_paths.items.push_back(std::move(item));
         }
         auto addLine = [this](const Line& line) {
@@ -380,7 +376,7 @@ const ShapePaths& Drawing::paths() const {
             item.strokeStyle = line.style;
             // Strokes widen the extent by half their width in whole twips.
             const double half = std::floor(line.style.width / 2.0);
-            m_paths.bounds |= wholeTwips(item.path.boundingRect()).adjusted(-half, -half, half, half);
+            m_paths.bounds |= wholeTwipRect(item.path.boundingRect()).adjusted(-half, -half, half, half);
             m_paths.items.push_back(std::move(item));
         };
         for (const Line& line : layer.lines) addLine(line);
