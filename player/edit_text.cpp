@@ -113,6 +113,7 @@ void emitPiece(const Movie& movie, const Piece& p, double x, double baseline, Sh
     path.setFillRule(Qt::WindingFill);
     const double size = p.format->size * 20;
     const std::vector<double> steps = advances(movie, p);
+    const double start = x;
     for (qsizetype i = 0; i < p.text.size(); ++i) {
         if (p.font) {
             auto it = p.font->glyphForCode.find(p.text[i].unicode());
@@ -128,6 +129,11 @@ void emitPiece(const Movie& movie, const Piece& p, double x, double baseline, Sh
         }
         x += steps[static_cast<std::size_t>(i)];
     }
+    if (p.format->underline && x > start) {
+        // A one-pixel line under the whole piece, a seventh of the size or so below the baseline.
+        const double below = std::round(p.format->size * 0.135) * 20;
+        path.addRect(QRectF(start, baseline + below, x - start, 20));
+    }
     if (path.isEmpty()) return;
     DrawItem item;
     item.path = path;
@@ -138,8 +144,35 @@ void emitPiece(const Movie& movie, const Piece& p, double x, double baseline, Sh
     out.items.push_back(std::move(item));
 }
 
-std::vector<TextParagraph> plainParagraphs(const QString& text, const TextFormat& format, const TextParagraph& layout) {
+}  // namespace
+
+std::vector<TextParagraph> plainParagraphs(const QString& text, const TextFormat& format, const TextParagraph& layout,
+                                           const std::vector<FormatRun>& runs) {
     std::vector<TextParagraph> out;
+    if (!runs.empty()) {
+        out.push_back(layout);
+        out.back().endFormat = format;
+        std::size_t r = 0;
+        int left = runs.front().length;
+        const TextFormat* current = &runs.front().format;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            while (left <= 0 && r + 1 < runs.size()) left = runs[++r].length;
+            current = &runs[r].format;
+            --left;
+            const QChar c = text[i];
+            if (c == u'\r' || c == u'\n') {
+                if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+                out.back().endFormat = *current;
+                out.push_back(layout);
+                out.back().endFormat = *current;
+                continue;
+            }
+            TextParagraph& p = out.back();
+            if (p.runs.empty() || !sameFormat(p.runs.back().format, *current)) p.runs.push_back({QString(), *current});
+            p.runs.back().text += c;
+        }
+        return out;
+    }
     // A carriage return and a line feed each end a line, also one after the other.
     QString normalized = text;
     normalized.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -151,6 +184,8 @@ std::vector<TextParagraph> plainParagraphs(const QString& text, const TextFormat
     }
     return out;
 }
+
+namespace {
 
 // The embedded font text in `format` is drawn with, or null for a device font. `shown` turns false for
 // embedded text whose font the movie lacks: it shows nothing and takes no room.
@@ -204,11 +239,12 @@ std::vector<Piece> splitPieces(const Movie& movie, const TextParagraph& para, co
 }
 
 // A word wider than a whole line is broken where each line is full (after one character at least): the
-// first part fits `avail`, the ones after it `availAfter` (lines after the first have no indent). All
+// first part fits `avail`, the ones after it `availAfter` (lines after the first have no indent). A word
+// that only the first line's indent leaves no room for stays whole, reaching past the line's end. All
 // parts are made at once, so a long word in a narrow field costs time in proportion to its length.
 void breakLongWord(const Movie& movie, std::vector<Piece>& pieces, std::size_t i, double avail, double availAfter) {
     const Piece word = pieces[i];
-    if (word.width - word.blanks <= avail + 0.5 || word.text.size() < 2) return;
+    if (word.width - word.blanks <= std::max(avail, availAfter) + 0.5 || word.text.size() < 2) return;
     const std::vector<double> steps = advances(movie, word);
     std::vector<Piece> parts;
     qsizetype begin = 0;
@@ -409,7 +445,7 @@ ShapePaths buildEditText(const Movie& movie, const swf::DefineEditText& field, c
     std::vector<TextParagraph> paragraphs =
         props.html ? parseHtmlText(text, defaults, editTextLayout(props), editTextBreaksLines(movie, props),
                                  movie.header().version >= 8)
-                   : plainParagraphs(text, defaults, editTextLayout(props));
+                   : plainParagraphs(text, defaults, editTextLayout(props), props.runs);
     // A field without text has no lines at all: it measures nothing and grows to its gutters alone.
     if (paragraphs.size() == 1 && paragraphs.front().runs.empty()) {
         if (metrics) {

@@ -18,6 +18,12 @@ class Movie;
 // How a field grows to fit its text.
 enum class AutoSize { None, Left, Center, Right };
 
+// A stretch of a plain text in one character format.
+struct FormatRun {
+    int length = 0;
+    TextFormat format;
+};
+
 // What one field instance shows: the definition's settings, as scripts may have changed them.
 struct EditTextProps {
     QRectF bounds;             // twips, in the field's own space
@@ -29,6 +35,9 @@ struct EditTextProps {
     bool useOutlines = false;  // embedded glyphs rather than a device font
     AutoSize autoSize = AutoSize::None;
     TextFormat format;         // the field's default character format
+    // Plain text whose stretches differ in format: the runs in order, covering the text as scripts see it
+    // (one "\r" per line end). Empty while the whole text is in `format`.
+    std::vector<FormatRun> runs;
     TextAlign align = TextAlign::Left;
     double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;   // twips
     double blockIndent = 0;                                             // twips
@@ -75,6 +84,11 @@ double editTextCaretX(const EditTextMetrics& metrics, int line, int index);
 // Whether a field's markup ends lines at paragraph and break tags: in multiline fields, and in all
 // fields of movies before version 7.
 bool editTextBreaksLines(const Movie& movie, const EditTextProps& props);
+
+// Plain text as paragraphs of runs: one format throughout, or the stretches of `runs` (characters past
+// them in the last run's format). A carriage return, a line feed, or both together end a paragraph.
+std::vector<TextParagraph> plainParagraphs(const QString& text, const TextFormat& format, const TextParagraph& layout,
+                                           const std::vector<FormatRun>& runs = {});
 
 // A field's own paragraph settings (in pixels), which its markup may override per paragraph.
 TextParagraph editTextLayout(const EditTextProps& props);

@@ -115,12 +115,10 @@ void selectAllText(DisplayObject& text) {
 void replaceSelection(DisplayObject& text, const QString& replacement) {
     TextFieldObject* tf = fieldOf(&text);
     if (!tf) return;
-    QString value = tf->text();
-    const int n = static_cast<int>(value.size());
+    const int n = static_cast<int>(tf->text().size());
     const int a = std::clamp(text.text->selectionAnchor, 0, n), c = std::clamp(text.text->selectionCaret, 0, n);
     const int begin = std::min(a, c), end = std::max(a, c);
-    value.replace(begin, end - begin, replacement);
-    tf->setText(value);
+    tf->replaceText(begin, end, replacement);
     if (!text.text) return;
     text.text->selectionAnchor = text.text->selectionCaret = begin + static_cast<int>(replacement.size());
 }

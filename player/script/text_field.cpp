@@ -72,13 +72,19 @@ QString escapeMarkupText(const QString& t) {
     return e;
 }
 
-// A tag written back as markup: names as read, values escaped again; `valueOf` may replace a value.
+// An attribute value as markup reads it back: as written, in quotes it does not hold.
+QString quotedValue(const QString& value) {
+    const QChar quote = value.contains(u'"') ? u'\'' : u'"';
+    return quote + value + quote;
+}
+
+// A tag written back as markup: names and values as read; `valueOf` may replace a value.
 QString tagMarkup(const html_detail::Tag& tag,
                   const std::function<QString(const QString& key, const QString& value)>& valueOf = {}) {
     QString out = tag.closing ? QStringLiteral("</") : QStringLiteral("<");
     out += tag.name;
     for (const auto& [key, value] : tag.attributes)
-        out += u' ' + key + QLatin1String("=\"") + escapeHtml(valueOf ? valueOf(key, value) : value) + u'"';
+        out += u' ' + key + u'=' + quotedValue(valueOf ? valueOf(key, value) : value);
     out += tag.selfClosing ? QLatin1String("/>") : QLatin1String(">");
     return out;
 }
@@ -145,29 +151,38 @@ QString colorText(QRgb c) {
     return QStringLiteral("#%1").arg(c & 0xffffff, 6, 16, QLatin1Char('0')).toUpper();
 }
 
-QString fontAttributes(const TextFormat& f, const TextFormat* outer) {
+// Values go out as they came in, unescaped, in double quotes; markup the field keeps picks quotes the
+// value does not hold, so that it reads back whole.
+QString attributeValue(const QString& v, bool stored) { return stored ? quotedValue(v) : u'"' + v + u'"'; }
+
+// `stored`: markup the field keeps as its own text, which must read back as the same runs (the kerning
+// the markup asks for included).
+QString fontAttributes(const TextFormat& f, const TextFormat* outer, bool stored) {
+    const auto kerns = [stored](const TextFormat& t) { return t.kerning || (stored && t.markupKerning); };
     QString attrs;
-    if (!outer || f.font != outer->font) attrs += QStringLiteral(" FACE=\"%1\"").arg(escapeHtml(f.font));
+    if (!outer || f.font != outer->font) attrs += QLatin1String(" FACE=") + attributeValue(f.font, stored);
     if (!outer || f.size != outer->size) attrs += QStringLiteral(" SIZE=\"%1\"").arg(numberText(f.size));
     if (!outer || (f.color & 0xffffff) != (outer->color & 0xffffff))
         attrs += QStringLiteral(" COLOR=\"%1\"").arg(colorText(f.color));
     if (!outer || f.letterSpacing != outer->letterSpacing)
         attrs += QStringLiteral(" LETTERSPACING=\"%1\"").arg(numberText(f.letterSpacing));
-    if (!outer || f.kerning != outer->kerning)
-        attrs += QStringLiteral(" KERNING=\"%1\"").arg(f.kerning ? 1 : 0);
+    if (!outer || kerns(f) != kerns(*outer))
+        attrs += QStringLiteral(" KERNING=\"%1\"").arg(kerns(f) ? 1 : 0);
     return attrs;
 }
 
-bool sameFont(const TextFormat& a, const TextFormat& b) {
+bool sameFont(const TextFormat& a, const TextFormat& b, bool stored) {
     return a.font == b.font && a.size == b.size && (a.color & 0xffffff) == (b.color & 0xffffff) &&
-           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning;
+           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning &&
+           (!stored || a.markupKerning == b.markupKerning);
 }
 
 // One run inside its fonts: the link, then bold, italic and underline.
-QString styledRun(const TextFormat& f, const QString& text) {
+QString styledRun(const TextFormat& f, const QString& text, bool stored) {
     QString open, close;
     if (!f.url.isEmpty()) {
-        open += QStringLiteral("<A HREF=\"%1\" TARGET=\"%2\">").arg(escapeHtml(f.url), escapeHtml(f.target));
+        open += QLatin1String("<A HREF=") + attributeValue(f.url, stored) + QLatin1String(" TARGET=") +
+                attributeValue(f.target, stored) + u'>';
         close.prepend(QLatin1String("</A>"));
     }
     if (f.bold) {
@@ -182,7 +197,8 @@ QString styledRun(const TextFormat& f, const QString& text) {
         open += QLatin1String("<U>");
         close.prepend(QLatin1String("</U>"));
     }
-    return open + escapeHtmlText(text) + close;
+    // Blanks alone between tags would read back as nothing.
+    return open + (stored ? markupOfPlain(text) : escapeHtmlText(text)) + close;
 }
 
 // The paragraph settings beyond the defaults, as a TEXTFORMAT tag's attributes (empty when none).
@@ -208,7 +224,7 @@ QString blockAttributes(const TextParagraph& p) {
 // paragraph end left out) a P, or LI for a bullet item, inside a TEXTFORMAT when its layout differs
 // from the defaults. The first run's font is named in full; a later run whose font matches one still
 // open closes back to it, and any other opens a font inside the innermost naming what differs.
-QString toHtml(const std::vector<TextParagraph>& paragraphs) {
+QString toHtml(const std::vector<TextParagraph>& paragraphs, bool stored = false) {
     QString out;
     if (plainOf(paragraphs).isEmpty()) return out;
     std::size_t count = paragraphs.size();
@@ -226,12 +242,12 @@ QString toHtml(const std::vector<TextParagraph>& paragraphs) {
         for (const TextRun& run : runs) {
             const TextFormat& f = run.format;
             if (fonts.empty()) {
-                out += QLatin1String("<FONT") + fontAttributes(f, nullptr) + u'>';
+                out += QLatin1String("<FONT") + fontAttributes(f, nullptr, stored) + u'>';
                 fonts.push_back(f);
-            } else if (!sameFont(fonts.back(), f)) {
+            } else if (!sameFont(fonts.back(), f, stored)) {
                 std::size_t match = fonts.size();
                 for (std::size_t k = fonts.size(); k-- > 0;)
-                    if (sameFont(fonts[k], f)) {
+                    if (sameFont(fonts[k], f, stored)) {
                         match = k;
                         break;
                     }
@@ -239,14 +255,15 @@ QString toHtml(const std::vector<TextParagraph>& paragraphs) {
                     for (std::size_t k = fonts.size(); k-- > match + 1;) out += QLatin1String("</FONT>");
                     fonts.resize(match + 1);
                 } else {
-                    out += QLatin1String("<FONT") + fontAttributes(f, &fonts.back()) + u'>';
+                    out += QLatin1String("<FONT") + fontAttributes(f, &fonts.back(), stored) + u'>';
                     fonts.push_back(f);
                 }
             }
-            out += styledRun(f, run.text);
+            out += styledRun(f, run.text, stored);
         }
         for (std::size_t k = 0; k < fonts.size(); ++k) out += QLatin1String("</FONT>");
-        out += p.bullet ? QStringLiteral("</LI>") : QStringLiteral("</P>");
+        // Kept markup leaves a last paragraph without a line end open, which then reads back without one.
+        if (!stored || p.ended || i + 1 < count) out += p.bullet ? QStringLiteral("</LI>") : QStringLiteral("</P>");
         if (!block.isEmpty()) out += QLatin1String("</TEXTFORMAT>");
     }
     return out;
@@ -354,8 +371,7 @@ Value makeFormatObject(avm1::Vm& vm, const TextFormat& f, const TextParagraph& p
     return self;
 }
 
-// The formats of characters [begin, end) of a field's markup, each with its paragraph; null for a
-// field whose text is not markup.
+// A field's paragraphs and the format of each of its characters, with its paragraph.
 struct RangeFormats {
     std::vector<TextParagraph> paragraphs;
     std::vector<std::pair<const TextFormat*, const TextParagraph*>> chars;
@@ -454,6 +470,109 @@ void applyFormatObject(avm1::Vm& vm, const Value& format, TextFormat& f, EditTex
     });
 }
 
+// The characters a format call names by the numbers before its format: none, the whole text; one, the
+// character there; two, a range. A start outside the text means the start of the text, an end outside it
+// the end of the text, and an end before the start the one character at the start.
+std::pair<int, int> formatRange(avm1::Vm& vm, Args indexes, int length) {
+    if (indexes.empty()) return {0, length};
+    const auto index = [&](const Value& v) {
+        const double d = vm.toNumber(v);
+        return std::isfinite(d) ? std::trunc(d) : std::isnan(d) ? 0.0 : d;
+    };
+    double b = index(indexes[0]);
+    double e = indexes.size() > 1 ? index(indexes[1]) : b + 1;
+    if (b < 0 || b >= length) b = 0;
+    if (e < 0 || e > length) e = length;
+    if (e < b) e = b + 1;
+    return {static_cast<int>(b), static_cast<int>(e)};
+}
+
+// The paragraph settings of `format` applied to one paragraph.
+void applyParagraphFormat(avm1::Vm& vm, const Value& format, TextParagraph& p) {
+    EditTextProps props;
+    props.align = p.align;
+    props.leftMargin = p.leftMargin * 20;
+    props.rightMargin = p.rightMargin * 20;
+    props.indent = p.indent * 20;
+    props.leading = p.leading * 20;
+    props.blockIndent = p.blockIndent * 20;
+    props.bullet = p.bullet;
+    props.tabStops = p.tabStops;
+    TextFormat unused;
+    applyFormatObject(vm, format, unused, &props);
+    const TextParagraph layout = editTextLayout(props);
+    p.align = layout.align;
+    p.leftMargin = layout.leftMargin;
+    p.rightMargin = layout.rightMargin;
+    p.indent = layout.indent;
+    p.leading = layout.leading;
+    p.blockIndent = layout.blockIndent;
+    p.bullet = layout.bullet;
+    p.tabStops = layout.tabStops;
+}
+
+// The character settings of `format` applied to characters [begin, end) of `paragraphs` (an ended
+// paragraph's line end counting as one character after its runs); with `paragraphSettings`, its paragraph
+// settings go to every paragraph the range touches.
+void formatParagraphs(avm1::Vm& vm, std::vector<TextParagraph>& paragraphs, int begin, int end, const Value& format,
+                      bool paragraphSettings) {
+    int pos = 0;
+    for (TextParagraph& p : paragraphs) {
+        const int start = pos;
+        std::vector<TextRun> runs;
+        const auto add = [&](TextRun run) {
+            if (run.text.isEmpty()) return;
+            if (!runs.empty() && sameFormat(runs.back().format, run.format)) runs.back().text += run.text;
+            else runs.push_back(std::move(run));
+        };
+        for (const TextRun& run : p.runs) {
+            const int runBegin = pos, runEnd = pos + static_cast<int>(run.text.size());
+            const int cut1 = std::clamp(begin, runBegin, runEnd), cut2 = std::clamp(end, cut1, runEnd);
+            add({run.text.left(cut1 - runBegin), run.format});
+            TextRun inside{run.text.mid(cut1 - runBegin, cut2 - cut1), run.format};
+            applyFormatObject(vm, format, inside.format, nullptr);
+            add(std::move(inside));
+            add({run.text.mid(cut2 - runBegin), run.format});
+            pos = runEnd;
+        }
+        p.runs = std::move(runs);
+        if (p.ended) {
+            if (pos >= begin && pos < end) applyFormatObject(vm, format, p.endFormat, nullptr);
+            ++pos;
+        }
+        if (paragraphSettings && start < end && pos > begin)
+            applyParagraphFormat(vm, format, p);
+    }
+}
+
+// Plain text's paragraphs as runs over the text (line ends in their paragraph's end format); empty when
+// the text is all in one format, which then goes to `uniform`.
+std::vector<FormatRun> runsOf(const std::vector<TextParagraph>& paragraphs, TextFormat& uniform) {
+    std::vector<FormatRun> runs;
+    const auto add = [&](int length, const TextFormat& f) {
+        if (length <= 0) return;
+        if (!runs.empty() && sameFormat(runs.back().format, f)) runs.back().length += length;
+        else runs.push_back({length, f});
+    };
+    for (const TextParagraph& p : paragraphs) {
+        for (const TextRun& run : p.runs) add(static_cast<int>(run.text.size()), run.format);
+        if (p.ended) add(1, p.endFormat);
+    }
+    if (runs.size() == 1) {
+        uniform = runs.front().format;
+        runs.clear();
+    }
+    return runs;
+}
+
+// A TextFormat object with every setting null, as for a range of no characters.
+Value emptyFormatObject(avm1::Vm& vm) {
+    const Value ctor = vm.getMember(Value(vm.global()), QStringLiteral("TextFormat"));
+    if (ctor.isObject() && ctor.asObject()->isCallable())
+        if (const Value made = vm.construct(ctor, {}); made.isObject()) return made;
+    return Value(vm.makeObject());
+}
+
 QString autoSizeName(AutoSize a) {
     switch (a) {
     case AutoSize::Left: return QStringLiteral("left");
@@ -534,6 +653,7 @@ QString TextFieldObject::htmlText() const {
 // New text, plain or markup, starts from the format set for new text.
 void TextFieldObject::takeNewFormat() {
     m_props.format = newFormat;
+    m_props.runs.clear();
     m_props.align = newLayout.align;
     m_props.leftMargin = newLayout.leftMargin;
     m_props.rightMargin = newLayout.rightMargin;
@@ -590,6 +710,106 @@ void TextFieldObject::setHtmlText(const QString& value) {
     }
 }
 
+std::vector<TextParagraph> TextFieldObject::paragraphs() const {
+    const DisplayObject* o = display();
+    if (!o || !o->text) return {};
+    if (o->text->html) {
+        std::vector<TextParagraph> out = parseHtmlText(o->text->text, m_props.format, editTextLayout(m_props),
+                                                       breaksLines(), keepsBlankText());
+        // Kerning the definition's markup asks for is part of the format; a script's markup is not.
+        if (definitionMarkup)
+            for (TextParagraph& p : out) {
+                for (TextRun& run : p.runs) run.format.kerning = run.format.kerning || run.format.markupKerning;
+                p.endFormat.kerning = p.endFormat.kerning || p.endFormat.markupKerning;
+            }
+        return out;
+    }
+    std::vector<TextParagraph> out = plainParagraphs(text(), m_props.format, editTextLayout(m_props), m_props.runs);
+    for (std::size_t i = 0; i + 1 < out.size(); ++i) out[i].ended = true;
+    return out;
+}
+
+void TextFieldObject::formatText(avm1::Vm& vm, std::span<const avm1::Value> indexes, const avm1::Value& format) {
+    DisplayObject* o = display();
+    if (!o || !o->text || !format.isObject()) return;
+    std::vector<TextParagraph> paragraphs = this->paragraphs();
+    const bool html = o->text->html;
+    // Markup is kept as markup, one paragraph tag each: where those do not end lines, paragraphs would
+    // run together, so such a field takes the format as a whole.
+    if ((html && !breaksLines() && paragraphs.size() > 1) || m_styledMarkup || m_styleSheet.isObject()) {
+        if (text().isEmpty()) return;
+        applyFormatObject(vm, format, m_props.format, &m_props);
+        relaidOut();
+        return;
+    }
+    int length = 0;
+    for (const TextParagraph& p : paragraphs) {
+        for (const TextRun& run : p.runs) length += static_cast<int>(run.text.size());
+        if (p.ended) ++length;
+    }
+    const auto [begin, end] = formatRange(vm, indexes, length);
+    if (begin >= end) return;
+    formatParagraphs(vm, paragraphs, begin, end, format, html);
+    if (html) {
+        o->text->text = toHtml(paragraphs, true);
+        definitionMarkup = false;
+    } else {
+        // A plain field's paragraph settings are the field's own.
+        TextFormat unused;
+        applyFormatObject(vm, format, unused, &m_props);
+        m_props.runs = runsOf(paragraphs, m_props.format);
+    }
+    relaidOut();
+}
+
+void TextFieldObject::replaceText(int begin, int end, const QString& value) {
+    DisplayObject* o = display();
+    if (!o || !o->text) return;
+    const QString old = text();
+    begin = std::clamp(begin, 0, static_cast<int>(old.size()));
+    end = std::clamp(end, begin, static_cast<int>(old.size()));
+    const QString next = old.left(begin) + value + old.mid(end);
+    if (o->text->html) {
+        setText(next);
+        return;
+    }
+    // The rest keeps its formats; the new text takes the format of what follows it, or at the end the
+    // format set for new text.
+    std::vector<FormatRun> runs = m_props.runs;
+    if (runs.empty()) runs.push_back({static_cast<int>(old.size()), m_props.format});
+    TextFormat inserted = newFormat;
+    std::vector<FormatRun> kept;
+    int pos = 0;
+    bool placed = false;
+    const auto add = [&](int length, const TextFormat& f) {
+        if (length <= 0) return;
+        if (!kept.empty() && sameFormat(kept.back().format, f)) kept.back().length += length;
+        else kept.push_back({length, f});
+    };
+    for (const FormatRun& run : runs) {
+        const int runEnd = pos + run.length;
+        if (end >= pos && end < runEnd) inserted = run.format;
+        pos = runEnd;
+    }
+    pos = 0;
+    for (const FormatRun& run : runs) {
+        const int runEnd = pos + run.length;
+        add(std::min(runEnd, begin) - pos, run.format);
+        if (!placed && runEnd >= begin) {
+            add(static_cast<int>(value.size()), inserted);
+            placed = true;
+        }
+        add(runEnd - std::max(pos, end), run.format);
+        pos = runEnd;
+    }
+    if (!placed) add(static_cast<int>(value.size()), inserted);
+    setText(next);
+    if (kept.size() == 1) m_props.format = kept.front().format;
+    if (kept.size() > 1) m_props.runs = std::move(kept);
+    else m_props.runs.clear();
+    changed();
+}
+
 void TextFieldObject::setHtml(bool on) {
     DisplayObject* o = display();
     if (m_styledMarkup) {
@@ -599,9 +819,19 @@ void TextFieldObject::setHtml(bool on) {
     }
     if (!o || !o->text || o->text->html == on) return;
     const QString plain = text();
+    // The text keeps its formats: plain text of several becomes markup that keeps them (as far as its
+    // paragraphs stay apart), and markup's become the plain text's.
+    const std::vector<TextParagraph> formatted = !on || !m_props.runs.empty() ? paragraphs() : std::vector<TextParagraph>{};
     o->text->html = on;
     definitionMarkup = false;
-    o->text->text = on ? markupOfPlain(plain) : plain;
+    m_props.runs.clear();
+    if (on) {
+        const bool keep = !formatted.empty() && (breaksLines() || formatted.size() == 1);
+        o->text->text = keep ? toHtml(formatted, true) : markupOfPlain(plain);
+    } else {
+        o->text->text = plain;
+        m_props.runs = runsOf(formatted, m_props.format);
+    }
     changed();
 }
 
@@ -1199,35 +1429,17 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
     vm.defineMethod(proto, QStringLiteral("getTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
         if (!tf) return Value();
-        const DisplayObject* o = tf->display();
-        if (o && o->text && o->text->html) {
-            // One index gives that character; two a range; none the whole text.
-            RangeFormats range;
-            range.paragraphs = parseHtmlText(o->text->text, tf->props().format, editTextLayout(tf->props()),
-                                             tf->breaksLines(), tf->keepsBlankText());
-            // Kerning the definition's markup asks for is part of the format; a script's markup is not.
-            if (tf->definitionMarkup)
-                for (TextParagraph& p : range.paragraphs) {
-                    for (TextRun& run : p.runs) run.format.kerning = run.format.kerning || run.format.markupKerning;
-                    p.endFormat.kerning = p.endFormat.kerning || p.endFormat.markupKerning;
-                }
-            for (const TextParagraph& p : range.paragraphs) {
-                for (const TextRun& run : p.runs)
-                    for (qsizetype k = 0; k < run.text.size(); ++k) range.chars.emplace_back(&run.format, &p);
-                if (p.ended) range.chars.emplace_back(&p.endFormat, &p);
-            }
-            const double size = static_cast<double>(range.chars.size());
-            double b = 0, e = size;
-            if (!args.empty()) {
-                b = vm.toNumber(args[0]);
-                e = args.size() > 1 ? vm.toNumber(args[1]) : b + 1;
-            }
-            b = std::isfinite(b) ? std::clamp(std::trunc(b), 0.0, size) : 0;
-            e = std::isfinite(e) ? std::clamp(std::trunc(e), 0.0, size) : size;
-            if (b < e)
-                return makeRangeFormatObject(vm, range, static_cast<std::size_t>(b), static_cast<std::size_t>(e));
+        RangeFormats range;
+        range.paragraphs = tf->paragraphs();
+        for (const TextParagraph& p : range.paragraphs) {
+            for (const TextRun& run : p.runs)
+                for (qsizetype k = 0; k < run.text.size(); ++k) range.chars.emplace_back(&run.format, &p);
+            if (p.ended) range.chars.emplace_back(&p.endFormat, &p);
         }
-        return makeFormatObject(vm, tf->props().format, editTextLayout(tf->props()));
+        const auto [b, e] = formatRange(vm, args.first(std::min<std::size_t>(args.size(), 2)),
+                                        static_cast<int>(range.chars.size()));
+        if (b >= e) return emptyFormatObject(vm);
+        return makeRangeFormatObject(vm, range, static_cast<std::size_t>(b), static_cast<std::size_t>(e));
     });
     vm.defineMethod(proto, QStringLiteral("getNewTextFormat"), [](avm1::Vm& vm, const Value& self, Args) {
         TextFieldObject* tf = fieldOf(self);
@@ -1236,12 +1448,9 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
     vm.defineMethod(proto, QStringLiteral("setTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
         if (!tf || args.empty()) return Value();
-        // The format is the last argument; a range before it limits it (the whole field here: the
-        // field keeps one format).
-        const Value format = args.back();
-        if (tf->text().isEmpty()) return Value();
-        applyFormatObject(vm, format, tf->props().format, &tf->props());
-        tf->relaidOut();
+        // The format comes after the indexes of the characters it is for.
+        const std::size_t count = std::min<std::size_t>(args.size(), 3);
+        tf->formatText(vm, args.first(count - 1), args[count - 1]);
         return Value();
     });
     vm.defineMethod(proto, QStringLiteral("setNewTextFormat"), [](avm1::Vm& vm, const Value& self, Args args) {
@@ -1252,12 +1461,11 @@ void installMethods(Stage& stage, avm1::Vm& vm, avm1::Object* proto) {
     vm.defineMethod(proto, QStringLiteral("replaceText"), [](avm1::Vm& vm, const Value& self, Args args) {
         TextFieldObject* tf = fieldOf(self);
         if (!tf || args.size() < 3) return Value();
-        const QString text = tf->text();
+        const double length = static_cast<double>(tf->text().size());
         const double b = vm.toNumber(args[0]), e = vm.toNumber(args[1]);
         if (!std::isfinite(b) || !std::isfinite(e) || b < 0 || e < b) return Value();
-        const qsizetype begin = static_cast<qsizetype>(std::min<double>(b, static_cast<double>(text.size())));
-        const qsizetype end = static_cast<qsizetype>(std::min<double>(e, static_cast<double>(text.size())));
-        tf->setText(text.left(begin) + vm.toString(args[2]) + text.mid(end));
+        tf->replaceText(static_cast<int>(std::min(b, length)), static_cast<int>(std::min(e, length)),
+                        vm.toString(args[2]));
         return Value();
     }, avm1::propflag::kVersion7);
     vm.defineMethod(proto, QStringLiteral("replaceSel"), [](avm1::Vm& vm, const Value& self, Args args) {

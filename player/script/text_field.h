@@ -42,6 +42,13 @@ public:
     void setText(const QString& text, bool fromVariable = false);
     void setHtmlText(const QString& html);
     void setHtml(bool on);
+    // The text's paragraphs in their formats, each ended one (all but the last) by a line end.
+    std::vector<TextParagraph> paragraphs() const;
+    // A TextFormat object's settings for the characters `indexes` name (none: all of them; one: that
+    // character; two: a range), the other characters keeping theirs.
+    void formatText(avm1::Vm& vm, std::span<const avm1::Value> indexes, const avm1::Value& format);
+    // Replaces characters [begin, end) of the text with `value`, the rest keeping their formats.
+    void replaceText(int begin, int end, const QString& value);
     // The html flag as scripts read it (a style sheet's markup leaves it as it was).
     bool htmlFlag() const;
     // A style sheet (an object) or undefined. While one is set, text given as text or htmlText is read

@@ -89,7 +89,7 @@ bool parseTag(QStringView inner, Tag& tag)
                 const qsizetype valueStart = i;
                 while (i < inner.size() && inner[i] != quote)
                     ++i;
-                value = decodeEntities(inner.sliced(valueStart, i - valueStart));
+                value = inner.sliced(valueStart, i - valueStart).toString();
                 if (i < inner.size())
                     ++i;
             } else {
@@ -101,7 +101,7 @@ bool parseTag(QStringView inner, Tag& tag)
                     raw.chop(1);
                     tag.selfClosing = true;
                 }
-                value = decodeEntities(raw);
+                value = raw.toString();
             }
         }
         tag.attributes.emplace_back(std::move(key), std::move(value));

@@ -9,7 +9,8 @@
 
 namespace vistrel::player::html_detail {
 
-// One tag; names of the tag and its attributes are lower-cased, values have entities decoded.
+// One tag; names of the tag and its attributes are lower-cased, values are kept as written (references
+// in them are not decoded).
 struct Tag {
     QString name;
     bool closing = false;     // </name>

@@ -699,6 +699,21 @@ TEST(TextFieldDrawing, NegativeIndentReachesBackOverTheMarginsOnly) {
     EXPECT_GT(darkIn(img, QRect(2, 4, 10, 12)), 100);
 }
 
+TEST(TextFieldDrawing, AnIndentAloneNeverBreaksAWordThatFitsALine) {
+    // Lines of 96 pixels, boxes every 20. An indent of 80 pixels leaves the first line room for no box, yet
+    // "AA" stays whole on it from x = 82, reaching past the field's edge: nothing goes to a second line.
+    const QImage indented = renderField(editText({.wordWrap = true, .text = "AA", .indent = 1600}), ActionWriter());
+    EXPECT_GT(darkIn(indented, QRect(82, 4, 10, 12)), 100);
+    EXPECT_EQ(darkIn(indented, QRect(0, 0, 80, 30)), 0);
+    // However far the indent goes, the first line keeps the word, out of sight.
+    const QImage far = renderField(editText({.wordWrap = true, .text = "AA", .indent = 32767}), ActionWriter());
+    EXPECT_EQ(darkIn(far, QRect(0, 0, 100, 30)), 0);
+    // A word wider than a whole line still breaks where the line is full, the rest starting the next line.
+    const QImage wide = renderField(editText({.wordWrap = true, .text = "AAAAAAA", .height = 1200}), ActionWriter());
+    EXPECT_GT(darkIn(wide, QRect(2, 4, 10, 12)), 100);
+    EXPECT_GT(darkIn(wide, QRect(2, 34, 10, 8)), 50);
+}
+
 TEST(TextFieldMetrics, TabsMoveToTheNextStop) {
     ActionWriter a;
     const auto widthOf = [&](const std::string& text) {
@@ -740,6 +755,7 @@ TEST(TextFieldMetrics, BulletStepNarrowsTheLinesButTakesNoPartInTheWidth) {
     measure("<li>A</li>");
     const auto lines = run({boxFont(1), editText({.html = true, .wordWrap = true, .width = 2000}), placeField(2, "f"),
                             sw::doAction(a.end()), sw::showFrame()});
+    for (const auto& l : lines) std::fprintf(stderr, "L %s\n", l.c_str());
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], "73");   // 1466 twips, cut to whole pixels
     EXPECT_EQ(lines[2], "53");   // "A A " on the first line, its blank included

@@ -7,6 +7,7 @@
 #include "player/player.h"
 #include "player/render/qpainter_renderer.h"
 #include "player/stage_view.h"
+#include "tests/support/action_writer.h"
 #include "tests/support/swf_writer.h"
 
 namespace sw = vistrel::testing;
@@ -111,4 +112,39 @@ TEST(EditText, AutoSizedFieldShowsTheLinesPastItsBoundsAndAFixedOneCutsThem) {
     EXPECT_GT(darkPixels(grown, firstLine), 100);
     EXPECT_GT(darkPixels(grown, secondLineBelowTheBounds), 50);
     EXPECT_GT(darkPixels(grown, thirdLine), 100);
+}
+
+TEST(EditText, UnderlinedRunsHaveALineBelowTheirBaseline) {
+    // 20-pixel boxes, 20 pixels apart, on a baseline 20 pixels down: the line lies three pixels below it,
+    // under the underlined boxes only (from the first box's left to the second's advance).
+    const QImage underlined = render({boxFont(1), editText(2, 1, true, 0, "<u>AA</u>A", true),
+                                      sw::placeObject2({.depth = 1, .characterId = 2}), sw::showFrame()});
+    EXPECT_GT(darkPixels(underlined, QRect(3, 22, 36, 3)), 30);
+    EXPECT_EQ(darkPixels(underlined, QRect(3, 26, 36, 5)), 0);
+    EXPECT_EQ(darkPixels(underlined, QRect(44, 21, 7, 5)), 0);
+    const QImage plain = render({boxFont(1), editText(2, 1, true, 0, "AAA", true), sw::placeObject2({.depth = 1, .characterId = 2}),
+                                 sw::showFrame()});
+    EXPECT_EQ(darkPixels(plain, QRect(3, 21, 18, 5)), 0);
+}
+
+TEST(EditText, APartFormattedByScriptIsDrawnInItsOwnFormat) {
+    // t.setTextFormat(1, 2, {size: 40}) on a plain field of three boxes, each half its size wide and advancing
+    // its whole size: the middle one grows to 20 x 40 pixels and the line's baseline drops to fit it, the
+    // others keep their size.
+    sw::ActionWriter a;
+    a.push(sw::Push::str("fmt")).push({sw::Push::str("size"), sw::Push::integer(40), sw::Push::integer(1)});
+    a.op(sw::op::kInitObject).op(sw::op::kSetVariable);
+    a.push(sw::Push::str("fmt")).op(sw::op::kGetVariable);
+    a.push({sw::Push::integer(2), sw::Push::integer(1), sw::Push::integer(3)});
+    a.push(sw::Push::str("t")).op(sw::op::kGetVariable).push(sw::Push::str("setTextFormat"));
+    a.op(sw::op::kCallMethod).op(sw::op::kPop);
+    const QImage img = render({boxFont(1), editText(2, 1, true, 0, "AAA"),
+                               sw::placeObject2({.depth = 1, .characterId = 2, .name = "t"}), sw::doAction(a.end()),
+                               sw::showFrame()});
+    EXPECT_GT(darkPixels(img, QRect(24, 5, 16, 10)), 120);   // the big box (22 to 42), above the small ones
+    EXPECT_EQ(darkPixels(img, QRect(2, 5, 9, 10)), 0);
+    EXPECT_EQ(darkPixels(img, QRect(63, 5, 8, 10)), 0);
+    EXPECT_EQ(darkPixels(img, QRect(13, 5, 8, 35)), 0);      // the first box's advance
+    EXPECT_GT(darkPixels(img, QRect(3, 20, 7, 15)), 80);     // the small boxes, down on the same baseline
+    EXPECT_GT(darkPixels(img, QRect(63, 20, 7, 15)), 80);
 }

@@ -118,7 +118,9 @@ TEST(HtmlText, LinksCarryTheirAddress)
     const auto paragraphs = parse(QStringLiteral("<a href=\"http://example.com/?a=1&amp;b=2\" target=\"_blank\">go</a> on"));
     const auto& runs = paragraphs.at(0).runs;
     ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].format.url, u"http://example.com/?a=1&b=2");
+    // Attribute values are kept as written: references in them are not decoded.
+    EXPECT_EQ(runs[0].format.url, u"http://example.com/?a=1&amp;b=2");
+    EXPECT_EQ(runs[0].format.target, u"_blank");
     EXPECT_TRUE(runs[1].format.url.isEmpty());
 }
 
