@@ -9,6 +9,54 @@ namespace vistrel::avm1::builtins {
 
 namespace {
 
+// One character in its other case, as the case tables of Unicode 3.0 give it: letters added later, and
+// mappings to letters added later, leave a character as it is. A few keep mappings of their own: the final
+// sigma raises to the code point just below the capital sigma (which lowers back to it), the lunate sigma
+// to the capital sigma, the micro sign stays, the dotted capital I lowers to a plain i, the old Georgian
+// capitals lower to the modern letters, Greek letters with an iota below raise to their forms with the
+// iota beside, and a few later pairs (koppa, the theta and lunate epsilon symbols, the short I with tail,
+// the ghe with descender) map as well.
+char16_t caseMapped(char16_t c, bool upper) {
+    if (c < 0x80) {
+        if (upper && c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
+        if (!upper && c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
+        return c;
+    }
+    if (upper) {
+        switch (c) {
+        case 0x3c2: return 0x3a2;
+        case 0x3f2: return 0x3a3;
+        case 0xb5: return c;
+        case 0x1fb3: return 0x1fbc;
+        case 0x1fc3: return 0x1fcc;
+        case 0x1ff3: return 0x1ffc;
+        case 0x3d9: return 0x3d8;
+        case 0x3f5: return 0x395;
+        case 0x48b: return 0x48a;
+        case 0x4f7: return 0x4f6;
+        default: break;
+        }
+        if ((c >= 0x1f80 && c <= 0x1f87) || (c >= 0x1f90 && c <= 0x1f97) || (c >= 0x1fa0 && c <= 0x1fa7))
+            return static_cast<char16_t>(c + 8);
+    } else {
+        switch (c) {
+        case 0x3a2: return 0x3c2;
+        case 0x130: return u'i';
+        case 0x3d8: return 0x3d9;
+        case 0x3f4: return 0x3b8;
+        case 0x48a: return 0x48b;
+        case 0x4f6: return 0x4f7;
+        default: break;
+        }
+        if (c >= 0x10a0 && c <= 0x10c5) return static_cast<char16_t>(c + 0x30);
+    }
+    const char32_t mapped = upper ? QChar::toUpper(char32_t{c}) : QChar::toLower(char32_t{c});
+    if (mapped == c || mapped > 0xffff || QChar::unicodeVersion(char32_t{c}) > QChar::Unicode_3_0 ||
+        QChar::unicodeVersion(mapped) > QChar::Unicode_3_0)
+        return c;
+    return static_cast<char16_t>(mapped);
+}
+
 // The string a method works on: a primitive, a String object's own, or anything else converted.
 QString thisString(Vm& vm, const Value& self) {
     if (self.isString()) return self.asString();
@@ -179,12 +227,12 @@ void installString(Vm& vm) {
     // (the sharp s, ligatures) stays as it is, so lengths and indices hold.
     method(vm, proto, QStringLiteral("toLowerCase"), [](Vm& vm, const Value& self, std::span<const Value>) -> Value {
         QString s = thisString(vm, self);
-        for (QChar& c : s) c = c.toLower();
+        for (QChar& c : s) c = QChar(caseMapped(c.unicode(), false));
         return Value(s);
     });
     method(vm, proto, QStringLiteral("toUpperCase"), [](Vm& vm, const Value& self, std::span<const Value>) -> Value {
         QString s = thisString(vm, self);
-        for (QChar& c : s) c = c.toUpper();
+        for (QChar& c : s) c = QChar(caseMapped(c.unicode(), true));
         return Value(s);
     });
 }

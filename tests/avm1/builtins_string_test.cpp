@@ -95,3 +95,21 @@ TEST(BuiltinsString, CaseChangesKeepEveryCharacterOnePlace) {
     EXPECT_EQ(m.str(m.call(Value(QStringLiteral("\u01c5AbC \u00c0")), "toLowerCase")),
               QStringLiteral("\u01c6abc \u00e0").toStdString());
 }
+
+TEST(BuiltinsString, CaseChangesFollowTheOldCaseTables) {
+    Machine m(8);
+    const auto upper = [&](const QString& s) { return m.str(m.call(Value(s), "toUpperCase")); };
+    const auto lower = [&](const QString& s) { return m.str(m.call(Value(s), "toLowerCase")); };
+    // The final sigma raises to the code point below the capital sigma, and that lowers back to it; the
+    // micro sign stays; the dotted capital I lowers to a plain i; the dotless i raises to I.
+    EXPECT_EQ(upper(QStringLiteral("\u03c2\u00b5\u0131\u03c3")), QStringLiteral("\u03a2\u00b5I\u03a3").toStdString());
+    EXPECT_EQ(lower(QStringLiteral("\u03a2\u0130\u03a3")), QStringLiteral("\u03c2i\u03c3").toStdString());
+    // Letters and pairs added to the tables later stay as they are: the capital sharp s, the Latin
+    // letters of the extended blocks, Glagolitic.
+    EXPECT_EQ(lower(QStringLiteral("\u1e9e\u023a\u2c00")), QStringLiteral("\u1e9e\u023a\u2c00").toStdString());
+    EXPECT_EQ(upper(QStringLiteral("\u0180\u2c30\u0371")), QStringLiteral("\u0180\u2c30\u0371").toStdString());
+    // Old Georgian capitals lower to the modern letters; Greek letters with an iota below raise to
+    // their forms with the iota beside.
+    EXPECT_EQ(lower(QStringLiteral("\u10a0\u10c5")), QStringLiteral("\u10d0\u10f5").toStdString());
+    EXPECT_EQ(upper(QStringLiteral("\u1f80\u1fb3\u1ff3")), QStringLiteral("\u1f88\u1fbc\u1ffc").toStdString());
+}
