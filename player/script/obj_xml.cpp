@@ -1,6 +1,7 @@
 // XML and XMLNode (a parsed tree scripts can walk and rebuild) and LoadVars (name=value pairs). Nothing is
 // loaded from the network yet: load and send report failure.
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "player/avm1/builtins_internal.h"
@@ -12,11 +13,11 @@ namespace vistrel::player::objects {
 
 namespace {
 
-// Parse results as XML.status reports them.
-enum XmlStatus {
-    kOk = 0, kCdataOpen = -2, kDeclOpen = -3, kDocTypeOpen = -4, kCommentOpen = -5, kBadElement = -6,
-    kAttributeOpen = -8, kUnclosedElement = -9, kUnmatchedEnd = -10
-};
+// Parse results as XML.status reports them: anything left unterminated (a tag, a comment, a CDATA
+// section, a declaration) is one status, an end tag that matches no open element another. Elements still
+// open at the end are fine. `kStop` ends reading quietly where an attribute is malformed: what came before
+// stays, the element and the rest are dropped, and the status is fine.
+enum XmlStatus { kOk = 0, kUnterminated = -6, kUnmatchedEnd = -10, kStop = 1 };
 
 // Deeper trees than this are cut off: nothing legitimate nests so far, and walking them must stay cheap.
 constexpr int kMaxDepth = 256;
@@ -249,38 +250,41 @@ public:
             }
             if (m_s.mid(i, 4) == u"<!--") {
                 const qsizetype end = m_s.indexOf(QStringLiteral("-->"), i + 4);
-                if (end < 0) return kCommentOpen;
+                if (end < 0) return kUnterminated;
                 i = end + 3;
             } else if (m_s.mid(i, 9) == u"<![CDATA[") {
                 const qsizetype end = m_s.indexOf(QStringLiteral("]]>"), i + 9);
-                if (end < 0) return kCdataOpen;
-                appendTo(open.back(), makeNode(m_vm, 3, Value(m_s.mid(i + 9, end - i - 9))));
+                if (end < 0) return kUnterminated;
+                const QString data = m_s.mid(i + 9, end - i - 9);
+                if (!m_ignoreWhite || !data.trimmed().isEmpty()) appendTo(open.back(), makeNode(m_vm, 3, Value(data)));
                 i = end + 3;
             } else if (m_s.mid(i, 2) == u"<?") {
                 const qsizetype end = m_s.indexOf(QStringLiteral("?>"), i + 2);
-                if (end < 0) return kDeclOpen;
+                if (end < 0) return kUnterminated;
+                // Only the XML declaration is kept; other processing instructions go.
                 const QString decl = m_s.mid(i, end + 2 - i);
-                xmlDecl = xmlDecl.isString() ? Value(xmlDecl.asString() + decl) : Value(decl);
+                const bool declaration = decl.size() > 5 && decl.mid(2, 3) == u"xml" && (decl[5].isSpace() || decl[5] == u'?');
+                if (declaration) xmlDecl = xmlDecl.isString() ? Value(xmlDecl.asString() + decl) : Value(decl);
                 i = end + 2;
             } else if (m_s.mid(i, 2) == u"<!") {
                 const qsizetype end = m_s.indexOf(QLatin1Char('>'), i + 2);
-                if (end < 0) return kDocTypeOpen;
+                if (end < 0) return kUnterminated;
                 docType = Value(m_s.mid(i, end + 1 - i));
                 i = end + 1;
             } else if (m_s.mid(i, 2) == u"</") {
                 const qsizetype end = m_s.indexOf(QLatin1Char('>'), i + 2);
-                if (end < 0) return kBadElement;
+                if (end < 0) return kUnterminated;
                 const QString name = m_s.mid(i + 2, end - i - 2).trimmed();
-                if (open.size() < 2) return kUnmatchedEnd;
-                if (m_vm.toString(open.back()->nodeName) != name) return kUnclosedElement;
+                if (open.size() < 2 || m_vm.toString(open.back()->nodeName) != name) return kUnmatchedEnd;
                 open.pop_back();
                 i = end + 1;
             } else {
                 const int status = element(open, i);
+                if (status == kStop) return kOk;
                 if (status != kOk) return status;
             }
         }
-        return open.size() > 1 ? kUnclosedElement : kOk;
+        return kOk;
     }
 
 private:
@@ -299,33 +303,35 @@ private:
         qsizetype j = i + 1;
         while (j < n && isNameChar(m_s[j])) ++j;
         const QString name = m_s.mid(i + 1, j - i - 1);
-        if (name.isEmpty()) return kBadElement;
+        if (name.isEmpty()) return kUnterminated;
         XmlNode* node = makeNode(m_vm, 1, Value(name));
         node->attributes = m_vm.makeObject();
         std::vector<std::pair<QString, QString>> attributes;
+        std::set<QString> names;
         for (;;) {
             while (j < n && m_s[j].isSpace()) ++j;
-            if (j >= n) return kBadElement;
+            if (j >= n) return kUnterminated;
             if (m_s[j] == u'>' || (m_s[j] == u'/' && j + 1 < n && m_s[j + 1] == u'>')) break;
             const qsizetype start = j;
             while (j < n && isNameChar(m_s[j])) ++j;
             const QString attr = m_s.mid(start, j - start);
-            if (attr.isEmpty()) return kBadElement;
             while (j < n && m_s[j].isSpace()) ++j;
-            if (j >= n || m_s[j] != u'=') return kBadElement;
+            if (j >= n) return kUnterminated;
+            if (attr.isEmpty() || m_s[j] != u'=') return kStop;
             ++j;
             while (j < n && m_s[j].isSpace()) ++j;
-            if (j >= n || (m_s[j] != u'"' && m_s[j] != u'\'')) return kBadElement;
+            if (j >= n) return kUnterminated;
+            if (m_s[j] != u'"' && m_s[j] != u'\'') return kStop;
             const QChar quote = m_s[j];
             const qsizetype end = m_s.indexOf(quote, j + 1);
-            if (end < 0) return kAttributeOpen;
+            if (end < 0) return kUnterminated;
+            if (!names.insert(attr).second) return kStop;
             attributes.emplace_back(attr, decodeEntities(m_s.mid(j + 1, end - j - 1)));
             j = end + 1;
         }
-        // Added last to first, so that for..in (newest first) lists them in the order written. A repeated
-        // attribute keeps its first value.
+        // Added last to first, so that for..in (newest first) lists them in the order written.
         for (auto it = attributes.rbegin(); it != attributes.rend(); ++it) node->attributes->setOwn(it->first, Value(it->second));
-        if (open.size() > kMaxDepth) return kBadElement;
+        if (open.size() > kMaxDepth) return kUnterminated;
         appendTo(open.back(), node);
         if (m_s[j] == u'/') {
             i = j + 2;
@@ -385,15 +391,8 @@ void installNodeMethods(Vm& vm, Object* proto) {
     method(vm, proto, QStringLiteral("toString"), [](Vm& vm, const Value& self, Args) -> Value {
         XmlNode* n = asNode(self);
         if (!n) return Value(QStringLiteral("[object Object]"));
-        QString out;
-        // A document starts with its declarations.
-        if (n->nodeType == 1 && n->nodeName.isNull()) {
-            for (const char* name : {"xmlDecl", "docTypeDecl"}) {
-                const Value v = vm.getMember(self, QString::fromLatin1(name));
-                if (!v.isNullish()) out += vm.toString(v);
-            }
-        }
-        return Value(out + nodeToString(vm, n));
+        // A document's declarations are kept in its properties but not written back.
+        return Value(nodeToString(vm, n));
     });
     method(vm, proto, QStringLiteral("appendChild"), [](Vm&, const Value& self, Args args) {
         XmlNode* n = asNode(self);

@@ -466,7 +466,8 @@ TEST(StageObjects, XmlParsesWalksAndRebuilds) {
     EXPECT_EQ(m.str(m.get(text, "nodeValue")), "hi & bye");
     EXPECT_TRUE(m.get(text, "nodeName").isNull());
     EXPECT_EQ(m.str(m.get(m.get(text, "nextSibling"), "nodeName")), "b");
-    EXPECT_EQ(m.str(xml), "<?xml version=\"1.0\"?><a x=\"1\">hi &amp; bye<b /></a><c />");
+    // The declaration is kept in xmlDecl but not written back.
+    EXPECT_EQ(m.str(xml), "<a x=\"1\">hi &amp; bye<b /></a><c />");
 
     // Moving a node takes it out of where it was; a node cannot go inside its own subtree.
     m.call(xml, "appendChild", {m.get(a, "lastChild")});
@@ -485,7 +486,7 @@ TEST(StageObjects, XmlParsesWalksAndRebuilds) {
 
     // Errors are reported through status, and what was read stays.
     Value bad = m.make("XML", {Value("<a><b></a>")});
-    EXPECT_EQ(m.num(m.get(bad, "status")), -9);
+    EXPECT_EQ(m.num(m.get(bad, "status")), -10);   // an end tag the innermost open element does not match
     Value white = m.make("XML");
     m.set(white, "ignoreWhite", Value(true));
     m.call(white, "parseXML", {Value("<a>  <b/>\n</a>")});
