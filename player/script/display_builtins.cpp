@@ -176,6 +176,16 @@ void installChildMethods(Stage& stage, avm1::Object* proto) {
     });
 }
 
+// The clip a geometry method measures against: a clip itself, or a target path read from `from`
+// ("../other", "/"); an empty path names nothing.
+DisplayObject* targetClip(avm1::Vm& vm, const DisplayObject& from, const Value& target) {
+    if (target.isObject()) return displayOf(target);
+    if (target.isNullish() || !vm.host() || !from.script) return nullptr;
+    const QString path = vm.toString(target);
+    if (path.isEmpty()) return nullptr;
+    return displayOf(Value(vm.host()->resolveTarget(from.script, path)));
+}
+
 // Geometry: getBounds, localToGlobal, hitTest...
 void installGeometryMethods(Stage& stage, avm1::Object* proto) {
     avm1::Vm& vm = *stage.vm();
@@ -185,7 +195,7 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
         if (!o) return Value();
         QRectF r = objectBounds(movieOf(*s, *o), *o);
         QTransform toTarget;
-        DisplayObject* target = args.empty() ? o : displayOf(args[0]);
+        DisplayObject* target = args.empty() ? o : targetClip(vm, *o, args[0]);
         if (target && target != o) {
             // Through the stage, as points travel: the clip's placement composed level by level, then
             // the target's inverted, each with whole-twip translations.
@@ -249,8 +259,11 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
     vm.defineMethod(proto, QStringLiteral("hitTest"), [s](avm1::Vm& vm, const Value& self, Args args) {
         DisplayObject* o = displayOf(self);
         if (!o) return Value(false);
-        const QRectF mine = worldTransform(*o).mapRect(objectBounds(movieOf(*s, *o), *o));
+        const QRectF own = objectBounds(movieOf(*s, *o), *o);
+        const QRectF mine = worldTransform(*o).mapRect(own);
         if (args.size() >= 2) {
+            // A clip with nothing in it covers no point, not even its own origin.
+            if (own.isNull()) return Value(false);
             const double x = vm.toNumber(args[0]) * 20.0, y = vm.toNumber(args[1]) * 20.0;
             // A clip masking another through setMask has no shape of its own to hit.
             if (args.size() >= 3 && vm.toBoolean(args[2]))
@@ -262,15 +275,7 @@ void installGeometryMethods(Stage& stage, avm1::Object* proto) {
             // Edges count, and a clip squeezed flat still covers its line.
             return Value(p.x() >= mine.left() && p.x() <= mine.right() && p.y() >= mine.top() && p.y() <= mine.bottom());
         }
-        // A target path is read from this clip ("../other", "/"); an empty one names nothing.
-        const Value& target = arg(args, 0);
-        DisplayObject* other = nullptr;
-        if (target.isObject()) {
-            other = displayOf(target);
-        } else if (!target.isNullish() && vm.host() && o->script) {
-            const QString path = vm.toString(target);
-            if (!path.isEmpty()) other = displayOf(Value(vm.host()->resolveTarget(o->script, path)));
-        }
+        DisplayObject* other = targetClip(vm, *o, arg(args, 0));
         if (!other) return Value(false);
         const QRectF theirs = worldTransform(*other).mapRect(objectBounds(movieOf(*s, *other), *other));
         return Value(mine.intersects(theirs));

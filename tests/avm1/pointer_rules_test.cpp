@@ -318,6 +318,75 @@ TEST(PointerRules, HitTestReadsPointsInTheRootsSpaceAndTargetsAsPaths) {
     EXPECT_FALSE(hit(a, {Value(105), Value(5)}));
 }
 
+TEST(PointerRules, APointNeverHitsAClipWithNothingInIt) {
+    Movie m;
+    auto make = [&](const char* name, int depth) {
+        m.call(m.root(), "createEmptyMovieClip", {Value(name), Value(depth)});
+        return m.get(m.root(), name);
+    };
+    auto hit = [&](const Value& clip, double x, double y) {
+        return m.vm().toBoolean(m.call(clip, "hitTest", {Value(x), Value(y)}));
+    };
+    Value bare = make("bare", 1);
+    EXPECT_FALSE(hit(bare, 0, 0));
+    m.set(bare, "_x", Value(100));
+    m.set(bare, "_y", Value(100));
+    EXPECT_FALSE(hit(bare, 100, 100));
+    // Empty children, a pen moved but never drawn and a fill begun and ended on nothing add no area.
+    Value nest = make("nest", 2);
+    m.call(nest, "createEmptyMovieClip", {Value("inner"), Value(1)});
+    EXPECT_FALSE(hit(nest, 0, 0));
+    Value pen = make("pen", 3);
+    m.call(pen, "moveTo", {Value(30), Value(30)});
+    EXPECT_FALSE(hit(pen, 0, 0));
+    EXPECT_FALSE(hit(pen, 30, 30));
+    Value fill = make("fill", 4);
+    m.call(fill, "beginFill", {Value(0xff0000)});
+    m.call(fill, "endFill");
+    EXPECT_FALSE(hit(fill, 0, 0));
+    // A drawn line has no height, yet it is there to be hit.
+    Value line = make("line", 5);
+    m.call(line, "lineStyle", {Value(1), Value(0), Value(100)});
+    m.call(line, "moveTo", {Value(10), Value(50)});
+    m.call(line, "lineTo", {Value(90), Value(50)});
+    EXPECT_TRUE(hit(line, 50, 50));
+    EXPECT_FALSE(hit(line, 50, 52));
+    // Once something is drawn into the empty clip it is hit like any other.
+    m.call(bare, "beginFill", {Value(0)});
+    m.call(bare, "moveTo", {Value(0), Value(0)});
+    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{10, 0}, {10, 10}, {0, 10}, {0, 0}})
+        m.call(bare, "lineTo", {Value(x), Value(y)});
+    m.call(bare, "endFill");
+    EXPECT_TRUE(hit(bare, 105, 105));
+    EXPECT_FALSE(hit(bare, 100 + 15, 105));
+}
+
+TEST(PointerRules, GetBoundsTakesItsSpaceAsAClipOrATargetPath) {
+    Movie m;
+    m.call(m.root(), "createEmptyMovieClip", {Value("d"), Value(1)});
+    m.call(m.root(), "createEmptyMovieClip", {Value("b"), Value(2)});
+    Value d = m.get(m.root(), "d"), b = m.get(m.root(), "b");
+    m.call(d, "beginFill", {Value(0)});
+    m.call(d, "moveTo", {Value(0), Value(0)});
+    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{10, 0}, {10, 10}, {0, 10}, {0, 0}})
+        m.call(d, "lineTo", {Value(x), Value(y)});
+    m.call(d, "endFill");
+    m.set(d, "_x", Value(50));
+    m.set(b, "_x", Value(20));
+    auto side = [&](std::initializer_list<Value> args, const char* name) {
+        return m.get(m.call(d, "getBounds", args), name);
+    };
+    EXPECT_DOUBLE_EQ(m.num(side({m.root()}, "xMin")), 50);
+    EXPECT_DOUBLE_EQ(m.num(side({Value("_root")}, "xMin")), 50);
+    EXPECT_DOUBLE_EQ(m.num(side({Value("_root")}, "xMax")), 60);
+    EXPECT_DOUBLE_EQ(m.num(side({Value("_root.b")}, "xMin")), 30);
+    EXPECT_DOUBLE_EQ(m.num(side({Value("../b")}, "xMax")), 40);   // read from d
+    EXPECT_DOUBLE_EQ(m.num(side({}, "xMin")), 0);
+    // Paths that name nothing, and a missing space, give no bounds at all.
+    for (const Value& none : {Value(""), Value("nosuch"), Value(5), Value()})
+        EXPECT_TRUE(m.call(d, "getBounds", {none}).isUndefined());
+}
+
 TEST(PointerRules, StartDragTakesTheClipFromTheTimelineEvenBeforeItMoves) {
     // Frame 1 places an empty sprite as "clip" and drags it; frame 2 moves it to (200, 200).
     sw::ActionWriter drag;
