@@ -112,6 +112,16 @@ bool alongPixelAxes(const QPainterPath& path) {
     return true;
 }
 
+// Whether every piece of `path` runs along a pixel row or column between whole pixel corners.
+bool onWholePixels(const QPainterPath& path) {
+    if (!alongPixelAxes(path)) return false;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (std::abs(e.x - std::round(e.x)) > 1e-9 || std::abs(e.y - std::round(e.y)) > 1e-9) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 QPainterRenderer::QPainterRenderer(QImage& target) : m_target(target) {}
@@ -385,13 +395,23 @@ void QPainterRenderer::fillItem(QPainter& p, const DrawItem& item, const QTransf
             fillDeviceImage(p, item, device, [&](const QRect& area, QImage& out) {
                 renderClampedBitmap(image, toDevice, area, smooth, out);
             });
-        } else if (!paint.repeat) {
-            // Clipped bitmap: the picture once, cut to the shape.
+        } else if (!paint.repeat && onWholePixels(device.map(item.path))) {
+            // Clipped bitmap whose outline runs along pixel edges: the picture once, cut to the shape.
             p.save();
             p.setClipPath(item.path, Qt::IntersectClip);
             p.setTransform(paint.matrix * device);
             p.drawImage(QPointF(0, 0), image);
             p.restore();
+        } else if (!paint.repeat) {
+            // Clipped bitmap: the picture once, laid into the covered device area, which the outline
+            // then takes with the same soft edges as any fill.
+            const bool smooth = smoothBitmaps(paint);
+            const QRegion* clip = knownClip();
+            inBands(p, device.map(item.path).boundingRect().toAlignedRect(), clip, [&] {
+                fillDeviceImage(p, item, device, [&](const QRect& area, QImage& out) {
+                    layCoveringBitmap(image, toDevice, area, smooth, clip, out);
+                });
+            });
         } else {
             // Repeating: sampled here too, since the painter's own sampling steps from where each
             // clipped span starts and a part repainted would not match the whole drawn at once.
@@ -467,6 +487,88 @@ void QPainterRenderer::fillGradient(QPainter& p, const DrawItem& item, const QTr
     }, repeat, &key);
 }
 
+namespace {
+
+// The device pixels of `area` whose centres may lie outside the picture `image` placed by
+// `toDevice` (not turned), or near enough its edge that the painter may leave them: the rows above and
+// below a band, the columns beside it. Each strip is added with `strip`.
+template <typename Strip>
+void edgeStrips(const QImage& image, const QTransform& toDevice, const QRect& area, Strip strip) {
+    const QRectF onDevice = toDevice.mapRect(QRectF(image.rect()));
+    // Rows and columns whose centres lie a whole pixel inside the picture.
+    const auto inner = [](double from, double to, int first, int last) {
+        const double lo = std::clamp(std::ceil(from + 0.5), double(first), double(last) + 1);
+        const double hi = std::clamp(std::floor(to - 1.5), double(first) - 1, double(last));
+        return std::pair<int, int>(static_cast<int>(lo), static_cast<int>(std::max(hi, lo - 1)));
+    };
+    const auto [top, bottom] = inner(onDevice.top(), onDevice.bottom(), area.top(), area.bottom());
+    const auto [left, right] = inner(onDevice.left(), onDevice.right(), area.left(), area.right());
+    strip(QRect(QPoint(area.left(), area.top()), QPoint(area.right(), top - 1)));
+    strip(QRect(QPoint(area.left(), bottom + 1), QPoint(area.right(), area.bottom())));
+    strip(QRect(QPoint(area.left(), top), QPoint(left - 1, bottom)));
+    strip(QRect(QPoint(right + 1, top), QPoint(area.right(), bottom)));
+}
+
+}  // namespace
+
+void QPainterRenderer::layCoveringBitmap(const QImage& image, const QTransform& toDevice, const QRect& area, bool smooth,
+                                         const QRegion* clip, QImage& out) {
+    // Only moved, the painter rounds the move to whole pixels, which is right for the nearest pixel
+    // (a centre on a seam takes the pixel before it) but blends nothing: smoothed ones are sampled here.
+    if (smooth && toDevice.type() <= QTransform::TxTranslate) {
+        renderClampedBitmap(image, toDevice, area, smooth, out);
+        return;
+    }
+    // Scaled or turned, the painter's own sampling is kept (its quick scaling draws over, not in place
+    // of, what is there); the pixels along the outline whose centres it leaves take the picture's edge
+    // pixels, as a clipped fill's edges do.
+    out.fill(Qt::transparent);
+    {
+        QPainter painter(&out);
+        // Only the pixels being repainted are wanted.
+        if (clip && !clip->isEmpty()) painter.setClipRegion(clip->translated(-area.topLeft()));
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+        painter.setTransform(toDevice * QTransform::fromTranslate(-area.left(), -area.top()));
+        painter.drawImage(QPointF(0, 0), image);
+    }
+    const auto fillLeft = [&](const QRect& strip) {
+        if (strip.isEmpty()) return;
+        QImage edge(strip.size(), QImage::Format_ARGB32_Premultiplied);
+        renderClampedBitmap(image, toDevice, strip, smooth, edge);
+        for (int y = 0; y < strip.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(out.scanLine(strip.top() - area.top() + y)) + (strip.left() - area.left());
+            const auto* from = reinterpret_cast<const QRgb*>(edge.constScanLine(y));
+            for (int x = 0; x < strip.width(); ++x)
+                if (qAlpha(row[x]) == 0) row[x] = from[x];
+        }
+    };
+    if (toDevice.type() <= QTransform::TxScale) edgeStrips(image, toDevice, area, fillLeft);
+    else fillLeft(area);
+}
+
+void QPainterRenderer::inBands(QPainter& p, const QRect& reach, const QRegion* clip, const std::function<void()>& draw) {
+    // Bands of a fixed height: the buffers a fill goes through stay small and keep one shape from frame
+    // to frame, instead of taking fresh memory whenever the area grows.
+    constexpr int kBandRows = 64;
+    p.save();
+    const QTransform kept = p.transform();
+    p.setTransform(QTransform());
+    QRect area = reach & m_target.rect();
+    if (p.hasClipping()) area &= p.clipBoundingRect().toAlignedRect();
+    for (int top = area.top(); top <= area.bottom(); top += kBandRows) {
+        QRect band(area.left(), top, area.width(), std::min(kBandRows, area.bottom() + 1 - top));
+        // Only the part of the band being repainted, when that is known.
+        if (clip && !clip->isEmpty()) band &= clip->intersected(band).boundingRect();
+        if (band.isEmpty()) continue;
+        p.save();
+        p.setClipRect(band, Qt::IntersectClip);
+        p.setTransform(kept);
+        draw();
+        p.restore();
+    }
+    p.restore();
+}
+
 void QPainterRenderer::fillDeviceImage(QPainter& p, const DrawItem& item, const QTransform& device,
                                        const std::function<void(const QRect&, QImage&)>& paint, QSize repeat,
                                        GradientCache::Key* cacheKey) {
@@ -509,10 +611,15 @@ void QPainterRenderer::fillDeviceImage(QPainter& p, const DrawItem& item, const 
             // One scratch buffer serves every fill not kept: fresh memory for each would cost far
             // more than computing the pixels.
             const QRect computed = period(area);
-            if (m_scratch.width() < computed.width() || m_scratch.height() < computed.height())
-                m_scratch = QImage(computed.size().expandedTo(m_scratch.size()), QImage::Format_ARGB32_Premultiplied);
-            QImage view(m_scratch.bits(), computed.width(), computed.height(), m_scratch.bytesPerLine(),
-                        QImage::Format_ARGB32_Premultiplied);
+            const auto pixels = static_cast<std::size_t>(computed.width()) * static_cast<std::size_t>(computed.height());
+            if (pixels > m_scratchPixels) {
+                // Fresh pages cost more than the pixels computed in them: fills that grow a little
+                // each frame should not take new memory each time.
+                m_scratchPixels = std::max(pixels, 2 * m_scratchPixels);
+                m_scratch.reset(new QRgb[m_scratchPixels]);
+            }
+            QImage view(reinterpret_cast<uchar*>(m_scratch.get()), computed.width(), computed.height(),
+                        computed.width() * qsizetype{4}, QImage::Format_ARGB32_Premultiplied);
             paint(computed, view);
             brush = QBrush(view);
         }

@@ -98,6 +98,14 @@ private:
     static bool paintsOpaque(const Paint& paint, const swf::ColorTransform& cx);
     // `repeat` (when given) says the picture repeats after that many pixels across and down, so only
     // that much of it is computed and the brush tiles it.
+    // Lays the clipped picture `image`, placed by `toDevice` so that it covers the fill, into `out` (the
+    // size of the device `area`); pixels whose centres fall beyond its sides take its edge pixels. Only
+    // pixels inside `clip` (device pixels), when given and not empty, are needed.
+    static void layCoveringBitmap(const QImage& image, const QTransform& toDevice, const QRect& area, bool smooth,
+                                  const QRegion* clip, QImage& out);
+    // Runs `draw` once per band of rows of `reach` (device pixels) with the painter clipped to the band;
+    // `clip` (device pixels, when given) is the known repaint area, and bands outside it are skipped.
+    void inBands(QPainter& p, const QRect& reach, const QRegion* clip, const std::function<void()>& draw);
     void fillDeviceImage(QPainter& p, const DrawItem& item, const QTransform& device,
                          const std::function<void(const QRect&, QImage&)>& paint, QSize repeat = QSize(),
                          GradientCache::Key* cacheKey = nullptr);
@@ -174,7 +182,10 @@ private:
     };
     std::unordered_map<const DrawItem*, std::vector<KeptSeams>> m_keptSeams;   // per fill, latest first
     std::size_t m_keptSeamBytes = 0;
-    QImage m_scratch;                         // device-pixel fills are computed here
+    // Device-pixel fills are computed here, each as a picture whose rows follow one another, so a fill
+    // of any shape takes only as many pages as it has pixels; grown by doubling, never shrunk.
+    std::unique_ptr<QRgb[]> m_scratch;
+    std::size_t m_scratchPixels = 0;
     GradientCache m_gradients;                // gradient fills that stand still, as drawn
     QImage m_mixScratch;                      // blend modes mix the parent's pixels here
 };

@@ -181,3 +181,108 @@ TEST(BitmapFillSmoothing, MoviesBeforeVersion8TakeTheNearestPixelWhateverTheFill
     // The best quality smooths every bitmap, old movies' too.
     EXPECT_NE(draw(0x40, 7, vp::RenderQuality::Best), hardRepeating);
 }
+
+namespace {
+
+// A clipped fill of `pixels` (8 x 6, shown 1:1) on a rectangle exactly its size, placed `x`, `y` twips
+// from the stage's corner, drawn at 1 px per 20 twips over a dark background.
+QImage placedPicture(const std::vector<std::uint32_t>& pixels, std::uint8_t type, int version, std::int32_t x, std::int32_t y) {
+    const std::vector<sw::Bytes> tags = {sw::setBackgroundColor(0x102030), sw::bitsLossless2(kBitmap, 8, 6, pixels),
+                                         filledRect(2, type, scaled(20, 20, 0, 0, 0), 160, 120),
+                                         sw::placeObject2({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec::translate(x, y)}),
+                                         sw::showFrame()};
+    const auto movie = vp::Movie::fromBytes(sw::movie({.version = version, .widthTwips = 600, .heightTwips = 400}, tags));
+    EXPECT_TRUE(movie && movie->isValid());
+    if (!movie) return {};
+    vp::Player player(movie);
+    return fullDraw(player, viewOf(*movie, QSize(30, 20), vp::RenderQuality::High));
+}
+
+// Whether every channel of `c` lies strictly between those of `a` and `b` (which differ in each).
+bool strictlyBetween(QRgb c, QRgb a, QRgb b) {
+    const auto inside = [](int v, int p, int q) { return v > std::min(p, q) && v < std::max(p, q); };
+    return inside(qRed(c), qRed(a), qRed(b)) && inside(qGreen(c), qGreen(a), qGreen(b)) && inside(qBlue(c), qBlue(a), qBlue(b));
+}
+
+}  // namespace
+
+TEST(BitmapFillPlacement, ClippedPicturesBetweenPixelsGetSoftEdgesAndSmoothOnesBlend) {
+    const QRgb background = 0xff102030, colour = 0xffe0a050;
+    const std::vector<std::uint32_t> flat(48, colour);
+    // Placed half a pixel right and a quarter down, the picture's outline cuts through columns 5 and 13
+    // and rows 5 and 11: those pixels take a share of the picture, whichever kind of clipped fill and
+    // movie version, as a plain fill's edges would; whole pixels inside keep the picture's colour.
+    for (const int version : {6, 8}) {
+        for (const std::uint8_t type : {std::uint8_t{0x41}, std::uint8_t{0x43}}) {
+            SCOPED_TRACE(QStringLiteral("version %1 type %2").arg(version).arg(type).toStdString());
+            const QImage image = placedPicture(flat, type, version, 110, 105);
+            ASSERT_FALSE(image.isNull());
+            for (const QPoint edge : {QPoint(5, 8), QPoint(13, 8), QPoint(9, 5), QPoint(9, 11)})
+                EXPECT_TRUE(strictlyBetween(image.pixel(edge), background, colour))
+                    << edge.x() << "," << edge.y() << " " << std::hex << image.pixel(edge);
+            EXPECT_EQ(image.pixel(9, 8), colour);
+            EXPECT_EQ(image.pixel(4, 8), background);
+            EXPECT_EQ(image.pixel(14, 8), background);
+        }
+    }
+    // Moved by a quarter pixel each way, a smoothed fill blends each pixel with its neighbours into
+    // colours the picture does not hold; an unsmoothed one, or any before version 8, shows its own.
+    std::vector<std::uint32_t> checks;
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) checks.push_back((x + y) % 2 ? 0xff000000u : 0xffffffffu);
+    const auto ownColours = [](const QImage& image) {
+        for (int y = 7; y <= 9; ++y)
+            for (int x = 7; x <= 10; ++x)
+                if (image.pixel(x, y) != 0xff000000u && image.pixel(x, y) != 0xffffffffu) return false;
+        return true;
+    };
+    const QImage smooth = placedPicture(checks, 0x41, 8, 105, 105);
+    ASSERT_FALSE(smooth.isNull());
+    EXPECT_FALSE(ownColours(smooth));
+    EXPECT_TRUE(strictlyBetween(smooth.pixel(8, 8), 0xff000000u, 0xffffffffu)) << std::hex << smooth.pixel(8, 8);
+    EXPECT_TRUE(ownColours(placedPicture(checks, 0x43, 8, 105, 105)));
+    EXPECT_TRUE(ownColours(placedPicture(checks, 0x41, 7, 105, 105)));
+}
+
+TEST(BitmapFillPlacement, TallClippedPicturesBetweenPixelsDrawEveryRowAlike) {
+    // Pictures whose colour changes only across, far taller than a few dozen rows and placed between
+    // pixels: every row of the fill, its soft left and right edges too, is the same from top to bottom.
+    const auto columns = [](int w, int h) {
+        std::vector<std::uint32_t> argb;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) argb.push_back(0xff000000u | static_cast<std::uint32_t>(x * 0x1f2b11 + 0x203040));
+        return argb;
+    };
+    struct Case {
+        int version, w, h;
+        std::uint8_t type;
+        double scaleX, scaleY;
+    };
+    // Unsmoothed and stretched (the painter samples), and smoothed and only moved (sampled here).
+    for (const Case c : {Case{8, 8, 6, 0x43, 3.0, 60.0}, Case{8, 8, 300, 0x41, 3.0, 1.0}, Case{8, 24, 300, 0x41, 1.0, 1.0}}) {
+        SCOPED_TRACE(QStringLiteral("version %1 type %2 %3x%4").arg(c.version).arg(c.type).arg(c.scaleX).arg(c.scaleY).toStdString());
+        const int wide = static_cast<int>(c.w * c.scaleX), tall = static_cast<int>(c.h * c.scaleY);
+        const std::vector<sw::Bytes> tags = {
+            sw::setBackgroundColor(0x102030), sw::bitsLossless2(kBitmap, c.w, c.h, columns(c.w, c.h)),
+            filledRect(2, c.type, scaled(20 * c.scaleX, 20 * c.scaleY, 0, 0, 0), wide * 20, tall * 20),
+            sw::placeObject2({.depth = 1, .characterId = 2, .matrix = sw::MatrixSpec::translate(110, 105)}), sw::showFrame()};
+        const auto movie = vp::Movie::fromBytes(
+            sw::movie({.version = c.version, .widthTwips = (wide + 20) * 20, .heightTwips = (tall + 20) * 20}, tags));
+        ASSERT_TRUE(movie && movie->isValid());
+        vp::Player player(movie);
+        const QImage image = fullDraw(player, viewOf(*movie, QSize(wide + 20, tall + 20), vp::RenderQuality::High));
+        ASSERT_FALSE(image.isNull());
+        const QRgb background = 0xff102030;
+        // The outline cuts through column 5 and the column past the picture's last whole one.
+        EXPECT_NE(image.pixel(5, 40), background);
+        EXPECT_NE(image.pixel(5, 40), image.pixel(6, 40));
+        EXPECT_NE(image.pixel(5 + wide, 40), background);
+        EXPECT_EQ(image.pixel(6 + wide, 40), background);
+        const auto row = [&](int y) { return std::vector<QRgb>(reinterpret_cast<const QRgb*>(image.constScanLine(y)),
+                                                               reinterpret_cast<const QRgb*>(image.constScanLine(y)) + image.width()); };
+        const std::vector<QRgb> first = row(6);
+        for (int y = 7; y < 5 + tall; ++y) {
+            ASSERT_EQ(row(y), first) << "row " << y;
+        }
+    }
+}
