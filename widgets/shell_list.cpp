@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QScrollBar>
 
 #include "widgets/shell_model.h"
 #include "widgets/shell_tree.h"
@@ -21,6 +22,9 @@ ShellList::ShellList(QFileSystemModel* model, QWidget* parent, ShellModelUse use
     setViewportMargins(kMargin, kMargin, kMargin, kMargin);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly); // files can be dragged out, nothing is moved in
+    // Scrolling by hand ends keeping a chosen file in view.
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] { m_revealFile.clear(); });
+    connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] { m_revealFile.clear(); });
 
     connect(this, &QAbstractItemView::activated, this, &ShellList::openItem);
     if (use == ShellModelUse::Now)
@@ -36,6 +40,10 @@ void ShellList::takeUpModel()
     // The model reads folders in the background: a subfolder to select may arrive after the folder.
     connect(m_model, &QFileSystemModel::directoryLoaded, this, &ShellList::selectPendingSubfolder);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &ShellList::selectPendingSubfolder);
+    // A file chosen by path may be moved by rows arriving and the sort that follows them.
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, &ShellList::revealChosenFile);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &ShellList::revealChosenFile);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &ShellList::revealChosenFile);
 }
 
 void ShellList::selectSubfolder(const QString& path)
@@ -94,6 +102,7 @@ void ShellList::showFolder(const QString& path)
     // Items of the old folder stop being selected before they leave the view.
     selectionModel()->clear();
     m_pendingSubfolder.clear();
+    m_revealFile.clear();
     m_folder = shown;
     setRootIndex(index);
     if (m_model->canFetchMore(index))
@@ -122,7 +131,27 @@ bool ShellList::selectFile(const QString& path)
     setCurrentIndex(index);
     selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
     scrollTo(index);
+    // Kept in view while the folder is still being read, until the user scrolls or chooses another.
+    m_revealFile = file.absoluteFilePath();
     return true;
+}
+
+void ShellList::revealChosenFile()
+{
+    if (m_revealFile.isEmpty())
+        return;
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || current.parent() != rootIndex() || m_model->filePath(current) != m_revealFile) {
+        m_revealFile.clear();
+        return;
+    }
+    scrollTo(current);
+}
+
+void ShellList::resizeEvent(QResizeEvent* event)
+{
+    NoCurrentItemOnFocus<QListView>::resizeEvent(event);
+    revealChosenFile();
 }
 
 void ShellList::openItem(const QModelIndex& index)

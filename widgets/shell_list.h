@@ -50,6 +50,7 @@ signals:
 
 protected:
     void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     friend class ShellTree;
@@ -60,6 +61,8 @@ private:
     void openItem(const QModelIndex& index);
     void reportSelection(const QItemSelection& selected, const QItemSelection& deselected);
     void selectPendingSubfolder();
+    // Scrolls the file selectFile chose back into view, while that choice stands.
+    void revealChosenFile();
     // Sets the view up for the model, once.
     void takeUpModel();
 
@@ -67,6 +70,7 @@ private:
     QPointer<ShellTree> m_tree;
     QString m_folder;
     QString m_pendingSubfolder;
+    QString m_revealFile;
 };
 
 } // namespace vistrel

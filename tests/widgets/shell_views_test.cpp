@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -326,6 +327,58 @@ TEST_F(ShellViewsFirstFolderTest, ShowNothingUntilTheFirstFolderThenBehaveAsAtOn
     EXPECT_EQ(m_tree->folder(), path("alpha"));
     EXPECT_EQ(m_list->folder(), path("alpha"));
 }
+
+} // namespace
+} // namespace vistrel::test
+
+namespace vistrel::test {
+namespace {
+
+// In a model read at once, and in one started once the window shows, as the viewer's is.
+class ChosenFileTest : public ShellViewsTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override
+    {
+        m_readNow = GetParam();
+        m_modelUse = GetParam() ? ShellModelUse::Now : ShellModelUse::WithFirstFolder;
+        ShellViewsTest::SetUp();
+        if (!GetParam())
+            startShellModel(m_model);
+    }
+};
+
+// A movie chosen by path before its folder has been read (a movie named on the command line) is in
+// view once the folder is listed and sorted, however far down the list it ends up; once the user
+// scrolls, the list stays where they put it.
+TEST_P(ChosenFileTest, AFileChosenBeforeItsFolderIsReadEndsUpInView)
+{
+    ASSERT_TRUE(QDir(path()).mkpath("many"));
+    QStringList names;
+    for (int i = 0; i < 120; ++i)
+        names << QStringLiteral("clip%1.swf").arg(i, 3, 10, QLatin1Char('0'));
+    names << "zz_last.swf";
+    for (const QString& name : names)
+        writeFile(path("many/" + name));
+
+    ASSERT_TRUE(m_list->selectFile(path("many/zz_last.swf")));
+    ASSERT_TRUE(waitForListNames(names));
+    const QModelIndex chosen = listItem("zz_last.swf");
+    ASSERT_TRUE(chosen.isValid());
+    // The model sorts what it read a moment after the last rows arrive.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_list->viewport()->rect().contains(m_list->visualRect(chosen)); }, 3000));
+    EXPECT_EQ(m_list->currentIndex(), chosen);
+    // The window laid out again (a splitter restored, the window resized) keeps it in view.
+    m_window->resize(420, 500);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_list->viewport()->rect().contains(m_list->visualRect(chosen)); }, 3000));
+
+    m_list->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    writeFile(path("many/aa_new.swf"));
+    ASSERT_TRUE(waitForListNames(names + QStringList{"aa_new.swf"}));
+    QTest::qWait(200);
+    EXPECT_EQ(m_list->verticalScrollBar()->value(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, ChosenFileTest, ::testing::Bool());
 
 } // namespace
 } // namespace vistrel::test
