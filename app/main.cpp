@@ -1,6 +1,8 @@
 // Program entry: the start-up sequence in its binding order.
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -13,12 +15,14 @@
 #include <future>
 #include <locale.h>
 #include <memory>
+#include <string_view>
 
 #include <fontconfig/fontconfig.h>
 
 #include "app/browse_probe.h"
 #include "app/main_form.h"
 #include "app/vistrel_application.h"
+#include "core/session_bus.h"
 #include "core/startup_trace.h"
 #include "core/thread_priority.h"
 #include "favorites/favorites_dialog.h"
@@ -31,10 +35,62 @@
 #include "widgets/lazy_icon.h"
 #include "widgets/message_box.h"
 
+namespace {
+
+// The command line's options. --help and --version are answered before the application object is made,
+// so they print and end the run in a terminal without a display too, and before any thread is started
+// that the end would cut short.
+// The application title: taskbar text, caption of plain and error boxes, and the version line.
+void nameTheProgram()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Vistrel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VISTREL_VERSION));
+}
+
+void describeOptions(QCommandLineParser& options)
+{
+    options.setApplicationDescription(QStringLiteral("Viewer for SWF movies: browse folders and play the movies in them."));
+    options.addHelpOption();
+    options.addVersionOption();
+    options.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A movie to play in its folder, or a folder to open."),
+                                  QStringLiteral("[FILE.swf | FOLDER]"));
+}
+
+void answerHelpOrVersion(int argc, char* argv[])
+{
+    enum class Asked { Nothing, Help, HelpAll, Version } asked = Asked::Nothing;
+    for (int i = 1; i < argc && asked == Asked::Nothing; ++i) {
+        const std::string_view argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == "-h" || argument == "--help" || argument == "-?")
+            asked = Asked::Help;
+        else if (argument == "--help-all")
+            asked = Asked::HelpAll;
+        else if (argument == "-v" || argument == "--version")
+            asked = Asked::Version;
+    }
+    if (asked == Asked::Nothing)
+        return;
+    // A core application object only: it names the program in the usage line and needs no display.
+    QCoreApplication core(argc, argv);
+    nameTheProgram();
+    QCommandLineParser options;
+    describeOptions(options);
+    if (asked == Asked::Version)
+        options.showVersion();
+    if (asked == Asked::Help)
+        options.showHelp();
+    options.process(core);
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     using namespace vistrel;
 
+    answerHelpOrVersion(argc, argv);
     startupMark("main");
     // The window's first text needs the system's font configuration, dozens of XML files that take longer
     // to read than the application object takes to reach the display, and then the system's font list and
@@ -62,17 +118,18 @@ int main(int argc, char* argv[])
     });
     VistrelApplication app(argc, argv);
     startupMark("application");
-    // The application title: taskbar text and caption of plain and error boxes.
-    QApplication::setApplicationName(QStringLiteral("Vistrel"));
-    QApplication::setApplicationVersion(QStringLiteral(VISTREL_VERSION));
-    // `vistrel [FILE.swf | FOLDER]`: --help and --version print and end the run,
-    // before any other thread is started that the end would cut short.
+    // The menu bar asks the session bus whether a global menu takes it, and the GUI thread waits there for the
+    // connection (without a bus, for the bus library's launcher, which forks the process). Connecting on a
+    // helper now lets that wait run while the window is built; the menu bar then finds the connection made.
+    QThreadPool::globalInstance()->start([] { QDBusConnection::sessionBus(); });
+    // Where the environment names no bus there is no global menu to find: the menu bar stays in the window
+    // without asking, as it would after a failed search, and does not wait for the launcher.
+    if (!sessionBusNamed())
+        QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
+    nameTheProgram();
+    // `vistrel [FILE.swf | FOLDER]`, read after the application object has taken its own options out.
     QCommandLineParser options;
-    options.setApplicationDescription(QStringLiteral("Viewer for SWF movies: browse folders and play the movies in them."));
-    options.addHelpOption();
-    options.addVersionOption();
-    options.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A movie to play in its folder, or a folder to open."),
-                                  QStringLiteral("[FILE.swf | FOLDER]"));
+    describeOptions(options);
     options.process(app);
     // The desktop's style (or the one asked for with -style), its extension button pictures read when needed.
     QApplication::setStyle(new LazyIconStyle);

@@ -7,6 +7,8 @@
 # Usage: scripts/bench_startup.sh [RUNS]   (needs a built build/bin and Xvfb or a display)
 # The viewer also says how long its GUI thread was ready to run but waited for a core (the other programs
 # and its own helper threads taking the cores), where the system tells it.
+# A second yardstick runs in the same turns: the same empty window writing one line of text
+# (vistrel-bare-window --text), as any window with text first reads the system's font list and loads a face.
 # VISTREL_STARTUP_TRACE=1 also prints where the viewer's start-up time went, for the last run.
 # VISTREL_STARTUP_BASELINE=/path/to/another/vistrel also times that build in the same runs (before/after), by the
 # clock and by processor time.
@@ -23,6 +25,7 @@ median() { sort -n | awk '{a[NR]=$1} END {if (NR == 0) print ""; else print (NR%
 
 viewer=()
 bare=()
+text=()
 viewer_cpu=()
 viewer_cpu_all=()
 viewer_wait=()
@@ -43,6 +46,11 @@ for ((i = 0; i < runs; i++)); do
     read -r cpu cpu_all < <(awk '/first-frame-cpu-ms/ {print $2, $3}' <<<"$out") || true
     [ -n "${cpu:-}" ] && bare_cpu+=("$cpu") && bare_cpu_all+=("$cpu_all")
     bare_ms=${ms:-failed}
+    start=$(date +%s%N)
+    out=$(VISTREL_STARTUP_PROBE=$start timeout 60 "$bin/vistrel-bare-window" --text 2>/dev/null || true)
+    ms=$(awk '/first-frame-ms/ {print $2}' <<<"$out")
+    [ -n "$ms" ] && text+=("$ms")
+    text_ms=${ms:-failed}
 
     folder=$(mktemp -d)
     cp -r "$bin"/. "$folder"/
@@ -75,7 +83,7 @@ for ((i = 0; i < runs; i++)); do
         [ -n "$wait_ms" ] && baseline_wait+=("$wait_ms")
         base_ms=", baseline ${base_ms:-failed} ms"
     fi
-    echo "run $((i + 1)): viewer ${ms:-failed} ms, bare window ${bare_ms} ms${base_ms}"
+    echo "run $((i + 1)): viewer ${ms:-failed} ms, bare window ${bare_ms} ms, with a line of text ${text_ms} ms${base_ms}"
 done
 [ ${#viewer[@]} -gt 0 ] || { echo "no viewer run painted a frame" >&2; exit 1; }
 [ ${#bare[@]} -gt 0 ] || { echo "no bare window run painted" >&2; exit 1; }
@@ -85,6 +93,12 @@ bare_median=$(printf '%s\n' "${bare[@]}" | median)
 echo "start-up to first frame: median ${viewer_median} ms over ${#viewer[@]} runs"
 echo "bare Qt window to first paint: median ${bare_median} ms over ${#bare[@]} runs"
 awk -v v="$viewer_median" -v b="$bare_median" 'BEGIN {printf "ratio viewer / bare window: %.2f (target at most 1.30)\n", v / b}'
+if [ ${#text[@]} -gt 0 ]; then
+    text_median=$(printf '%s\n' "${text[@]}" | median)
+    echo "bare window writing a line of text to first paint: median ${text_median} ms over ${#text[@]} runs"
+    awk -v v="$viewer_median" -v t="$text_median" -v b="$bare_median" \
+        'BEGIN {printf "ratio viewer / window with text: %.2f; the line of text alone costs the bare window %.2f of its time\n", v / t, t / b - 1}'
+fi
 if [ ${#viewer_cpu[@]} -gt 0 ] && [ ${#bare_cpu[@]} -gt 0 ]; then
     vc=$(printf '%s\n' "${viewer_cpu[@]}" | median)
     vca=$(printf '%s\n' "${viewer_cpu_all[@]}" | median)

@@ -32,7 +32,7 @@ check "desktop-file-validate" desktop-file-validate "$prefix/share/applications/
 check "appstreamcli validate" appstreamcli validate --no-net "$prefix/share/metainfo/org.vistrel.Vistrel.metainfo.xml"
 check "update-mime-database" update-mime-database "$prefix/share/mime"
 check "the MIME database knows *.swf" grep -q "application/vnd.adobe.flash.movie" "$prefix/share/mime/globs2"
-check "vistrel --version" sh -c "QT_QPA_PLATFORM=offscreen '$prefix/bin/vistrel' --version | grep -q '^Vistrel '"
+check "vistrel --version without a display" sh -c "env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY '$prefix/bin/vistrel' --version | grep -q '^Vistrel '"
 
 # The installed viewer, started from an unrelated folder with a movie argument.
 mkdir -p "$work/home/movies" "$work/config" "$work/data" "$work/elsewhere"
