@@ -273,7 +273,10 @@ void ImportCopier::copyPending() {
     // A work list rather than recursion: sprite nesting and reference cycles in a hostile library only
     // lengthen the list, each source id entering it once per target id.
     while (!m_pending.empty()) {
-        const auto [sourceId, targetId] = m_pending.back();
+        // Plain variables, not a structured binding: the lambdas below capture them, and clang before 16
+        // (the fuzz build's compiler here) rejects capturing bindings.
+        const std::uint16_t sourceId = m_pending.back().first;
+        const std::uint16_t targetId = m_pending.back().second;
         m_pending.pop_back();
         const Character* original = m_source->character(sourceId);
         if (!original) continue;

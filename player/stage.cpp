@@ -525,10 +525,10 @@ bool Stage::addClockObject(avm1::Object* object, std::function<bool()> tick) {
 void Stage::runClockObjects() {
     // A tick may register or drop objects: work on a copy, and drop by identity afterwards.
     const auto current = m_clockObjects;
-    for (const auto& [object, tick] : current) {
-        if (tick && !tick()) {
+    for (const auto& entry : current) {
+        if (entry.second && !entry.second()) {
             auto it = std::find_if(m_clockObjects.begin(), m_clockObjects.end(),
-                                   [object](const auto& e) { return e.first == object; });
+                                   [object = entry.first](const auto& e) { return e.first == object; });
             if (it != m_clockObjects.end()) m_clockObjects.erase(it);
         }
     }

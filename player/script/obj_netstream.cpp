@@ -99,7 +99,7 @@ Value toValue(Vm& vm, const video::AmfValue& a) {
     case T::Array: {
         std::vector<Value> elements;
         elements.reserve(a.members.size());
-        for (const auto& member : a.members) elements.push_back(toValue(vm, member.second));
+        for (const auto& member : a.members) elements.push_back(toValue(vm, member.value));
         return Value(static_cast<Object*>(vm.makeArray(std::move(elements))));
     }
     }

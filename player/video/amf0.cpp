@@ -41,7 +41,7 @@ public:
             for (std::uint32_t i = 0; i < count; ++i) {
                 AmfValue element;
                 if (!value(element, depth + 1)) return false;
-                out.members.emplace_back(QString(), std::move(element));
+                out.members.push_back({QString(), std::move(element)});
             }
             return true;
         }
@@ -105,7 +105,7 @@ private:
             }
             AmfValue member;
             if (!value(member, depth + 1)) return false;
-            out.members.emplace_back(std::move(name), std::move(member));
+            out.members.push_back({std::move(name), std::move(member)});
         }
         return true;
     }

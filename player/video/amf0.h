@@ -11,13 +11,22 @@
 
 namespace vistrel::player::video {
 
+struct AmfMember;
+
 struct AmfValue {
     enum class Type : std::uint8_t { Number, Boolean, String, Object, Array, Null, Undefined, Date };
     Type type = Type::Undefined;
     double number = 0;          // Number, Boolean (0 or 1), Date (milliseconds)
     QString string;
     // Object: named members in file order; Array: elements, names empty.
-    std::vector<std::pair<QString, AmfValue>> members;
+    std::vector<AmfMember> members;
+};
+
+// A struct rather than a pair: clang before 16 fails checking what a pair holding the type being
+// defined can be built from.
+struct AmfMember {
+    QString name;
+    AmfValue value;
 };
 
 // Limits on what one tag may hold: hostile data cannot nest or grow without bound.

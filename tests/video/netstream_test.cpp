@@ -482,12 +482,12 @@ TEST(Amf0, ReadsNestedValuesAndStopsAtDamage) {
     ASSERT_EQ(values.size(), 2u);
     EXPECT_EQ(values[0].string, QStringLiteral("m"));
     ASSERT_EQ(values[1].members.size(), 2u);
-    EXPECT_EQ(values[1].members[0].first, QStringLiteral("a"));
-    EXPECT_EQ(values[1].members[0].second.number, 100);
-    const auto& k = values[1].members[1].second;
+    EXPECT_EQ(values[1].members[0].name, QStringLiteral("a"));
+    EXPECT_EQ(values[1].members[0].value.number, 100);
+    const auto& k = values[1].members[1].value;
     ASSERT_EQ(k.type, vv::AmfValue::Type::Array);
     ASSERT_EQ(k.members.size(), 2u);
-    EXPECT_EQ(k.members[1].second.string, QStringLiteral("hi"));
+    EXPECT_EQ(k.members[1].value.string, QStringLiteral("hi"));
 
     // Every cut of it reads without running past its end.
     for (std::size_t n = 0; n < sizeof good; ++n) vv::readAmf0(std::span(good, n));
