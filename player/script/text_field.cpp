@@ -545,15 +545,18 @@ void formatParagraphs(avm1::Vm& vm, std::vector<TextParagraph>& paragraphs, int 
     }
 }
 
+// Adds `length` characters in format `f` to the end of `runs`, joining the last run when it has that format.
+void appendFormatRun(std::vector<FormatRun>& runs, int length, const TextFormat& f) {
+    if (length <= 0) return;
+    if (!runs.empty() && sameFormat(runs.back().format, f)) runs.back().length += length;
+    else runs.push_back({length, f});
+}
+
 // Plain text's paragraphs as runs over the text (line ends in their paragraph's end format); empty when
 // the text is all in one format, which then goes to `uniform`.
 std::vector<FormatRun> runsOf(const std::vector<TextParagraph>& paragraphs, TextFormat& uniform) {
     std::vector<FormatRun> runs;
-    const auto add = [&](int length, const TextFormat& f) {
-        if (length <= 0) return;
-        if (!runs.empty() && sameFormat(runs.back().format, f)) runs.back().length += length;
-        else runs.push_back({length, f});
-    };
+    const auto add = [&](int length, const TextFormat& f) { appendFormatRun(runs, length, f); };
     for (const TextParagraph& p : paragraphs) {
         for (const TextRun& run : p.runs) add(static_cast<int>(run.text.size()), run.format);
         if (p.ended) add(1, p.endFormat);
@@ -781,11 +784,7 @@ void TextFieldObject::replaceText(int begin, int end, const QString& value) {
     std::vector<FormatRun> kept;
     int pos = 0;
     bool placed = false;
-    const auto add = [&](int length, const TextFormat& f) {
-        if (length <= 0) return;
-        if (!kept.empty() && sameFormat(kept.back().format, f)) kept.back().length += length;
-        else kept.push_back({length, f});
-    };
+    const auto add = [&](int length, const TextFormat& f) { appendFormatRun(kept, length, f); };
     for (const FormatRun& run : runs) {
         const int runEnd = pos + run.length;
         if (end >= pos && end < runEnd) inserted = run.format;
